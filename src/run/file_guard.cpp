@@ -1,0 +1,70 @@
+#include "run/file_guard.hpp"
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <vector>
+
+#include "text/stop.hpp"
+
+namespace morva::run {
+namespace {
+
+struct FileId {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::filesystem::path resolved;  // absolute, links and dots resolved where they exist
+};
+
+FileId identify(const std::string& name) {
+    FileId id;
+    struct stat st{};
+    if (::stat(name.c_str(), &st) == 0) {
+        id.exists = true;
+        id.device = st.st_dev;
+        id.inode = st.st_ino;
+    }
+    std::error_code ec;
+    id.resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(name, ec), ec);
+    if (ec) id.resolved = name;
+    return id;
+}
+
+bool same_existing(const FileId& a, const FileId& b) {
+    return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
+}  // namespace
+
+void check_output_names(const RunControl& rc) {
+    std::vector<std::string> inputs = {trimmed(rc.scanfile), trimmed(rc.gpsfile)};
+    if (rc.geoid_wanted) inputs.push_back(trimmed(rc.geoidfile));
+
+    // In the order in which the outputs are opened.
+    std::vector<std::string> outputs;
+    if (rc.scanpt_wanted) outputs.push_back(trimmed(rc.scanptfile));
+    outputs.push_back(trimmed(rc.centfile));
+    outputs.push_back("test_pcorr.out");
+    outputs.push_back("test.out");
+
+    std::vector<FileId> input_ids, output_ids;
+    for (const auto& name : inputs) input_ids.push_back(identify(name));
+    for (const auto& name : outputs) output_ids.push_back(identify(name));
+
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+        for (const auto& in : input_ids) {
+            if (same_existing(output_ids[o], in)) {
+                text::stop_run("*** output file would overwrite input file: " + outputs[o]);
+            }
+        }
+    }
+    for (std::size_t o = 1; o < outputs.size(); ++o) {
+        for (std::size_t p = 0; p < o; ++p) {
+            if (same_existing(output_ids[o], output_ids[p]) || output_ids[o].resolved == output_ids[p].resolved) {
+                text::stop_run("*** two output files share one name: " + outputs[o]);
+            }
+        }
+    }
+}
+
+}  // namespace morva::run

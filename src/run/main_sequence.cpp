@@ -1,0 +1,123 @@
+#include "run/main_sequence.hpp"
+
+#include <memory>
+
+#include "run/file_guard.hpp"
+#include "run/geoid.hpp"
+#include "run/run_control.hpp"
+#include "run/trajectory.hpp"
+#include "scanner/byte_reader.hpp"
+#include "scanner/scan_stream.hpp"
+#include "scanner/scanner_header.hpp"
+#include "text/free_output.hpp"
+#include "text/layout.hpp"
+#include "text/out_stream.hpp"
+#include "text/stop.hpp"
+#include "text/text_reader.hpp"
+
+namespace morva::run {
+namespace {
+
+using text::console;
+using text::write_fixed;
+using text::write_free;
+
+// The run's streams, by unit number.
+struct RunFiles {
+    scanner::ByteReader scan;  // 10
+    text::TextReader gps;      // 12
+    text::OutStream scanpt;    // 20
+    text::OutStream cent;      // 21
+    text::OutStream pcorr;     // 22, "test_pcorr.out"
+    text::OutStream test;      // 23, "test.out"
+};
+
+[[noreturn]] void cannot_open(const std::string& name) { text::stop_run("*** cannot open file: " + name); }
+
+void open_output(text::OutStream& out, const std::string& name) {
+    if (!text::open_out(out, name)) cannot_open(name);
+}
+
+void print_banner(const RunControl& rc) {
+    static const text::Layout banner = text::layout(R"(/" === MORVA === output Q240 scanner surface points")");
+    static const text::Layout echo = text::layout(
+        R"(" Offset/misalignment parameters used: " 6F6.2 / " Polynomial coefficients used: " 4F9.4)");
+    write_fixed(console(), banner, {});
+    if (!rc.scanpt_wanted) write_free(console(), {"*** only vertical output"});
+    if (rc.nthin > 1) write_free(console(), {"- Thinned output, every:", rc.nthin, " scan"});
+    write_fixed(console(), echo,
+                {rc.offx, rc.offy, rc.offz, rc.dpitch, rc.droll, rc.dheading, rc.pcoef[0], rc.pcoef[1],
+                 rc.pcoef[2], rc.pcoef[3]});
+}
+
+}  // namespace
+
+void run_survey() {
+    // 1. Run control.
+    RunControl rc;
+    {
+        text::TextReader control;
+        text::attach_in(control, 0, "standard input");
+        read_run_control(control, rc);
+    }
+
+    // 2. The scanner file first of all.
+    RunFiles files;
+    if (!scanner::open_bytes(files.scan, trimmed(rc.scanfile))) cannot_open(trimmed(rc.scanfile));
+
+    // 3. Output form and regression size.
+    if (rc.iout_type > 3) text::stop_run("*** iout_type wrong, check input");
+    if (rc.icalib > 5) text::stop_run("*** icalib too large");
+    if (rc.icalib < 0) text::stop_run("*** icalib negative, check input");
+    derive(rc);
+
+    // 4. The trajectory, then the outputs, none of which may be an input.
+    if (!text::open_in(files.gps, trimmed(rc.gpsfile))) cannot_open(trimmed(rc.gpsfile));
+    check_output_names(rc);
+    if (rc.scanpt_wanted) open_output(files.scanpt, trimmed(rc.scanptfile));
+    open_output(files.cent, trimmed(rc.centfile));
+    open_output(files.pcorr, "test_pcorr.out");
+    open_output(files.test, "test.out");
+
+    // 5. Banner and parameter echo.
+    print_banner(rc);
+
+    // 6. Geoid grid.
+    GeoidGrid geoid;
+    if (rc.geoid_wanted) load_geoid(trimmed(rc.geoidfile), geoid);
+
+    // 7. Trajectory inside the window.
+    TrajectoryTable trajectory;
+    load_trajectory(files.gps, rc, trajectory);
+
+    // 8. The scan-angle sign follows from iout_type (derived with the run control).
+
+    // 9.
+    write_free(console(), {});
+    write_free(console(), {"Reading scanner data from: ", rc.scanfile});
+
+    // 10. Scanner header and the file's time base.
+    scanner::scanner_header header;
+    scanner::readhdr(files.scan, header);
+    scanner::ScanStream stream;
+    scanner::begin_scans(header, rc, stream);
+
+    // 11. Scan loop.
+    static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
+    auto tables = std::make_unique<scanner::ScanTables>();
+    while (scanner::read_scan(files.scan, header, stream, *tables)) {
+        if (stream.tscan < rc.tstart) {
+            if (stream.nscan % 10000 == 0) write_fixed(console(), skipped, {stream.nscan, stream.scanno, stream.tscan});
+            continue;
+        }
+        // Georeferencing of the scans inside the window comes here.
+    }
+
+    // 12. Final report.
+
+    // 13. The scan-point file is closed explicitly; the rest by the end of the run.
+    if (rc.scanpt_wanted) text::close_out(files.scanpt);
+    text::end_run();
+}
+
+}  // namespace morva::run

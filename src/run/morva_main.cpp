@@ -1,0 +1,3 @@
+#include "run/main_sequence.hpp"
+
+int main() { morva::run::run_survey(); }

@@ -1,0 +1,57 @@
+#include "scanner/byte_reader.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "text/stop.hpp"
+
+namespace morva::scanner {
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+
+}  // namespace
+
+bool open_bytes(ByteReader& in, const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    in.fd = fd;
+    in.name = path;
+    in.buffer.reset(new std::uint8_t[kBlock]);
+    in.capacity = kBlock;
+    in.begin = in.end = 0;
+    in.drained = false;
+    return true;
+}
+
+void close_bytes(ByteReader& in) {
+    if (in.fd >= 0) ::close(in.fd);
+    in.fd = -1;
+}
+
+void rewind(ByteReader& in) {
+    if (::lseek(in.fd, 0, SEEK_SET) < 0) {
+        text::stop_run("*** read error in " + in.name + ": cannot reposition the file");
+    }
+    in.begin = in.end = 0;
+    in.drained = false;
+}
+
+std::size_t ensure(ByteReader& in, std::size_t n) {
+    while (in.end - in.begin < n && !in.drained) {
+        if (in.begin > 0) {
+            std::memmove(in.buffer.get(), in.buffer.get() + in.begin, in.end - in.begin);
+            in.end -= in.begin;
+            in.begin = 0;
+        }
+        ssize_t got = ::read(in.fd, in.buffer.get() + in.end, in.capacity - in.end);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) text::stop_run("*** read error in " + in.name + ": " + std::strerror(errno));
+        if (got == 0) in.drained = true;
+        in.end += static_cast<std::size_t>(got > 0 ? got : 0);
+    }
+    return in.end - in.begin;
+}
+
+}  // namespace morva::scanner

@@ -1,0 +1,3 @@
+#include "scanner/calibration.hpp"
+
+namespace morva::scanner {}

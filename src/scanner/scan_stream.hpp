@@ -1,0 +1,56 @@
+#pragma once
+// The scan records that follow the header: decoding into per-scan tables in
+// physical units, scan numbering across counter wraps, and the time base.
+
+#include <cstdint>
+
+#include "run/run_control.hpp"
+#include "scanner/byte_reader.hpp"
+#include "scanner/scanner_header.hpp"
+
+namespace morva::scanner {
+
+inline constexpr std::int32_t kScanDim = 1000;  // iscandim
+
+// Entry i-1 holds measurement i of the current scan.
+struct ScanTables {
+    double scan_range[kScanDim];  // metres
+    double scan_angle[kScanDim];  // gon
+    double scan_timer[kScanDim];  // seconds
+    std::int32_t scan_ampl[kScanDim];
+};
+
+struct ScanStream {
+    // Fixed before the first scan.
+    double epoch = 0;        // hours
+    double dtsec = 0;        // seconds
+    bool sync_used = false;
+    std::int32_t nsector = 1;
+
+    // The current scan.
+    std::int32_t nscan = 0;
+    std::int32_t scanno = 0;
+    std::uint8_t gpsflags = 0;
+    double tsec = 0, tfrac = 0, tscan = 0;
+
+    // Carried from scan to scan.
+    std::int32_t scan_counter = 0;   // low 16 bits replaced by each trailer
+    std::int32_t timer_counter = 0;  // low 24 bits replaced by each trailer
+    std::int32_t first_timer = 0;
+    std::int32_t first_scan_number = 0;
+    std::int32_t prev_scanno = 0;
+    std::uint32_t prev_seconds = 0;
+
+    // Scan records read in whole or in part.
+    std::int64_t records_read = 0;
+};
+
+// Checks the header values, fixes the time base and prints its lines.
+void begin_scans(const scanner_header& hdr, const run::RunControl& rc, ScanStream& stream);
+
+// Reads and decodes the next scan record, printing the lines of the first
+// five scans; false at the end of the file (at a record boundary or inside
+// the measurements).
+bool read_scan(ByteReader& in, const scanner_header& hdr, ScanStream& stream, ScanTables& tables);
+
+}  // namespace morva::scanner

@@ -1,0 +1,240 @@
+#include "text/layout.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "text/number_format.hpp"
+
+namespace morva::text {
+namespace {
+
+[[noreturn]] void bad_layout(std::string_view notation, std::size_t at) {
+    std::fprintf(stderr, "malformed layout at %zu: %.*s\n", at, static_cast<int>(notation.size()),
+                 notation.data());
+    std::abort();
+}
+
+struct Parser {
+    std::string_view s;
+    std::size_t pos = 0;
+
+    bool done() const { return pos >= s.size(); }
+    char at() const { return pos < s.size() ? s[pos] : '\0'; }
+    bool digit() const { return at() >= '0' && at() <= '9'; }
+    int number() {
+        if (!digit()) bad_layout(s, pos);
+        int n = 0;
+        while (digit()) n = n * 10 + (s[pos++] - '0');
+        return n;
+    }
+    void skip_space() {
+        while (at() == ' ' || at() == ',') ++pos;
+    }
+};
+
+void parse_list(Parser& p, std::vector<Descriptor>& out, bool nested);
+
+void parse_item(Parser& p, std::vector<Descriptor>& out) {
+    using Op = Descriptor::Op;
+    char c = p.at();
+    if (c == '"') {
+        std::size_t close = p.s.find('"', p.pos + 1);
+        if (close == std::string_view::npos) bad_layout(p.s, p.pos);
+        out.push_back({Op::Text, 0, 0, std::string(p.s.substr(p.pos + 1, close - p.pos - 1))});
+        p.pos = close + 1;
+        return;
+    }
+    if (c == '/') {
+        ++p.pos;
+        out.push_back({Op::NewLine, 0, 0, {}});
+        return;
+    }
+    int repeat = 1;
+    if (p.digit()) {
+        repeat = p.number();
+        if (p.at() == 'X') {
+            ++p.pos;
+            out.push_back({Op::Blanks, repeat, 0, {}});
+            return;
+        }
+    }
+    std::vector<Descriptor> one;
+    c = p.at();
+    ++p.pos;
+    switch (c) {
+    case '(':
+        parse_list(p, one, true);
+        break;
+    case 'I':
+        one.push_back({Op::Int, p.number(), 0, {}});
+        break;
+    case 'F':
+    case 'G':
+    case 'B': {
+        int w = p.number();
+        if (p.at() != '.') bad_layout(p.s, p.pos);
+        ++p.pos;
+        int d = p.number();
+        Op op = c == 'F' ? Op::Fixed : c == 'G' ? Op::General : Op::Bits;
+        one.push_back({op, w, d, {}});
+        break;
+    }
+    case 'A':
+        one.push_back({Op::Chars, p.digit() ? p.number() : 0, 0, {}});
+        break;
+    default:
+        bad_layout(p.s, p.pos - 1);
+    }
+    for (int r = 0; r < repeat; ++r) out.insert(out.end(), one.begin(), one.end());
+}
+
+void parse_list(Parser& p, std::vector<Descriptor>& out, bool nested) {
+    for (;;) {
+        p.skip_space();
+        if (p.done()) {
+            if (nested) bad_layout(p.s, p.pos);
+            return;
+        }
+        if (p.at() == ')') {
+            if (!nested) bad_layout(p.s, p.pos);
+            ++p.pos;
+            return;
+        }
+        parse_item(p, out);
+    }
+}
+
+bool takes_value(Descriptor::Op op) {
+    using Op = Descriptor::Op;
+    return op == Op::Int || op == Op::Fixed || op == Op::General || op == Op::Bits || op == Op::Chars;
+}
+
+std::uint64_t bit_pattern(const Value& v) {
+    std::uint64_t u = static_cast<std::uint64_t>(v.i);
+    return v.bytes >= 8 ? u : u & ((std::uint64_t{1} << (8 * v.bytes)) - 1);
+}
+
+}  // namespace
+
+Layout layout(std::string_view notation) {
+    Parser p{notation};
+    Layout result;
+    parse_list(p, result.items, false);
+    return result;
+}
+
+void write_fixed(OutStream& out, const Layout& layout, std::initializer_list<Value> values) {
+    using Op = Descriptor::Op;
+    const Value* next = values.begin();
+    for (const Descriptor& item : layout.items) {
+        if (takes_value(item.op) && next == values.end()) break;
+        switch (item.op) {
+        case Op::Text:
+            put(out, item.text);
+            break;
+        case Op::Blanks:
+            std::memset(reserve(out, item.w), ' ', static_cast<std::size_t>(item.w));
+            commit(out, static_cast<std::size_t>(item.w));
+            break;
+        case Op::NewLine:
+            put(out, '\n');
+            break;
+        case Op::Int:
+            format_int(reserve(out, item.w), item.w, next->kind == Value::Kind::Int ? next->i : 0);
+            commit(out, static_cast<std::size_t>(item.w));
+            ++next;
+            break;
+        case Op::Fixed:
+            format_fixed(reserve(out, item.w), item.w, item.d, next->d, next->bytes == 4);
+            commit(out, static_cast<std::size_t>(item.w));
+            ++next;
+            break;
+        case Op::General:
+            format_general(reserve(out, item.w), item.w, item.d, next->d, next->bytes == 4);
+            commit(out, static_cast<std::size_t>(item.w));
+            ++next;
+            break;
+        case Op::Bits:
+            format_bits(reserve(out, item.w), item.w, item.d, bit_pattern(*next));
+            commit(out, static_cast<std::size_t>(item.w));
+            ++next;
+            break;
+        case Op::Chars:
+            put(out, next->s);
+            ++next;
+            break;
+        }
+    }
+    put(out, '\n');
+}
+
+namespace {
+
+bool read_fields(std::string_view field, const Layout& layout, std::initializer_list<FixedTarget> targets) {
+    using Op = Descriptor::Op;
+    std::size_t pos = 0;
+    const FixedTarget* next = targets.begin();
+    auto take = [&](std::size_t n) {
+        std::string_view part = pos < field.size() ? field.substr(pos, n) : std::string_view{};
+        pos += n;
+        return part;
+    };
+    for (const Descriptor& item : layout.items) {
+        if (takes_value(item.op) && next == targets.end()) break;
+        switch (item.op) {
+        case Op::Blanks:
+            take(static_cast<std::size_t>(item.w));
+            break;
+        case Op::Int: {
+            std::string_view part = take(static_cast<std::size_t>(item.w));
+            if (part.size() < static_cast<std::size_t>(item.w)) return false;
+            std::int64_t value = 0;
+            bool negative = false, sign_allowed = true, any = false;
+            for (char c : part) {
+                if (c == ' ') continue;
+                if ((c == '-' || c == '+') && sign_allowed) {
+                    negative = c == '-';
+                    sign_allowed = false;
+                } else if (c >= '0' && c <= '9') {
+                    value = value * 10 + (c - '0');
+                    sign_allowed = false;
+                    any = true;
+                } else {
+                    return false;
+                }
+            }
+            if (!any && !sign_allowed) return false;  // a lone sign
+            *next->integer = static_cast<std::int32_t>(negative ? -value : value);
+            ++next;
+            break;
+        }
+        case Op::Chars: {
+            std::string& target = *next->chars;
+            std::size_t n = item.w > 0 ? static_cast<std::size_t>(item.w) : target.size();
+            std::string_view part = take(n);
+            target.assign(part);
+            target.resize(n, ' ');
+            ++next;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool read_fixed(std::string_view field, const Layout& layout, std::initializer_list<FixedTarget> targets) {
+    return read_fields(field, layout, targets);
+}
+
+bool read_fixed(TextReader& in, const Layout& layout, std::initializer_list<FixedTarget> targets) {
+    // A line is taken whole (up to a generous length) and then split.
+    char line[512];
+    if (!read_line_field(in, line, sizeof line)) return false;
+    return read_fields(std::string_view(line, sizeof line), layout, targets);
+}
+
+}  // namespace morva::text
