@@ -1,0 +1,275 @@
+// Runs one end-to-end case: writes the case's input files into a fresh
+// folder, runs the real program there with the case's standard input, and
+// compares the console report, the exit status and the named output files
+// with the case's expectations. Input files must come out unchanged.
+//
+// A case file is a sequence of sections, each opened by a line "== kind arg":
+//   == file NAME        a text input, the lines that follow
+//   == hex NAME         a binary input as hexadecimal bytes (blanks, line
+//                       ends and "#" comments ignored)
+//   == scanner NAME     a scanner file from a scanner script (see
+//                       tools/sim/scanner_script.hpp)
+//   == sim ARGS         runs morva-sim ARGS in the folder first
+//   == stdin            the run control
+//   == stdin-file NAME  the run control from a file of the folder
+//   == stdout           the whole console report
+//   == last-line        only the last line of the console report
+//   == exit N           the exit status (default 0)
+//   == expect NAME      the whole content of an output file
+//   == expect-hex NAME  the whole content of a binary output file
+//   == absent NAME      a file that must not exist after the run
+// Lines before the first section are comments.
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scanner_script.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Section {
+    std::string kind, arg, body;
+};
+
+std::vector<Section> parse(const std::string& text) {
+    std::vector<Section> sections;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("== ", 0) == 0) {
+            Section s;
+            std::string head = line.substr(3);
+            std::size_t space = head.find(' ');
+            s.kind = head.substr(0, space);
+            if (space != std::string::npos) s.arg = head.substr(space + 1);
+            sections.push_back(s);
+        } else if (!sections.empty()) {
+            sections.back().body += line + "\n";
+        }
+    }
+    return sections;
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::string from_hex(const std::string& text) {
+    std::string bytes;
+    int high = -1;
+    bool comment = false;
+    for (char c : text) {
+        if (c == '\n') comment = false;
+        if (comment || c == ' ' || c == '\n' || c == '\t' || c == ',') continue;
+        if (c == '#') {
+            comment = true;
+            continue;
+        }
+        int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
+        if (v < 0 || v > 15) throw std::runtime_error(std::string("bad hex digit ") + c);
+        if (high < 0) {
+            high = v;
+        } else {
+            bytes += static_cast<char>(high * 16 + v);
+            high = -1;
+        }
+    }
+    return bytes;
+}
+
+std::string to_hex(const std::string& bytes) {
+    std::string out;
+    char buf[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes[i]));
+        out += buf;
+        out += (i % 16 == 15) ? '\n' : ' ';
+    }
+    return out;
+}
+
+// Runs argv in `dir` with stdin from a file; returns the exit status and
+// fills `output` with standard output (standard error passes through).
+int run(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& input, std::string& output) {
+    fs::path out_path = dir / ".stdout";
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        if (!freopen(input.empty() ? "/dev/null" : input.c_str(), "rb", stdin)) _exit(127);
+        if (!freopen(out_path.c_str(), "wb", stdout)) _exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    output = read_file(out_path);
+    fs::remove(out_path);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
+std::vector<std::string> split_args(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    std::string word;
+    while (in >> word) out.push_back(word);
+    return out;
+}
+
+// Reports the first differing line of two texts.
+bool same_text(const std::string& what, const std::string& expected, const std::string& actual) {
+    if (expected == actual) return true;
+    std::istringstream e(expected), a(actual);
+    std::string el, al;
+    int line = 1;
+    for (;; ++line) {
+        bool he = static_cast<bool>(std::getline(e, el));
+        bool ha = static_cast<bool>(std::getline(a, al));
+        if (!he && !ha) break;
+        if (!he || !ha || el != al) {
+            std::cerr << what << ": first difference at line " << line << "\n  expected: ["
+                      << (he ? el : "<end>") << "]\n  actual:   [" << (ha ? al : "<end>") << "]\n";
+            break;
+        }
+    }
+    if (line > 1 && expected.size() != actual.size()) {
+        std::cerr << what << ": lengths " << expected.size() << " expected, " << actual.size() << " actual\n";
+    }
+    std::cerr << "---- actual " << what << " ----\n" << actual << "---- end ----\n";
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::cerr << "usage: case_runner CASE MORVA MORVA_SIM\n";
+        return 2;
+    }
+    const fs::path case_path = argv[1];
+    const std::string morva = fs::absolute(argv[2]).string();
+    const std::string morva_sim = fs::absolute(argv[3]).string();
+
+    std::vector<Section> sections;
+    try {
+        sections = parse(read_file(case_path));
+    } catch (const std::exception& e) {
+        std::cerr << case_path << ": " << e.what() << "\n";
+        return 2;
+    }
+
+    char templ[] = "/tmp/morva-case-XXXXXX";
+    if (mkdtemp(templ) == nullptr) return 2;
+    const fs::path dir = templ;
+
+    std::map<std::string, std::string> inputs;
+    fs::path stdin_path;
+    bool ok = true;
+    try {
+        for (const auto& s : sections) {
+            if (s.kind == "file") {
+                inputs[s.arg] = s.body;
+            } else if (s.kind == "hex") {
+                inputs[s.arg] = from_hex(s.body);
+            } else if (s.kind == "scanner") {
+                std::string error;
+                std::string bytes = morva::sim::build_scanner_file(s.body, error);
+                if (!error.empty()) throw std::runtime_error("scanner script: " + error);
+                inputs[s.arg] = bytes;
+            }
+        }
+        for (const auto& [name, bytes] : inputs) write_file(dir / name, bytes);
+        for (const auto& s : sections) {
+            if (s.kind == "sim") {
+                std::vector<std::string> args = split_args(s.arg);
+                args.insert(args.begin(), morva_sim);
+                std::string out;
+                if (run(args, dir, {}, out) != 0) throw std::runtime_error("morva-sim failed: " + out);
+            } else if (s.kind == "stdin") {
+                stdin_path = dir / ".stdin";
+                write_file(stdin_path, s.body);
+            } else if (s.kind == "stdin-file") {
+                stdin_path = dir / s.arg;
+            }
+        }
+        // Everything in the folder before the run is an input that must survive it.
+        std::map<std::string, std::string> before;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            if (entry.is_regular_file()) before[entry.path().filename()] = read_file(entry.path());
+        }
+
+        std::string output;
+        int status = run({morva}, dir, stdin_path, output);
+
+        int expected_status = 0;
+        for (const auto& s : sections) {
+            if (s.kind == "exit") expected_status = std::stoi(s.arg);
+        }
+        if (status != expected_status) {
+            std::cerr << "exit status " << status << ", expected " << expected_status << "\n";
+            ok = false;
+        }
+        for (const auto& s : sections) {
+            if (s.kind == "stdout") {
+                ok = same_text("console report", s.body, output) && ok;
+            } else if (s.kind == "last-line") {
+                std::string last = output;
+                if (!last.empty() && last.back() == '\n') last.pop_back();
+                last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
+                ok = same_text("last console line", s.body, last + "\n") && ok;
+                if (!ok) std::cerr << "---- console ----\n" << output;
+            } else if (s.kind == "expect") {
+                if (!fs::exists(dir / s.arg)) {
+                    std::cerr << s.arg << " was not created\n";
+                    ok = false;
+                } else {
+                    ok = same_text(s.arg, s.body, read_file(dir / s.arg)) && ok;
+                }
+            } else if (s.kind == "expect-hex") {
+                ok = same_text(s.arg, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
+            } else if (s.kind == "absent") {
+                if (fs::exists(dir / s.arg)) {
+                    std::cerr << s.arg << " exists but should not\n";
+                    ok = false;
+                }
+            }
+        }
+        for (const auto& [name, bytes] : before) {
+            if (name == ".stdin") continue;
+            if (!fs::exists(dir / name) || read_file(dir / name) != bytes) {
+                std::cerr << "input file " << name << " was changed by the run\n";
+                ok = false;
+            }
+        }
+    } catch (const std::exception& e) {
+        std::cerr << case_path << ": " << e.what() << "\n";
+        ok = false;
+    }
+    if (ok) fs::remove_all(dir);
+    else std::cerr << "case folder kept: " << dir << "\n";
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,11 @@
+#!/bin/sh
+# Writes the bundled sample survey into build/sample and processes it there.
+set -e
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
+work=$build/sample
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+"$build/tools/sim/morva-sim" --sample .
+"$build/src/morva" < run.in
