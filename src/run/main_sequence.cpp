@@ -2,6 +2,9 @@
 
 #include <memory>
 
+#include "georef/run_stats.hpp"
+#include "georef/scan_processing.hpp"
+#include "regression/report.hpp"
 #include "run/file_guard.hpp"
 #include "run/geoid.hpp"
 #include "run/run_control.hpp"
@@ -105,15 +108,26 @@ void run_survey() {
     // 11. Scan loop.
     static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
     auto tables = std::make_unique<scanner::ScanTables>();
+    auto state = std::make_unique<georef::RunState>();
+    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
+    const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
+                                        &files.test};
     while (scanner::read_scan(files.scan, header, stream, *tables)) {
         if (stream.tscan < rc.tstart) {
             if (stream.nscan % 10000 == 0) write_fixed(console(), skipped, {stream.nscan, stream.scanno, stream.tscan});
+            state->stats.tprev = stream.tscan;
             continue;
         }
-        // Georeferencing of the scans inside the window comes here.
+        const georef::ScanDecision decision = georef::scan_test(stream, rc);
+        if (decision == georef::ScanDecision::End) break;
+        if (decision == georef::ScanDecision::Process) {
+            georef::process_scan(inputs, outputs, *state, stream, *tables, header.nmeas);
+        }
     }
 
-    // 12. Final report.
+    // 12. Final report, and the regression when it is on.
+    georef::print_report(state->stats, static_cast<std::int32_t>(stream.records_read), rc);
+    if (rc.regression_on) regression::report_regression(state->sums, rc.nparams);
 
     // 13. The scan-point file is closed explicitly; the rest by the end of the run.
     if (rc.scanpt_wanted) text::close_out(files.scanpt);

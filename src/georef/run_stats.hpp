@@ -1,0 +1,35 @@
+#pragma once
+// Running statistics of the run, the time-gap watch on the output points and
+// the end-of-run report.
+
+#include <cstdint>
+
+#include "run/run_control.hpp"
+
+namespace morva::georef {
+
+struct RunStats {
+    double range_min = 9999.0, range_max = -9999.0;
+    double elevation_min = 9999.0, elevation_max = -9999.0;
+    double correction_min = 9999.0, correction_max = -9999.0;
+    double height_min = 9999.0, height_max = -9999.0;
+    double lat_min = 9999.0, lat_max = -9999.0;
+    double lon_min = 9999.0, lon_max = -9999.0;
+    std::int32_t npts = 0;
+    double tprev = 0.0;  // time of the last output point or skipped scan
+};
+
+// A minimum moves only for a strictly smaller value, a maximum only for a
+// strictly larger one.
+inline void track(double value, double& min, double& max) {
+    if (value < min) min = value;
+    if (value > max) max = value;
+}
+
+// Reports a spacing above 0.36 s from the previous output point, except for
+// measurement 1 of scan 1; then remembers t.
+void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan);
+
+void print_report(const RunStats& stats, std::int32_t scans_read, const run::RunControl& rc);
+
+}  // namespace morva::georef

@@ -1,0 +1,53 @@
+#pragma once
+// The georeferencing stage of the scan loop: which scans are processed, and
+// for each measurement of a processed scan the road from its ten bytes to an
+// output point, a centre point, the diagnostics and the statistics.
+
+#include <cstdint>
+
+#include "georef/output_point.hpp"
+#include "georef/run_stats.hpp"
+#include "regression/normal_sums.hpp"
+#include "run/geoid.hpp"
+#include "run/run_control.hpp"
+#include "run/trajectory.hpp"
+#include "scanner/scan_stream.hpp"
+#include "scanner/scanner_header.hpp"
+#include "text/out_stream.hpp"
+
+namespace morva::georef {
+
+// Read-only inputs of the scan loop.
+struct SurveyInputs {
+    const run::RunControl* rc;
+    const run::TrajectoryTable* trajectory;
+    const run::GeoidGrid* geoid;             // null when no grid is loaded
+    const scanner::scanner_header* header;
+};
+
+struct SurveyOutputs {
+    text::OutStream* scanpt;  // null when no scan-point file is wanted
+    text::OutStream* cent;
+    text::OutStream* pcorr;   // "test_pcorr.out"
+    text::OutStream* test;    // "test.out"
+};
+
+// Everything that lives from the first scan to the report.
+struct RunState {
+    std::int32_t jtraj = 1;     // trajectory cursor, forward only
+    OutputGroup group;
+    double alpha_prev = 999.0;  // alpha of the previous output point
+    double tlast_centre = 0.0;  // time of the last centre line on the console
+    RunStats stats;
+    regression::NormalSums sums;
+};
+
+enum class ScanDecision { End, Skip, Process };
+
+// For a scan not before the window: end of the loop after tend, thinning.
+ScanDecision scan_test(const scanner::ScanStream& scan, const run::RunControl& rc);
+
+void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
+                  const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas);
+
+}  // namespace morva::georef
