@@ -228,53 +228,7 @@ TEST(GeoidLoad, FullCapacityIsAccepted) {
     EXPECT_DOUBLE_EQ(bilin(700.25, 3, grid.node.get(), grid.nlat, grid.nlon), 700.25);
 }
 
-// The stops print to the console; the child sends it to the error stream so
-// that the death test can see the lines.
-void expect_stop(const std::string& content, const std::string& pattern) {
-    GeoidFile f(content);
-    text::flush(text::console());
-    EXPECT_EXIT(
-        {
-            ::dup2(2, 1);
-            GeoidGrid grid;
-            load_geoid(f.path.string(), grid);
-        },
-        testing::ExitedWithCode(1), pattern)
-        << content.substr(0, 40);
-}
-
-TEST(GeoidLoadDeathTest, HeaderStops) {
-    struct Case {
-        const char* header;
-        const char* pattern;
-    };
-    const Case cases[] = {
-        {"1 1001 0 499 1 1\n", "^      500500      500000 \n\\*\\*\\* geoid grid too large, sorry\n$"},
-        // 65536 x 65536 wraps to 0 in 32 bits and must still be refused.
-        {"0 65535 0 65535 1 1\n", "^           0      500000 \n\\*\\*\\* geoid grid too large, sorry\n$"},
-        {"0 -1000 0 -1000 1 1\n", "^      996004      500000 \n\\*\\*\\* geoid grid too large, sorry\n$"},
-        {"0 1 0 1 0 1\n", "^\\*\\*\\* geoid grid header invalid\n$"},
-        {"0 0 0 1 0 1\n", "^\\*\\*\\* geoid grid header invalid\n$"},
-        {"0 1e10 0 1 1 1\n", "^\\*\\*\\* geoid grid header invalid\n$"},
-        {"50 50 5 8 0.5 1\n", "^\\*\\*\\* geoid grid needs at least 2 rows and 2 columns\n$"},
-        {"50 52 5 5 0.5 1\n", "^\\*\\*\\* geoid grid needs at least 2 rows and 2 columns\n$"},
-        {"52 50 5 8 0.5 1\n", "^\\*\\*\\* geoid grid needs at least 2 rows and 2 columns\n$"},
-    };
-    for (const Case& c : cases) expect_stop(c.header, c.pattern);
-}
-
-TEST(GeoidLoadDeathTest, InputStops) {
-    expect_stop("0 1 0 1 1 1\n1 2\n3\n", "^\\*\\*\\* read error in .*, line 4: end of file\n$");
-    expect_stop("0 1 0 1 1 1\n1 2\n3 x\n", "^\\*\\*\\* read error in .*, line 3: invalid number: \"x\"\n$");
-    text::flush(text::console());
-    EXPECT_EXIT(
-        {
-            ::dup2(2, 1);
-            GeoidGrid grid;
-            load_geoid("/nonexistent/geoid.txt", grid);
-        },
-        testing::ExitedWithCode(1), "^\\*\\*\\* cannot open file: /nonexistent/geoid.txt\n$");
-}
+// The load's stops are end-to-end cases (tests/cases/run/geoid_*.case).
 
 }  // namespace
 }  // namespace morva::run
