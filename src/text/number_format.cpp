@@ -180,13 +180,15 @@ void format_fixed(char* out, int w, int d, double value, bool single) {
     // Fast path: scale by 10^d and round in integers. The scaled product is
     // within 2^-13 of the exact one below 2^40, and the 18-digit rounding
     // moves it by far less, so only values within 2^-12 of a half need the
-    // exact expansion.
+    // exact expansion. The 16-digit expansion of a 4-byte real moves it by
+    // up to scaled * 5e-16, which can reach a half: widen the margin by that.
     if (d <= 15) {
         double scaled = std::fabs(value) * kPow10[d];
         if (scaled < 0x1p40) {
             double whole = std::floor(scaled);
             double frac = scaled - whole;
-            if (std::fabs(frac - 0.5) > 0x1p-12) {
+            double margin = single ? 0x1p-12 + scaled * 0x1p-50 : 0x1p-12;
+            if (std::fabs(frac - 0.5) > margin) {
                 std::uint64_t units = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
                 char digits[24];
                 char* end = digits + sizeof digits;
