@@ -31,8 +31,8 @@ void load_geoid(const std::string& path, GeoidGrid& grid) {
     const std::optional<std::int32_t> nlon = grid_count(grid.glon1, grid.glon2, grid.dlon);
     if (!nlat || !nlon) text::stop_run("*** geoid grid header invalid");
 
-    // The capacity test uses the true product; the count shown is the 32-bit
-    // one the operator's tools would compute.
+    // The capacity test uses the true product, so a count that wraps in 32
+    // bits cannot slip through; the count shown is the 32-bit product.
     const std::int64_t nodes = std::int64_t{*nlat} * *nlon;
     if (nodes > kGeoidNodes) {
         const auto shown = static_cast<std::int32_t>(static_cast<std::uint32_t>(*nlat) *
