@@ -23,6 +23,9 @@ struct FreeCursor {
     char token[kMaxToken + 1];
     std::size_t length = 0;
     std::int64_t token_line = 1;
+    // A value was read and no comma has followed it yet: a comma after the
+    // line end (and blanks) still only separates, it is no null value.
+    bool comma_due = false;
 };
 
 // Copies the token at the read position into cursor.token.
@@ -43,14 +46,17 @@ void take_token(FreeCursor& cur) {
     cur.token[cur.length] = '\0';
 }
 
-// After a value: blanks, then at most one comma, on the same line.
-void skip_separator(TextReader& in) {
+// After a value: blanks, then at most one comma, on the same line. True
+// when the comma was there.
+bool skip_separator(TextReader& in) {
     int c = peek(in);
     while (is_blank(c)) {
         ++in.begin;
         c = peek(in);
     }
-    if (c == ',') ++in.begin;
+    if (c != ',') return false;
+    ++in.begin;
+    return true;
 }
 
 Next next_value(FreeCursor& cur) {
@@ -69,6 +75,10 @@ Next next_value(FreeCursor& cur) {
             ++in.line;
         } else if (c == ',') {
             ++in.begin;
+            if (cur.comma_due) {
+                cur.comma_due = false;
+                continue;
+            }
             return Next::Null;
         } else if (c == '/') {
             return Next::Slash;
@@ -77,7 +87,7 @@ Next next_value(FreeCursor& cur) {
         }
     }
     take_token(cur);
-    skip_separator(in);
+    cur.comma_due = !skip_separator(in);
     // r*value or r*: a repeat count of plain digits ahead of a star.
     const char* star = static_cast<const char*>(std::memchr(cur.token, '*', cur.length));
     if (star != nullptr && star != cur.token) {
