@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "text/number_format.hpp"
 
@@ -114,6 +115,21 @@ std::uint64_t bit_pattern(const Value& v) {
     return v.bytes >= 8 ? u : u & ((std::uint64_t{1} << (8 * v.bytes)) - 1);
 }
 
+// A: the field as it is. Aw: w characters, blanks ahead of a shorter field,
+// the leftmost w of a longer one.
+void put_chars(OutStream& out, int w, std::string_view field) {
+    std::size_t width = static_cast<std::size_t>(w);
+    if (w == 0 || width == field.size()) {
+        put(out, field);
+    } else if (width > field.size()) {
+        std::memset(reserve(out, width - field.size()), ' ', width - field.size());
+        commit(out, width - field.size());
+        put(out, field);
+    } else {
+        put(out, field.substr(0, width));
+    }
+}
+
 }  // namespace
 
 Layout layout(std::string_view notation) {
@@ -160,7 +176,7 @@ void write_fixed(OutStream& out, const Layout& layout, std::initializer_list<Val
             ++next;
             break;
         case Op::Chars:
-            put(out, next->s);
+            put_chars(out, item.w, next->s);
             ++next;
             break;
         }

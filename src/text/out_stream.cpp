@@ -92,11 +92,10 @@ void flush_all() {
 }
 
 OutStream& console() {
-    static OutStream out = [] {
-        OutStream s;
-        attach_out(s, 1, "standard output");
-        return s;
-    }();
+    // Attached in place: the stop routine keeps the address of the stream.
+    static OutStream out;
+    static const bool attached = (attach_out(out, 1, "standard output"), true);
+    (void)attached;
     return out;
 }
 

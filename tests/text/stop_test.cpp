@@ -1,0 +1,127 @@
+// Ending a run: the stop line is the last line of the console report, every
+// output stream is flushed, and the exit status tells a stop from a normal end.
+
+#include "text/stop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "text/free_output.hpp"
+#include "text/layout.hpp"
+#include "text/out_stream.hpp"
+#include "text/text_test_support.hpp"
+
+namespace morva::text {
+namespace {
+
+using testing::read_from_memory;
+using testing::run_in_child;
+
+std::string temp_path(const char* tag) { return "/tmp/morva-stop-" + std::to_string(::getpid()) + tag; }
+
+std::string file_text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(Stop, MessageIsTheLastConsoleLine) {
+    auto r = run_in_child([] {
+        write_free(console(), {"earlier line"});
+        stop_run("*** icalib too large");
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, " earlier line\n*** icalib too large\n");
+}
+
+TEST(Stop, WithoutMessage) {
+    auto r = run_in_child([] {
+        write_free(console(), {"*** error in header: headerid is not 10:", std::int8_t{11}});
+        stop_run();
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, " *** error in header: headerid is not 10:   11 \n");
+}
+
+TEST(Stop, NormalEndExitsZero) {
+    auto r = run_in_child([] {
+        write_free(console(), {"done"});
+        end_run();
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, " done\n");
+}
+
+TEST(Stop, OutputFilesAreFlushed) {
+    const std::string path = temp_path("-flush");
+    for (bool stop : {true, false}) {
+        auto r = run_in_child([&] {
+            static OutStream file;
+            if (!open_out(file, path)) std::_Exit(3);
+            static const Layout point = layout("F9.6 I4");
+            for (int i = 0; i < 3; ++i) write_fixed(file, point, {0.5, std::int32_t{i}});
+            if (stop) stop_run("*** stopped");
+            end_run();
+        });
+        EXPECT_EQ(r.status, stop ? 1 : 0);
+        EXPECT_EQ(file_text(path), " 0.500000   0\n 0.500000   1\n 0.500000   2\n");
+        std::remove(path.c_str());
+    }
+}
+
+TEST(Stop, LargeOutputsAreWrittenWhole) {
+    const std::string path = temp_path("-large");
+    auto r = run_in_child([&] {
+        static OutStream file;
+        if (!open_out(file, path)) std::_Exit(3);
+        std::string line(99, 'x');
+        for (int i = 0; i < 30000; ++i) write_free(file, {line});
+        stop_run("*** stopped");
+    });
+    EXPECT_EQ(r.status, 1);
+    std::string text = file_text(path);
+    EXPECT_EQ(text.size(), 30000u * 101u);
+    std::remove(path.c_str());
+}
+
+TEST(Stop, AFailedWriteIsNoSuccess) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    auto r = run_in_child([] {
+        static OutStream file;
+        if (!open_out(file, "/dev/full")) std::_Exit(3);
+        write_free(file, {"lost"});
+        end_run();
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "*** write error on file: /dev/full\n");
+}
+
+TEST(Stop, ReadErrorNamesTheStreamAndLine) {
+    auto r = run_in_child([] {
+        TextReader in;
+        read_from_memory(in, "a\nb\nc\n", "standard input");
+        skip_line(in);
+        skip_line(in);
+        read_error(in, "invalid number: \"c\"");
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "*** read error in standard input, line 3: invalid number: \"c\"\n");
+}
+
+TEST(Stop, OpenFailures) {
+    OutStream out;
+    EXPECT_FALSE(open_out(out, "/nonexistent-folder/x"));
+    TextReader in;
+    EXPECT_FALSE(open_in(in, "/nonexistent-folder/x"));
+}
+
+}  // namespace
+}  // namespace morva::text
