@@ -44,7 +44,7 @@
 //   ramp 3 50000 100 0 0 10 1 1000 10
 //   scan 8 0b101 100 275000
 //   ramp 3 50000 100 0 0 10 1 1000 10
-//   cut 270
+//   cut 288
 
 #include <string>
 #include <string_view>
