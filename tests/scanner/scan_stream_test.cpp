@@ -181,7 +181,9 @@ TEST(ScanStream, DecodesMeasurementsIntoPhysicalUnits) {
 TEST(ScanStream, ReportLinesOfTheFirstScans) {
     Bytes b;
     const std::uint8_t flags[6] = {5, 0, 127, 0x80, 1, 2};
-    for (int n = 0; n < 6; ++n) put_scan(b.w, 22, 1, {}, trailer(static_cast<std::uint16_t>(40 + n), 100, 250000 * n, flags[n]));
+    for (int n = 0; n < 6; ++n) {
+        put_scan(b.w, 22, 1, {}, trailer(static_cast<std::uint16_t>(40 + n), 100, 250000 * n, flags[n]));
+    }
     put_scan(b.w, 99, 1, {}, trailer(46, 101, 500000));
     Reading r(b.done(), header_for(1), control());
     int scans = 0;
@@ -217,7 +219,9 @@ TEST(ScanStream, ScanNumbersAcrossWraps) {
     for (std::uint16_t start : {0, 1, 12345, 65535}) {
         SCOPED_TRACE(start);
         Bytes b;
-        for (int n = 0; n < 200000; ++n) put_scan(b.w, 12, 0, {}, trailer(static_cast<std::uint16_t>(start + n), 5, 0));
+        for (int n = 0; n < 200000; ++n) {
+            put_scan(b.w, 12, 0, {}, trailer(static_cast<std::uint16_t>(start + n), 5, 0));
+        }
         Reading r(b.done(), header_for(0), control());
         int n = 0;
         bool consecutive = true;
@@ -248,7 +252,9 @@ TEST(ScanStream, TimerUnwrapAndItsCarry) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes b;
-        for (std::size_t n = 0; n < c.timers.size(); ++n) put_scan(b.w, 12, 0, {}, trailer(static_cast<std::uint16_t>(n), 7, c.timers[n]));
+        for (std::size_t n = 0; n < c.timers.size(); ++n) {
+            put_scan(b.w, 12, 0, {}, trailer(static_cast<std::uint16_t>(n), 7, c.timers[n]));
+        }
         scanner_header h = header_for(0);
         h.timer_unit = 1.0f / 1048576;  // exact, so that tfrac shows the counter
         Reading r(b.done(), h, control(c.use_sync));
@@ -282,7 +288,9 @@ TEST(ScanStream, OneSecondCorrection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes b;
-        for (std::size_t n = 0; n < c.seconds.size(); ++n) put_scan(b.w, 12, 0, {}, trailer(static_cast<std::uint16_t>(n), c.seconds[n], c.timers[n]));
+        for (std::size_t n = 0; n < c.seconds.size(); ++n) {
+            put_scan(b.w, 12, 0, {}, trailer(static_cast<std::uint16_t>(n), c.seconds[n], c.timers[n]));
+        }
         scanner_header h = header_for(0);
         h.timer_unit = 1.0f / 16777216;
         run::RunControl rc = control();

@@ -81,13 +81,19 @@ std::pair<std::string, std::string> key_value(const std::string& word) {
     return {word.substr(0, eq), word.substr(eq + 1)};
 }
 
+bool given(const std::vector<std::string>& words, const std::string& key) {
+    for (const std::string& w : words) {
+        if (w.rfind(key + "=", 0) == 0) return true;
+    }
+    return false;
+}
+
 LongHeader long_header(const std::vector<std::string>& words) {
     LongHeader h = default_long_header(1);
-    bool bytes_given = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         auto [key, value] = key_value(words[i]);
         if (key == "length") h.header_length = narrow<std::int32_t>(integer(value));
-        else if (key == "bytes_per_scan") h.bytes_per_scan = narrow<std::int16_t>(integer(value)), bytes_given = true;
+        else if (key == "bytes_per_scan") h.bytes_per_scan = narrow<std::int16_t>(integer(value));
         else if (key == "protocol") h.protocol_id = narrow<std::int8_t>(integer(value));
         else if (key == "headerid") h.headerid = narrow<std::int8_t>(integer(value));
         else if (key == "bytes_per_meas") h.bytes_per_meas = narrow<std::int16_t>(integer(value));
@@ -103,7 +109,10 @@ LongHeader long_header(const std::vector<std::string>& words) {
         else if (key == "b") reals(value, h.b, 3);
         else if (key == "c") reals(value, h.c, 3);
         else if (key == "d") reals(value, h.d, 3);
-        else if (key.size() == 2 && key[0] == 'e' && key[1] >= '1' && key[1] <= '4') reals(value, h.e[key[1] - '1'], 3);
+        else if (key == "e1") reals(value, h.e[0], 3);
+        else if (key == "e2") reals(value, h.e[1], 3);
+        else if (key == "e3") reals(value, h.e[2], 3);
+        else if (key == "e4") reals(value, h.e[3], 3);
         else if (key == "eps") reals(value, h.eps, 4);
         else if (key == "epoch") h.time_epoch = value;
         else if (key == "time") {
@@ -115,18 +124,17 @@ LongHeader long_header(const std::vector<std::string>& words) {
         else if (key == "syncflag") h.syncflag = narrow<std::uint8_t>(integer(value));
         else throw Fail("unknown header key " + key);
     }
-    if (!bytes_given) h.bytes_per_scan = static_cast<std::int16_t>(12 + 10 * (h.nmeas > 0 ? h.nmeas : 0));
+    if (!given(words, "bytes_per_scan")) h.bytes_per_scan = record_bytes(h.nmeas);
     return h;
 }
 
 ShortHeader short_header(const std::vector<std::string>& words) {
     ShortHeader h;
     h.nmeas = 1;
-    bool bytes_given = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         auto [key, value] = key_value(words[i]);
         if (key == "length") h.header_length = narrow<std::int32_t>(integer(value));
-        else if (key == "bytes_per_scan") h.bytes_per_scan = narrow<std::int16_t>(integer(value)), bytes_given = true;
+        else if (key == "bytes_per_scan") h.bytes_per_scan = narrow<std::int16_t>(integer(value));
         else if (key == "bytes_per_meas") h.bytes_per_meas = narrow<std::int16_t>(integer(value));
         else if (key == "nmeas") h.nmeas = narrow<std::int16_t>(integer(value));
         else if (key == "range_unit") h.range_unit = real(value);
@@ -135,7 +143,7 @@ ShortHeader short_header(const std::vector<std::string>& words) {
         else if (key == "angleid") h.angleid = narrow<std::uint8_t>(integer(value));
         else throw Fail("unknown short header key " + key);
     }
-    if (!bytes_given) h.bytes_per_scan = static_cast<std::int16_t>(12 + 10 * (h.nmeas > 0 ? h.nmeas : 0));
+    if (!given(words, "bytes_per_scan")) h.bytes_per_scan = record_bytes(h.nmeas);
     return h;
 }
 
@@ -293,7 +301,8 @@ std::string build_scanner_file(std::string_view script, std::string& error) {
         emit(w, group);
         close_writer(w);
         for (const Patch& p : patches) {
-            if (p.offset < 0 || p.offset + static_cast<std::int64_t>(p.bytes.size()) > static_cast<std::int64_t>(out.size())) {
+            const auto size = static_cast<std::int64_t>(out.size());
+            if (p.offset < 0 || p.offset + static_cast<std::int64_t>(p.bytes.size()) > size) {
                 throw Fail("patch outside the file of " + std::to_string(out.size()) + " bytes");
             }
             for (std::size_t i = 0; i < p.bytes.size(); ++i) out[p.offset + i] = static_cast<char>(p.bytes[i]);

@@ -46,10 +46,14 @@ std::string epoch_text(int hour, int minute, int second) {
     return text;
 }
 
+std::int16_t record_bytes(std::int16_t nmeas) {
+    return static_cast<std::int16_t>(12 + 10 * (nmeas > 0 ? nmeas : 0));
+}
+
 LongHeader default_long_header(std::int16_t nmeas) {
     LongHeader h;
     h.nmeas = nmeas;
-    h.bytes_per_scan = static_cast<std::int16_t>(12 + 10 * (nmeas > 0 ? nmeas : 0));
+    h.bytes_per_scan = record_bytes(nmeas);
     return h;
 }
 

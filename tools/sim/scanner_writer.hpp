@@ -81,6 +81,8 @@ struct Trailer {
     std::uint32_t timer = 0;    // 24 bits
 };
 
+// Bytes of a scan record of measurement type 77: 12 + 10 x nmeas.
+std::int16_t record_bytes(std::int16_t nmeas);
 // A long header with the defaults, `nmeas` measurements per scan and the
 // matching bytes per scan.
 LongHeader default_long_header(std::int16_t nmeas);
