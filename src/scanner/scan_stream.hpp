@@ -49,8 +49,9 @@ struct ScanStream {
 void begin_scans(const scanner_header& hdr, const run::RunControl& rc, ScanStream& stream);
 
 // Reads and decodes the next scan record, printing the lines of the first
-// five scans; false at the end of the file (at a record boundary or inside
-// the measurements).
+// five scans; false at the end of the file (at a record boundary, inside the
+// syncseq or inside the measurements). A file that ends inside a trailer
+// stops the run with a read error naming the file.
 bool read_scan(ByteReader& in, const scanner_header& hdr, ScanStream& stream, ScanTables& tables);
 
 }  // namespace morva::scanner
