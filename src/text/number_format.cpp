@@ -160,6 +160,36 @@ void format_fixed_exact(char* out, int w, int d, double value, bool single) {
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
+// The fast path's placing: `units` is the rounded magnitude in units of
+// 10^-d (below 2^41, so at most 13 digits), written right to left straight
+// into the field.
+void place_units(char* out, int w, int d, std::uint64_t units, bool negative) {
+    const std::uint64_t one = static_cast<std::uint64_t>(kPow10[d]);
+    int int_digits = 0;
+    for (std::uint64_t ip = units; ip >= one; ip /= 10) ++int_digits;
+    bool sign = negative && units != 0;
+    int len = sign + (int_digits > 0 ? int_digits : 1) + 1 + d;
+    bool leading_zero = int_digits == 0;
+    if (len > w && leading_zero) {
+        leading_zero = false;  // no room for it
+        --len;
+    }
+    if (len > w) {
+        fill(out, w, '*');
+        return;
+    }
+    char* p = out + w;
+    for (int i = 0; i < d; ++i) {
+        *--p = static_cast<char>('0' + units % 10);
+        units /= 10;
+    }
+    *--p = '.';
+    for (; units != 0; units /= 10) *--p = static_cast<char>('0' + units % 10);
+    if (leading_zero) *--p = '0';
+    if (sign) *--p = '-';
+    fill(out, static_cast<int>(p - out), ' ');
+}
+
 }  // namespace
 
 void format_int(char* out, int w, std::int64_t value) {
@@ -185,16 +215,11 @@ void format_fixed(char* out, int w, int d, double value, bool single) {
     if (d <= 15) {
         double scaled = std::fabs(value) * kPow10[d];
         if (scaled < 0x1p40) {
-            double whole = std::floor(scaled);
-            double frac = scaled - whole;
+            std::uint64_t whole = static_cast<std::uint64_t>(scaled);  // the floor: scaled >= 0
+            double frac = scaled - static_cast<double>(whole);
             double margin = single ? 0x1p-12 + scaled * 0x1p-50 : 0x1p-12;
             if (std::fabs(frac - 0.5) > margin) {
-                std::uint64_t units = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-                char digits[24];
-                char* end = digits + sizeof digits;
-                int n = digits_backwards(end, units);
-                if (units == 0) n = 0;
-                place_fixed(out, w, d, end - n, n, std::signbit(value));
+                place_units(out, w, d, whole + (frac > 0.5 ? 1 : 0), std::signbit(value));
                 return;
             }
         }

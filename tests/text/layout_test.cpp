@@ -97,8 +97,19 @@ TEST(WriteFixed, ReportLines) {
     EXPECT_EQ(written(R"(/" RIEGL Q120/220 HEADER bytes:" I4 ", bytes pr scan:" I5 ", protocol id:" I2)",
                       {std::int32_t{210}, std::int16_t{10020}, std::int8_t{3}}),
               "\n RIEGL Q120/220 HEADER bytes: 210, bytes pr scan:10020, protocol id: 3\n");
-    EXPECT_EQ(written("F9.6 F11.6 F12.6 F8.2 1X I3 I4",
-                      {10.123456789, 52.5, 4.25, -31.456, std::int16_t{255}, std::int32_t{1000}}),
+    static const Layout scan_point = layout("F9.6 F11.6 F12.6 F8.2 1X I3 I4");
+    auto record = [&](std::initializer_list<Value> values) {
+        MemoryOut m;
+        write_fixed(m.out, scan_point, values);
+        return m.text();
+    };
+    EXPECT_EQ(record({12.5, 52.123456, 4.654321, 1.23, std::uint8_t{57}, std::int32_t{12}}),
+              "12.500000  52.123456    4.654321    1.23  57  12\n");
+    EXPECT_EQ(record({12.5, 52.123456, 4.654321, 1.23, std::uint8_t{200}, std::int32_t{12}}),
+              "12.500000  52.123456    4.654321    1.23 -56  12\n");
+    EXPECT_EQ(record({12.5, 52.123456, 4.654321, 1.23, std::uint8_t{156}, std::int32_t{12}}),
+              "12.500000  52.123456    4.654321    1.23 ***  12\n");
+    EXPECT_EQ(record({10.123456789, 52.5, 4.25, -31.456, std::int16_t{255}, std::int32_t{1000}}),
               "10.123457  52.500000    4.250000  -31.46 2551000\n");
 }
 
