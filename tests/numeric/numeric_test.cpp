@@ -7,7 +7,7 @@
 #include <random>
 
 #include "text/stop.hpp"
-#include "text/text_test_support.hpp"
+#include "../text/text_test_support.hpp"
 
 namespace morva::numeric {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "text/text_test_support.hpp"
+#include "../text/text_test_support.hpp"
 
 namespace morva::run {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "text/layout.hpp"
-#include "text/text_test_support.hpp"
+#include "text_test_support.hpp"
 
 namespace morva::text {
 namespace {

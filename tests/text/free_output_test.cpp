@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "text/text_test_support.hpp"
+#include "text_test_support.hpp"
 
 namespace morva::text {
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "text/text_test_support.hpp"
+#include "text_test_support.hpp"
 
 namespace morva::text {
 namespace {

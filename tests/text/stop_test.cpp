@@ -16,7 +16,7 @@
 #include "text/free_output.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
-#include "text/text_test_support.hpp"
+#include "text_test_support.hpp"
 
 namespace morva::text {
 namespace {
