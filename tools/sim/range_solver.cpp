@@ -1,0 +1,53 @@
+#include "range_solver.hpp"
+
+#include <cmath>
+
+namespace morva::sim {
+namespace {
+
+constexpr double kNewtonTolerance = 1e-6;  // metres: a step this small from a guessed slope is final
+constexpr double kSecantTolerance = 1e-5;  // metres: after it the error is second order, far below
+constexpr int kMaxEvaluations = 40;
+
+}  // namespace
+
+double misfit(const Beam& beam, double r, georef::GroundPoint& point) {
+    georef::locate(*beam.model, *beam.pose, beam.thr, r, beam.scan_angle, beam.scanno, point);
+    return point.h - surface_height(*beam.surface, point.lat, point.lon) - beam.distortion;
+}
+
+RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess) {
+    RangeFit fit;
+    georef::GroundPoint p;
+    double r0 = r_guess;
+    double g0 = misfit(beam, r0, p);
+    fit.evaluations = 1;
+    if (!std::isfinite(g0) || !(slope_guess < 0.0)) return fit;
+    double step = -g0 / slope_guess;
+    if (std::fabs(step) < kNewtonTolerance) {
+        fit.r = r0 + step;
+        fit.slope = slope_guess;
+        fit.ok = true;
+        return fit;
+    }
+    double r1 = r0 + step;
+    while (fit.evaluations < kMaxEvaluations) {
+        const double g1 = misfit(beam, r1, p);
+        ++fit.evaluations;
+        const double slope = (g1 - g0) / (r1 - r0);
+        if (!std::isfinite(g1) || !(slope < 0.0)) return fit;  // the beam does not descend onto the surface
+        step = -g1 / slope;
+        r0 = r1;
+        g0 = g1;
+        r1 += step;
+        if (std::fabs(step) < kSecantTolerance) {
+            fit.r = r1;
+            fit.slope = slope;
+            fit.ok = true;
+            return fit;
+        }
+    }
+    return fit;
+}
+
+}  // namespace morva::sim

@@ -1,0 +1,364 @@
+#include "sim_options.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace morva::sim {
+namespace {
+
+enum class Kind { Real, Single, Int, Seed, Switch, Choice, Time, Motion };
+
+struct Option {
+    const char* name;
+    const char* arg;   // how the value is written in the help
+    const char* help;
+    Kind kind;
+    void* target;
+    int count = 1;                        // values of a list (given as a,b,c; fewer keep the rest)
+    const char* const* choices = nullptr; // Choice: names by value, null-terminated
+    bool described = true;                // part of the survey description
+};
+
+const char* const kSwitch[] = {"off", "on", nullptr};
+const char* const kSurface[] = {"flat", "tilt", "waves", nullptr};
+const char* const kSource[] = {"gps", "rtc", "none", nullptr};
+const char* const kClock[] = {"synced", "free", nullptr};
+const char* const kOutput[] = {"text", "binary", nullptr};
+
+// The table, bound to one options record. Choices are held as int through
+// the enums' underlying type; switches and the output form are bools.
+std::vector<Option> options_of(SimOptions& o) {
+    return {
+        {"--seed", "N", "seed of the amplitudes, wave phases and geoid undulation", Kind::Seed, &o.seed},
+        // Flight.
+        {"--lat", "DEG", "start latitude", Kind::Real, &o.lat},
+        {"--lon", "DEG", "start longitude", Kind::Real, &o.lon},
+        {"--heading", "DEG", "track, clockwise from north; any value (the trajectory keeps headings in (-180, 180])",
+         Kind::Real, &o.heading},
+        {"--speed", "M/S", "ground speed along the track", Kind::Real, &o.speed},
+        {"--height", "M", "flying height above the surface at the start", Kind::Real, &o.height},
+        {"--climb", "M/S", "rate of climb", Kind::Real, &o.climb},
+        {"--duration", "S", "seconds of scanning", Kind::Real, &o.duration},
+        {"--start", "HH:MM:SS", "time of day of the file epoch", Kind::Time, &o.start},
+        {"--first-scan", "S", "seconds from the file epoch to the first scan", Kind::Real, &o.first_scan},
+        {"--traj-rate", "HZ", "trajectory records per second", Kind::Real, &o.traj_rate},
+        {"--attitude", "on|off",
+         "trajectory with pitch, roll and heading; off writes positions only (the run then flies with heading 0)",
+         Kind::Switch, &o.attitude, 1, kSwitch},
+        {"--pitch", "B[,A[,T]]", "pitch: bias, amplitude (degrees) and period (s) of a smooth oscillation",
+         Kind::Motion, &o.pitch},
+        {"--roll", "B[,A[,T]]", "roll, likewise (a bias alone is a steady bank)", Kind::Motion, &o.roll},
+        {"--yaw", "B[,A[,T]]", "heading relative to the track (crab), likewise", Kind::Motion, &o.yaw},
+        {"--lever", "X,Y,Z", "scanner lever arm: forward, right, down (m); written to the run control", Kind::Real,
+         &o.lever, 3},
+        {"--misalign", "P,R,H",
+         "scanner misalignment in pitch, roll, heading (degrees); written to the run control", Kind::Real,
+         &o.misalign, 3},
+        // Scanner.
+        {"--nmeas", "N", "measurements per scan (2 to 1000)", Kind::Int, &o.nmeas},
+        {"--scan-rate", "HZ", "scans per second", Kind::Real, &o.scan_rate},
+        {"--fov", "DEG", "full field of view across the track, centred on the nadir", Kind::Real, &o.fov},
+        {"--range-unit", "M", "metres per range count", Kind::Single, &o.range_unit},
+        {"--angle-unit", "GON", "gon per angle-encoder count", Kind::Single, &o.angle_unit},
+        {"--timer-unit", "S", "seconds per timer count (a whole number of counts per second)", Kind::Single,
+         &o.timer_unit},
+        {"--polar-id", "N", "angle-encoder sectors per turn (1 to 7): one scan per sector", Kind::Int, &o.polar_id},
+        {"--time-source", "gps|rtc|none",
+         "time source of the header; none leaves the epoch to the run control's start time", Kind::Choice,
+         &o.time_source, 1, kSource},
+        {"--clock", "synced|free",
+         "synced: trailer seconds plus fraction of the second; free: a free-running 24-bit timer from the epoch "
+         "(seconds 0, the run told not to use the sync); it may wrap once, within 77216 counts after the first "
+         "scan, which is the one wrap the reader follows",
+         Kind::Choice, &o.clock, 1, kClock},
+        {"--scan-number", "N", "raw scan number of the first scan (the 16-bit number wraps)", Kind::Int,
+         &o.scan_number},
+        {"--calibration", "on|off", "write non-trivial calibration values into the header", Kind::Switch,
+         &o.calibration, 1, kSwitch},
+        {"--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)",
+         Kind::Real, &o.dtsec},
+        // Surface.
+        {"--surface", "flat|tilt|waves", "shape of the surface", Kind::Choice, &o.surface, 1, kSurface},
+        {"--ground", "M", "surface height at the start position (above the geoid when one is written)", Kind::Real,
+         &o.ground},
+        {"--tilt", "N,E", "slopes of a tilted surface towards north and east (m/m)", Kind::Real, &o.tilt, 2},
+        {"--waves", "A,L", "amplitude and wavelength (m) of a wave surface", Kind::Real, &o.waves, 2},
+        {"--distortion", "P1,P2,P3,P4",
+         "across-scan height distortion added to every measured height, in the form of the run's height correction",
+         Kind::Real, &o.distortion, 4},
+        // Geoid.
+        {"--geoid", "on|off", "write a geoid grid and process with it", Kind::Switch, &o.geoid, 1, kSwitch},
+        {"--geoid-height", "M", "geoid height at the start position", Kind::Real, &o.geoid_height},
+        {"--geoid-spacing", "DEG", "grid spacing in latitude and longitude", Kind::Real, &o.geoid_spacing},
+        // The run.
+        {"--output", "text|binary", "form of the scan-point file", Kind::Switch, &o.binary, 1, kOutput},
+        {"--icalib", "N", "surface regression parameters minus 1 (0: none)", Kind::Int, &o.icalib},
+        {"--pcoef", "P1,P2,P3,P4", "height-correction coefficients of the run control", Kind::Real, &o.pcoef, 4},
+        {"--threads", "N", "threads computing the ranges (0: one per processor); the survey does not depend on it",
+         Kind::Int, &o.threads, 1, nullptr, false},
+    };
+}
+
+bool parse_real(std::string_view s, double& v) {
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return ec == std::errc() && end == s.data() + s.size() && !s.empty() && std::isfinite(v);
+}
+
+template <typename Int>
+bool parse_int(std::string_view s, Int& v) {
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return ec == std::errc() && end == s.data() + s.size() && !s.empty();
+}
+
+std::vector<std::string_view> split(std::string_view s, char sep) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        std::size_t at = s.find(sep);
+        parts.push_back(s.substr(0, at));
+        if (at == std::string_view::npos) return parts;
+        s.remove_prefix(at + 1);
+    }
+}
+
+bool set_value(const Option& opt, std::string_view text) {
+    switch (opt.kind) {
+        case Kind::Real: {
+            auto parts = split(text, ',');
+            if (static_cast<int>(parts.size()) > opt.count) return false;
+            double* v = static_cast<double*>(opt.target);
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                if (!parse_real(parts[k], v[k])) return false;
+            }
+            return true;
+        }
+        case Kind::Single: {
+            double v;
+            if (!parse_real(text, v)) return false;
+            // Straight from the text to single precision, as the header holds it.
+            float f;
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
+            if (ec != std::errc() || end != text.data() + text.size()) return false;
+            *static_cast<float*>(opt.target) = f;
+            return true;
+        }
+        case Kind::Int:
+            return parse_int(text, *static_cast<std::int32_t*>(opt.target));
+        case Kind::Seed:
+            return parse_int(text, *static_cast<std::uint64_t*>(opt.target));
+        case Kind::Switch:
+        case Kind::Choice: {
+            for (int k = 0; opt.choices[k] != nullptr; ++k) {
+                if (text == opt.choices[k]) {
+                    if (opt.kind == Kind::Switch) *static_cast<bool*>(opt.target) = k != 0;
+                    else *static_cast<int*>(opt.target) = k;
+                    return true;
+                }
+            }
+            return false;
+        }
+        case Kind::Time: {
+            auto parts = split(text, ':');
+            if (parts.size() != 3) return false;
+            auto* hms = static_cast<std::int32_t*>(opt.target);
+            for (int k = 0; k < 3; ++k) {
+                if (!parse_int(parts[k], hms[k])) return false;
+            }
+            return hms[0] >= 0 && hms[0] <= 23 && hms[1] >= 0 && hms[1] <= 59 && hms[2] >= 0 && hms[2] <= 59;
+        }
+        case Kind::Motion: {
+            auto parts = split(text, ',');
+            if (parts.size() > 3) return false;
+            auto* m = static_cast<Motion*>(opt.target);
+            double* fields[3] = {&m->bias, &m->amplitude, &m->period};
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                if (!parse_real(parts[k], *fields[k])) return false;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string value_text(const Option& opt) {
+    auto join = [](const double* v, int n) {
+        std::string s;
+        for (int k = 0; k < n; ++k) s += (k ? "," : "") + exact(v[k]);
+        return s;
+    };
+    switch (opt.kind) {
+        case Kind::Real:
+            return join(static_cast<const double*>(opt.target), opt.count);
+        case Kind::Single: {
+            char buf[64];
+            float f = *static_cast<const float*>(opt.target);
+            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, f);
+            return std::string(buf, end);
+        }
+        case Kind::Int:
+            return std::to_string(*static_cast<const std::int32_t*>(opt.target));
+        case Kind::Seed:
+            return std::to_string(*static_cast<const std::uint64_t*>(opt.target));
+        case Kind::Switch:
+            return opt.choices[*static_cast<const bool*>(opt.target) ? 1 : 0];
+        case Kind::Choice:
+            return opt.choices[*static_cast<const int*>(opt.target)];
+        case Kind::Time: {
+            const auto* hms = static_cast<const std::int32_t*>(opt.target);
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hms[0], hms[1], hms[2]);
+            return buf;
+        }
+        case Kind::Motion: {
+            const auto* m = static_cast<const Motion*>(opt.target);
+            const double v[3] = {m->bias, m->amplitude, m->period};
+            return join(v, 3);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string exact(double v) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, end);
+}
+
+SimOptions sample_options() {
+    SimOptions o;
+    o.seed = 7;
+    o.lat = 52.25;
+    o.lon = 4.5;
+    o.heading = 35.0;
+    o.speed = 60.0;
+    o.height = 250.0;
+    o.duration = 4.0;
+    o.start[0] = 10;
+    o.start[1] = 30;
+    o.start[2] = 0;
+    o.first_scan = 0.25;
+    o.traj_rate = 10.0;
+    o.pitch = {1.0, 0.5, 11};
+    o.roll = {0.0, 3.0, 7};
+    o.yaw = {0.0, 1.0, 13};
+    o.lever[0] = 0.25;
+    o.lever[1] = -0.1;
+    o.lever[2] = 0.8;
+    o.nmeas = 200;
+    o.scan_rate = 50.0;
+    o.fov = 60.0;
+    o.range_unit = 0.002f;
+    o.surface = SurfaceKind::Waves;
+    o.ground = 1.0;
+    o.waves[0] = 0.4;
+    o.waves[1] = 60.0;
+    o.geoid = true;
+    o.geoid_height = 43.0;
+    o.geoid_spacing = 0.01;
+    o.binary = false;
+    o.icalib = 3;
+    return o;
+}
+
+bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::vector<std::string>& rest,
+                   std::string& error) {
+    const std::vector<Option> table = options_of(opt);
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        const std::string& word = args[k];
+        const Option* found = nullptr;
+        for (const Option& o : table) {
+            if (word == o.name) found = &o;
+        }
+        if (found == nullptr) {
+            if (word.rfind("--", 0) == 0) {
+                error = "unknown option " + word;
+                return false;
+            }
+            rest.push_back(word);
+            continue;
+        }
+        if (k + 1 >= args.size()) {
+            error = word + " needs a value (" + found->arg + ")";
+            return false;
+        }
+        if (!set_value(*found, args[++k])) {
+            error = "bad value for " + word + ": " + args[k] + " (expected " + found->arg + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string describe_options(const SimOptions& opt) {
+    SimOptions copy = opt;
+    std::string out;
+    for (const Option& o : options_of(copy)) {
+        if (o.described) out += std::string(o.name) + " " + value_text(o) + "\n";
+    }
+    return out;
+}
+
+std::string options_help() {
+    SimOptions defaults;
+    std::string out;
+    for (const Option& o : options_of(defaults)) {
+        std::string head = "  " + std::string(o.name) + " " + o.arg;
+        if (head.size() < 28) head.resize(28, ' ');
+        else head += "\n" + std::string(28, ' ');
+        // Wrap the help at about 100 columns.
+        std::string text = std::string(o.help) + " [" + value_text(o) + "]";
+        std::string line = head;
+        std::size_t col = line.size() - line.rfind('\n') - 1;
+        for (std::string_view word : split(text, ' ')) {
+            if (col + word.size() > 100 && col > 28) {
+                line += "\n" + std::string(28, ' ');
+                col = 28;
+            }
+            line += std::string(word) + " ";
+            col += word.size() + 1;
+        }
+        line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
+std::string check_options(const SimOptions& o) {
+    auto bad = [](const char* what) { return std::string(what); };
+    if (!(o.lat > -89.0 && o.lat < 89.0)) return bad("--lat must lie between -89 and 89");
+    if (!(o.lon > -180.0 && o.lon <= 180.0)) return bad("--lon must lie in (-180, 180]");
+    if (!(o.speed > 0.0 && o.speed < 1000.0)) return bad("--speed must lie in (0, 1000) m/s");
+    if (!(o.height >= 5.0)) return bad("--height must be at least 5 m");
+    if (!(o.duration > 0.0)) return bad("--duration must be positive");
+    if (!(o.first_scan >= 0.0)) return bad("--first-scan must not be negative");
+    if (!(o.traj_rate >= 0.5 && o.traj_rate <= 1000.0)) return bad("--traj-rate must lie in [0.5, 1000] Hz");
+    if (!(o.nmeas >= 2 && o.nmeas <= 1000)) return bad("--nmeas must lie in [2, 1000]");
+    if (!(o.scan_rate >= 2.0 && o.scan_rate <= 2000.0)) return bad("--scan-rate must lie in [2, 2000] Hz");
+    if (!(o.fov > 0.0 && o.fov < 150.0)) return bad("--fov must lie in (0, 150) degrees");
+    if (!(o.polar_id >= 1 && o.polar_id <= 7)) return bad("--polar-id must lie in [1, 7]");
+    if (!(o.range_unit > 0.0f && o.range_unit <= 1.0f)) return bad("--range-unit must lie in (0, 1] m");
+    if (!(o.angle_unit > 0.0f && o.angle_unit <= 0.1f)) return bad("--angle-unit must lie in (0, 0.1] gon");
+    if (!(o.timer_unit >= 1.0e-7f && o.timer_unit <= 1.0e-3f)) return bad("--timer-unit must lie in [1e-7, 1e-3] s");
+    if (!(o.geoid_spacing >= 0.001 && o.geoid_spacing <= 1.0)) return bad("--geoid-spacing must lie in [0.001, 1]");
+    if (!(o.icalib >= 0 && o.icalib <= 5)) return bad("--icalib must lie in [0, 5]");
+    if (!(o.waves[1] > 0.0)) return bad("--waves wavelength must be positive");
+    const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};
+    for (const Motion* m : motions) {
+        if (!(m->period > 0.0)) return bad("attitude motion periods must be positive");
+        if (std::fabs(m->bias) + std::fabs(m->amplitude) > 45.0) return bad("pitch, roll and yaw must stay within 45 degrees");
+    }
+    if (!o.attitude) {
+        for (const Motion* m : motions) {
+            if (m->bias != 0.0 || m->amplitude != 0.0) return bad("--attitude off needs zero pitch, roll and yaw");
+        }
+    }
+    if (std::fabs(o.misalign[0]) > 10.0 || std::fabs(o.misalign[1]) > 10.0) return bad("--misalign pitch and roll must stay within 10 degrees");
+    return {};
+}
+
+}  // namespace morva::sim

@@ -1,0 +1,97 @@
+#pragma once
+// What a simulated survey looks like: the flight, the scanner, the surface,
+// the geoid and the run that processes it. One table of options drives the
+// command line, the help text and the survey description written next to
+// the files (which --verify reads back to rebuild the same survey).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morva::sim {
+
+// A smooth attitude angle: bias + amplitude * sin(2 pi t / period + phase).
+struct Motion {
+    double bias = 0;       // degrees
+    double amplitude = 0;  // degrees
+    double period = 10;    // seconds
+};
+
+enum class SurfaceKind : int { Flat, Tilt, Waves };
+enum class TimeSource : int { Gps, Rtc, None };
+enum class Clock : int { Synced, Free };
+
+struct SimOptions {
+    std::uint64_t seed = 1;
+
+    // Flight.
+    double lat = 52.0, lon = 5.0;  // start position, degrees
+    double heading = 30.0;         // track, degrees clockwise from north
+    double speed = 60.0;           // m/s
+    double height = 300.0;         // metres above the surface at the start
+    double climb = 0.0;            // m/s
+    double duration = 10.0;        // seconds of scanning
+    std::int32_t start[3] = {10, 30, 0};  // file epoch, hh mm ss
+    double first_scan = 0.25;      // seconds from the file epoch to the first scan
+    double traj_rate = 10.0;       // trajectory records per second
+    bool attitude = true;          // trajectory with pitch, roll, heading
+    Motion pitch{0, 0, 11}, roll{0, 0, 7}, yaw{0, 0, 13};
+    double lever[3] = {0, 0, 0};     // offx, offy, offz, metres
+    double misalign[3] = {0, 0, 0};  // dpitch, droll, dheading, degrees
+
+    // Scanner.
+    std::int32_t nmeas = 250;      // measurements per scan
+    double scan_rate = 40.0;       // scans per second
+    double fov = 60.0;             // full field of view, degrees
+    float range_unit = 0.002f;     // metres per count
+    float angle_unit = 0.01f;      // gon per count
+    float timer_unit = 1.0e-6f;    // seconds per count
+    std::int32_t polar_id = 4;
+    TimeSource time_source = TimeSource::Gps;
+    Clock clock = Clock::Synced;
+    std::int32_t scan_number = 1;  // raw number of the first scan
+    bool calibration = false;      // non-trivial calibration values in the header
+    double dtsec = 0.0;            // seconds the run adds to every scanner time
+
+    // Surface.
+    SurfaceKind surface = SurfaceKind::Flat;
+    double ground = 10.0;                 // metres, at the start position
+    double tilt[2] = {0.02, -0.01};       // slope north, slope east
+    double waves[2] = {1.0, 80.0};        // amplitude, wavelength (m)
+    double distortion[4] = {0, 0, 0, 0};  // across-scan height distortion p1..p4
+
+    // Geoid.
+    bool geoid = true;
+    double geoid_height = 45.0;    // metres at the start position
+    double geoid_spacing = 0.01;   // degrees
+
+    // The run.
+    bool binary = true;            // binary scan points (else text)
+    std::int32_t icalib = 0;
+    double pcoef[4] = {0, 0, 0, 0};
+
+    std::int32_t threads = 0;      // 0: one per processor
+};
+
+// The bundled sample survey.
+SimOptions sample_options();
+
+// Parses "--name value" pairs onto `opt`; false with `error` set on an
+// unknown option or a malformed value. Other words are returned in `rest`.
+bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::vector<std::string>& rest,
+                   std::string& error);
+
+// Checks the survey can be simulated consistently; empty when it can.
+std::string check_options(const SimOptions& opt);
+
+// Every option with its value, one "--name value" per line: parsing it
+// gives back exactly `opt` (reals are written in their shortest exact form).
+std::string describe_options(const SimOptions& opt);
+
+// The option part of the help text.
+std::string options_help();
+
+// Shortest text that reads back to exactly v.
+std::string exact(double v);
+
+}  // namespace morva::sim

@@ -1,0 +1,101 @@
+#pragma once
+// A simulated survey, built once from its options: the header, the run
+// control, the trajectory as written and as the run will load it, the geoid
+// grid, the surface, and the scanner's fixed pattern of angles and timer
+// offsets. Everything here is what the run will hold, value for value, so
+// that the ranges computed against it put the run's points on the surface.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "run/geoid.hpp"
+#include "run/run_control.hpp"
+#include "run/trajectory.hpp"
+#include "scanner/scanner_header.hpp"
+#include "scanner_writer.hpp"
+#include "sim_options.hpp"
+
+namespace morva::sim {
+
+// The true surface: a height (metres, above the geoid when there is one)
+// over latitude and longitude, in a local frame at the start position.
+struct Surface {
+    SurfaceKind kind = SurfaceKind::Flat;
+    double lat0 = 0, lon0 = 0;
+    double metres_per_degree_lon = 0;  // east metres per degree of longitude at lat0
+    double ground = 0;
+    double slope_north = 0, slope_east = 0;
+    double amplitude = 0, wavenumber = 0, phase_north = 0, phase_east = 0;
+};
+
+double surface_height(const Surface& s, double lat, double lon);
+
+// File names inside the survey folder.
+inline constexpr const char* kScanFile = "scan.bin";
+inline constexpr const char* kTrajectoryFile = "trajectory.txt";
+inline constexpr const char* kGeoidFile = "geoid.txt";
+inline constexpr const char* kRunControlFile = "run.in";
+inline constexpr const char* kDescriptionFile = "survey.sim";
+inline constexpr const char* kCentreFile = "centre.txt";
+inline constexpr const char* kPointsText = "points.txt";
+inline constexpr const char* kPointsBinary = "points.bin";
+
+struct Survey {
+    SimOptions opt;
+
+    LongHeader header;              // as written
+    scanner::scanner_header hdr;    // as the run will hold it
+    run::RunControl rc;             // as written to run.in (and read back)
+    double epoch = 0;               // hours, as the run derives it
+
+    std::vector<run::TrajectoryRecord> track;  // every record written
+    run::TrajectoryTable table;                // those the run keeps, with speeds
+    bool has_geoid = false;
+    run::GeoidGrid geoid;
+    Surface surface;
+
+    // Scans.
+    std::int64_t nscans = 0;
+    std::int32_t nsector = 0;       // encoder counts per sector
+    std::int64_t cps = 0;           // timer counts per second
+    std::int64_t first_count = 0;   // scanner clock of the first scan, counts from the epoch
+    double period_counts = 0;       // timer counts per scan
+    std::uint8_t gps_flags = 0;
+
+    // Measurement i (index i-1) of every scan.
+    std::vector<std::uint32_t> angle_count;  // within the sector
+    std::vector<double> scan_angle;          // gon, as decoded
+    std::vector<std::uint32_t> timer_count;  // from the trailer time
+    std::vector<double> timer_seconds;       // as decoded
+    std::vector<double> xscan;               // across-scan position
+    std::vector<double> distortion;          // height added by the distortion
+    std::vector<double> alpha;               // nadir angle, radians
+};
+
+// Builds the survey; false with `error` set when it cannot be simulated
+// consistently (options out of range, a clock the reader cannot follow,
+// a grid too large, ...).
+bool build_survey(const SimOptions& opt, Survey& s, std::string& error);
+
+// The scanner clock of scan k (0-based), in counts from the file epoch.
+inline std::int64_t scan_count(const Survey& s, std::int64_t k) {
+    return s.first_count + static_cast<std::int64_t>(static_cast<double>(k) * s.period_counts + 0.5);
+}
+
+// Trailer of scan k and the time values the run decodes from it.
+struct ScanTime {
+    Trailer trailer;
+    double tsec, tfrac;  // seconds, as the run holds them
+    double tscan;        // hours
+};
+ScanTime scan_time(const Survey& s, std::int64_t k);
+
+// The pose of the aircraft (continuous model, before sampling) at t seconds
+// after the first scan.
+struct FlightPose {
+    double lat, lon, h, pitch, roll, heading;
+};
+FlightPose flight_pose(const Survey& s, double t);
+
+}  // namespace morva::sim

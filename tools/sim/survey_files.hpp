@@ -1,0 +1,31 @@
+#pragma once
+// The files of a simulated survey: scanner recording, trajectory, geoid
+// grid, run control, and the survey description that --verify reads.
+
+#include <cstdint>
+#include <string>
+
+#include "survey.hpp"
+
+namespace morva::sim {
+
+// The texts, as written.
+std::string trajectory_text(const Survey& s);
+std::string geoid_text(const Survey& s);
+std::string run_control_text(const run::RunControl& rc);
+std::string description_text(const SimOptions& opt);
+
+struct WriteSummary {
+    std::int64_t scans = 0, measurements = 0, evaluations = 0;
+    std::uint64_t scanner_bytes = 0;
+    double seconds = 0;  // wall time of the scanner file
+};
+
+// Writes every file of the survey into `dir` (created when missing).
+// Returns an error text, empty on success.
+std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& summary);
+
+// Reads the description in `dir` back into options.
+std::string read_description(const std::string& dir, SimOptions& opt);
+
+}  // namespace morva::sim

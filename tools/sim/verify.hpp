@@ -1,0 +1,22 @@
+#pragma once
+// Checks a run's outputs against the survey that the simulator wrote: the
+// survey is rebuilt from its description, every measurement's true
+// footprint is recomputed, and the scan-point file, the centre-point file
+// and (on request) the console's regression report are compared with it.
+
+#include <string>
+
+namespace morva::sim {
+
+struct VerifyRequest {
+    std::string dir = ".";
+    bool flat = false;          // every height must equal the surface without the distortion
+    std::string regression;     // console report whose regression must recover surface and distortion
+    int threads = 0;
+};
+
+// Returns true when every check passes; `report` holds the summary and the
+// first failures.
+bool verify_survey(const VerifyRequest& request, std::string& report);
+
+}  // namespace morva::sim
