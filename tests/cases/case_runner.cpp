@@ -18,6 +18,9 @@
 //   == expect NAME      the whole content of an output file
 //   == expect-hex NAME  the whole content of a binary output file
 //   == absent NAME      a file that must not exist after the run
+//   == verify ARGS      after the run, runs morva-sim --verify ARGS in the
+//                       folder (the console report is there as console.txt);
+//                       the case fails unless it exits with status 0
 // Lines before the first section are comments.
 
 #include <sys/stat.h>
@@ -256,6 +259,19 @@ int main(int argc, char** argv) {
                     std::cerr << s.arg << " exists but should not\n";
                     ok = false;
                 }
+            }
+        }
+        bool console_saved = false;
+        for (const auto& s : sections) {
+            if (s.kind != "verify") continue;
+            if (!console_saved) write_file(dir / "console.txt", output);
+            console_saved = true;
+            std::vector<std::string> args = split_args(s.arg);
+            args.insert(args.begin(), {morva_sim, "--verify"});
+            std::string report;
+            if (run(args, dir, {}, report) != 0) {
+                std::cerr << "morva-sim --verify " << s.arg << " failed:\n" << report;
+                ok = false;
             }
         }
         for (const auto& [name, bytes] : before) {

@@ -249,6 +249,7 @@ SimOptions sample_options() {
     o.lever[0] = 0.25;
     o.lever[1] = -0.1;
     o.lever[2] = 0.8;
+    o.calibration = true;
     o.nmeas = 200;
     o.scan_rate = 50.0;
     o.fov = 60.0;
