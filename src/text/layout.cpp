@@ -110,6 +110,8 @@ bool takes_value(Descriptor::Op op) {
     return op == Op::Int || op == Op::Fixed || op == Op::General || op == Op::Bits || op == Op::Chars;
 }
 
+bool is_single(const Value& v) { return v.kind == Value::Kind::Real && v.bytes == 4; }
+
 std::uint64_t bit_pattern(const Value& v) {
     std::uint64_t u = static_cast<std::uint64_t>(v.i);
     return v.bytes >= 8 ? u : u & ((std::uint64_t{1} << (8 * v.bytes)) - 1);
@@ -156,17 +158,21 @@ void write_fixed(OutStream& out, const Layout& layout, std::initializer_list<Val
             put(out, '\n');
             break;
         case Op::Int:
-            format_int(reserve(out, item.w), item.w, next->kind == Value::Kind::Int ? next->i : 0);
+            if (next->kind == Value::Kind::Int) {
+                format_int(reserve(out, item.w), item.w, next->i);
+            } else {  // a real or text in an I field: visibly wrong, never a quiet 0
+                std::memset(reserve(out, item.w), '*', static_cast<std::size_t>(item.w));
+            }
             commit(out, static_cast<std::size_t>(item.w));
             ++next;
             break;
         case Op::Fixed:
-            format_fixed(reserve(out, item.w), item.w, item.d, next->d, next->bytes == 4);
+            format_fixed(reserve(out, item.w), item.w, item.d, next->d, is_single(*next));
             commit(out, static_cast<std::size_t>(item.w));
             ++next;
             break;
         case Op::General:
-            format_general(reserve(out, item.w), item.w, item.d, next->d, next->bytes == 4);
+            format_general(reserve(out, item.w), item.w, item.d, next->d, is_single(*next));
             commit(out, static_cast<std::size_t>(item.w));
             ++next;
             break;

@@ -42,11 +42,12 @@ struct Value {
     double d = 0;
     std::string_view s;
 
-    Value(std::int8_t v) : kind(Kind::Int), bytes(1), i(v) {}
-    Value(std::uint8_t v) : kind(Kind::Int), bytes(1), i(static_cast<std::int8_t>(v)) {}
-    Value(std::int16_t v) : kind(Kind::Int), bytes(2), i(v) {}
-    Value(std::int32_t v) : kind(Kind::Int), bytes(4), i(v) {}
-    Value(std::int64_t v) : kind(Kind::Int), bytes(8), i(v) {}
+    // Integers carry their value as a real too, for F and G fields.
+    Value(std::int8_t v) : kind(Kind::Int), bytes(1), i(v), d(v) {}
+    Value(std::uint8_t v) : kind(Kind::Int), bytes(1), i(static_cast<std::int8_t>(v)), d(static_cast<std::int8_t>(v)) {}
+    Value(std::int16_t v) : kind(Kind::Int), bytes(2), i(v), d(v) {}
+    Value(std::int32_t v) : kind(Kind::Int), bytes(4), i(v), d(v) {}
+    Value(std::int64_t v) : kind(Kind::Int), bytes(8), i(v), d(static_cast<double>(v)) {}
     Value(double v) : kind(Kind::Real), bytes(8), d(v) {}
     Value(float v) : kind(Kind::Real), bytes(4), d(v) {}
     Value(std::string_view v) : kind(Kind::Text), bytes(0), s(v) {}

@@ -46,6 +46,10 @@ TEST(WriteFixed, Descriptors) {
     EXPECT_EQ(written("\" a\" 2X \"b\"", {}), " a  b\n");
     EXPECT_EQ(written("I3,I3", {std::int32_t{1}, std::int32_t{2}}), "  1  2\n");
     EXPECT_EQ(written("", {}), "\n");
+    // Integers in F and G fields show their value; a real in an I field is
+    // a mistake that shows.
+    EXPECT_EQ(written("F8.2 G10.4", {std::int32_t{-42}, std::int64_t{123456}}), "  -42.000.1235E+06\n");
+    EXPECT_EQ(written("I4", {2.0}), "****\n");
 }
 
 TEST(WriteFixed, RepeatCountsAndGroups) {
