@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "../text/text_test_support.hpp"
+#include "run/file_guard.hpp"
+#include "text/stop.hpp"
 
 namespace morva::run {
 namespace {
@@ -189,6 +197,68 @@ TEST(RunControl, ReadErrorsNameStandardInputAndTheLine) {
         auto r = run_in_child([&] { read(c.control); });
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.output, std::string(c.message) + "\n");
+    }
+}
+
+// The output names checked against the inputs and each other, in a scratch
+// folder, with links that only a file's identity reveals.
+struct GuardCase {
+    const char* what;
+    const char *pts, *cent, *geoid;
+    const char* message;  // "" when the run goes on
+};
+
+TEST(OutputNames, InputsAndEachOther) {
+    namespace fs = std::filesystem;
+    const GuardCase cases[] = {
+        {"distinct names", "pts.txt", "cent.txt", "0", ""},
+        {"symbolic link to the scanner file", "pts.txt", "link.bin",
+         "0", "*** output file would overwrite input file: link.bin"},
+        {"hard link to the trajectory", "hard.txt", "cent.txt",
+         "0", "*** output file would overwrite input file: hard.txt"},
+        {"absolute name of the trajectory", "pts.txt", "@/gps.txt",
+         "0", "*** output file would overwrite input file: @/gps.txt"},
+        {"the geoid file", "geo.txt", "cent.txt", "geo.txt", "*** output file would overwrite input file: geo.txt"},
+        {"a geoid file that does not exist", "nogeo.txt", "cent.txt", "nogeo.txt", ""},
+        {"no geoid: a file named 0 is no input", "pts.txt", "0", "0", ""},
+        {"dots in a path", "sub/../p.txt", "p.txt", "0", "*** two output files share one name: p.txt"},
+        {"absolute name of test.out", "pts.txt", "@/test.out", "0", "*** two output files share one name: test.out"},
+        {"scan points named like the centre points", "c.txt", "c.txt", "0", "*** two output files share one name: c.txt"},
+        {"a link between two outputs that exist", "old.txt", "oldlink.txt", "0",
+         "*** two output files share one name: oldlink.txt"},
+        {"no scan-point file", "0", "0", "0", ""},
+    };
+    for (const auto& c : cases) {
+        char dir_template[] = "/tmp/morva-guard-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir_template), nullptr);
+        const fs::path dir = dir_template;
+        for (const char* f : {"scan.bin", "gps.txt", "geo.txt", "0", "old.txt"}) std::ofstream(dir / f) << "input\n";
+        fs::create_directory(dir / "sub");
+        fs::create_symlink(dir / "scan.bin", dir / "link.bin");
+        fs::create_hard_link(dir / "gps.txt", dir / "hard.txt");
+        fs::create_symlink("old.txt", dir / "oldlink.txt");
+        auto name = [&](const char* n) {
+            std::string s = n;
+            if (s[0] == '@') s = dir.string() + s.substr(1);
+            return padded(s);
+        };
+        RunControl rc;
+        rc.scanfile = padded("scan.bin");
+        rc.gpsfile = padded("gps.txt");
+        rc.geoidfile = name(c.geoid);
+        rc.scanptfile = name(c.pts);
+        rc.centfile = name(c.cent);
+        derive(rc);
+        auto r = run_in_child([&] {
+            if (::chdir(dir.c_str()) != 0) std::_Exit(3);
+            check_output_names(rc);
+            text::end_run();
+        });
+        std::string message = c.message;
+        if (message.find("@") != std::string::npos) message.replace(message.find("@"), 1, dir.string());
+        EXPECT_EQ(r.status, message.empty() ? 0 : 1) << c.what;
+        EXPECT_EQ(r.output, message.empty() ? "" : message + "\n") << c.what;
+        fs::remove_all(dir);
     }
 }
 
