@@ -181,7 +181,7 @@ bool set_scan_pattern(const SimOptions& o, Survey& s, std::string& error) {
 bool set_clock(const SimOptions& o, Survey& s, std::string& error) {
     const double tu = s.hdr.timer_unit;
     s.cps = std::llround(1.0 / tu);
-    if (std::fabs(static_cast<double>(s.cps) * tu - 1.0) > 1e-6 || s.cps >= kTimerWrap) {
+    if (std::fabs(static_cast<double>(s.cps) * tu - 1.0) > 1e-7 || s.cps >= kTimerWrap) {
         error = "--timer-unit must give a whole number of counts per second, below 2^24";
         return false;
     }

@@ -1,0 +1,102 @@
+// Options of the simulator: the survey description reads back to the same
+// options, malformed values and surveys that cannot be simulated
+// consistently are refused with a reason.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "sim_options.hpp"
+#include "survey.hpp"
+
+namespace morva::sim {
+namespace {
+
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    std::string w;
+    while (in >> w) out.push_back(w);
+    return out;
+}
+
+TEST(SimOptions, DescriptionReadsBackToTheSameOptions) {
+    SimOptions opt;
+    std::vector<std::string> rest;
+    std::string error;
+    ASSERT_TRUE(parse_options(words("--lat 52.123456789012345 --heading -179.9 --roll 10,3 --lever 0.1,0.2,0.3 "
+                                    "--range-unit 0.0025 --clock free --output text --start 07:05:09 --seed 99 "
+                                    "--distortion 0.05,0.02 --attitude on --surface waves"),
+                              opt, rest, error))
+        << error;
+    EXPECT_TRUE(rest.empty());
+    EXPECT_EQ(opt.roll.bias, 10.0);
+    EXPECT_EQ(opt.roll.amplitude, 3.0);
+    EXPECT_EQ(opt.roll.period, 7.0);  // the default stays
+    EXPECT_EQ(opt.distortion[2], 0.0);
+    EXPECT_EQ(opt.range_unit, 0.0025f);
+
+    const std::string text = describe_options(opt);
+    SimOptions again;
+    ASSERT_TRUE(parse_options(words(text), again, rest, error)) << error;
+    EXPECT_EQ(describe_options(again), text);
+    EXPECT_EQ(again.lat, 52.123456789012345);
+    EXPECT_EQ(again.start[0], 7);
+    EXPECT_FALSE(again.binary);
+    EXPECT_EQ(again.clock, Clock::Free);
+    EXPECT_EQ(again.seed, 99u);
+}
+
+TEST(SimOptions, HelpNamesEveryDescribedOption) {
+    const std::string help = options_help();
+    for (const std::string& w : words(describe_options(SimOptions{}))) {
+        if (w.rfind("--", 0) == 0) {
+            EXPECT_NE(help.find(w + " "), std::string::npos) << w;
+        }
+    }
+}
+
+TEST(SimOptions, MalformedValuesAreRefused) {
+    const char* cases[][2] = {
+        {"--speed fast", "bad value for --speed"},
+        {"--lever 1,2,3,4", "bad value for --lever"},
+        {"--start 25:00:00", "bad value for --start"},
+        {"--surface hilly", "bad value for --surface"},
+        {"--frobnicate 1", "unknown option --frobnicate"},
+        {"--nmeas", "--nmeas needs a value"},
+    };
+    for (const auto& c : cases) {
+        SimOptions opt;
+        std::vector<std::string> rest;
+        std::string error;
+        EXPECT_FALSE(parse_options(words(c[0]), opt, rest, error)) << c[0];
+        EXPECT_NE(error.find(c[1]), std::string::npos) << c[0] << ": " << error;
+    }
+}
+
+TEST(SimOptions, SurveysThatCannotBeSimulatedAreRefused) {
+    const char* cases[][2] = {
+        {"--nmeas 1001", "--nmeas"},
+        {"--attitude off --roll 5", "--attitude off"},
+        {"--dtsec 1 --first-scan 0.5", "before the file epoch"},
+        {"--clock free --first-scan 2 --duration 20", "wraps where the reader cannot follow"},
+        {"--clock free --first-scan 16.74 --duration 20", "second wrap"},
+        {"--timer-unit 3e-6", "whole number of counts"},
+        {"--lon 179.99 --heading 90 --duration 60", "longitude 180"},
+        {"--geoid-spacing 0.001 --duration 3000", "nodes"},
+        {"--angle-unit 0.1 --nmeas 1000 --fov 10", "too coarse"},
+        {"--polar-id 7 --fov 140", "does not fit"},
+    };
+    for (const auto& c : cases) {
+        SimOptions opt;
+        std::vector<std::string> rest;
+        std::string error;
+        ASSERT_TRUE(parse_options(words(c[0]), opt, rest, error)) << c[0] << ": " << error;
+        Survey s;
+        EXPECT_FALSE(build_survey(opt, s, error)) << c[0];
+        EXPECT_NE(error.find(c[1]), std::string::npos) << c[0] << ": " << error;
+    }
+}
+
+}  // namespace
+}  // namespace morva::sim
