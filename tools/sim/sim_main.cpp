@@ -15,7 +15,7 @@ namespace {
 const char* const kUsage =
     "usage: morva-sim [OPTIONS] DIR                 write a survey into DIR\n"
     "       morva-sim --sample [OPTIONS] DIR        write the bundled sample survey into DIR\n"
-    "       morva-sim --verify [--flat] [--regression FILE] [DIR]\n"
+    "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [DIR]\n"
     "                                               check the run's outputs in DIR (default .)\n"
     "       morva-sim --help\n"
     "\n"
@@ -27,8 +27,9 @@ const char* const kUsage =
     "that every point the run computes lies on the surface up to the range unit. The same options\n"
     "(and seed) always write the same survey.\n"
     "\n"
-    "--sample writes a few seconds of flight with attitude motion, a lever arm, a wave surface near\n"
-    "the geoid and a regression; options given after it change the sample.\n"
+    "--sample writes a few seconds of flight with attitude motion, a lever arm, calibration values in\n"
+    "the header, a wave surface near the geoid, text points and a regression; options given with it\n"
+    "change the sample.\n"
     "\n"
     "--verify rebuilds the survey from survey.sim and checks, after morva has run in DIR: every\n"
     "output point's height within half a range unit plus 1 mm of the true surface (plus the\n"
@@ -38,6 +39,8 @@ const char* const kUsage =
     "changed in iout_type (0 to 2), icalib, pcoef and the output names. Status 0 when all pass.\n"
     "  --flat                     the heights must equal the surface itself: the run's pcoef removed\n"
     "                             the distortion exactly\n"
+    "  --console FILE             the console report in FILE must show the centre lines: those of the\n"
+    "                             first scan, then one at most every 30 seconds\n"
     "  --regression FILE          the console report in FILE must show the regression recovering\n"
     "                             the flat surface's height as bias, no slope, and the distortion\n"
     "                             less pcoef as coefficients c(3)..c(6)\n"
@@ -71,6 +74,8 @@ int main(int argc, char** argv) {
             request.flat = true;
         } else if (a == "--regression" && k + 1 < args.size()) {
             request.regression = args[++k];
+        } else if (a == "--console" && k + 1 < args.size()) {
+            request.console = args[++k];
         } else {
             survey_args.push_back(a);
         }
@@ -90,7 +95,9 @@ int main(int argc, char** argv) {
         std::fputs(report.c_str(), stdout);
         return ok ? 0 : 1;
     }
-    if (request.flat || !request.regression.empty()) return fail("--flat and --regression go with --verify");
+    if (request.flat || !request.regression.empty() || !request.console.empty()) {
+        return fail("--flat, --console and --regression go with --verify");
+    }
     if (rest.empty()) return fail("no folder given (see --help)");
 
     Survey survey;

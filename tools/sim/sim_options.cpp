@@ -69,9 +69,10 @@ std::vector<Option> options_of(SimOptions& o) {
          "time source of the header; none leaves the epoch to the run control's start time", Kind::Choice,
          &o.time_source, 1, kSource},
         {"--clock", "synced|free",
-         "synced: trailer seconds plus fraction of the second; free: a free-running 24-bit timer from the epoch "
-         "(seconds 0, the run told not to use the sync); it may wrap once, within 77216 counts after the first "
-         "scan, which is the one wrap the reader follows",
+         "synced: trailer seconds plus fraction of the second; free: a free-running 24-bit timer counting from "
+         "the epoch (seconds 0; the run is told not to use the sync). The reader follows one wrap of the free "
+         "timer, and only when the first scan lies less than 77216 counts before it (e.g. --first-scan 16.74 "
+         "at 1 us); other recordings that would wrap are refused",
          Kind::Choice, &o.clock, 1, kClock},
         {"--scan-number", "N", "raw scan number of the first scan (the 16-bit number wraps)", Kind::Int,
          &o.scan_number},
@@ -90,7 +91,7 @@ std::vector<Option> options_of(SimOptions& o) {
          Kind::Real, &o.distortion, 4},
         // Geoid.
         {"--geoid", "on|off", "write a geoid grid and process with it", Kind::Switch, &o.geoid, 1, kSwitch},
-        {"--geoid-height", "M", "geoid height at the start position", Kind::Real, &o.geoid_height},
+        {"--geoid-height", "M", "geoid height near the start position (the grid slopes and undulates gently)", Kind::Real, &o.geoid_height},
         {"--geoid-spacing", "DEG", "grid spacing in latitude and longitude", Kind::Real, &o.geoid_spacing},
         // The run.
         {"--output", "text|binary", "form of the scan-point file", Kind::Switch, &o.binary, 1, kOutput},
@@ -237,6 +238,7 @@ SimOptions sample_options() {
     o.heading = 35.0;
     o.speed = 60.0;
     o.height = 250.0;
+    o.climb = 1.5;
     o.duration = 4.0;
     o.start[0] = 10;
     o.start[1] = 30;
@@ -317,6 +319,7 @@ std::string options_help() {
         std::size_t col = line.size() - line.rfind('\n') - 1;
         for (std::string_view word : split(text, ' ')) {
             if (col + word.size() > 100 && col > 28) {
+                line.pop_back();  // the blank after the last word
                 line += "\n" + std::string(28, ' ');
                 col = 28;
             }

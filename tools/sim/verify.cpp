@@ -183,6 +183,38 @@ std::string read_regression(const std::string& path, RegressionReport& r) {
     return {};
 }
 
+// The centre lines of a console report: " " 2I6 F11.7 F10.6 F11.6 F8.2 1X I3 1X B7.7.
+struct ConsoleCentre {
+    std::string line;
+    double nscan, scanno, thr, lat, lon, h;
+};
+
+// The end of a console centre line: 1X I3 1X B7.7, the amplitude as the
+// signed value of its byte.
+std::string amplitude_and_flags(std::uint8_t amplitude, std::uint8_t flags) {
+    const int v = static_cast<std::int8_t>(amplitude);
+    char text[16];
+    if (v <= -100) std::snprintf(text, sizeof text, " *** ");
+    else std::snprintf(text, sizeof text, " %3d ", v);
+    std::string out = text;
+    for (int bit = 6; bit >= 0; --bit) out += static_cast<char>('0' + (flags >> bit & 1));
+    return out;
+}
+
+std::string read_console_centres(const std::string& path, std::vector<ConsoleCentre>& lines) {
+    std::ifstream in(path);
+    if (!in) return "cannot read " + path;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() != 65 || line[0] != ' ') continue;
+        auto nscan = field(line, 1, 6), scanno = field(line, 7, 6), thr = field(line, 13, 11);
+        auto lat = field(line, 24, 10), lon = field(line, 34, 11), h = field(line, 45, 8);
+        if (!nscan || !scanno || !thr || !lat || !lon || !h) continue;
+        lines.push_back({line, *nscan, *scanno, *thr, *lat, *lon, *h});
+    }
+    return {};
+}
+
 }  // namespace
 
 bool verify_survey(const VerifyRequest& request, std::string& report) {
@@ -243,10 +275,18 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     const double lever = std::hypot(rc.offx, rc.offy, rc.offz);
 
     Failures fail;
+    std::vector<ConsoleCentre> console_centres;
+    if (!request.console.empty()) {
+        error = read_console_centres((dir / request.console).string(), console_centres);
+        if (!error.empty()) fail.add(error);
+    }
+    std::size_t console_next = 0;
+    double tlast_centre = 0.0;
+    constexpr double kConsoleCentreHours = 0.0083333f;  // 30 s less 0.12 ms, single precision
+
     std::int64_t npoints = 0, ncentres = 0, nregression = 0;
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
     double alpha_prev = 999.0;
-    std::int64_t last_centre_scan = -1;
     std::int64_t scans_without_centre = 0;
     const std::int32_t n = s.opt.nmeas;
 
@@ -305,7 +345,21 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
                     ++ncentres;
                     if (centre_in_scan) fail.add(where + ": a second nadir crossing in one scan");
                     centre_in_scan = true;
-                    last_centre_scan = k;
+                    // On the console: every centre point of the first scan,
+                    // then one at most every 30 seconds.
+                    if (!request.console.empty() && (k == 0 || t.thr - tlast_centre > kConsoleCentreHours)) {
+                        tlast_centre = t.thr;
+                        if (console_next >= console_centres.size()) {
+                            fail.add(where + ": no console centre line");
+                        } else {
+                            const ConsoleCentre& l = console_centres[console_next++];
+                            if (l.nscan != k + 1 || l.scanno != k + 1 || std::fabs(l.thr - t.thr) > 0.5e-7 + 1e-12 ||
+                                std::fmax(std::fabs(l.lat - t.lat), std::fabs(l.lon - t.lon)) > 0.5e-6 + 1e-7 ||
+                                std::fabs(l.h - expected_h) > half_unit + 0.006 || l.line.substr(53) != amplitude_and_flags(m.amplitude, s.gps_flags)) {
+                                fail.add(where + ": console centre line [" + l.line + "]");
+                            }
+                        }
+                    }
                     std::string line;
                     if (!std::getline(centres, line)) {
                         fail.add("the centre-point file ends before " + where);
@@ -358,6 +412,9 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
         std::string line;
         if (std::getline(centres, line)) fail.add("the centre-point file holds more lines than nadir crossings");
     }
+    if (console_next < console_centres.size()) {
+        fail.add("the console shows more centre lines than expected: [" + console_centres[console_next].line + "]");
+    }
     if (scans_without_centre > 0) fail.add(std::to_string(scans_without_centre) + " scans without a centre point");
 
     std::string regression_line;
@@ -403,9 +460,9 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
                   "), position " + number(worst_position, "%.2e") + " deg (limit " + number(position_limit, "%.1e") + ")";
     }
     report += "; centre points within " + number(worst_offset, "%.2f") + " m of the flight line";
+    if (!request.console.empty()) report += ", " + std::to_string(console_next) + " on the console";
     report += regression_line;
     report += "; simulator residual " + number(worst_residual, "%.1e") + " m\n";
-    (void)last_centre_scan;
     if (fail.count == 0) {
         report += "verify: OK\n";
         return true;

@@ -2,7 +2,8 @@
 // Checks a run's outputs against the survey that the simulator wrote: the
 // survey is rebuilt from its description, every measurement's true
 // footprint is recomputed, and the scan-point file, the centre-point file
-// and (on request) the console's regression report are compared with it.
+// and (on request) the console's centre lines and regression report are
+// compared with it.
 
 #include <string>
 
@@ -12,6 +13,7 @@ struct VerifyRequest {
     std::string dir = ".";
     bool flat = false;          // every height must equal the surface without the distortion
     std::string regression;     // console report whose regression must recover surface and distortion
+    std::string console;        // console report whose centre lines (every 30 s) are checked
     int threads = 0;
 };
 
