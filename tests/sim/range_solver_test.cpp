@@ -24,6 +24,8 @@ const Case kCases[] = {
     {"tilted_banked", "--surface tilt --roll 15,2,5 --geoid off", 2.5},
     {"waves_geoid_motion", "--surface waves --waves 2,40 --roll 0,6,4 --pitch 1,2,6 --yaw 0,3,5", 3.0},
     {"distortion_lever", "--distortion 0.05,0.02,-0.01,0.004 --lever 2,-1,3 --misalign 1,-1,2", 2.5},
+    // Grazing beams over steep waves: some need the marching search.
+    {"steep_waves_grazing", "--duration 7 --nmeas 250 --pitch 15,5,3 --roll -20,10,4 --yaw 10,10,5 --surface waves --waves 3,30", 8.0},
 };
 
 class RangeSearch : public ::testing::TestWithParam<Case> {};

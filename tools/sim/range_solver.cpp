@@ -16,7 +16,43 @@ double misfit(const Beam& beam, double r, georef::GroundPoint& point) {
     return point.h - surface_height(*beam.surface, point.lat, point.lon) - beam.distortion;
 }
 
-RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess) {
+namespace {
+
+// Where the secant search fails (grazing beams over steep waves, a poor
+// start), the first crossing from the aircraft along the beam is bracketed
+// by marching out and then halved down to a micrometre.
+RangeFit first_crossing(const Beam& beam, double r_guess, double r_max, RangeFit fit) {
+    georef::GroundPoint p;
+    const double step = std::fmax(0.25, 0.005 * std::fabs(r_guess));
+    double lo = georef::kMinRange;
+    double g_lo = misfit(beam, lo, p);
+    ++fit.evaluations;
+    if (!(g_lo > 0.0)) return fit;
+    double hi = lo;
+    for (;;) {
+        hi = lo + step;
+        if (hi > r_max) return fit;
+        const double g_hi = misfit(beam, hi, p);
+        ++fit.evaluations;
+        if (!std::isfinite(g_hi)) return fit;
+        if (g_hi <= 0.0) break;
+        lo = hi;
+        g_lo = g_hi;
+    }
+    while (hi - lo > 1e-7) {
+        const double mid = 0.5 * (lo + hi);
+        const double g = misfit(beam, mid, p);
+        ++fit.evaluations;
+        if (g > 0.0) lo = mid;
+        else hi = mid;
+    }
+    fit.r = 0.5 * (lo + hi);
+    fit.slope = -1.0;  // only a start for the next search
+    fit.ok = true;
+    return fit;
+}
+
+RangeFit secant_search(const Beam& beam, double r_guess, double slope_guess) {
     RangeFit fit;
     georef::GroundPoint p;
     double r0 = r_guess;
@@ -48,6 +84,14 @@ RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess) {
         }
     }
     return fit;
+}
+
+}  // namespace
+
+RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess, double r_max) {
+    RangeFit fit = secant_search(beam, r_guess, slope_guess);
+    if (fit.ok && fit.r >= georef::kMinRange && fit.r <= r_max) return fit;
+    return first_crossing(beam, r_guess, r_max, fit);
 }
 
 }  // namespace morva::sim

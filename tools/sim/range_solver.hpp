@@ -34,8 +34,10 @@ struct RangeFit {
 // Height of the run's point above the surface (plus distortion) at range r.
 double misfit(const Beam& beam, double r, georef::GroundPoint& point);
 
-// Starts from r_guess with the slope guess (negative) and iterates until the
-// last step is below a micrometre-level tolerance.
-RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess);
+// Starts from r_guess with the slope guess (negative) and iterates secant
+// steps until the last is below a micrometre-level tolerance. When that
+// fails or leaves [1.5 m, r_max], takes the first crossing of the surface
+// from the aircraft instead; not ok when the beam meets no surface there.
+RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess, double r_max);
 
 }  // namespace morva::sim

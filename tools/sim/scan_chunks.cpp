@@ -70,7 +70,9 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                 guess = (pose.airh - ground_guess) / -slope;
             }
             const Beam beam{&model, &pose, &s.surface, thr, s.scan_angle[i], scanno, s.distortion[i]};
-            const RangeFit fit = solve_range(beam, guess, slope);
+            // No beam reaches farther than a steep slant from this height.
+            const double reach = std::fmin(max_range, 20.0 * std::fabs(pose.airh - ground_guess) + 1000.0);
+            const RangeFit fit = solve_range(beam, guess, slope, reach);
             c.evaluations += fit.evaluations;
             if (!fit.ok || !(fit.r >= georef::kMinRange + range_unit) || !(fit.r < max_range)) {
                 c.error = "no range found for measurement " + std::to_string(i + 1) + " of scan " +
