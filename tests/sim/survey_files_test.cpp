@@ -41,6 +41,7 @@ const Flight kFlights[] = {
     {"free_clock_wraps", {"--clock", "free", "--time-source", "rtc", "--first-scan", "16.74", "--scan-number", "65450",
                           "--duration", "3", "--nmeas", "50"}},
     {"no_time_source_midnight", {"--time-source", "none", "--start", "23:59:58", "--first-scan", "1.5", "--dtsec", "0.75"}},
+    {"calibrated", {"--calibration", "on", "--use-cal", "on"}},
     {"coarse_timer_polar_2", {"--timer-unit", "1e-5", "--polar-id", "2", "--fov", "90", "--scan-rate", "25"}},
 };
 
@@ -150,6 +151,14 @@ TEST_P(SurveyFiles, ScansDecodeToTheTimesAndAnglesUsed) {
     EXPECT_EQ(hdr.timer_unit, s.hdr.timer_unit);
     EXPECT_EQ(hdr.epoch, s.hdr.epoch);
     EXPECT_EQ(hdr.nmeas, s.opt.nmeas);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(hdr.a[k], s.hdr.a[k]);
+        EXPECT_EQ(hdr.b[k], s.hdr.b[k]);
+        EXPECT_EQ(hdr.c[k], s.hdr.c[k]);
+        EXPECT_EQ(hdr.d[k], s.hdr.d[k]);
+        for (int f = 0; f < 4; ++f) EXPECT_EQ(hdr.e[f][k], s.hdr.e[f][k]);
+    }
+    for (int f = 0; f < 4; ++f) EXPECT_EQ(hdr.eps[f], s.hdr.eps[f]);
     scanner::ScanStream stream;
     scanner::begin_scans(hdr, s.rc, stream);
     EXPECT_EQ(stream.epoch, s.epoch);

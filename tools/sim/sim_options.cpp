@@ -78,6 +78,10 @@ std::vector<Option> options_of(SimOptions& o) {
          &o.scan_number},
         {"--calibration", "on|off", "write non-trivial calibration values into the header", Kind::Switch,
          &o.calibration, 1, kSwitch},
+        {"--use-cal", "on|off",
+         "process through the header's calibration (the ranges are then found through it, and the run writes "
+         "its calibration records to test.out)",
+         Kind::Switch, &o.use_cal, 1, kSwitch},
         {"--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)",
          Kind::Real, &o.dtsec},
         // Surface.

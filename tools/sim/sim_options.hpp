@@ -51,6 +51,7 @@ struct SimOptions {
     Clock clock = Clock::Synced;
     std::int32_t scan_number = 1;  // raw number of the first scan
     bool calibration = false;      // non-trivial calibration values in the header
+    bool use_cal = false;          // the run georeferences through the calibration
     double dtsec = 0.0;            // seconds the run adds to every scanner time
 
     // Surface.

@@ -110,7 +110,7 @@ void set_run_control(const SimOptions& o, run::RunControl& rc) {
     rc.nthin = 1;
     rc.iout_type = o.binary ? 2 : 1;
     rc.attitude = o.attitude;
-    rc.use_cal = false;
+    rc.use_cal = o.use_cal;
     rc.icalib = o.icalib;
     rc.full_georef = true;
     for (int k = 0; k < 3; ++k) {
