@@ -25,7 +25,8 @@ const Case kCases[] = {
     {"waves_geoid_motion", "--surface waves --waves 2,40 --roll 0,6,4 --pitch 1,2,6 --yaw 0,3,5", 3.0},
     {"distortion_lever", "--distortion 0.05,0.02,-0.01,0.004 --lever 2,-1,3 --misalign 1,-1,2", 2.5},
     // Grazing beams over steep waves: some need the marching search.
-    {"steep_waves_grazing", "--duration 7 --nmeas 250 --pitch 15,5,3 --roll -20,10,4 --yaw 10,10,5 --surface waves --waves 3,30", 8.0},
+    {"steep_waves_grazing",
+     "--duration 7 --nmeas 250 --pitch 15,5,3 --roll -20,10,4 --yaw 10,10,5 --surface waves --waves 3,30", 8.0},
 };
 
 class RangeSearch : public ::testing::TestWithParam<Case> {};
@@ -46,7 +47,8 @@ TEST_P(RangeSearch, PutsEveryPointOnTheSurface) {
     double worst = 0, worst_quantisation = 0;
     for (std::size_t k = 0; k < c.truth.size(); ++k) {
         worst = std::fmax(worst, std::fabs(c.truth[k].residual));
-        worst_quantisation = std::fmax(worst_quantisation, std::fabs(c.truth[k].range - c.meas[k].range * double(s.hdr.range_unit)));
+        worst_quantisation =
+            std::fmax(worst_quantisation, std::fabs(c.truth[k].range - c.meas[k].range * double(s.hdr.range_unit)));
     }
     EXPECT_LT(worst, 1e-6);
     EXPECT_EQ(worst_quantisation, 0.0);  // the recorded range is what the run decodes

@@ -2,11 +2,12 @@
 // options, malformed values and surveys that cannot be simulated
 // consistently are refused with a reason.
 
+#include "sim_options.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "sim_options.hpp"
 #include "survey.hpp"
 
 namespace morva::sim {
@@ -58,12 +59,9 @@ TEST(SimOptions, HelpNamesEveryDescribedOption) {
 
 TEST(SimOptions, MalformedValuesAreRefused) {
     const char* cases[][2] = {
-        {"--speed fast", "bad value for --speed"},
-        {"--lever 1,2,3,4", "bad value for --lever"},
-        {"--start 25:00:00", "bad value for --start"},
-        {"--surface hilly", "bad value for --surface"},
-        {"--frobnicate 1", "unknown option --frobnicate"},
-        {"--nmeas", "--nmeas needs a value"},
+        {"--speed fast", "bad value for --speed"},         {"--lever 1,2,3,4", "bad value for --lever"},
+        {"--start 25:00:00", "bad value for --start"},     {"--surface hilly", "bad value for --surface"},
+        {"--frobnicate 1", "unknown option --frobnicate"}, {"--nmeas", "--nmeas needs a value"},
     };
     for (const auto& c : cases) {
         SimOptions opt;

@@ -3,6 +3,8 @@
 // trajectory (with speeds), geoid grid, scanner header, and every scan's
 // time, number, angles and timer offsets.
 
+#include "survey_files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,7 +19,6 @@
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 #include "survey.hpp"
-#include "survey_files.hpp"
 #include "text/out_stream.hpp"
 #include "text/text_reader.hpp"
 
@@ -26,7 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void quiet() { text::console().used = 0; }
+void quiet() {
+    text::console().used = 0;
+}
 
 struct Flight {
     const char* name;
@@ -35,12 +38,15 @@ struct Flight {
 
 const Flight kFlights[] = {
     {"level", {}},
-    {"seam_with_motion", {"--heading", "180", "--yaw", "0,4,3", "--roll", "5,3,6", "--pitch", "1,1,5", "--lever", "1,-0.5,2"}},
+    {"seam_with_motion",
+     {"--heading", "180", "--yaw", "0,4,3", "--roll", "5,3,6", "--pitch", "1,1,5", "--lever", "1,-0.5,2"}},
     {"positions_only_no_geoid", {"--attitude", "off", "--geoid", "off", "--surface", "tilt"}},
     {"high_latitude", {"--lat", "78.2", "--lon", "-150.3", "--heading", "305", "--surface", "waves"}},
-    {"free_clock_wraps", {"--clock", "free", "--time-source", "rtc", "--first-scan", "16.74", "--scan-number", "65450",
-                          "--duration", "3", "--nmeas", "50"}},
-    {"no_time_source_midnight", {"--time-source", "none", "--start", "23:59:58", "--first-scan", "1.5", "--dtsec", "0.75"}},
+    {"free_clock_wraps",
+     {"--clock", "free", "--time-source", "rtc", "--first-scan", "16.74", "--scan-number", "65450", "--duration", "3",
+      "--nmeas", "50"}},
+    {"no_time_source_midnight",
+     {"--time-source", "none", "--start", "23:59:58", "--first-scan", "1.5", "--dtsec", "0.75"}},
     {"calibrated", {"--calibration", "on", "--use-cal", "on"}},
     {"coarse_timer_polar_2", {"--timer-unit", "1e-5", "--polar-id", "2", "--fov", "90", "--scan-rate", "25"}},
 };
@@ -80,12 +86,12 @@ TEST_P(SurveyFiles, RunControlReadsBackAsWritten) {
     EXPECT_EQ(rc.geoidfile, w.geoidfile);
     EXPECT_EQ(rc.scanptfile, w.scanptfile);
     EXPECT_EQ(rc.centfile, w.centfile);
-    const double read[] = {rc.hr0, double(rc.min0), rc.sec0, rc.dtsec, rc.tstart, rc.tend, rc.latmin, rc.latmax,
-                           rc.lonmin, rc.lonmax, rc.offx, rc.offy, rc.offz, rc.dpitch, rc.droll, rc.dheading,
-                           rc.pcoef[0], rc.pcoef[1], rc.pcoef[2], rc.pcoef[3]};
-    const double written[] = {w.hr0, double(w.min0), w.sec0, w.dtsec, w.tstart, w.tend, w.latmin, w.latmax,
-                              w.lonmin, w.lonmax, w.offx, w.offy, w.offz, w.dpitch, w.droll, w.dheading,
-                              w.pcoef[0], w.pcoef[1], w.pcoef[2], w.pcoef[3]};
+    const double read[] = {rc.hr0,    double(rc.min0), rc.sec0,     rc.dtsec,    rc.tstart,   rc.tend,    rc.latmin,
+                           rc.latmax, rc.lonmin,       rc.lonmax,   rc.offx,     rc.offy,     rc.offz,    rc.dpitch,
+                           rc.droll,  rc.dheading,     rc.pcoef[0], rc.pcoef[1], rc.pcoef[2], rc.pcoef[3]};
+    const double written[] = {w.hr0,    double(w.min0), w.sec0,     w.dtsec,    w.tstart,   w.tend,    w.latmin,
+                              w.latmax, w.lonmin,       w.lonmax,   w.offx,     w.offy,     w.offz,    w.dpitch,
+                              w.droll,  w.dheading,     w.pcoef[0], w.pcoef[1], w.pcoef[2], w.pcoef[3]};
     for (std::size_t k = 0; k < std::size(read); ++k) EXPECT_EQ(read[k], written[k]) << "value " << k;
     EXPECT_EQ(rc.use_sync, w.use_sync);
     EXPECT_EQ(rc.navg, w.navg);

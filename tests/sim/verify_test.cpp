@@ -3,6 +3,8 @@
 // missing, the distortion left in, a run control changed in a way the
 // survey does not follow.
 
+#include "verify.hpp"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,7 +17,6 @@
 #include "run/main_sequence.hpp"
 #include "survey.hpp"
 #include "survey_files.hpp"
-#include "verify.hpp"
 
 namespace morva::sim {
 namespace {

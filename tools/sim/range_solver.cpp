@@ -43,8 +43,10 @@ RangeFit first_crossing(const Beam& beam, double r_guess, double r_max, RangeFit
         const double mid = 0.5 * (lo + hi);
         const double g = misfit(beam, mid, p);
         ++fit.evaluations;
-        if (g > 0.0) lo = mid;
-        else hi = mid;
+        if (g > 0.0)
+            lo = mid;
+        else
+            hi = mid;
     }
     fit.r = 0.5 * (lo + hi);
     fit.slope = -1.0;  // only a start for the next search

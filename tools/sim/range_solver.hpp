@@ -18,15 +18,15 @@ struct Beam {
     const georef::Model* model;
     const georef::Pose* pose;
     const Surface* surface;
-    double thr;          // hours
-    double scan_angle;   // gon
+    double thr;         // hours
+    double scan_angle;  // gon
     std::int32_t scanno;
-    double distortion;   // metres
+    double distortion;  // metres
 };
 
 struct RangeFit {
-    double r = 0;        // metres
-    double slope = 0;    // d(misfit)/d(range), negative when the beam descends onto the surface
+    double r = 0;      // metres
+    double slope = 0;  // d(misfit)/d(range), negative when the beam descends onto the surface
     std::int32_t evaluations = 0;
     bool ok = false;
 };

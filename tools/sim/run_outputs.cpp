@@ -77,8 +77,10 @@ std::string read_console_centres(const std::string& path, std::vector<ConsoleCen
 std::string amplitude_and_flags(std::uint8_t amplitude, std::uint8_t flags) {
     const int v = static_cast<std::int8_t>(amplitude);
     char text[16];
-    if (v <= -100) std::snprintf(text, sizeof text, " *** ");
-    else std::snprintf(text, sizeof text, " %3d ", v);
+    if (v <= -100)
+        std::snprintf(text, sizeof text, " *** ");
+    else
+        std::snprintf(text, sizeof text, " %3d ", v);
     std::string out = text;
     for (int bit = 6; bit >= 0; --bit) out += static_cast<char>('0' + (flags >> bit & 1));
     return out;

@@ -8,8 +8,8 @@
 namespace morva::sim {
 
 std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i) {
-    std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(k) * 1000003ull +
-                      static_cast<std::uint64_t>(i);
+    std::uint64_t x =
+        seed * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(k) * 1000003ull + static_cast<std::uint64_t>(i);
     x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
     x = (x ^ (x >> 29)) * 0x94D049BB133111EBull;
     return static_cast<std::uint8_t>((x ^ (x >> 32)) >> 24);
@@ -45,8 +45,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
         Measurement* out = c.meas.data() + local * n;
 
         for (std::int32_t i = 0; i < n; ++i) {
-            const double thr =
-                georef::measurement_time(s.epoch, st.tsec, s.timer_seconds[i], st.tfrac, s.rc.dtsec);
+            const double thr = georef::measurement_time(s.epoch, st.tsec, s.timer_seconds[i], st.tfrac, s.rc.dtsec);
             const georef::Interval at = georef::advance(s.table, jtraj, thr);
             georef::Pose pose;
             georef::interpolate_position(s.table, at, pose);

@@ -18,24 +18,24 @@ inline constexpr std::int64_t kChunkScans = 128;
 
 // What the run should make of one measurement.
 struct TruthPoint {
-    double thr;          // hours
-    double lat, lon;     // the footprint of the exact range, degrees
-    double surface;      // true surface height there, metres
-    double residual;     // the run's height at the exact range minus surface and distortion
-    double airh;         // aircraft height, metres
+    double thr;             // hours
+    double lat, lon;        // the footprint of the exact range, degrees
+    double surface;         // true surface height there, metres
+    double residual;        // the run's height at the exact range minus surface and distortion
+    double airh;            // aircraft height, metres
     double ac_lat, ac_lon;  // aircraft position, degrees
-    double tilt;         // |pitch| + |roll| of the pose, degrees
-    double range;        // the recorded range, metres
+    double tilt;            // |pitch| + |roll| of the pose, degrees
+    double range;           // the recorded range, metres
 };
 
 struct Chunk {
     std::int64_t first_scan = 0;  // 0-based
     std::int64_t nscans = 0;
     std::vector<Trailer> trailers;
-    std::vector<Measurement> meas;    // nscans x nmeas
-    std::vector<TruthPoint> truth;    // likewise, when asked for
-    std::int64_t evaluations = 0;     // forward-model evaluations
-    std::string error;                // set when a range could not be found
+    std::vector<Measurement> meas;  // nscans x nmeas
+    std::vector<TruthPoint> truth;  // likewise, when asked for
+    std::int64_t evaluations = 0;   // forward-model evaluations
+    std::string error;              // set when a range could not be found
     // Ranges and slopes of the two scans before, per measurement: the
     // starting guesses of the search.
     std::vector<double> r_prev, r_prev2, slope_prev;
@@ -47,8 +47,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 // Calls `use` on every chunk of the survey, in order, computing them on up
 // to `threads` threads (0: one per processor). Stops at the first chunk
 // with an error, or when `use` returns false; returns the error text.
-std::string for_each_chunk(const Survey& s, int threads, bool with_truth,
-                           const std::function<bool(const Chunk&)>& use);
+std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const std::function<bool(const Chunk&)>& use);
 
 // The amplitude of measurement i of scan k: spread over 0-255.
 std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i);

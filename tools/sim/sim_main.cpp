@@ -106,11 +106,11 @@ int main(int argc, char** argv) {
     error = write_survey(survey, rest[0], summary);
     if (!error.empty()) return fail(error);
     const double rate = summary.seconds > 0 ? summary.measurements / summary.seconds : 0.0;
-    std::printf("morva-sim: %lld scans, %lld measurements, %.1f MB scanner file in %.2f s (%.2f million measurements/s, "
-                "%.2f model evaluations each); run: cd %s && morva < run.in\n",
-                static_cast<long long>(summary.scans), static_cast<long long>(summary.measurements),
-                summary.scanner_bytes / 1e6, summary.seconds, rate / 1e6,
-                summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0,
-                rest[0].c_str());
+    std::printf(
+        "morva-sim: %lld scans, %lld measurements, %.1f MB scanner file in %.2f s (%.2f million measurements/s, "
+        "%.2f model evaluations each); run: cd %s && morva < run.in\n",
+        static_cast<long long>(summary.scans), static_cast<long long>(summary.measurements),
+        summary.scanner_bytes / 1e6, summary.seconds, rate / 1e6,
+        summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0, rest[0].c_str());
     return 0;
 }

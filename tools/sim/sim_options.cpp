@@ -12,13 +12,13 @@ enum class Kind { Real, Single, Int, Seed, Switch, Choice, Time, Motion };
 
 struct Option {
     const char* name;
-    const char* arg;   // how the value is written in the help
+    const char* arg;  // how the value is written in the help
     const char* help;
     Kind kind;
     void* target;
-    int count = 1;                        // values of a list (given as a,b,c; fewer keep the rest)
-    const char* const* choices = nullptr; // Choice: names by value, null-terminated
-    bool described = true;                // part of the survey description
+    int count = 1;                         // values of a list (given as a,b,c; fewer keep the rest)
+    const char* const* choices = nullptr;  // Choice: names by value, null-terminated
+    bool described = true;                 // part of the survey description
 };
 
 const char* const kSwitch[] = {"off", "on", nullptr};
@@ -53,9 +53,8 @@ std::vector<Option> options_of(SimOptions& o) {
         {"--yaw", "B[,A[,T]]", "heading relative to the track (crab), likewise", Kind::Motion, &o.yaw},
         {"--lever", "X,Y,Z", "scanner lever arm: forward, right, down (m); written to the run control", Kind::Real,
          &o.lever, 3},
-        {"--misalign", "P,R,H",
-         "scanner misalignment in pitch, roll, heading (degrees); written to the run control", Kind::Real,
-         &o.misalign, 3},
+        {"--misalign", "P,R,H", "scanner misalignment in pitch, roll, heading (degrees); written to the run control",
+         Kind::Real, &o.misalign, 3},
         // Scanner.
         {"--nmeas", "N", "measurements per scan (2 to 1000)", Kind::Int, &o.nmeas},
         {"--scan-rate", "HZ", "scans per second", Kind::Real, &o.scan_rate},
@@ -82,8 +81,8 @@ std::vector<Option> options_of(SimOptions& o) {
          "process through the header's calibration (the ranges are then found through it, and the run writes "
          "its calibration records to test.out)",
          Kind::Switch, &o.use_cal, 1, kSwitch},
-        {"--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)",
-         Kind::Real, &o.dtsec},
+        {"--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)", Kind::Real,
+         &o.dtsec},
         // Surface.
         {"--surface", "flat|tilt|waves", "shape of the surface", Kind::Choice, &o.surface, 1, kSurface},
         {"--ground", "M", "surface height at the start position (above the geoid when one is written)", Kind::Real,
@@ -95,7 +94,8 @@ std::vector<Option> options_of(SimOptions& o) {
          Kind::Real, &o.distortion, 4},
         // Geoid.
         {"--geoid", "on|off", "write a geoid grid and process with it", Kind::Switch, &o.geoid, 1, kSwitch},
-        {"--geoid-height", "M", "geoid height near the start position (the grid slopes and undulates gently)", Kind::Real, &o.geoid_height},
+        {"--geoid-height", "M", "geoid height near the start position (the grid slopes and undulates gently)",
+         Kind::Real, &o.geoid_height},
         {"--geoid-spacing", "DEG", "grid spacing in latitude and longitude", Kind::Real, &o.geoid_spacing},
         // The run.
         {"--output", "text|binary", "form of the scan-point file", Kind::Switch, &o.binary, 1, kOutput},
@@ -158,8 +158,10 @@ bool set_value(const Option& opt, std::string_view text) {
         case Kind::Choice: {
             for (int k = 0; opt.choices[k] != nullptr; ++k) {
                 if (text == opt.choices[k]) {
-                    if (opt.kind == Kind::Switch) *static_cast<bool*>(opt.target) = k != 0;
-                    else *static_cast<int*>(opt.target) = k;
+                    if (opt.kind == Kind::Switch)
+                        *static_cast<bool*>(opt.target) = k != 0;
+                    else
+                        *static_cast<int*>(opt.target) = k;
                     return true;
                 }
             }
@@ -315,8 +317,10 @@ std::string options_help() {
     std::string out;
     for (const Option& o : options_of(defaults)) {
         std::string head = "  " + std::string(o.name) + " " + o.arg;
-        if (head.size() < 28) head.resize(28, ' ');
-        else head += "\n" + std::string(28, ' ');
+        if (head.size() < 28)
+            head.resize(28, ' ');
+        else
+            head += "\n" + std::string(28, ' ');
         // Wrap the help at about 100 columns.
         std::string text = std::string(o.help) + " [" + value_text(o) + "]";
         std::string line = head;
@@ -358,14 +362,16 @@ std::string check_options(const SimOptions& o) {
     const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};
     for (const Motion* m : motions) {
         if (!(m->period > 0.0)) return bad("attitude motion periods must be positive");
-        if (std::fabs(m->bias) + std::fabs(m->amplitude) > 45.0) return bad("pitch, roll and yaw must stay within 45 degrees");
+        if (std::fabs(m->bias) + std::fabs(m->amplitude) > 45.0)
+            return bad("pitch, roll and yaw must stay within 45 degrees");
     }
     if (!o.attitude) {
         for (const Motion* m : motions) {
             if (m->bias != 0.0 || m->amplitude != 0.0) return bad("--attitude off needs zero pitch, roll and yaw");
         }
     }
-    if (std::fabs(o.misalign[0]) > 10.0 || std::fabs(o.misalign[1]) > 10.0) return bad("--misalign pitch and roll must stay within 10 degrees");
+    if (std::fabs(o.misalign[0]) > 10.0 || std::fabs(o.misalign[1]) > 10.0)
+        return bad("--misalign pitch and roll must stay within 10 degrees");
     return {};
 }
 

@@ -25,27 +25,27 @@ struct SimOptions {
     std::uint64_t seed = 1;
 
     // Flight.
-    double lat = 52.0, lon = 5.0;  // start position, degrees
-    double heading = 30.0;         // track, degrees clockwise from north
-    double speed = 60.0;           // m/s
-    double height = 300.0;         // metres above the surface at the start
-    double climb = 0.0;            // m/s
-    double duration = 10.0;        // seconds of scanning
+    double lat = 52.0, lon = 5.0;         // start position, degrees
+    double heading = 30.0;                // track, degrees clockwise from north
+    double speed = 60.0;                  // m/s
+    double height = 300.0;                // metres above the surface at the start
+    double climb = 0.0;                   // m/s
+    double duration = 10.0;               // seconds of scanning
     std::int32_t start[3] = {10, 30, 0};  // file epoch, hh mm ss
-    double first_scan = 0.25;      // seconds from the file epoch to the first scan
-    double traj_rate = 10.0;       // trajectory records per second
-    bool attitude = true;          // trajectory with pitch, roll, heading
+    double first_scan = 0.25;             // seconds from the file epoch to the first scan
+    double traj_rate = 10.0;              // trajectory records per second
+    bool attitude = true;                 // trajectory with pitch, roll, heading
     Motion pitch{0, 0, 11}, roll{0, 0, 7}, yaw{0, 0, 13};
     double lever[3] = {0, 0, 0};     // offx, offy, offz, metres
     double misalign[3] = {0, 0, 0};  // dpitch, droll, dheading, degrees
 
     // Scanner.
-    std::int32_t nmeas = 250;      // measurements per scan
-    double scan_rate = 40.0;       // scans per second
-    double fov = 60.0;             // full field of view, degrees
-    float range_unit = 0.002f;     // metres per count
-    float angle_unit = 0.01f;      // gon per count
-    float timer_unit = 1.0e-6f;    // seconds per count
+    std::int32_t nmeas = 250;    // measurements per scan
+    double scan_rate = 40.0;     // scans per second
+    double fov = 60.0;           // full field of view, degrees
+    float range_unit = 0.002f;   // metres per count
+    float angle_unit = 0.01f;    // gon per count
+    float timer_unit = 1.0e-6f;  // seconds per count
     std::int32_t polar_id = 4;
     TimeSource time_source = TimeSource::Gps;
     Clock clock = Clock::Synced;
@@ -63,15 +63,15 @@ struct SimOptions {
 
     // Geoid.
     bool geoid = true;
-    double geoid_height = 45.0;    // metres at the start position
-    double geoid_spacing = 0.01;   // degrees
+    double geoid_height = 45.0;   // metres at the start position
+    double geoid_spacing = 0.01;  // degrees
 
     // The run.
-    bool binary = true;            // binary scan points (else text)
+    bool binary = true;  // binary scan points (else text)
     std::int32_t icalib = 0;
     double pcoef[4] = {0, 0, 0, 0};
 
-    std::int32_t threads = 0;      // 0: one per processor
+    std::int32_t threads = 0;  // 0: one per processor
 };
 
 // The bundled sample survey.

@@ -217,8 +217,9 @@ bool set_clock(const SimOptions& o, Survey& s, std::string& error) {
         std::int64_t k = 0;
         while (scan_count(s, k) < kTimerWrap) ++k;
         if ((scan_count(s, k) - kTimerWrap) - s.first_count > -16700000) {
-            error = "--clock free: the timer wraps where the reader cannot follow it; start the first scan within "
-                    "77216 counts of the wrap, or keep the recording short enough not to wrap";
+            error =
+                "--clock free: the timer wraps where the reader cannot follow it; start the first scan within "
+                "77216 counts of the wrap, or keep the recording short enough not to wrap";
             return false;
         }
     }

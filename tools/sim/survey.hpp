@@ -44,10 +44,10 @@ inline constexpr const char* kPointsBinary = "points.bin";
 struct Survey {
     SimOptions opt;
 
-    LongHeader header;              // as written
-    scanner::scanner_header hdr;    // as the run will hold it
-    run::RunControl rc;             // as written to run.in (and read back)
-    double epoch = 0;               // hours, as the run derives it
+    LongHeader header;            // as written
+    scanner::scanner_header hdr;  // as the run will hold it
+    run::RunControl rc;           // as written to run.in (and read back)
+    double epoch = 0;             // hours, as the run derives it
 
     std::vector<run::TrajectoryRecord> track;  // every record written
     run::TrajectoryTable table;                // those the run keeps, with speeds
@@ -57,10 +57,10 @@ struct Survey {
 
     // Scans.
     std::int64_t nscans = 0;
-    std::int32_t nsector = 0;       // encoder counts per sector
-    std::int64_t cps = 0;           // timer counts per second
-    std::int64_t first_count = 0;   // scanner clock of the first scan, counts from the epoch
-    double period_counts = 0;       // timer counts per scan
+    std::int32_t nsector = 0;      // encoder counts per sector
+    std::int64_t cps = 0;          // timer counts per second
+    std::int64_t first_count = 0;  // scanner clock of the first scan, counts from the epoch
+    double period_counts = 0;      // timer counts per scan
     std::uint8_t gps_flags = 0;
 
     // Measurement i (index i-1) of every scan.

@@ -1,7 +1,7 @@
 #include "survey_files.hpp"
 
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -35,12 +35,16 @@ bool write_text(const fs::path& path, const std::string& text) {
 // (the reader ignores what follows the last value of a group).
 std::string group(const std::string& values, const char* note) {
     std::string line = values;
-    if (line.size() < 30) line.resize(30, ' ');
-    else line += "  ";
+    if (line.size() < 30)
+        line.resize(30, ' ');
+    else
+        line += "  ";
     return line + note + "\n";
 }
 
-const char* flag(bool v) { return v ? "T" : "F"; }
+const char* flag(bool v) {
+    return v ? "T" : "F";
+}
 
 }  // namespace
 
@@ -121,7 +125,8 @@ std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& 
     if (!write_text(base / kTrajectoryFile, trajectory_text(s))) return "cannot write " + std::string(kTrajectoryFile);
     if (s.has_geoid && !write_text(base / kGeoidFile, geoid_text(s))) return "cannot write " + std::string(kGeoidFile);
     if (!write_text(base / kRunControlFile, run_control_text(s.rc))) return "cannot write run.in";
-    if (!write_text(base / kDescriptionFile, description_text(s.opt))) return "cannot write " + std::string(kDescriptionFile);
+    if (!write_text(base / kDescriptionFile, description_text(s.opt)))
+        return "cannot write " + std::string(kDescriptionFile);
 
     const auto started = std::chrono::steady_clock::now();
     ScannerWriter w;

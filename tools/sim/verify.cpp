@@ -89,17 +89,17 @@ struct Check {
     Failures fail;
     std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0;
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
-    double alpha_prev = 999.0;    // as the run's centre detection starts
-    double tlast_centre = 0.0;    // time of the last console centre line
+    double alpha_prev = 999.0;  // as the run's centre detection starts
+    double tlast_centre = 0.0;  // time of the last console centre line
 };
 
 // One measurement as the run should have output it.
 struct Expected {
-    std::int64_t k;        // scan, 0-based
-    std::int32_t i;        // measurement, 0-based
+    std::int64_t k;  // scan, 0-based
+    std::int32_t i;  // measurement, 0-based
     const TruthPoint* t;
     const Measurement* m;
-    double h;              // output height
+    double h;  // output height
 };
 
 void check_point(Check& c, const Expected& e) {
@@ -129,7 +129,8 @@ void check_point(Check& c, const Expected& e) {
     const bool time_ok = c.points.binary
                              ? p.thr_count == static_cast<std::int64_t>(numeric::round_half_away(t.thr * 1e7))
                              : std::fabs(p.thr - t.thr) <= 0.5e-6 + 1e-12;
-    if (!time_ok) c.fail.add(where(e.k, e.i) + ": time " + number(p.thr, "%.7f") + ", expected " + number(t.thr, "%.9f"));
+    if (!time_ok)
+        c.fail.add(where(e.k, e.i) + ": time " + number(p.thr, "%.7f") + ", expected " + number(t.thr, "%.9f"));
     const int ampl = c.points.binary ? e.m->amplitude : static_cast<std::int8_t>(e.m->amplitude);
     if (p.ampl_known ? p.ampl != ampl : ampl > -100) {
         c.fail.add(where(e.k, e.i) + ": amplitude " + std::to_string(p.ampl) + ", expected " + std::to_string(ampl));
@@ -163,11 +164,9 @@ void check_centre_record(Check& c, const Expected& e, double angle_step) {
                    number(t.airh, "%.3f") + " " + number(t.range, "%.3f"));
     }
     const double per_lon = georef::kMetresPerDegree * std::cos(t.ac_lat * georef::kDegToRad);
-    const double offset =
-        std::hypot((r->lat - t.ac_lat) * georef::kMetresPerDegree, (r->lon - t.ac_lon) * per_lon);
+    const double offset = std::hypot((r->lat - t.ac_lat) * georef::kMetresPerDegree, (r->lon - t.ac_lon) * per_lon);
     const double lean = std::fmin(georef::kRightAngle, t.tilt * georef::kDegToRad + angle_step);
-    const double allowed =
-        t.range * std::sin(lean) + c.lever + 0.5e-6 * (georef::kMetresPerDegree + per_lon) + 0.01;
+    const double allowed = t.range * std::sin(lean) + c.lever + 0.5e-6 * (georef::kMetresPerDegree + per_lon) + 0.01;
     c.worst_offset = std::fmax(c.worst_offset, offset);
     if (offset > allowed) {
         c.fail.add(where(e.k, e.i) + ": centre point " + number(offset, "%.3f") + " m off the flight line (allowed " +
@@ -201,8 +200,8 @@ void check_measurement(Check& c, std::int64_t k, std::int32_t i, const TruthPoin
     if (!(std::fabs(t.residual) <= kResidualLimit)) {
         c.fail.add(where(k, i) + ": the simulator's range misses the surface by " + number(t.residual, "%.3g"));
     }
-    const double h = c.request->flat ? t.surface
-                                     : t.surface + s.distortion[i] - georef::height_correction(c.rc.pcoef, s.xscan[i]);
+    const double h =
+        c.request->flat ? t.surface : t.surface + s.distortion[i] - georef::height_correction(c.rc.pcoef, s.xscan[i]);
     const Expected e{k, i, &t, &m, h};
     ++c.npoints;
     if (std::fabs(h) < 3.0) ++c.nregression;
@@ -336,8 +335,10 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     if (c.console_next < c.console.size()) {
         c.fail.add("the console shows more centre lines than expected: [" + c.console[c.console_next].line + "]");
     }
-    if (c.scans_without_centre > 0) c.fail.add(std::to_string(c.scans_without_centre) + " scans without a centre point");
-    const std::string regression = request.regression.empty() ? "" : check_regression(c, (dir / request.regression).string());
+    if (c.scans_without_centre > 0)
+        c.fail.add(std::to_string(c.scans_without_centre) + " scans without a centre point");
+    const std::string regression =
+        request.regression.empty() ? "" : check_regression(c, (dir / request.regression).string());
 
     report = "verify: " + std::to_string(c.npoints) + " points, " + std::to_string(c.ncentres) + " centre points";
     if (c.rc.scanpt_wanted) {

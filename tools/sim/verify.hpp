@@ -11,9 +11,9 @@ namespace morva::sim {
 
 struct VerifyRequest {
     std::string dir = ".";
-    bool flat = false;          // every height must equal the surface without the distortion
-    std::string regression;     // console report whose regression must recover surface and distortion
-    std::string console;        // console report whose centre lines (every 30 s) are checked
+    bool flat = false;       // every height must equal the surface without the distortion
+    std::string regression;  // console report whose regression must recover surface and distortion
+    std::string console;     // console report whose centre lines (every 30 s) are checked
     int threads = 0;
 };
 
