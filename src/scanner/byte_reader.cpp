@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "text/stop.hpp"
+#include "text/text_reader.hpp"
 
 namespace morva::scanner {
 namespace {
@@ -13,8 +14,11 @@ constexpr std::size_t kBlock = 1 << 20;
 
 }  // namespace
 
+ByteReader::~ByteReader() { close_bytes(*this); }
+
 bool open_bytes(ByteReader& in, const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    close_bytes(in);
+    int fd = text::open_input_file(path);
     if (fd < 0) return false;
     in.fd = fd;
     in.name = path;
@@ -22,6 +26,7 @@ bool open_bytes(ByteReader& in, const std::string& path) {
     in.capacity = kBlock;
     in.begin = in.end = 0;
     in.drained = false;
+    in.dropped = 0;
     return true;
 }
 
@@ -31,17 +36,23 @@ void close_bytes(ByteReader& in) {
 }
 
 void rewind(ByteReader& in) {
+    if (in.dropped == 0) {
+        in.begin = 0;
+        return;
+    }
     if (::lseek(in.fd, 0, SEEK_SET) < 0) {
         text::stop_run("*** read error in " + in.name + ": cannot reposition the file");
     }
     in.begin = in.end = 0;
     in.drained = false;
+    in.dropped = 0;
 }
 
 std::size_t ensure(ByteReader& in, std::size_t n) {
     while (in.end - in.begin < n && !in.drained) {
         if (in.begin > 0) {
             std::memmove(in.buffer.get(), in.buffer.get() + in.begin, in.end - in.begin);
+            in.dropped += in.begin;
             in.end -= in.begin;
             in.begin = 0;
         }

@@ -11,6 +11,12 @@
 namespace morva::scanner {
 
 struct ByteReader {
+    ByteReader() = default;
+    ByteReader(const ByteReader&) = delete;
+    ByteReader& operator=(const ByteReader&) = delete;
+    // Closes the file also when a stop unwinds the run (a fuzz harness).
+    ~ByteReader();
+
     int fd = -1;
     std::string name;
     std::unique_ptr<std::uint8_t[]> buffer;
@@ -18,13 +24,17 @@ struct ByteReader {
     std::size_t end = 0;       // end of the bytes held
     std::size_t capacity = 0;
     bool drained = false;      // the file has no more bytes
+    std::uint64_t dropped = 0; // bytes of the file before buffer[0]
 };
 
-// False when the file cannot be opened.
+// False when the file cannot be opened: missing, unreadable, a directory, or
+// a name holding a NUL byte. Pipes and devices are read as streams.
 bool open_bytes(ByteReader& in, const std::string& path);
 void close_bytes(ByteReader& in);
 
-// Back to byte 0.
+// Back to byte 0. While the buffer still holds the file from its start (the
+// header has just been read) no repositioning is needed, so the scanner file
+// may also be a pipe.
 void rewind(ByteReader& in);
 
 // Makes n bytes contiguous at the read position; returns how many are held

@@ -13,4 +13,12 @@ namespace morva::text {
 // The normal end: flush everything and exit 0.
 [[noreturn]] void end_run();
 
+// A harness that runs pieces of the system many times in one process (the
+// fuzz targets) takes over the ending: once the streams are flushed, the
+// handler receives the exit status instead of the process ending, and leaves
+// by throwing back to the harness (unwinding frees what the run held). A
+// handler that returns still ends the process. Null restores the plain exit.
+using EndHandler = void (*)(int status);
+void set_end_handler(EndHandler handler);
+
 }  // namespace morva::text

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "text/stop.hpp"
@@ -22,8 +23,24 @@ void allocate(TextReader& in) {
 
 }  // namespace
 
-bool open_in(TextReader& in, const std::string& path) {
+TextReader::~TextReader() { close_in(*this); }
+
+int open_input_file(const std::string& path) {
+    if (path.find('\0') != std::string::npos) return -1;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    // A directory opens, but reading it fails later with a less clear
+    // message. Pipes and devices are read as streams like any file.
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool open_in(TextReader& in, const std::string& path) {
+    int fd = open_input_file(path);
     if (fd < 0) return false;
     in.fd = fd;
     in.name = path;

@@ -12,6 +12,12 @@
 namespace morva::text {
 
 struct TextReader {
+    TextReader() = default;
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+    // Closes the file also when a stop unwinds the run (a fuzz harness).
+    ~TextReader();
+
     int fd = -1;
     std::string name;  // as named in messages: the file name, or "standard input"
     std::unique_ptr<char[]> buffer;
@@ -22,7 +28,12 @@ struct TextReader {
     std::int64_t line = 1;  // line number at `begin`
 };
 
-// False when the file cannot be opened.
+// Opens an existing file for reading; -1 when it cannot be: missing,
+// unreadable, a directory, or a name that holds a NUL byte (the system would
+// open a shorter name than the one it reports).
+int open_input_file(const std::string& path);
+
+// False when the file cannot be opened (see open_input_file).
 bool open_in(TextReader& in, const std::string& path);
 void attach_in(TextReader& in, int fd, std::string name);
 void close_in(TextReader& in);

@@ -1,0 +1,99 @@
+#include "survey_harness.hpp"
+
+#include <cstdlib>
+#include <memory>
+
+#include "georef/run_stats.hpp"
+#include "georef/scan_processing.hpp"
+#include "harness.hpp"
+#include "regression/report.hpp"
+#include "scanner/byte_reader.hpp"
+#include "scanner/scan_stream.hpp"
+#include "scanner/scanner_header.hpp"
+#include "text/layout.hpp"
+#include "text/out_stream.hpp"
+#include "text/stop.hpp"
+#include "text/text_reader.hpp"
+
+namespace morva::fuzz {
+namespace {
+
+// The run's output streams, opened once on /dev/null and left registered, so
+// that every stop flushes them as it flushes a real run's files.
+struct NullOutputs {
+    text::OutStream scanpt, cent, pcorr, test;
+    NullOutputs() {
+        for (text::OutStream* out : {&scanpt, &cent, &pcorr, &test}) {
+            if (!text::open_out(*out, "/dev/null")) std::abort();
+        }
+    }
+};
+
+NullOutputs& null_outputs() {
+    static NullOutputs* outputs = new NullOutputs;
+    return *outputs;
+}
+
+Survey* load_fixture() {
+    auto* s = new Survey;
+    const int status = run_one([&] {
+        text::TextReader control;
+        if (!text::open_in(control, fixture("run.in"))) std::abort();
+        run::read_run_control(control, s->rc);
+        run::derive(s->rc);
+        run::load_geoid(fixture("geoid.txt"), s->geoid);
+        text::TextReader gps;
+        if (!text::open_in(gps, fixture("trajectory.txt"))) std::abort();
+        run::load_trajectory(gps, s->rc, s->trajectory);
+    });
+    if (status != -1) std::abort();  // the fixture itself must load
+    return s;
+}
+
+}  // namespace
+
+const Survey& fixture_survey() {
+    static const Survey* survey = load_fixture();
+    return *survey;
+}
+
+std::string fixture_scanner_file() { return fixture("scan.bin"); }
+
+void process_scanner_file(const run::RunControl& rc, const run::TrajectoryTable& trajectory,
+                          const run::GeoidGrid* geoid, const std::string& path) {
+    NullOutputs& files = null_outputs();
+    scanner::ByteReader scan;
+    if (!scanner::open_bytes(scan, path)) text::stop_run("*** cannot open file: " + path);
+
+    // The steps of the main sequence from the scanner header on.
+    scanner::scanner_header header;
+    scanner::readhdr(scan, header);
+    scanner::ScanStream stream;
+    scanner::begin_scans(header, rc, stream);
+
+    static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
+    auto tables = std::make_unique<scanner::ScanTables>();
+    auto state = std::make_unique<georef::RunState>();
+    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header};
+    const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
+                                        &files.test};
+    while (scanner::read_scan(scan, header, stream, *tables)) {
+        if (stream.tscan < rc.tstart) {
+            if (stream.nscan % 10000 == 0)
+                text::write_fixed(text::console(), skipped, {stream.nscan, stream.scanno, stream.tscan});
+            state->stats.tprev = stream.tscan;
+            continue;
+        }
+        const georef::ScanDecision decision = georef::scan_test(stream, rc);
+        if (decision == georef::ScanDecision::End) break;
+        if (decision == georef::ScanDecision::Process) {
+            georef::process_scan(inputs, outputs, *state, stream, *tables, header.nmeas);
+        }
+    }
+
+    georef::print_report(state->stats, static_cast<std::int32_t>(stream.records_read), rc);
+    if (rc.regression_on) regression::report_regression(state->sums, rc.nparams);
+    text::end_run();
+}
+
+}  // namespace morva::fuzz

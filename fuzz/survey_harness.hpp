@@ -1,0 +1,35 @@
+#pragma once
+// A small committed survey (fixtures/: run control, trajectory, geoid grid,
+// scanner file) that the targets combine with the input under test: the
+// scanner target runs its input with the fixture's run control, trajectory
+// and grid; the trajectory and geoid targets load their input and then run
+// the fixture's scanner file through georeferencing with it.
+
+#include <string>
+
+#include "run/geoid.hpp"
+#include "run/run_control.hpp"
+#include "run/trajectory.hpp"
+
+namespace morva::fuzz {
+
+struct Survey {
+    run::RunControl rc;
+    run::TrajectoryTable trajectory;
+    run::GeoidGrid geoid;
+};
+
+// Loaded on first use (after prepare()); read-only afterwards.
+const Survey& fixture_survey();
+
+// Path of the fixture's scanner file.
+std::string fixture_scanner_file();
+
+// The main sequence from the scanner header to the final report (header,
+// time base, scan loop with georeferencing and every output, report,
+// regression), on the scanner file at `path`, then the normal end of the run.
+// Outputs go to /dev/null.
+[[noreturn]] void process_scanner_file(const run::RunControl& rc, const run::TrajectoryTable& trajectory,
+                                       const run::GeoidGrid* geoid, const std::string& path);
+
+}  // namespace morva::fuzz
