@@ -34,6 +34,19 @@ bool same_existing(const FileId& a, const FileId& b) {
     return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
 }
 
+// The run control, when standard input is a file: it has been read whole by
+// now, but an output over it would still destroy it.
+FileId standard_input() {
+    FileId id;
+    struct stat st{};
+    if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
+        id.exists = true;
+        id.device = st.st_dev;
+        id.inode = st.st_ino;
+    }
+    return id;
+}
+
 }  // namespace
 
 void check_output_names(const RunControl& rc) {
@@ -47,8 +60,14 @@ void check_output_names(const RunControl& rc) {
     outputs.push_back("test_pcorr.out");
     outputs.push_back("test.out");
 
+    // A NUL byte would cut the name short where the file is created.
+    for (const auto& name : outputs) {
+        if (name.find('\0') != std::string::npos) text::stop_run("*** cannot open file: " + name);
+    }
+
     std::vector<FileId> input_ids, output_ids;
     for (const auto& name : inputs) input_ids.push_back(identify(name));
+    input_ids.push_back(standard_input());
     for (const auto& name : outputs) output_ids.push_back(identify(name));
 
     for (std::size_t o = 0; o < outputs.size(); ++o) {

@@ -7,8 +7,10 @@
 
 namespace morva::run {
 
-// Stops with "*** output file would overwrite input file: <name>" or
-// "*** two output files share one name: <name>".
+// Stops with "*** output file would overwrite input file: <name>" (the
+// inputs being the scanner, trajectory and geoid files, and the run control
+// when standard input is a file) or "*** two output files share one name:
+// <name>"; an output name holding a NUL byte cannot be opened as named.
 void check_output_names(const RunControl& rc);
 
 }  // namespace morva::run

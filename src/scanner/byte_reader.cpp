@@ -49,6 +49,17 @@ void rewind(ByteReader& in) {
 }
 
 std::size_t ensure(ByteReader& in, std::size_t n) {
+    if (n > in.capacity) {
+        // Never for the scanner file's records (at most 10012 bytes); a read
+        // into no room would otherwise look like the end of the file.
+        std::unique_ptr<std::uint8_t[]> wider(new std::uint8_t[n]);
+        std::memcpy(wider.get(), in.buffer.get() + in.begin, in.end - in.begin);
+        in.dropped += in.begin;
+        in.end -= in.begin;
+        in.begin = 0;
+        in.buffer = std::move(wider);
+        in.capacity = n;
+    }
     while (in.end - in.begin < n && !in.drained) {
         if (in.begin > 0) {
             std::memmove(in.buffer.get(), in.buffer.get() + in.begin, in.end - in.begin);

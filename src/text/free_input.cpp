@@ -115,17 +115,22 @@ Next next_value(FreeCursor& cur) {
 }
 
 // Prepares a real for from_chars: no leading plus, D exponent as E; a digit
-// must come first (after a sign or point), so words such as "inf" are refused.
+// must come first (after one sign or a point), so words such as "inf" are
+// refused. The token is taken by its length: a NUL byte inside it makes it
+// malformed, it does not end it.
 const char* real_text(FreeCursor& cur, char* text) {
     const char* p = cur.token;
-    if (*p == '+') ++p;
+    const char* end = cur.token + cur.length;
     std::size_t n = 0;
-    for (; *p != '\0'; ++p) text[n++] = (*p == 'D' || *p == 'd') ? 'e' : *p;
+    if (*p == '+') ++p;
+    else if (*p == '-') text[n++] = *p++;
+    if (p < end && *p == '.') text[n++] = *p++;
+    if (p == end || *p < '0' || *p > '9') return nullptr;
+    for (; p < end; ++p) {
+        if (*p == '\0') return nullptr;
+        text[n++] = (*p == 'D' || *p == 'd') ? 'e' : *p;
+    }
     text[n] = '\0';
-    const char* q = text;
-    if (*q == '-') ++q;
-    if (*q == '.') ++q;
-    if (*q < '0' || *q > '9') return nullptr;
     return text;
 }
 
@@ -151,8 +156,9 @@ void convert_real(FreeCursor& cur, Real& out) {
 void convert(FreeCursor& cur, const FreeItem& item) {
     switch (item.kind) {
     case FreeItem::Kind::Int: {
+        // One sign at most: from_chars takes a minus, the plus is ours.
         const char* p = cur.token;
-        if (*p == '+') ++p;
+        if (*p == '+' && cur.length > 1 && p[1] != '-') ++p;
         std::int32_t value = 0;
         auto [end, ec] = std::from_chars(p, cur.token + cur.length, value);
         if (ec != std::errc() || end != cur.token + cur.length) bad_value(cur, "integer");

@@ -9,6 +9,11 @@
 //                       ends and "#" comments ignored)
 //   == scanner NAME     a scanner file from a scanner script (see
 //                       tools/sim/scanner_script.hpp)
+//   == gen NAME         an input built from lines of quoted strings, for
+//                       inputs too large or too binary to write out: each
+//                       line is "TEXT" or repeat COUNT "TEXT" (escapes \n
+//                       \r \t \0 \\ \" \xHH; blank and "#" lines ignored)
+//   == dir NAME         an empty folder (for a folder given as a file name)
 //   == sim ARGS         runs morva-sim ARGS in the folder first
 //   == stdin            the run control
 //   == stdin-file NAME  the run control from a file of the folder
@@ -97,6 +102,54 @@ std::string from_hex(const std::string& text) {
             bytes += static_cast<char>(high * 16 + v);
             high = -1;
         }
+    }
+    return bytes;
+}
+
+// One quoted string of a gen line, from the opening quote at `pos`.
+std::string unquote(const std::string& line, std::size_t& pos) {
+    if (pos >= line.size() || line[pos] != '"') throw std::runtime_error("gen: expected a quoted string: " + line);
+    std::string out;
+    for (++pos; pos < line.size() && line[pos] != '"'; ++pos) {
+        char c = line[pos];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++pos >= line.size()) break;
+        switch (line[pos]) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '0': out += '\0'; break;
+        case 'x':
+            if (pos + 2 >= line.size()) throw std::runtime_error("gen: short \\x escape: " + line);
+            out += static_cast<char>(std::stoi(line.substr(pos + 1, 2), nullptr, 16));
+            pos += 2;
+            break;
+        default: out += line[pos];
+        }
+    }
+    if (pos >= line.size()) throw std::runtime_error("gen: unterminated string: " + line);
+    ++pos;
+    return out;
+}
+
+std::string generate(const std::string& body) {
+    std::istringstream in(body);
+    std::string line, bytes;
+    while (std::getline(in, line)) {
+        std::size_t pos = line.find_first_not_of(" \t");
+        if (pos == std::string::npos || line[pos] == '#') continue;
+        long long count = 1;
+        if (line.compare(pos, 7, "repeat ") == 0) {
+            std::size_t used = 0;
+            count = std::stoll(line.substr(pos + 7), &used);
+            pos = line.find_first_not_of(' ', pos + 7 + used);
+        }
+        const std::string text = unquote(line, pos);
+        if (line.find_first_not_of(' ', pos) != std::string::npos) throw std::runtime_error("gen: extra text: " + line);
+        for (long long i = 0; i < count; ++i) bytes += text;
     }
     return bytes;
 }
@@ -203,6 +256,10 @@ int main(int argc, char** argv) {
                 std::string bytes = morva::sim::build_scanner_file(s.body, error);
                 if (!error.empty()) throw std::runtime_error("scanner script: " + error);
                 inputs[s.arg] = bytes;
+            } else if (s.kind == "gen") {
+                inputs[s.arg] = generate(s.body);
+            } else if (s.kind == "dir") {
+                fs::create_directory(dir / s.arg);
             }
         }
         for (const auto& [name, bytes] : inputs) write_file(dir / name, bytes);

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -204,8 +205,9 @@ TEST(RunControl, ReadErrorsNameStandardInputAndTheLine) {
 // folder, with links that only a file's identity reveals.
 struct GuardCase {
     const char* what;
-    const char *pts, *cent, *geoid;
-    const char* message;  // "" when the run goes on
+    const char *pts, *cent, *geoid;  // "@" stands for the folder, "%" for a NUL byte
+    const char* message;             // "" when the run goes on
+    const char* run_control = nullptr;  // a file of the folder on standard input
 };
 
 TEST(OutputNames, InputsAndEachOther) {
@@ -227,6 +229,11 @@ TEST(OutputNames, InputsAndEachOther) {
         {"a link between two outputs that exist", "old.txt", "oldlink.txt", "0",
          "*** two output files share one name: oldlink.txt"},
         {"no scan-point file", "0", "0", "0", ""},
+        {"the run-control file on standard input", "pts.txt", "old.txt", "0",
+         "*** output file would overwrite input file: old.txt", "old.txt"},
+        {"standard input from another file", "pts.txt", "cent.txt", "0", "", "old.txt"},
+        {"a NUL byte, which would create old.txt", "old.txt%x", "cent.txt", "0",
+         "*** cannot open file: old.txt%x"},
     };
     for (const auto& c : cases) {
         char dir_template[] = "/tmp/morva-guard-XXXXXX";
@@ -240,6 +247,7 @@ TEST(OutputNames, InputsAndEachOther) {
         auto name = [&](const char* n) {
             std::string s = n;
             if (s[0] == '@') s = dir.string() + s.substr(1);
+            if (s.find('%') != std::string::npos) s[s.find('%')] = '\0';
             return padded(s);
         };
         RunControl rc;
@@ -251,11 +259,13 @@ TEST(OutputNames, InputsAndEachOther) {
         derive(rc);
         auto r = run_in_child([&] {
             if (::chdir(dir.c_str()) != 0) std::_Exit(3);
+            if (c.run_control != nullptr && !std::freopen(c.run_control, "r", stdin)) std::_Exit(4);
             check_output_names(rc);
             text::end_run();
         });
         std::string message = c.message;
         if (message.find("@") != std::string::npos) message.replace(message.find("@"), 1, dir.string());
+        if (message.find("%") != std::string::npos) message[message.find("%")] = '\0';
         EXPECT_EQ(r.status, message.empty() ? 0 : 1) << c.what;
         EXPECT_EQ(r.output, message.empty() ? "" : message + "\n") << c.what;
         fs::remove_all(dir);

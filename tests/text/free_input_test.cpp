@@ -205,7 +205,7 @@ TEST(ReadFree, SinglesRecord) {
 // Malformed values and an early end stop the run with a read error that
 // names the stream and the line of the value.
 struct ErrorCase {
-    const char* input;
+    std::string_view input;
     const char* kinds;
     const char* message;
 };
@@ -231,6 +231,17 @@ const ErrorCase kErrors[] = {
     {"1 2", "RRR", "*** read error in test input, line 1: end of file"},
     {"", "R", "*** read error in test input, line 1: end of file"},
     {"1 2\r\n3 4x\r\n", "RRRR", "*** read error in test input, line 2: invalid number: \"4x\""},
+    // A NUL byte is part of the value and makes it malformed; it does not
+    // end the value early (which read "8\0junk" as 8).
+    {std::string_view("1 8\0junk\n", 10), "RR", "*** read error in test input, line 1: invalid number: \"8?junk\""},
+    {std::string_view("8\0\n", 3), "S", "*** read error in test input, line 1: invalid number: \"8?\""},
+    {std::string_view("8\0\n", 3), "I", "*** read error in test input, line 1: invalid integer: \"8?\""},
+    // One sign at most.
+    {"+-5\n", "R", "*** read error in test input, line 1: invalid number: \"+-5\""},
+    {"--5\n", "R", "*** read error in test input, line 1: invalid number: \"--5\""},
+    {"+-5\n", "I", "*** read error in test input, line 1: invalid integer: \"+-5\""},
+    {"+\n", "I", "*** read error in test input, line 1: invalid integer: \"+\""},
+    {"+.\n", "R", "*** read error in test input, line 1: invalid number: \"+.\""},
 };
 
 TEST(ReadFree, MalformedValuesStopTheRun) {

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "text/free_input.hpp"
 #include "text/free_output.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
@@ -121,6 +122,62 @@ TEST(Stop, OpenFailures) {
     EXPECT_FALSE(open_out(out, "/nonexistent-folder/x"));
     TextReader in;
     EXPECT_FALSE(open_in(in, "/nonexistent-folder/x"));
+    // A folder opens at the system level but is no input file.
+    EXPECT_FALSE(open_in(in, "/tmp"));
+    // Nor is a name with a NUL byte: it would open the file named by its start.
+    const std::string path = temp_path("-nul");
+    std::ofstream(path) << "1\n";
+    EXPECT_FALSE(open_in(in, path + std::string(1, '\0') + "x"));
+    EXPECT_TRUE(open_in(in, path));
+    close_in(in);
+    std::remove(path.c_str());
+    // Devices and pipes are read as streams.
+    EXPECT_TRUE(open_in(in, "/dev/null"));
+}
+
+// A harness that runs the system many times in one process takes over the
+// ending: the handler gets the status once everything is flushed, and
+// unwinding closes the files the run had open.
+struct Ended {
+    int status;
+};
+[[noreturn]] void throw_ended(int status) { throw Ended{status}; }
+
+bool is_open(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+
+TEST(Stop, EndHandlerTakesOverTheEnding) {
+    const std::string out_path = temp_path("-handler-out");
+    const std::string in_path = temp_path("-handler-in");
+    std::ofstream(in_path) << "1 2\nx\n";
+    auto r = run_in_child([&] {
+        set_end_handler(throw_ended);
+        static OutStream file;
+        if (!open_out(file, out_path)) std::_Exit(3);
+        int reader_fd = -1;
+        try {
+            TextReader in;
+            if (!open_in(in, in_path)) std::_Exit(4);
+            reader_fd = in.fd;
+            write_free(file, {"before the stop"});
+            double a, b, c;
+            read_free(in, {item(a), item(b), item(c)});
+            std::_Exit(5);
+        } catch (const Ended& e) {
+            if (e.status != 1 || is_open(reader_fd)) std::_Exit(6);
+        }
+        if (file_text(out_path) != " before the stop\n") std::_Exit(7);
+        try {
+            end_run();
+        } catch (const Ended& e) {
+            if (e.status != 0) std::_Exit(8);
+        }
+        set_end_handler(nullptr);
+        stop_run("*** the plain exit again");
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "*** read error in " + in_path + ", line 2: invalid number: \"x\"\n*** the plain exit again\n");
+    std::remove(out_path.c_str());
+    std::remove(in_path.c_str());
 }
 
 }  // namespace
