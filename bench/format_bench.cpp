@@ -25,8 +25,8 @@ struct Point {
 };
 
 Point point_at(std::int64_t k) {
-    return {10.5 + static_cast<double>(k) * 1.3e-7, 52.1234567 + static_cast<double>(k % 1000) * 1.1e-7,
-            4.6543210 + static_cast<double>(k % 777) * 1.7e-7, -3.0 + static_cast<double>(k % 5000) * 0.0021,
+    return {10.5 + static_cast<double>(k) * 1.2345678901e-7, 52.1234567 + static_cast<double>(k % 1009) * 1.0987654321e-7,
+            4.6543210 + static_cast<double>(k % 777) * 1.7654321e-7, -3.0 + static_cast<double>(k % 5003) * 0.00213579,
             static_cast<std::uint8_t>(k * 37), static_cast<std::int32_t>(k % 999 + 1)};
 }
 

@@ -180,10 +180,10 @@ BENCHMARK(BM_GeoreferenceInScan)->ArgName("mode")->Arg(0)->Arg(1)->Arg(2);
 
 georef::scanpt point_at(std::int64_t k) {
     georef::scanpt p{};
-    p.thr = 10.5 + static_cast<double>(k) * 1.3e-7;
-    p.lat = 52.1234567 + static_cast<double>(k % 1000) * 1.1e-7;
-    p.lon = 4.6543210 + static_cast<double>(k % 777) * 1.7e-7;
-    p.h = -3.0 + static_cast<double>(k % 5000) * 0.0021;
+    p.thr = 10.5 + static_cast<double>(k) * 1.2345678901e-7;
+    p.lat = 52.1234567 + static_cast<double>(k % 1009) * 1.0987654321e-7;
+    p.lon = 4.6543210 + static_cast<double>(k % 777) * 1.7654321e-7;
+    p.h = -3.0 + static_cast<double>(k % 5003) * 0.00213579;
     p.ampl = static_cast<std::uint8_t>(k * 37);
     p.i = static_cast<std::int32_t>(k % 999 + 1);
     p.n = 3;

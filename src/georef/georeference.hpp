@@ -6,9 +6,14 @@
 // reduction and the across-scan height correction.
 //
 // The functions here are pure (apart from the forward-only trajectory
-// cursor), so the survey simulator inverts exactly the model the run uses.
+// cursor and a cache of sines and cosines that changes no result), so the
+// survey simulator inverts exactly the model the run uses. They are inline:
+// the scan loop runs them for every measurement.
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "run/geoid.hpp"
 #include "run/run_control.hpp"
@@ -39,7 +44,17 @@ struct Interval {
 
 // Moves the forward-only cursor `jtraj` to the interval holding thr (or the
 // last one) and returns the clamped factor. Needs ntraj >= 2.
-Interval advance(const run::TrajectoryTable& traj, std::int32_t& jtraj, double thr);
+inline Interval advance(const run::TrajectoryTable& traj, std::int32_t& jtraj, double thr) {
+    const run::TrajectoryRecord* slot = traj.slot.get();
+    while (jtraj < traj.ntraj - 1 && slot[jtraj + 1].thr < thr) ++jtraj;
+    double t0 = slot[jtraj].thr;
+    double t1 = slot[jtraj + 1].thr;
+    // Two records at the same time: the later one holds.
+    double f = t1 == t0 ? 1.0 : (thr - t0) / (t1 - t0);
+    if (f < 0.0) f = 0.0;
+    if (f > 1.0) f = 1.0;
+    return {jtraj, f};
+}
 
 // The aircraft at the measurement time.
 struct Pose {
@@ -49,9 +64,31 @@ struct Pose {
 };
 
 // Position only: enough for the area test.
-void interpolate_position(const run::TrajectoryTable& traj, Interval at, Pose& pose);
+inline void interpolate_position(const run::TrajectoryTable& traj, Interval at, Pose& pose) {
+    const run::TrajectoryRecord& a = traj.slot[at.j];
+    const run::TrajectoryRecord& b = traj.slot[at.j + 1];
+    const double g = 1.0 - at.f;
+    pose.lat = g * a.lat + at.f * b.lat;
+    pose.lon = g * a.lon + at.f * b.lon;
+    pose.airh = g * a.h + at.f * b.h;
+}
+
 // Attitude and speed, for measurements that pass the area test.
-void interpolate_attitude(const run::TrajectoryTable& traj, Interval at, const run::RunControl& rc, Pose& pose);
+inline void interpolate_attitude(const run::TrajectoryTable& traj, Interval at, const run::RunControl& rc,
+                                 Pose& pose) {
+    const run::TrajectoryRecord& a = traj.slot[at.j];
+    const run::TrajectoryRecord& b = traj.slot[at.j + 1];
+    const double g = 1.0 - at.f;
+    pose.pitch = g * a.pitch + at.f * b.pitch + rc.dpitch;
+    pose.roll = g * a.roll + at.f * b.roll + rc.droll;
+    // Across the +-180 degree seam the two headings are brought together.
+    double h1 = a.heading;
+    double h2 = b.heading;
+    if (h1 > 90.0 && h2 < -90.0) h2 += 360.0;
+    if (h1 < -90.0 && h2 > 90.0) h1 += 360.0;
+    pose.heading = g * h1 + at.f * h2 + rc.dheading;
+    pose.vel = g * static_cast<double>(a.vel) + at.f * static_cast<double>(b.vel);
+}
 
 // A position on a bound of the area passes.
 inline bool inside_area(const run::RunControl& rc, double lat, double lon) {
@@ -75,13 +112,146 @@ struct Model {
     const scanner::scanner_header* header;   // calibration values
 };
 
+// Sine and cosine of one angle in radians.
+struct SinCos {
+    double s, c;
+};
+
+// Out of line, so that the compiler takes both from one call of the library.
+SinCos sin_cos(double x);
+
+// The sines and cosines of angles met before, keyed on the exact argument:
+// the beams' scan angles repeat from scan to scan, and a flight without
+// attitude motion repeats its pitch, roll and heading. Every value is the
+// one sin_cos gives, so no result depends on the cache. One per scan loop.
+struct TrigCache {
+    struct Entry {
+        std::uint64_t key = 0;  // bits of the argument; those of 0.0 to begin with
+        SinCos value{0.0, 1.0};
+    };
+    static constexpr std::size_t kBeamEntries = 4096;
+    Entry beam[kBeamEntries];          // nadir angles, or roll plus nadir angle
+    Entry pitch, roll, heading;        // the last argument of each
+};
+
+inline std::uint64_t bits_of(double x) {
+    std::uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+inline SinCos cached_sin_cos(TrigCache::Entry& e, double x) {
+    const std::uint64_t key = bits_of(x);
+    if (e.key != key) e = {key, sin_cos(x)};
+    return e.value;
+}
+
+inline SinCos beam_sin_cos(TrigCache& cache, double x) {
+    const std::uint64_t key = bits_of(x);
+    // Nearby angles differ in their low bits: mix them into the index.
+    const std::size_t k = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 52) % TrigCache::kBeamEntries;
+    return cached_sin_cos(cache.beam[k], x);
+}
+
+namespace detail {
+
+inline SinCos trig(TrigCache::Entry* entry, double x) {
+    return entry != nullptr ? cached_sin_cos(*entry, x) : sin_cos(x);
+}
+
+inline SinCos beam_trig(TrigCache* cache, double x) {
+    return cache != nullptr ? beam_sin_cos(*cache, x) : sin_cos(x);
+}
+
+inline double geoid_height(const run::GeoidGrid& g, double lat, double lon) {
+    return run::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
+}
+
+void calibrated_body(const Model& model, double r, double theta, std::int32_t scanno, double body[3]);
+
+inline void full_georeference(const Model& model, const Pose& pose, double r, std::int32_t scanno,
+                              GroundPoint& p, TrigCache* cache) {
+    const run::RunControl& rc = *model.rc;
+    const SinCos a = beam_trig(cache, p.alpha);
+    double x = rc.offx;
+    double y = rc.offy - r * a.s;
+    double z = rc.offz + r * a.c;
+    p.body_uncal[0] = x;
+    p.body_uncal[1] = y;
+    p.body_uncal[2] = z;
+    if (rc.use_cal) {
+        calibrated_body(model, r, p.theta, scanno, p.body);
+        x = p.body[0];
+        y = p.body[1];
+        z = p.body[2];
+    } else {
+        p.body[0] = x;
+        p.body[1] = y;
+        p.body[2] = z;
+    }
+
+    const SinCos pt = trig(cache != nullptr ? &cache->pitch : nullptr, pose.pitch * kDegToRad);
+    const SinCos rl = trig(cache != nullptr ? &cache->roll : nullptr, pose.roll * kDegToRad);
+    const SinCos hd = trig(cache != nullptr ? &cache->heading : nullptr, pose.heading * kDegToRad);
+    const double sp = pt.s, cp = pt.c;
+    const double sr = rl.s, cr = rl.c;
+    const double sh = hd.s, ch = hd.c;
+    // Heading about z, then pitch about y, then roll about x.
+    const double north = ch * cp * x + (ch * sp * sr - sh * cr) * y + (ch * sp * cr + sh * sr) * z;
+    const double east = sh * cp * x + (sh * sp * sr + ch * cr) * y + (sh * sp * cr - ch * sr) * z;
+    const double down = -sp * x + cp * sr * y + cp * cr * z;
+
+    // Flat earth: 111120 m per degree of latitude, times cos(latitude) for
+    // longitude, taken at the aircraft.
+    p.lat = pose.lat + north * kDegreesPerMetre;
+    p.lon = pose.lon + east / (kMetresPerDegree * std::cos(pose.lat * kDegToRad));
+    p.h = pose.airh - down;
+    if (model.geoid != nullptr) p.h = p.h - geoid_height(*model.geoid, p.lat, p.lon);
+}
+
+// The simplified vertical mode carries, in the latitude and longitude
+// positions, the time at which the aircraft passes over the footprint and the
+// across-track offset divided by the speed. Its height takes off the lever
+// arm's vertical offset offz, the one vertical term consistent with a range
+// term that already runs from the scanner to the ground.
+inline void vertical_only(const Model& model, const Pose& pose, double thr, double r, GroundPoint& p,
+                          TrigCache* cache) {
+    const run::RunControl& rc = *model.rc;
+    const SinCos pt = trig(cache != nullptr ? &cache->pitch : nullptr, pose.pitch * kDegToRad);
+    const SinCos ra = beam_trig(cache, pose.roll * kDegToRad + p.alpha);
+    const double s = 1000.0 * pose.vel;
+    p.lat = thr + r * pt.s / s;
+    p.lon = -r * ra.s / s;
+    p.h = pose.airh - r * pt.c * ra.c - rc.offz;
+    if (model.geoid != nullptr) p.h = p.h - geoid_height(*model.geoid, pose.lat, pose.lon);
+    for (int k = 0; k < 3; ++k) p.body[k] = p.body_uncal[k] = 0.0;
+}
+
+}  // namespace detail
+
 // The ground point for range r (metres) and scan angle (gon) of scan
-// `scanno`, measured at time thr (hours) from `pose`.
-void locate(const Model& model, const Pose& pose, double thr, double r, double scan_angle_gon,
-            std::int32_t scanno, GroundPoint& point);
+// `scanno`, measured at time thr (hours) from `pose`. A cache, when given,
+// saves the sines and cosines of repeated angles.
+inline void locate(const Model& model, const Pose& pose, double thr, double r, double scan_angle_gon,
+                   std::int32_t scanno, GroundPoint& point, TrigCache* cache = nullptr) {
+    point.theta = scan_angle_gon * model.rc->angle_sign * kGonToRad;
+    point.alpha = point.theta - kRightAngle;
+    if (model.rc->full_georef) {
+        detail::full_georeference(model, pose, r, scanno, point, cache);
+    } else {
+        detail::vertical_only(model, pose, thr, r, point, cache);
+    }
+}
 
 // Across-scan position of measurement i of nmeas and its height correction.
-double across_scan_position(std::int32_t i, std::int32_t nmeas);
-double height_correction(const double* pcoef, double xscan);
+inline double across_scan_position(std::int32_t i, std::int32_t nmeas) {
+    // 0.5 and 0.01 are single-precision constants; the product is in double.
+    const double offset = static_cast<double>(i) - static_cast<double>(0.5f) * static_cast<double>(nmeas);
+    return offset * static_cast<double>(0.01f);
+}
+
+inline double height_correction(const double* pcoef, double xscan) {
+    return xscan * xscan * (pcoef[0] + xscan * (pcoef[1] + xscan * (pcoef[2] + xscan * pcoef[3])));
+}
 
 }  // namespace morva::georef

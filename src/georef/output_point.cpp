@@ -8,32 +8,14 @@
 namespace morva::georef {
 namespace {
 
-void add(OutputGroup& g, const Accepted& m) {
-    g.thr += m.thr;
-    g.lat += m.lat;
-    g.lon += m.lon;
-    g.airh += m.airh;
-    g.h += m.h;
-    g.alpha += m.alpha;
-    g.ampl += m.ampl;
-    g.count += 1;
-}
-
 // Amplitudes are printed as the signed value of their 8 bits.
 std::int8_t signed_byte(std::uint8_t v) { return static_cast<std::int8_t>(v); }
 
 }  // namespace
 
-bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m, scanpt& p) {
-    if (navg <= 1) {
-        p = {m.thr, m.lat, m.lon, m.h, m.airh, m.alpha, static_cast<std::uint8_t>(m.ampl & 0xFF), m.i, m.range,
-             m.xscan, 1};
-        return true;
-    }
-    if (m.i % navg != 0) {
-        add(group, m);
-        return false;
-    }
+namespace detail {
+
+bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) {
     if (group.count == 0) return false;  // the measurement is dropped
     const double n = group.count;
     const double mean_ampl = group.ampl / n + 0.5;
@@ -54,30 +36,14 @@ bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m, scanpt
     return true;
 }
 
-std::int32_t scaled_field(double value, double scale) {
-    double r = numeric::round_half_away(value * scale);
+// A scaled value of 2^31 or more in magnitude, or not a number.
+std::int32_t scaled_field_outside(double scaled) {
+    double r = numeric::round_half_away(scaled);
     if (!(r >= -2147483648.0 && r <= 2147483647.0)) return INT32_MIN;
     return static_cast<std::int32_t>(r);
 }
 
-void encode_binary(const scanpt& p, unsigned char* b) {
-    const std::int32_t fields[4] = {scaled_field(p.thr, 1.0e7), scaled_field(p.lat, 1.0e7),
-                                    scaled_field(p.lon, 1.0e7), scaled_field(p.h, 1000.0)};
-    for (int k = 0; k < 4; ++k) {
-        std::uint32_t u = static_cast<std::uint32_t>(fields[k]);
-        b[4 * k + 0] = static_cast<unsigned char>(u);
-        b[4 * k + 1] = static_cast<unsigned char>(u >> 8);
-        b[4 * k + 2] = static_cast<unsigned char>(u >> 16);
-        b[4 * k + 3] = static_cast<unsigned char>(u >> 24);
-    }
-    b[16] = p.ampl;
-    b[17] = static_cast<unsigned char>(p.i & 0xFF);
-}
-
-void write_binary_record(text::OutStream& out, const scanpt& p) {
-    encode_binary(p, reinterpret_cast<unsigned char*>(text::reserve(out, kBinaryRecordSize)));
-    text::commit(out, kBinaryRecordSize);
-}
+}  // namespace detail
 
 void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size) {
     static const text::Layout single = text::layout("F9.6 F11.6 F12.6 F8.2 1X I3 I4");

@@ -2,6 +2,8 @@
 // Output points: one per accepted measurement, or the mean of a group of
 // consecutive measurements of a scan, and their records.
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "text/out_stream.hpp"
@@ -29,17 +31,74 @@ struct scanpt {
     std::int32_t n;      // group size (1 without averaging)
 };
 
+namespace detail {
+
+inline void add(OutputGroup& g, const Accepted& m) {
+    g.thr += m.thr;
+    g.lat += m.lat;
+    g.lon += m.lon;
+    g.airh += m.airh;
+    g.h += m.h;
+    g.alpha += m.alpha;
+    g.ampl += m.ampl;
+    g.count += 1;
+}
+
+bool close_group(OutputGroup& group, const Accepted& m, scanpt& p);
+
+std::int32_t scaled_field_outside(double scaled);
+
+}  // namespace detail
+
 // Forms the output point of measurement m, if any: with navg above 1 a point
 // appears only at multiples of navg, as the mean of the group before it.
-bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m, scanpt& point);
+inline bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m, scanpt& p) {
+    if (navg <= 1) {
+        p = {m.thr, m.lat, m.lon, m.h, m.airh, m.alpha, static_cast<std::uint8_t>(m.ampl & 0xFF), m.i, m.range,
+             m.xscan, 1};
+        return true;
+    }
+    if (m.i % navg != 0) {
+        detail::add(group, m);
+        return false;
+    }
+    return detail::close_group(group, m, p);
+}
 
 // Binary record: 18 bytes, little-endian; the scaled fields rounded half away
 // from zero, with -2^31 for a value that is not a number or does not fit.
 inline constexpr std::size_t kBinaryRecordSize = 18;
-void encode_binary(const scanpt& p, unsigned char* record);
-std::int32_t scaled_field(double value, double scale);
 
-void write_binary_record(text::OutStream& out, const scanpt& p);
+inline std::int32_t scaled_field(double value, double scale) {
+    const double x = value * scale;
+    if (!(std::fabs(x) < 0x1p31)) return detail::scaled_field_outside(x);
+    // Truncation and the exact remainder, as numeric::round_half_away takes them.
+    std::int64_t whole = static_cast<std::int64_t>(x);
+    const double rest = x - static_cast<double>(whole);
+    if (rest >= 0.5) whole += 1;
+    else if (rest <= -0.5) whole -= 1;
+    return whole >= INT32_MIN && whole <= INT32_MAX ? static_cast<std::int32_t>(whole) : INT32_MIN;
+}
+
+inline void encode_binary(const scanpt& p, unsigned char* b) {
+    const std::int32_t fields[4] = {scaled_field(p.thr, 1.0e7), scaled_field(p.lat, 1.0e7),
+                                    scaled_field(p.lon, 1.0e7), scaled_field(p.h, 1000.0)};
+    for (int k = 0; k < 4; ++k) {
+        std::uint32_t u = static_cast<std::uint32_t>(fields[k]);
+        b[4 * k + 0] = static_cast<unsigned char>(u);
+        b[4 * k + 1] = static_cast<unsigned char>(u >> 8);
+        b[4 * k + 2] = static_cast<unsigned char>(u >> 16);
+        b[4 * k + 3] = static_cast<unsigned char>(u >> 24);
+    }
+    b[16] = p.ampl;
+    b[17] = static_cast<unsigned char>(p.i & 0xFF);
+}
+
+inline void write_binary_record(text::OutStream& out, const scanpt& p) {
+    encode_binary(p, reinterpret_cast<unsigned char*>(text::reserve(out, kBinaryRecordSize)));
+    text::commit(out, kBinaryRecordSize);
+}
+
 void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size);
 void write_centre_record(text::OutStream& out, const scanpt& p);
 

@@ -7,14 +7,9 @@
 
 namespace morva::georef {
 
-void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan) {
+void report_time_gap(double t, double delta, std::int32_t i, std::int32_t nscan) {
     static const text::Layout gap = text::layout(R"(" ** time gap scan" I7 I4 F11.7 ", seconds" F10.3)");
-    constexpr double kGapHours = 0.0001f;  // single precision, about 0.36 s
-    const double delta = std::fabs(t - stats.tprev);
-    if (delta > kGapHours && (i > 1 || nscan > 1)) {
-        text::write_fixed(text::console(), gap, {nscan, i, t, delta * 3600.0});
-    }
-    stats.tprev = t;
+    text::write_fixed(text::console(), gap, {nscan, i, t, delta * 3600.0});
 }
 
 void print_report(const RunStats& s, std::int32_t scans_read, const run::RunControl& rc) {

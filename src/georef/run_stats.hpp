@@ -2,6 +2,7 @@
 // Running statistics of the run, the time-gap watch on the output points and
 // the end-of-run report.
 
+#include <cmath>
 #include <cstdint>
 
 #include "run/run_control.hpp"
@@ -26,9 +27,17 @@ inline void track(double value, double& min, double& max) {
     if (value > max) max = value;
 }
 
+// Prints the time-gap line.
+void report_time_gap(double t, double delta, std::int32_t i, std::int32_t nscan);
+
 // Reports a spacing above 0.36 s from the previous output point, except for
 // measurement 1 of scan 1; then remembers t.
-void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan);
+inline void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan) {
+    constexpr double kGapHours = 0.0001f;  // single precision, about 0.36 s
+    const double delta = std::fabs(t - stats.tprev);
+    if (delta > kGapHours && (i > 1 || nscan > 1)) report_time_gap(t, delta, i, nscan);
+    stats.tprev = t;
+}
 
 void print_report(const RunStats& stats, std::int32_t scans_read, const run::RunControl& rc);
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "georef/georeference.hpp"
 #include "georef/output_point.hpp"
 #include "georef/run_stats.hpp"
 #include "regression/normal_sums.hpp"
@@ -40,6 +41,7 @@ struct RunState {
     double tlast_centre = 0.0;  // time of the last centre line on the console
     RunStats stats;
     regression::NormalSums sums;
+    TrigCache trig;             // sines and cosines of repeated angles
 };
 
 enum class ScanDecision { End, Skip, Process };

@@ -1,5 +1,6 @@
 #include "text/layout.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -138,11 +139,82 @@ Layout layout(std::string_view notation) {
     Parser p{notation};
     Layout result;
     parse_list(p, result.items, false);
+    std::int64_t length = 1;  // the final line end
+    for (const Descriptor& item : result.items) {
+        if (item.op == Descriptor::Op::Chars) return result;
+        length += item.op == Descriptor::Op::Text ? item.text.size() : item.op == Descriptor::Op::NewLine ? 1 : item.w;
+    }
+    if (length <= INT32_MAX) result.length = static_cast<std::int32_t>(length);
     return result;
 }
 
+namespace {
+
+// Formats the value-taking descriptor `item` with `value` at `at`.
+void put_value(char* at, const Descriptor& item, const Value& value) {
+    using Op = Descriptor::Op;
+    switch (item.op) {
+    case Op::Int:
+        if (value.kind == Value::Kind::Int) {
+            format_int(at, item.w, value.i);
+        } else {  // a real or text in an I field: visibly wrong, never a quiet 0
+            std::memset(at, '*', static_cast<std::size_t>(item.w));
+        }
+        break;
+    case Op::Fixed:
+        format_fixed(at, item.w, item.d, value.d, is_single(value));
+        break;
+    case Op::General:
+        format_general(at, item.w, item.d, value.d, is_single(value));
+        break;
+    case Op::Bits:
+        format_bits(at, item.w, item.d, bit_pattern(value));
+        break;
+    default:
+        break;
+    }
+}
+
+// A layout of known length: the whole line is reserved once and every field
+// formatted straight into the stream's buffer.
+void write_in_place(OutStream& out, const Layout& layout, std::initializer_list<Value> values) {
+    using Op = Descriptor::Op;
+    char* const start = reserve(out, static_cast<std::size_t>(layout.length));
+    char* p = start;
+    const Value* next = values.begin();
+    for (const Descriptor& item : layout.items) {
+        switch (item.op) {
+        case Op::Text:
+            std::memcpy(p, item.text.data(), item.text.size());
+            p += item.text.size();
+            continue;
+        case Op::Blanks:
+            std::memset(p, ' ', static_cast<std::size_t>(item.w));
+            p += item.w;
+            continue;
+        case Op::NewLine:
+            *p++ = '\n';
+            continue;
+        default:
+            if (next == values.end()) break;
+            put_value(p, item, *next++);
+            p += item.w;
+            continue;
+        }
+        break;
+    }
+    *p++ = '\n';
+    commit(out, static_cast<std::size_t>(p - start));
+}
+
+}  // namespace
+
 void write_fixed(OutStream& out, const Layout& layout, std::initializer_list<Value> values) {
     using Op = Descriptor::Op;
+    if (layout.length >= 0) {
+        write_in_place(out, layout, values);
+        return;
+    }
     const Value* next = values.begin();
     for (const Descriptor& item : layout.items) {
         if (takes_value(item.op) && next == values.end()) break;
@@ -157,32 +229,13 @@ void write_fixed(OutStream& out, const Layout& layout, std::initializer_list<Val
         case Op::NewLine:
             put(out, '\n');
             break;
-        case Op::Int:
-            if (next->kind == Value::Kind::Int) {
-                format_int(reserve(out, item.w), item.w, next->i);
-            } else {  // a real or text in an I field: visibly wrong, never a quiet 0
-                std::memset(reserve(out, item.w), '*', static_cast<std::size_t>(item.w));
-            }
-            commit(out, static_cast<std::size_t>(item.w));
-            ++next;
-            break;
-        case Op::Fixed:
-            format_fixed(reserve(out, item.w), item.w, item.d, next->d, is_single(*next));
-            commit(out, static_cast<std::size_t>(item.w));
-            ++next;
-            break;
-        case Op::General:
-            format_general(reserve(out, item.w), item.w, item.d, next->d, is_single(*next));
-            commit(out, static_cast<std::size_t>(item.w));
-            ++next;
-            break;
-        case Op::Bits:
-            format_bits(reserve(out, item.w), item.w, item.d, bit_pattern(*next));
-            commit(out, static_cast<std::size_t>(item.w));
-            ++next;
-            break;
         case Op::Chars:
             put_chars(out, item.w, next->s);
+            ++next;
+            break;
+        default:
+            put_value(reserve(out, item.w), item, *next);
+            commit(out, static_cast<std::size_t>(item.w));
             ++next;
             break;
         }

@@ -27,6 +27,10 @@ struct Descriptor {
 
 struct Layout {
     std::vector<Descriptor> items;  // repeats expanded
+    // Characters of a write that uses every descriptor, line ends included;
+    // -1 when an A field (its length set by its value) makes it vary. A line
+    // of known length is reserved in the stream once and formatted in place.
+    std::int32_t length = -1;
 };
 
 // Parses the notation; a malformed layout is a programming error and aborts.
