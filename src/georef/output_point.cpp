@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "numeric/numeric.hpp"
+#include "text/fixed_line.hpp"
 #include "text/layout.hpp"
 
 namespace morva::georef {
@@ -46,12 +47,11 @@ std::int32_t scaled_field_outside(double scaled) {
 }  // namespace detail
 
 void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size) {
-    static const text::Layout single = text::layout("F9.6 F11.6 F12.6 F8.2 1X I3 I4");
-    static const text::Layout averaged = text::layout("F9.6 F11.6 F12.6 F8.2 1X I3 I4 I3");
     if (with_group_size) {
-        text::write_fixed(out, averaged, {p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl), p.i, p.n});
+        text::write_line<"F9.6 F11.6 F12.6 F8.2 1X I3 I4 I3">(out, p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl),
+                                                               p.i, p.n);
     } else {
-        text::write_fixed(out, single, {p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl), p.i});
+        text::write_line<"F9.6 F11.6 F12.6 F8.2 1X I3 I4">(out, p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl), p.i);
     }
 }
 

@@ -72,12 +72,12 @@ inline constexpr std::size_t kBinaryRecordSize = 18;
 inline std::int32_t scaled_field(double value, double scale) {
     const double x = value * scale;
     if (!(std::fabs(x) < 0x1p31)) return detail::scaled_field_outside(x);
-    // Truncation and the exact remainder, as numeric::round_half_away takes them.
-    std::int64_t whole = static_cast<std::int64_t>(x);
+    // Truncation and the exact remainder, as numeric::round_half_away takes
+    // them; only 2^31 itself can then fall outside the 32-bit range.
+    const std::int64_t whole = static_cast<std::int64_t>(x);
     const double rest = x - static_cast<double>(whole);
-    if (rest >= 0.5) whole += 1;
-    else if (rest <= -0.5) whole -= 1;
-    return whole >= INT32_MIN && whole <= INT32_MAX ? static_cast<std::int32_t>(whole) : INT32_MIN;
+    const std::int64_t r = whole + (rest >= 0.5) - (rest <= -0.5);
+    return r <= INT32_MAX ? static_cast<std::int32_t>(r) : INT32_MIN;
 }
 
 inline void encode_binary(const scanpt& p, unsigned char* b) {

@@ -23,8 +23,8 @@ struct RunStats {
 // A minimum moves only for a strictly smaller value, a maximum only for a
 // strictly larger one.
 inline void track(double value, double& min, double& max) {
-    if (value < min) min = value;
-    if (value > max) max = value;
+    min = value < min ? value : min;
+    max = value > max ? value : max;
 }
 
 // Prints the time-gap line.

@@ -10,102 +10,6 @@
 namespace morva::text {
 namespace {
 
-[[noreturn]] void bad_layout(std::string_view notation, std::size_t at) {
-    std::fprintf(stderr, "malformed layout at %zu: %.*s\n", at, static_cast<int>(notation.size()),
-                 notation.data());
-    std::abort();
-}
-
-struct Parser {
-    std::string_view s;
-    std::size_t pos = 0;
-
-    bool done() const { return pos >= s.size(); }
-    char at() const { return pos < s.size() ? s[pos] : '\0'; }
-    bool digit() const { return at() >= '0' && at() <= '9'; }
-    int number() {
-        if (!digit()) bad_layout(s, pos);
-        int n = 0;
-        while (digit()) n = n * 10 + (s[pos++] - '0');
-        return n;
-    }
-    void skip_space() {
-        while (at() == ' ' || at() == ',') ++pos;
-    }
-};
-
-void parse_list(Parser& p, std::vector<Descriptor>& out, bool nested);
-
-void parse_item(Parser& p, std::vector<Descriptor>& out) {
-    using Op = Descriptor::Op;
-    char c = p.at();
-    if (c == '"') {
-        std::size_t close = p.s.find('"', p.pos + 1);
-        if (close == std::string_view::npos) bad_layout(p.s, p.pos);
-        out.push_back({Op::Text, 0, 0, std::string(p.s.substr(p.pos + 1, close - p.pos - 1))});
-        p.pos = close + 1;
-        return;
-    }
-    if (c == '/') {
-        ++p.pos;
-        out.push_back({Op::NewLine, 0, 0, {}});
-        return;
-    }
-    int repeat = 1;
-    if (p.digit()) {
-        repeat = p.number();
-        if (p.at() == 'X') {
-            ++p.pos;
-            out.push_back({Op::Blanks, repeat, 0, {}});
-            return;
-        }
-    }
-    std::vector<Descriptor> one;
-    c = p.at();
-    ++p.pos;
-    switch (c) {
-    case '(':
-        parse_list(p, one, true);
-        break;
-    case 'I':
-        one.push_back({Op::Int, p.number(), 0, {}});
-        break;
-    case 'F':
-    case 'G':
-    case 'B': {
-        int w = p.number();
-        if (p.at() != '.') bad_layout(p.s, p.pos);
-        ++p.pos;
-        int d = p.number();
-        Op op = c == 'F' ? Op::Fixed : c == 'G' ? Op::General : Op::Bits;
-        one.push_back({op, w, d, {}});
-        break;
-    }
-    case 'A':
-        one.push_back({Op::Chars, p.digit() ? p.number() : 0, 0, {}});
-        break;
-    default:
-        bad_layout(p.s, p.pos - 1);
-    }
-    for (int r = 0; r < repeat; ++r) out.insert(out.end(), one.begin(), one.end());
-}
-
-void parse_list(Parser& p, std::vector<Descriptor>& out, bool nested) {
-    for (;;) {
-        p.skip_space();
-        if (p.done()) {
-            if (nested) bad_layout(p.s, p.pos);
-            return;
-        }
-        if (p.at() == ')') {
-            if (!nested) bad_layout(p.s, p.pos);
-            ++p.pos;
-            return;
-        }
-        parse_item(p, out);
-    }
-}
-
 bool takes_value(Descriptor::Op op) {
     using Op = Descriptor::Op;
     return op == Op::Int || op == Op::Fixed || op == Op::General || op == Op::Bits || op == Op::Chars;
@@ -135,17 +39,10 @@ void put_chars(OutStream& out, int w, std::string_view field) {
 
 }  // namespace
 
-Layout layout(std::string_view notation) {
-    Parser p{notation};
-    Layout result;
-    parse_list(p, result.items, false);
-    std::int64_t length = 1;  // the final line end
-    for (const Descriptor& item : result.items) {
-        if (item.op == Descriptor::Op::Chars) return result;
-        length += item.op == Descriptor::Op::Text ? item.text.size() : item.op == Descriptor::Op::NewLine ? 1 : item.w;
-    }
-    if (length <= INT32_MAX) result.length = static_cast<std::int32_t>(length);
-    return result;
+void bad_layout(std::string_view notation, std::size_t at) {
+    std::fprintf(stderr, "malformed layout at %zu: %.*s\n", at, static_cast<int>(notation.size()),
+                 notation.data());
+    std::abort();
 }
 
 namespace {

@@ -6,6 +6,7 @@
 //   static const Layout gps_read = layout(R"(/" GPS read:" I6 ...)");
 //   write_fixed(console(), gps_read, {ntraj, ...});
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -33,8 +34,119 @@ struct Layout {
     std::int32_t length = -1;
 };
 
-// Parses the notation; a malformed layout is a programming error and aborts.
-Layout layout(std::string_view notation);
+// A malformed layout is a programming error: the message, then abort. (In
+// a layout parsed at compile time, reaching it fails the compilation.)
+[[noreturn]] void bad_layout(std::string_view notation, std::size_t at);
+
+namespace notation {
+
+struct Parser {
+    std::string_view s;
+    std::size_t pos = 0;
+
+    constexpr bool done() const { return pos >= s.size(); }
+    constexpr char at() const { return pos < s.size() ? s[pos] : '\0'; }
+    constexpr bool digit() const { return at() >= '0' && at() <= '9'; }
+    constexpr int number() {
+        if (!digit()) bad_layout(s, pos);
+        int n = 0;
+        while (digit()) n = n * 10 + (s[pos++] - '0');
+        return n;
+    }
+    constexpr void skip_space() {
+        while (at() == ' ' || at() == ',') ++pos;
+    }
+};
+
+constexpr void parse_list(Parser& p, std::vector<Descriptor>& out, bool nested);
+
+constexpr void parse_item(Parser& p, std::vector<Descriptor>& out) {
+    using Op = Descriptor::Op;
+    char c = p.at();
+    if (c == '"') {
+        std::size_t close = p.s.find('"', p.pos + 1);
+        if (close == std::string_view::npos) bad_layout(p.s, p.pos);
+        out.push_back({Op::Text, 0, 0, std::string(p.s.substr(p.pos + 1, close - p.pos - 1))});
+        p.pos = close + 1;
+        return;
+    }
+    if (c == '/') {
+        ++p.pos;
+        out.push_back({Op::NewLine, 0, 0, {}});
+        return;
+    }
+    int repeat = 1;
+    if (p.digit()) {
+        repeat = p.number();
+        if (p.at() == 'X') {
+            ++p.pos;
+            out.push_back({Op::Blanks, repeat, 0, {}});
+            return;
+        }
+    }
+    std::vector<Descriptor> one;
+    c = p.at();
+    ++p.pos;
+    switch (c) {
+    case '(':
+        parse_list(p, one, true);
+        break;
+    case 'I':
+        one.push_back({Op::Int, p.number(), 0, {}});
+        break;
+    case 'F':
+    case 'G':
+    case 'B': {
+        int w = p.number();
+        if (p.at() != '.') bad_layout(p.s, p.pos);
+        ++p.pos;
+        int d = p.number();
+        Op op = c == 'F' ? Op::Fixed : c == 'G' ? Op::General : Op::Bits;
+        one.push_back({op, w, d, {}});
+        break;
+    }
+    case 'A':
+        one.push_back({Op::Chars, p.digit() ? p.number() : 0, 0, {}});
+        break;
+    default:
+        bad_layout(p.s, p.pos - 1);
+    }
+    for (int r = 0; r < repeat; ++r) out.insert(out.end(), one.begin(), one.end());
+}
+
+constexpr void parse_list(Parser& p, std::vector<Descriptor>& out, bool nested) {
+    for (;;) {
+        p.skip_space();
+        if (p.done()) {
+            if (nested) bad_layout(p.s, p.pos);
+            return;
+        }
+        if (p.at() == ')') {
+            if (!nested) bad_layout(p.s, p.pos);
+            ++p.pos;
+            return;
+        }
+        parse_item(p, out);
+    }
+}
+
+}  // namespace notation
+
+// Parses the notation; also usable at compile time.
+constexpr Layout layout(std::string_view text) {
+    notation::Parser p{text};
+    Layout result;
+    notation::parse_list(p, result.items, false);
+    std::int64_t length = 1;  // the final line end
+    for (const Descriptor& item : result.items) {
+        if (item.op == Descriptor::Op::Chars) return result;
+        length += item.op == Descriptor::Op::Text      ? static_cast<std::int64_t>(item.text.size())
+                  : item.op == Descriptor::Op::NewLine ? 1
+                                                       : item.w;
+    }
+    if (length <= INT32_MAX) result.length = static_cast<std::int32_t>(length);
+    return result;
+}
 
 // One value of a write: an integer of 1, 2, 4 or 8 bytes, a real of 8 or 4
 // bytes, or a character field.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#include "text/fast_fields.hpp"
+
 namespace morva::text {
 namespace {
 
@@ -150,172 +152,20 @@ void format_fixed_exact(char* out, int w, int d, double value, bool single) {
     place_fixed(out, w, d, units, n, dec.negative);
 }
 
-constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-// "00" "01" ... "99": two digits per division.
-constexpr char kPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Writes the digits of v right to left, ending at `end`; returns the first.
-inline char* put_digits(char* end, std::uint64_t v) {
-    while (v >= 100) {
-        const std::uint64_t q = v / 100;
-        end -= 2;
-        std::memcpy(end, kPairs + 2 * (v - q * 100), 2);
-        v = q;
-    }
-    if (v >= 10) {
-        end -= 2;
-        std::memcpy(end, kPairs + 2 * v, 2);
-    } else {
-        *--end = static_cast<char>('0' + v);
-    }
-    return end;
-}
-
-// Writes exactly D digits of v (< 10^D) right to left, ending at `end`. The
-// digits are split in halves first, so the divisions do not wait on each
-// other.
-template <int D>
-inline void put_digits_exactly(char* end, std::uint64_t v) {
-    if constexpr (D == 1) {
-        end[-1] = static_cast<char>('0' + v);
-    } else if constexpr (D == 2) {
-        std::memcpy(end - 2, kPairs + 2 * v, 2);
-    } else if constexpr (D > 2) {
-        constexpr int low = (D / 2 + 1) / 2 * 2;  // an even count of low digits
-        constexpr std::uint64_t split = [] {
-            std::uint64_t p = 1;
-            for (int k = 0; k < low; ++k) p *= 10;
-            return p;
-        }();
-        const std::uint64_t high = v / split;
-        put_digits_exactly<low>(end, v - high * split);
-        put_digits_exactly<D - low>(end - low, high);
-    }
-}
-
-// Blanks n bytes with a few fixed-size, possibly overlapping stores: fields
-// are short and their widths repeat, so this beats a memset call. The
-// digits are then stored over the blanks, never read back (a load across
-// several narrow stores would stall).
-inline void blank_field(char* out, int n) {
-    constexpr char blanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    if (n > 32) {
-        std::memset(out, ' ', static_cast<std::size_t>(n));
-    } else if (n >= 16) {
-        std::memcpy(out, blanks, 16);
-        std::memcpy(out + n - 16, blanks, 16);
-    } else if (n >= 8) {
-        std::memcpy(out, blanks, 8);
-        std::memcpy(out + n - 8, blanks, 8);
-    } else if (n >= 4) {
-        std::memcpy(out, blanks, 4);
-        std::memcpy(out + n - 4, blanks, 4);
-    } else {
-        for (int i = 0; i < n; ++i) out[i] = ' ';
-    }
-}
-
-constexpr std::uint64_t kPow10Int[] = {1,
-                                       10,
-                                       100,
-                                       1000,
-                                       10000,
-                                       100000,
-                                       1000000,
-                                       10000000,
-                                       100000000,
-                                       1000000000,
-                                       10000000000,
-                                       100000000000,
-                                       1000000000000,
-                                       10000000000000,
-                                       100000000000000,
-                                       1000000000000000,
-                                       10000000000000000,
-                                       100000000000000000,
-                                       1000000000000000000,
-                                       10000000000000000000u};
-
-// Decimal digits of v (1 for 0).
-inline int digit_count(std::uint64_t v) {
-    int n = 1;
-    while (n < 20 && v >= kPow10Int[n]) ++n;
-    return n;
-}
-
-// The fast path's placing: `units` is the rounded magnitude in units of
-// 10^-D (below 2^41, so at most 13 digits).
-template <int D>
-void place_units(char* out, int w, std::uint64_t units, bool negative) {
-    constexpr std::uint64_t one = kPow10Int[D];
-    const std::uint64_t ip = units / one;
-    const bool sign = negative && units != 0;
-    bool leading_zero = ip == 0;
-    int len = sign + (ip == 0 ? 1 : digit_count(ip)) + 1 + D;
-    if (len > w && leading_zero) {
-        leading_zero = false;  // no room for it
-        --len;
-    }
-    if (len > w) {
-        fill(out, w, '*');
-        return;
-    }
-    blank_field(out, w);
-    put_digits_exactly<D>(out + w, units - ip * one);
-    char* p = out + w - D;
-    *--p = '.';
-    if (ip != 0) p = put_digits(p, ip);
-    if (leading_zero) *--p = '0';
-    if (sign) *--p = '-';
-}
-
-using Placer = void (*)(char*, int, std::uint64_t, bool);
+using TryFixed = bool (*)(char*, int, double, bool);
 template <int... D>
-constexpr auto placers(std::integer_sequence<int, D...>) {
-    return std::array<Placer, sizeof...(D)>{&place_units<D>...};
+constexpr std::array<TryFixed, sizeof...(D)> fixed_fast_paths(std::integer_sequence<int, D...>) {
+    return {&fast::try_fixed<D>...};
 }
-constexpr auto kPlaceUnits = placers(std::make_integer_sequence<int, 16>{});
+// The fast path for every count of decimals it serves, 0 to 15.
+constexpr auto kTryFixed = fixed_fast_paths(std::make_integer_sequence<int, 16>{});
 
 }  // namespace
 
-void format_int(char* out, int w, std::int64_t value) {
-    const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
-                                              : static_cast<std::uint64_t>(value);
-    const int len = digit_count(magnitude) + (value < 0);
-    if (len > w) {
-        fill(out, w, '*');
-        return;
-    }
-    blank_field(out, w);
-    char* p = put_digits(out + w, magnitude);
-    if (value < 0) *--p = '-';
-}
+void format_int(char* out, int w, std::int64_t value) { fast::put_int(out, w, value); }
 
 void format_fixed(char* out, int w, int d, double value, bool single) {
-    // Fast path: scale by 10^d and round in integers. The scaled product is
-    // within 2^-13 of the exact one below 2^40, and the 18-digit rounding
-    // moves it by far less, so only values within 2^-12 of a half need the
-    // exact expansion. The 16-digit expansion of a 4-byte real moves it by
-    // up to scaled * 5e-16, which can reach a half: widen the margin by that.
-    // Not-a-number and infinities fail the range test.
-    if (d <= 15) {
-        double scaled = std::fabs(value) * kPow10[d];
-        if (scaled < 0x1p40) {
-            std::uint64_t whole = static_cast<std::uint64_t>(scaled);  // the floor: scaled >= 0
-            double frac = scaled - static_cast<double>(whole);
-            double margin = single ? 0x1p-12 + scaled * 0x1p-50 : 0x1p-12;
-            if (std::fabs(frac - 0.5) > margin) {
-                kPlaceUnits[static_cast<std::size_t>(d)](out, w, whole + (frac > 0.5 ? 1 : 0),
-                                                         std::signbit(value));
-                return;
-            }
-        }
-    }
+    if (d >= 0 && d <= 15 && kTryFixed[static_cast<std::size_t>(d)](out, w, value, single)) return;
     if (write_non_finite(out, w, value)) return;
     format_fixed_exact(out, w, d, value, single);
 }
