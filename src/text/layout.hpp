@@ -23,7 +23,11 @@ struct Descriptor {
     Op op;
     int w = 0;  // field width (0 for A: the value's own length), or X count
     int d = 0;  // decimals, significant digits, or minimum binary digits
-    std::string text;
+    // The literal's characters inside the notation, which must outlive the
+    // layout (every notation is a string literal). A std::string here could
+    // not be built at compile time by clang with the GNU library, which the
+    // fuzz build needs.
+    std::string_view text;
 };
 
 struct Layout {
@@ -66,7 +70,7 @@ constexpr void parse_item(Parser& p, std::vector<Descriptor>& out) {
     if (c == '"') {
         std::size_t close = p.s.find('"', p.pos + 1);
         if (close == std::string_view::npos) bad_layout(p.s, p.pos);
-        out.push_back({Op::Text, 0, 0, std::string(p.s.substr(p.pos + 1, close - p.pos - 1))});
+        out.push_back({Op::Text, 0, 0, p.s.substr(p.pos + 1, close - p.pos - 1)});
         p.pos = close + 1;
         return;
     }
