@@ -4,8 +4,6 @@
 
 namespace morva::georef {
 
-SinCos sin_cos(double x) { return {std::sin(x), std::cos(x)}; }
-
 namespace detail {
 
 void calibrated_body(const Model& model, double r, double theta, std::int32_t scanno, double body[3]) {

@@ -6,14 +6,11 @@
 // reduction and the across-scan height correction.
 //
 // The functions here are pure (apart from the forward-only trajectory
-// cursor and a cache of sines and cosines that changes no result), so the
-// survey simulator inverts exactly the model the run uses. They are inline:
-// the scan loop runs them for every measurement.
+// cursor), so the survey simulator inverts exactly the model the run uses.
+// They are inline: the scan loop runs them for every measurement.
 
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "run/geoid.hpp"
 #include "run/run_control.hpp"
@@ -112,56 +109,7 @@ struct Model {
     const scanner::scanner_header* header;   // calibration values
 };
 
-// Sine and cosine of one angle in radians.
-struct SinCos {
-    double s, c;
-};
-
-// Out of line, so that the compiler takes both from one call of the library.
-SinCos sin_cos(double x);
-
-// The sines and cosines of angles met before, keyed on the exact argument:
-// the beams' scan angles repeat from scan to scan, and a flight without
-// attitude motion repeats its pitch, roll and heading. Every value is the
-// one sin_cos gives, so no result depends on the cache. One per scan loop.
-struct TrigCache {
-    struct Entry {
-        std::uint64_t key = 0;  // bits of the argument; those of 0.0 to begin with
-        SinCos value{0.0, 1.0};
-    };
-    static constexpr std::size_t kBeamEntries = 4096;
-    Entry beam[kBeamEntries];          // nadir angles, or roll plus nadir angle
-    Entry pitch, roll, heading;        // the last argument of each
-};
-
-inline std::uint64_t bits_of(double x) {
-    std::uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-inline SinCos cached_sin_cos(TrigCache::Entry& e, double x) {
-    const std::uint64_t key = bits_of(x);
-    if (e.key != key) e = {key, sin_cos(x)};
-    return e.value;
-}
-
-inline SinCos beam_sin_cos(TrigCache& cache, double x) {
-    const std::uint64_t key = bits_of(x);
-    // Nearby angles differ in their low bits: mix them into the index.
-    const std::size_t k = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 52) % TrigCache::kBeamEntries;
-    return cached_sin_cos(cache.beam[k], x);
-}
-
 namespace detail {
-
-inline SinCos trig(TrigCache::Entry* entry, double x) {
-    return entry != nullptr ? cached_sin_cos(*entry, x) : sin_cos(x);
-}
-
-inline SinCos beam_trig(TrigCache* cache, double x) {
-    return cache != nullptr ? beam_sin_cos(*cache, x) : sin_cos(x);
-}
 
 inline double geoid_height(const run::GeoidGrid& g, double lat, double lon) {
     return run::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
@@ -170,12 +118,11 @@ inline double geoid_height(const run::GeoidGrid& g, double lat, double lon) {
 void calibrated_body(const Model& model, double r, double theta, std::int32_t scanno, double body[3]);
 
 inline void full_georeference(const Model& model, const Pose& pose, double r, std::int32_t scanno,
-                              GroundPoint& p, TrigCache* cache) {
+                              GroundPoint& p) {
     const run::RunControl& rc = *model.rc;
-    const SinCos a = beam_trig(cache, p.alpha);
     double x = rc.offx;
-    double y = rc.offy - r * a.s;
-    double z = rc.offz + r * a.c;
+    double y = rc.offy - r * std::sin(p.alpha);
+    double z = rc.offz + r * std::cos(p.alpha);
     p.body_uncal[0] = x;
     p.body_uncal[1] = y;
     p.body_uncal[2] = z;
@@ -190,12 +137,12 @@ inline void full_georeference(const Model& model, const Pose& pose, double r, st
         p.body[2] = z;
     }
 
-    const SinCos pt = trig(cache != nullptr ? &cache->pitch : nullptr, pose.pitch * kDegToRad);
-    const SinCos rl = trig(cache != nullptr ? &cache->roll : nullptr, pose.roll * kDegToRad);
-    const SinCos hd = trig(cache != nullptr ? &cache->heading : nullptr, pose.heading * kDegToRad);
-    const double sp = pt.s, cp = pt.c;
-    const double sr = rl.s, cr = rl.c;
-    const double sh = hd.s, ch = hd.c;
+    const double pr = pose.pitch * kDegToRad;
+    const double rr = pose.roll * kDegToRad;
+    const double hr = pose.heading * kDegToRad;
+    const double sp = std::sin(pr), cp = std::cos(pr);
+    const double sr = std::sin(rr), cr = std::cos(rr);
+    const double sh = std::sin(hr), ch = std::cos(hr);
     // Heading about z, then pitch about y, then roll about x.
     const double north = ch * cp * x + (ch * sp * sr - sh * cr) * y + (ch * sp * cr + sh * sr) * z;
     const double east = sh * cp * x + (sh * sp * sr + ch * cr) * y + (sh * sp * cr - ch * sr) * z;
@@ -214,15 +161,14 @@ inline void full_georeference(const Model& model, const Pose& pose, double r, st
 // across-track offset divided by the speed. Its height takes off the lever
 // arm's vertical offset offz, the one vertical term consistent with a range
 // term that already runs from the scanner to the ground.
-inline void vertical_only(const Model& model, const Pose& pose, double thr, double r, GroundPoint& p,
-                          TrigCache* cache) {
+inline void vertical_only(const Model& model, const Pose& pose, double thr, double r, GroundPoint& p) {
     const run::RunControl& rc = *model.rc;
-    const SinCos pt = trig(cache != nullptr ? &cache->pitch : nullptr, pose.pitch * kDegToRad);
-    const SinCos ra = beam_trig(cache, pose.roll * kDegToRad + p.alpha);
+    const double pr = pose.pitch * kDegToRad;
+    const double rr = pose.roll * kDegToRad;
     const double s = 1000.0 * pose.vel;
-    p.lat = thr + r * pt.s / s;
-    p.lon = -r * ra.s / s;
-    p.h = pose.airh - r * pt.c * ra.c - rc.offz;
+    p.lat = thr + r * std::sin(pr) / s;
+    p.lon = -r * std::sin(rr + p.alpha) / s;
+    p.h = pose.airh - r * std::cos(pr) * std::cos(rr + p.alpha) - rc.offz;
     if (model.geoid != nullptr) p.h = p.h - geoid_height(*model.geoid, pose.lat, pose.lon);
     for (int k = 0; k < 3; ++k) p.body[k] = p.body_uncal[k] = 0.0;
 }
@@ -230,16 +176,15 @@ inline void vertical_only(const Model& model, const Pose& pose, double thr, doub
 }  // namespace detail
 
 // The ground point for range r (metres) and scan angle (gon) of scan
-// `scanno`, measured at time thr (hours) from `pose`. A cache, when given,
-// saves the sines and cosines of repeated angles.
+// `scanno`, measured at time thr (hours) from `pose`.
 inline void locate(const Model& model, const Pose& pose, double thr, double r, double scan_angle_gon,
-                   std::int32_t scanno, GroundPoint& point, TrigCache* cache = nullptr) {
+                   std::int32_t scanno, GroundPoint& point) {
     point.theta = scan_angle_gon * model.rc->angle_sign * kGonToRad;
     point.alpha = point.theta - kRightAngle;
     if (model.rc->full_georef) {
-        detail::full_georeference(model, pose, r, scanno, point, cache);
+        detail::full_georeference(model, pose, r, scanno, point);
     } else {
-        detail::vertical_only(model, pose, thr, r, point, cache);
+        detail::vertical_only(model, pose, thr, r, point);
     }
 }
 

@@ -95,7 +95,7 @@ void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& st
         interpolate_attitude(traj, at, rc, pose);
 
         GroundPoint p;
-        locate(model, pose, thr, r, tables.scan_angle[i - 1], scan.scanno, p, &state.trig);
+        locate(model, pose, thr, r, tables.scan_angle[i - 1], scan.scanno, p);
         if (calibration_records && i % 10 == 1) write_calibration_record(*out.test, scan, i, p);
 
         const double xscan = across_scan_position(i, nmeas);

@@ -41,7 +41,6 @@ struct RunState {
     double tlast_centre = 0.0;  // time of the last centre line on the console
     RunStats stats;
     regression::NormalSums sums;
-    TrigCache trig;             // sines and cosines of repeated angles
 };
 
 enum class ScanDecision { End, Skip, Process };

@@ -131,11 +131,11 @@ template <int D>
     static_assert(D >= 0 && D <= 15);
     const double scaled = std::fabs(value) * static_cast<double>(kPow10[D]);
     if (!(scaled < 0x1p40)) return false;
-    const std::uint64_t whole = static_cast<std::uint64_t>(scaled);  // the floor: scaled >= 0
+    const std::int64_t whole = static_cast<std::int64_t>(scaled);  // the floor: 0 <= scaled < 2^40
     const double frac = scaled - static_cast<double>(whole);
     const double margin = single ? 0x1p-12 + scaled * 0x1p-50 : 0x1p-12;
     if (!(std::fabs(frac - 0.5) > margin)) return false;
-    place_units<D>(out, w, whole + (frac > 0.5 ? 1 : 0), std::signbit(value));
+    place_units<D>(out, w, static_cast<std::uint64_t>(whole + (frac > 0.5)), std::signbit(value));
     return true;
 }
 

@@ -72,7 +72,7 @@ consteval auto fields() {
 
 // Field I with its value v, read as write_fixed reads a value.
 template <Item I>
-inline void put_field(char* line, const Value& v) {
+[[gnu::always_inline]] inline void put_field(char* line, const Value& v) {
     using Op = Descriptor::Op;
     char* const out = line + I.at;
     if constexpr (I.op == Op::Fixed) {
