@@ -40,6 +40,7 @@ int open_input_file(const std::string& path) {
 }
 
 bool open_in(TextReader& in, const std::string& path) {
+    close_in(in);
     int fd = open_input_file(path);
     if (fd < 0) return false;
     in.fd = fd;
