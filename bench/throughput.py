@@ -54,6 +54,14 @@ MODES = [
 
 OUTPUTS = ["points.txt", "points.bin", "centre.txt", "test.out", "test_pcorr.out", "floor.out"]
 
+# A small survey whose trajectory (486382 records at 200 Hz) and geoid grid
+# (495255 nodes) come close to the tables' capacities: the most memory a run
+# can take, whatever the length of the recording.
+CAPACITY = [
+    "--traj-rate", "200", "--duration", "2430", "--nmeas", "10", "--scan-rate", "10",
+    "--geoid-spacing", "0.0016", "--output", "binary",
+]
+
 
 def fresh(folder, settle):
     """Removes every output of a previous command, writes back dirty pages and
@@ -65,6 +73,11 @@ def fresh(folder, settle):
             pass
     os.sync()
     time.sleep(settle)
+
+
+def warm(folder):
+    """Reads the scanner file, so that the timed command finds it in memory."""
+    subprocess.run(["cat", "scan.bin"], cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
 
 def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL):
@@ -115,6 +128,17 @@ def measurements(folder):
     return (size - 210) // (12 + 10 * nmeas) * nmeas
 
 
+def cpu_name():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "unknown"
+
+
 def main():
     top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
@@ -141,7 +165,9 @@ def main():
         temporary = tempfile.mkdtemp(prefix="morva-throughput-")
         work = temporary
     try:
+        print(f"cpu: {cpu_name()}, {os.cpu_count()} cores")
         bench(morva, sim, os.path.join(work, "survey"), args.reps, args.settle)
+        capacity(morva, sim, os.path.join(work, "capacity"))
     finally:
         if temporary:
             shutil.rmtree(temporary)
@@ -152,13 +178,14 @@ def bench(morva, sim, folder, reps, settle):
     run_controls(folder)
     nmeas_total = measurements(folder)
     scan_bytes = os.path.getsize(os.path.join(folder, "scan.bin"))
-    print(f"scanner file: {scan_bytes / 1e6:.1f} MB, {nmeas_total} measurements; {reps} repetitions")
-    subprocess.run(["cat", "scan.bin"], cwd=folder, check=True, stdout=subprocess.DEVNULL)
+    print(f"scanner file: {scan_bytes / 1e6:.1f} MB, {nmeas_total} measurements; {reps} repetitions, "
+          f"{settle:g} s settling")
 
     runs = {name: [] for name, _, _ in MODES}
     for rep in range(reps):
         for name, output, _ in MODES:
             fresh(folder, settle)
+            warm(folder)
             with open(os.path.join(folder, f"run.{name}.in")) as control, \
                     open(os.path.join(folder, f"console.{name}.txt"), "w") as console:
                 r = timed([morva], folder, stdin=control, stdout=console)
@@ -168,6 +195,7 @@ def bench(morva, sim, folder, reps, settle):
             r["points"] = int(m.group(1)) if m else 0
             # The floor on the same files: read the scanner file, write as many bytes.
             fresh(folder, settle)
+            warm(folder)
             r["read"] = timed(["dd", "if=scan.bin", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
             fresh(folder, settle)
             r["write"] = timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={r['bytes']}",
@@ -191,6 +219,17 @@ def bench(morva, sim, folder, reps, settle):
               f"{med['bytes'] / 1e6:8.1f}{med['read']:8.3f}{med['write']:8.3f}{floor:8.3f}{ratio:7.1f}")
         if any(r["points"] != nmeas_total for r in rs):
             print(f"  note: {name} output {rs[0]['points']} points")
+
+
+def capacity(morva, sim, folder):
+    """Peak resident memory of a run whose tables are nearly full."""
+    if os.path.exists(folder):
+        shutil.rmtree(folder)
+    subprocess.run([sim, *CAPACITY, folder], check=True, capture_output=True)
+    with open(os.path.join(folder, "run.in")) as control:
+        r = timed([morva], folder, stdin=control)
+    shutil.rmtree(folder)
+    print(f"peak RSS with the trajectory and geoid tables nearly full: {r['rss'] / 1024:.1f} MiB")
 
 
 if __name__ == "__main__":
