@@ -1,6 +1,5 @@
 #include "text/layout.hpp"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
