@@ -7,6 +7,7 @@
 #include "georef/scan_processing.hpp"
 #include "harness.hpp"
 #include "regression/report.hpp"
+#include "run/scan_loop.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
@@ -71,25 +72,11 @@ void process_scanner_file(const run::RunControl& rc, const run::TrajectoryTable&
     scanner::ScanStream stream;
     scanner::begin_scans(header, rc, stream);
 
-    static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
-    auto tables = std::make_unique<scanner::ScanTables>();
     auto state = std::make_unique<georef::RunState>();
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header};
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
-    while (scanner::read_scan(scan, header, stream, *tables)) {
-        if (stream.tscan < rc.tstart) {
-            if (stream.nscan % 10000 == 0)
-                text::write_fixed(text::console(), skipped, {stream.nscan, stream.scanno, stream.tscan});
-            state->stats.tprev = stream.tscan;
-            continue;
-        }
-        const georef::ScanDecision decision = georef::scan_test(stream, rc);
-        if (decision == georef::ScanDecision::End) break;
-        if (decision == georef::ScanDecision::Process) {
-            georef::process_scan(inputs, outputs, *state, stream, *tables, header.nmeas);
-        }
-    }
+    run::run_scan_loop(scan, header, stream, inputs, outputs, *state);
 
     georef::print_report(state->stats, static_cast<std::int32_t>(stream.records_read), rc);
     if (rc.regression_on) regression::report_regression(state->sums, rc.nparams);

@@ -8,6 +8,7 @@
 #include "run/file_guard.hpp"
 #include "run/geoid.hpp"
 #include "run/run_control.hpp"
+#include "run/scan_loop.hpp"
 #include "run/trajectory.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
@@ -106,24 +107,11 @@ void run_survey() {
     scanner::begin_scans(header, rc, stream);
 
     // 11. Scan loop.
-    static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
-    auto tables = std::make_unique<scanner::ScanTables>();
     auto state = std::make_unique<georef::RunState>();
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
-    while (scanner::read_scan(files.scan, header, stream, *tables)) {
-        if (stream.tscan < rc.tstart) {
-            if (stream.nscan % 10000 == 0) write_fixed(console(), skipped, {stream.nscan, stream.scanno, stream.tscan});
-            state->stats.tprev = stream.tscan;
-            continue;
-        }
-        const georef::ScanDecision decision = georef::scan_test(stream, rc);
-        if (decision == georef::ScanDecision::End) break;
-        if (decision == georef::ScanDecision::Process) {
-            georef::process_scan(inputs, outputs, *state, stream, *tables, header.nmeas);
-        }
-    }
+    run_scan_loop(files.scan, header, stream, inputs, outputs, *state);
 
     // 12. Final report, and the regression when it is on.
     georef::print_report(state->stats, static_cast<std::int32_t>(stream.records_read), rc);
