@@ -1,7 +1,7 @@
 // The per-measurement hot path of the scan loop: one georeferenced
 // measurement in each mode (full, full with calibration, simplified; all with
-// a geoid grid), alone and inside the scan loop, and one scan-point record in
-// each form. Streams write to /dev/null.
+// a geoid grid), alone and inside the scan loop, the scanner calibration
+// alone, and one scan-point record in each form. Streams write to /dev/null.
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +17,7 @@
 #include "run/geoid.hpp"
 #include "run/run_control.hpp"
 #include "run/trajectory.hpp"
+#include "scanner/calibration.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 #include "survey.hpp"
@@ -138,6 +139,32 @@ void BM_GeoreferenceInScan(benchmark::State& state) {
         static_cast<double>(run_state->stats.npts) / static_cast<double>(state.iterations() * kNmeas);
 }
 BENCHMARK(BM_GeoreferenceInScan)->ArgName("mode")->Arg(0)->Arg(1)->Arg(2);
+
+// The calibrated point of one measurement, along the scans with the facets in
+// turn: riegl_cal for each (arg 0), and through the cache the georeferencing
+// uses, which finds the mirror position of every scan angle again (arg 1).
+void BM_ScannerCalibration(benchmark::State& state) {
+    Survey& b = survey();
+    const scanner::scanner_header& h = b.s.hdr;
+    const bool cached = state.range(0) != 0;
+    scanner::CalibrationCache cache;
+    double theta[kNmeas];
+    for (std::int32_t i = 0; i < kNmeas; ++i) theta[i] = b.tables->scan_angle[i] * georef::kGonToRad;
+    std::int32_t i = 0;
+    std::int32_t scanno = 1;
+    for (auto _ : state) {
+        double x, y, z;
+        const double r = b.tables->scan_range[i];
+        if (cached) scanner::calibrated_point(cache, h, r, theta[i], scanno, x, y, z);
+        else scanner::riegl_cal(r, theta[i], scanno, x, y, z, h.a, h.b, h.c, h.d, h.e, h.eps);
+        benchmark::DoNotOptimize(x);
+        benchmark::DoNotOptimize(y);
+        benchmark::DoNotOptimize(z);
+        if (++i == kNmeas) i = 0, ++scanno;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ScannerCalibration)->ArgName("cached")->Arg(0)->Arg(1);
 
 georef::scanpt point_at(std::int64_t k) {
     georef::scanpt p{};

@@ -115,6 +115,9 @@ inline double geoid_height(const run::GeoidGrid& g, double lat, double lon) {
     return run::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
 }
 
+// The laser vector through the scanner calibration. What the range does not
+// change is kept from call to call, in a cache of each thread that never
+// changes a result.
 void calibrated_body(const Model& model, double r, double theta, std::int32_t scanno, double body[3]);
 
 inline void full_georeference(const Model& model, const Pose& pose, double r, std::int32_t scanno,

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <initializer_list>
 
 #include "../text/text_test_support.hpp"
 #include "numeric/numeric.hpp"
 #include "scanner/calibration.hpp"
+#include "text/free_output.hpp"
+#include "text/out_stream.hpp"
 #include "text/stop.hpp"
 
 namespace morva::scanner {
@@ -32,6 +36,31 @@ Point cal(const Cal& k, double r, double theta, std::int32_t scanno) {
     Point p{};
     riegl_cal(r, theta, scanno, p.x, p.y, p.z, k.a, k.b, k.c, k.d, k.e, k.eps);
     return p;
+}
+
+scanner_header header_of(const Cal& k) {
+    scanner_header h;
+    h.angle_unit = 0.01;
+    std::memcpy(h.a, k.a, sizeof h.a);
+    std::memcpy(h.b, k.b, sizeof h.b);
+    std::memcpy(h.c, k.c, sizeof h.c);
+    std::memcpy(h.d, k.d, sizeof h.d);
+    std::memcpy(h.e, k.e, sizeof h.e);
+    std::memcpy(h.eps, k.eps, sizeof h.eps);
+    return h;
+}
+
+// The same doubles, bit for bit (NaNs and the sign of zero included).
+bool same_bits(double u, double v) { return std::memcmp(&u, &v, sizeof u) == 0; }
+
+// Through the cache, with riegl_cal's results bit for bit.
+void expect_as_riegl_cal(CalibrationCache& cache, const scanner_header& h, double r, double theta,
+                         std::int32_t scanno) {
+    Point want{}, got{};
+    riegl_cal(r, theta, scanno, want.x, want.y, want.z, h.a, h.b, h.c, h.d, h.e, h.eps);
+    calibrated_point(cache, h, r, theta, scanno, got.x, got.y, got.z);
+    EXPECT_TRUE(same_bits(got.x, want.x) && same_bits(got.y, want.y) && same_bits(got.z, want.z))
+        << "r " << r << " theta " << theta << " scanno " << scanno;
 }
 
 // Row-major literal to the stored-by-columns form.
@@ -158,13 +187,21 @@ TEST(RieglCal, BeamAnglesInSinglePrecisionDividedByRange) {
 }
 
 TEST(RieglCal, StopsOnRangeNotAboveZero) {
-    for (double r : {0.0, -1.0}) {
-        auto out = run_in_child([&] {
-            cal(Cal{}, r, 0.1, 1);
-            text::end_run();
-        });
-        EXPECT_EQ(out.status, 1);
-        EXPECT_EQ(out.output, "*** r le zero in riegl_cal ***\n");
+    for (bool cached : {false, true}) {
+        for (double r : {0.0, -1.0}) {
+            auto out = run_in_child([&] {
+                if (cached) {
+                    CalibrationCache cache;
+                    double x, y, z;
+                    calibrated_point(cache, header_of(Cal{}), r, 0.1, 1, x, y, z);
+                } else {
+                    cal(Cal{}, r, 0.1, 1);
+                }
+                text::end_run();
+            });
+            EXPECT_EQ(out.status, 1);
+            EXPECT_EQ(out.output, "*** r le zero in riegl_cal ***\n");
+        }
     }
 }
 
@@ -178,6 +215,105 @@ TEST(RieglCal, BeamOutsideTheArcsineDomainGoesOnWithNaN) {
     });
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.output, " *** warning - arcsine argument out of range\n");
+}
+
+// An instrument close to the ideal one, as surveys carry, and one far from it:
+// axis and facet vectors not of unit length, large beam angles and offsets.
+Cal instrument() {
+    Cal k;
+    const float a[3] = {-0.0081f, 0.0057f, 0.0113f}, b[3] = {-0.00061f, 0.00035f, 0.001f};
+    const float c[3] = {-0.0009f, 0.9999991f, 0.0012f}, d[3] = {-0.034f, 0.047f, 0.018f};
+    const float e[4][3] = {{0.9999993f, -0.0011f, 0.0003f},
+                           {0.0007f, -0.0004f, 0.9999994f},
+                           {-0.9999992f, 0.0006f, -0.0012f},
+                           {-0.0003f, 0.0010f, -0.9999993f}};
+    const float eps[4] = {0.0497f, 0.0503f, 0.0495f, 0.0501f};
+    std::memcpy(k.a, a, sizeof a), std::memcpy(k.b, b, sizeof b), std::memcpy(k.c, c, sizeof c);
+    std::memcpy(k.d, d, sizeof d), std::memcpy(k.e, e, sizeof e), std::memcpy(k.eps, eps, sizeof eps);
+    return k;
+}
+
+Cal skewed() {
+    Cal k = instrument();
+    const float b[3] = {0.31f, -0.47f, 2.0f}, c[3] = {0.2f, 1.3f, -0.4f};
+    const float e[4][3] = {{1.2f, 0.1f, 0.3f}, {-0.2f, 0.5f, 0.7f}, {-0.9f, -0.3f, 0}, {0, 0, 0}};
+    const float eps[4] = {-0.5f, 0.25f, 3.0f, 1e-3f};
+    std::memcpy(k.b, b, sizeof b), std::memcpy(k.c, c, sizeof c), std::memcpy(k.e, e, sizeof e);
+    std::memcpy(k.eps, eps, sizeof eps);
+    k.a[1] = -2.5f;
+    k.d[2] = 7.0f;
+    return k;
+}
+
+TEST(CalibrationCache, SameAsRieglCalBitForBit) {
+    // Scans of whole encoder steps (0.02 gon of scan angle at 0.01 gon per
+    // step) over 60 degrees, both angle signs, the facets in turn as a survey
+    // meets them: every mirror position is made once, then found again.
+    for (const Cal& k : {Cal{}, instrument(), skewed()}) {
+        const scanner_header h = header_of(k);
+        CalibrationCache cache;
+        for (std::int32_t scanno = 1; scanno <= 9; ++scanno) {
+            for (int step = -1700; step <= 1700; step += 37) {
+                const double theta = (scanno % 3 == 0 ? -1 : 1) * (0.02 * (step + 5000)) * 0.015707963268;
+                for (double r : {1.5, 335.25 + step * 0.01, 2999.999}) expect_as_riegl_cal(cache, h, r, theta, scanno);
+            }
+        }
+        // Angles that are no encoder step, and ones without a step at all.
+        for (double theta : {0.0, -0.0, 1e-300, 0.123456789, -3.0, 1e300, -HUGE_VAL, std::nan("")}) {
+            for (std::int32_t scanno : {1, 2, 7, 65540, 0, -3}) expect_as_riegl_cal(cache, h, 87.5, theta, scanno);
+        }
+    }
+}
+
+TEST(CalibrationCache, AnglesSharingASlot) {
+    // 4096 encoder steps apart the two angles take the same slot; with no
+    // angle unit every angle does. Each is made again, not taken for the other.
+    scanner_header h = header_of(instrument());
+    const double step = 0.02 * 0.015707963268;
+    for (double angle_unit : {0.01, 0.0, -1.0, std::nan("")}) {
+        h.angle_unit = angle_unit;
+        CalibrationCache cache;
+        for (int pass = 0; pass < 3; ++pass) {
+            for (double theta : {900 * step, (900 + 4096) * step, -900 * step, 0.7, 0.3}) {
+                expect_as_riegl_cal(cache, h, 120.0, theta, 5);
+            }
+        }
+    }
+}
+
+TEST(CalibrationCache, NoticesEveryChangeOfTheHeader) {
+    // A header read again into the same place with other calibration values
+    // (a new run): each value counts at once.
+    scanner_header h = header_of(instrument());
+    CalibrationCache cache;
+    const double theta = 0.41;
+    float* values[] = {&h.a[0], &h.b[0], &h.b[1], &h.c[0], &h.c[2], &h.d[1], &h.e[0][0], &h.e[1][1], &h.e[3][2],
+                       &h.eps[0], &h.eps[1], &h.eps[3]};
+    for (float* v : values) {
+        for (std::int32_t scanno = 1; scanno <= 4; ++scanno) expect_as_riegl_cal(cache, h, 250.0, theta, scanno);
+        *v = *v * 1.5f + 0.001f;
+        for (std::int32_t scanno = 1; scanno <= 4; ++scanno) expect_as_riegl_cal(cache, h, 250.0, theta, scanno);
+    }
+    h.c[1] = -0.0f;  // the sign of zero is a change too
+    expect_as_riegl_cal(cache, h, 250.0, theta, 1);
+    h.c[1] = 0.0f;
+    expect_as_riegl_cal(cache, h, 250.0, theta, 1);
+}
+
+TEST(CalibrationCache, ArcsineWarningAtTheFirstCall) {
+    auto out = run_in_child([] {
+        Cal k;
+        k.b[1] = 1.5f;
+        const scanner_header h = header_of(k);
+        CalibrationCache cache;
+        text::write_free(text::console(), {"first call:"});
+        double x, y, z;
+        for (int n = 0; n < 3; ++n) calibrated_point(cache, h, 10.0, 0.1 * n, n + 1, x, y, z);
+        if (std::isnan(y)) text::end_run();
+        text::stop_run();
+    });
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.output, " first call:\n *** warning - arcsine argument out of range\n");
 }
 
 }  // namespace
