@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "numeric/numeric.hpp"
 #include "text/fixed_line.hpp"
 #include "text/layout.hpp"
 
@@ -35,13 +34,6 @@ bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) {
     group = OutputGroup{};
     add(group, m);
     return true;
-}
-
-// A scaled value of 2^31 or more in magnitude, or not a number.
-std::int32_t scaled_field_outside(double scaled) {
-    double r = numeric::round_half_away(scaled);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) return INT32_MIN;
-    return static_cast<std::int32_t>(r);
 }
 
 }  // namespace detail

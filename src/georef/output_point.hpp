@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "numeric/numeric.hpp"
 #include "text/out_stream.hpp"
 
 namespace morva::georef {
@@ -46,8 +47,6 @@ inline void add(OutputGroup& g, const Accepted& m) {
 
 bool close_group(OutputGroup& group, const Accepted& m, scanpt& p);
 
-std::int32_t scaled_field_outside(double scaled);
-
 }  // namespace detail
 
 // Forms the output point of measurement m, if any: with navg above 1 a point
@@ -70,14 +69,8 @@ inline bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m,
 inline constexpr std::size_t kBinaryRecordSize = 18;
 
 inline std::int32_t scaled_field(double value, double scale) {
-    const double x = value * scale;
-    if (!(std::fabs(x) < 0x1p31)) return detail::scaled_field_outside(x);
-    // Truncation and the exact remainder, as numeric::round_half_away takes
-    // them; only 2^31 itself can then fall outside the 32-bit range.
-    const std::int64_t whole = static_cast<std::int64_t>(x);
-    const double rest = x - static_cast<double>(whole);
-    const std::int64_t r = whole + (rest >= 0.5) - (rest <= -0.5);
-    return r <= INT32_MAX ? static_cast<std::int32_t>(r) : INT32_MIN;
+    const double r = numeric::round_half_away(value * scale);
+    return r >= -2147483648.0 && r <= 2147483647.0 ? static_cast<std::int32_t>(r) : INT32_MIN;
 }
 
 inline void encode_binary(const scanpt& p, unsigned char* b) {
