@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "run/geoid.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/trajectory.hpp"
 #include "text/out_stream.hpp"
 
 namespace {
@@ -23,7 +23,7 @@ const fs::path& trajectory_file() {
     static const fs::path path = [] {
         fs::path p = fs::temp_directory_path() / ("morva_bench_traj_" + std::to_string(::getpid()) + ".txt");
         std::FILE* f = std::fopen(p.c_str(), "w");
-        for (std::int32_t i = 0; i < run::kTrajectorySlots - 1; ++i) {
+        for (std::int32_t i = 0; i < inputs::kTrajectorySlots - 1; ++i) {
             const double t = 10.0 + i * 0.005 / 3600.0;
             std::fprintf(f, "%.10f %.9f %.9f %9.3f %8.4f %8.4f %9.4f\n", t, 50.0 + i * 2.5e-6,
                          8.0 + i * 3.9e-6, 1200.0 + (i % 100) * 0.01, 1.25 - (i % 50) * 0.01,
@@ -50,8 +50,8 @@ const fs::path& geoid_file() {
     return path;
 }
 
-run::RunControl whole_file_window() {
-    run::RunControl rc;
+inputs::RunControl whole_file_window() {
+    inputs::RunControl rc;
     rc.tstart = 0;
     rc.tend = 24;
     rc.attitude = true;
@@ -61,18 +61,18 @@ run::RunControl whole_file_window() {
 // Reading and the speed loop, without the summary lines.
 void BM_TrajectoryLoad487999(benchmark::State& state) {
     const fs::path& path = trajectory_file();
-    const run::RunControl rc = whole_file_window();
-    run::TrajectoryTable table;
-    table.slot = run::allocate_trajectory_slots();
+    const inputs::RunControl rc = whole_file_window();
+    inputs::TrajectoryTable table;
+    table.slot = inputs::allocate_trajectory_slots();
     for (auto _ : state) {
         text::TextReader in;
         text::open_in(in, path.string());
-        run::read_trajectory_records(in, rc, table);
-        run::TrajectorySpread s = run::trajectory_speeds(table.slot.get(), table.ntraj);
+        inputs::read_trajectory_records(in, rc, table);
+        inputs::TrajectorySpread s = inputs::trajectory_speeds(table.slot.get(), table.ntraj);
         benchmark::DoNotOptimize(s);
         text::close_in(in);
     }
-    if (table.ntraj != run::kTrajectorySlots - 1) state.SkipWithError("wrong record count");
+    if (table.ntraj != inputs::kTrajectorySlots - 1) state.SkipWithError("wrong record count");
     state.counters["records"] = table.ntraj;
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(path)));
 }
@@ -80,9 +80,9 @@ BENCHMARK(BM_TrajectoryLoad487999)->Unit(benchmark::kMillisecond);
 
 void BM_GeoidLoad500000(benchmark::State& state) {
     const fs::path& path = geoid_file();
-    run::GeoidGrid grid;
+    inputs::GeoidGrid grid;
     for (auto _ : state) {
-        run::load_geoid(path.string(), grid);
+        inputs::load_geoid(path.string(), grid);
         text::console().used = 0;  // drop the confirmation line
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(path)));
@@ -90,14 +90,14 @@ void BM_GeoidLoad500000(benchmark::State& state) {
 BENCHMARK(BM_GeoidLoad500000)->Unit(benchmark::kMillisecond);
 
 void BM_Bilin(benchmark::State& state) {
-    run::GeoidGrid grid;
-    run::load_geoid(geoid_file().string(), grid);
+    inputs::GeoidGrid grid;
+    inputs::load_geoid(geoid_file().string(), grid);
     text::console().used = 0;
     double x = 1.0;
     for (auto _ : state) {
         x += 0.37;
         if (x > 1002) x = -1;
-        benchmark::DoNotOptimize(run::bilin(x, x * 0.5, grid.node.get(), grid.nlat, grid.nlon));
+        benchmark::DoNotOptimize(inputs::bilin(x, x * 0.5, grid.node.get(), grid.nlat, grid.nlon));
     }
 }
 BENCHMARK(BM_Bilin);

@@ -13,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace morva;
     fuzz::prepare();
     const fuzz::Survey& survey = fuzz::fixture_survey();
-    static run::GeoidGrid geoid;  // the one allocation, reused
+    static inputs::GeoidGrid geoid;  // the one allocation, reused
     const std::string path = fuzz::write_input("geoid.txt", data, size);
     fuzz::run_one([&] {
-        run::load_geoid(path, geoid);
+        inputs::load_geoid(path, geoid);
         fuzz::process_scanner_file(survey.rc, survey.trajectory, &geoid, fuzz::fixture_scanner_file());
     });
     return 0;

@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "harness.hpp"
-#include "run/file_guard.hpp"
-#include "run/run_control.hpp"
+#include "inputs/file_guard.hpp"
+#include "inputs/run_control.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
@@ -23,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) std::abort();
         text::attach_in(control, fd, "standard input");
-        run::RunControl rc;
-        run::read_run_control(control, rc);
-        run::derive(rc);
-        run::check_output_names(rc);
+        inputs::RunControl rc;
+        inputs::read_run_control(control, rc);
+        inputs::derive(rc);
+        inputs::check_output_names(rc);
         text::end_run();
     });
     return 0;

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "harness.hpp"
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 #include "survey_harness.hpp"
 
 namespace {
 
-using morva::run::RunControl;
+using morva::inputs::RunControl;
 
 RunControl variant(const RunControl& fixture, const std::uint8_t* data, std::size_t size) {
     RunControl rc = fixture;
@@ -26,8 +26,8 @@ RunControl variant(const RunControl& fixture, const std::uint8_t* data, std::siz
     if (v & 0x10) rc.use_sync = true;
     if (v & 0x20) rc.nthin = 3;
     if (v & 0x40) rc.navg = 1;
-    if (v & 0x80) rc.scanptfile = "0" + std::string(morva::run::kNameLength - 1, ' ');
-    morva::run::derive(rc);
+    if (v & 0x80) rc.scanptfile = "0" + std::string(morva::inputs::kNameLength - 1, ' ');
+    morva::inputs::derive(rc);
     return rc;
 }
 

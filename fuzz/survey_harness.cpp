@@ -40,12 +40,12 @@ Survey* load_fixture() {
     const int status = run_one([&] {
         text::TextReader control;
         if (!text::open_in(control, fixture("run.in"))) std::abort();
-        run::read_run_control(control, s->rc);
-        run::derive(s->rc);
-        run::load_geoid(fixture("geoid.txt"), s->geoid);
+        inputs::read_run_control(control, s->rc);
+        inputs::derive(s->rc);
+        inputs::load_geoid(fixture("geoid.txt"), s->geoid);
         text::TextReader gps;
         if (!text::open_in(gps, fixture("trajectory.txt"))) std::abort();
-        run::load_trajectory(gps, s->rc, s->trajectory);
+        inputs::load_trajectory(gps, s->rc, s->trajectory);
     });
     if (status != -1) std::abort();  // the fixture itself must load
     return s;
@@ -60,8 +60,8 @@ const Survey& fixture_survey() {
 
 std::string fixture_scanner_file() { return fixture("scan.bin"); }
 
-void process_scanner_file(const run::RunControl& rc, const run::TrajectoryTable& trajectory,
-                          const run::GeoidGrid* geoid, const std::string& path) {
+void process_scanner_file(const inputs::RunControl& rc, const inputs::TrajectoryTable& trajectory,
+                          const inputs::GeoidGrid* geoid, const std::string& path) {
     NullOutputs& files = null_outputs();
     scanner::ByteReader scan;
     if (!scanner::open_bytes(scan, path)) text::stop_run("*** cannot open file: " + path);

@@ -7,16 +7,16 @@
 
 #include <string>
 
-#include "run/geoid.hpp"
-#include "run/run_control.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
 
 namespace morva::fuzz {
 
 struct Survey {
-    run::RunControl rc;
-    run::TrajectoryTable trajectory;
-    run::GeoidGrid geoid;
+    inputs::RunControl rc;
+    inputs::TrajectoryTable trajectory;
+    inputs::GeoidGrid geoid;
 };
 
 // Loaded on first use (after prepare()); read-only afterwards.
@@ -29,7 +29,7 @@ std::string fixture_scanner_file();
 // time base, scan loop with georeferencing and every output, report,
 // regression), on the scanner file at `path`, then the normal end of the run.
 // Outputs go to /dev/null.
-[[noreturn]] void process_scanner_file(const run::RunControl& rc, const run::TrajectoryTable& trajectory,
-                                       const run::GeoidGrid* geoid, const std::string& path);
+[[noreturn]] void process_scanner_file(const inputs::RunControl& rc, const inputs::TrajectoryTable& trajectory,
+                                       const inputs::GeoidGrid* geoid, const std::string& path);
 
 }  // namespace morva::fuzz

@@ -15,12 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace morva;
     fuzz::prepare();
     const fuzz::Survey& survey = fuzz::fixture_survey();
-    static run::TrajectoryTable trajectory;  // the one allocation, reused
+    static inputs::TrajectoryTable trajectory;  // the one allocation, reused
     const std::string path = fuzz::write_input("trajectory.txt", data, size);
     fuzz::run_one([&] {
         text::TextReader gps;
         if (!text::open_in(gps, path)) text::stop_run("*** cannot open file: " + path);
-        run::load_trajectory(gps, survey.rc, trajectory);
+        inputs::load_trajectory(gps, survey.rc, trajectory);
         fuzz::process_scanner_file(survey.rc, trajectory, &survey.geoid, fuzz::fixture_scanner_file());
     });
     return 0;

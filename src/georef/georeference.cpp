@@ -13,7 +13,7 @@ void calibrated_body(const Model& model, double r, double theta, std::int32_t sc
     scanner::calibrated_point(cache, *model.header, r, theta, scanno, cx, cy, cz);
     // The scanner's first axis is the body's down axis, its second the
     // body's backward axis, its third the body's right axis.
-    const run::RunControl& rc = *model.rc;
+    const inputs::RunControl& rc = *model.rc;
     body[0] = rc.offx - cy;
     body[1] = rc.offy + cz;
     body[2] = rc.offz + cx;

@@ -12,9 +12,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "run/geoid.hpp"
-#include "run/run_control.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
 #include "scanner/scanner_header.hpp"
 
 namespace morva::georef {
@@ -41,8 +41,8 @@ struct Interval {
 
 // Moves the forward-only cursor `jtraj` to the interval holding thr (or the
 // last one) and returns the clamped factor. Needs ntraj >= 2.
-inline Interval advance(const run::TrajectoryTable& traj, std::int32_t& jtraj, double thr) {
-    const run::TrajectoryRecord* slot = traj.slot.get();
+inline Interval advance(const inputs::TrajectoryTable& traj, std::int32_t& jtraj, double thr) {
+    const inputs::TrajectoryRecord* slot = traj.slot.get();
     while (jtraj < traj.ntraj - 1 && slot[jtraj + 1].thr < thr) ++jtraj;
     double t0 = slot[jtraj].thr;
     double t1 = slot[jtraj + 1].thr;
@@ -61,9 +61,9 @@ struct Pose {
 };
 
 // Position only: enough for the area test.
-inline void interpolate_position(const run::TrajectoryTable& traj, Interval at, Pose& pose) {
-    const run::TrajectoryRecord& a = traj.slot[at.j];
-    const run::TrajectoryRecord& b = traj.slot[at.j + 1];
+inline void interpolate_position(const inputs::TrajectoryTable& traj, Interval at, Pose& pose) {
+    const inputs::TrajectoryRecord& a = traj.slot[at.j];
+    const inputs::TrajectoryRecord& b = traj.slot[at.j + 1];
     const double g = 1.0 - at.f;
     pose.lat = g * a.lat + at.f * b.lat;
     pose.lon = g * a.lon + at.f * b.lon;
@@ -71,10 +71,10 @@ inline void interpolate_position(const run::TrajectoryTable& traj, Interval at, 
 }
 
 // Attitude and speed, for measurements that pass the area test.
-inline void interpolate_attitude(const run::TrajectoryTable& traj, Interval at, const run::RunControl& rc,
+inline void interpolate_attitude(const inputs::TrajectoryTable& traj, Interval at, const inputs::RunControl& rc,
                                  Pose& pose) {
-    const run::TrajectoryRecord& a = traj.slot[at.j];
-    const run::TrajectoryRecord& b = traj.slot[at.j + 1];
+    const inputs::TrajectoryRecord& a = traj.slot[at.j];
+    const inputs::TrajectoryRecord& b = traj.slot[at.j + 1];
     const double g = 1.0 - at.f;
     pose.pitch = g * a.pitch + at.f * b.pitch + rc.dpitch;
     pose.roll = g * a.roll + at.f * b.roll + rc.droll;
@@ -88,7 +88,7 @@ inline void interpolate_attitude(const run::TrajectoryTable& traj, Interval at, 
 }
 
 // A position on a bound of the area passes.
-inline bool inside_area(const run::RunControl& rc, double lat, double lon) {
+inline bool inside_area(const inputs::RunControl& rc, double lat, double lon) {
     return !(lat < rc.latmin || lat > rc.latmax || lon < rc.lonmin || lon > rc.lonmax);
 }
 
@@ -104,15 +104,15 @@ struct GroundPoint {
 
 // Everything the per-measurement model reads besides the pose.
 struct Model {
-    const run::RunControl* rc;
-    const run::GeoidGrid* geoid;             // null when no grid is loaded
+    const inputs::RunControl* rc;
+    const inputs::GeoidGrid* geoid;             // null when no grid is loaded
     const scanner::scanner_header* header;   // calibration values
 };
 
 namespace detail {
 
-inline double geoid_height(const run::GeoidGrid& g, double lat, double lon) {
-    return run::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
+inline double geoid_height(const inputs::GeoidGrid& g, double lat, double lon) {
+    return inputs::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
 }
 
 // The laser vector through the scanner calibration. What the range does not
@@ -122,7 +122,7 @@ void calibrated_body(const Model& model, double r, double theta, std::int32_t sc
 
 inline void full_georeference(const Model& model, const Pose& pose, double r, std::int32_t scanno,
                               GroundPoint& p) {
-    const run::RunControl& rc = *model.rc;
+    const inputs::RunControl& rc = *model.rc;
     double x = rc.offx;
     double y = rc.offy - r * std::sin(p.alpha);
     double z = rc.offz + r * std::cos(p.alpha);
@@ -165,7 +165,7 @@ inline void full_georeference(const Model& model, const Pose& pose, double r, st
 // arm's vertical offset offz, the one vertical term consistent with a range
 // term that already runs from the scanner to the ground.
 inline void vertical_only(const Model& model, const Pose& pose, double thr, double r, GroundPoint& p) {
-    const run::RunControl& rc = *model.rc;
+    const inputs::RunControl& rc = *model.rc;
     const double pr = pose.pitch * kDegToRad;
     const double rr = pose.roll * kDegToRad;
     const double s = 1000.0 * pose.vel;

@@ -12,7 +12,7 @@ void report_time_gap(double t, double delta, std::int32_t i, std::int32_t nscan)
     text::write_fixed(text::console(), gap, {nscan, i, t, delta * 3600.0});
 }
 
-void print_report(const RunStats& s, std::int32_t scans_read, const run::RunControl& rc) {
+void print_report(const RunStats& s, std::int32_t scans_read, const inputs::RunControl& rc) {
     static const text::Layout ranges = text::layout(
         R"(" min and max laser range measured:  " 2F9.2 /)"
         R"(" min and max flight elevation:      " 2F9.2 /)"

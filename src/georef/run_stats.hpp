@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 
 namespace morva::georef {
 
@@ -39,6 +39,6 @@ inline void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_
     stats.tprev = t;
 }
 
-void print_report(const RunStats& stats, std::int32_t scans_read, const run::RunControl& rc);
+void print_report(const RunStats& stats, std::int32_t scans_read, const inputs::RunControl& rc);
 
 }  // namespace morva::georef

@@ -34,7 +34,7 @@ void print_centre_line(const scanner::ScanStream& scan, const scanpt& p) {
 // The output stage for one accepted measurement.
 void emit(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const scanner::ScanStream& scan,
           const Accepted& m) {
-    const run::RunControl& rc = *in.rc;
+    const inputs::RunControl& rc = *in.rc;
     scanpt p;
     if (!form_point(state.group, rc.navg, m, p)) return;
 
@@ -64,7 +64,7 @@ void emit(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, con
 
 }  // namespace
 
-ScanDecision scan_test(const scanner::ScanStream& scan, const run::RunControl& rc) {
+ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc) {
     if (scan.tscan > rc.tend) return ScanDecision::End;
     if (rc.nthin > 1 && scan.nscan % rc.nthin != 1) return ScanDecision::Skip;
     return ScanDecision::Process;
@@ -72,8 +72,8 @@ ScanDecision scan_test(const scanner::ScanStream& scan, const run::RunControl& r
 
 void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
                   const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas) {
-    const run::RunControl& rc = *in.rc;
-    const run::TrajectoryTable& traj = *in.trajectory;
+    const inputs::RunControl& rc = *in.rc;
+    const inputs::TrajectoryTable& traj = *in.trajectory;
     const Model model{in.rc, in.geoid, in.header};
     state.group = OutputGroup{};
     // Without two trajectory records there is no interval to interpolate in.

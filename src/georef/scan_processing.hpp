@@ -9,9 +9,9 @@
 #include "georef/output_point.hpp"
 #include "georef/run_stats.hpp"
 #include "regression/normal_sums.hpp"
-#include "run/geoid.hpp"
-#include "run/run_control.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 #include "text/out_stream.hpp"
@@ -20,9 +20,9 @@ namespace morva::georef {
 
 // Read-only inputs of the scan loop.
 struct SurveyInputs {
-    const run::RunControl* rc;
-    const run::TrajectoryTable* trajectory;
-    const run::GeoidGrid* geoid;             // null when no grid is loaded
+    const inputs::RunControl* rc;
+    const inputs::TrajectoryTable* trajectory;
+    const inputs::GeoidGrid* geoid;             // null when no grid is loaded
     const scanner::scanner_header* header;
 };
 
@@ -46,7 +46,7 @@ struct RunState {
 enum class ScanDecision { End, Skip, Process };
 
 // For a scan not before the window: end of the loop after tend, thinning.
-ScanDecision scan_test(const scanner::ScanStream& scan, const run::RunControl& rc);
+ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc);
 
 void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
                   const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas);

@@ -5,11 +5,11 @@
 #include "georef/run_stats.hpp"
 #include "georef/scan_processing.hpp"
 #include "regression/report.hpp"
-#include "run/file_guard.hpp"
-#include "run/geoid.hpp"
-#include "run/run_control.hpp"
+#include "inputs/file_guard.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
 #include "run/scan_loop.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/trajectory.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
@@ -21,6 +21,9 @@
 
 namespace morva::run {
 namespace {
+
+using inputs::RunControl;
+using inputs::trimmed;
 
 using text::console;
 using text::write_fixed;
@@ -62,7 +65,7 @@ void run_survey() {
     {
         text::TextReader control;
         text::attach_in(control, 0, "standard input");
-        read_run_control(control, rc);
+        inputs::read_run_control(control, rc);
     }
 
     // 2. The scanner file first of all.
@@ -73,11 +76,11 @@ void run_survey() {
     if (rc.iout_type > 3) text::stop_run("*** iout_type wrong, check input");
     if (rc.icalib > 5) text::stop_run("*** icalib too large");
     if (rc.icalib < 0) text::stop_run("*** icalib negative, check input");
-    derive(rc);
+    inputs::derive(rc);
 
     // 4. The trajectory, then the outputs, none of which may be an input.
     if (!text::open_in(files.gps, trimmed(rc.gpsfile))) cannot_open(trimmed(rc.gpsfile));
-    check_output_names(rc);
+    inputs::check_output_names(rc);
     if (rc.scanpt_wanted) open_output(files.scanpt, trimmed(rc.scanptfile));
     open_output(files.cent, trimmed(rc.centfile));
     open_output(files.pcorr, "test_pcorr.out");
@@ -87,12 +90,12 @@ void run_survey() {
     print_banner(rc);
 
     // 6. Geoid grid.
-    GeoidGrid geoid;
-    if (rc.geoid_wanted) load_geoid(trimmed(rc.geoidfile), geoid);
+    inputs::GeoidGrid geoid;
+    if (rc.geoid_wanted) inputs::load_geoid(trimmed(rc.geoidfile), geoid);
 
     // 7. Trajectory inside the window.
-    TrajectoryTable trajectory;
-    load_trajectory(files.gps, rc, trajectory);
+    inputs::TrajectoryTable trajectory;
+    inputs::load_trajectory(files.gps, rc, trajectory);
 
     // 8. The scan-angle sign follows from iout_type (derived with the run control).
 

@@ -10,7 +10,7 @@ namespace morva::run {
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
                    const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state) {
     static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
-    const RunControl& rc = *inputs.rc;
+    const inputs::RunControl& rc = *inputs.rc;
     auto tables = std::make_unique<scanner::ScanTables>();
     while (scanner::read_scan(scan, header, stream, *tables)) {
         if (stream.tscan < rc.tstart) {

@@ -118,7 +118,7 @@ void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream&
 
 }  // namespace
 
-void begin_scans(const scanner_header& hdr, const run::RunControl& rc, ScanStream& s) {
+void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanStream& s) {
     if (hdr.measid != 77) text::stop_run("*** only measis 77 implemented");
     if (hdr.nmeas > kScanDim) text::stop_run("*** increase iscandim");
     s.nsector = counts_per_sector(hdr.angle_unit, hdr.polar_id);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scanner_header.hpp"
 
@@ -46,7 +46,7 @@ struct ScanStream {
 };
 
 // Checks the header values, fixes the time base and prints its lines.
-void begin_scans(const scanner_header& hdr, const run::RunControl& rc, ScanStream& stream);
+void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanStream& stream);
 
 // Reads and decodes the next scan record, printing the lines of the first
 // five scans; false at the end of the file (at a record boundary, inside the

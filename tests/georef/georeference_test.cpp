@@ -15,9 +15,9 @@ struct Rec {
     float vel;
 };
 
-run::TrajectoryTable table_of(const std::vector<Rec>& recs) {
-    run::TrajectoryTable t;
-    t.slot.reset(new run::TrajectoryRecord[recs.size() + 2]);
+inputs::TrajectoryTable table_of(const std::vector<Rec>& recs) {
+    inputs::TrajectoryTable t;
+    t.slot.reset(new inputs::TrajectoryRecord[recs.size() + 2]);
     for (std::size_t k = 0; k < recs.size(); ++k) {
         const Rec& r = recs[k];
         t.slot[k + 1] = {r.thr, r.lat, r.lon, r.h, r.pitch, r.roll, r.heading, r.vel};
@@ -27,7 +27,7 @@ run::TrajectoryTable table_of(const std::vector<Rec>& recs) {
 }
 
 TEST(TrajectoryCursor, IntervalAndClampedFactor) {
-    const run::TrajectoryTable t = table_of({{1, 0, 0, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0, 0, 0}, {3, 0, 0, 0, 0, 0, 0, 0}});
+    const inputs::TrajectoryTable t = table_of({{1, 0, 0, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0, 0, 0}, {3, 0, 0, 0, 0, 0, 0, 0}});
     struct Case {
         double thr;
         std::int32_t j;
@@ -51,14 +51,14 @@ TEST(TrajectoryCursor, IntervalAndClampedFactor) {
 }
 
 TEST(TrajectoryCursor, NeverMovesBackAndZeroIntervalTakesTheLaterRecord) {
-    const run::TrajectoryTable t = table_of({{1, 0, 0, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0, 0, 0}, {3, 0, 0, 0, 0, 0, 0, 0}});
+    const inputs::TrajectoryTable t = table_of({{1, 0, 0, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0, 0, 0}, {3, 0, 0, 0, 0, 0, 0, 0}});
     std::int32_t jtraj = 1;
     advance(t, jtraj, 2.5);
     Interval back = advance(t, jtraj, 1.5);  // times running backwards
     EXPECT_EQ(back.j, 2);
     EXPECT_EQ(back.f, 0.0);
 
-    const run::TrajectoryTable same = table_of({{1, 10, 0, 0, 0, 0, 0, 0}, {1, 20, 0, 0, 0, 0, 0, 0}});
+    const inputs::TrajectoryTable same = table_of({{1, 10, 0, 0, 0, 0, 0, 0}, {1, 20, 0, 0, 0, 0, 0, 0}});
     jtraj = 1;
     Interval at = advance(same, jtraj, 0.5);
     EXPECT_EQ(at.f, 1.0);
@@ -68,7 +68,7 @@ TEST(TrajectoryCursor, NeverMovesBackAndZeroIntervalTakesTheLaterRecord) {
 }
 
 TEST(Attitude, HeadingAcrossTheSeam) {
-    run::RunControl rc;
+    inputs::RunControl rc;
     rc.dheading = 0.5;
     struct Case {
         double h1, h2, f, expected;
@@ -77,7 +77,7 @@ TEST(Attitude, HeadingAcrossTheSeam) {
         {90, -90, 0.5, 0.5},     {10, 20, 0.25, 13.0},
     };
     for (const auto& c : cases) {
-        const run::TrajectoryTable t = table_of({{1, 0, 0, 0, 0, 0, c.h1, 0}, {2, 0, 0, 0, 0, 0, c.h2, 0}});
+        const inputs::TrajectoryTable t = table_of({{1, 0, 0, 0, 0, 0, c.h1, 0}, {2, 0, 0, 0, 0, 0, c.h2, 0}});
         Pose pose{};
         interpolate_attitude(t, {1, c.f}, rc, pose);
         EXPECT_DOUBLE_EQ(pose.heading, c.expected) << c.h1 << " " << c.h2;
@@ -85,7 +85,7 @@ TEST(Attitude, HeadingAcrossTheSeam) {
 }
 
 struct Geometry {
-    run::RunControl rc;
+    inputs::RunControl rc;
     Model model{&rc, nullptr, nullptr};
     Geometry() { rc.full_georef = true; }
     GroundPoint at(const Pose& pose, double r, double gon) {
@@ -124,7 +124,7 @@ TEST(FullGeoreferencing, LevelAttitudeCases) {
 TEST(FullGeoreferencing, ReversedScanAngleNeverReachesTheNadir) {
     Geometry g;
     g.rc.iout_type = 3;
-    run::derive(g.rc);
+    inputs::derive(g.rc);
     const Pose level{52.0, 4.0, 300.0, 0, 0, 0, 200};
     for (double gon : {0.0, 50.0, 100.0, 150.0, 199.99}) {
         EXPECT_LT(g.at(level, 250.0, gon).alpha, 0.0) << gon;
@@ -152,7 +152,7 @@ TEST(AcrossScanCorrection, PositionAndPolynomial) {
 }
 
 TEST(ScanTest, WindowEndAndThinning) {
-    run::RunControl rc;
+    inputs::RunControl rc;
     rc.tend = 10.0;
     scanner::ScanStream scan;
     scan.tscan = 10.0;

@@ -36,8 +36,8 @@ scanner_header header_for(int nmeas) {
     return h;
 }
 
-run::RunControl control(bool use_sync = true) {
-    run::RunControl rc;
+inputs::RunControl control(bool use_sync = true) {
+    inputs::RunControl rc;
     rc.use_cal = true;
     rc.use_sync = use_sync;
     return rc;
@@ -51,7 +51,7 @@ struct Reading {
     std::unique_ptr<ScanTables> t = std::make_unique<ScanTables>();
     std::string lines;  // console lines of begin_scans
 
-    Reading(const std::string& bytes, const scanner_header& h, const run::RunControl& rc, std::size_t capacity = 0)
+    Reading(const std::string& bytes, const scanner_header& h, const inputs::RunControl& rc, std::size_t capacity = 0)
         : hdr(h) {
         open_scan_bytes(in, bytes, capacity);
         take_console();
@@ -91,7 +91,7 @@ TEST(ScanStream, LinesBeforeTheFirstScan) {
         SCOPED_TRACE(c.name);
         scanner_header h = header_for(1);
         h.epoch = c.header_epoch;
-        run::RunControl rc = control(c.use_sync);
+        inputs::RunControl rc = control(c.use_sync);
         rc.use_cal = c.use_cal;
         rc.hr0 = 10;
         rc.min0 = 30;
@@ -293,7 +293,7 @@ TEST(ScanStream, OneSecondCorrection) {
         }
         scanner_header h = header_for(0);
         h.timer_unit = 1.0f / 16777216;
-        run::RunControl rc = control();
+        inputs::RunControl rc = control();
         rc.dtsec = 0.75;
         Reading r(b.done(), h, rc);
         for (std::size_t n = 0; n < c.tsec.size(); ++n) {

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "run/geoid.hpp"
-#include "run/run_control.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
 #include "scan_chunks.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
@@ -76,11 +76,11 @@ protected:
 TEST_P(SurveyFiles, RunControlReadsBackAsWritten) {
     text::TextReader in;
     ASSERT_TRUE(text::open_in(in, (dir / kRunControlFile).string()));
-    run::RunControl rc;
-    run::read_run_control(in, rc);
+    inputs::RunControl rc;
+    inputs::read_run_control(in, rc);
     text::close_in(in);
-    run::derive(rc);
-    const run::RunControl& w = s.rc;
+    inputs::derive(rc);
+    const inputs::RunControl& w = s.rc;
     EXPECT_EQ(rc.scanfile, w.scanfile);
     EXPECT_EQ(rc.gpsfile, w.gpsfile);
     EXPECT_EQ(rc.geoidfile, w.geoidfile);
@@ -106,14 +106,14 @@ TEST_P(SurveyFiles, RunControlReadsBackAsWritten) {
 TEST_P(SurveyFiles, TrajectoryLoadsToTheTableFlown) {
     text::TextReader in;
     ASSERT_TRUE(text::open_in(in, (dir / kTrajectoryFile).string()));
-    run::TrajectoryTable table;
-    run::read_trajectory_records(in, s.rc, table);
+    inputs::TrajectoryTable table;
+    inputs::read_trajectory_records(in, s.rc, table);
     text::close_in(in);
     ASSERT_EQ(table.ntraj, s.table.ntraj);
-    run::trajectory_speeds(table.slot.get(), table.ntraj);
+    inputs::trajectory_speeds(table.slot.get(), table.ntraj);
     for (std::int32_t j = 1; j <= table.ntraj + 1; ++j) {
-        const run::TrajectoryRecord& a = table.slot[j];
-        const run::TrajectoryRecord& b = s.table.slot[j];
+        const inputs::TrajectoryRecord& a = table.slot[j];
+        const inputs::TrajectoryRecord& b = s.table.slot[j];
         EXPECT_EQ(a.thr, b.thr) << j;
         EXPECT_EQ(a.lat, b.lat) << j;
         EXPECT_EQ(a.lon, b.lon) << j;
@@ -133,8 +133,8 @@ TEST_P(SurveyFiles, GeoidLoadsToTheGridUsed) {
         EXPECT_FALSE(fs::exists(dir / kGeoidFile));
         return;
     }
-    run::GeoidGrid g;
-    run::load_geoid((dir / kGeoidFile).string(), g);
+    inputs::GeoidGrid g;
+    inputs::load_geoid((dir / kGeoidFile).string(), g);
     quiet();
     EXPECT_EQ(g.glat1, s.geoid.glat1);
     EXPECT_EQ(g.glat2, s.geoid.glat2);

@@ -27,7 +27,7 @@ double unit_random(std::uint64_t seed, std::uint64_t salt) {
 
 std::string padded_name(const std::string& name) {
     std::string s = name;
-    s.resize(run::kNameLength, ' ');
+    s.resize(inputs::kNameLength, ' ');
     return s;
 }
 
@@ -94,7 +94,7 @@ void set_header(const SimOptions& o, Survey& s) {
     for (int f = 0; f < 4; ++f) r.eps[f] = h.eps[f];
 }
 
-void set_run_control(const SimOptions& o, run::RunControl& rc) {
+void set_run_control(const SimOptions& o, inputs::RunControl& rc) {
     rc.scanfile = padded_name(kScanFile);
     rc.gpsfile = padded_name(kTrajectoryFile);
     rc.geoidfile = padded_name(o.geoid ? kGeoidFile : "0");
@@ -118,7 +118,7 @@ void set_run_control(const SimOptions& o, run::RunControl& rc) {
         (&rc.dpitch)[k] = o.misalign[k];
     }
     for (int k = 0; k < 4; ++k) rc.pcoef[k] = o.pcoef[k];
-    run::derive(rc);
+    inputs::derive(rc);
 }
 
 // Scan pattern: angles evenly spread over the field of view around the
@@ -282,7 +282,7 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
     }
     if (!o.geoid) return true;
 
-    run::GeoidGrid& g = s.geoid;
+    inputs::GeoidGrid& g = s.geoid;
     const double sp = o.geoid_spacing;
     g.dlat = g.dlon = sp;
     g.glat1 = std::floor(lat_a / sp) * sp;
@@ -291,13 +291,13 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
     const auto nlon = static_cast<std::int32_t>(std::ceil((lon_b - g.glon1) / sp)) + 1;
     g.glat2 = g.glat1 + (nlat - 1) * sp;
     g.glon2 = g.glon1 + (nlon - 1) * sp;
-    if (std::int64_t{nlat} * nlon > run::kGeoidNodes) {
+    if (std::int64_t{nlat} * nlon > inputs::kGeoidNodes) {
         error = "the geoid grid would need " + std::to_string(std::int64_t{nlat} * nlon) +
                 " nodes (at most 500000): raise --geoid-spacing";
         return false;
     }
     // The loader works the dimensions out of the header again.
-    if (run::grid_count(g.glat1, g.glat2, sp) != nlat || run::grid_count(g.glon1, g.glon2, sp) != nlon) {
+    if (inputs::grid_count(g.glat1, g.glat2, sp) != nlat || inputs::grid_count(g.glon1, g.glon2, sp) != nlon) {
         error = "internal: geoid grid dimensions do not read back";
         return false;
     }
@@ -323,8 +323,8 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
 
 double geoid_at(const Survey& s, double lat, double lon) {
     if (!s.has_geoid) return 0.0;
-    const run::GeoidGrid& g = s.geoid;
-    return run::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
+    const inputs::GeoidGrid& g = s.geoid;
+    return inputs::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
 }
 
 bool set_trajectory(const SimOptions& o, Survey& s, std::string& error) {
@@ -338,7 +338,7 @@ bool set_trajectory(const SimOptions& o, Survey& s, std::string& error) {
     for (std::int64_t j = 0; j < count; ++j) {
         const double t = begin + static_cast<double>(j) / o.traj_rate;
         const FlightPose p = flight_pose(s, t - t_first);
-        run::TrajectoryRecord r{};
+        inputs::TrajectoryRecord r{};
         r.thr = s.epoch + t / 3600.0;
         r.lat = p.lat;
         r.lon = p.lon;
@@ -353,29 +353,29 @@ bool set_trajectory(const SimOptions& o, Survey& s, std::string& error) {
 
     // The records the run keeps: from the first inside the window to the
     // last before the first one after it; that one stays in the next slot.
-    const run::TimeWindow window = run::trajectory_window(s.rc.tstart, s.rc.tend);
-    s.table.slot = run::allocate_trajectory_slots();
+    const inputs::TimeWindow window = inputs::trajectory_window(s.rc.tstart, s.rc.tend);
+    s.table.slot = inputs::allocate_trajectory_slots();
     std::int32_t n = 0;
-    s.table.slot[1] = run::TrajectoryRecord{};
-    s.table.slot[2] = run::TrajectoryRecord{};
-    for (const run::TrajectoryRecord& r : s.track) {
-        const run::WindowPlace place = run::place_in_window(window, r.thr);
-        if (place == run::WindowPlace::Before) continue;
-        if (n + 2 > run::kTrajectorySlots) {
+    s.table.slot[1] = inputs::TrajectoryRecord{};
+    s.table.slot[2] = inputs::TrajectoryRecord{};
+    for (const inputs::TrajectoryRecord& r : s.track) {
+        const inputs::WindowPlace place = inputs::place_in_window(window, r.thr);
+        if (place == inputs::WindowPlace::Before) continue;
+        if (n + 2 > inputs::kTrajectorySlots) {
             error = "too many trajectory records in the window (lower --traj-rate or --duration)";
             return false;
         }
         s.table.slot[n + 1] = r;
-        if (place == run::WindowPlace::After) break;
+        if (place == inputs::WindowPlace::After) break;
         ++n;
-        s.table.slot[n + 1] = run::TrajectoryRecord{};
+        s.table.slot[n + 1] = inputs::TrajectoryRecord{};
     }
     s.table.ntraj = n;
     if (n < 2) {
         error = "internal: fewer than two trajectory records in the window";
         return false;
     }
-    run::trajectory_speeds(s.table.slot.get(), n);
+    inputs::trajectory_speeds(s.table.slot.get(), n);
     return true;
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "run/geoid.hpp"
-#include "run/run_control.hpp"
-#include "run/trajectory.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
 #include "scanner/scanner_header.hpp"
 #include "scanner_writer.hpp"
 #include "sim_options.hpp"
@@ -46,13 +46,13 @@ struct Survey {
 
     LongHeader header;            // as written
     scanner::scanner_header hdr;  // as the run will hold it
-    run::RunControl rc;           // as written to run.in (and read back)
+    inputs::RunControl rc;           // as written to run.in (and read back)
     double epoch = 0;             // hours, as the run derives it
 
-    std::vector<run::TrajectoryRecord> track;  // every record written
-    run::TrajectoryTable table;                // those the run keeps, with speeds
+    std::vector<inputs::TrajectoryRecord> track;  // every record written
+    inputs::TrajectoryTable table;                // those the run keeps, with speeds
     bool has_geoid = false;
-    run::GeoidGrid geoid;
+    inputs::GeoidGrid geoid;
     Surface surface;
 
     // Scans.

@@ -51,7 +51,7 @@ const char* flag(bool v) {
 std::string trajectory_text(const Survey& s) {
     std::string out;
     out.reserve(s.track.size() * 120);
-    for (const run::TrajectoryRecord& r : s.track) {
+    for (const inputs::TrajectoryRecord& r : s.track) {
         // Shortest exact texts: the run reads back the very values flown.
         const double values[7] = {r.thr, r.lat, r.lon, r.h, r.pitch, r.roll, r.heading};
         const int n = s.opt.attitude ? 7 : 4;
@@ -65,7 +65,7 @@ std::string trajectory_text(const Survey& s) {
 }
 
 std::string geoid_text(const Survey& s) {
-    const run::GeoidGrid& g = s.geoid;
+    const inputs::GeoidGrid& g = s.geoid;
     std::string out;
     const double header[6] = {g.glat1, g.glat2, g.glon1, g.glon2, g.dlat, g.dlon};
     for (int k = 0; k < 6; ++k) {
@@ -83,7 +83,7 @@ std::string geoid_text(const Survey& s) {
     return out;
 }
 
-std::string run_control_text(const run::RunControl& rc) {
+std::string run_control_text(const inputs::RunControl& rc) {
     auto list = [](std::initializer_list<double> values) {
         std::string s;
         for (double v : values) {
@@ -94,7 +94,7 @@ std::string run_control_text(const run::RunControl& rc) {
     };
     std::string out;
     for (const std::string* name : {&rc.scanfile, &rc.gpsfile, &rc.geoidfile, &rc.scanptfile, &rc.centfile}) {
-        out += run::trimmed(*name) + "\n";
+        out += inputs::trimmed(*name) + "\n";
     }
     out += group(list({rc.hr0}) + " " + std::to_string(rc.min0) + " " + list({rc.sec0}),
                  "hr0 min0 sec0: file start when the header has no time");

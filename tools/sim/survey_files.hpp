@@ -12,7 +12,7 @@ namespace morva::sim {
 // The texts, as written.
 std::string trajectory_text(const Survey& s);
 std::string geoid_text(const Survey& s);
-std::string run_control_text(const run::RunControl& rc);
+std::string run_control_text(const inputs::RunControl& rc);
 std::string description_text(const SimOptions& opt);
 
 struct WriteSummary {

@@ -8,7 +8,7 @@
 
 #include "georef/georeference.hpp"
 #include "numeric/numeric.hpp"
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 #include "run_outputs.hpp"
 #include "scan_chunks.hpp"
 #include "survey.hpp"
@@ -43,7 +43,7 @@ struct Failures {
 };
 
 // What may differ between the run control written and the one processed.
-std::string unsupported_change(const run::RunControl& a, const run::RunControl& b) {
+std::string unsupported_change(const inputs::RunControl& a, const inputs::RunControl& b) {
     struct Item {
         const char* name;
         bool same;
@@ -76,7 +76,7 @@ std::string unsupported_change(const run::RunControl& a, const run::RunControl& 
 struct Check {
     const Survey* s;
     const VerifyRequest* request;
-    run::RunControl rc;  // as processed
+    inputs::RunControl rc;  // as processed
     PointReader points;
     std::ifstream centres;
     std::vector<ConsoleCentre> console;
@@ -265,11 +265,11 @@ std::string check_regression(Check& c, const std::string& path) {
 std::string open_outputs(Check& c, const fs::path& dir) {
     if (c.rc.scanpt_wanted) {
         c.points.binary = c.rc.iout_type == 2;
-        c.points.in.open(dir / run::trimmed(c.rc.scanptfile), std::ios::binary);
-        if (!c.points.in) return "cannot read " + run::trimmed(c.rc.scanptfile);
+        c.points.in.open(dir / inputs::trimmed(c.rc.scanptfile), std::ios::binary);
+        if (!c.points.in) return "cannot read " + inputs::trimmed(c.rc.scanptfile);
     }
-    c.centres.open(dir / run::trimmed(c.rc.centfile));
-    if (!c.centres) return "cannot read " + run::trimmed(c.rc.centfile);
+    c.centres.open(dir / inputs::trimmed(c.rc.centfile));
+    if (!c.centres) return "cannot read " + inputs::trimmed(c.rc.centfile);
     if (!c.request->console.empty()) return read_console_centres((dir / c.request->console).string(), c.console);
     return {};
 }
@@ -290,9 +290,9 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
         // The run control as processed, read by the run's own reader.
         text::TextReader in;
         if (text::open_in(in, (dir / kRunControlFile).string())) {
-            run::read_run_control(in, c.rc);
+            inputs::read_run_control(in, c.rc);
             text::close_in(in);
-            run::derive(c.rc);
+            inputs::derive(c.rc);
             error = unsupported_change(s.rc, c.rc);
             if (!error.empty()) error += "; only iout_type (0 to 2), icalib, pcoef and the output names may change";
         } else {

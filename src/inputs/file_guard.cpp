@@ -1,4 +1,4 @@
-#include "run/file_guard.hpp"
+#include "inputs/file_guard.hpp"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include "text/stop.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 namespace {
 
 struct FileId {
@@ -86,4 +86,4 @@ void check_output_names(const RunControl& rc) {
     }
 }
 
-}  // namespace morva::run
+}  // namespace morva::inputs

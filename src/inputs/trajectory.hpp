@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 #include "text/out_stream.hpp"
 #include "text/text_reader.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 inline constexpr std::int32_t kTrajectorySlots = 488000;  // nmax
 
@@ -75,4 +75,4 @@ TrajectorySpread trajectory_speeds(TrajectoryRecord* slot, std::int32_t ntraj);
 // The summary lines, then the warning when fewer than two records were kept.
 void print_trajectory_summary(text::OutStream& out, std::int32_t ntraj, const TrajectorySpread& spread);
 
-}  // namespace morva::run
+}  // namespace morva::inputs

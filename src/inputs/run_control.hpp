@@ -7,7 +7,7 @@
 
 #include "text/text_reader.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 inline constexpr std::size_t kNameLength = 36;
 
@@ -51,4 +51,4 @@ void read_run_control(text::TextReader& in, RunControl& rc);
 // Fills the derived values.
 void derive(RunControl& rc);
 
-}  // namespace morva::run
+}  // namespace morva::inputs

@@ -1,4 +1,4 @@
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "../text/text_test_support.hpp"
-#include "run/file_guard.hpp"
+#include "inputs/file_guard.hpp"
 #include "text/stop.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 namespace {
 
 using text::testing::read_from_memory;
@@ -273,4 +273,4 @@ TEST(OutputNames, InputsAndEachOther) {
 }
 
 }  // namespace
-}  // namespace morva::run
+}  // namespace morva::inputs

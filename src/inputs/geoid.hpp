@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace morva::run {
+namespace morva::inputs {
 
 inline constexpr std::int32_t kGeoidNodes = 500000;
 
@@ -42,4 +42,4 @@ inline bool missing_node(float g) { return g >= 9999.0f && g < 10000.0f; }
 // 9999.0 when a needed node is missing. Needs nlat >= 2 and nlon >= 2.
 double bilin(double x, double y, const float* node, std::int32_t nlat, std::int32_t nlon);
 
-}  // namespace morva::run
+}  // namespace morva::inputs

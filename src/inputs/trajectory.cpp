@@ -1,9 +1,9 @@
-#include "run/trajectory.hpp"
+#include "inputs/trajectory.hpp"
 
 #include "text/free_input.hpp"
 #include "text/stop.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 std::unique_ptr<TrajectoryRecord[]> allocate_trajectory_slots() {
     // Default-initialised on purpose: no value-initialisation, no page touched.
@@ -65,4 +65,4 @@ void load_trajectory(text::TextReader& in, const RunControl& rc, TrajectoryTable
     print_trajectory_summary(text::console(), table.ntraj, spread);
 }
 
-}  // namespace morva::run
+}  // namespace morva::inputs

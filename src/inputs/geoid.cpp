@@ -1,7 +1,7 @@
 // Loading the geoid grid file: six header values, then the rows from north
 // to south, stored south to north.
 
-#include "run/geoid.hpp"
+#include "inputs/geoid.hpp"
 
 #include <algorithm>
 
@@ -11,7 +11,7 @@
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 std::optional<std::int32_t> grid_count(double first, double last, double step) {
     const double q = (last - first) / step + 1.5;
@@ -56,4 +56,4 @@ void load_geoid(const std::string& path, GeoidGrid& grid) {
     text::close_in(in);
 }
 
-}  // namespace morva::run
+}  // namespace morva::inputs

@@ -1,4 +1,4 @@
-#include "run/geoid.hpp"
+#include "inputs/geoid.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 
 #include "text/out_stream.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 namespace {
 
 namespace fs = std::filesystem;
@@ -231,4 +231,4 @@ TEST(GeoidLoad, FullCapacityIsAccepted) {
 // The load's stops are end-to-end cases (tests/cases/run/geoid_*.case).
 
 }  // namespace
-}  // namespace morva::run
+}  // namespace morva::inputs

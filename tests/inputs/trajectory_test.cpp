@@ -1,4 +1,4 @@
-#include "run/trajectory.hpp"
+#include "inputs/trajectory.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 
 #include "text/out_stream.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 namespace {
 
 namespace fs = std::filesystem;
@@ -262,4 +262,4 @@ TEST(TrajectoryCapacityDeathTest, OneRecordMoreStopsTheRun) {
 }
 
 }  // namespace
-}  // namespace morva::run
+}  // namespace morva::inputs

@@ -3,9 +3,9 @@
 // checked against the input files, and against each other, before any
 // output is created.
 
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 // Stops with "*** output file would overwrite input file: <name>" (the
 // inputs being the scanner, trajectory and geoid files, and the run control
@@ -13,4 +13,4 @@ namespace morva::run {
 // <name>"; an output name holding a NUL byte cannot be opened as named.
 void check_output_names(const RunControl& rc);
 
-}  // namespace morva::run
+}  // namespace morva::inputs

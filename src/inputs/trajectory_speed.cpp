@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "run/trajectory.hpp"
+#include "inputs/trajectory.hpp"
 #include "text/free_output.hpp"
 #include "text/layout.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 TrajectorySpread trajectory_speeds(TrajectoryRecord* slot, std::int32_t ntraj) {
     constexpr double deg_to_rad = 0.01745329252;     // rounded to 10 digits
@@ -46,4 +46,4 @@ void print_trajectory_summary(text::OutStream& out, std::int32_t ntraj, const Tr
     if (ntraj < 2) text::write_free(out, {"*** warning - fewer than 2 gps points in time window"});
 }
 
-}  // namespace morva::run
+}  // namespace morva::inputs

@@ -1,9 +1,9 @@
-#include "run/run_control.hpp"
+#include "inputs/run_control.hpp"
 
 #include "text/free_input.hpp"
 #include "text/layout.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 bool is_none(const std::string& name) { return name == std::string("0") + std::string(kNameLength - 1, ' '); }
 
@@ -39,4 +39,4 @@ void derive(RunControl& rc) {
     rc.binary_output = rc.iout_type == 2;
 }
 
-}  // namespace morva::run
+}  // namespace morva::inputs

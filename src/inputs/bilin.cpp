@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "run/geoid.hpp"
+#include "inputs/geoid.hpp"
 
-namespace morva::run {
+namespace morva::inputs {
 
 std::int32_t ifrac(double x) {
     constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
@@ -57,4 +57,4 @@ double bilin(double x, double y, const float* node, std::int32_t nlat, std::int3
     return g00 * (1 - fy) * (1 - fx) + g10 * (1 - fy) * fx + g01 * (1 - fx) * fy + g11 * fx * fy;
 }
 
-}  // namespace morva::run
+}  // namespace morva::inputs
