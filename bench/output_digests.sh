@@ -5,11 +5,17 @@
 # the heading seam, a high latitude). An optimisation must leave every line
 # unchanged: run this with the build before and after, and diff the two.
 #
-#   bench/output_digests.sh [BUILD] [WORK] > digests.txt
+#   bench/output_digests.sh [--threads N] [BUILD] [WORK] > digests.txt
 #
 # BUILD defaults to ./build; WORK (default: a temporary folder, removed at the
-# end) holds the surveys, about 150 MB. Takes a minute.
+# end) holds the surveys, about 150 MB. Takes a minute. With --threads every
+# run georeferences on N threads (the digests must not change with N).
 set -eu
+threads=
+if [ "${1:-}" = --threads ]; then
+  threads="--threads $2"
+  shift 2
+fi
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$top/build}" && pwd)
 sim=$build/tools/sim/morva-sim
@@ -42,7 +48,8 @@ run() {
   awk -v s="$switches" 'NR == 10 { print s; next } { print }' "$dir/run.in" > "$dir/run.$label.in"
   rm -f "$dir"/points.* "$dir/centre.txt" "$dir/test.out" "$dir/test_pcorr.out"
   status=0
-  (cd "$dir" && "$morva" < "run.$label.in" > console.txt) || status=$?
+  # shellcheck disable=SC2086
+  (cd "$dir" && "$morva" $threads < "run.$label.in" > console.txt) || status=$?
   for f in "$dir"/points.* "$dir/centre.txt" "$dir/test.out" "$dir/test_pcorr.out" "$dir/console.txt"; do
     [ -f "$f" ] || continue
     echo "$1 $label $(basename "$f") $(wc -c < "$f") $(sha256sum < "$f" | cut -c1-64)"

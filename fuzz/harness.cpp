@@ -7,12 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "text/stop.hpp"
 
 namespace morva::fuzz {
 namespace {
-
-[[noreturn]] void throw_back(int status) { throw RunEnded{status}; }
 
 [[noreturn]] void fail(const char* what) {
     std::perror(what);
@@ -51,7 +48,6 @@ void prepare() {
     static bool prepared = false;
     if (prepared) return;
     prepared = true;
-    text::set_end_handler(throw_back);
     silence_console();
     make_working_folder();
 }

@@ -25,11 +25,12 @@ const Survey& fixture_survey();
 // Path of the fixture's scanner file.
 std::string fixture_scanner_file();
 
-// The main sequence from the scanner header to the final report (header,
-// time base, scan loop with georeferencing and every output, report,
-// regression), on the scanner file at `path`, then the normal end of the run.
+// The program's own steps from the scanner header to the end of the run
+// (header, time base, scan loop with georeferencing and every output on
+// kFuzzThreads threads, report, regression), on the scanner file at `path`.
 // Outputs go to /dev/null.
-[[noreturn]] void process_scanner_file(const inputs::RunControl& rc, const inputs::TrajectoryTable& trajectory,
+inline constexpr int kFuzzThreads = 3;
+void process_scanner_file(const inputs::RunControl& rc, const inputs::TrajectoryTable& trajectory,
                                        const inputs::GeoidGrid* geoid, const std::string& path);
 
 }  // namespace morva::fuzz

@@ -7,9 +7,9 @@
 
 namespace morva::georef {
 
-void report_time_gap(double t, double delta, std::int32_t i, std::int32_t nscan) {
+void report_time_gap(text::OutStream& out, double t, double delta, std::int32_t i, std::int32_t nscan) {
     static const text::Layout gap = text::layout(R"(" ** time gap scan" I7 I4 F11.7 ", seconds" F10.3)");
-    text::write_fixed(text::console(), gap, {nscan, i, t, delta * 3600.0});
+    text::write_fixed(out, gap, {nscan, i, t, delta * 3600.0});
 }
 
 void print_report(const RunStats& s, std::int32_t scans_read, const inputs::RunControl& rc) {

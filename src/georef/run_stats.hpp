@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "inputs/run_control.hpp"
+#include "text/out_stream.hpp"
 
 namespace morva::georef {
 
@@ -28,14 +29,14 @@ inline void track(double value, double& min, double& max) {
 }
 
 // Prints the time-gap line.
-void report_time_gap(double t, double delta, std::int32_t i, std::int32_t nscan);
+void report_time_gap(text::OutStream& out, double t, double delta, std::int32_t i, std::int32_t nscan);
 
 // Reports a spacing above 0.36 s from the previous output point, except for
 // measurement 1 of scan 1; then remembers t.
 inline void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan) {
     constexpr double kGapHours = 0.0001f;  // single precision, about 0.36 s
     const double delta = std::fabs(t - stats.tprev);
-    if (delta > kGapHours && (i > 1 || nscan > 1)) report_time_gap(t, delta, i, nscan);
+    if (delta > kGapHours && (i > 1 || nscan > 1)) report_time_gap(text::console(), t, delta, i, nscan);
     stats.tprev = t;
 }
 

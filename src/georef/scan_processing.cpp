@@ -11,6 +11,25 @@ namespace {
 constexpr double kCentreConsoleHours = 0.0083333f;  // single precision, 30 s less 0.12 ms
 constexpr double kRadToDeg = 57.29577951289617;
 
+// Ends the run of bytes of the current sink with its log entry.
+void close_run(ScanResults& r) {
+    if (r.current == kSinks) return;
+    const std::size_t n = r.bytes[r.current].used - r.mark;
+    if (n > 0) r.log.push_back({LogEntry::Bytes, r.current, static_cast<std::uint32_t>(n)});
+    r.current = kSinks;
+}
+
+// The memory stream of `sink`, its bytes logged after everything before.
+text::OutStream& sink(ScanResults& r, Sink s) {
+    if (r.current != s) {
+        close_run(r);
+        r.current = s;
+        r.mark = r.bytes[s].used;
+    }
+    // A run stays below 4 GiB for the log's count: a batch never holds that much.
+    return r.bytes[s];
+}
+
 void write_calibration_record(text::OutStream& out, const scanner::ScanStream& scan, std::int32_t i,
                               const GroundPoint& p) {
     static const text::Layout record = text::layout(R"("test " 2I6 I4 2F7.1 " r" 3F8.2 " u" 3F8.2)");
@@ -24,42 +43,63 @@ void write_correction_record(text::OutStream& out, double xscan, double h, doubl
     text::write_fixed(out, record, {xscan, h, pcorr});
 }
 
-void print_centre_line(const scanner::ScanStream& scan, const scanpt& p) {
+void print_centre_line(const PointEvent& e) {
     static const text::Layout line = text::layout(R"(" " 2I6 F11.7 F10.6 F11.6 F8.2 1X I3 1X B7.7)");
+    const scanpt& p = e.p;
     text::write_fixed(text::console(), line,
-                      {scan.nscan, scan.scanno, p.thr, p.lat, p.lon, p.h, static_cast<std::int8_t>(p.ampl),
-                       scan.gpsflags});
+                      {e.nscan, e.scanno, p.thr, p.lat, p.lon, p.h, static_cast<std::int8_t>(p.ampl), e.gpsflags});
 }
 
+// What the worker carries through one scan.
+struct ScanCursor {
+    OutputGroup group;
+    bool first = true;       // no output point yet in this scan
+    double alpha_prev = 0;   // of the previous output point in this scan
+    double tprev = 0;        // measurement time of that point
+};
+
 // The output stage for one accepted measurement.
-void emit(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const scanner::ScanStream& scan,
-          const Accepted& m) {
-    const inputs::RunControl& rc = *in.rc;
+void emit(const inputs::RunControl& rc, const scanner::ScanStream& scan, const Accepted& m, ScanCursor& c,
+          ScanResults& r, ScanMarks& marks) {
     scanpt p;
-    if (!form_point(state.group, rc.navg, m, p)) return;
+    if (!form_point(c.group, rc.navg, m, p)) return;
 
-    if (out.scanpt != nullptr) {
-        track(p.lat, state.stats.lat_min, state.stats.lat_max);
-        track(p.lon, state.stats.lon_min, state.stats.lon_max);
-        track(p.h, state.stats.height_min, state.stats.height_max);
-        if (rc.binary_output) write_binary_record(*out.scanpt, p);
-        else write_text_record(*out.scanpt, p, rc.navg > 1);
+    if (rc.scanpt_wanted) {
+        track(p.lat, r.stats.lat_min, r.stats.lat_max);
+        track(p.lon, r.stats.lon_min, r.stats.lon_max);
+        track(p.h, r.stats.height_min, r.stats.height_max);
+        text::OutStream& out = sink(r, kScanpt);
+        if (rc.binary_output) write_binary_record(out, p);
+        else write_text_record(out, p, rc.navg > 1);
     }
 
-    // The beam has just passed the nadir; the previous point may lie in the
-    // previous scan.
-    if (state.alpha_prev < 0 && p.alpha >= 0) {
-        if (scan.nscan == 1 || p.thr - state.tlast_centre > kCentreConsoleHours) {
-            print_centre_line(scan, p);
-            state.tlast_centre = p.thr;
+    // The first point of a scan is decided in scan order, against the last
+    // point of the scans before; a later one when the beam has just passed
+    // the nadir.
+    if (c.first || (c.alpha_prev < 0 && p.alpha >= 0)) {
+        close_run(r);
+        r.log.push_back({LogEntry::Point, kScanpt, static_cast<std::uint32_t>(r.points.size())});
+        r.points.push_back({p, m.thr, m.i, scan.nscan, scan.scanno, scan.gpsflags, c.first});
+    }
+    c.alpha_prev = p.alpha;
+
+    r.npts += 1;
+    if (rc.regression_on) {
+        r.regression.push_back(p.h);
+        r.regression.push_back(p.xscan);
+    }
+    if (!c.first) {
+        constexpr double kGapHours = 0.0001f;  // as time_gap_test
+        const double delta = std::fabs(m.thr - c.tprev);
+        if (delta > kGapHours && (m.i > 1 || scan.nscan > 1)) {
+            report_time_gap(sink(r, kConsole), m.thr, delta, m.i, scan.nscan);
         }
-        write_centre_record(*out.cent, p);
     }
-    state.alpha_prev = p.alpha;
-
-    state.stats.npts += 1;
-    if (rc.regression_on) regression::accumulate(state.sums, p.h, p.xscan, rc.nparams);
-    time_gap_test(state.stats, m.thr, m.i, scan.nscan);
+    c.first = false;
+    c.tprev = m.thr;
+    marks.has_points = true;
+    marks.last_alpha = p.alpha;
+    marks.last_thr = m.thr;
 }
 
 }  // namespace
@@ -70,42 +110,137 @@ ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl
     return ScanDecision::Process;
 }
 
-void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
-                  const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas) {
+std::int32_t advance_over_scan(const SurveyInputs& in, const scanner::ScanStream& scan, const std::uint8_t* raw,
+                               std::int32_t jtraj) {
+    const inputs::TrajectoryTable& traj = *in.trajectory;
+    if (traj.ntraj < 2) return jtraj;
+    const scanner::scanner_header& hdr = *in.header;
+    const std::int32_t nmeas = hdr.nmeas > 0 ? hdr.nmeas : 0;
+    const double range_unit = hdr.range_unit;
+    const double timer_unit = hdr.timer_unit;
+    for (std::int32_t i = 0; i < nmeas; ++i, raw += 10) {
+        const double r = range_unit * scanner::le_u24(raw);
+        if (r < kMinRange) continue;
+        const double timer = timer_unit * scanner::le_u24(raw + 7);
+        const double thr = measurement_time(scan.epoch, scan.tsec, timer, scan.tfrac, scan.dtsec);
+        advance(traj, jtraj, thr);
+    }
+    return jtraj;
+}
+
+void clear_results(ScanResults& r) {
+    for (text::OutStream& s : r.bytes) text::clear(s);
+    r.log.clear();
+    r.points.clear();
+    r.regression.clear();
+    r.stats = RunStats{};
+    r.npts = 0;
+    r.current = kSinks;
+    r.mark = 0;
+}
+
+std::int32_t georeference_scan(const SurveyInputs& in, const scanner::ScanStream& scan, const std::uint8_t* raw,
+                       std::int32_t jtraj, scanner::ScanTables& tables, ScanResults& r, ScanMarks& marks) {
+    scanner::decode_measurements(raw, *in.header, scan.nsector, tables);
+    return georeference_tables(in, scan, tables, jtraj, r, marks);
+}
+
+std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStream& scan, const scanner::ScanTables& tables,
+                         std::int32_t jtraj, ScanResults& r, ScanMarks& marks) {
+    struct CloseAtEnd {  // also when a stop leaves the scan part way
+        ScanResults& r;
+        ScanMarks& marks;
+        ~CloseAtEnd() {
+            close_run(r);
+            marks.log_end = r.log.size();
+        }
+    } close_at_end{r, marks};
+
     const inputs::RunControl& rc = *in.rc;
     const inputs::TrajectoryTable& traj = *in.trajectory;
+    const std::int32_t nmeas = in.header->nmeas;
     const Model model{in.rc, in.geoid, in.header};
-    state.group = OutputGroup{};
     // Without two trajectory records there is no interval to interpolate in.
-    if (traj.ntraj < 2) return;
+    if (traj.ntraj < 2) return jtraj;
 
+    ScanCursor c;
     const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
     const bool correction_records = scan.nscan % 500 == 1;
     for (std::int32_t i = 1; i <= nmeas; ++i) {
         const double thr = measurement_time(scan.epoch, scan.tsec, tables.scan_timer[i - 1], scan.tfrac, scan.dtsec);
-        const double r = tables.scan_range[i - 1];
-        if (r < kMinRange) continue;
+        const double range = tables.scan_range[i - 1];
+        if (range < kMinRange) continue;
 
-        const Interval at = advance(traj, state.jtraj, thr);
+        const Interval at = advance(traj, jtraj, thr);
         Pose pose;
         interpolate_position(traj, at, pose);
         if (!inside_area(rc, pose.lat, pose.lon)) continue;
-        track(r, state.stats.range_min, state.stats.range_max);
-        track(pose.airh, state.stats.elevation_min, state.stats.elevation_max);
+        track(range, r.stats.range_min, r.stats.range_max);
+        track(pose.airh, r.stats.elevation_min, r.stats.elevation_max);
         interpolate_attitude(traj, at, rc, pose);
 
         GroundPoint p;
-        locate(model, pose, thr, r, tables.scan_angle[i - 1], scan.scanno, p);
-        if (calibration_records && i % 10 == 1) write_calibration_record(*out.test, scan, i, p);
+        locate(model, pose, thr, range, tables.scan_angle[i - 1], scan.scanno, p);
+        if (calibration_records && i % 10 == 1) write_calibration_record(sink(r, kTest), scan, i, p);
 
         const double xscan = across_scan_position(i, nmeas);
         const double pcorr = height_correction(rc.pcoef, xscan);
-        if (correction_records && std::fabs(p.h) < 3.0) write_correction_record(*out.pcorr, xscan, p.h, pcorr);
-        track(pcorr, state.stats.correction_min, state.stats.correction_max);
+        if (correction_records && std::fabs(p.h) < 3.0) write_correction_record(sink(r, kPcorr), xscan, p.h, pcorr);
+        track(pcorr, r.stats.correction_min, r.stats.correction_max);
 
-        const Accepted m{thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, r, tables.scan_ampl[i - 1], i};
-        emit(in, out, state, scan, m);
+        const Accepted m{thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, range, tables.scan_ampl[i - 1], i};
+        emit(rc, scan, m, c, r, marks);
     }
+    return jtraj;
+}
+
+void replay_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const ScanResults& r,
+                 std::size_t from, const ScanMarks& marks, std::size_t offsets[kSinks]) {
+    (void)in;
+    text::OutStream* const targets[kSinks] = {out.scanpt, out.pcorr, out.test, &text::console()};
+    for (std::size_t k = from; k < marks.log_end; ++k) {
+        const LogEntry& e = r.log[k];
+        if (e.kind == LogEntry::Bytes) {
+            text::put_bytes(*targets[e.sink], r.bytes[e.sink].buffer.get() + offsets[e.sink], e.n);
+            offsets[e.sink] += e.n;
+            continue;
+        }
+        const PointEvent& ev = r.points[e.n];
+        const scanpt& p = ev.p;
+        if (!ev.first || (state.alpha_prev < 0 && p.alpha >= 0)) {
+            if (ev.nscan == 1 || p.thr - state.tlast_centre > kCentreConsoleHours) {
+                print_centre_line(ev);
+                state.tlast_centre = p.thr;
+            }
+            write_centre_record(*out.cent, p);
+        }
+        if (ev.first) {
+            state.alpha_prev = p.alpha;
+            time_gap_test(state.stats, ev.gap_t, ev.gap_i, ev.nscan);
+        }
+    }
+    if (marks.has_points) {
+        state.alpha_prev = marks.last_alpha;
+        state.stats.tprev = marks.last_thr;
+    }
+}
+
+void merge_results(RunState& state, const ScanResults& r) {
+    RunStats& s = state.stats;
+    const RunStats& b = r.stats;
+    // The minimum of the minima in order keeps the first of equal values, as
+    // one minimum over everything in order does; likewise the maximum.
+    const auto merge = [](double part_min, double part_max, double& min, double& max) {
+        min = part_min < min ? part_min : min;
+        max = part_max > max ? part_max : max;
+    };
+    merge(b.range_min, b.range_max, s.range_min, s.range_max);
+    merge(b.elevation_min, b.elevation_max, s.elevation_min, s.elevation_max);
+    merge(b.correction_min, b.correction_max, s.correction_min, s.correction_max);
+    merge(b.height_min, b.height_max, s.height_min, s.height_max);
+    merge(b.lat_min, b.lat_max, s.lat_min, s.lat_max);
+    merge(b.lon_min, b.lon_max, s.lon_min, s.lon_max);
+    s.npts += r.npts;
 }
 
 }  // namespace morva::georef

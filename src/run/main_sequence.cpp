@@ -1,18 +1,12 @@
 #include "run/main_sequence.hpp"
 
-#include <memory>
-
-#include "georef/run_stats.hpp"
 #include "georef/scan_processing.hpp"
-#include "regression/report.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/geoid.hpp"
 #include "inputs/run_control.hpp"
 #include "run/scan_loop.hpp"
 #include "inputs/trajectory.hpp"
 #include "scanner/byte_reader.hpp"
-#include "scanner/scan_stream.hpp"
-#include "scanner/scanner_header.hpp"
 #include "text/free_output.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
@@ -31,6 +25,15 @@ using text::write_free;
 
 // The run's streams, by unit number.
 struct RunFiles {
+    RunFiles() = default;
+    RunFiles(const RunFiles&) = delete;
+    RunFiles& operator=(const RunFiles&) = delete;
+    // The outputs in the order they were opened, also when a stop unwinds
+    // the run (a write error met on the way follows the stop's line).
+    ~RunFiles() {
+        for (text::OutStream* out : {&scanpt, &cent, &pcorr, &test}) text::close_quietly(*out);
+    }
+
     scanner::ByteReader scan;  // 10
     text::TextReader gps;      // 12
     text::OutStream scanpt;    // 20
@@ -59,7 +62,7 @@ void print_banner(const RunControl& rc) {
 
 }  // namespace
 
-void run_survey() {
+void run_survey(int threads) {
     // 1. Run control.
     RunControl rc;
     {
@@ -103,26 +106,15 @@ void run_survey() {
     write_free(console(), {});
     write_free(console(), {"Reading scanner data from: ", rc.scanfile});
 
-    // 10. Scanner header and the file's time base.
-    scanner::scanner_header header;
-    scanner::readhdr(files.scan, header);
-    scanner::ScanStream stream;
-    scanner::begin_scans(header, rc, stream);
-
-    // 11. Scan loop.
-    auto state = std::make_unique<georef::RunState>();
-    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
+    // 10 to 12. Scanner header and the file's time base, the scan loop, the
+    // final report and the regression when it is on.
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
-    run_scan_loop(files.scan, header, stream, inputs, outputs, *state);
+    process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, threads);
 
-    // 12. Final report, and the regression when it is on.
-    georef::print_report(state->stats, static_cast<std::int32_t>(stream.records_read), rc);
-    if (rc.regression_on) regression::report_regression(state->sums, rc.nparams);
-
-    // 13. The scan-point file is closed explicitly; the rest by the end of the run.
-    if (rc.scanpt_wanted) text::close_out(files.scanpt);
-    text::end_run();
+    // 13. The outputs are closed in the order they were opened; a write that
+    // fails now still stops the run.
+    for (text::OutStream* out : {&files.scanpt, &files.cent, &files.pcorr, &files.test}) text::close_out(*out);
 }
 
 }  // namespace morva::run

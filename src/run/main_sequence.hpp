@@ -3,8 +3,8 @@
 namespace morva::run {
 
 // One run: run control from standard input, every file of the survey, the
-// console report on standard output. Never returns: the run ends normally
-// (status 0) or through the stop routine (status 1).
-[[noreturn]] void run_survey();
+// console report on standard output, the scan loop on `threads` threads.
+// Returns at the normal end; a stop leaves by throwing text::RunStopped.
+void run_survey(int threads);
 
 }  // namespace morva::run

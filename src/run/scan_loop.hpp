@@ -1,16 +1,37 @@
 #pragma once
 // The scan loop: every scan record in turn, skipped before the window,
 // ended by the first scan after it or by the end of the file, thinned, and
-// handed to georeferencing and the outputs.
+// handed to georeferencing and the outputs; and everything of a run from the
+// scanner header to the end, which the program and the fuzz harness share.
 
 #include "georef/scan_processing.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
+#include "regression/normal_sums.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 
 namespace morva::run {
 
+// The scan loop on `threads` threads (1 or more): this thread reads the scan
+// records in batches and does, batch after batch in the original order,
+// everything whose result depends on order; batches are georeferenced and
+// formatted on the others (and on this one while it waits). Every output
+// byte, console line and stop is what one thread makes of the run.
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
-                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state);
+                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
+                   regression::NormalSums& sums, int threads);
+
+// From the scanner header to the end of the run: header and time base, the
+// scan loop, the final report and the regression when it is on. The caller
+// opened the scanner file and the outputs and closes them afterwards.
+void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
+                          const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
+                          const georef::SurveyOutputs& outputs, int threads);
+
+// The number of CPUs this process may run on (its affinity mask), at least 1.
+int available_cpus();
 
 }  // namespace morva::run

@@ -49,8 +49,10 @@ void print_file_start(const ScanStream& s) {
     write_fixed(console(), line, {s.epoch, hours, minutes, seconds, s.dtsec});
 }
 
-void decode_measurements(const std::uint8_t* p, std::int32_t n, const scanner_header& hdr, std::int32_t nsector,
-                         ScanTables& t) {
+}  // namespace
+
+void decode_measurements(const std::uint8_t* p, const scanner_header& hdr, std::int32_t nsector, ScanTables& t) {
+    const std::int32_t n = hdr.nmeas > 0 ? hdr.nmeas : 0;
     const double range_unit = hdr.range_unit;
     const double angle_step = hdr.angle_unit * 2.0;
     const double timer_unit = hdr.timer_unit;
@@ -63,13 +65,15 @@ void decode_measurements(const std::uint8_t* p, std::int32_t n, const scanner_he
     }
 }
 
+namespace {
+
 [[noreturn]] void end_in_trailer(const ByteReader& in, const ScanStream& s) {
     text::stop_run("*** read error in " + in.name + ", scan " + std::to_string(s.nscan) +
                    ": end of file inside the scan trailer");
 }
 
 // The trailer's counters, numbering and time of the current scan.
-void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream& s) {
+void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream& s, text::OutStream& report) {
     static const text::Layout first_scan = text::layout(R"(/" First scan epoch (seconds from GPS init):" F12.6)");
     static const text::Layout scan_line =
         text::layout(R"L(" scan no:" 2I4 ", time (hr)" F10.6 ", GPS sync flags: " B7.7)L");
@@ -84,7 +88,7 @@ void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream&
     s.timer_counter = to_i32((to_u32(s.timer_counter) & 0xFF000000u) | le_u24(p + 7));
 
     if (s.nscan == 1) {
-        write_fixed(console(), first_scan, {seconds + hdr.timer_unit * s.timer_counter});
+        write_fixed(report, first_scan, {seconds + hdr.timer_unit * s.timer_counter});
         s.first_timer = s.timer_counter;
         s.first_scan_number = s.scan_counter;
     } else if (!s.sync_used) {
@@ -111,8 +115,8 @@ void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream&
     s.tscan = s.epoch + (s.tsec + s.tfrac + s.dtsec) / 3600.0;
 
     if (s.nscan <= 5) {
-        write_fixed(console(), scan_line, {s.nscan, s.scanno, s.tscan, s.gpsflags});
-        if (s.nscan == 5) write_fixed(console(), centre_heading, {});
+        write_fixed(report, scan_line, {s.nscan, s.scanno, s.tscan, s.gpsflags});
+        if (s.nscan == 5) write_fixed(report, centre_heading, {});
     }
 }
 
@@ -141,34 +145,40 @@ void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanSt
     print_file_start(s);
 }
 
-bool read_scan(ByteReader& in, const scanner_header& hdr, ScanStream& s, ScanTables& tables) {
+const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, ScanStream& s,
+                                     text::OutStream& report) {
     ++s.nscan;
-    const std::int32_t nmeas = hdr.nmeas > 0 ? hdr.nmeas : 0;
-    const std::size_t meas_bytes = kMeasBytes * static_cast<std::size_t>(nmeas);
+    const std::size_t meas_bytes = measurement_bytes(hdr);
     const std::size_t record = 2 + meas_bytes + kTrailerBytes;
 
-    // The whole record is made contiguous in the buffer and decoded in place.
+    // The whole record is made contiguous in the buffer and read in place.
     const std::size_t held = in.end - in.begin >= record ? record : ensure(in, record);
     if (held < 2) {
         in.begin = in.end;
-        return false;
+        return nullptr;
     }
     const std::uint8_t* p = in.buffer.get() + in.begin;
     ++s.records_read;
 
     const std::int16_t syncseq = le_i16(p);
     if (syncseq != hdr.bytes_per_scan) {
-        write_free(console(), {"*** warning - syncseq not ok", syncseq, hdr.bytes_per_scan});
+        write_free(report, {"*** warning - syncseq not ok", syncseq, hdr.bytes_per_scan});
     }
     if (held < 2 + meas_bytes) {
         in.begin = in.end;
-        return false;
+        return nullptr;
     }
     if (held < record) end_in_trailer(in, s);
 
-    decode_measurements(p + 2, nmeas, hdr, s.nsector, tables);
-    apply_trailer(p + 2 + meas_bytes, hdr, s);
+    apply_trailer(p + 2 + meas_bytes, hdr, s, report);
     in.begin += record;
+    return p + 2;
+}
+
+bool read_scan(ByteReader& in, const scanner_header& hdr, ScanStream& s, ScanTables& tables) {
+    const std::uint8_t* p = read_scan_record(in, hdr, s, console());
+    if (p == nullptr) return false;
+    decode_measurements(p, hdr, s.nsector, tables);
     return true;
 }
 

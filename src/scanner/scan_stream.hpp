@@ -7,6 +7,7 @@
 #include "inputs/run_control.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scanner_header.hpp"
+#include "text/out_stream.hpp"
 
 namespace morva::scanner {
 
@@ -48,10 +49,24 @@ struct ScanStream {
 // Checks the header values, fixes the time base and prints its lines.
 void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanStream& stream);
 
-// Reads and decodes the next scan record, printing the lines of the first
-// five scans; false at the end of the file (at a record boundary, inside the
-// syncseq or inside the measurements). A file that ends inside a trailer
-// stops the run with a read error naming the file.
+// Reads the next scan record and applies its trailer, printing the lines of
+// the first five scans and the syncseq warning on `report`; returns where its
+// measurement bytes start (valid until the next read), or null at the end of
+// the file (at a record boundary, inside the syncseq or inside the
+// measurements). A file that ends inside a trailer stops the run with a read
+// error naming the file.
+const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, ScanStream& stream,
+                                     text::OutStream& report);
+
+// Bytes of the measurements of one scan record.
+inline std::size_t measurement_bytes(const scanner_header& hdr) {
+    return 10 * static_cast<std::size_t>(hdr.nmeas > 0 ? hdr.nmeas : 0);
+}
+
+// Decodes a record's measurement bytes into tables in physical units.
+void decode_measurements(const std::uint8_t* p, const scanner_header& hdr, std::int32_t nsector, ScanTables& t);
+
+// Both at once, the report on the console.
 bool read_scan(ByteReader& in, const scanner_header& hdr, ScanStream& stream, ScanTables& tables);
 
 }  // namespace morva::scanner

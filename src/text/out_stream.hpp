@@ -1,9 +1,12 @@
 #pragma once
 // Buffered output streams. Every output of a run (console, scan points, centre
 // points, diagnostics) goes through one of these: large blocks, one system
-// call per block, and a registry so that a stop flushes whatever is pending.
+// call per block. A stream opened on a file flushes and closes itself when it
+// goes out of scope, also when a stop unwinds the run. A stream never opened
+// on a file holds what is written in memory (the pipeline's batches).
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -11,38 +14,53 @@
 
 namespace morva::text {
 
-struct OutStream {
-    int fd = -1;
-    std::string name;                // as shown in messages
-    std::unique_ptr<char[]> buffer;
-    std::size_t used = 0;
-    std::size_t capacity = 0;
-};
-
 // One write(2) per 256 KiB. Larger writes save no time: into fresh page-cache
 // memory, writes of 1 MiB and more took the kernel about twice as long per
 // byte as writes of 64 to 256 KiB on the development machine.
 inline constexpr std::size_t kOutBlock = 1 << 18;
+// Room behind a full block for the record that crosses its end.
+inline constexpr std::size_t kOutSlack = 1 << 16;
+
+struct OutStream {
+    OutStream() = default;
+    OutStream(const OutStream&) = delete;
+    OutStream& operator=(const OutStream&) = delete;
+    ~OutStream();
+
+    int fd = -1;                     // -1: held in memory
+    std::string name;                // as shown in messages
+    std::unique_ptr<char[]> buffer;
+    std::size_t used = 0;
+    std::size_t capacity = 0;
+    // A file stream writes exactly one block whenever a write finds a full
+    // block pending: the file's blocks, and so the moment a failing write is
+    // met, depend only on the bytes written, not on how they were cut into
+    // records. A memory stream never writes.
+    std::size_t flush_at = SIZE_MAX;
+    bool failed = false;             // a write failed; later bytes are dropped
+};
 
 // Creates (or truncates) the file; false when it cannot be opened.
 bool open_out(OutStream& out, const std::string& path);
 // Attaches to an already open descriptor (standard output).
 void attach_out(OutStream& out, int fd, std::string name);
-// Writes the pending block; a failed write stops the run with a message.
+// Writes everything pending; a failed write stops the run with a message.
 void flush(OutStream& out);
+// Flushes and closes; a failed write stops the run with a message.
 void close_out(OutStream& out);
-// Flushes every stream still open; the stop routine and the normal end call it.
-void flush_all();
+// Closes without throwing: a failed write is kept as a late stop line
+// (see stop.hpp). Destructors and the unwinding of a stop use it.
+void close_quietly(OutStream& out) noexcept;
+
+// Writes the first full block of a file stream (called by reserve).
+void flush_block(OutStream& out);
+// Grows the buffer to hold n more bytes.
+void make_room(OutStream& out, std::size_t n);
 
 // Makes room for at least n more bytes and returns where they go.
 inline char* reserve(OutStream& out, std::size_t n) {
-    if (out.capacity - out.used < n) {
-        flush(out);
-        if (out.capacity < n) {
-            out.buffer.reset(new char[n]);
-            out.capacity = n;
-        }
-    }
+    if (out.used >= out.flush_at && n > 0) flush_block(out);
+    if (out.capacity - out.used < n) make_room(out, n);
     return out.buffer.get() + out.used;
 }
 
@@ -57,6 +75,13 @@ inline void put(OutStream& out, char c) {
     *reserve(out, 1) = c;
     out.used += 1;
 }
+
+// Appends bytes of any length; a file stream writes its blocks on the way
+// exactly as record after record would.
+void put_bytes(OutStream& out, const char* data, std::size_t n);
+
+// Empties a memory stream, keeping its buffer.
+inline void clear(OutStream& out) { out.used = 0; }
 
 // The console report (standard output).
 OutStream& console();

@@ -1,24 +1,30 @@
 #pragma once
-// The one way a run ends early: the message (when there is one) becomes the
-// last line of the console report, every output stream is flushed, and the
-// process exits with status 1.
+// The one way a run ends early: stop_run throws RunStopped from wherever the
+// stop is met (a reader, the calibration, a worker of the scan pipeline); the
+// stack unwinds, every output stream flushes and closes itself on the way,
+// and the program's entry point catches it once, prints its line as the last
+// line of the console report and exits with status 1.
 
+#include <string>
 #include <string_view>
 
 namespace morva::text {
 
+struct RunStopped {
+    std::string line;           // the last line of the report, without its line end
+    bool has_line = true;       // false: the report already ends with its own line
+    bool console_lost = false;  // the console itself could not be written
+};
+
 [[noreturn]] void stop_run(std::string_view message);
 [[noreturn]] void stop_run();
 
-// The normal end: flush everything and exit 0.
-[[noreturn]] void end_run();
+// A stream that fails while a stop unwinds (or at its close) cannot throw:
+// its "*** write error" line follows the stop's own line.
+void add_late_line(std::string line);
 
-// A harness that runs pieces of the system many times in one process (the
-// fuzz targets) takes over the ending: once the streams are flushed, the
-// handler receives the exit status instead of the process ending, and leaves
-// by throwing back to the harness (unwinding frees what the run held). A
-// handler that returns still ends the process. Null restores the plain exit.
-using EndHandler = void (*)(int status);
-void set_end_handler(EndHandler handler);
+// Prints the stop's line and any late lines, flushes the console; returns
+// the exit status 1. The entry point and the fuzz harness call it.
+int report_stop(const RunStopped& stop) noexcept;
 
 }  // namespace morva::text

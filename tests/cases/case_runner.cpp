@@ -1,7 +1,9 @@
 // Runs one end-to-end case: writes the case's input files into a fresh
 // folder, runs the real program there with the case's standard input, and
 // compares the console report, the exit status and the named output files
-// with the case's expectations. Input files must come out unchanged.
+// with the case's expectations. Input files must come out unchanged. Every
+// case runs twice, on one thread and on four (--threads), in the same folder
+// emptied of the first run's outputs: both runs must meet every expectation.
 //
 // A case file is a sequence of sections, each opened by a line "== kind arg":
 //   == file NAME        a text input, the lines that follow
@@ -38,6 +40,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -282,60 +285,73 @@ int main(int argc, char** argv) {
             if (entry.is_regular_file()) before[entry.path().filename()] = read_file(entry.path());
         }
 
-        std::string output;
-        int status = run({morva}, dir, stdin_path, output);
+        std::set<fs::path> present;
+        for (const auto& entry : fs::recursive_directory_iterator(dir)) present.insert(entry.path());
+        for (const std::string threads : {"1", "4"}) {
+            if (threads != "1") {
+                // The outputs of the run before go; the inputs stay as they are.
+                std::vector<fs::path> made;
+                for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+                    if (!present.count(entry.path())) made.push_back(entry.path());
+                }
+                for (const auto& path : made) fs::remove_all(path);
+            }
+            const std::string at = " (at " + threads + (threads == "1" ? " thread)" : " threads)");
+            std::string output;
+            int status = run({morva, "--threads", threads}, dir, stdin_path, output);
 
-        int expected_status = 0;
-        for (const auto& s : sections) {
-            if (s.kind == "exit") expected_status = std::stoi(s.arg);
-        }
-        if (status != expected_status) {
-            std::cerr << "exit status " << status << ", expected " << expected_status << "\n";
-            ok = false;
-        }
-        for (const auto& s : sections) {
-            if (s.kind == "stdout") {
-                ok = same_text("console report", s.body, output) && ok;
-            } else if (s.kind == "last-line") {
-                std::string last = output;
-                if (!last.empty() && last.back() == '\n') last.pop_back();
-                last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
-                ok = same_text("last console line", s.body, last + "\n") && ok;
-                if (!ok) std::cerr << "---- console ----\n" << output;
-            } else if (s.kind == "expect") {
-                if (!fs::exists(dir / s.arg)) {
-                    std::cerr << s.arg << " was not created\n";
-                    ok = false;
-                } else {
-                    ok = same_text(s.arg, s.body, read_file(dir / s.arg)) && ok;
+            int expected_status = 0;
+            for (const auto& s : sections) {
+                if (s.kind == "exit") expected_status = std::stoi(s.arg);
+            }
+            if (status != expected_status) {
+                std::cerr << "exit status " << status << ", expected " << expected_status << at << "\n";
+                ok = false;
+            }
+            for (const auto& s : sections) {
+                if (s.kind == "stdout") {
+                    ok = same_text("console report" + at, s.body, output) && ok;
+                } else if (s.kind == "last-line") {
+                    std::string last = output;
+                    if (!last.empty() && last.back() == '\n') last.pop_back();
+                    last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
+                    ok = same_text("last console line" + at, s.body, last + "\n") && ok;
+                    if (!ok) std::cerr << "---- console ----\n" << output;
+                } else if (s.kind == "expect") {
+                    if (!fs::exists(dir / s.arg)) {
+                        std::cerr << s.arg << " was not created\n";
+                        ok = false;
+                    } else {
+                        ok = same_text(s.arg + at, s.body, read_file(dir / s.arg)) && ok;
+                    }
+                } else if (s.kind == "expect-hex") {
+                    ok = same_text(s.arg + at, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
+                } else if (s.kind == "absent") {
+                    if (fs::exists(dir / s.arg)) {
+                        std::cerr << s.arg << " exists but should not\n";
+                        ok = false;
+                    }
                 }
-            } else if (s.kind == "expect-hex") {
-                ok = same_text(s.arg, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
-            } else if (s.kind == "absent") {
-                if (fs::exists(dir / s.arg)) {
-                    std::cerr << s.arg << " exists but should not\n";
+            }
+            bool console_saved = false;
+            for (const auto& s : sections) {
+                if (s.kind != "verify") continue;
+                if (!console_saved) write_file(dir / "console.txt", output);
+                console_saved = true;
+                std::vector<std::string> args = split_args(s.arg);
+                args.insert(args.begin(), {morva_sim, "--verify"});
+                std::string report;
+                if (run(args, dir, {}, report) != 0) {
+                    std::cerr << "morva-sim --verify " << s.arg << " failed" << at << ":\n" << report;
                     ok = false;
                 }
             }
-        }
-        bool console_saved = false;
-        for (const auto& s : sections) {
-            if (s.kind != "verify") continue;
-            if (!console_saved) write_file(dir / "console.txt", output);
-            console_saved = true;
-            std::vector<std::string> args = split_args(s.arg);
-            args.insert(args.begin(), {morva_sim, "--verify"});
-            std::string report;
-            if (run(args, dir, {}, report) != 0) {
-                std::cerr << "morva-sim --verify " << s.arg << " failed:\n" << report;
-                ok = false;
-            }
-        }
-        for (const auto& [name, bytes] : before) {
-            if (name == ".stdin") continue;
-            if (!fs::exists(dir / name) || read_file(dir / name) != bytes) {
-                std::cerr << "input file " << name << " was changed by the run\n";
-                ok = false;
+            for (const auto& [name, bytes] : before) {
+                if (name == ".stdin") continue;
+                if (!fs::exists(dir / name) || read_file(dir / name) != bytes) {
+                    std::cerr << "input file " << name << " was changed by the run" << at << "\n";
+                    ok = false;
+                }
             }
         }
     } catch (const std::exception& e) {

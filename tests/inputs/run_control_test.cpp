@@ -261,7 +261,7 @@ TEST(OutputNames, InputsAndEachOther) {
             if (::chdir(dir.c_str()) != 0) std::_Exit(3);
             if (c.run_control != nullptr && !std::freopen(c.run_control, "r", stdin)) std::_Exit(4);
             check_output_names(rc);
-            text::end_run();
+            text::testing::end_run();
         });
         std::string message = c.message;
         if (message.find("@") != std::string::npos) message.replace(message.find("@"), 1, dir.string());

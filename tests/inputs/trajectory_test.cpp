@@ -1,6 +1,8 @@
 #include "inputs/trajectory.hpp"
 
 #include <gtest/gtest.h>
+
+#include "text/stop.hpp"
 #include <unistd.h>
 
 #include <cmath>
@@ -254,9 +256,13 @@ TEST(TrajectoryCapacityDeathTest, OneRecordMoreStopsTheRun) {
     EXPECT_EXIT(
         {
             ::dup2(2, 1);  // the stop line goes to the console
-            TrajectoryTable t;
-            GpsFile f(content);
-            read_trajectory_records(f.in, window_control(10, 11, false), t);
+            try {
+                TrajectoryTable t;
+                GpsFile f(content);
+                read_trajectory_records(f.in, window_control(10, 11, false), t);
+            } catch (const text::RunStopped& stop) {
+                std::_Exit(text::report_stop(stop));
+            }
         },
         testing::ExitedWithCode(1), "\\*\\*\\* too many gps points - increase nmax");
 }

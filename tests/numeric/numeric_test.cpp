@@ -115,7 +115,7 @@ TEST(AsinSingle, DomainErrorWarnsOnceAndGivesNaN) {
         }
         if (!std::isnan(asin_single(std::nanf("")))) text::stop_run("not a NaN");
         if (asin_single(0.5f) != 0.5235988f) text::stop_run("wrong value after the warning");
-        text::end_run();
+        text::testing::end_run();
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, " *** warning - arcsine argument out of range\n");
@@ -126,7 +126,7 @@ TEST(AsinSingle, NaNArgumentGivesNoWarning) {
         asin_single(std::nanf(""));
         asin_single(1.0f);
         asin_single(-1.0f);
-        text::end_run();
+        text::testing::end_run();
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, "");

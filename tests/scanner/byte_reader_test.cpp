@@ -79,7 +79,7 @@ TEST(ByteReader, RewindThatNeedsRepositioningStopsOnAPipe) {
         std::uint8_t bytes[60];
         if (read_bytes(in, bytes, 47) != 47 || read_bytes(in, bytes, 60) != 60) std::_Exit(4);
         rewind(in);
-        text::end_run();
+        text::testing::end_run();
     });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output, "*** read error in scan.bin: cannot reposition the file\n");

@@ -197,7 +197,7 @@ TEST(RieglCal, StopsOnRangeNotAboveZero) {
                 } else {
                     cal(Cal{}, r, 0.1, 1);
                 }
-                text::end_run();
+                text::testing::end_run();
             });
             EXPECT_EQ(out.status, 1);
             EXPECT_EQ(out.output, "*** r le zero in riegl_cal ***\n");
@@ -210,7 +210,7 @@ TEST(RieglCal, BeamOutsideTheArcsineDomainGoesOnWithNaN) {
         Cal k;
         k.b[1] = 1.5f;
         const Point p = cal(k, 10.0, 0.1, 1);
-        if (std::isnan(p.y)) text::end_run();
+        if (std::isnan(p.y)) text::testing::end_run();
         text::stop_run();
     });
     EXPECT_EQ(out.status, 0);
@@ -309,7 +309,7 @@ TEST(CalibrationCache, ArcsineWarningAtTheFirstCall) {
         text::write_free(text::console(), {"first call:"});
         double x, y, z;
         for (int n = 0; n < 3; ++n) calibrated_point(cache, h, 10.0, 0.1 * n, n + 1, x, y, z);
-        if (std::isnan(y)) text::end_run();
+        if (std::isnan(y)) text::testing::end_run();
         text::stop_run();
     });
     EXPECT_EQ(out.status, 0);

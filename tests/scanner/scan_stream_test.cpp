@@ -141,7 +141,7 @@ TEST(ScanStream, StopsBeforeTheFirstScan) {
         auto r = run_in_child([&] {
             ScanStream s;
             begin_scans(h, control(), s);
-            text::end_run();
+            text::testing::end_run();
         });
         if (c.message == nullptr) {
             EXPECT_EQ(r.status, 0);
@@ -339,7 +339,7 @@ TEST(ScanStream, EndsOfTheFile) {
             Reading reading(bytes, header_for(2), control());
             while (reading.next()) {
             }
-            text::end_run();
+            text::testing::end_run();
         });
         EXPECT_EQ(r.status, 1);
         const std::string last = "*** read error in scan.bin, scan 4: end of file inside the scan trailer\n";
@@ -359,7 +359,7 @@ TEST(ScanStream, HeaderWithoutMeasurements) {
             Reading reading(bytes, header_for(nmeas), control());
             while (reading.next()) {
             }
-            text::end_run();
+            text::testing::end_run();
         });
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.output.find(" scan no:   3   3,"), std::string::npos);

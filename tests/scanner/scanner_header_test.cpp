@@ -47,7 +47,7 @@ text::testing::ChildResult read_header_in_child(const std::string& bytes) {
         open_scan_bytes(in, bytes);
         scanner_header hdr;
         readhdr(in, hdr);
-        text::end_run();
+        text::testing::end_run();
     });
 }
 

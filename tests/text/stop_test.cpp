@@ -1,5 +1,6 @@
-// Ending a run: the stop line is the last line of the console report, every
-// output stream is flushed, and the exit status tells a stop from a normal end.
+// Ending a run: a stop throws, every output stream flushes and closes itself
+// as the stop unwinds, the stop line is the last line of the console report,
+// and the exit status tells a stop from a normal end.
 
 #include "text/stop.hpp"
 
@@ -55,7 +56,7 @@ TEST(Stop, WithoutMessage) {
 TEST(Stop, NormalEndExitsZero) {
     auto r = run_in_child([] {
         write_free(console(), {"done"});
-        end_run();
+        testing::end_run();
     });
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, " done\n");
@@ -65,12 +66,12 @@ TEST(Stop, OutputFilesAreFlushed) {
     const std::string path = temp_path("-flush");
     for (bool stop : {true, false}) {
         auto r = run_in_child([&] {
-            static OutStream file;
+            OutStream file;
             if (!open_out(file, path)) std::_Exit(3);
             static const Layout point = layout("F9.6 I4");
             for (int i = 0; i < 3; ++i) write_fixed(file, point, {0.5, std::int32_t{i}});
             if (stop) stop_run("*** stopped");
-            end_run();
+            testing::end_run();
         });
         EXPECT_EQ(r.status, stop ? 1 : 0);
         EXPECT_EQ(file_text(path), " 0.500000   0\n 0.500000   1\n 0.500000   2\n");
@@ -81,7 +82,7 @@ TEST(Stop, OutputFilesAreFlushed) {
 TEST(Stop, LargeOutputsAreWrittenWhole) {
     const std::string path = temp_path("-large");
     auto r = run_in_child([&] {
-        static OutStream file;
+        OutStream file;
         if (!open_out(file, path)) std::_Exit(3);
         std::string line(99, 'x');
         for (int i = 0; i < 30000; ++i) write_free(file, {line});
@@ -96,13 +97,55 @@ TEST(Stop, LargeOutputsAreWrittenWhole) {
 TEST(Stop, AFailedWriteIsNoSuccess) {
     if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
     auto r = run_in_child([] {
-        static OutStream file;
+        OutStream file;
         if (!open_out(file, "/dev/full")) std::_Exit(3);
         write_free(file, {"lost"});
-        end_run();
+        close_out(file);
+        testing::end_run();
     });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output, "*** write error on file: /dev/full\n");
+}
+
+// A file that fails while another stop unwinds the run adds its line after
+// the stop's own; the other files still get everything written to them.
+TEST(Stop, AWriteErrorDuringAStopFollowsItsLine) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    const std::string path = temp_path("-late");
+    auto r = run_in_child([&] {
+        OutStream kept;
+        OutStream full;
+        if (!open_out(kept, path) || !open_out(full, "/dev/full")) std::_Exit(3);
+        write_free(kept, {"kept"});
+        write_free(full, {"lost"});
+        stop_run("*** first");
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "*** first\n*** write error on file: /dev/full\n");
+    EXPECT_EQ(file_text(path), " kept\n");
+    std::remove(path.c_str());
+}
+
+// A file stream writes whole blocks whatever pieces it is given, so the
+// moment a failing write is met depends only on the bytes before it.
+TEST(Stop, BlocksDoNotDependOnHowBytesArrive) {
+    const std::string a = temp_path("-pieces"), b = temp_path("-whole");
+    std::string bytes;
+    for (int i = 0; bytes.size() < 3 * kOutBlock; ++i) bytes += std::to_string(i * 7919) + (i % 13 ? " " : "\n");
+    {
+        OutStream pieces, whole;
+        ASSERT_TRUE(open_out(pieces, a) && open_out(whole, b));
+        for (std::size_t k = 0; k < bytes.size(); k += 37) put(pieces, std::string_view(bytes).substr(k, 37));
+        put_bytes(whole, bytes.data(), kOutBlock + 5);
+        put_bytes(whole, bytes.data() + kOutBlock + 5, bytes.size() - kOutBlock - 5);
+        // The same blocks written, the same bytes pending (a full block waits
+        // for the next byte before it is written).
+        EXPECT_EQ((pieces.used - whole.used) % kOutBlock, 0u);
+    }
+    EXPECT_EQ(file_text(a), bytes);
+    EXPECT_EQ(file_text(b), bytes);
+    std::remove(a.c_str());
+    std::remove(b.c_str());
 }
 
 TEST(Stop, ReadErrorNamesTheStreamAndLine) {
@@ -135,47 +178,32 @@ TEST(Stop, OpenFailures) {
     EXPECT_TRUE(open_in(in, "/dev/null"));
 }
 
-// A harness that runs the system many times in one process takes over the
-// ending: the handler gets the status once everything is flushed, and
-// unwinding closes the files the run had open.
-struct Ended {
-    int status;
-};
-[[noreturn]] void throw_ended(int status) { throw Ended{status}; }
-
 bool is_open(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
 
-TEST(Stop, EndHandlerTakesOverTheEnding) {
-    const std::string out_path = temp_path("-handler-out");
-    const std::string in_path = temp_path("-handler-in");
+// A stop is an exception: a harness that runs the system many times in one
+// process catches it, and unwinding has closed the files the run had open
+// and flushed its outputs.
+TEST(Stop, AStopUnwindsToItsCatcher) {
+    const std::string out_path = temp_path("-unwind-out");
+    const std::string in_path = temp_path("-unwind-in");
     std::ofstream(in_path) << "1 2\nx\n";
-    auto r = run_in_child([&] {
-        set_end_handler(throw_ended);
-        static OutStream file;
-        if (!open_out(file, out_path)) std::_Exit(3);
-        int reader_fd = -1;
-        try {
-            TextReader in;
-            if (!open_in(in, in_path)) std::_Exit(4);
-            reader_fd = in.fd;
-            write_free(file, {"before the stop"});
-            double a, b, c;
-            read_free(in, {item(a), item(b), item(c)});
-            std::_Exit(5);
-        } catch (const Ended& e) {
-            if (e.status != 1 || is_open(reader_fd)) std::_Exit(6);
-        }
-        if (file_text(out_path) != " before the stop\n") std::_Exit(7);
-        try {
-            end_run();
-        } catch (const Ended& e) {
-            if (e.status != 0) std::_Exit(8);
-        }
-        set_end_handler(nullptr);
-        stop_run("*** the plain exit again");
-    });
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "*** read error in " + in_path + ", line 2: invalid number: \"x\"\n*** the plain exit again\n");
+    int reader_fd = -1;
+    try {
+        OutStream file;
+        ASSERT_TRUE(open_out(file, out_path));
+        TextReader in;
+        ASSERT_TRUE(open_in(in, in_path));
+        reader_fd = in.fd;
+        write_free(file, {"before the stop"});
+        double a, b, c;
+        read_free(in, {item(a), item(b), item(c)});
+        FAIL() << "no stop";
+    } catch (const RunStopped& stop) {
+        EXPECT_TRUE(stop.has_line);
+        EXPECT_EQ(stop.line, "*** read error in " + in_path + ", line 2: invalid number: \"x\"");
+    }
+    EXPECT_FALSE(is_open(reader_fd));
+    EXPECT_EQ(file_text(out_path), " before the stop\n");
     std::remove(out_path.c_str());
     std::remove(in_path.c_str());
 }

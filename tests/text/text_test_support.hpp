@@ -2,7 +2,7 @@
 // Helpers for the text-layer tests: an output stream held in memory, a
 // reader over a given text (whole, or through a tiny buffer so that every
 // value crosses a refill), and a forked child whose console report and exit
-// status are captured (stops end the process).
+// status are captured, ended as the program ends.
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,12 +15,12 @@
 #include <string_view>
 
 #include "text/out_stream.hpp"
+#include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
 namespace morva::text::testing {
 
-// Never flushed (the buffer is larger than any test writes) and never
-// registered with the stop routine.
+// Held in memory, never written anywhere.
 struct MemoryOut {
     OutStream out;
     MemoryOut() {
@@ -67,9 +67,16 @@ struct ChildResult {
     std::string output;  // everything written to standard output
 };
 
-// Runs `body` in a forked child with standard output captured. The body is
-// expected to end the process (stop_run, end_run, read_error); returning
-// from it exits with 99. The child starts with an empty console buffer.
+// Ends the child with status 0 (after flushing the console), as the
+// program's normal end would.
+struct ChildEnd {};
+[[noreturn]] inline void end_run() { throw ChildEnd{}; }
+
+// Runs `body` in a forked child with standard output captured, ended as the
+// program's entry point ends a run: a stop prints its line and exits 1,
+// end_run() exits 0; returning from the body exits 99. The body's streams
+// flush and close themselves as the stop unwinds. The child starts with an
+// empty console buffer.
 inline ChildResult run_in_child(const std::function<void()>& body) {
     std::fflush(nullptr);
     int pipe_fds[2];
@@ -80,8 +87,20 @@ inline ChildResult run_in_child(const std::function<void()>& body) {
         ::dup2(pipe_fds[1], 1);
         ::close(pipe_fds[1]);
         console().used = 0;
-        body();
-        std::_Exit(99);
+        int status = 99;
+        try {
+            body();
+        } catch (const RunStopped& stop) {
+            status = report_stop(stop);
+        } catch (const ChildEnd&) {
+            status = 0;
+            try {
+                flush(console());
+            } catch (const RunStopped&) {
+                status = 1;
+            }
+        }
+        std::_Exit(status);
     }
     ::close(pipe_fds[1]);
     ChildResult result;
