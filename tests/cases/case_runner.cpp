@@ -287,6 +287,18 @@ int main(int argc, char** argv) {
 
         std::set<fs::path> present;
         for (const auto& entry : fs::recursive_directory_iterator(dir)) present.insert(entry.path());
+        // What the one-thread run made (status, console, every new file), which
+        // the other run must repeat byte for byte, expectations or not.
+        std::map<std::string, std::string> first_run;
+        const auto snapshot = [&](int status, const std::string& console) {
+            std::map<std::string, std::string> made{{"exit status", std::to_string(status)}, {"console", console}};
+            for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+                if (entry.is_regular_file() && !present.count(entry.path())) {
+                    made[fs::relative(entry.path(), dir).string()] = read_file(entry.path());
+                }
+            }
+            return made;
+        };
         for (const std::string threads : {"1", "4"}) {
             if (threads != "1") {
                 // The outputs of the run before go; the inputs stay as they are.
@@ -299,6 +311,19 @@ int main(int argc, char** argv) {
             const std::string at = " (at " + threads + (threads == "1" ? " thread)" : " threads)");
             std::string output;
             int status = run({morva, "--threads", threads}, dir, stdin_path, output);
+            if (threads == "1") {
+                first_run = snapshot(status, output);
+            } else if (const auto again = snapshot(status, output); again != first_run) {
+                for (const auto& [name, bytes] : first_run) {
+                    const auto other = again.find(name);
+                    if (other == again.end()) std::cerr << name << ": not made" << at << "\n";
+                    else if (other->second != bytes) ok = same_text(name + at + " against 1 thread", bytes, other->second) && ok;
+                }
+                for (const auto& [name, bytes] : again) {
+                    if (!first_run.count(name)) std::cerr << name << ": made only" << at << "\n";
+                }
+                ok = false;
+            }
 
             int expected_status = 0;
             for (const auto& s : sections) {
