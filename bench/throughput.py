@@ -4,7 +4,9 @@
 Writes a survey with morva-sim (20 million measurements by default: 1000 per
 scan, 100 scans per second, 200 s, with pitch, roll and yaw motion, a lever
 arm, calibration values in the header and a geoid grid), then processes it in
-four modes, each with full georeferencing unless named otherwise:
+four modes, each with full georeferencing unless named otherwise, on each
+thread count asked for (--threads; by default 1, 2 and the CPUs this process
+may run on):
 
   text        text scan-point records
   binary      18-byte binary records
@@ -20,10 +22,12 @@ removed file held is returned to the host; the scanner file is read once
 beforehand, so every command finds it in the page cache. Repetitions are
 interleaved (all modes, then again) and the median of each figure is printed.
 
-    bench/throughput.py [--build build] [--work DIR] [--reps 3] [--settle 4]
+    bench/throughput.py [--build build] [--work DIR] [--reps 3] [--settle 4] [--threads 1,2]
 
 Wall time is taken around the command; user and system time and peak resident
-memory are those /usr/bin/time reports for it (getrusage of the child).
+memory are those /usr/bin/time reports for it (getrusage of the child). The
+peak memory with the trajectory and geoid tables nearly full is measured at
+every thread count and at 64 threads.
 """
 
 import argparse
@@ -147,7 +151,12 @@ def main():
     ap.add_argument("--reps", type=int, default=3, help="repetitions, at least 3 [3]")
     ap.add_argument("--settle", type=float, default=4.0,
                     help="seconds to wait before each timed command (see the README) [4]")
+    ap.add_argument("--threads", help="thread counts, comma-separated [1,2,CPUs]")
     args = ap.parse_args()
+    if args.threads:
+        threads = sorted({int(t) for t in args.threads.split(",")})
+    else:
+        threads = sorted({1, 2, len(os.sched_getaffinity(0))})
     if args.reps < 3:
         sys.exit("--reps must be at least 3")
     build = os.path.abspath(args.build)
@@ -166,14 +175,14 @@ def main():
         work = temporary
     try:
         print(f"cpu: {cpu_name()}, {os.cpu_count()} cores")
-        bench(morva, sim, os.path.join(work, "survey"), args.reps, args.settle)
-        capacity(morva, sim, os.path.join(work, "capacity"))
+        bench(morva, sim, os.path.join(work, "survey"), args.reps, args.settle, threads)
+        capacity(morva, sim, os.path.join(work, "capacity"), sorted(set(threads) | {64}))
     finally:
         if temporary:
             shutil.rmtree(temporary)
 
 
-def bench(morva, sim, folder, reps, settle):
+def bench(morva, sim, folder, reps, settle, threads):
     write_survey(sim, folder)
     run_controls(folder)
     nmeas_total = measurements(folder)
@@ -181,55 +190,65 @@ def bench(morva, sim, folder, reps, settle):
     print(f"scanner file: {scan_bytes / 1e6:.1f} MB, {nmeas_total} measurements; {reps} repetitions, "
           f"{settle:g} s settling")
 
-    runs = {name: [] for name, _, _ in MODES}
+    runs = {(name, t): [] for name, _, _ in MODES for t in threads}
     for rep in range(reps):
         for name, output, _ in MODES:
-            fresh(folder, settle)
-            warm(folder)
-            with open(os.path.join(folder, f"run.{name}.in")) as control, \
-                    open(os.path.join(folder, f"console.{name}.txt"), "w") as console:
-                r = timed([morva], folder, stdin=control, stdout=console)
-            r["bytes"] = os.path.getsize(os.path.join(folder, output))
-            with open(os.path.join(folder, f"console.{name}.txt")) as f:
-                m = re.search(r"Total number of points output:\s+(\d+)", f.read())
-            r["points"] = int(m.group(1)) if m else 0
+            rs = []
+            for t in threads:
+                fresh(folder, settle)
+                warm(folder)
+                with open(os.path.join(folder, f"run.{name}.in")) as control, \
+                        open(os.path.join(folder, f"console.{name}.txt"), "w") as console:
+                    r = timed([morva, "--threads", str(t)], folder, stdin=control, stdout=console)
+                r["bytes"] = os.path.getsize(os.path.join(folder, output))
+                with open(os.path.join(folder, f"console.{name}.txt")) as f:
+                    m = re.search(r"Total number of points output:\s+(\d+)", f.read())
+                r["points"] = int(m.group(1)) if m else 0
+                rs.append(r)
+                runs[(name, t)].append(r)
             # The floor on the same files: read the scanner file, write as many bytes.
             fresh(folder, settle)
             warm(folder)
-            r["read"] = timed(["dd", "if=scan.bin", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
+            read = timed(["dd", "if=scan.bin", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
             fresh(folder, settle)
-            r["write"] = timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={r['bytes']}",
-                                "iflag=count_bytes", "status=none"], folder)["wall"]
-            runs[name].append(r)
-            print(f"  rep {rep + 1} {name:<10} wall {r['wall']:6.3f} s  user {r['user']:6.3f} s  "
-                  f"sys {r['sys']:6.3f} s  floor {r['read'] + r['write']:6.3f} s", flush=True)
+            write = timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={rs[0]['bytes']}",
+                           "iflag=count_bytes", "status=none"], folder)["wall"]
+            for t, r in zip(threads, rs):
+                r["read"], r["write"] = read, write
+                print(f"  rep {rep + 1} {name:<10} {t:3d} threads  wall {r['wall']:6.3f} s  user {r['user']:6.3f} s  "
+                      f"sys {r['sys']:6.3f} s  floor {read + write:6.3f} s", flush=True)
     fresh(folder, 0)
 
     print()
     print(f"medians of {reps} runs, {nmeas_total} measurements")
-    print(f"{'mode':<11}{'Mmeas/s':>8}{'MB/s out':>10}{'wall s':>8}{'user s':>8}{'sys s':>7}"
-          f"{'RSS MiB':>9}{'out MB':>8}{'read s':>8}{'write s':>8}{'floor s':>8}{'ratio':>7}")
+    print(f"{'mode':<11}{'threads':>8}{'Mmeas/s':>8}{'speedup':>8}{'MB/s out':>10}{'wall s':>8}{'user s':>8}"
+          f"{'sys s':>7}{'RSS MiB':>9}{'out MB':>8}{'read s':>8}{'write s':>8}{'floor s':>8}{'ratio':>7}")
     for name, _, _ in MODES:
-        rs = runs[name]
-        med = {k: statistics.median(r[k] for r in rs) for k in rs[0]}
-        floor = statistics.median(r["read"] + r["write"] for r in rs)
-        ratio = statistics.median(r["wall"] / (r["read"] + r["write"]) for r in rs)
-        print(f"{name:<11}{nmeas_total / med['wall'] / 1e6:8.2f}{med['bytes'] / med['wall'] / 1e6:10.1f}"
-              f"{med['wall']:8.3f}{med['user']:8.3f}{med['sys']:7.3f}{med['rss'] / 1024:9.1f}"
-              f"{med['bytes'] / 1e6:8.1f}{med['read']:8.3f}{med['write']:8.3f}{floor:8.3f}{ratio:7.1f}")
-        if any(r["points"] != nmeas_total for r in rs):
-            print(f"  note: {name} output {rs[0]['points']} points")
+        single = None
+        for t in threads:
+            rs = runs[(name, t)]
+            med = {k: statistics.median(r[k] for r in rs) for k in rs[0]}
+            floor = statistics.median(r["read"] + r["write"] for r in rs)
+            ratio = statistics.median(r["wall"] / (r["read"] + r["write"]) for r in rs)
+            single = single or med["wall"]
+            print(f"{name:<11}{t:8d}{nmeas_total / med['wall'] / 1e6:8.2f}{single / med['wall']:8.2f}"
+                  f"{med['bytes'] / med['wall'] / 1e6:10.1f}"
+                  f"{med['wall']:8.3f}{med['user']:8.3f}{med['sys']:7.3f}{med['rss'] / 1024:9.1f}"
+                  f"{med['bytes'] / 1e6:8.1f}{med['read']:8.3f}{med['write']:8.3f}{floor:8.3f}{ratio:7.1f}")
+            if any(r["points"] != nmeas_total for r in rs):
+                print(f"  note: {name} at {t} threads output {rs[0]['points']} points")
 
 
-def capacity(morva, sim, folder):
-    """Peak resident memory of a run whose tables are nearly full."""
+def capacity(morva, sim, folder, threads):
+    """Peak resident memory of a run whose tables are nearly full, at each thread count."""
     if os.path.exists(folder):
         shutil.rmtree(folder)
     subprocess.run([sim, *CAPACITY, folder], check=True, capture_output=True)
-    with open(os.path.join(folder, "run.in")) as control:
-        r = timed([morva], folder, stdin=control)
+    for t in threads:
+        with open(os.path.join(folder, "run.in")) as control:
+            r = timed([morva, "--threads", str(t)], folder, stdin=control)
+        print(f"peak RSS with the trajectory and geoid tables nearly full, {t} threads: {r['rss'] / 1024:.1f} MiB")
     shutil.rmtree(folder)
-    print(f"peak RSS with the trajectory and geoid tables nearly full: {r['rss'] / 1024:.1f} MiB")
 
 
 if __name__ == "__main__":

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "georef/georeference.hpp"
+#include "numeric/numeric.hpp"
+#include "scanner/calibration.hpp"
 #include "text/layout.hpp"
 
 namespace morva::georef {
@@ -164,6 +166,10 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
     if (traj.ntraj < 2) return jtraj;
 
     ScanCursor c;
+    // The calibration's arcsine warning belongs before the first calibrated
+    // measurement of the run; each scan marks its first, the ordered stage
+    // prints the first mark.
+    bool arcsine_mark = rc.full_georef && rc.use_cal && scanner::beam_outside_arcsine(*in.header);
     const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
     const bool correction_records = scan.nscan % 500 == 1;
     for (std::int32_t i = 1; i <= nmeas; ++i) {
@@ -179,6 +185,11 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
         track(pose.airh, r.stats.elevation_min, r.stats.elevation_max);
         interpolate_attitude(traj, at, rc, pose);
 
+        if (arcsine_mark) {
+            arcsine_mark = false;
+            close_run(r);
+            r.log.push_back({LogEntry::ArcsineWarning, kConsole, 0});
+        }
         GroundPoint p;
         locate(model, pose, thr, range, tables.scan_angle[i - 1], scan.scanno, p);
         if (calibration_records && i % 10 == 1) write_calibration_record(sink(r, kTest), scan, i, p);
@@ -203,6 +214,11 @@ void replay_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& sta
         if (e.kind == LogEntry::Bytes) {
             text::put_bytes(*targets[e.sink], r.bytes[e.sink].buffer.get() + offsets[e.sink], e.n);
             offsets[e.sink] += e.n;
+            continue;
+        }
+        if (e.kind == LogEntry::ArcsineWarning) {
+            if (!state.arcsine_warned) numeric::warn_arcsine_domain();
+            state.arcsine_warned = true;
             continue;
         }
         const PointEvent& ev = r.points[e.n];

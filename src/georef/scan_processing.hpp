@@ -45,6 +45,7 @@ struct SurveyOutputs {
 struct RunState {
     double alpha_prev = 999.0;  // alpha of the previous output point
     double tlast_centre = 0.0;  // time of the last centre line on the console
+    bool arcsine_warned = false;  // the calibration's warning, once in a run
     RunStats stats;
 };
 
@@ -64,7 +65,7 @@ std::int32_t advance_over_scan(const SurveyInputs& in, const scanner::ScanStream
 enum Sink : std::uint8_t { kScanpt, kPcorr, kTest, kConsole, kSinks };
 
 struct LogEntry {
-    enum Kind : std::uint8_t { Bytes, Point } kind;
+    enum Kind : std::uint8_t { Bytes, Point, ArcsineWarning } kind;
     Sink sink;       // Bytes: where
     std::uint32_t n; // Bytes: how many; Point: index in ScanResults::points
 };

@@ -7,16 +7,22 @@
 
 namespace morva::numeric {
 
+void warn_arcsine_domain() { text::write_free(text::console(), {"*** warning - arcsine argument out of range"}); }
+
 float asin_single(float x) {
-    if (std::isnan(x)) return x;
-    if (std::fabs(x) > 1.0f) {
+    if (outside_arcsine_domain(x)) {
         static bool reported = false;
         if (!reported) {
             reported = true;
-            text::write_free(text::console(), {"*** warning - arcsine argument out of range"});
+            warn_arcsine_domain();
         }
-        return std::numeric_limits<float>::quiet_NaN();
     }
+    return asin_single_quiet(x);
+}
+
+float asin_single_quiet(float x) {
+    if (std::isnan(x)) return x;
+    if (outside_arcsine_domain(x)) return std::numeric_limits<float>::quiet_NaN();
     // Double arcsine rounded once to single precision: correctly rounded for
     // all but a vanishing few arguments, far inside single-precision accuracy.
     return static_cast<float>(std::asin(static_cast<double>(x)));

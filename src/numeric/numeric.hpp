@@ -24,4 +24,14 @@ inline double round_half_away(double x) {
 // run prints " *** warning - arcsine argument out of range".
 float asin_single(float x);
 
+// The same without the warning, for callers that report it themselves at
+// their place in the run (the scan loop's worker threads).
+float asin_single_quiet(float x);
+
+// Whether asin_single warns for x (outside [-1, 1]; a NaN does not warn).
+inline bool outside_arcsine_domain(float x) { return std::fabs(x) > 1.0f; }
+
+// The warning line itself.
+void warn_arcsine_domain();
+
 }  // namespace morva::numeric

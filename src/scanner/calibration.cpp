@@ -23,12 +23,20 @@ int facet_of(std::int32_t scanno) {
     return k - 1;
 }
 
+// The second arcsine's argument.
+float beta_sine(const float* b) {
+    const float root = static_cast<float>(std::sqrt(1.0 - static_cast<double>(b[1]) * b[1]));
+    return static_cast<float>(static_cast<double>(b[0]) / root);
+}
+
 BeamAngles beam_angles(const float* b) {
     const float alpha = numeric::asin_single(b[1]);
-    const float root = static_cast<float>(std::sqrt(1.0 - static_cast<double>(b[1]) * b[1]));
-    const float q = static_cast<float>(static_cast<double>(b[0]) / root);
-    const float beta = numeric::asin_single(q);
+    const float beta = numeric::asin_single(beta_sine(b));
     return {alpha, beta};
+}
+
+BeamAngles beam_angles_quiet(const float* b) {
+    return {numeric::asin_single_quiet(b[1]), numeric::asin_single_quiet(beta_sine(b))};
 }
 
 void position_mirror(double theta, int facet, const float* c, const float (*e)[3], const float* eps,
@@ -118,7 +126,7 @@ void prepare(CalibrationCache& cache, const scanner_header& hdr) {
     }
     // The optical scan angle turns two encoder steps of angle_unit gon each.
     cache.steps_per_radian = hdr.angle_unit > 0.0 ? 200.0 / 3.141592653589793 / (2.0 * hdr.angle_unit) : 0.0;
-    cache.beam = beam_angles(hdr.b);
+    cache.beam = beam_angles_quiet(hdr.b);
 }
 
 // Encoder step of theta within the facet's slots; any theta gets a slot.
@@ -139,6 +147,10 @@ void riegl_cal(const double& r, const double& theta, const std::int32_t& scanno,
     position_mirror(theta, facet_of(scanno), c, e, eps, m);
     const BeamAngles beam = beam_angles(b);
     place_point(m, beam, r, a, d, x, y, z);
+}
+
+bool beam_outside_arcsine(const scanner_header& hdr) {
+    return numeric::outside_arcsine_domain(hdr.b[1]) || numeric::outside_arcsine_domain(beta_sine(hdr.b));
 }
 
 void calibrated_point(CalibrationCache& cache, const scanner_header& hdr, double r, double theta,

@@ -99,8 +99,13 @@ struct CalibrationCache {
 
 // riegl_cal for the calibration of `hdr`, through `cache`, with the same
 // results bit for bit. The first call, and the first after the header values
-// change, takes the beam angles (an arcsine warning is printed there).
+// change, takes the beam angles, without the arcsine warning: the caller
+// reports it at its place in the run (see beam_outside_arcsine).
 void calibrated_point(CalibrationCache& cache, const scanner_header& hdr, double r, double theta,
                       std::int32_t scanno, double& x, double& y, double& z);
+
+// Whether the beam angles of the header's calibration meet an argument
+// outside the arcsine's domain (riegl_cal warns once for that).
+bool beam_outside_arcsine(const scanner_header& hdr);
 
 }  // namespace morva::scanner
