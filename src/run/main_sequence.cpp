@@ -62,7 +62,7 @@ void print_banner(const RunControl& rc) {
 
 }  // namespace
 
-void run_survey(int threads) {
+void run_survey(const LoopOptions& options) {
     // 1. Run control.
     RunControl rc;
     {
@@ -110,7 +110,7 @@ void run_survey(int threads) {
     // final report and the regression when it is on.
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
-    process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, threads);
+    process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, options);
 
     // 13. The outputs are closed in the order they were opened; a write that
     // fails now still stops the run.

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     }
     if (threads == 0) threads = run::available_cpus();
     try {
-        run::run_survey(threads);
+        run::run_survey({threads});
         text::flush(text::console());
     } catch (const text::RunStopped& stop) {
         return text::report_stop(stop);

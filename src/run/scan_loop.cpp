@@ -110,14 +110,13 @@ void read_batch(Reader& rd, Batch& b) {
     }
 }
 
-void process_batch(const georef::SurveyInputs& inputs, Batch& b, scanner::ScanTables& tables) {
+void process_batch(const georef::SurveyInputs& inputs, ScanWork work, Batch& b, scanner::ScanTables& tables) {
     georef::clear_results(b.results);
     for (std::size_t k = 0; k < b.scans.size(); ++k) {
         ScanSlot& slot = b.scans[k];
         if (slot.kind != ScanKind::Process) continue;
         try {
-            georef::georeference_scan(inputs, slot.scan, b.raw.data() + slot.raw, slot.jtraj, tables, b.results,
-                                      slot.marks);
+            work(inputs, slot.scan, b.raw.data() + slot.raw, slot.jtraj, tables, b.results, slot.marks);
         } catch (...) {
             // Reported at its place in the sequence; nothing after it is done.
             b.work_stop = std::current_exception();
@@ -163,10 +162,10 @@ void order_batch(const georef::SurveyInputs& inputs, const georef::SurveyOutputs
 // The batches in flight and the threads that georeference them.
 class Pipeline {
 public:
-    Pipeline(const georef::SurveyInputs& inputs, int threads)
-        : inputs_(inputs), ring_(threads == 1 ? 1 : static_cast<std::size_t>(threads) + 2) {
+    Pipeline(const georef::SurveyInputs& inputs, ScanWork work, int threads)
+        : inputs_(inputs), work_(work), ring_(threads == 1 ? 1 : static_cast<std::size_t>(threads) + 2) {
         for (auto& b : ring_) b = std::make_unique<Batch>();
-        for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { work(); });
+        for (int t = 1; t < threads; ++t) workers_.emplace_back([this] { serve(); });
     }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
@@ -200,7 +199,7 @@ public:
         while (b.state != Batch::Done) {
             if (Batch* next = claim()) {
                 lock.unlock();
-                process_batch(inputs_, *next, *tables_);
+                process_batch(inputs_, work_, *next, *tables_);
                 lock.lock();
                 next->state = Batch::Done;
                 continue;
@@ -225,7 +224,7 @@ private:
         return oldest;
     }
 
-    void work() {
+    void serve() {
         auto tables = std::make_unique<scanner::ScanTables>();
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
@@ -233,7 +232,7 @@ private:
             work_ready_.wait(lock, [&] { return quit_ || (next = claim()) != nullptr; });
             if (next == nullptr) return;
             lock.unlock();
-            process_batch(inputs_, *next, *tables);
+            process_batch(inputs_, work_, *next, *tables);
             lock.lock();
             next->state = Batch::Done;
             batch_done_.notify_one();
@@ -241,6 +240,7 @@ private:
     }
 
     const georef::SurveyInputs& inputs_;
+    const ScanWork work_;
     std::vector<std::unique_ptr<Batch>> ring_;
     std::unique_ptr<scanner::ScanTables> tables_ = std::make_unique<scanner::ScanTables>();
     std::mutex mutex_;
@@ -253,11 +253,13 @@ private:
 
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
                    const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
-                   regression::NormalSums& sums, int threads) {
-    threads = std::max(threads, 1);
-    Pipeline pipeline(inputs, threads);
+                   regression::NormalSums& sums, const LoopOptions& options) {
+    const int threads = std::max(options.threads, 1);
+    Pipeline pipeline(inputs, options.work, threads);
     const std::size_t budget =
-        std::clamp<std::size_t>(kBatchMemory / pipeline.in_flight() / kWorstBytes, 1, kMaxBatchMeasurements);
+        options.batch_measurements > 0
+            ? options.batch_measurements
+            : std::clamp<std::size_t>(kBatchMemory / pipeline.in_flight() / kWorstBytes, 1, kMaxBatchMeasurements);
     Reader reader{scan, header, stream, inputs, budget};
 
     std::uint64_t next_read = 0, next_order = 0;
@@ -279,7 +281,7 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
 
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
                           const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, int threads) {
+                          const georef::SurveyOutputs& outputs, const LoopOptions& options) {
     scanner::scanner_header header;
     scanner::readhdr(scan, header);
     scanner::ScanStream stream;
@@ -288,7 +290,7 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     georef::RunState state;
     regression::NormalSums sums;
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header};
-    run_scan_loop(scan, header, stream, inputs, outputs, state, sums, threads);
+    run_scan_loop(scan, header, stream, inputs, outputs, state, sums, options);
 
     georef::print_report(state.stats, static_cast<std::int32_t>(stream.records_read), rc);
     if (rc.regression_on) regression::report_regression(sums, rc.nparams);

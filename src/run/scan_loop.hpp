@@ -15,6 +15,17 @@
 
 namespace morva::run {
 
+// How one processed scan is georeferenced (georef::georeference_scan; the
+// tests put a stop in its way).
+using ScanWork = std::int32_t (*)(const georef::SurveyInputs&, const scanner::ScanStream&, const std::uint8_t*,
+                                  std::int32_t, scanner::ScanTables&, georef::ScanResults&, georef::ScanMarks&);
+
+struct LoopOptions {
+    int threads = 1;
+    std::size_t batch_measurements = 0;  // 0: the most the memory bound allows
+    ScanWork work = georef::georeference_scan;
+};
+
 // The scan loop on `threads` threads (1 or more): this thread reads the scan
 // records in batches and does, batch after batch in the original order,
 // everything whose result depends on order; batches are georeferenced and
@@ -22,14 +33,14 @@ namespace morva::run {
 // byte, console line and stop is what one thread makes of the run.
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
                    const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
-                   regression::NormalSums& sums, int threads);
+                   regression::NormalSums& sums, const LoopOptions& options);
 
 // From the scanner header to the end of the run: header and time base, the
 // scan loop, the final report and the regression when it is on. The caller
 // opened the scanner file and the outputs and closes them afterwards.
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
                           const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, int threads);
+                          const georef::SurveyOutputs& outputs, const LoopOptions& options);
 
 // The number of CPUs this process may run on (its affinity mask), at least 1.
 int available_cpus();
