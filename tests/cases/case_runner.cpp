@@ -23,6 +23,13 @@
 //   == stdout           the whole console report
 //   == last-line        only the last line of the console report
 //   == stderr           the whole of standard error (unchecked without it)
+//   == stdout-pattern   the console report matches this regular expression
+//   == exists NAME      a file that must exist after the run
+//   == plain-run NAME   runs the program again in a copy of the folder as it
+//                       was before the run, without arguments, the run
+//                       control on standard input from the file NAME (the
+//                       case's stdin without NAME): its console report and
+//                       every file must equal those of the case's run
 //   == exit N           the exit status (default 0)
 //   == expect NAME      the whole content of an output file
 //   == expect-hex NAME  the whole content of a binary output file
@@ -49,6 +56,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -345,8 +353,8 @@ int main(int argc, char** argv) {
         }
         std::vector<std::string> planted;
         if (earlier_outputs) {
-            if (stdin_path.empty()) throw std::runtime_error("--earlier-outputs needs a run control");
-            planted = plant_earlier_outputs(dir, read_file(stdin_path));
+            // Without a run control only the diagnostic files have known names.
+            planted = plant_earlier_outputs(dir, stdin_path.empty() ? std::string() : read_file(stdin_path));
             if (planted.empty()) throw std::runtime_error("--earlier-outputs: no output name left free to plant");
         }
         // Everything in the folder before the run is an input or an earlier
@@ -386,6 +394,47 @@ int main(int argc, char** argv) {
                 last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
                 ok = same_text("last console line", s.body, last + "\n") && ok;
                 if (!ok) std::cerr << "---- console ----\n" << output;
+            } else if (s.kind == "stdout-pattern") {
+                const std::string& pattern = s.body;  // its line end included
+                if (!std::regex_match(output, std::regex(pattern))) {
+                    std::cerr << "console report does not match " << pattern << ":\n" << output;
+                    ok = false;
+                }
+            } else if (s.kind == "exists") {
+                if (!fs::exists(dir / s.arg)) {
+                    std::cerr << s.arg << " does not exist but should\n";
+                    ok = false;
+                }
+            } else if (s.kind == "plain-run") {
+                const fs::path plain = dir.string() + "-plain";
+                fs::create_directory(plain);
+                for (const auto& [name, bytes] : before) write_file(plain / name, bytes);
+                for (const auto& d : sections) {
+                    if (d.kind == "dir") fs::create_directories(plain / d.arg);
+                }
+                const fs::path plain_stdin = s.arg.empty() ? plain / ".stdin" : plain / s.arg;
+                std::string plain_output;
+                run({morva}, plain, plain_stdin, plain_output);
+                ok = same_text("console report of the plain run", output, plain_output) && ok;
+                std::map<std::string, std::string> after, plain_after;
+                for (const auto& entry : fs::directory_iterator(dir)) {
+                    if (entry.is_regular_file()) after[entry.path().filename()] = read_file(entry.path());
+                }
+                for (const auto& entry : fs::directory_iterator(plain)) {
+                    if (entry.is_regular_file()) plain_after[entry.path().filename()] = read_file(entry.path());
+                }
+                for (const auto& [name, bytes] : after) {
+                    if (!plain_after.count(name) || plain_after[name] != bytes) {
+                        std::cerr << name << " differs from the plain run's\n";
+                        ok = false;
+                    }
+                }
+                if (after.size() != plain_after.size()) {
+                    std::cerr << "the plain run left " << plain_after.size() << " files, the case's run " << after.size() << "\n";
+                    ok = false;
+                }
+                if (ok) fs::remove_all(plain);
+                else std::cerr << "plain run folder kept: " << plain << "\n";
             } else if (s.kind == "stderr") {
                 ok = same_text("standard error", s.body, error_output) && ok;
             } else if (earlier_outputs && (s.kind == "expect" || s.kind == "expect-hex" || s.kind == "absent")) {
