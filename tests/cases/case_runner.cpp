@@ -355,7 +355,9 @@ int main(int argc, char** argv) {
         if (earlier_outputs) {
             // Without a run control only the diagnostic files have known names.
             planted = plant_earlier_outputs(dir, stdin_path.empty() ? std::string() : read_file(stdin_path));
-            if (planted.empty()) throw std::runtime_error("--earlier-outputs: no output name left free to plant");
+            bool has_earlier = false;
+            for (const auto& s : sections) has_earlier = has_earlier || s.kind == "earlier";
+            if (planted.empty() && !has_earlier) throw std::runtime_error("--earlier-outputs: no output name left free to plant");
         }
         // Everything in the folder before the run is an input or an earlier
         // result that must survive it.
