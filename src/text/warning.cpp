@@ -24,7 +24,10 @@ void write_all(const std::string& text) {
 
 }  // namespace
 
-void mark_status_line(bool shown) { status_line_shown = shown; }
+void show_status_line(std::string_view line) {
+    write_all("\r" + std::string(line) + "\033[K");
+    status_line_shown = true;
+}
 
 void clear_status_line() {
     if (status_line_shown) write_all("\r\033[K");

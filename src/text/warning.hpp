@@ -16,9 +16,9 @@ void warn(std::string_view message);
 // "NAME: MESSAGE\n".
 void note(std::string_view message);
 
-// A line redrawn in place on a terminal (the progress line) is erased before
-// any message and when the run ends; its owner marks when one is shown.
-void mark_status_line(bool shown);
+// A line redrawn in place on a terminal (the progress line): shown over the
+// previous one, erased before any message and when the run ends.
+void show_status_line(std::string_view line);
 void clear_status_line();
 
 // The line as it is, with a line end.
