@@ -21,9 +21,9 @@ struct Option {
 
 // One row per option; the help lists them in this order.
 const Option kOptions[] = {
-    {"--progress", "", "show the progress line on standard error even when it is not a terminal",
+    {"--progress", "", "draw the progress line also when standard error is not a terminal (by default only on one)",
      [](RunOptions& o, std::string_view) { o.progress = ProgressMode::On; return std::string(); }},
-    {"--no-progress", "", "never show the progress line",
+    {"--no-progress", "", "never draw the progress line",
      [](RunOptions& o, std::string_view) { o.progress = ProgressMode::Off; return std::string(); }},
 };
 
