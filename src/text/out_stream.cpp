@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,32 @@ int create_temporary(const std::string& target, std::string& temp_path) {
     return -1;
 }
 
+// An interrupted start (Ctrl-C, a job killed) removes the temporaries too,
+// then ends as the signal would have ended it; unlink, signal and raise are
+// safe in a signal handler.
+extern "C" void remove_temporaries_and_end(int signal_number) {
+    for (OutStream* s : staged_streams) {
+        if (s != nullptr) ::unlink(s->temp_path.c_str());
+    }
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void handle_interrupts_once() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action{};
+        action.sa_handler = remove_temporaries_and_end;
+        sigemptyset(&action.sa_mask);
+        struct sigaction previous{};
+        // A signal the caller chose to ignore stays ignored.
+        if (::sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal_number, &action, nullptr);
+    }
+}
+
 void unstage(OutStream& out) {
     for (auto& slot : staged_streams) {
         if (slot == &out) slot = nullptr;
@@ -87,6 +114,7 @@ bool open_out_staged(OutStream& out, const std::string& path) {
             std::free(resolved);
         }
     }
+    handle_interrupts_once();
     std::string temp_path;
     const int fd = create_temporary(target, temp_path);
     if (fd < 0) return open_out(out, path);
