@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -147,6 +146,7 @@ void run_survey(const RunOptions& options) {
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
+    // The outputs take their names: from here on a stop leaves what was written.
     std::string failed;
     if (!text::commit_staged_outputs(failed)) cannot_open(failed);
     Progress progress;
