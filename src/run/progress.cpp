@@ -35,10 +35,12 @@ void draw(Progress& p, const scanner::ByteReader& scan, double elapsed) {
     char line[160];
     if (p.file_bytes > 0) {
         const std::uint64_t read = at < p.file_bytes ? at : p.file_bytes;
-        const double bytes_per_s = elapsed > 0 && p.scans > 0 ? static_cast<double>(read - p.start_bytes) / elapsed : 0.0;
+        const double bytes_per_s =
+            elapsed > 0 && p.scans > 0 ? static_cast<double>(read - p.start_bytes) / elapsed : 0.0;
         char left[32];
         format_time_left(left, static_cast<double>(p.file_bytes - read), bytes_per_s);
-        std::snprintf(line, sizeof line, "morva: %3.0f%% of the scanner file, %.0f scans/s, %.2f M measurements/s, %s left",
+        std::snprintf(line, sizeof line,
+                      "morva: %3.0f%% of the scanner file, %.0f scans/s, %.2f M measurements/s, %s left",
                       100.0 * static_cast<double>(read) / static_cast<double>(p.file_bytes), scans_per_s,
                       meas_per_s / 1e6, left);
     } else {

@@ -113,7 +113,9 @@ RunOptions parse_run_options(int argc, const char* const* argv) {
         const std::string error = option->apply(options, value);
         if (!error.empty()) usage(error);
     }
-    if (files.size() > 1) usage("one run-control file expected, got " + std::string(files[0]) + " and " + std::string(files[1]));
+    if (files.size() > 1) {
+        usage("one run-control file expected, got " + std::string(files[0]) + " and " + std::string(files[1]));
+    }
     if (!files.empty() && files[0].empty()) usage("empty run-control file name");
     if (!files.empty() && files[0] != "-") options.run_control = files[0];
     return options;

@@ -31,8 +31,8 @@ void warn_cut_names(const inputs::RunControl& rc, const std::string& source) {
     const std::string* names[] = {&rc.scanfile, &rc.gpsfile, &rc.geoidfile, &rc.scanptfile, &rc.centfile};
     for (int k = 0; k < 5; ++k) {
         if ((rc.names_cut & (1u << k)) == 0) continue;
-        text::warn(source + ", line " + std::to_string(k + 1) + ": the name runs past column 36 and is cut to its first 36 characters: \"" +
-                   *names[k] + "\"");
+        text::warn(source + ", line " + std::to_string(k + 1) +
+                   ": the name runs past column 36 and is cut to its first 36 characters: \"" + *names[k] + "\"");
     }
 }
 

@@ -357,7 +357,9 @@ int main(int argc, char** argv) {
             planted = plant_earlier_outputs(dir, stdin_path.empty() ? std::string() : read_file(stdin_path));
             bool has_earlier = false;
             for (const auto& s : sections) has_earlier = has_earlier || s.kind == "earlier";
-            if (planted.empty() && !has_earlier) throw std::runtime_error("--earlier-outputs: no output name left free to plant");
+            if (planted.empty() && !has_earlier) {
+                throw std::runtime_error("--earlier-outputs: no output name left free to plant");
+            }
         }
         // Everything in the folder before the run is an input or an earlier
         // result that must survive it.
@@ -432,7 +434,8 @@ int main(int argc, char** argv) {
                     }
                 }
                 if (after.size() != plain_after.size()) {
-                    std::cerr << "the plain run left " << plain_after.size() << " files, the case's run " << after.size() << "\n";
+                    std::cerr << "the plain run left " << plain_after.size() << " files, the case's run "
+                              << after.size() << "\n";
                     ok = false;
                 }
                 if (ok) fs::remove_all(plain);

@@ -29,7 +29,9 @@ std::string content(const fs::path& p) {
 
 int temporaries(const fs::path& dir) {
     int n = 0;
-    for (const auto& e : fs::directory_iterator(dir)) n += e.path().filename().string().find(".morva-tmp-") != std::string::npos;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        n += e.path().filename().string().find(".morva-tmp-") != std::string::npos;
+    }
     return n;
 }
 
