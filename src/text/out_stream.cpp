@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "text/stop.hpp"
+#include "text/warning.hpp"
 
 namespace morva::text {
 namespace {
@@ -179,6 +180,8 @@ void attach_out(OutStream& out, int fd, std::string name) {
 }
 
 void flush(OutStream& out) {
+    // The report on the terminal of the progress line starts on a clean line.
+    if (out.used > 0 && &out == &console()) clear_status_line();
     const char* p = out.buffer.get();
     std::size_t left = out.used;
     out.used = 0;
