@@ -27,7 +27,7 @@ int run_one(Body body) {
     try {
         body();
     } catch (const text::RunStopped& stop) {
-        return text::report_stop(stop);
+        return text::report_stop(stop, false);
     }
     return 0;
 }

@@ -67,7 +67,10 @@ void process_scanner_file(const inputs::RunControl& rc, const inputs::Trajectory
     if (!scanner::open_bytes(scan, path)) text::stop_run("*** cannot open file: " + path);
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
-    run::process_scanner_file(scan, rc, trajectory, geoid, outputs, {kFuzzThreads});
+    run::LoopOptions loop;
+    loop.threads = kFuzzThreads;
+    loop.warnings = false;  // standard error is the fuzzer's
+    run::process_scanner_file(scan, rc, trajectory, geoid, outputs, loop);
     for (text::OutStream* out : {&files.scanpt, &files.cent, &files.pcorr, &files.test}) text::flush(*out);
 }
 

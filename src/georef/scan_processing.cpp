@@ -104,6 +104,17 @@ void emit(const inputs::RunControl& rc, const scanner::ScanStream& scan, const A
     marks.last_thr = m.thr;
 }
 
+// Off the hot path: taken only for measurements outside the trajectory.
+[[gnu::noinline, gnu::cold]] void note_outside_span(OutsideSpan& o, double thr, double first) {
+    if (thr < first) {
+        if (o.before++ == 0) o.before_min = o.before_max = thr;
+        track(thr, o.before_min, o.before_max);
+    } else {
+        if (o.after++ == 0) o.after_min = o.after_max = thr;
+        track(thr, o.after_min, o.after_max);
+    }
+}
+
 }  // namespace
 
 ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc) {
@@ -136,6 +147,7 @@ void clear_results(ScanResults& r) {
     r.points.clear();
     r.regression.clear();
     r.stats = RunStats{};
+    r.outside = OutsideSpan{};
     r.npts = 0;
     r.current = kSinks;
     r.mark = 0;
@@ -165,6 +177,9 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
     // Without two trajectory records there is no interval to interpolate in.
     if (traj.ntraj < 2) return jtraj;
 
+    const double span_first = traj.slot[1].thr;
+    const double span_last = traj.slot[traj.ntraj].thr;
+
     ScanCursor c;
     // The calibration's arcsine warning belongs before the first calibrated
     // measurement of the run; each scan marks its first, the ordered stage
@@ -177,6 +192,7 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
         const double range = tables.scan_range[i - 1];
         if (range < kMinRange) continue;
 
+        if (thr < span_first || thr > span_last) [[unlikely]] note_outside_span(r.outside, thr, span_first);
         const Interval at = advance(traj, jtraj, thr);
         Pose pose;
         interpolate_position(traj, at, pose);
@@ -257,6 +273,21 @@ void merge_results(RunState& state, const ScanResults& r) {
     merge(b.lat_min, b.lat_max, s.lat_min, s.lat_max);
     merge(b.lon_min, b.lon_max, s.lon_min, s.lon_max);
     s.npts += r.npts;
+
+    // Counts add; the first batch with any sets the range, as the first
+    // measurement does.
+    OutsideSpan& o = state.outside;
+    const OutsideSpan& p = r.outside;
+    if (p.before > 0) {
+        if (o.before == 0) o.before_min = p.before_min, o.before_max = p.before_max;
+        merge(p.before_min, p.before_max, o.before_min, o.before_max);
+        o.before += p.before;
+    }
+    if (p.after > 0) {
+        if (o.after == 0) o.after_min = p.after_min, o.after_max = p.after_max;
+        merge(p.after_min, p.after_max, o.after_min, o.after_max);
+        o.after += p.after;
+    }
 }
 
 }  // namespace morva::georef

@@ -41,12 +41,21 @@ struct SurveyOutputs {
     text::OutStream* test;    // "test.out"
 };
 
+// Measurements whose time lies before the trajectory's first record or after
+// its last: their positions hold that end record.
+struct OutsideSpan {
+    std::int64_t before = 0, after = 0;
+    double before_min = 0, before_max = 0;  // their times, decimal hours
+    double after_min = 0, after_max = 0;
+};
+
 // What lives from the first scan to the report, carried in scan order.
 struct RunState {
     double alpha_prev = 999.0;  // alpha of the previous output point
     double tlast_centre = 0.0;  // time of the last centre line on the console
     bool arcsine_warned = false;  // the calibration's warning, once in a run
     RunStats stats;
+    OutsideSpan outside;
 };
 
 enum class ScanDecision { End, Skip, Process };
@@ -95,6 +104,7 @@ struct ScanResults {
     std::vector<PointEvent> points;
     std::vector<double> regression;     // (h, xscan) of every output point, in order
     RunStats stats;                     // from the sentinels, over these scans only
+    OutsideSpan outside;                // over these scans only
     std::int32_t npts = 0;
     // The run of bytes being written to one sink, not yet in the log.
     Sink current = kSinks;
@@ -118,7 +128,8 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
 void replay_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const ScanResults& r,
                  std::size_t from, const ScanMarks& marks, std::size_t offsets[kSinks]);
 
-// Adds the results' statistics and point count to the run's.
+// Adds the results' statistics, point count and measurements outside the
+// trajectory to the run's.
 void merge_results(RunState& state, const ScanResults& r);
 
 }  // namespace morva::georef

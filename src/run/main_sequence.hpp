@@ -1,12 +1,15 @@
 #pragma once
 
+#include "run/run_options.hpp"
 #include "run/scan_loop.hpp"
 
 namespace morva::run {
 
-// One run: run control from standard input, every file of the survey, the
-// console report on standard output, the scan loop on `threads` threads.
-// Returns at the normal end; a stop leaves by throwing text::RunStopped.
-void run_survey(const LoopOptions& options);
+// One run: run control from standard input (or the options' file), every
+// file of the survey, the console report on standard output, warnings and
+// progress on standard error; the scan loop as `loop` says (its thread count,
+// when 0, from the options or the CPUs the process may run on). Returns at
+// the normal end; a stop leaves by throwing text::RunStopped.
+void run_survey(const RunOptions& options = {}, LoopOptions loop = {});
 
 }  // namespace morva::run

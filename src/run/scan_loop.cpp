@@ -13,6 +13,8 @@
 
 #include "georef/run_stats.hpp"
 #include "regression/report.hpp"
+#include "run/run_warnings.hpp"
+#include "text/stop.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
 
@@ -57,6 +59,7 @@ struct Reader {
     const scanner::scanner_header& header;
     scanner::ScanStream& stream;
     const georef::SurveyInputs& inputs;
+    Progress* progress;
     std::size_t budget;       // measurements per batch
     std::int32_t jtraj = 1;   // trajectory cursor, forward only
     bool finished = false;
@@ -79,6 +82,7 @@ void read_batch(Reader& rd, Batch& b) {
                 rd.finished = true;
                 break;
             }
+            if (rd.progress != nullptr) count_scan(*rd.progress, rd.in);
             const scanner::ScanStream& s = rd.stream;
             ScanSlot slot{s, ScanKind::Process, rd.jtraj, b.raw.size(), 0, {}};
             cost += kScanCost;
@@ -260,7 +264,7 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
         options.batch_measurements > 0
             ? options.batch_measurements
             : std::clamp<std::size_t>(kBatchMemory / pipeline.in_flight() / kWorstBytes, 1, kMaxBatchMeasurements);
-    Reader reader{scan, header, stream, inputs, budget};
+    Reader reader{scan, header, stream, inputs, options.progress, budget};
 
     std::uint64_t next_read = 0, next_order = 0;
     for (;;) {
@@ -277,6 +281,7 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
         pipeline.release(oldest);
         ++next_order;
     }
+    if (options.progress != nullptr) end_progress(*options.progress);
 }
 
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
@@ -287,10 +292,16 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     scanner::ScanStream stream;
     scanner::begin_scans(header, rc, stream);
 
+    // The outputs take their names: from here on a stop leaves what was written.
+    std::string failed;
+    if (!text::commit_staged_outputs(failed)) text::stop_run("*** cannot open file: " + failed);
+
     georef::RunState state;
     regression::NormalSums sums;
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header};
+    if (options.progress != nullptr) begin_progress(*options.progress, true, scan, header.nmeas);
     run_scan_loop(scan, header, stream, inputs, outputs, state, sums, options);
+    if (options.warnings) warn_after_scans(state, sums, trajectory, rc);
 
     georef::print_report(state.stats, static_cast<std::int32_t>(stream.records_read), rc);
     if (rc.regression_on) regression::report_regression(sums, rc.nparams);

@@ -9,6 +9,7 @@
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
 #include "regression/normal_sums.hpp"
+#include "run/progress.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
@@ -21,9 +22,11 @@ using ScanWork = std::int32_t (*)(const georef::SurveyInputs&, const scanner::Sc
                                   std::int32_t, scanner::ScanTables&, georef::ScanResults&, georef::ScanMarks&);
 
 struct LoopOptions {
-    int threads = 1;
+    int threads = 0;                     // 0 or 1: one
     std::size_t batch_measurements = 0;  // 0: the most the memory bound allows
     ScanWork work = georef::georeference_scan;
+    Progress* progress = nullptr;        // the progress line, when drawn
+    bool warnings = true;                // the warnings after the scan loop (standard error)
 };
 
 // The scan loop on `threads` threads (1 or more): this thread reads the scan
@@ -36,8 +39,9 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
                    regression::NormalSums& sums, const LoopOptions& options);
 
 // From the scanner header to the end of the run: header and time base, the
-// scan loop, the final report and the regression when it is on. The caller
-// opened the scanner file and the outputs and closes them afterwards.
+// outputs' names given (staged outputs committed), the scan loop, the
+// warnings after it, the final report and the regression when it is on. The
+// caller opened the scanner file and the outputs and closes them afterwards.
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
                           const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
                           const georef::SurveyOutputs& outputs, const LoopOptions& options);

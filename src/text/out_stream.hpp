@@ -29,6 +29,8 @@ struct OutStream {
 
     int fd = -1;                     // -1: held in memory
     std::string name;                // as shown in messages
+    std::string temp_path;           // while staged: the temporary being written
+    std::string final_path;          // while staged: the name it takes at commit
     std::unique_ptr<char[]> buffer;
     std::size_t used = 0;
     std::size_t capacity = 0;
@@ -42,6 +44,20 @@ struct OutStream {
 
 // Creates (or truncates) the file; false when it cannot be opened.
 bool open_out(OutStream& out, const std::string& path);
+// Like open_out, but an output that is a regular file (or does not exist
+// yet) is written under a temporary name beside it until
+// commit_staged_outputs(); a stop before that (the stream going out of scope
+// while still staged) removes the temporary and leaves any earlier file of
+// that name untouched. The opening fails exactly where open_out would fail
+// (a target that exists but cannot be written included); a device, a pipe,
+// or a folder where no temporary can be made is opened directly, as by
+// open_out.
+bool open_out_staged(OutStream& out, const std::string& path);
+// Gives every staged output its final name, in the order opened; false (and
+// every temporary removed) when one cannot be renamed, with its name.
+bool commit_staged_outputs(std::string& failed_name);
+// Removes the temporaries of every output still staged.
+void discard_staged_outputs();
 // Attaches to an already open descriptor (standard output).
 void attach_out(OutStream& out, int fd, std::string name);
 // Writes everything pending; a failed write stops the run with a message.
@@ -49,7 +65,8 @@ void flush(OutStream& out);
 // Flushes and closes; a failed write stops the run with a message.
 void close_out(OutStream& out);
 // Closes without throwing: a failed write is kept as a late stop line
-// (see stop.hpp). Destructors and the unwinding of a stop use it.
+// (see stop.hpp). Destructors and the unwinding of a stop use it. A stream
+// still staged is discarded instead: the run stopped before its scan loop.
 void close_quietly(OutStream& out) noexcept;
 
 // Writes the first full block of a file stream (called by reserve).

@@ -1,9 +1,13 @@
 #include "text/stop.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <mutex>
 #include <vector>
 
 #include "text/out_stream.hpp"
+#include "text/warning.hpp"
 
 namespace morva::text {
 namespace {
@@ -12,6 +16,23 @@ std::mutex late_mutex;
 std::vector<std::string>& late_lines() {
     static std::vector<std::string> lines;
     return lines;
+}
+
+// Standard output goes to a file or a pipe that is not also standard error.
+bool report_hidden_from_terminal() {
+    if (::isatty(1)) return false;
+    struct stat out{}, err{};
+    if (::fstat(1, &out) != 0 || ::fstat(2, &err) != 0) return true;
+    return !(out.st_dev == err.st_dev && out.st_ino == err.st_ino);
+}
+
+// The console's last line while it is still in the buffer.
+std::string_view last_console_line() {
+    const OutStream& out = console();
+    std::string_view held(out.buffer.get(), out.used);
+    if (!held.empty() && held.back() == '\n') held.remove_suffix(1);
+    const std::size_t start = held.rfind('\n');
+    return start == std::string_view::npos ? held : held.substr(start + 1);
 }
 
 }  // namespace
@@ -25,12 +46,15 @@ void add_late_line(std::string line) {
     late_lines().push_back(std::move(line));
 }
 
-int report_stop(const RunStopped& stop) noexcept {
+int report_stop(const RunStopped& stop, bool copy_last_line) noexcept {
     std::vector<std::string> late;
     {
         std::lock_guard<std::mutex> lock(late_mutex);
         late.swap(late_lines());
     }
+    // A run that stops before its scan loop leaves earlier results as they were.
+    discard_staged_outputs();
+    clear_status_line();
     OutStream& out = console();
     if (stop.console_lost || out.failed) return 1;
     try {
@@ -42,6 +66,8 @@ int report_stop(const RunStopped& stop) noexcept {
             put(out, line);
             put(out, '\n');
         }
+        // So that `morva run.in > report.txt` still shows why it failed.
+        if (copy_last_line && report_hidden_from_terminal()) copy_to_standard_error(last_console_line());
         flush(out);
     } catch (const RunStopped&) {
         // The console is gone; the status still tells the stop.

@@ -24,7 +24,9 @@ struct RunStopped {
 void add_late_line(std::string line);
 
 // Prints the stop's line and any late lines, flushes the console; returns
-// the exit status 1. The entry point and the fuzz harness call it.
-int report_stop(const RunStopped& stop) noexcept;
+// the exit status 1. Outputs still staged are removed; when the report does
+// not go to the terminal, its last line is copied to standard error (unless
+// copy_last_line is false: the fuzz harness). The entry point calls it.
+int report_stop(const RunStopped& stop, bool copy_last_line = true) noexcept;
 
 }  // namespace morva::text

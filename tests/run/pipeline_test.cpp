@@ -84,7 +84,7 @@ protected:
             if (::chdir(folder.c_str()) != 0) std::_Exit(98);
             const int fd = ::open("run.in", O_RDONLY);
             if (fd < 0 || ::dup2(fd, 0) < 0) std::_Exit(97);
-            run_survey(options);
+            run_survey({}, options);
             text::testing::end_run();
         });
         Outcome o{child.status, child.output, {}};

@@ -56,7 +56,7 @@ protected:
             if (::chdir(run_dir.c_str()) != 0) std::_Exit(98);
             const int fd = ::open("run.in", O_RDONLY);
             if (fd < 0 || ::dup2(fd, 0) < 0) std::_Exit(97);
-            run::run_survey({2});
+            run::run_survey({}, {2});
             text::testing::end_run();
         });
         ASSERT_EQ(run.status, 0) << run.output;
