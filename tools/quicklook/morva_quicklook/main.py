@@ -122,10 +122,6 @@ def main(argv, version, commit, runinfo_paths):
 
 
 def quicklook(opts, runinfo_paths):
-    # The heavy imports wait until the command line is known to be sound.
-    from . import exports, figure, records, summary as summ
-    from .report import parse_report, regression_curve
-
     rc_path = opts["run_control"]
     if not os.path.isfile(rc_path):
         raise Stop(f"run control '{rc_path}' does not exist")
@@ -134,12 +130,17 @@ def quicklook(opts, runinfo_paths):
     if scan_path is not None:
         require(scan_path, "scan-point file", 4, rc_path)
     require(centre_path, "centre-point file", 5, rc_path)
+    from .report import parse_report, regression_curve
+
     report = None
     if opts["report"]:
         if not os.path.isfile(opts["report"]):
             raise Stop(f"report '{opts['report']}' does not exist")
         with open(opts["report"], errors="replace") as f:
             report = parse_report(f.read())
+
+    # The heavy imports wait until the inputs are known to be there.
+    from . import exports, figure, records, summary as summ
 
     binary, averaged = bool(info["binary_output"]), info["navg"] > 1
     try:
