@@ -188,6 +188,13 @@ def check_result(case, folder, done):
         with open(os.path.join(folder, "console.txt")) as f:
             gaps = [line for line in f if line.startswith(" ** time gap scan")]
         check(gaps and len(result["report"]["gaps"]) == len(gaps), "time gaps differ from the report's")
+    if "centre_points" in expect:
+        check(result["centre_points"]["count"] == expect["centre_points"], f"centre points {result['centre_points']}")
+    if "picture" in expect:
+        check(result["picture"] == expect["picture"] and os.path.exists(os.path.join(folder, expect["picture"])),
+              f"picture {result['picture']}")
+    for name in expect.get("files", []):
+        check(os.path.getsize(os.path.join(folder, name)) > 0, f"{name} not written")
     if "png" in expect:
         size, colourful = png_size_and_colour(os.path.join(folder, "ql.png"))
         check(list(size) == expect["png"]["size"], f"picture of {size}")
@@ -198,6 +205,7 @@ def check_result(case, folder, done):
         coordinates = feature["geometry"]["coordinates"]
         check(g["type"] == "FeatureCollection" and feature["geometry"]["type"] == "LineString", "not a LineString")
         check(2 <= len(coordinates) <= expect["geojson"]["max_vertices"], f"{len(coordinates)} vertices")
+        check(feature["properties"]["start"] == result["time_span"][0][:8], "the line's start is not the run's")
         with open(os.path.join(folder, "centre.txt")) as f:
             first = f.readline()
         check(abs(coordinates[0][0] - float(first[23:35])) < 1e-9 and abs(coordinates[0][1] - float(first[12:23])) < 1e-9,

@@ -24,6 +24,7 @@ beside the scan-point file.
   --report FILE    the run's saved console report: its time gaps, statistics and
                    across-scan regression (drawn over the heights) join the picture
   --svg            also write the picture as SVG, beside the PNG
+  --small          write the PNG with a palette of 128 colours (a quarter of the size)
   --geojson FILE   write the flight line (centre points, thinned) as a GeoJSON
                    LineString feature with the run's files and time span
   --json FILE      write what was drawn: bounds, point counts, colour limits,
@@ -50,7 +51,7 @@ def usage_error(message):
 
 def parse_args(argv):
     """Options and positionals, or a usage message."""
-    opts = {"report": None, "svg": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
+    opts = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
     positional = []
     k = 0
     while k < len(argv):
@@ -66,8 +67,8 @@ def parse_args(argv):
             opts[a[2:].replace("-", "_")] = value
             k += 2
             continue
-        if a == "--svg":
-            opts["svg"] = True
+        if a in ("--svg", "--small"):
+            opts[a[2:]] = True
         elif a.startswith("-") and len(a) > 1:
             return None, f"unknown option '{a}'"
         else:
@@ -180,7 +181,7 @@ def quicklook(opts, runinfo_paths):
         "png": png, "report": report,
     }
     svg = os.path.splitext(png)[0] + ".svg" if opts["svg"] else None
-    figure.draw(view, png, svg)
+    figure.draw(view, png, svg, opts["small"])
     if opts["geojson"]:
         with open(opts["geojson"], "w") as f:
             json.dump(exports.flight_line(view), f)

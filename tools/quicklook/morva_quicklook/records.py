@@ -68,12 +68,12 @@ def parse_fixed(rows, start, width, decimals):
     return value, ~bad
 
 
-def _lines(buffer, line_length, name):
+def _lines(buffer, line_length, name, first=0):
     rows = np.frombuffer(buffer, np.uint8).reshape(-1, line_length)
     ends = rows[:, line_length - 1] != 10
     if ends.any():
-        raise RecordError(f"{name}: a line is not a record of {line_length - 1} characters "
-                          f"(record {int(np.argmax(ends)) + 1} of this part of the file)")
+        raise RecordError(f"{name}: line {first + int(np.argmax(ends)) + 1} is not a record of "
+                          f"{line_length - 1} characters")
     return rows
 
 
@@ -94,9 +94,15 @@ def _binary_points(records):
 
 
 def record_count(path, binary, averaged):
-    """Whole records in the file and the bytes of a partial record at its end."""
+    """Whole records in the file and the bytes of a partial record at its
+    end; a text file must begin with a whole line of the expected length."""
     size = os.path.getsize(path)
     length = BINARY_RECORD.itemsize if binary else (SCAN_TEXT_LINE_AVERAGED if averaged else SCAN_TEXT_LINE)
+    if not binary and size:
+        with open(path, "rb") as f:
+            first = f.read(length)
+        if len(first) < length or first[-1:] != b"\n" or b"\n" in first[:-1]:
+            raise RecordError(f"{path}: line 1 is not a record of {length - 1} characters")
     return size // length, size % length
 
 
@@ -112,7 +118,7 @@ def scan_point_chunks(path, binary, averaged, chunk=CHUNK_RECORDS):
                 yield _binary_points(np.fromfile(f, BINARY_RECORD, count=n))
             else:
                 length = SCAN_TEXT_LINE_AVERAGED if averaged else SCAN_TEXT_LINE
-                yield _text_points(_lines(f.read(n * length), length, path))
+                yield _text_points(_lines(f.read(n * length), length, path, done))
             done += n
 
 

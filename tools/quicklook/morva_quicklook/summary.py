@@ -215,12 +215,12 @@ def height_limits(h_mm):
 
 
 def histogram(h_mm, limits, bins=120):
-    """Counts of heights over the colour limits widened by their width on
-    each side, and the counts below and above that range."""
+    """Counts of heights over the colour limits widened by half their width
+    on each side, and the counts below and above that range."""
     if not len(h_mm):
         return None
     width = max(limits[1] - limits[0], 0.01)
-    lo, hi = limits[0] - width, limits[1] + width
+    lo, hi = limits[0] - width / 2, limits[1] + width / 2
     counts, edges = np.histogram(h_mm, bins=bins, range=(lo * 1000.0, hi * 1000.0))
     below = int(np.count_nonzero(h_mm < lo * 1000.0))
     above = int(np.count_nonzero(h_mm > hi * 1000.0))
