@@ -168,7 +168,7 @@ def quicklook(opts, runinfo_paths):
     png = opts["png"] or os.path.join(os.path.dirname(scan_path or centre_path), "quicklook.png")
     view = {
         "summary": s, "centres": centres, "bands": bands, "limits": limits,
-        "histogram": summ.histogram(h_mm, limits) if limits else None,
+        "histogram": summ.histogram(h_mm, limits, 1 if binary else 10) if limits else None,
         "tilt": summ.across_tilt(s, bands),
         "regression": regression,
         "curve": regression_curve(regression, report["nmeas"], bands["index"]) if report else None,

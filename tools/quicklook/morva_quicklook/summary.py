@@ -214,14 +214,20 @@ def height_limits(h_mm):
     return [float(lo), float(hi)]
 
 
-def histogram(h_mm, limits, bins=120):
+def histogram(h_mm, limits, resolution_mm, bins=120):
     """Counts of heights over the colour limits widened by half their width
-    on each side, and the counts below and above that range."""
+    on each side, and the counts below and above that range. The bins are a
+    whole number of the records' height steps wide (1 cm in text, 1 mm in
+    binary), centred on those steps, so that none catches one step more than
+    its neighbours."""
     if not len(h_mm):
         return None
-    width = max(limits[1] - limits[0], 0.01)
-    lo, hi = limits[0] - width / 2, limits[1] + width / 2
-    counts, edges = np.histogram(h_mm, bins=bins, range=(lo * 1000.0, hi * 1000.0))
-    below = int(np.count_nonzero(h_mm < lo * 1000.0))
-    above = int(np.count_nonzero(h_mm > hi * 1000.0))
+    width = max(limits[1] - limits[0], 0.01) * 1000.0
+    lo, hi = limits[0] * 1000.0 - width / 2, limits[1] * 1000.0 + width / 2
+    step = math.ceil((hi - lo) / bins / resolution_mm) * resolution_mm
+    first = math.floor(lo / resolution_mm) * resolution_mm - resolution_mm / 2
+    edges = first + step * np.arange(math.ceil((hi - first) / step) + 1)
+    counts, _ = np.histogram(h_mm, bins=edges)
+    below = int(np.count_nonzero(h_mm < edges[0]))
+    above = int(np.count_nonzero(h_mm >= edges[-1]))
     return {"edges": edges / 1000.0, "counts": counts, "below": below, "above": above}
