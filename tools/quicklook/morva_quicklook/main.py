@@ -50,7 +50,8 @@ def usage_error(message):
 
 
 def parse_args(argv):
-    """Options and positionals, or a usage message."""
+    """Options and positionals, or a usage message; taken in order, so that
+    --help or --version before a wrong option wins, and after it does not."""
     opts = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
     positional = []
     k = 0
@@ -67,6 +68,8 @@ def parse_args(argv):
             opts[a[2:].replace("-", "_")] = value
             k += 2
             continue
+        if a in ("--help", "-h", "--version"):
+            return {"action": a}, None
         if a in ("--svg", "--small"):
             opts[a[2:]] = True
         elif a.startswith("-") and len(a) > 1:
@@ -102,15 +105,15 @@ def require(path, what, line, run_control):
 
 
 def main(argv, version, commit, runinfo_paths):
-    if "--help" in argv or "-h" in argv:
-        sys.stdout.write(HELP)
-        return 0
-    if "--version" in argv:
-        print(f"{PROGRAM} {version}" + (f" (commit {commit})" if commit else ""))
-        return 0
     opts, problem = parse_args(argv)
     if problem:
         return usage_error(problem)
+    if opts.get("action") in ("--help", "-h"):
+        sys.stdout.write(HELP)
+        return 0
+    if opts.get("action") == "--version":
+        print(f"{PROGRAM} {version}" + (f" (commit {commit})" if commit else ""))
+        return 0
     try:
         quicklook(opts, runinfo_paths)
     except Stop as stop:
@@ -122,7 +125,9 @@ def main(argv, version, commit, runinfo_paths):
     return 0
 
 
-def quicklook(opts, runinfo_paths):
+def read_inputs(opts, runinfo_paths):
+    """The run control, the saved report and the centre points; the scan
+    points summed up chunk by chunk."""
     rc_path = opts["run_control"]
     if not os.path.isfile(rc_path):
         raise Stop(f"run control '{rc_path}' does not exist")
@@ -131,7 +136,7 @@ def quicklook(opts, runinfo_paths):
     if scan_path is not None:
         require(scan_path, "scan-point file", 4, rc_path)
     require(centre_path, "centre-point file", 5, rc_path)
-    from .report import parse_report, regression_curve
+    from .report import parse_report
 
     report = None
     if opts["report"]:
@@ -141,47 +146,60 @@ def quicklook(opts, runinfo_paths):
             report = parse_report(f.read())
 
     # The heavy imports wait until the inputs are known to be there.
-    from . import exports, figure, records, summary as summ
+    from . import records, summary
 
     binary, averaged = bool(info["binary_output"]), info["navg"] > 1
     try:
         centres = records.read_centres(centre_path)
-        track = summ.make_track(centres)
+        whole, partial, chunks = 0, 0, iter(())
         if scan_path is not None:
             whole, partial = records.record_count(scan_path, binary, averaged)
             if partial:
                 print(f"{PROGRAM}: warning: {scan_path} ends in a partial record of {partial} bytes, skipped",
                       file=sys.stderr)
             chunks = records.scan_point_chunks(scan_path, binary, averaged)
-        else:
-            whole, partial, chunks = 0, 0, iter(())
-        s = summ.summarise(chunks, whole, opts["max_drawn"], binary, track)
+        s = summary.summarise(chunks, whole, opts["max_drawn"], binary, summary.make_track(centres))
     except records.RecordError as error:
         raise Stop(str(error))
     s.skipped += 1 if partial else 0
     s.records += 1 if partial else 0
+    return {"rc_path": rc_path, "scan_path": scan_path, "centre_path": centre_path, "binary": binary,
+            "report": report, "centres": centres, "summary": s}
 
-    bands = summ.per_index(s)
-    h_mm = summ.heights_mm(s)
-    limits = summ.height_limits(h_mm)
+
+def make_view(opts, inputs):
+    """Everything the picture and the JSON show."""
+    from . import summary
+    from .report import regression_curve
+
+    s, report, scan_path = inputs["summary"], inputs["report"], inputs["scan_path"]
+    bands = summary.per_index(s)
+    h_mm = summary.heights_mm(s)
+    limits = summary.height_limits(h_mm)
     regression = report["regression"] if report else None
-    png = opts["png"] or os.path.join(os.path.dirname(scan_path or centre_path), "quicklook.png")
-    view = {
-        "summary": s, "centres": centres, "bands": bands, "limits": limits,
-        "histogram": summ.histogram(h_mm, limits, 1 if binary else 10) if limits else None,
-        "tilt": summ.across_tilt(s, bands),
+    return {
+        "summary": s, "centres": inputs["centres"], "bands": bands, "limits": limits,
+        "histogram": summary.histogram(h_mm, limits, 1 if inputs["binary"] else 10) if limits else None,
+        "tilt": summary.across_tilt(s, bands),
         "regression": regression,
         "curve": regression_curve(regression, report["nmeas"], bands["index"]) if report else None,
         "gaps": report["gaps"] if report else [],
         "stopped": report["stopped"] if report else None,
         "report_given": report is not None,
-        "names": {"run_control": rc_path, "scan_points": scan_path, "centres": centre_path},
-        "form": None if scan_path is None else ("binary" if binary else "text"),
+        "names": {"run_control": inputs["rc_path"], "scan_points": scan_path, "centres": inputs["centre_path"]},
+        "form": None if scan_path is None else ("binary" if inputs["binary"] else "text"),
         "no_points_text": "no points" if scan_path is not None else "no scan-point file (its name is 0)",
-        "png": png, "report": report,
+        "png": opts["png"] or os.path.join(os.path.dirname(scan_path or inputs["centre_path"]), "quicklook.png"),
+        "report": report,
     }
-    svg = os.path.splitext(png)[0] + ".svg" if opts["svg"] else None
-    figure.draw(view, png, svg, opts["small"])
+
+
+def quicklook(opts, runinfo_paths):
+    view = make_view(opts, read_inputs(opts, runinfo_paths))
+    from . import exports, figure
+
+    png = view["png"]
+    figure.draw(view, png, os.path.splitext(png)[0] + ".svg" if opts["svg"] else None, opts["small"])
     if opts["geojson"]:
         with open(opts["geojson"], "w") as f:
             json.dump(exports.flight_line(view), f)
