@@ -122,6 +122,10 @@ def main(argv, version, commit, runinfo_paths):
     except OSError as error:
         print(f"{PROGRAM}: {error.filename or ''}: {error.strerror}", file=sys.stderr)
         return 1
+    except ImportError as error:
+        print(f"{PROGRAM}: {error}: /usr/bin/python3 needs numpy and matplotlib (tools/install-deps installs them)",
+              file=sys.stderr)
+        return 1
     return 0
 
 
