@@ -184,6 +184,10 @@ def check_result(case, folder, done):
         check(curve is not None, "no regression curve")
         worst = max(abs(c - m) for c, m in zip(curve, medians))
         check(worst <= expect["regression_agrees"], f"regression curve {worst} m from the medians")
+    if "report_regression" in expect:
+        got = result["report"]["regression"]
+        check(all(got.get(k) == v for k, v in expect["report_regression"].items()), f"report's regression {got}")
+        check(result["across_scan"]["regression_curve"] is None or got["points"] > 0, "a curve fitted to no point")
     if expect.get("gaps_from_report"):
         with open(os.path.join(folder, "console.txt")) as f:
             gaps = [line for line in f if line.startswith(" ** time gap scan")]

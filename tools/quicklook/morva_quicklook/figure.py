@@ -115,8 +115,10 @@ def _draw_across(ax, view):
     ax.plot(i, bands["median"], color="tab:blue", lw=1.0, label="median")
     if view["curve"] is not None:
         r = view["regression"]
+        singular = f", {r['singularities']} singular" if r.get("singularities") else ""
         ax.plot(i, view["curve"], color="tab:red", lw=1.2, ls="--",
-                label=f"regression of the report: bias {r['bias']:.2f} m, slope {r['slope_degrees']:.2f} degrees")
+                label=f"regression of the report: bias {r['bias']:.2f} m, slope {r['slope_degrees']:.2f} degrees"
+                      f"{singular}")
     if view["tilt"] is not None:
         side = "right" if view["tilt"] > 0 else "left"
         ax.text(0.01, 0.02, f"across-track tilt {view['tilt']:+.3f} degrees ({side} side higher)",

@@ -43,7 +43,7 @@ def parse_report(text):
         elif m := re.match(r"\s*no of points used in regression:\s*(\S+)\s*, parameters:\s*(\S+)", line):
             regression["points"] = _number(m.group(1), int)
             regression["parameters"] = _number(m.group(2), int)
-        elif m := re.match(r" \*\*\* warning: detrending(..) singularities", line):
+        elif m := re.match(r" \*\*\* warning: detrending (..) singularities", line):
             regression["singularities"] = _number(m.group(1).strip(), int)
         elif line.startswith(" bias:") and " m, slope (roll0):" in line:
             # " bias:" F7.2 " m, slope (roll0):" F6.2 " degrees" / " polynomial coefficients :" 8F9.4
@@ -64,9 +64,10 @@ def parse_report(text):
 
 def regression_curve(regression, nmeas, index):
     """Height of the reported regression polynomial at each measurement index,
-    or None when the report lacks a value. The slope line gives the linear
+    or None when the report lacks a value or no point entered the fit. The
+    slope line gives the linear
     coefficient back: slope = -57.29577951289617 * c2 * 0.01."""
-    if not regression or nmeas is None:
+    if not regression or nmeas is None or regression.get("points") == 0:
         return None
     bias, slope = regression.get("bias"), regression.get("slope_degrees")
     higher = regression.get("coefficients") or []
