@@ -93,8 +93,10 @@ def run_info(run_control, runinfo_paths):
         raise Stop(f"cannot find morva-runinfo (looked for {' and '.join(p for p in runinfo_paths if p)})")
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
-        lines = [line.strip() for line in done.stdout.splitlines() + done.stderr.splitlines() if line.strip()]
-        raise Stop(f"run control {run_control}: {lines[-1] if lines else 'unreadable'}")
+        stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
+        others = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
+        reason = stops[-1] if stops else others[-1] if others else f"morva-runinfo ended with status {done.returncode}"
+        raise Stop(f"run control {run_control}: {reason}")
     return json.loads(done.stdout)
 
 
