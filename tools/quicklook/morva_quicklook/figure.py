@@ -120,8 +120,9 @@ def _draw_across(ax, view):
                 label=f"regression of the report: bias {r['bias']:.2f} m, slope {r['slope_degrees']:.2f} degrees"
                       f"{singular}")
     if view["tilt"] is not None:
-        side = "right" if view["tilt"] > 0 else "left"
-        ax.text(0.01, 0.02, f"across-track tilt {view['tilt']:+.3f} degrees ({side} side higher)",
+        tilt = round(view["tilt"], 3)
+        side = "level" if tilt == 0 else "right side higher" if tilt > 0 else "left side higher"
+        ax.text(0.01, 0.02, f"across-track tilt {abs(tilt):.3f} degrees ({side})",
                 transform=ax.transAxes, fontsize=9)
     ax.ticklabel_format(useOffset=False, axis="y")
     ax.legend(loc="upper right", fontsize=8)
@@ -158,9 +159,14 @@ def title_lines(view):
     line2 = []
     gaps = view["gaps"]
     if gaps:
+        def one(g):
+            at = clock(g["thr"], 1) if g.get("thr") is not None else "?"
+            return f"{at} ({g['seconds']:.3f} s)" if g.get("seconds") is not None else at
+        named = ", ".join(one(g) for g in gaps[:3])
+        more = f" and {len(gaps) - 3} more" if len(gaps) > 3 else ""
         seconds = [g["seconds"] for g in gaps if g.get("seconds") is not None]
-        longest = f", longest {max(seconds):.3f} s" if seconds else ""
-        line2.append(f"{len(gaps)} time gap{'s' if len(gaps) != 1 else ''}{longest}")
+        longest = f", longest {max(seconds):.3f} s" if len(gaps) > 3 and seconds else ""
+        line2.append(f"{len(gaps)} time gap{'s' if len(gaps) != 1 else ''}: {named}{more}{longest}")
     elif view["report_given"]:
         line2.append("no time gaps")
     if view["stopped"]:
