@@ -93,8 +93,8 @@ class Summary:
     bounds: dict = field(default_factory=dict)
     keys: np.ndarray = None        # per point: index << 32 | (height in mm + 2**31)
     sample: dict = field(default_factory=dict)
-    across_sum: np.ndarray = None
-    across_count: np.ndarray = None
+    across_sum: np.ndarray = field(default_factory=lambda: np.zeros(0))     # per index, metres
+    across_count: np.ndarray = field(default_factory=lambda: np.zeros(0, np.int64))
 
 
 def _extend(bounds, key, values):
@@ -113,8 +113,6 @@ def summarise(chunks, expected_records, max_drawn, binary, track, seed=1):
     s = Summary()
     keys = np.empty(expected_records, np.int64)
     drawn = {"lat": [], "lon": [], "h": []}
-    across_sum = np.zeros(0)
-    across_count = np.zeros(0, np.int64)
     for p in chunks:
         s.skipped += p.skipped
         s.valid += len(p.h_mm)
@@ -133,19 +131,22 @@ def summarise(chunks, expected_records, max_drawn, binary, track, seed=1):
         drawn["lon"].append(p.lon[pick])
         drawn["h"].append((p.h_mm[pick] / 1000.0).astype(np.float32))
         if track is not None and len(index):
-            d = across_track(track, p.thr, p.lat, p.lon)
-            ok = np.isfinite(d)
-            size = int(index.max()) + 1
-            if size > len(across_sum):
-                across_sum = np.pad(across_sum, (0, size - len(across_sum)))
-                across_count = np.pad(across_count, (0, size - len(across_count)))
-            across_sum[:size] += np.bincount(index[ok], weights=d[ok], minlength=size)
-            across_count[:size] += np.bincount(index[ok], minlength=size)
+            _add_across(s, index, across_track(track, p.thr, p.lat, p.lon))
     s.records = s.valid + s.skipped
     s.keys = keys[:s.valid]
     s.sample = {key: np.concatenate(v) if v else np.zeros(0) for key, v in drawn.items()}
-    s.across_sum, s.across_count = across_sum, across_count
     return s
+
+
+def _add_across(s, index, d):
+    """Adds the distances across the track to the sums per index."""
+    ok = np.isfinite(d)
+    size = int(index.max()) + 1
+    if size > len(s.across_sum):
+        s.across_sum = np.pad(s.across_sum, (0, size - len(s.across_sum)))
+        s.across_count = np.pad(s.across_count, (0, size - len(s.across_count)))
+    s.across_sum[:size] += np.bincount(index[ok], weights=d[ok], minlength=size)
+    s.across_count[:size] += np.bincount(index[ok], minlength=size)
 
 
 def heights_mm(summary):
