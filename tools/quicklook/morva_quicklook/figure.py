@@ -169,6 +169,9 @@ def title_lines(view):
         line2.append(f"{len(gaps)} time gap{'s' if len(gaps) != 1 else ''}: {named}{more}{longest}")
     elif view["report_given"]:
         line2.append("no time gaps")
+    report = view["report"]
+    if report and report["scans_read"] is not None:
+        line2.append(f"report: {report['scans_read']:,} scans read, {report['points_output']:,} points output")
     if view["stopped"]:
         line2.append(f"run stopped: {view['stopped']}")
     return " | ".join(parts), " | ".join(line2)

@@ -169,6 +169,9 @@ def read_inputs(opts, runinfo_paths):
         raise Stop(str(error))
     s.skipped += 1 if partial else 0
     s.records += 1 if partial else 0
+    if report and scan_path is not None and report["points_output"] not in (None, s.records):
+        print(f"{PROGRAM}: warning: the report counts {report['points_output']} points output, "
+              f"{scan_path} holds {s.records} records", file=sys.stderr)
     return {"rc_path": rc_path, "scan_path": scan_path, "centre_path": centre_path, "binary": binary,
             "report": report, "centres": centres, "summary": s}
 
