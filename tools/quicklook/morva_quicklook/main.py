@@ -11,7 +11,7 @@ PROGRAM = "morva-quicklook"
 USAGE = "morva-quicklook [options] RUN_CONTROL [OUTPUT.png]"
 HELP = """usage: morva-quicklook [options] RUN_CONTROL [OUTPUT.png]
 
-Draws one picture of a morva run (about 1600 x 1200 pixels): a map of the scan
+Draws one picture of a morva run (1600 x 1200 pixels): a map of the scan
 points coloured by height with the flight line, the ground and aircraft heights
 along the track, the heights across the scan by measurement index, and a height
 histogram. It reads the run control the run read and, from it, the scan-point
