@@ -93,7 +93,7 @@ def _text_points(rows):
 def _binary_points(records):
     ok = ((records["thr"] != NOT_A_VALUE) & (records["lat"] != NOT_A_VALUE)
           & (records["lon"] != NOT_A_VALUE) & (records["h"] != NOT_A_VALUE))
-    good = records if ok.all() else records[ok]
+    good = records[ok]
     return Points(good["thr"] * 1e-7, good["lat"] * 1e-7, good["lon"] * 1e-7,
                   good["h"].astype(np.int64), good["i"].astype(np.int64), int(len(records) - len(good)))
 

@@ -208,10 +208,10 @@ def across_tilt(summary, bands):
 
 
 def height_limits(h_mm):
-    """Colour limits at the robust percentiles, metres."""
+    """Colour limits at the robust percentiles, metres; reorders h_mm."""
     if not len(h_mm):
         return None
-    lo, hi = np.percentile(h_mm, COLOUR_PERCENTILES) / 1000.0
+    lo, hi = np.percentile(h_mm, COLOUR_PERCENTILES, overwrite_input=True) / 1000.0
     return [float(lo), float(hi)]
 
 
