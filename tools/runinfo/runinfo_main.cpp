@@ -9,6 +9,7 @@
 
 #include "inputs/run_control.hpp"
 #include "text/command_line.hpp"
+#include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
 namespace {
@@ -77,7 +78,12 @@ int main(int argc, char** argv) {
         std::printf("*** cannot open file: %s\n", path.c_str());
         return 1;
     }
-    inputs::read_run_control(in, rc);
+    // A bad run control ends with morva's own last line and status 1.
+    try {
+        inputs::read_run_control(in, rc);
+    } catch (const text::RunStopped& stop) {
+        return text::report_stop(stop);
+    }
     inputs::derive(rc);
 
     std::string j = "{";

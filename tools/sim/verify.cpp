@@ -13,6 +13,7 @@
 #include "scan_chunks.hpp"
 #include "survey.hpp"
 #include "survey_files.hpp"
+#include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
 namespace morva::sim {
@@ -290,10 +291,14 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
         // The run control as processed, read by the run's own reader.
         text::TextReader in;
         if (text::open_in(in, (dir / kRunControlFile).string())) {
-            inputs::read_run_control(in, c.rc);
+            try {
+                inputs::read_run_control(in, c.rc);
+            } catch (const text::RunStopped& stop) {
+                error = stop.line;
+            }
             text::close_in(in);
             inputs::derive(c.rc);
-            error = unsupported_change(s.rc, c.rc);
+            if (error.empty()) error = unsupported_change(s.rc, c.rc);
             if (!error.empty()) error += "; only iout_type (0 to 2), icalib, pcoef and the output names may change";
         } else {
             error = "cannot read run.in";
