@@ -14,9 +14,9 @@
 #include "georef/run_stats.hpp"
 #include "regression/report.hpp"
 #include "run/run_warnings.hpp"
-#include "text/stop.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
+#include "text/stop.hpp"
 
 namespace morva::run {
 namespace {
@@ -24,8 +24,10 @@ namespace {
 // Memory for the batches in flight, whatever the thread count: a batch
 // holds at most kBatchMemory / in-flight batches, at kWorstBytes for each
 // measurement (raw bytes, a text record, diagnostics, a time-gap line, a
-// centre candidate, its regression pair and log entries all at once).
-constexpr std::size_t kBatchMemory = 40u << 20;
+// centre candidate, its regression pair and log entries all at once). Their
+// buffers grow by doubling, so at most twice that is held: below 64 MiB with
+// the streams' own buffers.
+constexpr std::size_t kBatchMemory = 28u << 20;
 constexpr std::size_t kWorstBytes = 384;
 constexpr std::size_t kMaxBatchMeasurements = 1u << 15;
 constexpr std::size_t kScanCost = 16;  // a scan record's own share, in measurements
