@@ -10,10 +10,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "../text/text_test_support.hpp"
@@ -27,13 +25,6 @@ namespace morva::run {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_all(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct Outcome {
     int status = -1;
@@ -90,7 +81,7 @@ protected:
         Outcome o{child.status, child.output, {}};
         for (const auto& entry : fs::directory_iterator(*dir)) {
             const std::string name = entry.path().filename().string();
-            if (!inputs->count(name)) o.files[name] = read_all(entry.path());
+            if (!inputs->count(name)) o.files[name] = text::testing::file_bytes(entry.path().string());
         }
         return o;
     }

@@ -62,6 +62,17 @@ inline void read_through_file(TextReader& in, std::string_view text, std::size_t
     in.line = 1;
 }
 
+// The whole content of a file ("" when it cannot be read).
+inline std::string file_bytes(const std::string& path) {
+    std::string bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char chunk[1 << 16];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
 struct ChildResult {
     int status = -1;     // exit status, or 128 + signal
     std::string output;  // everything written to standard output
