@@ -54,7 +54,7 @@ def counts(table):
 def summary_line(table, extra=""):
     c = counts(table)
     parts = [f"{c[s]} {s}" for s in STATES if c[s] or s in ("done", "failed", "to do")]
-    return f"{len(table)} flights: " + ", ".join(parts) + extra
+    return f"{len(table)} flight{'' if len(table) == 1 else 's'}: " + ", ".join(parts) + extra
 
 
 def format_table(table):
