@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 OUTPUTS_OF_EVERY_RUN = ("test.out", "test_pcorr.out")
 
@@ -96,3 +97,33 @@ def load_record(flight):
     import json
     with open(os.path.join(flight, "morva.done.json")) as f:
         return json.load(f)
+
+
+def holding_wrapper(tools, folder, runs_log):
+    """A morva behind a script that logs every run to runs_log and, in a flight
+    folder holding a file "hold", stays alive after morva ended (its pid in
+    held.pid): to the runner, a morva that wrote everything and has not yet
+    exited."""
+    wrapper = os.path.join(folder, "morva")
+    with open(wrapper, "w") as f:
+        f.write(f"""#!/bin/sh
+case "$1" in --version|--help) exec {tools.morva} "$@" ;; esac
+echo "$PWD" >> {runs_log}
+sleep 0.2
+{tools.morva} "$@"
+status=$?
+[ -e hold ] && {{ echo $$ > held.pid; exec sleep 60; }}
+exit $status
+""")
+    os.chmod(wrapper, 0o755)
+    return wrapper
+
+
+def wait_for_pid(path, timeout=30):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if os.path.exists(path) and os.path.getsize(path) > 0:
+            with open(path) as f:
+                return int(f.read())
+        time.sleep(0.05)
+    raise SystemExit(f"FAIL: {path} did not appear within {timeout} s")

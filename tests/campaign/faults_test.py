@@ -7,22 +7,11 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
 
 import campaign_testlib as lib
 
 t = lib.Tools()
 work = tempfile.mkdtemp(prefix="morva-campaign-faults-")
-
-
-def wait_for(path, timeout=30):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        if os.path.exists(path) and os.path.getsize(path) > 0:
-            with open(path) as f:
-                return int(f.read())
-        time.sleep(0.05)
-    raise SystemExit(f"FAIL: {path} did not appear within {timeout} s")
 
 
 def start(*args):
@@ -31,22 +20,8 @@ def start(*args):
 
 
 try:
-    # morva behind a wrapper that logs every run, and in a folder holding
-    # "hold" stays alive after morva ended: the runner sees a morva that has
-    # written everything and not yet exited.
     runs = os.path.join(work, "runs.log")
-    wrapper = os.path.join(work, "morva")
-    with open(wrapper, "w") as f:
-        f.write(f"""#!/bin/sh
-case "$1" in --version|--help) exec {t.morva} "$@" ;; esac
-echo "$PWD" >> {runs}
-sleep 0.2
-{t.morva} "$@"
-status=$?
-[ -e hold ] && {{ echo $$ > held.pid; exec sleep 60; }}
-exit $status
-""")
-    os.chmod(wrapper, 0o755)
+    wrapper = lib.holding_wrapper(t, work, runs)
 
     top = os.path.join(work, "faults")
     for name in ("ok", "killed", "full", "bad"):
@@ -67,7 +42,7 @@ exit $status
 
     # morva killed with SIGKILL after it wrote its outputs, before it exited.
     runner = start("run", top, "--jobs", "4", "--morva", wrapper)
-    os.kill(wait_for(os.path.join(top, "killed", "held.pid")), signal.SIGKILL)
+    os.kill(lib.wait_for_pid(os.path.join(top, "killed", "held.pid")), signal.SIGKILL)
     out, err = runner.communicate(timeout=60)
     t.check(runner.returncode == 1, f"run exits 1 ({runner.returncode}): {err}")
     rec = lib.load_record(os.path.join(top, "killed"))
@@ -87,7 +62,7 @@ exit $status
     # record, its lock left with a dead owner.
     os.unlink(os.path.join(top, "killed", "held.pid"))
     runner = start("run", top, "--morva", wrapper)
-    wait_for(os.path.join(top, "killed", "held.pid"))
+    lib.wait_for_pid(os.path.join(top, "killed", "held.pid"))
     os.killpg(runner.pid, signal.SIGKILL)
     runner.communicate()
     t.check(not os.path.exists(os.path.join(top, "killed", "morva.done.json")) and

@@ -4,6 +4,7 @@ campaign of the local test run as one array job gives the same results, and
 the daemons are stopped by their pids whatever happens."""
 import os
 import shutil
+import subprocess
 import tempfile
 import time
 
@@ -59,6 +60,25 @@ try:
         time.sleep(0.5)
     t.check(task_of_record() == f"{job_id}_0" and t.run("status", top).returncode == 0,
             "the job submitted without waiting processed the flight")
+
+    # A task ended by Slurm (a cancel, a time limit: SIGTERM to every process
+    # of the task) after morva wrote its outputs: recorded as failed, not done.
+    wrapper = lib.holding_wrapper(t, top, os.path.join(top, "runs.log"))
+    open(os.path.join(top, "north/f2/hold"), "w").close()
+    held = t.run("run", top, "--engine", "slurm", "--no-wait", "--force", "--only", "north/f2", "--morva", wrapper,
+                 env=env)
+    lib.wait_for_pid(os.path.join(top, "north/f2/held.pid"))
+    subprocess.run(["scancel", held.stdout.strip()], env=env, check=True)
+    end = time.monotonic() + 60
+    rec = {}
+    while time.monotonic() < end and rec.get("state") is None:
+        time.sleep(0.3)
+        try:
+            rec = lib.load_record(os.path.join(top, "north/f2"))
+        except (OSError, ValueError):
+            pass
+    t.check(rec.get("state") == "failed" and rec.get("last_line") == "morva ended by signal 15 (SIGTERM)",
+            f"a task cancelled by Slurm records its flight as failed: {rec.get('last_line')}")
 finally:
     cluster.stop()
     shutil.rmtree(top, ignore_errors=True)
