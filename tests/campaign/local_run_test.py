@@ -96,6 +96,18 @@ try:
     t.check("2 of 2 flights finished (0 failed), 0 to do" in tty.stdout, "progress on a terminal:\n" + tty.stdout)
     t.check(t.run("status", top).returncode == 0, "status exits 0 when every flight is done")
 
+    # The geodesy setting reaches morva as --geodesy, or is refused when this
+    # morva does not take it.
+    morva_help = subprocess.run([t.morva, "--help"], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    geodesy = t.run("run", top, "--geodesy", "flat", "--only", "north/f1")
+    if morva_help.returncode == 0 and "--geodesy" in morva_help.stdout:
+        t.check(geodesy.returncode == 0 and "done     north/f1" in geodesy.stdout and
+                lib.load_record(os.path.join(top, "north/f1"))["command"][1:3] == ["--geodesy", "flat"],
+                "a new geodesy setting reruns the flight with --geodesy")
+    else:
+        t.check(geodesy.returncode == 2 and "does not take --geodesy" in geodesy.stderr,
+                "a geodesy setting with a morva that does not take it is refused: " + geodesy.stderr)
+
     usage = t.run("run", top, "--jobs", "0")
     t.check(usage.returncode == 2 and usage.stderr.count("\n") == 1 and
             usage.stderr.startswith("morva-campaign: --jobs needs a whole number above 0, not '0'; usage: "),

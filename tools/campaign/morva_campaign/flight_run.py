@@ -17,6 +17,8 @@ from . import flights, lock, report
 LOG = "morva.log"
 ERR = "morva.err"
 EXPORT_LOG = "exports.log"
+# The files the runner itself writes in a flight's folder.
+RUNNER_FILES = (LOG, ERR, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
 
 
 @dataclass
@@ -187,6 +189,9 @@ def run(flight, job, children):
     info, info_error = _runinfo(flight, job)
     run_control = _states(flight, [flights.RUN_CONTROL])[0]
     inputs = []
+    clash = _runner_file_named(flight, info) if info else ""
+    if clash:
+        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner")
     if info:
         try:
             inputs = _states(flight, info["inputs"])
@@ -237,6 +242,28 @@ def run(flight, job, children):
     return Outcome(flight, record["state"], failure, record["wall_s"])
 
 
+def _runner_file_named(flight, info):
+    """The first input or output of the run control that is one of the
+    runner's own files, which morva would overwrite or the runner would."""
+    own = {os.path.join(flight.path, name) for name in RUNNER_FILES}
+    for name in info["inputs"] + info["outputs"]:
+        if os.path.normpath(flights.resolve(flight, name)) in own:
+            return name
+    return ""
+
+
+def _record_failure(flight, job, started, t0, failure):
+    """The record of a flight that did not get as far as running morva."""
+    record = {
+        "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed", "exit_status": None,
+        "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
+        "slurm_job": _slurm_task(), "started": time.strftime("%Y-%m-%dT%H:%M:%S%z", time.localtime(started)),
+        "wall_s": round(time.monotonic() - t0, 3), "last_line": failure, "summary": {},
+    }
+    write_record(flight, record)
+    return Outcome(flight, "failed", failure, record["wall_s"])
+
+
 def _slurm_task():
     job, task = os.environ.get("SLURM_ARRAY_JOB_ID"), os.environ.get("SLURM_ARRAY_TASK_ID")
     return f"{job}_{task}" if job and task else os.environ.get("SLURM_JOB_ID")
@@ -245,6 +272,15 @@ def _slurm_task():
 def process(flight, job, children):
     """The flight under its lock: skipped when its record shows it done (and
     --force is not given), else run."""
+    try:
+        return _process_locked(flight, job, children)
+    except OSError as e:
+        # A folder that cannot be written (read-only, full, gone): no record
+        # can say so, the outcome does.
+        return Outcome(flight, "failed", f"cannot write in the flight's folder: {e.filename or ''}: {e.strerror}")
+
+
+def _process_locked(flight, job, children):
     owner = lock.acquire(flight.path)
     if owner is not None:
         return Outcome(flight, "busy", lock.describe(owner))
