@@ -169,7 +169,13 @@ def _command_run(campaign, s, options, morva, build):
     job = flight_run.Job(morva, settings.morva_args(s), s.exports, force=bool(options.get("--force")),
                          rehash=bool(options.get("--rehash")), engine=s.engine)
     identity = job.identity()
-    todo = found if job.force else [f for f in found if flights.evaluate(f, identity, job.rehash).name != "done"]
+    todo = []
+    for f in found:
+        state = None if job.force else flights.evaluate(f, identity, job.rehash)
+        if state and state.name == "done":
+            flight_run.keep_fresh(f, state)
+        else:
+            todo.append(f)
     skipped = len(found) - len(todo)
     children = flight_run.Children()
     children.install()

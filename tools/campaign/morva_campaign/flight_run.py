@@ -269,6 +269,27 @@ def _slurm_task():
     return f"{job}_{task}" if job and task else os.environ.get("SLURM_JOB_ID")
 
 
+def keep_fresh(flight, state):
+    """Writes the record of a done flight with the times of its digests renewed,
+    so that the next check trusts files that have stayed unchanged instead of
+    reading them again. Only under the flight's lock, and only when the record
+    is still the one that was checked."""
+    if not state.refreshed:
+        return
+    try:
+        if lock.acquire(flight.path) is not None:
+            return
+    except OSError:
+        return
+    try:
+        if flights.read_record(flight) == state.record:
+            write_record(flight, state.refreshed)
+    except OSError:
+        pass    # the old record still holds; its files are read again next time
+    finally:
+        lock.release(flight.path)
+
+
 def process(flight, job, children):
     """The flight under its lock: skipped when its record shows it done (and
     --force is not given), else run."""
@@ -292,7 +313,7 @@ def _process_locked(flight, job, children):
                     try:
                         write_record(flight, state.refreshed)
                     except OSError:
-                        pass    # the old record still holds; only the digests are checked again
+                        pass    # the old record still holds; its files are read again next time
                 return Outcome(flight, "skipped")
         if children.stopping:
             return Outcome(flight, "stopped", "runner stopped")
