@@ -100,15 +100,16 @@ def load_record(flight):
 
 
 def holding_wrapper(tools, folder, runs_log):
-    """A morva behind a script that logs every run to runs_log and, in a flight
-    folder holding a file "hold", stays alive after morva ended (its pid in
-    held.pid): to the runner, a morva that wrote everything and has not yet
-    exited."""
+    """A morva behind a script that logs every run to runs_log, adds a warning
+    on standard error, and, in a flight folder holding a file "hold", stays
+    alive after morva ended (its pid in held.pid): to the runner, a morva that
+    wrote everything and has not yet exited."""
     wrapper = os.path.join(folder, "morva")
     with open(wrapper, "w") as f:
         f.write(f"""#!/bin/sh
 case "$1" in --version|--help) exec {tools.morva} "$@" ;; esac
 echo "$PWD" >> {runs_log}
+echo "morva: warning: run through the test wrapper" >&2
 sleep 0.2
 {tools.morva} "$@"
 status=$?

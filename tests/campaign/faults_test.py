@@ -3,6 +3,7 @@
 (its lock left behind), a full disk, a run control that is not valid, and two
 runners started at once on one campaign."""
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -56,7 +57,14 @@ try:
             f"a run control that is not valid fails with morva's own line: {bad['last_line']}")
     t.check(lib.load_record(os.path.join(top, "ok"))["state"] == "done" and not t.same_as_direct(os.path.join(top, "ok")),
             "the good flight beside them is done and equals a direct run")
-    ok_record = lib.digest(os.path.join(top, "ok", "morva.done.json"))
+    t.check(re.search(r"^ok +done .* 1$", t.run("status", top, "--morva", wrapper).stdout, re.M) is not None and
+            "morva: warning: run through the test wrapper" in open(os.path.join(top, "ok", "morva.err")).read(),
+            "morva's warnings are kept in the flight's folder and counted in the table")
+
+    def files_of_ok():
+        names = ["morva.log", "morva.err"] + t.runinfo_of(os.path.join(top, "ok"))["outputs"]
+        return {n: lib.digest(os.path.join(top, "ok", n)) for n in names}, lib.load_record(os.path.join(top, "ok"))["started"]
+    ok_files = files_of_ok()
 
     # The runner itself killed with SIGKILL (with its morva) part way: no
     # record, its lock left with a dead owner.
@@ -76,7 +84,7 @@ try:
     t.check(again.returncode == 0 and "done     killed" in again.stdout and
             not t.same_as_direct(os.path.join(top, "killed")),
             "the next run takes the stale lock and runs the flight:\n" + again.stdout + again.stderr)
-    t.check(lib.digest(os.path.join(top, "ok", "morva.done.json")) == ok_record, "nothing of another flight was touched")
+    t.check(files_of_ok() == ok_files, "nothing of another flight was touched")
 
     # Two runners at once on one campaign: every flight runs once.
     os.unlink(runs)

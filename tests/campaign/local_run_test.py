@@ -62,7 +62,10 @@ try:
     elapsed = time.monotonic() - t0
     t.check(second.returncode == 1 and "5 skipped" in second.stdout and "done " not in second.stdout and
             "failed   west/broken" in second.stdout, "second run skips the five and retries the broken one:\n" + second.stdout)
-    t.check(elapsed < 1.0, f"second run in well under a second ({elapsed:.2f} s)")
+    # The runner's own wall time, without the start of Python (a third of a
+    # second by itself on a loaded machine).
+    wall = float(re.search(r"wall time ([0-9.]+) s", second.stdout).group(1))
+    t.check(wall < 0.5 and elapsed < 5, f"second run in well under a second ({wall:.2f} s, {elapsed:.2f} s with Python's start)")
     t.check(all(os.stat(os.path.join(top, n, "morva.log")).st_mtime_ns == logs[n] for n in good),
             "no skipped flight was touched")
 
