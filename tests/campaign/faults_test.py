@@ -99,6 +99,25 @@ try:
     done = sorted(ln.split()[1] for o in outs for ln in o.splitlines() if ln.startswith("done "))
     t.check(done == [f"f{i}" for i in range(6)], "each flight reported done by one runner:\n" + "\n".join(outs))
     t.check(t.run("status", pair, "--morva", wrapper).returncode == 0, "afterwards every flight is done")
+
+    # A morva whose help lists --threads gets each flight's share of the cores.
+    threads_log = os.path.join(work, "threads.log")
+    threaded = os.path.join(work, "morva-threads")
+    with open(threaded, "w") as f:
+        f.write(f"""#!/bin/sh
+case "$1" in --help) echo "  --threads N   scan-loop threads"; exit 0 ;; --version) exit 1 ;; esac
+echo "$@" >> {threads_log}
+while [ $# -gt 0 ]; do case "$1" in --threads) shift 2 ;; *) break ;; esac; done
+exec {t.morva} "$@"
+""")
+    os.chmod(threaded, 0o755)
+    t.run("run", pair, "--force", "--jobs", "1", "--morva", threaded, "--only", "f0")
+    t.run("run", pair, "--force", "--jobs", str(os.cpu_count()), "--morva", threaded)
+    with open(threads_log) as f:
+        given = [ln.split() for ln in f]
+    t.check(given[0] == ["--threads", str(os.cpu_count())] and
+            all(g == ["--threads", str(max(1, os.cpu_count() // min(os.cpu_count(), 6)))] for g in given[1:]) and
+            len(given) == 7, f"each flight gets its share of the cores with --threads: {given}")
 finally:
     shutil.rmtree(work, ignore_errors=True)
 t.finish()
