@@ -150,14 +150,23 @@ def _err(message):
     print(f"{PROGRAM}: {message}", file=sys.stderr)
 
 
+def _say(text):
+    """A line on standard output. A reader that went away (`| head`) does not
+    stop the campaign: the flights under way still get their records."""
+    try:
+        print(text, flush=True)
+    except BrokenPipeError:
+        sys.stdout = open(os.devnull, "w")
+
+
 def _announce(outcome):
     f = outcome.flight
     if outcome.result == "done":
-        print(f"done     {f.rel} ({outcome.wall_s:.2f} s)", flush=True)
+        _say(f"done     {f.rel} ({outcome.wall_s:.2f} s)")
     elif outcome.result == "failed":
-        print(f"failed   {f.rel}: {outcome.detail}", flush=True)
+        _say(f"failed   {f.rel}: {outcome.detail}")
     elif outcome.result in ("busy", "stopped"):
-        print(f"{outcome.result:8s} {f.rel}: {outcome.detail}", flush=True)
+        _say(f"{outcome.result:8s} {f.rel}: {outcome.detail}")
 
 
 def _command_run(campaign, s, options, morva, build):
@@ -199,14 +208,14 @@ def _command_run(campaign, s, options, morva, build):
             print(" ".join(ids))
             return 0
         progress.clear()
-        print(f"slurm job {' '.join(ids)} ended", flush=True)
+        _say(f"slurm job {' '.join(ids)} ended")
     progress.clear()
     table = status_table.rows(found, identity)
     if s.engine == "slurm":
         for r in table:
             if r["state"] == "failed":
-                print(f"failed   {r['flight']}: {r['last line']}")
-    print(status_table.summary_line(table, f"; {skipped} skipped; wall time {time.monotonic() - t0:.2f} s"))
+                _say(f"failed   {r['flight']}: {r['last line']}")
+    _say(status_table.summary_line(table, f"; {skipped} skipped; wall time {time.monotonic() - t0:.2f} s"))
     if children.stopping:
         return 128 + children.stopping
     return 0 if status_table.all_done(table) else 1

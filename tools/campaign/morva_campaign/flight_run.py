@@ -224,17 +224,12 @@ def run(flight, job, children):
         except OSError as e:
             failure = f"cannot read output {e.filename}: {e.strerror}"
 
-    record = {
-        "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed" if failure else "done",
-        "exit_status": status, "identity": job.identity(), "command": command,
-        "host": socket.gethostname(), "engine": job.engine, "slurm_job": _slurm_task(),
-        "started": time.strftime("%Y-%m-%dT%H:%M:%S%z", time.localtime(started)),
-        "wall_s": round(time.monotonic() - t0, 3),
-        "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
-        "last_line": failure,
+    record = _base_record(flight, job, started, t0, status, failure)
+    record.update({
+        "command": command, "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
         "summary": report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
                                   flights.resolve(flight, info["centfile"]) if info else None),
-    }
+    })
     try:
         write_record(flight, record)
     except OSError as e:
@@ -252,14 +247,18 @@ def _runner_file_named(flight, info):
     return ""
 
 
-def _record_failure(flight, job, started, t0, failure):
-    """The record of a flight that did not get as far as running morva."""
-    record = {
-        "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed", "exit_status": None,
-        "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
+def _base_record(flight, job, started, t0, status, failure):
+    return {
+        "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed" if failure else "done",
+        "exit_status": status, "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
         "slurm_job": _slurm_task(), "started": time.strftime("%Y-%m-%dT%H:%M:%S%z", time.localtime(started)),
         "wall_s": round(time.monotonic() - t0, 3), "last_line": failure, "summary": {},
     }
+
+
+def _record_failure(flight, job, started, t0, failure):
+    """The record of a flight that did not get as far as running morva."""
+    record = _base_record(flight, job, started, t0, None, failure)
     write_record(flight, record)
     return Outcome(flight, "failed", failure, record["wall_s"])
 
