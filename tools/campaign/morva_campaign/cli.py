@@ -137,7 +137,7 @@ def _merge(s, options):
     """The options over the settings of campaign.toml."""
     for name, attr in (("--morva", "morva"), ("--engine", "engine"), ("--jobs", "jobs"), ("--geodesy", "geodesy")):
         if name in options:
-            setattr(s, attr, os.path.abspath(options[name]) if attr == "morva" else options[name])
+            setattr(s, attr, settings.program_path(options[name], os.getcwd()) if attr == "morva" else options[name])
     if options["--export"]:
         s.exports = list(options["--export"])
     for name in ("--partition", "--time", "--mem", "--throttle", "--cpus-per-task"):

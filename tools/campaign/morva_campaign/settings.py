@@ -80,7 +80,7 @@ def read_file(campaign_dir):
 
     for key, value in table.items():
         if key in ("morva", "runinfo"):
-            setattr(s, key, os.path.join(campaign_dir, _check_type(where(key), value, str)))
+            setattr(s, key, program_path(_check_type(where(key), value, str), campaign_dir))
         elif key == "engine":
             s.engine = _choice(where(key), value, ENGINES)
         elif key == "jobs":
@@ -117,6 +117,19 @@ class Morva:
     takes_geodesy: bool
 
 
+def program_path(value, base):
+    """A program named in the settings: a bare name is looked up on PATH, a
+    path is relative to base."""
+    return value if os.sep not in value else os.path.join(base, os.path.expanduser(value))
+
+
+def _explicit_program(value):
+    path = shutil.which(value) if os.sep not in value else value
+    if not path or not os.path.isfile(path) or not os.access(path, os.X_OK):
+        raise SettingsError(f"{value}: no such program")
+    return os.path.abspath(path)
+
+
 def _first_program(candidates, name):
     for c in candidates:
         if c and os.path.isfile(c) and os.access(c, os.X_OK):
@@ -148,11 +161,12 @@ def file_digest(path):
 
 
 def find_morva(settings, build):
-    """The morva and morva-runinfo of the settings, else beside this script,
-    else those of the build tree, else on PATH."""
-    morva = _first_program([settings.morva, os.path.join(build.script_dir, "morva"), build.morva], "morva")
-    runinfo = _first_program([settings.runinfo, os.path.join(build.script_dir, "morva-runinfo"), build.runinfo],
-                             "morva-runinfo")
+    """The morva and morva-runinfo of the settings (which must exist), else
+    beside this script, else those of the build tree, else on PATH."""
+    morva = (_explicit_program(settings.morva) if settings.morva else
+             _first_program([os.path.join(build.script_dir, "morva"), build.morva], "morva"))
+    runinfo = (_explicit_program(settings.runinfo) if settings.runinfo else
+               _first_program([os.path.join(build.script_dir, "morva-runinfo"), build.runinfo], "morva-runinfo"))
     version = _answer(morva, "--version")
     if version and version.startswith("morva "):
         version = version.splitlines()[0].strip()
