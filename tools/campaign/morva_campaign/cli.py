@@ -200,7 +200,8 @@ def _command_run(campaign, s, options, morva, build):
             rels = [f.rel for f in todo]
             poll = lambda: progress.update(*slurm_engine.finished_since(campaign, rels, since))  # noqa: E731
             ids = slurm_engine.submit(os.path.join(build.script_dir, PROGRAM), job_file, len(todo), s.slurm,
-                                      wait=not options.get("--no-wait"), progress_poll=poll)
+                                      wait=not options.get("--no-wait"), progress_poll=poll,
+                                      stopped=lambda: children.stopping)
         except (slurm_engine.SlurmError, OSError) as e:
             _err(str(e))
             return 1
@@ -208,7 +209,11 @@ def _command_run(campaign, s, options, morva, build):
             print(" ".join(ids))
             return 0
         progress.clear()
-        _say(f"slurm job {' '.join(ids)} ended")
+        if children.stopping:
+            _say(f"slurm job {' '.join(ids)} goes on without this runner; "
+                 f"morva-campaign status {campaign} shows its flights")
+        else:
+            _say(f"slurm job {' '.join(ids)} ended")
     progress.clear()
     table = status_table.rows(found, identity)
     if s.engine == "slurm":

@@ -59,9 +59,10 @@ def _sbatch_command(script, job_file, first, count, slurm, wait):
     return command
 
 
-def submit(script, job_file, count, slurm, wait, progress_poll=None):
+def submit(script, job_file, count, slurm, wait, progress_poll=None, stopped=lambda: False):
     """Submits the array job(s) of count flights; with wait, returns when they
-    have all ended. Returns the job ids."""
+    have all ended, or when the runner is stopped (the jobs go on). Returns
+    the job ids."""
     procs, ids = [], []
     for first in range(0, count, MAX_ARRAY):
         n = min(MAX_ARRAY, count - first)
@@ -80,11 +81,13 @@ def submit(script, job_file, count, slurm, wait, progress_poll=None):
             raise SlurmError(f"sbatch failed: {message[-1] if message else 'exit ' + str(proc.returncode)}")
         ids.append(line.split(";")[0])
         procs.append(proc)
-    while any(p.poll() is None for p in procs):
+    while any(p.poll() is None for p in procs) and not stopped():
         if progress_poll:
             progress_poll()
         time.sleep(1.0)
     for p in procs:
+        if p.poll() is None:
+            p.terminate()
         p.communicate()
     return ids
 
