@@ -169,6 +169,32 @@ def _announce(outcome):
         _say(f"{outcome.result:8s} {f.rel}: {outcome.detail}")
 
 
+def _run_on_slurm(campaign, todo, job, s, options, children, progress, build):
+    """Submits the flights to do as an array job and waits for it. Returns
+    (exit status to end with now or None, flights the job ran)."""
+    try:
+        job_file = slurm_engine.write_job_file(campaign, todo, job)
+        since = time.time() - 1.0
+        rels = [f.rel for f in todo]
+        poll = lambda: progress.update(*slurm_engine.finished_since(campaign, rels, since))  # noqa: E731
+        ids = slurm_engine.submit(os.path.join(build.script_dir, PROGRAM), job_file, len(todo), s.slurm,
+                                  wait=not options.get("--no-wait"), progress_poll=poll,
+                                  stopped=lambda: children.stopping)
+    except (slurm_engine.SlurmError, OSError) as e:
+        _err(str(e))
+        return 1, set()
+    if options.get("--no-wait"):
+        _say(" ".join(ids))
+        return 0, set()
+    progress.clear()
+    if children.stopping:
+        _say(f"slurm job {' '.join(ids)} goes on without this runner; "
+             f"morva-campaign status {campaign} shows its flights")
+    else:
+        _say(f"slurm job {' '.join(ids)} ended")
+    return None, slurm_engine.recorded_since(campaign, rels, since)
+
+
 def _command_run(campaign, s, options, morva, build):
     t0 = time.monotonic()
     found = flights.find(campaign, options.get("--only"))
@@ -190,32 +216,19 @@ def _command_run(campaign, s, options, morva, build):
     children.install()
     progress = progress_mod.Progress(len(todo))
 
+    # Flights this run has just recorded: their records are taken as they
+    # are, without reading their outputs once more.
+    just_run = set()
     if s.engine == "local":
         outcomes = local_engine.run(todo, job, s.jobs or os.cpu_count() or 1, children, _announce, progress)
         skipped += sum(1 for o in outcomes if o.result == "skipped")
+        just_run = {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
     elif todo:
-        try:
-            job_file = slurm_engine.write_job_file(campaign, todo, job)
-            since = time.time() - 1.0
-            rels = [f.rel for f in todo]
-            poll = lambda: progress.update(*slurm_engine.finished_since(campaign, rels, since))  # noqa: E731
-            ids = slurm_engine.submit(os.path.join(build.script_dir, PROGRAM), job_file, len(todo), s.slurm,
-                                      wait=not options.get("--no-wait"), progress_poll=poll,
-                                      stopped=lambda: children.stopping)
-        except (slurm_engine.SlurmError, OSError) as e:
-            _err(str(e))
-            return 1
-        if options.get("--no-wait"):
-            print(" ".join(ids))
-            return 0
-        progress.clear()
-        if children.stopping:
-            _say(f"slurm job {' '.join(ids)} goes on without this runner; "
-                 f"morva-campaign status {campaign} shows its flights")
-        else:
-            _say(f"slurm job {' '.join(ids)} ended")
+        status, just_run = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
+        if status is not None:
+            return status
     progress.clear()
-    table = status_table.rows(found, identity)
+    table = status_table.rows(found, identity, just_run=just_run)
     if s.engine == "slurm":
         for r in table:
             if r["state"] == "failed":

@@ -92,21 +92,28 @@ def submit(script, job_file, count, slurm, wait, progress_poll=None, stopped=lam
     return ids
 
 
+def _fresh_records(campaign_dir, rels, since):
+    """The records of the flights written since the job began."""
+    for rel in rels:
+        flight = flights.Flight(rel, os.path.join(campaign_dir, rel))
+        try:
+            fresh = os.stat(os.path.join(flight.path, flights.RECORD)).st_mtime >= since
+        except OSError:
+            continue
+        record = flights.read_record(flight) if fresh else None
+        if record:
+            yield rel, record
+
+
 def finished_since(campaign_dir, rels, since):
     """How many of the flights have a record written since the job began, and
     how many of those failed."""
-    finished = failed = 0
-    for rel in rels:
-        flight = flights.Flight(rel, os.path.join(campaign_dir, rel))
-        record = flights.read_record(flight)
-        try:
-            fresh = record and os.stat(os.path.join(flight.path, flights.RECORD)).st_mtime >= since
-        except OSError:
-            fresh = False
-        if fresh:
-            finished += 1
-            failed += record.get("state") != "done"
-    return finished, failed
+    records = [r for _, r in _fresh_records(campaign_dir, rels, since)]
+    return len(records), sum(1 for r in records if r.get("state") != "done")
+
+
+def recorded_since(campaign_dir, rels, since):
+    return {rel for rel, _ in _fresh_records(campaign_dir, rels, since)}
 
 
 def task_index(first):
