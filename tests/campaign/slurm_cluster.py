@@ -70,7 +70,7 @@ class Cluster:
         f = self.folder
         with open(conf, "w") as out:
             out.write(f"""ClusterName=morvatest
-SlurmctldHost={host}
+SlurmctldHost={host}(127.0.0.1)
 SlurmUser=root
 AuthType=auth/munge
 AuthInfo=socket={socket_path}
@@ -93,7 +93,7 @@ SlurmctldLogFile={f}/log/slurmctld.log
 SlurmdLogFile={f}/log/slurmd.log
 SchedulerParameters=defer_batch=0
 MinJobAge=2
-NodeName={host} CPUs={os.cpu_count()} RealMemory={max(256, _memory_mb() // 2)} State=UNKNOWN
+NodeName={host} NodeAddr=127.0.0.1 CPUs={os.cpu_count()} RealMemory={max(256, _memory_mb() // 2)} State=UNKNOWN
 PartitionName=test Nodes={host} Default=YES MaxTime=INFINITE State=UP
 """)
         self.env = dict(os.environ, SLURM_CONF=conf)
