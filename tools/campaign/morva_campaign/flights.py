@@ -90,6 +90,10 @@ def read_record(flight):
     return record if isinstance(record, dict) and record.get("format") == RECORD_FORMAT else None
 
 
+# What each part of a record's identity is called when it changed.
+IDENTITY_NAMES = {"morva": "morva version", "morva_args": "morva options", "exports": "exports"}
+
+
 @dataclass
 class State:
     name: str                  # "done", "failed", "stale", "to do"
@@ -108,7 +112,8 @@ def evaluate(flight, identity, rehash=False):
     if record.get("state") != "done" or record.get("exit_status") != 0:
         return State("failed", record)
     if record.get("identity") != identity:
-        changed = [k for k in identity if record.get("identity", {}).get(k) != identity[k]]
+        old = record.get("identity") if isinstance(record.get("identity"), dict) else {}
+        changed = [IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]]
         return State("stale", record, ", ".join(changed) + " changed")
     refreshed = json.loads(json.dumps(record))
     dirty = False
