@@ -15,11 +15,12 @@ OUTPUTS_OF_EVERY_RUN = ("test.out", "test_pcorr.out")
 class Tools:
     def __init__(self):
         p = argparse.ArgumentParser()
-        for name in ("--campaign", "--morva", "--sim", "--runinfo"):
+        for name in ("--campaign", "--morva", "--sim", "--runinfo", "--quicklook"):
             p.add_argument(name, required=True)
         a = p.parse_args()
         self.campaign, self.morva, self.sim, self.runinfo = a.campaign, a.morva, a.sim, a.runinfo
-        for path in (self.campaign, self.morva, self.sim, self.runinfo):
+        self.quicklook = a.quicklook
+        for path in (self.campaign, self.morva, self.sim, self.runinfo, self.quicklook):
             if not os.access(path, os.X_OK):
                 sys.exit(f"FAIL: {path} is not built")
         self.failures = 0

@@ -3,6 +3,7 @@
 cores: what runs, what is skipped, what reruns after a change, and that every
 output equals a direct morva run."""
 import csv
+import json
 import os
 import re
 import shutil
@@ -17,9 +18,11 @@ top = tempfile.mkdtemp(prefix="morva-campaign-")
 try:
     lib.make_campaign(t, top)
     good = [n for n in lib.FLIGHTS if n != "west/broken"]
-    # An export run after each successful flight, from the campaign's settings.
+    # Exports run after each successful flight, from the campaign's settings:
+    # a simple command and the quick-look picture.
     with open(os.path.join(top, "campaign.toml"), "w") as f:
-        f.write('exports = ["wc -l < centre.txt > centre.count"]\n')
+        f.write('exports = ["wc -l < centre.txt > centre.count",\n'
+                f'           "{t.quicklook} --report morva.log --json quicklook.json {{run_control}} quicklook.png"]\n')
 
     first = t.run("run", top, "--jobs", "3")
     t.check(first.returncode == 1, f"first run exits 1 with a failed flight (got {first.returncode}: {first.stderr})")
@@ -39,6 +42,11 @@ try:
                 f"{name}: the record holds the inputs and the outputs' digests")
         with open(os.path.join(flight, "centre.txt")) as c, open(os.path.join(flight, "centre.count")) as n:
             t.check(int(n.read()) == len(c.readlines()), f"{name}: the export ran in the flight's folder")
+        with open(os.path.join(flight, "quicklook.json")) as q:
+            drawn = json.load(q)
+        t.check(os.path.getsize(os.path.join(flight, "quicklook.png")) > 10000 and
+                str(rec["summary"]["points"]) in json.dumps(drawn) and
+                [e["exit_status"] for e in rec["exports"]] == [0, 0], f"{name}: the quick-look was drawn")
     broken = lib.load_record(os.path.join(top, "west/broken"))
     t.check(broken["state"] == "failed" and broken["exit_status"] == 1 and
             broken["last_line"] == "*** cannot open file: trajectory.txt", "the broken flight's record: failed")
