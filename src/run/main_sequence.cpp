@@ -1,5 +1,6 @@
 #include "run/main_sequence.hpp"
 
+#include <cstdio>
 #include <memory>
 
 #include "georef/run_stats.hpp"
@@ -57,9 +58,19 @@ void print_banner(const RunControl& rc) {
                  rc.pcoef[2], rc.pcoef[3]});
 }
 
+// Which model turns metres into degrees, on standard error: the console
+// report stays as it is in both modes.
+void tell_geodesy(const RunControl& rc, georef::Geodesy mode) {
+    const char* what = !rc.full_georef ? "not used: the run control asks for the simplified vertical computation"
+                       : mode == georef::Geodesy::Ellipsoid
+                           ? "exact positions on the WGS 84 ellipsoid"
+                           : "positions on a flat earth, 111120 m per degree";
+    std::fprintf(stderr, "morva: geodesy %s: %s\n", georef::geodesy_name(mode), what);
+}
+
 }  // namespace
 
-void run_survey() {
+void run_survey(const RunOptions& options) {
     // 1. Run control.
     RunControl rc;
     {
@@ -110,8 +121,10 @@ void run_survey() {
     scanner::begin_scans(header, rc, stream);
 
     // 11. Scan loop.
+    tell_geodesy(rc, options.geodesy);
     auto state = std::make_unique<georef::RunState>();
-    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
+    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header,
+                                      options.geodesy};
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
     run_scan_loop(files.scan, header, stream, inputs, outputs, *state);
