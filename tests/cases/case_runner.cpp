@@ -26,7 +26,18 @@
 //   == verify ARGS      after the run, runs morva-sim --verify ARGS in the
 //                       folder (the console report is there as console.txt);
 //                       the case fails unless it exits with status 0
+//   == args ARGS        command-line arguments of the run (default none)
 // Lines before the first section are comments.
+//
+// A case that does not hold together is refused before anything runs: a
+// section kind not listed above, a missing or unexpected argument, text
+// under a section that takes none, a section that may appear once given
+// twice, two inputs of one name, a line beginning "==" that is no section,
+// no run control, or nothing to check.
+//
+//   case_runner --must-fail CASE MORVA MORVA_SIM
+// runs a deliberately broken case (tests/cases/broken): it passes only when
+// the case fails with the message its first line names ("# fails with: TEXT").
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -50,20 +61,84 @@ namespace {
 
 struct Section {
     std::string kind, arg, body;
+    int line = 0;
 };
 
-std::vector<Section> parse(const std::string& text) {
+// Where the runner's diagnostics go: standard error, or a buffer when a
+// broken case is run to see that it fails.
+std::ostringstream* captured = nullptr;
+std::ostream& diag() { return captured != nullptr ? static_cast<std::ostream&>(*captured) : std::cerr; }
+
+// Every section kind: whether its argument is required (1), optional (0) or
+// refused (-1), whether text may follow it, and whether it may appear more
+// than once.
+struct Kind {
+    const char* name;
+    int arg;
+    bool body;
+    bool repeats;
+};
+constexpr Kind kKinds[] = {
+    {"file", 1, true, true},        {"hex", 1, true, true},        {"scanner", 1, true, true},
+    {"gen", 1, true, true},         {"dir", 1, false, true},       {"sim", 1, false, true},
+    {"stdin", -1, true, false},     {"stdin-file", 1, false, false}, {"stdout", -1, true, false},
+    {"last-line", -1, true, false}, {"exit", 1, false, false},     {"expect", 1, true, true},
+    {"expect-hex", 1, true, true},  {"absent", 1, false, true},    {"verify", 0, false, true},
+    {"args", 1, false, false},
+};
+
+// Why the case does not hold together; empty when it does.
+std::string check_case(const std::vector<Section>& sections, const std::vector<int>& stray_lines) {
+    auto at = [](int line) { return "line " + std::to_string(line) + ": "; };
+    if (!stray_lines.empty()) return at(stray_lines.front()) + "a line beginning \"==\" that is no section";
+    std::map<std::string, int> seen;
+    std::map<std::string, int> names;
+    for (const Section& s : sections) {
+        const Kind* kind = nullptr;
+        for (const Kind& k : kKinds) {
+            if (s.kind == k.name) kind = &k;
+        }
+        if (kind == nullptr) return at(s.line) + "unknown section kind \"" + s.kind + "\"";
+        if (kind->arg > 0 && s.arg.empty()) return at(s.line) + "== " + s.kind + " needs an argument";
+        if (kind->arg < 0 && !s.arg.empty()) return at(s.line) + "== " + s.kind + " takes no argument";
+        if (!kind->body && s.body.find_first_not_of(" \t\r\n") != std::string::npos) {
+            return at(s.line) + "text under == " + s.kind + ", which takes none";
+        }
+        const std::string once = s.kind == "stdin-file" ? "stdin" : s.kind;
+        if (!kind->repeats && seen[once]++ > 0) return at(s.line) + "a second == " + s.kind + " section";
+        if (s.kind == "exit" && s.arg.find_first_not_of("0123456789") != std::string::npos) {
+            return at(s.line) + "== exit needs a whole number, not \"" + s.arg + "\"";
+        }
+        const bool input = s.kind == "file" || s.kind == "hex" || s.kind == "scanner" || s.kind == "gen" ||
+                           s.kind == "dir";
+        if (input && names[s.arg]++ > 0) return at(s.line) + "a second input named " + s.arg;
+    }
+    if (seen["stdin"] == 0) return "no run control (== stdin or == stdin-file)";
+    for (const char* check : {"stdout", "last-line", "expect", "expect-hex", "absent", "verify"}) {
+        for (const Section& s : sections) {
+            if (s.kind == check) return {};
+        }
+    }
+    return "nothing to check (no == stdout, last-line, expect, expect-hex, absent or verify)";
+}
+
+std::vector<Section> parse(const std::string& text, std::vector<int>& stray_lines) {
     std::vector<Section> sections;
     std::istringstream in(text);
     std::string line;
+    int number = 0;
     while (std::getline(in, line)) {
+        ++number;
         if (line.rfind("== ", 0) == 0) {
             Section s;
+            s.line = number;
             std::string head = line.substr(3);
             std::size_t space = head.find(' ');
             s.kind = head.substr(0, space);
             if (space != std::string::npos) s.arg = head.substr(space + 1);
             sections.push_back(s);
+        } else if (line.rfind("==", 0) == 0) {
+            stray_lines.push_back(number);
         } else if (!sections.empty()) {
             sections.back().body += line + "\n";
         }
@@ -207,34 +282,80 @@ bool same_text(const std::string& what, const std::string& expected, const std::
         bool ha = static_cast<bool>(std::getline(a, al));
         if (!he && !ha) break;
         if (!he || !ha || el != al) {
-            std::cerr << what << ": first difference at line " << line << "\n  expected: ["
+            diag() << what << ": first difference at line " << line << "\n  expected: ["
                       << (he ? el : "<end>") << "]\n  actual:   [" << (ha ? al : "<end>") << "]\n";
             break;
         }
     }
     if (line > 1 && expected.size() != actual.size()) {
-        std::cerr << what << ": lengths " << expected.size() << " expected, " << actual.size() << " actual\n";
+        diag() << what << ": lengths " << expected.size() << " expected, " << actual.size() << " actual\n";
     }
-    std::cerr << "---- actual " << what << " ----\n" << actual << "---- end ----\n";
+    diag() << "---- actual " << what << " ----\n" << actual << "---- end ----\n";
     return false;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::cerr << "usage: case_runner CASE MORVA MORVA_SIM\n";
+int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim);
+
+// A broken case must fail, and with the message its first line names.
+int must_fail(const fs::path& case_path, const std::string& morva, const std::string& morva_sim) {
+    std::string first;
+    {
+        std::ifstream in(case_path);
+        std::getline(in, first);
+    }
+    const std::string marker = "# fails with: ";
+    if (first.rfind(marker, 0) != 0) {
+        std::cerr << case_path << ": the first line must be \"" << marker << "TEXT\"\n";
         return 2;
     }
-    const fs::path case_path = argv[1];
-    const std::string morva = fs::absolute(argv[2]).string();
-    const std::string morva_sim = fs::absolute(argv[3]).string();
+    const std::string expected = first.substr(marker.size());
+    std::ostringstream log;
+    captured = &log;
+    const int status = run_case(case_path, morva, morva_sim);
+    captured = nullptr;
+    if (status == 0) {
+        std::cerr << case_path << ": the broken case passed\n" << log.str();
+        return 1;
+    }
+    if (log.str().find(expected) == std::string::npos) {
+        std::cerr << case_path << ": failed, but not with \"" << expected << "\":\n" << log.str();
+        return 1;
+    }
+    std::cerr << case_path << ": fails as it should:\n" << log.str();
+    return 0;
+}
 
+int main(int argc, char** argv) {
+    const bool broken = argc > 1 && std::string(argv[1]) == "--must-fail";
+    if (argc < 4 + (broken ? 1 : 0)) {
+        std::cerr << "usage: case_runner [--must-fail] CASE MORVA MORVA_SIM\n";
+        return 2;
+    }
+    char** a = argv + (broken ? 2 : 1);
+    const fs::path case_path = a[0];
+    const std::string morva = fs::absolute(a[1]).string();
+    const std::string morva_sim = fs::absolute(a[2]).string();
+    return broken ? must_fail(case_path, morva, morva_sim) : run_case(case_path, morva, morva_sim);
+}
+
+int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim) {
+    if (!fs::is_regular_file(case_path)) {
+        diag() << case_path << ": no such case file\n";
+        return 2;
+    }
     std::vector<Section> sections;
+    std::vector<int> stray_lines;
     try {
-        sections = parse(read_file(case_path));
+        sections = parse(read_file(case_path), stray_lines);
     } catch (const std::exception& e) {
-        std::cerr << case_path << ": " << e.what() << "\n";
+        diag() << case_path << ": " << e.what() << "\n";
+        return 2;
+    }
+    const std::string malformed = check_case(sections, stray_lines);
+    if (!malformed.empty()) {
+        diag() << case_path << ": malformed case: " << malformed << "\n";
         return 2;
     }
 
@@ -282,15 +403,21 @@ int main(int argc, char** argv) {
             if (entry.is_regular_file()) before[entry.path().filename()] = read_file(entry.path());
         }
 
+        std::vector<std::string> morva_args = {morva};
+        for (const auto& s : sections) {
+            if (s.kind == "args") {
+                for (const std::string& word : split_args(s.arg)) morva_args.push_back(word);
+            }
+        }
         std::string output;
-        int status = run({morva}, dir, stdin_path, output);
+        int status = run(morva_args, dir, stdin_path, output);
 
         int expected_status = 0;
         for (const auto& s : sections) {
             if (s.kind == "exit") expected_status = std::stoi(s.arg);
         }
         if (status != expected_status) {
-            std::cerr << "exit status " << status << ", expected " << expected_status << "\n";
+            diag() << "exit status " << status << ", expected " << expected_status << "\n";
             ok = false;
         }
         for (const auto& s : sections) {
@@ -301,19 +428,24 @@ int main(int argc, char** argv) {
                 if (!last.empty() && last.back() == '\n') last.pop_back();
                 last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
                 ok = same_text("last console line", s.body, last + "\n") && ok;
-                if (!ok) std::cerr << "---- console ----\n" << output;
+                if (!ok) diag() << "---- console ----\n" << output;
             } else if (s.kind == "expect") {
                 if (!fs::exists(dir / s.arg)) {
-                    std::cerr << s.arg << " was not created\n";
+                    diag() << s.arg << " was not created\n";
                     ok = false;
                 } else {
                     ok = same_text(s.arg, s.body, read_file(dir / s.arg)) && ok;
                 }
             } else if (s.kind == "expect-hex") {
-                ok = same_text(s.arg, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
+                if (!fs::exists(dir / s.arg)) {
+                    diag() << s.arg << " was not created\n";
+                    ok = false;
+                } else {
+                    ok = same_text(s.arg, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
+                }
             } else if (s.kind == "absent") {
                 if (fs::exists(dir / s.arg)) {
-                    std::cerr << s.arg << " exists but should not\n";
+                    diag() << s.arg << " exists but should not\n";
                     ok = false;
                 }
             }
@@ -327,22 +459,22 @@ int main(int argc, char** argv) {
             args.insert(args.begin(), {morva_sim, "--verify"});
             std::string report;
             if (run(args, dir, {}, report) != 0) {
-                std::cerr << "morva-sim --verify " << s.arg << " failed:\n" << report;
+                diag() << "morva-sim --verify " << s.arg << " failed:\n" << report;
                 ok = false;
             }
         }
         for (const auto& [name, bytes] : before) {
             if (name == ".stdin") continue;
             if (!fs::exists(dir / name) || read_file(dir / name) != bytes) {
-                std::cerr << "input file " << name << " was changed by the run\n";
+                diag() << "input file " << name << " was changed by the run\n";
                 ok = false;
             }
         }
     } catch (const std::exception& e) {
-        std::cerr << case_path << ": " << e.what() << "\n";
+        diag() << case_path << ": " << e.what() << "\n";
         ok = false;
     }
     if (ok) fs::remove_all(dir);
-    else std::cerr << "case folder kept: " << dir << "\n";
+    else diag() << "case folder kept: " << dir << "\n";
     return ok ? 0 : 1;
 }
