@@ -6,13 +6,16 @@
 // coordinates, the vector turned into the earth-centred frame there and
 // added, and the sum back to geodetic coordinates.
 //
-// The way back uses one step of Bowring's method from the reduced latitude
-// of the sum, which for points within 15 km of the earth's surface is exact
-// to a few micrometres. Longitude and latitude are found as offsets from the
-// aircraft's, so that the degrees written keep the aircraft's own digits;
-// near the aircraft and away from the poles every angle is a small offset,
-// and short series take the place of arctangents, square roots and most
-// divisions (the mode's cost is in the README).
+// Longitude and latitude are found as offsets from the aircraft's, so that
+// the degrees written keep the aircraft's own digits. Near the aircraft and
+// away from the poles (the laser's case) the offsets are small: the
+// longitude's comes from its tangent, and in the point's meridian plane the
+// latitude's and the height solve two equations whose integrals of the
+// meridian's curvature are taken by their series: two divisions and a
+// dozen products, exact to a micrometre for vectors of 5 km. Elsewhere (near
+// a pole, far away) one step of Bowring's method from the reduced latitude
+// of the earth-centred point, exact to a few micrometres within 15 km of
+// the earth's surface, takes over.
 
 #include <cmath>
 #include <optional>
@@ -45,11 +48,10 @@ inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kExactDegToRad = kPi / 180.0;
 inline constexpr double kExactRadToDeg = 180.0 / kPi;
 
-// Below these the series used here are exact to a few 1e-16 (a few
-// nanometres on the earth): the longitude offset and the radius of its
-// parallel to the eighth power of the offset's tangent, the differences of
-// latitude (at most 25 km) to its sixth power.
-inline constexpr double kSmallLongitude = 1.0 / 32.0;
+// The short way is taken while the tangent of the longitude offset stays
+// below 1/64 (for a vector of 5 km: up to 87 degrees of latitude) and the
+// latitude offset below 1/256 (25 km); its series are then exact to 1e-10 m.
+inline constexpr double kSmallLongitude = 1.0 / 64.0;
 inline constexpr double kSmallLatitude = 1.0 / 256.0;
 
 inline double small_atan(double t) {
@@ -57,49 +59,42 @@ inline double small_atan(double t) {
     return t * (1.0 + t2 * (-1.0 / 3.0 + t2 * (1.0 / 5.0 + t2 * (-1.0 / 7.0))));
 }
 
-// 1 / sqrt(1 + t2) and sqrt(1 + t2) for a small t2.
-inline double inv_hypot1(double t2) { return 1.0 + t2 * (-0.5 + t2 * (0.375 + t2 * -0.3125)); }
-inline double hypot1(double t2) {
-    return 1.0 + t2 * (0.5 + t2 * (-0.125 + t2 * (0.0625 + t2 * -0.0390625)));
+// Sine, cosine and prime vertical radius (over a) of a latitude in degrees:
+// those of the nearest 1/1024 degree, kept from call to call in each thread
+// (a flight's latitude moves slowly), carried over the rest, at most 8.5e-6
+// radians, by their series. The result depends on the latitude alone, never
+// on the calls before.
+struct LatitudeTerms {
+    double key = 0.0;  // latitude in 1/1024 degree
+    double s = 0.0, c = 1.0;
+    double rn = 1.0;                 // 1 / sqrt(1 - e2 s^2)
+    double rn_d1 = 0.0, rn_d2 = 0.0;  // its first derivative and half its second, over rn
+};
+void refresh_latitude_terms(LatitudeTerms& t, double key);
+
+struct AtLatitude {
+    double s, c, rn;
+};
+
+inline AtLatitude latitude_terms(double lat) {
+    thread_local LatitudeTerms cached;
+    constexpr double kRound = 0x1.8p52;  // adding and taking it away rounds to a whole number
+    const double key = (lat * 1024.0 + kRound) - kRound;
+    if (key != cached.key) refresh_latitude_terms(cached, key);
+    const double d = (lat - key * (1.0 / 1024.0)) * kExactDegToRad;
+    const double d2 = d * d;
+    const double sd = d * (1.0 - d2 * (1.0 / 6.0));
+    const double cd = 1.0 - d2 * (0.5 - d2 * (1.0 / 24.0));
+    return {cached.s * cd + cached.c * sd, cached.c * cd - cached.s * sd,
+            cached.rn + cached.rn * d * (cached.rn_d1 + cached.rn_d2 * d)};
 }
 
-// 1 / sqrt(1 - u) and sqrt(1 - u) for 0 <= u <= e2, to the eighth power
-// (the ninth term is below 1e-20), in Estrin's order: these replace a square
-// root and a division in the hot path.
-inline double inv_sqrt1m(double u) {
-    const double u2 = u * u, u4 = u2 * u2;
-    return (1.0 + 0.5 * u) + u2 * (0.375 + 0.3125 * u) +
-           u4 * ((0.2734375 + 0.24609375 * u) + u2 * (0.2255859375 + 0.20947265625 * u) + u4 * 0.196380615234375);
-}
-inline double sqrt1m(double u) {
-    const double u2 = u * u, u4 = u2 * u2;
-    return (1.0 - 0.5 * u) - u2 * (0.125 + 0.0625 * u) -
-           u4 * ((0.0390625 + 0.02734375 * u) + u2 * (0.0205078125 + 0.01611328125 * u) + u4 * 0.013092041015625);
-}
-
-// The general way back from the turned earth-centred (x, y, z) to the offsets
-// of the point from the aircraft at latitude lat with sine s and cosine c:
-// for any distance, across a pole, and when the short way does not apply.
-inline Geodetic from_earth_centred(double lat, double lon, double s, double c, double x, double y, double z) {
-    using namespace wgs84;
-    Geodetic g;
-    g.lon = lon + std::atan2(y, x) * kExactRadToDeg;
-    // Bowring's step from the reduced latitude (cb, sb) of the point gives
-    // the direction (cl, sl) of the normal through it.
-    const double p = std::sqrt(x * x + y * y);
-    const double kb = 1.0 / std::sqrt(p * p * (kB * kB) + z * z * (kA * kA));
-    const double cb = p * kB * kb;
-    const double sb = z * kA * kb;
-    const double sl_raw = z + kEp2 * kB * sb * sb * sb;
-    const double cl_raw = p - kE2 * kA * cb * cb * cb;
-    const double kl = 1.0 / std::sqrt(sl_raw * sl_raw + cl_raw * cl_raw);
-    const double sl = sl_raw * kl;
-    const double cl = cl_raw * kl;
-    // The latitude as an offset from the aircraft's.
-    g.lat = lat + std::atan2(sl * c - cl * s, cl * c + sl * s) * kExactRadToDeg;
-    g.h = p * cl + z * sl - kA * std::sqrt(1.0 - kE2 * sl * sl);
-    return g;
-}
+// The general way back from the turned earth-centred (x, y, z) to the point,
+// as offsets from the aircraft at latitude lat with sine s and cosine c: for
+// any distance, across a pole, and where the short way does not apply. Out
+// of line: the hot path seldom takes it.
+[[gnu::noinline]] Geodetic from_earth_centred(double lat, double lon, double s, double c, double x, double y,
+                                             double z);
 
 }  // namespace detail
 
@@ -111,51 +106,58 @@ inline Geodetic from_earth_centred(double lat, double lon, double s, double c, d
 inline Geodetic offset_on_ellipsoid(double lat, double lon, double h, double north, double east, double down) {
     using namespace wgs84;
     using namespace detail;
-    const double phi = lat * kExactDegToRad;
-    const double s = std::sin(phi);
-    const double c = std::cos(phi);
-    const double rn = inv_sqrt1m(kE2 * s * s);  // prime vertical radius / a
-    const double n = kA * rn;
+    const AtLatitude at = latitude_terms(lat);
+    const double s = at.s, c = at.c, rn = at.rn;  // rn: prime vertical radius / a
+    const double xa = (kA * rn + h) * c;          // aircraft's distance from the axis
 
-    // Earth-centred, turned about the axis so that the aircraft's meridian
-    // is the x axis: the aircraft at (x, 0, z), east along y.
-    const double x = (n + h) * c - s * north - c * down;
+    // The vector in earth-centred axes turned so that the aircraft's
+    // meridian is the x axis: east along y.
+    const double dx = -s * north - c * down;
     const double y = east;
-    const double z = (n * (1.0 - kE2) + h) * s + c * north - s * down;
+    const double dz = c * north - s * down;
+    const double x = xa + dx;
 
-    // The short way, for points near the aircraft away from the poles: every
-    // angle as a small offset from the aircraft's, by its tangent.
-    if (!(x > 0.0 && std::fabs(y) < kSmallLongitude * x)) return from_earth_centred(lat, lon, s, c, x, y, z);
-    const double tl = y / x;
-    const double tl2 = tl * tl;
-    const double p = x * hypot1(tl2);  // distance from the axis
-
-    // Reduced latitude of the point, from the aircraft's (cba, sba).
-    const double cba = c * rn, sba = (1.0 - kF) * s * rn;
-    const double pb = p * kB, za = z * kA;
-    const double tb = (za * cba - pb * sba) / (pb * cba + za * sba);
-    const double tb2 = tb * tb;
-    const double cdb = inv_hypot1(tb2), sdb = tb * cdb;
-    const double cb = cba * cdb - sba * sdb;
-    const double sb = sba * cdb + cba * sdb;
-
-    // Bowring's step gives the normal through the point; its latitude, again
-    // from the aircraft's.
-    const double sl_raw = z + kEp2 * kB * sb * sb * sb;
-    const double cl_raw = p - kE2 * kA * cb * cb * cb;
-    const double tp = (sl_raw * c - cl_raw * s) / (cl_raw * c + sl_raw * s);
-    if (!(std::fabs(tb) < kSmallLatitude && std::fabs(tp) < kSmallLatitude)) {
-        return from_earth_centred(lat, lon, s, c, x, y, z);
+    // The short way, for points near the aircraft away from the poles: the
+    // longitude offset from y / x, and in the point's meridian plane the
+    // latitude offset delta and height h that solve, with M the meridian
+    // radius of curvature and its derivatives at the aircraft,
+    //   along the aircraft's north:  ut = A(delta) + h sin(delta)
+    //   along the aircraft's up:     un + ha = h cos(delta) - B(delta)
+    //   A = integral of M cos, B = integral of M sin from 0 to delta,
+    // by their series (terms left out: below 1e-8 m up to 25 km), with one
+    // step from the first-order offset.
+    if (!(x > 0.0 && std::fabs(y) < kSmallLongitude * x)) {
+        return from_earth_centred(lat, lon, s, c, x, y, (kA * rn * (1.0 - kE2) + h) * s + dz);
     }
-    const double tp2 = tp * tp;
-    const double cdp = inv_hypot1(tp2), sdp = tp * cdp;
-    const double cl = c * cdp - s * sdp;
-    const double sl = s * cdp + c * sdp;
+    // Both divisions start as soon as the aircraft's radius is known.
+    const double tl = y / x;
+    const double rn2 = rn * rn;
+    const double m0 = kA * (1.0 - kE2) * rn2 * rn;  // meridian radius a (1 - e2) / W^3
+    const double h0 = h - down;                     // the aircraft's height plus the vector's up component
+    const double inv = 1.0 / (m0 + h0);
+    // Growth of the distance from the axis by the turn to the point's meridian.
+    const double grow = (y * tl) * (0.5 - 0.125 * (tl * tl));
+    const double ut = c * dz - s * (dx + grow);
+    const double un = c * grow;  // the up component beyond -down
+
+    const double k = 3.0 * kE2 * (1.0 - kE2) * kA * rn2 * rn2 * rn;
+    const double m1 = k * s * c;                                                // dM / dphi
+    const double m2 = k * ((c * c - s * s) + 5.0 * kE2 * s * s * c * c * rn2);  // d2M / dphi2
+    const double a2 = 0.5 * m1;
+    const double a3 = (m2 + 2.0 * m0 + 2.0 * h0) * (1.0 / 6.0);
+    const double d0 = ut * inv;
+    const double delta = (ut - d0 * (un + d0 * (a2 + a3 * d0))) * inv;
+    if (!(std::fabs(delta) < kSmallLatitude)) {
+        return from_earth_centred(lat, lon, s, c, xa + dx, y, h * s + kA * rn * (1.0 - kE2) * s + dz);
+    }
+    const double d2 = delta * delta;
+    const double b = d2 * (0.5 * m0 + (1.0 / 3.0) * m1 * delta);
+    const double hn = h0 + un;
 
     Geodetic g;
     g.lon = lon + small_atan(tl) * kExactRadToDeg;
-    g.lat = lat + small_atan(tp) * kExactRadToDeg;
-    g.h = p * cl + z * sl - kA * sqrt1m(kE2 * sl * sl);
+    g.lat = lat + delta * kExactRadToDeg;
+    g.h = (hn + b) * (1.0 + d2 * (0.5 + d2 * (5.0 / 24.0)));
     return g;
 }
 
