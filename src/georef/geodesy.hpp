@@ -65,10 +65,11 @@ inline double small_atan(double t) {
 // radians, by their series. The result depends on the latitude alone, never
 // on the calls before.
 struct LatitudeTerms {
+    // Filled for the equator, so that no thread needs to mark it empty.
     double key = 0.0;  // latitude in 1/1024 degree
     double s = 0.0, c = 1.0;
-    double rn = 1.0;                 // 1 / sqrt(1 - e2 s^2)
-    double rn_d1 = 0.0, rn_d2 = 0.0;  // its first derivative and half its second, over rn
+    double rn = 1.0;                               // 1 / sqrt(1 - e2 s^2)
+    double rn_d1 = 0.0, rn_d2 = 0.5 * wgs84::kE2;  // its first derivative and half its second, over rn
 };
 void refresh_latitude_terms(LatitudeTerms& t, double key);
 

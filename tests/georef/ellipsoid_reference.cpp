@@ -11,6 +11,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "georef/geodesy.hpp"
 
@@ -94,6 +95,25 @@ TEST(ExactModeAgainstGeographicLib, SeededSweep) {
     // Far below the limit in fact: the series and Bowring's step are exact to micrometres.
     EXPECT_LE(worst_h, 1e-5);
     EXPECT_LE(worst_v, 1e-5);
+}
+
+// The latitude terms kept from call to call depend on the latitude alone:
+// the same point comes out bit for bit whatever was computed before, the
+// equator's terms a thread starts with included.
+TEST(ExactModeAgainstGeographicLib, NoMemoryOfEarlierCalls) {
+    const double lats[] = {0.0, 0.0004, -0.0004, 52.3, 52.3004, 89.9999, -33.0};
+    for (const double lat : lats) {
+        Geodetic first{}, again{};
+        std::thread([&] { first = offset_on_ellipsoid(lat, 5.0, 400.0, 120.0, -310.0, 290.0); }).join();
+        std::thread([&] {
+            for (const double other : lats) offset_on_ellipsoid(other, 1.0, 10.0, 1.0, 1.0, 1.0);
+            offset_on_ellipsoid(lat + 0.3, 1.0, 10.0, 1.0, 1.0, 1.0);
+            again = offset_on_ellipsoid(lat, 5.0, 400.0, 120.0, -310.0, 290.0);
+        }).join();
+        EXPECT_EQ(first.lat, again.lat) << lat;
+        EXPECT_EQ(first.lon, again.lon) << lat;
+        EXPECT_EQ(first.h, again.h) << lat;
+    }
 }
 
 }  // namespace
