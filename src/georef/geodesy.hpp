@@ -104,7 +104,8 @@ inline AtLatitude latitude_terms(double lat) {
 // point across the antimeridian from an aircraft at 179.9 degrees has a
 // longitude above 180. At a pole, north is the direction of the aircraft's
 // meridian, as the limit of the frame from nearby latitudes.
-inline Geodetic offset_on_ellipsoid(double lat, double lon, double h, double north, double east, double down) {
+[[gnu::always_inline]] inline Geodetic offset_on_ellipsoid(double lat, double lon, double h, double north, double east,
+                                                           double down) {
     using namespace wgs84;
     using namespace detail;
     const AtLatitude at = latitude_terms(lat);
