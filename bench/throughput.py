@@ -4,13 +4,14 @@
 Writes a survey with morva-sim (20 million measurements by default: 1000 per
 scan, 100 scans per second, 200 s, with pitch, roll and yaw motion, a lever
 arm, calibration values in the header and a geoid grid), then processes it in
-six modes, each with full georeferencing on the flat earth unless named
+seven modes, each with full georeferencing on the flat earth unless named
 otherwise:
 
   text        text scan-point records
   binary      18-byte binary records
   simplified  the simplified vertical computation, text records
   calibrated  through the scanner calibration, text records
+  progress    binary, with the progress line drawn (--progress): its cost
   text-ell    text records, exact positions on the ellipsoid (--geodesy ellipsoid)
   binary-ell  binary records, exact positions on the ellipsoid
 
@@ -46,16 +47,22 @@ SURVEY = [
     "--output", "text",
 ]
 
-# name, scan-point file, line 10 of the run control
-# (navg nthin iout_type attitude use_cal icalib full_georef), morva's arguments
+# name, scan-point file, line 10 of the run control:
+# navg nthin iout_type attitude use_cal icalib full_georef
 MODES = [
-    ("text", "points.txt", "1 1 1 T F 0 T", []),
-    ("binary", "points.bin", "1 1 2 T F 0 T", []),
-    ("simplified", "points.txt", "1 1 1 T F 0 F", []),
-    ("calibrated", "points.txt", "1 1 1 T T 0 T", []),
-    ("text-ell", "points.txt", "1 1 1 T F 0 T", ["--geodesy", "ellipsoid"]),
-    ("binary-ell", "points.bin", "1 1 2 T F 0 T", ["--geodesy", "ellipsoid"]),
+    ("text", "points.txt", "1 1 1 T F 0 T"),
+    ("binary", "points.bin", "1 1 2 T F 0 T"),
+    ("simplified", "points.txt", "1 1 1 T F 0 F"),
+    ("calibrated", "points.txt", "1 1 1 T T 0 T"),
+    ("progress", "points.bin", "1 1 2 T F 0 T"),
+    ("text-ell", "points.txt", "1 1 1 T F 0 T"),
+    ("binary-ell", "points.bin", "1 1 2 T F 0 T"),
 ]
+# Options of a mode: "progress" is "binary" (the fastest, where the line's
+# cost shows most) with the progress line drawn, to standard error.
+# The exact geodesy, against "text" and "binary" for its cost.
+OPTIONS = {"progress": ["--progress"], "text-ell": ["--geodesy", "ellipsoid"],
+           "binary-ell": ["--geodesy", "ellipsoid"]}
 
 OUTPUTS = ["points.txt", "points.bin", "centre.txt", "test.out", "test_pcorr.out", "floor.out"]
 
@@ -85,13 +92,13 @@ def warm(folder):
     subprocess.run(["cat", "scan.bin"], cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
 
-def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL):
+def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL, stderr=None):
     """Runs one command under /usr/bin/time; returns wall, user and system
     seconds and the peak resident memory in KiB."""
     with tempfile.NamedTemporaryFile("r") as report:
         start = time.perf_counter()
         status = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", report.name, *argv], cwd=cwd,
-                                stdin=stdin, stdout=stdout).returncode
+                                stdin=stdin, stdout=stdout, stderr=stderr).returncode
         wall = time.perf_counter() - start
         if status != 0:
             sys.exit(f"{' '.join(argv)} failed with status {status}")
@@ -118,7 +125,7 @@ def write_survey(sim, folder):
 def run_controls(folder):
     with open(os.path.join(folder, "run.in")) as f:
         lines = f.read().split("\n")
-    for name, output, switches, _ in MODES:
+    for name, output, switches in MODES:
         mode_lines = list(lines)
         mode_lines[3] = output
         mode_lines[9] = switches
@@ -186,14 +193,15 @@ def bench(morva, sim, folder, reps, settle):
     print(f"scanner file: {scan_bytes / 1e6:.1f} MB, {nmeas_total} measurements; {reps} repetitions, "
           f"{settle:g} s settling")
 
-    runs = {name: [] for name, _, _, _ in MODES}
+    runs = {name: [] for name, _, _ in MODES}
     for rep in range(reps):
-        for name, output, _, args in MODES:
+        for name, output, _ in MODES:
             fresh(folder, settle)
             warm(folder)
             with open(os.path.join(folder, f"run.{name}.in")) as control, \
                     open(os.path.join(folder, f"console.{name}.txt"), "w") as console:
-                r = timed([morva, *args], folder, stdin=control, stdout=console)
+                r = timed([morva, *OPTIONS.get(name, [])], folder, stdin=control, stdout=console,
+                          stderr=subprocess.DEVNULL if name in OPTIONS else None)
             r["bytes"] = os.path.getsize(os.path.join(folder, output))
             with open(os.path.join(folder, f"console.{name}.txt")) as f:
                 m = re.search(r"Total number of points output:\s+(\d+)", f.read())
@@ -214,7 +222,7 @@ def bench(morva, sim, folder, reps, settle):
     print(f"medians of {reps} runs, {nmeas_total} measurements")
     print(f"{'mode':<11}{'Mmeas/s':>8}{'MB/s out':>10}{'wall s':>8}{'user s':>8}{'sys s':>7}"
           f"{'RSS MiB':>9}{'out MB':>8}{'read s':>8}{'write s':>8}{'floor s':>8}{'ratio':>7}")
-    for name, _, _, _ in MODES:
+    for name, _, _ in MODES:
         rs = runs[name]
         med = {k: statistics.median(r[k] for r in rs) for k in rs[0]}
         floor = statistics.median(r["read"] + r["write"] for r in rs)

@@ -62,6 +62,17 @@ void emit(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, con
     time_gap_test(state.stats, m.thr, m.i, scan.nscan);
 }
 
+// Off the hot path: taken only for measurements outside the trajectory.
+[[gnu::noinline, gnu::cold]] void note_outside_span(OutsideSpan& o, double thr, double first) {
+    if (thr < first) {
+        if (o.before++ == 0) o.before_min = o.before_max = thr;
+        track(thr, o.before_min, o.before_max);
+    } else {
+        if (o.after++ == 0) o.after_min = o.after_max = thr;
+        track(thr, o.after_min, o.after_max);
+    }
+}
+
 // The measurements of one processed scan, in the mode G chosen for the run.
 template <Geodesy G>
 void process_measurements(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
@@ -69,6 +80,9 @@ void process_measurements(const SurveyInputs& in, const SurveyOutputs& out, RunS
     const inputs::RunControl& rc = *in.rc;
     const inputs::TrajectoryTable& traj = *in.trajectory;
     const Model model{in.rc, in.geoid, in.header, G};
+    const double span_first = traj.slot[1].thr;
+    const double span_last = traj.slot[traj.ntraj].thr;
+
     const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
     const bool correction_records = scan.nscan % 500 == 1;
     for (std::int32_t i = 1; i <= nmeas; ++i) {
@@ -76,6 +90,7 @@ void process_measurements(const SurveyInputs& in, const SurveyOutputs& out, RunS
         const double r = tables.scan_range[i - 1];
         if (r < kMinRange) continue;
 
+        if (thr < span_first || thr > span_last) [[unlikely]] note_outside_span(state.outside, thr, span_first);
         const Interval at = advance(traj, state.jtraj, thr);
         Pose pose;
         interpolate_position(traj, at, pose);
