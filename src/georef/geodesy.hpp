@@ -128,9 +128,8 @@ inline AtLatitude latitude_terms(double lat) {
     //   A = integral of M cos, B = integral of M sin from 0 to delta,
     // by their series (terms left out: below 1e-8 m up to 25 km), with one
     // step from the first-order offset.
-    if (!(x > 0.0 && std::fabs(y) < kSmallLongitude * x)) {
-        return from_earth_centred(lat, lon, s, c, x, y, (kA * rn * (1.0 - kE2) + h) * s + dz);
-    }
+    const auto general = [&] { return from_earth_centred(lat, lon, s, c, x, y, (kA * rn * (1.0 - kE2) + h) * s + dz); };
+    if (!(x > 0.0 && std::fabs(y) < kSmallLongitude * x)) return general();
     // Both divisions start as soon as the aircraft's radius is known.
     const double tl = y / x;
     const double rn2 = rn * rn;
@@ -149,9 +148,7 @@ inline AtLatitude latitude_terms(double lat) {
     const double a3 = (m2 + 2.0 * m0 + 2.0 * h0) * (1.0 / 6.0);
     const double d0 = ut * inv;
     const double delta = (ut - d0 * (un + d0 * (a2 + a3 * d0))) * inv;
-    if (!(std::fabs(delta) < kSmallLatitude)) {
-        return from_earth_centred(lat, lon, s, c, xa + dx, y, h * s + kA * rn * (1.0 - kE2) * s + dz);
-    }
+    if (!(std::fabs(delta) < kSmallLatitude)) return general();
     const double d2 = delta * delta;
     const double b = d2 * (0.5 * m0 + (1.0 / 3.0) * m1 * delta);
     const double hn = h0 + un;
