@@ -47,7 +47,7 @@ class Tools:
         out = subprocess.run([self.runinfo, "run.in"], cwd=folder, capture_output=True, text=True, check=True)
         return json.loads(out.stdout)
 
-    def direct_run(self, flight):
+    def direct_run(self, flight, args=()):
         """The files of a direct `morva < run.in` in a copy of the flight's
         inputs: {name: bytes}, the console report as "morva.log"."""
         info = self.runinfo_of(flight)
@@ -55,15 +55,15 @@ class Tools:
             for name in ["run.in"] + info["inputs"]:
                 shutil.copy(os.path.join(flight, name), os.path.join(tmp, name))
             with open(os.path.join(tmp, "run.in"), "rb") as rc:
-                out = subprocess.run([self.morva], stdin=rc, cwd=tmp, capture_output=True)
+                out = subprocess.run([self.morva, *args], stdin=rc, cwd=tmp, capture_output=True)
             files = {"morva.log": out.stdout}
             for name in info["outputs"]:
                 with open(os.path.join(tmp, name), "rb") as f:
                     files[name] = f.read()
             return files
 
-    def same_as_direct(self, flight):
-        direct = self.direct_run(flight)
+    def same_as_direct(self, flight, args=()):
+        direct = self.direct_run(flight, args)
         for name, data in direct.items():
             with open(os.path.join(flight, name), "rb") as f:
                 if f.read() != data:

@@ -126,11 +126,12 @@ try:
     # The geodesy setting reaches morva as --geodesy, or is refused when this
     # morva does not take it.
     morva_help = subprocess.run([t.morva, "--help"], stdin=subprocess.DEVNULL, capture_output=True, text=True)
-    geodesy = t.run("run", top, "--geodesy", "flat", "--only", "north/f1")
+    geodesy = t.run("run", top, "--geodesy", "ellipsoid", "--only", "north/f1")
     if morva_help.returncode == 0 and "--geodesy" in morva_help.stdout:
         t.check(geodesy.returncode == 0 and "done     north/f1" in geodesy.stdout and
-                lib.load_record(os.path.join(top, "north/f1"))["command"][1:3] == ["--geodesy", "flat"],
-                "a new geodesy setting reruns the flight with --geodesy")
+                lib.load_record(os.path.join(top, "north/f1"))["command"][1:3] == ["--geodesy", "ellipsoid"] and
+                not t.same_as_direct(os.path.join(top, "north/f1"), ["--geodesy", "ellipsoid"]),
+                "a new geodesy setting reruns the flight with --geodesy, as a direct run with it")
     else:
         t.check(geodesy.returncode == 2 and "does not take --geodesy" in geodesy.stderr,
                 "a geodesy setting with a morva that does not take it is refused: " + geodesy.stderr)
