@@ -86,4 +86,9 @@ void check_output_names(const RunControl& rc) {
     }
 }
 
+bool same_file(const std::string& a, const std::string& b) {
+    const FileId ia = identify(a), ib = identify(b);
+    return same_existing(ia, ib) || ia.resolved == ib.resolved;
+}
+
 }  // namespace morva::inputs

@@ -1,0 +1,112 @@
+#pragma once
+// The parts of a LAS 1.4 file this program writes: the 375-byte header,
+// variable-length records (the coordinate system's WKT and the Extra Bytes
+// declaration) and point data records of format 6 (30 bytes), all
+// little-endian.
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "scan_point_records.hpp"
+
+namespace morva::las {
+
+inline constexpr std::size_t kHeaderSize = 375;
+inline constexpr std::size_t kVlrHeaderSize = 54;
+inline constexpr std::size_t kFormat6Size = 30;
+inline constexpr std::uint16_t kGlobalAdjustedGpsTime = 1u << 0;
+inline constexpr std::uint16_t kGlobalWkt = 1u << 4;
+
+// Stored coordinates: X = longitude and Y = latitude in 10^-7 degree, Z = height in mm.
+inline constexpr double kScaleXY = 1e-7;
+inline constexpr double kScaleZ = 1e-3;
+
+struct Bounds {
+    std::int32_t min[3] = {INT32_MAX, INT32_MAX, INT32_MAX};
+    std::int32_t max[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
+};
+
+inline void extend(Bounds& b, std::int32_t x, std::int32_t y, std::int32_t z) {
+    const std::int32_t v[3] = {x, y, z};
+    for (int k = 0; k < 3; ++k) {
+        if (v[k] < b.min[k]) b.min[k] = v[k];
+        if (v[k] > b.max[k]) b.max[k] = v[k];
+    }
+}
+
+struct Header {
+    std::uint16_t file_source_id = 0;
+    std::uint16_t global_encoding = kGlobalWkt;
+    std::string generating_software;  // at most 32 characters
+    std::uint16_t creation_day = 0;   // 0: unknown
+    std::uint16_t creation_year = 0;
+    std::uint32_t offset_to_points = kHeaderSize;
+    std::uint32_t vlr_count = 0;
+    std::uint16_t record_length = kFormat6Size;
+    std::uint64_t point_count = 0;
+    Bounds bounds;  // of the stored integers; all zero in a file without points
+};
+
+void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);
+
+// A variable-length record, header and payload (at most 65535 bytes).
+std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
+                       std::string_view payload);
+
+// The coordinate system record: the WKT with its terminating NUL.
+std::string wkt_vlr(std::string_view wkt, std::string_view description);
+
+// Extra Bytes declaration: measurement_index (uint16) and, with averaging,
+// group_size (uint8); no scale, offset, no-data, minimum or maximum.
+std::string extra_bytes_vlr(bool with_group_size);
+
+// Extra bytes after the 30 bytes of format 6: 0 from binary records, 2 or 3
+// from text records.
+inline std::size_t extra_bytes(bool text_records, bool with_group_size) {
+    return text_records ? (with_group_size ? 3 : 2) : 0;
+}
+
+inline void put_u16(unsigned char* b, std::uint16_t v) {
+    b[0] = static_cast<unsigned char>(v);
+    b[1] = static_cast<unsigned char>(v >> 8);
+}
+
+inline void put_i32(unsigned char* b, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    b[0] = static_cast<unsigned char>(u);
+    b[1] = static_cast<unsigned char>(u >> 8);
+    b[2] = static_cast<unsigned char>(u >> 16);
+    b[3] = static_cast<unsigned char>(u >> 24);
+}
+
+inline void put_f64(unsigned char* b, double v) {
+    std::uint64_t u;
+    std::memcpy(&u, &v, sizeof u);
+    for (int k = 0; k < 8; ++k) b[k] = static_cast<unsigned char>(u >> (8 * k));
+}
+
+// One point of format 6 and its extra bytes: return 1 of 1, classification 0
+// (never classified), scan angle 0 (not carried by the scan points), user
+// data the low 8 bits of the measurement index, intensity the amplitude
+// times 256 (0 for an amplitude that was not written).
+inline void encode_point(const ScanPoint& p, double gps_time, std::uint16_t source_id, std::size_t extra,
+                         unsigned char* b) {
+    put_i32(b, p.lon_e7);
+    put_i32(b + 4, p.lat_e7);
+    put_i32(b + 8, p.h_mm);
+    put_u16(b + 12, p.ampl_known ? static_cast<std::uint16_t>(p.ampl << 8) : 0);
+    b[14] = 0x11;  // return number 1, number of returns 1
+    b[15] = 0;     // classification flags, channel, scan direction, edge
+    b[16] = 0;
+    b[17] = static_cast<unsigned char>(p.index & 0xFF);
+    b[18] = 0;
+    b[19] = 0;
+    put_u16(b + 20, source_id);
+    put_f64(b + 22, gps_time);
+    if (extra >= 2) put_u16(b + 30, p.index);
+    if (extra == 3) b[32] = static_cast<unsigned char>(p.group_size);
+}
+
+}  // namespace morva::las
