@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "scanner/byte_reader.hpp"
@@ -63,7 +64,7 @@ struct Converter {
 void convert_binary(Converter& c) {
     scanner::ByteReader in;
     if (!scanner::open_bytes(in, c.plan.scan_points)) {
-        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + std::strerror(errno));
+        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
     }
     ScanPoint p;
     for (;;) {
@@ -104,7 +105,7 @@ void convert_binary(Converter& c) {
 void convert_text(Converter& c) {
     text::TextReader in;
     if (!text::open_in(in, c.plan.scan_points)) {
-        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + std::strerror(errno));
+        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
     }
     // Records are 48 or 51 characters: a longer run without a line end is no record.
     constexpr std::size_t kLongest = 64;
@@ -156,6 +157,13 @@ void write_at(int fd, const void* data, std::size_t size, off_t offset, const st
 }  // namespace
 
 const std::string& temporary_output() { return temporary; }
+
+std::string unreadable(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return path + " does not exist or cannot be reached";
+    if (S_ISDIR(st.st_mode)) return path + " is a folder";
+    return path + " cannot be read";
+}
 
 ExportCounts export_las(const ExportPlan& plan) {
     Header header = plan.header;

@@ -33,6 +33,10 @@ struct ExportCounts {
 // error, exit 1, and no output (see las_main.cpp for the ending).
 ExportCounts export_las(const ExportPlan& plan);
 
+// Why a file cannot be read, in words: "NAME does not exist or cannot be
+// reached", "NAME is a folder" or "NAME cannot be read".
+std::string unreadable(const std::string& path);
+
 // The temporary file of the export in progress, for the ending to remove; empty when none.
 const std::string& temporary_output();
 

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -122,14 +121,6 @@ void note(const std::string& message) {
     text::flush(text::console());
 }
 
-// Why a file cannot be read, in words.
-std::string unreadable(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return path + " does not exist or cannot be reached";
-    if (S_ISDIR(st.st_mode)) return path + " is a folder";
-    return path + " cannot be read";
-}
-
 // The stop routine ends the process; an export it interrupts leaves nothing behind.
 void remove_partial_output(int) {
     if (!las::temporary_output().empty()) ::unlink(las::temporary_output().c_str());
@@ -177,7 +168,7 @@ std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl&
         }
         why = "the time epoch of the scanner header in " + scanfile + " does not begin with a date YYYY-MM-DD";
     } else {
-        why = "the scanner file " + unreadable(scanfile);
+        why = "the scanner file " + las::unreadable(scanfile);
     }
     if (!o.time_of_day) {
         fail("no flight date for the GPS times: " + why +
@@ -197,7 +188,7 @@ int main(int argc, char** argv) {
     inputs::RunControl rc;
     {
         text::TextReader in;
-        if (!text::open_in(in, o.run_control)) fail("cannot read the run control: " + unreadable(o.run_control));
+        if (!text::open_in(in, o.run_control)) fail("cannot read the run control: " + las::unreadable(o.run_control));
         inputs::read_run_control(in, rc);
         inputs::derive(rc);
     }
