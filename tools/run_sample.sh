@@ -9,3 +9,6 @@ mkdir -p "$work"
 cd "$work"
 "$build/tools/sim/morva-sim" --sample .
 "$build/src/morva" < run.in
+# The scan points as a LAS 1.4 file for point-cloud tools; the flight date
+# comes from the sample scanner header's time epoch.
+"$build/tools/las/morva-las" run.in points.las
