@@ -109,6 +109,7 @@ void convert_text(Converter& c) {
     }
     // Records are 48 or 51 characters: a longer run without a line end is no record.
     constexpr std::size_t kLongest = 64;
+    const std::size_t record_length = text_record_length(c.plan.with_group_size);
     std::int64_t line = 0;
     ScanPoint p;
     auto take = [&](const char* s, std::size_t length) {
@@ -124,7 +125,10 @@ void convert_text(Converter& c) {
     for (;;) {
         const char* start = in.buffer.get() + in.begin;
         const std::size_t held = in.end - in.begin;
-        const char* nl = held > 0 ? static_cast<const char*>(std::memchr(start, '\n', held)) : nullptr;
+        // Every record of a file has one length: look there for its line end first.
+        const char* nl = held > record_length && start[record_length] == '\n' ? start + record_length
+                         : held > 0 ? static_cast<const char*>(std::memchr(start, '\n', held))
+                                    : nullptr;
         if (nl != nullptr) {
             const auto length = static_cast<std::size_t>(nl - start);
             take(start, length);

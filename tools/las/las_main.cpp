@@ -2,6 +2,7 @@
 // coordinate system and GPS times, for point-cloud viewers and GIS.
 
 #include <charconv>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -126,6 +127,13 @@ void remove_partial_output(int) {
     if (!las::temporary_output().empty()) ::unlink(las::temporary_output().c_str());
 }
 
+// Nor does an export interrupted by a signal (unlink is safe in a handler).
+void remove_and_reraise(int signal_number) {
+    remove_partial_output(0);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
 // The output must not replace any file of the run.
 void check_output(const Options& o, const inputs::RunControl& rc) {
     struct Named {
@@ -184,6 +192,7 @@ int main(int argc, char** argv) {
     // Everything this program tells, the stops of the shared readers included, goes to standard error.
     text::attach_out(text::console(), 2, "standard error");
     text::set_end_handler(remove_partial_output);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_and_reraise);
 
     inputs::RunControl rc;
     {

@@ -70,13 +70,12 @@ Field integer(const char* f, int w, std::int32_t& value) {
     return Field::Value;
 }
 
-constexpr std::size_t kPlainLength = 9 + 11 + 12 + 8 + 1 + 3 + 4;
 constexpr std::int64_t kCoordinateLimit = 2147483647;
 
 }  // namespace
 
 Decoded decode_text(const char* line, std::size_t length, bool with_group_size, ScanPoint& p) {
-    if (length != kPlainLength + (with_group_size ? 3 : 0) || line[40] != ' ') return Decoded::Malformed;
+    if (length != text_record_length(with_group_size) || line[40] != ' ') return Decoded::Malformed;
     std::int64_t thr, lat, lon, h;
     const Field fields[4] = {fixed_point(line, 9, 6, thr), fixed_point(line + 9, 11, 6, lat),
                              fixed_point(line + 20, 12, 6, lon), fixed_point(line + 32, 8, 2, h)};

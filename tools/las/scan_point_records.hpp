@@ -53,6 +53,9 @@ inline Decoded decode_binary(const unsigned char* r, ScanPoint& p) {
     return Decoded::Point;
 }
 
+// Characters of a text record, without its line end.
+inline std::size_t text_record_length(bool with_group_size) { return with_group_size ? 51 : 48; }
+
 // One text line, without its line end. with_group_size: the averaging form.
 Decoded decode_text(const char* line, std::size_t length, bool with_group_size, ScanPoint& p);
 
