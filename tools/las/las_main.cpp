@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -148,6 +149,8 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
                                 {"test.out", "a diagnostic file of the run"},
                                 {"test_pcorr.out", "a diagnostic file of the run"}};
     if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
+    struct stat st{};
+    if (::stat(o.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail("the output " + o.output + " is a folder");
     for (const Named& f : files) {
         if (inputs::same_file(o.output, f.name)) {
             fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
