@@ -132,6 +132,7 @@ function prepare(c, o) {
     fs.writeFileSync(path.join(folder, 'scan.bin'), b);
   }
   if (e.remove) fs.rmSync(path.join(folder, e.remove));
+  if (e.fifo && run(['mkfifo', e.fifo], folder).status !== 0) die('mkfifo failed');
   if (e.scanpt_none) lines[3] = '0';
   if (e.run_control_line) lines[e.run_control_line[0] - 1] = e.run_control_line[1];
   fs.writeFileSync(control, lines.join('\n'));
@@ -274,7 +275,8 @@ async function main() {
     check(r.stderr.includes(c.fail.stderr), `stderr lacks '${c.fail.stderr}': ${r.stderr}`);
     check(r.stdout === '', `stdout not empty: ${r.stdout}`);
     if (guarded) check(fs.readFileSync(path.join(prep.folder, c.fail.unchanged)).equals(guarded), `${c.fail.unchanged} changed`);
-    else if (!existed) check(!fs.existsSync(path.join(prep.folder, output)), 'an output file was left');
+    else if (existed) check(!fs.lstatSync(path.join(prep.folder, output)).isFile(), `${output} was replaced by a file`);
+    else check(!fs.existsSync(path.join(prep.folder, output)), 'an output file was left');
   } else {
     check(r.status === 0, `status ${r.status}: ${r.stderr}`);
     if (c.expect.stderr) check(r.stderr.includes(c.expect.stderr), `stderr lacks '${c.expect.stderr}': ${r.stderr}`);

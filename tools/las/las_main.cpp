@@ -150,7 +150,10 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
                                 {"test_pcorr.out", "a diagnostic file of the run"}};
     if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
     struct stat st{};
-    if (::stat(o.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail("the output " + o.output + " is a folder");
+    if (::stat(o.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // The finished file is renamed into place: it would replace a device or a pipe, not write into it.
+        fail("the output " + o.output + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file"));
+    }
     for (const Named& f : files) {
         if (inputs::same_file(o.output, f.name)) {
             fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
