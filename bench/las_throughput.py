@@ -47,6 +47,19 @@ def warm(folder, name):
     subprocess.run(["cat", name], cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
 
+def quietly(call):
+    """Runs call() with standard error (morva-las's notes) sent to /dev/null."""
+    saved = os.dup(2)
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(devnull, 2)
+    try:
+        return call()
+    finally:
+        os.dup2(saved, 2)
+        os.close(saved)
+        os.close(devnull)
+
+
 def scan_points(morva, folder):
     """Runs morva once for each form, unless its scan-point file is there from a previous run."""
     with open(os.path.join(folder, "run.in")) as f:
@@ -103,7 +116,7 @@ def bench(morva, sim, las, folder, reps, settle):
         for name, source, _ in FORMS:
             fresh(folder, settle)
             warm(folder, source)
-            r = throughput.timed([las, f"run.las-{name}.in", "points.las"], folder, stdout=subprocess.DEVNULL)
+            r = quietly(lambda: throughput.timed([las, f"run.las-{name}.in", "points.las"], folder))
             r["bytes"] = os.path.getsize(os.path.join(folder, "points.las"))
             r["in"] = os.path.getsize(os.path.join(folder, source))
             with open(os.path.join(folder, "points.las"), "rb") as f:
