@@ -51,7 +51,7 @@ struct Converter {
     Bounds bounds;
     ExportCounts counts;
 
-    void point(const ScanPoint& p) {
+    [[gnu::always_inline]] void point(const ScanPoint& p) {
         extend(bounds, p.lon_e7, p.lat_e7, p.h_mm);
         encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra,
                      reinterpret_cast<unsigned char*>(text::reserve(out, record)));

@@ -5,11 +5,8 @@
 namespace morva::las {
 namespace {
 
-void put_u32(unsigned char* b, std::uint32_t v) { put_i32(b, static_cast<std::int32_t>(v)); }
-
-void put_u64(unsigned char* b, std::uint64_t v) {
-    for (int k = 0; k < 8; ++k) b[k] = static_cast<unsigned char>(v >> (8 * k));
-}
+void put_u32(unsigned char* b, std::uint32_t v) { put_le(b, v); }
+void put_u64(unsigned char* b, std::uint64_t v) { put_le(b, v); }
 
 // A character field, NUL-padded; longer text is cut.
 void put_chars(unsigned char* b, std::size_t width, std::string_view s) {

@@ -4,6 +4,7 @@
 // declaration) and point data records of format 6 (30 bytes), all
 // little-endian.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -29,11 +30,12 @@ struct Bounds {
 };
 
 inline void extend(Bounds& b, std::int32_t x, std::int32_t y, std::int32_t z) {
-    const std::int32_t v[3] = {x, y, z};
-    for (int k = 0; k < 3; ++k) {
-        if (v[k] < b.min[k]) b.min[k] = v[k];
-        if (v[k] > b.max[k]) b.max[k] = v[k];
-    }
+    b.min[0] = x < b.min[0] ? x : b.min[0];
+    b.max[0] = x > b.max[0] ? x : b.max[0];
+    b.min[1] = y < b.min[1] ? y : b.min[1];
+    b.max[1] = y > b.max[1] ? y : b.max[1];
+    b.min[2] = z < b.min[2] ? z : b.min[2];
+    b.max[2] = z > b.max[2] ? z : b.max[2];
 }
 
 struct Header {
@@ -68,24 +70,21 @@ inline std::size_t extra_bytes(bool text_records, bool with_group_size) {
     return text_records ? (with_group_size ? 3 : 2) : 0;
 }
 
-inline void put_u16(unsigned char* b, std::uint16_t v) {
-    b[0] = static_cast<unsigned char>(v);
-    b[1] = static_cast<unsigned char>(v >> 8);
+// Little-endian fields: a plain copy on a little-endian host, bytes in order elsewhere.
+template <typename T>
+inline void put_le(unsigned char* b, T v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(b, &v, sizeof v);
+    } else {
+        unsigned char bytes[sizeof v];
+        std::memcpy(bytes, &v, sizeof v);
+        for (std::size_t k = 0; k < sizeof v; ++k) b[k] = bytes[sizeof v - 1 - k];
+    }
 }
 
-inline void put_i32(unsigned char* b, std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    b[0] = static_cast<unsigned char>(u);
-    b[1] = static_cast<unsigned char>(u >> 8);
-    b[2] = static_cast<unsigned char>(u >> 16);
-    b[3] = static_cast<unsigned char>(u >> 24);
-}
-
-inline void put_f64(unsigned char* b, double v) {
-    std::uint64_t u;
-    std::memcpy(&u, &v, sizeof u);
-    for (int k = 0; k < 8; ++k) b[k] = static_cast<unsigned char>(u >> (8 * k));
-}
+inline void put_u16(unsigned char* b, std::uint16_t v) { put_le(b, v); }
+inline void put_i32(unsigned char* b, std::int32_t v) { put_le(b, v); }
+inline void put_f64(unsigned char* b, double v) { put_le(b, v); }
 
 // One point of format 6 and its extra bytes: return 1 of 1, classification 0
 // (never classified), scan angle 0 (not carried by the scan points), user
