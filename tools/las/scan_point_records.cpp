@@ -25,7 +25,8 @@ bool not_a_number(const char* f, int w) {
 // Fw.d (d above 0): blanks, an optional minus, integer digits (none when the
 // field had no room for a 0), a point and exactly d decimals. The value in units of
 // 10^-d, by integer arithmetic on the digits.
-Field fixed_point(const char* f, int w, int d, std::int64_t& value) {
+template <int w, int d>
+[[gnu::always_inline]] inline Field fixed_point(const char* f, std::int64_t& value) {
     int k = 0;
     while (k < w && f[k] == ' ') ++k;
     if (k == w) return Field::Bad;
@@ -51,7 +52,8 @@ Field fixed_point(const char* f, int w, int d, std::int64_t& value) {
 }
 
 // Iw: blanks, an optional minus, at least one digit.
-Field integer(const char* f, int w, std::int32_t& value) {
+template <int w>
+[[gnu::always_inline]] inline Field integer(const char* f, std::int32_t& value) {
     int k = 0;
     while (k < w && f[k] == ' ') ++k;
     if (k == w) return Field::Bad;
@@ -76,21 +78,21 @@ constexpr std::int64_t kCoordinateLimit = 2147483647;
 
 Decoded decode_text(const char* line, std::size_t length, bool with_group_size, ScanPoint& p) {
     if (length != text_record_length(with_group_size) || line[40] != ' ') return Decoded::Malformed;
-    std::int64_t thr, lat, lon, h;
-    const Field fields[4] = {fixed_point(line, 9, 6, thr), fixed_point(line + 9, 11, 6, lat),
-                             fixed_point(line + 20, 12, 6, lon), fixed_point(line + 32, 8, 2, h)};
+    std::int64_t thr = 0, lat = 0, lon = 0, h = 0;
+    const Field fields[4] = {fixed_point<9, 6>(line, thr), fixed_point<11, 6>(line + 9, lat),
+                             fixed_point<12, 6>(line + 20, lon), fixed_point<8, 2>(line + 32, h)};
     bool missing = false;
     for (Field f : fields) {
         if (f == Field::Bad) return Decoded::Malformed;
         missing = missing || f != Field::Value;
     }
     std::int32_t ampl = 0, index = 0, group = 0;
-    const Field ampl_field = integer(line + 41, 3, ampl);
+    const Field ampl_field = integer<3>(line + 41, ampl);
     if (ampl_field == Field::Bad || (ampl_field == Field::Value && (ampl < -128 || ampl > 127))) {
         return Decoded::Malformed;
     }
-    if (integer(line + 44, 4, index) != Field::Value || index < 0) return Decoded::Malformed;
-    if (with_group_size && (integer(line + 48, 3, group) != Field::Value || group < 1)) return Decoded::Malformed;
+    if (integer<4>(line + 44, index) != Field::Value || index < 0) return Decoded::Malformed;
+    if (with_group_size && (integer<3>(line + 48, group) != Field::Value || group < 1)) return Decoded::Malformed;
     if (missing) return Decoded::NotAPoint;
     if (group > 255) return Decoded::OutOfRange;  // the 8-bit group_size field
 
