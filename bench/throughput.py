@@ -4,12 +4,13 @@
 Writes a survey with morva-sim (20 million measurements by default: 1000 per
 scan, 100 scans per second, 200 s, with pitch, roll and yaw motion, a lever
 arm, calibration values in the header and a geoid grid), then processes it in
-four modes, each with full georeferencing unless named otherwise:
+five modes, each with full georeferencing unless named otherwise:
 
   text        text scan-point records
   binary      18-byte binary records
   simplified  the simplified vertical computation, text records
   calibrated  through the scanner calibration, text records
+  progress    binary, with the progress line drawn (--progress): its cost
 
 and, in the same repetition on the same files, measures the I/O floor: the
 time to read the scanner file (dd to /dev/null) plus the time to write a file
@@ -50,7 +51,11 @@ MODES = [
     ("binary", "points.bin", "1 1 2 T F 0 T"),
     ("simplified", "points.txt", "1 1 1 T F 0 F"),
     ("calibrated", "points.txt", "1 1 1 T T 0 T"),
+    ("progress", "points.bin", "1 1 2 T F 0 T"),
 ]
+# Options of a mode: "progress" is "binary" (the fastest, where the line's
+# cost shows most) with the progress line drawn, to standard error.
+OPTIONS = {"progress": ["--progress"]}
 
 OUTPUTS = ["points.txt", "points.bin", "centre.txt", "test.out", "test_pcorr.out", "floor.out"]
 
@@ -80,13 +85,13 @@ def warm(folder):
     subprocess.run(["cat", "scan.bin"], cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
 
-def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL):
+def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL, stderr=None):
     """Runs one command under /usr/bin/time; returns wall, user and system
     seconds and the peak resident memory in KiB."""
     with tempfile.NamedTemporaryFile("r") as report:
         start = time.perf_counter()
         status = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", report.name, *argv], cwd=cwd,
-                                stdin=stdin, stdout=stdout).returncode
+                                stdin=stdin, stdout=stdout, stderr=stderr).returncode
         wall = time.perf_counter() - start
         if status != 0:
             sys.exit(f"{' '.join(argv)} failed with status {status}")
@@ -188,7 +193,8 @@ def bench(morva, sim, folder, reps, settle):
             warm(folder)
             with open(os.path.join(folder, f"run.{name}.in")) as control, \
                     open(os.path.join(folder, f"console.{name}.txt"), "w") as console:
-                r = timed([morva], folder, stdin=control, stdout=console)
+                r = timed([morva, *OPTIONS.get(name, [])], folder, stdin=control, stdout=console,
+                          stderr=subprocess.DEVNULL if name in OPTIONS else None)
             r["bytes"] = os.path.getsize(os.path.join(folder, output))
             with open(os.path.join(folder, f"console.{name}.txt")) as f:
                 m = re.search(r"Total number of points output:\s+(\d+)", f.read())

@@ -62,6 +62,17 @@ void emit(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, con
     time_gap_test(state.stats, m.thr, m.i, scan.nscan);
 }
 
+// Off the hot path: taken only for measurements outside the trajectory.
+[[gnu::noinline, gnu::cold]] void note_outside_span(OutsideSpan& o, double thr, double first) {
+    if (thr < first) {
+        if (o.before++ == 0) o.before_min = o.before_max = thr;
+        track(thr, o.before_min, o.before_max);
+    } else {
+        if (o.after++ == 0) o.after_min = o.after_max = thr;
+        track(thr, o.after_min, o.after_max);
+    }
+}
+
 }  // namespace
 
 ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc) {
@@ -79,6 +90,9 @@ void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& st
     // Without two trajectory records there is no interval to interpolate in.
     if (traj.ntraj < 2) return;
 
+    const double span_first = traj.slot[1].thr;
+    const double span_last = traj.slot[traj.ntraj].thr;
+
     const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
     const bool correction_records = scan.nscan % 500 == 1;
     for (std::int32_t i = 1; i <= nmeas; ++i) {
@@ -86,6 +100,7 @@ void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& st
         const double r = tables.scan_range[i - 1];
         if (r < kMinRange) continue;
 
+        if (thr < span_first || thr > span_last) [[unlikely]] note_outside_span(state.outside, thr, span_first);
         const Interval at = advance(traj, state.jtraj, thr);
         Pose pose;
         interpolate_position(traj, at, pose);

@@ -34,6 +34,14 @@ struct SurveyOutputs {
 };
 
 // Everything that lives from the first scan to the report.
+// Measurements whose time lies before the trajectory's first record or after
+// its last: their positions hold that end record.
+struct OutsideSpan {
+    std::int64_t before = 0, after = 0;
+    double before_min = 0, before_max = 0;  // their times, decimal hours
+    double after_min = 0, after_max = 0;
+};
+
 struct RunState {
     std::int32_t jtraj = 1;     // trajectory cursor, forward only
     OutputGroup group;
@@ -41,6 +49,7 @@ struct RunState {
     double tlast_centre = 0.0;  // time of the last centre line on the console
     RunStats stats;
     regression::NormalSums sums;
+    OutsideSpan outside;
 };
 
 enum class ScanDecision { End, Skip, Process };

@@ -49,7 +49,7 @@ FileId standard_input() {
 
 }  // namespace
 
-void check_output_names(const RunControl& rc) {
+void check_output_names(const RunControl& rc, const std::string& run_control_file) {
     std::vector<std::string> inputs = {trimmed(rc.scanfile), trimmed(rc.gpsfile)};
     if (rc.geoid_wanted) inputs.push_back(trimmed(rc.geoidfile));
 
@@ -67,7 +67,7 @@ void check_output_names(const RunControl& rc) {
 
     std::vector<FileId> input_ids, output_ids;
     for (const auto& name : inputs) input_ids.push_back(identify(name));
-    input_ids.push_back(standard_input());
+    input_ids.push_back(run_control_file.empty() ? standard_input() : identify(run_control_file));
     for (const auto& name : outputs) output_ids.push_back(identify(name));
 
     for (std::size_t o = 0; o < outputs.size(); ++o) {

@@ -8,10 +8,11 @@
 namespace morva::inputs {
 
 // Stops with "*** output file would overwrite input file: <name>" (the
-// inputs being the scanner, trajectory and geoid files, and the run control
-// when standard input is a file) or "*** two output files share one name:
+// inputs being the scanner, trajectory and geoid files, and the run control:
+// the file `run_control_file`, or standard input when that is empty and
+// standard input is a file) or "*** two output files share one name:
 // <name>"; an output name holding a NUL byte cannot be opened as named.
-void check_output_names(const RunControl& rc);
+void check_output_names(const RunControl& rc, const std::string& run_control_file = {});
 
 // True when the two names reach one file: the same existing file (links
 // followed), or the same resolved path for a file not yet there.

@@ -15,9 +15,14 @@ std::string trimmed(const std::string& name) {
 void read_run_control(text::TextReader& in, RunControl& rc) {
     using text::item;
     static const text::Layout name_line = text::layout("A");
+    unsigned bit = 1;
     for (std::string* name : {&rc.scanfile, &rc.gpsfile, &rc.geoidfile, &rc.scanptfile, &rc.centfile}) {
-        name->assign(kNameLength, ' ');
+        // One character more than counts, to see whether the name runs on.
+        name->assign(kNameLength + 1, ' ');
         if (!text::read_fixed(in, name_line, {name})) text::read_error(in, "end of file");
+        if ((*name)[kNameLength - 1] != ' ' && (*name)[kNameLength] != ' ') rc.names_cut |= bit;
+        name->resize(kNameLength);
+        bit <<= 1;
     }
     text::read_free(in, {item(rc.hr0), item(rc.min0), item(rc.sec0)});
     text::read_free(in, {item(rc.dtsec), item(rc.use_sync)});

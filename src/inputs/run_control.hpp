@@ -29,6 +29,11 @@ struct RunControl {
     double dpitch = 0, droll = 0, dheading = 0;     // misalignment, degrees
     double pcoef[4] = {0, 0, 0, 0};                 // across-scan correction p1..p4
 
+    // Bit k set: name line k+1 runs across column 36 (characters 36 and 37
+    // both non-blank), so the name it meant was cut. Text after a blank past
+    // column 36 is a comment.
+    unsigned names_cut = 0;
+
     // Derived once after reading.
     bool scanpt_wanted = false;
     bool geoid_wanted = false;

@@ -1,6 +1,9 @@
 #include "run/main_sequence.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "georef/run_stats.hpp"
 #include "georef/scan_processing.hpp"
@@ -8,6 +11,8 @@
 #include "inputs/file_guard.hpp"
 #include "inputs/geoid.hpp"
 #include "inputs/run_control.hpp"
+#include "run/progress.hpp"
+#include "run/run_warnings.hpp"
 #include "run/scan_loop.hpp"
 #include "inputs/trajectory.hpp"
 #include "scanner/byte_reader.hpp"
@@ -18,6 +23,7 @@
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
+#include "text/warning.hpp"
 
 namespace morva::run {
 namespace {
@@ -41,8 +47,32 @@ struct RunFiles {
 
 [[noreturn]] void cannot_open(const std::string& name) { text::stop_run("*** cannot open file: " + name); }
 
+// Written under a temporary name until the scan loop begins (see open_out_staged).
 void open_output(text::OutStream& out, const std::string& name) {
-    if (!text::open_out(out, name)) cannot_open(name);
+    if (!text::open_out_staged(out, name)) cannot_open(name);
+}
+
+// Standard input, or the file the command line names; a file that cannot be
+// opened stops the run as an unreadable standard input would.
+void attach_run_control(text::TextReader& control, const RunOptions& options) {
+    if (options.run_control.empty()) {
+        text::attach_in(control, 0, "standard input");
+        if (::isatty(0)) {
+            text::note("reading the run control from the terminal (end it with Ctrl-D); morva --help tells more");
+        }
+        return;
+    }
+    errno = 0;
+    const int fd = text::open_input_file(options.run_control);
+    const int error = errno;
+    text::attach_in(control, fd, options.run_control);
+    // A folder opens but is refused without an error of the system's own.
+    if (fd < 0) text::read_error(control, std::strerror(error == 0 ? EISDIR : error));
+}
+
+bool progress_wanted(const RunOptions& options) {
+    if (options.progress == ProgressMode::Auto) return ::isatty(2) != 0;
+    return options.progress == ProgressMode::On;
 }
 
 void print_banner(const RunControl& rc) {
@@ -59,13 +89,14 @@ void print_banner(const RunControl& rc) {
 
 }  // namespace
 
-void run_survey() {
+void run_survey(const RunOptions& options) {
     // 1. Run control.
     RunControl rc;
     {
         text::TextReader control;
-        text::attach_in(control, 0, "standard input");
+        attach_run_control(control, options);
         inputs::read_run_control(control, rc);
+        warn_cut_names(rc, control.name);
     }
 
     // 2. The scanner file first of all.
@@ -80,7 +111,7 @@ void run_survey() {
 
     // 4. The trajectory, then the outputs, none of which may be an input.
     if (!text::open_in(files.gps, trimmed(rc.gpsfile))) cannot_open(trimmed(rc.gpsfile));
-    inputs::check_output_names(rc);
+    inputs::check_output_names(rc, options.run_control);
     if (rc.scanpt_wanted) open_output(files.scanpt, trimmed(rc.scanptfile));
     open_output(files.cent, trimmed(rc.centfile));
     open_output(files.pcorr, "test_pcorr.out");
@@ -96,6 +127,7 @@ void run_survey() {
     // 7. Trajectory inside the window.
     inputs::TrajectoryTable trajectory;
     inputs::load_trajectory(files.gps, rc, trajectory);
+    warn_short_trajectory(trajectory, rc);
 
     // 8. The scan-angle sign follows from iout_type (derived with the run control).
 
@@ -114,7 +146,13 @@ void run_survey() {
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
-    run_scan_loop(files.scan, header, stream, inputs, outputs, *state);
+    // The outputs take their names: from here on a stop leaves what was written.
+    std::string failed;
+    if (!text::commit_staged_outputs(failed)) cannot_open(failed);
+    Progress progress;
+    begin_progress(progress, progress_wanted(options), files.scan, header.nmeas);
+    run_scan_loop(files.scan, header, stream, inputs, outputs, *state, &progress);
+    warn_after_scans(*state, trajectory, rc);
 
     // 12. Final report, and the regression when it is on.
     georef::print_report(state->stats, static_cast<std::int32_t>(stream.records_read), rc);

@@ -8,11 +8,13 @@
 namespace morva::run {
 
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
-                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state) {
+                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
+                   Progress* progress) {
     static const text::Layout skipped = text::layout(R"(" " 2I6 F9.5 " skipped, before t1")");
     const inputs::RunControl& rc = *inputs.rc;
     auto tables = std::make_unique<scanner::ScanTables>();
     while (scanner::read_scan(scan, header, stream, *tables)) {
+        if (progress != nullptr) count_scan(*progress, scan);
         if (stream.tscan < rc.tstart) {
             if (stream.nscan % 10000 == 0) {
                 text::write_fixed(text::console(), skipped, {stream.nscan, stream.scanno, stream.tscan});
@@ -27,6 +29,7 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
             georef::process_scan(inputs, outputs, state, stream, *tables, header.nmeas);
         }
     }
+    if (progress != nullptr) end_progress(*progress);
 }
 
 }  // namespace morva::run

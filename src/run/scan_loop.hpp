@@ -4,6 +4,7 @@
 // handed to georeferencing and the outputs.
 
 #include "georef/scan_processing.hpp"
+#include "run/progress.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
@@ -11,6 +12,7 @@
 namespace morva::run {
 
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
-                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state);
+                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
+                   Progress* progress = nullptr);
 
 }  // namespace morva::run

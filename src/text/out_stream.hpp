@@ -14,6 +14,8 @@ namespace morva::text {
 struct OutStream {
     int fd = -1;
     std::string name;                // as shown in messages
+    std::string temp_path;           // while staged: the temporary being written
+    std::string final_path;          // while staged: the name it takes at commit
     std::unique_ptr<char[]> buffer;
     std::size_t used = 0;
     std::size_t capacity = 0;
@@ -26,6 +28,19 @@ inline constexpr std::size_t kOutBlock = 1 << 18;
 
 // Creates (or truncates) the file; false when it cannot be opened.
 bool open_out(OutStream& out, const std::string& path);
+// Like open_out, but an output that is a regular file (or does not exist
+// yet) is written under a temporary name beside it until
+// commit_staged_outputs(); a stop before that removes the temporary and
+// leaves any earlier file of that name untouched. The opening fails exactly
+// where open_out would fail (a target that exists but cannot be written
+// included); a device, a pipe, or a folder where no temporary can be made is
+// opened directly, as by open_out.
+bool open_out_staged(OutStream& out, const std::string& path);
+// Gives every staged output its final name, in the order opened; false (and
+// every temporary removed) when one cannot be renamed, with its name.
+bool commit_staged_outputs(std::string& failed_name);
+// Removes the temporaries of every output still staged (the stop routine).
+void discard_staged_outputs();
 // Attaches to an already open descriptor (standard output).
 void attach_out(OutStream& out, int fd, std::string name);
 // Writes the pending block; a failed write stops the run with a message.

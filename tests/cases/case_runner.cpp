@@ -14,11 +14,22 @@
 //                       line is "TEXT" or repeat COUNT "TEXT" (escapes \n
 //                       \r \t \0 \\ \" \xHH; blank and "#" lines ignored)
 //   == dir NAME         an empty folder (for a folder given as a file name)
+//   == earlier NAME     an earlier run's output, the lines that follow: like
+//                       file, it must come out of the run unchanged
 //   == sim ARGS         runs morva-sim ARGS in the folder first
 //   == stdin            the run control
 //   == stdin-file NAME  the run control from a file of the folder
+//   == args ARGS        arguments for the program (split at blanks)
 //   == stdout           the whole console report
 //   == last-line        only the last line of the console report
+//   == stderr           the whole of standard error (unchecked without it)
+//   == stdout-pattern   the console report matches this regular expression
+//   == exists NAME      a file that must exist after the run
+//   == plain-run NAME   runs the program again in a copy of the folder as it
+//                       was before the run, without arguments, the run
+//                       control on standard input from the file NAME (the
+//                       case's stdin without NAME): its console report and
+//                       every file must equal those of the case's run
 //   == exit N           the exit status (default 0)
 //   == expect NAME      the whole content of an output file
 //   == expect-hex NAME  the whole content of a binary output file
@@ -27,6 +38,13 @@
 //                       folder (the console report is there as console.txt);
 //                       the case fails unless it exits with status 0
 // Lines before the first section are comments.
+//
+// No temporary output file (".NAME.morva-tmp-...") may remain after any run.
+//
+// case_runner --earlier-outputs CASE MORVA MORVA_SIM runs a case that stops
+// before its scan loop with an earlier result planted under every output
+// name of its run control that the case leaves free, and checks, besides the
+// case's console report and status, that each comes out unchanged.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,6 +56,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,13 +186,16 @@ std::string to_hex(const std::string& bytes) {
 
 // Runs argv in `dir` with stdin from a file; returns the exit status and
 // fills `output` with standard output (standard error passes through).
-int run(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& input, std::string& output) {
+int run(const std::vector<std::string>& argv, const fs::path& dir, const fs::path& input, std::string& output,
+        std::string* error_output = nullptr) {
     fs::path out_path = dir / ".stdout";
+    fs::path err_path = dir / ".stderr";
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
         if (!freopen(input.empty() ? "/dev/null" : input.c_str(), "rb", stdin)) _exit(127);
         if (!freopen(out_path.c_str(), "wb", stdout)) _exit(127);
+        if (error_output != nullptr && !freopen(err_path.c_str(), "wb", stderr)) _exit(127);
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -184,6 +206,10 @@ int run(const std::vector<std::string>& argv, const fs::path& dir, const fs::pat
     waitpid(pid, &status, 0);
     output = read_file(out_path);
     fs::remove(out_path);
+    if (error_output != nullptr) {
+        *error_output = read_file(err_path);
+        fs::remove(err_path);
+    }
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
 }
@@ -219,11 +245,60 @@ bool same_text(const std::string& what, const std::string& expected, const std::
     return false;
 }
 
+// The output names of a run control: scan points (unless "0"), centre
+// points, the two diagnostic files.
+std::vector<std::string> output_names(const std::string& run_control) {
+    std::istringstream in(run_control);
+    std::string line;
+    std::vector<std::string> names;
+    for (int k = 1; k <= 5 && std::getline(in, line); ++k) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string name = line.substr(0, 36);
+        name.erase(name.find_last_not_of(' ') + 1);
+        if (k == 4 && name == "0") continue;
+        if (k >= 4) names.push_back(name);
+    }
+    names.push_back("test_pcorr.out");
+    names.push_back("test.out");
+    return names;
+}
+
+// Earlier results under the output names that are free and plain.
+std::vector<std::string> plant_earlier_outputs(const fs::path& dir, const std::string& run_control) {
+    std::vector<std::string> planted;
+    for (const std::string& name : output_names(run_control)) {
+        if (name.empty() || name[0] == '/' || name.find('\0') != std::string::npos) continue;
+        const fs::path target = dir / name;
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(target, ec)) || !fs::is_directory(target.parent_path(), ec)) continue;
+        write_file(target, "earlier result under the name " + name + "\n");
+        planted.push_back(name);
+    }
+    return planted;
+}
+
+// Temporaries of the outputs left anywhere in the case folder.
+bool no_temporaries_left(const fs::path& dir) {
+    bool ok = true;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.path().filename().string().find(".morva-tmp-") != std::string::npos) {
+            std::cerr << "temporary output file left behind: " << entry.path() << "\n";
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool earlier_outputs = argc > 1 && std::string(argv[1]) == "--earlier-outputs";
+    if (earlier_outputs) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        std::cerr << "usage: case_runner CASE MORVA MORVA_SIM\n";
+        std::cerr << "usage: case_runner [--earlier-outputs] CASE MORVA MORVA_SIM\n";
         return 2;
     }
     const fs::path case_path = argv[1];
@@ -247,7 +322,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     try {
         for (const auto& s : sections) {
-            if (s.kind == "file") {
+            if (s.kind == "file" || s.kind == "earlier") {
                 inputs[s.arg] = s.body;
             } else if (s.kind == "hex") {
                 inputs[s.arg] = from_hex(s.body);
@@ -276,14 +351,35 @@ int main(int argc, char** argv) {
                 stdin_path = dir / s.arg;
             }
         }
-        // Everything in the folder before the run is an input that must survive it.
+        std::vector<std::string> planted;
+        if (earlier_outputs) {
+            // Without a run control only the diagnostic files have known names.
+            planted = plant_earlier_outputs(dir, stdin_path.empty() ? std::string() : read_file(stdin_path));
+            bool has_earlier = false;
+            for (const auto& s : sections) has_earlier = has_earlier || s.kind == "earlier";
+            if (planted.empty() && !has_earlier) {
+                throw std::runtime_error("--earlier-outputs: no output name left free to plant");
+            }
+        }
+        // Everything in the folder before the run is an input or an earlier
+        // result that must survive it.
         std::map<std::string, std::string> before;
         for (const auto& entry : fs::directory_iterator(dir)) {
             if (entry.is_regular_file()) before[entry.path().filename()] = read_file(entry.path());
         }
 
-        std::string output;
-        int status = run({morva}, dir, stdin_path, output);
+        std::vector<std::string> morva_args = {morva};
+        for (const auto& s : sections) {
+            if (s.kind == "args") {
+                for (const auto& a : split_args(s.arg)) morva_args.push_back(a);
+            }
+        }
+        std::string output, error_output;
+        int status = run(morva_args, dir, stdin_path, output, &error_output);
+        bool stderr_checked = false;
+        for (const auto& s : sections) stderr_checked = stderr_checked || s.kind == "stderr";
+        if (!stderr_checked) std::cerr << error_output;
+        ok = no_temporaries_left(dir) && ok;
 
         int expected_status = 0;
         for (const auto& s : sections) {
@@ -302,6 +398,52 @@ int main(int argc, char** argv) {
                 last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
                 ok = same_text("last console line", s.body, last + "\n") && ok;
                 if (!ok) std::cerr << "---- console ----\n" << output;
+            } else if (s.kind == "stdout-pattern") {
+                const std::string& pattern = s.body;  // its line end included
+                if (!std::regex_match(output, std::regex(pattern))) {
+                    std::cerr << "console report does not match " << pattern << ":\n" << output;
+                    ok = false;
+                }
+            } else if (s.kind == "exists") {
+                if (!fs::exists(dir / s.arg)) {
+                    std::cerr << s.arg << " does not exist but should\n";
+                    ok = false;
+                }
+            } else if (s.kind == "plain-run") {
+                const fs::path plain = dir.string() + "-plain";
+                fs::create_directory(plain);
+                for (const auto& [name, bytes] : before) write_file(plain / name, bytes);
+                for (const auto& d : sections) {
+                    if (d.kind == "dir") fs::create_directories(plain / d.arg);
+                }
+                const fs::path plain_stdin = s.arg.empty() ? plain / ".stdin" : plain / s.arg;
+                std::string plain_output;
+                run({morva}, plain, plain_stdin, plain_output);
+                ok = same_text("console report of the plain run", output, plain_output) && ok;
+                std::map<std::string, std::string> after, plain_after;
+                for (const auto& entry : fs::directory_iterator(dir)) {
+                    if (entry.is_regular_file()) after[entry.path().filename()] = read_file(entry.path());
+                }
+                for (const auto& entry : fs::directory_iterator(plain)) {
+                    if (entry.is_regular_file()) plain_after[entry.path().filename()] = read_file(entry.path());
+                }
+                for (const auto& [name, bytes] : after) {
+                    if (!plain_after.count(name) || plain_after[name] != bytes) {
+                        std::cerr << name << " differs from the plain run's\n";
+                        ok = false;
+                    }
+                }
+                if (after.size() != plain_after.size()) {
+                    std::cerr << "the plain run left " << plain_after.size() << " files, the case's run "
+                              << after.size() << "\n";
+                    ok = false;
+                }
+                if (ok) fs::remove_all(plain);
+                else std::cerr << "plain run folder kept: " << plain << "\n";
+            } else if (s.kind == "stderr") {
+                ok = same_text("standard error", s.body, error_output) && ok;
+            } else if (earlier_outputs && (s.kind == "expect" || s.kind == "expect-hex" || s.kind == "absent")) {
+                continue;  // the planted files stand where the case expected none
             } else if (s.kind == "expect") {
                 if (!fs::exists(dir / s.arg)) {
                     std::cerr << s.arg << " was not created\n";
@@ -334,7 +476,7 @@ int main(int argc, char** argv) {
         for (const auto& [name, bytes] : before) {
             if (name == ".stdin") continue;
             if (!fs::exists(dir / name) || read_file(dir / name) != bytes) {
-                std::cerr << "input file " << name << " was changed by the run\n";
+                std::cerr << "file " << name << ", there before the run, was changed by it\n";
                 ok = false;
             }
         }

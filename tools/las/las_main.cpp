@@ -21,6 +21,7 @@
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
+#include "text/warning.hpp"
 
 namespace {
 
@@ -118,11 +119,6 @@ Options parse_options(int argc, char** argv) {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
 
-void note(const std::string& message) {
-    text::put(text::console(), "morva-las: " + message + "\n");
-    text::flush(text::console());
-}
-
 // The stop routine ends the process; an export it interrupts leaves nothing behind.
 void remove_partial_output(int) {
     if (!las::temporary_output().empty()) ::unlink(las::temporary_output().c_str());
@@ -163,9 +159,9 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
 
 // The flight date: --date, else the date that begins the scanner header's time epoch.
 std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl& rc) {
-    char text[11];
+    char day[11];
     if (o.date) {
-        note("flight date " + std::string(las::format_date(*o.date, text)) + " from --date");
+        text::note("flight date " + std::string(las::format_date(*o.date, day)) + " from --date");
         return o.date;
     }
     const std::string scanfile = inputs::trimmed(rc.scanfile);
@@ -176,7 +172,7 @@ std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl&
         scanner::readhdr_quiet(in, header);
         const std::string epoch(header.epoch_text, sizeof header.epoch_text);
         if (const auto date = las::parse_date(std::string_view(epoch).substr(0, 10))) {
-            note("flight date " + std::string(las::format_date(*date, text)) +
+            text::note("flight date " + std::string(las::format_date(*date, day)) +
                  " from the time epoch of the scanner header in " + scanfile);
             return date;
         }
@@ -197,6 +193,7 @@ int main(int argc, char** argv) {
     const Options o = parse_options(argc, argv);
     // Everything this program tells, the stops of the shared readers included, goes to standard error.
     text::attach_out(text::console(), 2, "standard error");
+    text::set_program_name(kProgram);
     text::set_end_handler(remove_partial_output);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_and_reraise);
 
@@ -213,7 +210,7 @@ int main(int argc, char** argv) {
 
     const std::optional<las::Date> date = flight_date(o, rc);
     if (o.time_of_day) {
-        note("warning: GPS Time holds seconds of the day (--time-of-day); readers will take them for seconds "
+        text::warn("GPS Time holds seconds of the day (--time-of-day); readers will take them for seconds "
              "of the GPS week");
     }
 
@@ -242,14 +239,14 @@ int main(int argc, char** argv) {
 
     const las::ExportCounts counts = las::export_las(plan);
 
-    note(std::to_string(counts.points) + " points written to " + o.output);
+    text::note(std::to_string(counts.points) + " points written to " + o.output);
     if (counts.not_points > 0) {
-        note("warning: " + std::to_string(counts.not_points) +
+        text::warn(std::to_string(counts.not_points) +
              " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
              "the overflow marker)");
     }
     if (counts.unknown_amplitude > 0) {
-        note("warning: " + std::to_string(counts.unknown_amplitude) +
+        text::warn(std::to_string(counts.unknown_amplitude) +
              " points have intensity 0: their amplitude (-100 to -128 as a signed byte) does not fit the text "
              "record; use binary output (iout_type 2) where intensity matters");
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim_options.hpp"
+#include "text/command_line.hpp"
 #include "survey.hpp"
 #include "survey_files.hpp"
 #include "verify.hpp"
@@ -17,7 +18,7 @@ const char* const kUsage =
     "       morva-sim --sample [OPTIONS] DIR        write the bundled sample survey into DIR\n"
     "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [DIR]\n"
     "                                               check the run's outputs in DIR (default .)\n"
-    "       morva-sim --help\n"
+    "       morva-sim --help | --version\n"
     "\n"
     "A survey folder holds the scanner recording scan.bin, the trajectory trajectory.txt, the\n"
     "geoid grid geoid.txt (unless --geoid off), the run control run.in that processes them into\n"
@@ -47,9 +48,16 @@ const char* const kUsage =
     "\n"
     "Survey options (default in brackets):\n";
 
+constexpr const char* kProgram = "morva-sim";
+constexpr const char* kShortUsage = "morva-sim [--sample | --verify] [OPTIONS] [DIR]";
+
+// A wrong option or argument: the shared one-line usage error, status 2.
+[[noreturn]] void usage(const std::string& message) { morva::text::usage_error(kProgram, message, kShortUsage); }
+
+// A survey that cannot be built or written: status 1.
 int fail(const std::string& message) {
     std::fprintf(stderr, "morva-sim: %s\n", message.c_str());
-    return 2;
+    return 1;
 }
 
 }  // namespace
@@ -66,6 +74,8 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             std::fputs(options_help().c_str(), stdout);
             return 0;
+        } else if (a == "--version") {
+            morva::text::exit_with_text(morva::text::version_line(kProgram) + "\n");
         } else if (a == "--sample") {
             sample = true;
         } else if (a == "--verify") {
@@ -84,8 +94,8 @@ int main(int argc, char** argv) {
     SimOptions opt = sample ? sample_options() : SimOptions{};
     std::vector<std::string> rest;
     std::string error;
-    if (!parse_options(survey_args, opt, rest, error)) return fail(error + " (see --help)");
-    if (rest.size() > 1) return fail("one folder expected, got " + rest[0] + " and " + rest[1]);
+    if (!parse_options(survey_args, opt, rest, error)) usage(error);
+    if (rest.size() > 1) usage("one folder expected, got " + rest[0] + " and " + rest[1]);
 
     if (verify) {
         if (!rest.empty()) request.dir = rest[0];
@@ -96,9 +106,9 @@ int main(int argc, char** argv) {
         return ok ? 0 : 1;
     }
     if (request.flat || !request.regression.empty() || !request.console.empty()) {
-        return fail("--flat, --console and --regression go with --verify");
+        usage("--flat, --console and --regression go with --verify");
     }
-    if (rest.empty()) return fail("no folder given (see --help)");
+    if (rest.empty()) usage("no folder given");
 
     Survey survey;
     if (!build_survey(opt, survey, error)) return fail(error);

@@ -28,7 +28,7 @@ std::string read_file(const fs::path& path) {
 }
 
 struct Row {
-    std::string condition, last_line, where;
+    std::string condition, last_line, where, earlier;
 };
 
 // Rows of the table: "| condition | `last line` | where |"; section rows
@@ -45,8 +45,11 @@ std::vector<Row> table_rows() {
         Row row;
         row.condition = line.substr(2, line.find(" | ") - 2);
         row.last_line = line.substr(open + 1, close - open - 1);
+        // "| where | earlier outputs |" after the last line.
         const std::size_t bar = line.find(" | ", close);
-        row.where = line.substr(bar + 3, line.rfind(" |") - bar - 3);
+        const std::size_t next = line.find(" | ", bar + 3);
+        row.where = line.substr(bar + 3, next - bar - 3);
+        row.earlier = line.substr(next + 3, line.rfind(" |") - next - 3);
         rows.push_back(row);
     }
     return rows;
@@ -82,6 +85,7 @@ TEST(StopTable, EveryRowMatchesItsCase) {
             const CaseStop c = read_case(kCases / row.where);
             EXPECT_TRUE(c.stops) << row.where << " does not expect exit status 1";
             EXPECT_EQ(c.last_line, row.last_line) << row.where;
+            EXPECT_TRUE(row.earlier == "kept" || row.earlier == "written so far") << row.where << ": " << row.earlier;
         } else {
             // A stop the program cannot reach end to end: its unit test.
             ASSERT_TRUE(fs::exists(kTop / row.where)) << row.where;

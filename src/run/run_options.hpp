@@ -1,0 +1,24 @@
+#pragma once
+// morva's command line: `morva [options] [RUN_CONTROL]`. One table lists
+// the options; the help text's option lines come from it.
+
+#include <string>
+
+namespace morva::run {
+
+enum class ProgressMode { Auto, On, Off };
+
+struct RunOptions {
+    std::string run_control;                     // empty: standard input
+    ProgressMode progress = ProgressMode::Auto;  // Auto: when standard error is a terminal
+};
+
+// Fills the options from the arguments. --help and --version print and end
+// the process with status 0; a wrong option or argument ends it with the
+// one-line usage error and status 2.
+RunOptions parse_run_options(int argc, const char* const* argv);
+
+// The text of `morva --help`.
+std::string run_help();
+
+}  // namespace morva::run

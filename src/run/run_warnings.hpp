@@ -1,0 +1,24 @@
+#pragma once
+// What a run tells on standard error, besides its console report, about
+// inputs that are accepted but probably not what the user meant.
+
+#include <string>
+
+#include "georef/scan_processing.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
+
+namespace morva::run {
+
+// Name lines cut at column 36 though they run on: which line, and the name used.
+void warn_cut_names(const inputs::RunControl& rc, const std::string& source);
+
+// A trajectory that does not cover the processing window.
+void warn_short_trajectory(const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc);
+
+// After the scan loop: measurements outside the trajectory's span, a run
+// without points, a regression without points.
+void warn_after_scans(const georef::RunState& state, const inputs::TrajectoryTable& trajectory,
+                      const inputs::RunControl& rc);
+
+}  // namespace morva::run

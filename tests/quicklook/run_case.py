@@ -1,0 +1,253 @@
+#!/usr/bin/python3
+"""Runs one quick-look case: simulates a survey with morva-sim, processes it
+with morva, applies the case's edits, runs morva-quicklook and checks what it
+wrote against the simulator's truth and against the scan-point file read
+here record by record.
+
+    run_case.py CASE.json MORVA MORVA_SIM MORVA_QUICKLOOK
+
+A case is a JSON object:
+  sim        morva-sim options (the survey goes into the folder "a")
+  forms      ["binary", "text"]: the survey is written once in each form (folders
+             "binary" and "text") and the two pictures' figures must agree
+  edits      [["line", N, TEXT]] replaces line N of run.in before the run;
+             after it: ["not_a_value", FILE, [RECORDS], FIELD] (binary),
+             ["asterisks", FILE, [RECORDS], FIELD] (text), ["remove", FILE],
+             ["truncate", FILE, BYTES], ["write", FILE, TEXT]
+  args       the quick-look's arguments ({png} stands for its picture)
+  expect     exit, stderr (texts it must hold), points (counts), file_agrees
+             (counts, bounds and medians against the scan-point file), height
+             (every per-index median within [value, tolerance]), tilt ([degrees,
+             tolerance]), regression_agrees (metres), gaps_from_report, png, geojson
+"""
+
+import json
+import os
+import re
+import shutil
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+
+TEXT_FIELDS = {"thr": (0, 9), "lat": (9, 20), "lon": (20, 32), "h": (32, 40), "ampl": (41, 44), "i": (44, 48)}
+BINARY_FIELDS = {"thr": 0, "lat": 1, "lon": 2, "h": 3}
+
+
+def fail(message):
+    sys.exit(f"FAIL: {message}")
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def edit_file(folder, edit):
+    kind, name = edit[0], os.path.join(folder, edit[1])
+    if kind == "remove":
+        os.remove(name)
+    elif kind == "truncate":
+        with open(name, "r+b") as f:
+            f.truncate(edit[2])
+    elif kind == "write":
+        with open(name, "w") as f:
+            f.write(edit[2])
+    elif kind == "not_a_value":
+        with open(name, "r+b") as f:
+            for record in edit[2]:
+                f.seek(record * 18 + 4 * BINARY_FIELDS[edit[3]])
+                f.write(struct.pack("<i", -2147483648))
+    elif kind == "asterisks":
+        with open(name, "rb") as f:
+            lines = f.read().split(b"\n")
+        a, b = TEXT_FIELDS[edit[3]]
+        for record in edit[2]:
+            lines[record] = lines[record][:a] + b"*" * (b - a) + lines[record][b:]
+        with open(name, "wb") as f:
+            f.write(b"\n".join(lines))
+    else:
+        fail(f"unknown edit {kind}")
+
+
+def make_survey(tools, case, folder, form):
+    sim = case["sim"] + (["--output", form] if form else [])
+    subprocess.run([tools["sim"], *sim, folder], check=True, capture_output=True)
+    run_in = os.path.join(folder, "run.in")
+    with open(run_in) as f:
+        lines = f.read().split("\n")
+    for edit in case.get("edits", []):
+        if edit[0] == "line":
+            lines[edit[1] - 1] = edit[2]
+    with open(run_in, "w") as f:
+        f.write("\n".join(lines))
+    with open(run_in) as stdin, open(os.path.join(folder, "console.txt"), "w") as out:
+        subprocess.run([tools["morva"]], cwd=folder, stdin=stdin, stdout=out, check=True)
+    for edit in case.get("edits", []):
+        if edit[0] != "line":
+            edit_file(folder, edit)
+    args = [a.replace("{png}", "ql.png") for a in case.get("args", ["--json", "ql.json", "run.in", "{png}"])]
+    done = subprocess.run([tools["quicklook"], *args], cwd=folder, capture_output=True, text=True)
+    return done
+
+
+def file_points(folder, name, nmeas):
+    """The valid points of the scan-point file, read one record at a time:
+    (thr, lat, lon, h, index); a binary record's index is its place in its scan,
+    which the simulator's surveys (every measurement accepted) make known."""
+    path = os.path.join(folder, name)
+    points, skipped = [], 0
+    if name.endswith(".bin"):
+        with open(path, "rb") as f:
+            data = f.read()
+        skipped += 1 if len(data) % 18 else 0   # a partial record at the end
+        for k, (t, la, lo, h, _, low) in enumerate(struct.iter_unpack("<iiiiBB", data[:len(data) // 18 * 18])):
+            index = k % nmeas + 1
+            check(index % 256 == low, f"record {k}: index byte {low} is not that of measurement {index}")
+            if -2147483648 in (t, la, lo, h):
+                skipped += 1
+            else:
+                points.append((t * 1e-7, la * 1e-7, lo * 1e-7, h * 1e-3, index))
+        return points, skipped
+    with open(path) as f:
+        for line in f:
+            try:
+                points.append(tuple(float(line[a:b]) for a, b in (TEXT_FIELDS[k] for k in ("thr", "lat", "lon", "h")))
+                              + (int(line[44:48]),))
+            except ValueError:
+                skipped += 1
+    return points, skipped
+
+
+def check_against_file(result, points, skipped):
+    counts = result["points"]
+    check(counts["valid"] == len(points) and counts["skipped"] == skipped,
+          f"counts {counts} but the file holds {len(points)} points and {skipped} invalid records")
+    for k, key in enumerate(("thr", "lat", "lon", "h")):
+        lo, hi = min(p[k] for p in points), max(p[k] for p in points)
+        got = result["bounds"][key]
+        check(abs(got[0] - lo) <= 1e-9 and abs(got[1] - hi) <= 1e-9,
+              f"{key} bounds {got}, file {lo} {hi}")
+    by_index = {}
+    for p in points:
+        by_index.setdefault(p[4], []).append(p[3])
+    across = result["across_scan"]
+    check(across["index"] == sorted(by_index), "indices differ from the file's")
+    for i, n, median in zip(across["index"], across["count"], across["median"]):
+        check(n == len(by_index[i]), f"index {i}: {n} points, the file {len(by_index[i])}")
+        check(abs(median - statistics.median(by_index[i])) < 1e-6, f"index {i}: median {median}")
+
+
+def png_size_and_colour(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    check(head[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG")
+    width, height = struct.unpack(">II", head[16:24])
+    import matplotlib.image
+    pixels = matplotlib.image.imread(path)[: height // 2, : width // 2, :3]
+    colourful = (pixels.max(axis=2) - pixels.min(axis=2) > 0.25).mean()
+    return (width, height), colourful
+
+
+def check_result(case, folder, done):
+    expect = case.get("expect", {})
+    check(done.returncode == expect.get("exit", 0),
+          f"exit {done.returncode}, expected {expect.get('exit', 0)}; stderr: {done.stderr}")
+    for text in expect.get("stderr", []):
+        check(text in done.stderr, f"stderr lacks '{text}': {done.stderr}")
+    if "stdout" in expect:
+        check(re.fullmatch(expect["stdout"], done.stdout), f"stdout: {done.stdout}")
+    if done.returncode != 0:
+        check(done.stderr.count("\n") == 1, f"not one line on stderr: {done.stderr}")
+    if done.returncode != 0 or "stdout" in expect:
+        return None
+    result_path = os.path.join(folder, "ql.json")
+    result = json.load(open(result_path)) if os.path.exists(result_path) else None
+    if "points" in expect:
+        check(all(result["points"][k] == v for k, v in expect["points"].items()),
+              f"points {result['points']}, expected {expect['points']}")
+    if expect.get("file_agrees"):
+        sim = dict(zip(case["sim"][::2], case["sim"][1::2]))
+        points, skipped = file_points(folder, result["scan_point_file"], int(sim.get("--nmeas", 250)))
+        check_against_file(result, points, skipped)
+    if "height" in expect:
+        value, tol = expect["height"]
+        worst = max(abs(m - value) for m in result["across_scan"]["median"])
+        check(worst <= tol, f"a per-index median is {worst} m from the surface at {value} m")
+    if "tilt" in expect:
+        value, tol = expect["tilt"]
+        got = result["across_scan"]["tilt_degrees"]
+        check(got is not None and abs(got - value) <= tol, f"tilt {got}, expected {value}")
+    if "regression_agrees" in expect:
+        curve, medians = result["across_scan"]["regression_curve"], result["across_scan"]["median"]
+        check(curve is not None, "no regression curve")
+        worst = max(abs(c - m) for c, m in zip(curve, medians))
+        check(worst <= expect["regression_agrees"], f"regression curve {worst} m from the medians")
+    if "report_regression" in expect:
+        got = result["report"]["regression"]
+        check(all(got.get(k) == v for k, v in expect["report_regression"].items()), f"report's regression {got}")
+        check(result["across_scan"]["regression_curve"] is None or got["points"] > 0, "a curve fitted to no point")
+    if expect.get("gaps_from_report"):
+        with open(os.path.join(folder, "console.txt")) as f:
+            gaps = [line for line in f if line.startswith(" ** time gap scan")]
+        check(gaps and len(result["report"]["gaps"]) == len(gaps), "time gaps differ from the report's")
+    if "centre_points" in expect:
+        check(result["centre_points"]["count"] == expect["centre_points"], f"centre points {result['centre_points']}")
+    if "picture" in expect:
+        check(result["picture"] == expect["picture"] and os.path.exists(os.path.join(folder, expect["picture"])),
+              f"picture {result['picture']}")
+    for name in expect.get("files", []):
+        check(os.path.getsize(os.path.join(folder, name)) > 0, f"{name} not written")
+    if "png" in expect:
+        size, colourful = png_size_and_colour(os.path.join(folder, "ql.png"))
+        check(list(size) == expect["png"]["size"], f"picture of {size}")
+        check(colourful >= expect["png"]["coloured_map"], f"map area only {colourful:.3f} coloured")
+    if "geojson" in expect:
+        g = json.load(open(os.path.join(folder, "line.geojson")))
+        feature = g["features"][0]
+        coordinates = feature["geometry"]["coordinates"]
+        check(g["type"] == "FeatureCollection" and feature["geometry"]["type"] == "LineString", "not a LineString")
+        check(2 <= len(coordinates) <= expect["geojson"]["max_vertices"], f"{len(coordinates)} vertices")
+        check(feature["properties"]["start"] == result["time_span"][0][:8], "the line's start is not the run's")
+        with open(os.path.join(folder, "centre.txt")) as f:
+            first = f.readline()
+        check(abs(coordinates[0][0] - float(first[23:35])) < 1e-9 and abs(coordinates[0][1] - float(first[12:23])) < 1e-9,
+              "the line does not start at the first centre point")
+        check(feature["properties"]["centre_point_file"] == "centre.txt", "properties lack the files")
+    return result
+
+
+def compare_forms(binary, text):
+    """The binary and text pictures of one survey show the same figures, up
+    to the text records' last digits."""
+    check(binary["points"] == text["points"], f"points {binary['points']} and {text['points']}")
+    for key, tol in (("thr", 1e-6), ("lat", 1e-6), ("lon", 1e-6), ("h", 0.005)):
+        check(all(abs(a - b) <= tol for a, b in zip(binary["bounds"][key], text["bounds"][key])), f"{key} bounds")
+    a, b = binary["across_scan"], text["across_scan"]
+    check(a["index"] == b["index"] and a["count"] == b["count"], "indices or counts differ")
+    check(max(abs(x - y) for x, y in zip(a["median"], b["median"])) <= 0.005, "medians differ")
+    check(abs(a["tilt_degrees"] - b["tilt_degrees"]) <= 0.01, "tilts differ")
+    check(all(abs(x - y) <= 0.005 for x, y in zip(binary["colour_limits"], text["colour_limits"])), "colour limits")
+
+
+def main():
+    case_path, morva, sim, quicklook = sys.argv[1:5]
+    tools = {"morva": morva, "sim": sim, "quicklook": quicklook}
+    with open(case_path) as f:
+        case = json.load(f)
+    work = tempfile.mkdtemp(prefix="quicklook-case-")
+    try:
+        results = {}
+        for form in case.get("forms", [None]):
+            folder = os.path.join(work, form or "a")
+            results[form] = check_result(case, folder, make_survey(tools, case, folder, form))
+        if "binary" in results and "text" in results:
+            compare_forms(results["binary"], results["text"])
+    finally:
+        shutil.rmtree(work)
+    print("ok")
+
+
+if __name__ == "__main__":
+    main()

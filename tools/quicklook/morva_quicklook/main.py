@@ -1,0 +1,217 @@
+"""Command line of morva-quicklook: reads the run control through
+morva-runinfo, the run's point files and optionally its saved report, and
+writes the picture and the files asked for."""
+
+import json
+import os
+import subprocess
+import sys
+
+PROGRAM = "morva-quicklook"
+USAGE = "morva-quicklook [options] RUN_CONTROL [OUTPUT.png]"
+HELP = """usage: morva-quicklook [options] RUN_CONTROL [OUTPUT.png]
+
+Draws one picture of a morva run (1600 x 1200 pixels): a map of the scan
+points coloured by height with the flight line, the ground and aircraft heights
+along the track, the heights across the scan by measurement index, and a height
+histogram. It reads the run control the run read and, from it, the scan-point
+file (binary or text, as iout_type and navg say) and the centre-point file; file
+names are taken as morva takes them, relative to the current folder. The map
+draws a uniform random subsample of at most 200,000 points; every statistic
+uses every point. The picture goes to OUTPUT.png, by default quicklook.png
+beside the scan-point file.
+
+  --report FILE    the run's saved console report: its time gaps, statistics and
+                   across-scan regression (drawn over the heights) join the picture
+  --svg            also write the picture as SVG, beside the PNG
+  --small          write the PNG with a palette of 128 colours (a quarter of the size)
+  --geojson FILE   write the flight line (centre points, thinned) as a GeoJSON
+                   LineString feature with the run's files and time span
+  --json FILE      write what was drawn: bounds, point counts, colour limits,
+                   heights per measurement index
+  --max-drawn N    points drawn on the map at most (default 200000)
+  --help           this text
+  --version        version and commit
+
+Exit status: 0 when the picture is written, 1 when an input is missing or
+unreadable, 2 for a wrong command line.
+"""
+
+MAX_DRAWN = 200_000
+
+
+class Stop(Exception):
+    """Ends the program with a message on standard error and status 1."""
+
+
+def usage_error(message):
+    print(f"{PROGRAM}: {message}; usage: {USAGE} ({PROGRAM} --help)", file=sys.stderr)
+    return 2
+
+
+def parse_args(argv):
+    """Options and positionals, or a usage message; taken in order, so that
+    --help or --version before a wrong option wins, and after it does not."""
+    opts = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
+    positional = []
+    k = 0
+    while k < len(argv):
+        a = argv[k]
+        if a in ("--report", "--geojson", "--json", "--max-drawn"):
+            if k + 1 >= len(argv):
+                return None, f"option '{a}' needs a value"
+            value = argv[k + 1]
+            if a == "--max-drawn":
+                if not value.isdigit() or int(value) < 1:
+                    return None, f"option '--max-drawn' needs a whole number above 0, not '{value}'"
+                value = int(value)
+            opts[a[2:].replace("-", "_")] = value
+            k += 2
+            continue
+        if a in ("--help", "-h", "--version"):
+            return {"action": a}, None
+        if a in ("--svg", "--small"):
+            opts[a[2:]] = True
+        elif a.startswith("-") and len(a) > 1:
+            return None, f"unknown option '{a}'"
+        else:
+            positional.append(a)
+        k += 1
+    if not positional:
+        return None, "no run control given"
+    if len(positional) > 2:
+        return None, f"unexpected argument '{positional[2]}'"
+    opts["run_control"] = positional[0]
+    opts["png"] = positional[1] if len(positional) == 2 else None
+    return opts, None
+
+
+def run_info(run_control, runinfo_paths):
+    """The run control as morva reads it, through morva-runinfo."""
+    tool = next((p for p in runinfo_paths if p and os.access(p, os.X_OK)), None)
+    if tool is None:
+        raise Stop(f"cannot find morva-runinfo (looked for {' and '.join(p for p in runinfo_paths if p)})")
+    done = subprocess.run([tool, run_control], capture_output=True, text=True)
+    if done.returncode != 0:
+        stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
+        others = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
+        reason = stops[-1] if stops else others[-1] if others else f"morva-runinfo ended with status {done.returncode}"
+        raise Stop(f"run control {run_control}: {reason}")
+    return json.loads(done.stdout)
+
+
+def require(path, what, line, run_control):
+    if not os.path.isfile(path):
+        state = "is not a file" if os.path.exists(path) else "does not exist"
+        raise Stop(f"{what} '{path}' (line {line} of run control {run_control}) {state}")
+
+
+def main(argv, version, commit, runinfo_paths):
+    opts, problem = parse_args(argv)
+    if problem:
+        return usage_error(problem)
+    if opts.get("action") in ("--help", "-h"):
+        sys.stdout.write(HELP)
+        return 0
+    if opts.get("action") == "--version":
+        print(f"{PROGRAM} {version}" + (f" (commit {commit})" if commit else ""))
+        return 0
+    try:
+        quicklook(opts, runinfo_paths)
+    except Stop as stop:
+        print(f"{PROGRAM}: {stop}", file=sys.stderr)
+        return 1
+    except OSError as error:
+        print(f"{PROGRAM}: {error.filename or ''}: {error.strerror}", file=sys.stderr)
+        return 1
+    except ImportError as error:
+        print(f"{PROGRAM}: {error}: /usr/bin/python3 needs numpy and matplotlib (tools/install-deps installs them)",
+              file=sys.stderr)
+        return 1
+    return 0
+
+
+def read_inputs(opts, runinfo_paths):
+    """The run control, the saved report and the centre points; the scan
+    points summed up chunk by chunk."""
+    rc_path = opts["run_control"]
+    if not os.path.isfile(rc_path):
+        raise Stop(f"run control '{rc_path}' does not exist")
+    info = run_info(rc_path, runinfo_paths)
+    scan_path, centre_path = info["scanptfile"], info["centfile"]
+    if scan_path is not None:
+        require(scan_path, "scan-point file", 4, rc_path)
+    require(centre_path, "centre-point file", 5, rc_path)
+    from .report import parse_report
+
+    report = None
+    if opts["report"]:
+        if not os.path.isfile(opts["report"]):
+            raise Stop(f"report '{opts['report']}' does not exist")
+        with open(opts["report"], errors="replace") as f:
+            report = parse_report(f.read())
+
+    # The heavy imports wait until the inputs are known to be there.
+    from . import records, summary
+
+    binary, averaged = bool(info["binary_output"]), info["navg"] > 1
+    try:
+        centres = records.read_centres(centre_path)
+        whole, partial, chunks = 0, 0, iter(())
+        if scan_path is not None:
+            whole, partial = records.record_count(scan_path, binary, averaged)
+            if partial:
+                print(f"{PROGRAM}: warning: {scan_path} ends in a partial record of {partial} bytes, skipped",
+                      file=sys.stderr)
+            chunks = records.scan_point_chunks(scan_path, binary, averaged)
+        s = summary.summarise(chunks, whole, opts["max_drawn"], binary, summary.make_track(centres))
+    except records.RecordError as error:
+        raise Stop(str(error))
+    s.skipped += 1 if partial else 0
+    s.records += 1 if partial else 0
+    if report and scan_path is not None and report["points_output"] not in (None, s.records):
+        print(f"{PROGRAM}: warning: the report counts {report['points_output']} points output, "
+              f"{scan_path} holds {s.records} records", file=sys.stderr)
+    return {"rc_path": rc_path, "scan_path": scan_path, "centre_path": centre_path, "binary": binary,
+            "report": report, "centres": centres, "summary": s}
+
+
+def make_view(opts, inputs):
+    """Everything the picture and the JSON show."""
+    from . import summary
+    from .report import regression_curve
+
+    s, report, scan_path = inputs["summary"], inputs["report"], inputs["scan_path"]
+    bands = summary.per_index(s)
+    h_mm = summary.heights_mm(s)
+    limits = summary.height_limits(h_mm)
+    regression = report["regression"] if report else None
+    return {
+        "summary": s, "centres": inputs["centres"], "bands": bands, "limits": limits,
+        "histogram": summary.histogram(h_mm, limits, 1 if inputs["binary"] else 10) if limits else None,
+        "tilt": summary.across_tilt(s, bands),
+        "regression": regression,
+        "curve": regression_curve(regression, report["nmeas"], bands["index"]) if report else None,
+        "gaps": report["gaps"] if report else [],
+        "stopped": report["stopped"] if report else None,
+        "report_given": report is not None,
+        "names": {"run_control": inputs["rc_path"], "scan_points": scan_path, "centres": inputs["centre_path"]},
+        "form": None if scan_path is None else ("binary" if inputs["binary"] else "text"),
+        "no_points_text": "no points" if scan_path is not None else "no scan-point file (its name is 0)",
+        "png": opts["png"] or os.path.join(os.path.dirname(scan_path or inputs["centre_path"]), "quicklook.png"),
+        "report": report,
+    }
+
+
+def quicklook(opts, runinfo_paths):
+    view = make_view(opts, read_inputs(opts, runinfo_paths))
+    from . import exports, figure
+
+    png = view["png"]
+    figure.draw(view, png, os.path.splitext(png)[0] + ".svg" if opts["svg"] else None, opts["small"])
+    if opts["geojson"]:
+        with open(opts["geojson"], "w") as f:
+            json.dump(exports.flight_line(view), f)
+            f.write("\n")
+    if opts["json"]:
+        exports.write_json(opts["json"], exports.content(view))
