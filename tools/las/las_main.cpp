@@ -206,6 +206,12 @@ int main(int argc, char** argv) {
     }
     if (!rc.scanpt_wanted) fail("the run control names no scan-point file (0): there are no points to convert");
     if (rc.iout_type > 3) fail("the run control's iout_type " + std::to_string(rc.iout_type) + " is not a form morva writes");
+    if (!rc.full_georef) {
+        // The simplified vertical computation stores along-track time and
+        // across-track offset per speed in those fields: no position to place a point at.
+        fail("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
+             "along-track time and across-track offset in place of latitude and longitude, not positions");
+    }
     check_output(o, rc);
 
     const std::optional<las::Date> date = flight_date(o, rc);
