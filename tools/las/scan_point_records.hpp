@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "scanner/byte_reader.hpp"
+
 namespace morva::las {
 
 struct ScanPoint {
@@ -34,12 +36,8 @@ enum class Decoded {
 
 inline constexpr std::size_t kBinaryRecord = 18;
 
-inline std::int32_t le_i32(const unsigned char* p) {
-    return static_cast<std::int32_t>(std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) |
-                                     (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24));
-}
-
 inline Decoded decode_binary(const unsigned char* r, ScanPoint& p) {
+    using scanner::le_i32;
     const std::int32_t thr = le_i32(r), lat = le_i32(r + 4), lon = le_i32(r + 8), h = le_i32(r + 12);
     if (thr == INT32_MIN || lat == INT32_MIN || lon == INT32_MIN || h == INT32_MIN) return Decoded::NotAPoint;
     p.thr_e7 = thr;
