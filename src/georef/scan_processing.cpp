@@ -73,23 +73,13 @@ void emit(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, con
     }
 }
 
-}  // namespace
-
-ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc) {
-    if (scan.tscan > rc.tend) return ScanDecision::End;
-    if (rc.nthin > 1 && scan.nscan % rc.nthin != 1) return ScanDecision::Skip;
-    return ScanDecision::Process;
-}
-
-void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
-                  const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas) {
+// The measurements of one processed scan, in the mode G chosen for the run.
+template <Geodesy G>
+void process_measurements(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
+                          const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas) {
     const inputs::RunControl& rc = *in.rc;
     const inputs::TrajectoryTable& traj = *in.trajectory;
-    const Model model{in.rc, in.geoid, in.header};
-    state.group = OutputGroup{};
-    // Without two trajectory records there is no interval to interpolate in.
-    if (traj.ntraj < 2) return;
-
+    const Model model{in.rc, in.geoid, in.header, G};
     const double span_first = traj.slot[1].thr;
     const double span_last = traj.slot[traj.ntraj].thr;
 
@@ -110,7 +100,7 @@ void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& st
         interpolate_attitude(traj, at, rc, pose);
 
         GroundPoint p;
-        locate(model, pose, thr, r, tables.scan_angle[i - 1], scan.scanno, p);
+        locate_in<G>(model, pose, thr, r, tables.scan_angle[i - 1], scan.scanno, p);
         if (calibration_records && i % 10 == 1) write_calibration_record(*out.test, scan, i, p);
 
         const double xscan = across_scan_position(i, nmeas);
@@ -120,6 +110,26 @@ void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& st
 
         const Accepted m{thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, r, tables.scan_ampl[i - 1], i};
         emit(in, out, state, scan, m);
+    }
+}
+
+}  // namespace
+
+ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc) {
+    if (scan.tscan > rc.tend) return ScanDecision::End;
+    if (rc.nthin > 1 && scan.nscan % rc.nthin != 1) return ScanDecision::Skip;
+    return ScanDecision::Process;
+}
+
+void process_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state,
+                  const scanner::ScanStream& scan, const scanner::ScanTables& tables, std::int32_t nmeas) {
+    state.group = OutputGroup{};
+    // Without two trajectory records there is no interval to interpolate in.
+    if (in.trajectory->ntraj < 2) return;
+    if (in.geodesy == Geodesy::Ellipsoid) {
+        process_measurements<Geodesy::Ellipsoid>(in, out, state, scan, tables, nmeas);
+    } else {
+        process_measurements<Geodesy::Flat>(in, out, state, scan, tables, nmeas);
     }
 }
 

@@ -87,6 +87,16 @@ void print_banner(const RunControl& rc) {
                  rc.pcoef[2], rc.pcoef[3]});
 }
 
+// The exact geodesy names itself on standard error (the console report
+// stays as it is); the default flat earth, as every run before it, adds
+// nothing there.
+void tell_geodesy(const RunControl& rc, georef::Geodesy mode) {
+    if (mode == georef::Geodesy::Flat) return;
+    text::note(rc.full_georef
+                   ? "geodesy ellipsoid: exact positions on the WGS 84 ellipsoid"
+                   : "geodesy ellipsoid: not used, the run control asks for the simplified vertical computation");
+}
+
 }  // namespace
 
 void run_survey(const RunOptions& options) {
@@ -142,8 +152,10 @@ void run_survey(const RunOptions& options) {
     scanner::begin_scans(header, rc, stream);
 
     // 11. Scan loop.
+    tell_geodesy(rc, options.geodesy);
     auto state = std::make_unique<georef::RunState>();
-    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header};
+    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? &geoid : nullptr, &header,
+                                      options.geodesy};
     const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
     // The outputs take their names: from here on a stop leaves what was written.
