@@ -15,12 +15,12 @@ OUTPUTS_OF_EVERY_RUN = ("test.out", "test_pcorr.out")
 class Tools:
     def __init__(self):
         p = argparse.ArgumentParser()
-        for name in ("--campaign", "--morva", "--sim", "--runinfo", "--quicklook"):
+        for name in ("--campaign", "--morva", "--sim", "--runinfo", "--quicklook", "--las"):
             p.add_argument(name, required=True)
         a = p.parse_args()
         self.campaign, self.morva, self.sim, self.runinfo = a.campaign, a.morva, a.sim, a.runinfo
-        self.quicklook = a.quicklook
-        for path in (self.campaign, self.morva, self.sim, self.runinfo, self.quicklook):
+        self.quicklook, self.las = a.quicklook, a.las
+        for path in (self.campaign, self.morva, self.sim, self.runinfo, self.quicklook, self.las):
             if not os.access(path, os.X_OK):
                 sys.exit(f"FAIL: {path} is not built")
         self.failures = 0

@@ -13,16 +13,26 @@ import time
 
 import campaign_testlib as lib
 
+
+
+def las_points(path):
+    """The point count of a LAS 1.4 header (64-bit, at byte 247)."""
+    with open(path, "rb") as f:
+        header = f.read(255)
+    return int.from_bytes(header[247:255], "little") if header[:4] == b"LASF" else None
+
+
 t = lib.Tools()
 top = tempfile.mkdtemp(prefix="morva-campaign-")
 try:
     lib.make_campaign(t, top)
     good = [n for n in lib.FLIGHTS if n != "west/broken"]
     # Exports run after each successful flight, from the campaign's settings:
-    # a simple command and the quick-look picture.
+    # a simple command, the quick-look picture and the LAS file.
     with open(os.path.join(top, "campaign.toml"), "w") as f:
         f.write('exports = ["wc -l < centre.txt > centre.count",\n'
-                f'           "{t.quicklook} --report morva.log --json quicklook.json {{run_control}} quicklook.png"]\n')
+                f'           "{t.quicklook} --report morva.log --json quicklook.json {{run_control}} quicklook.png",\n'
+                f'           "{t.las} {{geodesy}} {{run_control}} points.las"]\n')
 
     first = t.run("run", top, "--jobs", "3")
     t.check(first.returncode == 1, f"first run exits 1 with a failed flight (got {first.returncode}: {first.stderr})")
@@ -46,7 +56,9 @@ try:
             drawn = json.load(q)
         t.check(os.path.getsize(os.path.join(flight, "quicklook.png")) > 10000 and
                 str(rec["summary"]["points"]) in json.dumps(drawn) and
-                [e["exit_status"] for e in rec["exports"]] == [0, 0], f"{name}: the quick-look was drawn")
+                [e["exit_status"] for e in rec["exports"]] == [0, 0, 0], f"{name}: the quick-look was drawn")
+        t.check(las_points(os.path.join(flight, "points.las")) == rec["summary"]["points"],
+                f"{name}: the LAS file holds every point of the run")
     broken = lib.load_record(os.path.join(top, "west/broken"))
     t.check(broken["state"] == "failed" and broken["exit_status"] == 1 and
             broken["last_line"] == "*** cannot open file: trajectory.txt", "the broken flight's record: failed")
@@ -130,6 +142,7 @@ try:
     if morva_help.returncode == 0 and "--geodesy" in morva_help.stdout:
         t.check(geodesy.returncode == 0 and "done     north/f1" in geodesy.stdout and
                 lib.load_record(os.path.join(top, "north/f1"))["command"][1:3] == ["--geodesy", "ellipsoid"] and
+                "--geodesy ellipsoid" in lib.load_record(os.path.join(top, "north/f1"))["exports"][2]["command"] and
                 not t.same_as_direct(os.path.join(top, "north/f1"), ["--geodesy", "ellipsoid"]),
                 "a new geodesy setting reruns the flight with --geodesy, as a direct run with it")
     else:
