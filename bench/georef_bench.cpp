@@ -1,6 +1,7 @@
 // The per-measurement hot path of the scan loop: one georeferenced
 // measurement in each mode (full, full with calibration, simplified; all with
-// a geoid grid), alone and inside the scan loop, the scanner calibration
+// a geoid grid; the full ones on a flat earth and on the ellipsoid), alone and
+// inside the scan loop, the scanner calibration
 // alone, and one scan-point record in each form. Streams write to /dev/null.
 
 #include <benchmark/benchmark.h>
@@ -90,7 +91,8 @@ void BM_LocateMeasurement(benchmark::State& state) {
     Survey& b = survey();
     b.set_mode(static_cast<Mode>(state.range(0)));
     sim::Survey& s = b.s;
-    const georef::Model model{&s.rc, &s.geoid, &s.hdr};
+    const georef::Geodesy geodesy = state.range(1) ? georef::Geodesy::Ellipsoid : georef::Geodesy::Flat;
+    const georef::Model model{&s.rc, &s.geoid, &s.hdr, geodesy};
     std::int32_t jtraj = 1;
     const double thr0 = georef::measurement_time(b.stream.epoch, b.stream.tsec, 0, b.stream.tfrac, 0);
     const georef::Interval at = georef::advance(s.table, jtraj, thr0);
@@ -108,7 +110,9 @@ void BM_LocateMeasurement(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_LocateMeasurement)->ArgName("mode")->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_LocateMeasurement)
+    ->ArgNames({"mode", "ellipsoid"})
+    ->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Args({2, 0});
 
 // One measurement as the scan loop handles it, without a scan-point file:
 // time, trajectory interpolation, area test, ground point, geoid, correction,
@@ -118,7 +122,8 @@ void BM_GeoreferenceInScan(benchmark::State& state) {
     b.set_mode(static_cast<Mode>(state.range(0)));
     sim::Survey& s = b.s;
     s.rc.scanpt_wanted = false;
-    const georef::SurveyInputs in{&s.rc, &s.table, &s.geoid, &s.hdr};
+    const georef::Geodesy geodesy = state.range(1) ? georef::Geodesy::Ellipsoid : georef::Geodesy::Flat;
+    const georef::SurveyInputs in{&s.rc, &s.table, &s.geoid, &s.hdr, geodesy};
     auto results = std::make_unique<georef::ScanResults>();
     std::int32_t jtraj = 1;
     std::int64_t npts = 0;
@@ -142,7 +147,9 @@ void BM_GeoreferenceInScan(benchmark::State& state) {
     state.counters["points_per_measurement"] =
         static_cast<double>(npts) / static_cast<double>(state.iterations() * kNmeas);
 }
-BENCHMARK(BM_GeoreferenceInScan)->ArgName("mode")->Arg(0)->Arg(1)->Arg(2);
+BENCHMARK(BM_GeoreferenceInScan)
+    ->ArgNames({"mode", "ellipsoid"})
+    ->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Args({2, 0});
 
 // The calibrated point of one measurement, along the scans with the facets in
 // turn: riegl_cal for each (arg 0), and through the cache the georeferencing

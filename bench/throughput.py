@@ -4,15 +4,17 @@
 Writes a survey with morva-sim (20 million measurements by default: 1000 per
 scan, 100 scans per second, 200 s, with pitch, roll and yaw motion, a lever
 arm, calibration values in the header and a geoid grid), then processes it in
-five modes, each with full georeferencing unless named otherwise, on each
-thread count asked for (--threads; by default 1, 2 and the CPUs this process
-may run on):
+seven modes, each with full georeferencing on the flat earth unless named
+otherwise, on each thread count asked for (--threads; by default 1, 2 and the
+CPUs this process may run on):
 
   text        text scan-point records
   binary      18-byte binary records
   simplified  the simplified vertical computation, text records
   calibrated  through the scanner calibration, text records
   progress    binary, with the progress line drawn (--progress): its cost
+  text-ell    text records, exact positions on the ellipsoid (--geodesy ellipsoid)
+  binary-ell  binary records, exact positions on the ellipsoid
 
 and, in the same repetition on the same files, measures the I/O floor: the
 time to read the scanner file (dd to /dev/null) plus the time to write a file
@@ -56,10 +58,14 @@ MODES = [
     ("simplified", "points.txt", "1 1 1 T F 0 F"),
     ("calibrated", "points.txt", "1 1 1 T T 0 T"),
     ("progress", "points.bin", "1 1 2 T F 0 T"),
+    ("text-ell", "points.txt", "1 1 1 T F 0 T"),
+    ("binary-ell", "points.bin", "1 1 2 T F 0 T"),
 ]
 # Options of a mode: "progress" is "binary" (the fastest, where the line's
 # cost shows most) with the progress line drawn, to standard error.
-OPTIONS = {"progress": ["--progress"]}
+# The exact geodesy, against "text" and "binary" for its cost.
+OPTIONS = {"progress": ["--progress"], "text-ell": ["--geodesy", "ellipsoid"],
+           "binary-ell": ["--geodesy", "ellipsoid"]}
 
 OUTPUTS = ["points.txt", "points.bin", "centre.txt", "test.out", "test_pcorr.out", "floor.out"]
 

@@ -13,3 +13,6 @@ cat console.txt
 # The quick-look picture of the run, with the report's regression and gaps.
 "$build/tools/quicklook/morva-quicklook" --report console.txt run.in quicklook.png
 echo "quick-look picture: $work/quicklook.png"
+# The scan points as a LAS 1.4 file for point-cloud tools; the flight date
+# comes from the sample scanner header's time epoch.
+"$build/tools/las/morva-las" run.in points.las

@@ -2,8 +2,9 @@
 // From one laser measurement to a ground point: the aircraft's pose at the
 // measurement time from the trajectory, the laser vector in the aircraft
 // frame (optionally through the scanner calibration), its rotation into
-// north-east-down, a flat-earth step from metres to degrees, the geoid
-// reduction and the across-scan height correction.
+// north-east-down, the step from metres to degrees (on a flat earth as the
+// system specifies, or exactly on the WGS 84 ellipsoid when the run asks for
+// it), the geoid reduction and the across-scan height correction.
 //
 // The functions here are pure (apart from the forward-only trajectory
 // cursor), so the survey simulator inverts exactly the model the run uses.
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "georef/geodesy.hpp"
 #include "inputs/geoid.hpp"
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
@@ -107,6 +109,7 @@ struct Model {
     const inputs::RunControl* rc;
     const inputs::GeoidGrid* geoid;             // null when no grid is loaded
     const scanner::scanner_header* header;   // calibration values
+    Geodesy geodesy = Geodesy::Flat;         // from metres to degrees
 };
 
 namespace detail {
@@ -120,6 +123,7 @@ inline double geoid_height(const inputs::GeoidGrid& g, double lat, double lon) {
 // changes a result.
 void calibrated_body(const Model& model, double r, double theta, std::int32_t scanno, double body[3]);
 
+template <Geodesy G>
 inline void full_georeference(const Model& model, const Pose& pose, double r, std::int32_t scanno,
                               GroundPoint& p) {
     const inputs::RunControl& rc = *model.rc;
@@ -151,11 +155,18 @@ inline void full_georeference(const Model& model, const Pose& pose, double r, st
     const double east = sh * cp * x + (sh * sp * sr + ch * cr) * y + (sh * sp * cr - ch * sr) * z;
     const double down = -sp * x + cp * sr * y + cp * cr * z;
 
-    // Flat earth: 111120 m per degree of latitude, times cos(latitude) for
-    // longitude, taken at the aircraft.
-    p.lat = pose.lat + north * kDegreesPerMetre;
-    p.lon = pose.lon + east / (kMetresPerDegree * std::cos(pose.lat * kDegToRad));
-    p.h = pose.airh - down;
+    if constexpr (G == Geodesy::Flat) {
+        // Flat earth: 111120 m per degree of latitude, times cos(latitude)
+        // for longitude, taken at the aircraft.
+        p.lat = pose.lat + north * kDegreesPerMetre;
+        p.lon = pose.lon + east / (kMetresPerDegree * std::cos(pose.lat * kDegToRad));
+        p.h = pose.airh - down;
+    } else {
+        const Geodetic g = offset_on_ellipsoid(pose.lat, pose.lon, pose.airh, north, east, down);
+        p.lat = g.lat;
+        p.lon = g.lon;
+        p.h = g.h;
+    }
     if (model.geoid != nullptr) p.h = p.h - geoid_height(*model.geoid, p.lat, p.lon);
 }
 
@@ -179,15 +190,27 @@ inline void vertical_only(const Model& model, const Pose& pose, double thr, doub
 }  // namespace detail
 
 // The ground point for range r (metres) and scan angle (gon) of scan
-// `scanno`, measured at time thr (hours) from `pose`.
-inline void locate(const Model& model, const Pose& pose, double thr, double r, double scan_angle_gon,
-                   std::int32_t scanno, GroundPoint& point) {
+// `scanno`, measured at time thr (hours) from `pose`, in the mode G (the
+// scan loop chooses it once per scan; model.geodesy is not read).
+template <Geodesy G>
+inline void locate_in(const Model& model, const Pose& pose, double thr, double r, double scan_angle_gon,
+                      std::int32_t scanno, GroundPoint& point) {
     point.theta = scan_angle_gon * model.rc->angle_sign * kGonToRad;
     point.alpha = point.theta - kRightAngle;
     if (model.rc->full_georef) {
-        detail::full_georeference(model, pose, r, scanno, point);
+        detail::full_georeference<G>(model, pose, r, scanno, point);
     } else {
         detail::vertical_only(model, pose, thr, r, point);
+    }
+}
+
+// The same in the model's own mode.
+inline void locate(const Model& model, const Pose& pose, double thr, double r, double scan_angle_gon,
+                   std::int32_t scanno, GroundPoint& point) {
+    if (model.geodesy == Geodesy::Ellipsoid) {
+        locate_in<Geodesy::Ellipsoid>(model, pose, thr, r, scan_angle_gon, scanno, point);
+    } else {
+        locate_in<Geodesy::Flat>(model, pose, thr, r, scan_angle_gon, scanno, point);
     }
 }
 

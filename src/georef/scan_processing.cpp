@@ -115,6 +115,60 @@ void emit(const inputs::RunControl& rc, const scanner::ScanStream& scan, const A
     }
 }
 
+// The measurements of one processed scan, in the mode G chosen for the run.
+template <Geodesy G>
+std::int32_t georeference_measurements(const SurveyInputs& in, const scanner::ScanStream& scan,
+                                       const scanner::ScanTables& tables, std::int32_t jtraj, ScanResults& r,
+                                       ScanMarks& marks) {
+    const inputs::RunControl& rc = *in.rc;
+    const inputs::TrajectoryTable& traj = *in.trajectory;
+    const std::int32_t nmeas = in.header->nmeas;
+    const Model model{in.rc, in.geoid, in.header, G};
+
+    const double span_first = traj.slot[1].thr;
+    const double span_last = traj.slot[traj.ntraj].thr;
+
+    ScanCursor c;
+    // The calibration's arcsine warning belongs before the first calibrated
+    // measurement of the run; each scan marks its first, the ordered stage
+    // prints the first mark.
+    bool arcsine_mark = rc.full_georef && rc.use_cal && scanner::beam_outside_arcsine(*in.header);
+    const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
+    const bool correction_records = scan.nscan % 500 == 1;
+    for (std::int32_t i = 1; i <= nmeas; ++i) {
+        const double thr = measurement_time(scan.epoch, scan.tsec, tables.scan_timer[i - 1], scan.tfrac, scan.dtsec);
+        const double range = tables.scan_range[i - 1];
+        if (range < kMinRange) continue;
+
+        if (thr < span_first || thr > span_last) [[unlikely]] note_outside_span(r.outside, thr, span_first);
+        const Interval at = advance(traj, jtraj, thr);
+        Pose pose;
+        interpolate_position(traj, at, pose);
+        if (!inside_area(rc, pose.lat, pose.lon)) continue;
+        track(range, r.stats.range_min, r.stats.range_max);
+        track(pose.airh, r.stats.elevation_min, r.stats.elevation_max);
+        interpolate_attitude(traj, at, rc, pose);
+
+        if (arcsine_mark) {
+            arcsine_mark = false;
+            close_run(r);
+            r.log.push_back({LogEntry::ArcsineWarning, kConsole, 0});
+        }
+        GroundPoint p;
+        locate_in<G>(model, pose, thr, range, tables.scan_angle[i - 1], scan.scanno, p);
+        if (calibration_records && i % 10 == 1) write_calibration_record(sink(r, kTest), scan, i, p);
+
+        const double xscan = across_scan_position(i, nmeas);
+        const double pcorr = height_correction(rc.pcoef, xscan);
+        if (correction_records && std::fabs(p.h) < 3.0) write_correction_record(sink(r, kPcorr), xscan, p.h, pcorr);
+        track(pcorr, r.stats.correction_min, r.stats.correction_max);
+
+        const Accepted m{thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, range, tables.scan_ampl[i - 1], i};
+        emit(rc, scan, m, c, r, marks);
+    }
+    return jtraj;
+}
+
 }  // namespace
 
 ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl& rc) {
@@ -170,55 +224,12 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
         }
     } close_at_end{r, marks};
 
-    const inputs::RunControl& rc = *in.rc;
-    const inputs::TrajectoryTable& traj = *in.trajectory;
-    const std::int32_t nmeas = in.header->nmeas;
-    const Model model{in.rc, in.geoid, in.header};
     // Without two trajectory records there is no interval to interpolate in.
-    if (traj.ntraj < 2) return jtraj;
-
-    const double span_first = traj.slot[1].thr;
-    const double span_last = traj.slot[traj.ntraj].thr;
-
-    ScanCursor c;
-    // The calibration's arcsine warning belongs before the first calibrated
-    // measurement of the run; each scan marks its first, the ordered stage
-    // prints the first mark.
-    bool arcsine_mark = rc.full_georef && rc.use_cal && scanner::beam_outside_arcsine(*in.header);
-    const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
-    const bool correction_records = scan.nscan % 500 == 1;
-    for (std::int32_t i = 1; i <= nmeas; ++i) {
-        const double thr = measurement_time(scan.epoch, scan.tsec, tables.scan_timer[i - 1], scan.tfrac, scan.dtsec);
-        const double range = tables.scan_range[i - 1];
-        if (range < kMinRange) continue;
-
-        if (thr < span_first || thr > span_last) [[unlikely]] note_outside_span(r.outside, thr, span_first);
-        const Interval at = advance(traj, jtraj, thr);
-        Pose pose;
-        interpolate_position(traj, at, pose);
-        if (!inside_area(rc, pose.lat, pose.lon)) continue;
-        track(range, r.stats.range_min, r.stats.range_max);
-        track(pose.airh, r.stats.elevation_min, r.stats.elevation_max);
-        interpolate_attitude(traj, at, rc, pose);
-
-        if (arcsine_mark) {
-            arcsine_mark = false;
-            close_run(r);
-            r.log.push_back({LogEntry::ArcsineWarning, kConsole, 0});
-        }
-        GroundPoint p;
-        locate(model, pose, thr, range, tables.scan_angle[i - 1], scan.scanno, p);
-        if (calibration_records && i % 10 == 1) write_calibration_record(sink(r, kTest), scan, i, p);
-
-        const double xscan = across_scan_position(i, nmeas);
-        const double pcorr = height_correction(rc.pcoef, xscan);
-        if (correction_records && std::fabs(p.h) < 3.0) write_correction_record(sink(r, kPcorr), xscan, p.h, pcorr);
-        track(pcorr, r.stats.correction_min, r.stats.correction_max);
-
-        const Accepted m{thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, range, tables.scan_ampl[i - 1], i};
-        emit(rc, scan, m, c, r, marks);
+    if (in.trajectory->ntraj < 2) return jtraj;
+    if (in.geodesy == Geodesy::Ellipsoid) {
+        return georeference_measurements<Geodesy::Ellipsoid>(in, scan, tables, jtraj, r, marks);
     }
-    return jtraj;
+    return georeference_measurements<Geodesy::Flat>(in, scan, tables, jtraj, r, marks);
 }
 
 void replay_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const ScanResults& r,

@@ -32,6 +32,7 @@ struct SurveyInputs {
     const inputs::TrajectoryTable* trajectory;
     const inputs::GeoidGrid* geoid;             // null when no grid is loaded
     const scanner::scanner_header* header;
+    Geodesy geodesy = Geodesy::Flat;  // from metres to degrees in the full mode
 };
 
 struct SurveyOutputs {

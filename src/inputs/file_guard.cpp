@@ -86,4 +86,9 @@ void check_output_names(const RunControl& rc, const std::string& run_control_fil
     }
 }
 
+bool same_file(const std::string& a, const std::string& b) {
+    const FileId ia = identify(a), ib = identify(b);
+    return same_existing(ia, ib) || ia.resolved == ib.resolved;
+}
+
 }  // namespace morva::inputs

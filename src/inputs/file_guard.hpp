@@ -14,4 +14,8 @@ namespace morva::inputs {
 // <name>"; an output name holding a NUL byte cannot be opened as named.
 void check_output_names(const RunControl& rc, const std::string& run_control_file = {});
 
+// True when the two names reach one file: the same existing file (links
+// followed), or the same resolved path for a file not yet there.
+bool same_file(const std::string& a, const std::string& b);
+
 }  // namespace morva::inputs

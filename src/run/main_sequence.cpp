@@ -146,6 +146,7 @@ void run_survey(const RunOptions& options, LoopOptions loop) {
                                         &files.test};
     Progress progress;
     if (loop.threads == 0) loop.threads = options.threads > 0 ? options.threads : available_cpus();
+    loop.geodesy = options.geodesy;
     loop.progress = progress_wanted(options) ? &progress : nullptr;
     process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, loop);
 

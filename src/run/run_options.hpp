@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "georef/geodesy.hpp"
+
 namespace morva::run {
 
 enum class ProgressMode { Auto, On, Off };
@@ -11,6 +13,7 @@ enum class ProgressMode { Auto, On, Off };
 struct RunOptions {
     std::string run_control;                     // empty: standard input
     ProgressMode progress = ProgressMode::Auto;  // Auto: when standard error is a terminal
+    georef::Geodesy geodesy = georef::Geodesy::Flat;  // from metres to degrees in the full mode
     int threads = 0;                             // 0: the CPUs the process may run on
 };
 

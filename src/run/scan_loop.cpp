@@ -17,6 +17,7 @@
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
+#include "text/warning.hpp"
 
 namespace morva::run {
 namespace {
@@ -255,6 +256,16 @@ private:
     std::vector<std::thread> workers_;
 };
 
+// The exact geodesy names itself on standard error (the console report
+// stays as it is); the default flat earth, as every run before it, adds
+// nothing there.
+void tell_geodesy(const inputs::RunControl& rc, georef::Geodesy mode) {
+    if (mode == georef::Geodesy::Flat) return;
+    text::note(rc.full_georef
+                   ? "geodesy ellipsoid: exact positions on the WGS 84 ellipsoid"
+                   : "geodesy ellipsoid: not used, the run control asks for the simplified vertical computation");
+}
+
 }  // namespace
 
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
@@ -294,13 +305,14 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     scanner::ScanStream stream;
     scanner::begin_scans(header, rc, stream);
 
+    tell_geodesy(rc, options.geodesy);
     // The outputs take their names: from here on a stop leaves what was written.
     std::string failed;
     if (!text::commit_staged_outputs(failed)) text::stop_run("*** cannot open file: " + failed);
 
     georef::RunState state;
     regression::NormalSums sums;
-    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header};
+    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header, options.geodesy};
     if (options.progress != nullptr) begin_progress(*options.progress, true, scan, header.nmeas);
     run_scan_loop(scan, header, stream, inputs, outputs, state, sums, options);
     if (options.warnings) warn_after_scans(state, sums, trajectory, rc);

@@ -27,6 +27,7 @@ struct LoopOptions {
     ScanWork work = georef::georeference_scan;
     Progress* progress = nullptr;        // the progress line, when drawn
     bool warnings = true;                // the warnings after the scan loop (standard error)
+    georef::Geodesy geodesy = georef::Geodesy::Flat;  // from metres to degrees in the full mode
 };
 
 // The scan loop on `threads` threads (1 or more): this thread reads the scan

@@ -35,7 +35,7 @@ void read_floats(const std::uint8_t* p, float* out, int n) {
     for (int i = 0; i < n; ++i) out[i] = le_f32(p + 4 * i);
 }
 
-void read_short_variant(const std::uint8_t* raw, std::int32_t length, scanner_header& hdr) {
+void read_short_variant(const std::uint8_t* raw, std::int32_t length, scanner_header& hdr, text::OutStream* report_to) {
     static const text::Layout report = text::layout(
         R"(/" RIEGL Q140 HEADER bytes:" I4 ", bytes pr scan:" I5 " bytes pr meas:" I5)"
         R"( / " measurements per scan:" I5 / " range,angle and timer units:" 3F12.6)");
@@ -45,10 +45,12 @@ void read_short_variant(const std::uint8_t* raw, std::int32_t length, scanner_he
     const float range_unit = le_f32(raw + 34), angle_unit = le_f32(raw + 38), timer_unit = le_f32(raw + 42);
     const std::uint8_t angleid = raw[46];
 
-    write_fixed(console(), report,
-                {length, bytes_per_scan, bytes_per_meas, nmeas, range_unit, angle_unit, timer_unit});
-    write_free(console(), {});
-    if (angleid != 4) write_free(console(), {"*** warning: header angleid is not 4 !!"});
+    if (report_to != nullptr) {
+        write_fixed(*report_to, report,
+                    {length, bytes_per_scan, bytes_per_meas, nmeas, range_unit, angle_unit, timer_unit});
+        write_free(*report_to, {});
+        if (angleid != 4) write_free(*report_to, {"*** warning: header angleid is not 4 !!"});
+    }
 
     hdr.nmeas = nmeas;
     hdr.bytes_per_scan = bytes_per_scan;
@@ -68,7 +70,7 @@ void read_epoch_text(const ByteReader& in, std::string_view text, std::int32_t& 
     }
 }
 
-void print_measid_contents(std::int16_t measid) {
+void print_measid_contents(text::OutStream& out, std::int16_t measid) {
     struct Content {
         int bit;
         const char* line;
@@ -76,24 +78,24 @@ void print_measid_contents(std::int16_t measid) {
     static constexpr Content contents[] = {
         {0, "- range"}, {2, "- intensity"}, {3, "- angle"}, {4, "- meas qual"}, {6, "- synctimer"}};
     for (const Content& c : contents) {
-        if ((measid >> c.bit) & 1) write_free(console(), {c.line});
+        if ((measid >> c.bit) & 1) write_free(out, {c.line});
     }
 }
 
-void print_calibration(const scanner_header& h) {
+void print_calibration(text::OutStream& out, const scanner_header& h) {
     static const text::Layout report = text::layout(
         R"(" RIEGL calibration parameters:")"
         R"( / " a " 3(" " G10.4) / " b " 3(" " G10.4) / " c " 3(" " G10.4) / " d " 3(" " G10.4))"
         R"( / " e1" 3(" " G10.4) " eps1 " G10.4 / " e2" 3(" " G10.4) " eps2 " G10.4)"
         R"( / " e3" 3(" " G10.4) " eps3 " G10.4 / " e4" 3(" " G10.4) " eps4 " G10.4 /)");
-    write_fixed(console(), report,
+    write_fixed(out, report,
                 {h.a[0],    h.a[1],    h.a[2],    h.b[0],    h.b[1],    h.b[2],    h.c[0],    h.c[1],
                  h.c[2],    h.d[0],    h.d[1],    h.d[2],    h.e[0][0], h.e[0][1], h.e[0][2], h.eps[0],
                  h.e[1][0], h.e[1][1], h.e[1][2], h.eps[1], h.e[2][0], h.e[2][1], h.e[2][2], h.eps[2],
                  h.e[3][0], h.e[3][1], h.e[3][2], h.eps[3]});
 }
 
-void read_long_variant(ByteReader& in, scanner_header& hdr) {
+void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* report_to) {
     static const text::Layout first_line =
         text::layout(R"(/" RIEGL Q120/220 HEADER bytes:" I4 ", bytes pr scan:" I5 ", protocol id:" I2)");
     static const text::Layout sizes_and_units = text::layout(
@@ -109,7 +111,7 @@ void read_long_variant(ByteReader& in, scanner_header& hdr) {
     const std::int16_t bytes_per_scan = le_i16(raw + 4);
     const std::int8_t protocol_id = static_cast<std::int8_t>(raw[6]);
     const std::int8_t headerid = static_cast<std::int8_t>(raw[7]);
-    write_fixed(console(), first_line, {length, bytes_per_scan, protocol_id});
+    if (report_to != nullptr) write_fixed(*report_to, first_line, {length, bytes_per_scan, protocol_id});
     if (headerid != 10) {
         write_free(console(), {"*** error in header: headerid is not 10:", headerid});
         text::stop_run();
@@ -121,8 +123,10 @@ void read_long_variant(ByteReader& in, scanner_header& hdr) {
     const std::int16_t nmeas = le_i16(raw + 12);
     const std::int16_t measid = le_i16(raw + 18);
     const std::int8_t par_id_main = static_cast<std::int8_t>(raw[23]);
-    write_free(console(), {"scanner output: measid ", measid});
-    print_measid_contents(measid);
+    if (report_to != nullptr) {
+        write_free(*report_to, {"scanner output: measid ", measid});
+        print_measid_contents(*report_to, measid);
+    }
     if (measid != 77) text::stop_run("*** only measid 77 is implemented");
     if (par_id_main != 8) {
         write_free(console(), {"*** error in header: parIDmain not 8:", par_id_main});
@@ -142,6 +146,7 @@ void read_long_variant(ByteReader& in, scanner_header& hdr) {
     const std::string_view source_kind = time_source.substr(0, 3);
     if (source_kind == "GPS" || source_kind == "RTC") read_epoch_text(in, epoch_text, hour, minute, second);
     hdr.epoch = hour + minute / 60.0 + second / 3600.0;
+    epoch_text.copy(hdr.epoch_text, sizeof hdr.epoch_text);
 
     hdr.nmeas = nmeas;
     hdr.bytes_per_scan = bytes_per_scan;
@@ -159,24 +164,29 @@ void read_long_variant(ByteReader& in, scanner_header& hdr) {
         hdr.eps[k] = le_f32(raw + 117 + 16 * k);
     }
 
-    write_fixed(console(), sizes_and_units, {bytes_per_meas, nmeas, range_unit, angle_unit, timer_unit});
-    write_free(console(), {"instrument id: ", instrument, " polarangle id: ", polar_id});
-    write_free(console(), {"time epoch: ", epoch_text, " hr,min,sec =", hour, minute, second});
-    write_fixed(console(), source_line, {time_source, syncflag});
-    print_calibration(hdr);
+    if (report_to == nullptr) return;
+    write_fixed(*report_to, sizes_and_units, {bytes_per_meas, nmeas, range_unit, angle_unit, timer_unit});
+    write_free(*report_to, {"instrument id: ", instrument, " polarangle id: ", polar_id});
+    write_free(*report_to, {"time epoch: ", epoch_text, " hr,min,sec =", hour, minute, second});
+    write_fixed(*report_to, source_line, {time_source, syncflag});
+    print_calibration(*report_to, hdr);
 }
 
-}  // namespace
-
-void readhdr(ByteReader& in, scanner_header& hdr) {
+void read_header(ByteReader& in, scanner_header& hdr, text::OutStream* report_to) {
     std::uint8_t head[kShortHeader];
     read_header_bytes(in, head, kShortHeader);
     const std::int32_t length = le_i32(head);
     if (length <= static_cast<std::int32_t>(kShortHeader)) {
-        read_short_variant(head, length, hdr);
+        read_short_variant(head, length, hdr, report_to);
         return;
     }
-    read_long_variant(in, hdr);
+    read_long_variant(in, hdr, report_to);
 }
+
+}  // namespace
+
+void readhdr(ByteReader& in, scanner_header& hdr) { read_header(in, hdr, &console()); }
+
+void readhdr_quiet(ByteReader& in, scanner_header& hdr) { read_header(in, hdr, nullptr); }
 
 }  // namespace morva::scanner

@@ -20,10 +20,16 @@ struct scanner_header {
     float a[3] = {}, b[3] = {}, c[3] = {}, d[3] = {};
     float e[4][3] = {};               // e[k] = facet vector of facet k+1
     float eps[4] = {};                // facet offsets
+    char epoch_text[32] = {};         // the time epoch text as stored (long variant)
 };
 
 // Reads the header from byte 0, prints its report and leaves the file after
 // it; stops the run on a header it cannot use.
 void readhdr(ByteReader& in, scanner_header& hdr);
+
+// The same read without the report, for the companion programs that need a
+// header value (the flight date of the epoch text) but not the console lines.
+// A header the run could not use stops as readhdr does.
+void readhdr_quiet(ByteReader& in, scanner_header& hdr);
 
 }  // namespace morva::scanner

@@ -49,6 +49,16 @@
 // before its scan loop with an earlier result planted under every output
 // name of its run control that the case leaves free, and checks, besides the
 // case's console report and status, that each comes out unchanged.
+//
+// A case that does not hold together is refused before anything runs: a
+// section kind not listed above, a missing or unexpected argument, text
+// under a section that takes none, a section that may appear once given
+// twice, two inputs of one name, a line beginning "==" that is no section,
+// no run control, or nothing to check.
+//
+// case_runner --must-fail CASE MORVA MORVA_SIM runs a deliberately broken
+// case (tests/cases/broken): it passes only when the case fails with the
+// message its first line names ("# fails with: TEXT").
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,20 +83,87 @@ namespace {
 
 struct Section {
     std::string kind, arg, body;
+    int line = 0;
 };
 
-std::vector<Section> parse(const std::string& text) {
+// Where the runner's diagnostics go: standard error, or a buffer when a
+// broken case is run to see that it fails.
+std::ostringstream* captured = nullptr;
+std::ostream& diag() { return captured != nullptr ? static_cast<std::ostream&>(*captured) : std::cerr; }
+
+// Every section kind: whether its argument is required (1), optional (0) or
+// refused (-1), whether text may follow it, and whether it may appear more
+// than once.
+struct Kind {
+    const char* name;
+    int arg;
+    bool body;
+    bool repeats;
+};
+constexpr Kind kKinds[] = {
+    {"file", 1, true, true},         {"hex", 1, true, true},          {"scanner", 1, true, true},
+    {"gen", 1, true, true},          {"dir", 1, false, true},         {"earlier", 1, true, true},
+    {"sim", 1, false, true},         {"stdin", -1, true, false},      {"stdin-file", 1, false, false},
+    {"args", 1, false, false},       {"stdout", -1, true, false},     {"last-line", -1, true, false},
+    {"stderr", -1, true, false},     {"stdout-pattern", -1, true, false}, {"exists", 1, false, true},
+    {"plain-run", 0, false, false},  {"exit", 1, false, false},       {"expect", 1, true, true},
+    {"expect-hex", 1, true, true},   {"absent", 1, false, true},      {"verify", 0, false, true},
+};
+
+// Why the case does not hold together; empty when it does.
+std::string check_case(const std::vector<Section>& sections, const std::vector<int>& stray_lines) {
+    auto at = [](int line) { return "line " + std::to_string(line) + ": "; };
+    if (!stray_lines.empty()) return at(stray_lines.front()) + "a line beginning \"==\" that is no section";
+    std::map<std::string, int> seen;
+    std::map<std::string, int> names;
+    for (const Section& s : sections) {
+        const Kind* kind = nullptr;
+        for (const Kind& k : kKinds) {
+            if (s.kind == k.name) kind = &k;
+        }
+        if (kind == nullptr) return at(s.line) + "unknown section kind \"" + s.kind + "\"";
+        if (kind->arg > 0 && s.arg.empty()) return at(s.line) + "== " + s.kind + " needs an argument";
+        if (kind->arg < 0 && !s.arg.empty()) return at(s.line) + "== " + s.kind + " takes no argument";
+        if (!kind->body && s.body.find_first_not_of(" \t\r\n") != std::string::npos) {
+            return at(s.line) + "text under == " + s.kind + ", which takes none";
+        }
+        const std::string once = s.kind == "stdin-file" ? "stdin" : s.kind;
+        if (!kind->repeats && seen[once]++ > 0) return at(s.line) + "a second == " + s.kind + " section";
+        if (s.kind == "exit" && s.arg.find_first_not_of("0123456789") != std::string::npos) {
+            return at(s.line) + "== exit needs a whole number, not \"" + s.arg + "\"";
+        }
+        const bool input = s.kind == "file" || s.kind == "hex" || s.kind == "scanner" || s.kind == "gen" ||
+                           s.kind == "dir" || s.kind == "earlier";
+        if (input && names[s.arg]++ > 0) return at(s.line) + "a second input named " + s.arg;
+    }
+    if (seen["stdin"] == 0 && seen["args"] == 0) return "no run control (== stdin or == stdin-file) and no arguments";
+    for (const Section& s : sections) {
+        for (const char* check : {"stdout", "last-line", "stderr", "stdout-pattern", "exists", "plain-run", "expect",
+                                  "expect-hex", "absent", "verify"}) {
+            if (s.kind == check) return {};
+        }
+    }
+    return "nothing to check (no == stdout, last-line, stderr, stdout-pattern, exists, plain-run, expect, "
+           "expect-hex, absent or verify)";
+}
+
+std::vector<Section> parse(const std::string& text, std::vector<int>& stray_lines) {
     std::vector<Section> sections;
     std::istringstream in(text);
     std::string line;
+    int number = 0;
     while (std::getline(in, line)) {
+        ++number;
         if (line.rfind("== ", 0) == 0) {
             Section s;
+            s.line = number;
             std::string head = line.substr(3);
             std::size_t space = head.find(' ');
             s.kind = head.substr(0, space);
             if (space != std::string::npos) s.arg = head.substr(space + 1);
             sections.push_back(s);
+        } else if (line.rfind("==", 0) == 0) {
+            stray_lines.push_back(number);
         } else if (!sections.empty()) {
             sections.back().body += line + "\n";
         }
@@ -237,15 +314,15 @@ bool same_text(const std::string& what, const std::string& expected, const std::
         bool ha = static_cast<bool>(std::getline(a, al));
         if (!he && !ha) break;
         if (!he || !ha || el != al) {
-            std::cerr << what << ": first difference at line " << line << "\n  expected: ["
+            diag() << what << ": first difference at line " << line << "\n  expected: ["
                       << (he ? el : "<end>") << "]\n  actual:   [" << (ha ? al : "<end>") << "]\n";
             break;
         }
     }
     if (line > 1 && expected.size() != actual.size()) {
-        std::cerr << what << ": lengths " << expected.size() << " expected, " << actual.size() << " actual\n";
+        diag() << what << ": lengths " << expected.size() << " expected, " << actual.size() << " actual\n";
     }
-    std::cerr << "---- actual " << what << " ----\n" << actual << "---- end ----\n";
+    diag() << "---- actual " << what << " ----\n" << actual << "---- end ----\n";
     return false;
 }
 
@@ -286,7 +363,7 @@ bool no_temporaries_left(const fs::path& dir) {
     bool ok = true;
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
         if (entry.path().filename().string().find(".morva-tmp-") != std::string::npos) {
-            std::cerr << "temporary output file left behind: " << entry.path() << "\n";
+            diag() << "temporary output file left behind: " << entry.path() << "\n";
             ok = false;
         }
     }
@@ -295,25 +372,73 @@ bool no_temporaries_left(const fs::path& dir) {
 
 }  // namespace
 
+int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim,
+             bool earlier_outputs);
+
+// A broken case must fail, and with the message its first line names.
+int must_fail(const fs::path& case_path, const std::string& morva, const std::string& morva_sim) {
+    std::string first;
+    {
+        std::ifstream in(case_path);
+        std::getline(in, first);
+    }
+    const std::string marker = "# fails with: ";
+    if (first.rfind(marker, 0) != 0) {
+        std::cerr << case_path << ": the first line must be \"" << marker << "TEXT\"\n";
+        return 2;
+    }
+    const std::string expected = first.substr(marker.size());
+    std::ostringstream log;
+    captured = &log;
+    const int status = run_case(case_path, morva, morva_sim, false);
+    captured = nullptr;
+    if (status == 0) {
+        std::cerr << case_path << ": the broken case passed\n" << log.str();
+        return 1;
+    }
+    if (log.str().find(expected) == std::string::npos) {
+        std::cerr << case_path << ": failed, but not with \"" << expected << "\":\n" << log.str();
+        return 1;
+    }
+    std::cerr << case_path << ": fails as it should:\n" << log.str();
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    const bool earlier_outputs = argc > 1 && std::string(argv[1]) == "--earlier-outputs";
-    if (earlier_outputs) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool earlier_outputs = mode == "--earlier-outputs";
+    const bool broken = mode == "--must-fail";
+    if (earlier_outputs || broken) {
         --argc;
         ++argv;
     }
     if (argc < 4) {
-        std::cerr << "usage: case_runner [--earlier-outputs] CASE MORVA MORVA_SIM\n";
+        std::cerr << "usage: case_runner [--earlier-outputs | --must-fail] CASE MORVA MORVA_SIM\n";
         return 2;
     }
     const fs::path case_path = argv[1];
     const std::string morva = fs::absolute(argv[2]).string();
     const std::string morva_sim = fs::absolute(argv[3]).string();
+    return broken ? must_fail(case_path, morva, morva_sim) : run_case(case_path, morva, morva_sim, earlier_outputs);
+}
 
+int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim,
+             bool earlier_outputs) {
+    if (!fs::is_regular_file(case_path)) {
+        diag() << case_path << ": no such case file\n";
+        return 2;
+    }
     std::vector<Section> sections;
+    std::vector<int> stray_lines;
     try {
-        sections = parse(read_file(case_path));
+        sections = parse(read_file(case_path), stray_lines);
     } catch (const std::exception& e) {
-        std::cerr << case_path << ": " << e.what() << "\n";
+        diag() << case_path << ": " << e.what() << "\n";
+        return 2;
+    }
+    const std::string malformed = check_case(sections, stray_lines);
+    if (!malformed.empty()) {
+        diag() << case_path << ": malformed case: " << malformed << "\n";
         return 2;
     }
 
@@ -403,7 +528,7 @@ int main(int argc, char** argv) {
                     if (fs::is_regular_file(path)) write_file(path, bytes);
                 }
             }
-            const std::string at = " (at " + threads + (threads == "1" ? " thread)" : " threads)");
+            diag() << "-- the run on " << threads << (threads == "1" ? " thread" : " threads") << ":\n";
             std::vector<std::string> morva_args = {morva, "--threads", threads};
             for (const auto& s : sections) {
                 if (s.kind == "args") {
@@ -417,17 +542,17 @@ int main(int argc, char** argv) {
             } else if (const auto again = snapshot(status, output, error_output); again != first_run) {
                 for (const auto& [name, bytes] : first_run) {
                     const auto other = again.find(name);
-                    if (other == again.end()) std::cerr << name << ": not made" << at << "\n";
-                    else if (other->second != bytes) same_text(name + at + " against 1 thread", bytes, other->second);
+                    if (other == again.end()) diag() << name << ": not made at 4 threads\n";
+                    else if (other->second != bytes) same_text(name + ", 4 threads against 1", bytes, other->second);
                 }
                 for (const auto& [name, bytes] : again) {
-                    if (!first_run.count(name)) std::cerr << name << ": made only" << at << "\n";
+                    if (!first_run.count(name)) diag() << name << ": made only at 4 threads\n";
                 }
                 ok = false;
             }
             bool stderr_checked = false;
             for (const auto& s : sections) stderr_checked = stderr_checked || s.kind == "stderr";
-            if (!stderr_checked) std::cerr << error_output;
+            if (!stderr_checked) diag() << error_output;
             ok = no_temporaries_left(dir) && ok;
 
             int expected_status = 0;
@@ -435,27 +560,27 @@ int main(int argc, char** argv) {
                 if (s.kind == "exit") expected_status = std::stoi(s.arg);
             }
             if (status != expected_status) {
-                std::cerr << "exit status " << status << ", expected " << expected_status << at << "\n";
+                diag() << "exit status " << status << ", expected " << expected_status << "\n";
                 ok = false;
             }
             for (const auto& s : sections) {
                 if (s.kind == "stdout") {
-                    ok = same_text("console report" + at, s.body, output) && ok;
+                    ok = same_text("console report", s.body, output) && ok;
                 } else if (s.kind == "last-line") {
                     std::string last = output;
                     if (!last.empty() && last.back() == '\n') last.pop_back();
                     last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
-                    ok = same_text("last console line" + at, s.body, last + "\n") && ok;
-                    if (!ok) std::cerr << "---- console ----\n" << output;
+                    ok = same_text("last console line", s.body, last + "\n") && ok;
+                    if (!ok) diag() << "---- console ----\n" << output;
                 } else if (s.kind == "stdout-pattern") {
                     const std::string& pattern = s.body;  // its line end included
                     if (!std::regex_match(output, std::regex(pattern))) {
-                        std::cerr << "console report does not match " << pattern << ":\n" << output;
+                        diag() << "console report does not match " << pattern << ":\n" << output;
                         ok = false;
                     }
                 } else if (s.kind == "exists") {
                     if (!fs::exists(dir / s.arg)) {
-                        std::cerr << s.arg << " does not exist but should\n";
+                        diag() << s.arg << " does not exist but should\n";
                         ok = false;
                     }
                 } else if (s.kind == "plain-run") {
@@ -478,33 +603,38 @@ int main(int argc, char** argv) {
                     }
                     for (const auto& [name, bytes] : after) {
                         if (!plain_after.count(name) || plain_after[name] != bytes) {
-                            std::cerr << name << " differs from the plain run's\n";
+                            diag() << name << " differs from the plain run's\n";
                             ok = false;
                         }
                     }
                     if (after.size() != plain_after.size()) {
-                        std::cerr << "the plain run left " << plain_after.size() << " files, the case's run "
+                        diag() << "the plain run left " << plain_after.size() << " files, the case's run "
                                   << after.size() << "\n";
                         ok = false;
                     }
                     if (ok) fs::remove_all(plain);
-                    else std::cerr << "plain run folder kept: " << plain << "\n";
+                    else diag() << "plain run folder kept: " << plain << "\n";
                 } else if (s.kind == "stderr") {
-                    ok = same_text("standard error" + at, s.body, error_output) && ok;
+                    ok = same_text("standard error", s.body, error_output) && ok;
                 } else if (earlier_outputs && (s.kind == "expect" || s.kind == "expect-hex" || s.kind == "absent")) {
                     continue;  // the planted files stand where the case expected none
                 } else if (s.kind == "expect") {
                     if (!fs::exists(dir / s.arg)) {
-                        std::cerr << s.arg << " was not created\n";
+                        diag() << s.arg << " was not created\n";
                         ok = false;
                     } else {
-                        ok = same_text(s.arg + at, s.body, read_file(dir / s.arg)) && ok;
+                        ok = same_text(s.arg, s.body, read_file(dir / s.arg)) && ok;
                     }
                 } else if (s.kind == "expect-hex") {
-                    ok = same_text(s.arg + at, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
+                    if (!fs::exists(dir / s.arg)) {
+                        diag() << s.arg << " was not created\n";
+                        ok = false;
+                    } else {
+                        ok = same_text(s.arg, to_hex(from_hex(s.body)), to_hex(read_file(dir / s.arg))) && ok;
+                    }
                 } else if (s.kind == "absent") {
                     if (fs::exists(dir / s.arg)) {
-                        std::cerr << s.arg << " exists but should not\n";
+                        diag() << s.arg << " exists but should not\n";
                         ok = false;
                     }
                 }
@@ -518,23 +648,23 @@ int main(int argc, char** argv) {
                 args.insert(args.begin(), {morva_sim, "--verify"});
                 std::string report;
                 if (run(args, dir, {}, report) != 0) {
-                    std::cerr << "morva-sim --verify " << s.arg << " failed:\n" << report;
+                    diag() << "morva-sim --verify " << s.arg << " failed:\n" << report;
                     ok = false;
                 }
             }
             for (const auto& [name, bytes] : before) {
                 if (name == ".stdin") continue;
                 if (!fs::exists(dir / name) || read_file(dir / name) != bytes) {
-                    std::cerr << "file " << name << ", there before the run, was changed by it" << at << "\n";
+                    diag() << "file " << name << ", there before the run, was changed by it\n";
                     ok = false;
                 }
             }
         }
     } catch (const std::exception& e) {
-        std::cerr << case_path << ": " << e.what() << "\n";
+        diag() << case_path << ": " << e.what() << "\n";
         ok = false;
     }
     if (ok) fs::remove_all(dir);
-    else std::cerr << "case folder kept: " << dir << "\n";
+    else diag() << "case folder kept: " << dir << "\n";
     return ok ? 0 : 1;
 }

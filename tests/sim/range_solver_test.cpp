@@ -42,7 +42,7 @@ TEST_P(RangeSearch, PutsEveryPointOnTheSurface) {
     ASSERT_TRUE(build_survey(opt, s, error)) << error;
 
     Chunk c;
-    simulate_chunk(s, 0, s.nscans, true, c);
+    simulate_chunk(s, 0, s.nscans, true, s.opt.geodesy, c);
     ASSERT_EQ(c.error, "");
     double worst = 0, worst_quantisation = 0;
     for (std::size_t k = 0; k < c.truth.size(); ++k) {

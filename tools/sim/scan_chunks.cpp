@@ -15,7 +15,8 @@ std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i) {
     return static_cast<std::uint8_t>((x ^ (x >> 32)) >> 24);
 }
 
-void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth, Chunk& c) {
+void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
+                    georef::Geodesy run_geodesy, Chunk& c) {
     const std::int32_t n = s.opt.nmeas;
     const std::size_t total = static_cast<std::size_t>(count) * n;
     c.first_scan = first;
@@ -29,7 +30,9 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
     c.r_prev2.assign(n, 0.0);
     c.slope_prev.assign(n, 0.0);
 
-    const georef::Model model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr};
+    const georef::Model model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, s.opt.geodesy};
+    // What a run in another mode makes of the same ranges, for a verification.
+    const georef::Model run_model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, run_geodesy};
     const double range_unit = s.hdr.range_unit;
     const double max_range = range_unit * 16777215.0;
     const double ground_guess = s.opt.ground + (s.has_geoid ? s.opt.geoid_height : 0.0);
@@ -95,6 +98,16 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                 t.thr = thr;
                 t.lat = p.lat;
                 t.lon = p.lon;
+                t.run_lat = p.lat;
+                t.run_lon = p.lon;
+                t.run_dh = 0.0;
+                if (run_geodesy != s.opt.geodesy) {
+                    georef::GroundPoint q;
+                    georef::locate(run_model, pose, thr, fit.r, s.scan_angle[i], scanno, q);
+                    t.run_lat = q.lat;
+                    t.run_lon = q.lon;
+                    t.run_dh = q.h - p.h;
+                }
                 t.surface = surface_height(s.surface, p.lat, p.lon);
                 t.residual = residual;
                 t.airh = pose.airh;
@@ -109,6 +122,11 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth,
                            const std::function<bool(const Chunk&)>& use) {
+    return for_each_chunk(s, threads, with_truth, s.opt.geodesy, use);
+}
+
+std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef::Geodesy run_geodesy,
+                           const std::function<bool(const Chunk&)>& use) {
     const std::int64_t nchunks = (s.nscans + kChunkScans - 1) / kChunkScans;
     if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
     if (threads <= 0) threads = 1;
@@ -117,7 +135,7 @@ std::string for_each_chunk(const Survey& s, int threads, bool with_truth,
     auto compute = [&](std::int64_t index, Chunk& c) {
         const std::int64_t first = index * kChunkScans;
         const std::int64_t count = std::min(kChunkScans, s.nscans - first);
-        simulate_chunk(s, first, count, with_truth, c);
+        simulate_chunk(s, first, count, with_truth, run_geodesy, c);
     };
     // Rounds of one chunk per thread, handed on in order after each round.
     for (std::int64_t base = 0; base < nchunks; base += threads) {

@@ -26,6 +26,10 @@ struct TruthPoint {
     double ac_lat, ac_lon;  // aircraft position, degrees
     double tilt;            // |pitch| + |roll| of the pose, degrees
     double range;           // the recorded range, metres
+    // Where a run in the verified mode puts the point at the exact range:
+    // the footprint above, unless the run's geodesy differs from the truth's.
+    double run_lat, run_lon;  // degrees
+    double run_dh;            // its height minus the true footprint's, metres
 };
 
 struct Chunk {
@@ -41,13 +45,17 @@ struct Chunk {
     std::vector<double> r_prev, r_prev2, slope_prev;
 };
 
-// Computes the scans [first, first + count) into `chunk`.
-void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth, Chunk& chunk);
+// Computes the scans [first, first + count) into `chunk`; the truth also
+// says where a run in `run_geodesy` puts every point.
+void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
+                    georef::Geodesy run_geodesy, Chunk& chunk);
 
 // Calls `use` on every chunk of the survey, in order, computing them on up
 // to `threads` threads (0: one per processor). Stops at the first chunk
 // with an error, or when `use` returns false; returns the error text.
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const std::function<bool(const Chunk&)>& use);
+std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef::Geodesy run_geodesy,
+                           const std::function<bool(const Chunk&)>& use);
 
 // The amplitude of measurement i of scan k: spread over 0-255.
 std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i);

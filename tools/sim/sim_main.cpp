@@ -2,6 +2,7 @@
 // checks a run's outputs against it.
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ namespace {
 const char* const kUsage =
     "usage: morva-sim [OPTIONS] DIR                 write a survey into DIR\n"
     "       morva-sim --sample [OPTIONS] DIR        write the bundled sample survey into DIR\n"
-    "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [DIR]\n"
+    "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [--geodesy MODE]\n"
+    "                 [--model-error H0,H1,V0,V1] [DIR]\n"
     "                                               check the run's outputs in DIR (default .)\n"
     "       morva-sim --help | --version\n"
     "\n"
@@ -45,6 +47,12 @@ const char* const kUsage =
     "  --regression FILE          the console report in FILE must show the regression recovering\n"
     "                             the flat surface's height as bias, no slope, and the distortion\n"
     "                             less pcoef as coefficients c(3)..c(6)\n"
+    "  --geodesy flat|ellipsoid   the mode the run used (morva --geodesy), when it is not the one the\n"
+    "                             survey was written for: the points must be where that mode puts the\n"
+    "                             exact ranges, and the report says how far they lie from the truth\n"
+    "  --model-error H0,H1,V0,V1  the largest horizontal distance of the points from the true\n"
+    "                             footprints must lie in [H0, H1] metres, the largest vertical one in\n"
+    "                             [V0, V1]\n"
     "\n"
     "Survey options (default in brackets):\n";
 
@@ -86,6 +94,15 @@ int main(int argc, char** argv) {
             request.regression = args[++k];
         } else if (a == "--console" && k + 1 < args.size()) {
             request.console = args[++k];
+        } else if (a == "--model-error" && k + 1 < args.size()) {
+            std::array<double, 4> w{};
+            std::istringstream in(args[++k]);
+            char comma = ',';
+            for (int j = 0; j < 4 && comma == ','; ++j) {
+                if (!(in >> w[j]) || (j < 3 && !(in >> comma))) usage("--model-error takes H0,H1,V0,V1");
+            }
+            if (comma != ',' || !in.eof()) usage("--model-error takes H0,H1,V0,V1");
+            request.model_error = w;
         } else {
             survey_args.push_back(a);
         }
@@ -99,14 +116,18 @@ int main(int argc, char** argv) {
 
     if (verify) {
         if (!rest.empty()) request.dir = rest[0];
+        // With --verify, --geodesy names the run's mode; the survey's own is in survey.sim.
+        for (std::size_t k = 0; k + 1 < survey_args.size(); ++k) {
+            if (survey_args[k] == "--geodesy") request.geodesy = opt.geodesy;
+        }
         request.threads = opt.threads;
         std::string report;
         const bool ok = verify_survey(request, report);
         std::fputs(report.c_str(), stdout);
         return ok ? 0 : 1;
     }
-    if (request.flat || !request.regression.empty() || !request.console.empty()) {
-        usage("--flat, --console and --regression go with --verify");
+    if (request.flat || !request.regression.empty() || !request.console.empty() || request.model_error) {
+        usage("--flat, --console, --regression and --model-error go with --verify");
     }
     if (rest.empty()) usage("no folder given");
 

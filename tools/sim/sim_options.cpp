@@ -26,6 +26,7 @@ const char* const kSurface[] = {"flat", "tilt", "waves", nullptr};
 const char* const kSource[] = {"gps", "rtc", "none", nullptr};
 const char* const kClock[] = {"synced", "free", nullptr};
 const char* const kOutput[] = {"text", "binary", nullptr};
+const char* const kGeodesy[] = {"flat", "ellipsoid", nullptr};  // in the order of georef::Geodesy
 
 // The table, bound to one options record. Choices are held as int through
 // the enums' underlying type; switches and the output form are bools.
@@ -98,6 +99,10 @@ std::vector<Option> options_of(SimOptions& o) {
          Kind::Real, &o.geoid_height},
         {"--geoid-spacing", "DEG", "grid spacing in latitude and longitude", Kind::Real, &o.geoid_spacing},
         // The run.
+        {"--geodesy", "flat|ellipsoid",
+         "the georeferencing the truth follows and the run is to use (morva --geodesy): flat, the system's "
+         "flat earth, or ellipsoid, exact positions on WGS 84",
+         Kind::Choice, &o.geodesy, 1, kGeodesy},
         {"--output", "text|binary", "form of the scan-point file", Kind::Switch, &o.binary, 1, kOutput},
         {"--icalib", "N", "surface regression parameters minus 1 (0: none)", Kind::Int, &o.icalib},
         {"--pcoef", "P1,P2,P3,P4", "height-correction coefficients of the run control", Kind::Real, &o.pcoef, 4},

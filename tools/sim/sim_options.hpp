@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "georef/geodesy.hpp"
+
 namespace morva::sim {
 
 // A smooth attitude angle: bias + amplitude * sin(2 pi t / period + phase).
@@ -67,6 +69,7 @@ struct SimOptions {
     double geoid_spacing = 0.01;  // degrees
 
     // The run.
+    georef::Geodesy geodesy = georef::Geodesy::Flat;  // the model the truth follows
     bool binary = true;  // binary scan points (else text)
     std::int32_t icalib = 0;
     double pcoef[4] = {0, 0, 0, 0};

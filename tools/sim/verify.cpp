@@ -90,6 +90,8 @@ struct Check {
     Failures fail;
     std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0;
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
+    georef::Geodesy run_geodesy = georef::Geodesy::Flat;
+    double truth_horizontal = 0, truth_vertical = 0;  // metres, the run's points from the true footprints
     double alpha_prev = 999.0;  // as the run's centre detection starts
     double tlast_centre = 0.0;  // time of the last console centre line
 };
@@ -100,8 +102,21 @@ struct Expected {
     std::int32_t i;  // measurement, 0-based
     const TruthPoint* t;
     const Measurement* m;
-    double h;  // output height
+    double h;         // output height in the run's geodesy
+    double lat, lon;  // position in the run's geodesy, degrees
+    double truth_h;   // output height of the true footprint
 };
+
+// Metres between two nearby positions, with the ellipsoid's radii of
+// curvature at the first.
+double horizontal_metres(double lat1, double lon1, double lat2, double lon2) {
+    using namespace georef::wgs84;
+    const double phi = lat1 * georef::detail::kExactDegToRad;
+    const double w = std::sqrt(1.0 - kE2 * std::sin(phi) * std::sin(phi));
+    const double north = (lat2 - lat1) * georef::detail::kExactDegToRad * kA * (1.0 - kE2) / (w * w * w);
+    const double east = (lon2 - lon1) * georef::detail::kExactDegToRad * kA / w * std::cos(phi);
+    return std::hypot(north, east);
+}
 
 void check_point(Check& c, const Expected& e) {
     OutPoint p;
@@ -116,7 +131,9 @@ void check_point(Check& c, const Expected& e) {
     }
     const TruthPoint& t = *e.t;
     const double dh = std::fabs(p.h - e.h);
-    const double dpos = std::fmax(std::fabs(p.lat - t.lat), std::fabs(p.lon - t.lon));
+    const double dpos = std::fmax(std::fabs(p.lat - e.lat), std::fabs(p.lon - e.lon));
+    c.truth_horizontal = std::fmax(c.truth_horizontal, horizontal_metres(t.lat, t.lon, p.lat, p.lon));
+    c.truth_vertical = std::fmax(c.truth_vertical, std::fabs(p.h - e.truth_h));
     c.worst_height = std::fmax(c.worst_height, dh);
     c.worst_position = std::fmax(c.worst_position, dpos);
     if (!(dh <= c.height_limit)) {
@@ -124,7 +141,7 @@ void check_point(Check& c, const Expected& e) {
     }
     if (!(dpos <= c.position_limit)) {
         c.fail.add(where(e.k, e.i) + ": position " + number(p.lat, "%.7f") + " " + number(p.lon, "%.7f") +
-                   ", footprint " + number(t.lat, "%.8f") + " " + number(t.lon, "%.8f"));
+                   ", footprint " + number(e.lat, "%.8f") + " " + number(e.lon, "%.8f"));
     }
     // The time is the run's own, to its last digit.
     const bool time_ok = c.points.binary
@@ -157,11 +174,11 @@ void check_centre_record(Check& c, const Expected& e, double angle_step) {
     }
     const TruthPoint& t = *e.t;
     if (std::fabs(r->thr - t.thr) > 0.5e-7 + 1e-12 ||
-        std::fmax(std::fabs(r->lat - t.lat), std::fabs(r->lon - t.lon)) > 0.5e-6 + 1e-7 ||
+        std::fmax(std::fabs(r->lat - e.lat), std::fabs(r->lon - e.lon)) > 0.5e-6 + 1e-7 ||
         std::fabs(r->h - e.h) > c.half_unit + 0.006 || std::fabs(r->airh - t.airh) > 0.005 + 1e-9 ||
         std::fabs(r->range - t.range) > 0.005 + 1e-9) {
         c.fail.add(where(e.k, e.i) + ": centre record [" + line + "], expected " + number(t.thr, "%.8f") + " " +
-                   number(t.lat, "%.7f") + " " + number(t.lon, "%.7f") + " " + number(e.h, "%.3f") + " " +
+                   number(e.lat, "%.7f") + " " + number(e.lon, "%.7f") + " " + number(e.h, "%.3f") + " " +
                    number(t.airh, "%.3f") + " " + number(t.range, "%.3f"));
     }
     const double per_lon = georef::kMetresPerDegree * std::cos(t.ac_lat * georef::kDegToRad);
@@ -187,7 +204,7 @@ void check_console_centre(Check& c, const Expected& e) {
     }
     const ConsoleCentre& l = c.console[c.console_next++];
     if (l.nscan != e.k + 1 || l.scanno != e.k + 1 || std::fabs(l.thr - t.thr) > 0.5e-7 + 1e-12 ||
-        std::fmax(std::fabs(l.lat - t.lat), std::fabs(l.lon - t.lon)) > 0.5e-6 + 1e-7 ||
+        std::fmax(std::fabs(l.lat - e.lat), std::fabs(l.lon - e.lon)) > 0.5e-6 + 1e-7 ||
         std::fabs(l.h - e.h) > c.half_unit + 0.006 ||
         l.line.substr(53) != amplitude_and_flags(e.m->amplitude, c.s->gps_flags)) {
         c.fail.add(where(e.k, e.i) + ": console centre line [" + l.line + "]");
@@ -203,7 +220,7 @@ void check_measurement(Check& c, std::int64_t k, std::int32_t i, const TruthPoin
     }
     const double h =
         c.request->flat ? t.surface : t.surface + s.distortion[i] - georef::height_correction(c.rc.pcoef, s.xscan[i]);
-    const Expected e{k, i, &t, &m, h};
+    const Expected e{k, i, &t, &m, h + t.run_dh, t.run_lat, t.run_lon, h};
     ++c.npoints;
     if (std::fabs(h) < 3.0) ++c.nregression;
     if (c.rc.scanpt_wanted) check_point(c, e);
@@ -317,7 +334,8 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     c.lever = std::hypot(c.rc.offx, c.rc.offy, c.rc.offz);
 
     const std::int32_t n = s.opt.nmeas;
-    error = for_each_chunk(s, request.threads, true, [&](const Chunk& chunk) {
+    c.run_geodesy = request.geodesy.value_or(s.opt.geodesy);
+    error = for_each_chunk(s, request.threads, true, c.run_geodesy, [&](const Chunk& chunk) {
         for (std::int64_t local = 0; local < chunk.nscans; ++local) {
             bool centre_in_scan = false;
             const std::size_t row = static_cast<std::size_t>(local) * n;
@@ -354,6 +372,24 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     report += "; centre points within " + number(c.worst_offset, "%.2f") + " m of the flight line";
     if (!request.console.empty()) report += ", " + std::to_string(c.console_next) + " on the console";
     report += regression + "; simulator residual " + number(c.worst_residual, "%.1e") + " m\n";
+    if (c.run_geodesy != s.opt.geodesy && c.rc.scanpt_wanted) {
+        report += std::string("verify: the run's ") + georef::geodesy_name(c.run_geodesy) + " geodesy against the " +
+                  georef::geodesy_name(s.opt.geodesy) + " truth: points up to " +
+                  number(c.truth_horizontal, "%.3f") + " m off horizontally, " + number(c.truth_vertical, "%.3f") +
+                  " m in height\n";
+    }
+    if (request.model_error) {
+        const std::array<double, 4>& w = *request.model_error;
+        if (!c.rc.scanpt_wanted) c.fail.add("--model-error needs the scan-point file");
+        if (!(c.truth_horizontal >= w[0] && c.truth_horizontal <= w[1])) {
+            c.fail.add("horizontal distance from the truth " + number(c.truth_horizontal, "%.3f") +
+                       " m, expected " + number(w[0], "%g") + " to " + number(w[1], "%g"));
+        }
+        if (!(c.truth_vertical >= w[2] && c.truth_vertical <= w[3])) {
+            c.fail.add("vertical distance from the truth " + number(c.truth_vertical, "%.3f") + " m, expected " +
+                       number(w[2], "%g") + " to " + number(w[3], "%g"));
+        }
+    }
     if (c.fail.count == 0) {
         report += "verify: OK\n";
         return true;

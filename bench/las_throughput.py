@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""Throughput of morva-las on the survey of the throughput benchmark.
+
+Writes (or keeps) the 20-million-measurement survey of bench/throughput.py,
+has morva write its scan points once as binary and once as text records, then
+converts each with morva-las and measures, in the same repetition on the same
+files, the I/O floor: reading the scan-point file (dd to /dev/null, from the
+page cache) plus writing as many bytes as the LAS file (dd from /dev/zero,
+64 KiB blocks). Every timed command starts with its output absent, no dirty
+data in the page cache and a pause (--settle); the scan-point file is read
+once beforehand. Repetitions are interleaved; medians are printed.
+
+    bench/las_throughput.py [--build build] [--work DIR] [--reps 3] [--settle 4]
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import throughput  # noqa: E402  (the survey and the timing helpers)
+
+# name, scan-point file, line 10 of the run control (navg nthin iout_type attitude use_cal icalib full_georef)
+FORMS = [
+    ("binary", "points.bin", "1 1 2 T F 0 T"),
+    ("text", "points.txt", "1 1 1 T F 0 T"),
+]
+OUTPUTS = ["points.las", "floor.out"]
+
+
+def fresh(folder, settle):
+    for name in OUTPUTS:
+        try:
+            os.remove(os.path.join(folder, name))
+        except FileNotFoundError:
+            pass
+    os.sync()
+    time.sleep(settle)
+
+
+def warm(folder, name):
+    subprocess.run(["cat", name], cwd=folder, check=True, stdout=subprocess.DEVNULL)
+
+
+def quietly(call):
+    """Runs call() with standard error (morva-las's notes) sent to /dev/null."""
+    saved = os.dup(2)
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(devnull, 2)
+    try:
+        return call()
+    finally:
+        os.dup2(saved, 2)
+        os.close(saved)
+        os.close(devnull)
+
+
+def scan_points(morva, folder):
+    """Runs morva once for each form, unless its scan-point file is there from a previous run."""
+    with open(os.path.join(folder, "run.in")) as f:
+        lines = f.read().split("\n")
+    for name, output, switches in FORMS:
+        form_lines = list(lines)
+        form_lines[3] = output
+        form_lines[9] = switches
+        control = os.path.join(folder, f"run.las-{name}.in")
+        with open(control, "w") as f:
+            f.write("\n".join(form_lines))
+        if not os.path.exists(os.path.join(folder, output)):
+            with open(control) as stdin:
+                subprocess.run([morva], cwd=folder, stdin=stdin, stdout=subprocess.DEVNULL, check=True)
+
+
+def main():
+    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--build", default=os.path.join(top, "build"), help="build folder [build]")
+    ap.add_argument("--work", help="folder for the survey and outputs (kept) [a temporary folder]")
+    ap.add_argument("--reps", type=int, default=3, help="repetitions, at least 3 [3]")
+    ap.add_argument("--settle", type=float, default=4.0, help="seconds to wait before each timed command [4]")
+    args = ap.parse_args()
+    if args.reps < 3:
+        sys.exit("--reps must be at least 3")
+    build = os.path.abspath(args.build)
+    morva = os.path.join(build, "src", "morva")
+    sim = os.path.join(build, "tools", "sim", "morva-sim")
+    las = os.path.join(build, "tools", "las", "morva-las")
+    for tool in (morva, sim, las):
+        if not os.access(tool, os.X_OK):
+            sys.exit(f"{tool} not found: build first (cmake --build {args.build})")
+    temporary = None
+    if args.work:
+        work = os.path.abspath(args.work)
+        os.makedirs(work, exist_ok=True)
+    else:
+        temporary = tempfile.mkdtemp(prefix="morva-las-throughput-")
+        work = temporary
+    try:
+        print(f"cpu: {throughput.cpu_name()}, {os.cpu_count()} cores")
+        bench(morva, sim, las, os.path.join(work, "survey"), args.reps, args.settle)
+    finally:
+        if temporary:
+            shutil.rmtree(temporary)
+
+
+def bench(morva, sim, las, folder, reps, settle):
+    throughput.write_survey(sim, folder)
+    scan_points(morva, folder)
+    runs = {name: [] for name, _, _ in FORMS}
+    for rep in range(reps):
+        for name, source, _ in FORMS:
+            fresh(folder, settle)
+            warm(folder, source)
+            r = quietly(lambda: throughput.timed([las, f"run.las-{name}.in", "points.las"], folder))
+            r["bytes"] = os.path.getsize(os.path.join(folder, "points.las"))
+            r["in"] = os.path.getsize(os.path.join(folder, source))
+            with open(os.path.join(folder, "points.las"), "rb") as f:
+                f.seek(247)
+                r["points"] = int.from_bytes(f.read(8), "little")
+            fresh(folder, settle)
+            warm(folder, source)
+            r["read"] = throughput.timed(["dd", f"if={source}", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
+            fresh(folder, settle)
+            r["write"] = throughput.timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={r['bytes']}",
+                                           "iflag=count_bytes", "status=none"], folder)["wall"]
+            runs[name].append(r)
+            print(f"  rep {rep + 1} {name:<7} wall {r['wall']:6.3f} s  user {r['user']:6.3f} s  sys {r['sys']:6.3f} s  "
+                  f"floor {r['read'] + r['write']:6.3f} s  load {os.getloadavg()[0]:.2f}", flush=True)
+    fresh(folder, 0)
+    print()
+    print(f"medians of {reps} runs")
+    print(f"{'source':<8}{'Mpts/s':>8}{'wall s':>8}{'user s':>8}{'sys s':>7}{'RSS MiB':>9}{'in MB':>8}{'LAS MB':>8}"
+          f"{'read s':>8}{'write s':>8}{'floor s':>8}{'ratio':>7}")
+    for name, _, _ in FORMS:
+        rs = runs[name]
+        med = {k: statistics.median(r[k] for r in rs) for k in rs[0]}
+        floor = statistics.median(r["read"] + r["write"] for r in rs)
+        ratio = statistics.median(r["wall"] / (r["read"] + r["write"]) for r in rs)
+        print(f"{name:<8}{med['points'] / med['wall'] / 1e6:8.2f}{med['wall']:8.3f}{med['user']:8.3f}{med['sys']:7.3f}"
+              f"{med['rss'] / 1024:9.1f}{med['in'] / 1e6:8.1f}{med['bytes'] / 1e6:8.1f}{med['read']:8.3f}"
+              f"{med['write']:8.3f}{floor:8.3f}{ratio:7.2f}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,321 @@
+"""One flight processed: under its lock, unless its record shows it done, run
+`morva < run.in` in its folder (console report to morva.log, standard error to
+morva.err), then the exports, then write the record, atomically and last.
+The local engine and every Slurm array task go through process()."""
+import json
+import os
+import shlex
+import signal
+import socket
+import subprocess
+import threading
+import time
+from dataclasses import dataclass
+
+from . import flights, lock, report
+
+LOG = "morva.log"
+ERR = "morva.err"
+EXPORT_LOG = "exports.log"
+# The files the runner itself writes in a flight's folder.
+RUNNER_FILES = (LOG, ERR, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
+
+
+@dataclass
+class Job:
+    """What every flight of one campaign run shares."""
+    morva: object            # settings.Morva
+    morva_args: list
+    exports: list
+    threads: int | None = None
+    force: bool = False
+    rehash: bool = False
+    engine: str = "local"
+
+    def identity(self):
+        return {"morva": self.morva.version, "morva_args": self.morva_args, "exports": self.exports}
+
+
+@dataclass
+class Outcome:
+    flight: object
+    result: str          # "done", "failed", "skipped", "busy", "stopped"
+    detail: str = ""
+    wall_s: float = 0.0
+
+
+class Children:
+    """The processes the runner started, so that a SIGINT or SIGTERM sent to
+    the runner ends them too instead of leaving them writing without a
+    record; after it no new flight starts."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._procs = set()
+        self.stopping = None    # the signal that stopped the runner
+
+    def start(self, *args, **kwargs):
+        with self._lock:
+            if self.stopping:
+                return None
+            proc = subprocess.Popen(*args, **kwargs)
+            self._procs.add(proc)
+            return proc
+
+    def done(self, proc):
+        with self._lock:
+            self._procs.discard(proc)
+
+    def stop(self, signum):
+        with self._lock:
+            self.stopping = signum
+            for proc in self._procs:
+                try:
+                    proc.send_signal(signum)
+                except OSError:
+                    pass
+
+    def install(self):
+        for signum in (signal.SIGINT, signal.SIGTERM):
+            signal.signal(signum, lambda s, _frame: self.stop(s))
+
+
+def _signal_text(status):
+    try:
+        name = signal.Signals(-status).name
+    except ValueError:
+        name = "signal"
+    return f"morva ended by signal {-status} ({name})"
+
+
+def _write_atomically(path, data):
+    """Writes to a temporary file beside path, flushes it to the disk, then
+    renames it over path: a reader sees the old record or the whole new one."""
+    tmp = f"{path}.tmp.{socket.gethostname()}.{os.getpid()}.{threading.get_ident()}"
+    try:
+        with open(tmp, "w", encoding="utf-8") as f:
+            f.write(data)
+            f.flush()
+            os.fsync(f.fileno())
+        os.replace(tmp, path)
+    except OSError:
+        try:
+            os.unlink(tmp)
+        except OSError:
+            pass
+        raise
+    try:
+        fd = os.open(os.path.dirname(path), os.O_RDONLY)
+        try:
+            os.fsync(fd)
+        finally:
+            os.close(fd)
+    except OSError:
+        pass
+
+
+def write_record(flight, record):
+    _write_atomically(os.path.join(flight.path, flights.RECORD), json.dumps(record, indent=1) + "\n")
+
+
+def _runinfo(flight, job):
+    """The run control as morva reads it, or (None, morva's "***" line)."""
+    try:
+        done = subprocess.run([job.morva.runinfo, flights.RUN_CONTROL], cwd=flight.path, capture_output=True,
+                              text=True, errors="replace", stdin=subprocess.DEVNULL)
+    except OSError as e:
+        return None, f"cannot run {job.morva.runinfo}: {e.strerror}"
+    if done.returncode == 0:
+        try:
+            return json.loads(done.stdout), ""
+        except ValueError:
+            return None, "morva-runinfo printed no run control"
+    lines = [ln for ln in (done.stdout + done.stderr).splitlines() if ln.strip()]
+    return None, lines[-1].strip() if lines else f"morva-runinfo exit {done.returncode}"
+
+
+def _expand(template, flight, job):
+    values = {"{run_control}": shlex.quote(flights.RUN_CONTROL), "{flight}": shlex.quote(flight.path),
+              "{bin}": shlex.quote(os.path.dirname(job.morva.path)),
+              "{geodesy}": " ".join(shlex.quote(a) for a in job.morva_args)}
+    for key, value in values.items():
+        template = template.replace(key, value)
+    return template
+
+
+def _run_exports(flight, job, children):
+    """Runs each export in the flight's folder, companions beside morva first
+    on PATH; returns (entries, failure line or "")."""
+    if not job.exports:
+        return [], ""
+    env = dict(os.environ, PATH=os.path.dirname(job.morva.path) + os.pathsep + os.environ.get("PATH", ""))
+    entries = []
+    with open(os.path.join(flight.path, EXPORT_LOG), "wb") as log:
+        for template in job.exports:
+            command = _expand(template, flight, job)
+            log.write(f"$ {command}\n".encode())
+            log.flush()
+            proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL,
+                                  stdout=log, stderr=log, env=env)
+            if proc is None:
+                return entries, "stopped before the exports"
+            status = proc.wait()
+            children.done(proc)
+            entries.append({"command": command, "exit_status": status})
+            if status != 0:
+                last = report.last_line(os.path.join(flight.path, EXPORT_LOG))
+                return entries, f"export failed (exit {status}): {command}: {last}"
+    return entries, ""
+
+
+def _states(flight, names):
+    entries = []
+    for name in names:
+        entry = {"name": name}
+        entry.update(flights.file_state(flights.resolve(flight, name)))
+        entries.append(entry)
+    return entries
+
+
+def run(flight, job, children):
+    """Runs the flight now and writes its record: done only after morva exit 0
+    and every export succeeded."""
+    try:
+        os.unlink(os.path.join(flight.path, flights.RECORD))
+    except FileNotFoundError:
+        pass
+    started = time.time()
+    t0 = time.monotonic()
+    info, info_error = _runinfo(flight, job)
+    run_control = _states(flight, [flights.RUN_CONTROL])[0]
+    inputs = []
+    clash = _runner_file_named(flight, info) if info else ""
+    if clash:
+        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner")
+    if info:
+        try:
+            inputs = _states(flight, info["inputs"])
+        except OSError:
+            inputs = []     # a missing input: morva says so in its own words
+    command = [job.morva.path] + job.morva_args
+    if job.threads and job.morva.takes_threads:
+        command += ["--threads", str(job.threads)]
+    with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
+         open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
+        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err)
+        status = proc.wait() if proc else -(children.stopping or signal.SIGTERM)
+    if proc:
+        children.done(proc)
+
+    exports, failure = [], ""
+    if status < 0:
+        failure = _signal_text(status)
+    elif status != 0:
+        failure = (report.last_line(os.path.join(flight.path, LOG)) or
+                   report.last_line(os.path.join(flight.path, ERR)) or f"morva exit {status}")
+    elif info is None:
+        failure = info_error
+    else:
+        exports, failure = _run_exports(flight, job, children)
+    outputs = []
+    if not failure:
+        try:
+            outputs = _states(flight, info["outputs"])
+        except OSError as e:
+            failure = f"cannot read output {e.filename}: {e.strerror}"
+
+    record = _base_record(flight, job, started, t0, status, failure)
+    record.update({
+        "command": command, "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
+        "summary": report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
+                                  flights.resolve(flight, info["centfile"]) if info else None),
+    })
+    try:
+        write_record(flight, record)
+    except OSError as e:
+        return Outcome(flight, "failed", f"cannot write the record: {e.strerror}", record["wall_s"])
+    return Outcome(flight, record["state"], failure, record["wall_s"])
+
+
+def _runner_file_named(flight, info):
+    """The first input or output of the run control that is one of the
+    runner's own files, which morva would overwrite or the runner would."""
+    own = {os.path.join(flight.path, name) for name in RUNNER_FILES}
+    for name in info["inputs"] + info["outputs"]:
+        if os.path.normpath(flights.resolve(flight, name)) in own:
+            return name
+    return ""
+
+
+def _base_record(flight, job, started, t0, status, failure):
+    return {
+        "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed" if failure else "done",
+        "exit_status": status, "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
+        "slurm_job": _slurm_task(), "started": time.strftime("%Y-%m-%dT%H:%M:%S%z", time.localtime(started)),
+        "wall_s": round(time.monotonic() - t0, 3), "last_line": failure, "summary": {},
+    }
+
+
+def _record_failure(flight, job, started, t0, failure):
+    """The record of a flight that did not get as far as running morva."""
+    record = _base_record(flight, job, started, t0, None, failure)
+    write_record(flight, record)
+    return Outcome(flight, "failed", failure, record["wall_s"])
+
+
+def _slurm_task():
+    job, task = os.environ.get("SLURM_ARRAY_JOB_ID"), os.environ.get("SLURM_ARRAY_TASK_ID")
+    return f"{job}_{task}" if job and task else os.environ.get("SLURM_JOB_ID")
+
+
+def keep_fresh(flight, state):
+    """Writes the record of a done flight with the times of its digests renewed,
+    so that the next check trusts files that have stayed unchanged instead of
+    reading them again. Only under the flight's lock, and only when the record
+    is still the one that was checked."""
+    if not state.refreshed:
+        return
+    try:
+        if lock.acquire(flight.path) is not None:
+            return
+    except OSError:
+        return
+    try:
+        if flights.read_record(flight) == state.record:
+            write_record(flight, state.refreshed)
+    except OSError:
+        pass    # the old record still holds; its files are read again next time
+    finally:
+        lock.release(flight.path)
+
+
+def process(flight, job, children):
+    """The flight under its lock: skipped when its record shows it done (and
+    --force is not given), else run."""
+    try:
+        return _process_locked(flight, job, children)
+    except OSError as e:
+        # A folder that cannot be written (read-only, full, gone): no record
+        # can say so, the outcome does.
+        return Outcome(flight, "failed", f"cannot write in the flight's folder: {e.filename or ''}: {e.strerror}")
+
+
+def _process_locked(flight, job, children):
+    owner = lock.acquire(flight.path)
+    if owner is not None:
+        return Outcome(flight, "busy", lock.describe(owner))
+    try:
+        if not job.force:
+            state = flights.evaluate(flight, job.identity(), job.rehash)
+            if state.name == "done":
+                if state.refreshed:
+                    try:
+                        write_record(flight, state.refreshed)
+                    except OSError:
+                        pass    # the old record still holds; its files are read again next time
+                return Outcome(flight, "skipped")
+        if children.stopping:
+            return Outcome(flight, "stopped", "runner stopped")
+        return run(flight, job, children)
+    finally:
+        lock.release(flight.path)

@@ -1,0 +1,132 @@
+"""The flights of a campaign and the state of each: every folder below the
+campaign's top holding a run.in is one flight; its record says whether it is
+done, and whether its files and the morva that made them still match."""
+import fnmatch
+import json
+import os
+import stat
+import time
+from dataclasses import dataclass
+
+from . import settings as settings_mod
+
+RUN_CONTROL = "run.in"
+RECORD = "morva.done.json"
+RECORD_FORMAT = 1
+# A file whose size and modification time are unchanged is taken as unchanged
+# without reading it again, but only when it was last modified this many
+# seconds before its digest was taken: a later change within the same tick of
+# a coarse (or another host's) clock would otherwise go unseen.
+TRUST_MARGIN_S = 2.0
+
+
+@dataclass
+class Flight:
+    rel: str          # path below the campaign's top, "/"-separated
+    path: str         # absolute folder
+
+
+def find(campaign_dir, only=None):
+    """Every flight, sorted by path; hidden folders are not searched."""
+    found = []
+    for root, dirs, files in os.walk(campaign_dir):
+        dirs[:] = [d for d in dirs if not d.startswith(".")]
+        if root != campaign_dir and RUN_CONTROL in files:
+            rel = os.path.relpath(root, campaign_dir).replace(os.sep, "/")
+            if only is None or fnmatch.fnmatchcase(rel, only):
+                found.append(Flight(rel, os.path.abspath(root)))
+    found.sort(key=lambda f: f.rel.split("/"))
+    return found
+
+
+def file_state(path, with_digest=True):
+    """Size, modification time and content digest of a regular file; a special
+    file (a device, a pipe) is named only, never read."""
+    st = os.stat(path)
+    if not stat.S_ISREG(st.st_mode):
+        return {"special": True}
+    checked = time.time()
+    entry = {"size": st.st_size, "mtime_ns": st.st_mtime_ns}
+    if with_digest:
+        entry["sha256"] = settings_mod.file_digest(path)
+        entry["checked"] = checked
+    return entry
+
+
+def same_file(path, recorded, rehash=False):
+    """Whether the file at path still is the one recorded. Returns (same,
+    refreshed entry or None when the entry can stay as it is)."""
+    try:
+        st = os.stat(path)
+    except OSError:
+        return False, None
+    if recorded.get("special"):
+        return not stat.S_ISREG(st.st_mode), None
+    if not stat.S_ISREG(st.st_mode) or st.st_size != recorded.get("size"):
+        return False, None
+    unchanged_time = st.st_mtime_ns == recorded.get("mtime_ns")
+    trusted = unchanged_time and st.st_mtime_ns / 1e9 < recorded.get("checked", 0) - TRUST_MARGIN_S
+    if trusted and not rehash:
+        return True, None
+    now = time.time()
+    if settings_mod.file_digest(path) != recorded.get("sha256"):
+        return False, None
+    refreshed = dict(recorded, mtime_ns=st.st_mtime_ns, checked=now)
+    return True, (refreshed if refreshed != recorded else None)
+
+
+def resolve(flight, name):
+    """A file name of the run control, relative to the flight's folder as morva
+    reads it."""
+    return os.path.join(flight.path, name)
+
+
+def read_record(flight):
+    try:
+        with open(os.path.join(flight.path, RECORD), encoding="utf-8") as f:
+            record = json.load(f)
+    except (OSError, ValueError):
+        return None
+    return record if isinstance(record, dict) and record.get("format") == RECORD_FORMAT else None
+
+
+# What each part of a record's identity is called when it changed.
+IDENTITY_NAMES = {"morva": "morva version", "morva_args": "morva options", "exports": "exports"}
+
+
+@dataclass
+class State:
+    name: str                  # "done", "failed", "stale", "to do"
+    record: dict | None
+    reason: str = ""           # what no longer matches, for a stale flight
+    refreshed: dict | None = None   # the record with fresh digest times, when worth writing
+
+
+def evaluate(flight, identity, rehash=False):
+    """The flight's state from its record: done only when the record says exit
+    0 and run.in, the inputs, the outputs, morva and the settings that shape
+    the outputs all match what is there now."""
+    record = read_record(flight)
+    if record is None:
+        return State("to do", None)
+    if record.get("state") != "done" or record.get("exit_status") != 0:
+        return State("failed", record)
+    if record.get("identity") != identity:
+        old = record.get("identity") if isinstance(record.get("identity"), dict) else {}
+        changed = [IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]]
+        return State("stale", record, ", ".join(changed) + " changed")
+    refreshed = json.loads(json.dumps(record))
+    dirty = False
+    for group in ("run_control", "inputs", "outputs"):
+        entries = refreshed.get(group)
+        for entry in (entries if isinstance(entries, list) else [entries]):
+            if not isinstance(entry, dict) or "name" not in entry:
+                return State("stale", record, "record unreadable")
+            same, fresh = same_file(resolve(flight, entry["name"]), entry, rehash)
+            if not same:
+                what = {"run_control": "", "inputs": "input ", "outputs": "output "}[group]
+                return State("stale", record, f"{what}{entry['name']} changed")
+            if fresh:
+                entry.update(fresh)
+                dirty = True
+    return State("done", record, refreshed=refreshed if dirty else None)

@@ -1,0 +1,83 @@
+"""What a flight's status shows, read from morva's console report, its
+standard error and its centre-point file."""
+import os
+import re
+
+WARNING_PREFIX = "morva: warning: "
+_NUMBER = r"([-+]?[0-9.]+|\*+)"
+
+
+def _value(text):
+    try:
+        return float(text)
+    except ValueError:
+        return None     # a field morva printed as asterisks
+
+
+def _int_after(label, text):
+    m = re.search(re.escape(label) + r"\s*(-?\d+)", text)
+    return int(m.group(1)) if m else None
+
+
+def last_line(path):
+    """The last line of a text file that is not blank, or ""."""
+    try:
+        with open(path, "rb") as f:
+            f.seek(0, os.SEEK_END)
+            size = f.tell()
+            f.seek(max(0, size - 65536))
+            tail = f.read().decode("utf-8", "replace")
+    except OSError:
+        return ""
+    lines = [ln.strip() for ln in tail.splitlines() if ln.strip()]
+    return lines[-1] if lines else ""
+
+
+def count_warnings(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return sum(1 for ln in f if ln.startswith(WARNING_PREFIX))
+    except OSError:
+        return 0
+
+
+def _centre_times(path):
+    """First and last time (decimal hours) of a centre-point file, reading
+    only its first and last lines."""
+    try:
+        with open(path, "rb") as f:
+            first = f.readline().split()
+            f.seek(0, os.SEEK_END)
+            f.seek(max(0, f.tell() - 4096))
+            lines = f.read().splitlines()
+        last = lines[-1].split() if lines else []
+        if first and last:
+            return [float(first[0]), float(last[0])]
+    except (OSError, ValueError):
+        pass
+    return None
+
+
+def summary(log_path, err_path, centre_path):
+    """Scans read, points output, time span, range of ground heights,
+    regression bias and roll (when the run had them), warnings."""
+    try:
+        with open(log_path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+    except OSError:
+        text = ""
+    s = {"scans": _int_after("Total number of scans read:", text),
+         "points": _int_after("Total number of points output:", text),
+         "ground_heights": None, "bias": None, "roll": None,
+         "time_span": _centre_times(centre_path) if centre_path else None,
+         "warnings": count_warnings(err_path)}
+    m = re.search(r"range of ground heights:\s*" + _NUMBER + r"\s*" + _NUMBER, text)
+    if m:
+        low, high = _value(m.group(1)), _value(m.group(2))
+        # No scan-point file leaves the statistic at its initial 9999/-9999.
+        if not (low == 9999.0 and high == -9999.0):
+            s["ground_heights"] = [low, high]
+    m = re.search(r"bias:\s*" + _NUMBER + r" m, slope \(roll0\):\s*" + _NUMBER, text)
+    if m:
+        s["bias"], s["roll"] = _value(m.group(1)), _value(m.group(2))
+    return s

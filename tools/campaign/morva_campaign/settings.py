@@ -1,0 +1,185 @@
+"""Campaign settings: campaign.toml at the campaign's top, then the command
+line's options, options winning; and the morva program they lead to."""
+import hashlib
+import os
+import shutil
+import subprocess
+import tomllib
+from dataclasses import dataclass, field
+
+SETTINGS_FILE = "campaign.toml"
+GEODESIES = ("flat", "ellipsoid")
+ENGINES = ("local", "slurm")
+
+
+class SettingsError(Exception):
+    """A setting that cannot be used; the message names it."""
+
+
+@dataclass
+class Slurm:
+    partition: str | None = None
+    time: str | None = None
+    mem: str | None = None
+    throttle: int | None = None
+    cpus_per_task: int | None = None
+    sbatch_args: list = field(default_factory=list)
+
+
+@dataclass
+class Settings:
+    morva: str | None = None
+    runinfo: str | None = None
+    engine: str = "local"
+    jobs: int | None = None
+    geodesy: str | None = None
+    exports: list = field(default_factory=list)
+    slurm: Slurm = field(default_factory=Slurm)
+
+
+def _check_type(where, value, kind):
+    ok = isinstance(value, kind) and not (kind is int and isinstance(value, bool))
+    if not ok:
+        raise SettingsError(f"{where} must be {'a whole number' if kind is int else 'a ' + kind.__name__}")
+    return value
+
+
+def _positive(where, value):
+    if _check_type(where, value, int) < 1:
+        raise SettingsError(f"{where} must be at least 1")
+    return value
+
+
+def _choice(where, value, choices):
+    if _check_type(where, value, str) not in choices:
+        raise SettingsError(f"{where} must be one of {', '.join(choices)}")
+    return value
+
+
+def _string_list(where, value):
+    if not isinstance(value, list) or not all(isinstance(v, str) for v in value):
+        raise SettingsError(f"{where} must be a list of strings")
+    return list(value)
+
+
+def read_file(campaign_dir):
+    """Settings of campaign.toml (defaults when there is none). Paths in it are
+    relative to the campaign folder."""
+    path = os.path.join(campaign_dir, SETTINGS_FILE)
+    s = Settings()
+    if not os.path.exists(path):
+        return s
+    try:
+        with open(path, "rb") as f:
+            table = tomllib.load(f)
+    except (OSError, tomllib.TOMLDecodeError) as e:
+        raise SettingsError(f"{SETTINGS_FILE}: {e}") from None
+
+    def where(key):
+        return f"{SETTINGS_FILE}: {key}"
+
+    for key, value in table.items():
+        if key in ("morva", "runinfo"):
+            setattr(s, key, program_path(_check_type(where(key), value, str), campaign_dir))
+        elif key == "engine":
+            s.engine = _choice(where(key), value, ENGINES)
+        elif key == "jobs":
+            s.jobs = _positive(where(key), value)
+        elif key == "geodesy":
+            s.geodesy = _choice(where(key), value, GEODESIES)
+        elif key == "exports":
+            s.exports = _string_list(where(key), value)
+        elif key == "slurm" and isinstance(value, dict):
+            for skey, svalue in value.items():
+                w = where(f"slurm.{skey}")
+                if skey in ("partition", "time", "mem"):
+                    setattr(s.slurm, skey, _check_type(w, svalue, str))
+                elif skey in ("throttle", "cpus_per_task"):
+                    setattr(s.slurm, skey, _positive(w, svalue))
+                elif skey == "sbatch_args":
+                    s.slurm.sbatch_args = _string_list(w, svalue)
+                else:
+                    raise SettingsError(f"{w}: unknown setting")
+        else:
+            raise SettingsError(f"{where(key)}: unknown setting")
+    return s
+
+
+@dataclass
+class Morva:
+    """The morva program a campaign runs, what it answers to, and the identity
+    that goes into every record: its version line, or when it has none a
+    digest of the program itself."""
+    path: str
+    runinfo: str
+    version: str
+    takes_threads: bool
+    takes_geodesy: bool
+
+
+def program_path(value, base):
+    """A program named in the settings: a bare name is looked up on PATH, a
+    path is relative to base."""
+    return value if os.sep not in value else os.path.join(base, os.path.expanduser(value))
+
+
+def _explicit_program(value):
+    path = shutil.which(value) if os.sep not in value else value
+    if not path or not os.path.isfile(path) or not os.access(path, os.X_OK):
+        raise SettingsError(f"{value}: no such program")
+    return os.path.abspath(path)
+
+
+def _first_program(candidates, name):
+    for c in candidates:
+        if c and os.path.isfile(c) and os.access(c, os.X_OK):
+            return os.path.abspath(c)
+    found = shutil.which(name)
+    if found:
+        return found
+    raise SettingsError(f"cannot find {name} (tried {', '.join(c for c in candidates if c)} and PATH)")
+
+
+def _answer(program, option):
+    """Standard output of `program option` when it exits 0, else None. Standard
+    input is empty: a morva that knows no options reads it as a run control
+    and stops."""
+    try:
+        done = subprocess.run([program, option], stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=30, text=True, errors="replace")
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    return done.stdout if done.returncode == 0 else None
+
+
+def file_digest(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        while chunk := f.read(1 << 20):
+            h.update(chunk)
+    return h.hexdigest()
+
+
+def find_morva(settings, build):
+    """The morva and morva-runinfo of the settings (which must exist), else
+    beside this script, else those of the build tree, else on PATH."""
+    morva = (_explicit_program(settings.morva) if settings.morva else
+             _first_program([os.path.join(build.script_dir, "morva"), build.morva], "morva"))
+    runinfo = (_explicit_program(settings.runinfo) if settings.runinfo else
+               _first_program([os.path.join(build.script_dir, "morva-runinfo"), build.runinfo], "morva-runinfo"))
+    version = _answer(morva, "--version")
+    if version and version.startswith("morva "):
+        version = version.splitlines()[0].strip()
+    else:
+        version = "morva sha256:" + file_digest(morva)
+    helptext = _answer(morva, "--help") or ""
+    m = Morva(morva, runinfo, version, "--threads" in helptext, "--geodesy" in helptext)
+    if settings.geodesy and not m.takes_geodesy:
+        raise SettingsError(f"geodesy is set but {morva} does not take --geodesy")
+    return m
+
+
+def morva_args(settings):
+    """The options of every morva run that shape its outputs (and so belong in
+    the record): the geodesy when one is set."""
+    return ["--geodesy", settings.geodesy] if settings.geodesy else []

@@ -1,0 +1,88 @@
+"""The status table of a campaign: one row per flight from its record and
+report, a summary line, and the same rows as CSV."""
+import csv
+
+from . import flights, lock
+
+COLUMNS = ["flight", "state", "scans", "points", "time span", "ground heights m", "bias m", "roll deg",
+           "wall s", "warnings", "last line"]
+STATES = ("done", "failed", "stale", "to do", "running")
+
+
+def _clock(hours):
+    seconds = hours * 3600.0
+    h, rest = divmod(seconds, 3600.0)
+    m, s = divmod(rest, 60.0)
+    return f"{int(h):02d}:{int(m):02d}:{s:04.1f}"
+
+
+def _number(value, form):
+    return "" if value is None else format(value, form)
+
+
+def row(flight, state):
+    """The table's values of one flight, as text."""
+    record = state.record or {}
+    summary = record.get("summary") or {}
+    heights = summary.get("ground_heights")
+    span = summary.get("time_span")
+    name = state.name
+    note = record.get("last_line", "") if name == "failed" else state.reason
+    owner = lock.holder(flight.path)
+    if owner is not None:
+        name, note = "running", lock.describe(owner)
+    return {
+        "flight": flight.rel, "state": name,
+        "scans": _number(summary.get("scans"), "d"), "points": _number(summary.get("points"), "d"),
+        "time span": f"{_clock(span[0])}-{_clock(span[1])}" if span else "",
+        "ground heights m": (f"{_number(heights[0], '.2f')} {_number(heights[1], '.2f')}" if heights else ""),
+        "bias m": _number(summary.get("bias"), ".2f"), "roll deg": _number(summary.get("roll"), ".2f"),
+        "wall s": _number(record.get("wall_s"), ".2f"),
+        "warnings": _number(summary.get("warnings"), "d") if record else "",
+        "last line": note,
+    }
+
+
+def rows(found, identity, rehash=False, just_run=frozenset()):
+    """The rows of the flights; those in just_run were recorded by this very
+    run, and their records are taken as they are."""
+    table = []
+    for f in found:
+        record = flights.read_record(f) if f.rel in just_run else None
+        if record and record.get("identity") == identity:
+            state = flights.State("done" if record.get("state") == "done" else "failed", record)
+        else:
+            state = flights.evaluate(f, identity, rehash)
+        table.append(row(f, state))
+    return table
+
+
+def counts(table):
+    return {s: sum(1 for r in table if r["state"] == s) for s in STATES}
+
+
+def summary_line(table, extra=""):
+    c = counts(table)
+    parts = [f"{c[s]} {s}" for s in STATES if c[s] or s in ("done", "failed", "to do")]
+    return f"{len(table)} flight{'' if len(table) == 1 else 's'}: " + ", ".join(parts) + extra
+
+
+def format_table(table):
+    right = {"scans", "points", "bias m", "roll deg", "wall s", "warnings"}
+    width = {c: max([len(c)] + [len(r[c]) for r in table]) for c in COLUMNS}
+    lines = []
+    for values in [dict(zip(COLUMNS, COLUMNS))] + table:
+        cells = [values[c].rjust(width[c]) if c in right else values[c].ljust(width[c]) for c in COLUMNS]
+        lines.append("  ".join(cells).rstrip())
+    return "\n".join(lines) + "\n"
+
+
+def write_csv(table, path):
+    with open(path, "w", newline="", encoding="utf-8") as f:
+        w = csv.DictWriter(f, fieldnames=COLUMNS)
+        w.writeheader()
+        w.writerows(table)
+
+
+def all_done(table):
+    return bool(table) and all(r["state"] == "done" for r in table)

@@ -1,0 +1,71 @@
+#include "crs_wkt.hpp"
+
+#include <proj.h>
+#include <proj_experimental.h>
+
+namespace morva::las {
+namespace {
+
+// PROJ objects released on every path.
+struct Context {
+    PJ_CONTEXT* ctx = proj_context_create();
+    ~Context() { proj_context_destroy(ctx); }
+};
+
+struct Object {
+    PJ* pj;
+    explicit Object(PJ* p) : pj(p) {}
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    ~Object() {
+        if (pj != nullptr) proj_destroy(pj);
+    }
+};
+
+std::string last_error(PJ_CONTEXT* ctx) {
+    const int code = proj_context_errno(ctx);
+    const char* text = code != 0 ? proj_context_errno_string(ctx, code) : nullptr;
+    return text != nullptr ? text : "PROJ gave no reason";
+}
+
+CrsResult failure(std::string why) { return {false, {}, std::move(why)}; }
+
+}  // namespace
+
+CrsResult make_crs_wkt(const CrsRequest& request) {
+    Context c;
+    if (c.ctx == nullptr) return failure("PROJ could not start");
+    proj_log_level(c.ctx, PJ_LOG_NONE);
+
+    Object crs(proj_create(c.ctx, request.crs.c_str()));
+    if (crs.pj == nullptr) return failure("unknown coordinate system '" + request.crs + "'");
+    if (proj_get_type(crs.pj) != PJ_TYPE_GEOGRAPHIC_3D_CRS) {
+        return failure("'" + request.crs +
+                       "' is not a geographic 3D coordinate system (latitude, longitude, ellipsoidal height)");
+    }
+
+    const char* options[] = {"MULTILINE=NO", nullptr, nullptr};
+    const char* wkt = nullptr;
+    Object compound(nullptr);
+    if (request.geoid_grid.empty()) {
+        // WKT1 has no ellipsoidal height; PROJ writes it as a vertical CRS on request.
+        options[1] = "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES";
+        wkt = proj_as_wkt(c.ctx, crs.pj, PJ_WKT1_GDAL, options);
+    } else {
+        Object horizontal(proj_crs_demote_to_2D(c.ctx, nullptr, crs.pj));
+        if (horizontal.pj == nullptr) return failure("no horizontal part of '" + request.crs + "': " + last_error(c.ctx));
+        // WKT1 keeps no geoid model: the grid is named in the vertical CRS itself.
+        const std::string vertical_name = "height above geoid grid " + request.geoid_grid;
+        const std::string datum_name = "geoid grid " + request.geoid_grid;
+        Object vertical(proj_create_vertical_crs(c.ctx, vertical_name.c_str(), datum_name.c_str(), "metre", 1.0));
+        if (vertical.pj == nullptr) return failure("vertical coordinate system: " + last_error(c.ctx));
+        const std::string name = std::string(proj_get_name(horizontal.pj)) + " + " + vertical_name;
+        compound.pj = proj_create_compound_crs(c.ctx, name.c_str(), horizontal.pj, vertical.pj);
+        if (compound.pj == nullptr) return failure("compound coordinate system: " + last_error(c.ctx));
+        wkt = proj_as_wkt(c.ctx, compound.pj, PJ_WKT1_GDAL, options);
+    }
+    if (wkt == nullptr) return failure("PROJ cannot write '" + request.crs + "' as WKT1: " + last_error(c.ctx));
+    return {true, wkt, {}};
+}
+
+}  // namespace morva::las

@@ -1,0 +1,269 @@
+// morva-las: a run's scan points as a LAS 1.4 file (point format 6) with its
+// coordinate system and GPS times, for point-cloud viewers and GIS.
+
+#include <charconv>
+#include <csignal>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "crs_wkt.hpp"
+#include "flight_time.hpp"
+#include "inputs/file_guard.hpp"
+#include "inputs/run_control.hpp"
+#include "las_export.hpp"
+#include "scanner/byte_reader.hpp"
+#include "scanner/scanner_header.hpp"
+#include "text/command_line.hpp"
+#include "text/out_stream.hpp"
+#include "text/stop.hpp"
+#include "text/text_reader.hpp"
+#include "text/warning.hpp"
+
+namespace {
+
+using namespace morva;
+
+constexpr std::string_view kProgram = "morva-las";
+constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las";
+constexpr std::string_view kHelp =
+    "usage: morva-las [options] RUN_CONTROL OUTPUT.las\n"
+    "\n"
+    "Writes the scan points of a morva run as a LAS 1.4 file (point format 6) for\n"
+    "point-cloud viewers and GIS. The run control is read as morva reads it; it\n"
+    "names the scan-point file and its form (binary records for iout_type 2, else\n"
+    "text, with the group size when navg is above 1) and whether a geoid grid was\n"
+    "used. X is longitude and Y latitude (1e-7 degree), Z the height (1 mm), exactly\n"
+    "the values of the scan-point records; GPS Time is Adjusted Standard GPS Time on\n"
+    "the flight date. Records without a time or position are skipped and counted.\n"
+    "The file appears only when it is complete.\n"
+    "\n"
+    "  --date YYYY-MM-DD     flight date (GPS); default: the date that begins the\n"
+    "                        scanner header's time epoch, if it holds a valid one\n"
+    "  --time-of-day         write seconds of the day as GPS Time (no date needed;\n"
+    "                        readers will take them for seconds of the GPS week)\n"
+    "  --crs CRS             a geographic 3D coordinate system known to PROJ in\n"
+    "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912\n"
+    "  --source-id N         point source ID and file source ID, 1 to 65535\n"
+    "                        (default 0, unassigned)\n"
+    "  --geodesy MODE        how the run georeferenced: flat (default) or ellipsoid\n"
+    "                        (morva --geodesy ellipsoid); recorded in the file\n"
+    "  --help                this text\n"
+    "  --version             version and commit\n";
+
+struct Options {
+    std::string run_control, output;
+    std::optional<las::Date> date;
+    bool time_of_day = false;
+    std::string crs = "EPSG:4979";
+    std::uint16_t source_id = 0;
+    bool ellipsoidal = false;
+};
+
+[[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
+
+Options parse_options(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
+        if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
+        if (a == "--time-of-day") {
+            o.time_of_day = true;
+            continue;
+        }
+        if (a.size() < 2 || a[0] != '-' || a == "--") {
+            if (a == "--" && i + 1 < argc) a = argv[++i];
+            positional.push_back(a);
+            continue;
+        }
+        std::string value;
+        const std::size_t eq = a.find('=');
+        if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            a.resize(eq);
+        }
+        const bool takes_value = a == "--date" || a == "--crs" || a == "--source-id" || a == "--geodesy";
+        if (!takes_value) usage("unknown option '" + a + "'");
+        if (eq == std::string::npos) {
+            if (i + 1 >= argc) usage(a + " needs a value");
+            value = argv[++i];
+        }
+        if (a == "--date") {
+            o.date = las::parse_date(value);
+            if (!o.date) usage("--date wants a date YYYY-MM-DD from 1980-01-06 on, not '" + value + "'");
+        } else if (a == "--crs") {
+            if (value.empty()) usage("--crs needs a coordinate system");
+            o.crs = value;
+        } else if (a == "--source-id") {
+            unsigned v = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+            if (ec != std::errc() || end != value.data() + value.size() || v < 1 || v > 65535) {
+                usage("--source-id wants a number from 1 to 65535, not '" + value + "'");
+            }
+            o.source_id = static_cast<std::uint16_t>(v);
+        } else {
+            if (value != "flat" && value != "ellipsoid") usage("--geodesy wants flat or ellipsoid, not '" + value + "'");
+            o.ellipsoidal = value == "ellipsoid";
+        }
+    }
+    if (positional.size() != 2) usage(positional.size() < 2 ? "a run control and an output file are needed" : "too many arguments");
+    o.run_control = positional[0];
+    o.output = positional[1];
+    return o;
+}
+
+[[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
+
+// An export that a stop interrupts leaves nothing behind.
+void remove_partial_output(int) {
+    if (!las::temporary_output().empty()) ::unlink(las::temporary_output().c_str());
+}
+
+// Nor does an export interrupted by a signal (unlink is safe in a handler).
+void remove_and_reraise(int signal_number) {
+    remove_partial_output(0);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// The output must not replace any file of the run.
+void check_output(const Options& o, const inputs::RunControl& rc) {
+    struct Named {
+        std::string name;
+        const char* role;
+    };
+    std::vector<Named> files = {{o.run_control, "the run control"},
+                                {inputs::trimmed(rc.scanfile), "its scanner file"},
+                                {inputs::trimmed(rc.gpsfile), "its trajectory file"},
+                                {inputs::trimmed(rc.scanptfile), "its scan-point file"},
+                                {inputs::trimmed(rc.centfile), "its centre-point file"},
+                                {"test.out", "a diagnostic file of the run"},
+                                {"test_pcorr.out", "a diagnostic file of the run"}};
+    if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
+    struct stat st{};
+    if (::stat(o.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        // The finished file is renamed into place: it would replace a device or a pipe, not write into it.
+        fail("the output " + o.output + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file"));
+    }
+    for (const Named& f : files) {
+        if (inputs::same_file(o.output, f.name)) {
+            fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
+        }
+    }
+}
+
+// The flight date: --date, else the date that begins the scanner header's time epoch.
+std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl& rc) {
+    char day[11];
+    if (o.date) {
+        text::note("flight date " + std::string(las::format_date(*o.date, day)) + " from --date");
+        return o.date;
+    }
+    const std::string scanfile = inputs::trimmed(rc.scanfile);
+    std::string why;
+    scanner::ByteReader in;
+    if (scanner::open_bytes(in, scanfile)) {
+        scanner::scanner_header header;
+        scanner::readhdr_quiet(in, header);
+        const std::string epoch(header.epoch_text, sizeof header.epoch_text);
+        if (const auto date = las::parse_date(std::string_view(epoch).substr(0, 10))) {
+            text::note("flight date " + std::string(las::format_date(*date, day)) +
+                 " from the time epoch of the scanner header in " + scanfile);
+            return date;
+        }
+        why = "the time epoch of the scanner header in " + scanfile + " does not begin with a date YYYY-MM-DD";
+    } else {
+        why = "the scanner file " + las::unreadable(scanfile);
+    }
+    if (!o.time_of_day) {
+        fail("no flight date for the GPS times: " + why +
+             "; give the date with --date YYYY-MM-DD (or write seconds of the day with --time-of-day)");
+    }
+    return std::nullopt;
+}
+
+void export_run(const Options& o) {
+    inputs::RunControl rc;
+    {
+        text::TextReader in;
+        if (!text::open_in(in, o.run_control)) fail("cannot read the run control: " + las::unreadable(o.run_control));
+        inputs::read_run_control(in, rc);
+        inputs::derive(rc);
+    }
+    if (!rc.scanpt_wanted) fail("the run control names no scan-point file (0): there are no points to convert");
+    if (rc.iout_type > 3) fail("the run control's iout_type " + std::to_string(rc.iout_type) + " is not a form morva writes");
+    if (!rc.full_georef) {
+        // The simplified vertical computation stores along-track time and
+        // across-track offset per speed in those fields: no position to place a point at.
+        fail("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
+             "along-track time and across-track offset in place of latitude and longitude, not positions");
+    }
+    check_output(o, rc);
+
+    const std::optional<las::Date> date = flight_date(o, rc);
+    if (o.time_of_day) {
+        text::warn("GPS Time holds seconds of the day (--time-of-day); readers will take them for seconds "
+             "of the GPS week");
+    }
+
+    las::CrsRequest request;
+    request.crs = o.crs;
+    if (rc.geoid_wanted) request.geoid_grid = inputs::trimmed(rc.geoidfile);
+    const las::CrsResult crs = las::make_crs_wkt(request);
+    if (!crs.ok) fail(crs.error);
+
+    las::ExportPlan plan;
+    plan.scan_points = inputs::trimmed(rc.scanptfile);
+    plan.binary = rc.binary_output;
+    plan.with_group_size = !rc.binary_output && rc.navg > 1;
+    plan.output = o.output;
+    plan.time = o.time_of_day ? las::time_of_day_base() : las::adjusted_gps_time_base(*date);
+    plan.header.file_source_id = o.source_id;
+    plan.header.global_encoding = las::kGlobalWkt | (o.time_of_day ? 0 : las::kGlobalAdjustedGpsTime);
+    plan.header.generating_software = "morva-las " + std::string(text::project_version());
+    if (date) {
+        plan.header.creation_day = static_cast<std::uint16_t>(las::day_of_year(*date));
+        plan.header.creation_year = static_cast<std::uint16_t>(date->year);
+    }
+    plan.wkt = crs.wkt;
+    plan.wkt_description = o.ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
+    plan.point_source_id = o.source_id;
+
+    const las::ExportCounts counts = las::export_las(plan);
+
+    text::note(std::to_string(counts.points) + " points written to " + o.output);
+    if (counts.not_points > 0) {
+        text::warn(std::to_string(counts.not_points) +
+             " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
+             "the overflow marker)");
+    }
+    if (counts.unknown_amplitude > 0) {
+        text::warn(std::to_string(counts.unknown_amplitude) +
+             " points have intensity 0: their amplitude (-100 to -128 as a signed byte) does not fit the text "
+             "record; use binary output (iout_type 2) where intensity matters");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse_options(argc, argv);
+    // Everything this program tells, the stops of the shared readers included, goes to standard error.
+    text::attach_out(text::console(), 2, "standard error");
+    text::set_program_name(kProgram);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_and_reraise);
+    int status = 0;
+    try {
+        export_run(o);
+        text::flush(text::console());
+    } catch (const text::RunStopped& stop) {
+        status = text::report_stop(stop, false);
+    }
+    remove_partial_output(0);
+    return status;
+}
