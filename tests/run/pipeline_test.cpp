@@ -66,7 +66,7 @@ protected:
         delete dir;
     }
 
-    static Outcome run(const LoopOptions& options) {
+    static Outcome run(const LoopOptions& options, const RunOptions& run_options = {}) {
         for (const auto& entry : fs::directory_iterator(*dir)) {
             if (!inputs->count(entry.path().filename().string())) fs::remove(entry.path());
         }
@@ -75,7 +75,7 @@ protected:
             if (::chdir(folder.c_str()) != 0) std::_Exit(98);
             const int fd = ::open("run.in", O_RDONLY);
             if (fd < 0 || ::dup2(fd, 0) < 0) std::_Exit(97);
-            run_survey({}, options);
+            run_survey(run_options, options);
             text::testing::end_run();
         });
         Outcome o{child.status, child.output, {}};
@@ -95,18 +95,23 @@ protected:
 const LoopOptions kCuts[] = {{1, 1}, {2, 0}, {2, 1}, {3, 500}, {4, 1}, {8, 1300}};
 
 TEST_F(Pipeline, EveryThreadCountAndBatchSizeMakesTheSameBytes) {
-    const Outcome one = run({1, 0});
-    ASSERT_EQ(one.status, 0) << one.console;
-    ASSERT_EQ(one.files.count("points.txt"), 1u);
-    ASSERT_GT(one.files.at("points.txt").size(), 100000u);
-    ASSERT_NE(one.console.find("Regression"), std::string::npos) << one.console;
-    for (const LoopOptions& cut : kCuts) {
-        const Outcome o = run(cut);
-        const std::string at = std::to_string(cut.threads) + " threads, batches of " +
-                               std::to_string(cut.batch_measurements);
-        EXPECT_EQ(o.status, one.status) << at;
-        EXPECT_EQ(o.console, one.console) << at;
-        EXPECT_EQ(o.files, one.files) << at;
+    for (const georef::Geodesy geodesy : {georef::Geodesy::Flat, georef::Geodesy::Ellipsoid}) {
+        RunOptions run_options;
+        run_options.geodesy = geodesy;
+        const Outcome one = run({1, 0}, run_options);
+        ASSERT_EQ(one.status, 0) << one.console;
+        ASSERT_EQ(one.files.count("points.txt"), 1u);
+        ASSERT_GT(one.files.at("points.txt").size(), 100000u);
+        ASSERT_NE(one.console.find("Regression"), std::string::npos) << one.console;
+        for (const LoopOptions& cut : kCuts) {
+            const Outcome o = run(cut, run_options);
+            const std::string at = std::to_string(cut.threads) + " threads, batches of " +
+                                   std::to_string(cut.batch_measurements) +
+                                   (geodesy == georef::Geodesy::Flat ? ", flat" : ", ellipsoid");
+            EXPECT_EQ(o.status, one.status) << at;
+            EXPECT_EQ(o.console, one.console) << at;
+            EXPECT_EQ(o.files, one.files) << at;
+        }
     }
 }
 
