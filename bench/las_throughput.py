@@ -19,8 +19,6 @@ import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import throughput  # noqa: E402  (the survey and the timing helpers)
@@ -34,17 +32,7 @@ OUTPUTS = ["points.las", "floor.out"]
 
 
 def fresh(folder, settle):
-    for name in OUTPUTS:
-        try:
-            os.remove(os.path.join(folder, name))
-        except FileNotFoundError:
-            pass
-    os.sync()
-    time.sleep(settle)
-
-
-def warm(folder, name):
-    subprocess.run(["cat", name], cwd=folder, check=True, stdout=subprocess.DEVNULL)
+    throughput.fresh(folder, settle, OUTPUTS)
 
 
 def quietly(call):
@@ -86,20 +74,8 @@ def main():
     args = ap.parse_args()
     if args.reps < 3:
         sys.exit("--reps must be at least 3")
-    build = os.path.abspath(args.build)
-    morva = os.path.join(build, "src", "morva")
-    sim = os.path.join(build, "tools", "sim", "morva-sim")
-    las = os.path.join(build, "tools", "las", "morva-las")
-    for tool in (morva, sim, las):
-        if not os.access(tool, os.X_OK):
-            sys.exit(f"{tool} not found: build first (cmake --build {args.build})")
-    temporary = None
-    if args.work:
-        work = os.path.abspath(args.work)
-        os.makedirs(work, exist_ok=True)
-    else:
-        temporary = tempfile.mkdtemp(prefix="morva-las-throughput-")
-        work = temporary
+    morva, sim, las = throughput.built_programs(args.build, ["src/morva", "tools/sim/morva-sim", "tools/las/morva-las"])
+    work, temporary = throughput.work_folder(args.work, "morva-las-throughput-")
     try:
         print(f"cpu: {throughput.cpu_name()}, {os.cpu_count()} cores")
         bench(morva, sim, las, os.path.join(work, "survey"), args.reps, args.settle)
@@ -115,7 +91,7 @@ def bench(morva, sim, las, folder, reps, settle):
     for rep in range(reps):
         for name, source, _ in FORMS:
             fresh(folder, settle)
-            warm(folder, source)
+            throughput.warm(folder, source)
             r = quietly(lambda: throughput.timed([las, f"run.las-{name}.in", "points.las"], folder))
             r["bytes"] = os.path.getsize(os.path.join(folder, "points.las"))
             r["in"] = os.path.getsize(os.path.join(folder, source))
@@ -123,7 +99,7 @@ def bench(morva, sim, las, folder, reps, settle):
                 f.seek(247)
                 r["points"] = int.from_bytes(f.read(8), "little")
             fresh(folder, settle)
-            warm(folder, source)
+            throughput.warm(folder, source)
             r["read"] = throughput.timed(["dd", f"if={source}", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
             fresh(folder, settle)
             r["write"] = throughput.timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={r['bytes']}",

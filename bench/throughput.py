@@ -78,10 +78,10 @@ CAPACITY = [
 ]
 
 
-def fresh(folder, settle):
+def fresh(folder, settle, outputs=OUTPUTS):
     """Removes every output of a previous command, writes back dirty pages and
     waits until the memory so freed has settled."""
-    for name in OUTPUTS:
+    for name in outputs:
         try:
             os.remove(os.path.join(folder, name))
         except FileNotFoundError:
@@ -90,9 +90,9 @@ def fresh(folder, settle):
     time.sleep(settle)
 
 
-def warm(folder):
-    """Reads the scanner file, so that the timed command finds it in memory."""
-    subprocess.run(["cat", "scan.bin"], cwd=folder, check=True, stdout=subprocess.DEVNULL)
+def warm(folder, name="scan.bin"):
+    """Reads the input file, so that the timed command finds it in memory."""
+    subprocess.run(["cat", name], cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
 
 def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL, stderr=None):
@@ -154,6 +154,25 @@ def cpu_name():
     return "unknown"
 
 
+def built_programs(build, paths):
+    """The programs at these paths below the build folder; ends when one is missing."""
+    programs = [os.path.join(os.path.abspath(build), p) for p in paths]
+    for tool in programs:
+        if not os.access(tool, os.X_OK):
+            sys.exit(f"{tool} not found: build first (cmake --build {build})")
+    return programs
+
+
+def work_folder(work, prefix):
+    """The folder to work in, and the temporary one to remove afterwards (or None)."""
+    if work:
+        work = os.path.abspath(work)
+        os.makedirs(work, exist_ok=True)
+        return work, None
+    temporary = tempfile.mkdtemp(prefix=prefix)
+    return temporary, temporary
+
+
 def main():
     top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
@@ -170,20 +189,8 @@ def main():
         threads = sorted({1, 2, len(os.sched_getaffinity(0))})
     if args.reps < 3:
         sys.exit("--reps must be at least 3")
-    build = os.path.abspath(args.build)
-    morva = os.path.join(build, "src", "morva")
-    sim = os.path.join(build, "tools", "sim", "morva-sim")
-    for tool in (morva, sim):
-        if not os.access(tool, os.X_OK):
-            sys.exit(f"{tool} not found: build first (cmake --build {args.build})")
-
-    temporary = None
-    if args.work:
-        work = os.path.abspath(args.work)
-        os.makedirs(work, exist_ok=True)
-    else:
-        temporary = tempfile.mkdtemp(prefix="morva-throughput-")
-        work = temporary
+    morva, sim = built_programs(args.build, ["src/morva", "tools/sim/morva-sim"])
+    work, temporary = work_folder(args.work, "morva-throughput-")
     try:
         print(f"cpu: {cpu_name()}, {os.cpu_count()} cores")
         bench(morva, sim, os.path.join(work, "survey"), args.reps, args.settle, threads)
