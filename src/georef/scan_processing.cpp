@@ -232,9 +232,8 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
     return georeference_measurements<Geodesy::Flat>(in, scan, tables, jtraj, r, marks);
 }
 
-void replay_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const ScanResults& r,
-                 std::size_t from, const ScanMarks& marks, std::size_t offsets[kSinks]) {
-    (void)in;
+void replay_scan(const SurveyOutputs& out, RunState& state, const ScanResults& r, std::size_t from,
+                 const ScanMarks& marks, std::size_t offsets[kSinks]) {
     text::OutStream* const targets[kSinks] = {out.scanpt, out.pcorr, out.test, &text::console()};
     for (std::size_t k = from; k < marks.log_end; ++k) {
         const LogEntry& e = r.log[k];
@@ -287,18 +286,17 @@ void merge_results(RunState& state, const ScanResults& r) {
 
     // Counts add; the first batch with any sets the range, as the first
     // measurement does.
+    const auto merge_span = [&](std::int64_t part_n, double part_min, double part_max, std::int64_t& n, double& min,
+                                double& max) {
+        if (part_n == 0) return;
+        if (n == 0) min = part_min, max = part_max;
+        merge(part_min, part_max, min, max);
+        n += part_n;
+    };
     OutsideSpan& o = state.outside;
     const OutsideSpan& p = r.outside;
-    if (p.before > 0) {
-        if (o.before == 0) o.before_min = p.before_min, o.before_max = p.before_max;
-        merge(p.before_min, p.before_max, o.before_min, o.before_max);
-        o.before += p.before;
-    }
-    if (p.after > 0) {
-        if (o.after == 0) o.after_min = p.after_min, o.after_max = p.after_max;
-        merge(p.after_min, p.after_max, o.after_min, o.after_max);
-        o.after += p.after;
-    }
+    merge_span(p.before, p.before_min, p.before_max, o.before, o.before_min, o.before_max);
+    merge_span(p.after, p.after_min, p.after_max, o.after, o.after_min, o.after_max);
 }
 
 }  // namespace morva::georef

@@ -126,8 +126,8 @@ std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStre
 
 // Writes the scan's entries [from, marks.log_end) in order; `offsets` holds
 // for each sink how far its bytes have been written.
-void replay_scan(const SurveyInputs& in, const SurveyOutputs& out, RunState& state, const ScanResults& r,
-                 std::size_t from, const ScanMarks& marks, std::size_t offsets[kSinks]);
+void replay_scan(const SurveyOutputs& out, RunState& state, const ScanResults& r, std::size_t from,
+                 const ScanMarks& marks, std::size_t offsets[kSinks]);
 
 // Adds the results' statistics, point count and measurements outside the
 // trajectory to the run's.

@@ -148,7 +148,7 @@ void order_batch(const georef::SurveyInputs& inputs, const georef::SurveyOutputs
             // The gap test of the first output point compares with the last skipped scan.
             state.stats.tprev = slot.scan.tscan;
         } else if (slot.kind == ScanKind::Process) {
-            georef::replay_scan(inputs, outputs, state, b.results, log_pos, slot.marks, offsets);
+            georef::replay_scan(outputs, state, b.results, log_pos, slot.marks, offsets);
             log_pos = slot.marks.log_end;
         }
         if (b.work_stop && k == b.work_stop_at) std::rethrow_exception(b.work_stop);

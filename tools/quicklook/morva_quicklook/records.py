@@ -143,7 +143,7 @@ def read_centres(path):
         data = f.read()
     whole = len(data) // CENTRE_LINE
     rows = _lines(data[:whole * CENTRE_LINE], CENTRE_LINE, path)
-    fields = {key: parse_fixed(rows, *spec) for key, spec in CENTRE.items()}
+    fields = {key: parse_fixed(rows, *columns) for key, columns in CENTRE.items()}
     ok = np.ones(whole, bool)
     for _, valid in fields.values():
         ok &= valid
