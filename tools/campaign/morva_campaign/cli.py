@@ -3,9 +3,10 @@ tasks) run-flight."""
 import os
 import sys
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 
-from . import flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from . import claims, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from .children import Children
 
 PROGRAM = "morva-campaign"
 USAGE = "morva-campaign run|status DIR [OPTIONS]"
@@ -42,8 +43,12 @@ status   the table of every flight: done, failed, stale (something changed since
   --geodesy flat|ellipsoid   passed to morva (and to exports as {geodesy})
   --export COMMAND     a command run in the flight's folder after a successful
                        run (repeatable; replaces the exports of campaign.toml);
-                       {run_control}, {flight}, {bin} and {geodesy} are filled in,
-                       and the programs beside morva come first on PATH
+                       {run_control}, {flight}, {bin} and {geodesy} are filled in
+                       (each quoted for the shell), and morva's folder and the
+                       companions' (morva-quicklook, morva-las ...) come first
+                       on PATH; the files an export makes in the flight's folder
+                       are recorded, and a missing or changed one makes the
+                       flight stale
   --partition P, --time T, --mem M, --throttle N, --cpus-per-task N
                        slurm: sbatch's partition, time limit, memory, array
                        throttle (%N) and cores of each flight
@@ -62,9 +67,19 @@ class Build:
     script_dir: str
     morva: str
     runinfo: str
+    tool_dirs: list = field(default_factory=list)
 
     def version_line(self):
         return f"{PROGRAM} {self.version}" + (f" (commit {self.commit})" if self.commit else "")
+
+
+def build_tool_dirs(here, build_here, build_tools):
+    """The build tree's companion folders when this script runs from the build
+    tree (none when installed: the companions are beside it)."""
+    if os.path.realpath(here) != os.path.realpath(build_here) or not os.path.isdir(build_tools):
+        return [here]
+    subs = sorted(os.path.join(build_tools, d) for d in os.listdir(build_tools))
+    return [here] + [d for d in subs if os.path.isdir(d) and d != build_here]
 
 
 class UsageError(Exception):
@@ -195,14 +210,48 @@ def _run_on_slurm(campaign, todo, job, s, options, children, progress, build):
     return None, slurm_engine.recorded_since(campaign, rels, since)
 
 
+def _found(campaign, options):
+    """The flights selected, or None after saying that there are none."""
+    found = flights.find(campaign, options.get("--only"))
+    if found:
+        return found
+    if "--only" in options and flights.find(campaign):
+        _err(f"no flight below {campaign} matches --only '{options['--only']}'")
+    else:
+        _err(f"no flight (a folder holding {flights.RUN_CONTROL}) below {campaign}")
+    return None
+
+
+def _refuse_collisions(campaign, todo, job, just_refused):
+    """Records as failed the flights to run whose files collide with another
+    flight's; returns the flights left to run."""
+    def info_of(f):
+        if f.rel not in to_run:
+            known = claims.recorded_files(flights.read_record(f))
+            if known:
+                return known
+        return flight_run.runinfo(f, job)
+    to_run = {f.rel for f in todo}
+    found = claims.collisions(flights.find(campaign), to_run, info_of)
+    left = []
+    for f in todo:
+        if f.rel in found:
+            outcome = flight_run.refuse(f, job, found[f.rel], info_of(f))
+            _announce(outcome)
+            if outcome.result == "failed":
+                just_refused.add(f.rel)
+        else:
+            left.append(f)
+    return left
+
+
 def _command_run(campaign, s, options, morva, build):
     t0 = time.monotonic()
-    found = flights.find(campaign, options.get("--only"))
+    found = _found(campaign, options)
     if not found:
-        _err(f"no flight (a folder holding {flights.RUN_CONTROL}) below {campaign}")
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports, force=bool(options.get("--force")),
-                         rehash=bool(options.get("--rehash")), engine=s.engine)
+                         rehash=bool(options.get("--rehash")), engine=s.engine, tool_dirs=build.tool_dirs)
     identity = job.identity()
     todo = []
     for f in found:
@@ -212,21 +261,23 @@ def _command_run(campaign, s, options, morva, build):
         else:
             todo.append(f)
     skipped = len(found) - len(todo)
-    children = flight_run.Children()
-    children.install()
-    progress = progress_mod.Progress(len(todo))
-
     # Flights this run has just recorded: their records are taken as they
     # are, without reading their outputs once more.
     just_run = set()
+    todo = _refuse_collisions(campaign, todo, job, just_run) if todo else todo
+    children = Children()
+    children.install()
+    progress = progress_mod.Progress(len(todo))
+
     if s.engine == "local":
         outcomes = local_engine.run(todo, job, s.jobs or os.cpu_count() or 1, children, _announce, progress)
         skipped += sum(1 for o in outcomes if o.result == "skipped")
-        just_run = {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
+        just_run |= {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
     elif todo:
-        status, just_run = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
+        status, ran = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
         if status is not None:
             return status
+        just_run |= ran
     progress.clear()
     table = status_table.rows(found, identity, just_run=just_run)
     if s.engine == "slurm":
@@ -240,9 +291,8 @@ def _command_run(campaign, s, options, morva, build):
 
 
 def _command_status(campaign, s, options, morva):
-    found = flights.find(campaign, options.get("--only"))
+    found = _found(campaign, options)
     if not found:
-        _err(f"no flight (a folder holding {flights.RUN_CONTROL}) below {campaign}")
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports)
     table = status_table.rows(found, job.identity(), bool(options.get("--rehash")))
@@ -271,8 +321,9 @@ def _command_run_flight(args):
         return 1
     morva = settings.Morva(**data["morva"])
     job = flight_run.Job(morva, data["morva_args"], data["exports"], threads=slurm_engine.threads_of_task(),
-                         force=data["force"], rehash=data["rehash"], engine="slurm")
-    children = flight_run.Children()
+                         force=data["force"], rehash=data["rehash"], engine="slurm",
+                         tool_dirs=data.get("tool_dirs", []))
+    children = Children()
     children.install()
     outcome = flight_run.process(flights.Flight(rel, os.path.join(data["campaign"], rel)), job, children)
     _announce(outcome)

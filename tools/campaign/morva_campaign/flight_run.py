@@ -4,15 +4,18 @@ morva.err), then the exports, then write the record, atomically and last.
 The local engine and every Slurm array task go through process()."""
 import json
 import os
+import re
 import shlex
 import signal
 import socket
+import stat
 import subprocess
 import threading
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
+from typing import Any
 
-from . import flights, lock, report
+from . import flights, lock, products, report
 
 LOG = "morva.log"
 ERR = "morva.err"
@@ -24,13 +27,15 @@ RUNNER_FILES = (LOG, ERR, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
 @dataclass
 class Job:
     """What every flight of one campaign run shares."""
-    morva: object            # settings.Morva
-    morva_args: list
-    exports: list
+    morva: Any               # settings.Morva
+    morva_args: list[str]
+    exports: list[str]
     threads: int | None = None
     force: bool = False
     rehash: bool = False
     engine: str = "local"
+    # Folders put first on the exports' PATH: morva's, then the companions'.
+    tool_dirs: list[str] = field(default_factory=list)
 
     def identity(self):
         return {"morva": self.morva.version, "morva_args": self.morva_args, "exports": self.exports}
@@ -42,42 +47,6 @@ class Outcome:
     result: str          # "done", "failed", "skipped", "busy", "stopped"
     detail: str = ""
     wall_s: float = 0.0
-
-
-class Children:
-    """The processes the runner started, so that a SIGINT or SIGTERM sent to
-    the runner ends them too instead of leaving them writing without a
-    record; after it no new flight starts."""
-
-    def __init__(self):
-        self._lock = threading.Lock()
-        self._procs = set()
-        self.stopping = None    # the signal that stopped the runner
-
-    def start(self, *args, **kwargs):
-        with self._lock:
-            if self.stopping:
-                return None
-            proc = subprocess.Popen(*args, **kwargs)
-            self._procs.add(proc)
-            return proc
-
-    def done(self, proc):
-        with self._lock:
-            self._procs.discard(proc)
-
-    def stop(self, signum):
-        with self._lock:
-            self.stopping = signum
-            for proc in self._procs:
-                try:
-                    proc.send_signal(signum)
-                except OSError:
-                    pass
-
-    def install(self):
-        for signum in (signal.SIGINT, signal.SIGTERM):
-            signal.signal(signum, lambda s, _frame: self.stop(s))
 
 
 def _signal_text(status):
@@ -134,29 +103,39 @@ def _runinfo(flight, job):
     return None, lines[-1].strip() if lines else f"morva-runinfo exit {done.returncode}"
 
 
-def _expand(template, flight, job):
-    values = {"{run_control}": shlex.quote(flights.RUN_CONTROL), "{flight}": shlex.quote(flight.path),
-              "{bin}": shlex.quote(os.path.dirname(job.morva.path)),
-              "{geodesy}": " ".join(shlex.quote(a) for a in job.morva_args)}
-    for key, value in values.items():
-        template = template.replace(key, value)
-    return template
+PLACEHOLDER = re.compile(r"\{(run_control|flight|bin|geodesy)\}")
+
+
+def expand(template: str, flight: flights.Flight, job: Job) -> str:
+    """The export's command: each placeholder replaced by its value quoted for
+    the shell, in one pass, so that a value holding a placeholder, a quote
+    or a `;` stays one word."""
+    values = {"run_control": shlex.quote(flights.RUN_CONTROL), "flight": shlex.quote(flight.path),
+              "bin": shlex.quote(os.path.dirname(job.morva.path)),
+              "geodesy": " ".join(shlex.quote(a) for a in job.morva_args)}
+    return PLACEHOLDER.sub(lambda m: values[m.group(1)], template)
+
+
+def export_path(job: Job) -> str:
+    dirs = [os.path.dirname(job.morva.path)] + job.tool_dirs
+    unique = [d for i, d in enumerate(dirs) if d and d not in dirs[:i]]
+    return os.pathsep.join(unique + [os.environ.get("PATH", "")])
 
 
 def _run_exports(flight, job, children):
-    """Runs each export in the flight's folder, companions beside morva first
-    on PATH; returns (entries, failure line or "")."""
+    """Runs each export in the flight's folder, morva's folder and the
+    companions' first on PATH; returns (entries, failure line or "")."""
     if not job.exports:
         return [], ""
-    env = dict(os.environ, PATH=os.path.dirname(job.morva.path) + os.pathsep + os.environ.get("PATH", ""))
+    env = dict(os.environ, PATH=export_path(job))
     entries = []
     with open(os.path.join(flight.path, EXPORT_LOG), "wb") as log:
         for template in job.exports:
-            command = _expand(template, flight, job)
+            command = expand(template, flight, job)
             log.write(f"$ {command}\n".encode())
             log.flush()
             proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL,
-                                  stdout=log, stderr=log, env=env)
+                                  stdout=log, stderr=log, env=env, on_start=_recorder(flight))
             if proc is None:
                 return entries, "stopped before the exports"
             status = proc.wait()
@@ -168,13 +147,55 @@ def _run_exports(flight, job, children):
     return entries, ""
 
 
-def _states(flight, names):
+def _states(flight, names, missing_ok=False):
+    """The recorded state of each named file; with missing_ok a file that is
+    not there is recorded as missing (an input morva could not open)."""
     entries = []
     for name in names:
         entry = {"name": name}
-        entry.update(flights.file_state(flights.resolve(flight, name)))
+        try:
+            entry.update(flights.file_state(flights.resolve(flight, name)))
+        except FileNotFoundError:
+            if not missing_ok:
+                raise
+            entry["missing"] = True
         entries.append(entry)
     return entries
+
+
+def _recorder(flight):
+    """Records each child in the flight's lock as it starts."""
+    return lambda pid: lock.add_child(flight.path, pid)
+
+
+def outside_output(flight, info):
+    """The first output of the run control that lies outside the flight's own
+    folder (links followed), where it could overwrite another flight's files;
+    a device such as /dev/null is no file of anyone's."""
+    home = os.path.realpath(flight.path)
+    for name in info["outputs"]:
+        path = os.path.realpath(flights.resolve(flight, name))
+        try:
+            if stat.S_ISCHR(os.stat(path).st_mode):
+                continue
+        except OSError:
+            pass
+        if os.path.commonpath([home, path]) != home:
+            return name
+    return ""
+
+
+def _known_names(flight, info):
+    """run.in, morva's inputs and outputs and the runner's own files, as
+    names below the flight's folder: what an export's products are not."""
+    home = os.path.realpath(flight.path)
+    names = [flights.RUN_CONTROL, *RUNNER_FILES] + (info["inputs"] + info["outputs"] if info else [])
+    return {os.path.relpath(os.path.realpath(flights.resolve(flight, n)), home).replace(os.sep, "/") for n in names}
+
+
+def _transient(name):
+    """The runner's temporary files (a record or a lock being replaced)."""
+    return name.startswith((f"{flights.RECORD}.tmp.", f"{lock.LOCK}."))
 
 
 def run(flight, job, children):
@@ -189,25 +210,31 @@ def run(flight, job, children):
     info, info_error = _runinfo(flight, job)
     run_control = _states(flight, [flights.RUN_CONTROL])[0]
     inputs = []
-    clash = _runner_file_named(flight, info) if info else ""
-    if clash:
-        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner")
     if info:
         try:
-            inputs = _states(flight, info["inputs"])
+            inputs = _states(flight, info["inputs"], missing_ok=True)
         except OSError:
-            inputs = []     # a missing input: morva says so in its own words
+            inputs = []     # an input that cannot be read: morva says so in its own words
+    clash = _runner_file_named(flight, info) if info else ""
+    if clash:
+        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner",
+                               run_control, inputs)
+    outside = outside_output(flight, info) if info else ""
+    if outside:
+        return _record_failure(flight, job, started, t0, f"output {outside} lies outside the flight's folder",
+                               run_control, inputs)
     command = [job.morva.path] + job.morva_args
     if job.threads and job.morva.takes_threads:
         command += ["--threads", str(job.threads)]
     with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
          open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
-        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err)
+        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
+                              on_start=_recorder(flight))
         status = proc.wait() if proc else -(children.stopping or signal.SIGTERM)
     if proc:
         children.done(proc)
 
-    exports, failure = [], ""
+    exports, failure, made = [], "", []
     if status < 0:
         failure = _signal_text(status)
     elif status != 0:
@@ -216,17 +243,23 @@ def run(flight, job, children):
     elif info is None:
         failure = info_error
     else:
+        home = os.path.realpath(flight.path)
+        before = products.snapshot(home) if job.exports else {}
         exports, failure = _run_exports(flight, job, children)
-    outputs = []
+        made = products.made(before, products.snapshot(home), _known_names(flight, info)) if job.exports else []
+        made = [n for n in made if not _transient(n)]
+    outputs, made_states = [], []
     if not failure:
         try:
             outputs = _states(flight, info["outputs"])
+            made_states = _states(flight, made)
         except OSError as e:
             failure = f"cannot read output {e.filename}: {e.strerror}"
 
     record = _base_record(flight, job, started, t0, status, failure)
     record.update({
         "command": command, "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
+        "products": made_states,
         "summary": report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
                                   flights.resolve(flight, info["centfile"]) if info else None),
     })
@@ -256,11 +289,35 @@ def _base_record(flight, job, started, t0, status, failure):
     }
 
 
-def _record_failure(flight, job, started, t0, failure):
-    """The record of a flight that did not get as far as running morva."""
+def _record_failure(flight, job, started, t0, failure, run_control=None, inputs=()):
+    """The record of a flight that did not get as far as running morva; with
+    its run.in and inputs, so that a change to them shows."""
     record = _base_record(flight, job, started, t0, None, failure)
+    if run_control:
+        record.update({"run_control": run_control, "inputs": list(inputs)})
     write_record(flight, record)
     return Outcome(flight, "failed", failure, record["wall_s"])
+
+
+def refuse(flight, job, failure, info):
+    """Records the flight as failed without running it (its files would
+    collide with another flight's), under its lock."""
+    owner = lock.acquire(flight.path)
+    if owner is not None:
+        return Outcome(flight, "busy", lock.describe(owner))
+    try:
+        run_control = _states(flight, [flights.RUN_CONTROL])[0]
+        inputs = _states(flight, info["inputs"], missing_ok=True) if info else []
+        return _record_failure(flight, job, time.time(), time.monotonic(), failure, run_control, inputs)
+    except OSError as e:
+        return Outcome(flight, "failed", f"cannot write in the flight's folder: {e.filename or ''}: {e.strerror}")
+    finally:
+        lock.release(flight.path)
+
+
+def runinfo(flight, job):
+    """The run control as morva reads it, or None."""
+    return _runinfo(flight, job)[0]
 
 
 def _slurm_task():

@@ -59,6 +59,8 @@ def same_file(path, recorded, rehash=False):
     try:
         st = os.stat(path)
     except OSError:
+        return bool(recorded.get("missing")), None
+    if recorded.get("missing"):
         return False, None
     if recorded.get("special"):
         return not stat.S_ISREG(st.st_mode), None
@@ -110,23 +112,49 @@ def evaluate(flight, identity, rehash=False):
     if record is None:
         return State("to do", None)
     if record.get("state") != "done" or record.get("exit_status") != 0:
-        return State("failed", record)
-    if record.get("identity") != identity:
-        old = record.get("identity") if isinstance(record.get("identity"), dict) else {}
-        changed = [IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]]
-        return State("stale", record, ", ".join(changed) + " changed")
+        # A failure says what it says about the files it was given: once
+        # they changed, the flight is stale (the next run tries it again
+        # either way).
+        if "run_control" not in record:
+            return State("failed", record)
+        changed = _identity_change(record, identity) or _file_change(flight, record, ("run_control", "inputs"),
+                                                                      rehash)[0]
+        return State("stale", record, changed) if changed else State("failed", record)
+    changed = _identity_change(record, identity)
+    if changed:
+        return State("stale", record, changed)
+    changed, refreshed = _file_change(flight, record, ("run_control", "inputs", "outputs", "products"), rehash)
+    if changed:
+        return State("stale", record, changed)
+    return State("done", record, refreshed=refreshed)
+
+
+GROUP_NAMES = {"run_control": "", "inputs": "input ", "outputs": "output ", "products": "export product "}
+
+
+def _identity_change(record, identity):
+    if record.get("identity") == identity:
+        return ""
+    old = record.get("identity") if isinstance(record.get("identity"), dict) else {}
+    return ", ".join(IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]) + " changed"
+
+
+def _file_change(flight, record, groups, rehash):
+    """What no longer matches among the record's files of these groups ("" when
+    all do), and the record with fresh digest times when worth writing."""
     refreshed = json.loads(json.dumps(record))
     dirty = False
-    for group in ("run_control", "inputs", "outputs"):
-        entries = refreshed.get(group)
+    for group in groups:
+        entries = refreshed.get(group, [] if group == "products" else None)
         for entry in (entries if isinstance(entries, list) else [entries]):
             if not isinstance(entry, dict) or "name" not in entry:
-                return State("stale", record, "record unreadable")
-            same, fresh = same_file(resolve(flight, entry["name"]), entry, rehash)
+                return "record unreadable", None
+            path = resolve(flight, entry["name"])
+            same, fresh = same_file(path, entry, rehash)
             if not same:
-                what = {"run_control": "", "inputs": "input ", "outputs": "output "}[group]
-                return State("stale", record, f"{what}{entry['name']} changed")
+                how = "appeared" if entry.get("missing") else "missing" if not os.path.lexists(path) else "changed"
+                return f"{GROUP_NAMES[group]}{entry['name']} {how}", None
             if fresh:
                 entry.update(fresh)
                 dirty = True
-    return State("done", record, refreshed=refreshed if dirty else None)
+    return "", (refreshed if dirty else None)

@@ -29,7 +29,7 @@ def write_job_file(campaign_dir, todo, job):
     path = os.path.join(folder, f"{stamp}-{os.getpid()}.json")
     data = {"campaign": campaign_dir, "flights": [f.rel for f in todo],
             "morva": vars(job.morva), "morva_args": job.morva_args, "exports": job.exports,
-            "force": job.force, "rehash": job.rehash}
+            "tool_dirs": job.tool_dirs, "force": job.force, "rehash": job.rehash}
     with open(path, "w", encoding="utf-8") as f:
         json.dump(data, f, indent=1)
     return path

@@ -1,11 +1,15 @@
 """The status table of a campaign: one row per flight from its record and
 report, a summary line, and the same rows as CSV."""
 import csv
+import os
 
 from . import flights, lock
 
 COLUMNS = ["flight", "state", "scans", "points", "time span", "ground heights m", "bias m", "roll deg",
            "wall s", "warnings", "last line"]
+# The CSV has one value per column: the time span and the heights split.
+CSV_COLUMNS = ["flight", "state", "scans", "points", "start", "end", "ground height min m", "ground height max m",
+               "bias m", "roll deg", "wall s", "warnings", "last line"]
 STATES = ("done", "failed", "stale", "to do", "running")
 
 
@@ -35,7 +39,10 @@ def row(flight, state):
         "flight": flight.rel, "state": name,
         "scans": _number(summary.get("scans"), "d"), "points": _number(summary.get("points"), "d"),
         "time span": f"{_clock(span[0])}-{_clock(span[1])}" if span else "",
+        "start": _clock(span[0]) if span else "", "end": _clock(span[1]) if span else "",
         "ground heights m": (f"{_number(heights[0], '.2f')} {_number(heights[1], '.2f')}" if heights else ""),
+        "ground height min m": _number(heights[0], ".2f") if heights else "",
+        "ground height max m": _number(heights[1], ".2f") if heights else "",
         "bias m": _number(summary.get("bias"), ".2f"), "roll deg": _number(summary.get("roll"), ".2f"),
         "wall s": _number(record.get("wall_s"), ".2f"),
         "warnings": _number(summary.get("warnings"), "d") if record else "",
@@ -78,10 +85,17 @@ def format_table(table):
 
 
 def write_csv(table, path):
-    with open(path, "w", newline="", encoding="utf-8") as f:
-        w = csv.DictWriter(f, fieldnames=COLUMNS)
-        w.writeheader()
-        w.writerows(table)
+    """The table as CSV, under a temporary name until it is complete."""
+    tmp = os.path.join(os.path.dirname(os.path.abspath(path)), f".{os.path.basename(path)}.tmp.{os.getpid()}")
+    try:
+        with open(tmp, "w", newline="", encoding="utf-8") as f:
+            w = csv.DictWriter(f, fieldnames=CSV_COLUMNS, extrasaction="ignore")
+            w.writeheader()
+            w.writerows(table)
+        os.replace(tmp, path)
+    finally:
+        if os.path.exists(tmp):
+            os.unlink(tmp)
 
 
 def all_done(table):
