@@ -3,6 +3,7 @@
 outputs reach into other flights, flight folders whose names hold
 placeholders and shell syntax, export products deleted by hand, the runner
 killed with kill -9, and the README's example right after the build."""
+import json
 import os
 import re
 import shutil
@@ -72,8 +73,9 @@ try:
         t.simulate(os.path.join(names, rel), "--duration", "1")
     exports = ["echo {flight} > where.txt", "morva-quicklook --report morva.log {run_control} quicklook.png",
                "morva-las {geodesy} {run_control} points.las"]
-    args = [a for e in exports for a in ("--export", e)]
-    run = t.run("run", names, *args, env=BARE_ENV, cwd=work)
+    with open(os.path.join(names, "campaign.toml"), "w") as f:
+        f.write("exports = [" + ", ".join(json.dumps(e) for e in exports) + "]\n")
+    run = t.run("run", names, env=BARE_ENV, cwd=work)
     # Guards: bare companion names failed with exit 127 in the build tree.
     t.check(run.returncode == 0, f"exports: every flight done with bare companion names:\n{run.stdout}{run.stderr}")
     for rel in WEIRD:
@@ -92,7 +94,7 @@ try:
     os.unlink(os.path.join(names, "plain", "points.las"))
     t.check(status_line(names, "plain") == "stale:export product points.las missing",
             f"exports: a deleted product makes the flight stale: {status_line(names, 'plain')}")
-    again = t.run("run", names, *args, env=BARE_ENV)
+    again = t.run("run", names, env=BARE_ENV)
     t.check("done     plain" in again.stdout and "2 skipped" in again.stdout and
             os.path.exists(os.path.join(names, "plain", "points.las")), "exports: the next run rebuilds it:\n" + again.stdout)
 
@@ -102,7 +104,7 @@ try:
             f"messages: --only matching nothing says so: {only.stderr}")
     broken = os.path.join(names, "plain")
     os.rename(os.path.join(broken, "trajectory.txt"), os.path.join(broken, "trajectory.kept"))
-    t.run("run", names, "--force", "--only", "plain", *args, env=BARE_ENV)
+    t.run("run", names, "--force", "--only", "plain", env=BARE_ENV)
     t.check(status_line(names, "plain").startswith("failed:*** cannot open file: trajectory.txt"),
             f"messages: the flight failed: {status_line(names, 'plain')}")
     os.rename(os.path.join(broken, "trajectory.kept"), os.path.join(broken, "trajectory.txt"))
@@ -136,16 +138,16 @@ wait
     t.check(re.search(r"^f +running", held, re.M) is not None and "to do" in t.run("status", killed).stdout,
             f"kill -9: the lock was held while they ran, free after:\n{held}")
 
-    # The README's campaign example, right after the README's build.
+    # The README's examples, the campaign's last, right after the README's build.
     with open(README) as f:
         text = f.read()
-    block = re.search(r"Three simulated flights.*?\n\n((?:    .*\n)+)", text).group(1)
+    block = re.search(r"One example each, from the source folder.*?\n\n((?:    .*\n)+)", text).group(1)
     example = os.path.join(work, "readme")
     os.makedirs(example)
     os.symlink(BUILD, os.path.join(example, "build"))
     shown = subprocess.run(["/bin/sh", "-ec", block], cwd=example, capture_output=True, text=True, env=BARE_ENV)
-    t.check(shown.returncode == 0 and "3 flights: 3 done, 0 failed, 0 to do" in shown.stdout and
-            os.path.exists(os.path.join(example, "campaign/2024-05-18/line1/points.las")),
+    t.check(shown.returncode == 0 and "2 flights: 2 done, 0 failed, 0 to do" in shown.stdout and
+            os.path.exists(os.path.join(example, "campaign/line2/points.las")),
             f"README: the campaign example works in the build tree:\n{block}{shown.stdout}{shown.stderr}")
 finally:
     shutil.rmtree(work, ignore_errors=True)

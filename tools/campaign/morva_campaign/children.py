@@ -69,14 +69,14 @@ class Children:
         except OSError:
             pass    # a watchdog gone: the parent-death signal still holds
 
-    def start(self, *args: Any, on_start: Callable[[int], None] | None = None,
+    def start(self, command: list[str], on_start: Callable[[int], None] | None = None,
               **kwargs: Any) -> subprocess.Popen[Any] | None:
         """Popen in a group of its own; None once the runner is stopping.
         on_start(pid) is called as soon as the child exists."""
         with self._lock:
             if self.stopping:
                 return None
-            proc = subprocess.Popen(*args, preexec_fn=_die_with_parent, **kwargs)
+            proc = subprocess.Popen(command, preexec_fn=_die_with_parent, **kwargs)
             self._procs.add(proc)
             self._register(proc.pid)
         if on_start:

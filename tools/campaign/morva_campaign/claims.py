@@ -25,6 +25,23 @@ def _real(flight: flights.Flight, names: list[str], skip_devices: bool) -> list[
     return paths
 
 
+def outside_output(flight: flights.Flight, info: Info) -> str:
+    """The first output of the run control that lies outside the flight's own
+    folder (links followed), where it could overwrite another flight's files;
+    a device such as /dev/null is no file of anyone's."""
+    home = os.path.realpath(flight.path)
+    for name in info["outputs"]:
+        path = os.path.realpath(flights.resolve(flight, name))
+        try:
+            if stat.S_ISCHR(os.stat(path).st_mode):
+                continue
+        except OSError:
+            pass
+        if os.path.commonpath([home, path]) != home:
+            return name
+    return ""
+
+
 def files_of(flight: flights.Flight, info: Info | None) -> Files:
     if not info:
         return [], []
@@ -45,7 +62,18 @@ def collisions(everyone: list[flights.Flight], to_run: set[str],
                info_of: Callable[[flights.Flight], Info | None]) -> dict[str, str]:
     """For each flight of to_run whose files collide with another flight's,
     the line it fails with."""
-    files = {f.rel: files_of(f, info_of(f)) for f in everyone}
+    found: dict[str, str] = {}
+    files: dict[str, Files] = {}
+    for f in everyone:
+        info = info_of(f)
+        outside = outside_output(f, info) if info else ""
+        if outside:
+            # It never runs, so it claims nothing.
+            files[f.rel] = ([], [])
+            if f.rel in to_run:
+                found[f.rel] = f"output {outside} lies outside the flight's folder"
+        else:
+            files[f.rel] = files_of(f, info)
     writers: dict[str, list[str]] = {}
     readers: dict[str, list[str]] = {}
     for rel, (inputs, outputs) in files.items():
@@ -53,9 +81,8 @@ def collisions(everyone: list[flights.Flight], to_run: set[str],
             writers.setdefault(p, []).append(rel)
         for p in set(inputs):
             readers.setdefault(p, []).append(rel)
-    found: dict[str, str] = {}
     for f in everyone:
-        if f.rel not in to_run:
+        if f.rel not in to_run or f.rel in found:
             continue
         inputs, outputs = files[f.rel]
         home = os.path.realpath(f.path)

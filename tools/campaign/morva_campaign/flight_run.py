@@ -15,7 +15,7 @@ import time
 from dataclasses import dataclass, field
 from typing import Any
 
-from . import flights, lock, products, report
+from . import claims, flights, lock, products, report
 
 LOG = "morva.log"
 ERR = "morva.err"
@@ -168,23 +168,6 @@ def _recorder(flight):
     return lambda pid: lock.add_child(flight.path, pid)
 
 
-def outside_output(flight, info):
-    """The first output of the run control that lies outside the flight's own
-    folder (links followed), where it could overwrite another flight's files;
-    a device such as /dev/null is no file of anyone's."""
-    home = os.path.realpath(flight.path)
-    for name in info["outputs"]:
-        path = os.path.realpath(flights.resolve(flight, name))
-        try:
-            if stat.S_ISCHR(os.stat(path).st_mode):
-                continue
-        except OSError:
-            pass
-        if os.path.commonpath([home, path]) != home:
-            return name
-    return ""
-
-
 def _known_names(flight, info):
     """run.in, morva's inputs and outputs and the runner's own files, as
     names below the flight's folder: what an export's products are not."""
@@ -219,7 +202,7 @@ def run(flight, job, children):
     if clash:
         return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner",
                                run_control, inputs)
-    outside = outside_output(flight, info) if info else ""
+    outside = claims.outside_output(flight, info) if info else ""
     if outside:
         return _record_failure(flight, job, started, t0, f"output {outside} lies outside the flight's folder",
                                run_control, inputs)
