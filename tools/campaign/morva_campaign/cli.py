@@ -4,6 +4,7 @@ import os
 import sys
 import time
 from dataclasses import dataclass, field
+from typing import Any
 
 from . import claims, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
 from .children import Children
@@ -67,19 +68,24 @@ class Build:
     script_dir: str
     morva: str
     runinfo: str
-    tool_dirs: list = field(default_factory=list)
+    tool_dirs: list[str] = field(default_factory=list)
 
-    def version_line(self):
+    def version_line(self) -> str:
         return f"{PROGRAM} {self.version}" + (f" (commit {self.commit})" if self.commit else "")
 
 
-def build_tool_dirs(here, build_here, build_tools):
+def build_tool_dirs(here: str, build_here: str, build_tools: str) -> list[str]:
     """The build tree's companion folders when this script runs from the build
     tree (none when installed: the companions are beside it)."""
     if os.path.realpath(here) != os.path.realpath(build_here) or not os.path.isdir(build_tools):
         return [here]
     subs = sorted(os.path.join(build_tools, d) for d in os.listdir(build_tools))
     return [here] + [d for d in subs if os.path.isdir(d) and d != build_here]
+
+
+# The options given, by name ("--jobs"): text, a number or a flag; "--export"
+# a list.
+Options = dict[str, Any]
 
 
 class UsageError(Exception):
@@ -93,7 +99,7 @@ COMMAND_OPTIONS = {"run": VALUE_OPTIONS - {"--csv"} | FLAG_OPTIONS,
                    "status": {"--only", "--csv", "--morva", "--geodesy", "--export", "--rehash"}}
 
 
-def _whole(option, text):
+def _whole(option: str, text: str) -> int:
     try:
         value = int(text)
     except ValueError:
@@ -103,14 +109,15 @@ def _whole(option, text):
     return value
 
 
-def parse(args):
+def parse(args: list[str]) -> tuple[str, str, Options]:
     """(command, campaign folder, options) from the arguments."""
     if not args:
         raise UsageError("no command given")
     command, rest = args[0], args[1:]
     if command not in COMMAND_OPTIONS:
         raise UsageError(f"unknown command '{command}'")
-    folder, options = None, {"--export": []}
+    folder: str | None = None
+    options: Options = {"--export": []}
     i = 0
     while i < len(rest):
         a = rest[i]
@@ -148,7 +155,7 @@ def parse(args):
     return command, folder, options
 
 
-def _merge(s, options):
+def _merge(s: settings.Settings, options: Options) -> settings.Settings:
     """The options over the settings of campaign.toml."""
     for name, attr in (("--morva", "morva"), ("--engine", "engine"), ("--jobs", "jobs"), ("--geodesy", "geodesy")):
         if name in options:
@@ -161,11 +168,11 @@ def _merge(s, options):
     return s
 
 
-def _err(message):
+def _err(message: str) -> None:
     print(f"{PROGRAM}: {message}", file=sys.stderr)
 
 
-def _say(text):
+def _say(text: str) -> None:
     """A line on standard output. A reader that went away (`| head`) does not
     stop the campaign: the flights under way still get their records."""
     try:
@@ -174,7 +181,7 @@ def _say(text):
         sys.stdout = open(os.devnull, "w")
 
 
-def _announce(outcome):
+def _announce(outcome: flight_run.Outcome) -> None:
     f = outcome.flight
     if outcome.result == "done":
         _say(f"done     {f.rel} ({outcome.wall_s:.2f} s)")
@@ -184,7 +191,9 @@ def _announce(outcome):
         _say(f"{outcome.result:8s} {f.rel}: {outcome.detail}")
 
 
-def _run_on_slurm(campaign, todo, job, s, options, children, progress, build):
+def _run_on_slurm(campaign: str, todo: list[flights.Flight], job: flight_run.Job, s: settings.Settings,
+                  options: Options, children: Children, progress: progress_mod.Progress,
+                  build: Build) -> tuple[int | None, set[str]]:
     """Submits the flights to do as an array job and waits for it. Returns
     (exit status to end with now or None, flights the job ran)."""
     try:
@@ -210,7 +219,7 @@ def _run_on_slurm(campaign, todo, job, s, options, children, progress, build):
     return None, slurm_engine.recorded_since(campaign, rels, since)
 
 
-def _found(campaign, options):
+def _found(campaign: str, options: Options) -> list[flights.Flight] | None:
     """The flights selected, or None after saying that there are none."""
     found = flights.find(campaign, options.get("--only"))
     if found:
@@ -222,10 +231,11 @@ def _found(campaign, options):
     return None
 
 
-def _refuse_collisions(campaign, todo, job, just_refused):
+def _refuse_collisions(campaign: str, todo: list[flights.Flight], job: flight_run.Job,
+                       just_refused: set[str]) -> list[flights.Flight]:
     """Records as failed the flights to run whose files collide with another
     flight's; returns the flights left to run."""
-    def info_of(f):
+    def info_of(f: flights.Flight) -> flight_run.Info | None:
         if f.rel not in to_run:
             known = claims.recorded_files(flights.read_record(f))
             if known:
@@ -245,7 +255,8 @@ def _refuse_collisions(campaign, todo, job, just_refused):
     return left
 
 
-def _command_run(campaign, s, options, morva, build):
+def _command_run(campaign: str, s: settings.Settings, options: Options, morva: settings.Morva,
+                 build: Build) -> int:
     t0 = time.monotonic()
     found = _found(campaign, options)
     if not found:
@@ -263,7 +274,7 @@ def _command_run(campaign, s, options, morva, build):
     skipped = len(found) - len(todo)
     # Flights this run has just recorded: their records are taken as they
     # are, without reading their outputs once more.
-    just_run = set()
+    just_run: set[str] = set()
     todo = _refuse_collisions(campaign, todo, job, just_run) if todo else todo
     children = Children()
     children.install()
@@ -290,7 +301,7 @@ def _command_run(campaign, s, options, morva, build):
     return 0 if status_table.all_done(table) else 1
 
 
-def _command_status(campaign, s, options, morva):
+def _command_status(campaign: str, s: settings.Settings, options: Options, morva: settings.Morva) -> int:
     found = _found(campaign, options)
     if not found:
         return 1
@@ -307,7 +318,7 @@ def _command_status(campaign, s, options, morva):
     return 0 if status_table.all_done(table) else 1
 
 
-def _command_run_flight(args):
+def _command_run_flight(args: list[str]) -> int:
     """One task of a Slurm array job: the flight at FIRST + SLURM_ARRAY_TASK_ID
     in the job file."""
     if len(args) != 2:
@@ -330,7 +341,7 @@ def _command_run_flight(args):
     return 0 if outcome.result in ("done", "skipped") else 1
 
 
-def main(args, build):
+def main(args: list[str], build: Build) -> int:
     if "--help" in args or "-h" in args:
         sys.stdout.write(HELP)
         return 0

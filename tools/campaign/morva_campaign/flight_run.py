@@ -13,9 +13,13 @@ import subprocess
 import threading
 import time
 from dataclasses import dataclass, field
-from typing import Any
+from typing import Any, Callable, Sequence
 
 from . import claims, flights, lock, products, report
+from .children import Children
+
+# morva-runinfo's answer: the run control as morva reads it.
+Info = dict[str, Any]
 
 LOG = "morva.log"
 ERR = "morva.err"
@@ -37,19 +41,19 @@ class Job:
     # Folders put first on the exports' PATH: morva's, then the companions'.
     tool_dirs: list[str] = field(default_factory=list)
 
-    def identity(self):
+    def identity(self) -> flights.Record:
         return {"morva": self.morva.version, "morva_args": self.morva_args, "exports": self.exports}
 
 
 @dataclass
 class Outcome:
-    flight: object
+    flight: flights.Flight
     result: str          # "done", "failed", "skipped", "busy", "stopped"
     detail: str = ""
     wall_s: float = 0.0
 
 
-def _signal_text(status):
+def _signal_text(status: int) -> str:
     try:
         name = signal.Signals(-status).name
     except ValueError:
@@ -57,7 +61,7 @@ def _signal_text(status):
     return f"morva ended by signal {-status} ({name})"
 
 
-def _write_atomically(path, data):
+def _write_atomically(path: str, data: str) -> None:
     """Writes to a temporary file beside path, flushes it to the disk, then
     renames it over path: a reader sees the old record or the whole new one."""
     tmp = f"{path}.tmp.{socket.gethostname()}.{os.getpid()}.{threading.get_ident()}"
@@ -83,11 +87,11 @@ def _write_atomically(path, data):
         pass
 
 
-def write_record(flight, record):
+def write_record(flight: flights.Flight, record: flights.Record) -> None:
     _write_atomically(os.path.join(flight.path, flights.RECORD), json.dumps(record, indent=1) + "\n")
 
 
-def _runinfo(flight, job):
+def _runinfo(flight: flights.Flight, job: Job) -> tuple[Info | None, str]:
     """The run control as morva reads it, or (None, morva's "***" line)."""
     try:
         done = subprocess.run([job.morva.runinfo, flights.RUN_CONTROL], cwd=flight.path, capture_output=True,
@@ -122,13 +126,13 @@ def export_path(job: Job) -> str:
     return os.pathsep.join(unique + [os.environ.get("PATH", "")])
 
 
-def _run_exports(flight, job, children):
+def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[list[flights.Entry], str]:
     """Runs each export in the flight's folder, morva's folder and the
     companions' first on PATH; returns (entries, failure line or "")."""
     if not job.exports:
         return [], ""
     env = dict(os.environ, PATH=export_path(job))
-    entries = []
+    entries: list[flights.Entry] = []
     with open(os.path.join(flight.path, EXPORT_LOG), "wb") as log:
         for template in job.exports:
             command = expand(template, flight, job)
@@ -147,12 +151,12 @@ def _run_exports(flight, job, children):
     return entries, ""
 
 
-def _states(flight, names, missing_ok=False):
+def _states(flight: flights.Flight, names: list[str], missing_ok: bool = False) -> list[flights.Entry]:
     """The recorded state of each named file; with missing_ok a file that is
     not there is recorded as missing (an input morva could not open)."""
     entries = []
     for name in names:
-        entry = {"name": name}
+        entry: flights.Entry = {"name": name}
         try:
             entry.update(flights.file_state(flights.resolve(flight, name)))
         except FileNotFoundError:
@@ -163,12 +167,12 @@ def _states(flight, names, missing_ok=False):
     return entries
 
 
-def _recorder(flight):
+def _recorder(flight: flights.Flight) -> Callable[[int], None]:
     """Records each child in the flight's lock as it starts."""
     return lambda pid: lock.add_child(flight.path, pid)
 
 
-def _known_names(flight, info):
+def _known_names(flight: flights.Flight, info: Info | None) -> set[str]:
     """run.in, morva's inputs and outputs and the runner's own files, as
     names below the flight's folder: what an export's products are not."""
     home = os.path.realpath(flight.path)
@@ -176,12 +180,12 @@ def _known_names(flight, info):
     return {os.path.relpath(os.path.realpath(flights.resolve(flight, n)), home).replace(os.sep, "/") for n in names}
 
 
-def _transient(name):
+def _transient(name: str) -> bool:
     """The runner's temporary files (a record or a lock being replaced)."""
     return name.startswith((f"{flights.RECORD}.tmp.", f"{lock.LOCK}."))
 
 
-def run(flight, job, children):
+def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     """Runs the flight now and writes its record: done only after morva exit 0
     and every export succeeded."""
     try:
@@ -217,7 +221,8 @@ def run(flight, job, children):
     if proc:
         children.done(proc)
 
-    exports, failure, made = [], "", []
+    exports: list[flights.Entry] = []
+    failure, made = "", []
     if status < 0:
         failure = _signal_text(status)
     elif status != 0:
@@ -231,8 +236,9 @@ def run(flight, job, children):
         exports, failure = _run_exports(flight, job, children)
         made = products.made(before, products.snapshot(home), _known_names(flight, info)) if job.exports else []
         made = [n for n in made if not _transient(n)]
-    outputs, made_states = [], []
-    if not failure:
+    outputs: list[flights.Entry] = []
+    made_states: list[flights.Entry] = []
+    if info and not failure:
         try:
             outputs = _states(flight, info["outputs"])
             made_states = _states(flight, made)
@@ -253,7 +259,7 @@ def run(flight, job, children):
     return Outcome(flight, record["state"], failure, record["wall_s"])
 
 
-def _runner_file_named(flight, info):
+def _runner_file_named(flight: flights.Flight, info: Info) -> str:
     """The first input or output of the run control that is one of the
     runner's own files, which morva would overwrite or the runner would."""
     own = {os.path.join(flight.path, name) for name in RUNNER_FILES}
@@ -263,7 +269,8 @@ def _runner_file_named(flight, info):
     return ""
 
 
-def _base_record(flight, job, started, t0, status, failure):
+def _base_record(flight: flights.Flight, job: Job, started: float, t0: float, status: int | None,
+                 failure: str) -> flights.Record:
     return {
         "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed" if failure else "done",
         "exit_status": status, "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
@@ -272,7 +279,8 @@ def _base_record(flight, job, started, t0, status, failure):
     }
 
 
-def _record_failure(flight, job, started, t0, failure, run_control=None, inputs=()):
+def _record_failure(flight: flights.Flight, job: Job, started: float, t0: float, failure: str,
+                    run_control: flights.Entry | None = None, inputs: Sequence[flights.Entry] = ()) -> Outcome:
     """The record of a flight that did not get as far as running morva; with
     its run.in and inputs, so that a change to them shows."""
     record = _base_record(flight, job, started, t0, None, failure)
@@ -282,7 +290,7 @@ def _record_failure(flight, job, started, t0, failure, run_control=None, inputs=
     return Outcome(flight, "failed", failure, record["wall_s"])
 
 
-def refuse(flight, job, failure, info):
+def refuse(flight: flights.Flight, job: Job, failure: str, info: Info | None) -> Outcome:
     """Records the flight as failed without running it (its files would
     collide with another flight's), under its lock."""
     owner = lock.acquire(flight.path)
@@ -298,17 +306,17 @@ def refuse(flight, job, failure, info):
         lock.release(flight.path)
 
 
-def runinfo(flight, job):
+def runinfo(flight: flights.Flight, job: Job) -> Info | None:
     """The run control as morva reads it, or None."""
     return _runinfo(flight, job)[0]
 
 
-def _slurm_task():
+def _slurm_task() -> str | None:
     job, task = os.environ.get("SLURM_ARRAY_JOB_ID"), os.environ.get("SLURM_ARRAY_TASK_ID")
     return f"{job}_{task}" if job and task else os.environ.get("SLURM_JOB_ID")
 
 
-def keep_fresh(flight, state):
+def keep_fresh(flight: flights.Flight, state: flights.State) -> None:
     """Writes the record of a done flight with the times of its digests renewed,
     so that the next check trusts files that have stayed unchanged instead of
     reading them again. Only under the flight's lock, and only when the record
@@ -329,7 +337,7 @@ def keep_fresh(flight, state):
         lock.release(flight.path)
 
 
-def process(flight, job, children):
+def process(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     """The flight under its lock: skipped when its record shows it done (and
     --force is not given), else run."""
     try:
@@ -340,7 +348,7 @@ def process(flight, job, children):
         return Outcome(flight, "failed", f"cannot write in the flight's folder: {e.filename or ''}: {e.strerror}")
 
 
-def _process_locked(flight, job, children):
+def _process_locked(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     owner = lock.acquire(flight.path)
     if owner is not None:
         return Outcome(flight, "busy", lock.describe(owner))

@@ -49,7 +49,7 @@ def _owner() -> Owner:
             "children": []}
 
 
-def _create(path, owner):
+def _create(path: str, owner: Owner) -> bool:
     try:
         fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o644)
     except FileExistsError:
@@ -59,7 +59,7 @@ def _create(path, owner):
     return True
 
 
-def read_owner(path):
+def read_owner(path: str) -> Owner | None:
     try:
         with open(path, encoding="utf-8") as f:
             owner = json.load(f)
@@ -119,7 +119,7 @@ def describe(owner: Owner) -> str:
     return text
 
 
-def holder(folder):
+def holder(folder: str) -> Owner | None:
     """The owner of a live lock on the flight, or None when it is free."""
     path = os.path.join(folder, LOCK)
     owner = read_owner(path)
@@ -128,7 +128,7 @@ def holder(folder):
     return owner
 
 
-def _break_stale(folder, seen):
+def _break_stale(folder: str, seen: Owner) -> None:
     path = os.path.join(folder, LOCK)
     guard = os.path.join(folder, BREAK)
     if not _create(guard, _owner()):
@@ -147,7 +147,7 @@ def _break_stale(folder, seen):
         os.unlink(guard)
 
 
-def acquire(folder):
+def acquire(folder: str) -> Owner | None:
     """Takes the flight's lock: returns None when taken, else the owner of the
     live lock that holds it."""
     path = os.path.join(folder, LOCK)
@@ -189,7 +189,7 @@ def add_child(folder: str, pid: int) -> None:
                 pass
 
 
-def release(folder):
+def release(folder: str) -> None:
     try:
         os.unlink(os.path.join(folder, LOCK))
     except FileNotFoundError:

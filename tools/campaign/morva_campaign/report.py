@@ -2,24 +2,25 @@
 standard error and its centre-point file."""
 import os
 import re
+from typing import Any
 
 WARNING_PREFIX = "morva: warning: "
 _NUMBER = r"([-+]?[0-9.]+|\*+)"
 
 
-def _value(text):
+def _value(text: str) -> float | None:
     try:
         return float(text)
     except ValueError:
         return None     # a field morva printed as asterisks
 
 
-def _int_after(label, text):
+def _int_after(label: str, text: str) -> int | None:
     m = re.search(re.escape(label) + r"\s*(-?\d+)", text)
     return int(m.group(1)) if m else None
 
 
-def last_line(path):
+def last_line(path: str) -> str:
     """The last line of a text file that is not blank, or ""."""
     try:
         with open(path, "rb") as f:
@@ -33,7 +34,7 @@ def last_line(path):
     return lines[-1] if lines else ""
 
 
-def count_warnings(path):
+def count_warnings(path: str) -> int:
     try:
         with open(path, encoding="utf-8", errors="replace") as f:
             return sum(1 for ln in f if ln.startswith(WARNING_PREFIX))
@@ -41,7 +42,7 @@ def count_warnings(path):
         return 0
 
 
-def _centre_times(path):
+def _centre_times(path: str) -> list[float] | None:
     """First and last time (decimal hours) of a centre-point file, reading
     only its first and last lines."""
     try:
@@ -58,7 +59,7 @@ def _centre_times(path):
     return None
 
 
-def summary(log_path, err_path, centre_path):
+def summary(log_path: str, err_path: str, centre_path: str | None) -> dict[str, Any]:
     """Scans read, points output, time span, range of ground heights,
     regression bias and roll (when the run had them), warnings."""
     try:
@@ -66,7 +67,7 @@ def summary(log_path, err_path, centre_path):
             text = f.read()
     except OSError:
         text = ""
-    s = {"scans": _int_after("Total number of scans read:", text),
+    s: dict[str, Any] = {"scans": _int_after("Total number of scans read:", text),
          "points": _int_after("Total number of points output:", text),
          "ground_heights": None, "bias": None, "roll": None,
          "time_span": _centre_times(centre_path) if centre_path else None,
