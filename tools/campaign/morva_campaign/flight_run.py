@@ -23,9 +23,12 @@ Info = dict[str, Any]
 
 LOG = "morva.log"
 ERR = "morva.err"
+# morva's own record of the run (when it takes --metadata): the figures of
+# the status table come from it rather than from the console text.
+METADATA = "morva.metadata.json"
 EXPORT_LOG = "exports.log"
 # The files the runner itself writes in a flight's folder.
-RUNNER_FILES = (LOG, ERR, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
+RUNNER_FILES = (LOG, ERR, METADATA, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
 
 
 @dataclass
@@ -107,7 +110,7 @@ def _runinfo(flight: flights.Flight, job: Job) -> tuple[Info | None, str]:
     return None, lines[-1].strip() if lines else f"morva-runinfo exit {done.returncode}"
 
 
-PLACEHOLDER = re.compile(r"\{(run_control|flight|bin|geodesy)\}")
+PLACEHOLDER = re.compile(r"\{(run_control|flight|bin|geodesy|metadata)\}")
 
 
 def expand(template: str, flight: flights.Flight, job: Job) -> str:
@@ -116,7 +119,8 @@ def expand(template: str, flight: flights.Flight, job: Job) -> str:
     or a `;` stays one word."""
     values = {"run_control": shlex.quote(flights.RUN_CONTROL), "flight": shlex.quote(flight.path),
               "bin": shlex.quote(os.path.dirname(job.morva.path)),
-              "geodesy": " ".join(shlex.quote(a) for a in job.morva_args)}
+              "geodesy": " ".join(shlex.quote(a) for a in job.morva_args),
+              "metadata": f"--metadata {METADATA}" if job.morva.takes_metadata else ""}
     return PLACEHOLDER.sub(lambda m: values[m.group(1)], template)
 
 
@@ -180,6 +184,13 @@ def _known_names(flight: flights.Flight, info: Info | None) -> set[str]:
     return {os.path.relpath(os.path.realpath(flights.resolve(flight, n)), home).replace(os.sep, "/") for n in names}
 
 
+def _stop_line(metadata: str | None) -> str:
+    """The stop line of morva's run record, or ""."""
+    figures = report.summary_of_metadata(metadata) if metadata else None
+    stop = figures.get("stop") if figures else None
+    return stop if isinstance(stop, str) else ""
+
+
 def _transient(name: str) -> bool:
     """The runner's temporary files (a record or a lock being replaced)."""
     return name.startswith((f"{flights.RECORD}.tmp.", f"{lock.LOCK}."))
@@ -213,6 +224,13 @@ def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     command = [job.morva.path] + job.morva_args
     if job.threads and job.morva.takes_threads:
         command += ["--threads", str(job.threads)]
+    metadata = os.path.join(flight.path, METADATA)
+    if job.morva.takes_metadata:
+        command += ["--metadata", METADATA]
+        try:
+            os.unlink(metadata)    # an earlier run's figures are not this run's
+        except FileNotFoundError:
+            pass
     with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
          open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
         proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
@@ -226,7 +244,8 @@ def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     if status < 0:
         failure = _signal_text(status)
     elif status != 0:
-        failure = (report.last_line(os.path.join(flight.path, LOG)) or
+        failure = (_stop_line(metadata if job.morva.takes_metadata else None) or
+                   report.last_line(os.path.join(flight.path, LOG)) or
                    report.last_line(os.path.join(flight.path, ERR)) or f"morva exit {status}")
     elif info is None:
         failure = info_error
@@ -250,7 +269,8 @@ def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
         "command": command, "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
         "products": made_states,
         "summary": report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
-                                  flights.resolve(flight, info["centfile"]) if info else None),
+                                  flights.resolve(flight, info["centfile"]) if info else None,
+                                  metadata if job.morva.takes_metadata else None),
     })
     try:
         write_record(flight, record)

@@ -1,5 +1,7 @@
-"""What a flight's status shows, read from morva's console report, its
-standard error and its centre-point file."""
+"""What a flight's status shows, read from morva's record of the run (its
+--metadata file) or, from a morva without one, its console report and
+standard error; the time span from its centre-point file."""
+import json
 import os
 import re
 from typing import Any
@@ -59,9 +61,39 @@ def _centre_times(path: str) -> list[float] | None:
     return None
 
 
-def summary(log_path: str, err_path: str, centre_path: str | None) -> dict[str, Any]:
+def summary_of_metadata(path: str) -> dict[str, Any] | None:
+    """The figures of morva's run record, or None when there is none."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            meta = json.load(f)
+    except (OSError, ValueError):
+        return None
+    if not isinstance(meta, dict):
+        return None
+    rep = meta.get("report")
+    if not isinstance(rep, dict):
+        rep = {}
+    fit = rep.get("regression")
+    if not isinstance(fit, dict):
+        fit = {}
+    low, high = rep.get("ground_height_min_m"), rep.get("ground_height_max_m")
+    warnings = meta.get("warnings")
+    return {"scans": rep.get("scans_read"), "points": rep.get("points_output"),
+            # No scan-point file leaves the statistic at its initial 9999/-9999.
+            "ground_heights": None if not rep or (low == 9999.0 and high == -9999.0) else [low, high],
+            "bias": fit.get("bias_m"), "roll": fit.get("roll_slope_deg"),
+            "warnings": len(warnings) if isinstance(warnings, list) else None,
+            "geodesy": meta.get("geodesy"), "stop": meta.get("stop")}
+
+
+def summary(log_path: str, err_path: str, centre_path: str | None,
+            metadata_path: str | None = None) -> dict[str, Any]:
     """Scans read, points output, time span, range of ground heights,
     regression bias and roll (when the run had them), warnings."""
+    figures = summary_of_metadata(metadata_path) if metadata_path else None
+    if figures is not None:
+        figures["time_span"] = _centre_times(centre_path) if centre_path else None
+        return figures
     try:
         with open(log_path, encoding="utf-8", errors="replace") as f:
             text = f.read()

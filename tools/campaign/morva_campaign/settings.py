@@ -116,6 +116,7 @@ class Morva:
     version: str
     takes_threads: bool
     takes_geodesy: bool
+    takes_metadata: bool = False
 
 
 def program_path(value: str, base: str) -> str:
@@ -174,7 +175,7 @@ def find_morva(settings: Settings, build: Any) -> Morva:
     else:
         version = "morva sha256:" + file_digest(morva)
     helptext = _answer(morva, "--help") or ""
-    m = Morva(morva, runinfo, version, "--threads" in helptext, "--geodesy" in helptext)
+    m = Morva(morva, runinfo, version, "--threads" in helptext, "--geodesy" in helptext, "--metadata" in helptext)
     if settings.geodesy and not m.takes_geodesy:
         raise SettingsError(f"geodesy is set but {morva} does not take --geodesy")
     return m
