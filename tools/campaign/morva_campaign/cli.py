@@ -18,14 +18,19 @@ usage: morva-campaign run DIR [--jobs N] [--engine local|slurm] [--force] [--onl
 
 A campaign is a folder whose subfolders, at any depth, each hold a run.in: one
 flight each, processed as `morva < run.in` in its own folder (console report in
-morva.log, standard error in morva.err). A flight is done when its record,
-morva.done.json, written last and only after morva exits 0 and every export
-succeeded, says so and its run.in, every input and output it names, the morva
+morva.log, standard error in morva.err; from a morva that takes --metadata
+its record of the run in morva.metadata.json, where the table's figures come
+from). A flight is done when its record, morva.done.json, written last and
+only after morva exits 0 and every export succeeded, says so and its run.in,
+every input and output it names, the files its exports made, the morva
 version and the settings that shape its outputs all still match. A flight that
 failed is recorded with the last line of its report and tried again by the
-next run. A lock per flight (morva.lock, with its owner's host and pid) keeps
-two runners from processing one flight; a lock whose owner process is gone
-(same host) or that is older than a week is taken over.
+next run; one whose outputs lie outside its folder or collide with another
+flight's files fails without running. A lock per flight (morva.lock, with its
+owner's host and pid and the children it started) keeps two runners from
+processing one flight; a lock whose owner and children are all gone (same
+host) or that is older than a week is taken over. The runner's children end
+with it, even when it is killed outright.
 
 run      processes every flight that is not done; ends with the summary line;
          status 0 when every flight is done, else 1
@@ -44,8 +49,9 @@ status   the table of every flight: done, failed, stale (something changed since
   --geodesy flat|ellipsoid   passed to morva (and to exports as {geodesy})
   --export COMMAND     a command run in the flight's folder after a successful
                        run (repeatable; replaces the exports of campaign.toml);
-                       {run_control}, {flight}, {bin} and {geodesy} are filled in
-                       (each quoted for the shell), and morva's folder and the
+                       {run_control}, {flight}, {bin}, {geodesy} and {metadata}
+                       (--metadata morva.metadata.json, when morva writes one)
+                       are filled in (each quoted for the shell), and morva's folder and the
                        companions' (morva-quicklook, morva-las ...) come first
                        on PATH; the files an export makes in the flight's folder
                        are recorded, and a missing or changed one makes the
@@ -58,6 +64,12 @@ status   the table of every flight: done, failed, stale (something changed since
 campaign.toml at the campaign's top holds the same settings, options winning:
   morva, runinfo, engine, jobs, geodesy, exports = [...], and under [slurm]
   partition, time, mem, throttle, cpus_per_task, sbatch_args = [...]
+
+Exit status:
+  0  every flight selected is done
+  1  a flight is not done (failed, stale, to do, running), or a stop
+  2  a wrong command line, campaign folder or setting
+  128+N  run stopped by signal N (the flights under way get their records)
 """
 
 
