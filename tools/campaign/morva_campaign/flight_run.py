@@ -8,14 +8,12 @@ import re
 import shlex
 import signal
 import socket
-import stat
 import subprocess
-import threading
 import time
 from dataclasses import dataclass, field
 from typing import Any, Callable, Sequence
 
-from . import claims, flights, lock, products, report
+from . import atomic, claims, flights, lock, products, report
 from .children import Children
 
 # morva-runinfo's answer: the run control as morva reads it.
@@ -64,34 +62,8 @@ def _signal_text(status: int) -> str:
     return f"morva ended by signal {-status} ({name})"
 
 
-def _write_atomically(path: str, data: str) -> None:
-    """Writes to a temporary file beside path, flushes it to the disk, then
-    renames it over path: a reader sees the old record or the whole new one."""
-    tmp = f"{path}.tmp.{socket.gethostname()}.{os.getpid()}.{threading.get_ident()}"
-    try:
-        with open(tmp, "w", encoding="utf-8") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
-        os.replace(tmp, path)
-    except OSError:
-        try:
-            os.unlink(tmp)
-        except OSError:
-            pass
-        raise
-    try:
-        fd = os.open(os.path.dirname(path), os.O_RDONLY)
-        try:
-            os.fsync(fd)
-        finally:
-            os.close(fd)
-    except OSError:
-        pass
-
-
 def write_record(flight: flights.Flight, record: flights.Record) -> None:
-    _write_atomically(os.path.join(flight.path, flights.RECORD), json.dumps(record, indent=1) + "\n")
+    atomic.write_atomically(os.path.join(flight.path, flights.RECORD), json.dumps(record, indent=1) + "\n")
 
 
 def _runinfo(flight: flights.Flight, job: Job) -> tuple[Info | None, str]:

@@ -16,6 +16,8 @@ import threading
 import time
 from typing import Any
 
+from . import atomic
+
 LOCK = "morva.lock"
 BREAK = "morva.lock.break"
 STALE_AFTER_S = 7 * 24 * 3600
@@ -177,16 +179,10 @@ def add_child(folder: str, pid: int) -> None:
         if not owner or owner.get("pid") != os.getpid() or owner.get("host") != socket.gethostname():
             return
         owner.setdefault("children", []).append({"pid": pid, "start": start_time(pid)})
-        tmp = f"{path}.tmp.{os.getpid()}.{threading.get_ident()}"
         try:
-            with open(tmp, "w", encoding="utf-8") as f:
-                json.dump(owner, f)
-            os.replace(tmp, path)
+            atomic.write_atomically(path, json.dumps(owner), durable=False)
         except OSError:
-            try:
-                os.unlink(tmp)
-            except OSError:
-                pass
+            pass    # the owner alone still holds it
 
 
 def release(folder: str) -> None:
