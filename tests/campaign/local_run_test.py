@@ -154,7 +154,7 @@ try:
 
     usage = t.run("run", top, "--jobs", "0")
     t.check(usage.returncode == 2 and usage.stderr.count("\n") == 1 and
-            usage.stderr.startswith("morva-campaign: --jobs needs a whole number above 0, not '0'; usage: "),
+            usage.stderr.startswith("morva-campaign: option --jobs: 0 is out of range (1 to 4096); usage: "),
             "a wrong option: one line, exit 2")
 finally:
     shutil.rmtree(top, ignore_errors=True)

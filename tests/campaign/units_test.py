@@ -10,9 +10,35 @@ import time
 
 import pytest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir,
-                                "tools", "campaign"))
-from morva_campaign import flights, lock, settings, status_table  # noqa: E402
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools")
+sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
+from morva_campaign import cli, flights, lock, settings, status_table  # noqa: E402
+
+USAGE = "; usage: morva-campaign run|status DIR [OPTIONS] (morva-campaign --help)\n"
+# A wrong command line: the arguments and the one line on standard error
+# (each with exit status 2, before any folder is looked at).
+BAD_COMMAND_LINES = [
+    ([], "missing COMMAND (run, status)"),
+    (["rn", "x"], "'rn' is not one of run, status"),
+    (["run"], "missing DIR"),
+    (["run", "x", "--jobs", "0"], "option --jobs: 0 is out of range (1 to 4096)"),
+    (["run", "x", "--jobs=two"], "option --jobs: 'two' is not a number"),
+    (["run", "x", "--throttle"], "option --throttle needs a value"),
+    (["run", "x", "--engine", "pbs"], "option --engine: 'pbs' is not one of local, slurm"),
+    (["status", "x", "--geodesy", "round"], "option --geodesy: 'round' is not one of flat, ellipsoid"),
+    (["status", "x", "--force"], "unknown option --force"),
+    (["run", "x", "--csv", "t.csv"], "unknown option --csv"),
+    (["run", "x", "--force=yes"], "option --force takes no value"),
+    (["run", "x", "y"], "unexpected argument 'y'"),
+    (["run-flight", "job.json"], "missing FIRST"),
+]
+
+
+@pytest.mark.parametrize("args,message", BAD_COMMAND_LINES)
+def test_a_wrong_command_line_is_one_line_and_exit_2(capsys, args, message):
+    assert cli.main(args, cli.Build("1.0", "", "/nonexistent", "", "")) == 2
+    out, err = capsys.readouterr()
+    assert (out, err) == ("", "morva-campaign: " + message + USAGE)
 
 # campaign.toml text -> the message it is refused with.
 BAD_SETTINGS = [

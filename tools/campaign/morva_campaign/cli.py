@@ -4,13 +4,12 @@ import os
 import sys
 import time
 from dataclasses import dataclass, field
-from typing import Any
 
-from . import claims, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from . import claims, command_line, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
 from .children import Children
+from .command_line import Options
 
-PROGRAM = "morva-campaign"
-USAGE = "morva-campaign run|status DIR [OPTIONS]"
+PROGRAM = command_line.PROGRAM
 HELP = """\
 usage: morva-campaign run DIR [--jobs N] [--engine local|slurm] [--force] [--only PATTERN] [OPTIONS]
        morva-campaign status DIR [--csv FILE] [--only PATTERN] [OPTIONS]
@@ -82,9 +81,6 @@ class Build:
     runinfo: str
     tool_dirs: list[str] = field(default_factory=list)
 
-    def version_line(self) -> str:
-        return f"{PROGRAM} {self.version}" + (f" (commit {self.commit})" if self.commit else "")
-
 
 def build_tool_dirs(here: str, build_here: str, build_tools: str) -> list[str]:
     """The build tree's companion folders when this script runs from the build
@@ -93,78 +89,6 @@ def build_tool_dirs(here: str, build_here: str, build_tools: str) -> list[str]:
         return [here]
     subs = sorted(os.path.join(build_tools, d) for d in os.listdir(build_tools))
     return [here] + [d for d in subs if os.path.isdir(d) and d != build_here]
-
-
-# The options given, by name ("--jobs"): text, a number or a flag; "--export"
-# a list.
-Options = dict[str, Any]
-
-
-class UsageError(Exception):
-    pass
-
-
-VALUE_OPTIONS = {"--jobs", "--engine", "--only", "--csv", "--morva", "--geodesy", "--export", "--partition",
-                 "--time", "--mem", "--throttle", "--cpus-per-task"}
-FLAG_OPTIONS = {"--force", "--no-wait", "--rehash"}
-COMMAND_OPTIONS = {"run": VALUE_OPTIONS - {"--csv"} | FLAG_OPTIONS,
-                   "status": {"--only", "--csv", "--morva", "--geodesy", "--export", "--rehash"}}
-
-
-def _whole(option: str, text: str) -> int:
-    try:
-        value = int(text)
-    except ValueError:
-        value = 0
-    if value < 1:
-        raise UsageError(f"{option} needs a whole number above 0, not '{text}'")
-    return value
-
-
-def parse(args: list[str]) -> tuple[str, str, Options]:
-    """(command, campaign folder, options) from the arguments."""
-    if not args:
-        raise UsageError("no command given")
-    command, rest = args[0], args[1:]
-    if command not in COMMAND_OPTIONS:
-        raise UsageError(f"unknown command '{command}'")
-    folder: str | None = None
-    options: Options = {"--export": []}
-    i = 0
-    while i < len(rest):
-        a = rest[i]
-        name, eq, inline = a.partition("=") if a.startswith("--") else (a, "", "")
-        if a.startswith("-") and a != "-":
-            if name not in COMMAND_OPTIONS[command]:
-                raise UsageError(f"unknown option '{a}' for {command}")
-            if name in FLAG_OPTIONS:
-                if eq:
-                    raise UsageError(f"{name} takes no value")
-                options[name] = True
-            else:
-                if not eq:
-                    i += 1
-                    if i == len(rest):
-                        raise UsageError(f"{name} needs a value")
-                    inline = rest[i]
-                if name == "--export":
-                    options[name].append(inline)
-                else:
-                    options[name] = inline
-        elif folder is None:
-            folder = a
-        else:
-            raise UsageError(f"more than one campaign folder given ('{folder}', '{a}')")
-        i += 1
-    if folder is None:
-        raise UsageError("no campaign folder given")
-    for name in ("--jobs", "--throttle", "--cpus-per-task"):
-        if name in options:
-            options[name] = _whole(name, options[name])
-    for name, choices in (("--engine", settings.ENGINES), ("--geodesy", settings.GEODESIES)):
-        if name in options and options[name] not in choices:
-            raise UsageError(f"{name} must be one of {', '.join(choices)}, not '{options[name]}'")
-    return command, folder, options
 
 
 def _merge(s: settings.Settings, options: Options) -> settings.Settings:
@@ -330,14 +254,12 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
     return 0 if status_table.all_done(table) else 1
 
 
-def _command_run_flight(args: list[str]) -> int:
+def _command_run_flight(options: Options) -> int:
     """One task of a Slurm array job: the flight at FIRST + SLURM_ARRAY_TASK_ID
     in the job file."""
-    if len(args) != 2:
-        raise UsageError("run-flight needs JOB_FILE FIRST")
     try:
-        data = slurm_engine.read_job_file(args[0])
-        index = slurm_engine.task_index(int(args[1]))
+        data = slurm_engine.read_job_file(options["job_file"])
+        index = slurm_engine.task_index(options["first"])
         rel = data["flights"][index]
     except (OSError, ValueError, KeyError, IndexError, slurm_engine.SlurmError) as e:
         _err(f"run-flight: {e}")
@@ -354,19 +276,13 @@ def _command_run_flight(args: list[str]) -> int:
 
 
 def main(args: list[str], build: Build) -> int:
-    if "--help" in args or "-h" in args:
-        sys.stdout.write(HELP)
-        return 0
-    if "--version" in args:
-        print(build.version_line())
-        return 0
     try:
-        if args and args[0] == "run-flight":
-            return _command_run_flight(args[1:])
-        command, folder, options = parse(args)
-    except UsageError as e:
-        print(f"{PROGRAM}: {e}; usage: {USAGE} ({PROGRAM} --help)", file=sys.stderr)
-        return 2
+        command, options = command_line.parse(args, HELP, build.version, build.commit)
+    except SystemExit as e:
+        return int(e.code or 0)
+    if command == "run-flight":
+        return _command_run_flight(options)
+    folder = options["DIR"]
     if not os.path.isdir(folder):
         _err(f"{folder}: no such campaign folder")
         return 2
