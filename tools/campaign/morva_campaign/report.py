@@ -77,12 +77,10 @@ def summary_of_metadata(path: str) -> dict[str, Any] | None:
     if not isinstance(fit, dict):
         fit = {}
     low, high = rep.get("ground_height_min_m"), rep.get("ground_height_max_m")
-    warnings = meta.get("warnings")
     return {"scans": rep.get("scans_read"), "points": rep.get("points_output"),
             # No scan-point file leaves the statistic at its initial 9999/-9999.
             "ground_heights": None if not rep or (low == 9999.0 and high == -9999.0) else [low, high],
             "bias": fit.get("bias_m"), "roll": fit.get("roll_slope_deg"),
-            "warnings": len(warnings) if isinstance(warnings, list) else None,
             "geodesy": meta.get("geodesy"), "stop": meta.get("stop")}
 
 
@@ -92,7 +90,10 @@ def summary(log_path: str, err_path: str, centre_path: str | None,
     regression bias and roll (when the run had them), warnings."""
     figures = summary_of_metadata(metadata_path) if metadata_path else None
     if figures is not None:
+        # The warnings are counted in morva.err, which holds them all, as the
+        # user reads them there.
         figures["time_span"] = _centre_times(centre_path) if centre_path else None
+        figures["warnings"] = count_warnings(err_path)
         return figures
     try:
         with open(log_path, encoding="utf-8", errors="replace") as f:
