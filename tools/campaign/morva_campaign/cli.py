@@ -213,7 +213,8 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
     just_run: set[str] = set()
     todo = _refuse_collisions(campaign, todo, job, just_run) if todo else todo
     children = Children()
-    children.install()
+    if todo:
+        children.install()    # nothing to start, nothing to watch otherwise
     progress = progress_mod.Progress(len(todo))
 
     if s.engine == "local":
