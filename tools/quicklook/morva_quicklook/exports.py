@@ -62,6 +62,7 @@ def content(view):
         },
         "centre_points": {"count": len(c.thr), "skipped": c.skipped},
         "report": view["report"],
+        "texts": view.get("texts"),
     }
     hist = view["histogram"]
     if hist is not None:

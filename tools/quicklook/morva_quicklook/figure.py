@@ -7,13 +7,15 @@ import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
-from matplotlib.ticker import FuncFormatter, MultipleLocator  # noqa: E402
+from matplotlib.ticker import FuncFormatter, MultipleLocator, ScalarFormatter  # noqa: E402
 from mpl_toolkits.axes_grid1.anchored_artists import AnchoredSizeBar  # noqa: E402
 import numpy as np  # noqa: E402
 
+from .outputs import written  # noqa: E402
 from .summary import COLOUR_PERCENTILES, METRES_PER_DEGREE  # noqa: E402
 
 WIDTH_PX, HEIGHT_PX, DPI = 1600, 1200, 100
+PANEL_NAMES = {"<colorbar>": "colour bar"}
 
 
 def clock(hours, decimals=0):
@@ -56,6 +58,9 @@ def _draw_map(fig, ax, view):
         sc = ax.scatter(s.sample["lon"], s.sample["lat"], c=s.sample["h"], s=1.5, cmap="viridis",
                         vmin=limits[0], vmax=limits[1], linewidths=0, rasterized=True)
         bar = fig.colorbar(sc, ax=ax, shrink=0.85, pad=0.02)
+        # Heights as written, never as an offset plus millimetres.
+        bar.formatter = ScalarFormatter(useOffset=False)
+        bar.update_ticks()
         bar.set_label(f"height (m); colours span the {COLOUR_PERCENTILES[0]:g} to {COLOUR_PERCENTILES[1]:g} % "
                       f"heights, {limits[0]:.2f} to {limits[1]:.2f} m")
     else:
@@ -81,6 +86,24 @@ def _draw_map(fig, ax, view):
                                   pad=0.5, sep=4, frameon=True, size_vertical=0))
 
 
+# The run reduces the ground heights to the geoid when it has a grid; the
+# aircraft's heights are the trajectory's, above the ellipsoid.
+AIRCRAFT_LABEL = "aircraft height above the ellipsoid (m)"
+TILT_NOTE = "the report's regression fits only the heights within 3 m of zero"
+
+
+def ground_label(geoid):
+    return f"ground height above the {'geoid' if geoid else 'ellipsoid'} (m)"
+
+
+def tilt_text(tilt, with_regression):
+    """The tilt of the medians, and why it may differ from the regression drawn beside it."""
+    tilt = round(tilt, 3)
+    side = "level" if tilt == 0 else "right side higher" if tilt > 0 else "left side higher"
+    text = f"across-track tilt {abs(tilt):.3f} degrees ({side}): a line through the medians of all heights"
+    return text + (f";\n{TILT_NOTE}" if with_regression else "")
+
+
 def _draw_along(ax, view):
     c = view["centres"]
     if not len(c.thr):
@@ -88,10 +111,14 @@ def _draw_along(ax, view):
         ax.set_title("along track")
         return
     ax.plot(c.thr, c.h, color="tab:green", lw=0.8, label="ground height (centre points)")
-    ax.set_ylabel("ground height (m)", color="tab:green")
+    ax.set_ylabel(ground_label(view["geoid"]), color="tab:green")
     air = ax.twinx()
-    air.plot(c.thr, c.airh, color="tab:blue", lw=0.8, label="aircraft height")
-    air.set_ylabel("aircraft height (m)", color="tab:blue")
+    air.set_label("along aircraft")
+    air.plot(c.thr, c.airh, color="tab:blue", lw=0.8, ls="--", label="aircraft height")
+    air.set_ylabel(AIRCRAFT_LABEL, color="tab:blue")
+    # The ground line in front: the two can meet where their scales do.
+    ax.set_zorder(air.get_zorder() + 1)
+    ax.patch.set_visible(False)
     air.ticklabel_format(useOffset=False, axis="y")
     ax.ticklabel_format(useOffset=False, axis="y")
     _time_axis(ax, float(c.thr.min()), float(c.thr.max()))
@@ -120,10 +147,7 @@ def _draw_across(ax, view):
                 label=f"regression of the report: bias {r['bias']:.2f} m, slope {r['slope_degrees']:.2f} degrees"
                       f"{singular}")
     if view["tilt"] is not None:
-        tilt = round(view["tilt"], 3)
-        side = "level" if tilt == 0 else "right side higher" if tilt > 0 else "left side higher"
-        ax.text(0.01, 0.02, f"across-track tilt {abs(tilt):.3f} degrees ({side})",
-                transform=ax.transAxes, fontsize=9)
+        ax.text(0.01, 0.02, tilt_text(view["tilt"], view["regression"] is not None), transform=ax.transAxes, fontsize=9)
     ax.ticklabel_format(useOffset=False, axis="y")
     ax.legend(loc="upper right", fontsize=8)
 
@@ -183,21 +207,38 @@ def _to_palette(png):
     from PIL import Image
     with Image.open(png) as image:
         small = image.convert("RGB").quantize(colors=128, method=Image.Quantize.FASTOCTREE)
-    small.save(png, optimize=True)
+    small.save(png, optimize=True, format="PNG")
+
+
+def _texts(fig):
+    """The labels and texts drawn, by panel, with the offset texts of the
+    axes (empty when every tick label shows its whole value)."""
+    out = {}
+    for ax in fig.axes:
+        offsets = [a.get_offset_text().get_text() for a in (ax.xaxis, ax.yaxis)]
+        out[PANEL_NAMES.get(ax.get_label(), ax.get_label())] = {
+            "x": ax.get_xlabel(), "y": ax.get_ylabel(), "texts": [t.get_text() for t in ax.texts],
+            "offsets": [t for t in offsets if t]}
+    return out
 
 
 def draw(view, png, svg=None, small=False):
+    """Writes the picture (and its SVG); returns the texts drawn."""
     fig = plt.figure(figsize=(WIDTH_PX / DPI, HEIGHT_PX / DPI), dpi=DPI)
     grid = fig.add_gridspec(2, 2, left=0.06, right=0.95, bottom=0.06, top=0.90, wspace=0.28, hspace=0.28)
-    _draw_map(fig, fig.add_subplot(grid[0, 0]), view)
-    _draw_across(fig.add_subplot(grid[0, 1]), view)
-    _draw_along(fig.add_subplot(grid[1, 0]), view)
-    _draw_histogram(fig.add_subplot(grid[1, 1]), view)
+    _draw_map(fig, fig.add_subplot(grid[0, 0], label="map"), view)
+    _draw_across(fig.add_subplot(grid[0, 1], label="across"), view)
+    _draw_along(fig.add_subplot(grid[1, 0], label="along"), view)
+    _draw_histogram(fig.add_subplot(grid[1, 1], label="histogram"), view)
     first, second = title_lines(view)
     fig.suptitle(first + ("\n" + second if second else ""), fontsize=12)
-    fig.savefig(png, dpi=DPI)
+    with written(png) as temporary:
+        fig.savefig(temporary, dpi=DPI, format="png")
+        if small:
+            _to_palette(temporary)
     if svg:
-        fig.savefig(svg)
+        with written(svg) as temporary:
+            fig.savefig(temporary, format="svg")
+    texts = _texts(fig)
     plt.close(fig)
-    if small:
-        _to_palette(png)
+    return texts

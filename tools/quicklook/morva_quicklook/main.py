@@ -7,6 +7,8 @@ import os
 import subprocess
 import sys
 
+from . import outputs
+
 PROGRAM = "morva-quicklook"
 USAGE = "morva-quicklook [options] RUN_CONTROL [OUTPUT.png]"
 HELP = """usage: morva-quicklook [options] RUN_CONTROL [OUTPUT.png]
@@ -19,7 +21,10 @@ file (binary or text, as iout_type and navg say) and the centre-point file; file
 names are taken as morva takes them, relative to the current folder. The map
 draws a uniform random subsample of at most 200,000 points; every statistic
 uses every point. The picture goes to OUTPUT.png, by default quicklook.png
-beside the scan-point file.
+beside the scan-point file. No output may be the run control, a file it names
+or a folder or device: such an output is refused before anything is written.
+Every output appears only when it is complete. A run of the simplified vertical
+computation (full_georef F) has no positions to draw and is refused.
 
   --report FILE    the run's saved console report: its time gaps, statistics and
                    across-scan regression (drawn over the heights) join the picture
@@ -34,7 +39,7 @@ beside the scan-point file.
   --version        version and commit
 
 Exit status: 0 when the picture is written, 1 when an input is missing or
-unreadable, 2 for a wrong command line.
+unreadable or an output is refused, 2 for a wrong command line.
 """
 
 MAX_DRAWN = 200_000
@@ -86,11 +91,15 @@ def parse_args(argv):
     return opts, None
 
 
-def run_info(run_control, runinfo_paths):
-    """The run control as morva reads it, through morva-runinfo."""
+def find_runinfo(runinfo_paths):
     tool = next((p for p in runinfo_paths if p and os.access(p, os.X_OK)), None)
     if tool is None:
         raise Stop(f"cannot find morva-runinfo (looked for {' and '.join(p for p in runinfo_paths if p)})")
+    return tool
+
+
+def run_info(run_control, tool):
+    """The run control as morva reads it, through morva-runinfo."""
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
         stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
@@ -137,8 +146,19 @@ def read_inputs(opts, runinfo_paths):
     rc_path = opts["run_control"]
     if not os.path.isfile(rc_path):
         raise Stop(f"run control '{rc_path}' does not exist")
-    info = run_info(rc_path, runinfo_paths)
+    tool = find_runinfo(runinfo_paths)
+    info = run_info(rc_path, tool)
+    if not info["full_georef"]:
+        # The simplified vertical computation stores along-track time and
+        # across-track offset per speed in those fields: nothing to draw on a map.
+        raise Stop("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
+                   "along-track time and across-track offset in place of latitude and longitude, not positions")
     scan_path, centre_path = info["scanptfile"], info["centfile"]
+    png = opts["png"] or os.path.join(os.path.dirname(scan_path or centre_path), "quicklook.png")
+    try:
+        outputs.check(tool, output_names(opts, png), rc_path)
+    except outputs.Refused as refused:
+        raise Stop(str(refused))
     if scan_path is not None:
         require(scan_path, "scan-point file", 4, rc_path)
     require(centre_path, "centre-point file", 5, rc_path)
@@ -173,7 +193,7 @@ def read_inputs(opts, runinfo_paths):
         print(f"{PROGRAM}: warning: the report counts {report['points_output']} points output, "
               f"{scan_path} holds {s.records} records", file=sys.stderr)
     return {"rc_path": rc_path, "scan_path": scan_path, "centre_path": centre_path, "binary": binary,
-            "report": report, "centres": centres, "summary": s}
+            "report": report, "centres": centres, "summary": s, "png": png, "geoid": info["geoidfile"] is not None}
 
 
 def make_view(opts, inputs):
@@ -198,9 +218,20 @@ def make_view(opts, inputs):
         "names": {"run_control": inputs["rc_path"], "scan_points": scan_path, "centres": inputs["centre_path"]},
         "form": None if scan_path is None else ("binary" if inputs["binary"] else "text"),
         "no_points_text": "no points" if scan_path is not None else "no scan-point file (its name is 0)",
-        "png": opts["png"] or os.path.join(os.path.dirname(scan_path or inputs["centre_path"]), "quicklook.png"),
+        "png": inputs["png"],
+        "geoid": inputs["geoid"],
         "report": report,
     }
+
+
+def svg_name(png):
+    return os.path.splitext(png)[0] + ".svg"
+
+
+def output_names(opts, png):
+    """Every file this run of the program writes."""
+    names = [png] + ([svg_name(png)] if opts["svg"] else [])
+    return names + [opts[key] for key in ("geojson", "json") if opts[key]]
 
 
 def quicklook(opts, runinfo_paths):
@@ -208,10 +239,11 @@ def quicklook(opts, runinfo_paths):
     from . import exports, figure
 
     png = view["png"]
-    figure.draw(view, png, os.path.splitext(png)[0] + ".svg" if opts["svg"] else None, opts["small"])
+    view["texts"] = figure.draw(view, png, svg_name(png) if opts["svg"] else None, opts["small"])
     if opts["geojson"]:
-        with open(opts["geojson"], "w") as f:
+        with outputs.written(opts["geojson"]) as temporary, open(temporary, "w") as f:
             json.dump(exports.flight_line(view), f)
             f.write("\n")
     if opts["json"]:
-        exports.write_json(opts["json"], exports.content(view))
+        with outputs.written(opts["json"]) as temporary:
+            exports.write_json(temporary, exports.content(view))

@@ -9,6 +9,7 @@ import numpy as np
 
 METRES_PER_DEGREE = 111120.0   # the flat-earth scale the run itself uses
 COLOUR_PERCENTILES = (2.0, 98.0)
+MIN_COLOUR_SPAN_M = 0.01
 BAND_PERCENTILES = (10.0, 50.0, 90.0)
 HEIGHT_OFFSET = 1 << 31        # makes a height in mm a non-negative key part
 TRACK_BASELINE_S = 2.0         # half the span over which the track direction is taken
@@ -208,10 +209,15 @@ def across_tilt(summary, bands):
 
 
 def height_limits(h_mm):
-    """Colour limits at the robust percentiles, metres; reorders h_mm."""
+    """Colour limits at the robust percentiles, metres, at least
+    MIN_COLOUR_SPAN_M apart (widened about their middle: flat ground would
+    otherwise spread the colours over millimetres of noise); reorders h_mm."""
     if not len(h_mm):
         return None
     lo, hi = np.percentile(h_mm, COLOUR_PERCENTILES, overwrite_input=True) / 1000.0
+    if hi - lo < MIN_COLOUR_SPAN_M:
+        middle = (lo + hi) / 2.0
+        lo, hi = middle - MIN_COLOUR_SPAN_M / 2.0, middle + MIN_COLOUR_SPAN_M / 2.0
     return [float(lo), float(hi)]
 
 
