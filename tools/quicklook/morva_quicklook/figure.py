@@ -2,11 +2,14 @@
 height histogram, drawn headless with matplotlib's Agg backend."""
 
 import math
+from typing import Any, Dict
 
 import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+from matplotlib.axes import Axes  # noqa: E402
+from matplotlib.figure import Figure  # noqa: E402
 from matplotlib.ticker import FuncFormatter, MultipleLocator, ScalarFormatter  # noqa: E402
 from mpl_toolkits.axes_grid1.anchored_artists import AnchoredSizeBar  # noqa: E402
 import numpy as np  # noqa: E402
@@ -14,11 +17,14 @@ import numpy as np  # noqa: E402
 from .outputs import written  # noqa: E402
 from .summary import COLOUR_PERCENTILES, METRES_PER_DEGREE  # noqa: E402
 
+# Everything the picture and the JSON show (see main.make_view).
+View = Dict[str, Any]
+
 WIDTH_PX, HEIGHT_PX, DPI = 1600, 1200, 100
 PANEL_NAMES = {"<colorbar>": "colour bar"}
 
 
-def clock(hours, decimals=0):
+def clock(hours: float, decimals: int = 0) -> str:
     """hh:mm:ss of a time in decimal hours, with decimals of the second."""
     tenths = 10 ** decimals
     s = int(round(hours * 3600.0 * tenths))
@@ -30,7 +36,7 @@ def clock(hours, decimals=0):
 TIME_STEPS_S = (0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200)
 
 
-def _time_axis(ax, t0, t1):
+def _time_axis(ax: Axes, t0: float, t1: float) -> None:
     """Ticks at round clock times, about six of them, labelled hh:mm:ss."""
     span = max((t1 - t0) * 3600.0, 0.1)
     step = next((s for s in TIME_STEPS_S if span / s <= 7), TIME_STEPS_S[-1])
@@ -39,18 +45,18 @@ def _time_axis(ax, t0, t1):
     ax.xaxis.set_major_formatter(FuncFormatter(lambda v, _: clock(v, decimals)))
 
 
-def _no_data(ax, text="no points"):
+def _no_data(ax: Axes, text: str = "no points") -> None:
     ax.text(0.5, 0.5, text, transform=ax.transAxes, ha="center", va="center", fontsize=16, color="0.4")
 
 
-def _scale_length_m(width_m):
+def _scale_length_m(width_m: float) -> float:
     """A round length near a fifth of the map's width."""
     target = max(width_m / 5.0, 1e-3)
     base = 10 ** math.floor(math.log10(target))
     return max((m * base for m in (1, 2, 5, 10) if m * base <= target), default=base)
 
 
-def _draw_map(fig, ax, view):
+def _draw_map(fig: Figure, ax: Axes, view: View) -> None:
     s, centres, limits = view["summary"], view["centres"], view["limits"]
     lat_ref = None
     if len(s.sample["lat"]):
@@ -92,11 +98,11 @@ AIRCRAFT_LABEL = "aircraft height above the ellipsoid (m)"
 TILT_NOTE = "the report's regression fits only the heights within 3 m of zero"
 
 
-def ground_label(geoid):
+def ground_label(geoid: bool) -> str:
     return f"ground height above the {'geoid' if geoid else 'ellipsoid'} (m)"
 
 
-def tilt_text(tilt, with_regression):
+def tilt_text(tilt: float, with_regression: bool) -> str:
     """The tilt of the medians, and why it may differ from the regression drawn beside it."""
     tilt = round(tilt, 3)
     side = "level" if tilt == 0 else "right side higher" if tilt > 0 else "left side higher"
@@ -104,7 +110,7 @@ def tilt_text(tilt, with_regression):
     return text + (f";\n{TILT_NOTE}" if with_regression else "")
 
 
-def _draw_along(ax, view):
+def _draw_along(ax: Axes, view: View) -> None:
     c = view["centres"]
     if not len(c.thr):
         _no_data(ax, "no centre points")
@@ -129,7 +135,7 @@ def _draw_along(ax, view):
             ax.axvline(gap["thr"], color="red", lw=0.6, alpha=0.6)
 
 
-def _draw_across(ax, view):
+def _draw_across(ax: Axes, view: View) -> None:
     bands = view["bands"]
     ax.set_title("across the scan: median and 10 to 90 % band of the heights per measurement index")
     ax.set_xlabel("measurement index")
@@ -152,7 +158,7 @@ def _draw_across(ax, view):
     ax.legend(loc="upper right", fontsize=8)
 
 
-def _draw_histogram(ax, view):
+def _draw_histogram(ax: Axes, view: View) -> None:
     hist = view["histogram"]
     ax.set_title("heights of all points")
     ax.set_xlabel("height (m)")
@@ -170,7 +176,7 @@ def _draw_histogram(ax, view):
     ax.ticklabel_format(useOffset=False, axis="x")
 
 
-def title_lines(view):
+def title_lines(view: View) -> tuple[str, str]:
     s, names = view["summary"], view["names"]
     files = f"{names['run_control']}: {names['scan_points'] or 'no scan-point file'}, {names['centres']}"
     parts = [files]
@@ -183,7 +189,7 @@ def title_lines(view):
     line2 = []
     gaps = view["gaps"]
     if gaps:
-        def one(g):
+        def one(g: dict[str, Any]) -> str:
             at = clock(g["thr"], 1) if g.get("thr") is not None else "?"
             return f"{at} ({g['seconds']:.3f} s)" if g.get("seconds") is not None else at
         named = ", ".join(one(g) for g in gaps[:3])
@@ -201,16 +207,17 @@ def title_lines(view):
     return " | ".join(parts), " | ".join(line2)
 
 
-def _to_palette(png):
+def _to_palette(png: str) -> None:
     """Rewrites the PNG with a palette of 128 colours: about a quarter of the
     bytes, for documents and mail (Pillow comes with matplotlib)."""
     from PIL import Image
     with Image.open(png) as image:
-        small = image.convert("RGB").quantize(colors=128, method=Image.Quantize.FASTOCTREE)
+        # Pillow's hints take the method as a plain number.
+        small = image.convert("RGB").quantize(colors=128, method=Image.Quantize.FASTOCTREE)  # type: ignore[arg-type]
     small.save(png, optimize=True, format="PNG")
 
 
-def _texts(fig):
+def _texts(fig: Figure) -> dict[str, dict[str, Any]]:
     """The labels and texts drawn, by panel, with the offset texts of the
     axes (empty when every tick label shows its whole value)."""
     out = {}
@@ -222,7 +229,7 @@ def _texts(fig):
     return out
 
 
-def draw(view, png, svg=None, small=False):
+def draw(view: View, png: str, svg: str | None = None, small: bool = False) -> dict[str, dict[str, Any]]:
     """Writes the picture (and its SVG); returns the texts drawn."""
     fig = plt.figure(figsize=(WIDTH_PX / DPI, HEIGHT_PX / DPI), dpi=DPI)
     grid = fig.add_gridspec(2, 2, left=0.06, right=0.95, bottom=0.06, top=0.90, wspace=0.28, hspace=0.28)

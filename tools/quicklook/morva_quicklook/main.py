@@ -6,6 +6,7 @@ import json
 import os
 import subprocess
 import sys
+from typing import Any, Dict, Iterator, Sequence
 
 from . import outputs
 
@@ -44,20 +45,23 @@ unreadable or an output is refused, 2 for a wrong command line.
 
 MAX_DRAWN = 200_000
 
+# The options and positionals of one command line.
+Options = Dict[str, Any]
+
 
 class Stop(Exception):
     """Ends the program with a message on standard error and status 1."""
 
 
-def usage_error(message):
+def usage_error(message: str) -> int:
     print(f"{PROGRAM}: {message}; usage: {USAGE} ({PROGRAM} --help)", file=sys.stderr)
     return 2
 
 
-def parse_args(argv):
+def parse_args(argv: Sequence[str]) -> tuple[dict[str, Any] | None, str | None]:
     """Options and positionals, or a usage message; taken in order, so that
     --help or --version before a wrong option wins, and after it does not."""
-    opts = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
+    opts: Options = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
     positional = []
     k = 0
     while k < len(argv):
@@ -65,7 +69,7 @@ def parse_args(argv):
         if a in ("--report", "--geojson", "--json", "--max-drawn"):
             if k + 1 >= len(argv):
                 return None, f"option '{a}' needs a value"
-            value = argv[k + 1]
+            value: Any = argv[k + 1]
             if a == "--max-drawn":
                 if not value.isdigit() or int(value) < 1:
                     return None, f"option '--max-drawn' needs a whole number above 0, not '{value}'"
@@ -91,14 +95,14 @@ def parse_args(argv):
     return opts, None
 
 
-def find_runinfo(runinfo_paths):
+def find_runinfo(runinfo_paths: Sequence[str]) -> str:
     tool = next((p for p in runinfo_paths if p and os.access(p, os.X_OK)), None)
     if tool is None:
         raise Stop(f"cannot find morva-runinfo (looked for {' and '.join(p for p in runinfo_paths if p)})")
     return tool
 
 
-def run_info(run_control, tool):
+def run_info(run_control: str, tool: str) -> dict[str, Any]:
     """The run control as morva reads it, through morva-runinfo."""
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
@@ -106,19 +110,20 @@ def run_info(run_control, tool):
         others = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
         reason = stops[-1] if stops else others[-1] if others else f"morva-runinfo ended with status {done.returncode}"
         raise Stop(f"run control {run_control}: {reason}")
-    return json.loads(done.stdout)
+    info: dict[str, Any] = json.loads(done.stdout)
+    return info
 
 
-def require(path, what, line, run_control):
+def require(path: str, what: str, line: int, run_control: str) -> None:
     if not os.path.isfile(path):
         state = "is not a file" if os.path.exists(path) else "does not exist"
         raise Stop(f"{what} '{path}' (line {line} of run control {run_control}) {state}")
 
 
-def main(argv, version, commit, runinfo_paths):
+def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence[str]) -> int:
     opts, problem = parse_args(argv)
-    if problem:
-        return usage_error(problem)
+    if problem or opts is None:
+        return usage_error(problem or "")
     if opts.get("action") in ("--help", "-h"):
         sys.stdout.write(HELP)
         return 0
@@ -140,7 +145,7 @@ def main(argv, version, commit, runinfo_paths):
     return 0
 
 
-def read_inputs(opts, runinfo_paths):
+def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
     """The run control, the saved report and the centre points; the scan
     points summed up chunk by chunk."""
     rc_path = opts["run_control"]
@@ -177,7 +182,8 @@ def read_inputs(opts, runinfo_paths):
     binary, averaged = bool(info["binary_output"]), info["navg"] > 1
     try:
         centres = records.read_centres(centre_path)
-        whole, partial, chunks = 0, 0, iter(())
+        whole, partial = 0, 0
+        chunks: Iterator[records.Points] = iter(())
         if scan_path is not None:
             whole, partial = records.record_count(scan_path, binary, averaged)
             if partial:
@@ -196,7 +202,7 @@ def read_inputs(opts, runinfo_paths):
             "report": report, "centres": centres, "summary": s, "png": png, "geoid": info["geoidfile"] is not None}
 
 
-def make_view(opts, inputs):
+def make_view(opts: Options, inputs: dict[str, Any]) -> dict[str, Any]:
     """Everything the picture and the JSON show."""
     from . import summary
     from .report import regression_curve
@@ -224,17 +230,17 @@ def make_view(opts, inputs):
     }
 
 
-def svg_name(png):
+def svg_name(png: str) -> str:
     return os.path.splitext(png)[0] + ".svg"
 
 
-def output_names(opts, png):
+def output_names(opts: Options, png: str) -> list[str]:
     """Every file this run of the program writes."""
     names = [png] + ([svg_name(png)] if opts["svg"] else [])
     return names + [opts[key] for key in ("geojson", "json") if opts[key]]
 
 
-def quicklook(opts, runinfo_paths):
+def quicklook(opts: Options, runinfo_paths: Sequence[str]) -> None:
     view = make_view(opts, read_inputs(opts, runinfo_paths))
     from . import exports, figure
 
