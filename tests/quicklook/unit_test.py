@@ -88,3 +88,30 @@ def test_outputs_appear_only_when_complete(tmp_path: os.PathLike[str]) -> None:
     with outputs.written(final) as temporary:
         open(temporary, "w").write("whole")
     assert os.listdir(tmp_path) == ["q.json"] and open(final).read() == "whole"
+
+
+USAGE_TAIL = "; usage: morva-quicklook [options] RUN_CONTROL [OUTPUT.png] (morva-quicklook --help)\n"
+
+
+# The command line: what it takes, and the one usage line with status 2 for what it does not.
+@pytest.mark.parametrize("argv, taken, error", [
+    (["run.in"], {"run_control": "run.in", "png": None, "max_drawn": 200_000, "svg": False}, None),
+    (["--svg", "--small", "--max-drawn", "5", "run.in", "q.png"],
+     {"svg": True, "small": True, "max_drawn": 5, "png": "q.png"}, None),
+    (["--json=a.json", "--geojson", "-", "run.in"], {"json": "a.json", "geojson": "-"}, None),
+    (["--max-drawn", "0", "run.in"], None, "option --max-drawn: 0 is out of range (1 to inf)"),
+    (["--max-drawn", "many", "run.in"], None, "option --max-drawn: 'many' is not a number"),
+    (["--report"], None, "option --report needs a value"),
+    (["--svg=yes", "run.in"], None, "option --svg takes no value"),
+    ([], None, "missing RUN_CONTROL"),
+    (["a", "b", "c"], None, "unexpected argument 'c'"),
+])
+def test_command_line(argv: list[str], taken: dict[str, object] | None, error: str | None,
+                      capsys: pytest.CaptureFixture[str]) -> None:
+    from morva_quicklook import main
+    if taken is not None:
+        opts = vars(main.parser("1.2.3", "").parse_args(argv))
+        assert {k: opts[k] for k in taken} == taken
+    else:
+        assert main.main(argv, "1.2.3", "", []) == 2
+        assert capsys.readouterr().err == f"morva-quicklook: {error}{USAGE_TAIL}"

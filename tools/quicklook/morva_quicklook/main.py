@@ -8,6 +8,8 @@ import subprocess
 import sys
 from typing import Any, Dict, Iterator, Sequence
 
+import morva_cli
+
 from . import outputs
 
 PROGRAM = "morva-quicklook"
@@ -53,46 +55,17 @@ class Stop(Exception):
     """Ends the program with a message on standard error and status 1."""
 
 
-def usage_error(message: str) -> int:
-    print(f"{PROGRAM}: {message}; usage: {USAGE} ({PROGRAM} --help)", file=sys.stderr)
-    return 2
-
-
-def parse_args(argv: Sequence[str]) -> tuple[dict[str, Any] | None, str | None]:
-    """Options and positionals, or a usage message; taken in order, so that
-    --help or --version before a wrong option wins, and after it does not."""
-    opts: Options = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
-    positional = []
-    k = 0
-    while k < len(argv):
-        a = argv[k]
-        if a in ("--report", "--geojson", "--json", "--max-drawn"):
-            if k + 1 >= len(argv):
-                return None, f"option '{a}' needs a value"
-            value: Any = argv[k + 1]
-            if a == "--max-drawn":
-                if not value.isdigit() or int(value) < 1:
-                    return None, f"option '--max-drawn' needs a whole number above 0, not '{value}'"
-                value = int(value)
-            opts[a[2:].replace("-", "_")] = value
-            k += 2
-            continue
-        if a in ("--help", "-h", "--version"):
-            return {"action": a}, None
-        if a in ("--svg", "--small"):
-            opts[a[2:]] = True
-        elif a.startswith("-") and len(a) > 1:
-            return None, f"unknown option '{a}'"
-        else:
-            positional.append(a)
-        k += 1
-    if not positional:
-        return None, "no run control given"
-    if len(positional) > 2:
-        return None, f"unexpected argument '{positional[2]}'"
-    opts["run_control"] = positional[0]
-    opts["png"] = positional[1] if len(positional) == 2 else None
-    return opts, None
+def parser(version: str, commit: str) -> morva_cli.ArgumentParser:
+    p = morva_cli.ArgumentParser(PROGRAM, USAGE, help_text=HELP, version=version, commit=commit)
+    p.add_argument("--report")
+    p.add_argument("--svg", action="store_true")
+    p.add_argument("--small", action="store_true")
+    p.add_argument("--geojson")
+    p.add_argument("--json")
+    p.add_argument("--max-drawn", type=morva_cli.number(1), default=MAX_DRAWN)
+    p.add_argument("run_control", metavar="RUN_CONTROL")
+    p.add_argument("png", metavar="OUTPUT.png", nargs="?")
+    return p
 
 
 def find_runinfo(runinfo_paths: Sequence[str]) -> str:
@@ -121,15 +94,10 @@ def require(path: str, what: str, line: int, run_control: str) -> None:
 
 
 def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence[str]) -> int:
-    opts, problem = parse_args(argv)
-    if problem or opts is None:
-        return usage_error(problem or "")
-    if opts.get("action") in ("--help", "-h"):
-        sys.stdout.write(HELP)
-        return 0
-    if opts.get("action") == "--version":
-        print(f"{PROGRAM} {version}" + (f" (commit {commit})" if commit else ""))
-        return 0
+    try:
+        opts: Options = vars(parser(version, commit).parse_args(argv))
+    except SystemExit as done:   # --help, --version or a usage error, already told
+        return int(done.code or 0)
     try:
         quicklook(opts, runinfo_paths)
     except Stop as stop:
