@@ -50,6 +50,9 @@ SPECIAL = [
      "morva-quicklook: the output ql.png is the same file as the output ql.png"),
     (["{runinfo}", "--check-output", "a.png", "./a.png", "--", "run.in"],
      "morva-runinfo: ./a.png is the same file as the output a.png"),
+    # the picture over the report the quick-look reads
+    (["{quicklook}", "--report", "survey.sim", "run.in", "survey.sim"],
+     "morva-quicklook: the output survey.sim is the same file as the input survey.sim"),
 ]
 
 

@@ -18,10 +18,10 @@
 namespace {
 
 constexpr std::string_view kProgram = "morva-runinfo";
-constexpr std::string_view kUsage = "morva-runinfo RUN_CONTROL | --check-output OUTPUT... -- RUN_CONTROL";
+constexpr std::string_view kUsage = "morva-runinfo RUN_CONTROL | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]";
 constexpr std::string_view kHelp =
     "usage: morva-runinfo RUN_CONTROL\n"
-    "       morva-runinfo --check-output OUTPUT... -- RUN_CONTROL\n"
+    "       morva-runinfo --check-output OUTPUT... -- RUN_CONTROL [INPUT...]\n"
     "\n"
     "Reads a morva run control with morva's own reader and prints it as one JSON\n"
     "object on standard output: the file names as morva opens them (trailing blanks\n"
@@ -32,7 +32,8 @@ constexpr std::string_view kHelp =
     "With --check-output it prints nothing and checks the outputs a companion program\n"
     "is about to write: each must not be the run control, a file the run control\n"
     "names (scanner, trajectory, geoid, scan-point and centre-point files, test.out,\n"
-    "test_pcorr.out; links followed), another of the outputs, a folder or a device.\n"
+    "test_pcorr.out; links followed), another input the program reads (INPUT...),\n"
+    "another of the outputs, a folder or a device.\n"
     "\n"
     "  --check-output OUTPUT... --   check these outputs instead of printing\n"
     "  --help                        this text\n"
@@ -72,10 +73,11 @@ std::string number(double v) {
 const char* flag(bool b) { return b ? "true" : "false"; }
 
 // One line on standard error for the first output refused; silent when all may be written.
-int refuse_outputs(const std::vector<std::string>& outputs, const morva::inputs::RunControl& rc,
-                   const std::string& run_control) {
+int refuse_outputs(const std::vector<std::string>& outputs, const std::vector<std::string>& other_inputs,
+                   const morva::inputs::RunControl& rc, const std::string& run_control) {
     using namespace morva::inputs;
     std::vector<RunFile> taken = run_control_roles(rc, run_control);
+    for (const std::string& input : other_inputs) taken.push_back({input, "the input"});
     for (const std::string& output : outputs) {
         const std::string refusal = output_refusal(output, taken);
         if (!refusal.empty()) {
@@ -92,7 +94,7 @@ int refuse_outputs(const std::vector<std::string>& outputs, const morva::inputs:
 int main(int argc, char** argv) {
     using namespace morva;
     std::string path;
-    std::vector<std::string> outputs;
+    std::vector<std::string> outputs, other_inputs;
     bool check_outputs = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
@@ -107,7 +109,11 @@ int main(int argc, char** argv) {
             continue;
         }
         if (a.size() > 1 && a[0] == '-') text::usage_error(kProgram, "unknown option '" + std::string(a) + "'", kUsage);
-        if (!path.empty()) text::usage_error(kProgram, "more than one run control given", kUsage);
+        if (!path.empty() && !check_outputs) text::usage_error(kProgram, "more than one run control given", kUsage);
+        if (!path.empty()) {
+            other_inputs.emplace_back(a);  // further inputs of the program whose outputs are checked
+            continue;
+        }
         path = a;
     }
     if (path.empty()) text::usage_error(kProgram, "no run control given", kUsage);
@@ -125,7 +131,7 @@ int main(int argc, char** argv) {
         return text::report_stop(stop);
     }
     inputs::derive(rc);
-    if (check_outputs) return refuse_outputs(outputs, rc, path);
+    if (check_outputs) return refuse_outputs(outputs, other_inputs, rc, path);
 
     std::string j = "{";
     auto field = [&](std::string_view key, const std::string& value) {

@@ -129,7 +129,7 @@ def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
     scan_path, centre_path = info["scanptfile"], info["centfile"]
     png = opts["png"] or os.path.join(os.path.dirname(scan_path or centre_path), "quicklook.png")
     try:
-        outputs.check(tool, output_names(opts, png), rc_path)
+        outputs.check(tool, output_names(opts, png), rc_path, [opts["report"]] if opts["report"] else [])
     except outputs.Refused as refused:
         raise Stop(str(refused))
     if scan_path is not None:

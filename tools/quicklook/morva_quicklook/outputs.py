@@ -12,10 +12,12 @@ class Refused(Exception):
     """An output that must not be written; the message is the guard's line."""
 
 
-def check(tool: str, outputs: List[str], run_control: str) -> None:
+def check(tool: str, outputs: List[str], run_control: str, inputs: List[str]) -> None:
     """Raises Refused with the guard's reason when an output would replace the
-    run control, a file it names, another output, a folder or a device."""
-    done = subprocess.run([tool, "--check-output", *outputs, "--", run_control], capture_output=True, text=True)
+    run control, a file it names, another input, another output, a folder or
+    a device."""
+    done = subprocess.run([tool, "--check-output", *outputs, "--", run_control, *inputs], capture_output=True,
+                          text=True)
     if done.returncode == 0:
         return
     lines = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
