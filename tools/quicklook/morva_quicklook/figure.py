@@ -95,7 +95,7 @@ def _draw_map(fig: Figure, ax: Axes, view: View) -> None:
 # The run reduces the ground heights to the geoid when it has a grid; the
 # aircraft's heights are the trajectory's, above the ellipsoid.
 AIRCRAFT_LABEL = "aircraft height above the ellipsoid (m)"
-TILT_NOTE = "the report's regression fits only the heights within 3 m of zero"
+TILT_NOTE = "the report's regression fits a polynomial to single heights, only those within 3 m of zero"
 
 
 def ground_label(geoid: bool) -> str:
