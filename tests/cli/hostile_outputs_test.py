@@ -50,6 +50,9 @@ SPECIAL = [
      "morva-quicklook: the output ql.png is the same file as the output ql.png"),
     (["{runinfo}", "--check-output", "a.png", "./a.png", "--", "run.in"],
      "morva-runinfo: ./a.png is the same file as the output a.png"),
+    # the LAS file over the run's record it reads
+    (["{las}", "--metadata", "run.json", "run.in", "./run.json"],
+     "morva-las: the output ./run.json is the same file as the run's record run.json; choose another name"),
     # the picture over the report the quick-look reads
     (["{quicklook}", "--report", "survey.sim", "run.in", "survey.sim"],
      "morva-quicklook: the output survey.sim is the same file as the input survey.sim"),
@@ -81,7 +84,7 @@ def main():
         folder = os.path.join(work, "survey")
         subprocess.run([sim, "--duration", "1", "--output", "binary", folder], check=True, capture_output=True)
         with open(os.path.join(folder, "run.in"), "rb") as stdin:
-            subprocess.run([morva], cwd=folder, stdin=stdin, check=True, capture_output=True)
+            subprocess.run([morva, "--metadata", "run.json"], cwd=folder, stdin=stdin, check=True, capture_output=True)
         os.mkdir(os.path.join(folder, "sub"))
         os.symlink("trajectory.txt", os.path.join(folder, "link-to-trajectory"))
         os.symlink("trajectory.txt", os.path.join(folder, "trajectory.svg"))
