@@ -41,23 +41,28 @@ inline Survey survey_of(const std::string& args) {
     return s;
 }
 
-// Writes the survey into `dir` and runs morva there (run.in on standard
-// input); returns the console report, or the failure.
-inline std::string fly(const Survey& s, const std::filesystem::path& dir) {
-    std::filesystem::remove_all(dir);
-    WriteSummary summary;
-    const std::string error = write_survey(s, dir.string(), summary);
-    if (!error.empty()) return "simulator: " + error;
+// Runs morva in `dir` with `run_control` on standard input; returns the
+// console report, or the failure.
+inline std::string run_morva(const std::filesystem::path& dir, const std::string& run_control = "run.in") {
     const std::string run_dir = dir.string();
     const text::testing::ChildResult run = text::testing::run_in_child([&] {
         if (::chdir(run_dir.c_str()) != 0) std::_Exit(98);
-        const int fd = ::open("run.in", O_RDONLY);
+        const int fd = ::open(run_control.c_str(), O_RDONLY);
         if (fd < 0 || ::dup2(fd, 0) < 0) std::_Exit(97);
         run::run_survey({}, {2});
         text::testing::end_run();
     });
     if (run.status != 0) return "morva exit " + std::to_string(run.status) + ": " + run.output;
     return run.output;
+}
+
+// Writes the survey into `dir` and runs morva there on its run.in.
+inline std::string fly(const Survey& s, const std::filesystem::path& dir) {
+    std::filesystem::remove_all(dir);
+    WriteSummary summary;
+    const std::string error = write_survey(s, dir.string(), summary);
+    if (!error.empty()) return "simulator: " + error;
+    return run_morva(dir);
 }
 
 // --verify on the folder: its report.

@@ -27,6 +27,7 @@ struct Departure {
     std::string sim;                        // options of the survey
     std::optional<std::array<double, 4>> model_error;  // bounds given to --verify
     const char* description_edit;           // a survey.sim line replaced before --verify, "" for none
+    const char* restated;                   // the misalignment of a run control run again, "" for none
     std::vector<const char*> report;        // texts the report must hold
     bool ok;                                // --verify passes
     double height_sd = -1;                  // the heights' standard deviation about the ground, metres
@@ -35,21 +36,39 @@ struct Departure {
 const Departure kDepartures[] = {
     // Noise of 2 cm on every range: the heights scatter by its vertical
     // part (cos of the nadir angle: 0.955 sigma over a 60 degree swath).
-    {"range_noise", kLevel + "--range-noise 0.02", {}, "",
+    {"range_noise", kLevel + "--range-noise 0.02", {}, "", "",
      {"range noise 0.02 m: points up to", "verify: OK"}, true, 0.0191},
     // A roll of 0.05 degrees left uncorrected: the swath's edges, 30 degrees
     // off the nadir, lie H (1 - cos a / cos(a + d)) = 0.151 m off in height
     // and H (sin(a + d) - sin a) / cos(a + d) = 0.262 m across.
-    {"roll_uncorrected", kLevel + "--misalign-truth 0,0.05,0", std::array<double, 4>{0.255, 0.275, 0.147, 0.155}, "",
+    {"roll_uncorrected", kLevel + "--misalign-truth 0,0.05,0", std::array<double, 4>{0.255, 0.275, 0.147, 0.155}, "", "",
      {"the run's misalignment 0,0,0 against the truth's 0,0.05,0: points up to", "verify: OK"}, true},
-    {"roll_outside_bounds", kLevel + "--misalign-truth 0,0.05,0", std::array<double, 4>{0, 0.2, 0, 0.1}, "",
+    {"roll_outside_bounds", kLevel + "--misalign-truth 0,0.05,0", std::array<double, 4>{0, 0.2, 0, 0.1}, "", "",
      {"horizontal distance from the truth 0.26", "vertical distance from the truth 0.15"}, false},
     // The points checked against a surface 1 m higher than flown fail from
     // the first scan; after 1000 failures the check says how far it got.
     // Guards the report of a check that gave up counting only what it saw
     // as if it were the whole run.
-    {"gives_up_early", kLevel + "--duration 5", {}, "--ground 11",
+    {"gives_up_early", kLevel + "--duration 5", {}, "--ground 11", "",
      {"verify: stopped early after ", " failures: checked 128 of 150 scans, 19200 of 22500 points"}, false},
+    // Reprocessed with an estimate of the truth's misalignment (0.0005
+    // degrees off per axis): the points lie within the noise again.
+    {"estimate_reprocessed", kLevel + "--range-noise 0.02 --misalign-truth 0.05,-0.03,0.1", {}, "",
+     "0.0505 -0.0295 0.1005",
+     {"the run's misalignment 0.0505,-0.0295,0.1005 against the truth's 0.05,-0.03,0.1, range noise 0.02 m",
+      "verify: OK"},
+     true},
+    // An estimate 0.005 degrees off in roll: up to 3 cm at the swath's
+    // edge, small enough for the noise to hide in single points but not in
+    // their RMS.
+    {"estimate_poor", kLevel + "--range-noise 0.02 --misalign-truth 0.05,-0.03,0.1", {}, "", "0.05 -0.025 0.1",
+     {"m RMS from the truth, expected 0.02"}, false},
+    // Left uncorrected, far beyond what the noise could hide: reported, as
+    // a model error is.
+    {"estimate_missing", kLevel + "--range-noise 0.02 --misalign-truth 0.05,-0.03,0.1", {}, "", "0 0 0",
+     {"the run's misalignment 0,0,0 against the truth's 0.05,-0.03,0.1, range noise 0.02 m: points up to 0.59",
+      "verify: OK"},
+     true},
 };
 
 double height_sd_about(const fs::path& points, double ground) {
@@ -76,6 +95,17 @@ TEST(TruthDepartures, VerifyMeasuresThemAgainstTheTruth) {
         }
         VerifyRequest request;
         request.model_error = d.model_error;
+        if (*d.restated) {
+            std::ifstream in(dir / kRunControlFile);
+            std::ofstream out(dir / "run.estimate.in");
+            for (std::string line; std::getline(in, line);) {
+                out << (line.find("dpitch droll dheading") != std::string::npos ? d.restated : line) << "\n";
+            }
+            out.close();
+            const std::string again = testing::run_morva(dir, "run.estimate.in");
+            ASSERT_EQ(again.find("morva exit"), std::string::npos) << again;
+            request.run_control = "run.estimate.in";
+        }
         const std::string report = verify_report(dir, request);
         for (const char* text : d.report) EXPECT_NE(report.find(text), std::string::npos) << text << "\n" << report;
         EXPECT_EQ(report.find("verify: OK") != std::string::npos, d.ok) << report;

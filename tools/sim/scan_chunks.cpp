@@ -31,8 +31,18 @@ double range_noise(std::uint64_t seed, std::int64_t k, std::int32_t i) {
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * 3.14159265358979323846 * u2);
 }
 
-void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
-                    georef::Geodesy run_geodesy, Chunk& c) {
+RunView own_run(const Survey& s, georef::Geodesy geodesy) {
+    RunView run;
+    run.geodesy = geodesy;
+    for (int k = 0; k < 3; ++k) run.misalign[k] = (&s.rc.dpitch)[k];
+    return run;
+}
+
+void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth, const RunView& run,
+                    Chunk& c) {
+    const georef::Geodesy run_geodesy = run.geodesy;
+    inputs::RunControl run_rc = s.rc;
+    for (int k = 0; k < 3; ++k) (&run_rc.dpitch)[k] = run.misalign[k];
     const std::int32_t n = s.opt.nmeas;
     const std::size_t total = static_cast<std::size_t>(count) * n;
     c.first_scan = first;
@@ -48,9 +58,10 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 
     const georef::Model model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, s.opt.geodesy};
     // What a run in another mode makes of the recorded ranges, for a verification.
-    const georef::Model run_model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, run_geodesy};
-    const bool run_differs = run_geodesy != s.opt.geodesy || s.opt.range_noise > 0.0 || s.rc.dpitch != s.rc_truth.dpitch ||
-                             s.rc.droll != s.rc_truth.droll || s.rc.dheading != s.rc_truth.dheading;
+    const georef::Model run_model{&run_rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, run_geodesy};
+    const bool run_differs = run_geodesy != s.opt.geodesy || s.opt.range_noise > 0.0 ||
+                             run_rc.dpitch != s.rc_truth.dpitch || run_rc.droll != s.rc_truth.droll ||
+                             run_rc.dheading != s.rc_truth.dheading;
     const double range_unit = s.hdr.range_unit;
     const double max_range = range_unit * 16777215.0;
     const double ground_guess =
@@ -127,7 +138,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                 if (run_differs) {
                     georef::GroundPoint q;
                     georef::Pose run_pose = pose;
-                    georef::interpolate_attitude(s.table, at, s.rc, run_pose);
+                    georef::interpolate_attitude(s.table, at, run_rc, run_pose);
                     georef::locate(run_model, run_pose, thr, recorded, s.scan_angle[i], scanno, q);
                     t.run_lat = q.lat;
                     t.run_lon = q.lon;
@@ -147,10 +158,10 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth,
                            const std::function<bool(const Chunk&)>& use) {
-    return for_each_chunk(s, threads, with_truth, s.opt.geodesy, use);
+    return for_each_chunk(s, threads, with_truth, own_run(s, s.opt.geodesy), use);
 }
 
-std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef::Geodesy run_geodesy,
+std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const RunView& run,
                            const std::function<bool(const Chunk&)>& use) {
     const std::int64_t nchunks = (s.nscans + kChunkScans - 1) / kChunkScans;
     if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
@@ -160,7 +171,7 @@ std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef
     auto compute = [&](std::int64_t index, Chunk& c) {
         const std::int64_t first = index * kChunkScans;
         const std::int64_t count = std::min(kChunkScans, s.nscans - first);
-        simulate_chunk(s, first, count, with_truth, run_geodesy, c);
+        simulate_chunk(s, first, count, with_truth, run, c);
     };
     // Rounds of one chunk per thread, handed on in order after each round.
     for (std::int64_t base = 0; base < nchunks; base += threads) {

@@ -46,16 +46,29 @@ struct Chunk {
     std::vector<double> r_prev, r_prev2, slope_prev;
 };
 
+// The run a verification checks: its geodesy and the misalignment its run
+// control states (which may differ from the survey's).
+struct RunView {
+    georef::Geodesy geodesy = georef::Geodesy::Flat;
+    double misalign[3] = {0, 0, 0};  // dpitch, droll, dheading, degrees
+};
+// The run the survey's own run control describes, in `geodesy`.
+RunView own_run(const Survey& s, georef::Geodesy geodesy);
+
 // Computes the scans [first, first + count) into `chunk`; the truth also
-// says where a run in `run_geodesy` puts every point.
-void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
-                    georef::Geodesy run_geodesy, Chunk& chunk);
+// says where `run` puts every point.
+void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth, const RunView& run,
+                    Chunk& chunk);
+inline void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
+                           georef::Geodesy run_geodesy, Chunk& chunk) {
+    simulate_chunk(s, first, count, with_truth, own_run(s, run_geodesy), chunk);
+}
 
 // Calls `use` on every chunk of the survey, in order, computing them on up
 // to `threads` threads (0: one per processor). Stops at the first chunk
 // with an error, or when `use` returns false; returns the error text.
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const std::function<bool(const Chunk&)>& use);
-std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef::Geodesy run_geodesy,
+std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const RunView& run,
                            const std::function<bool(const Chunk&)>& use);
 
 // The seeded standard normal draw of measurement i of scan k: the range

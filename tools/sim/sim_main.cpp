@@ -22,7 +22,7 @@ const char* const kUsage =
     "       morva-sim --calibration-campaign [OPTIONS] DIR\n"
     "                                               write a calibration campaign of four flights into DIR\n"
     "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [--geodesy MODE]\n"
-    "                 [--model-error H0,H1,V0,V1] [DIR]\n"
+    "                 [--model-error H0,H1,V0,V1] [--run-control FILE] [DIR]\n"
     "                                               check the run's outputs in DIR (default .)\n"
     "       morva-sim --help | --version\n"
     "\n"
@@ -51,7 +51,13 @@ const char* const kUsage =
     "distortion less the run's correction) and its position within 1e-7 degree of the true\n"
     "footprint (binary records; text records add half their last digit), its time, amplitude and\n"
     "index; one centre point per scan, at the nadir crossing, near the flight line. run.in may be\n"
-    "changed in iout_type (0 to 2), icalib, pcoef and the output names. Status 0 when all pass.\n"
+    "changed in iout_type (0 to 2), icalib, pcoef, the misalignment and the output names. Where the\n"
+    "run's geodesy or misalignment is not the truth's, or the ranges carry noise, the points are\n"
+    "checked where the run's model puts the recorded ranges, and the report says how far they lie\n"
+    "from the truth. With range noise, and the run's geodesy and misalignment the truth's (or the\n"
+    "misalignment off by no more than the noise could hide: its angles times the longest range\n"
+    "within three standard deviations), the points must lie within the noise: none beyond six\n"
+    "standard deviations, their RMS distance the noise's within 15 %. Status 0 when all pass.\n"
     "  --flat                     the heights must equal the surface itself: the run's pcoef removed\n"
     "                             the distortion exactly\n"
     "  --console FILE             the console report in FILE must show the centre lines: those of the\n"
@@ -65,11 +71,13 @@ const char* const kUsage =
     "  --model-error H0,H1,V0,V1  the largest horizontal distance of the points from the true\n"
     "                             footprints must lie in [H0, H1] metres, the largest vertical one in\n"
     "                             [V0, V1]\n"
+    "  --run-control FILE         the run control the run processed, in DIR (default run.in; e.g.\n"
+    "                             one that states an estimated misalignment)\n"
     "\n"
     "Survey options (default in brackets):\n";
 
 constexpr const char* kProgram = "morva-sim";
-constexpr const char* kShortUsage = "morva-sim [--sample | --verify] [OPTIONS] [DIR]";
+constexpr const char* kShortUsage = "morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]";
 
 // A wrong option or argument: the shared one-line usage error, status 2.
 [[noreturn]] void usage(const std::string& message) { morva::text::usage_error(kProgram, message, kShortUsage); }
@@ -135,6 +143,8 @@ int main(int argc, char** argv) {
             request.flat = true;
         } else if (a == "--regression" && k + 1 < args.size()) {
             request.regression = args[++k];
+        } else if (a == "--run-control" && k + 1 < args.size()) {
+            request.run_control = args[++k];
         } else if (a == "--console" && k + 1 < args.size()) {
             request.console = args[++k];
         } else if (a == "--model-error" && k + 1 < args.size()) {
@@ -169,8 +179,9 @@ int main(int argc, char** argv) {
         std::fputs(report.c_str(), stdout);
         return ok ? 0 : 1;
     }
-    if (request.flat || !request.regression.empty() || !request.console.empty() || request.model_error) {
-        usage("--flat, --console, --regression and --model-error go with --verify");
+    if (request.flat || !request.regression.empty() || !request.console.empty() || request.model_error ||
+        request.run_control != "run.in") {
+        usage("--flat, --console, --regression, --model-error and --run-control go with --verify");
     }
     if (rest.empty()) usage("no folder given");
     if (campaign) {
