@@ -40,7 +40,8 @@ std::vector<Option> options_of(SimOptions& o) {
         {"--heading", "DEG", "track, clockwise from north; any value (the trajectory keeps headings in (-180, 180])",
          Kind::Real, &o.heading},
         {"--speed", "M/S", "ground speed along the track", Kind::Real, &o.speed},
-        {"--height", "M", "flying height above the surface at the start", Kind::Real, &o.height},
+        {"--height", "M", "flying height above the ground at the start (on roofs: the ground between the blocks)",
+         Kind::Real, &o.height},
         {"--climb", "M/S", "rate of climb", Kind::Real, &o.climb},
         {"--duration", "S", "seconds of scanning", Kind::Real, &o.duration},
         {"--start", "HH:MM:SS", "time of day of the file epoch", Kind::Time, &o.start},
@@ -98,7 +99,7 @@ std::vector<Option> options_of(SimOptions& o) {
          "--tilt (--roofs)",
          Kind::Choice, &o.surface, 1, kSurface},
         {"--surface-origin", "LAT,LON|start",
-         "where the surface is laid out from: its height there is --ground, its slopes, waves and the geoid's "
+         "where the surface is laid out from: its height there is --ground, its slopes, waves, roofs and the geoid's "
          "undulation are fixed to it. Flights over one surface give the same origin (and seed), whatever their "
          "start and heading; start: the flight's start position",
          Kind::Real, &o.surface_origin, 2, nullptr, true, "start"},
