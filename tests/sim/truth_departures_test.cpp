@@ -15,9 +15,7 @@ namespace morva::sim {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::fly;
-using testing::survey_of;
-using testing::verify_report;
+using namespace testing;  // the flights of flight_support.hpp
 
 // Level flight at 300 m over flat ground without a geoid, 60 degree swath.
 const std::string kLevel = "--geoid off --surface flat --ground 10 --height 300 --duration 1 --nmeas 150 --scan-rate 30 ";
@@ -102,7 +100,7 @@ TEST(TruthDepartures, VerifyMeasuresThemAgainstTheTruth) {
                 out << (line.find("dpitch droll dheading") != std::string::npos ? d.restated : line) << "\n";
             }
             out.close();
-            const std::string again = testing::run_morva(dir, "run.estimate.in");
+            const std::string again = run_morva(dir, "run.estimate.in");
             ASSERT_EQ(again.find("morva exit"), std::string::npos) << again;
             request.run_control = "run.estimate.in";
         }
