@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "inputs/run_control.hpp"
+#include "records/centre_record.hpp"
+#include "records/scan_point_record.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
@@ -15,9 +17,10 @@
 namespace {
 
 constexpr std::string_view kProgram = "morva-runinfo";
-constexpr std::string_view kUsage = "morva-runinfo RUN_CONTROL";
+constexpr std::string_view kUsage = "morva-runinfo RUN_CONTROL | --records";
 constexpr std::string_view kHelp =
     "usage: morva-runinfo RUN_CONTROL\n"
+    "       morva-runinfo --records\n"
     "\n"
     "Reads a morva run control with morva's own reader and prints it as one JSON\n"
     "object on standard output: the file names as morva opens them (trailing blanks\n"
@@ -25,6 +28,14 @@ constexpr std::string_view kHelp =
     "parameter. A run control that morva would refuse ends as morva ends: its \"***\"\n"
     "line on standard output, exit 1.\n"
     "\n"
+    "With --records it prints instead the layouts of the records morva writes, as\n"
+    "one JSON object: for the binary scan-point record each field's name, byte\n"
+    "offset, size, signedness and decimals (the stored integer is the value times\n"
+    "10^decimals) and the overflow marker; for the text scan-point records (without\n"
+    "and with the group size) and the centre-point record each field's name, first\n"
+    "column, width and decimals; and the bytes of each record, its line end included.\n"
+    "\n"
+    "  --records   the record layouts\n"
     "  --help      this text\n"
     "  --version   version and commit\n";
 
@@ -57,6 +68,46 @@ std::string number(double v) {
 
 const char* flag(bool b) { return b ? "true" : "false"; }
 
+// Decimals of a scale that is a power of ten.
+int decimals_of(double scale) {
+    int d = 0;
+    for (double s = scale; s > 1.0; s /= 10.0) ++d;
+    return d;
+}
+
+// The value fields of a text layout with their names, in order.
+template <morva::text::Notation L, std::size_t N>
+std::string text_layout(const char* const (&names)[N]) {
+    static constexpr auto f = morva::text::line::fields<L>();
+    static_assert(f.values <= static_cast<int>(N), "a name for every value");
+    std::string j = "{\"record_bytes\": " + std::to_string(f.length) + ", \"fields\": [";
+    for (const auto& item : f.items) {
+        if (item.value < 0) continue;
+        if (item.value > 0) j += ", ";
+        j += "{\"name\": " + quoted(names[item.value]) + ", \"start\": " + std::to_string(item.at) +
+             ", \"width\": " + std::to_string(item.w) + ", \"decimals\": " + std::to_string(item.d) + "}";
+    }
+    return j + "]}";
+}
+
+std::string record_layouts() {
+    using namespace morva::records;
+    std::string binary = "{\"record_bytes\": " + std::to_string(kBinaryRecordSize) +
+                         ", \"overflow_marker\": " + std::to_string(kOverflowMarker) + ", \"fields\": [";
+    for (const BinaryField& f : kBinaryFields) {
+        if (binary.back() != '[') binary += ", ";
+        binary += "{\"name\": " + quoted(f.name) + ", \"offset\": " + std::to_string(f.offset) +
+                  ", \"bytes\": " + std::to_string(f.bytes) + ", \"signed\": " + flag(f.is_signed) +
+                  ", \"decimals\": " + std::to_string(decimals_of(f.scale)) + "}";
+    }
+    binary += "]}";
+    return "{\"scan_point_binary\": " + binary +
+           ",\n \"scan_point_text\": " + text_layout<kScanPointText>(kScanPointTextNames) +
+           ",\n \"scan_point_text_with_group_size\": " +
+           text_layout<kScanPointTextWithGroupSize>(kScanPointTextNames) +
+           ",\n \"centre_text\": " + text_layout<kCentreText>(kCentreTextNames) + "}\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +117,7 @@ int main(int argc, char** argv) {
         const std::string_view a = argv[i];
         if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
         if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
+        if (a == "--records") text::exit_with_text(record_layouts());
         if (a.size() > 1 && a[0] == '-') text::usage_error(kProgram, "unknown option '" + std::string(a) + "'", kUsage);
         if (!path.empty()) text::usage_error(kProgram, "more than one run control given", kUsage);
         path = a;

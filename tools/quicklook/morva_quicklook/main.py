@@ -86,11 +86,25 @@ def parse_args(argv):
     return opts, None
 
 
-def run_info(run_control, runinfo_paths):
-    """The run control as morva reads it, through morva-runinfo."""
+def runinfo_tool(runinfo_paths):
     tool = next((p for p in runinfo_paths if p and os.access(p, os.X_OK)), None)
     if tool is None:
         raise Stop(f"cannot find morva-runinfo (looked for {' and '.join(p for p in runinfo_paths if p)})")
+    return tool
+
+
+def record_layouts(runinfo_paths):
+    """The layouts of morva's records, as morva-runinfo --records gives them."""
+    tool = runinfo_tool(runinfo_paths)
+    done = subprocess.run([tool, "--records"], capture_output=True, text=True)
+    if done.returncode != 0:
+        raise Stop(f"{tool} --records ended with status {done.returncode}: {done.stderr.strip()}")
+    return json.loads(done.stdout)
+
+
+def run_info(run_control, runinfo_paths):
+    """The run control as morva reads it, through morva-runinfo."""
+    tool = runinfo_tool(runinfo_paths)
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
         stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
@@ -155,15 +169,16 @@ def read_inputs(opts, runinfo_paths):
     from . import records, summary
 
     binary, averaged = bool(info["binary_output"]), info["navg"] > 1
+    lay = records.layouts(record_layouts(runinfo_paths))
     try:
-        centres = records.read_centres(centre_path)
+        centres = records.read_centres(centre_path, lay)
         whole, partial, chunks = 0, 0, iter(())
         if scan_path is not None:
-            whole, partial = records.record_count(scan_path, binary, averaged)
+            whole, partial = records.record_count(scan_path, binary, averaged, lay)
             if partial:
                 print(f"{PROGRAM}: warning: {scan_path} ends in a partial record of {partial} bytes, skipped",
                       file=sys.stderr)
-            chunks = records.scan_point_chunks(scan_path, binary, averaged)
+            chunks = records.scan_point_chunks(scan_path, binary, averaged, lay)
         s = summary.summarise(chunks, whole, opts["max_drawn"], binary, summary.make_track(centres))
     except records.RecordError as error:
         raise Stop(str(error))
