@@ -197,7 +197,8 @@ void BM_TextRecord(benchmark::State& state) {
     std::int64_t k = 0;
     for (auto _ : state) georef::write_text_record(out, point_at(k++), averaged);
     state.SetItemsProcessed(state.iterations());
-    state.SetBytesProcessed(state.iterations() * (averaged ? 52 : 49));
+    const auto form = averaged ? records::ScanPointForm::TextWithGroupSize : records::ScanPointForm::Text;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(records::record_bytes(form)));
 }
 BENCHMARK(BM_TextRecord)->ArgName("averaged")->Arg(0)->Arg(1);
 
