@@ -28,6 +28,17 @@ inline bool not_a_number(const char* f, int w) {
            (n == 4 && s[0] == '-' && s[1] == 'I' && s[2] == 'n' && s[3] == 'f');
 }
 
+// Past the leading blanks and an optional minus of a field of width w; false
+// for a field of blanks.
+[[gnu::always_inline]] inline bool sign(const char* f, int w, int& k, bool& negative) {
+    k = 0;
+    while (k < w && f[k] == ' ') ++k;
+    if (k == w) return false;
+    negative = f[k] == '-';
+    k += negative;
+    return true;
+}
+
 // Fw.d (d above 0): blanks, an optional minus, integer digits (none when the
 // field had no room for a 0), a point and exactly d decimals. The value in
 // units of 10^-d.
@@ -36,14 +47,9 @@ template <text::line::Item I>
     static_assert(I.op == text::Descriptor::Op::Fixed && I.d > 0);
     constexpr int w = I.w, d = I.d;
     const char* const f = line + I.at;
-    int k = 0;
-    while (k < w && f[k] == ' ') ++k;
-    if (k == w) return Field::Bad;
-    bool negative = false;
-    if (f[k] == '-') {
-        negative = true;
-        ++k;
-    }
+    int k;
+    bool negative;
+    if (!sign(f, w, k, negative)) return Field::Bad;
     std::int64_t v = 0;
     while (k < w - d - 1 && f[k] >= '0' && f[k] <= '9') {
         v = v * 10 + (f[k++] - '0');
@@ -66,14 +72,9 @@ template <text::line::Item I>
     static_assert(I.op == text::Descriptor::Op::Int);
     constexpr int w = I.w;
     const char* const f = line + I.at;
-    int k = 0;
-    while (k < w && f[k] == ' ') ++k;
-    if (k == w) return Field::Bad;
-    bool negative = false;
-    if (f[k] == '-') {
-        negative = true;
-        ++k;
-    }
+    int k;
+    bool negative;
+    if (!sign(f, w, k, negative)) return Field::Bad;
     if (k == w) return all_stars(f, w) ? Field::Stars : Field::Bad;
     std::int32_t v = 0;
     for (; k < w; ++k) {
