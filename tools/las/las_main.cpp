@@ -3,12 +3,15 @@
 
 #include <charconv>
 #include <csignal>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "crs_wkt.hpp"
 #include "flight_time.hpp"
@@ -51,8 +54,14 @@ constexpr std::string_view kHelp =
     "                        (default 0, unassigned)\n"
     "  --geodesy MODE        how the run georeferenced: flat (default) or ellipsoid\n"
     "                        (morva --geodesy ellipsoid); recorded in the file\n"
+    "  --metadata FILE       the run's record (morva --metadata FILE): the geodesy is\n"
+    "                        taken from it, and a --geodesy that contradicts it is\n"
+    "                        refused\n"
     "  --help                this text\n"
-    "  --version             version and commit\n";
+    "  --version             version and commit\n"
+    "\n"
+    "Exit status: 0 the file was written; 1 it was not (the last line on standard\n"
+    "error says why); 2 a wrong option or argument.\n";
 
 struct Options {
     std::string run_control, output;
@@ -60,7 +69,8 @@ struct Options {
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
     std::uint16_t source_id = 0;
-    bool ellipsoidal = false;
+    std::optional<bool> ellipsoidal;  // --geodesy, when given
+    std::string metadata;             // the run's record, when given
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -87,7 +97,8 @@ Options parse_options(int argc, char** argv) {
             value = a.substr(eq + 1);
             a.resize(eq);
         }
-        const bool takes_value = a == "--date" || a == "--crs" || a == "--source-id" || a == "--geodesy";
+        const bool takes_value =
+            a == "--date" || a == "--crs" || a == "--source-id" || a == "--geodesy" || a == "--metadata";
         if (!takes_value) usage("unknown option '" + a + "'");
         if (eq == std::string::npos) {
             if (i + 1 >= argc) usage(a + " needs a value");
@@ -106,6 +117,9 @@ Options parse_options(int argc, char** argv) {
                 usage("--source-id wants a number from 1 to 65535, not '" + value + "'");
             }
             o.source_id = static_cast<std::uint16_t>(v);
+        } else if (a == "--metadata") {
+            if (value.empty()) usage("--metadata needs a file name");
+            o.metadata = value;
         } else {
             if (value != "flat" && value != "ellipsoid") usage("--geodesy wants flat or ellipsoid, not '" + value + "'");
             o.ellipsoidal = value == "ellipsoid";
@@ -145,6 +159,7 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
                                 {"test.out", "a diagnostic file of the run"},
                                 {"test_pcorr.out", "a diagnostic file of the run"}};
     if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
+    if (!o.metadata.empty()) files.push_back({o.metadata, "the run's record"});
     struct stat st{};
     if (::stat(o.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         // The finished file is renamed into place: it would replace a device or a pipe, not write into it.
@@ -155,6 +170,27 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
             fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
         }
     }
+}
+
+// How the run went from metres to degrees: from its record when given (a
+// --geodesy that says otherwise is refused), else --geodesy, else flat.
+bool run_was_ellipsoidal(const Options& o) {
+    if (o.metadata.empty()) return o.ellipsoidal.value_or(false);
+    std::ifstream in(o.metadata);
+    if (!in) fail("cannot read the run's record: " + las::unreadable(o.metadata));
+    const nlohmann::json record = nlohmann::json::parse(in, nullptr, false);
+    if (record.is_discarded() || !record.is_object()) fail("the run's record " + o.metadata + " is not JSON");
+    const auto geodesy = record.find("geodesy");
+    if (record.value("program", "") != "morva" || geodesy == record.end() || !geodesy->is_string() ||
+        (*geodesy != "flat" && *geodesy != "ellipsoid")) {
+        fail("the run's record " + o.metadata + " is not a morva record with a geodesy (morva --metadata FILE)");
+    }
+    const bool recorded = *geodesy == "ellipsoid";
+    if (o.ellipsoidal && *o.ellipsoidal != recorded) {
+        fail("--geodesy " + std::string(*o.ellipsoidal ? "ellipsoid" : "flat") + " contradicts the run's record " +
+             o.metadata + ": the run used --geodesy " + geodesy->get<std::string>());
+    }
+    return recorded;
 }
 
 // The flight date: --date, else the date that begins the scanner header's time epoch.
@@ -204,6 +240,7 @@ void export_run(const Options& o) {
              "along-track time and across-track offset in place of latitude and longitude, not positions");
     }
     check_output(o, rc);
+    const bool ellipsoidal = run_was_ellipsoidal(o);
 
     const std::optional<las::Date> date = flight_date(o, rc);
     if (o.time_of_day) {
@@ -231,7 +268,7 @@ void export_run(const Options& o) {
         plan.header.creation_year = static_cast<std::uint16_t>(date->year);
     }
     plan.wkt = crs.wkt;
-    plan.wkt_description = o.ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
+    plan.wkt_description = ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
     plan.point_source_id = o.source_id;
 
     const las::ExportCounts counts = las::export_las(plan);
