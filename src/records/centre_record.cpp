@@ -4,6 +4,10 @@
 
 namespace morva::records {
 
+void write_centre_record(text::OutStream& out, const scanpt& p) {
+    text::write_line<kCentreText>(out, p.thr, p.lat, p.lon, p.h, static_cast<std::int8_t>(p.ampl), p.airh, p.range);
+}
+
 Decoded decode_centre(const char* line, std::size_t length, CentreRecord& r) {
     using fields::Field;
     static constexpr auto f = text::line::fields<kCentreText>();

@@ -21,9 +21,7 @@ inline constexpr std::size_t centre_record_bytes() {
     return static_cast<std::size_t>(text::line::fields<kCentreText>().length);
 }
 
-inline void write_centre_record(text::OutStream& out, const scanpt& p) {
-    text::write_line<kCentreText>(out, p.thr, p.lat, p.lon, p.h, static_cast<std::int8_t>(p.ampl), p.airh, p.range);
-}
+void write_centre_record(text::OutStream& out, const scanpt& p);
 
 // A centre record as printed: each value in units of its last digit.
 struct CentreRecord {

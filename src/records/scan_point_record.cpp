@@ -45,6 +45,15 @@ Decoded decode(const char* line, std::size_t length, ScanPointRecord& p) {
 
 }  // namespace
 
+void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size) {
+    const auto ampl = static_cast<std::int8_t>(p.ampl);  // printed as the signed value of its 8 bits
+    if (with_group_size) {
+        text::write_line<kScanPointTextWithGroupSize>(out, p.thr, p.lat, p.lon, p.h, ampl, p.i, p.n);
+    } else {
+        text::write_line<kScanPointText>(out, p.thr, p.lat, p.lon, p.h, ampl, p.i);
+    }
+}
+
 Decoded decode_text(const char* line, std::size_t length, bool with_group_size, ScanPointRecord& p) {
     return with_group_size ? decode<kScanPointTextWithGroupSize>(line, length, p) : decode<kScanPointText>(line, length, p);
 }

@@ -90,14 +90,7 @@ inline void write_binary_record(text::OutStream& out, const scanpt& p) {
     text::commit(out, kBinaryRecordSize);
 }
 
-inline void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size) {
-    const auto ampl = static_cast<std::int8_t>(p.ampl);  // printed as the signed value of its 8 bits
-    if (with_group_size) {
-        text::write_line<kScanPointTextWithGroupSize>(out, p.thr, p.lat, p.lon, p.h, ampl, p.i, p.n);
-    } else {
-        text::write_line<kScanPointText>(out, p.thr, p.lat, p.lon, p.h, ampl, p.i);
-    }
-}
+void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size);
 
 // ---- The reader ----
 

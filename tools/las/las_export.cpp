@@ -80,20 +80,18 @@ void convert(Converter& c) {
     if (!records::open_scan_points(file, c.plan.scan_points, form)) {
         fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
     }
-    constexpr std::size_t kBlock = 1024;
-    ScanPointRecord block[kBlock];
-    while (const std::size_t n = records::read_scan_points(file, block, kBlock)) {
-        for (std::size_t k = 0; k < n; ++k) {
-            const ScanPointRecord& p = block[k];
-            if (!p.is_point) {
-                ++c.counts.not_points;
-            } else if (fits_las(p)) {
-                c.point(p);
-            } else {
-                bad_line(c.plan, file.blocks.first + static_cast<std::int64_t>(k) + 1, records::record_text(file.blocks, k),
-                         true);
-            }
+    const bool binary = form == records::ScanPointForm::Binary;
+    // Each record goes on as it is decoded, without a pass through memory.
+    auto take = [&](const ScanPointRecord& p, std::size_t k, std::string_view bytes) {
+        if (!p.is_point) {
+            ++c.counts.not_points;
+        } else if (binary || fits_las(p)) {  // binary coordinates are 32-bit already
+            c.point(p);
+        } else {
+            bad_line(c.plan, file.blocks.first + static_cast<std::int64_t>(k) + 1, bytes, true);
         }
+    };
+    while (records::visit_scan_points(file, 1 << 16, take) > 0) {
     }
     const records::RecordBlocks& b = file.blocks;
     if (b.problem == records::ReadProblem::PartialRecord) {
