@@ -16,6 +16,8 @@ namespace {
 
 std::string temporary;
 
+constexpr std::int32_t kPoleE7 = 900000000;  // 90 degrees in 10^-7 degree
+
 [[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
 
 std::string folder_of(const std::string& path) {
@@ -51,6 +53,12 @@ struct Converter {
     ExportCounts counts;
 
     [[gnu::always_inline]] void point(const ScanPointRecord& p) {
+        // A latitude beyond a pole is no position (a field that overflowed,
+        // a record not of this run): skipped and counted as a record without one.
+        if (p.lat_e7 < -kPoleE7 || p.lat_e7 > kPoleE7) {
+            ++counts.not_points;
+            return;
+        }
         extend(bounds, static_cast<std::int32_t>(p.lon_e7), static_cast<std::int32_t>(p.lat_e7), p.h_mm);
         encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra,
                      reinterpret_cast<unsigned char*>(text::reserve(out, record)));

@@ -10,6 +10,7 @@ text that is not a number, makes the point invalid; it is skipped and counted.
 
 import os
 from dataclasses import dataclass
+from typing import Any, Iterator
 
 import numpy as np
 
@@ -18,16 +19,16 @@ import numpy as np
 class Layouts:
     """The record layouts as morva-runinfo --records describes them."""
     binary: np.dtype       # the 18-byte scan-point record
-    binary_decimals: dict  # name: decimals of a stored binary integer
+    binary_decimals: dict[str, int]  # name: decimals of a stored binary integer
     not_a_value: np.int32  # a binary field without a value
-    scan_text: dict        # name: (start, width, decimals) of a text scan-point line
+    scan_text: dict[str, tuple[int, int, int]]  # name: (start, width, decimals) of a text scan-point line
     scan_line: int         # bytes of a text scan-point line, with its line end
     scan_line_averaged: int  # the same with the group size
-    centre: dict           # name: (start, width, decimals) of a centre-point line
+    centre: dict[str, tuple[int, int, int]]  # name: (start, width, decimals) of a centre-point line
     centre_line: int
 
 
-def layouts(description):
+def layouts(description: dict[str, Any]) -> Layouts:
     """Layouts from the JSON object of morva-runinfo --records."""
     binary = description["scan_point_binary"]
     fields = binary["fields"]
@@ -35,7 +36,7 @@ def layouts(description):
                       "formats": [("<i" if f["signed"] else "<u") + str(f["bytes"]) for f in fields],
                       "offsets": [f["offset"] for f in fields], "itemsize": binary["record_bytes"]})
 
-    def columns(form):
+    def columns(form: str) -> dict[str, tuple[int, int, int]]:
         return {f["name"]: (f["start"], f["width"], f["decimals"]) for f in description[form]["fields"]}
 
     return Layouts(dtype, {f["name"]: f["decimals"] for f in fields}, np.int32(binary["overflow_marker"]),
@@ -44,7 +45,7 @@ def layouts(description):
                    columns("centre_text"), description["centre_text"]["record_bytes"])
 
 
-def unit(decimals):
+def unit(decimals: int) -> float:
     """10**-decimals, as exactly as its literal."""
     return float(f"1e-{decimals}")
 
@@ -76,7 +77,7 @@ NOT_IN_NUMBER = np.ones(256, bool)
 NOT_IN_NUMBER[[32, 45, *range(48, 58)]] = False
 
 
-def parse_fixed(rows, start, width, decimals):
+def parse_fixed(rows: np.ndarray, start: int, width: int, decimals: int) -> tuple[np.ndarray, np.ndarray]:
     """The field [start, start+width) of every row as an integer scaled by
     10**decimals, and whether it is a number. The digits are weighed by their
     powers of ten in one matrix product, exact in double precision for the
@@ -97,7 +98,7 @@ def parse_fixed(rows, start, width, decimals):
     return value.astype(np.int64), ~bad.any(axis=1)
 
 
-def _lines(buffer, line_length, name, first=0):
+def _lines(buffer: bytes, line_length: int, name: str, first: int = 0) -> np.ndarray:
     rows = np.frombuffer(buffer, np.uint8).reshape(-1, line_length)
     ends = rows[:, line_length - 1] != 10
     if ends.any():
@@ -106,7 +107,7 @@ def _lines(buffer, line_length, name, first=0):
     return rows
 
 
-def _text_points(rows, lay):
+def _text_points(rows: np.ndarray, lay: Layouts) -> Points:
     columns = lay.scan_text
     fields = {key: parse_fixed(rows, *columns[key]) for key in ("thr", "lat", "lon", "h", "i")}
     ok = fields["thr"][1] & fields["lat"][1] & fields["lon"][1] & fields["h"][1] & fields["i"][1]
@@ -116,7 +117,7 @@ def _text_points(rows, lay):
                   fields["h"][0][ok] * 10 ** (3 - columns["h"][2]), fields["i"][0][ok], skipped)
 
 
-def _binary_points(records, lay):
+def _binary_points(records: np.ndarray, lay: Layouts) -> Points:
     marker = lay.not_a_value
     ok = ((records["thr"] != marker) & (records["lat"] != marker)
           & (records["lon"] != marker) & (records["h"] != marker))
@@ -127,11 +128,11 @@ def _binary_points(records, lay):
                   int(len(records) - len(good)))
 
 
-def _scan_record_bytes(lay, binary, averaged):
+def _scan_record_bytes(lay: Layouts, binary: bool, averaged: bool) -> int:
     return lay.binary.itemsize if binary else (lay.scan_line_averaged if averaged else lay.scan_line)
 
 
-def record_count(path, binary, averaged, lay):
+def record_count(path: str, binary: bool, averaged: bool, lay: Layouts) -> tuple[int, int]:
     """Whole records in the file and the bytes of a partial record at its
     end; a text file must begin with a whole line of the expected length."""
     size = os.path.getsize(path)
@@ -144,7 +145,8 @@ def record_count(path, binary, averaged, lay):
     return size // length, size % length
 
 
-def scan_point_chunks(path, binary, averaged, lay, chunk=CHUNK_RECORDS):
+def scan_point_chunks(path: str, binary: bool, averaged: bool, lay: Layouts,
+                      chunk: int = CHUNK_RECORDS) -> Iterator[Points]:
     """Yields the points of the scan-point file chunk by chunk; a partial
     record at the end is left out (record_count tells of it)."""
     whole, _ = record_count(path, binary, averaged, lay)
@@ -173,7 +175,7 @@ class Centres:
 CENTRE_FIELDS = ("thr", "lat", "lon", "h", "airh")
 
 
-def read_centres(path, lay):
+def read_centres(path: str, lay: Layouts) -> Centres:
     """The centre points, those with a number in every field used."""
     line = lay.centre_line
     with open(path, "rb") as f:
