@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "inputs/run_control.hpp"
 #include "text/command_line.hpp"
@@ -25,8 +26,10 @@ constexpr std::string_view kHelp =
     "parameter. A run control that morva would refuse ends as morva ends: its \"***\"\n"
     "line on standard output, exit 1.\n"
     "\n"
-    "  --help      this text\n"
-    "  --version   version and commit\n";
+    "Exit status: 0 the run control was read; 1 it cannot be opened or morva would\n"
+    "refuse it; 2 a wrong option or argument.\n"
+    "\n"
+    "Options:\n";
 
 std::string quoted(std::string_view s) {
     std::string q = "\"";
@@ -61,16 +64,12 @@ const char* flag(bool b) { return b ? "true" : "false"; }
 
 int main(int argc, char** argv) {
     using namespace morva;
-    std::string path;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
-        if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
-        if (a.size() > 1 && a[0] == '-') text::usage_error(kProgram, "unknown option '" + std::string(a) + "'", kUsage);
-        if (!path.empty()) text::usage_error(kProgram, "more than one run control given", kUsage);
-        path = a;
-    }
-    if (path.empty()) text::usage_error(kProgram, "no run control given", kUsage);
+    const std::vector<text::Option> options;
+    const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
+    const std::vector<std::string_view> arguments = text::parse_command_line(program, options, argc, argv);
+    if (arguments.empty()) text::usage_error(kProgram, "missing RUN_CONTROL", kUsage);
+    if (arguments.size() > 1) text::usage_error(kProgram, "unexpected argument '" + std::string(arguments[1]) + "'", kUsage);
+    const std::string path(arguments[0]);
 
     inputs::RunControl rc;
     text::TextReader in;
