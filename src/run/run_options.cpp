@@ -36,6 +36,16 @@ std::vector<text::Option> options_of(RunOptions& o) {
              o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
              return std::string();
          }},
+        {"--metadata", "FILE",
+         "write a JSON record of the run to FILE (version, command line, geodesy, threads,\n"
+         "                        inputs and outputs with their sizes, the report's figures, the\n"
+         "                        warnings, the exit status and any stop line), also when it stops;\n"
+         "                        docs/formats.md describes it",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.metadata = v.text;
+             return v.text.empty() ? std::string("'' is not a file name") : std::string();
+         }},
         {"--threads", "N", "georeference on N threads (default: the CPUs it may use)", OptionKind::Number, 1, 1024,
          true, {}, [&o](const OptionValue& v) { o.threads = static_cast<int>(v.number); return std::string(); }},
     };
@@ -74,6 +84,7 @@ std::string run_help() {
 
 RunOptions parse_run_options(int argc, const char* const* argv) {
     RunOptions options;
+    options.command_line.assign(argv, argv + argc);
     const text::Program program{kProgram, kUsage, run_help};
     const std::vector<text::Option> table = options_of(options);
     const std::vector<std::string_view> files = text::parse_command_line(program, table, argc, argv);

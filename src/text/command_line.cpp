@@ -149,6 +149,8 @@ std::string number_text(double v) {
 
 std::string_view project_version() { return MORVA_VERSION; }
 
+std::string_view build_commit() { return MORVA_COMMIT; }
+
 std::string version_line(std::string_view program) {
     std::string line(program);
     line += ' ';

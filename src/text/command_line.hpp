@@ -75,6 +75,9 @@ std::string number_text(double v);
 // "0.9.0", from the project version set in CMake.
 std::string_view project_version();
 
+// The commit the build came from; empty when not from a git checkout.
+std::string_view build_commit();
+
 // "NAME 0.9.0 (commit abcdef123456)", or without the commit when the build
 // did not come from a git checkout.
 std::string version_line(std::string_view program);

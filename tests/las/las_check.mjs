@@ -103,7 +103,7 @@ function prepare(c, o) {
   const lines = fs.readFileSync(control, 'latin1').split('\n');
   if (c.navg) lines[9] = lines[9].replace(/^\s*\S+/, String(c.navg));
   fs.writeFileSync(control, lines.join('\n'));
-  r = run([o.morva], folder, fs.readFileSync(control));
+  r = run([o.morva, ...(c.morva_args ?? [])], folder, fs.readFileSync(control));
   if (r.status !== 0) die(`morva failed: ${r.stdout.split('\n').slice(-3).join(' | ')}`);
   const binary = /\S+\s+\S+\s+2\s/.test(lines[9]);
   const scanpt = lines[3].slice(0, 36).trimEnd();

@@ -2,12 +2,15 @@
 // coordinate system and GPS times, for point-cloud viewers and GIS.
 
 #include <csignal>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "crs_wkt.hpp"
 #include "flight_time.hpp"
@@ -40,8 +43,8 @@ constexpr std::string_view kHelp =
     "the flight date. Records without a time or position are skipped and counted.\n"
     "The file appears only when it is complete.\n"
     "\n"
-    "Exit status: 0 the file is written; 1 an input is missing or unreadable, or\n"
-    "the file cannot be written; 2 a wrong option or argument.\n"
+    "Exit status: 0 the file was written; 1 it was not (the last line on standard\n"
+    "error says why); 2 a wrong option or argument.\n"
     "\n"
     "Options:\n";
 
@@ -51,7 +54,8 @@ struct Options {
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
     std::uint16_t source_id = 0;
-    bool ellipsoidal = false;
+    std::optional<bool> ellipsoidal;  // --geodesy, when given
+    std::string metadata;             // the run's record, when given
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -91,6 +95,15 @@ Options parse_options(int argc, char** argv) {
          "                        (morva --geodesy ellipsoid); recorded in the file",
          OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
          [&o](const OptionValue& v) { o.ellipsoidal = v.choice == 1; return std::string(); }},
+        {"--metadata", "FILE",
+         "the run's record (morva --metadata FILE): the geodesy is\n"
+         "                        taken from it, and a --geodesy that contradicts it is\n"
+         "                        refused",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.metadata = v.text;
+             return v.text.empty() ? std::string("'' is not a file name") : std::string();
+         }},
     };
     const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
     const std::vector<std::string_view> positional = text::parse_command_line(program, options, argc, argv);
@@ -129,6 +142,7 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
                                 {"test.out", "a diagnostic file of the run"},
                                 {"test_pcorr.out", "a diagnostic file of the run"}};
     if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
+    if (!o.metadata.empty()) files.push_back({o.metadata, "the run's record"});
     struct stat st{};
     if (::stat(o.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         // The finished file is renamed into place: it would replace a device or a pipe, not write into it.
@@ -139,6 +153,27 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
             fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
         }
     }
+}
+
+// How the run went from metres to degrees: from its record when given (a
+// --geodesy that says otherwise is refused), else --geodesy, else flat.
+bool run_was_ellipsoidal(const Options& o) {
+    if (o.metadata.empty()) return o.ellipsoidal.value_or(false);
+    std::ifstream in(o.metadata);
+    if (!in) fail("cannot read the run's record: " + las::unreadable(o.metadata));
+    const nlohmann::json record = nlohmann::json::parse(in, nullptr, false);
+    if (record.is_discarded() || !record.is_object()) fail("the run's record " + o.metadata + " is not JSON");
+    const auto geodesy = record.find("geodesy");
+    if (record.value("program", "") != "morva" || geodesy == record.end() || !geodesy->is_string() ||
+        (*geodesy != "flat" && *geodesy != "ellipsoid")) {
+        fail("the run's record " + o.metadata + " is not a morva record with a geodesy (morva --metadata FILE)");
+    }
+    const bool recorded = *geodesy == "ellipsoid";
+    if (o.ellipsoidal && *o.ellipsoidal != recorded) {
+        fail("--geodesy " + std::string(*o.ellipsoidal ? "ellipsoid" : "flat") + " contradicts the run's record " +
+             o.metadata + ": the run used --geodesy " + geodesy->get<std::string>());
+    }
+    return recorded;
 }
 
 // The flight date: --date, else the date that begins the scanner header's time epoch.
@@ -188,6 +223,7 @@ void export_run(const Options& o) {
              "along-track time and across-track offset in place of latitude and longitude, not positions");
     }
     check_output(o, rc);
+    const bool ellipsoidal = run_was_ellipsoidal(o);
 
     const std::optional<las::Date> date = flight_date(o, rc);
     if (o.time_of_day) {
@@ -215,7 +251,7 @@ void export_run(const Options& o) {
         plan.header.creation_year = static_cast<std::uint16_t>(date->year);
     }
     plan.wkt = crs.wkt;
-    plan.wkt_description = o.ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
+    plan.wkt_description = ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
     plan.point_source_id = o.source_id;
 
     const las::ExportCounts counts = las::export_las(plan);
