@@ -1,11 +1,10 @@
 #pragma once
-// A raster written as a Cloud Optimized GeoTIFF through GDAL: filled in a
-// MEM dataset, then copied by the COG driver (tiles of 512, DEFLATE with the
+// A raster written as a Cloud Optimized GeoTIFF through GDAL: the caller's
+// band arrays seen as a MEM dataset (no copy), copied by the COG driver (tiles of 512, DEFLATE with the
 // floating-point predictor, overviews), under a temporary name in the
 // output's folder renamed to the output's name once complete.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,14 +23,14 @@ struct CogRequest {
     double nodata = -9999;
     std::vector<std::string> band_descriptions;
     std::vector<std::pair<std::string, std::string>> metadata;  // dataset metadata items (the vertical meaning...)
-    std::string hillshade_png;             // when not empty: shaded relief of band 1 as PNG
+    std::string hillshade_png;             // when not empty: shaded relief of hillshade_band as PNG
+    int hillshade_band = 1;
 };
 
-// row_values(band, row, values): fills values[0..cols) of one row of one band
-// (nodata where empty). Rows are asked north to south, band by band within a
-// row. A GDAL failure stops with one line; no output is left.
-void write_cog(const CogRequest& request,
-               const std::function<void(std::size_t band, std::int64_t row, double* values)>& row_values);
+// bands[k]: band k's cells, rows north to south, each west to east (cols x
+// rows values of float or double as request.type says; nodata where empty).
+// A GDAL failure stops with one line; no output is left.
+void write_cog(const CogRequest& request, const std::vector<void*>& bands);
 
 // The temporary file being written, for a stop or signal to remove; empty when none.
 const std::string& cog_temporary();
