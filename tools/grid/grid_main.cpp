@@ -249,6 +249,31 @@ void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accum
 
 constexpr std::int64_t kMaxCells = std::int64_t{1} << 31;
 
+std::string metres(double m) {
+    std::string s = std::to_string(m);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
+[[noreturn]] void too_many_cells(const Options& o, const std::string& size) {
+    fail(o.output + ": a resolution of " + metres(o.resolution) + " m makes a raster of " + size +
+         " cells over these points, above 2^31; choose a coarser --resolution");
+}
+
+// Before the pass, from the inputs' bounds (LAS headers exact, scan-point
+// samples close): a raster far too fine stops before its tiles fill the memory.
+void check_estimated_size(const Options& o, const std::vector<PointSource>& sources) {
+    for (const PointSource& s : sources) {
+        if (s.bounds.empty) continue;
+        const double mid = 0.5 * (s.bounds.lat_min + s.bounds.lat_max) * M_PI / 180;
+        const double width = (s.bounds.lon_max - s.bounds.lon_min) * 111320 * std::cos(mid) + o.resolution;
+        const double height = (s.bounds.lat_max - s.bounds.lat_min) * 110574 + o.resolution;
+        const double cols = std::ceil(width / o.resolution), rows = std::ceil(height / o.resolution);
+        if (cols * rows > static_cast<double>(kMaxCells)) too_many_cells(o, "about " + metres(cols) + " x " + metres(rows));
+    }
+}
+
 template <class Stats, class Value>
 void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     double lon = 0, lat = 0;
@@ -258,6 +283,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     request.centre_lon = lon;
     request.centre_lat = lat;
     request.vertical = sources.front().vertical;
+    check_estimated_size(o, sources);
     std::future<ProjectionSetup> pending = start_projection(request);
 
     bool want_stats = false, want_idw = false;
@@ -265,14 +291,13 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     Accumulators<Stats> acc(o.resolution);
     if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
     // A grid too fine for its area stops before its tiles fill the memory.
-    const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide)) * 2;
+    const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
 
     ProjectionSetup setup;
     const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
         bin_block(b, o, want_stats, acc);
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
-            fail(o.output + ": a resolution of " + std::to_string(o.resolution) +
-                 " m makes a raster above 2^31 cells over these points; choose a coarser --resolution");
+            too_many_cells(o, "more than 2^31");
         }
     });
     if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
@@ -287,8 +312,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
         g = raster_over(ix_min, iy_min, ix_max, iy_max, o.resolution);
     }
     if (g.cells() > kMaxCells) {
-        fail(o.output + ": a resolution of " + std::to_string(o.resolution) + " m makes a raster of " +
-             std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells, above 2^31; choose a coarser --resolution");
+        too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
     }
 
     // The bands, filled row by row; the accumulator tiles of the rows done are freed as the bands fill.
@@ -349,8 +373,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     write_cog(cog, band_data);
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
-               " cells of " + std::to_string(o.resolution).erase(std::to_string(o.resolution).find_last_not_of('0') + 1) +
-               " m (" + setup.crs_name + ") written to " + o.output);
+               " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
     if (counts.not_points > 0) {
         text::warn(std::to_string(counts.not_points) +
                    " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "

@@ -105,8 +105,15 @@ PointSource open_run_control(const std::string& name) {
     {
         text::TextReader in;
         if (!text::open_in(in, name)) fail(name, "the run control " + why_unreadable(name));
-        inputs::read_run_control(in, rc);
-        inputs::derive(rc);
+        try {
+            inputs::read_run_control(in, rc);
+            inputs::derive(rc);
+        } catch (const text::RunStopped& stop) {
+            // The core reader's own line, said of this file.
+            std::string line = stop.line;
+            if (line.rfind("*** ", 0) == 0) line.erase(0, 4);
+            fail(name, "the run control: " + line);
+        }
     }
     if (!rc.scanpt_wanted) fail(name, "the run control names no scan-point file (0): there are no points to grid");
     if (rc.iout_type > 3) fail(name, "the run control's iout_type " + std::to_string(rc.iout_type) + " is not a form morva writes");
