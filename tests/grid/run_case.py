@@ -207,19 +207,32 @@ def check_cells(pixels, geo, bands, e, n, h, nodata, radius=None):
                     if abs(d - radius) < EDGE:
                         doubtful[rr, cc] = True
                     elif d < radius:
-                        groups.setdefault(rr * cols + cc, []).append(h[k])
+                        groups.setdefault(rr * cols + cc, []).append((h[k], d))
         groups = {k: np.array(v) for k, v in groups.items()}
+    for k, v in list(groups.items()):
+        groups[k] = v if v.ndim == 2 else np.stack([v, np.ones(len(v))], axis=1)
+
+    def idw(v):
+        centre = v[:, 1] < 1e-9
+        if centre.any():
+            return v[centre, 0].mean()
+        return np.sum(v[:, 0] / v[:, 1] ** 2) / np.sum(1 / v[:, 1] ** 2)
     compared = 0
     for b, name in enumerate(bands):
         band = pixels[:, :, b].astype(np.float64)
         expected = np.full(rows * cols, 0.0 if name == "count" else nodata)
         for c, values in groups.items():
-            expected[c] = {"min": np.min, "max": np.max, "mean": np.mean, "count": len, "stdev": np.std}[name](values)
+            if name == "idw":
+                expected[c] = idw(values)
+            else:
+                expected[c] = {"min": np.min, "max": np.max, "mean": np.mean, "count": len, "stdev": np.std}[name](
+                    values[:, 0])
         expected = expected.reshape(rows, cols)
         if pixels.dtype == np.float32:
             expected = expected.astype(np.float32).astype(np.float64)
         tolerance = 1e-6 if name == "stdev" else 0.0
-        wrong = (np.abs(band - expected) > tolerance + 4e-7 * np.abs(expected) * (name == "mean")) & ~doubtful
+        relative = 4e-7 if name in ("mean", "idw") else 0.0
+        wrong = (np.abs(band - expected) > tolerance + relative * np.abs(expected)) & ~doubtful
         if wrong.any():
             rr, cc = np.argwhere(wrong)[0]
             fail(f"band {name}: {int(wrong.sum())} cells differ, e.g. row {rr} column {cc}: {band[rr, cc]} "
@@ -262,7 +275,10 @@ def main():
         for folder, options in case.get("surveys", {}).items():
             make_survey(build, os.path.join(work, folder), options)
         for rc, las, options in case.get("las", []):
-            subprocess.run([f"{build}/tools/las/morva-las", *options, rc, las], cwd=work, check=True, capture_output=True)
+            # morva-las takes the run control's names from its working folder.
+            rc_path = os.path.join(work, rc)
+            subprocess.run([f"{build}/tools/las/morva-las", *options, os.path.basename(rc), os.path.join(work, las)],
+                           cwd=os.path.dirname(rc_path), check=True, capture_output=True)
         for source, target, scale, offset in case.get("rescale", []):
             rescale(work, source, target, scale, offset)
         for e in case.get("edits", []):
