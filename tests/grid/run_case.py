@@ -268,7 +268,7 @@ def check_surface(pixels, geo, bands, e, n, lon, lat, s, doubtful):
 
 
 def main():
-    case_file, build = sys.argv[1], sys.argv[2]
+    case_file, build = sys.argv[1], os.path.abspath(sys.argv[2])
     case = json.load(open(case_file))
     expect = case.get("expect", {})
     with tempfile.TemporaryDirectory(prefix="grid-case-") as work:
