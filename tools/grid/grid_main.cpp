@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -176,8 +177,16 @@ Options parse_options(int argc, char** argv) {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
+// The temporary raster and the overviews GDAL's COG driver builds beside it.
 void remove_partial_output() {
-    if (!cog_temporary().empty()) ::unlink(cog_temporary().c_str());
+    if (cog_temporary().empty()) return;
+    ::unlink(cog_temporary().c_str());
+    char overviews[4096];
+    if (cog_temporary().size() + 9 < sizeof overviews) {
+        std::memcpy(overviews, cog_temporary().c_str(), cog_temporary().size());
+        std::memcpy(overviews + cog_temporary().size(), ".ovr.tmp", 9);
+        ::unlink(overviews);
+    }
 }
 
 void remove_and_reraise(int signal_number) {
