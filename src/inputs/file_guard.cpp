@@ -49,7 +49,7 @@ FileId standard_input() {
 
 }  // namespace
 
-void check_output_names(const RunControl& rc, const std::string& run_control_file) {
+void check_output_names(const RunControl& rc, const std::string& run_control_file, const std::string& record_file) {
     std::vector<std::string> inputs = {trimmed(rc.scanfile), trimmed(rc.gpsfile)};
     if (rc.geoid_wanted) inputs.push_back(trimmed(rc.geoidfile));
 
@@ -59,6 +59,7 @@ void check_output_names(const RunControl& rc, const std::string& run_control_fil
     outputs.push_back(trimmed(rc.centfile));
     outputs.push_back("test_pcorr.out");
     outputs.push_back("test.out");
+    if (!record_file.empty()) outputs.push_back(record_file);
 
     // A NUL byte would cut the name short where the file is created.
     for (const auto& name : outputs) {

@@ -12,7 +12,10 @@ namespace morva::inputs {
 // the file `run_control_file`, or standard input when that is empty and
 // standard input is a file) or "*** two output files share one name:
 // <name>"; an output name holding a NUL byte cannot be opened as named.
-void check_output_names(const RunControl& rc, const std::string& run_control_file = {});
+// `record_file`, when given, is the run's record (--metadata), an output
+// checked after the others.
+void check_output_names(const RunControl& rc, const std::string& run_control_file = {},
+                        const std::string& record_file = {});
 
 // True when the two names reach one file: the same existing file (links
 // followed), or the same resolved path for a file not yet there.

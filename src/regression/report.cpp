@@ -7,7 +7,7 @@
 
 namespace morva::regression {
 
-void report_regression(NormalSums& sums, std::int32_t m) {
+RegressionFit report_regression(NormalSums& sums, std::int32_t m) {
     static const text::Layout warning = text::layout(R"(" *** warning: detrending " I2 " singularities")");
     static const text::Layout fit = text::layout(
         R"(" bias:" F7.2 " m, slope (roll0):" F6.2 " degrees" / " polynomial coefficients :" 8F9.4)");
@@ -29,6 +29,14 @@ void report_regression(NormalSums& sums, std::int32_t m) {
     // left to right and then negated, so the printed rounding is fixed.
     const double slope = -(57.29577951289617 * c[1] * 0.01);
     text::write_fixed(out, fit, {c[0], slope, c[2], c[3], c[4], c[5]});
+
+    RegressionFit result;
+    result.points = sums.nreg;
+    result.parameters = m;
+    result.singularities = nsing;
+    for (int k = 0; k < 6; ++k) result.coefficients[k] = c[k];
+    result.slope_degrees = slope;
+    return result;
 }
 
 }  // namespace morva::regression

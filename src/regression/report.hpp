@@ -8,8 +8,17 @@
 
 namespace morva::regression {
 
-// Prints on the console. Consumes `sums`: the solve replaces it with the
-// factor and the solution.
-void report_regression(NormalSums& sums, std::int32_t m);
+// The figures the report prints, unrounded.
+struct RegressionFit {
+    std::int32_t points = 0;         // points used
+    std::int32_t parameters = 0;
+    std::int32_t singularities = 0;
+    double coefficients[6] = {};     // c[0] the height bias in metres; above `parameters` zero
+    double slope_degrees = 0;        // the roll slope from the linear term
+};
+
+// Prints on the console and returns what it printed. Consumes `sums`: the
+// solve replaces it with the factor and the solution.
+RegressionFit report_regression(NormalSums& sums, std::int32_t m);
 
 }  // namespace morva::regression

@@ -93,13 +93,16 @@ void print_banner(const RunControl& rc) {
 
 }  // namespace
 
-void run_survey(const RunOptions& options, LoopOptions loop) {
+void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) {
+    RunRecord unused;
+    RunRecord& told = record != nullptr ? *record : unused;
     // 1. Run control.
-    RunControl rc;
+    RunControl& rc = told.rc;
     {
         text::TextReader control;
         attach_run_control(control, options);
         inputs::read_run_control(control, rc);
+        told.control_read = true;
         warn_cut_names(rc, control.name);
     }
 
@@ -115,7 +118,7 @@ void run_survey(const RunOptions& options, LoopOptions loop) {
 
     // 4. The trajectory, then the outputs, none of which may be an input.
     if (!text::open_in(files.gps, trimmed(rc.gpsfile))) cannot_open(trimmed(rc.gpsfile));
-    inputs::check_output_names(rc, options.run_control);
+    inputs::check_output_names(rc, options.run_control, options.metadata);
     if (rc.scanpt_wanted) open_output(files.scanpt, trimmed(rc.scanptfile));
     open_output(files.cent, trimmed(rc.centfile));
     open_output(files.pcorr, "test_pcorr.out");
@@ -148,7 +151,8 @@ void run_survey(const RunOptions& options, LoopOptions loop) {
     if (loop.threads == 0) loop.threads = options.threads > 0 ? options.threads : available_cpus();
     loop.geodesy = options.geodesy;
     loop.progress = progress_wanted(options) ? &progress : nullptr;
-    process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, loop);
+    told.threads = loop.threads;
+    process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, loop, &told.summary);
 
     // 13. The outputs are closed in the order they were opened; a write that
     // fails now still stops the run.

@@ -42,6 +42,16 @@ const Option kOptions[] = {
          o.geodesy = *mode;
          return std::string();
      }},
+    {"--metadata", "FILE",
+     "write a JSON record of the run to FILE (version, command line, geodesy, threads,\n"
+     "                        inputs and outputs with their sizes, the report's figures, the\n"
+     "                        warnings, the exit status and any stop line), also when it stops;\n"
+     "                        docs/formats.md describes it",
+     [](RunOptions& o, std::string_view value) {
+         if (value.empty()) return std::string("--metadata needs a file name");
+         o.metadata = value;
+         return std::string();
+     }},
     {"--threads", "N", "georeference on N threads (default: the CPUs it may use)",
      [](RunOptions& o, std::string_view value) {
          int n = 0;
@@ -109,6 +119,7 @@ std::string run_help() {
 
 RunOptions parse_run_options(int argc, const char* const* argv) {
     RunOptions options;
+    options.command_line.assign(argv, argv + argc);
     std::vector<std::string_view> files;
     bool options_ended = false;
     for (int k = 1; k < argc; ++k) {

@@ -3,6 +3,7 @@
 // the options; the help text's option lines come from it.
 
 #include <string>
+#include <vector>
 
 #include "georef/geodesy.hpp"
 
@@ -15,6 +16,8 @@ struct RunOptions {
     ProgressMode progress = ProgressMode::Auto;  // Auto: when standard error is a terminal
     georef::Geodesy geodesy = georef::Geodesy::Flat;  // from metres to degrees in the full mode
     int threads = 0;                             // 0: the CPUs the process may run on
+    std::string metadata;                        // the run's record as JSON; empty: none
+    std::vector<std::string> command_line;       // every argument, the program's name first
 };
 
 // Fills the options from the arguments. --help and --version print and end

@@ -299,7 +299,10 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
 
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
                           const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, const LoopOptions& options) {
+                          const georef::SurveyOutputs& outputs, const LoopOptions& options,
+                          RunSummary* summary) {
+    RunSummary unused;
+    RunSummary& told = summary != nullptr ? *summary : unused;
     scanner::scanner_header header;
     scanner::readhdr(scan, header);
     scanner::ScanStream stream;
@@ -309,6 +312,7 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     // The outputs take their names: from here on a stop leaves what was written.
     std::string failed;
     if (!text::commit_staged_outputs(failed)) text::stop_run("*** cannot open file: " + failed);
+    told.outputs_named = true;
 
     georef::RunState state;
     regression::NormalSums sums;
@@ -318,7 +322,14 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     if (options.warnings) warn_after_scans(state, sums, trajectory, rc);
 
     georef::print_report(state.stats, static_cast<std::int32_t>(stream.records_read), rc);
-    if (rc.regression_on) regression::report_regression(sums, rc.nparams);
+    told.reported = true;
+    told.scans_read = static_cast<std::int64_t>(stream.records_read);
+    told.stats = state.stats;
+    told.outside = state.outside;
+    if (rc.regression_on) {
+        told.fit = regression::report_regression(sums, rc.nparams);
+        told.regression_reported = true;
+    }
 }
 
 int available_cpus() {

@@ -9,6 +9,8 @@ namespace morva::text {
 
 std::string_view project_version() { return MORVA_VERSION; }
 
+std::string_view build_commit() { return MORVA_COMMIT; }
+
 std::string version_line(std::string_view program) {
     std::string line(program);
     line += ' ';

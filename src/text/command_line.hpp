@@ -15,6 +15,9 @@ inline constexpr int kUsageStatus = 2;
 // "0.9.0", from the project version set in CMake.
 std::string_view project_version();
 
+// The commit the build came from; empty when not from a git checkout.
+std::string_view build_commit();
+
 // "NAME 0.9.0 (commit abcdef123456)", or without the commit when the build
 // did not come from a git checkout.
 std::string version_line(std::string_view program);

@@ -41,6 +41,11 @@ void stop_run(std::string_view message) { throw RunStopped{std::string(message),
 
 void stop_run() { throw RunStopped{"", false, false}; }
 
+std::string stop_line(const RunStopped& stop) {
+    if (stop.has_line) return stop.line;
+    return std::string(last_console_line());
+}
+
 void add_late_line(std::string line) {
     std::lock_guard<std::mutex> lock(late_mutex);
     late_lines().push_back(std::move(line));

@@ -23,6 +23,10 @@ struct RunStopped {
 // its "*** write error" line follows the stop's own line.
 void add_late_line(std::string line);
 
+// The line the stop ends the report with: its own, or the report's last
+// line when it has none. Called before report_stop.
+std::string stop_line(const RunStopped& stop);
+
 // Prints the stop's line and any late lines, flushes the console; returns
 // the exit status 1. Outputs still staged are removed; when the report does
 // not go to the terminal, its last line is copied to standard error (unless

@@ -1,6 +1,7 @@
 #include "text/warning.hpp"
 
 #include <cerrno>
+#include <mutex>
 #include <string>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@ namespace {
 
 std::string program_name = "morva";
 bool status_line_shown = false;
+std::mutex told_mutex;
+std::vector<std::string> told;
 
 void write_all(const std::string& text) {
     const char* p = text.data();
@@ -38,7 +41,15 @@ void set_program_name(std::string_view name) { program_name = name; }
 
 void warn(std::string_view message) {
     clear_status_line();
-    write_all(program_name + ": warning: " + std::string(message) + "\n");
+    const std::string line = program_name + ": warning: " + std::string(message);
+    write_all(line + "\n");
+    std::lock_guard<std::mutex> lock(told_mutex);
+    told.push_back(line);
+}
+
+std::vector<std::string> warnings_told() {
+    std::lock_guard<std::mutex> lock(told_mutex);
+    return told;
 }
 
 void note(std::string_view message) {

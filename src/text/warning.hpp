@@ -3,7 +3,9 @@
 // ("morva: warning: ..."), notes, and the stop line copied for a user whose
 // report goes to a file. Written at once, unbuffered.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace morva::text {
 
@@ -12,6 +14,10 @@ void set_program_name(std::string_view name);
 
 // "NAME: warning: MESSAGE\n".
 void warn(std::string_view message);
+
+// Every warning line told so far, as printed (without its line end), for
+// the run's record.
+std::vector<std::string> warnings_told();
 
 // "NAME: MESSAGE\n".
 void note(std::string_view message);

@@ -129,3 +129,20 @@ def wait_for_pid(path, timeout=30):
                 return int(f.read())
         time.sleep(0.05)
     raise SystemExit(f"FAIL: {path} did not appear within {timeout} s")
+
+
+def alive(pid):
+    """Whether the process runs (an ended one not yet reaped does not)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+def wait_gone(pid, timeout=10):
+    """Whether the process ended within the timeout."""
+    end = time.monotonic() + timeout
+    while alive(pid) and time.monotonic() < end:
+        time.sleep(0.05)
+    return not alive(pid)

@@ -70,9 +70,10 @@ try:
     # record, its lock left with a dead owner.
     os.unlink(os.path.join(top, "killed", "held.pid"))
     runner = start("run", top, "--morva", wrapper)
-    lib.wait_for_pid(os.path.join(top, "killed", "held.pid"))
+    held = lib.wait_for_pid(os.path.join(top, "killed", "held.pid"))
     os.killpg(runner.pid, signal.SIGKILL)
     runner.communicate()
+    lib.wait_gone(held)
     t.check(not os.path.exists(os.path.join(top, "killed", "morva.done.json")) and
             os.path.exists(os.path.join(top, "killed", "morva.lock")),
             "a runner killed part way leaves no record, only its lock")

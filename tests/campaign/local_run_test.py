@@ -69,9 +69,12 @@ try:
         rows = {r["flight"]: r for r in csv.DictReader(f)}
     t.check(list(rows) == sorted(lib.FLIGHTS, key=lambda n: n.split("/")), f"status lists the flights by path: {list(rows)}")
     f2 = rows["north/f2"]
+    # Guards: the CSV held two heights and two times in one column each.
     t.check(f2["state"] == "done" and f2["scans"] == "120" and f2["points"] == "30000" and
-            f2["bias m"] == "0.50" and f2["roll deg"] != "" and f2["ground heights m"] == "0.50 0.50" and
-            f2["time span"].startswith("10:30:00"), f"status row of a flight with a regression: {f2}")
+            f2["bias m"] == "0.50" and f2["roll deg"] != "" and
+            (f2["ground height min m"], f2["ground height max m"]) == ("0.50", "0.50") and
+            f2["start"].startswith("10:30:00") and f2["end"].startswith("10:30:0") and f2["end"] > f2["start"],
+            f"status row of a flight with a regression: {f2}")
     t.check(rows["west/broken"]["state"] == "failed" and
             rows["west/broken"]["last line"] == "*** cannot open file: trajectory.txt", "status row of the failed flight")
     t.check(status.stdout.splitlines()[-1] == "6 flights: 5 done, 1 failed, 0 to do", "status summary line")
@@ -151,7 +154,7 @@ try:
 
     usage = t.run("run", top, "--jobs", "0")
     t.check(usage.returncode == 2 and usage.stderr.count("\n") == 1 and
-            usage.stderr.startswith("morva-campaign: --jobs needs a whole number above 0, not '0'; usage: "),
+            usage.stderr.startswith("morva-campaign: option --jobs: 0 is out of range (1 to 4096); usage: "),
             "a wrong option: one line, exit 2")
 finally:
     shutil.rmtree(top, ignore_errors=True)

@@ -18,6 +18,7 @@
 #include "grid.hpp"
 #include "grid_fill.hpp"
 #include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
 #include "point_pass.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
@@ -197,18 +198,10 @@ void remove_and_reraise(int signal_number) {
 
 // No output may replace an input, nor a folder or device.
 void check_output(const std::string& output, const std::vector<PointSource>& sources) {
-    struct stat st{};
-    if (::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        fail(output + ": the output " + (S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file"));
-    }
-    for (const PointSource& s : sources) {
-        for (const std::string& f : s.files) {
-            if (inputs::same_file(output, f)) {
-                fail(output + ": the output is an input (" + f + (f == s.name ? "" : ", a file of " + s.name) +
-                     "); choose another name");
-            }
-        }
-    }
+    std::vector<inputs::RunFile> files;
+    for (const PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    const std::string refusal = inputs::output_refusal(output, files);
+    if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
 }
 
 // The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.

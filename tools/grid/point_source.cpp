@@ -73,6 +73,10 @@ void extend(GeoBounds& b, double lon, double lat) {
     b.lat_max = std::max(b.lat_max, lat);
 }
 
+// A latitude beyond a pole is no position (a field that overflowed, a record
+// not of this run): skipped and counted, as morva-las does.
+inline bool within_poles(const las::ScanPoint& p) { return p.lat_e7 >= -900000000 && p.lat_e7 <= 900000000; }
+
 inline GeoPoint geo_of(const las::ScanPoint& p) {
     return {p.lon_e7 * 1e-7, p.lat_e7 * 1e-7, p.h_mm * 1e-3};
 }
@@ -130,9 +134,8 @@ PointSource open_run_control(const std::string& name) {
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
     s.vertical = rc.geoid_wanted ? "height above geoid grid " + inputs::trimmed(rc.geoidfile) : "ellipsoidal height";
-    s.files = {name, beside(name, inputs::trimmed(rc.scanfile)), beside(name, inputs::trimmed(rc.gpsfile)), s.points_file,
-               beside(name, inputs::trimmed(rc.centfile))};
-    if (rc.geoid_wanted) s.files.push_back(beside(name, inputs::trimmed(rc.geoidfile)));
+    s.roles = inputs::run_control_roles(rc, name, folder_of(name));
+    for (const inputs::RunFile& f : s.roles) s.files.push_back(f.name);
     {
         File f(s.points_file);
         if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + why_unreadable(s.points_file));
@@ -190,6 +193,7 @@ PointSource open_las(const std::string& name, int fd) {
     s.kind = SourceKind::Las;
     s.points_file = name;
     s.files = {name};
+    s.roles = {{name, "the LAS input"}};
     const std::uint32_t header_size = scanner::le_u16(h + 94);
     s.offset_to_points = scanner::le_u32(h + 96);
     const std::uint32_t vlr_count = scanner::le_u32(h + 100);
@@ -251,7 +255,7 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
             std::size_t n = held / las::kBinaryRecord;
             n = std::min(n, kBlockPoints - block.points.size());
             for (std::size_t k = 0; k < n; ++k, r += las::kBinaryRecord) {
-                if (las::decode_binary(r, p) == las::Decoded::Point) {
+                if (las::decode_binary(r, p) == las::Decoded::Point && within_poles(p)) {
                     block.points.push_back(geo_of(p));
                 } else {
                     ++counts.not_points;
@@ -272,7 +276,9 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
         auto take = [&](const char* t, std::size_t length) {
             ++line;
             const las::Decoded d = las::decode_text(t, length, s.with_group_size, p);
-            if (d == las::Decoded::Point) {
+            if (d == las::Decoded::Point && !within_poles(p)) {
+                ++counts.not_points;
+            } else if (d == las::Decoded::Point) {
                 block.points.push_back(geo_of(p));
                 if (block.points.size() == kBlockPoints) {
                     counts.points += block.points.size();

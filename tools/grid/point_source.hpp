@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "inputs/output_guard.hpp"
+
 namespace morva::grid {
 
 enum class SourceKind { ScanPoints, Las };
@@ -24,6 +26,7 @@ struct PointSource {
     SourceKind kind = SourceKind::ScanPoints;
     std::string points_file;   // the scan-point file (run control names resolved against its folder) or the LAS file
     std::vector<std::string> files;  // every file of the input, for the output guard
+    std::vector<inputs::RunFile> roles;  // the same, each with what it is to the input
     std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
     std::string geodesy;       // georeferencing of the run when known ("flat" or "ellipsoid"), else empty
     // Scan-point records

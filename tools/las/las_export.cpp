@@ -18,6 +18,8 @@ namespace {
 
 std::string temporary;
 
+constexpr std::int32_t kPoleE7 = 900000000;  // 90 degrees in 10^-7 degree
+
 [[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
 
 std::string folder_of(const std::string& path) {
@@ -57,6 +59,12 @@ struct Converter {
     std::vector<std::int32_t> xs, ys;
 
     [[gnu::always_inline]] void point(const ScanPoint& p) {
+        // A latitude beyond a pole is no position (a field that overflowed,
+        // a record not of this run): skipped and counted as a record without one.
+        if (p.lat_e7 < -kPoleE7 || p.lat_e7 > kPoleE7) {
+            ++counts.not_points;
+            return;
+        }
         if (plan.project_xy) {
             held.push_back(p);
             if (held.size() == kProjectBatch) flush_projected();

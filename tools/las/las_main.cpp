@@ -3,21 +3,22 @@
 
 #include <charconv>
 #include <csignal>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include <cmath>
 #include <future>
+#include <nlohmann/json.hpp>
 
 #include "crs_wkt.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
 #include "flight_time.hpp"
-#include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "las_export.hpp"
 #include "scanner/byte_reader.hpp"
@@ -43,7 +44,8 @@ constexpr std::string_view kHelp =
     "text, with the group size when navg is above 1) and whether a geoid grid was\n"
     "used. X is longitude and Y latitude (1e-7 degree), Z the height (1 mm), exactly\n"
     "the values of the scan-point records; GPS Time is Adjusted Standard GPS Time on\n"
-    "the flight date. Records without a time or position are skipped and counted.\n"
+    "the flight date. Records without a time or position, or with a latitude beyond\n"
+    "+-90 degrees, are skipped and counted.\n"
     "The file appears only when it is complete.\n"
     "\n"
     "  --date YYYY-MM-DD     flight date (GPS); default: the date that begins the\n"
@@ -59,8 +61,14 @@ constexpr std::string_view kHelp =
     "                        (default 0, unassigned)\n"
     "  --geodesy MODE        how the run georeferenced: flat (default) or ellipsoid\n"
     "                        (morva --geodesy ellipsoid); recorded in the file\n"
+    "  --metadata FILE       the run's record (morva --metadata FILE): the geodesy is\n"
+    "                        taken from it, and a --geodesy that contradicts it is\n"
+    "                        refused\n"
     "  --help                this text\n"
-    "  --version             version and commit\n";
+    "  --version             version and commit\n"
+    "\n"
+    "Exit status: 0 the file was written; 1 it was not (the last line on standard\n"
+    "error says why); 2 a wrong option or argument.\n";
 
 struct Options {
     std::string run_control, output;
@@ -68,7 +76,8 @@ struct Options {
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
     std::uint16_t source_id = 0;
-    bool ellipsoidal = false;
+    std::optional<bool> ellipsoidal;  // --geodesy, when given
+    std::string metadata;             // the run's record, when given
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -95,7 +104,8 @@ Options parse_options(int argc, char** argv) {
             value = a.substr(eq + 1);
             a.resize(eq);
         }
-        const bool takes_value = a == "--date" || a == "--crs" || a == "--source-id" || a == "--geodesy";
+        const bool takes_value =
+            a == "--date" || a == "--crs" || a == "--source-id" || a == "--geodesy" || a == "--metadata";
         if (!takes_value) usage("unknown option '" + a + "'");
         if (eq == std::string::npos) {
             if (i + 1 >= argc) usage(a + " needs a value");
@@ -114,6 +124,9 @@ Options parse_options(int argc, char** argv) {
                 usage("--source-id wants a number from 1 to 65535, not '" + value + "'");
             }
             o.source_id = static_cast<std::uint16_t>(v);
+        } else if (a == "--metadata") {
+            if (value.empty()) usage("--metadata needs a file name");
+            o.metadata = value;
         } else {
             if (value != "flat" && value != "ellipsoid") usage("--geodesy wants flat or ellipsoid, not '" + value + "'");
             o.ellipsoidal = value == "ellipsoid";
@@ -139,30 +152,33 @@ void remove_and_reraise(int signal_number) {
     std::raise(signal_number);
 }
 
-// The output must not replace any file of the run.
+// The output must not replace any file of the run, nor a folder or device.
 void check_output(const Options& o, const inputs::RunControl& rc) {
-    struct Named {
-        std::string name;
-        const char* role;
-    };
-    std::vector<Named> files = {{o.run_control, "the run control"},
-                                {inputs::trimmed(rc.scanfile), "its scanner file"},
-                                {inputs::trimmed(rc.gpsfile), "its trajectory file"},
-                                {inputs::trimmed(rc.scanptfile), "its scan-point file"},
-                                {inputs::trimmed(rc.centfile), "its centre-point file"},
-                                {"test.out", "a diagnostic file of the run"},
-                                {"test_pcorr.out", "a diagnostic file of the run"}};
-    if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
-    struct stat st{};
-    if (::stat(o.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        // The finished file is renamed into place: it would replace a device or a pipe, not write into it.
-        fail("the output " + o.output + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file"));
+    std::vector<inputs::RunFile> files = inputs::run_control_roles(rc, o.run_control);
+    if (!o.metadata.empty()) files.push_back({o.metadata, "the run's record"});
+    const std::string refusal = inputs::output_refusal(o.output, files);
+    if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
+}
+
+// How the run went from metres to degrees: from its record when given (a
+// --geodesy that says otherwise is refused), else --geodesy, else flat.
+bool run_was_ellipsoidal(const Options& o) {
+    if (o.metadata.empty()) return o.ellipsoidal.value_or(false);
+    std::ifstream in(o.metadata);
+    if (!in) fail("cannot read the run's record: " + las::unreadable(o.metadata));
+    const nlohmann::json record = nlohmann::json::parse(in, nullptr, false);
+    if (record.is_discarded() || !record.is_object()) fail("the run's record " + o.metadata + " is not JSON");
+    const auto geodesy = record.find("geodesy");
+    if (record.value("program", "") != "morva" || geodesy == record.end() || !geodesy->is_string() ||
+        (*geodesy != "flat" && *geodesy != "ellipsoid")) {
+        fail("the run's record " + o.metadata + " is not a morva record with a geodesy (morva --metadata FILE)");
     }
-    for (const Named& f : files) {
-        if (inputs::same_file(o.output, f.name)) {
-            fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
-        }
+    const bool recorded = *geodesy == "ellipsoid";
+    if (o.ellipsoidal && *o.ellipsoidal != recorded) {
+        fail("--geodesy " + std::string(*o.ellipsoidal ? "ellipsoid" : "flat") + " contradicts the run's record " +
+             o.metadata + ": the run used --geodesy " + geodesy->get<std::string>());
     }
+    return recorded;
 }
 
 // The coordinate system of the file: the geographic one of the points, or a
@@ -259,6 +275,7 @@ void export_run(const Options& o) {
     std::future<CrsChoice> crs_choice = std::async(std::launch::async, choose_crs, o.crs,
                                                    rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string(), points);
     check_output(o, rc);
+    const bool ellipsoidal = run_was_ellipsoidal(o);
 
     const std::optional<las::Date> date = flight_date(o, rc);
     if (o.time_of_day) {
@@ -284,7 +301,7 @@ void export_run(const Options& o) {
         plan.header.creation_year = static_cast<std::uint16_t>(date->year);
     }
     plan.wkt = crs.wkt;
-    plan.wkt_description = o.ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
+    plan.wkt_description = ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
     plan.point_source_id = o.source_id;
     if (choice.projected.projection) {
         plan.header.scale_xy = 0.001;
@@ -326,7 +343,7 @@ void export_run(const Options& o) {
     if (counts.not_points > 0) {
         text::warn(std::to_string(counts.not_points) +
              " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
-             "the overflow marker)");
+             "the overflow marker), or their latitude lies beyond +-90 degrees");
     }
     if (counts.unknown_amplitude > 0) {
         text::warn(std::to_string(counts.unknown_amplitude) +

@@ -26,8 +26,9 @@ struct TruthPoint {
     double ac_lat, ac_lon;  // aircraft position, degrees
     double tilt;            // |pitch| + |roll| of the pose, degrees
     double range;           // the recorded range, metres
-    // Where a run in the verified mode puts the point at the exact range:
-    // the footprint above, unless the run's geodesy differs from the truth's.
+    // Where a run in the verified mode puts the point at the recorded range:
+    // the footprint above, unless the run's geodesy or misalignment differs
+    // from the truth's or the range carries noise.
     double run_lat, run_lon;  // degrees
     double run_dh;            // its height minus the true footprint's, metres
 };
@@ -45,17 +46,34 @@ struct Chunk {
     std::vector<double> r_prev, r_prev2, slope_prev;
 };
 
+// The run a verification checks: its geodesy and the misalignment its run
+// control states (which may differ from the survey's).
+struct RunView {
+    georef::Geodesy geodesy = georef::Geodesy::Flat;
+    double misalign[3] = {0, 0, 0};  // dpitch, droll, dheading, degrees
+};
+// The run the survey's own run control describes, in `geodesy`.
+RunView own_run(const Survey& s, georef::Geodesy geodesy);
+
 // Computes the scans [first, first + count) into `chunk`; the truth also
-// says where a run in `run_geodesy` puts every point.
-void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
-                    georef::Geodesy run_geodesy, Chunk& chunk);
+// says where `run` puts every point.
+void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth, const RunView& run,
+                    Chunk& chunk);
+inline void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
+                           georef::Geodesy run_geodesy, Chunk& chunk) {
+    simulate_chunk(s, first, count, with_truth, own_run(s, run_geodesy), chunk);
+}
 
 // Calls `use` on every chunk of the survey, in order, computing them on up
 // to `threads` threads (0: one per processor). Stops at the first chunk
 // with an error, or when `use` returns false; returns the error text.
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const std::function<bool(const Chunk&)>& use);
-std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef::Geodesy run_geodesy,
+std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const RunView& run,
                            const std::function<bool(const Chunk&)>& use);
+
+// The seeded standard normal draw of measurement i of scan k: the range
+// noise in units of its standard deviation.
+double range_noise(std::uint64_t seed, std::int64_t k, std::int32_t i);
 
 // The amplitude of measurement i of scan k: spread over 0-255.
 std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i);

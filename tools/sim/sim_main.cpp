@@ -2,10 +2,12 @@
 // checks a run's outputs against it.
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "calibration_campaign.hpp"
 #include "sim_options.hpp"
 #include "text/command_line.hpp"
 #include "survey.hpp"
@@ -17,8 +19,10 @@ namespace {
 const char* const kUsage =
     "usage: morva-sim [OPTIONS] DIR                 write a survey into DIR\n"
     "       morva-sim --sample [OPTIONS] DIR        write the bundled sample survey into DIR\n"
+    "       morva-sim --calibration-campaign [OPTIONS] DIR\n"
+    "                                               write a calibration campaign of four flights into DIR\n"
     "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [--geodesy MODE]\n"
-    "                 [--model-error H0,H1,V0,V1] [DIR]\n"
+    "                 [--model-error H0,H1,V0,V1] [--run-control FILE] [DIR]\n"
     "                                               check the run's outputs in DIR (default .)\n"
     "       morva-sim --help | --version\n"
     "\n"
@@ -34,12 +38,26 @@ const char* const kUsage =
     "the header, a wave surface near the geoid, text points and a regression; options given with it\n"
     "change the sample.\n"
     "\n"
+    "--calibration-campaign writes the standard pattern for estimating the misalignment: four\n"
+    "flights over one surface, each a survey folder of its own below DIR (1-along and 2-back along\n"
+    "one line in opposite directions, 3-parallel beside it at half a swath to the right, 4-cross\n"
+    "across its middle), and DIR/campaign.toml, so that morva-campaign run DIR processes them. --lat\n"
+    "and --lon give the pattern's centre (and the surface origin, unless --surface-origin is given),\n"
+    "--heading the first line's, --duration each line's length; every other option is each flight's\n"
+    "(for example --surface roofs --range-noise 0.02 --misalign-truth 0.1,-0.05,0.2).\n"
+    "\n"
     "--verify rebuilds the survey from survey.sim and checks, after morva has run in DIR: every\n"
     "output point's height within half a range unit plus 1 mm of the true surface (plus the\n"
     "distortion less the run's correction) and its position within 1e-7 degree of the true\n"
     "footprint (binary records; text records add half their last digit), its time, amplitude and\n"
     "index; one centre point per scan, at the nadir crossing, near the flight line. run.in may be\n"
-    "changed in iout_type (0 to 2), icalib, pcoef and the output names. Status 0 when all pass.\n"
+    "changed in iout_type (0 to 2), icalib, pcoef, the misalignment and the output names. Where the\n"
+    "run's geodesy or misalignment is not the truth's, or the ranges carry noise, the points are\n"
+    "checked where the run's model puts the recorded ranges, and the report says how far they lie\n"
+    "from the truth. With range noise, and the run's geodesy and misalignment the truth's (or the\n"
+    "misalignment off by no more than the noise could hide: its angles times the longest range\n"
+    "within three standard deviations), the points must lie within the noise: none beyond six\n"
+    "standard deviations, their RMS distance the noise's within 15 %. Status 0 when all pass.\n"
     "  --flat                     the heights must equal the surface itself: the run's pcoef removed\n"
     "                             the distortion exactly\n"
     "  --console FILE             the console report in FILE must show the centre lines: those of the\n"
@@ -53,11 +71,13 @@ const char* const kUsage =
     "  --model-error H0,H1,V0,V1  the largest horizontal distance of the points from the true\n"
     "                             footprints must lie in [H0, H1] metres, the largest vertical one in\n"
     "                             [V0, V1]\n"
+    "  --run-control FILE         the run control the run processed, in DIR (default run.in; e.g.\n"
+    "                             one that states an estimated misalignment)\n"
     "\n"
     "Survey options (default in brackets):\n";
 
 constexpr const char* kProgram = "morva-sim";
-constexpr const char* kShortUsage = "morva-sim [--sample | --verify] [OPTIONS] [DIR]";
+constexpr const char* kShortUsage = "morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]";
 
 // A wrong option or argument: the shared one-line usage error, status 2.
 [[noreturn]] void usage(const std::string& message) { morva::text::usage_error(kProgram, message, kShortUsage); }
@@ -68,12 +88,41 @@ int fail(const std::string& message) {
     return 1;
 }
 
+// Every flight of the calibration campaign is built before any is written,
+// so that a pattern that cannot be flown leaves nothing behind.
+int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir) {
+    using namespace morva::sim;
+    const std::vector<CampaignFlight> flights = calibration_flights(pattern);
+    std::vector<Survey> surveys(flights.size());
+    std::string error;
+    for (std::size_t k = 0; k < flights.size(); ++k) {
+        if (!build_survey(flights[k].opt, surveys[k], error)) return fail(flights[k].folder + ": " + error);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const std::string settings = (std::filesystem::path(dir) / "campaign.toml").string();
+    std::FILE* f = std::fopen(settings.c_str(), "wb");
+    const std::string text = campaign_settings_text(pattern);
+    if (f == nullptr || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0)
+        return fail("cannot write " + settings);
+    long long measurements = 0;
+    for (std::size_t k = 0; k < flights.size(); ++k) {
+        WriteSummary summary;
+        error = write_survey(surveys[k], (std::filesystem::path(dir) / flights[k].folder).string(), summary);
+        if (!error.empty()) return fail(flights[k].folder + ": " + error);
+        measurements += summary.measurements;
+    }
+    std::printf("morva-sim: calibration campaign of %zu flights, %lld measurements; run: morva-campaign run %s\n",
+                flights.size(), measurements, dir.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace morva::sim;
     std::vector<std::string> args(argv + 1, argv + argc);
-    bool sample = false, verify = false;
+    bool sample = false, verify = false, campaign = false;
     VerifyRequest request;
     std::vector<std::string> survey_args;
     for (std::size_t k = 0; k < args.size(); ++k) {
@@ -86,12 +135,16 @@ int main(int argc, char** argv) {
             morva::text::exit_with_text(morva::text::version_line(kProgram) + "\n");
         } else if (a == "--sample") {
             sample = true;
+        } else if (a == "--calibration-campaign") {
+            campaign = true;
         } else if (a == "--verify") {
             verify = true;
         } else if (a == "--flat") {
             request.flat = true;
         } else if (a == "--regression" && k + 1 < args.size()) {
             request.regression = args[++k];
+        } else if (a == "--run-control" && k + 1 < args.size()) {
+            request.run_control = args[++k];
         } else if (a == "--console" && k + 1 < args.size()) {
             request.console = args[++k];
         } else if (a == "--model-error" && k + 1 < args.size()) {
@@ -126,10 +179,15 @@ int main(int argc, char** argv) {
         std::fputs(report.c_str(), stdout);
         return ok ? 0 : 1;
     }
-    if (request.flat || !request.regression.empty() || !request.console.empty() || request.model_error) {
-        usage("--flat, --console, --regression and --model-error go with --verify");
+    if (request.flat || !request.regression.empty() || !request.console.empty() || request.model_error ||
+        request.run_control != "run.in") {
+        usage("--flat, --console, --regression, --model-error and --run-control go with --verify");
     }
     if (rest.empty()) usage("no folder given");
+    if (campaign) {
+        if (verify) usage("--calibration-campaign and --verify do not go together");
+        return write_campaign(opt, rest[0]);
+    }
 
     Survey survey;
     if (!build_survey(opt, survey, error)) return fail(error);

@@ -15,6 +15,7 @@ namespace morva::sim {
 
 struct VerifyRequest {
     std::string dir = ".";
+    std::string run_control = "run.in";  // the run control the run processed, in dir
     bool flat = false;       // every height must equal the surface without the distortion
     std::string regression;  // console report whose regression must recover surface and distortion
     std::string console;     // console report whose centre lines (every 30 s) are checked

@@ -3,12 +3,13 @@ tasks) run-flight."""
 import os
 import sys
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 
-from . import flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from . import claims, command_line, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from .children import Children
+from .command_line import Options
 
-PROGRAM = "morva-campaign"
-USAGE = "morva-campaign run|status DIR [OPTIONS]"
+PROGRAM = command_line.PROGRAM
 HELP = """\
 usage: morva-campaign run DIR [--jobs N] [--engine local|slurm] [--force] [--only PATTERN] [OPTIONS]
        morva-campaign status DIR [--csv FILE] [--only PATTERN] [OPTIONS]
@@ -16,14 +17,19 @@ usage: morva-campaign run DIR [--jobs N] [--engine local|slurm] [--force] [--onl
 
 A campaign is a folder whose subfolders, at any depth, each hold a run.in: one
 flight each, processed as `morva < run.in` in its own folder (console report in
-morva.log, standard error in morva.err). A flight is done when its record,
-morva.done.json, written last and only after morva exits 0 and every export
-succeeded, says so and its run.in, every input and output it names, the morva
+morva.log, standard error in morva.err; from a morva that takes --metadata
+its record of the run in morva.metadata.json, where the table's figures come
+from). A flight is done when its record, morva.done.json, written last and
+only after morva exits 0 and every export succeeded, says so and its run.in,
+every input and output it names, the files its exports made, the morva
 version and the settings that shape its outputs all still match. A flight that
 failed is recorded with the last line of its report and tried again by the
-next run. A lock per flight (morva.lock, with its owner's host and pid) keeps
-two runners from processing one flight; a lock whose owner process is gone
-(same host) or that is older than a week is taken over.
+next run; one whose outputs lie outside its folder or collide with another
+flight's files fails without running. A lock per flight (morva.lock, with its
+owner's host and pid and the children it started) keeps two runners from
+processing one flight; a lock whose owner and children are all gone (same
+host) or that is older than a week is taken over. The runner's children end
+with it, even when it is killed outright.
 
 run      processes every flight that is not done; ends with the summary line;
          status 0 when every flight is done, else 1
@@ -42,8 +48,13 @@ status   the table of every flight: done, failed, stale (something changed since
   --geodesy flat|ellipsoid   passed to morva (and to exports as {geodesy})
   --export COMMAND     a command run in the flight's folder after a successful
                        run (repeatable; replaces the exports of campaign.toml);
-                       {run_control}, {flight}, {bin} and {geodesy} are filled in,
-                       and the programs beside morva come first on PATH
+                       {run_control}, {flight}, {bin}, {geodesy} and {metadata}
+                       (--metadata morva.metadata.json, when morva writes one)
+                       are filled in (each quoted for the shell), and morva's folder and the
+                       companions' (morva-quicklook, morva-las ...) come first
+                       on PATH; the files an export makes in the flight's folder
+                       are recorded, and a missing or changed one makes the
+                       flight stale
   --partition P, --time T, --mem M, --throttle N, --cpus-per-task N
                        slurm: sbatch's partition, time limit, memory, array
                        throttle (%N) and cores of each flight
@@ -52,6 +63,12 @@ status   the table of every flight: done, failed, stale (something changed since
 campaign.toml at the campaign's top holds the same settings, options winning:
   morva, runinfo, engine, jobs, geodesy, exports = [...], and under [slurm]
   partition, time, mem, throttle, cpus_per_task, sbatch_args = [...]
+
+Exit status:
+  0  every flight selected is done
+  1  a flight is not done (failed, stale, to do, running), or a stop
+  2  a wrong command line, campaign folder or setting
+  128+N  run stopped by signal N (the flights under way get their records)
 """
 
 
@@ -62,78 +79,19 @@ class Build:
     script_dir: str
     morva: str
     runinfo: str
-
-    def version_line(self):
-        return f"{PROGRAM} {self.version}" + (f" (commit {self.commit})" if self.commit else "")
+    tool_dirs: list[str] = field(default_factory=list)
 
 
-class UsageError(Exception):
-    pass
+def build_tool_dirs(here: str, build_here: str, build_tools: str) -> list[str]:
+    """The build tree's companion folders when this script runs from the build
+    tree (none when installed: the companions are beside it)."""
+    if os.path.realpath(here) != os.path.realpath(build_here) or not os.path.isdir(build_tools):
+        return [here]
+    subs = sorted(os.path.join(build_tools, d) for d in os.listdir(build_tools))
+    return [here] + [d for d in subs if os.path.isdir(d) and d != build_here]
 
 
-VALUE_OPTIONS = {"--jobs", "--engine", "--only", "--csv", "--morva", "--geodesy", "--export", "--partition",
-                 "--time", "--mem", "--throttle", "--cpus-per-task"}
-FLAG_OPTIONS = {"--force", "--no-wait", "--rehash"}
-COMMAND_OPTIONS = {"run": VALUE_OPTIONS - {"--csv"} | FLAG_OPTIONS,
-                   "status": {"--only", "--csv", "--morva", "--geodesy", "--export", "--rehash"}}
-
-
-def _whole(option, text):
-    try:
-        value = int(text)
-    except ValueError:
-        value = 0
-    if value < 1:
-        raise UsageError(f"{option} needs a whole number above 0, not '{text}'")
-    return value
-
-
-def parse(args):
-    """(command, campaign folder, options) from the arguments."""
-    if not args:
-        raise UsageError("no command given")
-    command, rest = args[0], args[1:]
-    if command not in COMMAND_OPTIONS:
-        raise UsageError(f"unknown command '{command}'")
-    folder, options = None, {"--export": []}
-    i = 0
-    while i < len(rest):
-        a = rest[i]
-        name, eq, inline = a.partition("=") if a.startswith("--") else (a, "", "")
-        if a.startswith("-") and a != "-":
-            if name not in COMMAND_OPTIONS[command]:
-                raise UsageError(f"unknown option '{a}' for {command}")
-            if name in FLAG_OPTIONS:
-                if eq:
-                    raise UsageError(f"{name} takes no value")
-                options[name] = True
-            else:
-                if not eq:
-                    i += 1
-                    if i == len(rest):
-                        raise UsageError(f"{name} needs a value")
-                    inline = rest[i]
-                if name == "--export":
-                    options[name].append(inline)
-                else:
-                    options[name] = inline
-        elif folder is None:
-            folder = a
-        else:
-            raise UsageError(f"more than one campaign folder given ('{folder}', '{a}')")
-        i += 1
-    if folder is None:
-        raise UsageError("no campaign folder given")
-    for name in ("--jobs", "--throttle", "--cpus-per-task"):
-        if name in options:
-            options[name] = _whole(name, options[name])
-    for name, choices in (("--engine", settings.ENGINES), ("--geodesy", settings.GEODESIES)):
-        if name in options and options[name] not in choices:
-            raise UsageError(f"{name} must be one of {', '.join(choices)}, not '{options[name]}'")
-    return command, folder, options
-
-
-def _merge(s, options):
+def _merge(s: settings.Settings, options: Options) -> settings.Settings:
     """The options over the settings of campaign.toml."""
     for name, attr in (("--morva", "morva"), ("--engine", "engine"), ("--jobs", "jobs"), ("--geodesy", "geodesy")):
         if name in options:
@@ -146,11 +104,11 @@ def _merge(s, options):
     return s
 
 
-def _err(message):
+def _err(message: str) -> None:
     print(f"{PROGRAM}: {message}", file=sys.stderr)
 
 
-def _say(text):
+def _say(text: str) -> None:
     """A line on standard output. A reader that went away (`| head`) does not
     stop the campaign: the flights under way still get their records."""
     try:
@@ -159,7 +117,7 @@ def _say(text):
         sys.stdout = open(os.devnull, "w")
 
 
-def _announce(outcome):
+def _announce(outcome: flight_run.Outcome) -> None:
     f = outcome.flight
     if outcome.result == "done":
         _say(f"done     {f.rel} ({outcome.wall_s:.2f} s)")
@@ -169,7 +127,9 @@ def _announce(outcome):
         _say(f"{outcome.result:8s} {f.rel}: {outcome.detail}")
 
 
-def _run_on_slurm(campaign, todo, job, s, options, children, progress, build):
+def _run_on_slurm(campaign: str, todo: list[flights.Flight], job: flight_run.Job, s: settings.Settings,
+                  options: Options, children: Children, progress: progress_mod.Progress,
+                  build: Build) -> tuple[int | None, set[str]]:
     """Submits the flights to do as an array job and waits for it. Returns
     (exit status to end with now or None, flights the job ran)."""
     try:
@@ -195,14 +155,50 @@ def _run_on_slurm(campaign, todo, job, s, options, children, progress, build):
     return None, slurm_engine.recorded_since(campaign, rels, since)
 
 
-def _command_run(campaign, s, options, morva, build):
-    t0 = time.monotonic()
+def _found(campaign: str, options: Options) -> list[flights.Flight] | None:
+    """The flights selected, or None after saying that there are none."""
     found = flights.find(campaign, options.get("--only"))
-    if not found:
+    if found:
+        return found
+    if "--only" in options and flights.find(campaign):
+        _err(f"no flight below {campaign} matches --only '{options['--only']}'")
+    else:
         _err(f"no flight (a folder holding {flights.RUN_CONTROL}) below {campaign}")
+    return None
+
+
+def _refuse_collisions(campaign: str, todo: list[flights.Flight], job: flight_run.Job,
+                       just_refused: set[str]) -> list[flights.Flight]:
+    """Records as failed the flights to run whose files collide with another
+    flight's; returns the flights left to run."""
+    def info_of(f: flights.Flight) -> flight_run.Info | None:
+        if f.rel not in to_run:
+            known = claims.recorded_files(flights.read_record(f))
+            if known:
+                return known
+        return flight_run.runinfo(f, job)
+    to_run = {f.rel for f in todo}
+    found = claims.collisions(flights.find(campaign), to_run, info_of)
+    left = []
+    for f in todo:
+        if f.rel in found:
+            outcome = flight_run.refuse(f, job, found[f.rel], info_of(f))
+            _announce(outcome)
+            if outcome.result == "failed":
+                just_refused.add(f.rel)
+        else:
+            left.append(f)
+    return left
+
+
+def _command_run(campaign: str, s: settings.Settings, options: Options, morva: settings.Morva,
+                 build: Build) -> int:
+    t0 = time.monotonic()
+    found = _found(campaign, options)
+    if not found:
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports, force=bool(options.get("--force")),
-                         rehash=bool(options.get("--rehash")), engine=s.engine)
+                         rehash=bool(options.get("--rehash")), engine=s.engine, tool_dirs=build.tool_dirs)
     identity = job.identity()
     todo = []
     for f in found:
@@ -212,21 +208,24 @@ def _command_run(campaign, s, options, morva, build):
         else:
             todo.append(f)
     skipped = len(found) - len(todo)
-    children = flight_run.Children()
-    children.install()
-    progress = progress_mod.Progress(len(todo))
-
     # Flights this run has just recorded: their records are taken as they
     # are, without reading their outputs once more.
-    just_run = set()
+    just_run: set[str] = set()
+    todo = _refuse_collisions(campaign, todo, job, just_run) if todo else todo
+    children = Children()
+    if todo:
+        children.install()    # nothing to start, nothing to watch otherwise
+    progress = progress_mod.Progress(len(todo))
+
     if s.engine == "local":
         outcomes = local_engine.run(todo, job, s.jobs or os.cpu_count() or 1, children, _announce, progress)
         skipped += sum(1 for o in outcomes if o.result == "skipped")
-        just_run = {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
+        just_run |= {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
     elif todo:
-        status, just_run = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
+        status, ran = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
         if status is not None:
             return status
+        just_run |= ran
     progress.clear()
     table = status_table.rows(found, identity, just_run=just_run)
     if s.engine == "slurm":
@@ -239,10 +238,9 @@ def _command_run(campaign, s, options, morva, build):
     return 0 if status_table.all_done(table) else 1
 
 
-def _command_status(campaign, s, options, morva):
-    found = flights.find(campaign, options.get("--only"))
+def _command_status(campaign: str, s: settings.Settings, options: Options, morva: settings.Morva) -> int:
+    found = _found(campaign, options)
     if not found:
-        _err(f"no flight (a folder holding {flights.RUN_CONTROL}) below {campaign}")
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports)
     table = status_table.rows(found, job.identity(), bool(options.get("--rehash")))
@@ -257,42 +255,35 @@ def _command_status(campaign, s, options, morva):
     return 0 if status_table.all_done(table) else 1
 
 
-def _command_run_flight(args):
+def _command_run_flight(options: Options) -> int:
     """One task of a Slurm array job: the flight at FIRST + SLURM_ARRAY_TASK_ID
     in the job file."""
-    if len(args) != 2:
-        raise UsageError("run-flight needs JOB_FILE FIRST")
     try:
-        data = slurm_engine.read_job_file(args[0])
-        index = slurm_engine.task_index(int(args[1]))
+        data = slurm_engine.read_job_file(options["job_file"])
+        index = slurm_engine.task_index(options["first"])
         rel = data["flights"][index]
     except (OSError, ValueError, KeyError, IndexError, slurm_engine.SlurmError) as e:
         _err(f"run-flight: {e}")
         return 1
     morva = settings.Morva(**data["morva"])
     job = flight_run.Job(morva, data["morva_args"], data["exports"], threads=slurm_engine.threads_of_task(),
-                         force=data["force"], rehash=data["rehash"], engine="slurm")
-    children = flight_run.Children()
+                         force=data["force"], rehash=data["rehash"], engine="slurm",
+                         tool_dirs=data.get("tool_dirs", []))
+    children = Children()
     children.install()
     outcome = flight_run.process(flights.Flight(rel, os.path.join(data["campaign"], rel)), job, children)
     _announce(outcome)
     return 0 if outcome.result in ("done", "skipped") else 1
 
 
-def main(args, build):
-    if "--help" in args or "-h" in args:
-        sys.stdout.write(HELP)
-        return 0
-    if "--version" in args:
-        print(build.version_line())
-        return 0
+def main(args: list[str], build: Build) -> int:
     try:
-        if args and args[0] == "run-flight":
-            return _command_run_flight(args[1:])
-        command, folder, options = parse(args)
-    except UsageError as e:
-        print(f"{PROGRAM}: {e}; usage: {USAGE} ({PROGRAM} --help)", file=sys.stderr)
-        return 2
+        command, options = command_line.parse(args, HELP, build.version, build.commit)
+    except SystemExit as e:
+        return int(e.code or 0)
+    if command == "run-flight":
+        return _command_run_flight(options)
+    folder = options["DIR"]
     if not os.path.isdir(folder):
         _err(f"{folder}: no such campaign folder")
         return 2

@@ -10,5 +10,6 @@ from . import cli
 
 
 def main() -> int:
-    build = cli.Build(morva_cli.installed_version(), "", morva_cli.script_dir(), "", "")
+    here = morva_cli.script_dir()
+    build = cli.Build(morva_cli.installed_version(), "", here, "", "", [here])
     return int(cli.main(sys.argv[1:], build))

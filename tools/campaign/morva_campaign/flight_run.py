@@ -4,83 +4,57 @@ morva.err), then the exports, then write the record, atomically and last.
 The local engine and every Slurm array task go through process()."""
 import json
 import os
+import re
 import shlex
 import signal
 import socket
 import subprocess
-import threading
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
+from typing import Any, Callable, Sequence
 
-from . import flights, lock, report
+from . import atomic, claims, flights, lock, products, report
+from .children import Children
+
+# morva-runinfo's answer: the run control as morva reads it.
+Info = dict[str, Any]
 
 LOG = "morva.log"
 ERR = "morva.err"
+# morva's own record of the run (when it takes --metadata): the figures of
+# the status table come from it rather than from the console text.
+METADATA = "morva.metadata.json"
 EXPORT_LOG = "exports.log"
 # The files the runner itself writes in a flight's folder.
-RUNNER_FILES = (LOG, ERR, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
+RUNNER_FILES = (LOG, ERR, METADATA, EXPORT_LOG, flights.RECORD, lock.LOCK, lock.BREAK)
 
 
 @dataclass
 class Job:
     """What every flight of one campaign run shares."""
-    morva: object            # settings.Morva
-    morva_args: list
-    exports: list
+    morva: Any               # settings.Morva
+    morva_args: list[str]
+    exports: list[str]
     threads: int | None = None
     force: bool = False
     rehash: bool = False
     engine: str = "local"
+    # Folders put first on the exports' PATH: morva's, then the companions'.
+    tool_dirs: list[str] = field(default_factory=list)
 
-    def identity(self):
+    def identity(self) -> flights.Record:
         return {"morva": self.morva.version, "morva_args": self.morva_args, "exports": self.exports}
 
 
 @dataclass
 class Outcome:
-    flight: object
+    flight: flights.Flight
     result: str          # "done", "failed", "skipped", "busy", "stopped"
     detail: str = ""
     wall_s: float = 0.0
 
 
-class Children:
-    """The processes the runner started, so that a SIGINT or SIGTERM sent to
-    the runner ends them too instead of leaving them writing without a
-    record; after it no new flight starts."""
-
-    def __init__(self):
-        self._lock = threading.Lock()
-        self._procs = set()
-        self.stopping = None    # the signal that stopped the runner
-
-    def start(self, *args, **kwargs):
-        with self._lock:
-            if self.stopping:
-                return None
-            proc = subprocess.Popen(*args, **kwargs)
-            self._procs.add(proc)
-            return proc
-
-    def done(self, proc):
-        with self._lock:
-            self._procs.discard(proc)
-
-    def stop(self, signum):
-        with self._lock:
-            self.stopping = signum
-            for proc in self._procs:
-                try:
-                    proc.send_signal(signum)
-                except OSError:
-                    pass
-
-    def install(self):
-        for signum in (signal.SIGINT, signal.SIGTERM):
-            signal.signal(signum, lambda s, _frame: self.stop(s))
-
-
-def _signal_text(status):
+def _signal_text(status: int) -> str:
     try:
         name = signal.Signals(-status).name
     except ValueError:
@@ -88,37 +62,11 @@ def _signal_text(status):
     return f"morva ended by signal {-status} ({name})"
 
 
-def _write_atomically(path, data):
-    """Writes to a temporary file beside path, flushes it to the disk, then
-    renames it over path: a reader sees the old record or the whole new one."""
-    tmp = f"{path}.tmp.{socket.gethostname()}.{os.getpid()}.{threading.get_ident()}"
-    try:
-        with open(tmp, "w", encoding="utf-8") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
-        os.replace(tmp, path)
-    except OSError:
-        try:
-            os.unlink(tmp)
-        except OSError:
-            pass
-        raise
-    try:
-        fd = os.open(os.path.dirname(path), os.O_RDONLY)
-        try:
-            os.fsync(fd)
-        finally:
-            os.close(fd)
-    except OSError:
-        pass
+def write_record(flight: flights.Flight, record: flights.Record) -> None:
+    atomic.write_atomically(os.path.join(flight.path, flights.RECORD), json.dumps(record, indent=1) + "\n")
 
 
-def write_record(flight, record):
-    _write_atomically(os.path.join(flight.path, flights.RECORD), json.dumps(record, indent=1) + "\n")
-
-
-def _runinfo(flight, job):
+def _runinfo(flight: flights.Flight, job: Job) -> tuple[Info | None, str]:
     """The run control as morva reads it, or (None, morva's "***" line)."""
     try:
         done = subprocess.run([job.morva.runinfo, flights.RUN_CONTROL], cwd=flight.path, capture_output=True,
@@ -134,29 +82,40 @@ def _runinfo(flight, job):
     return None, lines[-1].strip() if lines else f"morva-runinfo exit {done.returncode}"
 
 
-def _expand(template, flight, job):
-    values = {"{run_control}": shlex.quote(flights.RUN_CONTROL), "{flight}": shlex.quote(flight.path),
-              "{bin}": shlex.quote(os.path.dirname(job.morva.path)),
-              "{geodesy}": " ".join(shlex.quote(a) for a in job.morva_args)}
-    for key, value in values.items():
-        template = template.replace(key, value)
-    return template
+PLACEHOLDER = re.compile(r"\{(run_control|flight|bin|geodesy|metadata)\}")
 
 
-def _run_exports(flight, job, children):
-    """Runs each export in the flight's folder, companions beside morva first
-    on PATH; returns (entries, failure line or "")."""
+def expand(template: str, flight: flights.Flight, job: Job) -> str:
+    """The export's command: each placeholder replaced by its value quoted for
+    the shell, in one pass, so that a value holding a placeholder, a quote
+    or a `;` stays one word."""
+    values = {"run_control": shlex.quote(flights.RUN_CONTROL), "flight": shlex.quote(flight.path),
+              "bin": shlex.quote(os.path.dirname(job.morva.path)),
+              "geodesy": " ".join(shlex.quote(a) for a in job.morva_args),
+              "metadata": f"--metadata {METADATA}" if job.morva.takes_metadata else ""}
+    return PLACEHOLDER.sub(lambda m: values[m.group(1)], template)
+
+
+def export_path(job: Job) -> str:
+    dirs = [os.path.dirname(job.morva.path)] + job.tool_dirs
+    unique = [d for i, d in enumerate(dirs) if d and d not in dirs[:i]]
+    return os.pathsep.join(unique + [os.environ.get("PATH", "")])
+
+
+def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[list[flights.Entry], str]:
+    """Runs each export in the flight's folder, morva's folder and the
+    companions' first on PATH; returns (entries, failure line or "")."""
     if not job.exports:
         return [], ""
-    env = dict(os.environ, PATH=os.path.dirname(job.morva.path) + os.pathsep + os.environ.get("PATH", ""))
-    entries = []
+    env = dict(os.environ, PATH=export_path(job))
+    entries: list[flights.Entry] = []
     with open(os.path.join(flight.path, EXPORT_LOG), "wb") as log:
         for template in job.exports:
-            command = _expand(template, flight, job)
+            command = expand(template, flight, job)
             log.write(f"$ {command}\n".encode())
             log.flush()
             proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL,
-                                  stdout=log, stderr=log, env=env)
+                                  stdout=log, stderr=log, env=env, on_start=_recorder(flight))
             if proc is None:
                 return entries, "stopped before the exports"
             status = proc.wait()
@@ -168,16 +127,48 @@ def _run_exports(flight, job, children):
     return entries, ""
 
 
-def _states(flight, names):
+def _states(flight: flights.Flight, names: list[str], missing_ok: bool = False) -> list[flights.Entry]:
+    """The recorded state of each named file; with missing_ok a file that is
+    not there is recorded as missing (an input morva could not open)."""
     entries = []
     for name in names:
-        entry = {"name": name}
-        entry.update(flights.file_state(flights.resolve(flight, name)))
+        entry: flights.Entry = {"name": name}
+        try:
+            entry.update(flights.file_state(flights.resolve(flight, name)))
+        except FileNotFoundError:
+            if not missing_ok:
+                raise
+            entry["missing"] = True
         entries.append(entry)
     return entries
 
 
-def run(flight, job, children):
+def _recorder(flight: flights.Flight) -> Callable[[int], None]:
+    """Records each child in the flight's lock as it starts."""
+    return lambda pid: lock.add_child(flight.path, pid)
+
+
+def _known_names(flight: flights.Flight, info: Info | None) -> set[str]:
+    """run.in, morva's inputs and outputs and the runner's own files, as
+    names below the flight's folder: what an export's products are not."""
+    home = os.path.realpath(flight.path)
+    names = [flights.RUN_CONTROL, *RUNNER_FILES] + (info["inputs"] + info["outputs"] if info else [])
+    return {os.path.relpath(os.path.realpath(flights.resolve(flight, n)), home).replace(os.sep, "/") for n in names}
+
+
+def _stop_line(metadata: str | None) -> str:
+    """The stop line of morva's run record, or ""."""
+    figures = report.summary_of_metadata(metadata) if metadata else None
+    stop = figures.get("stop") if figures else None
+    return stop if isinstance(stop, str) else ""
+
+
+def _transient(name: str) -> bool:
+    """The runner's temporary files (a record or a lock being replaced)."""
+    return name.startswith((f"{flights.RECORD}.tmp.", f"{lock.LOCK}."))
+
+
+def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     """Runs the flight now and writes its record: done only after morva exit 0
     and every export succeeded."""
     try:
@@ -189,46 +180,69 @@ def run(flight, job, children):
     info, info_error = _runinfo(flight, job)
     run_control = _states(flight, [flights.RUN_CONTROL])[0]
     inputs = []
-    clash = _runner_file_named(flight, info) if info else ""
-    if clash:
-        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner")
     if info:
         try:
-            inputs = _states(flight, info["inputs"])
+            inputs = _states(flight, info["inputs"], missing_ok=True)
         except OSError:
-            inputs = []     # a missing input: morva says so in its own words
+            inputs = []     # an input that cannot be read: morva says so in its own words
+    clash = _runner_file_named(flight, info) if info else ""
+    if clash:
+        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner",
+                               run_control, inputs)
+    outside = claims.outside_output(flight, info) if info else ""
+    if outside:
+        return _record_failure(flight, job, started, t0, f"output {outside} lies outside the flight's folder",
+                               run_control, inputs)
     command = [job.morva.path] + job.morva_args
     if job.threads and job.morva.takes_threads:
         command += ["--threads", str(job.threads)]
+    metadata = os.path.join(flight.path, METADATA)
+    if job.morva.takes_metadata:
+        command += ["--metadata", METADATA]
+        try:
+            os.unlink(metadata)    # an earlier run's figures are not this run's
+        except FileNotFoundError:
+            pass
     with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
          open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
-        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err)
+        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
+                              on_start=_recorder(flight))
         status = proc.wait() if proc else -(children.stopping or signal.SIGTERM)
     if proc:
         children.done(proc)
 
-    exports, failure = [], ""
+    exports: list[flights.Entry] = []
+    failure, made = "", []
     if status < 0:
         failure = _signal_text(status)
     elif status != 0:
-        failure = (report.last_line(os.path.join(flight.path, LOG)) or
+        failure = (_stop_line(metadata if job.morva.takes_metadata else None) or
+                   report.last_line(os.path.join(flight.path, LOG)) or
                    report.last_line(os.path.join(flight.path, ERR)) or f"morva exit {status}")
     elif info is None:
         failure = info_error
     else:
+        home = os.path.realpath(flight.path)
+        before = products.snapshot(home) if job.exports else {}
         exports, failure = _run_exports(flight, job, children)
-    outputs = []
-    if not failure:
+        made = products.made(before, products.snapshot(home), _known_names(flight, info)) if job.exports else []
+        made = [n for n in made if not _transient(n)]
+    outputs: list[flights.Entry] = []
+    made_states: list[flights.Entry] = []
+    if info and not failure:
         try:
             outputs = _states(flight, info["outputs"])
+            made_states = _states(flight, made)
         except OSError as e:
             failure = f"cannot read output {e.filename}: {e.strerror}"
 
     record = _base_record(flight, job, started, t0, status, failure)
     record.update({
         "command": command, "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
+        "products": made_states,
         "summary": report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
-                                  flights.resolve(flight, info["centfile"]) if info else None),
+                                  flights.resolve(flight, info["centfile"]) if info else None,
+                                  metadata if job.morva.takes_metadata else None),
     })
     try:
         write_record(flight, record)
@@ -237,7 +251,7 @@ def run(flight, job, children):
     return Outcome(flight, record["state"], failure, record["wall_s"])
 
 
-def _runner_file_named(flight, info):
+def _runner_file_named(flight: flights.Flight, info: Info) -> str:
     """The first input or output of the run control that is one of the
     runner's own files, which morva would overwrite or the runner would."""
     own = {os.path.join(flight.path, name) for name in RUNNER_FILES}
@@ -247,7 +261,8 @@ def _runner_file_named(flight, info):
     return ""
 
 
-def _base_record(flight, job, started, t0, status, failure):
+def _base_record(flight: flights.Flight, job: Job, started: float, t0: float, status: int | None,
+                 failure: str) -> flights.Record:
     return {
         "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed" if failure else "done",
         "exit_status": status, "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
@@ -256,19 +271,44 @@ def _base_record(flight, job, started, t0, status, failure):
     }
 
 
-def _record_failure(flight, job, started, t0, failure):
-    """The record of a flight that did not get as far as running morva."""
+def _record_failure(flight: flights.Flight, job: Job, started: float, t0: float, failure: str,
+                    run_control: flights.Entry | None = None, inputs: Sequence[flights.Entry] = ()) -> Outcome:
+    """The record of a flight that did not get as far as running morva; with
+    its run.in and inputs, so that a change to them shows."""
     record = _base_record(flight, job, started, t0, None, failure)
+    if run_control:
+        record.update({"run_control": run_control, "inputs": list(inputs)})
     write_record(flight, record)
     return Outcome(flight, "failed", failure, record["wall_s"])
 
 
-def _slurm_task():
+def refuse(flight: flights.Flight, job: Job, failure: str, info: Info | None) -> Outcome:
+    """Records the flight as failed without running it (its files would
+    collide with another flight's), under its lock."""
+    owner = lock.acquire(flight.path)
+    if owner is not None:
+        return Outcome(flight, "busy", lock.describe(owner))
+    try:
+        run_control = _states(flight, [flights.RUN_CONTROL])[0]
+        inputs = _states(flight, info["inputs"], missing_ok=True) if info else []
+        return _record_failure(flight, job, time.time(), time.monotonic(), failure, run_control, inputs)
+    except OSError as e:
+        return Outcome(flight, "failed", f"cannot write in the flight's folder: {e.filename or ''}: {e.strerror}")
+    finally:
+        lock.release(flight.path)
+
+
+def runinfo(flight: flights.Flight, job: Job) -> Info | None:
+    """The run control as morva reads it, or None."""
+    return _runinfo(flight, job)[0]
+
+
+def _slurm_task() -> str | None:
     job, task = os.environ.get("SLURM_ARRAY_JOB_ID"), os.environ.get("SLURM_ARRAY_TASK_ID")
     return f"{job}_{task}" if job and task else os.environ.get("SLURM_JOB_ID")
 
 
-def keep_fresh(flight, state):
+def keep_fresh(flight: flights.Flight, state: flights.State) -> None:
     """Writes the record of a done flight with the times of its digests renewed,
     so that the next check trusts files that have stayed unchanged instead of
     reading them again. Only under the flight's lock, and only when the record
@@ -289,7 +329,7 @@ def keep_fresh(flight, state):
         lock.release(flight.path)
 
 
-def process(flight, job, children):
+def process(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     """The flight under its lock: skipped when its record shows it done (and
     --force is not given), else run."""
     try:
@@ -300,7 +340,7 @@ def process(flight, job, children):
         return Outcome(flight, "failed", f"cannot write in the flight's folder: {e.filename or ''}: {e.strerror}")
 
 
-def _process_locked(flight, job, children):
+def _process_locked(flight: flights.Flight, job: Job, children: Children) -> Outcome:
     owner = lock.acquire(flight.path)
     if owner is not None:
         return Outcome(flight, "busy", lock.describe(owner))

@@ -7,6 +7,7 @@ import os
 import stat
 import time
 from dataclasses import dataclass
+from typing import Any
 
 from . import settings as settings_mod
 
@@ -18,6 +19,9 @@ RECORD_FORMAT = 1
 # seconds before its digest was taken: a later change within the same tick of
 # a coarse (or another host's) clock would otherwise go unseen.
 TRUST_MARGIN_S = 2.0
+# A record, and one file's entry in it, as JSON objects.
+Record = dict[str, Any]
+Entry = dict[str, Any]
 
 
 @dataclass
@@ -26,7 +30,7 @@ class Flight:
     path: str         # absolute folder
 
 
-def find(campaign_dir, only=None):
+def find(campaign_dir: str, only: str | None = None) -> list[Flight]:
     """Every flight, sorted by path; hidden folders are not searched."""
     found = []
     for root, dirs, files in os.walk(campaign_dir):
@@ -39,26 +43,28 @@ def find(campaign_dir, only=None):
     return found
 
 
-def file_state(path, with_digest=True):
+def file_state(path: str, with_digest: bool = True) -> Entry:
     """Size, modification time and content digest of a regular file; a special
     file (a device, a pipe) is named only, never read."""
     st = os.stat(path)
     if not stat.S_ISREG(st.st_mode):
         return {"special": True}
     checked = time.time()
-    entry = {"size": st.st_size, "mtime_ns": st.st_mtime_ns}
+    entry: Entry = {"size": st.st_size, "mtime_ns": st.st_mtime_ns}
     if with_digest:
         entry["sha256"] = settings_mod.file_digest(path)
         entry["checked"] = checked
     return entry
 
 
-def same_file(path, recorded, rehash=False):
+def same_file(path: str, recorded: Entry, rehash: bool = False) -> tuple[bool, Entry | None]:
     """Whether the file at path still is the one recorded. Returns (same,
     refreshed entry or None when the entry can stay as it is)."""
     try:
         st = os.stat(path)
     except OSError:
+        return bool(recorded.get("missing")), None
+    if recorded.get("missing"):
         return False, None
     if recorded.get("special"):
         return not stat.S_ISREG(st.st_mode), None
@@ -75,13 +81,13 @@ def same_file(path, recorded, rehash=False):
     return True, (refreshed if refreshed != recorded else None)
 
 
-def resolve(flight, name):
+def resolve(flight: Flight, name: str) -> str:
     """A file name of the run control, relative to the flight's folder as morva
     reads it."""
     return os.path.join(flight.path, name)
 
 
-def read_record(flight):
+def read_record(flight: Flight) -> Record | None:
     try:
         with open(os.path.join(flight.path, RECORD), encoding="utf-8") as f:
             record = json.load(f)
@@ -97,12 +103,12 @@ IDENTITY_NAMES = {"morva": "morva version", "morva_args": "morva options", "expo
 @dataclass
 class State:
     name: str                  # "done", "failed", "stale", "to do"
-    record: dict | None
+    record: Record | None
     reason: str = ""           # what no longer matches, for a stale flight
-    refreshed: dict | None = None   # the record with fresh digest times, when worth writing
+    refreshed: Record | None = None   # the record with fresh digest times, when worth writing
 
 
-def evaluate(flight, identity, rehash=False):
+def evaluate(flight: Flight, identity: Record, rehash: bool = False) -> State:
     """The flight's state from its record: done only when the record says exit
     0 and run.in, the inputs, the outputs, morva and the settings that shape
     the outputs all match what is there now."""
@@ -110,23 +116,52 @@ def evaluate(flight, identity, rehash=False):
     if record is None:
         return State("to do", None)
     if record.get("state") != "done" or record.get("exit_status") != 0:
-        return State("failed", record)
-    if record.get("identity") != identity:
-        old = record.get("identity") if isinstance(record.get("identity"), dict) else {}
-        changed = [IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]]
-        return State("stale", record, ", ".join(changed) + " changed")
+        # A failure says what it says about the files it was given: once
+        # they changed, the flight is stale (the next run tries it again
+        # either way).
+        if "run_control" not in record:
+            return State("failed", record)
+        changed = _identity_change(record, identity) or _file_change(flight, record, ("run_control", "inputs"),
+                                                                      rehash)[0]
+        return State("stale", record, changed) if changed else State("failed", record)
+    changed = _identity_change(record, identity)
+    if changed:
+        return State("stale", record, changed)
+    changed, refreshed = _file_change(flight, record, ("run_control", "inputs", "outputs", "products"), rehash)
+    if changed:
+        return State("stale", record, changed)
+    return State("done", record, refreshed=refreshed)
+
+
+GROUP_NAMES = {"run_control": "", "inputs": "input ", "outputs": "output ", "products": "export product "}
+
+
+def _identity_change(record: Record, identity: Record) -> str:
+    if record.get("identity") == identity:
+        return ""
+    old = record.get("identity")
+    if not isinstance(old, dict):
+        old = {}
+    return ", ".join(IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]) + " changed"
+
+
+def _file_change(flight: Flight, record: Record, groups: tuple[str, ...],
+                 rehash: bool) -> tuple[str, Record | None]:
+    """What no longer matches among the record's files of these groups ("" when
+    all do), and the record with fresh digest times when worth writing."""
     refreshed = json.loads(json.dumps(record))
     dirty = False
-    for group in ("run_control", "inputs", "outputs"):
-        entries = refreshed.get(group)
+    for group in groups:
+        entries = refreshed.get(group, [] if group == "products" else None)
         for entry in (entries if isinstance(entries, list) else [entries]):
             if not isinstance(entry, dict) or "name" not in entry:
-                return State("stale", record, "record unreadable")
-            same, fresh = same_file(resolve(flight, entry["name"]), entry, rehash)
+                return "record unreadable", None
+            path = resolve(flight, entry["name"])
+            same, fresh = same_file(path, entry, rehash)
             if not same:
-                what = {"run_control": "", "inputs": "input ", "outputs": "output "}[group]
-                return State("stale", record, f"{what}{entry['name']} changed")
+                how = "appeared" if entry.get("missing") else "missing" if not os.path.lexists(path) else "changed"
+                return f"{GROUP_NAMES[group]}{entry['name']} {how}", None
             if fresh:
                 entry.update(fresh)
                 dirty = True
-    return State("done", record, refreshed=refreshed if dirty else None)
+    return "", (refreshed if dirty else None)

@@ -3,10 +3,15 @@ share of the cores when morva takes --threads."""
 import concurrent.futures
 import os
 
-from . import flight_run
+from typing import Callable
+
+from . import flight_run, flights
+from .children import Children
+from .progress import Progress
 
 
-def run(todo, job, jobs, children, announce, progress):
+def run(todo: list[flights.Flight], job: flight_run.Job, jobs: int, children: Children,
+        announce: Callable[[flight_run.Outcome], None], progress: Progress) -> list[flight_run.Outcome]:
     """Processes the flights of todo, at most `jobs` at a time; announce(outcome)
     is called as each one ends. Returns the outcomes in flight order."""
     if not todo:

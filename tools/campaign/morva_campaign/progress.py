@@ -3,9 +3,10 @@ terminal: flights finished and to do, and the time left at the pace so far."""
 import sys
 import threading
 import time
+from typing import TextIO
 
 
-def _duration(seconds):
+def _duration(seconds: float) -> str:
     seconds = int(seconds + 0.5)
     if seconds < 60:
         return f"{seconds} s"
@@ -15,7 +16,7 @@ def _duration(seconds):
 
 
 class Progress:
-    def __init__(self, total, stream=None):
+    def __init__(self, total: int, stream: TextIO | None = None) -> None:
         self.total = total
         self.finished = 0
         self.failed = 0
@@ -24,7 +25,7 @@ class Progress:
         self.t0 = time.monotonic()
         self._lock = threading.Lock()
 
-    def line(self):
+    def line(self) -> str:
         elapsed = time.monotonic() - self.t0
         left = self.total - self.finished
         text = f"{self.finished} of {self.total} flights finished ({self.failed} failed), {left} to do"
@@ -32,24 +33,24 @@ class Progress:
             text += f", about {_duration(elapsed / self.finished * left)} left"
         return text
 
-    def update(self, finished, failed):
+    def update(self, finished: int, failed: int) -> None:
         with self._lock:
             self.finished, self.failed = finished, failed
             if self.enabled:
                 self.stream.write("\r\033[K" + self.line())
                 self.stream.flush()
 
-    def add(self, failed):
+    def add(self, failed: bool) -> None:
         with self._lock:
             finished, failures = self.finished + 1, self.failed + (1 if failed else 0)
         self.update(finished, failures)
 
-    def clear(self):
+    def clear(self) -> None:
         """Wipes the progress line before other output goes to the terminal."""
         if self.enabled:
             with self._lock:
                 self.stream.write("\r\033[K")
                 self.stream.flush()
 
-    def redraw(self):
+    def redraw(self) -> None:
         self.update(self.finished, self.failed)

@@ -1,25 +1,28 @@
-"""What a flight's status shows, read from morva's console report, its
-standard error and its centre-point file."""
+"""What a flight's status shows, read from morva's record of the run (its
+--metadata file) or, from a morva without one, its console report and
+standard error; the time span from its centre-point file."""
+import json
 import os
 import re
+from typing import Any
 
 WARNING_PREFIX = "morva: warning: "
 _NUMBER = r"([-+]?[0-9.]+|\*+)"
 
 
-def _value(text):
+def _value(text: str) -> float | None:
     try:
         return float(text)
     except ValueError:
         return None     # a field morva printed as asterisks
 
 
-def _int_after(label, text):
+def _int_after(label: str, text: str) -> int | None:
     m = re.search(re.escape(label) + r"\s*(-?\d+)", text)
     return int(m.group(1)) if m else None
 
 
-def last_line(path):
+def last_line(path: str) -> str:
     """The last line of a text file that is not blank, or ""."""
     try:
         with open(path, "rb") as f:
@@ -33,7 +36,7 @@ def last_line(path):
     return lines[-1] if lines else ""
 
 
-def count_warnings(path):
+def count_warnings(path: str) -> int:
     try:
         with open(path, encoding="utf-8", errors="replace") as f:
             return sum(1 for ln in f if ln.startswith(WARNING_PREFIX))
@@ -41,7 +44,7 @@ def count_warnings(path):
         return 0
 
 
-def _centre_times(path):
+def _centre_times(path: str) -> list[float] | None:
     """First and last time (decimal hours) of a centre-point file, reading
     only its first and last lines."""
     try:
@@ -58,15 +61,46 @@ def _centre_times(path):
     return None
 
 
-def summary(log_path, err_path, centre_path):
+def summary_of_metadata(path: str) -> dict[str, Any] | None:
+    """The figures of morva's run record, or None when there is none."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            meta = json.load(f)
+    except (OSError, ValueError):
+        return None
+    if not isinstance(meta, dict):
+        return None
+    rep = meta.get("report")
+    if not isinstance(rep, dict):
+        rep = {}
+    fit = rep.get("regression")
+    if not isinstance(fit, dict):
+        fit = {}
+    low, high = rep.get("ground_height_min_m"), rep.get("ground_height_max_m")
+    return {"scans": rep.get("scans_read"), "points": rep.get("points_output"),
+            # No scan-point file leaves the statistic at its initial 9999/-9999.
+            "ground_heights": None if not rep or (low == 9999.0 and high == -9999.0) else [low, high],
+            "bias": fit.get("bias_m"), "roll": fit.get("roll_slope_deg"),
+            "geodesy": meta.get("geodesy"), "stop": meta.get("stop")}
+
+
+def summary(log_path: str, err_path: str, centre_path: str | None,
+            metadata_path: str | None = None) -> dict[str, Any]:
     """Scans read, points output, time span, range of ground heights,
     regression bias and roll (when the run had them), warnings."""
+    figures = summary_of_metadata(metadata_path) if metadata_path else None
+    if figures is not None:
+        # The warnings are counted in morva.err, which holds them all, as the
+        # user reads them there.
+        figures["time_span"] = _centre_times(centre_path) if centre_path else None
+        figures["warnings"] = count_warnings(err_path)
+        return figures
     try:
         with open(log_path, encoding="utf-8", errors="replace") as f:
             text = f.read()
     except OSError:
         text = ""
-    s = {"scans": _int_after("Total number of scans read:", text),
+    s: dict[str, Any] = {"scans": _int_after("Total number of scans read:", text),
          "points": _int_after("Total number of points output:", text),
          "ground_heights": None, "bias": None, "roll": None,
          "time_span": _centre_times(centre_path) if centre_path else None,

@@ -6,6 +6,7 @@ import shutil
 import subprocess
 import tomllib
 from dataclasses import dataclass, field
+from typing import Any
 
 SETTINGS_FILE = "campaign.toml"
 GEODESIES = ("flat", "ellipsoid")
@@ -23,7 +24,7 @@ class Slurm:
     mem: str | None = None
     throttle: int | None = None
     cpus_per_task: int | None = None
-    sbatch_args: list = field(default_factory=list)
+    sbatch_args: list[str] = field(default_factory=list)
 
 
 @dataclass
@@ -33,36 +34,36 @@ class Settings:
     engine: str = "local"
     jobs: int | None = None
     geodesy: str | None = None
-    exports: list = field(default_factory=list)
+    exports: list[str] = field(default_factory=list)
     slurm: Slurm = field(default_factory=Slurm)
 
 
-def _check_type(where, value, kind):
+def _check_type(where: str, value: Any, kind: type) -> Any:
     ok = isinstance(value, kind) and not (kind is int and isinstance(value, bool))
     if not ok:
         raise SettingsError(f"{where} must be {'a whole number' if kind is int else 'a ' + kind.__name__}")
     return value
 
 
-def _positive(where, value):
+def _positive(where: str, value: Any) -> int:
     if _check_type(where, value, int) < 1:
         raise SettingsError(f"{where} must be at least 1")
     return value
 
 
-def _choice(where, value, choices):
+def _choice(where: str, value: Any, choices: tuple[str, ...]) -> str:
     if _check_type(where, value, str) not in choices:
         raise SettingsError(f"{where} must be one of {', '.join(choices)}")
     return value
 
 
-def _string_list(where, value):
+def _string_list(where: str, value: Any) -> list[str]:
     if not isinstance(value, list) or not all(isinstance(v, str) for v in value):
         raise SettingsError(f"{where} must be a list of strings")
     return list(value)
 
 
-def read_file(campaign_dir):
+def read_file(campaign_dir: str) -> Settings:
     """Settings of campaign.toml (defaults when there is none). Paths in it are
     relative to the campaign folder."""
     path = os.path.join(campaign_dir, SETTINGS_FILE)
@@ -75,7 +76,7 @@ def read_file(campaign_dir):
     except (OSError, tomllib.TOMLDecodeError) as e:
         raise SettingsError(f"{SETTINGS_FILE}: {e}") from None
 
-    def where(key):
+    def where(key: str) -> str:
         return f"{SETTINGS_FILE}: {key}"
 
     for key, value in table.items():
@@ -115,22 +116,23 @@ class Morva:
     version: str
     takes_threads: bool
     takes_geodesy: bool
+    takes_metadata: bool = False
 
 
-def program_path(value, base):
+def program_path(value: str, base: str) -> str:
     """A program named in the settings: a bare name is looked up on PATH, a
     path is relative to base."""
     return value if os.sep not in value else os.path.join(base, os.path.expanduser(value))
 
 
-def _explicit_program(value):
+def _explicit_program(value: str) -> str:
     path = shutil.which(value) if os.sep not in value else value
     if not path or not os.path.isfile(path) or not os.access(path, os.X_OK):
         raise SettingsError(f"{value}: no such program")
     return os.path.abspath(path)
 
 
-def _first_program(candidates, name):
+def _first_program(candidates: list[str], name: str) -> str:
     for c in candidates:
         if c and os.path.isfile(c) and os.access(c, os.X_OK):
             return os.path.abspath(c)
@@ -140,7 +142,7 @@ def _first_program(candidates, name):
     raise SettingsError(f"cannot find {name} (tried {', '.join(c for c in candidates if c)} and PATH)")
 
 
-def _answer(program, option):
+def _answer(program: str, option: str) -> str | None:
     """Standard output of `program option` when it exits 0, else None. Standard
     input is empty: a morva that knows no options reads it as a run control
     and stops."""
@@ -152,7 +154,7 @@ def _answer(program, option):
     return done.stdout if done.returncode == 0 else None
 
 
-def file_digest(path):
+def file_digest(path: str) -> str:
     h = hashlib.sha256()
     with open(path, "rb") as f:
         while chunk := f.read(1 << 20):
@@ -160,7 +162,7 @@ def file_digest(path):
     return h.hexdigest()
 
 
-def find_morva(settings, build):
+def find_morva(settings: Settings, build: Any) -> Morva:
     """The morva and morva-runinfo of the settings (which must exist), else
     beside this script, else those of the build tree, else on PATH."""
     morva = (_explicit_program(settings.morva) if settings.morva else
@@ -173,13 +175,13 @@ def find_morva(settings, build):
     else:
         version = "morva sha256:" + file_digest(morva)
     helptext = _answer(morva, "--help") or ""
-    m = Morva(morva, runinfo, version, "--threads" in helptext, "--geodesy" in helptext)
+    m = Morva(morva, runinfo, version, "--threads" in helptext, "--geodesy" in helptext, "--metadata" in helptext)
     if settings.geodesy and not m.takes_geodesy:
         raise SettingsError(f"geodesy is set but {morva} does not take --geodesy")
     return m
 
 
-def morva_args(settings):
+def morva_args(settings: Settings) -> list[str]:
     """The options of every morva run that shape its outputs (and so belong in
     the record): the geodesy when one is set."""
     return ["--geodesy", settings.geodesy] if settings.geodesy else []

@@ -8,6 +8,7 @@ import os
 import shlex
 import subprocess
 import time
+from typing import Any, Callable, Iterator
 
 from . import flights
 
@@ -20,7 +21,7 @@ class SlurmError(Exception):
     pass
 
 
-def write_job_file(campaign_dir, todo, job):
+def write_job_file(campaign_dir: str, todo: list[flights.Flight], job: Any) -> str:
     """The flights and everything each task needs, in the campaign's folder,
     which a cluster's nodes share."""
     folder = os.path.join(campaign_dir, JOB_FOLDER)
@@ -29,18 +30,18 @@ def write_job_file(campaign_dir, todo, job):
     path = os.path.join(folder, f"{stamp}-{os.getpid()}.json")
     data = {"campaign": campaign_dir, "flights": [f.rel for f in todo],
             "morva": vars(job.morva), "morva_args": job.morva_args, "exports": job.exports,
-            "force": job.force, "rehash": job.rehash}
+            "tool_dirs": job.tool_dirs, "force": job.force, "rehash": job.rehash}
     with open(path, "w", encoding="utf-8") as f:
         json.dump(data, f, indent=1)
     return path
 
 
-def read_job_file(path):
+def read_job_file(path: str) -> dict[str, Any]:
     with open(path, encoding="utf-8") as f:
         return json.load(f)
 
 
-def _sbatch_command(script, job_file, first, count, slurm, wait):
+def _sbatch_command(script: str, job_file: str, first: int, count: int, slurm: Any, wait: bool) -> list[str]:
     folder = os.path.dirname(job_file)
     command = ["sbatch", "--parsable", "--job-name=morva-campaign",
                f"--output={os.path.join(folder, '%A_%a.out')}", f"--chdir={folder}"]
@@ -59,7 +60,9 @@ def _sbatch_command(script, job_file, first, count, slurm, wait):
     return command
 
 
-def submit(script, job_file, count, slurm, wait, progress_poll=None, stopped=lambda: False):
+def submit(script: str, job_file: str, count: int, slurm: Any, wait: bool,
+           progress_poll: Callable[[], None] | None = None,
+           stopped: Callable[[], Any] = lambda: False) -> list[str]:
     """Submits the array job(s) of count flights; with wait, returns when they
     have all ended, or when the runner is stopped (the jobs go on). Returns
     the job ids."""
@@ -74,6 +77,7 @@ def submit(script, job_file, count, slurm, wait, progress_poll=None, stopped=lam
             raise SlurmError(f"cannot run sbatch: {e.strerror}") from None
         # --parsable prints the job id (";cluster" on a federation) as soon as
         # the job is queued, --wait then waits for its end.
+        assert proc.stdout is not None and proc.stderr is not None
         line = proc.stdout.readline().strip()
         if not line:
             proc.wait()
@@ -92,7 +96,7 @@ def submit(script, job_file, count, slurm, wait, progress_poll=None, stopped=lam
     return ids
 
 
-def _fresh_records(campaign_dir, rels, since):
+def _fresh_records(campaign_dir: str, rels: list[str], since: float) -> Iterator[tuple[str, flights.Record]]:
     """The records of the flights written since the job began."""
     for rel in rels:
         flight = flights.Flight(rel, os.path.join(campaign_dir, rel))
@@ -105,25 +109,25 @@ def _fresh_records(campaign_dir, rels, since):
             yield rel, record
 
 
-def finished_since(campaign_dir, rels, since):
+def finished_since(campaign_dir: str, rels: list[str], since: float) -> tuple[int, int]:
     """How many of the flights have a record written since the job began, and
     how many of those failed."""
     records = [r for _, r in _fresh_records(campaign_dir, rels, since)]
     return len(records), sum(1 for r in records if r.get("state") != "done")
 
 
-def recorded_since(campaign_dir, rels, since):
+def recorded_since(campaign_dir: str, rels: list[str], since: float) -> set[str]:
     return {rel for rel, _ in _fresh_records(campaign_dir, rels, since)}
 
 
-def task_index(first):
+def task_index(first: int) -> int:
     task = os.environ.get("SLURM_ARRAY_TASK_ID")
     if task is None:
         raise SlurmError("run-flight runs as a task of a Slurm array job (SLURM_ARRAY_TASK_ID is not set)")
     return first + int(task)
 
 
-def threads_of_task():
+def threads_of_task() -> int:
     """The cores Slurm gave this task: --cpus-per-task when set, else one."""
     try:
         return max(1, int(os.environ.get("SLURM_CPUS_PER_TASK", "1")))

@@ -1,26 +1,32 @@
 """The status table of a campaign: one row per flight from its record and
 report, a summary line, and the same rows as CSV."""
 import csv
+import os
+from typing import Any, Collection
 
 from . import flights, lock
 
 COLUMNS = ["flight", "state", "scans", "points", "time span", "ground heights m", "bias m", "roll deg",
            "wall s", "warnings", "last line"]
+# The CSV has one value per column: the time span and the heights split.
+CSV_COLUMNS = ["flight", "state", "scans", "points", "start", "end", "ground height min m", "ground height max m",
+               "bias m", "roll deg", "wall s", "warnings", "last line"]
+Row = dict[str, str]
 STATES = ("done", "failed", "stale", "to do", "running")
 
 
-def _clock(hours):
+def _clock(hours: float) -> str:
     seconds = hours * 3600.0
     h, rest = divmod(seconds, 3600.0)
     m, s = divmod(rest, 60.0)
     return f"{int(h):02d}:{int(m):02d}:{s:04.1f}"
 
 
-def _number(value, form):
+def _number(value: Any, form: str) -> str:
     return "" if value is None else format(value, form)
 
 
-def row(flight, state):
+def row(flight: flights.Flight, state: flights.State) -> Row:
     """The table's values of one flight, as text."""
     record = state.record or {}
     summary = record.get("summary") or {}
@@ -35,7 +41,10 @@ def row(flight, state):
         "flight": flight.rel, "state": name,
         "scans": _number(summary.get("scans"), "d"), "points": _number(summary.get("points"), "d"),
         "time span": f"{_clock(span[0])}-{_clock(span[1])}" if span else "",
+        "start": _clock(span[0]) if span else "", "end": _clock(span[1]) if span else "",
         "ground heights m": (f"{_number(heights[0], '.2f')} {_number(heights[1], '.2f')}" if heights else ""),
+        "ground height min m": _number(heights[0], ".2f") if heights else "",
+        "ground height max m": _number(heights[1], ".2f") if heights else "",
         "bias m": _number(summary.get("bias"), ".2f"), "roll deg": _number(summary.get("roll"), ".2f"),
         "wall s": _number(record.get("wall_s"), ".2f"),
         "warnings": _number(summary.get("warnings"), "d") if record else "",
@@ -43,7 +52,8 @@ def row(flight, state):
     }
 
 
-def rows(found, identity, rehash=False, just_run=frozenset()):
+def rows(found: list[flights.Flight], identity: flights.Record, rehash: bool = False,
+         just_run: Collection[str] = frozenset()) -> list[Row]:
     """The rows of the flights; those in just_run were recorded by this very
     run, and their records are taken as they are."""
     table = []
@@ -57,17 +67,17 @@ def rows(found, identity, rehash=False, just_run=frozenset()):
     return table
 
 
-def counts(table):
+def counts(table: list[Row]) -> dict[str, int]:
     return {s: sum(1 for r in table if r["state"] == s) for s in STATES}
 
 
-def summary_line(table, extra=""):
+def summary_line(table: list[Row], extra: str = "") -> str:
     c = counts(table)
     parts = [f"{c[s]} {s}" for s in STATES if c[s] or s in ("done", "failed", "to do")]
     return f"{len(table)} flight{'' if len(table) == 1 else 's'}: " + ", ".join(parts) + extra
 
 
-def format_table(table):
+def format_table(table: list[Row]) -> str:
     right = {"scans", "points", "bias m", "roll deg", "wall s", "warnings"}
     width = {c: max([len(c)] + [len(r[c]) for r in table]) for c in COLUMNS}
     lines = []
@@ -77,12 +87,19 @@ def format_table(table):
     return "\n".join(lines) + "\n"
 
 
-def write_csv(table, path):
-    with open(path, "w", newline="", encoding="utf-8") as f:
-        w = csv.DictWriter(f, fieldnames=COLUMNS)
-        w.writeheader()
-        w.writerows(table)
+def write_csv(table: list[Row], path: str) -> None:
+    """The table as CSV, under a temporary name until it is complete."""
+    tmp = os.path.join(os.path.dirname(os.path.abspath(path)), f".{os.path.basename(path)}.tmp.{os.getpid()}")
+    try:
+        with open(tmp, "w", newline="", encoding="utf-8") as f:
+            w = csv.DictWriter(f, fieldnames=CSV_COLUMNS, extrasaction="ignore")
+            w.writeheader()
+            w.writerows(table)
+        os.replace(tmp, path)
+    finally:
+        if os.path.exists(tmp):
+            os.unlink(tmp)
 
 
-def all_done(table):
+def all_done(table: list[Row]) -> bool:
     return bool(table) and all(r["state"] == "done" for r in table)

@@ -9,6 +9,7 @@ text that is not a number, makes the point invalid; it is skipped and counted.
 
 import os
 from dataclasses import dataclass
+from typing import Iterator
 
 import numpy as np
 
@@ -52,7 +53,7 @@ NOT_IN_NUMBER = np.ones(256, bool)
 NOT_IN_NUMBER[[32, 45, *range(48, 58)]] = False
 
 
-def parse_fixed(rows, start, width, decimals):
+def parse_fixed(rows: np.ndarray, start: int, width: int, decimals: int) -> tuple[np.ndarray, np.ndarray]:
     """The field [start, start+width) of every row as an integer scaled by
     10**decimals, and whether it is a number. The digits are weighed by their
     powers of ten in one matrix product, exact in double precision for the
@@ -73,7 +74,7 @@ def parse_fixed(rows, start, width, decimals):
     return value.astype(np.int64), ~bad.any(axis=1)
 
 
-def _lines(buffer, line_length, name, first=0):
+def _lines(buffer: bytes, line_length: int, name: str, first: int = 0) -> np.ndarray:
     rows = np.frombuffer(buffer, np.uint8).reshape(-1, line_length)
     ends = rows[:, line_length - 1] != 10
     if ends.any():
@@ -82,7 +83,7 @@ def _lines(buffer, line_length, name, first=0):
     return rows
 
 
-def _text_points(rows):
+def _text_points(rows: np.ndarray) -> Points:
     fields = {key: parse_fixed(rows, *SCAN_TEXT[key]) for key in ("thr", "lat", "lon", "h", "i")}
     ok = fields["thr"][1] & fields["lat"][1] & fields["lon"][1] & fields["h"][1] & fields["i"][1]
     skipped = int(rows.shape[0] - np.count_nonzero(ok))
@@ -90,7 +91,7 @@ def _text_points(rows):
                   fields["h"][0][ok] * 10, fields["i"][0][ok], skipped)
 
 
-def _binary_points(records):
+def _binary_points(records: np.ndarray) -> Points:
     ok = ((records["thr"] != NOT_A_VALUE) & (records["lat"] != NOT_A_VALUE)
           & (records["lon"] != NOT_A_VALUE) & (records["h"] != NOT_A_VALUE))
     good = records[ok]
@@ -98,7 +99,7 @@ def _binary_points(records):
                   good["h"].astype(np.int64), good["i"].astype(np.int64), int(len(records) - len(good)))
 
 
-def record_count(path, binary, averaged):
+def record_count(path: str, binary: bool, averaged: bool) -> tuple[int, int]:
     """Whole records in the file and the bytes of a partial record at its
     end; a text file must begin with a whole line of the expected length."""
     size = os.path.getsize(path)
@@ -111,7 +112,7 @@ def record_count(path, binary, averaged):
     return size // length, size % length
 
 
-def scan_point_chunks(path, binary, averaged, chunk=CHUNK_RECORDS):
+def scan_point_chunks(path: str, binary: bool, averaged: bool, chunk: int = CHUNK_RECORDS) -> Iterator[Points]:
     """Yields the points of the scan-point file chunk by chunk; a partial
     record at the end is left out (record_count tells of it)."""
     whole, _ = record_count(path, binary, averaged)
@@ -137,7 +138,7 @@ class Centres:
     skipped: int
 
 
-def read_centres(path):
+def read_centres(path: str) -> Centres:
     """The centre points, those with a number in every field used."""
     with open(path, "rb") as f:
         data = f.read()

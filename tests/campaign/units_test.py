@@ -1,0 +1,154 @@
+"""The campaign runner's parts that end-to-end runs reach only at great cost:
+campaign.toml settings of the wrong type, locks left by processes that are
+gone (or whose children are not), and the status table. Run with pytest."""
+import json
+import os
+import socket
+import subprocess
+import sys
+import time
+
+import pytest
+
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools")
+sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
+from morva_campaign import cli, flights, lock, settings, status_table  # noqa: E402
+
+USAGE = "; usage: morva-campaign run|status DIR [OPTIONS] (morva-campaign --help)\n"
+# A wrong command line: the arguments and the one line on standard error
+# (each with exit status 2, before any folder is looked at).
+BAD_COMMAND_LINES = [
+    ([], "missing COMMAND (run, status)"),
+    (["rn", "x"], "'rn' is not one of run, status"),
+    (["run"], "missing DIR"),
+    (["run", "x", "--jobs", "0"], "option --jobs: 0 is out of range (1 to 4096)"),
+    (["run", "x", "--jobs=two"], "option --jobs: 'two' is not a number"),
+    (["run", "x", "--throttle"], "option --throttle needs a value"),
+    (["run", "x", "--engine", "pbs"], "option --engine: 'pbs' is not one of local, slurm"),
+    (["status", "x", "--geodesy", "round"], "option --geodesy: 'round' is not one of flat, ellipsoid"),
+    (["status", "x", "--force"], "unknown option --force"),
+    (["run", "x", "--csv", "t.csv"], "unknown option --csv"),
+    (["run", "x", "--force=yes"], "option --force takes no value"),
+    (["run", "x", "y"], "unexpected argument 'y'"),
+    (["run-flight", "job.json"], "missing FIRST"),
+]
+
+
+@pytest.mark.parametrize("args,message", BAD_COMMAND_LINES)
+def test_a_wrong_command_line_is_one_line_and_exit_2(capsys, args, message):
+    assert cli.main(args, cli.Build("1.0", "", "/nonexistent", "", "")) == 2
+    out, err = capsys.readouterr()
+    assert (out, err) == ("", "morva-campaign: " + message + USAGE)
+
+# campaign.toml text -> the message it is refused with.
+BAD_SETTINGS = [
+    ('jobs = "4"', "campaign.toml: jobs must be a whole number"),
+    ("jobs = true", "campaign.toml: jobs must be a whole number"),
+    ("jobs = 0", "campaign.toml: jobs must be at least 1"),
+    ("jobs = 2.5", "campaign.toml: jobs must be a whole number"),
+    ('engine = "cloud"', "campaign.toml: engine must be one of local, slurm"),
+    ("geodesy = 1", "campaign.toml: geodesy must be a str"),
+    ('exports = "morva-las run.in x.las"', "campaign.toml: exports must be a list of strings"),
+    ("exports = [1]", "campaign.toml: exports must be a list of strings"),
+    ("morva = 3", "campaign.toml: morva must be a str"),
+    ("[slurm]\nthrottle = -1", "campaign.toml: slurm.throttle must be at least 1"),
+    ("[slurm]\nsbatch_args = [true]", "campaign.toml: slurm.sbatch_args must be a list of strings"),
+    ("[slurm]\nnodes = 2", "campaign.toml: slurm.nodes: unknown setting"),
+    ("thread = 2", "campaign.toml: thread: unknown setting"),
+    ("jobs = ", "campaign.toml: "),
+]
+
+
+@pytest.mark.parametrize("text,message", BAD_SETTINGS)
+def test_settings_of_the_wrong_type_are_refused(tmp_path, text, message):
+    (tmp_path / "campaign.toml").write_text(text + "\n")
+    with pytest.raises(settings.SettingsError) as e:
+        settings.read_file(str(tmp_path))
+    assert str(e.value).startswith(message)
+
+
+def test_good_settings_are_read(tmp_path):
+    (tmp_path / "campaign.toml").write_text('jobs = 3\ngeodesy = "ellipsoid"\nexports = ["a", "b"]\n'
+                                            '[slurm]\nthrottle = 5\nsbatch_args = ["--qos=low"]\n')
+    s = settings.read_file(str(tmp_path))
+    assert (s.jobs, s.geodesy, s.exports, s.slurm.throttle, s.slurm.sbatch_args) == \
+        (3, "ellipsoid", ["a", "b"], 5, ["--qos=low"])
+
+
+def _gone_pid():
+    """The pid of a process that has ended and been reaped."""
+    p = subprocess.Popen(["true"])
+    p.wait()
+    return p.pid
+
+
+@pytest.fixture
+def sleeper():
+    p = subprocess.Popen(["sleep", "30"])
+    yield p.pid
+    p.kill()
+    p.wait()
+
+
+# (owner of the lock, whether it still holds). "live" is a running process,
+# "gone" one that ended; "reused" a live pid with another start time.
+LOCKS = [
+    ("this runner", lambda me, live, gone: {"pid": me, "start": lock.start_time(me)}, True),
+    ("owner gone", lambda me, live, gone: {"pid": gone, "children": []}, False),
+    # Guards: a rerun took over a lock while the dead runner's morva still wrote.
+    ("owner gone, a child alive", lambda me, live, gone: {"pid": gone, "children": [
+        {"pid": live, "start": lock.start_time(live)}]}, True),
+    ("owner and children gone", lambda me, live, gone: {"pid": gone, "children": [{"pid": gone, "start": 1}]}, False),
+    ("child pid reused", lambda me, live, gone: {"pid": gone, "children": [
+        {"pid": live, "start": (lock.start_time(live) or 0) + 1}]}, False),
+    ("owner pid reused", lambda me, live, gone: {"pid": me, "start": (lock.start_time(me) or 0) + 1}, False),
+    ("older format, owner alive", lambda me, live, gone: {"pid": live}, True),
+    ("another host, young", lambda me, live, gone: {"pid": gone, "host": "elsewhere.invalid"}, True),
+]
+
+
+@pytest.mark.parametrize("name,owner_of,held", LOCKS, ids=[c[0] for c in LOCKS])
+def test_a_lock_holds_while_its_owner_or_a_recorded_child_lives(tmp_path, sleeper, name, owner_of, held):
+    owner = {"host": socket.gethostname(), "time": time.time()}
+    owner.update(owner_of(os.getpid(), sleeper, _gone_pid()))
+    (tmp_path / lock.LOCK).write_text(json.dumps(owner))
+    assert (lock.holder(str(tmp_path)) is not None) == held
+    assert (lock.acquire(str(tmp_path)) is None) == (not held)
+
+
+def test_a_lock_records_the_children_of_its_owner(tmp_path, sleeper):
+    assert lock.acquire(str(tmp_path)) is None
+    lock.add_child(str(tmp_path), sleeper)
+    owner = json.loads((tmp_path / lock.LOCK).read_text())
+    assert owner["children"] == [{"pid": sleeper, "start": lock.start_time(sleeper)}]
+    assert [p.name for p in tmp_path.iterdir()] == [lock.LOCK]
+
+
+def _row(summary, state="done", **record):
+    record = dict({"state": state, "exit_status": 0, "summary": summary, "wall_s": 1.234}, **record)
+    return status_table.row(flights.Flight("a/b", "/nonexistent/a/b"), flights.State(state, record))
+
+
+def test_the_status_table_and_its_csv(tmp_path):
+    table = [
+        _row({"scans": 120, "points": 30000, "time_span": [10.5, 10.5 + 15 / 3600], "ground_heights": [0.5, 1.25],
+              "bias": 0.5, "roll": -0.004, "warnings": 2}),
+        _row({"ground_heights": [None, 2.0]}, state="failed", last_line="*** cannot open file: x"),
+    ]
+    assert status_table.format_table(table).splitlines() == [
+        "flight  state   scans  points  time span              ground heights m  bias m  roll deg  wall s  "
+        "warnings  last line",
+        "a/b     done      120   30000  10:30:00.0-10:30:15.0  0.50 1.25           0.50     -0.00    1.23         2",
+        "a/b     failed                                         2.00                                 1.23"
+        "            *** cannot open file: x",
+    ]
+    status_table.write_csv(table, str(tmp_path / "s.csv"))
+    lines = (tmp_path / "s.csv").read_text().splitlines()
+    assert lines == [
+        "flight,state,scans,points,start,end,ground height min m,ground height max m,bias m,roll deg,wall s,"
+        "warnings,last line",
+        "a/b,done,120,30000,10:30:00.0,10:30:15.0,0.50,1.25,0.50,-0.00,1.23,2,",
+        "a/b,failed,,,,,,2.00,,,1.23,,*** cannot open file: x",
+    ]
+    assert [p.name for p in tmp_path.iterdir()] == ["s.csv"]
+    assert status_table.summary_line(table) == "2 flights: 1 done, 1 failed, 0 to do"
