@@ -15,9 +15,11 @@ import tempfile
 # name: (the short usage of its usage line, an option taking a value, words first)
 PROGRAMS = {
     "morva": ("morva [options] [RUN_CONTROL]", "--threads", []),
-    "morva-sim": ("morva-sim [--sample | --verify] [OPTIONS] [DIR]", "--nmeas", []),
+    "morva-sim": ("morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]", "--nmeas", []),
     "morva-las": ("morva-las [options] RUN_CONTROL OUTPUT.las", "--date", []),
-    "morva-runinfo": ("morva-runinfo RUN_CONTROL", None, []),
+    "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]",
+                      None, []),
+    "morva-grid": ("morva-grid [options] INPUT... OUTPUT.tif", "--resolution", []),
     "morva-campaign": ("morva-campaign run|status DIR [OPTIONS]", "--jobs", ["run", "."]),
     "morva-quicklook": ("morva-quicklook [options] RUN_CONTROL [OUTPUT.png]", "--report", []),
 }

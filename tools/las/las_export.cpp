@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "records/record_file.hpp"
 #include "text/out_stream.hpp"
@@ -52,11 +53,20 @@ struct Converter {
     Bounds bounds;
     ExportCounts counts;
 
+    // Projected X and Y: points held until a batch is full, then projected together.
+    std::vector<ScanPointRecord> held;
+    std::vector<std::int32_t> xs, ys;
+
     [[gnu::always_inline]] void point(const ScanPointRecord& p) {
         // A latitude beyond a pole is no position (a field that overflowed,
         // a record not of this run): skipped and counted as a record without one.
         if (p.lat_e7 < -kPoleE7 || p.lat_e7 > kPoleE7) {
             ++counts.not_points;
+            return;
+        }
+        if (plan.project_xy) {
+            held.push_back(p);
+            if (held.size() == kProjectBatch) flush_projected();
             return;
         }
         extend(bounds, static_cast<std::int32_t>(p.lon_e7), static_cast<std::int32_t>(p.lat_e7), p.h_mm);
@@ -65,6 +75,27 @@ struct Converter {
         text::commit(out, record);
         ++counts.points;
         counts.unknown_amplitude += !p.ampl_known;
+    }
+
+    static constexpr std::size_t kProjectBatch = 1 << 16;
+
+    void flush_projected() {
+        xs.resize(held.size());
+        ys.resize(held.size());
+        std::string why;
+        if (!plan.project_xy(held.data(), held.size(), xs.data(), ys.data(), why)) fail(why);
+        for (std::size_t k = 0; k < held.size(); ++k) {
+            const ScanPointRecord& p = held[k];
+            extend(bounds, xs[k], ys[k], p.h_mm);
+            auto* b = reinterpret_cast<unsigned char*>(text::reserve(out, record));
+            encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra, b);
+            put_i32(b, xs[k]);
+            put_i32(b + 4, ys[k]);
+            text::commit(out, record);
+            ++counts.points;
+            counts.unknown_amplitude += !p.ampl_known;
+        }
+        held.clear();
     }
 };
 
@@ -153,8 +184,9 @@ ExportCounts export_las(const ExportPlan& plan) {
     text::put(out, wkt);
     text::put(out, eb);
 
-    Converter c{plan, out, extra, header.record_length, {}, {}};
+    Converter c{plan, out, extra, header.record_length, {}, {}, {}, {}, {}};
     convert(c);
+    if (!c.held.empty()) c.flush_projected();
     text::flush(out);
 
     header.point_count = c.counts.points;
