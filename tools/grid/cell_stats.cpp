@@ -1,0 +1,55 @@
+#include "cell_stats.hpp"
+
+namespace morva::grid {
+
+std::string_view statistic_name(Statistic s) {
+    switch (s) {
+        case Statistic::Min: return "min";
+        case Statistic::Max: return "max";
+        case Statistic::Mean: return "mean";
+        case Statistic::Idw: return "idw";
+        case Statistic::Count: return "count";
+        case Statistic::Stdev: return "stdev";
+    }
+    return "?";
+}
+
+bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::string& bad) {
+    out.clear();
+    constexpr Statistic all[] = {Statistic::Min, Statistic::Max, Statistic::Mean,
+                                 Statistic::Idw, Statistic::Count, Statistic::Stdev};
+    for (;;) {
+        const std::size_t comma = list.find(',');
+        const std::string_view word = list.substr(0, comma);
+        bool found = false;
+        for (Statistic s : all) {
+            if (word == statistic_name(s)) {
+                out.push_back(s);
+                found = true;
+            }
+        }
+        if (!found) {
+            bad = std::string(word);
+            return false;
+        }
+        if (comma == std::string_view::npos) return true;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+void CellStats64::merge(const CellStats64& o) {
+    if (o.count == 0) return;
+    if (count == 0) {
+        *this = o;
+        return;
+    }
+    const double n = static_cast<double>(count) + o.count;
+    const double d = o.mean - mean;
+    mean += d * o.count / n;
+    m2 += o.m2 + d * d * (static_cast<double>(count) * o.count / n);
+    count += o.count;
+    min = o.min < min ? o.min : min;
+    max = o.max > max ? o.max : max;
+}
+
+}  // namespace morva::grid

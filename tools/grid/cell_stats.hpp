@@ -1,0 +1,104 @@
+#pragma once
+// The statistics of a cell's points: count, minimum, maximum, mean and
+// population standard deviation (Welford's update, exact enough for
+// millimetre heights), and inverse-distance sums for idw.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morva::grid {
+
+enum class Statistic { Min, Max, Mean, Idw, Count, Stdev };
+
+// "min", "max", "mean", "idw", "count", "stdev".
+std::string_view statistic_name(Statistic s);
+
+// A comma-separated list of names; false with the offending word in bad.
+bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::string& bad);
+
+struct CellStats {
+    std::uint32_t count = 0;
+    float min = std::numeric_limits<float>::infinity();   // float32 is exact for the test heights' rounding;
+    float max = -std::numeric_limits<float>::infinity();  // kept as double below where float64 is asked for
+    double mean = 0;
+    double m2 = 0;  // sum of squared deviations from the mean
+
+    bool empty() const { return count == 0; }
+    void add(double z) {
+        ++count;
+        const auto zf = static_cast<float>(z);
+        min = zf < min ? zf : min;
+        max = zf > max ? zf : max;
+        const double d = z - mean;
+        mean += d / count;
+        m2 += d * (z - mean);
+    }
+    void merge(const CellStats& o) {
+        if (o.count == 0) return;
+        if (count == 0) {
+            *this = o;
+            return;
+        }
+        const double n = static_cast<double>(count) + o.count;
+        const double d = o.mean - mean;
+        mean += d * o.count / n;
+        m2 += o.m2 + d * d * (static_cast<double>(count) * o.count / n);
+        count += o.count;
+        min = o.min < min ? o.min : min;
+        max = o.max > max ? o.max : max;
+    }
+    double stdev() const { return count > 0 ? std::sqrt(m2 / count) : 0.0; }
+};
+
+// Extrema in double, for float64 rasters.
+struct CellStats64 {
+    std::uint32_t count = 0;
+    double min = std::numeric_limits<double>::infinity();
+    double max = -std::numeric_limits<double>::infinity();
+    double mean = 0, m2 = 0;
+    bool empty() const { return count == 0; }
+    void add(double z) {
+        ++count;
+        min = z < min ? z : min;
+        max = z > max ? z : max;
+        const double d = z - mean;
+        mean += d / count;
+        m2 += d * (z - mean);
+    }
+    void merge(const CellStats64& o);
+    double stdev() const { return count > 0 ? std::sqrt(m2 / count) : 0.0; }
+};
+
+// Inverse-distance weighting: weights 1/d^2; a point at the centre (d below
+// 1e-9 m) gives its value alone.
+struct IdwSums {
+    double weighted = 0, weights = 0;
+    double at_centre = 0;
+    std::uint32_t centre_count = 0;
+    std::uint32_t count = 0;
+    bool empty() const { return count == 0; }
+    void add(double z, double d2) {
+        ++count;
+        if (d2 < 1e-18) {
+            at_centre += z;
+            ++centre_count;
+            return;
+        }
+        weighted += z / d2;
+        weights += 1 / d2;
+    }
+    void merge(const IdwSums& o) {
+        weighted += o.weighted;
+        weights += o.weights;
+        at_centre += o.at_centre;
+        centre_count += o.centre_count;
+        count += o.count;
+    }
+    double value() const { return centre_count > 0 ? at_centre / centre_count : weighted / weights; }
+};
+
+}  // namespace morva::grid

@@ -1,0 +1,151 @@
+#pragma once
+// The grid: square cells of side r in projected coordinates, cell (ix, iy)
+// covering easting [ix r, (ix + 1) r) and northing (iy r, (iy + 1) r]. A
+// raster over cells ix0..ix0+cols-1 and iy1-rows+1..iy1 has its west edge x0 =
+// ix0 r and its north edge y1 = (iy1 + 1) r, both multiples of r; a point at
+// (E, N) lies in its column floor((E - x0) / r) and row floor((y1 - N) / r).
+//
+// TiledGrid<Cell> holds one Cell (any accumulator: the statistics of
+// cell_stats.hpp, or per-strip sums) per cell, in tiles of 128 x 128 cells
+// allocated when a point first falls into them (a Cell needs a default
+// constructor for "no points", `bool empty() const` and `void merge(const
+// Cell&)`): memory follows the area the
+// points cover, not their number, and no extent is needed before the pass.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+
+namespace morva::grid {
+
+struct CellIndex {
+    std::int64_t ix = 0, iy = 0;
+};
+
+inline CellIndex cell_of(double e, double n, double r) {
+    return {static_cast<std::int64_t>(std::floor(e / r)), static_cast<std::int64_t>(std::ceil(n / r)) - 1};
+}
+
+// The cells of a raster, and where they lie.
+struct RasterGeometry {
+    double resolution = 1;
+    std::int64_t ix0 = 0, iy1 = 0;  // the west column's and the north row's cell indices
+    std::int64_t cols = 0, rows = 0;
+    double x0() const { return static_cast<double>(ix0) * resolution; }
+    double y1() const { return static_cast<double>(iy1 + 1) * resolution; }
+    double centre_e(std::int64_t col) const { return (static_cast<double>(ix0 + col) + 0.5) * resolution; }
+    double centre_n(std::int64_t row) const { return (static_cast<double>(iy1 - row) + 0.5) * resolution; }
+    std::int64_t col_of(std::int64_t ix) const { return ix - ix0; }
+    std::int64_t row_of(std::int64_t iy) const { return iy1 - iy; }
+    std::int64_t cells() const { return cols * rows; }
+};
+
+// The raster over every cell from (ix_min, iy_min) to (ix_max, iy_max).
+inline RasterGeometry raster_over(std::int64_t ix_min, std::int64_t iy_min, std::int64_t ix_max, std::int64_t iy_max,
+                                  double resolution) {
+    return {resolution, ix_min, iy_max, ix_max - ix_min + 1, iy_max - iy_min + 1};
+}
+
+inline constexpr int kTileBits = 7;
+inline constexpr std::int64_t kTileSide = std::int64_t{1} << kTileBits;  // cells
+
+template <class Cell>
+class TiledGrid {
+public:
+    explicit TiledGrid(double resolution) : resolution_(resolution) {}
+
+    double resolution() const { return resolution_; }
+
+    // The cell, its tile allocated (cells default-constructed) on first use.
+    Cell& at(CellIndex c) {
+        const std::int64_t key = tile_key(c);
+        if (key != last_key_ || last_ == nullptr) {
+            auto [it, inserted] = tiles_.try_emplace(key);
+            if (inserted) {
+                it->second = std::make_unique<Cell[]>(kTileSide * kTileSide);
+                extend(c);
+            }
+            last_key_ = key;
+            last_ = it->second.get();
+        }
+        if (c.ix < ix_min_ || c.ix > ix_max_ || c.iy < iy_min_ || c.iy > iy_max_) extend(c);
+        return last_[offset(c)];
+    }
+
+    // The cell when its tile exists, else null.
+    const Cell* find(CellIndex c) const {
+        const auto it = tiles_.find(tile_key(c));
+        return it == tiles_.end() ? nullptr : &it->second[offset(c)];
+    }
+
+    bool empty() const { return tiles_.empty(); }
+
+    // The smallest raster holding every cell that at() was asked for.
+    RasterGeometry extent() const {
+        if (!has_extent_) return {resolution_, 0, 0, 0, 0};
+        return raster_over(ix_min_, iy_min_, ix_max_, iy_max_, resolution_);
+    }
+
+    std::size_t tiles() const { return tiles_.size(); }
+    static constexpr std::size_t tile_bytes() { return sizeof(Cell) * kTileSide * kTileSide; }
+
+    // Frees the tiles entirely north of cell row iy (for writers that go north to south).
+    void release_north_of(std::int64_t iy) {
+        for (auto it = tiles_.begin(); it != tiles_.end();) {
+            if (tile_y(it->first) * kTileSide > iy) {
+                if (it->second.get() == last_) last_ = nullptr;
+                it = tiles_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    // Adds every cell of other into this one: cell.merge(other_cell) (for per-thread grids).
+    void merge(const TiledGrid& other) {
+        for (const auto& [key, tile] : other.tiles_) {
+            const CellIndex base{tile_x(key) * kTileSide, tile_y(key) * kTileSide};
+            for (std::int64_t k = 0; k < kTileSide * kTileSide; ++k) {
+                if (tile[k].empty()) continue;
+                const CellIndex c{base.ix + (k & (kTileSide - 1)), base.iy + (k >> kTileBits)};
+                at(c).merge(tile[k]);
+            }
+        }
+    }
+
+private:
+    static std::int64_t tile_key(CellIndex c) {
+        // 32 bits of tile column and row each: 2^39 cells a side.
+        const auto tx = static_cast<std::uint64_t>(c.ix >> kTileBits) & 0xFFFFFFFFu;
+        const auto ty = static_cast<std::uint64_t>(c.iy >> kTileBits) & 0xFFFFFFFFu;
+        return static_cast<std::int64_t>((ty << 32) | tx);
+    }
+    static std::int64_t tile_x(std::int64_t key) { return static_cast<std::int32_t>(key & 0xFFFFFFFF); }
+    static std::int64_t tile_y(std::int64_t key) { return static_cast<std::int32_t>(static_cast<std::uint64_t>(key) >> 32); }
+    static std::size_t offset(CellIndex c) {
+        return static_cast<std::size_t>(((c.iy & (kTileSide - 1)) << kTileBits) | (c.ix & (kTileSide - 1)));
+    }
+    void extend(CellIndex c) {
+        if (!has_extent_) {
+            ix_min_ = ix_max_ = c.ix;
+            iy_min_ = iy_max_ = c.iy;
+            has_extent_ = true;
+        }
+        ix_min_ = std::min(ix_min_, c.ix);
+        ix_max_ = std::max(ix_max_, c.ix);
+        iy_min_ = std::min(iy_min_, c.iy);
+        iy_max_ = std::max(iy_max_, c.iy);
+    }
+
+    double resolution_;
+    std::unordered_map<std::int64_t, std::unique_ptr<Cell[]>> tiles_;
+    std::int64_t last_key_ = 0;
+    Cell* last_ = nullptr;
+    bool has_extent_ = false;
+    std::int64_t ix_min_ = 0, ix_max_ = 0, iy_min_ = 0, iy_max_ = 0;
+};
+
+}  // namespace morva::grid

@@ -1,0 +1,420 @@
+// morva-grid: scan points of one or more runs (or LAS files) as a gridded
+// elevation model in a projected CRS: a Cloud Optimized GeoTIFF with one band
+// per statistic.
+
+#include <charconv>
+#include <cmath>
+#include <csignal>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "cell_stats.hpp"
+#include "cog_writer.hpp"
+#include "grid.hpp"
+#include "grid_fill.hpp"
+#include "inputs/file_guard.hpp"
+#include "point_pass.hpp"
+#include "point_source.hpp"
+#include "projection.hpp"
+#include "text/command_line.hpp"
+#include "text/stop.hpp"
+#include "text/warning.hpp"
+
+namespace {
+
+using namespace morva;
+using namespace morva::grid;
+
+constexpr std::string_view kProgram = "morva-grid";
+constexpr std::string_view kUsage = "morva-grid [options] INPUT... OUTPUT.tif";
+constexpr std::string_view kHelp =
+    "usage: morva-grid [options] INPUT... OUTPUT.tif\n"
+    "\n"
+    "Grids the scan points of morva runs into an elevation model in a projected\n"
+    "coordinate system, written as a Cloud Optimized GeoTIFF (tiled, DEFLATE,\n"
+    "overviews) with one band per statistic, each band described by its name.\n"
+    "An INPUT is a run control (its scan-point file and form as morva wrote them;\n"
+    "the names inside are taken relative to the run control's folder) or a LAS 1.4\n"
+    "file of point format 6 in longitude and latitude (morva-las). Several inputs\n"
+    "make one raster over their union. Cells are square; the raster's west and\n"
+    "north edges are multiples of the resolution; a point at easting E, northing N\n"
+    "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
+    "as the runs wrote them (the metadata item VERTICAL says which). The file\n"
+    "appears only when it is complete.\n"
+    "\n"
+    "  --resolution M        cell side in metres (default 1)\n"
+    "  --output-type LIST    bands, from min,max,mean,idw,count,stdev in the order\n"
+    "                        given (default min,max,mean,count,stdev); stdev is the\n"
+    "                        population standard deviation, idw weights the points\n"
+    "                        within the radius by 1/d^2 from the cell centre\n"
+    "  --radius R            every statistic from the points within R metres of the\n"
+    "                        cell centre instead of those inside the cell (idw\n"
+    "                        alone: default r*sqrt(2))\n"
+    "  --fill N              fill an empty cell of a height band (min, max, mean,\n"
+    "                        idw) by inverse-distance weighting of the non-empty\n"
+    "                        cells within N cells (1 to 100)\n"
+    "  --nodata V            value of empty cells (default -9999; count: 0)\n"
+    "  --data-type T         float32 (default) or float64\n"
+    "  --crs CRS             utm (default: the WGS 84 UTM zone of the inputs'\n"
+    "                        centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
+    "                        knows, e.g. EPSG:25832\n"
+    "  --hillshade FILE.png  also a shaded-relief picture of the first height band\n"
+    "  --help, -h            this text\n"
+    "  --version             version and commit\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the raster was written\n"
+    "  1  an input or output problem (one line on standard error; no output left)\n"
+    "  2  a usage error\n";
+
+struct Options {
+    std::vector<std::string> inputs;
+    std::string output;
+    double resolution = 1;
+    std::vector<Statistic> types = {Statistic::Min, Statistic::Max, Statistic::Mean, Statistic::Count, Statistic::Stdev};
+    std::optional<double> radius;
+    int fill = 0;
+    double nodata = -9999;
+    DataType data_type = DataType::Float32;
+    std::string crs = "utm";
+    std::string hillshade;
+};
+
+[[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
+
+double number(const std::string& option, const std::string& value, double lo, double hi) {
+    double v = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+    if (ec != std::errc() || end != value.data() + value.size() || !std::isfinite(v)) {
+        usage("option " + option + ": '" + value + "' is not a number");
+    }
+    if (v < lo || v > hi) {
+        auto show = [](double x) {
+            std::string s = std::to_string(x);
+            s.erase(s.find_last_not_of('0') + 1);
+            if (s.back() == '.') s.pop_back();
+            return s;
+        };
+        usage("option " + option + ": " + value + " is out of range (" + show(lo) + " to " + show(hi) + ")");
+    }
+    return v;
+}
+
+Options parse_options(int argc, char** argv) {
+    Options o;
+    std::vector<std::string> positional;
+    bool options_end = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (options_end || a.size() < 2 || a[0] != '-') {
+            positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            options_end = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
+        if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
+        std::string value;
+        const std::size_t eq = a.find('=');
+        if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            a.resize(eq);
+        }
+        static const char* const with_value[] = {"--resolution", "--output-type", "--radius", "--fill",
+                                                 "--nodata", "--data-type", "--crs", "--hillshade"};
+        bool known = false;
+        for (const char* w : with_value) known = known || a == w;
+        if (!known) usage("unknown option " + a);
+        if (eq == std::string::npos) {
+            if (i + 1 >= argc) usage("option " + a + " needs a value");
+            value = argv[++i];
+        }
+        if (a == "--resolution") {
+            o.resolution = number(a, value, 0.001, 100000);
+        } else if (a == "--output-type") {
+            std::string bad;
+            if (!parse_statistics(value, o.types, bad)) {
+                usage("option --output-type: '" + bad + "' is not one of min, max, mean, idw, count, stdev");
+            }
+        } else if (a == "--radius") {
+            o.radius = number(a, value, 0.001, 100000);
+        } else if (a == "--fill") {
+            const double n = number(a, value, 1, 100);
+            if (n != std::floor(n)) usage("option --fill: '" + value + "' is not a whole number of cells");
+            o.fill = static_cast<int>(n);
+        } else if (a == "--nodata") {
+            o.nodata = number(a, value, -3.4e38, 3.4e38);
+        } else if (a == "--data-type") {
+            if (value != "float32" && value != "float64") usage("option --data-type: '" + value + "' is not one of float32, float64");
+            o.data_type = value == "float32" ? DataType::Float32 : DataType::Float64;
+        } else if (a == "--crs") {
+            if (value.empty()) usage("option --crs needs a value");
+            o.crs = value;
+        } else {
+            if (value.empty()) usage("option --hillshade needs a value");
+            o.hillshade = value;
+        }
+    }
+    if (positional.empty()) usage("missing INPUT");
+    if (positional.size() < 2) usage("missing OUTPUT");
+    o.output = positional.back();
+    positional.pop_back();
+    o.inputs = positional;
+    if (!o.hillshade.empty()) {
+        bool height = false;
+        for (Statistic s : o.types) height = height || is_height(s);
+        if (!height) usage("option --hillshade needs a height band (min, max, mean or idw) in --output-type");
+    }
+    return o;
+}
+
+[[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
+
+void remove_partial_output() {
+    if (!cog_temporary().empty()) ::unlink(cog_temporary().c_str());
+}
+
+void remove_and_reraise(int signal_number) {
+    remove_partial_output();
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// No output may replace an input, nor a folder or device.
+void check_output(const std::string& output, const std::vector<PointSource>& sources) {
+    struct stat st{};
+    if (::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        fail(output + ": the output " + (S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file"));
+    }
+    for (const PointSource& s : sources) {
+        for (const std::string& f : s.files) {
+            if (inputs::same_file(output, f)) {
+                fail(output + ": the output is an input (" + f + (f == s.name ? "" : ", a file of " + s.name) +
+                     "); choose another name");
+            }
+        }
+    }
+}
+
+// The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.
+template <class Stats>
+struct Accumulators {
+    TiledGrid<Stats> stats;
+    std::unique_ptr<TiledGrid<IdwSums>> idw;
+    explicit Accumulators(double r) : stats(r) {}
+};
+
+// Every cell whose centre lies within radius of (e, n).
+template <class F>
+void for_cells_within(double e, double n, double r, double radius, F&& f) {
+    const auto ix_lo = static_cast<std::int64_t>(std::floor((e - radius) / r - 0.5));
+    const auto ix_hi = static_cast<std::int64_t>(std::floor((e + radius) / r - 0.5)) + 1;
+    const auto iy_lo = static_cast<std::int64_t>(std::floor((n - radius) / r - 0.5));
+    const auto iy_hi = static_cast<std::int64_t>(std::floor((n + radius) / r - 0.5)) + 1;
+    const double r2 = radius * radius;
+    for (std::int64_t iy = iy_lo; iy <= iy_hi; ++iy) {
+        const double dn = (static_cast<double>(iy) + 0.5) * r - n;
+        for (std::int64_t ix = ix_lo; ix <= ix_hi; ++ix) {
+            const double de = (static_cast<double>(ix) + 0.5) * r - e;
+            const double d2 = de * de + dn * dn;
+            if (d2 <= r2) f(CellIndex{ix, iy}, d2);
+        }
+    }
+}
+
+template <class Stats>
+void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc) {
+    const double r = o.resolution;
+    for (std::size_t k = 0; k < b.n; ++k) {
+        const double e = b.en[k].e, n = b.en[k].n, h = b.geo[k].h;
+        if (want_stats) {
+            if (o.radius) {
+                for_cells_within(e, n, r, *o.radius, [&](CellIndex c, double) { acc.stats.at(c).add(h); });
+            } else {
+                acc.stats.at(cell_of(e, n, r)).add(h);
+            }
+        }
+        if (acc.idw) {
+            for_cells_within(e, n, r, o.radius.value_or(r * std::sqrt(2.0)),
+                             [&](CellIndex c, double d2) { acc.idw->at(c).add(h, d2); });
+        }
+    }
+}
+
+constexpr std::int64_t kMaxCells = std::int64_t{1} << 31;
+
+std::string metres(double m) {
+    std::string s = std::to_string(m);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
+[[noreturn]] void too_many_cells(const Options& o, const std::string& size) {
+    fail(o.output + ": a resolution of " + metres(o.resolution) + " m makes a raster of " + size +
+         " cells over these points, above 2^31; choose a coarser --resolution");
+}
+
+// Before the pass, from the inputs' bounds (LAS headers exact, scan-point
+// samples close): a raster far too fine stops before its tiles fill the memory.
+void check_estimated_size(const Options& o, const std::vector<PointSource>& sources) {
+    for (const PointSource& s : sources) {
+        if (s.bounds.empty) continue;
+        const double mid = 0.5 * (s.bounds.lat_min + s.bounds.lat_max) * M_PI / 180;
+        const double width = (s.bounds.lon_max - s.bounds.lon_min) * 111320 * std::cos(mid) + o.resolution;
+        const double height = (s.bounds.lat_max - s.bounds.lat_min) * 110574 + o.resolution;
+        const double cols = std::ceil(width / o.resolution), rows = std::ceil(height / o.resolution);
+        if (cols * rows > static_cast<double>(kMaxCells)) too_many_cells(o, "about " + metres(cols) + " x " + metres(rows));
+    }
+}
+
+template <class Stats, class Value>
+void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
+    double lon = 0, lat = 0;
+    inputs_centre(sources, lon, lat);
+    ProjectionRequest request;
+    request.crs = o.crs;
+    request.centre_lon = lon;
+    request.centre_lat = lat;
+    request.vertical = sources.front().vertical;
+    check_estimated_size(o, sources);
+    std::future<ProjectionSetup> pending = start_projection(request);
+
+    bool want_stats = false, want_idw = false;
+    for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
+    Accumulators<Stats> acc(o.resolution);
+    if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
+    // A grid too fine for its area stops before its tiles fill the memory.
+    const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
+
+    ProjectionSetup setup;
+    const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
+        bin_block(b, o, want_stats, acc);
+        if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
+            too_many_cells(o, "more than 2^31");
+        }
+    });
+    if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
+
+    RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
+    if (want_stats && want_idw) {
+        // The union of both extents (the idw radius reaches further than the cells).
+        const RasterGeometry w = acc.idw->extent();
+        const std::int64_t ix_min = std::min(g.ix0, w.ix0), iy_max = std::max(g.iy1, w.iy1);
+        const std::int64_t ix_max = std::max(g.ix0 + g.cols, w.ix0 + w.cols) - 1;
+        const std::int64_t iy_min = std::min(g.iy1 - g.rows, w.iy1 - w.rows) + 1;
+        g = raster_over(ix_min, iy_min, ix_max, iy_max, o.resolution);
+    }
+    if (g.cells() > kMaxCells) {
+        too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
+    }
+
+    // The bands, filled row by row; the accumulator tiles of the rows done are freed as the bands fill.
+    const auto cells = static_cast<std::size_t>(g.cells());
+    std::vector<std::unique_ptr<Value[]>> bands;
+    for (std::size_t k = 0; k < o.types.size(); ++k) bands.emplace_back(new Value[cells]);
+    for (std::int64_t row = 0; row < g.rows; ++row) {
+        const std::int64_t iy = g.iy1 - row;
+        for (std::int64_t col = 0; col < g.cols; ++col) {
+            const CellIndex c{g.ix0 + col, iy};
+            const Stats* s = want_stats ? acc.stats.find(c) : nullptr;
+            const IdwSums* w = acc.idw ? acc.idw->find(c) : nullptr;
+            const bool has = s != nullptr && !s->empty();
+            const std::size_t at = static_cast<std::size_t>(row * g.cols + col);
+            for (std::size_t k = 0; k < o.types.size(); ++k) {
+                double v = o.nodata;
+                switch (o.types[k]) {
+                    case Statistic::Min: v = has ? s->min : o.nodata; break;
+                    case Statistic::Max: v = has ? s->max : o.nodata; break;
+                    case Statistic::Mean: v = has ? s->mean : o.nodata; break;
+                    case Statistic::Count: v = has ? s->count : 0; break;
+                    case Statistic::Stdev: v = has ? s->stdev() : o.nodata; break;
+                    case Statistic::Idw: v = w != nullptr && !w->empty() ? w->value() : o.nodata; break;
+                }
+                bands[k][at] = static_cast<Value>(v);
+            }
+        }
+        if ((iy & (kTileSide - 1)) == 0) {
+            acc.stats.release_north_of(iy - 1);
+            if (acc.idw) acc.idw->release_north_of(iy - 1);
+        }
+    }
+    if (o.fill > 0) {
+        for (std::size_t k = 0; k < o.types.size(); ++k) {
+            if (is_height(o.types[k])) fill_empty(bands[k].get(), g.cols, g.rows, static_cast<Value>(o.nodata), o.fill);
+        }
+    }
+
+    CogRequest cog;
+    cog.output = o.output;
+    cog.geometry = g;
+    cog.wkt = setup.wkt;
+    cog.type = o.data_type;
+    cog.nodata = o.nodata;
+    for (Statistic s : o.types) cog.band_descriptions.emplace_back(statistic_name(s));
+    cog.metadata = {{"VERTICAL", sources.front().vertical},
+                    {"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())},
+                    {"POINTS", std::to_string(counts.points)}};
+    cog.hillshade_png = o.hillshade;
+    for (std::size_t k = 0; k < o.types.size(); ++k) {
+        if (is_height(o.types[k])) {
+            cog.hillshade_band = static_cast<int>(k) + 1;
+            break;
+        }
+    }
+    std::vector<void*> band_data;
+    for (auto& b : bands) band_data.push_back(b.get());
+    write_cog(cog, band_data);
+
+    text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
+               " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
+    if (counts.not_points > 0) {
+        text::warn(std::to_string(counts.not_points) +
+                   " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
+                   "the overflow marker)");
+    }
+}
+
+void run(const Options& o) {
+    std::vector<PointSource> sources;
+    for (const std::string& name : o.inputs) sources.push_back(open_source(name));
+    for (const PointSource& s : sources) {
+        if (s.vertical != sources.front().vertical) {
+            fail(s.name + ": its heights are " + s.vertical + ", those of " + sources.front().name + " " +
+                 sources.front().vertical + "; one raster holds heights of one kind");
+        }
+    }
+    check_output(o.output, sources);
+    if (!o.hillshade.empty()) {
+        check_output(o.hillshade, sources);
+        if (inputs::same_file(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
+    }
+    if (o.data_type == DataType::Float32)
+        grid_and_write<CellStats, float>(o, sources);
+    else
+        grid_and_write<CellStats64, double>(o, sources);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse_options(argc, argv);
+    text::set_program_name(kProgram);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_and_reraise);
+    try {
+        run(o);
+    } catch (const text::RunStopped& stop) {
+        remove_partial_output();
+        std::string line = stop.line;
+        if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
+        ::write(2, (std::string(kProgram) + ": " + line + "\n").data(), kProgram.size() + line.size() + 3);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,149 @@
+#include "point_pass.hpp"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "text/stop.hpp"
+
+namespace morva::grid {
+namespace {
+
+// Blocks handed from the reader thread to the caller's, at most kQueued at once.
+constexpr std::size_t kQueued = 3;
+
+struct Handover {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::unique_ptr<PointBlock>> full, spare;
+    bool finished = false;   // the reader is done (or failed)
+    bool cancelled = false;  // the caller stopped: the reader must give up
+    std::exception_ptr failure;
+};
+
+struct Cancelled {};
+
+void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<StreamCounts>& counts) {
+    try {
+        for (std::uint32_t s = 0; s < sources.size(); ++s) {
+            counts[s] = stream_points(sources[s], s, [&](const PointBlock& block) {
+                std::unique_ptr<PointBlock> copy;
+                {
+                    std::unique_lock lock(h.mutex);
+                    h.changed.wait(lock, [&] { return h.cancelled || !h.spare.empty() || h.full.size() < kQueued; });
+                    if (h.cancelled) throw Cancelled{};
+                    if (!h.spare.empty()) {
+                        copy = std::move(h.spare.front());
+                        h.spare.pop_front();
+                    }
+                }
+                if (!copy) copy = std::make_unique<PointBlock>();
+                copy->source = block.source;
+                copy->points.assign(block.points.begin(), block.points.end());
+                {
+                    std::lock_guard lock(h.mutex);
+                    h.full.push_back(std::move(copy));
+                }
+                h.changed.notify_all();
+            });
+        }
+    } catch (const Cancelled&) {
+    } catch (...) {
+        std::lock_guard lock(h.mutex);
+        h.failure = std::current_exception();
+    }
+    {
+        std::lock_guard lock(h.mutex);
+        h.finished = true;
+    }
+    h.changed.notify_all();
+}
+
+}  // namespace
+
+void inputs_centre(const std::vector<PointSource>& sources, double& lon, double& lat) {
+    GeoBounds all;
+    for (const PointSource& s : sources) {
+        if (s.bounds.empty) continue;
+        if (all.empty) {
+            all = s.bounds;
+            continue;
+        }
+        all.lon_min = std::min(all.lon_min, s.bounds.lon_min);
+        all.lon_max = std::max(all.lon_max, s.bounds.lon_max);
+        all.lat_min = std::min(all.lat_min, s.bounds.lat_min);
+        all.lat_max = std::max(all.lat_max, s.bounds.lat_max);
+    }
+    lon = all.empty ? 0 : 0.5 * (all.lon_min + all.lon_max);
+    lat = all.empty ? 0 : 0.5 * (all.lat_min + all.lat_max);
+}
+
+PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
+                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink) {
+    Handover h;
+    std::vector<StreamCounts> counts(sources.size());
+    std::thread reader(read_all, std::cref(sources), std::ref(h), std::ref(counts));
+    // However the caller's side ends, the reader is told and joined.
+    struct Join {
+        Handover& h;
+        std::thread& t;
+        ~Join() {
+            {
+                std::lock_guard lock(h.mutex);
+                h.cancelled = true;
+            }
+            h.changed.notify_all();
+            t.join();
+        }
+    } join{h, reader};
+
+    bool have_projection = false;
+    std::vector<Projected> en;
+    for (;;) {
+        std::unique_ptr<PointBlock> block;
+        {
+            std::unique_lock lock(h.mutex);
+            h.changed.wait(lock, [&] { return !h.full.empty() || h.finished; });
+            if (h.full.empty()) {
+                if (h.failure) std::rethrow_exception(h.failure);
+                break;
+            }
+            block = std::move(h.full.front());
+            h.full.pop_front();
+        }
+        h.changed.notify_all();
+        if (!have_projection) {
+            setup = pending.get();
+            if (!setup.error.empty()) text::stop_run(setup.error);
+            have_projection = true;
+        }
+        en.resize(block->points.size());
+        std::size_t bad = 0;
+        if (!project(*setup.projection, block->points.data(), en.data(), en.size(), &bad)) {
+            const GeoPoint& g = block->points[bad];
+            text::stop_run(sources[block->source].name + ": a point at longitude " + std::to_string(g.lon) +
+                           ", latitude " + std::to_string(g.lat) + " has no coordinates in " + setup.crs_name);
+        }
+        sink({block->source, en.size(), block->points.data(), en.data()});
+        {
+            std::lock_guard lock(h.mutex);
+            h.spare.push_back(std::move(block));
+        }
+        h.changed.notify_all();
+    }
+    if (!have_projection) {
+        setup = pending.get();
+        if (!setup.error.empty()) text::stop_run(setup.error);
+    }
+    PassCounts total;
+    for (const StreamCounts& c : counts) {
+        total.points += c.points;
+        total.not_points += c.not_points;
+        total.points_per_source.push_back(c.points);
+    }
+    return total;
+}
+
+}  // namespace morva::grid

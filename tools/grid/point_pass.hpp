@@ -1,0 +1,40 @@
+#pragma once
+// The one pass over the points of every input: a reader thread decodes
+// blocks while the caller's thread projects and bins them, and PROJ's
+// start-up overlaps the first reads.
+
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "point_source.hpp"
+#include "projection.hpp"
+
+namespace morva::grid {
+
+// The centre of the inputs' bounds (LAS headers, samples of scan-point records).
+void inputs_centre(const std::vector<PointSource>& sources, double& lon, double& lat);
+
+struct ProjectedBlock {
+    std::uint32_t source = 0;      // index of the input
+    std::size_t n = 0;
+    const GeoPoint* geo = nullptr;   // longitude, latitude, height
+    const Projected* en = nullptr;   // easting, northing
+};
+
+struct PassCounts {
+    std::uint64_t points = 0;
+    std::uint64_t not_points = 0;
+    std::vector<std::uint64_t> points_per_source;
+};
+
+// Streams every source in order and hands each block, projected, to sink on
+// the calling thread. pending: the projection being made (start_projection),
+// waited for once the first block is read, and stored in setup; its error,
+// or a point the projection cannot place, stops with one line.
+PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
+                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink);
+
+}  // namespace morva::grid

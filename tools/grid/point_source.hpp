@@ -1,0 +1,67 @@
+#pragma once
+// The points a grid is made of: the scan-point records of a run (named by its
+// run control) or a LAS 1.4 file of point format 6, streamed in large blocks
+// of geographic coordinates.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace morva::grid {
+
+enum class SourceKind { ScanPoints, Las };
+
+// Longitude and latitude (degrees) of a set of points.
+struct GeoBounds {
+    double lon_min = 0, lon_max = 0, lat_min = 0, lat_max = 0;
+    bool empty = true;
+};
+
+struct PointSource {
+    std::string name;          // as given on the command line
+    SourceKind kind = SourceKind::ScanPoints;
+    std::string points_file;   // the scan-point file (run control names resolved against its folder) or the LAS file
+    std::vector<std::string> files;  // every file of the input, for the output guard
+    std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
+    std::string geodesy;       // georeferencing of the run when known ("flat" or "ellipsoid"), else empty
+    // Scan-point records
+    bool binary = false;
+    bool with_group_size = false;
+    // LAS
+    double scale[3] = {1, 1, 1}, offset[3] = {0, 0, 0};
+    std::uint64_t point_count = 0;
+    std::uint64_t offset_to_points = 0;
+    std::uint16_t record_length = 0;
+    std::string wkt;           // the file's coordinate system, WKT1
+    GeoBounds bounds;          // from the LAS header; for scan points a sample of the records (approximate)
+};
+
+// Opens and checks one input: a LAS file (by its signature) or a run control.
+// A problem stops with one line "NAME: what is wrong" (text::stop_run).
+PointSource open_source(const std::string& name);
+
+struct GeoPoint {
+    double lon = 0, lat = 0;  // degrees
+    double h = 0;             // metres, as the run wrote it
+};
+
+struct PointBlock {
+    std::uint32_t source = 0;        // index of the input
+    std::vector<GeoPoint> points;
+};
+
+inline constexpr std::size_t kBlockPoints = 1 << 18;
+
+struct StreamCounts {
+    std::uint64_t points = 0;
+    std::uint64_t not_points = 0;  // records without a time or position, skipped
+};
+
+// Every point of the source, in order, in blocks of at most kBlockPoints; the
+// block is reused between calls. A read or format problem stops with one line.
+StreamCounts stream_points(const PointSource& source, std::uint32_t source_index,
+                           const std::function<void(const PointBlock&)>& sink);
+
+}  // namespace morva::grid

@@ -1,0 +1,242 @@
+#include "projection.hpp"
+
+#include <cmath>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include <proj.h>
+#include <proj_experimental.h>
+
+namespace morva::grid {
+
+// Lattice nodes every 1/1024 degree (about 110 m of latitude), in blocks of
+// 64 x 64 lattice cells: a block holds its 65 x 65 nodes, so that a cell's
+// four corners are always in one block.
+namespace {
+constexpr double kNodesPerDegree = 1024;
+constexpr int kBlockBits = 6;
+constexpr int kBlockCells = 1 << kBlockBits;
+constexpr int kBlockNodes = kBlockCells + 1;
+// A block whose interpolation, checked at cell centres, strays further than
+// this from PROJ (far outside a projection's zone, near a pole) projects its
+// points exactly instead.
+constexpr double kLatticeTolerance = 5e-4;  // metres
+
+struct Block {
+    bool exact = false;  // interpolation not good enough here: every point through PROJ
+    bool invalid = false;  // some node has no coordinates: points through PROJ, which says which fail
+    std::vector<double> e, n;  // kBlockNodes^2, row by row (latitude), west to east
+};
+
+std::int64_t block_key(std::int64_t bi, std::int64_t bj) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(bj) << 32) | (static_cast<std::uint64_t>(bi) & 0xFFFFFFFFu));
+}
+
+std::string last_error(PJ_CONTEXT* ctx) {
+    const int code = proj_context_errno(ctx);
+    const char* text = code != 0 ? proj_context_errno_string(ctx, code) : nullptr;
+    return text != nullptr ? text : "PROJ gave no reason";
+}
+
+struct Object {
+    PJ* pj = nullptr;
+    Object() = default;
+    explicit Object(PJ* p) : pj(p) {}
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    Object& operator=(Object&& o) noexcept {
+        std::swap(pj, o.pj);
+        return *this;
+    }
+    ~Object() {
+        if (pj != nullptr) proj_destroy(pj);
+    }
+};
+
+}  // namespace
+
+struct Projection {
+    PJ_CONTEXT* ctx = nullptr;
+    Object transform;  // longitude, latitude (degrees) to easting, northing
+    std::mutex mutex;  // PROJ objects and the block table
+    std::unordered_map<std::int64_t, std::unique_ptr<Block>> blocks;
+
+    ~Projection() {
+        transform = Object();
+        if (ctx != nullptr) proj_context_destroy(ctx);
+    }
+
+    // Exact projection; HUGE_VAL where the CRS has no coordinates. Under the mutex.
+    Projected exact_locked(double lon, double lat) {
+        PJ_COORD c = proj_coord(lon, lat, 0, 0);
+        c = proj_trans(transform.pj, PJ_FWD, c);
+        if (!std::isfinite(c.xy.x) || !std::isfinite(c.xy.y) || c.xy.x == HUGE_VAL) return {HUGE_VAL, HUGE_VAL};
+        return {c.xy.x, c.xy.y};
+    }
+
+    const Block* block(std::int64_t bi, std::int64_t bj) {
+        std::lock_guard lock(mutex);
+        auto [it, inserted] = blocks.try_emplace(block_key(bi, bj));
+        if (!inserted) return it->second.get();
+        auto b = std::make_unique<Block>();
+        b->e.resize(kBlockNodes * kBlockNodes);
+        b->n.resize(kBlockNodes * kBlockNodes);
+        std::vector<double> lon(b->e.size()), lat(b->e.size());
+        for (int j = 0; j < kBlockNodes; ++j) {
+            for (int i = 0; i < kBlockNodes; ++i) {
+                lon[j * kBlockNodes + i] = static_cast<double>(bi * kBlockCells + i) / kNodesPerDegree;
+                lat[j * kBlockNodes + i] = static_cast<double>(bj * kBlockCells + j) / kNodesPerDegree;
+            }
+        }
+        b->e = lon;
+        b->n = lat;
+        proj_errno_reset(transform.pj);
+        proj_trans_generic(transform.pj, PJ_FWD, b->e.data(), sizeof(double), b->e.size(), b->n.data(), sizeof(double),
+                           b->n.size(), nullptr, 0, 0, nullptr, 0, 0);
+        for (std::size_t k = 0; k < b->e.size(); ++k) {
+            if (!std::isfinite(b->e[k]) || !std::isfinite(b->n[k]) || b->e[k] == HUGE_VAL) b->invalid = true;
+        }
+        if (!b->invalid) {
+            // The interpolation error is largest at cell centres; check a spread of them.
+            for (int j = 0; j < kBlockCells && !b->exact; j += 9) {
+                for (int i = 0; i < kBlockCells && !b->exact; i += 9) {
+                    const double lo = (static_cast<double>(bi * kBlockCells + i) + 0.5) / kNodesPerDegree;
+                    const double la = (static_cast<double>(bj * kBlockCells + j) + 0.5) / kNodesPerDegree;
+                    const Projected p = exact_locked(lo, la);
+                    const int k = j * kBlockNodes + i;
+                    const double e = 0.25 * (b->e[k] + b->e[k + 1] + b->e[k + kBlockNodes] + b->e[k + kBlockNodes + 1]);
+                    const double n = 0.25 * (b->n[k] + b->n[k + 1] + b->n[k + kBlockNodes] + b->n[k + kBlockNodes + 1]);
+                    if (!(std::hypot(e - p.e, n - p.n) <= kLatticeTolerance)) b->exact = true;
+                }
+            }
+        }
+        it->second = std::move(b);
+        return it->second.get();
+    }
+};
+
+std::string utm_crs_for(double lon, double lat) {
+    lon = lon - 360 * std::floor((lon + 180) / 360);  // into [-180, 180)
+    int zone = static_cast<int>(std::floor((lon + 180) / 6)) + 1;
+    zone = std::min(std::max(zone, 1), 60);
+    // The zones of southern Norway and Svalbard.
+    if (lat >= 56 && lat < 64 && lon >= 3 && lon < 12) zone = 32;
+    if (lat >= 72 && lat < 84 && lon >= 0 && lon < 42) zone = lon < 9 ? 31 : lon < 21 ? 33 : lon < 33 ? 35 : 37;
+    return "EPSG:" + std::to_string(lat >= 0 ? 32600 + zone : 32700 + zone);
+}
+
+ProjectionSetup make_projection(const ProjectionRequest& request) {
+    ProjectionSetup setup;
+    auto p = std::make_shared<Projection>();
+    p->ctx = proj_context_create();
+    if (p->ctx == nullptr) {
+        setup.error = "PROJ could not start";
+        return setup;
+    }
+    proj_log_level(p->ctx, PJ_LOG_NONE);
+    std::string crs_text = request.crs;
+    if (crs_text == "utm") {
+        if (request.centre_lat < -80 || request.centre_lat > 84) {
+            setup.error = "the points lie beyond UTM's latitudes (80 S to 84 N); give a projected CRS with --crs";
+            return setup;
+        }
+        crs_text = utm_crs_for(request.centre_lon, request.centre_lat);
+    }
+    Object target(proj_create(p->ctx, crs_text.c_str()));
+    if (target.pj == nullptr) {
+        setup.error = "unknown coordinate system '" + request.crs + "'";
+        return setup;
+    }
+    if (proj_get_type(target.pj) != PJ_TYPE_PROJECTED_CRS) {
+        setup.error = "'" + request.crs + "' is not a projected coordinate system (easting, northing)";
+        return setup;
+    }
+    Object source(proj_create(p->ctx, "EPSG:4326"));
+    Object raw(proj_create_crs_to_crs_from_pj(p->ctx, source.pj, target.pj, nullptr, nullptr));
+    if (raw.pj == nullptr) {
+        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_error(p->ctx);
+        return setup;
+    }
+    p->transform = Object(proj_normalize_for_visualization(p->ctx, raw.pj));
+    if (p->transform.pj == nullptr) {
+        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_error(p->ctx);
+        return setup;
+    }
+    setup.crs_name = proj_get_name(target.pj);
+    const char* auth = proj_get_id_auth_name(target.pj, 0);
+    const char* code = proj_get_id_code(target.pj, 0);
+    if (auth != nullptr && code != nullptr) setup.crs_id = std::string(auth) + ":" + code;
+
+    const char* single_line[] = {"MULTILINE=NO", nullptr};
+    const char* wkt = proj_as_wkt(p->ctx, target.pj, PJ_WKT1_GDAL, single_line);
+    if (wkt == nullptr) {
+        setup.error = "PROJ cannot write '" + request.crs + "' as WKT1: " + last_error(p->ctx);
+        return setup;
+    }
+    setup.wkt = wkt;
+    // The compound CRS for a LAS file: the projected CRS and the heights' meaning.
+    const std::string vertical = request.vertical.empty() ? "ellipsoidal height" : request.vertical;
+    if (vertical == "ellipsoidal height") {
+        Object three_d(proj_crs_promote_to_3D(p->ctx, nullptr, target.pj));
+        const char* options[] = {"MULTILINE=NO", "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES", nullptr};
+        const char* c = three_d.pj != nullptr ? proj_as_wkt(p->ctx, three_d.pj, PJ_WKT1_GDAL, options) : nullptr;
+        if (c != nullptr) setup.compound_wkt = c;
+    } else {
+        const std::string datum = vertical.rfind("height above ", 0) == 0 ? vertical.substr(13) : vertical;
+        Object v(proj_create_vertical_crs(p->ctx, vertical.c_str(), datum.c_str(), "metre", 1.0));
+        const std::string name = setup.crs_name + " + " + vertical;
+        Object compound(v.pj != nullptr ? proj_create_compound_crs(p->ctx, name.c_str(), target.pj, v.pj) : nullptr);
+        const char* c = compound.pj != nullptr ? proj_as_wkt(p->ctx, compound.pj, PJ_WKT1_GDAL, single_line) : nullptr;
+        if (c != nullptr) setup.compound_wkt = c;
+    }
+    if (setup.compound_wkt.empty()) {
+        setup.error = "PROJ cannot write the compound coordinate system of '" + request.crs + "': " + last_error(p->ctx);
+        return setup;
+    }
+    setup.projection = std::move(p);
+    return setup;
+}
+
+std::future<ProjectionSetup> start_projection(const ProjectionRequest& request) {
+    return std::async(std::launch::async, [request] { return make_projection(request); });
+}
+
+Projected project_exact(Projection& p, double lon, double lat) {
+    std::lock_guard lock(p.mutex);
+    return p.exact_locked(lon, lat);
+}
+
+bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, std::size_t* bad) {
+    std::int64_t last_bi = INT64_MIN, last_bj = INT64_MIN;
+    const Block* b = nullptr;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double x = in[k].lon * kNodesPerDegree, y = in[k].lat * kNodesPerDegree;
+        const double fx0 = std::floor(x), fy0 = std::floor(y);
+        const auto i = static_cast<std::int64_t>(fx0), j = static_cast<std::int64_t>(fy0);
+        const std::int64_t bi = i >> kBlockBits, bj = j >> kBlockBits;
+        if (bi != last_bi || bj != last_bj || b == nullptr) {
+            b = p.block(bi, bj);
+            last_bi = bi;
+            last_bj = bj;
+        }
+        if (b->exact || b->invalid) {
+            out[k] = project_exact(p, in[k].lon, in[k].lat);
+            if (out[k].e == HUGE_VAL) {
+                if (bad != nullptr) *bad = k;
+                return false;
+            }
+            continue;
+        }
+        const double fx = x - fx0, fy = y - fy0;
+        const int node = static_cast<int>(j - (bj << kBlockBits)) * kBlockNodes + static_cast<int>(i - (bi << kBlockBits));
+        const double* e = b->e.data() + node;
+        const double* nn = b->n.data() + node;
+        const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy, w11 = fx * fy;
+        out[k].e = w00 * e[0] + w10 * e[1] + w01 * e[kBlockNodes] + w11 * e[kBlockNodes + 1];
+        out[k].n = w00 * nn[0] + w10 * nn[1] + w01 * nn[kBlockNodes] + w11 * nn[kBlockNodes + 1];
+    }
+    return true;
+}
+
+}  // namespace morva::grid
