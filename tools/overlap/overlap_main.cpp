@@ -4,20 +4,19 @@
 // planes' heights at the cell's centre are compared.
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <set>
 #include <string>
-#include <thread>
+#include <future>
 #include <vector>
 
 #include "flight_inputs.hpp"
 #include "limits.hpp"
 #include "overlap_outputs.hpp"
 #include "plane_cells.hpp"
-#include "projection.hpp"
+#include "point_pass.hpp"
 #include "strip_compare.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
@@ -62,7 +61,6 @@ constexpr std::string_view kHelp =
     "  --rasters DIR         one difference GeoTIFF (COG, float32, nodata -999999 where\n"
     "                        not smooth) per pair\n"
     "  --picture FILE.png    map of every pair's dz with the flight lines, histograms\n"
-    "  --threads N           flights read at once, 1 to 64 [number of cores]\n"
     "  --help, -h            this text\n"
     "  --version             version and commit\n"
     "\n"
@@ -80,7 +78,6 @@ struct Options {
     Limits limits = *quality_level("QL2");
     bool custom_limits = false;
     bool force = false;
-    unsigned threads = 0;
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -103,7 +100,7 @@ Options parse_options(int argc, char** argv) {
     Options o;
     const std::set<std::string> valued = {"--crs", "--resolution", "--max-roughness", "--max-slope", "--min-points",
                                           "--limits", "--max-rmsdz", "--max-dz", "--max-precision", "--csv",
-                                          "--json", "--rasters", "--picture", "--threads"};
+                                          "--json", "--rasters", "--picture"};
     bool quality_given = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -144,8 +141,6 @@ Options parse_options(int argc, char** argv) {
             o.criteria.max_slope_deg = number(a, value, 0, 90);
         } else if (a == "--min-points") {
             o.criteria.min_points = static_cast<std::uint32_t>(number(a, value, 3, 1000000));
-        } else if (a == "--threads") {
-            o.threads = static_cast<unsigned>(number(a, value, 1, 64));
         } else if (a == "--limits") {
             const auto q = quality_level(value);
             if (!q) usage("option --limits: '" + value + "' is not one of QL0, QL1, QL2, QL3");
@@ -168,7 +163,6 @@ Options parse_options(int argc, char** argv) {
     }
     if (quality_given && o.custom_limits) usage("option --limits and --max-rmsdz/--max-dz/--max-precision exclude each other");
     if (o.inputs.empty()) usage("missing CAMPAIGN_DIR or RUN_CONTROL");
-    if (o.threads == 0) o.threads = std::max(1u, std::thread::hardware_concurrency());
     return o;
 }
 
@@ -176,9 +170,9 @@ Options parse_options(int argc, char** argv) {
 // georeferenced in one mode; --force lists the difference instead.
 void check_consistent(const std::vector<Flight>& flights, bool force, std::vector<std::string>& warnings) {
     for (const auto& f : flights) {
-        if (f.vertical != flights[0].vertical) {
+        if (f.source.vertical != flights[0].source.vertical) {
             const std::string why = "flights " + flights[0].name + " and " + f.name +
-                                    " give heights in different systems (" + flights[0].vertical + ", " + f.vertical + ")";
+                                    " give heights in different systems (" + flights[0].source.vertical + ", " + f.source.vertical + ")";
             if (!force) fail(why + "; --force compares them all the same");
             warnings.push_back(why);
         }
@@ -192,68 +186,6 @@ void check_consistent(const std::vector<Flight>& flights, bool force, std::vecto
     }
 }
 
-Window window_of(double xmin, double ymin, double xmax, double ymax, double res) {
-    Window w;
-    w.col0 = static_cast<std::int64_t>(std::floor(xmin / res));
-    w.row0 = static_cast<std::int64_t>(std::floor(ymin / res));
-    w.cols = static_cast<std::int64_t>(std::floor(xmax / res)) - w.col0 + 1;
-    w.rows = static_cast<std::int64_t>(std::floor(ymax / res)) - w.row0 + 1;
-    return w;
-}
-
-// The second pass over one flight: its points projected and summed per cell.
-void grid_flight(Strip& strip, const Window& w, const Options& o, const std::string& crs) {
-    Projection projection;
-    open_projection(projection, crs);
-    StripCells cells;
-    reset(cells, w, o.resolution);
-    TrackSums track;
-    std::vector<double> x, y;
-    read_points(strip.flight, [&](const las::ScanPoint* p, std::size_t n) {
-        x.resize(n);
-        y.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            x[i] = p[i].lon_e7 * 1e-7;
-            y[i] = p[i].lat_e7 * 1e-7;
-        }
-        project(projection, x.data(), y.data(), n);
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
-            if (add_point(cells, x[i], y[i], p[i].h_mm * 1e-3)) {
-                ++strip.points;
-                add_track(track, static_cast<double>(p[i].thr_e7) * 3.6e-4, x[i], y[i]);
-            }
-        }
-    });
-    summarise(strip, cells, track, o.criteria);
-}
-
-// Runs job(i) for i in [0, n) on up to `threads` threads; a stop in any of
-// them is passed on after all have ended.
-template <class Job>
-void in_parallel(std::size_t n, unsigned threads, const Job& job) {
-    std::atomic<std::size_t> next{0};
-    std::vector<text::RunStopped> stops(n);
-    std::vector<char> stopped(n, 0);
-    auto worker = [&] {
-        for (std::size_t i; (i = next++) < n;) {
-            try {
-                job(i);
-            } catch (const text::RunStopped& s) {
-                stops[i] = s;
-                stopped[i] = 1;
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < std::min<std::size_t>(threads, n); ++t) pool.emplace_back(worker);
-    worker();
-    for (auto& t : pool) t.join();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (stopped[i]) throw stops[i];
-    }
-}
-
 int run(int argc, char** argv) {
     const Options o = parse_options(argc, argv);
     Campaign c;
@@ -264,37 +196,44 @@ int run(int argc, char** argv) {
     const std::vector<Flight> flights = find_flights(o.inputs);
     check_consistent(flights, o.force, c.warnings);
 
-    // First pass: where each flight lies, for the grid and the default zone.
-    std::vector<GeoBounds> bounds(flights.size());
-    in_parallel(flights.size(), o.threads, [&](std::size_t i) { bounds[i] = geographic_bounds(flights[i]); });
-    GeoBounds all;
-    for (std::size_t i = 0; i < flights.size(); ++i) {
-        if (bounds[i].points == 0) fail("flight " + flights[i].name + " has no scan points with a position");
-        all.lon_min = std::min(all.lon_min, bounds[i].lon_min);
-        all.lon_max = std::max(all.lon_max, bounds[i].lon_max);
-        all.lat_min = std::min(all.lat_min, bounds[i].lat_min);
-        all.lat_max = std::max(all.lat_max, bounds[i].lat_max);
-    }
-    c.crs = !o.crs.empty() ? o.crs
-                           : utm_crs((static_cast<double>(all.lon_min) + all.lon_max) * 0.5e-7,
-                                     (static_cast<double>(all.lat_min) + all.lat_max) * 0.5e-7);
-    std::vector<Window> windows(flights.size());
-    {
-        Projection p;
-        open_projection(p, c.crs);
-        c.crs_name = p.name;
-        c.crs_wkt = p.wkt;
-        for (std::size_t i = 0; i < flights.size(); ++i) {
-            double x0, y0, x1, y1;
-            projected_bounds(p, bounds[i], x0, y0, x1, y1);
-            windows[i] = window_of(x0, y0, x1, y1, o.resolution);
+    // One pass over every flight's points: projected once, summed into the
+    // strip's own cells of the one grid.
+    std::vector<grid::PointSource> sources;
+    for (const auto& f : flights) sources.push_back(f.source);
+    grid::ProjectionRequest request;
+    request.crs = o.crs.empty() ? "utm" : o.crs;
+    grid::inputs_centre(sources, request.centre_lon, request.centre_lat);
+    request.vertical = sources[0].vertical;
+    std::future<grid::ProjectionSetup> pending = grid::start_projection(request);
+    grid::ProjectionSetup setup;
+    std::vector<StripCells> cells;
+    cells.reserve(flights.size());
+    for (std::size_t i = 0; i < flights.size(); ++i) cells.emplace_back(o.resolution);
+    std::vector<TrackSums> tracks(flights.size());
+    std::vector<double> order(flights.size(), 0);
+    const grid::PassCounts counts = grid::project_points(sources, pending, setup, [&](const grid::ProjectedBlock& b) {
+        StripCells& g = cells[b.source];
+        TrackSums& t = tracks[b.source];
+        double& k = order[b.source];
+        for (std::size_t i = 0; i < b.n; ++i) {
+            add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h);
+            // The record's place in the file stands for its time: the flight
+            // line is position against progress along the recording.
+            add_track(t, k, b.en[i].e, b.en[i].n);
+            k += 1;
         }
-    }
-
-    // Second pass: every flight's cells.
+    });
+    c.crs = setup.crs_id.empty() ? request.crs : setup.crs_id;
+    c.crs_name = setup.crs_name;
+    c.crs_wkt = setup.wkt;
     c.strips.resize(flights.size());
-    for (std::size_t i = 0; i < flights.size(); ++i) c.strips[i].flight = flights[i];
-    in_parallel(flights.size(), o.threads, [&](std::size_t i) { grid_flight(c.strips[i], windows[i], o, c.crs); });
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        if (counts.points_per_source[i] == 0) fail("flight " + flights[i].name + " has no scan points with a position");
+        c.strips[i].flight = flights[i];
+        c.strips[i].points = counts.points_per_source[i];
+        summarise(c.strips[i], cells[i], tracks[i], o.criteria);
+        cells[i] = StripCells(o.resolution);  // its sums are no longer needed
+    }
 
     for (std::size_t a = 0; a < c.strips.size(); ++a) {
         for (std::size_t b = a + 1; b < c.strips.size(); ++b) {
@@ -324,7 +263,9 @@ int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const text::RunStopped& stop) {
-        std::fprintf(stderr, "%s\n", stop.line.c_str());
+        std::string line = stop.line;
+        if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
+        std::fprintf(stderr, "%s: %s\n", std::string(kProgram).c_str(), line.c_str());
         return 1;
     }
 }

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <sys/wait.h>
 
-#include <gdal_priv.h>
+#include "cog_writer.hpp"
 #include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
@@ -103,7 +103,7 @@ std::string table(const Campaign& c) {
         std::snprintf(line, sizeof line, "%-20s %10llu %8llu %8llu %8s %9s %-10s %-20s  %s\n", s.flight.name.c_str(),
                       static_cast<unsigned long long>(s.points), static_cast<unsigned long long>(s.cells_with_points),
                       static_cast<unsigned long long>(s.smooth_cells), fixed(s.track.heading_deg, 1).c_str(),
-                      fixed(s.precision, 4).c_str(), s.flight.geodesy.c_str(), s.flight.vertical.c_str(),
+                      fixed(s.precision, 4).c_str(), s.flight.geodesy.c_str(), s.flight.source.vertical.c_str(),
                       v.empty() ? "-" : v.c_str());
         o << line;
     }
@@ -143,14 +143,14 @@ void write_json(const Campaign& c, const std::string& path, const std::vector<st
     j["warnings"] = c.warnings;
     j["flights"] = nlohmann::ordered_json::array();
     for (const auto& s : c.strips) {
-        j["flights"].push_back({{"name", s.flight.name}, {"run_control", s.flight.run_control},
-                                {"scan_points", s.flight.scan_points}, {"points", s.points},
+        j["flights"].push_back({{"name", s.flight.name}, {"input", s.flight.input},
+                                {"points_file", s.flight.source.points_file}, {"points", s.points},
                                 {"cells", s.cells_with_points}, {"smooth_cells", s.smooth_cells},
                                 {"precision_m", number_or_null(s.precision)},
                                 {"verdict", precision_verdict(c.limits, s.precision)},
                                 {"heading_deg", s.track.heading_deg},
                                 {"line", {s.track.start_x, s.track.start_y, s.track.end_x, s.track.end_y}},
-                                {"geodesy", s.flight.geodesy}, {"heights", s.flight.vertical},
+                                {"geodesy", s.flight.geodesy}, {"heights", s.flight.source.vertical},
                                 {"morva_version", s.flight.morva_version},
                                 {"misalignment_deg", s.flight.misalignment}});
     }
@@ -189,46 +189,27 @@ std::vector<std::string> write_rasters(const Campaign& c, const std::string& fol
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) fail("--rasters " + folder + ": cannot create the folder");
-    GDALAllRegister();
-    GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-    GDALDriver* cog = GetGDALDriverManager()->GetDriverByName("COG");
-    if (mem == nullptr || cog == nullptr) fail("GDAL has no MEM or COG driver");
     std::vector<std::string> paths;
     for (const auto& p : c.pairs) {
-        const std::string path = (fs::path(folder) / raster_name(c, p)).string();
-        const int cols = static_cast<int>(p.window.cols), rows = static_cast<int>(p.window.rows);
-        GDALDataset* m = mem->Create("", cols, rows, 1, GDT_Float32, nullptr);
-        // North up: the first row is the northernmost.
-        const double transform[6] = {static_cast<double>(p.window.col0) * c.resolution, c.resolution, 0,
-                                     static_cast<double>(p.window.row0 + p.window.rows) * c.resolution, 0, -c.resolution};
-        m->SetGeoTransform(const_cast<double*>(transform));
-        m->SetProjection(c.crs_wkt.c_str());
-        std::vector<float> band(static_cast<std::size_t>(cols) * rows);
-        for (int r = 0; r < rows; ++r) {
-            for (int col = 0; col < cols; ++col) {
-                const float v = p.dz[static_cast<std::size_t>(rows - 1 - r) * cols + col];
-                band[static_cast<std::size_t>(r) * cols + col] = std::isnan(v) ? kNodata : v;
+        grid::CogRequest request;
+        request.output = (fs::path(folder) / raster_name(c, p)).string();
+        request.geometry = {c.resolution, p.window.col0, p.window.row0 + p.window.rows - 1, p.window.cols, p.window.rows};
+        request.wkt = c.crs_wkt;
+        request.type = grid::DataType::Float32;
+        request.nodata = kNodata;
+        request.band_descriptions = {"dz = " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name + " (m)"};
+        request.metadata = {{"MORVA_OVERLAP_A", c.strips[p.a].flight.name}, {"MORVA_OVERLAP_B", c.strips[p.b].flight.name}};
+        // Rows north to south.
+        const auto cols = static_cast<std::size_t>(p.window.cols), rows = static_cast<std::size_t>(p.window.rows);
+        std::vector<float> band(cols * rows);
+        for (std::size_t r = 0; r < rows; ++r) {
+            for (std::size_t col = 0; col < cols; ++col) {
+                const float v = p.dz[(rows - 1 - r) * cols + col];
+                band[r * cols + col] = std::isnan(v) ? kNodata : v;
             }
         }
-        GDALRasterBand* b = m->GetRasterBand(1);
-        b->SetNoDataValue(kNodata);
-        b->SetDescription(("dz = " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name + " (m)").c_str());
-        if (b->RasterIO(GF_Write, 0, 0, cols, rows, band.data(), cols, rows, GDT_Float32, 0, 0) != CE_None) {
-            GDALClose(m);
-            fail("cannot fill the raster of " + path);
-        }
-        const std::string tmp = temporary_beside(path) + ".tif";
-        const char* options[] = {"COMPRESS=DEFLATE", "PREDICTOR=YES", "BLOCKSIZE=256", "OVERVIEWS=AUTO", nullptr};
-        GDALDataset* out = cog->CreateCopy(tmp.c_str(), m, FALSE, const_cast<char**>(options), nullptr, nullptr);
-        GDALClose(m);
-        if (out == nullptr) {
-            fs::remove(tmp, ec);
-            fail("cannot write " + path + ": " + CPLGetLastErrorMsg());
-        }
-        GDALClose(out);
-        fs::rename(tmp, path, ec);
-        if (ec) fail("cannot write " + path + ": " + ec.message());
-        paths.push_back(path);
+        grid::write_cog(request, {band.data()});
+        paths.push_back(request.output);
     }
     return paths;
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "limits.hpp"
-#include "projection.hpp"
 #include "strip_compare.hpp"
 
 namespace morva::overlap {

@@ -6,12 +6,6 @@
 
 namespace morva::overlap {
 
-void reset(StripCells& s, const Window& w, double resolution) {
-    s.window = w;
-    s.resolution = resolution;
-    s.cells.assign(static_cast<std::size_t>(w.cols * w.rows), CellSums{});
-}
-
 Plane fit_plane(const CellSums& k) {
     Plane p;
     p.n = k.n;

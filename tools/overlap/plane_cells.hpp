@@ -7,37 +7,29 @@
 #include <cstdint>
 #include <vector>
 
+#include "grid.hpp"
+
 namespace morva::overlap {
 
 struct CellSums {
     std::uint32_t n = 0;
     double z0 = 0;
     double sx = 0, sy = 0, sz = 0, sxx = 0, sxy = 0, syy = 0, sxz = 0, syz = 0, szz = 0;
+    bool empty() const { return n == 0; }
+    void merge(const CellSums&) {}  // one strip is summed on one thread: never merged
 };
 
-// A window of the campaign grid: cells [col0, col0 + cols) x [row0, row0 + rows)
-// where cell (c, r) covers x in [c res, (c+1) res), y in [r res, (r+1) res).
-struct Window {
-    std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
-};
+// A strip's cells on the campaign grid (morva-grid's: cell (ix, iy) covers
+// easting [ix r, (ix + 1) r) and northing (iy r, (iy + 1) r]).
+using StripCells = grid::TiledGrid<CellSums>;
 
-struct StripCells {
-    Window window;
-    double resolution = 2;
-    std::vector<CellSums> cells;  // row-major from row0, col0
-};
-
-void reset(StripCells& s, const Window& w, double resolution);
-
-// Adds one projected point; a point outside the window is not added (false).
-inline bool add_point(StripCells& s, double x, double y, double z) {
-    const double fc = x / s.resolution, fr = y / s.resolution;
-    const auto c = static_cast<std::int64_t>(fc >= 0 ? fc : fc - 1) - s.window.col0;
-    const auto r = static_cast<std::int64_t>(fr >= 0 ? fr : fr - 1) - s.window.row0;
-    if (c < 0 || r < 0 || c >= s.window.cols || r >= s.window.rows) return false;
-    CellSums& k = s.cells[static_cast<std::size_t>(r * s.window.cols + c)];
-    const double lx = x - (static_cast<double>(c + s.window.col0) + 0.5) * s.resolution;
-    const double ly = y - (static_cast<double>(r + s.window.row0) + 0.5) * s.resolution;
+// Adds one projected point to its cell.
+inline void add_point(StripCells& s, double e, double n, double z) {
+    const double r = s.resolution();
+    const grid::CellIndex c = grid::cell_of(e, n, r);
+    CellSums& k = s.at(c);
+    const double lx = e - (static_cast<double>(c.ix) + 0.5) * r;
+    const double ly = n - (static_cast<double>(c.iy) + 0.5) * r;
     if (k.n == 0) k.z0 = z;
     const double lz = z - k.z0;
     ++k.n;
@@ -50,7 +42,6 @@ inline bool add_point(StripCells& s, double x, double y, double z) {
     k.sxz += lx * lz;
     k.syz += ly * lz;
     k.szz += lz * lz;
-    return true;
 }
 
 struct Plane {

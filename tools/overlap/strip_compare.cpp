@@ -29,22 +29,27 @@ Track fitted_track(const TrackSums& s) {
 }
 
 void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c) {
-    s.window = cells.window;
-    s.resolution = cells.resolution;
-    s.planes.resize(cells.cells.size());
-    s.smooth.assign(cells.cells.size(), 0);
+    const grid::RasterGeometry g = cells.extent();
+    s.window = {g.ix0, g.iy1 - g.rows + 1, g.cols, g.rows};
+    s.resolution = cells.resolution();
+    s.planes.assign(static_cast<std::size_t>(g.cells()), Plane{});
+    s.smooth.assign(static_cast<std::size_t>(g.cells()), 0);
     double residual_sq = 0, freedom = 0;
-    for (std::size_t i = 0; i < cells.cells.size(); ++i) {
-        if (cells.cells[i].n == 0) continue;
-        ++s.cells_with_points;
-        const Plane p = fit_plane(cells.cells[i]);
-        s.planes[i] = p;
-        if (p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness && p.slope_deg <= c.max_slope_deg &&
-            p.narrowest_spread >= SmoothCriteria::min_spread(cells.resolution)) {
-            s.smooth[i] = 1;
-            ++s.smooth_cells;
-            residual_sq += p.residual_sq;
-            freedom += p.n - 3.0;
+    for (std::int64_t r = 0; r < s.window.rows; ++r) {
+        for (std::int64_t col = 0; col < s.window.cols; ++col) {
+            const CellSums* k = cells.find({s.window.col0 + col, s.window.row0 + r});
+            if (k == nullptr || k->n == 0) continue;
+            const auto i = static_cast<std::size_t>(r * s.window.cols + col);
+            ++s.cells_with_points;
+            const Plane p = fit_plane(*k);
+            s.planes[i] = p;
+            if (p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness && p.slope_deg <= c.max_slope_deg &&
+                p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution)) {
+                s.smooth[i] = 1;
+                ++s.smooth_cells;
+                residual_sq += p.residual_sq;
+                freedom += p.n - 3.0;
+            }
         }
     }
     if (freedom > 0) s.precision = std::sqrt(residual_sq / freedom);

@@ -65,6 +65,12 @@ Track fitted_track(const TrackSums& s);
 // Across-track position right of the flight line, metres.
 inline double right_of(const Track& t, double x, double y) { return (x - t.cx) * t.uy - (y - t.cy) * t.ux; }
 
+// Cells [col0, col0 + cols) x [row0, row0 + rows) of the grid (column ix,
+// row iy as in grid.hpp), held south to north, each row west to east.
+struct Window {
+    std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
+};
+
 struct Strip {
     Flight flight;
     std::uint64_t points = 0;
