@@ -8,6 +8,7 @@ namespace {
 constexpr double kNewtonTolerance = 1e-6;  // metres: a step this small from a guessed slope is final
 constexpr double kSecantTolerance = 1e-5;  // metres: after it the error is second order, far below
 constexpr int kMaxEvaluations = 40;
+constexpr double kEdgeTolerance = 2e-6;    // metres: a roof point's miss, well below the check's 1e-5
 
 }  // namespace
 
@@ -92,7 +93,16 @@ RangeFit secant_search(const Beam& beam, double r_guess, double slope_guess) {
 
 RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess, double r_max) {
     RangeFit fit = secant_search(beam, r_guess, slope_guess);
-    if (fit.ok && fit.r >= georef::kMinRange && fit.r <= r_max) return fit;
+    if (fit.ok && fit.r >= georef::kMinRange && fit.r <= r_max) {
+        // On roofs the secant steps can settle across an edge (a ridge, an
+        // eave, the foot of a wall), where the surface bends: the result is
+        // taken only when it meets the surface.
+        if (beam.surface->kind != SurfaceKind::Roofs) return fit;
+        georef::GroundPoint p;
+        ++fit.evaluations;
+        if (std::fabs(misfit(beam, fit.r, p)) <= kEdgeTolerance) return fit;
+    }
+    fit.ok = false;
     return first_crossing(beam, r_guess, r_max, fit);
 }
 

@@ -15,6 +15,22 @@ std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i) {
     return static_cast<std::uint8_t>((x ^ (x >> 32)) >> 24);
 }
 
+double range_noise(std::uint64_t seed, std::int64_t k, std::int32_t i) {
+    // Two uniform values from one hash of the measurement, then Box-Muller.
+    auto mix = [](std::uint64_t x) {
+        x += 0x9E3779B97F4A7C15ull;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+        return x ^ (x >> 31);
+    };
+    const std::uint64_t base = mix(seed ^ 0x6E6F697365ull) + static_cast<std::uint64_t>(k) * 4093ull;
+    const std::uint64_t a = mix(base + static_cast<std::uint64_t>(i) * 2);
+    const std::uint64_t b = mix(a ^ (base + static_cast<std::uint64_t>(i) * 2 + 1));
+    const double u1 = (static_cast<double>(a >> 11) + 1.0) * 0x1.0p-53;  // (0, 1]
+    const double u2 = static_cast<double>(b >> 11) * 0x1.0p-53;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * 3.14159265358979323846 * u2);
+}
+
 void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
                     georef::Geodesy run_geodesy, Chunk& c) {
     const std::int32_t n = s.opt.nmeas;
@@ -31,11 +47,14 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
     c.slope_prev.assign(n, 0.0);
 
     const georef::Model model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, s.opt.geodesy};
-    // What a run in another mode makes of the same ranges, for a verification.
+    // What a run in another mode makes of the recorded ranges, for a verification.
     const georef::Model run_model{&s.rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, run_geodesy};
+    const bool run_differs = run_geodesy != s.opt.geodesy || s.opt.range_noise > 0.0 || s.rc.dpitch != s.rc_truth.dpitch ||
+                             s.rc.droll != s.rc_truth.droll || s.rc.dheading != s.rc_truth.dheading;
     const double range_unit = s.hdr.range_unit;
     const double max_range = range_unit * 16777215.0;
-    const double ground_guess = s.opt.ground + (s.has_geoid ? s.opt.geoid_height : 0.0);
+    const double ground_guess =
+        terrain_height(s.surface, s.opt.lat, s.opt.lon) + (s.has_geoid ? s.opt.geoid_height : 0.0);
     std::int32_t jtraj = 1;
 
     for (std::int64_t k = first; k < first + count; ++k) {
@@ -52,7 +71,8 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
             const georef::Interval at = georef::advance(s.table, jtraj, thr);
             georef::Pose pose;
             georef::interpolate_position(s.table, at, pose);
-            georef::interpolate_attitude(s.table, at, s.rc, pose);
+            // The recording's attitude carries the truth's misalignment.
+            georef::interpolate_attitude(s.table, at, s.rc_truth, pose);
 
             // Start from the same beam of the scans before (extrapolated),
             // else from the neighbouring beam, else from a level guess.
@@ -85,8 +105,11 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
             c.r_prev[i] = fit.r;
             c.slope_prev[i] = fit.slope;
 
+            // What the scanner records: the range to the surface, plus noise.
+            const double noise = s.opt.range_noise > 0.0 ? s.opt.range_noise * range_noise(s.noise_seed, k, i) : 0.0;
+            const double recorded = std::fmax(fit.r + noise, georef::kMinRange + range_unit);
             Measurement& m = out[i];
-            m.range = static_cast<std::uint32_t>(std::llround(fit.r / range_unit));
+            m.range = static_cast<std::uint32_t>(std::llround(recorded / range_unit));
             m.amplitude = amplitude(s.opt.seed, k, i);
             m.angle = sector_start + s.angle_count[i];
             m.timer = s.timer_count[i];
@@ -101,9 +124,11 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                 t.run_lat = p.lat;
                 t.run_lon = p.lon;
                 t.run_dh = 0.0;
-                if (run_geodesy != s.opt.geodesy) {
+                if (run_differs) {
                     georef::GroundPoint q;
-                    georef::locate(run_model, pose, thr, fit.r, s.scan_angle[i], scanno, q);
+                    georef::Pose run_pose = pose;
+                    georef::interpolate_attitude(s.table, at, s.rc, run_pose);
+                    georef::locate(run_model, run_pose, thr, recorded, s.scan_angle[i], scanno, q);
                     t.run_lat = q.lat;
                     t.run_lon = q.lon;
                     t.run_dh = q.h - p.h;

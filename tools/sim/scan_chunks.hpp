@@ -26,8 +26,9 @@ struct TruthPoint {
     double ac_lat, ac_lon;  // aircraft position, degrees
     double tilt;            // |pitch| + |roll| of the pose, degrees
     double range;           // the recorded range, metres
-    // Where a run in the verified mode puts the point at the exact range:
-    // the footprint above, unless the run's geodesy differs from the truth's.
+    // Where a run in the verified mode puts the point at the recorded range:
+    // the footprint above, unless the run's geodesy or misalignment differs
+    // from the truth's or the range carries noise.
     double run_lat, run_lon;  // degrees
     double run_dh;            // its height minus the true footprint's, metres
 };
@@ -56,6 +57,10 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const std::function<bool(const Chunk&)>& use);
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth, georef::Geodesy run_geodesy,
                            const std::function<bool(const Chunk&)>& use);
+
+// The seeded standard normal draw of measurement i of scan k: the range
+// noise in units of its standard deviation.
+double range_noise(std::uint64_t seed, std::int64_t k, std::int32_t i);
 
 // The amplitude of measurement i of scan k: spread over 0-255.
 std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i);

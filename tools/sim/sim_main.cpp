@@ -2,10 +2,12 @@
 // checks a run's outputs against it.
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "calibration_campaign.hpp"
 #include "sim_options.hpp"
 #include "text/command_line.hpp"
 #include "survey.hpp"
@@ -17,6 +19,8 @@ namespace {
 const char* const kUsage =
     "usage: morva-sim [OPTIONS] DIR                 write a survey into DIR\n"
     "       morva-sim --sample [OPTIONS] DIR        write the bundled sample survey into DIR\n"
+    "       morva-sim --calibration-campaign [OPTIONS] DIR\n"
+    "                                               write a calibration campaign of four flights into DIR\n"
     "       morva-sim --verify [--flat] [--console FILE] [--regression FILE] [--geodesy MODE]\n"
     "                 [--model-error H0,H1,V0,V1] [DIR]\n"
     "                                               check the run's outputs in DIR (default .)\n"
@@ -33,6 +37,14 @@ const char* const kUsage =
     "--sample writes a few seconds of flight with attitude motion, a lever arm, calibration values in\n"
     "the header, a wave surface near the geoid, text points and a regression; options given with it\n"
     "change the sample.\n"
+    "\n"
+    "--calibration-campaign writes the standard pattern for estimating the misalignment: four\n"
+    "flights over one surface, each a survey folder of its own below DIR (1-along and 2-back along\n"
+    "one line in opposite directions, 3-parallel beside it at half a swath to the right, 4-cross\n"
+    "across its middle), and DIR/campaign.toml, so that morva-campaign run DIR processes them. --lat\n"
+    "and --lon give the pattern's centre (and the surface origin, unless --surface-origin is given),\n"
+    "--heading the first line's, --duration each line's length; every other option is each flight's\n"
+    "(for example --surface roofs --range-noise 0.02 --misalign-truth 0.1,-0.05,0.2).\n"
     "\n"
     "--verify rebuilds the survey from survey.sim and checks, after morva has run in DIR: every\n"
     "output point's height within half a range unit plus 1 mm of the true surface (plus the\n"
@@ -68,12 +80,41 @@ int fail(const std::string& message) {
     return 1;
 }
 
+// Every flight of the calibration campaign is built before any is written,
+// so that a pattern that cannot be flown leaves nothing behind.
+int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir) {
+    using namespace morva::sim;
+    const std::vector<CampaignFlight> flights = calibration_flights(pattern);
+    std::vector<Survey> surveys(flights.size());
+    std::string error;
+    for (std::size_t k = 0; k < flights.size(); ++k) {
+        if (!build_survey(flights[k].opt, surveys[k], error)) return fail(flights[k].folder + ": " + error);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const std::string settings = (std::filesystem::path(dir) / "campaign.toml").string();
+    std::FILE* f = std::fopen(settings.c_str(), "wb");
+    const std::string text = campaign_settings_text(pattern);
+    if (f == nullptr || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0)
+        return fail("cannot write " + settings);
+    long long measurements = 0;
+    for (std::size_t k = 0; k < flights.size(); ++k) {
+        WriteSummary summary;
+        error = write_survey(surveys[k], (std::filesystem::path(dir) / flights[k].folder).string(), summary);
+        if (!error.empty()) return fail(flights[k].folder + ": " + error);
+        measurements += summary.measurements;
+    }
+    std::printf("morva-sim: calibration campaign of %zu flights, %lld measurements; run: morva-campaign run %s\n",
+                flights.size(), measurements, dir.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace morva::sim;
     std::vector<std::string> args(argv + 1, argv + argc);
-    bool sample = false, verify = false;
+    bool sample = false, verify = false, campaign = false;
     VerifyRequest request;
     std::vector<std::string> survey_args;
     for (std::size_t k = 0; k < args.size(); ++k) {
@@ -86,6 +127,8 @@ int main(int argc, char** argv) {
             morva::text::exit_with_text(morva::text::version_line(kProgram) + "\n");
         } else if (a == "--sample") {
             sample = true;
+        } else if (a == "--calibration-campaign") {
+            campaign = true;
         } else if (a == "--verify") {
             verify = true;
         } else if (a == "--flat") {
@@ -130,6 +173,10 @@ int main(int argc, char** argv) {
         usage("--flat, --console, --regression and --model-error go with --verify");
     }
     if (rest.empty()) usage("no folder given");
+    if (campaign) {
+        if (verify) usage("--calibration-campaign and --verify do not go together");
+        return write_campaign(opt, rest[0]);
+    }
 
     Survey survey;
     if (!build_survey(opt, survey, error)) return fail(error);

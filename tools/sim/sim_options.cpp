@@ -19,10 +19,11 @@ struct Option {
     int count = 1;                         // values of a list (given as a,b,c; fewer keep the rest)
     const char* const* choices = nullptr;  // Choice: names by value, null-terminated
     bool described = true;                 // part of the survey description
+    const char* unset = nullptr;           // Real: the word for "not given" (held as NaN)
 };
 
 const char* const kSwitch[] = {"off", "on", nullptr};
-const char* const kSurface[] = {"flat", "tilt", "waves", nullptr};
+const char* const kSurface[] = {"flat", "tilt", "waves", "roofs", nullptr};
 const char* const kSource[] = {"gps", "rtc", "none", nullptr};
 const char* const kClock[] = {"synced", "free", nullptr};
 const char* const kOutput[] = {"text", "binary", nullptr};
@@ -56,6 +57,10 @@ std::vector<Option> options_of(SimOptions& o) {
          &o.lever, 3},
         {"--misalign", "P,R,H", "scanner misalignment in pitch, roll, heading (degrees); written to the run control",
          Kind::Real, &o.misalign, 3},
+        {"--misalign-truth", "P,R,H|same",
+         "the misalignment the recording is made with, when it is not the one the run control states: the run's "
+         "points then lie off the surface by the difference (--verify reports how far)",
+         Kind::Real, &o.misalign_truth, 3, nullptr, true, "same"},
         // Scanner.
         {"--nmeas", "N", "measurements per scan (2 to 1000)", Kind::Int, &o.nmeas},
         {"--scan-rate", "HZ", "scans per second", Kind::Real, &o.scan_rate},
@@ -84,18 +89,33 @@ std::vector<Option> options_of(SimOptions& o) {
          Kind::Switch, &o.use_cal, 1, kSwitch},
         {"--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)", Kind::Real,
          &o.dtsec},
+        {"--range-noise", "M",
+         "standard deviation of seeded Gaussian noise added to every range (the truth stays on the surface)",
+         Kind::Real, &o.range_noise},
         // Surface.
-        {"--surface", "flat|tilt|waves", "shape of the surface", Kind::Choice, &o.surface, 1, kSurface},
-        {"--ground", "M", "surface height at the start position (above the geoid when one is written)", Kind::Real,
+        {"--surface", "flat|tilt|waves|roofs",
+         "shape of the surface: level, a plane (--tilt), waves (--waves), or gable-roofed blocks on the plane of "
+         "--tilt (--roofs)",
+         Kind::Choice, &o.surface, 1, kSurface},
+        {"--surface-origin", "LAT,LON|start",
+         "where the surface is laid out from: its height there is --ground, its slopes, waves and the geoid's "
+         "undulation are fixed to it. Flights over one surface give the same origin (and seed), whatever their "
+         "start and heading; start: the flight's start position",
+         Kind::Real, &o.surface_origin, 2, nullptr, true, "start"},
+        {"--ground", "M", "surface height at the surface origin (above the geoid when one is written)", Kind::Real,
          &o.ground},
         {"--tilt", "N,E", "slopes of a tilted surface towards north and east (m/m)", Kind::Real, &o.tilt, 2},
         {"--waves", "A,L", "amplitude and wavelength (m) of a wave surface", Kind::Real, &o.waves, 2},
+        {"--roofs", "S",
+         "cell size of a roof surface (20 to 500 m): three cells in four hold a block 0.35 to 0.6 cells long and 0.25 "
+         "to 0.4 wide, turned to any orientation, walls 3 to 8 m, a gable roof of 15 to 45 degrees along its length",
+         Kind::Real, &o.roofs},
         {"--distortion", "P1,P2,P3,P4",
          "across-scan height distortion added to every measured height, in the form of the run's height correction",
          Kind::Real, &o.distortion, 4},
         // Geoid.
         {"--geoid", "on|off", "write a geoid grid and process with it", Kind::Switch, &o.geoid, 1, kSwitch},
-        {"--geoid-height", "M", "geoid height near the start position (the grid slopes and undulates gently)",
+        {"--geoid-height", "M", "geoid height near the surface origin (the grid slopes and undulates gently)",
          Kind::Real, &o.geoid_height},
         {"--geoid-spacing", "DEG", "grid spacing in latitude and longitude", Kind::Real, &o.geoid_spacing},
         // The run.
@@ -137,9 +157,15 @@ std::vector<std::string_view> split(std::string_view s, char sep) {
 bool set_value(const Option& opt, std::string_view text) {
     switch (opt.kind) {
         case Kind::Real: {
-            auto parts = split(text, ',');
-            if (static_cast<int>(parts.size()) > opt.count) return false;
             double* v = static_cast<double*>(opt.target);
+            if (opt.unset != nullptr && text == opt.unset) {
+                for (int k = 0; k < opt.count; ++k) v[k] = kUnset;
+                return true;
+            }
+            auto parts = split(text, ',');
+            // A value that may be left unset is given whole.
+            const int needed = opt.unset != nullptr ? opt.count : 1;
+            if (static_cast<int>(parts.size()) > opt.count || static_cast<int>(parts.size()) < needed) return false;
             for (std::size_t k = 0; k < parts.size(); ++k) {
                 if (!parse_real(parts[k], v[k])) return false;
             }
@@ -202,8 +228,11 @@ std::string value_text(const Option& opt) {
         return s;
     };
     switch (opt.kind) {
-        case Kind::Real:
-            return join(static_cast<const double*>(opt.target), opt.count);
+        case Kind::Real: {
+            const double* v = static_cast<const double*>(opt.target);
+            if (opt.unset != nullptr && std::isnan(v[0])) return opt.unset;
+            return join(v, opt.count);
+        }
         case Kind::Single: {
             char buf[64];
             float f = *static_cast<const float*>(opt.target);
@@ -364,6 +393,7 @@ std::string check_options(const SimOptions& o) {
     if (!(o.geoid_spacing >= 0.001 && o.geoid_spacing <= 1.0)) return bad("--geoid-spacing must lie in [0.001, 1]");
     if (!(o.icalib >= 0 && o.icalib <= 5)) return bad("--icalib must lie in [0, 5]");
     if (!(o.waves[1] > 0.0)) return bad("--waves wavelength must be positive");
+    if (!(o.roofs >= 20.0 && o.roofs <= 500.0)) return bad("--roofs must lie in [20, 500] m");
     const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};
     for (const Motion* m : motions) {
         if (!(m->period > 0.0)) return bad("attitude motion periods must be positive");
@@ -377,6 +407,12 @@ std::string check_options(const SimOptions& o) {
     }
     if (std::fabs(o.misalign[0]) > 10.0 || std::fabs(o.misalign[1]) > 10.0)
         return bad("--misalign pitch and roll must stay within 10 degrees");
+    if (is_set(o.misalign_truth) && (std::fabs(o.misalign_truth[0]) > 10.0 || std::fabs(o.misalign_truth[1]) > 10.0))
+        return bad("--misalign-truth pitch and roll must stay within 10 degrees");
+    if (!(o.range_noise >= 0.0 && o.range_noise <= 10.0)) return bad("--range-noise must lie in [0, 10] m");
+    if (is_set(o.surface_origin) && !(o.surface_origin[0] > -89.0 && o.surface_origin[0] < 89.0 &&
+                                      o.surface_origin[1] > -180.0 && o.surface_origin[1] <= 180.0))
+        return bad("--surface-origin must lie between -89 and 89 degrees of latitude, in (-180, 180] of longitude");
     return {};
 }
 

@@ -5,6 +5,7 @@
 // the files (which --verify reads back to rebuild the same survey).
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,11 @@ struct Motion {
     double period = 10;    // seconds
 };
 
-enum class SurfaceKind : int { Flat, Tilt, Waves };
+// An option left unset (its word in the help: "start", "same").
+inline constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
+inline bool is_set(const double* v) { return v[0] == v[0]; }
+
+enum class SurfaceKind : int { Flat, Tilt, Waves, Roofs };
 enum class TimeSource : int { Gps, Rtc, None };
 enum class Clock : int { Synced, Free };
 
@@ -40,6 +45,8 @@ struct SimOptions {
     Motion pitch{0, 0, 11}, roll{0, 0, 7}, yaw{0, 0, 13};
     double lever[3] = {0, 0, 0};     // offx, offy, offz, metres
     double misalign[3] = {0, 0, 0};  // dpitch, droll, dheading, degrees
+    // The misalignment the recording is made with; unset: as misalign.
+    double misalign_truth[3] = {kUnset, kUnset, kUnset};
 
     // Scanner.
     std::int32_t nmeas = 250;    // measurements per scan
@@ -55,12 +62,17 @@ struct SimOptions {
     bool calibration = false;      // non-trivial calibration values in the header
     bool use_cal = false;          // the run georeferences through the calibration
     double dtsec = 0.0;            // seconds the run adds to every scanner time
+    double range_noise = 0.0;      // metres, standard deviation of the noise on every range
 
     // Surface.
     SurfaceKind surface = SurfaceKind::Flat;
-    double ground = 10.0;                 // metres, at the start position
+    // Where the surface (and the geoid's undulation) is laid out from;
+    // unset: the start position.
+    double surface_origin[2] = {kUnset, kUnset};
+    double ground = 10.0;                 // metres, at the surface origin
     double tilt[2] = {0.02, -0.01};       // slope north, slope east
     double waves[2] = {1.0, 80.0};        // amplitude, wavelength (m)
+    double roofs = 40.0;                  // spacing of the roofed blocks' cells (m)
     double distortion[4] = {0, 0, 0, 0};  // across-scan height distortion p1..p4
 
     // Geoid.

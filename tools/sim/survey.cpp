@@ -1,5 +1,6 @@
 #include "survey.hpp"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -235,9 +236,10 @@ void set_window(Survey& s) {
 
 void set_surface(const SimOptions& o, Surface& f) {
     f.kind = o.surface;
-    f.lat0 = o.lat;
-    f.lon0 = o.lon;
-    f.metres_per_degree_lon = georef::kMetresPerDegree * std::cos(o.lat * kRad);
+    const bool at_start = !is_set(o.surface_origin);
+    f.lat0 = at_start ? o.lat : o.surface_origin[0];
+    f.lon0 = at_start ? o.lon : o.surface_origin[1];
+    f.metres_per_degree_lon = georef::kMetresPerDegree * std::cos(f.lat0 * kRad);
     f.ground = o.ground;
     f.slope_north = o.tilt[0];
     f.slope_east = o.tilt[1];
@@ -245,15 +247,18 @@ void set_surface(const SimOptions& o, Surface& f) {
     f.wavenumber = 2.0 * kPi / o.waves[1];
     f.phase_north = 2.0 * kPi * unit_random(o.seed, 1);
     f.phase_east = 2.0 * kPi * unit_random(o.seed, 2);
+    f.roof_cell = o.roofs;
+    f.roof_seed = splitmix(o.seed ^ 0x726F6F6673ull);
 }
 
 // Half the width of the ground the beams can reach, in metres.
 double swath_margin(const SimOptions& o) {
     double tilt = o.fov / 2.0 + std::fabs(o.misalign[0]) + std::fabs(o.misalign[1]) + 5.0;
+    if (is_set(o.misalign_truth)) tilt += std::fabs(o.misalign_truth[0]) + std::fabs(o.misalign_truth[1]);
     for (const Motion* m : {&o.pitch, &o.roll}) tilt += std::fabs(m->bias) + std::fabs(m->amplitude);
     if (tilt > 80.0) tilt = 80.0;
     double drop = o.height + std::fabs(o.climb) * (o.duration + 10.0) + 100.0;
-    if (o.surface == SurfaceKind::Tilt) {
+    if (o.surface == SurfaceKind::Tilt || o.surface == SurfaceKind::Roofs) {
         drop += (std::fabs(o.tilt[0]) + std::fabs(o.tilt[1])) * (o.speed * (o.duration + 10.0) + 5000.0);
     }
     return drop * std::tan(tilt * kRad) + 500.0 + std::fabs(o.lever[0]) + std::fabs(o.lever[1]);
@@ -273,7 +278,7 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
         return false;
     }
     const double per_lon = georef::kMetresPerDegree * std::cos(widest * kRad);
-    const double east_deg = east / s.surface.metres_per_degree_lon;
+    const double east_deg = east / s.metres_per_degree_lon;
     const double lon_a = std::fmin(o.lon, o.lon + east_deg) - margin / per_lon;
     const double lon_b = std::fmax(o.lon, o.lon + east_deg) + margin / per_lon;
     if (lon_a <= -180.0 || lon_b >= 180.0) {
@@ -307,11 +312,13 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
     g.node[0] = 0.0f;
     // A gentle slope and an undulation; every value a multiple of 1/256 m,
     // so that its decimal text reads back to the same single value.
+    // Laid out from the surface origin, like the surface, so that flights
+    // over one origin share one geoid.
     const double pa = 2.0 * kPi * unit_random(o.seed, 3), pb = 2.0 * kPi * unit_random(o.seed, 4);
     for (std::int32_t r = 1; r <= nlat; ++r) {
-        const double dl = g.glat1 + (r - 1) * sp - o.lat;
+        const double dl = g.glat1 + (r - 1) * sp - s.surface.lat0;
         for (std::int32_t c = 1; c <= nlon; ++c) {
-            const double dn = g.glon1 + (c - 1) * sp - o.lon;
+            const double dn = g.glon1 + (c - 1) * sp - s.surface.lon0;
             const double v = o.geoid_height + 1.2 * dl - 0.7 * dn +
                              0.25 * std::sin(2.0 * kPi * dl / 0.07 + pa) * std::cos(2.0 * kPi * dn / 0.09 + pb);
             g.node[std::size_t(r - 1) * nlon + c] = static_cast<float>(std::round(v * 256.0) / 256.0);
@@ -381,10 +388,78 @@ bool set_trajectory(const SimOptions& o, Survey& s, std::string& error) {
 
 }  // namespace
 
+namespace {
+
+// The ground under the roofs: the plane of the tilt.
+double roof_ground(const Surface& s, double north, double east) {
+    return s.ground + s.slope_north * north + s.slope_east * east;
+}
+
+// The block of one cell, drawn from the seed and the cell's indices. Its
+// walls are steep slopes (1 m across per 20 m up), so that the surface is
+// continuous and every beam that meets a wall finds a point on it.
+constexpr double kWallSlope = 20.0;
+
+struct Block {
+    bool present = false;
+    double north = 0, east = 0;  // centre, metres from the origin
+    double cos_t = 1, sin_t = 0; // ridge direction from north
+    double half_length = 0, half_width = 0;
+    double tan_pitch = 0;
+    double eave = 0;             // height of the eaves (top of the walls)
+};
+
+Block block_of(const Surface& s, std::int64_t row, std::int64_t col) {
+    const std::uint64_t cell = splitmix(s.roof_seed ^ splitmix(static_cast<std::uint64_t>(row) * 0x9E3779B97F4A7C15ull +
+                                                              static_cast<std::uint64_t>(col)));
+    auto draw = [&](std::uint64_t field) { return unit_random(cell, field); };
+    Block b;
+    b.present = draw(0) < 0.75;
+    if (!b.present) return b;
+    const double c = s.roof_cell;
+    b.half_length = 0.5 * c * (0.35 + 0.25 * draw(1));
+    b.half_width = 0.5 * c * (0.25 + 0.15 * draw(2));
+    const double turn = kPi * draw(3);
+    b.cos_t = std::cos(turn);
+    b.sin_t = std::sin(turn);
+    b.tan_pitch = std::tan((15.0 + 30.0 * draw(4)) * kRad);
+    const double wall = 3.0 + 5.0 * draw(5);
+    // Room for the block and its walls' foot inside the cell, whatever its turn.
+    const double rise = wall + b.half_width * b.tan_pitch + (std::fabs(s.slope_north) + std::fabs(s.slope_east)) * c;
+    const double reach = std::hypot(b.half_length, b.half_width) + rise / kWallSlope + 0.5;
+    const double play = std::fmax(0.0, 0.5 * c - reach);
+    b.north = (static_cast<double>(row) + 0.5) * c + play * (2.0 * draw(6) - 1.0);
+    b.east = (static_cast<double>(col) + 0.5) * c + play * (2.0 * draw(7) - 1.0);
+    b.eave = roof_ground(s, b.north, b.east) + wall;
+    return b;
+}
+
+double roofs_height(const Surface& s, double north, double east) {
+    const double ground = roof_ground(s, north, east);
+    const Block b = block_of(s, static_cast<std::int64_t>(std::floor(north / s.roof_cell)),
+                             static_cast<std::int64_t>(std::floor(east / s.roof_cell)));
+    if (!b.present) return ground;
+    const double dn = north - b.north, de = east - b.east;
+    const double along = dn * b.cos_t + de * b.sin_t, across = -dn * b.sin_t + de * b.cos_t;
+    const double out = std::hypot(std::fmax(std::fabs(along) - b.half_length, 0.0),
+                                  std::fmax(std::fabs(across) - b.half_width, 0.0));
+    const double roof = b.eave + std::fmax(0.0, b.half_width - std::fabs(across)) * b.tan_pitch - kWallSlope * out;
+    return std::fmax(ground, roof);
+}
+
+}  // namespace
+
+double terrain_height(const Surface& s, double lat, double lon) {
+    if (s.kind != SurfaceKind::Roofs) return surface_height(s, lat, lon);
+    return roof_ground(s, (lat - s.lat0) * georef::kMetresPerDegree, (lon - s.lon0) * s.metres_per_degree_lon);
+}
+
 double surface_height(const Surface& s, double lat, double lon) {
     const double north = (lat - s.lat0) * georef::kMetresPerDegree;
     const double east = (lon - s.lon0) * s.metres_per_degree_lon;
     switch (s.kind) {
+        case SurfaceKind::Roofs:
+            return roofs_height(s, north, east);
         case SurfaceKind::Flat:
             return s.ground;
         case SurfaceKind::Tilt:
@@ -403,8 +478,8 @@ FlightPose flight_pose(const Survey& s, double t) {
     const double along = o.speed * t;
     FlightPose p;
     p.lat = o.lat + along * std::cos(o.heading * kRad) * georef::kDegreesPerMetre;
-    p.lon = o.lon + along * std::sin(o.heading * kRad) / s.surface.metres_per_degree_lon;
-    const double h_start = s.opt.height + s.surface.ground + geoid_at(s, o.lat, o.lon);
+    p.lon = o.lon + along * std::sin(o.heading * kRad) / s.metres_per_degree_lon;
+    const double h_start = s.opt.height + terrain_height(s.surface, o.lat, o.lon) + geoid_at(s, o.lat, o.lon);
     p.h = h_start + o.climb * t;
     p.pitch = motion(o.pitch, t, 0.0);
     p.roll = motion(o.roll, t, 1.0);
@@ -442,9 +517,17 @@ bool build_survey(const SimOptions& opt, Survey& s, std::string& error) {
     set_run_control(opt, s.rc);
     s.epoch = s.hdr.epoch != 0.0 ? s.hdr.epoch : s.rc.hr0 + s.rc.min0 / 60.0 + s.rc.sec0 / 3600.0;
     set_surface(opt, s.surface);
+    s.metres_per_degree_lon = georef::kMetresPerDegree * std::cos(opt.lat * kRad);
+    s.noise_seed = opt.seed;
+    for (double v : {opt.lat, opt.lon, opt.heading}) s.noise_seed = splitmix(s.noise_seed ^ std::bit_cast<std::uint64_t>(v));
     if (!set_clock(opt, s, error)) return false;
     if (!set_scan_pattern(opt, s, error)) return false;
     set_window(s);
+    s.rc_truth = s.rc;
+    if (is_set(opt.misalign_truth)) {
+        for (int k = 0; k < 3; ++k) (&s.rc_truth.dpitch)[k] = opt.misalign_truth[k];
+        inputs::derive(s.rc_truth);
+    }
     if (!set_geoid(opt, s, error)) return false;
     return set_trajectory(opt, s, error);
 }

@@ -19,17 +19,24 @@
 namespace morva::sim {
 
 // The true surface: a height (metres, above the geoid when there is one)
-// over latitude and longitude, in a local frame at the start position.
+// over latitude and longitude, in a local frame at the surface origin. It
+// depends on the surface options and the seed only, never on the flight,
+// so that every flight over one origin sees the same ground.
 struct Surface {
     SurfaceKind kind = SurfaceKind::Flat;
-    double lat0 = 0, lon0 = 0;
+    double lat0 = 0, lon0 = 0;         // the surface origin
     double metres_per_degree_lon = 0;  // east metres per degree of longitude at lat0
     double ground = 0;
     double slope_north = 0, slope_east = 0;
     double amplitude = 0, wavenumber = 0, phase_north = 0, phase_east = 0;
+    double roof_cell = 0;       // metres: one block at most per cell of this size
+    std::uint64_t roof_seed = 0;
 };
 
 double surface_height(const Surface& s, double lat, double lon);
+// The ground under whatever stands on it: what the flying height is
+// measured from.
+double terrain_height(const Surface& s, double lat, double lon);
 
 // File names inside the survey folder.
 inline constexpr const char* kScanFile = "scan.bin";
@@ -47,6 +54,7 @@ struct Survey {
     LongHeader header;            // as written
     scanner::scanner_header hdr;  // as the run will hold it
     inputs::RunControl rc;           // as written to run.in (and read back)
+    inputs::RunControl rc_truth;     // the same with the misalignment the recording is made with
     double epoch = 0;             // hours, as the run derives it
 
     std::vector<inputs::TrajectoryRecord> track;  // every record written
@@ -54,6 +62,11 @@ struct Survey {
     bool has_geoid = false;
     inputs::GeoidGrid geoid;
     Surface surface;
+    double metres_per_degree_lon = 0;  // the flight's: at its start latitude
+    // The range noise belongs to the flight, not the ground: its seed mixes
+    // the start and heading into the survey's seed, so that flights over
+    // one surface carry unrelated noise.
+    std::uint64_t noise_seed = 0;
 
     // Scans.
     std::int64_t nscans = 0;

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 
 constexpr double kConsoleCentreHours = 0.0083333f;  // 30 s less 0.12 ms, single precision
 constexpr double kResidualLimit = 1e-5;             // metres: the simulator's own miss
+constexpr std::int64_t kGiveUp = 1000;              // failures after which the check stops
 
 std::string number(double v, const char* format) {
     char buf[64];
@@ -88,10 +89,11 @@ struct Check {
     double half_unit = 0, height_limit = 0, position_limit = 0, lever = 0;
 
     Failures fail;
-    std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0;
+    std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0, nscans = 0;
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
     georef::Geodesy run_geodesy = georef::Geodesy::Flat;
     double truth_horizontal = 0, truth_vertical = 0;  // metres, the run's points from the true footprints
+    double truth_worst = 0, truth_squares = 0;         // their largest 3-D distance, and its sum of squares
     double alpha_prev = 999.0;  // as the run's centre detection starts
     double tlast_centre = 0.0;  // time of the last console centre line
 };
@@ -132,8 +134,11 @@ void check_point(Check& c, const Expected& e) {
     const TruthPoint& t = *e.t;
     const double dh = std::fabs(p.h - e.h);
     const double dpos = std::fmax(std::fabs(p.lat - e.lat), std::fabs(p.lon - e.lon));
-    c.truth_horizontal = std::fmax(c.truth_horizontal, horizontal_metres(t.lat, t.lon, p.lat, p.lon));
-    c.truth_vertical = std::fmax(c.truth_vertical, std::fabs(p.h - e.truth_h));
+    const double off_h = horizontal_metres(t.lat, t.lon, p.lat, p.lon), off_v = std::fabs(p.h - e.truth_h);
+    c.truth_horizontal = std::fmax(c.truth_horizontal, off_h);
+    c.truth_vertical = std::fmax(c.truth_vertical, off_v);
+    c.truth_worst = std::fmax(c.truth_worst, std::hypot(off_h, off_v));
+    c.truth_squares += off_h * off_h + off_v * off_v;
     c.worst_height = std::fmax(c.worst_height, dh);
     c.worst_position = std::fmax(c.worst_position, dpos);
     if (!(dh <= c.height_limit)) {
@@ -292,6 +297,51 @@ std::string open_outputs(Check& c, const fs::path& dir) {
     return {};
 }
 
+std::string degrees_list(const double* v) {
+    return number(v[0], "%g") + "," + number(v[1], "%g") + "," + number(v[2], "%g");
+}
+
+// How far the run's points lie from the truth, when the run's model or the
+// recording departs from it: a geodesy mode or a misalignment other than
+// the truth's, noise on the ranges. With noise alone the points must lie
+// within the noise: none farther than six standard deviations (plus the
+// limits of the records), their RMS distance within 15 % of it.
+std::string truth_distance(Check& c) {
+    const Survey& s = *c.s;
+    const double* stated = &c.rc.dpitch;
+    const double* truth = &s.rc_truth.dpitch;
+    const bool misaligned = stated[0] != truth[0] || stated[1] != truth[1] || stated[2] != truth[2];
+    const bool other_geodesy = c.run_geodesy != s.opt.geodesy;
+    const double sigma = s.opt.range_noise;
+    if (!c.rc.scanpt_wanted || c.npoints == 0 || (!misaligned && !other_geodesy && sigma == 0.0)) return {};
+    std::string causes;
+    auto cause = [&](const std::string& what) { causes += (causes.empty() ? "" : ", ") + what; };
+    if (other_geodesy) {
+        cause(std::string("the run's ") + georef::geodesy_name(c.run_geodesy) + " geodesy against the " +
+              georef::geodesy_name(s.opt.geodesy) + " truth");
+    }
+    if (misaligned) cause("the run's misalignment " + degrees_list(stated) + " against the truth's " + degrees_list(truth));
+    if (sigma > 0.0) cause("range noise " + number(sigma, "%g") + " m");
+    const double rms = std::sqrt(c.truth_squares / static_cast<double>(c.npoints));
+    std::string out = "verify: " + causes + ": points up to " + number(c.truth_horizontal, "%.3f") +
+                      " m off horizontally, " + number(c.truth_vertical, "%.3f") + " m in height, " +
+                      number(rms, "%.4f") + " m RMS\n";
+    if (sigma > 0.0 && !misaligned && !other_geodesy) {
+        const double limit = 6.0 * sigma + c.height_limit + c.position_limit * georef::kMetresPerDegree;
+        if (!(c.truth_worst <= limit)) {
+            c.fail.add("a point lies " + number(c.truth_worst, "%.4f") + " m from the truth, beyond the noise (limit " +
+                       number(limit, "%.4f") + ")");
+        }
+        // The range quantisation adds its own spread to the noise's.
+        const double unit = s.hdr.range_unit, expected = std::sqrt(sigma * sigma + unit * unit / 12.0);
+        if (c.npoints >= 1000 && !(std::fabs(rms - expected) <= 0.15 * expected)) {
+            c.fail.add("the points lie " + number(rms, "%.4f") + " m RMS from the truth, expected " +
+                       number(expected, "%.4f") + " from the range noise");
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 bool verify_survey(const VerifyRequest& request, std::string& report) {
@@ -344,26 +394,38 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
                                   centre_in_scan);
             }
             if (!centre_in_scan) ++c.scans_without_centre;
+            ++c.nscans;
         }
-        return c.fail.count < 1000;  // enough said
+        return c.fail.count < kGiveUp;  // enough said
     });
-    if (!error.empty() && error != "stopped") c.fail.add("survey: " + error);
+    // Given up: what follows the last scan checked is not looked at.
+    const bool stopped = error == "stopped";
+    if (!error.empty() && !stopped) c.fail.add("survey: " + error);
 
     OutPoint p;
     std::string line;
-    if (c.rc.scanpt_wanted && next_point(c.points, p, line)) {
-        c.fail.add("the scan-point file holds more points than the survey measured");
-    }
-    if (std::getline(c.centres, line)) c.fail.add("the centre-point file holds more lines than nadir crossings");
-    if (c.console_next < c.console.size()) {
-        c.fail.add("the console shows more centre lines than expected: [" + c.console[c.console_next].line + "]");
+    if (!stopped) {
+        if (c.rc.scanpt_wanted && next_point(c.points, p, line)) {
+            c.fail.add("the scan-point file holds more points than the survey measured");
+        }
+        if (std::getline(c.centres, line)) c.fail.add("the centre-point file holds more lines than nadir crossings");
+        if (c.console_next < c.console.size()) {
+            c.fail.add("the console shows more centre lines than expected: [" + c.console[c.console_next].line + "]");
+        }
     }
     if (c.scans_without_centre > 0)
         c.fail.add(std::to_string(c.scans_without_centre) + " scans without a centre point");
     const std::string regression =
-        request.regression.empty() ? "" : check_regression(c, (dir / request.regression).string());
+        request.regression.empty() || stopped ? "" : check_regression(c, (dir / request.regression).string());
 
-    report = "verify: " + std::to_string(c.npoints) + " points, " + std::to_string(c.ncentres) + " centre points";
+    if (stopped) {
+        report = "verify: stopped early after " + std::to_string(c.fail.count) + " failures: checked " +
+                 std::to_string(c.nscans) + " of " + std::to_string(s.nscans) + " scans, " +
+                 std::to_string(c.npoints) + " of " + std::to_string(s.nscans * n) + " points, " +
+                 std::to_string(c.ncentres) + " centre points";
+    } else {
+        report = "verify: " + std::to_string(c.npoints) + " points, " + std::to_string(c.ncentres) + " centre points";
+    }
     if (c.rc.scanpt_wanted) {
         report += "; largest height error " + number(c.worst_height, "%.4f") + " m (limit " +
                   number(c.height_limit, "%.4f") + "), position " + number(c.worst_position, "%.2e") + " deg (limit " +
@@ -372,12 +434,7 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     report += "; centre points within " + number(c.worst_offset, "%.2f") + " m of the flight line";
     if (!request.console.empty()) report += ", " + std::to_string(c.console_next) + " on the console";
     report += regression + "; simulator residual " + number(c.worst_residual, "%.1e") + " m\n";
-    if (c.run_geodesy != s.opt.geodesy && c.rc.scanpt_wanted) {
-        report += std::string("verify: the run's ") + georef::geodesy_name(c.run_geodesy) + " geodesy against the " +
-                  georef::geodesy_name(s.opt.geodesy) + " truth: points up to " +
-                  number(c.truth_horizontal, "%.3f") + " m off horizontally, " + number(c.truth_vertical, "%.3f") +
-                  " m in height\n";
-    }
+    report += truth_distance(c);
     if (request.model_error) {
         const std::array<double, 4>& w = *request.model_error;
         if (!c.rc.scanpt_wanted) c.fail.add("--model-error needs the scan-point file");
