@@ -4,6 +4,7 @@ simulated and with a roll misalignment of 0.05 degrees stated in every run
 control but absent from the truth. Every figure is recomputed here from the
 scan-point records, with UTM coordinates from GeographicLib's GeoConvert and
 planes from numpy, not from the program's code."""
+import itertools
 import json
 import math
 import os
@@ -117,10 +118,10 @@ def right_of(line, x, y):
     return (x - cx) * uy - (y - cy) * ux
 
 
-def expected(campaign):
-    strips = {name: strip_cells(os.path.join(campaign, name)) for name in FLIGHTS}
+def expected(campaign, names=tuple(FLIGHTS)):
+    strips = {name: strip_cells(os.path.join(campaign, name)) for name in names}
     pairs = {}
-    for a, b in (("a", "b"), ("a", "c"), ("b", "c")):
+    for a, b in itertools.combinations(names, 2):
         ca, cb = strips[a][0], strips[b][0]
         both = sorted(set(ca) & set(cb))
         smooth = [k for k in both if ca[k]["smooth"] and cb[k]["smooth"]]
@@ -175,7 +176,7 @@ def test_without_error_the_rmsdz_is_the_noise_of_the_cells_point_counts(tmp_path
                                                          os.path.join(campaign, name)], check=True, stdout=subprocess.DEVNULL)
         run_morva(os.path.join(campaign, name))
     got = overlap(campaign, "--max-roughness", "0.1")
-    pairs, flights = expected(campaign)
+    pairs, flights = expected(campaign, ("a", "b"))
     (p,) = got["pairs"]
     # Each plane's height at the centre carries sigma^2 (X'X)^-1 [0, 0], sigma
     # the vertical part of the range noise (the beams lean by up to 30 degrees).
