@@ -5,13 +5,14 @@ import sys
 import time
 from dataclasses import dataclass
 
-from . import flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from . import html_report, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
 
 PROGRAM = "morva-campaign"
 USAGE = "morva-campaign run|status DIR [OPTIONS]"
 HELP = """\
 usage: morva-campaign run DIR [--jobs N] [--engine local|slurm] [--force] [--only PATTERN] [OPTIONS]
        morva-campaign status DIR [--csv FILE] [--only PATTERN] [OPTIONS]
+       morva-campaign report DIR [--output FILE.html] [--limits QL0|QL1|QL2|QL3] [--resolution M]
        morva-campaign run-flight JOB_FILE FIRST   (what each Slurm array task runs)
 
 A campaign is a folder whose subfolders, at any depth, each hold a run.in: one
@@ -27,6 +28,10 @@ two runners from processing one flight; a lock whose owner process is gone
 
 run      processes every flight that is not done; ends with the summary line;
          status 0 when every flight is done, else 1
+report   one self-contained HTML page (DIR/campaign-report.html): every flight's
+         state, figures, quick-look, geodesy and version, the strip overlaps
+         (morva-overlap) with verdicts and picture, warnings where flights were
+         processed differently
 status   the table of every flight: done, failed, stale (something changed since
          its record), to do, running; status 0 when every flight is done
 
@@ -286,6 +291,8 @@ def main(args, build):
     if "--version" in args:
         print(build.version_line())
         return 0
+    if args and args[0] == "report":
+        return html_report.main(args[1:], build)
     try:
         if args and args[0] == "run-flight":
             return _command_run_flight(args[1:])
