@@ -282,3 +282,18 @@ def test_every_bad_input_ends_with_its_line(campaigns, tmp_path):
     # --force compares them all the same, and says so.
     done = subprocess.run([OVERLAP, "--force", a, os.path.join(exact, "run.in")], capture_output=True, text=True)
     assert done.returncode == 0 and "warning: flights" in done.stdout
+
+
+def test_a_wrong_command_line_is_one_usage_line():
+    usage = "; usage: morva-overlap [options] CAMPAIGN_DIR | RUN_CONTROL... (morva-overlap --help)"
+    cases = [(["--bogus", "x"], "unknown option --bogus"),
+             (["x", "--json"], "option --json needs a value"),
+             (["--resolution", "fine", "x"], "option --resolution: 'fine' is not a number"),
+             (["--max-slope", "95", "x"], "option --max-slope: 95 is out of range (0 to 90)"),
+             (["--limits", "QL4", "x"], "option --limits: 'QL4' is not one of QL0, QL1, QL2, QL3"),
+             ([], "missing CAMPAIGN_DIR or RUN_CONTROL")]
+    for args, message in cases:
+        done = subprocess.run([OVERLAP, *args], capture_output=True, text=True)
+        assert (done.returncode, done.stderr) == (2, f"morva-overlap: {message}{usage}\n"), args
+    done = subprocess.run([OVERLAP, "--help"], capture_output=True, text=True)
+    assert done.returncode == 0 and "Exit status:" in done.stdout
