@@ -53,6 +53,7 @@ def main():
     p.add_argument("--reps", type=int, default=3)
     p.add_argument("--settle", type=float, default=2.0)
     a = p.parse_args()
+    a.build = os.path.abspath(a.build)
     work = a.work or tempfile.mkdtemp(prefix="overlap-bench-")
     runs = simulate(a.build, work)
     grid = [os.path.join(a.build, "tools/grid/morva-grid"), "--resolution", "2"] + runs + [os.path.join(work, "grid.tif")]
