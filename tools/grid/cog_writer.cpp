@@ -105,7 +105,7 @@ void write_cog(const CogRequest& request, const std::vector<void*>& bands) {
     }
 
     temporary = temporary_name(request.output);
-    const char* cog_options[] = {"COMPRESS=DEFLATE", "PREDICTOR=YES", "BLOCKSIZE=512", "OVERVIEWS=AUTO",
+    const char* cog_options[] = {"COMPRESS=DEFLATE", "PREDICTOR=YES", "LEVEL=1", "BLOCKSIZE=512", "OVERVIEWS=AUTO",
                                  "BIGTIFF=IF_SAFER", "NUM_THREADS=ALL_CPUS", nullptr};
     GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName("COG"), temporary.c_str(), mem.ds, FALSE,
                                       const_cast<char**>(cog_options), nullptr, nullptr);

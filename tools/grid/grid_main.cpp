@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -176,8 +177,16 @@ Options parse_options(int argc, char** argv) {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
+// The temporary raster and the overviews GDAL's COG driver builds beside it.
 void remove_partial_output() {
-    if (!cog_temporary().empty()) ::unlink(cog_temporary().c_str());
+    if (cog_temporary().empty()) return;
+    ::unlink(cog_temporary().c_str());
+    char overviews[4096];
+    if (cog_temporary().size() + 9 < sizeof overviews) {
+        std::memcpy(overviews, cog_temporary().c_str(), cog_temporary().size());
+        std::memcpy(overviews + cog_temporary().size(), ".ovr.tmp", 9);
+        ::unlink(overviews);
+    }
 }
 
 void remove_and_reraise(int signal_number) {
@@ -321,10 +330,20 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     for (std::size_t k = 0; k < o.types.size(); ++k) bands.emplace_back(new Value[cells]);
     for (std::int64_t row = 0; row < g.rows; ++row) {
         const std::int64_t iy = g.iy1 - row;
+        // Cells of one tile row lie side by side: one look-up per tile, not per cell.
+        const Stats* stats_run = nullptr;
+        const IdwSums* idw_run = nullptr;
         for (std::int64_t col = 0; col < g.cols; ++col) {
             const CellIndex c{g.ix0 + col, iy};
-            const Stats* s = want_stats ? acc.stats.find(c) : nullptr;
-            const IdwSums* w = acc.idw ? acc.idw->find(c) : nullptr;
+            if (col == 0 || (c.ix & (kTileSide - 1)) == 0) {
+                stats_run = want_stats ? acc.stats.find(c) : nullptr;
+                idw_run = acc.idw ? acc.idw->find(c) : nullptr;
+            } else {
+                stats_run = stats_run != nullptr ? stats_run + 1 : nullptr;
+                idw_run = idw_run != nullptr ? idw_run + 1 : nullptr;
+            }
+            const Stats* s = stats_run;
+            const IdwSums* w = idw_run;
             const bool has = s != nullptr && !s->empty();
             const std::size_t at = static_cast<std::size_t>(row * g.cols + col);
             for (std::size_t k = 0; k < o.types.size(); ++k) {

@@ -77,8 +77,8 @@ inline GeoPoint geo_of(const las::ScanPoint& p) {
     return {p.lon_e7 * 1e-7, p.lat_e7 * 1e-7, p.h_mm * 1e-3};
 }
 
-// A few hundred records spread over a scan-point file (all records have one
-// length): the area it covers, for the choice of a UTM zone, without a pass.
+}  // namespace
+
 GeoBounds sample_bounds(const PointSource& s) {
     GeoBounds b;
     File f(s.points_file);
@@ -99,6 +99,8 @@ GeoBounds sample_bounds(const PointSource& s) {
     }
     return b;
 }
+
+namespace {
 
 PointSource open_run_control(const std::string& name) {
     inputs::RunControl rc;

@@ -42,6 +42,10 @@ struct PointSource {
 // A problem stops with one line "NAME: what is wrong" (text::stop_run).
 PointSource open_source(const std::string& name);
 
+// The area a scan-point file covers, from a few hundred records spread over
+// it (all records have one length): close to its bounds, without a pass.
+GeoBounds sample_bounds(const PointSource& scan_points);
+
 struct GeoPoint {
     double lon = 0, lat = 0;  // degrees
     double h = 0;             // metres, as the run wrote it

@@ -68,4 +68,12 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
     return {true, wkt, {}};
 }
 
+bool is_projected_crs(const std::string& crs) {
+    Context c;
+    if (c.ctx == nullptr) return false;
+    proj_log_level(c.ctx, PJ_LOG_NONE);
+    Object o(proj_create(c.ctx, crs.c_str()));
+    return o.pj != nullptr && proj_get_type(o.pj) == PJ_TYPE_PROJECTED_CRS;
+}
+
 }  // namespace morva::las

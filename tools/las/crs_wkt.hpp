@@ -22,4 +22,7 @@ struct CrsResult {
 // vertical CRS named after the grid.
 CrsResult make_crs_wkt(const CrsRequest& request);
 
+// True when PROJ knows crs as a projected CRS (easting, northing).
+bool is_projected_crs(const std::string& crs);
+
 }  // namespace morva::las

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "scanner/byte_reader.hpp"
 #include "text/out_stream.hpp"
@@ -51,13 +52,43 @@ struct Converter {
     Bounds bounds;
     ExportCounts counts;
 
+    // Projected X and Y: points held until a batch is full, then projected together.
+    std::vector<ScanPoint> held;
+    std::vector<std::int32_t> xs, ys;
+
     [[gnu::always_inline]] void point(const ScanPoint& p) {
+        if (plan.project_xy) {
+            held.push_back(p);
+            if (held.size() == kProjectBatch) flush_projected();
+            return;
+        }
         extend(bounds, p.lon_e7, p.lat_e7, p.h_mm);
         encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra,
                      reinterpret_cast<unsigned char*>(text::reserve(out, record)));
         text::commit(out, record);
         ++counts.points;
         counts.unknown_amplitude += !p.ampl_known;
+    }
+
+    static constexpr std::size_t kProjectBatch = 1 << 16;
+
+    void flush_projected() {
+        xs.resize(held.size());
+        ys.resize(held.size());
+        std::string why;
+        if (!plan.project_xy(held.data(), held.size(), xs.data(), ys.data(), why)) fail(why);
+        for (std::size_t k = 0; k < held.size(); ++k) {
+            const ScanPoint& p = held[k];
+            extend(bounds, xs[k], ys[k], p.h_mm);
+            auto* b = reinterpret_cast<unsigned char*>(text::reserve(out, record));
+            encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra, b);
+            put_i32(b, xs[k]);
+            put_i32(b + 4, ys[k]);
+            text::commit(out, record);
+            ++counts.points;
+            counts.unknown_amplitude += !p.ampl_known;
+        }
+        held.clear();
     }
 };
 
@@ -188,11 +219,12 @@ ExportCounts export_las(const ExportPlan& plan) {
     text::put(out, wkt);
     text::put(out, eb);
 
-    Converter c{plan, out, extra, header.record_length, {}, {}};
+    Converter c{plan, out, extra, header.record_length, {}, {}, {}, {}, {}};
     if (plan.binary)
         convert_binary(c);
     else
         convert_text(c);
+    if (!c.held.empty()) c.flush_projected();
     text::flush(out);
 
     header.point_count = c.counts.points;

@@ -4,6 +4,7 @@
 // output's name only when the file is complete.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "flight_time.hpp"
@@ -21,6 +22,10 @@ struct ExportPlan {
     std::string wkt;
     std::string wkt_description;
     std::uint16_t point_source_id = 0;
+    // When set, X and Y of n points in the header's projected units (stored
+    // integers); false stops the export with the message it wrote in why.
+    std::function<bool(const ScanPoint* points, std::size_t n, std::int32_t* x, std::int32_t* y, std::string& why)>
+        project_xy;
 };
 
 struct ExportCounts {

@@ -34,15 +34,16 @@ void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]) {
     out[104] = 6;
     put_u16(out + 105, h.record_length);
     // 107-130: legacy point counts, 0 for point formats 6 to 10.
-    const double scale[3] = {kScaleXY, kScaleXY, kScaleZ};
+    const double scale[3] = {h.scale_xy, h.scale_xy, kScaleZ};
+    const double offset[3] = {h.offset_x, h.offset_y, 0.0};
     for (int k = 0; k < 3; ++k) {
         put_f64(out + 131 + 8 * k, scale[k]);
-        put_f64(out + 155 + 8 * k, 0.0);
+        put_f64(out + 155 + 8 * k, offset[k]);
     }
     for (int k = 0; k < 3; ++k) {
         const bool any = h.point_count > 0;
-        put_f64(out + 179 + 16 * k, any ? h.bounds.max[k] * scale[k] : 0.0);
-        put_f64(out + 187 + 16 * k, any ? h.bounds.min[k] * scale[k] : 0.0);
+        put_f64(out + 179 + 16 * k, any ? h.bounds.max[k] * scale[k] + offset[k] : 0.0);
+        put_f64(out + 187 + 16 * k, any ? h.bounds.min[k] * scale[k] + offset[k] : 0.0);
     }
     // 227-246: no waveform data, no extended VLRs.
     put_u64(out + 247, h.point_count);

@@ -49,6 +49,10 @@ struct Header {
     std::uint16_t record_length = kFormat6Size;
     std::uint64_t point_count = 0;
     Bounds bounds;  // of the stored integers; all zero in a file without points
+    // X and Y: longitude and latitude in 1e-7 degree (offset 0), or easting
+    // and northing in metres of a projected CRS (scale 0.001, an offset near the points).
+    double scale_xy = kScaleXY;
+    double offset_x = 0, offset_y = 0;
 };
 
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);

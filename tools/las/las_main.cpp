@@ -10,7 +10,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include <cmath>
+#include <future>
+
 #include "crs_wkt.hpp"
+#include "point_source.hpp"
+#include "projection.hpp"
 #include "flight_time.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/run_control.hpp"
@@ -46,7 +51,10 @@ constexpr std::string_view kHelp =
     "  --time-of-day         write seconds of the day as GPS Time (no date needed;\n"
     "                        readers will take them for seconds of the GPS week)\n"
     "  --crs CRS             a geographic 3D coordinate system known to PROJ in\n"
-    "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912\n"
+    "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
+    "                        (the WGS 84 UTM zone of the points' centre) or a\n"
+    "                        projected CRS, e.g. EPSG:25832: X and Y are then\n"
+    "                        easting and northing (1 mm), projected by PROJ\n"
     "  --source-id N         point source ID and file source ID, 1 to 65535\n"
     "                        (default 0, unassigned)\n"
     "  --geodesy MODE        how the run georeferenced: flat (default) or ellipsoid\n"
@@ -157,6 +165,46 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
     }
 }
 
+// The coordinate system of the file: the geographic one of the points, or a
+// projected one with the projection of every point.
+struct CrsChoice {
+    las::CrsResult crs;
+    grid::ProjectionSetup projected;  // projection set when X and Y are easting and northing
+    double offset_x = 0, offset_y = 0;
+};
+
+CrsChoice choose_crs(const std::string& crs, const std::string& geoid_grid, const grid::PointSource& points) {
+    CrsChoice c;
+    if (crs != "utm" && (crs == "EPSG:4979" || !las::is_projected_crs(crs))) {
+        las::CrsRequest request;
+        request.crs = crs;
+        request.geoid_grid = geoid_grid;
+        c.crs = las::make_crs_wkt(request);
+        return c;
+    }
+    grid::ProjectionRequest request;
+    request.crs = crs;
+    const grid::GeoBounds b = grid::sample_bounds(points);
+    if (!b.empty) {
+        request.centre_lon = 0.5 * (b.lon_min + b.lon_max);
+        request.centre_lat = 0.5 * (b.lat_min + b.lat_max);
+    }
+    request.vertical = geoid_grid.empty() ? "ellipsoidal height" : "height above geoid grid " + geoid_grid;
+    c.projected = grid::make_projection(request);
+    if (!c.projected.error.empty()) {
+        c.crs.error = c.projected.error;
+        return c;
+    }
+    c.crs = {true, c.projected.compound_wkt, {}};
+    // Offsets near the points, in whole kilometres: X and Y then reach 2147 km either side.
+    const grid::Projected centre = grid::project_exact(*c.projected.projection, request.centre_lon, request.centre_lat);
+    if (std::isfinite(centre.e) && std::fabs(centre.e) < 1e9 && std::fabs(centre.n) < 1e9) {
+        c.offset_x = std::round(centre.e / 1000) * 1000;
+        c.offset_y = std::round(centre.n / 1000) * 1000;
+    }
+    return c;
+}
+
 // The flight date: --date, else the date that begins the scanner header's time epoch.
 std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl& rc) {
     char day[11];
@@ -203,6 +251,13 @@ void export_run(const Options& o) {
         fail("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
              "along-track time and across-track offset in place of latitude and longitude, not positions");
     }
+    // PROJ's start-up (opening its database) runs on a thread of its own while the run's files are checked.
+    grid::PointSource points;
+    points.points_file = inputs::trimmed(rc.scanptfile);
+    points.binary = rc.binary_output;
+    points.with_group_size = !rc.binary_output && rc.navg > 1;
+    std::future<CrsChoice> crs_choice = std::async(std::launch::async, choose_crs, o.crs,
+                                                   rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string(), points);
     check_output(o, rc);
 
     const std::optional<las::Date> date = flight_date(o, rc);
@@ -211,10 +266,8 @@ void export_run(const Options& o) {
              "of the GPS week");
     }
 
-    las::CrsRequest request;
-    request.crs = o.crs;
-    if (rc.geoid_wanted) request.geoid_grid = inputs::trimmed(rc.geoidfile);
-    const las::CrsResult crs = las::make_crs_wkt(request);
+    const CrsChoice choice = crs_choice.get();
+    const las::CrsResult& crs = choice.crs;
     if (!crs.ok) fail(crs.error);
 
     las::ExportPlan plan;
@@ -233,6 +286,39 @@ void export_run(const Options& o) {
     plan.wkt = crs.wkt;
     plan.wkt_description = o.ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
     plan.point_source_id = o.source_id;
+    if (choice.projected.projection) {
+        plan.header.scale_xy = 0.001;
+        plan.header.offset_x = choice.offset_x;
+        plan.header.offset_y = choice.offset_y;
+        const auto projection = choice.projected.projection;
+        const std::string crs_name = choice.projected.crs_name;
+        plan.project_xy = [projection, crs_name, ox = choice.offset_x, oy = choice.offset_y](
+                              const las::ScanPoint* p, std::size_t n, std::int32_t* x, std::int32_t* y, std::string& why) {
+            thread_local std::vector<grid::GeoPoint> geo;
+            thread_local std::vector<grid::Projected> en;
+            geo.resize(n);
+            en.resize(n);
+            for (std::size_t k = 0; k < n; ++k) geo[k] = {p[k].lon_e7 * 1e-7, p[k].lat_e7 * 1e-7, 0};
+            std::size_t bad = 0;
+            const bool ok = grid::project(*projection, geo.data(), en.data(), n, &bad);
+            for (std::size_t k = 0; ok && k < n; ++k) {
+                const double ex = std::round((en[k].e - ox) * 1000), ny = std::round((en[k].n - oy) * 1000);
+                if (!(std::fabs(ex) < 2147483647.0 && std::fabs(ny) < 2147483647.0)) {
+                    bad = k;
+                    why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " +
+                          std::to_string(geo[bad].lat) + " lies more than 2147 km from the others in " + crs_name;
+                    return false;
+                }
+                x[k] = static_cast<std::int32_t>(ex);
+                y[k] = static_cast<std::int32_t>(ny);
+            }
+            if (!ok) {
+                why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " + std::to_string(geo[bad].lat) +
+                      " has no coordinates in " + crs_name;
+            }
+            return ok;
+        };
+    }
 
     const las::ExportCounts counts = las::export_las(plan);
 

@@ -1,0 +1,395 @@
+#!/usr/bin/python3
+"""Runs one morva-grid case: simulates surveys with morva-sim, processes them
+with morva, applies the case's edits, runs morva-grid and checks the raster
+with readers independent of GDAL: tifffile for the pixels and the GeoTIFF
+keys, listgeo for the keys, GeographicLib's GeoConvert for the projection of
+every scan point, numpy for the statistics of every cell.
+
+    run_case.py CASE.json BUILD_DIR
+
+A case is a JSON object:
+  surveys    {"FOLDER": [morva-sim options]}: each simulated and run by morva
+  las        [[RUN_CONTROL, LAS, [morva-las options]]]: LAS files written first
+  rescale    [[LAS, NEW_LAS, [scale x, y, z], [offset x, y, z]]]: the LAS
+             file's points stored again with another scale and offset
+  edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
+             VALUE]; ["remove", FILE]; ["write", FILE, TEXT]
+  args       morva-grid's arguments (the output last)
+  expect     exit (default 0), stderr (texts the message must hold), no_output
+             (files that must not exist afterwards), zone (e.g. "31n": the
+             cells must agree with the scan points projected by GeoConvert),
+             bands (the band descriptions), epsg (ProjectedCSTypeGeoKey),
+             surface ({"kind", "ground", "tilt", "lat", "lon"}: mean band
+             against the true surface at the cells' points, 1 cm), gdal
+             (texts gdalinfo must show; COG validation must pass), listgeo
+             (texts), png (the hillshade picture), radius (the statistics of
+             the points within that distance of each cell centre)
+"""
+
+import json
+import math
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+import numpy as np
+import tifffile
+
+EDGE = 0.001  # metres: a point this close to a cell edge may fall either way
+
+
+def fail(message):
+    sys.exit(f"FAIL: {message}")
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+def make_survey(build, folder, options):
+    subprocess.run([f"{build}/tools/sim/morva-sim", *options, folder], check=True, capture_output=True)
+    with open(os.path.join(folder, "run.in")) as stdin, open(os.path.join(folder, "console.txt"), "w") as out:
+        subprocess.run([f"{build}/src/morva"], cwd=folder, stdin=stdin, stdout=out, check=True)
+
+
+def edit(work, e):
+    name = os.path.join(work, e[1])
+    if e[0] == "line":
+        lines = open(name).read().split("\n")
+        lines[e[2] - 1] = e[3]
+        open(name, "w").write("\n".join(lines))
+    elif e[0] == "byte":
+        with open(name, "r+b") as f:
+            f.seek(e[2])
+            f.write(bytes([e[3]]))
+    elif e[0] == "remove":
+        os.remove(name)
+    elif e[0] == "write":
+        open(name, "w").write(e[2])
+    else:
+        fail(f"unknown edit {e[0]}")
+
+
+def run_control_points(path):
+    """Longitude, latitude, height of every valid record of a run's scan-point file."""
+    lines = open(path).read().split("\n")
+    folder = os.path.dirname(path)
+    name = os.path.join(folder, lines[3].strip())
+    binary = lines[9].split()[2] == "2"
+    if binary:
+        raw = np.fromfile(name, dtype="<i4,<i4,<i4,<i4,u1,u1")
+        keep = (raw["f0"] != -2**31) & (raw["f1"] != -2**31) & (raw["f2"] != -2**31) & (raw["f3"] != -2**31)
+        raw = raw[keep]
+        return raw["f2"] * 1e-7, raw["f1"] * 1e-7, raw["f3"] * 1e-3
+    lon, lat, h = [], [], []
+    for line in open(name, encoding="latin-1"):
+        try:
+            la, lo, hh = float(line[9:20]), float(line[20:32]), float(line[32:40])
+        except ValueError:
+            continue
+        lat.append(la)
+        lon.append(lo)
+        h.append(hh)
+    return np.array(lon), np.array(lat), np.array(h)
+
+
+def las_points(path):
+    data = open(path, "rb").read()
+    offset_to_points = struct.unpack_from("<I", data, 96)[0]
+    length = struct.unpack_from("<H", data, 105)[0]
+    count = struct.unpack_from("<Q", data, 247)[0]
+    scale = struct.unpack_from("<3d", data, 131)
+    offset = struct.unpack_from("<3d", data, 155)
+    rec = np.frombuffer(data, dtype=np.dtype({"names": ["x", "y", "z"], "formats": ["<i4"] * 3, "offsets": [0, 4, 8],
+                                             "itemsize": length}), count=count, offset=offset_to_points)
+    return (rec["x"] * scale[0] + offset[0], rec["y"] * scale[1] + offset[1], rec["z"] * scale[2] + offset[2])
+
+
+def rescale(work, source, target, scale, offset):
+    data = bytearray(open(os.path.join(work, source), "rb").read())
+    x, y, z = las_points(os.path.join(work, source))
+    start = struct.unpack_from("<I", data, 96)[0]
+    length = struct.unpack_from("<H", data, 105)[0]
+    struct.pack_into("<3d", data, 131, *scale)
+    struct.pack_into("<3d", data, 155, *offset)
+    for k, (vx, vy, vz) in enumerate(zip(x, y, z)):
+        struct.pack_into("<3i", data, start + k * length, round((vx - offset[0]) / scale[0]),
+                         round((vy - offset[1]) / scale[1]), round((vz - offset[2]) / scale[2]))
+    open(os.path.join(work, target), "wb").write(data)
+
+
+def geoconvert(lon, lat, zone):
+    text = "".join(f"{la:.9f} {lo:.9f}\n" for la, lo in zip(lat, lon))
+    out = subprocess.run(["GeoConvert", "-u", "-z", zone, "-p", "6"], input=text, capture_output=True, text=True,
+                         check=True).stdout.split("\n")
+    e = np.array([float(line.split()[1]) for line in out if line])
+    n = np.array([float(line.split()[2]) for line in out if line])
+    return e, n
+
+
+def undo_float_predictor(raw, rows, cols, samples, size):
+    """TIFF predictor 3 (Adobe's floating-point predictor): bytes differenced
+    along each row with a stride of the samples per pixel, after the bytes of
+    the row's values were split into planes, most significant first."""
+    planes = np.cumsum(raw.reshape(rows, size * cols, samples), axis=1, dtype=np.uint8)
+    planes = planes.reshape(rows, size, cols * samples)[:, ::-1, :]  # least significant first
+    values = np.ascontiguousarray(np.transpose(planes, (0, 2, 1))).view("<f4" if size == 4 else "<f8")
+    return values.reshape(rows, cols, samples)
+
+
+def read_raster(path):
+    """The pixels, decoded here (tifffile reads the tags and tiles; the
+    predictor is undone above), as rows x columns x bands."""
+    with tifffile.TiffFile(path) as t:
+        page = t.pages[0]
+        geo = t.geotiff_metadata
+        check(page.planarconfig == 1 and page.compression == 8, "expected pixel-interleaved DEFLATE tiles")
+        size = page.bitspersample // 8
+        samples = page.samplesperpixel
+        th, tw = page.tilelength, page.tilewidth
+        pixels = np.zeros((page.imagelength, page.imagewidth, samples), "<f4" if size == 4 else "<f8")
+        across = (page.imagewidth + tw - 1) // tw
+        fh = t.filehandle
+        for k, (offset, count) in enumerate(zip(page.dataoffsets, page.databytecounts)):
+            fh.seek(offset)
+            raw = np.frombuffer(zlib.decompress(fh.read(count)), np.uint8)
+            if page.predictor == 3:
+                tile = undo_float_predictor(raw, th, tw, samples, size)
+            else:
+                tile = raw.view(pixels.dtype).reshape(th, tw, samples)
+            r0, c0 = (k // across) * th, (k % across) * tw
+            rows, cols = min(th, page.imagelength - r0), min(tw, page.imagewidth - c0)
+            pixels[r0:r0 + rows, c0:c0 + cols] = tile[:rows, :cols]
+    return pixels, geo
+
+
+def descriptions(path):
+    with tifffile.TiffFile(path) as t:
+        meta = t.pages[0].tags.get(42112)
+        return meta.value if meta else ""
+
+
+def check_cells(pixels, geo, bands, e, n, h, nodata, radius=None):
+    x0, y1 = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4]
+    r = geo["ModelPixelScale"][0]
+    rows, cols = pixels.shape[:2]
+    fx, fy = (e - x0) / r, (y1 - n) / r
+    col, row = np.floor(fx).astype(np.int64), np.floor(fy).astype(np.int64)
+    check(col.min() >= 0 and row.min() >= 0 and col.max() < cols and row.max() < rows,
+          "points fall outside the raster")
+    near_edge = (np.minimum(fx - col, col + 1 - fx) * r < EDGE) | (np.minimum(fy - row, row + 1 - fy) * r < EDGE)
+    doubtful = np.zeros((rows, cols), bool)
+    cell = row * cols + col
+    if radius is None:
+        # Both cells beside a near edge are in doubt.
+        for de in (-EDGE / r, EDGE / r):
+            for dn in (-EDGE / r, EDGE / r):
+                c2 = np.clip(np.floor(fx[near_edge] + de).astype(np.int64), 0, cols - 1)
+                r2 = np.clip(np.floor(fy[near_edge] + dn).astype(np.int64), 0, rows - 1)
+                doubtful[r2, c2] = True
+        order = np.argsort(cell, kind="stable")
+        cell_sorted, h_sorted = cell[order], h[order]
+        starts = np.flatnonzero(np.r_[True, cell_sorted[1:] != cell_sorted[:-1]])
+        groups = {int(cell_sorted[s]): h_sorted[s:t] for s, t in zip(starts, np.r_[starts[1:], len(cell_sorted)])}
+    else:
+        groups = {}
+        reach = int(math.ceil(radius / r)) + 1
+        for k in range(len(e)):
+            for rr in range(row[k] - reach, row[k] + reach + 1):
+                for cc in range(col[k] - reach, col[k] + reach + 1):
+                    if not (0 <= rr < rows and 0 <= cc < cols):
+                        continue
+                    d = math.hypot(x0 + (cc + 0.5) * r - e[k], y1 - (rr + 0.5) * r - n[k])
+                    if abs(d - radius) < EDGE:
+                        doubtful[rr, cc] = True
+                    elif d < radius:
+                        groups.setdefault(rr * cols + cc, []).append((h[k], d))
+        groups = {k: np.array(v) for k, v in groups.items()}
+    for k, v in list(groups.items()):
+        groups[k] = v if v.ndim == 2 else np.stack([v, np.ones(len(v))], axis=1)
+
+    def idw(v):
+        centre = v[:, 1] < 1e-9
+        if centre.any():
+            return v[centre, 0].mean()
+        return np.sum(v[:, 0] / v[:, 1] ** 2) / np.sum(1 / v[:, 1] ** 2)
+    compared = 0
+    for b, name in enumerate(bands):
+        band = pixels[:, :, b].astype(np.float64)
+        expected = np.full(rows * cols, 0.0 if name == "count" else nodata)
+        for c, values in groups.items():
+            if name == "idw":
+                expected[c] = idw(values)
+            else:
+                expected[c] = {"min": np.min, "max": np.max, "mean": np.mean, "count": len, "stdev": np.std}[name](
+                    values[:, 0])
+        expected = expected.reshape(rows, cols)
+        if pixels.dtype == np.float32:
+            expected = expected.astype(np.float32).astype(np.float64)
+        tolerance = 1e-6 if name == "stdev" else 0.0
+        relative = 4e-7 if name in ("mean", "idw") else 0.0
+        wrong = (np.abs(band - expected) > tolerance + relative * np.abs(expected)) & ~doubtful
+        if wrong.any():
+            rr, cc = np.argwhere(wrong)[0]
+            fail(f"band {name}: {int(wrong.sum())} cells differ, e.g. row {rr} column {cc}: {band[rr, cc]} "
+                 f"against {expected[rr, cc]}")
+        compared += int((~doubtful).sum())
+    if "count" in bands:
+        total = pixels[:, :, bands.index("count")].astype(np.float64).sum()
+        if radius is None:
+            check(total == len(h), f"the count band sums to {total}, not the {len(h)} valid points")
+    return compared, doubtful
+
+
+def surface_height(s, lon, lat):
+    north = (lat - s["lat"]) * 111120.0
+    east = (lon - s["lon"]) * 111120.0 * math.cos(math.radians(s["lat"]))
+    if s["kind"] == "flat":
+        return np.full(len(lon), s["ground"])
+    return s["ground"] + s["tilt"][0] * north + s["tilt"][1] * east
+
+
+def check_surface(pixels, geo, bands, e, n, lon, lat, s, doubtful):
+    x0, y1, r = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4], geo["ModelPixelScale"][0]
+    cols = pixels.shape[1]
+    cell = np.floor((y1 - n) / r).astype(np.int64) * cols + np.floor((e - x0) / r).astype(np.int64)
+    truth = surface_height(s, lon, lat)
+    sums = np.bincount(cell, truth, minlength=pixels.shape[0] * cols)
+    counts = np.bincount(cell, minlength=pixels.shape[0] * cols)
+    mean = pixels[:, :, bands.index("mean")].astype(np.float64).ravel()
+    have = (counts > 0) & ~doubtful.ravel()
+    worst = np.max(np.abs(mean[have] - sums[have] / counts[have]))
+    check(worst <= 0.01, f"mean band {worst:.4f} m from the true surface")
+    return worst
+
+
+def horizontal_part(wkt):
+    """The PROJCS[...] inside a compound WKT1."""
+    start = wkt.index("PROJCS[")
+    depth = 0
+    for k in range(start, len(wkt)):
+        depth += {"[": 1, "]": -1}.get(wkt[k], 0)
+        if depth == 0 and wkt[k] == "]":
+            return wkt[start:k + 1]
+    fail("unbalanced WKT")
+
+
+def check_projected_las(work, spec):
+    """morva-las in a projected CRS: X and Y within 1 mm of GeoConvert's UTM
+    of the scan points, Z the records' heights, the WKT's projected CRS
+    identified by projinfo at 100 %, the vertical part naming the heights."""
+    data = open(os.path.join(work, spec["las"]), "rb").read()
+    scale = struct.unpack_from("<3d", data, 131)
+    check(scale[0] == 0.001 and scale[1] == 0.001, f"X and Y scale {scale[:2]}, not 0.001")
+    x, y, z = las_points(os.path.join(work, spec["las"]))
+    lon, lat, h = run_control_points(os.path.join(work, spec["run_control"]))
+    e, n = geoconvert(lon, lat, spec["zone"])
+    worst = max(np.abs(x - e).max(), np.abs(y - n).max())
+    check(worst <= 0.001, f"X, Y up to {worst * 1000:.3f} mm from GeoConvert")
+    check(np.array_equal(np.round(z * 1000), np.round(h * 1000)), "Z is not the records' height")
+    start = data.index(b"COMPD_CS[")
+    wkt = data[start:data.index(b"\0", start)].decode()
+    check(spec["vertical"] in wkt, f"the WKT lacks {spec['vertical']!r}: {wkt[:120]}")
+    ident = subprocess.run(["projinfo", "--identify", horizontal_part(wkt), "-o", "WKT1_GDAL", "-q"],
+                           capture_output=True, text=True).stdout + \
+        subprocess.run(["projinfo", "--identify", horizontal_part(wkt), "-o", "WKT1_GDAL"],
+                       capture_output=True, text=True).stdout
+    check(f"{spec['epsg']}: 100 %" in ident, f"projinfo does not identify {spec['epsg']} at 100 %: {ident[-200:]}")
+    print(f"{len(x)} LAS points within {worst * 1000:.3f} mm of GeoConvert; {spec['epsg']} identified at 100 %")
+
+
+def main():
+    case_file, build = sys.argv[1], os.path.abspath(sys.argv[2])
+    case = json.load(open(case_file))
+    expect = case.get("expect", {})
+    with tempfile.TemporaryDirectory(prefix="grid-case-") as work:
+        for folder, options in case.get("surveys", {}).items():
+            make_survey(build, os.path.join(work, folder), options)
+        for rc, las, options in case.get("las", []):
+            # morva-las takes the run control's names from its working folder.
+            rc_path = os.path.join(work, rc)
+            subprocess.run([f"{build}/tools/las/morva-las", *options, os.path.basename(rc), os.path.join(work, las)],
+                           cwd=os.path.dirname(rc_path), check=True, capture_output=True)
+        for source, target, scale, offset in case.get("rescale", []):
+            rescale(work, source, target, scale, offset)
+        for e in case.get("edits", []):
+            edit(work, e)
+        if "projected_las" in expect:
+            check_projected_las(work, expect["projected_las"])
+        if "args" not in case:
+            print("ok")
+            return
+        args = case["args"]
+        done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True, text=True)
+        status = expect.get("exit", 0)
+        check(done.returncode == status, f"exit {done.returncode}, not {status}: {done.stderr}")
+        for text in expect.get("stderr", []):
+            check(text in done.stderr, f"standard error lacks {text!r}: {done.stderr!r}")
+        if status != 0:
+            lines = done.stderr.strip("\n").split("\n")
+            check(len(lines) == 1 and lines[0].startswith("morva-grid: "), f"not one line: {done.stderr!r}")
+        for name in expect.get("no_output", []):
+            check(not os.path.exists(os.path.join(work, name)), f"{name} was left behind")
+        leftovers = [f for f in os.listdir(work) if ".partial-" in f]
+        check(not leftovers, f"temporary files left: {leftovers}")
+        if status != 0:
+            print("ok:", done.stderr.strip())
+            return
+        output = os.path.join(work, args[-1])
+        pixels, geo = read_raster(output)
+        bands = expect.get("bands", ["min", "max", "mean", "count", "stdev"])
+        meta = descriptions(output)
+        for k, name in enumerate(bands):
+            check(f'<Item name="DESCRIPTION" sample="{k}" role="description">{name}</Item>' in meta,
+                  f"band {k + 1} is not described as {name}: {meta}")
+        check(pixels.shape[2] == len(bands), f"{pixels.shape[2]} bands, not {len(bands)}")
+        if "epsg" in expect:
+            check(geo.get("ProjectedCSTypeGeoKey") == expect["epsg"] or
+                  getattr(geo.get("ProjectedCSTypeGeoKey"), "value", None) == expect["epsg"],
+                  f"ProjectedCSTypeGeoKey {geo.get('ProjectedCSTypeGeoKey')}, not {expect['epsg']}")
+        if "zone" in expect:
+            lon, lat, h = [], [], []
+            for a in args[:-1]:
+                if a.endswith(".in"):
+                    x, y, z = run_control_points(os.path.join(work, a))
+                elif a.endswith(".las"):
+                    x, y, z = las_points(os.path.join(work, a))
+                else:
+                    continue
+                lon.append(x)
+                lat.append(y)
+                h.append(z)
+            lon, lat, h = np.concatenate(lon), np.concatenate(lat), np.concatenate(h)
+            e, n = geoconvert(lon, lat, expect["zone"])
+            nodata = float(args[args.index("--nodata") + 1]) if "--nodata" in args else -9999.0
+            compared, doubtful = check_cells(pixels, geo, bands, e, n, h, nodata, expect.get("radius"))
+            print(f"{len(h)} points; {compared} cell values agree; {int(doubtful.sum())} cells with a point within 1 mm "
+                  "of an edge")
+            if "surface" in expect:
+                worst = check_surface(pixels, geo, bands, e, n, lon, lat, expect["surface"], doubtful)
+                print(f"mean band within {worst * 1000:.2f} mm of the true surface")
+        if "gdal" in expect:
+            info = subprocess.run(["gdalinfo", output], capture_output=True, text=True, check=True).stdout
+            for text in expect["gdal"]:
+                check(text in info, f"gdalinfo lacks {text!r}")
+            valid = subprocess.run(["/usr/bin/python3", "-c",
+                                    "import sys; from osgeo_utils.samples import validate_cloud_optimized_geotiff as v;"
+                                    "e, w, _ = v.validate(sys.argv[1]); print(e, w); sys.exit(1 if e else 0)", output],
+                                   capture_output=True, text=True)
+            check(valid.returncode == 0, f"not a valid COG: {valid.stdout} {valid.stderr}")
+        if "listgeo" in expect:
+            keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
+            for text in expect["listgeo"]:
+                check(text in keys, f"listgeo lacks {text!r}")
+        if "png" in expect:
+            with open(os.path.join(work, expect["png"]), "rb") as f:
+                check(f.read(8) == b"\x89PNG\r\n\x1a\n", "the hillshade is not a PNG")
+        print("ok")
+
+
+if __name__ == "__main__":
+    main()
