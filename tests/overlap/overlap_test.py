@@ -321,3 +321,20 @@ def test_a_wrong_command_line_is_one_usage_line():
         assert (done.returncode, done.stderr) == (2, f"morva-overlap: {message}{usage}\n"), args
     done = subprocess.run([OVERLAP, "--help"], capture_output=True, text=True)
     assert done.returncode == 0 and "Exit status:" in done.stdout
+
+
+def test_las_files_of_the_flights_give_the_same_figures(campaigns, tmp_path):
+    las = os.path.join(BIN, "tools", "las", "morva-las")
+    inputs = []
+    for name in FLIGHTS:
+        folder = os.path.join(campaigns["roll"], name)
+        out = str(tmp_path / f"{name}.las")
+        subprocess.run([las, "--date", "2024-05-17", "run.in", out], cwd=folder, check=True, capture_output=True)
+        inputs.append(out)
+    json_path = str(tmp_path / "las.json")
+    subprocess.run([OVERLAP, "--resolution", str(RES), "--json", json_path, *inputs], check=True, capture_output=True)
+    from_las = json.load(open(json_path))["pairs"]
+    from_runs = overlap(campaigns["roll"])["pairs"]
+    keys = ("overlap_cells", "smooth_cells", "mean_m", "median_m", "std_m", "rmsdz_m", "p95_abs_m", "max_abs_m",
+            "gradient_right_of_a", "gradient_right_of_b", "verdict")
+    assert [[p[k] for k in keys] for p in from_las] == [[p[k] for k in keys] for p in from_runs]
