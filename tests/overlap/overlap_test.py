@@ -300,6 +300,7 @@ def test_every_bad_input_ends_with_its_line(campaigns, tmp_path):
         ([a, os.path.join(far, "run.in")], "no two of the 2 flights overlap"),
         ([a], "one flight only"),
         ([empty], "no folder below it holds a run.in"),
+        (["--json", os.path.join(clean, "b", "points.bin"), a, b], "is a file of flight"),   # never over an input
     ]
     for args, cause in cases:
         one_line_failure(args, cause)

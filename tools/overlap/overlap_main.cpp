@@ -7,12 +7,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <future>
 #include <vector>
 
 #include "flight_inputs.hpp"
+#include "inputs/file_guard.hpp"
 #include "limits.hpp"
 #include "overlap_outputs.hpp"
 #include "plane_cells.hpp"
@@ -186,6 +188,23 @@ void check_consistent(const std::vector<Flight>& flights, bool force, std::vecto
     }
 }
 
+// No output may replace a file of a flight (its run control, its inputs, its
+// scan points), nor a folder.
+void check_outputs(const Options& o, const std::vector<Flight>& flights) {
+    for (const std::string* out : {&o.csv, &o.json, &o.picture}) {
+        if (out->empty()) continue;
+        std::error_code ec;
+        if (std::filesystem::is_directory(*out, ec)) fail("the output " + *out + " is a folder");
+        for (const auto& f : flights) {
+            for (const auto& file : f.source.files) {
+                if (inputs::same_file(*out, file)) {
+                    fail("the output " + *out + " is a file of flight " + f.name + " (" + file + "); choose another name");
+                }
+            }
+        }
+    }
+}
+
 int run(int argc, char** argv) {
     const Options o = parse_options(argc, argv);
     Campaign c;
@@ -195,6 +214,7 @@ int run(int argc, char** argv) {
     c.forced = o.force;
     const std::vector<Flight> flights = find_flights(o.inputs);
     check_consistent(flights, o.force, c.warnings);
+    check_outputs(o, flights);
 
     // One pass over every flight's points: projected once, summed into the
     // strip's own cells of the one grid.
