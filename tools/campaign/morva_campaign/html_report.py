@@ -10,6 +10,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from typing import Any, Dict, List, Optional
 
 from . import flights as flights_mod
 
@@ -17,19 +18,19 @@ USAGE = "morva-campaign report CAMPAIGN [--output FILE.html] [--limits QL0|QL1|Q
 OUTPUT = "campaign-report.html"
 
 
-def _program(build, name, subdir):
+def _program(build: Any, name: str, subdir: str) -> Optional[str]:
     for candidate in (os.path.join(build.script_dir, name), os.path.join(build.script_dir, os.pardir, subdir, name)):
         if os.path.isfile(candidate) and os.access(candidate, os.X_OK):
             return candidate
     return shutil.which(name)
 
 
-def _image(path):
+def _image(path: str) -> str:
     with open(path, "rb") as f:
         return "data:image/png;base64," + base64.b64encode(f.read()).decode("ascii")
 
 
-def _read_json(path):
+def _read_json(path: str) -> Any:
     try:
         with open(path, encoding="utf-8") as f:
             return json.load(f)
@@ -37,7 +38,7 @@ def _read_json(path):
         return None
 
 
-def _flight(flight, build, quicklook, work):
+def _flight(flight: flights_mod.Flight, build: Any, quicklook: Optional[str], work: str) -> Dict[str, Any]:
     """What the page shows of one flight."""
     record = _read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
     identity = record.get("identity") or {}
@@ -62,7 +63,7 @@ def _flight(flight, build, quicklook, work):
     return f
 
 
-def _shown(value):
+def _shown(value: Any) -> str:
     if value is None:
         return "none"
     if isinstance(value, list):
@@ -70,7 +71,7 @@ def _shown(value):
     return str(value)
 
 
-def _differences(fl):
+def _differences(fl: List[Dict[str, Any]]) -> List[str]:
     """Warnings where flights were processed differently."""
     warnings = []
     for label, key in (("geodesy modes", "geodesy"), ("geoid grids", "geoid"), ("misalignments", "misalignment")):
@@ -81,7 +82,7 @@ def _differences(fl):
     return warnings
 
 
-def _number(v, digits=3):
+def _number(v: Optional[float], digits: int = 3) -> str:
     return "-" if v is None else f"{v:.{digits}f}"
 
 
@@ -92,7 +93,8 @@ margin:8px 0}img{max-width:100%;border:1px solid #ccc}.flight{display:inline-blo
 margin:0 1% 16px 0}"""
 
 
-def render(campaign, fl, overlap, overlap_error, picture):
+def render(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Dict[str, Any]], overlap_error: str,
+           picture: Optional[str]) -> str:
     e = html.escape
     out = [f"<!DOCTYPE html><html><head><meta charset='utf-8'><title>Campaign {e(os.path.basename(campaign))}</title>"
            f"<style>{CSS}</style></head><body><h1>Campaign {e(os.path.basename(campaign))}</h1>"]
@@ -153,10 +155,12 @@ def render(campaign, fl, overlap, overlap_error, picture):
     return "".join(out)
 
 
-def main(args, build):
+def main(args: List[str], build: Any) -> int:
     """morva-campaign report CAMPAIGN [...]: exit 0 when the page is written."""
     program = "morva-campaign"
-    options, folder, i = {"--output": None, "--limits": None, "--resolution": None}, None, 0
+    options: Dict[str, Optional[str]] = {"--output": None, "--limits": None, "--resolution": None}
+    folder: Optional[str] = None
+    i = 0
     while i < len(args):
         a = args[i]
         name, eq, value = a.partition("=")
@@ -195,8 +199,9 @@ def main(args, build):
         else:
             command = [tool, "--json", os.path.join(work, "o.json"), "--picture", os.path.join(work, "o.png")]
             for name in ("--limits", "--resolution"):
-                if options[name]:
-                    command += [name, options[name]]
+                given = options[name]
+                if given:
+                    command += [name, given]
             done = subprocess.run(command + [campaign], capture_output=True, text=True)
             if done.returncode == 0:
                 overlap = _read_json(os.path.join(work, "o.json"))
