@@ -14,12 +14,12 @@ TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.p
 sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
 from morva_campaign import cli, flights, lock, settings, status_table  # noqa: E402
 
-USAGE = "; usage: morva-campaign run|status DIR [OPTIONS] (morva-campaign --help)\n"
+USAGE = "; usage: morva-campaign run|status|report DIR [OPTIONS] (morva-campaign --help)\n"
 # A wrong command line: the arguments and the one line on standard error
 # (each with exit status 2, before any folder is looked at).
 BAD_COMMAND_LINES = [
-    ([], "missing COMMAND (run, status)"),
-    (["rn", "x"], "'rn' is not one of run, status"),
+    ([], "missing COMMAND (run, status, report)"),
+    (["rn", "x"], "'rn' is not one of run, status, report"),
     (["run"], "missing DIR"),
     (["run", "x", "--jobs", "0"], "option --jobs: 0 is out of range (1 to 4096)"),
     (["run", "x", "--jobs=two"], "option --jobs: 'two' is not a number"),

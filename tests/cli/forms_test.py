@@ -20,7 +20,8 @@ PROGRAMS = {
     "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]",
                       None, []),
     "morva-grid": ("morva-grid [options] INPUT... OUTPUT.tif", "--resolution", []),
-    "morva-campaign": ("morva-campaign run|status DIR [OPTIONS]", "--jobs", ["run", "."]),
+    "morva-overlap": ("morva-overlap [options] CAMPAIGN_DIR | RUN_CONTROL...", "--resolution", []),
+    "morva-campaign": ("morva-campaign run|status|report DIR [OPTIONS]", "--jobs", ["run", "."]),
     "morva-quicklook": ("morva-quicklook [options] RUN_CONTROL [OUTPUT.png]", "--report", []),
 }
 

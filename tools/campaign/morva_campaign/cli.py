@@ -1,11 +1,11 @@
-"""The command line of morva-campaign: run, status and (for Slurm's array
-tasks) run-flight."""
+"""The command line of morva-campaign: run, status, report and (for Slurm's
+array tasks) run-flight."""
 import os
 import sys
 import time
 from dataclasses import dataclass, field
 
-from . import claims, command_line, flight_run, flights, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from . import claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, settings, slurm_engine, status_table
 from .children import Children
 from .command_line import Options
 
@@ -13,6 +13,7 @@ PROGRAM = command_line.PROGRAM
 HELP = """\
 usage: morva-campaign run DIR [--jobs N] [--engine local|slurm] [--force] [--only PATTERN] [OPTIONS]
        morva-campaign status DIR [--csv FILE] [--only PATTERN] [OPTIONS]
+       morva-campaign report DIR [--output FILE.html] [--limits QL0|QL1|QL2|QL3] [--resolution M]
        morva-campaign run-flight JOB_FILE FIRST   (what each Slurm array task runs)
 
 A campaign is a folder whose subfolders, at any depth, each hold a run.in: one
@@ -33,6 +34,10 @@ with it, even when it is killed outright.
 
 run      processes every flight that is not done; ends with the summary line;
          status 0 when every flight is done, else 1
+report   one self-contained HTML page (DIR/campaign-report.html): every flight's
+         state, figures, quick-look, geodesy and version, the strip overlaps
+         (morva-overlap) with verdicts and picture, warnings where flights were
+         processed differently
 status   the table of every flight: done, failed, stale (something changed since
          its record), to do, running; status 0 when every flight is done
 
@@ -288,6 +293,8 @@ def main(args: list[str], build: Build) -> int:
         _err(f"{folder}: no such campaign folder")
         return 2
     campaign = os.path.abspath(folder)
+    if command == "report":
+        return html_report.report(campaign, options, build)
     try:
         s = _merge(settings.read_file(campaign), options)
         morva = settings.find_morva(s, build)

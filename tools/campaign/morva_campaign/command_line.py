@@ -1,6 +1,6 @@
 """The command line of morva-campaign, through the command line every morva
-program shares: a command word (run, status, run-flight), then what that
-command takes."""
+program shares: a command word (run, status, report, run-flight), then what
+that command takes."""
 import argparse
 from typing import Any, NoReturn
 
@@ -9,8 +9,9 @@ import morva_cli
 from . import settings
 
 PROGRAM = "morva-campaign"
-USAGE = "morva-campaign run|status DIR [OPTIONS]"
-COMMANDS = ("run", "status", "run-flight")
+USAGE = "morva-campaign run|status|report DIR [OPTIONS]"
+COMMANDS = ("run", "status", "report", "run-flight")
+SHOWN = COMMANDS[:3]    # run-flight is for Slurm's tasks only
 # Bounds of the whole-number options: far above any machine or cluster, low
 # enough to catch a slip of the keyboard.
 MOST_JOBS = 4096
@@ -27,6 +28,11 @@ def _parser(help_text: str, version: str, commit: str) -> morva_cli.ArgumentPars
 
 def _add_options(p: morva_cli.ArgumentParser, command: str) -> None:
     p.add_argument("folder", metavar="DIR")
+    if command == "report":
+        p.add_argument("--output", metavar="FILE.html")
+        p.add_argument("--limits", type=morva_cli.choice("QL0", "QL1", "QL2", "QL3"))
+        p.add_argument("--resolution", type=morva_cli.number(0.1, 1000, whole=False))
+        return
     p.add_argument("--only", metavar="PATTERN")
     p.add_argument("--morva", metavar="PATH")
     p.add_argument("--geodesy", type=morva_cli.choice(*settings.GEODESIES))
@@ -57,18 +63,18 @@ def parse(args: list[str], help_text: str, version: str, commit: str) -> tuple[s
     p = _parser(help_text, version, commit)
     if not args or args[0].startswith("-"):
         p.parse_known_args(args)    # --help, --version
-        usage_error(f"missing COMMAND ({', '.join(COMMANDS[:2])})" if not args or args[0] != "-" else
+        usage_error(f"missing COMMAND ({', '.join(SHOWN)})" if not args or args[0] != "-" else
                     "unexpected argument '-'")
     command = args[0]
     if command not in COMMANDS:
-        usage_error(f"'{command}' is not one of {', '.join(COMMANDS[:2])}")
+        usage_error(f"'{command}' is not one of {', '.join(SHOWN)}")
     if command == "run-flight":
         p.add_argument("job_file", metavar="JOB_FILE")
         p.add_argument("first", metavar="FIRST", type=morva_cli.number(0))
         return command, vars(p.parse_args(args[1:]))
     _add_options(p, command)
     given: argparse.Namespace = p.parse_args(args[1:])
-    options: Options = {"DIR": given.folder, "--export": given.export}
+    options: Options = {"DIR": given.folder, "--export": getattr(given, "export", [])}
     for dest, value in vars(given).items():
         if dest not in ("folder", "export") and value not in (None, False):
             options["--" + dest.replace("_", "-")] = value

@@ -1,0 +1,30 @@
+#pragma once
+// The flights to compare: found in a campaign folder (every folder holding a
+// run.in) or named as run controls or LAS files, each opened as morva-grid
+// opens its inputs; and what the campaign recorded about each run.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "point_source.hpp"
+
+namespace morva::overlap {
+
+struct Flight {
+    std::string name;            // the path below the campaign, or the input as given
+    std::string input;           // the run control or LAS file
+    grid::PointSource source;    // its points, their heights' meaning
+    std::string geodesy;         // "flat" or "ellipsoid": the campaign's record, morva.err, the LAS file, else "flat"
+    std::string morva_version;   // from the campaign's record, or ""
+    std::array<double, 3> misalignment{};  // pitch, roll, heading of the run control (degrees)
+};
+
+// Every flight of the arguments, in order; a missing flight, a run control
+// without scan points or one morva would refuse ends with one line, exit 1.
+std::vector<Flight> find_flights(const std::vector<std::string>& arguments);
+
+// Ends the run with "morva-overlap: MESSAGE" (exit 1).
+[[noreturn]] void fail(const std::string& message);
+
+}  // namespace morva::overlap

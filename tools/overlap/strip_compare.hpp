@@ -1,0 +1,103 @@
+#pragma once
+// What one strip's cells say (plane, smoothness, precision, flight line) and
+// what two strips' planes say where they overlap: dz = A - B per smooth cell
+// and its statistics.
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "flight_inputs.hpp"
+#include "plane_cells.hpp"
+
+namespace morva::overlap {
+
+struct SmoothCriteria {
+    double max_roughness = 0.05;  // residual standard deviation of the cell's plane, m
+    double max_slope_deg = 10;
+    std::uint32_t min_points = 4;
+    // The points must cover the cell: in no direction may they spread less
+    // than half as widely as points filling it evenly (a standard deviation
+    // of res / sqrt(12)); a plane from a sliver at the cell's edge, carried
+    // to its centre, would show its slope's error as a height difference.
+    static double min_spread(double resolution) { return resolution * resolution / 48.0; }
+};
+
+// Least-squares position against time over all the strip's points: the
+// flight line's direction and its ends (first and last point times).
+struct TrackSums {
+    bool started = false;
+    double t0 = 0, x0 = 0, y0 = 0;
+    double n = 0, st = 0, stt = 0, sx = 0, sy = 0, stx = 0, sty = 0, t_min = 0, t_max = 0;
+};
+
+inline void add_track(TrackSums& s, double t, double x, double y) {
+    if (!s.started) {
+        s.started = true;
+        s.t0 = t;
+        s.x0 = x;
+        s.y0 = y;
+    }
+    t -= s.t0;
+    x -= s.x0;
+    y -= s.y0;
+    s.n += 1;
+    s.st += t;
+    s.stt += t * t;
+    s.sx += x;
+    s.sy += y;
+    s.stx += t * x;
+    s.sty += t * y;
+    s.t_min = std::min(s.t_min, t);
+    s.t_max = std::max(s.t_max, t);
+}
+
+struct Track {
+    double cx = 0, cy = 0;        // centre of the points
+    double ux = 0, uy = 1;        // unit direction of flight (east, north)
+    double heading_deg = 0;       // clockwise from grid north
+    double start_x = 0, start_y = 0, end_x = 0, end_y = 0;
+};
+
+Track fitted_track(const TrackSums& s);
+
+// Across-track position right of the flight line, metres.
+inline double right_of(const Track& t, double x, double y) { return (x - t.cx) * t.uy - (y - t.cy) * t.ux; }
+
+// Cells [col0, col0 + cols) x [row0, row0 + rows) of the grid (column ix,
+// row iy as in grid.hpp), held south to north, each row west to east.
+struct Window {
+    std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
+};
+
+struct Strip {
+    Flight flight;
+    std::uint64_t points = 0;
+    Window window;
+    double resolution = 2;
+    std::vector<Plane> planes;   // per cell of the window
+    std::vector<char> smooth;    // per cell: enough points, flat enough, smooth enough
+    Track track;
+    std::uint64_t cells_with_points = 0;
+    std::uint64_t smooth_cells = 0;
+    double precision = std::numeric_limits<double>::quiet_NaN();  // pooled residual standard deviation, smooth cells
+};
+
+void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c);
+
+struct PairResult {
+    std::size_t a = 0, b = 0;
+    std::uint64_t overlap_cells = 0;   // cells holding points of both strips
+    std::uint64_t smooth_cells = 0;    // of them, smooth in both
+    double mean = 0, median = 0, std_dev = 0, rmsdz = 0, p95_abs = 0, max_abs = 0;
+    double gradient_a = 0, gradient_b = 0;  // d(dz)/d(metres right of A's and of B's flight line)
+    Window window;                     // the overlap's cells
+    std::vector<float> dz;             // per cell of the window; NaN where not smooth in both
+    std::string verdict;
+};
+
+// False when the strips share no cell.
+bool compare(const Strip& A, const Strip& B, PairResult& r);
+
+}  // namespace morva::overlap
