@@ -37,19 +37,4 @@ bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::s
     }
 }
 
-void CellStats64::merge(const CellStats64& o) {
-    if (o.count == 0) return;
-    if (count == 0) {
-        *this = o;
-        return;
-    }
-    const double n = static_cast<double>(count) + o.count;
-    const double d = o.mean - mean;
-    mean += d * o.count / n;
-    m2 += o.m2 + d * d * (static_cast<double>(count) * o.count / n);
-    count += o.count;
-    min = o.min < min ? o.min : min;
-    max = o.max > max ? o.max : max;
-}
-
 }  // namespace morva::grid

@@ -20,24 +20,27 @@ std::string_view statistic_name(Statistic s);
 // A comma-separated list of names; false with the offending word in bad.
 bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::string& bad);
 
-struct CellStats {
+// Extrema in Real: float for float32 rasters (exact for the test heights'
+// rounding), double for float64 ones; the moments always in double.
+template <class Real>
+struct BasicCellStats {
     std::uint32_t count = 0;
-    float min = std::numeric_limits<float>::infinity();   // float32 is exact for the test heights' rounding;
-    float max = -std::numeric_limits<float>::infinity();  // kept as double below where float64 is asked for
+    Real min = std::numeric_limits<Real>::infinity();
+    Real max = -std::numeric_limits<Real>::infinity();
     double mean = 0;
     double m2 = 0;  // sum of squared deviations from the mean
 
     bool empty() const { return count == 0; }
     void add(double z) {
         ++count;
-        const auto zf = static_cast<float>(z);
-        min = zf < min ? zf : min;
-        max = zf > max ? zf : max;
+        const auto zr = static_cast<Real>(z);
+        min = zr < min ? zr : min;
+        max = zr > max ? zr : max;
         const double d = z - mean;
         mean += d / count;
         m2 += d * (z - mean);
     }
-    void merge(const CellStats& o) {
+    void merge(const BasicCellStats& o) {
         if (o.count == 0) return;
         if (count == 0) {
             *this = o;
@@ -54,24 +57,8 @@ struct CellStats {
     double stdev() const { return count > 0 ? std::sqrt(m2 / count) : 0.0; }
 };
 
-// Extrema in double, for float64 rasters.
-struct CellStats64 {
-    std::uint32_t count = 0;
-    double min = std::numeric_limits<double>::infinity();
-    double max = -std::numeric_limits<double>::infinity();
-    double mean = 0, m2 = 0;
-    bool empty() const { return count == 0; }
-    void add(double z) {
-        ++count;
-        min = z < min ? z : min;
-        max = z > max ? z : max;
-        const double d = z - mean;
-        mean += d / count;
-        m2 += d * (z - mean);
-    }
-    void merge(const CellStats64& o);
-    double stdev() const { return count > 0 ? std::sqrt(m2 / count) : 0.0; }
-};
+using CellStats = BasicCellStats<float>;
+using CellStats64 = BasicCellStats<double>;
 
 // Inverse-distance weighting: weights 1/d^2; a point at the centre (d below
 // 1e-9 m) gives its value alone.
