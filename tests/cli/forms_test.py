@@ -15,9 +15,9 @@ import tempfile
 # name: (the short usage of its usage line, an option taking a value, words first)
 PROGRAMS = {
     "morva": ("morva [options] [RUN_CONTROL]", "--threads", []),
-    "morva-sim": ("morva-sim [--sample | --verify] [OPTIONS] [DIR]", "--nmeas", []),
+    "morva-sim": ("morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]", "--nmeas", []),
     "morva-las": ("morva-las [options] RUN_CONTROL OUTPUT.las", "--date", []),
-    "morva-runinfo": ("morva-runinfo RUN_CONTROL", None, []),
+    "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]", None, []),
     "morva-campaign": ("morva-campaign run|status DIR [OPTIONS]", "--jobs", ["run", "."]),
     "morva-quicklook": ("morva-quicklook [options] RUN_CONTROL [OUTPUT.png]", "--report", []),
 }
@@ -30,7 +30,7 @@ def usage_line(name, usage, message):
 
 
 # The help: its usage line first, an "Exit status:" section, nothing on standard error.
-HELP = r"usage: .*\nExit status: .*"
+HELP = r"usage: .*\nExit status:.*"
 
 
 # (arguments, exit status, standard output (a pattern), standard error (exact))
