@@ -172,10 +172,31 @@ void judge(const Eigen::Matrix3d& info, double noise, const AdjustOptions& optio
     }
 }
 
-}  // namespace
+// Patches whose plane turned away from the strips' (two surfaces taken for
+// one, the plane leaning to fit both) or whose points stay far from it.
+std::vector<std::size_t> misfits(const Problem& pr, const std::vector<Patch>& patches, double noise, double agreement) {
+    std::vector<double> squares(patches.size(), 0.0);
+    std::vector<int> counts(patches.size(), 0);
+    for (const Block& b : pr.blocks) {
+        const double* parameters[2] = {pr.angles, pr.planes[b.patch].data()};
+        double r = 0;
+        b.cost->Evaluate(parameters, &r, nullptr);
+        squares[b.patch] += r * r;
+        ++counts[b.patch];
+    }
+    std::vector<std::size_t> bad;
+    for (std::size_t k = 0; k < patches.size(); ++k) {
+        const auto& p = pr.planes[k];
+        const Eigen::Vector3d n = Eigen::Vector3d(-p[0], -p[1], 1.0).normalized();
+        const bool turned = !(n.dot(patches[k].normal) >= std::cos(agreement * 3.14159265358979323846 / 180.0));
+        const bool far = !(std::sqrt(squares[k] / std::max(counts[k], 1)) <= 3.0 * noise);
+        if (turned || far) bad.push_back(k);
+    }
+    return bad;
+}
 
-Adjustment adjust(const std::vector<Flight>& flights, const LocalFrame& frame, const std::vector<Patch>& patches,
-                  const std::array<double, 3>& start, const AdjustOptions& options) {
+Adjustment adjust_once(const std::vector<Flight>& flights, const LocalFrame& frame, const std::vector<Patch>& patches,
+                       const std::array<double, 3>& start, const AdjustOptions& options, std::vector<std::size_t>& bad) {
     Adjustment a;
     a.start = a.estimate = start;
     double sum = 0;
@@ -216,6 +237,7 @@ Adjustment adjust(const std::vector<Flight>& flights, const LocalFrame& frame, c
     a.rms_after = rms(pr);
     a.noise = std::sqrt(2.0 * summary.final_cost / dof);
 
+    bad = misfits(pr, patches, a.noise, 10.0);
     const Eigen::Matrix3d info = angle_information(pr, patches.size(), a.loss);
     judge(info, std::max(a.noise, 1e-6), options, a);
 
@@ -236,6 +258,36 @@ Adjustment adjust(const std::vector<Flight>& flights, const LocalFrame& frame, c
     for (int i = 0; i < 3; ++i) {
         a.sigma[i] = std::sqrt(cov(i, i));
         for (int j = 0; j < 3; ++j) a.correlation[i][j] = cov(i, j) / std::sqrt(cov(i, i) * cov(j, j));
+    }
+    return a;
+}
+
+}  // namespace
+
+Adjustment adjust(const std::vector<Flight>& flights, const LocalFrame& frame, const std::vector<Patch>& patches,
+                  const std::array<double, 3>& start, const AdjustOptions& options) {
+    std::vector<std::size_t> kept(patches.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) kept[k] = k;
+    Adjustment a;
+    for (int pass = 0; pass < 3; ++pass) {
+        std::vector<Patch> used;
+        for (std::size_t k : kept) used.push_back(patches[k]);
+        std::vector<std::size_t> bad;
+        a = adjust_once(flights, frame, used, start, options, bad);
+        a.used = kept;
+        if (bad.empty() || !(a.determined[0] && a.determined[1] && a.determined[2])) break;
+        std::vector<std::size_t> next;
+        std::size_t b = 0;
+        for (std::size_t k = 0; k < kept.size(); ++k) {
+            if (b < bad.size() && bad[b] == k) {
+                ++b;
+                continue;
+            }
+            next.push_back(kept[k]);
+        }
+        a.dropped += bad.size();
+        kept.swap(next);
+        if (kept.size() < 3) break;
     }
     return a;
 }

@@ -35,6 +35,8 @@ struct Adjustment {
     int iterations = 0;
     bool converged = false;
     bool covariance_from_ceres = false;
+    std::vector<std::size_t> used;  // indices of the patches kept
+    std::size_t dropped = 0;        // patches whose plane did not fit their points
 };
 
 // Solves from `start`; when an angle is not determined the solve is not

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include <glog/logging.h>
+
 #include "adjustment.hpp"
 #include "calibrated_control.hpp"
 #include "flight.hpp"
@@ -61,6 +63,8 @@ constexpr std::string_view kHelp =
     "  --patch-radius M          radius of a tie patch (0: from the point spacing, about\n"
     "                            twice --min-points in the sparsest strip; default 0)\n"
     "  --min-points N            points per strip in a patch (default 8)\n"
+    "  --max-points N            points per strip in a patch used at most, taken evenly\n"
+    "                            (default 100)\n"
     "  --max-patches N           patches used at most (default 600)\n"
     "  --min-patches N           fewer patches determine nothing (default 10)\n"
     "  --planarity M             largest plane-fit RMS of a patch in a strip (0: twice the\n"
@@ -119,7 +123,7 @@ Options parse(int argc, char** argv) {
         }
         if (a.size() > 1 && a[0] == '-') {
             static const char* const with_value[] = {"--geodesy", "--json", "--threads", "--patch-radius",
-                                                     "--min-points", "--max-patches", "--min-patches", "--planarity",
+                                                     "--min-points", "--max-points", "--max-patches", "--min-patches", "--planarity",
                                                      "--max-sigma"};
             bool known = false;
             for (const char* w : with_value) known = known || a == w;
@@ -138,6 +142,8 @@ Options parse(int argc, char** argv) {
                 o.patch.radius = number(a, v, 0, 1000);
             } else if (a == "--min-points") {
                 o.patch.min_points = whole(a, v, 4, 10000);
+            } else if (a == "--max-points") {
+                o.patch.max_points = whole(a, v, 4, 100000);
             } else if (a == "--max-patches") {
                 o.patch.max_patches = whole(a, v, 1, 1000000);
             } else if (a == "--min-patches") {
@@ -241,6 +247,9 @@ int run(const Options& o) {
         c.selection = select_patches(strip_points(flights, frame, angles.data(), o.threads), o.patch);
         if (static_cast<int>(c.selection.patches.size()) < o.min_patches) break;
         c.adjustment = adjust(flights, frame, c.selection.patches, start, adjust_options);
+        std::vector<Patch> kept;
+        for (std::size_t k : c.adjustment.used) kept.push_back(std::move(c.selection.patches[k]));
+        c.selection.patches.swap(kept);
         if (!(c.adjustment.determined[0] && c.adjustment.determined[1] && c.adjustment.determined[2])) break;
         angles = c.adjustment.estimate;
     }
@@ -270,6 +279,7 @@ int run(const Options& o) {
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
+    FLAGS_minloglevel = google::GLOG_ERROR;  // the solver's notes are not the program's
     try {
         return run(o);
     } catch (const text::RunStopped& s) {

@@ -26,7 +26,7 @@ inline Eigen::Vector3d to_local(const LocalFrame& f, const Geo& g) {
 struct PatchOptions {
     double radius = 0;        // metres; 0: from the point spacing
     int min_points = 8;       // per strip
-    int max_points = 40;      // per strip, taken evenly from those inside
+    int max_points = 100;     // per strip, taken evenly from those inside
     double planarity = 0;     // largest plane-fit RMS (m); 0: twice the median of the candidates
     double agreement = 5.0;   // degrees the strips' planes of one patch may differ
     int max_patches = 600;

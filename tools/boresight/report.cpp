@@ -135,7 +135,9 @@ std::string report_text(const Calibration& c) {
     out += "tie patches: " + std::to_string(s.patches.size()) + " (of " + std::to_string(s.candidates) +
            " areas in two strips or more, " + std::to_string(s.planar) + " planar in each), radius " +
            format("%.2f", s.radius) + " m, planarity " + format("%.4f", s.planarity) + " m, steepest " +
-           format("%.1f", steepest(c)) + " degrees\n";
+           format("%.1f", steepest(c)) + " degrees" +
+           (c.adjustment.dropped > 0 ? ", " + std::to_string(c.adjustment.dropped) + " left out whose plane did not fit" : "") +
+           "\n";
     out += "patches per pair of flights:\n";
     for (const auto& [pair, n] : pairs(c)) {
         out += "  " + c.flights[pair.first]->name + " & " + c.flights[pair.second]->name + ": " + std::to_string(n) + "\n";
@@ -175,7 +177,8 @@ std::string report_json(const Calibration& c) {
     }
     const PatchSelection& s = c.selection;
     j["patches"] = {{"count", s.patches.size()}, {"candidates", s.candidates}, {"planar", s.planar},
-                    {"radius_m", s.radius}, {"planarity_m", s.planarity}, {"steepest_degrees", steepest(c)}};
+                    {"radius_m", s.radius}, {"planarity_m", s.planarity}, {"steepest_degrees", steepest(c)},
+                    {"left_out", c.adjustment.dropped}};
     j["patches_per_pair"] = json::array();
     for (const auto& [pair, n] : pairs(c)) {
         j["patches_per_pair"].push_back(
