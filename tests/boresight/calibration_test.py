@@ -10,7 +10,7 @@ the calibrated run control passing morva-sim --verify within the noise; or,
 for a configuration that cannot determine an angle, exit 1 with the angles
 named and why, and no number.
 
-Usage: calibration_test.py MORVA_SIM MORVA MORVA_BORESIGHT [--matrix]
+Usage: calibration_test.py MORVA_SIM MORVA MORVA_BORESIGHT MORVA_CAMPAIGN [--matrix]
 (--matrix: the full matrix of heights, geodesies and drawn truths instead of
 the short table CTest runs.)"""
 import json
@@ -21,8 +21,8 @@ import subprocess
 import sys
 import tempfile
 
-sim, morva, boresight = (os.path.abspath(a) for a in sys.argv[1:4])
-matrix = "--matrix" in sys.argv[4:]
+sim, morva, boresight, campaign = (os.path.abspath(a) for a in sys.argv[1:5])
+matrix = "--matrix" in sys.argv[5:]
 failures = []
 ANGLES = ("dpitch", "droll", "dheading")
 
@@ -98,7 +98,12 @@ def estimate_case(name, top, truth, geodesy):
     check(r["rms_point_to_plane_m"]["after"] < 0.03, f"{name}: RMS after within the noise")
     check(len(r["patches_per_pair"]) == 6 and all(p["patches"] > 0 for p in r["patches_per_pair"]),
           f"{name}: patches tie every pair of the four flights: {r['patches_per_pair']}")
-    # Reprocess every flight with its calibrated run control, then check it.
+    # Reprocess the campaign with the calibrated run controls, then check each.
+    with open(os.path.join(top, "campaign.toml"), "a") as settings:
+        settings.write('run_control = "run.boresight.in"\n')
+    ran = run(campaign, "run", top, "--morva", morva)
+    check(ran.returncode == 0 and ran.stdout.count("done ") == 4,
+          f"{name}: morva-campaign reprocesses the four with run.boresight.in: {ran.stdout}{ran.stderr}")
     for f in flights:
         folder = os.path.join(top, f)
         with open(os.path.join(folder, "run.in")) as a, open(os.path.join(folder, "run.boresight.in")) as b:
@@ -106,8 +111,6 @@ def estimate_case(name, top, truth, geodesy):
         changed = [k for k in range(len(old)) if old[k] != new[k]]
         check(len(old) == len(new) and len(changed) == 1 and "dpitch droll dheading" in new[changed[0]],
               f"{name}: {f}/run.boresight.in differs from run.in in its misalignment line only")
-        ran = run(morva, "--geodesy", geodesy, "run.boresight.in", cwd=folder)
-        check(ran.returncode == 0, f"{name}: morva reprocesses {f}: {ran.stdout[-300:]}{ran.stderr}")
         verified = run(sim, "--verify", folder, "--run-control", "run.boresight.in")
         check(verified.returncode == 0, f"{name}: {f} passes --verify with the estimate: {verified.stdout}")
     again = run(boresight, "--write-run-controls", *[os.path.join(top, f, "run.in") for f in flights])
