@@ -137,17 +137,21 @@ PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& p
     result.radius = r;
     if (box.isEmpty()) return result;
 
-    // Candidates on a lattice of spacing r, covered by two strips or more.
+    // Candidates on a lattice of spacing r, covered by two strips or more;
+    // over a large area a wider lattice, still some two hundred lattice points for
+    // every patch wanted.
     std::vector<Candidate> candidates;
     std::vector<std::pair<std::uint32_t, float>> found;
     const nanoflann::SearchParams unsorted(32, 0, false);
-    const auto nx = static_cast<long>(std::floor(box.sizes().x() / r)) + 1;
-    const auto ny = static_cast<long>(std::floor(box.sizes().y() / r)) + 1;
+    const double step = std::max(r, std::sqrt(static_cast<double>(box.sizes().x()) * box.sizes().y() /
+                                              (200.0 * options.max_patches)));
+    const auto nx = static_cast<long>(std::floor(box.sizes().x() / step)) + 1;
+    const auto ny = static_cast<long>(std::floor(box.sizes().y() / step)) + 1;
     std::vector<Eigen::Vector3d> local;
     for (long iy = 0; iy < ny; ++iy) {
         for (long ix = 0; ix < nx; ++ix) {
-            const float q[2] = {static_cast<float>(box.min().x() + (ix + 0.5) * r),
-                                static_cast<float>(box.min().y() + (iy + 0.5) * r)};
+            const float q[2] = {static_cast<float>(box.min().x() + (ix + 0.5) * step),
+                                static_cast<float>(box.min().y() + (iy + 0.5) * step)};
             Candidate c;
             for (std::size_t s = 0; s < nstrips; ++s) {
                 trees[s]->radiusSearch(q, static_cast<float>(r * r), found, unsorted);
