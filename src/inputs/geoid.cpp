@@ -3,6 +3,8 @@
 
 #include "inputs/geoid.hpp"
 
+#include <cerrno>
+
 #include <algorithm>
 
 #include "text/free_input.hpp"
@@ -23,7 +25,7 @@ std::optional<std::int32_t> grid_count(double first, double last, double step) {
 void load_geoid(const std::string& path, GeoidGrid& grid) {
     using text::item;
     text::TextReader in;
-    if (!text::open_in(in, path)) text::stop_run("*** cannot open file: " + path);
+    if (!text::open_in(in, path)) text::stop_cannot_open(path, errno);
 
     text::read_free(in, {item(grid.glat1), item(grid.glat2), item(grid.glon1), item(grid.glon2),
                          item(grid.dlat), item(grid.dlon)});

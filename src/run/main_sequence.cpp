@@ -36,7 +36,7 @@ struct RunFiles {
     RunFiles(const RunFiles&) = delete;
     RunFiles& operator=(const RunFiles&) = delete;
     // The outputs in the order they were opened, also when a stop unwinds
-    // the run (a write error met on the way follows the stop's line).
+    // the run (a write error met on the way is printed before the stop's line).
     ~RunFiles() {
         for (text::OutStream* out : {&scanpt, &cent, &pcorr, &test}) text::close_quietly(*out);
     }
@@ -49,11 +49,12 @@ struct RunFiles {
     text::OutStream test;      // 23, "test.out"
 };
 
-[[noreturn]] void cannot_open(const std::string& name) { text::stop_run("*** cannot open file: " + name); }
+// With the system's reason on standard error; `errno` as the failed open left it.
+[[noreturn]] void cannot_open(const std::string& name, int error) { text::stop_cannot_open(name, error); }
 
-// Written under a temporary name until the scan loop begins (see open_out_staged).
+// Written under a temporary name until the run ends (see open_out_staged).
 void open_output(text::OutStream& out, const std::string& name) {
-    if (!text::open_out_staged(out, name)) cannot_open(name);
+    if (!text::open_out_staged(out, name)) cannot_open(name, errno);
 }
 
 // Standard input, or the file the command line names; a file that cannot be
@@ -104,20 +105,28 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
         inputs::read_run_control(control, rc);
         told.control_read = true;
         warn_cut_names(rc, control.name);
+        warn_reversed_window(rc, control.name);
     }
 
     // 2. The scanner file first of all.
     RunFiles files;
-    if (!scanner::open_bytes(files.scan, trimmed(rc.scanfile))) cannot_open(trimmed(rc.scanfile));
+    const std::string scan_name = trimmed(rc.scanfile);
+    if (!scanner::open_bytes(files.scan, scan_name)) cannot_open(scan_name, errno);
 
     // 3. Output form and regression size.
-    if (rc.iout_type > 3) text::stop_run("*** iout_type wrong, check input");
+    if (rc.iout_type > 3) {
+        text::note("iout_type " + std::to_string(rc.iout_type) +
+                   " is not an output form: 0 or 1 text records, 2 binary records, 3 text records with the scan "
+                   "angle reversed");
+        text::stop_run("*** iout_type wrong, check input");
+    }
     if (rc.icalib > 5) text::stop_run("*** icalib too large");
     if (rc.icalib < 0) text::stop_run("*** icalib negative, check input");
     inputs::derive(rc);
 
     // 4. The trajectory, then the outputs, none of which may be an input.
-    if (!text::open_in(files.gps, trimmed(rc.gpsfile))) cannot_open(trimmed(rc.gpsfile));
+    const std::string gps_name = trimmed(rc.gpsfile);
+    if (!text::open_in(files.gps, gps_name)) cannot_open(gps_name, errno);
     inputs::check_output_names(rc, options.run_control, options.metadata);
     if (rc.scanpt_wanted) open_output(files.scanpt, trimmed(rc.scanptfile));
     open_output(files.cent, trimmed(rc.centfile));
@@ -154,9 +163,11 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
     told.threads = loop.threads;
     process_scanner_file(files.scan, rc, trajectory, &geoid, outputs, loop, &told.summary);
 
-    // 13. The outputs are closed in the order they were opened; a write that
-    // fails now still stops the run.
+    // 13. The outputs are closed in the order they were opened (a write that
+    // fails now still stops the run) and take their names.
     for (text::OutStream* out : {&files.scanpt, &files.cent, &files.pcorr, &files.test}) text::close_out(*out);
+    std::string failed;
+    if (!text::commit_staged_outputs(failed)) cannot_open(failed, errno);
 }
 
 }  // namespace morva::run

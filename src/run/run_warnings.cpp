@@ -36,6 +36,12 @@ void warn_cut_names(const inputs::RunControl& rc, const std::string& source) {
     }
 }
 
+void warn_reversed_window(const inputs::RunControl& rc, const std::string& source) {
+    if (!(rc.tstart > rc.tend)) return;
+    text::warn(source + ": the processing window begins at " + hours(rc.tstart) + ", after its end at " +
+               hours(rc.tend) + ": no scan will be processed (tstart comes first, then tend)");
+}
+
 void warn_short_trajectory(const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc) {
     const std::string window = hours(rc.tstart) + " to " + hours(rc.tend);
     if (trajectory.ntraj < 1) {

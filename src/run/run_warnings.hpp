@@ -14,6 +14,9 @@ namespace morva::run {
 // Name lines cut at column 36 though they run on: which line, and the name used.
 void warn_cut_names(const inputs::RunControl& rc, const std::string& source);
 
+// A window whose tstart lies after its tend: nothing can be processed.
+void warn_reversed_window(const inputs::RunControl& rc, const std::string& source);
+
 // A trajectory that does not cover the processing window.
 void warn_short_trajectory(const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc);
 

@@ -309,9 +309,9 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     scanner::begin_scans(header, rc, stream);
 
     tell_geodesy(rc, options.geodesy);
-    // The outputs take their names: from here on a stop leaves what was written.
-    std::string failed;
-    if (!text::commit_staged_outputs(failed)) text::stop_run("*** cannot open file: " + failed);
+    // From here on a stop leaves what was written under the outputs' names;
+    // they take them at the end of the run (a killed run leaves the earlier files).
+    text::keep_staged_outputs_on_stop();
     told.outputs_named = true;
 
     georef::RunState state;

@@ -52,7 +52,7 @@ struct RunSummary {
 };
 
 // From the scanner header to the end of the run: header and time base, the
-// outputs' names given (staged outputs committed), the scan loop, the
+// outputs kept on a stop from here on (see keep_staged_outputs_on_stop), the scan loop, the
 // warnings after it, the final report and the regression when it is on. The
 // caller opened the scanner file and the outputs and closes them afterwards.
 // `summary`, when given, is filled as the run goes.

@@ -9,6 +9,7 @@
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
+#include "text/warning.hpp"
 
 namespace morva::scanner {
 namespace {
@@ -17,7 +18,6 @@ using text::console;
 using text::write_fixed;
 using text::write_free;
 
-constexpr std::size_t kMeasBytes = 10;
 constexpr std::size_t kTrailerBytes = 10;
 
 // Whole part of a real as a report integer; values no integer field could
@@ -57,11 +57,11 @@ void decode_measurements(const std::uint8_t* p, const scanner_header& hdr, std::
     const double angle_step = hdr.angle_unit * 2.0;
     const double timer_unit = hdr.timer_unit;
     const std::uint32_t sector = static_cast<std::uint32_t>(nsector);
-    for (std::int32_t i = 0; i < n; ++i, p += kMeasBytes) {
-        t.scan_range[i] = range_unit * le_u24(p);
-        t.scan_ampl[i] = p[3];
-        t.scan_angle[i] = angle_step * (le_u24(p + 4) % sector);
-        t.scan_timer[i] = timer_unit * le_u24(p + 7);
+    for (std::int32_t i = 0; i < n; ++i, p += kMeasurementBytes) {
+        t.scan_range[i] = range_unit * measurement_range(p);
+        t.scan_ampl[i] = measurement_amplitude(p);
+        t.scan_angle[i] = angle_step * (measurement_angle(p) % sector);
+        t.scan_timer[i] = timer_unit * measurement_timer(p);
     }
 }
 
@@ -120,6 +120,42 @@ void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream&
     }
 }
 
+// A unit that is not a positive finite number would turn every measurement
+// into the overflow marker or NaN and still end "normally".
+void check_units(const scanner_header& hdr, const inputs::RunControl& rc) {
+    auto usable = [](double unit) { return std::isfinite(unit) && unit > 0; };
+    if (!usable(hdr.range_unit)) text::stop_run("*** invalid range unit in header: not a positive number");
+    if (!usable(hdr.timer_unit)) text::stop_run("*** invalid timer unit in header: not a positive number");
+    // The calibration values count only where they are applied.
+    if (!rc.use_cal || !rc.full_georef) return;
+    struct Named {
+        const char* name;
+        const float* values;
+        int n;
+    };
+    const Named fields[] = {{"a", hdr.a, 3},        {"b", hdr.b, 3},        {"c", hdr.c, 3},
+                            {"d", hdr.d, 3},        {"e1", hdr.e[0], 3},    {"e2", hdr.e[1], 3},
+                            {"e3", hdr.e[2], 3},    {"e4", hdr.e[3], 3},    {"eps", hdr.eps, 4}};
+    for (const Named& f : fields) {
+        for (int k = 0; k < f.n; ++k) {
+            if (!std::isfinite(f.values[k])) {
+                text::stop_run(std::string("*** invalid calibration value in header: ") + f.name +
+                               " is not a finite number (use_cal is T)");
+            }
+        }
+    }
+}
+
+// A file that ends inside a scan's measurements ends the loop as the end of
+// the file would; the user learns what was lost.
+void warn_cut_scan(const ByteReader& in, const scanner_header& hdr, const ScanStream& s, std::size_t held,
+                   std::size_t record) {
+    text::warn("the scanner file " + in.name + " ends inside scan " + std::to_string(s.nscan) + ", after " +
+               std::to_string(held) + " of its " + std::to_string(record) + " bytes: its " +
+               std::to_string(hdr.nmeas) + (hdr.nmeas == 1 ? " measurement is" : " measurements are") +
+               " lost");
+}
+
 }  // namespace
 
 void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanStream& s) {
@@ -127,6 +163,7 @@ void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanSt
     if (hdr.nmeas > kScanDim) text::stop_run("*** increase iscandim");
     s.nsector = counts_per_sector(hdr.angle_unit, hdr.polar_id);
     if (s.nsector == 0) text::stop_run("*** invalid angle unit or polar angle id in header");
+    check_units(hdr, rc);
 
     if (!rc.use_cal) write_free(console(), {"- Riegl calibration par not used"});
 
@@ -154,6 +191,7 @@ const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, 
     // The whole record is made contiguous in the buffer and read in place.
     const std::size_t held = in.end - in.begin >= record ? record : ensure(in, record);
     if (held < 2) {
+        if (held > 0) warn_cut_scan(in, hdr, s, held, record);
         in.begin = in.end;
         return nullptr;
     }
@@ -165,6 +203,7 @@ const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, 
         write_free(report, {"*** warning - syncseq not ok", syncseq, hdr.bytes_per_scan});
     }
     if (held < 2 + meas_bytes) {
+        warn_cut_scan(in, hdr, s, held, record);
         in.begin = in.end;
         return nullptr;
     }

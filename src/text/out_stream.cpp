@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@ namespace {
 
 // Outputs written under temporary names, in the order they were opened.
 std::array<OutStream*, 8> staged_streams{};
+// The scan loop began: a stop gives the staged outputs their names.
+bool staged_kept_on_stop = false;
 
 
 void allocate(OutStream& out) {
@@ -53,6 +56,33 @@ bool write_all(const OutStream& out, std::size_t n) {
     stop_run("*** write error on file: " + out.name);
 }
 
+// Temporaries of `base` in `folder` ("" for the current one) left by a
+// process that is gone (killed, a power loss): no run will finish them.
+void remove_orphaned_temporaries(const std::string& folder, const std::string& base) {
+    const std::string prefix = "." + base + ".morva-tmp-";
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix)) continue;
+        std::string_view rest = name.substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string_view::npos) continue;
+        long pid = 0;
+        for (const char c : rest.substr(0, dash)) {
+            if (c < '0' || c > '9' || pid > 1000000000L) {
+                pid = -1;
+                break;
+            }
+            pid = pid * 10 + (c - '0');
+        }
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        ::unlink((folder + std::string(name)).c_str());
+    }
+    ::closedir(dir);
+}
+
 // A fresh file beside `target`, ".NAME.morva-tmp-PID-N": the process id
 // keeps two runs in one folder apart, O_EXCL anything else of that name.
 int create_temporary(const std::string& target, std::string& temp_path) {
@@ -61,6 +91,7 @@ int create_temporary(const std::string& target, std::string& temp_path) {
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     if (base.empty() || base == "." || base == "..") return -1;
+    remove_orphaned_temporaries(folder, base);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp_path = folder + "." + base + ".morva-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
         const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -69,7 +100,7 @@ int create_temporary(const std::string& target, std::string& temp_path) {
     return -1;
 }
 
-// An interrupted start (Ctrl-C, a job killed) removes the temporaries too,
+// An interrupted run (Ctrl-C, a job killed) removes the temporaries too,
 // then ends as the signal would have ended it; unlink, signal and raise are
 // safe in a signal handler.
 extern "C" void remove_temporaries_and_end(int signal_number) {
@@ -126,6 +157,10 @@ bool open_out_staged(OutStream& out, const std::string& path) {
         }
     }
     handle_interrupts_once();
+    // The first output staged: a new run, whose stops start out discarding.
+    bool first = true;
+    for (const OutStream* slot : staged_streams) first = first && slot == nullptr;
+    if (first) staged_kept_on_stop = false;
     std::string temp_path;
     const int fd = create_temporary(target, temp_path);
     if (fd < 0) return open_out(out, path);
@@ -158,6 +193,14 @@ bool commit_staged_outputs(std::string& failed_name) {
     return true;
 }
 
+void keep_staged_outputs_on_stop() { staged_kept_on_stop = true; }
+
+void settle_staged_outputs_on_stop() {
+    if (!staged_kept_on_stop) return discard_staged_outputs();
+    std::string failed;
+    if (!commit_staged_outputs(failed)) add_late_line("*** cannot open file: " + failed);
+}
+
 void discard_staged_outputs() {
     for (auto* s : staged_streams) {
         if (s == nullptr) continue;
@@ -173,8 +216,21 @@ void discard_staged_outputs() {
 OutStream::~OutStream() { close_quietly(*this); }
 
 bool open_out(OutStream& out, const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A named pipe nobody reads would block the open for ever: opened without
+    // waiting it fails with ENXIO instead, and then writes as usual.
+    struct stat st{};
+    const bool fifo = ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (fifo ? O_NONBLOCK : 0), 0666);
     if (fd < 0) return false;
+    if (fifo) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+    }
     out.fd = fd;
     out.name = path;
     allocate(out);
@@ -243,6 +299,22 @@ void close_out(OutStream& out) {
 
 void close_quietly(OutStream& out) noexcept {
     if (out.fd < 0) return;
+    if (!out.temp_path.empty() && staged_kept_on_stop) {
+        // A stop during the scan loop or later: what was written takes its name.
+        try {
+            flush(out);
+        } catch (const RunStopped& stop) {
+            if (stop.has_line) add_late_line(stop.line);
+        }
+        ::close(out.fd);
+        out.fd = -1;
+        if (::rename(out.temp_path.c_str(), out.final_path.c_str()) != 0) {
+            ::unlink(out.temp_path.c_str());
+            add_late_line("*** cannot open file: " + out.name);
+        }
+        unstage(out);
+        return;
+    }
     if (!out.temp_path.empty()) {
         // Still staged: the run never reached its scan loop.
         ::unlink(out.temp_path.c_str());

@@ -48,7 +48,8 @@ bool open_out(OutStream& out, const std::string& path);
 // yet) is written under a temporary name beside it until
 // commit_staged_outputs(); a stop before that (the stream going out of scope
 // while still staged) removes the temporary and leaves any earlier file of
-// that name untouched. The opening fails exactly where open_out would fail
+// that name untouched. Temporaries of the same name left by a process that
+// is gone (kill -9, a power loss) are removed first. The opening fails exactly where open_out would fail
 // (a target that exists but cannot be written included); a device, a pipe,
 // or a folder where no temporary can be made is opened directly, as by
 // open_out.
@@ -58,6 +59,13 @@ bool open_out_staged(OutStream& out, const std::string& path);
 bool commit_staged_outputs(std::string& failed_name);
 // Removes the temporaries of every output still staged.
 void discard_staged_outputs();
+// From here on (the scan loop began) a stop gives the staged outputs their
+// final names with what they hold, instead of removing them; a signal that
+// ends the process still removes them, leaving the earlier files.
+void keep_staged_outputs_on_stop();
+// What a stop does with outputs still staged: discards them, or after
+// keep_staged_outputs_on_stop() commits them.
+void settle_staged_outputs_on_stop();
 // Attaches to an already open descriptor (standard output).
 void attach_out(OutStream& out, int fd, std::string name);
 // Writes everything pending; a failed write stops the run with a message.
@@ -66,7 +74,8 @@ void flush(OutStream& out);
 void close_out(OutStream& out);
 // Closes without throwing: a failed write is kept as a late stop line
 // (see stop.hpp). Destructors and the unwinding of a stop use it. A stream
-// still staged is discarded instead: the run stopped before its scan loop.
+// still staged is discarded instead (the run stopped before its scan loop),
+// or after keep_staged_outputs_on_stop() given its name.
 void close_quietly(OutStream& out) noexcept;
 
 // Writes the first full block of a file stream (called by reserve).

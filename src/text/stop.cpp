@@ -1,6 +1,9 @@
 #include "text/stop.hpp"
 
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 #include <mutex>
@@ -41,6 +44,18 @@ void stop_run(std::string_view message) { throw RunStopped{std::string(message),
 
 void stop_run() { throw RunStopped{"", false, false}; }
 
+void stop_cannot_open(const std::string& name, int error) {
+    std::string why = "cannot open " + name + ": ";
+    if (error == ENXIO) {
+        why += "no process reads the named pipe";
+    } else {
+        why += error != 0 ? std::strerror(error) : "not a file that can be opened";
+    }
+    if (!name.empty() && name[0] != '/') why += " (names in the run control are relative to the current folder)";
+    note(why);
+    stop_run("*** cannot open file: " + name);
+}
+
 std::string stop_line(const RunStopped& stop) {
     if (stop.has_line) return stop.line;
     return std::string(last_console_line());
@@ -57,18 +72,22 @@ int report_stop(const RunStopped& stop, bool copy_last_line) noexcept {
         std::lock_guard<std::mutex> lock(late_mutex);
         late.swap(late_lines());
     }
-    // A run that stops before its scan loop leaves earlier results as they were.
-    discard_staged_outputs();
+    // A run that stops before its scan loop leaves earlier results as they
+    // were; one that stops later leaves what it wrote.
+    settle_staged_outputs_on_stop();
     clear_status_line();
     OutStream& out = console();
     if (stop.console_lost || out.failed) return 1;
     try {
-        if (stop.has_line) {
-            put(out, stop.line);
-            put(out, '\n');
-        }
+        // Failures met while the stop unwound come first: the last line
+        // names the first failure (on a full disk, the file that failed
+        // first, not the last one closed).
         for (const std::string& line : late) {
             put(out, line);
+            put(out, '\n');
+        }
+        if (stop.has_line) {
+            put(out, stop.line);
             put(out, '\n');
         }
         // So that `morva run.in > report.txt` still shows why it failed.

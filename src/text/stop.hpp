@@ -19,8 +19,14 @@ struct RunStopped {
 [[noreturn]] void stop_run(std::string_view message);
 [[noreturn]] void stop_run();
 
+// Stops with "*** cannot open file: NAME", after telling on standard error
+// the system's reason (errno `error`) and, for a relative name, that it is
+// relative to the current folder.
+[[noreturn]] void stop_cannot_open(const std::string& name, int error);
+
 // A stream that fails while a stop unwinds (or at its close) cannot throw:
-// its "*** write error" line follows the stop's own line.
+// its "*** write error" line is printed before the stop's own line, which
+// stays the last: it names the first failure.
 void add_late_line(std::string line);
 
 // The line the stop ends the report with: its own, or the report's last

@@ -26,14 +26,19 @@ void allocate(TextReader& in) {
 TextReader::~TextReader() { close_in(*this); }
 
 int open_input_file(const std::string& path) {
-    if (path.find('\0') != std::string::npos) return -1;
+    if (path.find('\0') != std::string::npos) {
+        errno = EINVAL;
+        return -1;
+    }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
     // A directory opens, but reading it fails later with a less clear
     // message. Pipes and devices are read as streams like any file.
     struct stat st{};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = error;
         return -1;
     }
     return fd;

@@ -63,7 +63,8 @@ function expectedPoints(folder, scanpt, binary, averaged) {
     const dv = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
     for (let at = 0; at + 18 <= bytes.length; at += 18) {
       const f = [0, 4, 8, 12].map((o) => dv.getInt32(at + o, true));
-      if (f.includes(-2147483648)) { skipped++; continue; }
+      // No value, or a latitude beyond a pole: not a position.
+      if (f.includes(-2147483648) || Math.abs(f[1]) > 900000000) { skipped++; continue; }
       points.push({ thr: BigInt(f[0]), lat: f[1], lon: f[2], h: f[3], ampl: bytes[at + 16], index: bytes[at + 17] });
     }
   } else {
@@ -71,7 +72,7 @@ function expectedPoints(folder, scanpt, binary, averaged) {
       if (line === '') continue;
       const get = (k) => line.slice(...TEXT_FIELDS[k]);
       const thr = decimal(get('thr'), 6), lat = decimal(get('lat'), 6), lon = decimal(get('lon'), 6), h = decimal(get('h'), 2);
-      if ([thr, lat, lon, h].includes(null)) { skipped++; continue; }
+      if ([thr, lat, lon, h].includes(null) || lat > 90000000n || lat < -90000000n) { skipped++; continue; }
       const a = get('ampl').trim();
       const ampl = a === '***' ? null : (Number(a) + 256) % 256;
       if (ampl === null) unknownAmplitude++;
@@ -113,6 +114,11 @@ function prepare(c, o) {
   if (e.binary_marker) {
     const b = fs.readFileSync(file);
     for (const [record, field] of e.binary_marker) b.writeInt32LE(-2147483648, record * 18 + field * 4);
+    fs.writeFileSync(file, b);
+  }
+  if (e.binary_value) {
+    const b = fs.readFileSync(file);
+    for (const [record, field, value] of e.binary_value) b.writeInt32LE(value, record * 18 + field * 4);
     fs.writeFileSync(file, b);
   }
   if (e.text_fields) {

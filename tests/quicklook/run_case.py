@@ -18,7 +18,10 @@ A case is a JSON object:
   expect     exit, stderr (texts it must hold), points (counts), file_agrees
              (counts, bounds and medians against the scan-point file), height
              (every per-index median within [value, tolerance]), tilt ([degrees,
-             tolerance]), regression_agrees (metres), gaps_from_report, png, geojson
+             tolerance]), regression_agrees (metres), gaps_from_report, png, geojson,
+             texts ([[PANEL, "x" | "y" | "texts", TEXT]]: a label or text of that panel
+             holds TEXT), plain_numbers (no axis shows an offset such as "+1e1"),
+             colour_span (the colour limits at least this many metres apart)
 """
 
 import json
@@ -199,6 +202,15 @@ def check_result(case, folder, done):
               f"picture {result['picture']}")
     for name in expect.get("files", []):
         check(os.path.getsize(os.path.join(folder, name)) > 0, f"{name} not written")
+    for panel, field, text in expect.get("texts", []):
+        drawn = result["texts"][panel][field]
+        check(text in (drawn if isinstance(drawn, str) else " ".join(drawn)), f"{panel} {field} lacks '{text}': {drawn}")
+    if expect.get("plain_numbers"):
+        offsets = {panel: t["offsets"] for panel, t in result["texts"].items() if t["offsets"]}
+        check(not offsets, f"axes with an offset: {offsets}")
+    if "colour_span" in expect:
+        lo, hi = result["colour_limits"]
+        check(hi - lo >= expect["colour_span"] - 1e-9, f"colour limits {lo} to {hi}")
     if "png" in expect:
         size, colourful = png_size_and_colour(os.path.join(folder, "ql.png"))
         check(list(size) == expect["png"]["size"], f"picture of {size}")

@@ -107,9 +107,10 @@ TEST(Stop, AFailedWriteIsNoSuccess) {
     EXPECT_EQ(r.output, "*** write error on file: /dev/full\n");
 }
 
-// A file that fails while another stop unwinds the run adds its line after
-// the stop's own; the other files still get everything written to them.
-TEST(Stop, AWriteErrorDuringAStopFollowsItsLine) {
+// A file that fails while another stop unwinds the run adds its line before
+// the stop's own, which stays the last: it names the first failure. The
+// other files still get everything written to them.
+TEST(Stop, AWriteErrorDuringAStopComesBeforeItsLine) {
     if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
     const std::string path = temp_path("-late");
     auto r = run_in_child([&] {
@@ -121,7 +122,7 @@ TEST(Stop, AWriteErrorDuringAStopFollowsItsLine) {
         stop_run("*** first");
     });
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.output, "*** first\n*** write error on file: /dev/full\n");
+    EXPECT_EQ(r.output, "*** write error on file: /dev/full\n*** first\n");
     EXPECT_EQ(file_text(path), " kept\n");
     std::remove(path.c_str());
 }

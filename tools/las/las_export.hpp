@@ -25,7 +25,7 @@ struct ExportPlan {
 
 struct ExportCounts {
     std::uint64_t points = 0;
-    std::uint64_t not_points = 0;      // records skipped: no time or position
+    std::uint64_t not_points = 0;      // records skipped: no time or position, or a latitude beyond a pole
     std::uint64_t unknown_amplitude = 0;  // text amplitudes of asterisks, written as intensity 0
 };
 

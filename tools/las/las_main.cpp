@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -15,7 +14,7 @@
 
 #include "crs_wkt.hpp"
 #include "flight_time.hpp"
-#include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "las_export.hpp"
 #include "scanner/byte_reader.hpp"
@@ -41,7 +40,8 @@ constexpr std::string_view kHelp =
     "text, with the group size when navg is above 1) and whether a geoid grid was\n"
     "used. X is longitude and Y latitude (1e-7 degree), Z the height (1 mm), exactly\n"
     "the values of the scan-point records; GPS Time is Adjusted Standard GPS Time on\n"
-    "the flight date. Records without a time or position are skipped and counted.\n"
+    "the flight date. Records without a time or position, or with a latitude beyond\n"
+    "+-90 degrees, are skipped and counted.\n"
     "The file appears only when it is complete.\n"
     "\n"
     "  --date YYYY-MM-DD     flight date (GPS); default: the date that begins the\n"
@@ -145,31 +145,12 @@ void remove_and_reraise(int signal_number) {
     std::raise(signal_number);
 }
 
-// The output must not replace any file of the run.
+// The output must not replace any file of the run, nor a folder or device.
 void check_output(const Options& o, const inputs::RunControl& rc) {
-    struct Named {
-        std::string name;
-        const char* role;
-    };
-    std::vector<Named> files = {{o.run_control, "the run control"},
-                                {inputs::trimmed(rc.scanfile), "its scanner file"},
-                                {inputs::trimmed(rc.gpsfile), "its trajectory file"},
-                                {inputs::trimmed(rc.scanptfile), "its scan-point file"},
-                                {inputs::trimmed(rc.centfile), "its centre-point file"},
-                                {"test.out", "a diagnostic file of the run"},
-                                {"test_pcorr.out", "a diagnostic file of the run"}};
-    if (rc.geoid_wanted) files.push_back({inputs::trimmed(rc.geoidfile), "its geoid grid"});
+    std::vector<inputs::RunFile> files = inputs::run_control_roles(rc, o.run_control);
     if (!o.metadata.empty()) files.push_back({o.metadata, "the run's record"});
-    struct stat st{};
-    if (::stat(o.output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        // The finished file is renamed into place: it would replace a device or a pipe, not write into it.
-        fail("the output " + o.output + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file"));
-    }
-    for (const Named& f : files) {
-        if (inputs::same_file(o.output, f.name)) {
-            fail("the output " + o.output + " is " + f.role + " (" + f.name + "); choose another name");
-        }
-    }
+    const std::string refusal = inputs::output_refusal(o.output, files);
+    if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
 }
 
 // How the run went from metres to degrees: from its record when given (a
@@ -277,7 +258,7 @@ void export_run(const Options& o) {
     if (counts.not_points > 0) {
         text::warn(std::to_string(counts.not_points) +
              " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
-             "the overflow marker)");
+             "the overflow marker), or their latitude lies beyond +-90 degrees");
     }
     if (counts.unknown_amplitude > 0) {
         text::warn(std::to_string(counts.unknown_amplitude) +

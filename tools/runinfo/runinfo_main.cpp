@@ -1,13 +1,18 @@
 // morva-runinfo: the run control as morva reads it, printed as one JSON
 // object, so that the companion programs written in other languages (the
 // quick-look, the campaign runner) read run controls through the same reader
-// as the run itself instead of a copy of its rules.
+// as the run itself instead of a copy of its rules, and check their outputs
+// with the same guard as the C++ companions.
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
+#include "records/centre_record.hpp"
+#include "records/scan_point_record.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
@@ -15,9 +20,12 @@
 namespace {
 
 constexpr std::string_view kProgram = "morva-runinfo";
-constexpr std::string_view kUsage = "morva-runinfo RUN_CONTROL";
+constexpr std::string_view kUsage =
+    "morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]";
 constexpr std::string_view kHelp =
     "usage: morva-runinfo RUN_CONTROL\n"
+    "       morva-runinfo --records\n"
+    "       morva-runinfo --check-output OUTPUT... -- RUN_CONTROL [INPUT...]\n"
     "\n"
     "Reads a morva run control with morva's own reader and prints it as one JSON\n"
     "object on standard output: the file names as morva opens them (trailing blanks\n"
@@ -25,8 +33,28 @@ constexpr std::string_view kHelp =
     "parameter. A run control that morva would refuse ends as morva ends: its \"***\"\n"
     "line on standard output, exit 1.\n"
     "\n"
-    "  --help      this text\n"
-    "  --version   version and commit\n";
+    "With --records it prints instead the layouts of the records morva writes, as\n"
+    "one JSON object: for the binary scan-point record each field's name, byte\n"
+    "offset, size, signedness and decimals (the stored integer is the value times\n"
+    "10^decimals) and the overflow marker; for the text scan-point records (without\n"
+    "and with the group size) and the centre-point record each field's name, first\n"
+    "column, width and decimals; and the bytes of each record, its line end included.\n"
+    "\n"
+    "With --check-output it prints nothing and checks the outputs a companion program\n"
+    "is about to write: each must not be the run control, a file the run control\n"
+    "names (scanner, trajectory, geoid, scan-point and centre-point files, test.out,\n"
+    "test_pcorr.out; links followed), another input the program reads (INPUT...),\n"
+    "another of the outputs, a folder or a device.\n"
+    "\n"
+    "  --records                     the record layouts\n"
+    "  --check-output OUTPUT... --   check these outputs instead of printing\n"
+    "  --help                        this text\n"
+    "  --version                     version and commit\n"
+    "\n"
+    "Exit status: 0 when the run control or the layouts are printed (or every\n"
+    "output may be written), 1 when the run control cannot be read or an output is\n"
+    "refused (one line on standard error: morva-runinfo: OUTPUT is ...), 2 for a\n"
+    "wrong command line.\n";
 
 std::string quoted(std::string_view s) {
     std::string q = "\"";
@@ -57,17 +85,89 @@ std::string number(double v) {
 
 const char* flag(bool b) { return b ? "true" : "false"; }
 
+// Decimals of a scale that is a power of ten.
+int decimals_of(double scale) {
+    int d = 0;
+    for (double s = scale; s > 1.0; s /= 10.0) ++d;
+    return d;
+}
+
+// The value fields of a text layout with their names, in order.
+template <morva::text::Notation L, std::size_t N>
+std::string text_layout(const char* const (&names)[N]) {
+    static constexpr auto f = morva::text::line::fields<L>();
+    static_assert(f.values <= static_cast<int>(N), "a name for every value");
+    std::string j = "{\"record_bytes\": " + std::to_string(f.length) + ", \"fields\": [";
+    for (const auto& item : f.items) {
+        if (item.value < 0) continue;
+        if (item.value > 0) j += ", ";
+        j += "{\"name\": " + quoted(names[item.value]) + ", \"start\": " + std::to_string(item.at) +
+             ", \"width\": " + std::to_string(item.w) + ", \"decimals\": " + std::to_string(item.d) + "}";
+    }
+    return j + "]}";
+}
+
+std::string record_layouts() {
+    using namespace morva::records;
+    std::string binary = "{\"record_bytes\": " + std::to_string(kBinaryRecordSize) +
+                         ", \"overflow_marker\": " + std::to_string(kOverflowMarker) + ", \"fields\": [";
+    for (const BinaryField& f : kBinaryFields) {
+        if (binary.back() != '[') binary += ", ";
+        binary += "{\"name\": " + quoted(f.name) + ", \"offset\": " + std::to_string(f.offset) +
+                  ", \"bytes\": " + std::to_string(f.bytes) + ", \"signed\": " + flag(f.is_signed) +
+                  ", \"decimals\": " + std::to_string(decimals_of(f.scale)) + "}";
+    }
+    binary += "]}";
+    return "{\"scan_point_binary\": " + binary +
+           ",\n \"scan_point_text\": " + text_layout<kScanPointText>(kScanPointTextNames) +
+           ",\n \"scan_point_text_with_group_size\": " +
+           text_layout<kScanPointTextWithGroupSize>(kScanPointTextNames) +
+           ",\n \"centre_text\": " + text_layout<kCentreText>(kCentreTextNames) + "}\n";
+}
+
+// One line on standard error for the first output refused; silent when all may be written.
+int refuse_outputs(const std::vector<std::string>& outputs, const std::vector<std::string>& other_inputs,
+                   const morva::inputs::RunControl& rc, const std::string& run_control) {
+    using namespace morva::inputs;
+    std::vector<RunFile> taken = run_control_roles(rc, run_control);
+    for (const std::string& input : other_inputs) taken.push_back({input, "the input"});
+    for (const std::string& output : outputs) {
+        const std::string refusal = output_refusal(output, taken);
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "%s: %s\n", kProgram.data(), refusal.c_str());
+            return 1;
+        }
+        taken.push_back({output, "the output"});
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace morva;
     std::string path;
+    std::vector<std::string> outputs, other_inputs;
+    bool check_outputs = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
         if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
+        if (a == "--records") text::exit_with_text(record_layouts());
+        if (a == "--check-output" && !check_outputs) {
+            check_outputs = true;
+            // Every name up to "--" is an output, whatever it looks like.
+            for (++i; i < argc && std::string_view(argv[i]) != "--"; ++i) outputs.emplace_back(argv[i]);
+            if (i >= argc) text::usage_error(kProgram, "--check-output needs its outputs ended by --", kUsage);
+            if (outputs.empty()) text::usage_error(kProgram, "option --check-output needs a value", kUsage);
+            continue;
+        }
         if (a.size() > 1 && a[0] == '-') text::usage_error(kProgram, "unknown option '" + std::string(a) + "'", kUsage);
-        if (!path.empty()) text::usage_error(kProgram, "more than one run control given", kUsage);
+        if (!path.empty() && !check_outputs) text::usage_error(kProgram, "more than one run control given", kUsage);
+        if (!path.empty()) {
+            other_inputs.emplace_back(a);  // further inputs of the program whose outputs are checked
+            continue;
+        }
         path = a;
     }
     if (path.empty()) text::usage_error(kProgram, "no run control given", kUsage);
@@ -85,6 +185,7 @@ int main(int argc, char** argv) {
         return text::report_stop(stop);
     }
     inputs::derive(rc);
+    if (check_outputs) return refuse_outputs(outputs, other_inputs, rc, path);
 
     std::string j = "{";
     auto field = [&](std::string_view key, const std::string& value) {

@@ -2,20 +2,21 @@
 and what was drawn as JSON for tests and scripts."""
 
 import json
+from typing import Any, Iterable
 
 import numpy as np
 
-from .figure import clock
+from .figure import View, clock
 from .summary import COLOUR_PERCENTILES
 
 MAX_VERTICES = 2000
 
 
-def _rounded(values, digits):
+def _rounded(values: Iterable[Any], digits: int) -> list[float]:
     return [round(float(v), digits) for v in values]
 
 
-def flight_line(view):
+def flight_line(view: View) -> dict[str, Any]:
     """An RFC 7946 feature collection holding one LineString feature: the
     centre points, thinned evenly to at most MAX_VERTICES vertices."""
     c, names = view["centres"], view["names"]
@@ -32,7 +33,7 @@ def flight_line(view):
             "features": [{"type": "Feature", "geometry": geometry, "properties": properties}]}
 
 
-def content(view):
+def content(view: View) -> dict[str, Any]:
     s, bands = view["summary"], view["bands"]
     bounds = {key: _rounded(s.bounds[key], 7) for key in ("thr", "lat", "lon") if key in s.bounds}
     if "h" in s.bounds:
@@ -62,6 +63,7 @@ def content(view):
         },
         "centre_points": {"count": len(c.thr), "skipped": c.skipped},
         "report": view["report"],
+        "texts": view.get("texts"),
     }
     hist = view["histogram"]
     if hist is not None:
@@ -70,7 +72,7 @@ def content(view):
     return out
 
 
-def write_json(path, data):
+def write_json(path: str, data: dict[str, Any]) -> None:
     """One top-level key a line, each value compact."""
     with open(path, "w") as f:
         f.write("{\n" + ",\n".join(f" {json.dumps(k)}: {json.dumps(v)}" for k, v in data.items()) + "\n}\n")

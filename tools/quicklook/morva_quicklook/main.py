@@ -6,6 +6,11 @@ import json
 import os
 import subprocess
 import sys
+from typing import Any, Dict, Iterator, Sequence
+
+import morva_cli
+
+from . import outputs
 
 PROGRAM = "morva-quicklook"
 USAGE = "morva-quicklook [options] RUN_CONTROL [OUTPUT.png]"
@@ -19,7 +24,10 @@ file (binary or text, as iout_type and navg say) and the centre-point file; file
 names are taken as morva takes them, relative to the current folder. The map
 draws a uniform random subsample of at most 200,000 points; every statistic
 uses every point. The picture goes to OUTPUT.png, by default quicklook.png
-beside the scan-point file.
+beside the scan-point file. No output may be the run control, a file it names
+or a folder or device: such an output is refused before anything is written.
+Every output appears only when it is complete. A run of the simplified vertical
+computation (full_georef F) has no positions to draw and is refused.
 
   --report FILE    the run's saved console report: its time gaps, statistics and
                    across-scan regression (drawn over the heights) join the picture
@@ -34,88 +42,71 @@ beside the scan-point file.
   --version        version and commit
 
 Exit status: 0 when the picture is written, 1 when an input is missing or
-unreadable, 2 for a wrong command line.
+unreadable or an output is refused, 2 for a wrong command line.
 """
 
 MAX_DRAWN = 200_000
+
+# The options and positionals of one command line.
+Options = Dict[str, Any]
 
 
 class Stop(Exception):
     """Ends the program with a message on standard error and status 1."""
 
 
-def usage_error(message):
-    print(f"{PROGRAM}: {message}; usage: {USAGE} ({PROGRAM} --help)", file=sys.stderr)
-    return 2
+def parser(version: str, commit: str) -> morva_cli.ArgumentParser:
+    p = morva_cli.ArgumentParser(PROGRAM, USAGE, help_text=HELP, version=version, commit=commit)
+    p.add_argument("--report")
+    p.add_argument("--svg", action="store_true")
+    p.add_argument("--small", action="store_true")
+    p.add_argument("--geojson")
+    p.add_argument("--json")
+    p.add_argument("--max-drawn", type=morva_cli.number(1), default=MAX_DRAWN)
+    p.add_argument("run_control", metavar="RUN_CONTROL")
+    p.add_argument("png", metavar="OUTPUT.png", nargs="?")
+    return p
 
 
-def parse_args(argv):
-    """Options and positionals, or a usage message; taken in order, so that
-    --help or --version before a wrong option wins, and after it does not."""
-    opts = {"report": None, "svg": False, "small": False, "geojson": None, "json": None, "max_drawn": MAX_DRAWN}
-    positional = []
-    k = 0
-    while k < len(argv):
-        a = argv[k]
-        if a in ("--report", "--geojson", "--json", "--max-drawn"):
-            if k + 1 >= len(argv):
-                return None, f"option '{a}' needs a value"
-            value = argv[k + 1]
-            if a == "--max-drawn":
-                if not value.isdigit() or int(value) < 1:
-                    return None, f"option '--max-drawn' needs a whole number above 0, not '{value}'"
-                value = int(value)
-            opts[a[2:].replace("-", "_")] = value
-            k += 2
-            continue
-        if a in ("--help", "-h", "--version"):
-            return {"action": a}, None
-        if a in ("--svg", "--small"):
-            opts[a[2:]] = True
-        elif a.startswith("-") and len(a) > 1:
-            return None, f"unknown option '{a}'"
-        else:
-            positional.append(a)
-        k += 1
-    if not positional:
-        return None, "no run control given"
-    if len(positional) > 2:
-        return None, f"unexpected argument '{positional[2]}'"
-    opts["run_control"] = positional[0]
-    opts["png"] = positional[1] if len(positional) == 2 else None
-    return opts, None
-
-
-def run_info(run_control, runinfo_paths):
-    """The run control as morva reads it, through morva-runinfo."""
+def find_runinfo(runinfo_paths: Sequence[str]) -> str:
     tool = next((p for p in runinfo_paths if p and os.access(p, os.X_OK)), None)
     if tool is None:
         raise Stop(f"cannot find morva-runinfo (looked for {' and '.join(p for p in runinfo_paths if p)})")
+    return tool
+
+
+def run_info(run_control: str, tool: str) -> dict[str, Any]:
+    """The run control as morva reads it, through morva-runinfo."""
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
         stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
         others = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
         reason = stops[-1] if stops else others[-1] if others else f"morva-runinfo ended with status {done.returncode}"
         raise Stop(f"run control {run_control}: {reason}")
-    return json.loads(done.stdout)
+    info: dict[str, Any] = json.loads(done.stdout)
+    return info
 
 
-def require(path, what, line, run_control):
+def record_layouts(tool: str) -> dict[str, Any]:
+    """The layouts of morva's records, as morva-runinfo --records gives them."""
+    done = subprocess.run([tool, "--records"], capture_output=True, text=True)
+    if done.returncode != 0:
+        raise Stop(f"{tool} --records ended with status {done.returncode}: {done.stderr.strip()}")
+    description: dict[str, Any] = json.loads(done.stdout)
+    return description
+
+
+def require(path: str, what: str, line: int, run_control: str) -> None:
     if not os.path.isfile(path):
         state = "is not a file" if os.path.exists(path) else "does not exist"
         raise Stop(f"{what} '{path}' (line {line} of run control {run_control}) {state}")
 
 
-def main(argv, version, commit, runinfo_paths):
-    opts, problem = parse_args(argv)
-    if problem:
-        return usage_error(problem)
-    if opts.get("action") in ("--help", "-h"):
-        sys.stdout.write(HELP)
-        return 0
-    if opts.get("action") == "--version":
-        print(f"{PROGRAM} {version}" + (f" (commit {commit})" if commit else ""))
-        return 0
+def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence[str]) -> int:
+    try:
+        opts: Options = vars(parser(version, commit).parse_args(argv))
+    except SystemExit as done:   # --help, --version or a usage error, already told
+        return int(done.code or 0)
     try:
         quicklook(opts, runinfo_paths)
     except Stop as stop:
@@ -131,14 +122,25 @@ def main(argv, version, commit, runinfo_paths):
     return 0
 
 
-def read_inputs(opts, runinfo_paths):
+def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
     """The run control, the saved report and the centre points; the scan
     points summed up chunk by chunk."""
     rc_path = opts["run_control"]
     if not os.path.isfile(rc_path):
         raise Stop(f"run control '{rc_path}' does not exist")
-    info = run_info(rc_path, runinfo_paths)
+    tool = find_runinfo(runinfo_paths)
+    info = run_info(rc_path, tool)
+    if not info["full_georef"]:
+        # The simplified vertical computation stores along-track time and
+        # across-track offset per speed in those fields: nothing to draw on a map.
+        raise Stop("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
+                   "along-track time and across-track offset in place of latitude and longitude, not positions")
     scan_path, centre_path = info["scanptfile"], info["centfile"]
+    png = opts["png"] or os.path.join(os.path.dirname(scan_path or centre_path), "quicklook.png")
+    try:
+        outputs.check(tool, output_names(opts, png), rc_path, [opts["report"]] if opts["report"] else [])
+    except outputs.Refused as refused:
+        raise Stop(str(refused))
     if scan_path is not None:
         require(scan_path, "scan-point file", 4, rc_path)
     require(centre_path, "centre-point file", 5, rc_path)
@@ -155,15 +157,17 @@ def read_inputs(opts, runinfo_paths):
     from . import records, summary
 
     binary, averaged = bool(info["binary_output"]), info["navg"] > 1
+    lay = records.layouts(record_layouts(tool))
     try:
-        centres = records.read_centres(centre_path)
-        whole, partial, chunks = 0, 0, iter(())
+        centres = records.read_centres(centre_path, lay)
+        whole, partial = 0, 0
+        chunks: Iterator[records.Points] = iter(())
         if scan_path is not None:
-            whole, partial = records.record_count(scan_path, binary, averaged)
+            whole, partial = records.record_count(scan_path, binary, averaged, lay)
             if partial:
                 print(f"{PROGRAM}: warning: {scan_path} ends in a partial record of {partial} bytes, skipped",
                       file=sys.stderr)
-            chunks = records.scan_point_chunks(scan_path, binary, averaged)
+            chunks = records.scan_point_chunks(scan_path, binary, averaged, lay)
         s = summary.summarise(chunks, whole, opts["max_drawn"], binary, summary.make_track(centres))
     except records.RecordError as error:
         raise Stop(str(error))
@@ -173,10 +177,10 @@ def read_inputs(opts, runinfo_paths):
         print(f"{PROGRAM}: warning: the report counts {report['points_output']} points output, "
               f"{scan_path} holds {s.records} records", file=sys.stderr)
     return {"rc_path": rc_path, "scan_path": scan_path, "centre_path": centre_path, "binary": binary,
-            "report": report, "centres": centres, "summary": s}
+            "report": report, "centres": centres, "summary": s, "png": png, "geoid": info["geoidfile"] is not None}
 
 
-def make_view(opts, inputs):
+def make_view(opts: Options, inputs: dict[str, Any]) -> dict[str, Any]:
     """Everything the picture and the JSON show."""
     from . import summary
     from .report import regression_curve
@@ -198,20 +202,32 @@ def make_view(opts, inputs):
         "names": {"run_control": inputs["rc_path"], "scan_points": scan_path, "centres": inputs["centre_path"]},
         "form": None if scan_path is None else ("binary" if inputs["binary"] else "text"),
         "no_points_text": "no points" if scan_path is not None else "no scan-point file (its name is 0)",
-        "png": opts["png"] or os.path.join(os.path.dirname(scan_path or inputs["centre_path"]), "quicklook.png"),
+        "png": inputs["png"],
+        "geoid": inputs["geoid"],
         "report": report,
     }
 
 
-def quicklook(opts, runinfo_paths):
+def svg_name(png: str) -> str:
+    return os.path.splitext(png)[0] + ".svg"
+
+
+def output_names(opts: Options, png: str) -> list[str]:
+    """Every file this run of the program writes."""
+    names = [png] + ([svg_name(png)] if opts["svg"] else [])
+    return names + [opts[key] for key in ("geojson", "json") if opts[key]]
+
+
+def quicklook(opts: Options, runinfo_paths: Sequence[str]) -> None:
     view = make_view(opts, read_inputs(opts, runinfo_paths))
     from . import exports, figure
 
     png = view["png"]
-    figure.draw(view, png, os.path.splitext(png)[0] + ".svg" if opts["svg"] else None, opts["small"])
+    view["texts"] = figure.draw(view, png, svg_name(png) if opts["svg"] else None, opts["small"])
     if opts["geojson"]:
-        with open(opts["geojson"], "w") as f:
+        with outputs.written(opts["geojson"]) as temporary, open(temporary, "w") as f:
             json.dump(exports.flight_line(view), f)
             f.write("\n")
     if opts["json"]:
-        exports.write_json(opts["json"], exports.content(view))
+        with outputs.written(opts["json"]) as temporary:
+            exports.write_json(temporary, exports.content(view))

@@ -4,18 +4,21 @@ across-scan regression and a stop line. A value printed as asterisks (too
 wide for its field) reads as None."""
 
 import re
+from typing import Any, Callable, Sequence
+
+import numpy as np
 
 GAP_PREFIX = " ** time gap scan"
 
 
-def _number(text, kind=float):
+def _number(text: str, kind: Callable[[str], Any] = float) -> Any:
     try:
         return kind(text)
     except ValueError:
         return None
 
 
-def _fields(line, start, widths, kinds):
+def _fields(line: str, start: int, widths: Sequence[int], kinds: Sequence[Callable[[str], Any]]) -> list[Any]:
     out, pos = [], start
     for width, kind in zip(widths, kinds):
         out.append(_number(line[pos:pos + width].strip(), kind))
@@ -23,10 +26,10 @@ def _fields(line, start, widths, kinds):
     return out
 
 
-def parse_report(text):
-    info = {"gaps": [], "nmeas": None, "scans_read": None, "points_output": None, "regression": None,
+def parse_report(text: str) -> dict[str, Any]:
+    info: dict[str, Any] = {"gaps": [], "nmeas": None, "scans_read": None, "points_output": None, "regression": None,
             "stopped": None}
-    regression = {}
+    regression: dict[str, Any] = {}
     lines = text.splitlines()
     for n, line in enumerate(lines):
         if line.startswith(GAP_PREFIX):
@@ -62,7 +65,7 @@ def parse_report(text):
     return info
 
 
-def regression_curve(regression, nmeas, index):
+def regression_curve(regression: dict[str, Any] | None, nmeas: int | None, index: np.ndarray) -> np.ndarray | None:
     """Height of the reported regression polynomial at each measurement index,
     or None when the report lacks a value or no point entered the fit. The
     slope line gives the linear
@@ -75,7 +78,7 @@ def regression_curve(regression, nmeas, index):
         return None
     c = [bias, -slope / (57.29577951289617 * 0.01)] + list(higher)
     x = (index - 0.5 * nmeas) * 0.009999999776482582   # the run's single-precision 0.01
-    y = 0.0
+    y = np.zeros(np.shape(x))
     for coefficient in reversed(c):
         y = y * x + coefficient
     return y

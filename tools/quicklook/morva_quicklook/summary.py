@@ -4,11 +4,15 @@ random subsample for the map, and each point's distance across the track."""
 
 import math
 from dataclasses import dataclass, field
+from typing import Any, Iterable
 
 import numpy as np
 
+from .records import Centres, Points
+
 METRES_PER_DEGREE = 111120.0   # the flat-earth scale the run itself uses
 COLOUR_PERCENTILES = (2.0, 98.0)
+MIN_COLOUR_SPAN_M = 0.01
 BAND_PERCENTILES = (10.0, 50.0, 90.0)
 HEIGHT_OFFSET = 1 << 31        # makes a height in mm a non-negative key part
 TRACK_BASELINE_S = 2.0         # half the span over which the track direction is taken
@@ -21,12 +25,12 @@ class IndexUnwrapper:
     starts again at one edge of the swath: its first step goes against the
     previous one, while passing a multiple of 256 goes on the same way."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         self.tail_x = self.tail_y = self.tail_b = np.zeros(0)
         self.wraps = 0
-        self.metres_east = None
+        self.metres_east: float | None = None
 
-    def unwrap(self, lat, lon, low_byte):
+    def unwrap(self, lat: np.ndarray, lon: np.ndarray, low_byte: np.ndarray) -> np.ndarray:
         if self.metres_east is None and len(lat):
             self.metres_east = METRES_PER_DEGREE * math.cos(math.radians(float(lat[0])))
         kept = len(self.tail_b)
@@ -46,7 +50,8 @@ class IndexUnwrapper:
         if n:
             self.wraps = int(in_scan[-1]) if len(in_scan) else self.wraps
             self.tail_x, self.tail_y, self.tail_b = x[-2:], y[-2:], b[-2:]
-        return b[kept:] + 256 * in_scan
+        unwrapped: np.ndarray = b[kept:] + 256 * in_scan
+        return unwrapped
 
 
 @dataclass
@@ -61,7 +66,7 @@ class Track:
     metres_east: float
 
 
-def make_track(centres):
+def make_track(centres: Centres) -> Track | None:
     if len(centres.thr) < 2:
         return None
     order = np.argsort(centres.thr, kind="stable")
@@ -77,7 +82,7 @@ def make_track(centres):
     return Track(t, east, north, dn / length, -de / length, metres_east)
 
 
-def across_track(track, thr, lat, lon):
+def across_track(track: Track, thr: np.ndarray, lat: np.ndarray, lon: np.ndarray) -> np.ndarray:
     """Signed distance of each point from the flight line, metres, positive
     to the right of the direction of flight."""
     de = lon * track.metres_east - np.interp(thr, track.thr, track.east)
@@ -91,20 +96,21 @@ class Summary:
     valid: int = 0
     skipped: int = 0
     bounds: dict = field(default_factory=dict)
-    keys: np.ndarray = None        # per point: index << 32 | (height in mm + 2**31)
+    keys: np.ndarray = field(default_factory=lambda: np.zeros(0, np.int64))  # per point: index << 32 | (height in mm + 2**31)
     sample: dict = field(default_factory=dict)
     across_sum: np.ndarray = field(default_factory=lambda: np.zeros(0))     # per index, metres
     across_count: np.ndarray = field(default_factory=lambda: np.zeros(0, np.int64))
 
 
-def _extend(bounds, key, values):
+def _extend(bounds: dict[str, list[float]], key: str, values: np.ndarray) -> None:
     if len(values):
         lo, hi = float(values.min()), float(values.max())
         old = bounds.get(key)
         bounds[key] = [min(lo, old[0]), max(hi, old[1])] if old else [lo, hi]
 
 
-def summarise(chunks, expected_records, max_drawn, binary, track, seed=1):
+def summarise(chunks: Iterable[Points], expected_records: int, max_drawn: int, binary: bool, track: Track | None,
+              seed: int = 1) -> Summary:
     """Folds the chunks of points into a Summary. Each point enters the map's
     subsample with the same chance, max_drawn / expected_records."""
     rng = np.random.default_rng(seed)
@@ -112,11 +118,11 @@ def summarise(chunks, expected_records, max_drawn, binary, track, seed=1):
     unwrapper = IndexUnwrapper() if binary else None
     s = Summary()
     keys = np.empty(expected_records, np.int64)
-    drawn = {"lat": [], "lon": [], "h": []}
+    drawn: dict[str, list[np.ndarray]] = {"lat": [], "lon": [], "h": []}
     for p in chunks:
         s.skipped += p.skipped
         s.valid += len(p.h_mm)
-        index = unwrapper.unwrap(p.lat, p.lon, p.index) if binary else p.index
+        index = unwrapper.unwrap(p.lat, p.lon, p.index) if unwrapper is not None else p.index
         for key, values in (("thr", p.thr), ("lat", p.lat), ("lon", p.lon), ("h", p.h_mm / 1000.0),
                             ("index", index)):
             _extend(s.bounds, key, values)
@@ -138,7 +144,7 @@ def summarise(chunks, expected_records, max_drawn, binary, track, seed=1):
     return s
 
 
-def _add_across(s, index, d):
+def _add_across(s: Summary, index: np.ndarray, d: np.ndarray) -> None:
     """Adds the distances across the track to the sums per index."""
     ok = np.isfinite(d)
     size = int(index.max()) + 1
@@ -149,7 +155,7 @@ def _add_across(s, index, d):
     s.across_count[:size] += np.bincount(index[ok], minlength=size)
 
 
-def heights_mm(summary):
+def heights_mm(summary: Summary) -> np.ndarray:
     """The heights of all points in whole millimetres, in the keys' order."""
     keys = summary.keys
     out = np.empty(len(keys), np.int32)
@@ -158,7 +164,7 @@ def heights_mm(summary):
     return out
 
 
-def per_index(summary):
+def per_index(summary: Summary) -> dict[str, np.ndarray]:
     """Count and the 10, 50 and 90 % heights (metres) of every measurement
     index that has points, exact, by one sort of the (index, height) keys."""
     keys = summary.keys
@@ -183,7 +189,7 @@ def per_index(summary):
     return out
 
 
-def across_tilt(summary, bands):
+def across_tilt(summary: Summary, bands: dict[str, np.ndarray]) -> float | None:
     """Slope of the per-index median height against the per-index mean
     distance across the track, in degrees: positive when the right side of
     the swath lies higher. A roll error shows here at once."""
@@ -207,15 +213,20 @@ def across_tilt(summary, bands):
     return math.degrees(math.atan(slope))
 
 
-def height_limits(h_mm):
-    """Colour limits at the robust percentiles, metres; reorders h_mm."""
+def height_limits(h_mm: np.ndarray) -> list[float] | None:
+    """Colour limits at the robust percentiles, metres, at least
+    MIN_COLOUR_SPAN_M apart (widened about their middle: flat ground would
+    otherwise spread the colours over millimetres of noise); reorders h_mm."""
     if not len(h_mm):
         return None
     lo, hi = np.percentile(h_mm, COLOUR_PERCENTILES, overwrite_input=True) / 1000.0
+    if hi - lo < MIN_COLOUR_SPAN_M:
+        middle = (lo + hi) / 2.0
+        lo, hi = middle - MIN_COLOUR_SPAN_M / 2.0, middle + MIN_COLOUR_SPAN_M / 2.0
     return [float(lo), float(hi)]
 
 
-def histogram(h_mm, limits, resolution_mm, bins=120):
+def histogram(h_mm: np.ndarray, limits: list[float], resolution_mm: int, bins: int = 120) -> dict[str, Any] | None:
     """Counts of heights over the colour limits widened by half their width
     on each side, and the counts below and above that range. The bins are a
     whole number of the records' height steps wide (1 cm in text, 1 mm in
