@@ -17,6 +17,7 @@
 #include "calibrated_control.hpp"
 #include "flight.hpp"
 #include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
 #include "patches.hpp"
 #include "report.hpp"
 #include "text/command_line.hpp"
@@ -214,10 +215,9 @@ int run(const Options& o) {
     check_installation(flights);
     if (!o.json.empty()) {
         for (const Flight& f : flights) {
-            for (const std::string& in : {f.name, beside(f, inputs::trimmed(f.rc.scanfile)),
-                                          beside(f, inputs::trimmed(f.rc.gpsfile))}) {
-                if (inputs::same_file(o.json, in)) stop(o.json + ": would overwrite the input " + in);
-            }
+            const std::string why =
+                inputs::output_refusal(o.json, inputs::run_control_roles(f.rc, f.name, f.folder));
+            if (!why.empty()) stop(why);
         }
     }
     if (o.write_run_controls) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
 #include "text/free_input.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
@@ -83,14 +84,7 @@ std::string calibrated_name(const std::string& run_control) {
 std::string calibrated_refusal(const Flight& f) {
     const std::string out = calibrated_name(f.name);
     if (exists(out)) return out + " exists already";
-    const inputs::RunControl& rc = f.rc;
-    std::vector<std::string> inputs = {f.name, beside(f, inputs::trimmed(rc.scanfile)),
-                                       beside(f, inputs::trimmed(rc.gpsfile))};
-    if (rc.geoid_wanted) inputs.push_back(beside(f, inputs::trimmed(rc.geoidfile)));
-    for (const std::string& in : inputs) {
-        if (inputs::same_file(out, in)) return out + " would overwrite the input " + in;
-    }
-    return {};
+    return inputs::output_refusal(out, inputs::run_control_roles(f.rc, f.name, f.folder));
 }
 
 std::string calibrated_text(const Flight& f, const std::array<double, 3>& angles) {

@@ -12,8 +12,8 @@ namespace morva::boresight {
 // "run.boresight.in" for "run.in", "NAME.boresight" for a name without ".in".
 std::string calibrated_name(const std::string& run_control);
 
-// Why the copy cannot be written (it exists, or would be one of the
-// flight's inputs); empty when it can.
+// Why the copy cannot be written (it exists, or would be a file of the
+// flight's run); empty when it can.
 std::string calibrated_refusal(const Flight& flight);
 
 // The run control's text with the misalignment group's lines replaced by one
