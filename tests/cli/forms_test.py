@@ -18,6 +18,7 @@ PROGRAMS = {
     "morva-sim": ("morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]", "--nmeas", []),
     "morva-las": ("morva-las [options] RUN_CONTROL OUTPUT.las", "--date", []),
     "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]", None, []),
+    "morva-boresight": ("morva-boresight [options] RUN_CONTROL...", "--json", []),
     "morva-campaign": ("morva-campaign run|status DIR [OPTIONS]", "--jobs", ["run", "."]),
     "morva-quicklook": ("morva-quicklook [options] RUN_CONTROL [OUTPUT.png]", "--report", []),
 }

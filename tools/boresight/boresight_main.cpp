@@ -53,33 +53,13 @@ constexpr std::string_view kHelp =
     "the flights cannot determine (one flight, all flights one way over level\n"
     "ground, too few patches) is named with the reason, and no number is given.\n"
     "\n"
-    "Options:\n"
-    "  --geodesy flat|ellipsoid  the georeferencing the flights are processed with (morva\n"
-    "                            --geodesy; default flat)\n"
-    "  --json FILE               the same report as JSON\n"
-    "  --write-run-controls      write beside each run control a copy with only its\n"
-    "                            misalignment replaced (run.boresight.in for run.in);\n"
-    "                            never over an existing file\n"
-    "  --threads N               threads (0: every processor; default 0)\n"
-    "  --patch-radius M          radius of a tie patch (0: from the point spacing, about\n"
-    "                            twice --min-points in the sparsest strip; default 0)\n"
-    "  --min-points N            points per strip in a patch (default 8)\n"
-    "  --max-points N            points per strip in a patch used at most, taken evenly\n"
-    "                            (default 100)\n"
-    "  --max-patches N           patches used at most (default 600)\n"
-    "  --min-patches N           fewer patches determine nothing (default 10)\n"
-    "  --planarity M             largest plane-fit RMS of a patch in a strip (0: twice the\n"
-    "                            median of the candidate areas; default 0)\n"
-    "  --max-sigma DEG           an angle whose standard deviation would exceed this is\n"
-    "                            not determined (default 0.005)\n"
-    "  --help, -h                this text\n"
-    "  --version                 version and commit\n"
-    "\n"
     "Exit status:\n"
     "  0  the misalignment estimated (and the copies written when asked for)\n"
     "  1  a flight could not be read, the flights are not of one installation, an\n"
     "     angle cannot be determined, or an output could not be written\n"
-    "  2  a usage error\n";
+    "  2  a usage error\n"
+    "\n"
+    "Options:\n";
 
 struct Options {
     std::vector<std::string> run_controls;
@@ -94,70 +74,60 @@ struct Options {
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
-double number(const std::string& option, const char* value, double lo, double hi) {
-    char* end = nullptr;
-    const double v = std::strtod(value, &end);
-    if (end == value || *end != '\0' || !std::isfinite(v)) usage("option " + option + ": '" + value + "' is not a number");
-    if (v < lo || v > hi) {
-        char range[96];
-        std::snprintf(range, sizeof range, " is out of range (%g to %g)", lo, hi);
-        usage("option " + option + ": " + value + range);
-    }
-    return v;
-}
-
-int whole(const std::string& option, const char* value, int lo, int hi) {
-    const double v = number(option, value, lo, hi);
-    if (v != std::floor(v)) usage("option " + option + ": '" + std::string(value) + "' is not a whole number");
-    return static_cast<int>(v);
+std::vector<text::Option> options_of(Options& o) {
+    using text::OptionKind;
+    using text::OptionValue;
+    auto whole_into = [](int& target) {
+        return [&target](const OptionValue& v) { target = static_cast<int>(v.number); return std::string(); };
+    };
+    auto number_into = [](double& target) {
+        return [&target](const OptionValue& v) { target = v.number; return std::string(); };
+    };
+    return {
+        {"--geodesy", "flat|ellipsoid", "the georeferencing the flights are processed with (morva --geodesy; default flat)",
+         OptionKind::Choice, {}, {}, true,
+         {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
+         [&o](const OptionValue& v) {
+             o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
+             return std::string();
+         }},
+        {"--json", "FILE", "the same report as JSON", OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.json = v.text;
+             return v.text.empty() ? std::string("'' is not a file name") : std::string();
+         }},
+        {"--write-run-controls", "",
+         "write beside each run control a copy with only its misalignment replaced (run.boresight.in for run.in); "
+         "never over an existing file",
+         OptionKind::Flag, {}, {}, true, {},
+         [&o](const OptionValue&) { o.write_run_controls = true; return std::string(); }},
+        {"--threads", "N", "threads (0: every processor; default 0)", OptionKind::Number, 0, 256, true, {},
+         whole_into(o.threads)},
+        {"--patch-radius", "M",
+         "radius of a tie patch (0: from the point spacing, about twice --min-points in the sparsest strip; default 0)",
+         OptionKind::Number, 0, 1000, false, {}, number_into(o.patch.radius)},
+        {"--min-points", "N", "points per strip in a patch (default 8)", OptionKind::Number, 4, 10000, true, {},
+         whole_into(o.patch.min_points)},
+        {"--max-points", "N", "points per strip in a patch used at most, taken evenly (default 100)",
+         OptionKind::Number, 4, 100000, true, {}, whole_into(o.patch.max_points)},
+        {"--max-patches", "N", "patches used at most (default 600)", OptionKind::Number, 1, 1000000, true, {},
+         whole_into(o.patch.max_patches)},
+        {"--min-patches", "N", "fewer patches determine nothing (default 10)", OptionKind::Number, 1, 1000000, true,
+         {}, whole_into(o.min_patches)},
+        {"--planarity", "M",
+         "largest plane-fit RMS of a patch in a strip (0: twice the median of the candidate areas; default 0)",
+         OptionKind::Number, 0, 100, false, {}, number_into(o.patch.planarity)},
+        {"--max-sigma", "DEG", "an angle whose standard deviation would exceed this is not determined (default 0.005)",
+         OptionKind::Number, 1e-9, 10, false, {}, number_into(o.max_sigma)},
+    };
 }
 
 Options parse(int argc, char** argv) {
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
-        if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
-        if (a == "--write-run-controls") {
-            o.write_run_controls = true;
-            continue;
-        }
-        if (a.size() > 1 && a[0] == '-') {
-            static const char* const with_value[] = {"--geodesy", "--json", "--threads", "--patch-radius",
-                                                     "--min-points", "--max-points", "--max-patches", "--min-patches", "--planarity",
-                                                     "--max-sigma"};
-            bool known = false;
-            for (const char* w : with_value) known = known || a == w;
-            if (!known) usage("unknown option " + a);
-            if (i + 1 >= argc) usage("option " + a + " needs a value");
-            const char* v = argv[++i];
-            if (a == "--geodesy") {
-                const auto g = georef::parse_geodesy(v);
-                if (!g) usage("option --geodesy: '" + std::string(v) + "' is not one of flat, ellipsoid");
-                o.geodesy = *g;
-            } else if (a == "--json") {
-                o.json = v;
-            } else if (a == "--threads") {
-                o.threads = whole(a, v, 0, 256);
-            } else if (a == "--patch-radius") {
-                o.patch.radius = number(a, v, 0, 1000);
-            } else if (a == "--min-points") {
-                o.patch.min_points = whole(a, v, 4, 10000);
-            } else if (a == "--max-points") {
-                o.patch.max_points = whole(a, v, 4, 100000);
-            } else if (a == "--max-patches") {
-                o.patch.max_patches = whole(a, v, 1, 1000000);
-            } else if (a == "--min-patches") {
-                o.min_patches = whole(a, v, 1, 1000000);
-            } else if (a == "--planarity") {
-                o.patch.planarity = number(a, v, 0, 100);
-            } else {
-                o.max_sigma = number(a, v, 1e-9, 10);
-            }
-            continue;
-        }
-        o.run_controls.push_back(a);
-    }
+    const std::vector<text::Option> options = options_of(o);
+    const text::Program program{kProgram, kUsage,
+                                [&options] { return std::string(kHelp) + text::option_lines(options, 28, 88); }};
+    for (std::string_view a : text::parse_command_line(program, options, argc, argv)) o.run_controls.emplace_back(a);
     if (o.run_controls.empty()) usage("missing RUN_CONTROL");
     o.patch.max_points = std::max(o.patch.max_points, o.patch.min_points);
     if (o.threads == 0) o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
