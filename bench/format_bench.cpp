@@ -1,13 +1,15 @@
-// The text record written once per output point: F9.6 F11.6 F12.6 F8.2 1X
-// I3 I4 (time, latitude, longitude, height, amplitude, measurement index),
-// through write_fixed into a buffered stream whose flushes go to /dev/null,
-// and the bare field formatters for comparison.
+// The text scan-point record written once per output point (time, latitude,
+// longitude, height, amplitude, measurement index), through write_fixed with
+// the record's own layout into a buffered stream whose flushes go to
+// /dev/null, and the bare field formatters for comparison.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdlib>
 
+#include "records/scan_point_record.hpp"
+#include "text/fixed_line.hpp"
 #include "text/layout.hpp"
 #include "text/number_format.hpp"
 #include "text/out_stream.hpp"
@@ -38,7 +40,7 @@ OutStream& null_stream() {
 }
 
 void BM_ScanPointTextRecord(benchmark::State& state) {
-    static const Layout scan_point = layout("F9.6 F11.6 F12.6 F8.2 1X I3 I4");
+    static const Layout scan_point = layout(morva::records::kScanPointText.view());
     OutStream& out = null_stream();
     std::int64_t k = 0;
     for (auto _ : state) {
@@ -47,25 +49,26 @@ void BM_ScanPointTextRecord(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(out.used);
     state.SetItemsProcessed(state.iterations());
-    state.SetBytesProcessed(state.iterations() * 48);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(morva::records::record_bytes(morva::records::ScanPointForm::Text)));
 }
 BENCHMARK(BM_ScanPointTextRecord);
 
 // The same record from the field formatters alone, written straight into a
 // buffer: what the layout machinery adds on top of them.
 void BM_ScanPointFieldsOnly(benchmark::State& state) {
+    static constexpr auto f = line::fields<morva::records::kScanPointText>();
     char line[64];
     std::int64_t k = 0;
     for (auto _ : state) {
         const Point p = point_at(k++);
-        format_fixed(line, 9, 6, p.thr);
-        format_fixed(line + 9, 11, 6, p.lat);
-        format_fixed(line + 20, 12, 6, p.lon);
-        format_fixed(line + 32, 8, 2, p.h);
-        line[40] = ' ';
-        format_int(line + 41, 3, static_cast<std::int8_t>(p.ampl));
-        format_int(line + 44, 4, p.i);
-        line[48] = '\n';
+        format_fixed(line + f.items[0].at, f.items[0].w, f.items[0].d, p.thr);
+        format_fixed(line + f.items[1].at, f.items[1].w, f.items[1].d, p.lat);
+        format_fixed(line + f.items[2].at, f.items[2].w, f.items[2].d, p.lon);
+        format_fixed(line + f.items[3].at, f.items[3].w, f.items[3].d, p.h);
+        line[f.items[4].at] = ' ';
+        format_int(line + f.items[5].at, f.items[5].w, static_cast<std::int8_t>(p.ampl));
+        format_int(line + f.items[6].at, f.items[6].w, p.i);
+        line[f.length - 1] = '\n';
         benchmark::DoNotOptimize(line);
     }
     state.SetItemsProcessed(state.iterations());

@@ -2,13 +2,15 @@
 // measurement in each mode (full, full with calibration, simplified; all with
 // a geoid grid; the full ones on a flat earth and on the ellipsoid), alone and
 // inside the scan loop, the scanner calibration
-// alone, and one scan-point record in each form. Streams write to /dev/null.
+// alone, and one scan-point record in each form, written and read back.
+// Streams write to /dev/null.
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -18,11 +20,14 @@
 #include "inputs/geoid.hpp"
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
+#include "records/record_file.hpp"
 #include "scanner/calibration.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 #include "survey.hpp"
 #include "text/out_stream.hpp"
+
+#include <unistd.h>
 
 namespace {
 
@@ -197,7 +202,8 @@ void BM_TextRecord(benchmark::State& state) {
     std::int64_t k = 0;
     for (auto _ : state) georef::write_text_record(out, point_at(k++), averaged);
     state.SetItemsProcessed(state.iterations());
-    state.SetBytesProcessed(state.iterations() * (averaged ? 52 : 49));
+    const auto form = averaged ? records::ScanPointForm::TextWithGroupSize : records::ScanPointForm::Text;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(records::record_bytes(form)));
 }
 BENCHMARK(BM_TextRecord)->ArgName("averaged")->Arg(0)->Arg(1);
 
@@ -209,5 +215,53 @@ void BM_BinaryRecord(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(georef::kBinaryRecordSize));
 }
 BENCHMARK(BM_BinaryRecord);
+
+// Reading scan-point records back through the block reader, from a file in
+// the page cache (text, text with the group size, binary): what morva-las and
+// the other companions spend their time in.
+constexpr std::int64_t kRecords = 1 << 20;
+
+// A file of kRecords records of the form, written once per process.
+const std::string& records_file(records::ScanPointForm form) {
+    static std::string names[3];
+    std::string& name = names[static_cast<int>(form)];
+    if (!name.empty()) return name;
+    name = (std::filesystem::temp_directory_path() /
+            ("morva_records_bench_" + std::to_string(::getpid()) + "_" + std::to_string(static_cast<int>(form))))
+               .string();
+    text::OutStream out;
+    if (!text::open_out(out, name)) std::abort();
+    for (std::int64_t k = 0; k < kRecords; ++k) {
+        if (form == records::ScanPointForm::Binary)
+            records::write_binary_record(out, point_at(k));
+        else
+            records::write_text_record(out, point_at(k), form == records::ScanPointForm::TextWithGroupSize);
+    }
+    text::close_out(out);
+    std::atexit([] {
+        for (const std::string& n : names)
+            if (!n.empty()) std::filesystem::remove(n);
+    });
+    return name;
+}
+
+void BM_ReadScanPoints(benchmark::State& state) {
+    const auto form = static_cast<records::ScanPointForm>(state.range(0));
+    const std::string& name = records_file(form);
+    std::int64_t sum = 0;
+    for (auto _ : state) {
+        records::ScanPointFile f;
+        if (!records::open_scan_points(f, name, form)) std::abort();
+        records::ScanPointRecord block[1024];
+        while (const std::size_t n = records::read_scan_points(f, block, 1024)) {
+            for (std::size_t k = 0; k < n; ++k) sum += block[k].h_mm;
+        }
+        records::close_records(f.blocks);
+    }
+    benchmark::DoNotOptimize(sum);
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetBytesProcessed(state.iterations() * kRecords * static_cast<std::int64_t>(records::record_bytes(form)));
+}
+BENCHMARK(BM_ReadScanPoints)->ArgName("form")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -2,17 +2,7 @@
 
 #include <cmath>
 
-#include "text/fixed_line.hpp"
-#include "text/layout.hpp"
-
 namespace morva::georef {
-namespace {
-
-// Amplitudes are printed as the signed value of their 8 bits.
-std::int8_t signed_byte(std::uint8_t v) { return static_cast<std::int8_t>(v); }
-
-}  // namespace
-
 namespace detail {
 
 bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) {
@@ -37,19 +27,4 @@ bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) {
 }
 
 }  // namespace detail
-
-void write_text_record(text::OutStream& out, const scanpt& p, bool with_group_size) {
-    if (with_group_size) {
-        text::write_line<"F9.6 F11.6 F12.6 F8.2 1X I3 I4 I3">(out, p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl),
-                                                               p.i, p.n);
-    } else {
-        text::write_line<"F9.6 F11.6 F12.6 F8.2 1X I3 I4">(out, p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl), p.i);
-    }
-}
-
-void write_centre_record(text::OutStream& out, const scanpt& p) {
-    static const text::Layout centre = text::layout(R"(" " F11.7 F11.6 F12.6 F8.2 1X I3 2F8.2)");
-    text::write_fixed(out, centre, {p.thr, p.lat, p.lon, p.h, signed_byte(p.ampl), p.airh, p.range});
-}
-
 }  // namespace morva::georef

@@ -31,12 +31,17 @@ inline void track(double value, double& min, double& max) {
 // Prints the time-gap line.
 void report_time_gap(text::OutStream& out, double t, double delta, std::int32_t i, std::int32_t nscan);
 
-// Reports a spacing above 0.36 s from the previous output point, except for
-// measurement 1 of scan 1; then remembers t.
-inline void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan) {
+// The time-gap rule: a spacing delta (hours) above 0.36 s from the previous
+// output point is a gap, except at measurement 1 of scan 1.
+inline bool is_time_gap(double delta, std::int32_t i, std::int32_t nscan) {
     constexpr double kGapHours = 0.0001f;  // single precision, about 0.36 s
+    return delta > kGapHours && (i > 1 || nscan > 1);
+}
+
+// Reports a time gap from the previous output point; then remembers t.
+inline void time_gap_test(RunStats& stats, double t, std::int32_t i, std::int32_t nscan) {
     const double delta = std::fabs(t - stats.tprev);
-    if (delta > kGapHours && (i > 1 || nscan > 1)) report_time_gap(text::console(), t, delta, i, nscan);
+    if (is_time_gap(delta, i, nscan)) report_time_gap(text::console(), t, delta, i, nscan);
     stats.tprev = t;
 }
 

@@ -91,9 +91,8 @@ void emit(const inputs::RunControl& rc, const scanner::ScanStream& scan, const A
         r.regression.push_back(p.xscan);
     }
     if (!c.first) {
-        constexpr double kGapHours = 0.0001f;  // as time_gap_test
         const double delta = std::fabs(m.thr - c.tprev);
-        if (delta > kGapHours && (m.i > 1 || scan.nscan > 1)) {
+        if (is_time_gap(delta, m.i, scan.nscan)) {
             report_time_gap(sink(r, kConsole), m.thr, delta, m.i, scan.nscan);
         }
     }
@@ -185,10 +184,10 @@ std::int32_t advance_over_scan(const SurveyInputs& in, const scanner::ScanStream
     const std::int32_t nmeas = hdr.nmeas > 0 ? hdr.nmeas : 0;
     const double range_unit = hdr.range_unit;
     const double timer_unit = hdr.timer_unit;
-    for (std::int32_t i = 0; i < nmeas; ++i, raw += 10) {
-        const double r = range_unit * scanner::le_u24(raw);
+    for (std::int32_t i = 0; i < nmeas; ++i, raw += scanner::kMeasurementBytes) {
+        const double r = range_unit * scanner::measurement_range(raw);
         if (r < kMinRange) continue;
-        const double timer = timer_unit * scanner::le_u24(raw + 7);
+        const double timer = timer_unit * scanner::measurement_timer(raw);
         const double thr = measurement_time(scan.epoch, scan.tsec, timer, scan.tfrac, scan.dtsec);
         advance(traj, jtraj, thr);
     }

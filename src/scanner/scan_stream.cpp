@@ -18,7 +18,6 @@ using text::console;
 using text::write_fixed;
 using text::write_free;
 
-constexpr std::size_t kMeasBytes = 10;
 constexpr std::size_t kTrailerBytes = 10;
 
 // Whole part of a real as a report integer; values no integer field could
@@ -58,11 +57,11 @@ void decode_measurements(const std::uint8_t* p, const scanner_header& hdr, std::
     const double angle_step = hdr.angle_unit * 2.0;
     const double timer_unit = hdr.timer_unit;
     const std::uint32_t sector = static_cast<std::uint32_t>(nsector);
-    for (std::int32_t i = 0; i < n; ++i, p += kMeasBytes) {
-        t.scan_range[i] = range_unit * le_u24(p);
-        t.scan_ampl[i] = p[3];
-        t.scan_angle[i] = angle_step * (le_u24(p + 4) % sector);
-        t.scan_timer[i] = timer_unit * le_u24(p + 7);
+    for (std::int32_t i = 0; i < n; ++i, p += kMeasurementBytes) {
+        t.scan_range[i] = range_unit * measurement_range(p);
+        t.scan_ampl[i] = measurement_amplitude(p);
+        t.scan_angle[i] = angle_step * (measurement_angle(p) % sector);
+        t.scan_timer[i] = timer_unit * measurement_timer(p);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "inputs/run_control.hpp"
 #include "scanner/byte_reader.hpp"
+#include "scanner/measurement.hpp"
 #include "scanner/scanner_header.hpp"
 #include "text/out_stream.hpp"
 
@@ -60,7 +61,7 @@ const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, 
 
 // Bytes of the measurements of one scan record.
 inline std::size_t measurement_bytes(const scanner_header& hdr) {
-    return 10 * static_cast<std::size_t>(hdr.nmeas > 0 ? hdr.nmeas : 0);
+    return kMeasurementBytes * static_cast<std::size_t>(hdr.nmeas > 0 ? hdr.nmeas : 0);
 }
 
 // Decodes a record's measurement bytes into tables in physical units.

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "flight_time.hpp"
-#include "scan_point_records.hpp"
+#include "las_format.hpp"
+#include "records/scan_point_record.hpp"
 
 namespace morva::las {
 namespace {
@@ -55,6 +56,18 @@ TEST(LasTime, OnlyRealDatesFromTheGpsEpochOn) {
     EXPECT_FALSE(parse_date("2100-02-29"));
 }
 
+// A text line as morva-las takes it: the record, then its LAS fields.
+enum class Decoded { Point, NotAPoint, Malformed, OutOfRange };
+
+Decoded las_decode(const char* line, std::size_t length, bool averaged, ScanPointRecord& p) {
+    switch (records::decode_text(line, length, averaged, p)) {
+        case records::Decoded::Point: return fits_las(p) ? Decoded::Point : Decoded::OutOfRange;
+        case records::Decoded::NotAPoint: return Decoded::NotAPoint;
+        case records::Decoded::Malformed: break;
+    }
+    return Decoded::Malformed;
+}
+
 struct FieldCase {
     std::string line;
     bool averaged;
@@ -97,8 +110,8 @@ const FieldCase kFields[] = {
 
 TEST(LasFields, TextRecordsBecomeTheStoredIntegers) {
     for (const FieldCase& c : kFields) {
-        ScanPoint p;
-        const Decoded d = decode_text(c.line.data(), c.line.size(), c.averaged, p);
+        ScanPointRecord p;
+        const Decoded d = las_decode(c.line.data(), c.line.size(), c.averaged, p);
         ASSERT_EQ(d, c.result) << "[" << c.line << "]";
         if (d != Decoded::Point) continue;
         EXPECT_EQ(p.thr_e7, c.thr_e7) << c.line;

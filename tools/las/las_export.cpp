@@ -7,10 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "scanner/byte_reader.hpp"
+#include "records/record_file.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
-#include "text/text_reader.hpp"
 
 namespace morva::las {
 namespace {
@@ -53,14 +52,14 @@ struct Converter {
     Bounds bounds;
     ExportCounts counts;
 
-    [[gnu::always_inline]] void point(const ScanPoint& p) {
+    [[gnu::always_inline]] void point(const ScanPointRecord& p) {
         // A latitude beyond a pole is no position (a field that overflowed,
         // a record not of this run): skipped and counted as a record without one.
         if (p.lat_e7 < -kPoleE7 || p.lat_e7 > kPoleE7) {
             ++counts.not_points;
             return;
         }
-        extend(bounds, p.lon_e7, p.lat_e7, p.h_mm);
+        extend(bounds, static_cast<std::int32_t>(p.lon_e7), static_cast<std::int32_t>(p.lat_e7), p.h_mm);
         encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra,
                      reinterpret_cast<unsigned char*>(text::reserve(out, record)));
         text::commit(out, record);
@@ -69,38 +68,9 @@ struct Converter {
     }
 };
 
-void convert_binary(Converter& c) {
-    scanner::ByteReader in;
-    if (!scanner::open_bytes(in, c.plan.scan_points)) {
-        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
-    }
-    ScanPoint p;
-    for (;;) {
-        const std::size_t held = scanner::ensure(in, kBinaryRecord);
-        if (held < kBinaryRecord) {
-            if (held > 0) {
-                fail(c.plan.scan_points + ": size is not a multiple of 18 bytes: a partial record of " +
-                     std::to_string(held) + " bytes at offset " + std::to_string(in.dropped + in.begin));
-            }
-            break;
-        }
-        // Every whole record held, without a call per record.
-        const unsigned char* r = in.buffer.get() + in.begin;
-        const std::size_t n = held / kBinaryRecord;
-        for (std::size_t k = 0; k < n; ++k, r += kBinaryRecord) {
-            if (decode_binary(r, p) == Decoded::Point)
-                c.point(p);
-            else
-                ++c.counts.not_points;
-        }
-        in.begin += n * kBinaryRecord;
-    }
-    scanner::close_bytes(in);
-}
-
-[[noreturn]] void bad_line(const ExportPlan& plan, std::int64_t line, std::string_view text, Decoded why) {
+[[noreturn]] void bad_line(const ExportPlan& plan, std::int64_t line, std::string_view text, bool beyond_las) {
     std::string message = plan.scan_points + ", line " + std::to_string(line) + ": ";
-    if (why == Decoded::OutOfRange) {
+    if (beyond_las) {
         message += "a value beyond its LAS field (latitude or longitude beyond +-214.7483647 degrees, "
                    "group size above 255)";
     } else {
@@ -110,48 +80,35 @@ void convert_binary(Converter& c) {
     fail(message + ": " + text::quote_excerpt(text.substr(0, 60)));
 }
 
-void convert_text(Converter& c) {
-    text::TextReader in;
-    if (!text::open_in(in, c.plan.scan_points)) {
+void convert(Converter& c) {
+    const records::ScanPointForm form = c.plan.binary            ? records::ScanPointForm::Binary
+                                        : c.plan.with_group_size ? records::ScanPointForm::TextWithGroupSize
+                                                                 : records::ScanPointForm::Text;
+    records::ScanPointFile file;
+    if (!records::open_scan_points(file, c.plan.scan_points, form)) {
         fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
     }
-    // Records are 48 or 51 characters: a longer run without a line end is no record.
-    constexpr std::size_t kLongest = 64;
-    const std::size_t record_length = text_record_length(c.plan.with_group_size);
-    std::int64_t line = 0;
-    ScanPoint p;
-    auto take = [&](const char* s, std::size_t length) {
-        ++line;
-        const Decoded d = decode_text(s, length, c.plan.with_group_size, p);
-        if (d == Decoded::Point)
-            c.point(p);
-        else if (d == Decoded::NotAPoint)
+    const bool binary = form == records::ScanPointForm::Binary;
+    // Each record goes on as it is decoded, without a pass through memory.
+    auto take = [&](const ScanPointRecord& p, std::size_t k, std::string_view bytes) {
+        if (!p.is_point) {
             ++c.counts.not_points;
-        else
-            bad_line(c.plan, line, {s, length}, d);
+        } else if (binary || fits_las(p)) {  // binary coordinates are 32-bit already
+            c.point(p);
+        } else {
+            bad_line(c.plan, file.blocks.first + static_cast<std::int64_t>(k) + 1, bytes, true);
+        }
     };
-    for (;;) {
-        const char* start = in.buffer.get() + in.begin;
-        const std::size_t held = in.end - in.begin;
-        // Every record of a file has one length: look there for its line end first.
-        const char* nl = held > record_length && start[record_length] == '\n' ? start + record_length
-                         : held > 0 ? static_cast<const char*>(std::memchr(start, '\n', held))
-                                    : nullptr;
-        if (nl != nullptr) {
-            const auto length = static_cast<std::size_t>(nl - start);
-            take(start, length);
-            in.begin += length + 1;
-            continue;
-        }
-        if (held > kLongest) bad_line(c.plan, line + 1, {start, held}, Decoded::Malformed);
-        if (!in.drained) {
-            text::fill_more(in);
-            continue;
-        }
-        if (held > 0) take(start, held);  // a last line without its line end
-        break;
+    while (records::visit_scan_points(file, 1 << 16, take) > 0) {
     }
-    text::close_in(in);
+    const records::RecordBlocks& b = file.blocks;
+    if (b.problem == records::ReadProblem::PartialRecord) {
+        fail(c.plan.scan_points + ": size is not a multiple of " + std::to_string(b.bytes) +
+             " bytes: a partial record of " + std::to_string(b.problem_bytes) + " bytes at offset " +
+             std::to_string(b.problem_offset));
+    }
+    if (b.problem == records::ReadProblem::Malformed) bad_line(c.plan, b.problem_record, b.problem_text, false);
+    records::close_records(file.blocks);
 }
 
 void write_at(int fd, const void* data, std::size_t size, off_t offset, const std::string& name) {
@@ -197,10 +154,7 @@ ExportCounts export_las(const ExportPlan& plan) {
     text::put(out, eb);
 
     Converter c{plan, out, extra, header.record_length, {}, {}};
-    if (plan.binary)
-        convert_binary(c);
-    else
-        convert_text(c);
+    convert(c);
     text::flush(out);
 
     header.point_count = c.counts.points;

@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "scan_point_records.hpp"
+#include "records/scan_point_record.hpp"
 
 namespace morva::las {
+
+using records::ScanPointRecord;
 
 inline constexpr std::size_t kHeaderSize = 375;
 inline constexpr std::size_t kVlrHeaderSize = 54;
@@ -90,10 +92,18 @@ inline void put_f64(unsigned char* b, double v) { put_le(b, v); }
 // (never classified), scan angle 0 (not carried by the scan points), user
 // data the low 8 bits of the measurement index, intensity the amplitude
 // times 256 (0 for an amplitude that was not written).
-inline void encode_point(const ScanPoint& p, double gps_time, std::uint16_t source_id, std::size_t extra,
+// A record's values within their LAS fields: coordinates of 32 bits (text
+// records may hold more), the group size of 8.
+inline bool fits_las(const ScanPointRecord& p) {
+    constexpr std::int64_t limit = INT32_MAX;
+    return p.lat_e7 >= -limit && p.lat_e7 <= limit && p.lon_e7 >= -limit && p.lon_e7 <= limit && p.group_size <= 255;
+}
+
+// A point that fits_las.
+inline void encode_point(const ScanPointRecord& p, double gps_time, std::uint16_t source_id, std::size_t extra,
                          unsigned char* b) {
-    put_i32(b, p.lon_e7);
-    put_i32(b + 4, p.lat_e7);
+    put_i32(b, static_cast<std::int32_t>(p.lon_e7));
+    put_i32(b + 4, static_cast<std::int32_t>(p.lat_e7));
     put_i32(b + 8, p.h_mm);
     put_u16(b + 12, p.ampl_known ? static_cast<std::uint16_t>(p.ampl << 8) : 0);
     b[14] = 0x11;  // return number 1, number of returns 1

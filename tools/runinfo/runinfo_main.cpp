@@ -11,6 +11,8 @@
 
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
+#include "records/centre_record.hpp"
+#include "records/scan_point_record.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
@@ -18,9 +20,11 @@
 namespace {
 
 constexpr std::string_view kProgram = "morva-runinfo";
-constexpr std::string_view kUsage = "morva-runinfo RUN_CONTROL | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]";
+constexpr std::string_view kUsage =
+    "morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]";
 constexpr std::string_view kHelp =
     "usage: morva-runinfo RUN_CONTROL\n"
+    "       morva-runinfo --records\n"
     "       morva-runinfo --check-output OUTPUT... -- RUN_CONTROL [INPUT...]\n"
     "\n"
     "Reads a morva run control with morva's own reader and prints it as one JSON\n"
@@ -29,19 +33,28 @@ constexpr std::string_view kHelp =
     "parameter. A run control that morva would refuse ends as morva ends: its \"***\"\n"
     "line on standard output, exit 1.\n"
     "\n"
+    "With --records it prints instead the layouts of the records morva writes, as\n"
+    "one JSON object: for the binary scan-point record each field's name, byte\n"
+    "offset, size, signedness and decimals (the stored integer is the value times\n"
+    "10^decimals) and the overflow marker; for the text scan-point records (without\n"
+    "and with the group size) and the centre-point record each field's name, first\n"
+    "column, width and decimals; and the bytes of each record, its line end included.\n"
+    "\n"
     "With --check-output it prints nothing and checks the outputs a companion program\n"
     "is about to write: each must not be the run control, a file the run control\n"
     "names (scanner, trajectory, geoid, scan-point and centre-point files, test.out,\n"
     "test_pcorr.out; links followed), another input the program reads (INPUT...),\n"
     "another of the outputs, a folder or a device.\n"
     "\n"
+    "  --records                     the record layouts\n"
     "  --check-output OUTPUT... --   check these outputs instead of printing\n"
     "  --help                        this text\n"
     "  --version                     version and commit\n"
     "\n"
-    "Exit status: 0 when the run control is printed (or every output may be written),\n"
-    "1 when the run control cannot be read or an output is refused (one line on\n"
-    "standard error: morva-runinfo: OUTPUT is ...), 2 for a wrong command line.\n";
+    "Exit status: 0 when the run control or the layouts are printed (or every\n"
+    "output may be written), 1 when the run control cannot be read or an output is\n"
+    "refused (one line on standard error: morva-runinfo: OUTPUT is ...), 2 for a\n"
+    "wrong command line.\n";
 
 std::string quoted(std::string_view s) {
     std::string q = "\"";
@@ -72,6 +85,46 @@ std::string number(double v) {
 
 const char* flag(bool b) { return b ? "true" : "false"; }
 
+// Decimals of a scale that is a power of ten.
+int decimals_of(double scale) {
+    int d = 0;
+    for (double s = scale; s > 1.0; s /= 10.0) ++d;
+    return d;
+}
+
+// The value fields of a text layout with their names, in order.
+template <morva::text::Notation L, std::size_t N>
+std::string text_layout(const char* const (&names)[N]) {
+    static constexpr auto f = morva::text::line::fields<L>();
+    static_assert(f.values <= static_cast<int>(N), "a name for every value");
+    std::string j = "{\"record_bytes\": " + std::to_string(f.length) + ", \"fields\": [";
+    for (const auto& item : f.items) {
+        if (item.value < 0) continue;
+        if (item.value > 0) j += ", ";
+        j += "{\"name\": " + quoted(names[item.value]) + ", \"start\": " + std::to_string(item.at) +
+             ", \"width\": " + std::to_string(item.w) + ", \"decimals\": " + std::to_string(item.d) + "}";
+    }
+    return j + "]}";
+}
+
+std::string record_layouts() {
+    using namespace morva::records;
+    std::string binary = "{\"record_bytes\": " + std::to_string(kBinaryRecordSize) +
+                         ", \"overflow_marker\": " + std::to_string(kOverflowMarker) + ", \"fields\": [";
+    for (const BinaryField& f : kBinaryFields) {
+        if (binary.back() != '[') binary += ", ";
+        binary += "{\"name\": " + quoted(f.name) + ", \"offset\": " + std::to_string(f.offset) +
+                  ", \"bytes\": " + std::to_string(f.bytes) + ", \"signed\": " + flag(f.is_signed) +
+                  ", \"decimals\": " + std::to_string(decimals_of(f.scale)) + "}";
+    }
+    binary += "]}";
+    return "{\"scan_point_binary\": " + binary +
+           ",\n \"scan_point_text\": " + text_layout<kScanPointText>(kScanPointTextNames) +
+           ",\n \"scan_point_text_with_group_size\": " +
+           text_layout<kScanPointTextWithGroupSize>(kScanPointTextNames) +
+           ",\n \"centre_text\": " + text_layout<kCentreText>(kCentreTextNames) + "}\n";
+}
+
 // One line on standard error for the first output refused; silent when all may be written.
 int refuse_outputs(const std::vector<std::string>& outputs, const std::vector<std::string>& other_inputs,
                    const morva::inputs::RunControl& rc, const std::string& run_control) {
@@ -100,6 +153,7 @@ int main(int argc, char** argv) {
         const std::string_view a = argv[i];
         if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
         if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
+        if (a == "--records") text::exit_with_text(record_layouts());
         if (a == "--check-output" && !check_outputs) {
             check_outputs = true;
             // Every name up to "--" is an output, whatever it looks like.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 
 namespace morva::sim {
 
@@ -16,48 +17,58 @@ std::optional<double> text_field(const std::string& line, std::size_t from, std:
     return v;
 }
 
+bool open_points(PointReader& r, const std::string& path, records::ScanPointForm form) {
+    r.binary = form == records::ScanPointForm::Binary;
+    return records::open_scan_points(r.file, path, form);
+}
+
 bool next_point(PointReader& r, OutPoint& p, std::string& problem) {
-    if (r.binary) {
-        unsigned char b[18];
-        if (!r.in.read(reinterpret_cast<char*>(b), sizeof b)) {
-            if (r.in.gcount() != 0) problem = "a partial record at the end of the binary file";
-            return false;
-        }
-        auto i32 = [&](int at) {
-            return static_cast<std::int32_t>(std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 |
-                                             std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24);
-        };
-        p.thr_count = i32(0);
-        p.thr = p.thr_count * 1e-7;
-        p.lat = i32(4) * 1e-7;
-        p.lon = i32(8) * 1e-7;
-        p.h = i32(12) * 1e-3;
-        p.ampl = b[16];
-        p.ampl_known = true;
-        p.index = b[17];
+    records::RecordBlocks& b = r.file.blocks;
+    records::ScanPointRecord q;
+    if (r.ended) return false;
+    if (records::read_scan_points(r.file, &q, 1) == 0) {
+        if (b.problem == records::ReadProblem::PartialRecord) problem = "a partial record at the end of the binary file";
+        if (b.problem != records::ReadProblem::Malformed) return false;
+        problem = "unreadable text record [" + b.problem_text + "]";
+        r.ended = !records::skip_malformed(b);
         return true;
     }
-    std::string line;
-    if (!std::getline(r.in, line)) return false;
-    // F9.6 F11.6 F12.6 F8.2 1X I3 I4
-    auto thr = text_field(line, 0, 9), lat = text_field(line, 9, 11), lon = text_field(line, 20, 12);
-    auto h = text_field(line, 32, 8), ampl = text_field(line, 41, 3), index = text_field(line, 44, 4);
-    if (!thr || !lat || !lon || !h || !index || line.size() != 48) {
-        problem = "unreadable text record [" + line + "]";
+    // Binary fields are compared as stored, the overflow marker included.
+    if (!q.is_point && !r.binary) {
+        problem = "unreadable text record [" + std::string(records::record_text(b, 0)) + "]";
         return true;
     }
-    p.thr = *thr, p.lat = *lat, p.lon = *lon, p.h = *h;
-    p.ampl_known = ampl.has_value();
-    p.ampl = ampl ? static_cast<int>(*ampl) : 0;
-    p.index = static_cast<int>(*index);
+    p.thr_count = q.thr_e7;
+    p.thr = static_cast<double>(q.thr_e7) / 1e7;
+    p.lat = static_cast<double>(q.lat_e7) / 1e7;
+    p.lon = static_cast<double>(q.lon_e7) / 1e7;
+    p.h = q.h_mm / 1e3;
+    p.ampl = r.binary ? q.ampl : static_cast<std::int8_t>(q.ampl);
+    p.ampl_known = q.ampl_known;
+    p.index = q.index;
     return true;
 }
 
-std::optional<CentreRecord> centre_record(const std::string& line) {
-    auto thr = text_field(line, 1, 11), lat = text_field(line, 12, 11), lon = text_field(line, 23, 12);
-    auto h = text_field(line, 35, 8), airh = text_field(line, 47, 8), range = text_field(line, 55, 8);
-    if (!thr || !lat || !lon || !h || !airh || !range || line.size() != 63) return std::nullopt;
-    return CentreRecord{*thr, *lat, *lon, *h, *airh, *range};
+bool open_centres(CentreReader& r, const std::string& path) { return records::open_centres(r.file, path); }
+
+bool next_centre(CentreReader& r, CentreRecord& c, std::string& line, bool& problem) {
+    records::RecordBlocks& b = r.file.blocks;
+    records::CentreRecord q;
+    problem = false;
+    if (r.ended) return false;
+    if (records::read_centres(r.file, &q, 1) == 0) {
+        if (b.problem != records::ReadProblem::Malformed) return false;
+        line = b.problem_text;
+        problem = true;
+        r.ended = !records::skip_malformed(b);
+        return true;
+    }
+    line = records::record_text(b, 0);
+    problem = !q.is_point;
+    c = {static_cast<double>(q.thr_e7) / 1e7,  static_cast<double>(q.lat_e6) / 1e6,
+         static_cast<double>(q.lon_e6) / 1e6,  static_cast<double>(q.h_cm) / 1e2,
+         static_cast<double>(q.airh_cm) / 1e2, static_cast<double>(q.range_cm) / 1e2};
+    return true;
 }
 
 std::string read_console_centres(const std::string& path, std::vector<ConsoleCentre>& lines) {

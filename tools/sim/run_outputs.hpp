@@ -4,20 +4,21 @@
 // console.
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "records/record_file.hpp"
 
 namespace morva::sim {
 
 // A fixed-width field of a text record; nothing for blanks or asterisks.
 std::optional<double> text_field(const std::string& line, std::size_t from, std::size_t width);
 
-// One scan point as the run wrote it.
+// One scan point as the run wrote it, in degrees, hours and metres.
 struct OutPoint {
     double thr = 0, lat = 0, lon = 0, h = 0;
-    std::int64_t thr_count = 0;  // binary: the time field in 1e-7 hour
+    std::int64_t thr_count = 0;  // the time field in 1e-7 hour
     int ampl = 0;                // 0-255 in binary, the signed byte in text
     bool ampl_known = true;      // false for a text field of asterisks
     int index = 0;               // low 8 bits in binary
@@ -25,17 +26,26 @@ struct OutPoint {
 
 struct PointReader {
     bool binary = false;
-    std::ifstream in;
+    bool ended = false;  // after a line that cannot be passed
+    records::ScanPointFile file;
 };
+bool open_points(PointReader& r, const std::string& path, records::ScanPointForm form);
 
 // False at the end of the file; `problem` set for a record it cannot read.
 bool next_point(PointReader& r, OutPoint& p, std::string& problem);
 
-// One centre-point record: " " F11.7 F11.6 F12.6 F8.2 1X I3 2F8.2.
+// One centre-point record, in degrees, hours and metres.
 struct CentreRecord {
     double thr, lat, lon, h, airh, range;
 };
-std::optional<CentreRecord> centre_record(const std::string& line);
+struct CentreReader {
+    bool ended = false;
+    records::CentreFile file;
+};
+bool open_centres(CentreReader& r, const std::string& path);
+// False at the end of the file; `line` is the record as written, `problem`
+// set when it holds no values.
+bool next_centre(CentreReader& r, CentreRecord& c, std::string& line, bool& problem);
 
 // One console centre line: " " 2I6 F11.7 F10.6 F11.6 F8.2 1X I3 1X B7.7.
 struct ConsoleCentre {

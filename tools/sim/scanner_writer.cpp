@@ -47,7 +47,7 @@ std::string epoch_text(int hour, int minute, int second) {
 }
 
 std::int16_t record_bytes(std::int16_t nmeas) {
-    return static_cast<std::int16_t>(12 + 10 * (nmeas > 0 ? nmeas : 0));
+    return static_cast<std::int16_t>(12 + scanner::kMeasurementBytes * (nmeas > 0 ? nmeas : 0));
 }
 
 LongHeader default_long_header(std::int16_t nmeas) {

@@ -23,6 +23,8 @@
 #include <memory>
 #include <string>
 
+#include "scanner/measurement.hpp"
+
 namespace morva::sim {
 
 struct LongHeader {
@@ -138,12 +140,13 @@ inline void put_syncseq(ScannerWriter& w, std::int16_t syncseq) {
 }
 
 inline void put_measurement(ScannerWriter& w, const Measurement& m) {
-    std::uint8_t* p = reserve_bytes(w, 10);
-    put_u24(p, m.range);
-    p[3] = m.amplitude;
-    put_u24(p + 4, m.angle);
-    put_u24(p + 7, m.timer);
-    w.used += 10;
+    using namespace scanner;
+    std::uint8_t* p = reserve_bytes(w, kMeasurementBytes);
+    put_u24(p + kRangeAt, m.range);
+    p[kAmplitudeAt] = m.amplitude;
+    put_u24(p + kAngleAt, m.angle);
+    put_u24(p + kTimerAt, m.timer);
+    w.used += kMeasurementBytes;
 }
 
 inline void put_trailer(ScannerWriter& w, const Trailer& t) {

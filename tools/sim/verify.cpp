@@ -79,7 +79,7 @@ struct Check {
     const VerifyRequest* request;
     inputs::RunControl rc;  // as processed
     PointReader points;
-    std::ifstream centres;
+    CentreReader centres;
     std::vector<ConsoleCentre> console;
     std::size_t console_next = 0;
 
@@ -169,12 +169,14 @@ void check_point(Check& c, const Expected& e) {
 // the text's rounding allow.
 void check_centre_record(Check& c, const Expected& e, double angle_step) {
     std::string line;
-    if (!std::getline(c.centres, line)) {
+    bool unreadable = false;
+    CentreRecord record;
+    if (!next_centre(c.centres, record, line, unreadable)) {
         c.fail.add("the centre-point file ends before " + where(e.k, e.i));
         return;
     }
-    const std::optional<CentreRecord> r = centre_record(line);
-    if (!r) {
+    const CentreRecord* r = &record;
+    if (unreadable) {
         c.fail.add(where(e.k, e.i) + ": unreadable centre record [" + line + "]");
         return;
     }
@@ -288,12 +290,14 @@ std::string check_regression(Check& c, const std::string& path) {
 // Opens what the run wrote; an error text when something is missing.
 std::string open_outputs(Check& c, const fs::path& dir) {
     if (c.rc.scanpt_wanted) {
-        c.points.binary = c.rc.iout_type == 2;
-        c.points.in.open(dir / inputs::trimmed(c.rc.scanptfile), std::ios::binary);
-        if (!c.points.in) return "cannot read " + inputs::trimmed(c.rc.scanptfile);
+        const records::ScanPointForm form = c.rc.iout_type == 2 ? records::ScanPointForm::Binary
+                                            : c.rc.navg > 1     ? records::ScanPointForm::TextWithGroupSize
+                                                                : records::ScanPointForm::Text;
+        const std::string name = inputs::trimmed(c.rc.scanptfile);
+        if (!open_points(c.points, (dir / name).string(), form)) return "cannot read " + name;
     }
-    c.centres.open(dir / inputs::trimmed(c.rc.centfile));
-    if (!c.centres) return "cannot read " + inputs::trimmed(c.rc.centfile);
+    const std::string centres = inputs::trimmed(c.rc.centfile);
+    if (!open_centres(c.centres, (dir / centres).string())) return "cannot read " + centres;
     if (!c.request->console.empty()) return read_console_centres((dir / c.request->console).string(), c.console);
     return {};
 }
@@ -424,7 +428,11 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
         if (c.rc.scanpt_wanted && next_point(c.points, p, line)) {
             c.fail.add("the scan-point file holds more points than the survey measured");
         }
-        if (std::getline(c.centres, line)) c.fail.add("the centre-point file holds more lines than nadir crossings");
+        bool unreadable = false;
+        CentreRecord extra;
+        if (next_centre(c.centres, extra, line, unreadable)) {
+            c.fail.add("the centre-point file holds more lines than nadir crossings");
+        }
         if (c.console_next < c.console.size()) {
             c.fail.add("the console shows more centre lines than expected: [" + c.console[c.console_next].line + "]");
         }

@@ -87,6 +87,15 @@ def run_info(run_control: str, tool: str) -> dict[str, Any]:
     return info
 
 
+def record_layouts(tool: str) -> dict[str, Any]:
+    """The layouts of morva's records, as morva-runinfo --records gives them."""
+    done = subprocess.run([tool, "--records"], capture_output=True, text=True)
+    if done.returncode != 0:
+        raise Stop(f"{tool} --records ended with status {done.returncode}: {done.stderr.strip()}")
+    description: dict[str, Any] = json.loads(done.stdout)
+    return description
+
+
 def require(path: str, what: str, line: int, run_control: str) -> None:
     if not os.path.isfile(path):
         state = "is not a file" if os.path.exists(path) else "does not exist"
@@ -148,16 +157,17 @@ def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
     from . import records, summary
 
     binary, averaged = bool(info["binary_output"]), info["navg"] > 1
+    lay = records.layouts(record_layouts(tool))
     try:
-        centres = records.read_centres(centre_path)
+        centres = records.read_centres(centre_path, lay)
         whole, partial = 0, 0
         chunks: Iterator[records.Points] = iter(())
         if scan_path is not None:
-            whole, partial = records.record_count(scan_path, binary, averaged)
+            whole, partial = records.record_count(scan_path, binary, averaged, lay)
             if partial:
                 print(f"{PROGRAM}: warning: {scan_path} ends in a partial record of {partial} bytes, skipped",
                       file=sys.stderr)
-            chunks = records.scan_point_chunks(scan_path, binary, averaged)
+            chunks = records.scan_point_chunks(scan_path, binary, averaged, lay)
         s = summary.summarise(chunks, whole, opts["max_drawn"], binary, summary.make_track(centres))
     except records.RecordError as error:
         raise Stop(str(error))

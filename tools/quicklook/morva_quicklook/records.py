@@ -1,5 +1,6 @@
 """Readers of a run's point files: the scan-point file (18-byte binary records
-or fixed-layout text lines) in chunks, and the centre-point file whole.
+or fixed-layout text lines) in chunks, and the centre-point file whole, on
+the layouts morva itself writes (morva-runinfo --records describes them).
 
 Text records are parsed column by column on the raw bytes with numpy, so a
 chunk of a million lines costs a few dozen vector operations, not a million
@@ -9,22 +10,45 @@ text that is not a number, makes the point invalid; it is skipped and counted.
 
 import os
 from dataclasses import dataclass
-from typing import Iterator
+from typing import Any, Iterator
 
 import numpy as np
 
-BINARY_RECORD = np.dtype([("thr", "<i4"), ("lat", "<i4"), ("lon", "<i4"), ("h", "<i4"),
-                          ("ampl", "u1"), ("i", "u1")])
-NOT_A_VALUE = np.int32(-2147483648)
 
-# (start, width, decimals) of the fields of a text scan-point line
-# (F9.6 F11.6 F12.6 F8.2 1X I3 I4, then I3 with averaging) and of a
-# centre-point line (" " F11.7 F11.6 F12.6 F8.2 1X I3 2F8.2).
-SCAN_TEXT = {"thr": (0, 9, 6), "lat": (9, 11, 6), "lon": (20, 12, 6), "h": (32, 8, 2), "i": (44, 4, 0)}
-SCAN_TEXT_LINE = 49            # with its line end
-SCAN_TEXT_LINE_AVERAGED = 52   # with the group size
-CENTRE = {"thr": (1, 11, 7), "lat": (12, 11, 6), "lon": (23, 12, 6), "h": (35, 8, 2), "airh": (47, 8, 2)}
-CENTRE_LINE = 64
+@dataclass
+class Layouts:
+    """The record layouts as morva-runinfo --records describes them."""
+    binary: np.dtype       # the 18-byte scan-point record
+    binary_decimals: dict[str, int]  # name: decimals of a stored binary integer
+    not_a_value: np.int32  # a binary field without a value
+    scan_text: dict[str, tuple[int, int, int]]  # name: (start, width, decimals) of a text scan-point line
+    scan_line: int         # bytes of a text scan-point line, with its line end
+    scan_line_averaged: int  # the same with the group size
+    centre: dict[str, tuple[int, int, int]]  # name: (start, width, decimals) of a centre-point line
+    centre_line: int
+
+
+def layouts(description: dict[str, Any]) -> Layouts:
+    """Layouts from the JSON object of morva-runinfo --records."""
+    binary = description["scan_point_binary"]
+    fields = binary["fields"]
+    dtype = np.dtype({"names": [f["name"] for f in fields],
+                      "formats": [("<i" if f["signed"] else "<u") + str(f["bytes"]) for f in fields],
+                      "offsets": [f["offset"] for f in fields], "itemsize": binary["record_bytes"]})
+
+    def columns(form: str) -> dict[str, tuple[int, int, int]]:
+        return {f["name"]: (f["start"], f["width"], f["decimals"]) for f in description[form]["fields"]}
+
+    return Layouts(dtype, {f["name"]: f["decimals"] for f in fields}, np.int32(binary["overflow_marker"]),
+                   columns("scan_point_text"), description["scan_point_text"]["record_bytes"],
+                   description["scan_point_text_with_group_size"]["record_bytes"],
+                   columns("centre_text"), description["centre_text"]["record_bytes"])
+
+
+def unit(decimals: int) -> float:
+    """10**-decimals, as exactly as its literal."""
+    return float(f"1e-{decimals}")
+
 
 CHUNK_RECORDS = 1 << 20
 
@@ -83,27 +107,36 @@ def _lines(buffer: bytes, line_length: int, name: str, first: int = 0) -> np.nda
     return rows
 
 
-def _text_points(rows: np.ndarray) -> Points:
-    fields = {key: parse_fixed(rows, *SCAN_TEXT[key]) for key in ("thr", "lat", "lon", "h", "i")}
+def _text_points(rows: np.ndarray, lay: Layouts) -> Points:
+    columns = lay.scan_text
+    fields = {key: parse_fixed(rows, *columns[key]) for key in ("thr", "lat", "lon", "h", "i")}
     ok = fields["thr"][1] & fields["lat"][1] & fields["lon"][1] & fields["h"][1] & fields["i"][1]
     skipped = int(rows.shape[0] - np.count_nonzero(ok))
-    return Points(fields["thr"][0][ok] * 1e-6, fields["lat"][0][ok] * 1e-6, fields["lon"][0][ok] * 1e-6,
-                  fields["h"][0][ok] * 10, fields["i"][0][ok], skipped)
+    scaled = {key: fields[key][0][ok] * unit(columns[key][2]) for key in ("thr", "lat", "lon")}
+    return Points(scaled["thr"], scaled["lat"], scaled["lon"],
+                  fields["h"][0][ok] * 10 ** (3 - columns["h"][2]), fields["i"][0][ok], skipped)
 
 
-def _binary_points(records: np.ndarray) -> Points:
-    ok = ((records["thr"] != NOT_A_VALUE) & (records["lat"] != NOT_A_VALUE)
-          & (records["lon"] != NOT_A_VALUE) & (records["h"] != NOT_A_VALUE))
+def _binary_points(records: np.ndarray, lay: Layouts) -> Points:
+    marker = lay.not_a_value
+    ok = ((records["thr"] != marker) & (records["lat"] != marker)
+          & (records["lon"] != marker) & (records["h"] != marker))
     good = records[ok]
-    return Points(good["thr"] * 1e-7, good["lat"] * 1e-7, good["lon"] * 1e-7,
-                  good["h"].astype(np.int64), good["i"].astype(np.int64), int(len(records) - len(good)))
+    d = lay.binary_decimals
+    return Points(good["thr"] * unit(d["thr"]), good["lat"] * unit(d["lat"]), good["lon"] * unit(d["lon"]),
+                  good["h"].astype(np.int64) * 10 ** (3 - d["h"]), good["i"].astype(np.int64),
+                  int(len(records) - len(good)))
 
 
-def record_count(path: str, binary: bool, averaged: bool) -> tuple[int, int]:
+def _scan_record_bytes(lay: Layouts, binary: bool, averaged: bool) -> int:
+    return lay.binary.itemsize if binary else (lay.scan_line_averaged if averaged else lay.scan_line)
+
+
+def record_count(path: str, binary: bool, averaged: bool, lay: Layouts) -> tuple[int, int]:
     """Whole records in the file and the bytes of a partial record at its
     end; a text file must begin with a whole line of the expected length."""
     size = os.path.getsize(path)
-    length = BINARY_RECORD.itemsize if binary else (SCAN_TEXT_LINE_AVERAGED if averaged else SCAN_TEXT_LINE)
+    length = _scan_record_bytes(lay, binary, averaged)
     if not binary and size:
         with open(path, "rb") as f:
             first = f.read(length)
@@ -112,19 +145,20 @@ def record_count(path: str, binary: bool, averaged: bool) -> tuple[int, int]:
     return size // length, size % length
 
 
-def scan_point_chunks(path: str, binary: bool, averaged: bool, chunk: int = CHUNK_RECORDS) -> Iterator[Points]:
+def scan_point_chunks(path: str, binary: bool, averaged: bool, lay: Layouts,
+                      chunk: int = CHUNK_RECORDS) -> Iterator[Points]:
     """Yields the points of the scan-point file chunk by chunk; a partial
     record at the end is left out (record_count tells of it)."""
-    whole, _ = record_count(path, binary, averaged)
+    whole, _ = record_count(path, binary, averaged, lay)
     with open(path, "rb") as f:
         done = 0
         while done < whole:
             n = min(chunk, whole - done)
             if binary:
-                yield _binary_points(np.fromfile(f, BINARY_RECORD, count=n))
+                yield _binary_points(np.fromfile(f, lay.binary, count=n), lay)
             else:
-                length = SCAN_TEXT_LINE_AVERAGED if averaged else SCAN_TEXT_LINE
-                yield _text_points(_lines(f.read(n * length), length, path, done))
+                length = _scan_record_bytes(lay, binary, averaged)
+                yield _text_points(_lines(f.read(n * length), length, path, done), lay)
             done += n
 
 
@@ -138,17 +172,20 @@ class Centres:
     skipped: int
 
 
-def read_centres(path: str) -> Centres:
+CENTRE_FIELDS = ("thr", "lat", "lon", "h", "airh")
+
+
+def read_centres(path: str, lay: Layouts) -> Centres:
     """The centre points, those with a number in every field used."""
+    line = lay.centre_line
     with open(path, "rb") as f:
         data = f.read()
-    whole = len(data) // CENTRE_LINE
-    rows = _lines(data[:whole * CENTRE_LINE], CENTRE_LINE, path)
-    fields = {key: parse_fixed(rows, *columns) for key, columns in CENTRE.items()}
+    whole = len(data) // line
+    rows = _lines(data[:whole * line], line, path)
+    fields = {key: parse_fixed(rows, *lay.centre[key]) for key in CENTRE_FIELDS}
     ok = np.ones(whole, bool)
     for _, valid in fields.values():
         ok &= valid
-    scale = {"thr": 1e-7, "lat": 1e-6, "lon": 1e-6, "h": 1e-2, "airh": 1e-2}
-    values = {key: fields[key][0][ok] * scale[key] for key in CENTRE}
-    partial = 1 if len(data) % CENTRE_LINE else 0
+    values = {key: fields[key][0][ok] * unit(lay.centre[key][2]) for key in CENTRE_FIELDS}
+    partial = 1 if len(data) % line else 0
     return Centres(skipped=int(whole - np.count_nonzero(ok)) + partial, **values)
