@@ -1,16 +1,76 @@
 #pragma once
-// The style every morva program shares on its command line: `--help` prints
-// the program's help on standard output and exits 0; `--version` prints one
-// line "NAME VERSION (commit C)" and exits 0; a wrong option or argument
-// prints one line "NAME: what went wrong; usage: USAGE (NAME --help)" on
-// standard error and exits 2.
+// The command line every morva program shares. Each program lists its
+// options in one table (name, value name, help line, kind, handler); one
+// parser reads the arguments against it:
+//   -h, --help   print the program's help on standard output, exit 0
+//   --version    print "NAME VERSION (commit C)", exit 0
+//   a wrong option or value: one line on standard error, exit 2,
+//     "NAME: MESSAGE; usage: USAGE (NAME --help)", MESSAGE one of
+//     unknown option --bogus | option --X needs a value |
+//     option --X takes no value | option --X: 'V' is not a number |
+//     option --X: V is out of range (LO to HI) |
+//     option --X: 'V' is not one of a, b, c | option --X: what the handler says
+// A value is given as "--X V" or "--X=V"; "--" ends the options, and "-" or
+// any word not starting with "-" is an argument.
 
+#include <functional>
+#include <limits>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morva::text {
 
 inline constexpr int kUsageStatus = 2;
+
+enum class OptionKind {
+    Flag,    // takes no value
+    Number,  // a number within [lo, hi], whole numbers only when `whole`
+    Choice,  // one of `choices`
+    Text,    // any text; the handler may refuse it
+};
+
+// What the parser hands to an option's handler.
+struct OptionValue {
+    std::string_view text;   // as given (empty for a flag)
+    double number = 0;       // Number
+    std::size_t choice = 0;  // Choice: the index in `choices`
+};
+
+struct Option {
+    std::string name;        // "--threads"
+    std::string value_name;  // "N" in the help; empty for a flag
+    std::string help;        // the help line (may hold line breaks)
+    OptionKind kind = OptionKind::Flag;
+    double lo = -std::numeric_limits<double>::infinity();
+    double hi = std::numeric_limits<double>::infinity();
+    bool whole = true;
+    std::vector<std::string> choices;
+    // Applies the value; returns why it is refused (put after "option --X: "),
+    // empty when it is good.
+    std::function<std::string(const OptionValue&)> apply;
+};
+
+struct Program {
+    std::string_view name;   // "morva"
+    std::string_view usage;  // the short usage of the usage error: "morva [options] [RUN_CONTROL]"
+    std::function<std::string()> help;  // the whole --help text, with its "Exit status:" section
+};
+
+// Reads the arguments against the options, calling each handler in order;
+// returns the arguments that are not options. --help, --version and a wrong
+// option end the process as above.
+std::vector<std::string_view> parse_command_line(const Program& program, std::span<const Option> options, int argc,
+                                                 const char* const* argv);
+
+// The help's option lines: "  --name VALUE" padded to `column`, the help
+// line after it (wrapped at `width` when it is not 0, with the continuation
+// at `column`), then the lines of -h/--help and --version.
+std::string option_lines(std::span<const Option> options, std::size_t column = 24, std::size_t width = 0);
+
+// The shortest text that reads back to v ("2", "0.001", "1e-07").
+std::string number_text(double v);
 
 // "0.9.0", from the project version set in CMake.
 std::string_view project_version();

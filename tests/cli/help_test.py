@@ -17,7 +17,7 @@ readme = open(os.path.join(top, "README.md"), encoding="utf-8").read()
 
 section = readme.split("## Command line", 1)[1].split("\n## ", 1)[0]
 in_readme = set(re.findall(r"^\| `(--[a-z-]+)[^`]*` \|", section, re.M)) | {"--help", "--version"}
-in_help = set(re.findall(r"^  (--[a-z-]+)", help_text, re.M))
+in_help = set(re.findall(r"^  (?:-[a-z], )?(--[a-z-]+)", help_text, re.M))
 
 failures = []
 if in_help != in_readme:

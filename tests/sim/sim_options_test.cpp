@@ -59,9 +59,12 @@ TEST(SimOptions, HelpNamesEveryDescribedOption) {
 
 TEST(SimOptions, MalformedValuesAreRefused) {
     const char* cases[][2] = {
-        {"--speed fast", "bad value for --speed"},         {"--lever 1,2,3,4", "bad value for --lever"},
-        {"--start 25:00:00", "bad value for --start"},     {"--surface hilly", "bad value for --surface"},
-        {"--frobnicate 1", "unknown option --frobnicate"}, {"--nmeas", "--nmeas needs a value"},
+        {"--speed fast", "option --speed: 'fast' is not a number"},
+        {"--lever 1,2,3,4", "option --lever: '1,2,3,4' is not of the form X,Y,Z"},
+        {"--start 25:00:00", "option --start: '25:00:00' is not of the form HH:MM:SS"},
+        {"--surface hilly", "option --surface: 'hilly' is not one of flat, tilt, waves"},
+        {"--frobnicate 1", "unknown option --frobnicate"},
+        {"--nmeas", "option --nmeas needs a value"},
     };
     for (const auto& c : cases) {
         SimOptions opt;
@@ -74,7 +77,7 @@ TEST(SimOptions, MalformedValuesAreRefused) {
 
 TEST(SimOptions, SurveysThatCannotBeSimulatedAreRefused) {
     const char* cases[][2] = {
-        {"--nmeas 1001", "--nmeas"},
+        {"--nmeas 1001", "option --nmeas: 1001 is out of range (2 to 1000)"},
         {"--attitude off --roll 5", "--attitude off"},
         {"--dtsec 1 --first-scan 0.5", "before the file epoch"},
         {"--clock free --first-scan 2 --duration 20", "wraps where the reader cannot follow"},

@@ -1,7 +1,6 @@
 // morva-las: a run's scan points as a LAS 1.4 file (point format 6) with its
 // coordinate system and GPS times, for point-cloud viewers and GIS.
 
-#include <charconv>
 #include <csignal>
 #include <fstream>
 #include <optional>
@@ -44,24 +43,10 @@ constexpr std::string_view kHelp =
     "+-90 degrees, are skipped and counted.\n"
     "The file appears only when it is complete.\n"
     "\n"
-    "  --date YYYY-MM-DD     flight date (GPS); default: the date that begins the\n"
-    "                        scanner header's time epoch, if it holds a valid one\n"
-    "  --time-of-day         write seconds of the day as GPS Time (no date needed;\n"
-    "                        readers will take them for seconds of the GPS week)\n"
-    "  --crs CRS             a geographic 3D coordinate system known to PROJ in\n"
-    "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912\n"
-    "  --source-id N         point source ID and file source ID, 1 to 65535\n"
-    "                        (default 0, unassigned)\n"
-    "  --geodesy MODE        how the run georeferenced: flat (default) or ellipsoid\n"
-    "                        (morva --geodesy ellipsoid); recorded in the file\n"
-    "  --metadata FILE       the run's record (morva --metadata FILE): the geodesy is\n"
-    "                        taken from it, and a --geodesy that contradicts it is\n"
-    "                        refused\n"
-    "  --help                this text\n"
-    "  --version             version and commit\n"
-    "\n"
     "Exit status: 0 the file was written; 1 it was not (the last line on standard\n"
-    "error says why); 2 a wrong option or argument.\n";
+    "error says why); 2 a wrong option or argument.\n"
+    "\n"
+    "Options:\n";
 
 struct Options {
     std::string run_control, output;
@@ -76,56 +61,54 @@ struct Options {
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
 Options parse_options(int argc, char** argv) {
+    using text::OptionKind;
+    using text::OptionValue;
     Options o;
-    std::vector<std::string> positional;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
-        if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
-        if (a == "--time-of-day") {
-            o.time_of_day = true;
-            continue;
-        }
-        if (a.size() < 2 || a[0] != '-' || a == "--") {
-            if (a == "--" && i + 1 < argc) a = argv[++i];
-            positional.push_back(a);
-            continue;
-        }
-        std::string value;
-        const std::size_t eq = a.find('=');
-        if (eq != std::string::npos) {
-            value = a.substr(eq + 1);
-            a.resize(eq);
-        }
-        const bool takes_value =
-            a == "--date" || a == "--crs" || a == "--source-id" || a == "--geodesy" || a == "--metadata";
-        if (!takes_value) usage("unknown option '" + a + "'");
-        if (eq == std::string::npos) {
-            if (i + 1 >= argc) usage(a + " needs a value");
-            value = argv[++i];
-        }
-        if (a == "--date") {
-            o.date = las::parse_date(value);
-            if (!o.date) usage("--date wants a date YYYY-MM-DD from 1980-01-06 on, not '" + value + "'");
-        } else if (a == "--crs") {
-            if (value.empty()) usage("--crs needs a coordinate system");
-            o.crs = value;
-        } else if (a == "--source-id") {
-            unsigned v = 0;
-            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
-            if (ec != std::errc() || end != value.data() + value.size() || v < 1 || v > 65535) {
-                usage("--source-id wants a number from 1 to 65535, not '" + value + "'");
-            }
-            o.source_id = static_cast<std::uint16_t>(v);
-        } else if (a == "--metadata") {
-            if (value.empty()) usage("--metadata needs a file name");
-            o.metadata = value;
-        } else {
-            if (value != "flat" && value != "ellipsoid") usage("--geodesy wants flat or ellipsoid, not '" + value + "'");
-            o.ellipsoidal = value == "ellipsoid";
-        }
-    }
-    if (positional.size() != 2) usage(positional.size() < 2 ? "a run control and an output file are needed" : "too many arguments");
+    const std::vector<text::Option> options = {
+        {"--date", "YYYY-MM-DD",
+         "flight date (GPS); default: the date that begins the\n"
+         "                        scanner header's time epoch, if it holds a valid one",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.date = las::parse_date(v.text);
+             return o.date ? std::string() : "'" + std::string(v.text) + "' is not a date YYYY-MM-DD from 1980-01-06 on";
+         }},
+        {"--time-of-day", "",
+         "write seconds of the day as GPS Time (no date needed;\n"
+         "                        readers will take them for seconds of the GPS week)",
+         OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.time_of_day = true; return std::string(); }},
+        {"--crs", "CRS",
+         "a geographic 3D coordinate system known to PROJ in\n"
+         "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.crs = v.text;
+             return v.text.empty() ? "'' is not a coordinate system" : std::string();
+         }},
+        {"--source-id", "N",
+         "point source ID and file source ID, 1 to 65535\n"
+         "                        (default 0, unassigned)",
+         OptionKind::Number, 1, 65535, true, {},
+         [&o](const OptionValue& v) { o.source_id = static_cast<std::uint16_t>(v.number); return std::string(); }},
+        {"--geodesy", "MODE",
+         "how the run georeferenced: flat (default) or ellipsoid\n"
+         "                        (morva --geodesy ellipsoid); recorded in the file",
+         OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
+         [&o](const OptionValue& v) { o.ellipsoidal = v.choice == 1; return std::string(); }},
+        {"--metadata", "FILE",
+         "the run's record (morva --metadata FILE): the geodesy is\n"
+         "                        taken from it, and a --geodesy that contradicts it is\n"
+         "                        refused",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.metadata = v.text;
+             return v.text.empty() ? std::string("'' is not a file name") : std::string();
+         }},
+    };
+    const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
+    const std::vector<std::string_view> positional = text::parse_command_line(program, options, argc, argv);
+    if (positional.size() < 2) usage(positional.empty() ? "missing RUN_CONTROL" : "missing OUTPUT.las");
+    if (positional.size() > 2) usage("unexpected argument '" + std::string(positional[2]) + "'");
     o.run_control = positional[0];
     o.output = positional[1];
     return o;

@@ -46,15 +46,12 @@ constexpr std::string_view kHelp =
     "test_pcorr.out; links followed), another input the program reads (INPUT...),\n"
     "another of the outputs, a folder or a device.\n"
     "\n"
-    "  --records                     the record layouts\n"
-    "  --check-output OUTPUT... --   check these outputs instead of printing\n"
-    "  --help                        this text\n"
-    "  --version                     version and commit\n"
-    "\n"
     "Exit status: 0 when the run control or the layouts are printed (or every\n"
     "output may be written), 1 when the run control cannot be read or an output is\n"
     "refused (one line on standard error: morva-runinfo: OUTPUT is ...), 2 for a\n"
-    "wrong command line.\n";
+    "wrong command line.\n"
+    "\n"
+    "Options:\n";
 
 std::string quoted(std::string_view s) {
     std::string q = "\"";
@@ -146,31 +143,42 @@ int refuse_outputs(const std::vector<std::string>& outputs, const std::vector<st
 
 int main(int argc, char** argv) {
     using namespace morva;
-    std::string path;
-    std::vector<std::string> outputs, other_inputs;
-    bool check_outputs = false;
+    bool records = false, check_outputs = false;
+    const std::vector<text::Option> options = {
+        {.name = "--records", .help = "print the record layouts instead of a run control",
+         .apply = [&records](const text::OptionValue&) { records = true; return std::string(); }},
+        {.name = "--check-output", .help = "check the outputs named up to \"--\" instead of printing",
+         .apply = [&check_outputs](const text::OptionValue&) { check_outputs = true; return std::string(); }},
+    };
+    const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
+    // With --check-output every word up to "--" is an output, whatever it looks
+    // like; the options are read from the words before the first "--" only.
+    int option_words = argc;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") text::exit_with_text(kHelp);
-        if (a == "--version") text::exit_with_text(text::version_line(kProgram) + "\n");
-        if (a == "--records") text::exit_with_text(record_layouts());
-        if (a == "--check-output" && !check_outputs) {
-            check_outputs = true;
-            // Every name up to "--" is an output, whatever it looks like.
-            for (++i; i < argc && std::string_view(argv[i]) != "--"; ++i) outputs.emplace_back(argv[i]);
-            if (i >= argc) text::usage_error(kProgram, "--check-output needs its outputs ended by --", kUsage);
-            if (outputs.empty()) text::usage_error(kProgram, "option --check-output needs a value", kUsage);
-            continue;
+        if (std::string_view(argv[i]) == "--") {
+            option_words = i;
+            break;
         }
-        if (a.size() > 1 && a[0] == '-') text::usage_error(kProgram, "unknown option '" + std::string(a) + "'", kUsage);
-        if (!path.empty() && !check_outputs) text::usage_error(kProgram, "more than one run control given", kUsage);
-        if (!path.empty()) {
-            other_inputs.emplace_back(a);  // further inputs of the program whose outputs are checked
-            continue;
-        }
-        path = a;
     }
-    if (path.empty()) text::usage_error(kProgram, "no run control given", kUsage);
+    std::vector<std::string_view> arguments = text::parse_command_line(program, options, option_words, argv);
+    if (records) {
+        if (check_outputs || !arguments.empty() || option_words < argc)
+            text::usage_error(kProgram, "--records takes no other argument", kUsage);
+        text::exit_with_text(record_layouts());
+    }
+    std::vector<std::string> outputs, other_inputs;
+    if (check_outputs) {
+        if (option_words >= argc) text::usage_error(kProgram, "option --check-output needs its outputs ended by --", kUsage);
+        if (arguments.empty()) text::usage_error(kProgram, "option --check-output needs a value", kUsage);
+        for (std::string_view output : arguments) outputs.emplace_back(output);
+        arguments.clear();
+    }
+    for (int i = option_words + 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    if (arguments.empty()) text::usage_error(kProgram, "missing RUN_CONTROL", kUsage);
+    if (!check_outputs && arguments.size() > 1)
+        text::usage_error(kProgram, "unexpected argument '" + std::string(arguments[1]) + "'", kUsage);
+    const std::string path(arguments[0]);
+    for (std::size_t k = 1; k < arguments.size(); ++k) other_inputs.emplace_back(arguments[k]);
 
     inputs::RunControl rc;
     text::TextReader in;

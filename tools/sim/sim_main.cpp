@@ -74,6 +74,9 @@ const char* const kUsage =
     "  --run-control FILE         the run control the run processed, in DIR (default run.in; e.g.\n"
     "                             one that states an estimated misalignment)\n"
     "\n"
+    "Exit status: 0 the survey is written, or every check of --verify passed; 1 the survey cannot\n"
+    "be built or written, or a check failed; 2 a wrong option or argument.\n"
+    "\n"
     "Survey options (default in brackets):\n";
 
 constexpr const char* kProgram = "morva-sim";
@@ -121,54 +124,52 @@ int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir
 
 int main(int argc, char** argv) {
     using namespace morva::sim;
-    std::vector<std::string> args(argv + 1, argv + argc);
+    using morva::text::OptionKind;
+    using morva::text::OptionValue;
     bool sample = false, verify = false, campaign = false;
     VerifyRequest request;
-    std::vector<std::string> survey_args;
-    for (std::size_t k = 0; k < args.size(); ++k) {
-        const std::string& a = args[k];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            std::fputs(options_help().c_str(), stdout);
-            return 0;
-        } else if (a == "--version") {
-            morva::text::exit_with_text(morva::text::version_line(kProgram) + "\n");
-        } else if (a == "--sample") {
-            sample = true;
-        } else if (a == "--calibration-campaign") {
-            campaign = true;
-        } else if (a == "--verify") {
-            verify = true;
-        } else if (a == "--flat") {
-            request.flat = true;
-        } else if (a == "--regression" && k + 1 < args.size()) {
-            request.regression = args[++k];
-        } else if (a == "--run-control" && k + 1 < args.size()) {
-            request.run_control = args[++k];
-        } else if (a == "--console" && k + 1 < args.size()) {
-            request.console = args[++k];
-        } else if (a == "--model-error" && k + 1 < args.size()) {
-            std::array<double, 4> w{};
-            std::istringstream in(args[++k]);
-            char comma = ',';
-            for (int j = 0; j < 4 && comma == ','; ++j) {
-                if (!(in >> w[j]) || (j < 3 && !(in >> comma))) usage("--model-error takes H0,H1,V0,V1");
-            }
-            if (comma != ',' || !in.eof()) usage("--model-error takes H0,H1,V0,V1");
-            request.model_error = w;
-        } else {
-            survey_args.push_back(a);
-        }
+    std::vector<std::string> survey_args;  // "--name value" pairs, applied once --sample is known
+    auto flag = [](bool& target) { return [&target](const OptionValue&) { target = true; return std::string(); }; };
+    auto text_into = [](std::string& target) {
+        return [&target](const OptionValue& v) { target = v.text; return std::string(); };
+    };
+    // The help describes these in kUsage; the survey options' lines come from their table.
+    std::vector<morva::text::Option> options = {
+        {"--sample", "", "", OptionKind::Flag, {}, {}, true, {}, flag(sample)},
+        {"--calibration-campaign", "", "", OptionKind::Flag, {}, {}, true, {}, flag(campaign)},
+        {"--verify", "", "", OptionKind::Flag, {}, {}, true, {}, flag(verify)},
+        {"--flat", "", "", OptionKind::Flag, {}, {}, true, {}, flag(request.flat)},
+        {"--regression", "FILE", "", OptionKind::Text, {}, {}, true, {}, text_into(request.regression)},
+        {"--run-control", "FILE", "", OptionKind::Text, {}, {}, true, {}, text_into(request.run_control)},
+        {"--console", "FILE", "", OptionKind::Text, {}, {}, true, {}, text_into(request.console)},
+        {"--model-error", "H0,H1,V0,V1", "", OptionKind::Text, {}, {}, true, {},
+         [&request](const OptionValue& v) {
+             std::array<double, 4> w{};
+             std::istringstream in{std::string(v.text)};
+             char comma = ',';
+             for (int j = 0; j < 4 && comma == ','; ++j) {
+                 if (!(in >> w[j]) || (j < 3 && !(in >> comma))) comma = 0;
+             }
+             if (comma != ',' || !in.eof()) return "'" + std::string(v.text) + "' is not of the form H0,H1,V0,V1";
+             request.model_error = w;
+             return std::string();
+         }},
+    };
+    for (morva::text::Option& row : survey_command_line(survey_args)) options.push_back(std::move(row));
+    const morva::text::Program program{kProgram, kShortUsage, [] { return std::string(kUsage) + options_help(); }};
+    const std::vector<std::string_view> rest = morva::text::parse_command_line(program, options, argc, argv);
+    if (rest.size() > 1) {
+        usage("unexpected argument '" + std::string(rest[1]) + "'");
     }
 
     SimOptions opt = sample ? sample_options() : SimOptions{};
-    std::vector<std::string> rest;
+    std::vector<std::string> unused;
     std::string error;
-    if (!parse_options(survey_args, opt, rest, error)) usage(error);
-    if (rest.size() > 1) usage("one folder expected, got " + rest[0] + " and " + rest[1]);
+    if (!parse_options(survey_args, opt, unused, error)) usage(error);
 
+    if (campaign && verify) usage("--calibration-campaign and --verify do not go together");
     if (verify) {
-        if (!rest.empty()) request.dir = rest[0];
+        if (!rest.empty()) request.dir = std::string(rest[0]);
         // With --verify, --geodesy names the run's mode; the survey's own is in survey.sim.
         for (std::size_t k = 0; k + 1 < survey_args.size(); ++k) {
             if (survey_args[k] == "--geodesy") request.geodesy = opt.geodesy;
@@ -183,16 +184,15 @@ int main(int argc, char** argv) {
         request.run_control != "run.in") {
         usage("--flat, --console, --regression, --model-error and --run-control go with --verify");
     }
-    if (rest.empty()) usage("no folder given");
-    if (campaign) {
-        if (verify) usage("--calibration-campaign and --verify do not go together");
-        return write_campaign(opt, rest[0]);
-    }
+    if (rest.empty()) usage("missing DIR");
+    error = check_options(opt);
+    if (!error.empty()) usage(error);
+    if (campaign) return write_campaign(opt, std::string(rest[0]));
 
     Survey survey;
     if (!build_survey(opt, survey, error)) return fail(error);
     WriteSummary summary;
-    error = write_survey(survey, rest[0], summary);
+    error = write_survey(survey, std::string(rest[0]), summary);
     if (!error.empty()) return fail(error);
     const double rate = summary.seconds > 0 ? summary.measurements / summary.seconds : 0.0;
     std::printf(
@@ -200,6 +200,7 @@ int main(int argc, char** argv) {
         "%.2f model evaluations each); run: cd %s && morva < run.in\n",
         static_cast<long long>(summary.scans), static_cast<long long>(summary.measurements),
         summary.scanner_bytes / 1e6, summary.seconds, rate / 1e6,
-        summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0, rest[0].c_str());
+        summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0,
+        std::string(rest[0]).c_str());
     return 0;
 }

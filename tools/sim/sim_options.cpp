@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+#include "text/command_line.hpp"
 
 namespace morva::sim {
 namespace {
@@ -263,6 +266,35 @@ std::string value_text(const Option& opt) {
     return {};
 }
 
+// Why a value is refused, in the words of the shared command line (after
+// "option --X: "); empty when set_value took it.
+std::string value_problem(const Option& opt, std::string_view text) {
+    const std::string quoted = "'" + std::string(text) + "'";
+    if (opt.choices != nullptr) {
+        std::string names;
+        for (int k = 0; opt.choices[k] != nullptr; ++k) names += std::string(k ? ", " : "") + opt.choices[k];
+        return quoted + " is not one of " + names;
+    }
+    const bool scalar = opt.count == 1 && (opt.kind == Kind::Real || opt.kind == Kind::Single ||
+                                           opt.kind == Kind::Int || opt.kind == Kind::Seed);
+    if (scalar) return quoted + " is not a number";
+    return quoted + " is not of the form " + opt.arg;
+}
+
+const Option* find_row(const std::vector<Option>& table, std::string_view name) {
+    for (const Option& o : table) {
+        if (name == o.name) return &o;
+    }
+    return nullptr;
+}
+
+// A number option that must lie in [lo, hi]: the shared out-of-range message.
+std::string out_of_range(const char* name, double value, double lo, double hi) {
+    if (value >= lo && value <= hi) return {};
+    return std::string("option ") + name + ": " + text::number_text(value) + " is out of range (" +
+           text::number_text(lo) + " to " + text::number_text(hi) + ")";
+}
+
 }  // namespace
 
 std::string exact(double v) {
@@ -314,10 +346,7 @@ bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::v
     const std::vector<Option> table = options_of(opt);
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& word = args[k];
-        const Option* found = nullptr;
-        for (const Option& o : table) {
-            if (word == o.name) found = &o;
-        }
+        const Option* found = find_row(table, word);
         if (found == nullptr) {
             if (word.rfind("--", 0) == 0) {
                 error = "unknown option " + word;
@@ -327,15 +356,31 @@ bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::v
             continue;
         }
         if (k + 1 >= args.size()) {
-            error = word + " needs a value (" + found->arg + ")";
+            error = "option " + word + " needs a value";
             return false;
         }
         if (!set_value(*found, args[++k])) {
-            error = "bad value for " + word + ": " + args[k] + " (expected " + found->arg + ")";
+            error = "option " + word + ": " + value_problem(*found, args[k]);
             return false;
         }
     }
     return true;
+}
+
+std::vector<text::Option> survey_command_line(std::vector<std::string>& given) {
+    std::vector<text::Option> rows;
+    auto scratch = std::make_shared<SimOptions>();  // where a value is tried before it is kept
+    for (const Option& row : options_of(*scratch)) {
+        text::Option option{row.name, row.arg, row.help, text::OptionKind::Text};
+        option.apply = [row, scratch, &given](const text::OptionValue& value) {
+            if (!set_value(row, value.text)) return value_problem(row, value.text);
+            given.push_back(row.name);
+            given.emplace_back(value.text);
+            return std::string();
+        };
+        rows.push_back(std::move(option));
+    }
+    return rows;
 }
 
 std::string describe_options(const SimOptions& opt) {
@@ -383,16 +428,20 @@ std::string check_options(const SimOptions& o) {
     if (!(o.height >= 5.0)) return bad("--height must be at least 5 m");
     if (!(o.duration > 0.0)) return bad("--duration must be positive");
     if (!(o.first_scan >= 0.0)) return bad("--first-scan must not be negative");
-    if (!(o.traj_rate >= 0.5 && o.traj_rate <= 1000.0)) return bad("--traj-rate must lie in [0.5, 1000] Hz");
-    if (!(o.nmeas >= 2 && o.nmeas <= 1000)) return bad("--nmeas must lie in [2, 1000]");
-    if (!(o.scan_rate >= 2.0 && o.scan_rate <= 2000.0)) return bad("--scan-rate must lie in [2, 2000] Hz");
+    for (const std::string& e : {out_of_range("--traj-rate", o.traj_rate, 0.5, 1000.0),
+                                 out_of_range("--nmeas", o.nmeas, 2, 1000),
+                                 out_of_range("--scan-rate", o.scan_rate, 2.0, 2000.0)}) {
+        if (!e.empty()) return e;
+    }
     if (!(o.fov > 0.0 && o.fov < 150.0)) return bad("--fov must lie in (0, 150) degrees");
-    if (!(o.polar_id >= 1 && o.polar_id <= 7)) return bad("--polar-id must lie in [1, 7]");
+    if (std::string e = out_of_range("--polar-id", o.polar_id, 1, 7); !e.empty()) return e;
     if (!(o.range_unit > 0.0f && o.range_unit <= 1.0f)) return bad("--range-unit must lie in (0, 1] m");
     if (!(o.angle_unit > 0.0f && o.angle_unit <= 0.1f)) return bad("--angle-unit must lie in (0, 0.1] gon");
     if (!(o.timer_unit >= 1.0e-7f && o.timer_unit <= 1.0e-3f)) return bad("--timer-unit must lie in [1e-7, 1e-3] s");
-    if (!(o.geoid_spacing >= 0.001 && o.geoid_spacing <= 1.0)) return bad("--geoid-spacing must lie in [0.001, 1]");
-    if (!(o.icalib >= 0 && o.icalib <= 5)) return bad("--icalib must lie in [0, 5]");
+    for (const std::string& e : {out_of_range("--geoid-spacing", o.geoid_spacing, 0.001, 1.0),
+                                 out_of_range("--icalib", o.icalib, 0, 5)}) {
+        if (!e.empty()) return e;
+    }
     if (!(o.waves[1] > 0.0)) return bad("--waves wavelength must be positive");
     if (!(o.roofs >= 20.0 && o.roofs <= 500.0)) return bad("--roofs must lie in [20, 500] m");
     const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "georef/geodesy.hpp"
+#include "text/command_line.hpp"
 
 namespace morva::sim {
 
@@ -97,7 +98,13 @@ SimOptions sample_options();
 bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::vector<std::string>& rest,
                    std::string& error);
 
-// Checks the survey can be simulated consistently; empty when it can.
+// The survey options as rows of the shared command-line table: each checks
+// its value when it is read and adds "--name value" to `given`, for
+// parse_options to apply in order onto the survey they change.
+std::vector<text::Option> survey_command_line(std::vector<std::string>& given);
+
+// Checks the survey can be simulated consistently; empty when it can (a
+// number outside its range is refused in the command line's own words).
 std::string check_options(const SimOptions& opt);
 
 // Every option with its value, one "--name value" per line: parsing it
