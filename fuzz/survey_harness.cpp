@@ -7,7 +7,7 @@
 #include "georef/scan_processing.hpp"
 #include "harness.hpp"
 #include "regression/report.hpp"
-#include "run/scan_loop.hpp"
+#include "run/main_sequence.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"

@@ -8,11 +8,26 @@
 
 #include <string>
 
+#include <cstdint>
+
+#include "georef/run_stats.hpp"
+#include "georef/scan_processing.hpp"
 #include "inputs/run_control.hpp"
+#include "regression/report.hpp"
 #include "run/run_options.hpp"
-#include "run/scan_loop.hpp"
 
 namespace morva::run {
+
+// What a run's end-of-run report said, for its record (--metadata).
+struct RunSummary {
+    bool outputs_named = false;    // the scan loop began: the outputs hold this run's results
+    bool reported = false;         // the final report was printed
+    std::int64_t scans_read = 0;
+    georef::RunStats stats;
+    georef::OutsideSpan outside;
+    bool regression_reported = false;
+    regression::RegressionFit fit;
+};
 
 // Filled as the run goes; what a stop leaves unfilled is written as null.
 struct RunRecord {

@@ -17,10 +17,10 @@ PROGRAMS = {
     "morva": ("morva [options] [RUN_CONTROL]", "--threads", []),
     "morva-sim": ("morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]", "--nmeas", []),
     "morva-las": ("morva-las [options] RUN_CONTROL OUTPUT.las", "--date", []),
-    "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]",
-                      None, []),
+    "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]", None, []),
     "morva-grid": ("morva-grid [options] INPUT... OUTPUT.tif", "--resolution", []),
     "morva-overlap": ("morva-overlap [options] CAMPAIGN_DIR | RUN_CONTROL...", "--resolution", []),
+    "morva-boresight": ("morva-boresight [options] RUN_CONTROL...", "--json", []),
     "morva-campaign": ("morva-campaign run|status|report DIR [OPTIONS]", "--jobs", ["run", "."]),
     "morva-quicklook": ("morva-quicklook [options] RUN_CONTROL [OUTPUT.png]", "--report", []),
 }
@@ -33,7 +33,7 @@ def usage_line(name, usage, message):
 
 
 # The help: its usage line first, an "Exit status:" section, nothing on standard error.
-HELP = r"usage: .*\nExit status: .*"
+HELP = r"usage: .*\nExit status:.*"
 
 
 # (arguments, exit status, standard output (a pattern), standard error (exact))

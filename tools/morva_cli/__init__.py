@@ -167,7 +167,17 @@ class ArgumentParser(argparse.ArgumentParser):
 
     def parse_args(self, args: Optional[Sequence[str]] = None,  # type: ignore[override]
                    namespace: Optional[argparse.Namespace] = None) -> argparse.Namespace:
-        parsed, extra = self.parse_known_args(args, namespace)
+        words = list(sys.argv[1:] if args is None else args)
+        # An unknown option is named before a missing argument, as the C++
+        # programs do: argparse would first complain of the missing one.
+        for word in words:
+            if word in ("--", "-h", "--help", "--version"):
+                break
+            if word.startswith("-") and word != "-" and not _is_number(word):
+                name = word.split("=", 1)[0]
+                if name not in self._option_string_actions:
+                    self.error(_unexpected(word))
+        parsed, extra = self.parse_known_args(words, namespace)
         if extra:
             self.error(_unexpected(extra[0]))
         return parsed
@@ -177,6 +187,14 @@ class ArgumentParser(argparse.ArgumentParser):
 
     def stop(self, message: str) -> NoReturn:
         stop(self.prog, message)
+
+
+def _is_number(word: str) -> bool:
+    try:
+        float(word)
+    except ValueError:
+        return False
+    return True
 
 
 def _unexpected(arg: str) -> str:

@@ -66,7 +66,7 @@ status   the table of every flight: done, failed, stale (something changed since
   --help, --version
 
 campaign.toml at the campaign's top holds the same settings, options winning:
-  morva, runinfo, engine, jobs, geodesy, exports = [...], and under [slurm]
+  morva, runinfo, engine, jobs, geodesy, run_control, exports = [...], and under [slurm]
   partition, time, mem, throttle, cpus_per_task, sbatch_args = [...]
 
 Exit status:
@@ -267,6 +267,7 @@ def _command_run_flight(options: Options) -> int:
         data = slurm_engine.read_job_file(options["job_file"])
         index = slurm_engine.task_index(options["first"])
         rel = data["flights"][index]
+        flights.RUN_CONTROL = data.get("run_control", flights.RUN_CONTROL)
     except (OSError, ValueError, KeyError, IndexError, slurm_engine.SlurmError) as e:
         _err(f"run-flight: {e}")
         return 1
@@ -297,6 +298,7 @@ def main(args: list[str], build: Build) -> int:
         return html_report.report(campaign, options, build)
     try:
         s = _merge(settings.read_file(campaign), options)
+        flights.RUN_CONTROL = s.run_control  # a flight is a folder holding it
         morva = settings.find_morva(s, build)
     except settings.SettingsError as e:
         _err(str(e))

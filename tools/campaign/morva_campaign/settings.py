@@ -34,6 +34,7 @@ class Settings:
     engine: str = "local"
     jobs: int | None = None
     geodesy: str | None = None
+    run_control: str = "run.in"  # the run control each flight runs, e.g. run.boresight.in
     exports: list[str] = field(default_factory=list)
     slurm: Slurm = field(default_factory=Slurm)
 
@@ -88,6 +89,11 @@ def read_file(campaign_dir: str) -> Settings:
             s.jobs = _positive(where(key), value)
         elif key == "geodesy":
             s.geodesy = _choice(where(key), value, GEODESIES)
+        elif key == "run_control":
+            name = _check_type(where(key), value, str)
+            if not name or "/" in name or name in (".", ".."):
+                raise SettingsError(f"{where(key)}: '{name}' is not a file name (the run control in each flight's folder)")
+            s.run_control = name
         elif key == "exports":
             s.exports = _string_list(where(key), value)
         elif key == "slurm" and isinstance(value, dict):

@@ -30,7 +30,8 @@ def write_job_file(campaign_dir: str, todo: list[flights.Flight], job: Any) -> s
     path = os.path.join(folder, f"{stamp}-{os.getpid()}.json")
     data = {"campaign": campaign_dir, "flights": [f.rel for f in todo],
             "morva": vars(job.morva), "morva_args": job.morva_args, "exports": job.exports,
-            "tool_dirs": job.tool_dirs, "force": job.force, "rehash": job.rehash}
+            "tool_dirs": job.tool_dirs, "force": job.force, "rehash": job.rehash,
+            "run_control": flights.RUN_CONTROL}
     with open(path, "w", encoding="utf-8") as f:
         json.dump(data, f, indent=1)
     return path

@@ -1,15 +1,11 @@
 #pragma once
-// The scan loop: every scan record in turn, skipped before the window,
-// ended by the first scan after it or by the end of the file, thinned, and
-// handed to georeferencing and the outputs; and everything of a run from the
-// scanner header to the end, which the program and the fuzz harness share.
+// The scan loop's pipeline: every scan record in turn, skipped before the
+// window, ended by the first scan after it or by the end of the file,
+// thinned, read in batches, georeferenced on a pool of threads and written
+// by one ordered stage in the original order of the scans.
 
 #include "georef/scan_processing.hpp"
-#include "inputs/geoid.hpp"
-#include "inputs/run_control.hpp"
-#include "inputs/trajectory.hpp"
 #include "regression/normal_sums.hpp"
-#include "regression/report.hpp"
 #include "run/progress.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
@@ -39,27 +35,6 @@ struct LoopOptions {
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
                    const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
                    regression::NormalSums& sums, const LoopOptions& options);
-
-// What a run's end-of-run report said, for its record (--metadata).
-struct RunSummary {
-    bool outputs_named = false;    // the scan loop began: the outputs hold this run's results
-    bool reported = false;         // the final report was printed
-    std::int64_t scans_read = 0;
-    georef::RunStats stats;
-    georef::OutsideSpan outside;
-    bool regression_reported = false;
-    regression::RegressionFit fit;
-};
-
-// From the scanner header to the end of the run: header and time base, the
-// outputs kept on a stop from here on (see keep_staged_outputs_on_stop), the scan loop, the
-// warnings after it, the final report and the regression when it is on. The
-// caller opened the scanner file and the outputs and closes them afterwards.
-// `summary`, when given, is filled as the run goes.
-void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
-                          const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, const LoopOptions& options,
-                          RunSummary* summary = nullptr);
 
 // The number of CPUs this process may run on (its affinity mask), at least 1.
 int available_cpus();

@@ -1,4 +1,4 @@
-#include "run/scan_loop.hpp"
+#include "run/pipeline.hpp"
 
 #include <sched.h>
 
@@ -11,13 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "georef/run_stats.hpp"
-#include "regression/report.hpp"
-#include "run/run_warnings.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
-#include "text/warning.hpp"
 
 namespace morva::run {
 namespace {
@@ -256,16 +252,6 @@ private:
     std::vector<std::thread> workers_;
 };
 
-// The exact geodesy names itself on standard error (the console report
-// stays as it is); the default flat earth, as every run before it, adds
-// nothing there.
-void tell_geodesy(const inputs::RunControl& rc, georef::Geodesy mode) {
-    if (mode == georef::Geodesy::Flat) return;
-    text::note(rc.full_georef
-                   ? "geodesy ellipsoid: exact positions on the WGS 84 ellipsoid"
-                   : "geodesy ellipsoid: not used, the run control asks for the simplified vertical computation");
-}
-
 }  // namespace
 
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
@@ -295,41 +281,6 @@ void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& hea
         ++next_order;
     }
     if (options.progress != nullptr) end_progress(*options.progress);
-}
-
-void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
-                          const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, const LoopOptions& options,
-                          RunSummary* summary) {
-    RunSummary unused;
-    RunSummary& told = summary != nullptr ? *summary : unused;
-    scanner::scanner_header header;
-    scanner::readhdr(scan, header);
-    scanner::ScanStream stream;
-    scanner::begin_scans(header, rc, stream);
-
-    tell_geodesy(rc, options.geodesy);
-    // From here on a stop leaves what was written under the outputs' names;
-    // they take them at the end of the run (a killed run leaves the earlier files).
-    text::keep_staged_outputs_on_stop();
-    told.outputs_named = true;
-
-    georef::RunState state;
-    regression::NormalSums sums;
-    const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header, options.geodesy};
-    if (options.progress != nullptr) begin_progress(*options.progress, true, scan, header.nmeas);
-    run_scan_loop(scan, header, stream, inputs, outputs, state, sums, options);
-    if (options.warnings) warn_after_scans(state, sums, trajectory, rc);
-
-    georef::print_report(state.stats, static_cast<std::int32_t>(stream.records_read), rc);
-    told.reported = true;
-    told.scans_read = static_cast<std::int64_t>(stream.records_read);
-    told.stats = state.stats;
-    told.outside = state.outside;
-    if (rc.regression_on) {
-        told.fit = regression::report_regression(sums, rc.nparams);
-        told.regression_reported = true;
-    }
 }
 
 int available_cpus() {

@@ -1,0 +1,260 @@
+// morva-boresight: the misalignment of a scanner installation estimated from
+// overlapping flights, by recomputing tie-patch points from the raw
+// measurements through the core's georeferencing.
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <glog/logging.h>
+
+#include "adjustment.hpp"
+#include "calibrated_control.hpp"
+#include "flight.hpp"
+#include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
+#include "patches.hpp"
+#include "report.hpp"
+#include "text/command_line.hpp"
+#include "text/out_stream.hpp"
+#include "text/stop.hpp"
+
+namespace {
+
+using namespace morva;
+using namespace morva::boresight;
+
+constexpr std::string_view kProgram = "morva-boresight";
+constexpr std::string_view kUsage = "morva-boresight [options] RUN_CONTROL...";
+constexpr std::string_view kHelp =
+    "usage: morva-boresight [options] RUN_CONTROL...\n"
+    "\n"
+    "Estimates the misalignment of a scanner installation (the run control's\n"
+    "dpitch droll dheading, in degrees) from two or more overlapping flights of it,\n"
+    "best the calibration pattern over sloped surfaces such as roofs (morva-sim\n"
+    "--calibration-campaign). Each run control is read as morva reads it, its file\n"
+    "names relative to its own folder; the flights must share one scanner and lever\n"
+    "arm, and state one misalignment: the starting value.\n"
+    "\n"
+    "Tie patches are small areas where strips overlap that are planar in every strip\n"
+    "covering them, spread over slopes, aspects and positions. For each trial of the\n"
+    "angles every patch point is recomputed from its raw measurement through morva's\n"
+    "own georeferencing, and the points' distances to their patch planes are\n"
+    "minimised with a robust (Huber) loss. Patches are chosen twice: at the starting\n"
+    "angles, then again at the first estimate.\n"
+    "\n"
+    "Prints the estimate with standard deviations and correlations, the RMS point-to-\n"
+    "plane distance before and after, and the patches per pair of flights. An angle\n"
+    "the flights cannot determine (one flight, all flights one way over level\n"
+    "ground, too few patches) is named with the reason, and no number is given.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the misalignment estimated (and the copies written when asked for)\n"
+    "  1  a flight could not be read, the flights are not of one installation, an\n"
+    "     angle cannot be determined, or an output could not be written\n"
+    "  2  a usage error\n"
+    "\n"
+    "Options:\n";
+
+struct Options {
+    std::vector<std::string> run_controls;
+    georef::Geodesy geodesy = georef::Geodesy::Flat;
+    std::string json;
+    bool write_run_controls = false;
+    int threads = 0;
+    PatchOptions patch;
+    int min_patches = 10;
+    double max_sigma = 0.005;
+};
+
+[[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
+
+std::vector<text::Option> options_of(Options& o) {
+    using text::OptionKind;
+    using text::OptionValue;
+    auto whole_into = [](int& target) {
+        return [&target](const OptionValue& v) { target = static_cast<int>(v.number); return std::string(); };
+    };
+    auto number_into = [](double& target) {
+        return [&target](const OptionValue& v) { target = v.number; return std::string(); };
+    };
+    return {
+        {"--geodesy", "flat|ellipsoid", "the georeferencing the flights are processed with (morva --geodesy; default flat)",
+         OptionKind::Choice, {}, {}, true,
+         {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
+         [&o](const OptionValue& v) {
+             o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
+             return std::string();
+         }},
+        {"--json", "FILE", "the same report as JSON", OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.json = v.text;
+             return v.text.empty() ? std::string("'' is not a file name") : std::string();
+         }},
+        {"--write-run-controls", "",
+         "write beside each run control a copy with only its misalignment replaced (run.boresight.in for run.in); "
+         "never over an existing file",
+         OptionKind::Flag, {}, {}, true, {},
+         [&o](const OptionValue&) { o.write_run_controls = true; return std::string(); }},
+        {"--threads", "N", "threads (0: every processor; default 0)", OptionKind::Number, 0, 256, true, {},
+         whole_into(o.threads)},
+        {"--patch-radius", "M",
+         "radius of a tie patch (0: from the point spacing, about twice --min-points in the sparsest strip; default 0)",
+         OptionKind::Number, 0, 1000, false, {}, number_into(o.patch.radius)},
+        {"--min-points", "N", "points per strip in a patch (default 8)", OptionKind::Number, 4, 10000, true, {},
+         whole_into(o.patch.min_points)},
+        {"--max-points", "N", "points per strip in a patch used at most, taken evenly (default 100)",
+         OptionKind::Number, 4, 100000, true, {}, whole_into(o.patch.max_points)},
+        {"--max-patches", "N", "patches used at most (default 600)", OptionKind::Number, 1, 1000000, true, {},
+         whole_into(o.patch.max_patches)},
+        {"--min-patches", "N", "fewer patches determine nothing (default 10)", OptionKind::Number, 1, 1000000, true,
+         {}, whole_into(o.min_patches)},
+        {"--planarity", "M",
+         "largest plane-fit RMS of a patch in a strip (0: twice the median of the candidate areas; default 0)",
+         OptionKind::Number, 0, 100, false, {}, number_into(o.patch.planarity)},
+        {"--max-sigma", "DEG", "an angle whose standard deviation would exceed this is not determined (default 0.005)",
+         OptionKind::Number, 1e-9, 10, false, {}, number_into(o.max_sigma)},
+    };
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    const std::vector<text::Option> options = options_of(o);
+    const text::Program program{kProgram, kUsage,
+                                [&options] { return std::string(kHelp) + text::option_lines(options, 28, 88); }};
+    for (std::string_view a : text::parse_command_line(program, options, argc, argv)) o.run_controls.emplace_back(a);
+    if (o.run_controls.empty()) usage("missing RUN_CONTROL");
+    o.patch.max_points = std::max(o.patch.max_points, o.patch.min_points);
+    if (o.threads == 0) o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return o;
+}
+
+[[noreturn]] void stop(const std::string& message) { text::stop_run(message); }
+
+// One installation: one scanner (its header's geometry and calibration), one
+// lever arm and calibration switch, one stated misalignment.
+void check_installation(const std::vector<Flight>& flights) {
+    const Flight& a = flights.front();
+    for (std::size_t k = 1; k < flights.size(); ++k) {
+        const Flight& b = flights[k];
+        for (std::size_t j = 0; j < k; ++j) {
+            if (inputs::same_file(flights[j].name, b.name)) stop(b.name + ": given twice");
+        }
+        const scanner::scanner_header& ha = a.header;
+        const scanner::scanner_header& hb = b.header;
+        const bool scanner_same = ha.nmeas == hb.nmeas && ha.range_unit == hb.range_unit &&
+                                  ha.angle_unit == hb.angle_unit && ha.polar_id == hb.polar_id &&
+                                  std::equal(ha.a, ha.a + 3, hb.a) && std::equal(ha.b, ha.b + 3, hb.b) &&
+                                  std::equal(ha.c, ha.c + 3, hb.c) && std::equal(ha.d, ha.d + 3, hb.d) &&
+                                  std::equal(ha.eps, ha.eps + 4, hb.eps);
+        if (!scanner_same) stop(b.name + ": another scanner than " + a.name + " (its header's geometry differs)");
+        if (a.rc.offx != b.rc.offx || a.rc.offy != b.rc.offy || a.rc.offz != b.rc.offz) {
+            stop(b.name + ": another lever arm than " + a.name + " (offx offy offz)");
+        }
+        if (a.rc.use_cal != b.rc.use_cal || a.rc.angle_sign != b.rc.angle_sign) {
+            stop(b.name + ": processed otherwise than " + a.name + " (use_cal or the scan-angle sign of iout_type)");
+        }
+        if (a.rc.dpitch != b.rc.dpitch || a.rc.droll != b.rc.droll || a.rc.dheading != b.rc.dheading) {
+            stop(b.name + ": states another misalignment than " + a.name + "; one installation starts from one");
+        }
+    }
+}
+
+void write_file(const std::string& path, const std::string& text) {
+    const std::string temp = path + ".part~";
+    std::ofstream o(temp, std::ios::binary);
+    o << text;
+    o.close();
+    if (!o || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        stop(path + ": cannot be written");
+    }
+}
+
+int run(const Options& o) {
+    // The core readers' report lines stay in memory.
+    text::attach_out(text::console(), -1, "the core's report");
+
+    std::vector<Flight> flights(o.run_controls.size());
+    for (std::size_t k = 0; k < flights.size(); ++k) load_flight(o.run_controls[k], o.geodesy, flights[k]);
+    check_installation(flights);
+    if (!o.json.empty()) {
+        for (const Flight& f : flights) {
+            const std::string why =
+                inputs::output_refusal(o.json, inputs::run_control_roles(f.rc, f.name, f.folder));
+            if (!why.empty()) stop(why);
+        }
+    }
+    if (o.write_run_controls) {
+        for (const Flight& f : flights) {
+            const std::string why = calibrated_refusal(f);
+            if (!why.empty()) stop(why);
+        }
+    }
+
+    Calibration c;
+    for (const Flight& f : flights) c.flights.push_back(&f);
+    c.geodesy = georef::geodesy_name(o.geodesy);
+    const std::array<double, 3> start = {flights[0].rc.dpitch, flights[0].rc.droll, flights[0].rc.dheading};
+    c.adjustment.start = c.adjustment.estimate = start;
+
+    const Flight& first = flights.front();
+    const Geo centre = georeference_shot(first, first.shots[first.shots.size() / 2], start.data());
+    const LocalFrame frame = frame_at(centre.lat, centre.lon);
+    AdjustOptions adjust_options;
+    adjust_options.threads = o.threads;
+    adjust_options.max_sigma = o.max_sigma;
+
+    // Twice: patches at the start, then at the first estimate (a patch's
+    // strips then cover one plane even where the start was far off).
+    std::array<double, 3> angles = start;
+    for (int round = 0; round < 2 && flights.size() >= 2; ++round) {
+        c.selection = select_patches(strip_points(flights, frame, angles.data(), o.threads), o.patch);
+        if (static_cast<int>(c.selection.patches.size()) < o.min_patches) break;
+        c.adjustment = adjust(flights, frame, c.selection.patches, start, adjust_options);
+        std::vector<Patch> kept;
+        for (std::size_t k : c.adjustment.used) kept.push_back(std::move(c.selection.patches[k]));
+        c.selection.patches.swap(kept);
+        if (!(c.adjustment.determined[0] && c.adjustment.determined[1] && c.adjustment.determined[2])) break;
+        angles = c.adjustment.estimate;
+    }
+    explain(c, o.min_patches, o.max_sigma);
+
+    const bool ok = all_determined(c);
+    if (ok && o.write_run_controls) {
+        std::vector<std::string> texts;
+        for (const Flight& f : flights) texts.push_back(calibrated_text(f, c.adjustment.estimate));
+        for (std::size_t k = 0; k < flights.size(); ++k) {
+            write_calibrated(flights[k], texts[k]);
+            c.written.push_back(calibrated_name(flights[k].name));
+        }
+    }
+    if (!o.json.empty()) write_file(o.json, report_json(c));
+    const std::string text = report_text(c);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    if (!ok) {
+        std::fprintf(stderr, "%s: %s\n", kProgram.data(), refusal_line(c).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    FLAGS_minloglevel = google::GLOG_ERROR;  // the solver's notes are not the program's
+    try {
+        return run(o);
+    } catch (const text::RunStopped& s) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", kProgram.data(), text::stop_line(s).c_str());
+        return 1;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+// One flight of a calibration: its run control (names relative to its own
+// folder), trajectory, geoid grid and scanner header loaded by the core's
+// readers, and every accepted measurement kept as the core's
+// georeferencing sees it (time, range, scan angle, scan number, trajectory
+// interval), so that a trial misalignment re-runs only the georeferencing.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "georef/georeference.hpp"
+#include "inputs/geoid.hpp"
+#include "inputs/run_control.hpp"
+#include "inputs/trajectory.hpp"
+#include "scanner/scanner_header.hpp"
+
+namespace morva::boresight {
+
+// A measurement that passed the range and area tests.
+struct Shot {
+    double thr;        // decimal hours
+    double range;      // metres
+    double angle_gon;  // scan angle as decoded
+    double f;          // trajectory interval and its factor
+    std::int32_t j;
+    std::int32_t scanno;
+    std::int32_t i;    // index in its scan, 1-based
+};
+
+struct Flight {
+    std::string name;    // the run control as given
+    std::string folder;  // its folder, "" or ending in '/'
+    inputs::RunControl rc;
+    inputs::TrajectoryTable trajectory;
+    inputs::GeoidGrid geoid;
+    scanner::scanner_header header;
+    georef::Geodesy geodesy = georef::Geodesy::Flat;
+    std::vector<Shot> shots;
+    double heading = 0;  // mean track heading, degrees
+    double height = 0;   // mean aircraft height, metres
+};
+
+// Loads the flight and its measurements; a problem stops with one line
+// "NAME: what is wrong" (text::stop_run).
+void load_flight(const std::string& run_control, georef::Geodesy geodesy, Flight& flight);
+
+// A name inside a run control, taken relative to the run control's folder.
+std::string beside(const Flight& flight, const std::string& name);
+
+// The ground point of a shot with the misalignment `angles` (dpitch, droll,
+// dheading in degrees), through the core's georeferencing: latitude,
+// longitude (degrees) and height (metres) after the geoid and the across-scan
+// correction, as morva writes it for one measurement.
+struct Geo {
+    double lat, lon, h;
+};
+Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3]);
+
+}  // namespace morva::boresight
