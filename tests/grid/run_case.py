@@ -278,28 +278,28 @@ def horizontal_part(wkt):
     fail("unbalanced WKT")
 
 
-def check_projected_las(work, spec):
+def check_projected_las(work, expected):
     """morva-las in a projected CRS: X and Y within 1 mm of GeoConvert's UTM
     of the scan points, Z the records' heights, the WKT's projected CRS
     identified by projinfo at 100 %, the vertical part naming the heights."""
-    data = open(os.path.join(work, spec["las"]), "rb").read()
+    data = open(os.path.join(work, expected["las"]), "rb").read()
     scale = struct.unpack_from("<3d", data, 131)
     check(scale[0] == 0.001 and scale[1] == 0.001, f"X and Y scale {scale[:2]}, not 0.001")
-    x, y, z = las_points(os.path.join(work, spec["las"]))
-    lon, lat, h = run_control_points(os.path.join(work, spec["run_control"]))
-    e, n = geoconvert(lon, lat, spec["zone"])
+    x, y, z = las_points(os.path.join(work, expected["las"]))
+    lon, lat, h = run_control_points(os.path.join(work, expected["run_control"]))
+    e, n = geoconvert(lon, lat, expected["zone"])
     worst = max(np.abs(x - e).max(), np.abs(y - n).max())
     check(worst <= 0.001, f"X, Y up to {worst * 1000:.3f} mm from GeoConvert")
     check(np.array_equal(np.round(z * 1000), np.round(h * 1000)), "Z is not the records' height")
     start = data.index(b"COMPD_CS[")
     wkt = data[start:data.index(b"\0", start)].decode()
-    check(spec["vertical"] in wkt, f"the WKT lacks {spec['vertical']!r}: {wkt[:120]}")
+    check(expected["vertical"] in wkt, f"the WKT lacks {expected['vertical']!r}: {wkt[:120]}")
     ident = subprocess.run(["projinfo", "--identify", horizontal_part(wkt), "-o", "WKT1_GDAL", "-q"],
                            capture_output=True, text=True).stdout + \
         subprocess.run(["projinfo", "--identify", horizontal_part(wkt), "-o", "WKT1_GDAL"],
                        capture_output=True, text=True).stdout
-    check(f"{spec['epsg']}: 100 %" in ident, f"projinfo does not identify {spec['epsg']} at 100 %: {ident[-200:]}")
-    print(f"{len(x)} LAS points within {worst * 1000:.3f} mm of GeoConvert; {spec['epsg']} identified at 100 %")
+    check(f"{expected['epsg']}: 100 %" in ident, f"projinfo does not identify {expected['epsg']} at 100 %: {ident[-200:]}")
+    print(f"{len(x)} LAS points within {worst * 1000:.3f} mm of GeoConvert; {expected['epsg']} identified at 100 %")
 
 
 def main():

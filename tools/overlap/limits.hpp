@@ -1,7 +1,7 @@
 #pragma once
-// The thresholds a campaign's overlaps are judged against: a USGS Lidar Base
-// Specification quality level, or the user's own figures. Where each figure
-// comes from is in docs/overlap.md.
+// The thresholds a campaign's overlaps are judged against: a quality level of
+// the USGS Lidar Base Specification, or the user's own figures. Where each
+// figure comes from is in docs/overlap.md.
 
 #include <cmath>
 #include <limits>
