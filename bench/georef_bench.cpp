@@ -21,6 +21,7 @@
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
 #include "records/record_file.hpp"
+#include "run/scan_record.hpp"
 #include "scanner/calibration.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
@@ -129,15 +130,18 @@ void BM_GeoreferenceInScan(benchmark::State& state) {
     s.rc.scanpt_wanted = false;
     const georef::Geodesy geodesy = state.range(1) ? georef::Geodesy::Ellipsoid : georef::Geodesy::Flat;
     const georef::SurveyInputs in{&s.rc, &s.table, &s.geoid, &s.hdr, geodesy};
-    auto results = std::make_unique<georef::ScanResults>();
+    auto results = std::make_unique<run::ScanResults>();
     std::int32_t jtraj = 1;
     std::int64_t npts = 0;
     scanner::ScanStream scan = b.stream;
     for (auto _ : state) {
-        georef::ScanMarks marks;
-        jtraj = georef::georeference_tables(in, scan, *b.tables, jtraj, *results, marks);
-        npts += results->npts;
-        georef::clear_results(*results);
+        run::ScanMarks marks;
+        {
+            run::ScanRecorder recorder(*results, marks);
+            jtraj = georef::georeference_tables(in, scan, *b.tables, jtraj, recorder);
+        }
+        npts += results->tally.npts;
+        run::clear_results(*results);
         scan.nscan += 1;
         scan.scanno += 1;
         scan.tfrac += 0.01;

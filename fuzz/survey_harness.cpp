@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "georef/run_stats.hpp"
-#include "georef/scan_processing.hpp"
+#include "run/scan_record.hpp"
 #include "harness.hpp"
 #include "regression/report.hpp"
 #include "run/main_sequence.hpp"
@@ -65,7 +65,7 @@ void process_scanner_file(const inputs::RunControl& rc, const inputs::Trajectory
     NullOutputs& files = null_outputs();
     scanner::ByteReader scan;
     if (!scanner::open_bytes(scan, path)) text::stop_run("*** cannot open file: " + path);
-    const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
+    const run::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
     run::LoopOptions loop;
     loop.threads = kFuzzThreads;

@@ -1,18 +1,14 @@
 #pragma once
-// The georeferencing stage of the scan loop, in two halves so that scans can
-// be georeferenced on several threads while the run stays what one thread
-// makes of it:
-// - georeference_scan: for each measurement of one scan the road from its
-//   ten bytes to an output point, its records and diagnostics, formatted into
-//   memory (ScanResults) together with a log of the order of every write;
-// - replay_scan: in the original order of the scans, everything whose result
-//   depends on what came before (centre points and their console lines, the
-//   time-gap test of a scan's first point, the writes themselves), plus
-//   merge_results for the statistics; the regression's points are handed on
-//   in order for their sums.
+// The georeferencing of one scan: for each of its measurements the road from
+// its ten bytes to an output point, its records and diagnostics, handed in
+// order to a sink. What depends on the scans before (centre points and their
+// console lines, the time-gap test of a scan's first point) is handed on as
+// a point event for whoever puts the scans in order.
 
+#include <cmath>
+#include <concepts>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "georef/georeference.hpp"
 #include "georef/output_point.hpp"
@@ -20,6 +16,7 @@
 #include "inputs/geoid.hpp"
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
+#include "scanner/calibration.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 #include "text/out_stream.hpp"
@@ -35,28 +32,12 @@ struct SurveyInputs {
     Geodesy geodesy = Geodesy::Flat;  // from metres to degrees in the full mode
 };
 
-struct SurveyOutputs {
-    text::OutStream* scanpt;  // null when no scan-point file is wanted
-    text::OutStream* cent;
-    text::OutStream* pcorr;   // "test_pcorr.out"
-    text::OutStream* test;    // "test.out"
-};
-
 // Measurements whose time lies before the trajectory's first record or after
 // its last: their positions hold that end record.
 struct OutsideSpan {
     std::int64_t before = 0, after = 0;
     double before_min = 0, before_max = 0;  // their times, decimal hours
     double after_min = 0, after_max = 0;
-};
-
-// What lives from the first scan to the report, carried in scan order.
-struct RunState {
-    double alpha_prev = 999.0;  // alpha of the previous output point
-    double tlast_centre = 0.0;  // time of the last centre line on the console
-    bool arcsine_warned = false;  // the calibration's warning, once in a run
-    RunStats stats;
-    OutsideSpan outside;
 };
 
 enum class ScanDecision { End, Skip, Process };
@@ -71,14 +52,8 @@ ScanDecision scan_test(const scanner::ScanStream& scan, const inputs::RunControl
 std::int32_t advance_over_scan(const SurveyInputs& in, const scanner::ScanStream& scan, const std::uint8_t* raw,
                                std::int32_t jtraj);
 
-// The memory outputs of the scans one worker georeferences.
-enum Sink : std::uint8_t { kScanpt, kPcorr, kTest, kConsole, kSinks };
-
-struct LogEntry {
-    enum Kind : std::uint8_t { Bytes, Point, ArcsineWarning } kind;
-    Sink sink;       // Bytes: where
-    std::uint32_t n; // Bytes: how many; Point: index in ScanResults::points
-};
+// The outputs a scan writes bytes to.
+enum ScanOutput : std::uint8_t { kScanpt, kPcorr, kTest, kConsole, kScanOutputs };
 
 // An output point the ordered stage must look at: the first of its scan
 // (centre test against the previous scan's last point, time-gap test), or a
@@ -92,45 +67,157 @@ struct PointEvent {
     bool first;
 };
 
-// How one scan ended in ScanResults.
-struct ScanMarks {
-    std::size_t log_end = 0;  // end of its entries in the log
-    bool has_points = false;
-    double last_alpha = 0, last_thr = 0;  // of its last output point
-};
-
-struct ScanResults {
-    text::OutStream bytes[kSinks];      // memory streams
-    std::vector<LogEntry> log;
-    std::vector<PointEvent> points;
-    std::vector<double> regression;     // (h, xscan) of every output point, in order
-    RunStats stats;                     // from the sentinels, over these scans only
-    OutsideSpan outside;                // over these scans only
+// Statistics over the scans a sink has received.
+struct ScanTally {
+    RunStats stats;       // from the sentinels
+    OutsideSpan outside;
     std::int32_t npts = 0;
-    // The run of bytes being written to one sink, not yet in the log.
-    Sink current = kSinks;
-    std::size_t mark = 0;
 };
 
-// Empties the results, keeping their memory.
-void clear_results(ScanResults& r);
+// What a scan's georeferencing hands on, in the order it makes it. The loop
+// is a template on its sink, so that no call per measurement is virtual.
+template <class S>
+concept ScanSink = requires(S& s, ScanOutput o, const PointEvent& e, double a, double b) {
+    { s.bytes(o) } -> std::same_as<text::OutStream&>;  // bytes for output o, after everything before
+    s.point(e);               // an output point the ordered stage must look at
+    s.arcsine_warning();      // the calibration's warning, before the first calibrated measurement
+    s.regression_pair(a, b);  // (h, xscan) of an output point
+    s.last_point(a, b);       // (alpha, thr) of the scan's latest output point
+    { s.tally() } -> std::same_as<ScanTally&>;
+};
 
 // Georeferences one processed scan from its raw measurement bytes, the
-// cursor where the scan starts, into `r`; `tables` is working memory. A stop
-// (the calibration's) leaves `marks` at the entries written before it.
+// cursor where the scan starts, into `sink`; `tables` is working memory.
+template <ScanSink S>
 std::int32_t georeference_scan(const SurveyInputs& in, const scanner::ScanStream& scan, const std::uint8_t* raw,
-                       std::int32_t jtraj, scanner::ScanTables& tables, ScanResults& r, ScanMarks& marks);
+                               std::int32_t jtraj, scanner::ScanTables& tables, S& sink);
 // The same from its decoded measurements. Both return the cursor after the scan.
-std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStream& scan, const scanner::ScanTables& tables,
-                         std::int32_t jtraj, ScanResults& r, ScanMarks& marks);
+template <ScanSink S>
+std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStream& scan,
+                                 const scanner::ScanTables& tables, std::int32_t jtraj, S& sink);
 
-// Writes the scan's entries [from, marks.log_end) in order; `offsets` holds
-// for each sink how far its bytes have been written.
-void replay_scan(const SurveyOutputs& out, RunState& state, const ScanResults& r, std::size_t from,
-                 const ScanMarks& marks, std::size_t offsets[kSinks]);
+namespace detail {
 
-// Adds the results' statistics, point count and measurements outside the
-// trajectory to the run's.
-void merge_results(RunState& state, const ScanResults& r);
+void write_calibration_record(text::OutStream& out, const scanner::ScanStream& scan, std::int32_t i,
+                              const GroundPoint& p);
+void write_correction_record(text::OutStream& out, double xscan, double h, double pcorr);
+// Off the hot path: taken only for measurements outside the trajectory.
+[[gnu::noinline, gnu::cold]] void note_outside_span(OutsideSpan& o, double thr, double first);
+
+// What the loop carries through one scan.
+struct ScanCursor {
+    OutputGroup group;
+    bool first = true;       // no output point yet in this scan
+    double alpha_prev = 0;   // of the previous output point in this scan
+    double tprev = 0;        // measurement time of that point
+};
+
+// The output stage for one accepted measurement.
+template <ScanSink S>
+void emit(const inputs::RunControl& rc, const scanner::ScanStream& scan, const Accepted& m, ScanCursor& c, S& sink) {
+    scanpt p;
+    if (!form_point(c.group, rc.navg, m, p)) return;
+
+    ScanTally& tally = sink.tally();
+    if (rc.scanpt_wanted) {
+        track(p.lat, tally.stats.lat_min, tally.stats.lat_max);
+        track(p.lon, tally.stats.lon_min, tally.stats.lon_max);
+        track(p.h, tally.stats.height_min, tally.stats.height_max);
+        text::OutStream& out = sink.bytes(kScanpt);
+        if (rc.binary_output) write_binary_record(out, p);
+        else write_text_record(out, p, rc.navg > 1);
+    }
+
+    // The first point of a scan is decided in scan order, against the last
+    // point of the scans before; a later one when the beam has just passed
+    // the nadir.
+    if (c.first || (c.alpha_prev < 0 && p.alpha >= 0)) {
+        sink.point(PointEvent{p, m.thr, m.i, scan.nscan, scan.scanno, scan.gpsflags, c.first});
+    }
+    c.alpha_prev = p.alpha;
+
+    tally.npts += 1;
+    if (rc.regression_on) sink.regression_pair(p.h, p.xscan);
+    if (!c.first) {
+        const double delta = std::fabs(m.thr - c.tprev);
+        if (is_time_gap(delta, m.i, scan.nscan)) report_time_gap(sink.bytes(kConsole), m.thr, delta, m.i, scan.nscan);
+    }
+    c.first = false;
+    c.tprev = m.thr;
+    sink.last_point(p.alpha, m.thr);
+}
+
+// The measurements of one processed scan, in the mode G chosen for the run.
+template <Geodesy G, ScanSink S>
+std::int32_t georeference_measurements(const SurveyInputs& in, const scanner::ScanStream& scan,
+                                       const scanner::ScanTables& tables, std::int32_t jtraj, S& sink) {
+    const inputs::RunControl& rc = *in.rc;
+    const inputs::TrajectoryTable& traj = *in.trajectory;
+    const std::int32_t nmeas = in.header->nmeas;
+    const Model model{in.rc, in.geoid, in.header, G};
+    ScanTally& tally = sink.tally();
+
+    const double span_first = traj.slot[1].thr;
+    const double span_last = traj.slot[traj.ntraj].thr;
+
+    ScanCursor c;
+    // The calibration's arcsine warning belongs before the first calibrated
+    // measurement of the run; each scan marks its first, the ordered stage
+    // prints the first mark.
+    bool arcsine_mark = rc.full_georef && rc.use_cal && scanner::beam_outside_arcsine(*in.header);
+    const bool calibration_records = rc.full_georef && rc.use_cal && scan.nscan % 10 == 1;
+    const bool correction_records = scan.nscan % 500 == 1;
+    for (std::int32_t i = 1; i <= nmeas; ++i) {
+        const double thr = measurement_time(scan.epoch, scan.tsec, tables.scan_timer[i - 1], scan.tfrac, scan.dtsec);
+        const double range = tables.scan_range[i - 1];
+        if (range < kMinRange) continue;
+
+        if (thr < span_first || thr > span_last) [[unlikely]] note_outside_span(tally.outside, thr, span_first);
+        const Interval at = advance(traj, jtraj, thr);
+        Pose pose;
+        interpolate_position(traj, at, pose);
+        if (!inside_area(rc, pose.lat, pose.lon)) continue;
+        track(range, tally.stats.range_min, tally.stats.range_max);
+        track(pose.airh, tally.stats.elevation_min, tally.stats.elevation_max);
+        interpolate_attitude(traj, at, rc, pose);
+
+        if (arcsine_mark) {
+            arcsine_mark = false;
+            sink.arcsine_warning();
+        }
+        GroundPoint p;
+        locate_in<G>(model, pose, thr, range, tables.scan_angle[i - 1], scan.scanno, p);
+        if (calibration_records && i % 10 == 1) write_calibration_record(sink.bytes(kTest), scan, i, p);
+
+        const double xscan = across_scan_position(i, nmeas);
+        const double pcorr = height_correction(rc.pcoef, xscan);
+        if (correction_records && std::fabs(p.h) < 3.0) write_correction_record(sink.bytes(kPcorr), xscan, p.h, pcorr);
+        track(pcorr, tally.stats.correction_min, tally.stats.correction_max);
+
+        const Accepted m{thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, range, tables.scan_ampl[i - 1], i};
+        emit(rc, scan, m, c, sink);
+    }
+    return jtraj;
+}
+
+}  // namespace detail
+
+template <ScanSink S>
+std::int32_t georeference_scan(const SurveyInputs& in, const scanner::ScanStream& scan, const std::uint8_t* raw,
+                               std::int32_t jtraj, scanner::ScanTables& tables, S& sink) {
+    scanner::decode_measurements(raw, *in.header, scan.nsector, tables);
+    return georeference_tables(in, scan, tables, jtraj, sink);
+}
+
+template <ScanSink S>
+std::int32_t georeference_tables(const SurveyInputs& in, const scanner::ScanStream& scan,
+                                 const scanner::ScanTables& tables, std::int32_t jtraj, S& sink) {
+    // Without two trajectory records there is no interval to interpolate in.
+    if (in.trajectory->ntraj < 2) return jtraj;
+    if (in.geodesy == Geodesy::Ellipsoid) {
+        return detail::georeference_measurements<Geodesy::Ellipsoid>(in, scan, tables, jtraj, sink);
+    }
+    return detail::georeference_measurements<Geodesy::Flat>(in, scan, tables, jtraj, sink);
+}
 
 }  // namespace morva::georef

@@ -168,7 +168,7 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
     // 10 to 12. Scanner header and the file's time base; the outputs take
     // their names; the scan loop, the warnings after it, the final report and
     // the regression when it is on.
-    const georef::SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
+    const SurveyOutputs outputs{rc.scanpt_wanted ? &files.scanpt : nullptr, &files.cent, &files.pcorr,
                                         &files.test};
     Progress progress;
     if (loop.threads == 0) loop.threads = options.threads > 0 ? options.threads : available_cpus();
@@ -186,7 +186,7 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
 
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
                           const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, const LoopOptions& options,
+                          const SurveyOutputs& outputs, const LoopOptions& options,
                           RunSummary* summary) {
     RunSummary unused;
     RunSummary& told = summary != nullptr ? *summary : unused;
@@ -201,7 +201,7 @@ void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& r
     text::keep_staged_outputs_on_stop();
     told.outputs_named = true;
 
-    georef::RunState state;
+    RunState state;
     regression::NormalSums sums;
     const georef::SurveyInputs inputs{&rc, &trajectory, rc.geoid_wanted ? geoid : nullptr, &header, options.geodesy};
     if (options.progress != nullptr) begin_progress(*options.progress, true, scan, header.nmeas);

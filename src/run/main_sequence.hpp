@@ -1,12 +1,12 @@
 #pragma once
 
-#include "georef/scan_processing.hpp"
 #include "inputs/geoid.hpp"
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
 #include "run/pipeline.hpp"
 #include "run/run_options.hpp"
 #include "run/run_record.hpp"
+#include "run/scan_record.hpp"
 #include "scanner/byte_reader.hpp"
 
 namespace morva::run {
@@ -26,7 +26,7 @@ void run_survey(const RunOptions& options = {}, LoopOptions loop = {}, RunRecord
 // `summary`, when given, is filled as the run goes.
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,
                           const inputs::TrajectoryTable& trajectory, const inputs::GeoidGrid* geoid,
-                          const georef::SurveyOutputs& outputs, const LoopOptions& options,
+                          const SurveyOutputs& outputs, const LoopOptions& options,
                           RunSummary* summary = nullptr);
 
 }  // namespace morva::run

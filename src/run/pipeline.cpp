@@ -37,14 +37,14 @@ struct ScanSlot {
     std::int32_t jtraj;        // trajectory cursor at its start
     std::size_t raw;           // offset of its measurement bytes in Batch::raw
     std::size_t report_end;    // end of its console lines in Batch::report
-    georef::ScanMarks marks;
+    ScanMarks marks;
 };
 
 struct Batch {
     std::vector<ScanSlot> scans;
     std::vector<std::uint8_t> raw;
     text::OutStream report;            // the reader's console lines
-    georef::ScanResults results;
+    ScanResults results;
     std::exception_ptr read_stop;      // met while reading, after every slot
     std::exception_ptr work_stop;      // met while georeferencing scan work_stop_at
     std::size_t work_stop_at = 0;
@@ -114,7 +114,7 @@ void read_batch(Reader& rd, Batch& b) {
 }
 
 void process_batch(const georef::SurveyInputs& inputs, ScanWork work, Batch& b, scanner::ScanTables& tables) {
-    georef::clear_results(b.results);
+    clear_results(b.results);
     for (std::size_t k = 0; k < b.scans.size(); ++k) {
         ScanSlot& slot = b.scans[k];
         if (slot.kind != ScanKind::Process) continue;
@@ -130,12 +130,12 @@ void process_batch(const georef::SurveyInputs& inputs, ScanWork work, Batch& b, 
 }
 
 // The ordered stage: one batch, in the original order of its scans.
-void order_batch(const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
+void order_batch(const georef::SurveyInputs& inputs, const SurveyOutputs& outputs, RunState& state,
                  regression::NormalSums& sums, Batch& b) {
     text::OutStream& console = text::console();
     std::size_t report_pos = 0;
     std::size_t log_pos = 0;
-    std::size_t offsets[georef::kSinks] = {};
+    std::size_t offsets[georef::kScanOutputs] = {};
     for (std::size_t k = 0; k < b.scans.size(); ++k) {
         const ScanSlot& slot = b.scans[k];
         text::put_bytes(console, b.report.buffer.get() + report_pos, slot.report_end - report_pos);
@@ -144,12 +144,12 @@ void order_batch(const georef::SurveyInputs& inputs, const georef::SurveyOutputs
             // The gap test of the first output point compares with the last skipped scan.
             state.stats.tprev = slot.scan.tscan;
         } else if (slot.kind == ScanKind::Process) {
-            georef::replay_scan(outputs, state, b.results, log_pos, slot.marks, offsets);
+            replay_scan(outputs, state, b.results, log_pos, slot.marks, offsets);
             log_pos = slot.marks.log_end;
         }
         if (b.work_stop && k == b.work_stop_at) std::rethrow_exception(b.work_stop);
     }
-    georef::merge_results(state, b.results);
+    merge_results(state, b.results);
     const inputs::RunControl& rc = *inputs.rc;
     if (rc.regression_on) {
         // The floating-point sums in the order of the points, as one thread adds them.
@@ -255,7 +255,7 @@ private:
 }  // namespace
 
 void run_scan_loop(scanner::ByteReader& scan, const scanner::scanner_header& header, scanner::ScanStream& stream,
-                   const georef::SurveyInputs& inputs, const georef::SurveyOutputs& outputs, georef::RunState& state,
+                   const georef::SurveyInputs& inputs, const SurveyOutputs& outputs, RunState& state,
                    regression::NormalSums& sums, const LoopOptions& options) {
     const int threads = std::max(options.threads, 1);
     Pipeline pipeline(inputs, options.work, threads);

@@ -57,7 +57,7 @@ void warn_short_trajectory(const inputs::TrajectoryTable& trajectory, const inpu
     }
 }
 
-void warn_after_scans(const georef::RunState& state, const regression::NormalSums& sums,
+void warn_after_scans(const RunState& state, const regression::NormalSums& sums,
                       const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc) {
     const georef::OutsideSpan& o = state.outside;
     if (o.before > 0) {

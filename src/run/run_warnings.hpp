@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "georef/scan_processing.hpp"
+#include "run/scan_record.hpp"
 #include "inputs/run_control.hpp"
 #include "inputs/trajectory.hpp"
 #include "regression/normal_sums.hpp"
@@ -22,7 +22,7 @@ void warn_short_trajectory(const inputs::TrajectoryTable& trajectory, const inpu
 
 // After the scan loop: measurements outside the trajectory's span, a run
 // without points, a regression without points.
-void warn_after_scans(const georef::RunState& state, const regression::NormalSums& sums,
+void warn_after_scans(const RunState& state, const regression::NormalSums& sums,
                       const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc);
 
 }  // namespace morva::run

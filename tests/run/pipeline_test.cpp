@@ -36,9 +36,8 @@ struct Outcome {
 // stop would meet it.
 constexpr std::int32_t kStopScan = 37;
 std::int32_t stopping_work(const georef::SurveyInputs& in, const scanner::ScanStream& scan, const std::uint8_t* raw,
-                           std::int32_t jtraj, scanner::ScanTables& tables, georef::ScanResults& r,
-                           georef::ScanMarks& marks) {
-    const std::int32_t after = georef::georeference_scan(in, scan, raw, jtraj, tables, r, marks);
+                           std::int32_t jtraj, scanner::ScanTables& tables, ScanResults& r, ScanMarks& marks) {
+    const std::int32_t after = record_scan(in, scan, raw, jtraj, tables, r, marks);
     if (scan.nscan == kStopScan) text::stop_run("*** r le zero in riegl_cal ***");
     return after;
 }
