@@ -140,6 +140,17 @@ std::string option_lines(std::span<const Option> options, std::size_t column, st
     return out;
 }
 
+std::string help_text(const HelpText& help, std::span<const Option> options, std::size_t column, std::size_t width) {
+    std::string out = "usage: ";
+    out += help.usage;
+    out += "\n\n";
+    out += help.description;
+    out += "\n";
+    out += help.exit_status;
+    out += "\nOptions:\n";
+    return out + option_lines(options, column, width);
+}
+
 std::string number_text(double v) {
     if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
     char buffer[32];

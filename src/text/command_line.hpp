@@ -69,6 +69,24 @@ std::vector<std::string_view> parse_command_line(const Program& program, std::sp
 // at `column`), then the lines of -h/--help and --version.
 std::string option_lines(std::span<const Option> options, std::size_t column = 24, std::size_t width = 0);
 
+// The parts of a program's --help, printed as
+//   usage: USAGE
+//
+//   DESCRIPTION
+//
+//   EXIT_STATUS
+//
+//   Options:
+//   the option lines (option_lines)
+// where the description and the exit statuses are whole lines ("...\n").
+struct HelpText {
+    std::string_view usage;        // as in the usage error: "morva-grid [options] INPUT... OUTPUT.tif"
+    std::string_view description;  // its paragraphs, blank lines between
+    std::string_view exit_status;  // "Exit status: 0 ...", every status with its meaning
+};
+std::string help_text(const HelpText& help, std::span<const Option> options, std::size_t column = 24,
+                      std::size_t width = 0);
+
 // The shortest text that reads back to v ("2", "0.001", "1e-07").
 std::string number_text(double v);
 

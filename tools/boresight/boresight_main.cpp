@@ -31,9 +31,7 @@ using namespace morva::boresight;
 
 constexpr std::string_view kProgram = "morva-boresight";
 constexpr std::string_view kUsage = "morva-boresight [options] RUN_CONTROL...";
-constexpr std::string_view kHelp =
-    "usage: morva-boresight [options] RUN_CONTROL...\n"
-    "\n"
+constexpr std::string_view kDescription =
     "Estimates the misalignment of a scanner installation (the run control's\n"
     "dpitch droll dheading, in degrees) from two or more overlapping flights of it,\n"
     "best the calibration pattern over sloped surfaces such as roofs (morva-sim\n"
@@ -51,15 +49,13 @@ constexpr std::string_view kHelp =
     "Prints the estimate with standard deviations and correlations, the RMS point-to-\n"
     "plane distance before and after, and the patches per pair of flights. An angle\n"
     "the flights cannot determine (one flight, all flights one way over level\n"
-    "ground, too few patches) is named with the reason, and no number is given.\n"
-    "\n"
+    "ground, too few patches) is named with the reason, and no number is given.\n";
+constexpr std::string_view kExitStatus =
     "Exit status:\n"
     "  0  the misalignment estimated (and the copies written when asked for)\n"
     "  1  a flight could not be read, the flights are not of one installation, an\n"
     "     angle cannot be determined, or an output could not be written\n"
-    "  2  a usage error\n"
-    "\n"
-    "Options:\n";
+    "  2  a usage error\n";
 
 struct Options {
     std::vector<std::string> run_controls;
@@ -126,7 +122,9 @@ Options parse(int argc, char** argv) {
     Options o;
     const std::vector<text::Option> options = options_of(o);
     const text::Program program{kProgram, kUsage,
-                                [&options] { return std::string(kHelp) + text::option_lines(options, 28, 88); }};
+                                [&options] {
+                                    return text::help_text({kUsage, kDescription, kExitStatus}, options, 28, 88);
+                                }};
     for (std::string_view a : text::parse_command_line(program, options, argc, argv)) o.run_controls.emplace_back(a);
     if (o.run_controls.empty()) usage("missing RUN_CONTROL");
     o.patch.max_points = std::max(o.patch.max_points, o.patch.min_points);

@@ -33,9 +33,7 @@ using namespace morva::grid;
 
 constexpr std::string_view kProgram = "morva-grid";
 constexpr std::string_view kUsage = "morva-grid [options] INPUT... OUTPUT.tif";
-constexpr std::string_view kHelp =
-    "usage: morva-grid [options] INPUT... OUTPUT.tif\n"
-    "\n"
+constexpr std::string_view kDescription =
     "Grids the scan points of morva runs into an elevation model in a projected\n"
     "coordinate system, written as a Cloud Optimized GeoTIFF (tiled, DEFLATE,\n"
     "overviews) with one band per statistic, each band described by its name.\n"
@@ -46,12 +44,10 @@ constexpr std::string_view kHelp =
     "north edges are multiples of the resolution; a point at easting E, northing N\n"
     "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
     "as the runs wrote them (the metadata item VERTICAL says which). The file\n"
-    "appears only when it is complete.\n"
-    "\n"
+    "appears only when it is complete.\n";
+constexpr std::string_view kExitStatus =
     "Exit status: 0 the raster was written; 1 it was not (an input or output\n"
-    "problem: one line on standard error, no output left); 2 a usage error.\n"
-    "\n"
-    "Options:\n";
+    "problem: one line on standard error, no output left); 2 a usage error.\n";
 
 struct Options {
     std::vector<std::string> inputs;
@@ -119,7 +115,8 @@ Options parse_options(int argc, char** argv) {
         {"--hillshade", "FILE.png", "also a shaded-relief picture of the first height band", OptionKind::Text, {}, {},
          true, {}, text_value(o.hillshade, "a file name")},
     };
-    const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
+    const text::Program program{kProgram, kUsage,
+                                [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     const std::vector<std::string_view> args = text::parse_command_line(program, options, argc, argv);
     std::vector<std::string> positional(args.begin(), args.end());
     if (positional.empty()) usage("missing INPUT");

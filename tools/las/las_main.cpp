@@ -34,9 +34,7 @@ using namespace morva;
 
 constexpr std::string_view kProgram = "morva-las";
 constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las";
-constexpr std::string_view kHelp =
-    "usage: morva-las [options] RUN_CONTROL OUTPUT.las\n"
-    "\n"
+constexpr std::string_view kDescription =
     "Writes the scan points of a morva run as a LAS 1.4 file (point format 6) for\n"
     "point-cloud viewers and GIS. The run control is read as morva reads it; it\n"
     "names the scan-point file and its form (binary records for iout_type 2, else\n"
@@ -45,12 +43,10 @@ constexpr std::string_view kHelp =
     "the values of the scan-point records; GPS Time is Adjusted Standard GPS Time on\n"
     "the flight date. Records without a time or position, or with a latitude beyond\n"
     "+-90 degrees, are skipped and counted.\n"
-    "The file appears only when it is complete.\n"
-    "\n"
+    "The file appears only when it is complete.\n";
+constexpr std::string_view kExitStatus =
     "Exit status: 0 the file was written; 1 it was not (the last line on standard\n"
-    "error says why); 2 a wrong option or argument.\n"
-    "\n"
-    "Options:\n";
+    "error says why); 2 a wrong option or argument.\n";
 
 struct Options {
     std::string run_control, output;
@@ -112,7 +108,8 @@ Options parse_options(int argc, char** argv) {
              return v.text.empty() ? std::string("'' is not a file name") : std::string();
          }},
     };
-    const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
+    const text::Program program{kProgram, kUsage,
+                                [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     const std::vector<std::string_view> positional = text::parse_command_line(program, options, argc, argv);
     if (positional.size() < 2) usage(positional.empty() ? "missing RUN_CONTROL" : "missing OUTPUT.las");
     if (positional.size() > 2) usage("unexpected argument '" + std::string(positional[2]) + "'");

@@ -30,9 +30,7 @@ using namespace morva::overlap;
 
 constexpr std::string_view kProgram = "morva-overlap";
 constexpr std::string_view kUsage = "morva-overlap [options] CAMPAIGN_DIR | RUN_CONTROL...";
-constexpr std::string_view kHelp =
-    "usage: morva-overlap [options] CAMPAIGN_DIR | RUN_CONTROL...\n"
-    "\n"
+constexpr std::string_view kDescription =
     "Compares the flights of a campaign where their strips overlap. Each flight is a\n"
     "run control (read as morva reads it, its names relative to its own folder), or\n"
     "every folder below CAMPAIGN_DIR holding a run.in. All points go onto one grid\n"
@@ -44,13 +42,11 @@ constexpr std::string_view kHelp =
     "the across-track gradient of dz right of each flight line (a roll error shows\n"
     "as a gradient, of opposite signs for opposite directions); per flight the\n"
     "precision (residual standard deviation of its planes on smooth cells). Verdicts\n"
-    "against a USGS Lidar Base Specification quality level or figures of your own.\n"
-    "\n"
+    "against a USGS Lidar Base Specification quality level or figures of your own.\n";
+constexpr std::string_view kExitStatus =
     "Exit status: 0 compared (whatever the verdicts); 1 a flight is missing or\n"
     "unreadable, flights differ in heights or geodesy without --force, no two\n"
-    "flights overlap, or an output cannot be written; 2 a wrong command line.\n"
-    "\n"
-    "Options:\n";
+    "flights overlap, or an output cannot be written; 2 a wrong command line.\n";
 
 struct Options {
     std::vector<std::string> inputs;
@@ -131,7 +127,8 @@ Options parse_options(int argc, char** argv) {
         {"--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms", OptionKind::Text, {}, {},
          true, {}, text_value(o.picture, "a file name")},
     };
-    const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
+    const text::Program program{kProgram, kUsage,
+                                [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     for (std::string_view input : text::parse_command_line(program, options, argc, argv)) o.inputs.emplace_back(input);
     if (quality_given && o.custom_limits) usage("option --limits and --max-rmsdz/--max-dz/--max-precision exclude each other");
     if (o.inputs.empty()) usage("missing CAMPAIGN_DIR or RUN_CONTROL");
