@@ -44,7 +44,8 @@ CrsResult unknown(PJ_CONTEXT* ctx, const std::string& crs) {
     const char* data = std::getenv("PROJ_DATA");
     return failure("PROJ cannot find its database proj.db" +
                    (data != nullptr ? " in PROJ_DATA " + std::string(data) : std::string()) +
-                   ", so it cannot look up '" + crs + "': install it (Debian's proj-data) or set PROJ_DATA to its folder");
+                   ", so it cannot look up '" + crs +
+                   "': install it (Debian's proj-data) or set PROJ_DATA to its folder");
 }
 
 }  // namespace

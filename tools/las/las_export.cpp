@@ -97,7 +97,9 @@ struct Converter {
             const std::size_t n = std::min(kProjectBatch, held.size() - from);
             const ScanPointRecord* p = held.data() + from;
             if (!project_xy) {
-                for (std::size_t k = 0; k < n; ++k) write(p[k], static_cast<std::int32_t>(p[k].lon_e7), static_cast<std::int32_t>(p[k].lat_e7));
+                for (std::size_t k = 0; k < n; ++k) {
+                    write(p[k], static_cast<std::int32_t>(p[k].lon_e7), static_cast<std::int32_t>(p[k].lat_e7));
+                }
                 continue;
             }
             xs.resize(n);

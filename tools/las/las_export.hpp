@@ -34,7 +34,9 @@ struct ExportPlan {
     bool with_group_size = false;  // text records of an averaging run
     std::string output;
     TimeBase time;
-    Header header;                 // the fixed fields; counts, bounds, offsets, scale and the CRS's offsets are filled here
+    // The fixed fields; the counts, bounds, offsets and the coordinate
+    // system's scale and offsets are filled by the export.
+    Header header;
     std::string wkt_description;
     std::uint16_t point_source_id = 0;
     // Known before PROJ answers: X and Y are the records' own longitude and
