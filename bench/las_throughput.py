@@ -8,9 +8,12 @@ files, the I/O floor: reading the scan-point file (dd to /dev/null, from the
 page cache) plus writing as many bytes as the LAS file (dd from /dev/zero,
 64 KiB blocks). Every timed command starts with its output absent, no dirty
 data in the page cache and a pause (--settle); the scan-point file is read
-once beforehand. Repetitions are interleaved; medians are printed.
+once beforehand. Repetitions are interleaved; medians are printed. With
+--old BUILD, every repetition also converts with that build's morva-las (the
+two builds alternating which goes first), for a same-run comparison; --forms
+limits the run to some of the two sources.
 
-    bench/las_throughput.py [--build build] [--work DIR] [--reps 3] [--settle 4]
+    bench/las_throughput.py [--build build] [--old BUILD] [--forms binary,text] [--work DIR] [--reps 3] [--settle 4]
 """
 
 import argparse
@@ -68,6 +71,8 @@ def main():
     top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--build", default=os.path.join(top, "build"), help="build folder [build]")
+    ap.add_argument("--old", help="build folder of a reference morva-las, run beside it in every repetition")
+    ap.add_argument("--forms", default="binary,text", help="sources to convert, of binary,text [binary,text]")
     ap.add_argument("--work", help="folder for the survey and outputs (kept) [a temporary folder]")
     ap.add_argument("--reps", type=int, default=3, help="repetitions, at least 3 [3]")
     ap.add_argument("--settle", type=float, default=4.0, help="seconds to wait before each timed command [4]")
@@ -75,49 +80,68 @@ def main():
     if args.reps < 3:
         sys.exit("--reps must be at least 3")
     morva, sim, las = throughput.built_programs(args.build, ["src/morva", "tools/sim/morva-sim", "tools/las/morva-las"])
+    programs = {"new": las}
+    if args.old:
+        programs = {"old": throughput.built_programs(args.old, ["tools/las/morva-las"])[0], "new": las}
+    forms = args.forms.split(",")
+    if not forms or any(f not in (name for name, _, _ in FORMS) for f in forms):
+        sys.exit("--forms takes binary, text or binary,text")
     work, temporary = throughput.work_folder(args.work, "morva-las-throughput-")
     try:
         print(f"cpu: {throughput.cpu_name()}, {os.cpu_count()} cores")
-        bench(morva, sim, las, os.path.join(work, "survey"), args.reps, args.settle)
+        bench(morva, sim, programs, forms, os.path.join(work, "survey"), args.reps, args.settle)
     finally:
         if temporary:
             shutil.rmtree(temporary)
 
 
-def bench(morva, sim, las, folder, reps, settle):
+def convert(las, name, source, folder, settle):
+    fresh(folder, settle)
+    throughput.warm(folder, source)
+    r = quietly(lambda: throughput.timed([las, f"run.las-{name}.in", "points.las"], folder))
+    r["bytes"] = os.path.getsize(os.path.join(folder, "points.las"))
+    r["in"] = os.path.getsize(os.path.join(folder, source))
+    with open(os.path.join(folder, "points.las"), "rb") as f:
+        f.seek(247)
+        r["points"] = int.from_bytes(f.read(8), "little")
+    return r
+
+
+def bench(morva, sim, programs, forms, folder, reps, settle):
     throughput.write_survey(sim, folder)
     scan_points(morva, folder)
-    runs = {name: [] for name, _, _ in FORMS}
+    labels = list(programs)
+    runs = {(name, b): [] for name, _, _ in FORMS if name in forms for b in labels}
     for rep in range(reps):
+        order = labels if rep % 2 == 0 else labels[::-1]
         for name, source, _ in FORMS:
+            if name not in forms:
+                continue
+            done = {b: convert(programs[b], name, source, folder, settle) for b in order}
             fresh(folder, settle)
             throughput.warm(folder, source)
-            r = quietly(lambda: throughput.timed([las, f"run.las-{name}.in", "points.las"], folder))
-            r["bytes"] = os.path.getsize(os.path.join(folder, "points.las"))
-            r["in"] = os.path.getsize(os.path.join(folder, source))
-            with open(os.path.join(folder, "points.las"), "rb") as f:
-                f.seek(247)
-                r["points"] = int.from_bytes(f.read(8), "little")
+            read = throughput.timed(["dd", f"if={source}", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
             fresh(folder, settle)
-            throughput.warm(folder, source)
-            r["read"] = throughput.timed(["dd", f"if={source}", "of=/dev/null", "bs=1M", "status=none"], folder)["wall"]
-            fresh(folder, settle)
-            r["write"] = throughput.timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={r['bytes']}",
-                                           "iflag=count_bytes", "status=none"], folder)["wall"]
-            runs[name].append(r)
-            print(f"  rep {rep + 1} {name:<7} wall {r['wall']:6.3f} s  user {r['user']:6.3f} s  sys {r['sys']:6.3f} s  "
-                  f"floor {r['read'] + r['write']:6.3f} s  load {os.getloadavg()[0]:.2f}", flush=True)
+            write = throughput.timed(["dd", "if=/dev/zero", "of=floor.out", "bs=64K", f"count={done['new']['bytes']}",
+                                      "iflag=count_bytes", "status=none"], folder)["wall"]
+            for b in labels:
+                r = done[b]
+                r["read"], r["write"] = read, write
+                runs[(name, b)].append(r)
+                print(f"  rep {rep + 1} {name:<7}{' ' + b if len(labels) > 1 else ''}  wall {r['wall']:6.3f} s  "
+                      f"user {r['user']:6.3f} s  sys {r['sys']:6.3f} s  floor {read + write:6.3f} s  "
+                      f"load {os.getloadavg()[0]:.2f}", flush=True)
     fresh(folder, 0)
     print()
     print(f"medians of {reps} runs")
-    print(f"{'source':<8}{'Mpts/s':>8}{'wall s':>8}{'user s':>8}{'sys s':>7}{'RSS MiB':>9}{'in MB':>8}{'LAS MB':>8}"
+    print(f"{'source':<12}{'Mpts/s':>8}{'wall s':>8}{'user s':>8}{'sys s':>7}{'RSS MiB':>9}{'in MB':>8}{'LAS MB':>8}"
           f"{'read s':>8}{'write s':>8}{'floor s':>8}{'ratio':>7}")
-    for name, _, _ in FORMS:
-        rs = runs[name]
+    for (name, b), rs in runs.items():
         med = {k: statistics.median(r[k] for r in rs) for k in rs[0]}
         floor = statistics.median(r["read"] + r["write"] for r in rs)
         ratio = statistics.median(r["wall"] / (r["read"] + r["write"]) for r in rs)
-        print(f"{name:<8}{med['points'] / med['wall'] / 1e6:8.2f}{med['wall']:8.3f}{med['user']:8.3f}{med['sys']:7.3f}"
+        label = f"{name} {b}" if len(labels) > 1 else name
+        print(f"{label:<12}{med['points'] / med['wall'] / 1e6:8.2f}{med['wall']:8.3f}{med['user']:8.3f}{med['sys']:7.3f}"
               f"{med['rss'] / 1024:9.1f}{med['in'] / 1e6:8.1f}{med['bytes'] / 1e6:8.1f}{med['read']:8.3f}"
               f"{med['write']:8.3f}{floor:8.3f}{ratio:7.2f}")
 

@@ -24,8 +24,8 @@ async function readers() {
   }
 }
 
-function run(argv, cwd, input) {
-  const r = spawnSync(argv[0], argv.slice(1), { cwd, input, encoding: 'latin1', maxBuffer: 1 << 28 });
+function run(argv, cwd, input, env) {
+  const r = spawnSync(argv[0], argv.slice(1), { cwd, input, env: { ...process.env, ...env }, encoding: 'latin1', maxBuffer: 1 << 28 });
   if (r.error) die(`${argv[0]}: ${r.error.message}`);
   return r;
 }
@@ -272,13 +272,14 @@ async function main() {
   const output = c.output ?? 'out.las';
   const existed = fs.existsSync(path.join(prep.folder, output));
   const guarded = c.fail?.unchanged ? fs.readFileSync(path.join(prep.folder, c.fail.unchanged)) : null;
-  const r = run([o.las, ...(c.args ?? []), c.run_control ?? 'run.in', output], prep.folder);
+  const r = run([o.las, ...(c.args ?? []), c.run_control ?? 'run.in', output], prep.folder, undefined, c.env);
   const leftovers = fs.readdirSync(prep.folder).filter((f) => f.includes('.partial'));
   check(leftovers.length === 0, `temporary files left: ${leftovers}`);
 
   if (c.fail) {
     check(r.status === c.fail.status, `status ${r.status}, not ${c.fail.status}`);
     check(r.stderr.includes(c.fail.stderr), `stderr lacks '${c.fail.stderr}': ${r.stderr}`);
+    if (c.fail.last_line) check(r.stderr.trimEnd().split('\n').pop().includes(c.fail.stderr), `not the last line: ${r.stderr}`);
     check(r.stdout === '', `stdout not empty: ${r.stdout}`);
     if (guarded) check(fs.readFileSync(path.join(prep.folder, c.fail.unchanged)).equals(guarded), `${c.fail.unchanged} changed`);
     else if (existed) check(!fs.lstatSync(path.join(prep.folder, output)).isFile(), `${output} was replaced by a file`);

@@ -135,6 +135,7 @@ ProjectionSetup make_projection(const ProjectionRequest& request) {
         return setup;
     }
     proj_log_level(p->ctx, PJ_LOG_NONE);
+    proj_log_func(p->ctx, nullptr, [](void*, int, const char*) {});  // silent: the errors say why
     std::string crs_text = request.crs;
     if (crs_text == "utm") {
         if (request.centre_lat < -80 || request.centre_lat > 84) {

@@ -1,14 +1,22 @@
 #include "crs_wkt.hpp"
 
+#include <cstdlib>
+
 #include <proj.h>
 #include <proj_experimental.h>
 
 namespace morva::las {
 namespace {
 
-// PROJ objects released on every path.
+// PROJ objects released on every path. PROJ's own log stays silent: its
+// reasons come back through the error text.
 struct Context {
     PJ_CONTEXT* ctx = proj_context_create();
+    Context() {
+        if (ctx == nullptr) return;
+        proj_log_level(ctx, PJ_LOG_NONE);
+        proj_log_func(ctx, nullptr, [](void*, int, const char*) {});
+    }
     ~Context() { proj_context_destroy(ctx); }
 };
 
@@ -30,15 +38,24 @@ std::string last_error(PJ_CONTEXT* ctx) {
 
 CrsResult failure(std::string why) { return {false, {}, std::move(why)}; }
 
+// A CRS PROJ does not know, or no database to look it up in.
+CrsResult unknown(PJ_CONTEXT* ctx, const std::string& crs) {
+    if (proj_context_get_database_path(ctx) != nullptr) return failure("unknown coordinate system '" + crs + "'");
+    const char* data = std::getenv("PROJ_DATA");
+    return failure("PROJ cannot find its database proj.db" +
+                   (data != nullptr ? " in PROJ_DATA " + std::string(data) : std::string()) +
+                   ", so it cannot look up '" + crs +
+                   "': install it (Debian's proj-data) or set PROJ_DATA to its folder");
+}
+
 }  // namespace
 
 CrsResult make_crs_wkt(const CrsRequest& request) {
     Context c;
     if (c.ctx == nullptr) return failure("PROJ could not start");
-    proj_log_level(c.ctx, PJ_LOG_NONE);
 
     Object crs(proj_create(c.ctx, request.crs.c_str()));
-    if (crs.pj == nullptr) return failure("unknown coordinate system '" + request.crs + "'");
+    if (crs.pj == nullptr) return unknown(c.ctx, request.crs);
     if (proj_get_type(crs.pj) != PJ_TYPE_GEOGRAPHIC_3D_CRS) {
         return failure("'" + request.crs +
                        "' is not a geographic 3D coordinate system (latitude, longitude, ellipsoidal height)");
@@ -71,7 +88,6 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
 bool is_projected_crs(const std::string& crs) {
     Context c;
     if (c.ctx == nullptr) return false;
-    proj_log_level(c.ctx, PJ_LOG_NONE);
     Object o(proj_create(c.ctx, crs.c_str()));
     return o.pj != nullptr && proj_get_type(o.pj) == PJ_TYPE_PROJECTED_CRS;
 }

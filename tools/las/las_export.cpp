@@ -1,6 +1,8 @@
 #include "las_export.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -47,15 +49,21 @@ int create_temporary(const std::string& output) {
 
 struct Converter {
     const ExportPlan& plan;
-    text::OutStream& out;
+    text::OutStream* out;  // memory until the coordinate system is known, then the file
     std::size_t extra;
     std::size_t record;
     Bounds bounds;
     ExportCounts counts;
 
-    // Projected X and Y: points held until a batch is full, then projected together.
+    // Records held rather than written: until the coordinate system is
+    // known (unless plan.geographic), then while a batch for projection fills.
+    bool hold;
+    std::size_t hold_limit;
+    ProjectXY project_xy;
     std::vector<ScanPointRecord> held;
     std::vector<std::int32_t> xs, ys;
+
+    static constexpr std::size_t kProjectBatch = 1 << 16;
 
     [[gnu::always_inline]] void point(const ScanPointRecord& p) {
         // A latitude beyond a pole is no position (a field that overflowed,
@@ -64,39 +72,46 @@ struct Converter {
             ++counts.not_points;
             return;
         }
-        if (plan.project_xy) {
+        if (hold) {
             held.push_back(p);
-            if (held.size() == kProjectBatch) flush_projected();
+            if (held.size() >= hold_limit) flush_held();
             return;
         }
-        extend(bounds, static_cast<std::int32_t>(p.lon_e7), static_cast<std::int32_t>(p.lat_e7), p.h_mm);
-        encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra,
-                     reinterpret_cast<unsigned char*>(text::reserve(out, record)));
-        text::commit(out, record);
+        write(p, static_cast<std::int32_t>(p.lon_e7), static_cast<std::int32_t>(p.lat_e7));
+    }
+
+    [[gnu::always_inline]] void write(const ScanPointRecord& p, std::int32_t x, std::int32_t y) {
+        extend(bounds, x, y, p.h_mm);
+        auto* b = reinterpret_cast<unsigned char*>(text::reserve(*out, record));
+        encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra, b);
+        put_i32(b, x);
+        put_i32(b + 4, y);
+        text::commit(*out, record);
         ++counts.points;
         counts.unknown_amplitude += !p.ampl_known;
     }
 
-    static constexpr std::size_t kProjectBatch = 1 << 16;
-
-    void flush_projected() {
-        xs.resize(held.size());
-        ys.resize(held.size());
-        std::string why;
-        if (!plan.project_xy(held.data(), held.size(), xs.data(), ys.data(), why)) fail(why);
-        for (std::size_t k = 0; k < held.size(); ++k) {
-            const ScanPointRecord& p = held[k];
-            extend(bounds, xs[k], ys[k], p.h_mm);
-            auto* b = reinterpret_cast<unsigned char*>(text::reserve(out, record));
-            encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra, b);
-            put_i32(b, xs[k]);
-            put_i32(b + 4, ys[k]);
-            text::commit(out, record);
-            ++counts.points;
-            counts.unknown_amplitude += !p.ampl_known;
+    // The held records, projected in batches when X and Y are projected.
+    void flush_held() {
+        for (std::size_t from = 0; from < held.size(); from += kProjectBatch) {
+            const std::size_t n = std::min(kProjectBatch, held.size() - from);
+            const ScanPointRecord* p = held.data() + from;
+            if (!project_xy) {
+                for (std::size_t k = 0; k < n; ++k) {
+                    write(p[k], static_cast<std::int32_t>(p[k].lon_e7), static_cast<std::int32_t>(p[k].lat_e7));
+                }
+                continue;
+            }
+            xs.resize(n);
+            ys.resize(n);
+            std::string why;
+            if (!project_xy(p, n, xs.data(), ys.data(), why)) fail(why);
+            for (std::size_t k = 0; k < n; ++k) write(p[k], xs[k], ys[k]);
         }
         held.clear();
     }
+
+    std::size_t early_bytes() const { return out->used + held.size() * sizeof(ScanPointRecord); }
 };
 
 [[noreturn]] void bad_line(const ExportPlan& plan, std::int64_t line, std::string_view text, bool beyond_las) {
@@ -111,7 +126,9 @@ struct Converter {
     fail(message + ": " + text::quote_excerpt(text.substr(0, 60)));
 }
 
-void convert(Converter& c) {
+// Reads every record into the converter; between blocks of records, between().
+template <typename Between>
+void convert(Converter& c, Between between) {
     const records::ScanPointForm form = c.plan.binary            ? records::ScanPointForm::Binary
                                         : c.plan.with_group_size ? records::ScanPointForm::TextWithGroupSize
                                                                  : records::ScanPointForm::Text;
@@ -130,8 +147,7 @@ void convert(Converter& c) {
             bad_line(c.plan, file.blocks.first + static_cast<std::int64_t>(k) + 1, bytes, true);
         }
     };
-    while (records::visit_scan_points(file, 1 << 16, take) > 0) {
-    }
+    while (records::visit_scan_points(file, 1 << 16, take) > 0) between();
     const records::RecordBlocks& b = file.blocks;
     if (b.problem == records::ReadProblem::PartialRecord) {
         fail(c.plan.scan_points + ": size is not a multiple of " + std::to_string(b.bytes) +
@@ -165,35 +181,74 @@ std::string unreadable(const std::string& path) {
     return path + " cannot be read";
 }
 
-ExportCounts export_las(const ExportPlan& plan) {
+ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs) {
     Header header = plan.header;
-    const std::string wkt = wkt_vlr(plan.wkt, plan.wkt_description);
-    const std::string eb = plan.binary ? std::string() : extra_bytes_vlr(plan.with_group_size);
-    header.vlr_count = plan.binary ? 1 : 2;
-    header.offset_to_points = static_cast<std::uint32_t>(kHeaderSize + wkt.size() + eb.size());
     const std::size_t extra = extra_bytes(!plan.binary, plan.with_group_size);
     header.record_length = static_cast<std::uint16_t>(kFormat6Size + extra);
 
-    const int fd = create_temporary(plan.output);
-    text::OutStream out;
-    text::attach_out(out, fd, plan.output);
-    // The header is written again, complete, at the end.
-    unsigned char head[kHeaderSize];
-    encode_header(header, head);
-    text::put(out, {reinterpret_cast<const char*>(head), kHeaderSize});
-    text::put(out, wkt);
-    text::put(out, eb);
+    text::OutStream early;  // points converted before the coordinate system is known
+    text::OutStream file;
+    Converter c{plan, &early, extra, header.record_length, {}, {}, !plan.geographic, SIZE_MAX, {}, {}, {}, {}};
+    // Room for all of them at once: memory is only taken as it is written.
+    if (plan.geographic) text::make_room(early, kEarlyBytes + (std::size_t{4} << 20));
+    else c.held.reserve(kEarlyBytes / sizeof(ScanPointRecord) + (1 << 16));
 
-    Converter c{plan, out, extra, header.record_length, {}, {}, {}, {}, {}};
-    convert(c);
-    if (!c.held.empty()) c.flush_projected();
-    text::flush(out);
+    // Once the coordinate system is known: the header (written again,
+    // complete, at the end) and the records, then what was converted meanwhile.
+    bool known = false;
+    auto begin_file = [&] {
+        CoordinateSystem cs = crs.get();
+        known = true;
+        if (!cs.error.empty()) fail(cs.error);
+        header.scale_xy = cs.scale_xy;
+        header.offset_x = cs.offset_x;
+        header.offset_y = cs.offset_y;
+        const std::string wkt = wkt_vlr(cs.wkt, plan.wkt_description);
+        const std::string eb = plan.binary ? std::string() : extra_bytes_vlr(plan.with_group_size);
+        header.vlr_count = plan.binary ? 1 : 2;
+        header.offset_to_points = static_cast<std::uint32_t>(kHeaderSize + wkt.size() + eb.size());
+        unsigned char head[kHeaderSize];
+        encode_header(header, head);
+        text::put(file, {reinterpret_cast<const char*>(head), kHeaderSize});
+        text::put(file, wkt);
+        text::put(file, eb);
+        text::put_bytes(file, early.buffer.get(), early.used);
+        early.buffer.reset();
+        early.used = early.capacity = 0;
+        c.out = &file;
+        c.project_xy = std::move(cs.project_xy);
+        c.hold = static_cast<bool>(c.project_xy);
+        c.hold_limit = Converter::kProjectBatch;
+        c.flush_held();
+        c.held.shrink_to_fit();
+    };
+    auto crs_ready = [&] { return crs.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+
+    try {
+        const int fd = create_temporary(plan.output);
+        text::attach_out(file, fd, plan.output);
+        convert(c, [&] {
+            if (!known && (c.early_bytes() >= kEarlyBytes || crs_ready())) begin_file();
+        });
+        if (!known) begin_file();
+    } catch (const text::RunStopped&) {
+        // PROJ's failure is told first, as when it was made before reading the points.
+        if (!known) {
+            known = true;
+            const CoordinateSystem cs = crs.get();
+            if (!cs.error.empty()) fail(cs.error);
+        }
+        throw;
+    }
+    c.flush_held();
+    text::flush(file);
 
     header.point_count = c.counts.points;
     header.bounds = c.bounds;
+    unsigned char head[kHeaderSize];
     encode_header(header, head);
-    write_at(fd, head, kHeaderSize, 0, plan.output);
-    text::close_out(out);
+    write_at(file.fd, head, kHeaderSize, 0, plan.output);
+    text::close_out(file);
     if (::rename(temporary.c_str(), plan.output.c_str()) != 0) {
         fail("cannot rename " + temporary + " to " + plan.output + ": " + std::strerror(errno));
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <string>
 
 #include "flight_time.hpp"
@@ -12,21 +13,41 @@
 
 namespace morva::las {
 
+// X and Y of n points in the header's projected units (stored integers);
+// false stops the export with the message it wrote in why.
+using ProjectXY = std::function<bool(const ScanPointRecord* points, std::size_t n, std::int32_t* x, std::int32_t* y,
+                                     std::string& why)>;
+
+// What the coordinate system gives the file. PROJ makes it on a thread of
+// its own while the export reads the first points.
+struct CoordinateSystem {
+    std::string error;  // not empty: PROJ could not make it; the export stops with this line and leaves no file
+    std::string wkt;
+    double scale_xy = kScaleXY;
+    double offset_x = 0, offset_y = 0;
+    ProjectXY project_xy;  // empty: X and Y are the records' longitude and latitude
+};
+
 struct ExportPlan {
     std::string scan_points;       // the run's scan-point file
     bool binary = false;           // 18-byte records; else text
     bool with_group_size = false;  // text records of an averaging run
     std::string output;
     TimeBase time;
-    Header header;                 // the fixed fields; counts, bounds and offsets are filled here
-    std::string wkt;
+    // The fixed fields; the counts, bounds, offsets and the coordinate
+    // system's scale and offsets are filled by the export.
+    Header header;
     std::string wkt_description;
     std::uint16_t point_source_id = 0;
-    // When set, X and Y of n points in the header's projected units (stored
-    // integers); false stops the export with the message it wrote in why.
-    std::function<bool(const ScanPointRecord* points, std::size_t n, std::int32_t* x, std::int32_t* y, std::string& why)>
-        project_xy;
+    // Known before PROJ answers: X and Y are the records' own longitude and
+    // latitude (the geographic default), so points are converted in memory
+    // while PROJ starts. Otherwise the records are only read and held.
+    bool geographic = false;
 };
+
+// Points converted (or records held) in memory while the coordinate system
+// is not yet known: beyond this the export waits for it.
+inline constexpr std::size_t kEarlyBytes = std::size_t{64} << 20;
 
 struct ExportCounts {
     std::uint64_t points = 0;
@@ -34,9 +55,12 @@ struct ExportCounts {
     std::uint64_t unknown_amplitude = 0;  // text amplitudes of asterisks, written as intensity 0
 };
 
-// Writes the file; a failure ends the process with a message on standard
-// error, exit 1, and no output (see las_main.cpp for the ending).
-ExportCounts export_las(const ExportPlan& plan);
+// Writes the file, its header and coordinate system record as soon as the
+// coordinate system is known; a failure ends the process with a message on
+// standard error, exit 1, and no output (see las_main.cpp for the ending).
+// A coordinate system that fails is the message even when reading the points
+// failed first, as if it had been made before them.
+ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs);
 
 // Why a file cannot be read, in words: "NAME does not exist or cannot be
 // reached", "NAME is a folder" or "NAME cannot be read".

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <future>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "crs_wkt.hpp"
@@ -161,21 +162,48 @@ bool run_was_ellipsoidal(const Options& o) {
     return recorded;
 }
 
-// The coordinate system of the file: the geographic one of the points, or a
-// projected one with the projection of every point.
-struct CrsChoice {
-    las::CrsResult crs;
-    grid::ProjectionSetup projected;  // projection set when X and Y are easting and northing
-    double offset_x = 0, offset_y = 0;
-};
+// X and Y projected through the lattice, in 1 mm about the offsets.
+las::ProjectXY projector(std::shared_ptr<grid::Projection> projection, std::string crs_name, double ox, double oy) {
+    return [projection, crs_name, ox, oy](const las::ScanPointRecord* p, std::size_t n, std::int32_t* x, std::int32_t* y,
+                                          std::string& why) {
+        thread_local std::vector<grid::GeoPoint> geo;
+        thread_local std::vector<grid::Projected> en;
+        geo.resize(n);
+        en.resize(n);
+        for (std::size_t k = 0; k < n; ++k) geo[k] = {p[k].lon_e7 * 1e-7, p[k].lat_e7 * 1e-7, 0};
+        std::size_t bad = 0;
+        const bool ok = grid::project(*projection, geo.data(), en.data(), n, &bad);
+        for (std::size_t k = 0; ok && k < n; ++k) {
+            const double ex = std::round((en[k].e - ox) * 1000), ny = std::round((en[k].n - oy) * 1000);
+            if (!(std::fabs(ex) < 2147483647.0 && std::fabs(ny) < 2147483647.0)) {
+                bad = k;
+                why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " +
+                      std::to_string(geo[bad].lat) + " lies more than 2147 km from the others in " + crs_name;
+                return false;
+            }
+            x[k] = static_cast<std::int32_t>(ex);
+            y[k] = static_cast<std::int32_t>(ny);
+        }
+        if (!ok) {
+            why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " + std::to_string(geo[bad].lat) +
+                  " has no coordinates in " + crs_name;
+        }
+        return ok;
+    };
+}
 
-CrsChoice choose_crs(const std::string& crs, const std::string& geoid_grid, const grid::PointSource& points) {
-    CrsChoice c;
+// The coordinate system of the file: the geographic one of the points, or a
+// projected one with the projection of every point. Made on a thread of its
+// own (PROJ's start-up, opening its database, takes about 0.1 s).
+las::CoordinateSystem choose_crs(const std::string& crs, const std::string& geoid_grid, const grid::PointSource& points) {
+    las::CoordinateSystem c;
     if (crs != "utm" && (crs == "EPSG:4979" || !las::is_projected_crs(crs))) {
         las::CrsRequest request;
         request.crs = crs;
         request.geoid_grid = geoid_grid;
-        c.crs = las::make_crs_wkt(request);
+        las::CrsResult made = las::make_crs_wkt(request);
+        c.error = std::move(made.error);
+        c.wkt = std::move(made.wkt);
         return c;
     }
     grid::ProjectionRequest request;
@@ -186,18 +214,20 @@ CrsChoice choose_crs(const std::string& crs, const std::string& geoid_grid, cons
         request.centre_lat = 0.5 * (b.lat_min + b.lat_max);
     }
     request.vertical = geoid_grid.empty() ? "ellipsoidal height" : "height above geoid grid " + geoid_grid;
-    c.projected = grid::make_projection(request);
-    if (!c.projected.error.empty()) {
-        c.crs.error = c.projected.error;
+    grid::ProjectionSetup projected = grid::make_projection(request);
+    if (!projected.error.empty()) {
+        c.error = projected.error;
         return c;
     }
-    c.crs = {true, c.projected.compound_wkt, {}};
+    c.wkt = projected.compound_wkt;
+    c.scale_xy = 0.001;
     // Offsets near the points, in whole kilometres: X and Y then reach 2147 km either side.
-    const grid::Projected centre = grid::project_exact(*c.projected.projection, request.centre_lon, request.centre_lat);
+    const grid::Projected centre = grid::project_exact(*projected.projection, request.centre_lon, request.centre_lat);
     if (std::isfinite(centre.e) && std::fabs(centre.e) < 1e9 && std::fabs(centre.n) < 1e9) {
         c.offset_x = std::round(centre.e / 1000) * 1000;
         c.offset_y = std::round(centre.n / 1000) * 1000;
     }
+    c.project_xy = projector(projected.projection, projected.crs_name, c.offset_x, c.offset_y);
     return c;
 }
 
@@ -247,13 +277,15 @@ void export_run(const Options& o) {
         fail("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
              "along-track time and across-track offset in place of latitude and longitude, not positions");
     }
-    // PROJ's start-up (opening its database) runs on a thread of its own while the run's files are checked.
+    // PROJ's start-up (opening its database) runs on a thread of its own
+    // while the run's files are checked and, in the geographic default, the
+    // first points converted.
     grid::PointSource points;
     points.points_file = inputs::trimmed(rc.scanptfile);
     points.binary = rc.binary_output;
     points.with_group_size = !rc.binary_output && rc.navg > 1;
-    std::future<CrsChoice> crs_choice = std::async(std::launch::async, choose_crs, o.crs,
-                                                   rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string(), points);
+    std::future<las::CoordinateSystem> crs = std::async(std::launch::async, choose_crs, o.crs,
+                                                        rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string(), points);
     check_output(o, rc);
     const bool ellipsoidal = run_was_ellipsoidal(o);
 
@@ -262,10 +294,6 @@ void export_run(const Options& o) {
         text::warn("GPS Time holds seconds of the day (--time-of-day); readers will take them for seconds "
              "of the GPS week");
     }
-
-    const CrsChoice choice = crs_choice.get();
-    const las::CrsResult& crs = choice.crs;
-    if (!crs.ok) fail(crs.error);
 
     las::ExportPlan plan;
     plan.scan_points = inputs::trimmed(rc.scanptfile);
@@ -280,44 +308,11 @@ void export_run(const Options& o) {
         plan.header.creation_day = static_cast<std::uint16_t>(las::day_of_year(*date));
         plan.header.creation_year = static_cast<std::uint16_t>(date->year);
     }
-    plan.wkt = crs.wkt;
     plan.wkt_description = ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
     plan.point_source_id = o.source_id;
-    if (choice.projected.projection) {
-        plan.header.scale_xy = 0.001;
-        plan.header.offset_x = choice.offset_x;
-        plan.header.offset_y = choice.offset_y;
-        const auto projection = choice.projected.projection;
-        const std::string crs_name = choice.projected.crs_name;
-        plan.project_xy = [projection, crs_name, ox = choice.offset_x, oy = choice.offset_y](
-                              const las::ScanPointRecord* p, std::size_t n, std::int32_t* x, std::int32_t* y, std::string& why) {
-            thread_local std::vector<grid::GeoPoint> geo;
-            thread_local std::vector<grid::Projected> en;
-            geo.resize(n);
-            en.resize(n);
-            for (std::size_t k = 0; k < n; ++k) geo[k] = {p[k].lon_e7 * 1e-7, p[k].lat_e7 * 1e-7, 0};
-            std::size_t bad = 0;
-            const bool ok = grid::project(*projection, geo.data(), en.data(), n, &bad);
-            for (std::size_t k = 0; ok && k < n; ++k) {
-                const double ex = std::round((en[k].e - ox) * 1000), ny = std::round((en[k].n - oy) * 1000);
-                if (!(std::fabs(ex) < 2147483647.0 && std::fabs(ny) < 2147483647.0)) {
-                    bad = k;
-                    why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " +
-                          std::to_string(geo[bad].lat) + " lies more than 2147 km from the others in " + crs_name;
-                    return false;
-                }
-                x[k] = static_cast<std::int32_t>(ex);
-                y[k] = static_cast<std::int32_t>(ny);
-            }
-            if (!ok) {
-                why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " + std::to_string(geo[bad].lat) +
-                      " has no coordinates in " + crs_name;
-            }
-            return ok;
-        };
-    }
+    plan.geographic = o.crs == "EPSG:4979";
 
-    const las::ExportCounts counts = las::export_las(plan);
+    const las::ExportCounts counts = las::export_las(plan, std::move(crs));
 
     text::note(std::to_string(counts.points) + " points written to " + o.output);
     if (counts.not_points > 0) {
