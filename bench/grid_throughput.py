@@ -30,15 +30,9 @@ OUTPUTS = ["points.las", "dem.tif"]
 
 
 def main():
-    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--build", default=os.path.join(top, "build"), help="build folder [build]")
-    ap.add_argument("--work", help="folder for the survey and outputs (kept) [a temporary folder]")
-    ap.add_argument("--reps", type=int, default=5, help="repetitions, at least 3 [5]")
-    ap.add_argument("--settle", type=float, default=4.0, help="seconds to wait before each timed command [4]")
-    args = ap.parse_args()
-    if args.reps < 3:
-        sys.exit("--reps must be at least 3")
+    throughput.add_common_options(ap, reps=5)
+    args = throughput.parse_options(ap)
     morva, sim, las, grid = throughput.built_programs(
         args.build, ["src/morva", "tools/sim/morva-sim", "tools/las/morva-las", "tools/grid/morva-grid"])
     work, temporary = throughput.work_folder(args.work, "morva-grid-throughput-")

@@ -68,17 +68,11 @@ def scan_points(morva, folder):
 
 
 def main():
-    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--build", default=os.path.join(top, "build"), help="build folder [build]")
+    throughput.add_common_options(ap)
     ap.add_argument("--old", help="build folder of a reference morva-las, run beside it in every repetition")
     ap.add_argument("--forms", default="binary,text", help="sources to convert, of binary,text [binary,text]")
-    ap.add_argument("--work", help="folder for the survey and outputs (kept) [a temporary folder]")
-    ap.add_argument("--reps", type=int, default=3, help="repetitions, at least 3 [3]")
-    ap.add_argument("--settle", type=float, default=4.0, help="seconds to wait before each timed command [4]")
-    args = ap.parse_args()
-    if args.reps < 3:
-        sys.exit("--reps must be at least 3")
+    args = throughput.parse_options(ap)
     morva, sim, las = throughput.built_programs(args.build, ["src/morva", "tools/sim/morva-sim", "tools/las/morva-las"])
     programs = {"new": las}
     if args.old:

@@ -173,22 +173,33 @@ def work_folder(work, prefix):
     return temporary, temporary
 
 
-def main():
-    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--build", default=os.path.join(top, "build"), help="build folder [build]")
+def add_common_options(ap, reps=3, build=True):
+    """The options every benchmark takes: the build (unless it names its own),
+    the folder to work in, the repetitions and the pause before each command."""
+    if build:
+        top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+        ap.add_argument("--build", default=os.path.join(top, "build"), help="build folder [build]")
     ap.add_argument("--work", help="folder for the survey and outputs (kept) [a temporary folder]")
-    ap.add_argument("--reps", type=int, default=3, help="repetitions, at least 3 [3]")
-    ap.add_argument("--settle", type=float, default=4.0,
-                    help="seconds to wait before each timed command (see the README) [4]")
-    ap.add_argument("--threads", help="thread counts, comma-separated [1,2,CPUs]")
+    ap.add_argument("--reps", type=int, default=reps, help=f"repetitions, at least 3 [{reps}]")
+    ap.add_argument("--settle", type=float, default=4.0, help="seconds to wait before each timed command [4]")
+
+
+def parse_options(ap):
     args = ap.parse_args()
+    if args.reps < 3:
+        sys.exit("--reps must be at least 3")
+    return args
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    add_common_options(ap)
+    ap.add_argument("--threads", help="thread counts, comma-separated [1,2,CPUs]")
+    args = parse_options(ap)
     if args.threads:
         threads = sorted({int(t) for t in args.threads.split(",")})
     else:
         threads = sorted({1, 2, len(os.sched_getaffinity(0))})
-    if args.reps < 3:
-        sys.exit("--reps must be at least 3")
     morva, sim = built_programs(args.build, ["src/morva", "tools/sim/morva-sim"])
     work, temporary = work_folder(args.work, "morva-throughput-")
     try:
