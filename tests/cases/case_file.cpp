@@ -52,9 +52,8 @@ std::map<std::string, std::string> read_blocks(const fs::path& case_path) {
     for (fs::path dir = fs::absolute(case_path).parent_path();; dir = dir.parent_path()) {
         if (fs::is_directory(dir / "blocks")) {
             for (const auto& entry : fs::directory_iterator(dir / "blocks")) {
-                if (entry.path().extension() == ".block") blocks[entry.path().stem()] = read_all(entry.path());
+                if (entry.path().extension() == ".block") blocks.emplace(entry.path().stem(), read_all(entry.path()));
             }
-            return blocks;
         }
         if (dir == dir.parent_path()) return blocks;
     }

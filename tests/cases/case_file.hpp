@@ -26,8 +26,8 @@ struct CaseText {
     std::vector<int> stray_lines;  // lines beginning "==" that open no section
 };
 
-// Named blocks, "NAME.block" in the folder "blocks" beside the case or in
-// the nearest folder above it that has one; empty when there is none.
+// Named blocks, "NAME.block" in every folder "blocks" beside the case and
+// above it (the nearest wins a name both hold).
 std::map<std::string, std::string> read_blocks(const std::filesystem::path& case_path);
 
 // Splits a case into sections. A line "== include NAME" inside a section
