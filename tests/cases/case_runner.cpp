@@ -75,16 +75,14 @@
 #include <string>
 #include <vector>
 
+#include "case_file.hpp"
 #include "scanner_script.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Section {
-    std::string kind, arg, body;
-    int line = 0;
-};
+using morva::cases::Section;
 
 // Where the runner's diagnostics go: standard error, or a buffer when a
 // broken case is run to see that it fails.
@@ -145,30 +143,6 @@ std::string check_case(const std::vector<Section>& sections, const std::vector<i
     }
     return "nothing to check (no == stdout, last-line, stderr, stdout-pattern, exists, plain-run, expect, "
            "expect-hex, absent or verify)";
-}
-
-std::vector<Section> parse(const std::string& text, std::vector<int>& stray_lines) {
-    std::vector<Section> sections;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (line.rfind("== ", 0) == 0) {
-            Section s;
-            s.line = number;
-            std::string head = line.substr(3);
-            std::size_t space = head.find(' ');
-            s.kind = head.substr(0, space);
-            if (space != std::string::npos) s.arg = head.substr(space + 1);
-            sections.push_back(s);
-        } else if (line.rfind("==", 0) == 0) {
-            stray_lines.push_back(number);
-        } else if (!sections.empty()) {
-            sections.back().body += line + "\n";
-        }
-    }
-    return sections;
 }
 
 std::string read_file(const fs::path& path) {
@@ -260,7 +234,7 @@ std::string to_hex(const std::string& bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes[i]));
         out += buf;
-        out += (i % 16 == 15) ? '\n' : ' ';
+        out += (i % 16 == 15 || i + 1 == bytes.size()) ? '\n' : ' ';
     }
     return out;
 }
@@ -358,6 +332,48 @@ std::vector<std::string> plant_earlier_outputs(const fs::path& dir, const std::s
     return planted;
 }
 
+std::string last_line(std::string console) {
+    if (!console.empty() && console.back() == '\n') console.pop_back();
+    return console.substr(console.rfind('\n') == std::string::npos ? 0 : console.rfind('\n') + 1) + "\n";
+}
+
+// --write: every expected section that the run does not meet takes the
+// run's text; returns the exit status to add when the case has no == exit
+// and the run did not end with 0.
+std::string take_run_as_expected(std::vector<Section>& sections, int status, const std::string& console,
+                                 const std::string& errors, const fs::path& dir) {
+    bool has_exit = false;
+    for (Section& s : sections) {
+        std::string actual;
+        if (s.kind == "exit") {
+            has_exit = true;
+            actual = std::to_string(status);
+            s.rewritten = s.rewritten || actual != s.arg;
+            s.arg = actual;
+            continue;
+        }
+        if (s.kind == "stdout") actual = console;
+        else if (s.kind == "last-line") actual = last_line(console);
+        else if (s.kind == "stderr") actual = errors;
+        else if ((s.kind == "expect" || s.kind == "expect-hex") && fs::exists(dir / s.arg)) actual = read_file(dir / s.arg);
+        else continue;
+        if (s.kind == "expect-hex") {
+            if (from_hex(s.body) == actual) continue;
+            actual = to_hex(actual);
+        }
+        if (actual != s.body) {
+            s.body = actual;
+            s.rewritten = true;
+        }
+    }
+    if (has_exit || status == 0) return {};
+    Section exit;
+    exit.kind = "exit";
+    exit.arg = std::to_string(status);
+    sections.push_back(exit);
+    return exit.arg;
+}
+
 // Temporaries of the outputs left anywhere in the case folder.
 bool no_temporaries_left(const fs::path& dir) {
     bool ok = true;
@@ -370,10 +386,28 @@ bool no_temporaries_left(const fs::path& dir) {
     return ok;
 }
 
+// --write: the case file with the run's expectations, replaced whole (a new
+// file renamed over it) and only when they changed.
+void write_expected(const fs::path& case_path, const morva::cases::CaseText& text,
+                    const std::map<std::string, std::string>& blocks, const std::string& added_exit) {
+    const std::string written = morva::cases::rewrite_case(text, blocks, added_exit);
+    if (written == text.text) return;
+    const fs::path temporary = case_path.string() + ".writing";
+    write_file(temporary, written);
+    fs::rename(temporary, case_path);
+    diag() << case_path << ": wrote";
+    for (const Section& s : text.sections) {
+        if (s.rewritten) diag() << " == " << s.kind << (s.kind == "exit" || s.arg.empty() ? "" : " " + s.arg) << ";";
+    }
+    if (!added_exit.empty()) diag() << " == exit " << added_exit << " (added);";
+    diag() << "\n";
+}
+
 }  // namespace
 
-int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim,
-             bool earlier_outputs);
+enum class Mode { check, earlier_outputs, write };
+
+int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim, Mode mode);
 
 // A broken case must fail, and with the message its first line names.
 int must_fail(const fs::path& case_path, const std::string& morva, const std::string& morva_sim) {
@@ -390,7 +424,7 @@ int must_fail(const fs::path& case_path, const std::string& morva, const std::st
     const std::string expected = first.substr(marker.size());
     std::ostringstream log;
     captured = &log;
-    const int status = run_case(case_path, morva, morva_sim, false);
+    const int status = run_case(case_path, morva, morva_sim, Mode::check);
     captured = nullptr;
     if (status == 0) {
         std::cerr << case_path << ": the broken case passed\n" << log.str();
@@ -404,39 +438,54 @@ int must_fail(const fs::path& case_path, const std::string& morva, const std::st
     return 0;
 }
 
+// The case with every block include replaced by the block's text.
+int expand(const fs::path& case_path) {
+    try {
+        std::cout << morva::cases::expand_case(
+            morva::cases::parse_case(read_file(case_path), morva::cases::read_blocks(case_path)));
+    } catch (const std::exception& e) {
+        std::cerr << case_path << ": " << e.what() << "\n";
+        return 2;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    const bool earlier_outputs = mode == "--earlier-outputs";
-    const bool broken = mode == "--must-fail";
-    if (earlier_outputs || broken) {
+    const std::string flag = argc > 1 ? argv[1] : "";
+    const bool broken = flag == "--must-fail";
+    const Mode mode = flag == "--earlier-outputs" ? Mode::earlier_outputs : flag == "--write" ? Mode::write : Mode::check;
+    if (flag == "--expand" && argc == 3) return expand(argv[2]);
+    if (mode != Mode::check || broken) {
         --argc;
         ++argv;
     }
     if (argc < 4) {
-        std::cerr << "usage: case_runner [--earlier-outputs | --must-fail] CASE MORVA MORVA_SIM\n";
+        std::cerr << "usage: case_runner [--earlier-outputs | --must-fail | --write] CASE MORVA MORVA_SIM\n"
+                     "       case_runner --expand CASE\n";
         return 2;
     }
     const fs::path case_path = argv[1];
     const std::string morva = fs::absolute(argv[2]).string();
     const std::string morva_sim = fs::absolute(argv[3]).string();
-    return broken ? must_fail(case_path, morva, morva_sim) : run_case(case_path, morva, morva_sim, earlier_outputs);
+    return broken ? must_fail(case_path, morva, morva_sim) : run_case(case_path, morva, morva_sim, mode);
 }
 
-int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim,
-             bool earlier_outputs) {
+int run_case(const fs::path& case_path, const std::string& morva, const std::string& morva_sim, Mode mode) {
+    const bool earlier_outputs = mode == Mode::earlier_outputs;
     if (!fs::is_regular_file(case_path)) {
         diag() << case_path << ": no such case file\n";
         return 2;
     }
-    std::vector<Section> sections;
-    std::vector<int> stray_lines;
+    const auto blocks = morva::cases::read_blocks(case_path);
+    morva::cases::CaseText text;
     try {
-        sections = parse(read_file(case_path), stray_lines);
+        text = morva::cases::parse_case(read_file(case_path), blocks);
     } catch (const std::exception& e) {
         diag() << case_path << ": " << e.what() << "\n";
         return 2;
     }
-    const std::string malformed = check_case(sections, stray_lines);
+    std::vector<Section>& sections = text.sections;
+    const std::string malformed = check_case(sections, text.stray_lines);
     if (!malformed.empty()) {
         diag() << case_path << ": malformed case: " << malformed << "\n";
         return 2;
@@ -504,6 +553,7 @@ int run_case(const fs::path& case_path, const std::string& morva, const std::str
             present[entry.path()] = entry.is_regular_file() ? read_file(entry.path()) : std::string();
         }
         std::map<std::string, std::string> first_run;
+        std::string added_exit;  // --write
         const auto snapshot = [&](int status, const std::string& console, const std::string& errors) {
             std::map<std::string, std::string> made{
                 {"exit status", std::to_string(status)}, {"console", console}, {"standard error", errors}};
@@ -539,6 +589,7 @@ int run_case(const fs::path& case_path, const std::string& morva, const std::str
             int status = run(morva_args, dir, stdin_path, output, &error_output);
             if (threads == "1") {
                 first_run = snapshot(status, output, error_output);
+                if (mode == Mode::write) added_exit = take_run_as_expected(sections, status, output, error_output, dir);
             } else if (const auto again = snapshot(status, output, error_output); again != first_run) {
                 for (const auto& [name, bytes] : first_run) {
                     const auto other = again.find(name);
@@ -567,10 +618,7 @@ int run_case(const fs::path& case_path, const std::string& morva, const std::str
                 if (s.kind == "stdout") {
                     ok = same_text("console report", s.body, output) && ok;
                 } else if (s.kind == "last-line") {
-                    std::string last = output;
-                    if (!last.empty() && last.back() == '\n') last.pop_back();
-                    last = last.substr(last.rfind('\n') == std::string::npos ? 0 : last.rfind('\n') + 1);
-                    ok = same_text("last console line", s.body, last + "\n") && ok;
+                    ok = same_text("last console line", s.body, last_line(output)) && ok;
                     if (!ok) diag() << "---- console ----\n" << output;
                 } else if (s.kind == "stdout-pattern") {
                     const std::string& pattern = s.body;  // its line end included
@@ -660,6 +708,7 @@ int run_case(const fs::path& case_path, const std::string& morva, const std::str
                 }
             }
         }
+        if (mode == Mode::write) write_expected(case_path, text, blocks, added_exit);
     } catch (const std::exception& e) {
         diag() << case_path << ": " << e.what() << "\n";
         ok = false;

@@ -65,6 +65,7 @@ CaseStop read_case(const fs::path& path) {
     std::istringstream in(read_file(path));
     std::string line, section;
     while (std::getline(in, line)) {
+        if (line.rfind("== include ", 0) == 0) continue;  // a shared block, never the last line of a stop
         if (line.rfind("== ", 0) == 0) {
             section = line.substr(3, line.find(' ', 3) - 3);
             if (line == "== exit 1") c.stops = true;

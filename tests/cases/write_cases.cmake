@@ -1,0 +1,30 @@
+# Runs case_runner --write over every case below CASES.
+#   cmake -DRUNNER=R -DMORVA=M -DMORVA_SIM=S -DCASES=DIR -P write_cases.cmake
+# With -DCOPY=DIR it works on a copy of CASES made in DIR and then checks
+# that every case came out byte for byte as it was (an unchanged program
+# must leave every expectation as it stands).
+set(tree ${CASES})
+if(COPY)
+  file(REMOVE_RECURSE ${COPY})
+  file(COPY ${CASES}/ DESTINATION ${COPY} FILES_MATCHING PATTERN "*.case" PATTERN "*.block")
+  set(tree ${COPY})
+endif()
+file(GLOB_RECURSE cases ${tree}/*.case)
+set(failed "")
+foreach(c ${cases})
+  execute_process(COMMAND ${RUNNER} --write ${c} ${MORVA} ${MORVA_SIM} RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE log)
+  if(NOT status EQUAL 0)
+    list(APPEND failed ${c})
+    message("${log}")
+  endif()
+  if(COPY)
+    file(RELATIVE_PATH name ${tree} ${c})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${c} ${CASES}/${name} RESULT_VARIABLE differs)
+    if(differs)
+      list(APPEND failed "${name} (rewritten)")
+    endif()
+  endif()
+endforeach()
+if(failed)
+  message(FATAL_ERROR "case_runner --write: ${failed}")
+endif()
