@@ -2,6 +2,7 @@
 // elevation model in a projected CRS: a Cloud Optimized GeoTIFF with one band
 // per statistic.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <csignal>
@@ -273,40 +274,46 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
         too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
     }
 
-    // The bands, filled row by row; the accumulator tiles of the rows done are freed as the bands fill.
+    // The bands interleaved cell by cell in one array (the layout of the
+    // file's tiles, which GDAL then copies without rearranging), filled row
+    // by row; the accumulator tiles of the rows done are freed as the bands fill.
     const auto cells = static_cast<std::size_t>(g.cells());
-    std::vector<std::unique_ptr<Value[]>> bands;
-    for (std::size_t k = 0; k < o.types.size(); ++k) bands.emplace_back(new Value[cells]);
+    const std::size_t n_bands = o.types.size();
+    std::unique_ptr<Value[]> pixels(new Value[cells * n_bands]);
+    std::vector<Value> empty_cell(n_bands);
+    for (std::size_t k = 0; k < n_bands; ++k) {
+        empty_cell[k] = static_cast<Value>(o.types[k] == Statistic::Count ? 0.0 : o.nodata);
+    }
     for (std::int64_t row = 0; row < g.rows; ++row) {
         const std::int64_t iy = g.iy1 - row;
+        Value* out = pixels.get() + static_cast<std::size_t>(row * g.cols) * n_bands;
         // Cells of one tile row lie side by side: one look-up per tile, not per cell.
-        const Stats* stats_run = nullptr;
-        const IdwSums* idw_run = nullptr;
-        for (std::int64_t col = 0; col < g.cols; ++col) {
+        for (std::int64_t col = 0; col < g.cols;) {
             const CellIndex c{g.ix0 + col, iy};
-            if (col == 0 || (c.ix & (kTileSide - 1)) == 0) {
-                stats_run = want_stats ? acc.stats.find(c) : nullptr;
-                idw_run = acc.idw ? acc.idw->find(c) : nullptr;
-            } else {
-                stats_run = stats_run != nullptr ? stats_run + 1 : nullptr;
-                idw_run = idw_run != nullptr ? idw_run + 1 : nullptr;
-            }
-            const Stats* s = stats_run;
-            const IdwSums* w = idw_run;
-            const bool has = s != nullptr && !s->empty();
-            const std::size_t at = static_cast<std::size_t>(row * g.cols + col);
-            for (std::size_t k = 0; k < o.types.size(); ++k) {
-                double v = o.nodata;
-                switch (o.types[k]) {
-                    case Statistic::Min: v = has ? s->min : o.nodata; break;
-                    case Statistic::Max: v = has ? s->max : o.nodata; break;
-                    case Statistic::Mean: v = has ? s->mean : o.nodata; break;
-                    case Statistic::Count: v = has ? s->count : 0; break;
-                    case Statistic::Stdev: v = has ? s->stdev() : o.nodata; break;
-                    case Statistic::Idw: v = w != nullptr && !w->empty() ? w->value() : o.nodata; break;
+            const std::int64_t run = std::min(kTileSide - (c.ix & (kTileSide - 1)), g.cols - col);
+            const Stats* s = want_stats ? acc.stats.find(c) : nullptr;
+            const IdwSums* w = acc.idw ? acc.idw->find(c) : nullptr;
+            for (std::int64_t j = 0; j < run; ++j, out += n_bands) {
+                const bool has = s != nullptr && !s[j].empty();
+                const bool has_idw = w != nullptr && !w[j].empty();
+                if (!has && !has_idw) {
+                    std::copy(empty_cell.begin(), empty_cell.end(), out);
+                    continue;
                 }
-                bands[k][at] = static_cast<Value>(v);
+                for (std::size_t k = 0; k < n_bands; ++k) {
+                    double v = empty_cell[k];
+                    switch (o.types[k]) {
+                        case Statistic::Min: v = has ? s[j].min : v; break;
+                        case Statistic::Max: v = has ? s[j].max : v; break;
+                        case Statistic::Mean: v = has ? s[j].mean : v; break;
+                        case Statistic::Count: v = has ? s[j].count : v; break;
+                        case Statistic::Stdev: v = has ? s[j].stdev() : v; break;
+                        case Statistic::Idw: v = has_idw ? w[j].value() : v; break;
+                    }
+                    out[k] = static_cast<Value>(v);
+                }
             }
+            col += run;
         }
         if ((iy & (kTileSide - 1)) == 0) {
             acc.stats.release_north_of(iy - 1);
@@ -314,8 +321,10 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
         }
     }
     if (o.fill > 0) {
-        for (std::size_t k = 0; k < o.types.size(); ++k) {
-            if (is_height(o.types[k])) fill_empty(bands[k].get(), g.cols, g.rows, static_cast<Value>(o.nodata), o.fill);
+        for (std::size_t k = 0; k < n_bands; ++k) {
+            if (is_height(o.types[k])) {
+                fill_empty(pixels.get() + k, g.cols, g.rows, static_cast<Value>(o.nodata), o.fill, n_bands);
+            }
         }
     }
 
@@ -336,8 +345,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
             break;
         }
     }
+    cog.pixel_offset = n_bands * sizeof(Value);
     std::vector<void*> band_data;
-    for (auto& b : bands) band_data.push_back(b.get());
+    for (std::size_t k = 0; k < n_bands; ++k) band_data.push_back(pixels.get() + k);
     write_cog(cog, band_data);
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
