@@ -297,7 +297,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
                 const bool has = s != nullptr && !s[j].empty();
                 const bool has_idw = w != nullptr && !w[j].empty();
                 if (!has && !has_idw) {
-                    std::copy(empty_cell.begin(), empty_cell.end(), out);
+                    for (std::size_t k = 0; k < n_bands; ++k) out[k] = empty_cell[k];
                     continue;
                 }
                 for (std::size_t k = 0; k < n_bands; ++k) {
