@@ -141,11 +141,12 @@ def undo_float_predictor(raw, rows, cols, samples, size):
     return values.reshape(rows, cols, samples)
 
 
-def read_raster(path):
-    """The pixels, decoded here (tifffile reads the tags and tiles; the
-    predictor is undone above), as rows x columns x bands."""
+def read_raster(path, level=0):
+    """The pixels of the full raster (level 0) or of an overview, decoded here
+    (tifffile reads the tags and tiles; the predictor is undone above), as
+    rows x columns x bands."""
     with tifffile.TiffFile(path) as t:
-        page = t.pages[0]
+        page = t.pages[level]
         geo = t.geotiff_metadata
         check(page.planarconfig == 1 and page.compression == 8, "expected pixel-interleaved DEFLATE tiles")
         size = page.bitspersample // 8
@@ -155,6 +156,10 @@ def read_raster(path):
         across = (page.imagewidth + tw - 1) // tw
         fh = t.filehandle
         for k, (offset, count) in enumerate(zip(page.dataoffsets, page.databytecounts)):
+            if count == 0:  # a tile left out: every cell nodata
+                pixels[(k // across) * th:(k // across + 1) * th, (k % across) * tw:(k % across + 1) * tw] = \
+                    float(page.nodata)
+                continue
             fh.seek(offset)
             raw = np.frombuffer(zlib.decompress(fh.read(count)), np.uint8)
             if page.predictor == 3:
@@ -165,6 +170,24 @@ def read_raster(path):
             rows, cols = min(th, page.imagelength - r0), min(tw, page.imagewidth - c0)
             pixels[r0:r0 + rows, c0:c0 + cols] = tile[:rows, :cols]
     return pixels, geo
+
+
+def check_overviews(path, pixels, levels):
+    """Each overview halves the one before; each of its cells holds a value
+    of its band in the full raster (nearest neighbour never blends a cell
+    with an empty one)."""
+    with tifffile.TiffFile(path) as t:
+        count = len(t.pages)
+    check(count - 1 == levels, f"{count - 1} overviews, not {levels}")
+    rows, cols = pixels.shape[:2]
+    for level in range(1, count):
+        view, _ = read_raster(path, level)
+        rows, cols = (rows + 1) // 2, (cols + 1) // 2
+        check(view.shape[:2] == (rows, cols), f"overview {level} is {view.shape[:2]}, not {(rows, cols)}")
+        for b in range(pixels.shape[2]):
+            strange = ~np.isin(view[:, :, b], pixels[:, :, b])
+            check(not strange.any(), f"overview {level} band {b + 1}: {int(strange.sum())} values found nowhere "
+                  "in the full raster")
 
 
 def descriptions(path):
@@ -381,6 +404,8 @@ def main():
                                     "e, w, _ = v.validate(sys.argv[1]); print(e, w); sys.exit(1 if e else 0)", output],
                                    capture_output=True, text=True)
             check(valid.returncode == 0, f"not a valid COG: {valid.stdout} {valid.stderr}")
+        if "overviews" in expect:
+            check_overviews(output, pixels, expect["overviews"])
         if "listgeo" in expect:
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:
