@@ -45,7 +45,7 @@ constexpr std::string_view kDescription =
     "north edges are multiples of the resolution; a point at easting E, northing N\n"
     "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
     "as the runs wrote them (the metadata item VERTICAL says which, GEODESY how\n"
-    "the runs georeferenced when --geodesy, --metadata or the LAS inputs say).\n"
+    "the runs georeferenced when --geodesy or --metadata says).\n"
     "The file appears only when it is complete.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 the raster was written; 1 it was not (an input or output\n"
@@ -382,9 +382,9 @@ void check_record_is_of(const las::RunGeodesy& g, const std::string& record, con
 }
 
 // How the points went from metres to degrees (morva --geodesy): the run's
-// record or --geodesy for run controls, a LAS input's own coordinate system
-// record where it says. Inputs that say different modes make no one raster;
-// the label is the inputs' mode when every input's is known, else empty.
+// record or --geodesy. A LAS input's own coordinate system record may say
+// too (morva-las writes flat-earth when not told otherwise, so it labels
+// nothing by itself); inputs that say different modes make no one raster.
 std::string points_geodesy(const Options& o, const std::vector<PointSource>& sources) {
     if (!o.metadata.empty() && sources.size() > 1) {
         fail("--metadata " + o.metadata + ": a run's record tells of one run, not of " + std::to_string(sources.size()) +
@@ -395,25 +395,21 @@ std::string points_geodesy(const Options& o, const std::vector<PointSource>& sou
     if (given.from_record && sources.front().kind == SourceKind::ScanPoints) {
         check_record_is_of(given, o.metadata, sources.front());
     }
-    std::string label, first;
-    bool all_known = true;
+    const PointSource* first = nullptr;
     for (const PointSource& s : sources) {
-        if (!s.geodesy.empty() && !given.label.empty() && s.geodesy != given.label) {
+        if (s.geodesy.empty()) continue;
+        if (!given.label.empty() && s.geodesy != given.label) {
             fail(s.name + ": its coordinate system record says --geodesy " + s.geodesy + ", " +
                  (o.metadata.empty() ? std::string("--geodesy") : "the run's record " + o.metadata) + " " + given.label);
         }
-        const std::string mode = s.geodesy.empty() ? given.label : s.geodesy;
-        if (mode.empty()) {
-            all_known = false;
-        } else if (label.empty()) {
-            label = mode;
-            first = s.name;
-        } else if (mode != label) {
-            fail(s.name + ": its points were georeferenced with --geodesy " + mode + ", those of " + first + " with " +
-                 label + "; one raster holds points of one georeferencing");
+        if (first == nullptr) {
+            first = &s;
+        } else if (s.geodesy != first->geodesy) {
+            fail(s.name + ": its points were georeferenced with --geodesy " + s.geodesy + ", those of " + first->name +
+                 " with " + first->geodesy + "; one raster holds points of one georeferencing");
         }
     }
-    return all_known ? label : std::string();
+    return given.label;
 }
 
 void run(const Options& o) {
