@@ -6,6 +6,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -248,16 +249,14 @@ void check_estimated_size(const Options& o, const std::vector<PointSource>& sour
 }
 
 template <class Stats, class Value>
-void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy) {
-    double lon = 0, lat = 0;
-    inputs_centre(sources, lon, lat);
+void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
+                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending) {
     ProjectionRequest request;
     request.crs = o.crs;
-    request.centre_lon = lon;
-    request.centre_lat = lat;
+    inputs_centre(sources, request.centre_lon, request.centre_lat);
     request.vertical = sources.front().vertical;
+    projection_request.set_value(request);
     check_estimated_size(o, sources);
-    std::future<ProjectionSetup> pending = start_projection(request);
 
     bool want_stats = false, want_idw = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
@@ -413,6 +412,13 @@ std::string points_geodesy(const Options& o, const std::vector<PointSource>& sou
 }
 
 void run(const Options& o) {
+    // PROJ opens its database while the inputs are opened and sampled (the
+    // UTM zone waits for their centre). The promise, declared after the
+    // future, goes first: a stop breaks it, and the start-up's thread ends
+    // before the future's end waits for it.
+    std::future<ProjectionSetup> pending;
+    std::promise<ProjectionRequest> request;
+    pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
     for (const std::string& name : o.inputs) sources.push_back(open_source(name));
     for (const PointSource& s : sources) {
@@ -428,9 +434,9 @@ void run(const Options& o) {
         if (inputs::same_file(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
     }
     if (o.data_type == DataType::Float32)
-        grid_and_write<CellStats, float>(o, sources, geodesy);
+        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending);
     else
-        grid_and_write<CellStats64, double>(o, sources, geodesy);
+        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending);
 }
 
 }  // namespace
