@@ -9,6 +9,8 @@ every scan point, numpy for the statistics of every cell.
 
 A case is a JSON object:
   surveys    {"FOLDER": [morva-sim options]}: each simulated and run by morva
+  morva_args {"FOLDER": [morva options]}: given to that folder's morva run
+             (e.g. --geodesy ellipsoid --metadata run.json)
   las        [[RUN_CONTROL, LAS, [morva-las options]]]: LAS files written first
   rescale    [[LAS, NEW_LAS, [scale x, y, z], [offset x, y, z]]]: the LAS
              file's points stored again with another scale and offset
@@ -50,10 +52,11 @@ def check(condition, message):
         fail(message)
 
 
-def make_survey(build, folder, options):
+def make_survey(build, folder, options, morva_args):
     subprocess.run([f"{build}/tools/sim/morva-sim", *options, folder], check=True, capture_output=True)
     with open(os.path.join(folder, "run.in")) as stdin, open(os.path.join(folder, "console.txt"), "w") as out:
-        subprocess.run([f"{build}/src/morva"], cwd=folder, stdin=stdin, stdout=out, check=True)
+        subprocess.run([f"{build}/src/morva", *morva_args], cwd=folder, stdin=stdin, stdout=out, check=True,
+                       stderr=subprocess.DEVNULL)
 
 
 def edit(work, e):
@@ -331,7 +334,7 @@ def main():
     expect = case.get("expect", {})
     with tempfile.TemporaryDirectory(prefix="grid-case-") as work:
         for folder, options in case.get("surveys", {}).items():
-            make_survey(build, os.path.join(work, folder), options)
+            make_survey(build, os.path.join(work, folder), options, case.get("morva_args", {}).get(folder, []))
         for rc, las, options in case.get("las", []):
             # morva-las takes the run control's names from its working folder.
             rc_path = os.path.join(work, rc)
@@ -370,6 +373,11 @@ def main():
             check(f'<Item name="DESCRIPTION" sample="{k}" role="description">{name}</Item>' in meta,
                   f"band {k + 1} is not described as {name}: {meta}")
         check(pixels.shape[2] == len(bands), f"{pixels.shape[2]} bands, not {len(bands)}")
+        for item, value in expect.get("metadata", {}).items():
+            if value is None:
+                check(f'<Item name="{item}">' not in meta, f"the metadata item {item} should be absent: {meta}")
+            else:
+                check(f'<Item name="{item}">{value}</Item>' in meta, f"the metadata lacks {item}={value}: {meta}")
         if "epsg" in expect:
             check(geo.get("ProjectedCSTypeGeoKey") == expect["epsg"] or
                   getattr(geo.get("ProjectedCSTypeGeoKey"), "value", None) == expect["epsg"],

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "point_pass.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
+#include "run_geodesy.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
 #include "text/warning.hpp"
@@ -44,8 +46,9 @@ constexpr std::string_view kDescription =
     "make one raster over their union. Cells are square; the raster's west and\n"
     "north edges are multiples of the resolution; a point at easting E, northing N\n"
     "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
-    "as the runs wrote them (the metadata item VERTICAL says which). The file\n"
-    "appears only when it is complete.\n";
+    "as the runs wrote them (the metadata item VERTICAL says which, GEODESY how\n"
+    "the runs georeferenced when --geodesy or --metadata says).\n"
+    "The file appears only when it is complete.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 the raster was written; 1 it was not (an input or output\n"
     "problem: one line on standard error, no output left); 2 a usage error.\n";
@@ -61,6 +64,8 @@ struct Options {
     DataType data_type = DataType::Float32;
     std::string crs = "utm";
     std::string hillshade;
+    std::optional<std::string> geodesy;  // --geodesy, when given
+    std::string metadata;                // the run's record, when given
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -115,6 +120,16 @@ Options parse_options(int argc, char** argv) {
          OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
         {"--hillshade", "FILE.png", "also a shaded-relief picture of the first height band", OptionKind::Text, {}, {},
          true, {}, text_value(o.hillshade, "a file name")},
+        {"--geodesy", "MODE",
+         "how the runs georeferenced: flat or ellipsoid (morva\n"
+         "                        --geodesy); recorded in the metadata item GEODESY",
+         OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
+         [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
+        {"--metadata", "FILE",
+         "the run's record (morva --metadata FILE) of the one\n"
+         "                        input: the geodesy is taken from it, and a --geodesy\n"
+         "                        or run control that contradicts it is refused",
+         OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
     };
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
@@ -153,10 +168,11 @@ void remove_and_reraise(int signal_number) {
     std::raise(signal_number);
 }
 
-// No output may replace an input, nor a folder or device.
-void check_output(const std::string& output, const std::vector<PointSource>& sources) {
+// No output may replace an input (the run's record included), nor a folder or device.
+void check_output(const std::string& output, const std::vector<PointSource>& sources, const std::string& record) {
     std::vector<inputs::RunFile> files;
     for (const PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    if (!record.empty()) files.push_back({record, "the run's record"});
     const std::string refusal = inputs::output_refusal(output, files);
     if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
 }
@@ -234,16 +250,14 @@ void check_estimated_size(const Options& o, const std::vector<PointSource>& sour
 }
 
 template <class Stats, class Value>
-void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
-    double lon = 0, lat = 0;
-    inputs_centre(sources, lon, lat);
+void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
+                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending) {
     ProjectionRequest request;
     request.crs = o.crs;
-    request.centre_lon = lon;
-    request.centre_lat = lat;
+    inputs_centre(sources, request.centre_lon, request.centre_lat);
     request.vertical = sources.front().vertical;
+    projection_request.set_value(request);
     check_estimated_size(o, sources);
-    std::future<ProjectionSetup> pending = start_projection(request);
 
     bool want_stats = false, want_idw = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
@@ -335,9 +349,10 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     cog.type = o.data_type;
     cog.nodata = o.nodata;
     for (Statistic s : o.types) cog.band_descriptions.emplace_back(statistic_name(s));
-    cog.metadata = {{"VERTICAL", sources.front().vertical},
-                    {"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())},
-                    {"POINTS", std::to_string(counts.points)}};
+    cog.metadata = {{"VERTICAL", sources.front().vertical}};
+    if (!geodesy.empty()) cog.metadata.push_back({"GEODESY", geodesy});
+    cog.metadata.push_back({"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())});
+    cog.metadata.push_back({"POINTS", std::to_string(counts.points)});
     cog.hillshade_png = o.hillshade;
     for (std::size_t k = 0; k < o.types.size(); ++k) {
         if (is_height(o.types[k])) {
@@ -359,7 +374,61 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     }
 }
 
+// A run's record that names other scan points or another geoid grid than
+// the run control is the record of another run.
+void check_record_is_of(const las::RunGeodesy& g, const std::string& record, const PointSource& s) {
+    const std::string form = s.binary ? "binary" : "text";
+    const std::string of = "the run's record " + record + " is not of " + s.name + ": ";
+    if (g.record_scan_points != s.named_points_file || g.record_scan_points_form != form) {
+        fail(of + "it names the scan points " +
+             (g.record_scan_points.empty() ? std::string("of no run") : g.record_scan_points + " (" + g.record_scan_points_form + ")") +
+             ", the run control " + s.named_points_file + " (" + form + ")");
+    }
+    if (g.record_geoid != s.named_geoid) {
+        const auto grid = [](const std::string& name) { return name.empty() ? std::string("no geoid grid") : "the geoid grid " + name; };
+        fail(of + "it names " + grid(g.record_geoid) + ", the run control " + grid(s.named_geoid));
+    }
+}
+
+// How the points went from metres to degrees (morva --geodesy): the run's
+// record or --geodesy. A LAS input's own coordinate system record may say
+// too (morva-las writes flat-earth when not told otherwise, so it labels
+// nothing by itself); inputs that say different modes make no one raster.
+std::string points_geodesy(const Options& o, const std::vector<PointSource>& sources) {
+    if (!o.metadata.empty() && sources.size() > 1) {
+        fail("--metadata " + o.metadata + ": a run's record tells of one run, not of " + std::to_string(sources.size()) +
+             " inputs; give the mosaic's --geodesy instead");
+    }
+    const las::RunGeodesy given = las::run_geodesy(o.metadata, o.geodesy);
+    if (!given.error.empty()) fail(given.error);
+    if (given.from_record && sources.front().kind == SourceKind::ScanPoints) {
+        check_record_is_of(given, o.metadata, sources.front());
+    }
+    const PointSource* first = nullptr;
+    for (const PointSource& s : sources) {
+        if (s.geodesy.empty()) continue;
+        if (!given.label.empty() && s.geodesy != given.label) {
+            fail(s.name + ": its coordinate system record says --geodesy " + s.geodesy + ", " +
+                 (o.metadata.empty() ? std::string("--geodesy") : "the run's record " + o.metadata) + " " + given.label);
+        }
+        if (first == nullptr) {
+            first = &s;
+        } else if (s.geodesy != first->geodesy) {
+            fail(s.name + ": its points were georeferenced with --geodesy " + s.geodesy + ", those of " + first->name +
+                 " with " + first->geodesy + "; one raster holds points of one georeferencing");
+        }
+    }
+    return given.label;
+}
+
 void run(const Options& o) {
+    // PROJ opens its database while the inputs are opened and sampled (the
+    // UTM zone waits for their centre). The promise, declared after the
+    // future, goes first: a stop breaks it, and the start-up's thread ends
+    // before the future's end waits for it.
+    std::future<ProjectionSetup> pending;
+    std::promise<ProjectionRequest> request;
+    pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
     for (const std::string& name : o.inputs) sources.push_back(open_source(name));
     for (const PointSource& s : sources) {
@@ -368,15 +437,16 @@ void run(const Options& o) {
                  sources.front().vertical + "; one raster holds heights of one kind");
         }
     }
-    check_output(o.output, sources);
+    const std::string geodesy = points_geodesy(o, sources);
+    check_output(o.output, sources, o.metadata);
     if (!o.hillshade.empty()) {
-        check_output(o.hillshade, sources);
+        check_output(o.hillshade, sources, o.metadata);
         if (inputs::same_file(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
     }
     if (o.data_type == DataType::Float32)
-        grid_and_write<CellStats, float>(o, sources);
+        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending);
     else
-        grid_and_write<CellStats64, double>(o, sources);
+        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending);
 }
 
 }  // namespace
