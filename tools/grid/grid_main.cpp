@@ -85,9 +85,9 @@ Options parse_options(int argc, char** argv) {
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--output-type", "LIST",
          "bands, from min,max,mean,idw,count,stdev in the order\n"
-         "                        given (default min,max,mean,count,stdev); stdev is the\n"
-         "                        population standard deviation, idw weights the points\n"
-         "                        within the radius by 1/d^2 from the cell centre",
+         "given (default min,max,mean,count,stdev); stdev is the\n"
+         "population standard deviation, idw weights the points\n"
+         "within the radius by 1/d^2 from the cell centre",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              std::string bad;
@@ -96,14 +96,14 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--radius", "R",
          "every statistic from the points within R metres of the\n"
-         "                        cell centre instead of those inside the cell (idw\n"
-         "                        alone: default r*sqrt(2))",
+         "cell centre instead of those inside the cell (idw\n"
+         "alone: default r*sqrt(2))",
          OptionKind::Number, 0.001, 100000, false, {},
          [&o](const OptionValue& v) { o.radius = v.number; return std::string(); }},
         {"--fill", "N",
          "fill an empty cell of a height band (min, max, mean,\n"
-         "                        idw) by inverse-distance weighting of the non-empty\n"
-         "                        cells within N cells (1 to 100)",
+         "idw) by inverse-distance weighting of the non-empty\n"
+         "cells within N cells (1 to 100)",
          OptionKind::Number, 1, 100, true, {},
          [&o](const OptionValue& v) { o.fill = static_cast<int>(v.number); return std::string(); }},
         {"--nodata", "V", "value of empty cells (default -9999; count: 0)", OptionKind::Number, -3.4e38, 3.4e38, false,
@@ -115,20 +115,20 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--crs", "CRS",
          "utm (default: the WGS 84 UTM zone of the inputs'\n"
-         "                        centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
-         "                        knows, e.g. EPSG:25832",
+         "centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
+         "knows, e.g. EPSG:25832",
          OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
         {"--hillshade", "FILE.png", "also a shaded-relief picture of the first height band", OptionKind::Text, {}, {},
          true, {}, text_value(o.hillshade, "a file name")},
         {"--geodesy", "MODE",
          "how the runs georeferenced: flat or ellipsoid (morva\n"
-         "                        --geodesy); recorded in the metadata item GEODESY",
+         "--geodesy); recorded in the metadata item GEODESY",
          OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
          [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
         {"--metadata", "FILE",
          "the run's record (morva --metadata FILE) of the one\n"
-         "                        input: the geodesy is taken from it, and a --geodesy\n"
-         "                        or run control that contradicts it is refused",
+         "input: the geodesy is taken from it, and a --geodesy\n"
+         "or run control that contradicts it is refused",
          OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
     };
     const text::Program program{kProgram, kUsage,

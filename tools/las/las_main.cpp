@@ -67,7 +67,7 @@ Options parse_options(int argc, char** argv) {
     const std::vector<text::Option> options = {
         {"--date", "YYYY-MM-DD",
          "flight date (GPS); default: the date that begins the\n"
-         "                        scanner header's time epoch, if it holds a valid one",
+         "scanner header's time epoch, if it holds a valid one",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.date = las::parse_date(v.text);
@@ -75,14 +75,14 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--time-of-day", "",
          "write seconds of the day as GPS Time (no date needed;\n"
-         "                        readers will take them for seconds of the GPS week)",
+         "readers will take them for seconds of the GPS week)",
          OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.time_of_day = true; return std::string(); }},
         {"--crs", "CRS",
          "a geographic 3D coordinate system known to PROJ in\n"
-         "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
-         "                        (the WGS 84 UTM zone of the points' centre) or a\n"
-         "                        projected CRS, e.g. EPSG:25832: X and Y are then\n"
-         "                        easting and northing (1 mm), projected by PROJ",
+         "place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
+         "(the WGS 84 UTM zone of the points' centre) or a\n"
+         "projected CRS, e.g. EPSG:25832: X and Y are then\n"
+         "easting and northing (1 mm), projected by PROJ",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.crs = v.text;
@@ -90,18 +90,18 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--source-id", "N",
          "point source ID and file source ID, 1 to 65535\n"
-         "                        (default 0, unassigned)",
+         "(default 0, unassigned)",
          OptionKind::Number, 1, 65535, true, {},
          [&o](const OptionValue& v) { o.source_id = static_cast<std::uint16_t>(v.number); return std::string(); }},
         {"--geodesy", "MODE",
          "how the run georeferenced: flat (default) or ellipsoid\n"
-         "                        (morva --geodesy ellipsoid); recorded in the file",
+         "(morva --geodesy ellipsoid); recorded in the file",
          OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
          [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
         {"--metadata", "FILE",
          "the run's record (morva --metadata FILE): the geodesy is\n"
-         "                        taken from it, and a --geodesy that contradicts it is\n"
-         "                        refused",
+         "taken from it, and a --geodesy that contradicts it is\n"
+         "refused",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.metadata = v.text;
