@@ -43,11 +43,13 @@ void read_control(Flight& f) {
 
 void load_inputs(Flight& f) {
     const inputs::RunControl& rc = f.rc;
+    // Opened before the core's readers take over: a stop of its own is not
+    // one of theirs to be prefixed again.
+    text::TextReader gps;
+    const std::string gps_name = beside(f, inputs::trimmed(rc.gpsfile));
+    if (!text::open_in(gps, gps_name)) fail(f, "cannot read its trajectory " + gps_name);
     try {
         if (rc.geoid_wanted) inputs::load_geoid(beside(f, inputs::trimmed(rc.geoidfile)), f.geoid);
-        text::TextReader gps;
-        const std::string gps_name = beside(f, inputs::trimmed(rc.gpsfile));
-        if (!text::open_in(gps, gps_name)) fail(f, "cannot read its trajectory " + gps_name);
         inputs::load_trajectory(gps, rc, f.trajectory);
     } catch (const text::RunStopped& stop) {
         fail_with(f, "its inputs", stop);
