@@ -97,12 +97,7 @@ void read_shots(Flight& f) {
                 const auto k = static_cast<std::uint32_t>(f.measurements.size());
                 f.measurements.push_back(
                     {thr, range, tables->scan_angle[i - 1], at.f, at.j, stream.scanno, i, tables->scan_ampl[i - 1]});
-                georef::Accepted index{};
-                index.i = i;
-                georef::scanpt p;
-                if (!georef::form_point(group, rc.navg, index, p)) continue;
-                if (rc.navg <= 1) f.shots.push_back({k, 1, k});
-                else f.shots.push_back({k - static_cast<std::uint32_t>(p.n), static_cast<std::uint32_t>(p.n), k});
+                note_measurement(f.shots, group, rc.navg, i, k);
             }
         }
     } catch (const text::RunStopped& stop) {
@@ -128,6 +123,16 @@ void describe_track(Flight& f) {
 }
 
 }  // namespace
+
+void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std::int32_t navg, std::int32_t i,
+                      std::uint32_t k) {
+    georef::Accepted index{};
+    index.i = i;
+    georef::scanpt p;
+    if (!georef::form_point(group, navg, index, p)) return;
+    if (navg <= 1) shots.push_back({k, 1, k});
+    else shots.push_back({k - static_cast<std::uint32_t>(p.n), static_cast<std::uint32_t>(p.n), k});
+}
 
 std::string beside(const Flight& flight, const std::string& name) {
     if (name.empty() || name[0] == '/') return name;

@@ -59,6 +59,12 @@ struct Flight {
 // "NAME: what is wrong" (text::stop_run).
 void load_flight(const std::string& run_control, georef::Geodesy geodesy, Flight& flight);
 
+// Accepted measurement k of the flight, index i in its scan, passed through
+// the core's output stage (`group`: the scan's, emptied at each scan): when
+// it closes an output point, the point's shot is appended.
+void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std::int32_t navg, std::int32_t i,
+                      std::uint32_t k);
+
 // A name inside a run control, taken relative to the run control's folder.
 std::string beside(const Flight& flight, const std::string& name);
 
