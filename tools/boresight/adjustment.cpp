@@ -81,9 +81,7 @@ private:
 // The unit beam direction of a shot at `angles`, pointing up to the scanner:
 // its point moved one metre nearer along the range.
 Eigen::Vector3d beam_direction(const Flight& flight, const Shot& shot, const LocalFrame& frame, const double* angles) {
-    Shot nearer = shot;
-    nearer.range -= 1.0;
-    return (to_local(frame, georeference_shot(flight, nearer, angles)) -
+    return (to_local(frame, georeference_shot(flight, shot, angles, -1.0)) -
             to_local(frame, georeference_shot(flight, shot, angles)))
         .normalized();
 }

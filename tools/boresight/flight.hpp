@@ -71,13 +71,15 @@ std::string beside(const Flight& flight, const std::string& name);
 // The output point of a shot with the misalignment `angles` (dpitch, droll,
 // dheading in degrees), through the core's georeferencing and output stage:
 // exactly the point morva writes for it with those angles.
-georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3]);
+// `range_change` (metres) is added to every member's range: the point moved
+// along its beams, for their direction.
+georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3], double range_change = 0);
 
 // Its latitude, longitude (degrees) and height (metres) after the geoid and
 // the across-scan correction.
 struct Geo {
     double lat, lon, h;
 };
-Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3]);
+Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3], double range_change = 0);
 
 }  // namespace morva::boresight
