@@ -65,4 +65,11 @@ inline bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m,
     return detail::close_group(group, m, p);
 }
 
+// The same two steps one by one, for a companion that recomputes a single
+// output point from the members form_point gathered for it: a member joins
+// the group; the measurement at the multiple of navg closes it into the
+// point (false, and no point, when the group is empty).
+inline void join_group(OutputGroup& group, const Accepted& m) { detail::add(group, m); }
+inline bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) { return detail::close_group(group, m, p); }
+
 }  // namespace morva::georef

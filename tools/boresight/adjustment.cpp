@@ -11,59 +11,84 @@ namespace morva::boresight {
 namespace {
 
 constexpr double kAngleStep = 1e-4;  // degrees, for the central differences
+constexpr double kLeastCosine = 0.2;  // between beam and plane normal
 
-// Distance of one patch point, recomputed with the trial angles, from its
-// patch's plane z = a x + b y + d (patch coordinates). The angles'
-// derivatives by central differences through the core's georeferencing,
-// the plane's in closed form.
-class PointToPlane final : public ceres::SizedCostFunction<1, 3, 3> {
+// The range residual of one patch point, recomputed with the trial angles:
+// how far along its beam the point lies from its patch's plane
+// z = a x + b y + d (patch coordinates). The scanner's noise is in the
+// range, so this is the residual with one variance for every point; the
+// point-to-plane distance is it times the cosine between beam and normal,
+// and minimising that would reward planes that turn towards the beams (the
+// cosine depends on the plane), a bias of the order of the noise's
+// variance over the patch's size. The beam direction is taken once, at the
+// angles the patches were chosen with: it moves with the angles by no more
+// than they do. The angles' derivatives by central differences through the
+// core's georeferencing, the plane's in closed form.
+class RangeToPlane final : public ceres::SizedCostFunction<1, 3, 3> {
 public:
-    PointToPlane(const Flight& flight, const Shot& shot, const LocalFrame& frame, const Eigen::Vector3d& origin)
-        : flight_(flight), shot_(shot), frame_(frame), origin_(origin) {}
+    RangeToPlane(const Flight& flight, const Shot& shot, const LocalFrame& frame, const Eigen::Vector3d& origin,
+                 const Eigen::Vector3d& beam)
+        : flight_(flight), shot_(shot), frame_(frame), origin_(origin), beam_(beam) {}
 
     bool Evaluate(double const* const* parameters, double* residuals, double** jacobians) const override {
         const double* angles = parameters[0];
         const double* plane = parameters[1];
-        const double s = std::sqrt(1.0 + plane[0] * plane[0] + plane[1] * plane[1]);
         const Eigen::Vector3d p = point(angles);
-        const double r = distance(p, plane, s);
+        const double cosine = across(plane);
+        const double r = height(p, plane) / cosine;
         residuals[0] = r;
         if (jacobians == nullptr) return true;
         if (jacobians[0] != nullptr) {
             for (int k = 0; k < 3; ++k) {
                 double trial[3] = {angles[0], angles[1], angles[2]};
                 trial[k] = angles[k] + kAngleStep;
-                const double up = distance(point(trial), plane, s);
+                const double up = height(point(trial), plane);
                 trial[k] = angles[k] - kAngleStep;
-                const double down = distance(point(trial), plane, s);
-                jacobians[0][k] = (up - down) / (2 * kAngleStep);
+                const double down = height(point(trial), plane);
+                jacobians[0][k] = (up - down) / (2 * kAngleStep * cosine);
             }
         }
         if (jacobians[1] != nullptr) {
-            jacobians[1][0] = -p.x() / s - r * plane[0] / (s * s);
-            jacobians[1][1] = -p.y() / s - r * plane[1] / (s * s);
-            jacobians[1][2] = -1.0 / s;
+            jacobians[1][0] = (-p.x() + r * beam_.x()) / cosine;
+            jacobians[1][1] = (-p.y() + r * beam_.y()) / cosine;
+            jacobians[1][2] = -1.0 / cosine;
         }
         return true;
+    }
+
+    // The point's distance from the plane, perpendicular to it (metres).
+    double point_to_plane(const double* angles, const double* plane) const {
+        return height(point(angles), plane) / std::sqrt(1.0 + plane[0] * plane[0] + plane[1] * plane[1]);
     }
 
 private:
     Eigen::Vector3d point(const double* angles) const {
         return to_local(frame_, georeference_shot(flight_, shot_, angles)) - origin_;
     }
-    static double distance(const Eigen::Vector3d& p, const double* plane, double s) {
-        return (p.z() - plane[0] * p.x() - plane[1] * p.y() - plane[2]) / s;
+    // Height above the plane, and the beam's component along (-a, -b, 1).
+    static double height(const Eigen::Vector3d& p, const double* plane) {
+        return p.z() - plane[0] * p.x() - plane[1] * p.y() - plane[2];
     }
+    double across(const double* plane) const { return beam_.z() - plane[0] * beam_.x() - plane[1] * beam_.y(); }
 
     const Flight& flight_;
     const Shot& shot_;
     const LocalFrame& frame_;
     Eigen::Vector3d origin_;
+    Eigen::Vector3d beam_;  // unit, from the ground point towards the scanner
 };
+
+// The unit beam direction of a shot at `angles`, pointing up to the scanner:
+// its point moved one metre nearer along the range.
+Eigen::Vector3d beam_direction(const Flight& flight, const Shot& shot, const LocalFrame& frame, const double* angles) {
+    return (to_local(frame, georeference_shot(flight, shot, angles, -1.0)) -
+            to_local(frame, georeference_shot(flight, shot, angles)))
+        .normalized();
+}
 
 struct Block {
     std::size_t patch;
-    ceres::CostFunction* cost;
+    RangeToPlane* cost;
 };
 
 struct Problem {
@@ -80,8 +105,11 @@ struct Problem {
     }
 };
 
-void build(Problem& pr, const std::vector<Flight>& flights, const LocalFrame& frame, const std::vector<Patch>& patches,
-           double loss) {
+// Makes the residuals of every patch point; returns the mean secant of the
+// angle between beam and normal, which turns a distance to the plane into
+// a range.
+double build(Problem& pr, const std::vector<Flight>& flights, const LocalFrame& frame, const std::vector<Patch>& patches) {
+    double secants = 0;
     pr.planes.resize(patches.size());
     for (std::size_t k = 0; k < patches.size(); ++k) {
         const Patch& patch = patches[k];
@@ -91,11 +119,21 @@ void build(Problem& pr, const std::vector<Flight>& flights, const LocalFrame& fr
         for (const PatchStrip& strip : patch.strips) {
             const Flight& f = flights[strip.flight];
             for (std::uint32_t s : strip.shots) {
-                auto* cost = new PointToPlane(f, f.shots[s], frame, patch.centre);
+                const Eigen::Vector3d beam = beam_direction(f, f.shots[s], frame, pr.angles);
+                // A beam grazing the plane has no range to it worth the name.
+                if (!(beam.dot(n) >= kLeastCosine)) continue;
+                auto* cost = new RangeToPlane(f, f.shots[s], frame, patch.centre, beam);
                 pr.blocks.push_back({k, cost});
-                pr.problem.AddResidualBlock(cost, new ceres::HuberLoss(loss), pr.angles, pr.planes[k].data());
+                secants += 1.0 / beam.dot(n);
             }
         }
+    }
+    return pr.blocks.empty() ? 1.0 : secants / static_cast<double>(pr.blocks.size());
+}
+
+void add_residuals(Problem& pr, double loss) {
+    for (const Block& b : pr.blocks) {
+        pr.problem.AddResidualBlock(b.cost, new ceres::HuberLoss(loss), pr.angles, pr.planes[b.patch].data());
     }
 }
 
@@ -117,8 +155,7 @@ double rms(const Problem& pr) {
     double sum = 0;
     for (const Block& b : pr.blocks) {
         const double* parameters[2] = {pr.angles, pr.planes[b.patch].data()};
-        double r = 0;
-        b.cost->Evaluate(parameters, &r, nullptr);
+        const double r = b.cost->point_to_plane(parameters[0], parameters[1]);
         sum += r * r;
     }
     return pr.blocks.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(pr.blocks.size()));
@@ -207,13 +244,14 @@ Adjustment adjust_once(const std::vector<Flight>& flights, const LocalFrame& fra
             ++nstrips;
         }
     }
-    // The strips' own plane-fit RMS: the noise, whatever the angles.
-    const double strip_noise = nstrips > 0 ? sum / static_cast<double>(nstrips) : 0.0;
-    a.loss = options.loss > 0 ? options.loss : std::max(3.0 * strip_noise, 0.01);
-
     Problem pr;
     for (int k = 0; k < 3; ++k) pr.angles[k] = start[k];
-    build(pr, flights, frame, patches, a.loss);
+    const double secant = build(pr, flights, frame, patches);
+    // The strips' own plane-fit RMS, along the beams: the range noise,
+    // whatever the angles.
+    const double strip_noise = nstrips > 0 ? secant * sum / static_cast<double>(nstrips) : 0.0;
+    a.loss = options.loss > 0 ? options.loss : std::max(3.0 * strip_noise, 0.01);
+    add_residuals(pr, a.loss);
     a.points = static_cast<std::int64_t>(pr.blocks.size());
     const double parameters = 3.0 + 3.0 * static_cast<double>(patches.size());
 

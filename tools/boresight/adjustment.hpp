@@ -29,7 +29,7 @@ struct Adjustment {
     std::array<bool, 3> determined{true, true, true};
     std::array<double, 3> spread{};          // degrees: the standard deviation each angle would have
     double rms_before = 0, rms_after = 0;    // metres, point to plane
-    double noise = 0;                        // metres: the residuals' standard deviation after
+    double noise = 0;                        // metres: the range residuals' standard deviation after
     double loss = 0;                         // Huber scale used
     std::int64_t points = 0;
     int iterations = 0;

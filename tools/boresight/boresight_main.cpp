@@ -19,6 +19,7 @@
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "patches.hpp"
+#include "point_dump.hpp"
 #include "report.hpp"
 #include "text/command_line.hpp"
 #include "text/out_stream.hpp"
@@ -62,6 +63,7 @@ struct Options {
     georef::Geodesy geodesy = georef::Geodesy::Flat;
     std::string json;
     bool write_run_controls = false;
+    bool dump_points = false;
     int threads = 0;
     PatchOptions patch;
     int min_patches = 10;
@@ -97,6 +99,12 @@ std::vector<text::Option> options_of(Options& o) {
          "never over an existing file",
          OptionKind::Flag, {}, {}, true, {},
          [&o](const OptionValue&) { o.write_run_controls = true; return std::string(); }},
+        {"--dump-points", "",
+         "instead of calibrating, write beside each run control its points recomputed at its stated misalignment, "
+         "in the form of morva's scan-point file (run.in.points for run.in; never over an existing file): they "
+         "equal the file morva writes",
+         OptionKind::Flag, {}, {}, true, {},
+         [&o](const OptionValue&) { o.dump_points = true; return std::string(); }},
         {"--threads", "N", "threads (0: every processor; default 0)", OptionKind::Number, 0, 256, true, {},
          whole_into(o.threads)},
         {"--patch-radius", "M",
@@ -127,6 +135,7 @@ Options parse(int argc, char** argv) {
                                 }};
     for (std::string_view a : text::parse_command_line(program, options, argc, argv)) o.run_controls.emplace_back(a);
     if (o.run_controls.empty()) usage("missing RUN_CONTROL");
+    if (o.dump_points && o.write_run_controls) usage("--dump-points and --write-run-controls exclude each other");
     o.patch.max_points = std::max(o.patch.max_points, o.patch.min_points);
     if (o.threads == 0) o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return o;
@@ -174,12 +183,29 @@ void write_file(const std::string& path, const std::string& text) {
     }
 }
 
+// The recomputed points of every flight at its stated misalignment.
+int dump(const std::vector<Flight>& flights) {
+    for (const Flight& f : flights) {
+        const std::string why = dump_refusal(flights, f);
+        if (!why.empty()) stop(why);
+    }
+    for (const Flight& f : flights) {
+        const std::string name = dump_name(f.name);
+        write_file(name, dump_points(f, {f.rc.dpitch, f.rc.droll, f.rc.dheading}));
+        std::printf("%s: %zu points of %zu measurements (navg %d)\n", name.c_str(), f.shots.size(),
+                    f.measurements.size(), static_cast<int>(f.rc.navg));
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 int run(const Options& o) {
     // The core readers' report lines stay in memory.
     text::attach_out(text::console(), -1, "the core's report");
 
     std::vector<Flight> flights(o.run_controls.size());
     for (std::size_t k = 0; k < flights.size(); ++k) load_flight(o.run_controls[k], o.geodesy, flights[k]);
+    if (o.dump_points) return dump(flights);
     check_installation(flights);
     if (!o.json.empty()) {
         for (const Flight& f : flights) {

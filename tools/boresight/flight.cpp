@@ -43,11 +43,13 @@ void read_control(Flight& f) {
 
 void load_inputs(Flight& f) {
     const inputs::RunControl& rc = f.rc;
+    // Opened before the core's readers take over: a stop of its own is not
+    // one of theirs to be prefixed again.
+    text::TextReader gps;
+    const std::string gps_name = beside(f, inputs::trimmed(rc.gpsfile));
+    if (!text::open_in(gps, gps_name)) fail(f, "cannot read its trajectory " + gps_name);
     try {
         if (rc.geoid_wanted) inputs::load_geoid(beside(f, inputs::trimmed(rc.geoidfile)), f.geoid);
-        text::TextReader gps;
-        const std::string gps_name = beside(f, inputs::trimmed(rc.gpsfile));
-        if (!text::open_in(gps, gps_name)) fail(f, "cannot read its trajectory " + gps_name);
         inputs::load_trajectory(gps, rc, f.trajectory);
     } catch (const text::RunStopped& stop) {
         fail_with(f, "its inputs", stop);
@@ -56,7 +58,10 @@ void load_inputs(Flight& f) {
 }
 
 // Every measurement the run would georeference, in the run's order, with
-// the trajectory cursor the run would have.
+// the trajectory cursor the run would have; and the output points the run
+// forms from them. Which measurements make a point is left to the core's
+// output stage: fed the measurements' indices alone, it says when a point
+// is formed and of how many of the accepted measurements before.
 void read_shots(Flight& f) {
     const inputs::RunControl& rc = f.rc;
     const std::string scan_name = beside(f, inputs::trimmed(rc.scanfile));
@@ -79,6 +84,7 @@ void read_shots(Flight& f) {
             if (decision == georef::ScanDecision::End) break;
             if (decision == georef::ScanDecision::Skip) continue;
             scanner::decode_measurements(raw, f.header, stream.nsector, *tables);
+            georef::OutputGroup group;  // a group never spans two scans
             for (std::int32_t i = 1; i <= f.header.nmeas; ++i) {
                 const double thr = georef::measurement_time(stream.epoch, stream.tsec, tables->scan_timer[i - 1],
                                                             stream.tfrac, stream.dtsec);
@@ -88,19 +94,23 @@ void read_shots(Flight& f) {
                 georef::Pose pose;
                 georef::interpolate_position(traj, at, pose);
                 if (!georef::inside_area(rc, pose.lat, pose.lon)) continue;
-                f.shots.push_back({thr, range, tables->scan_angle[i - 1], at.f, at.j, stream.scanno, i});
+                const auto k = static_cast<std::uint32_t>(f.measurements.size());
+                f.measurements.push_back(
+                    {thr, range, tables->scan_angle[i - 1], at.f, at.j, stream.scanno, i, tables->scan_ampl[i - 1]});
+                note_measurement(f.shots, group, rc.navg, i, k);
             }
         }
     } catch (const text::RunStopped& stop) {
         fail_with(f, "its scanner file", stop);
     }
-    if (f.shots.empty()) fail(f, "no measurement of its scanner file lies inside the time window and the area");
+    if (f.measurements.empty()) fail(f, "no measurement of its scanner file lies inside the time window and the area");
+    if (f.shots.empty()) fail(f, "its measurements inside the time window and the area form no averaged point (navg " + std::to_string(rc.navg) + ")");
 }
 
 // Mean track and height over the measurements, from the trajectory.
 void describe_track(Flight& f) {
     const inputs::TrajectoryTable& traj = f.trajectory;
-    const std::int32_t first = f.shots.front().j, last = f.shots.back().j + 1;
+    const std::int32_t first = f.measurements.front().j, last = f.measurements.back().j + 1;
     double s = 0, c = 0, h = 0;
     for (std::int32_t k = first; k <= last; ++k) {
         const double a = traj.slot[k].heading * georef::kDegToRad;
@@ -113,6 +123,16 @@ void describe_track(Flight& f) {
 }
 
 }  // namespace
+
+void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std::int32_t navg, std::int32_t i,
+                      std::uint32_t k) {
+    georef::Accepted index{};
+    index.i = i;
+    georef::scanpt p;
+    if (!georef::form_point(group, navg, index, p)) return;
+    if (navg <= 1) shots.push_back({k, 1, k});
+    else shots.push_back({k - static_cast<std::uint32_t>(p.n), static_cast<std::uint32_t>(p.n), k});
+}
 
 std::string beside(const Flight& flight, const std::string& name) {
     if (name.empty() || name[0] == '/') return name;
@@ -153,17 +173,51 @@ const inputs::RunControl& trial_control(const Flight& flight, const double angle
 
 }  // namespace
 
-Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3]) {
-    const inputs::RunControl& rc = trial_control(flight, angles);
-    const georef::Interval at{shot.j, shot.f};
+namespace {
+
+// One measurement as georeferencing hands it to the output stage.
+georef::Accepted accepted(const Flight& flight, const inputs::RunControl& rc, const Measurement& m,
+                          double range_change) {
+    const georef::Interval at{m.j, m.f};
     georef::Pose pose;
     georef::interpolate_position(flight.trajectory, at, pose);
     georef::interpolate_attitude(flight.trajectory, at, rc, pose);
     const georef::Model model{&rc, rc.geoid_wanted ? &flight.geoid : nullptr, &flight.header, flight.geodesy};
     georef::GroundPoint p;
-    georef::locate(model, pose, shot.thr, shot.range, shot.angle_gon, shot.scanno, p);
-    const double xscan = georef::across_scan_position(shot.i, flight.header.nmeas);
-    return {p.lat, p.lon, p.h - georef::height_correction(rc.pcoef, xscan)};
+    const double range = m.range + range_change;
+    georef::locate(model, pose, m.thr, range, m.angle_gon, m.scanno, p);
+    const double xscan = georef::across_scan_position(m.i, flight.header.nmeas);
+    const double pcorr = georef::height_correction(rc.pcoef, xscan);
+    return {m.thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, range, m.ampl, m.i};
+}
+
+}  // namespace
+
+georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3], double range_change) {
+    const inputs::RunControl& rc = trial_control(flight, angles);
+    georef::scanpt p{};
+    georef::OutputGroup group;
+    if (rc.navg <= 1) {
+        georef::form_point(group, rc.navg, accepted(flight, rc, flight.measurements[shot.closer], range_change), p);
+        return p;
+    }
+    for (std::uint32_t k = shot.first; k < shot.first + shot.count; ++k) {
+        georef::join_group(group, accepted(flight, rc, flight.measurements[k], range_change));
+    }
+    // The closing measurement gives the point its index, range and
+    // across-scan position only: its position is the next group's.
+    const Measurement& closer = flight.measurements[shot.closer];
+    georef::Accepted last{};
+    last.i = closer.i;
+    last.range = closer.range + range_change;
+    last.xscan = georef::across_scan_position(closer.i, flight.header.nmeas);
+    georef::close_group(group, last, p);
+    return p;
+}
+
+Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3], double range_change) {
+    const georef::scanpt p = output_point(flight, shot, angles, range_change);
+    return {p.lat, p.lon, p.h};
 }
 
 }  // namespace morva::boresight

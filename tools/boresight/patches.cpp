@@ -1,5 +1,7 @@
 #include "patches.hpp"
 
+#include <cstdint>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -219,15 +221,20 @@ PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& p
         const int orientation = p.slope < 5.0 ? 0 : 1 + static_cast<int>(p.aspect / 45.0) % 8;
         return (cy * kCells + cx) * 9 + orientation;
     };
+    // Best: the most strips, then the most points in its sparsest strip.
+    // Never the smallest fit RMS: that would choose the patches whose noise
+    // happened to be small, and the residuals would then understate the
+    // noise the estimate carries (by some 7 % at the default sizes).
     auto quality = [](const Patch& p) {
-        double worst = 0;
-        for (const PatchStrip& s : p.strips) worst = std::max(worst, s.rms);
-        return std::make_pair(-static_cast<int>(p.strips.size()), worst);
+        std::size_t fewest = SIZE_MAX;
+        for (const PatchStrip& s : p.strips) fewest = std::min(fewest, s.shots.size());
+        return std::make_pair(-static_cast<long>(p.strips.size()), -static_cast<long>(fewest));
     };
     std::vector<std::vector<std::size_t>> bins(kCells * kCells * 9);
     for (std::size_t k = 0; k < planar.size(); ++k) bins[bin_of(planar[k])].push_back(k);
     for (auto& b : bins) {
-        std::sort(b.begin(), b.end(), [&](std::size_t a, std::size_t c) { return quality(planar[a]) < quality(planar[c]); });
+        std::stable_sort(b.begin(), b.end(),
+                         [&](std::size_t a, std::size_t c) { return quality(planar[a]) < quality(planar[c]); });
     }
     std::unordered_map<long long, std::vector<std::size_t>> taken;  // chosen patches by cell of 2r
     auto cell_key = [&](long cx, long cy) { return cx * 1000003LL + cy; };

@@ -129,7 +129,7 @@ std::string report_text(const Calibration& c) {
                       c.geodesy + "\n";
     for (const Flight* f : c.flights) {
         out += "  " + f->name + ": track " + format("%.1f", f->heading) + " degrees, height " +
-               format("%.0f", f->height) + " m, " + std::to_string(f->shots.size()) + " measurements\n";
+               format("%.0f", f->height) + " m, " + std::to_string(f->measurements.size()) + " measurements\n";
     }
     const PatchSelection& s = c.selection;
     out += "tie patches: " + std::to_string(s.patches.size()) + " (of " + std::to_string(s.candidates) +
@@ -173,7 +173,7 @@ std::string report_json(const Calibration& c) {
     j["flights"] = json::array();
     for (const Flight* f : c.flights) {
         j["flights"].push_back({{"run_control", f->name}, {"track_degrees", f->heading}, {"height_m", f->height},
-                                {"measurements", f->shots.size()}});
+                                {"measurements", f->measurements.size()}});
     }
     const PatchSelection& s = c.selection;
     j["patches"] = {{"count", s.patches.size()}, {"candidates", s.candidates}, {"planar", s.planar},
