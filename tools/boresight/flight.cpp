@@ -213,4 +213,12 @@ Geo georeference_shot(const Flight& flight, const Shot& shot, const double angle
     return {p.lat, p.lon, p.h};
 }
 
+Geo point_along_beam(const Flight& flight, const Shot& shot, const double angles[3], double nearer) {
+    const inputs::RunControl& rc = trial_control(flight, angles);
+    Measurement m = flight.measurements[shot.count > 1 ? shot.first + shot.count / 2 : shot.closer];
+    m.range -= nearer;
+    const georef::Accepted a = accepted(flight, rc, m);
+    return {a.lat, a.lon, a.h};
+}
+
 }  // namespace morva::boresight

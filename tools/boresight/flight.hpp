@@ -74,4 +74,9 @@ struct Geo {
 };
 Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3]);
 
+// The ground point of one measurement of a shot (the middle one of an
+// averaging group) with its range shortened by `nearer` metres: two of them
+// give the shot's beam direction.
+Geo point_along_beam(const Flight& flight, const Shot& shot, const double angles[3], double nearer);
+
 }  // namespace morva::boresight
