@@ -23,13 +23,13 @@ std::vector<text::Option> options_of(RunOptions& o) {
          [&o](const OptionValue&) { o.progress = ProgressMode::Off; return std::string(); }},
         {"--geodesy", "MODE",
          "how metres become degrees in the full mode (default flat):\n"
-         "                        flat: a flat earth, 111120 m per degree, no curvature; against WGS 84\n"
-         "                        a point 230 m from the aircraft lies 0.3 to 1.1 m off, one 1 km away\n"
-         "                        1.3 to 5.0 m (latitudes 0 to 78), and heights miss the curvature drop\n"
-         "                        (4 mm at 230 m, 8 cm at 1 km)\n"
-         "                        ellipsoid: exact positions on WGS 84, within 1 mm of GeographicLib for\n"
-         "                        vectors up to 5 km, poles and antimeridian included (a note on standard\n"
-         "                        error says it ran)",
+         "flat: a flat earth, 111120 m per degree, no curvature; against WGS 84\n"
+         "a point 230 m from the aircraft lies 0.3 to 1.1 m off, one 1 km away\n"
+         "1.3 to 5.0 m (latitudes 0 to 78), and heights miss the curvature drop\n"
+         "(4 mm at 230 m, 8 cm at 1 km)\n"
+         "ellipsoid: exact positions on WGS 84, within 1 mm of GeographicLib for\n"
+         "vectors up to 5 km, poles and antimeridian included (a note on standard\n"
+         "error says it ran)",
          OptionKind::Choice, {}, {}, true,
          {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
          [&o](const OptionValue& v) {
@@ -38,9 +38,9 @@ std::vector<text::Option> options_of(RunOptions& o) {
          }},
         {"--metadata", "FILE",
          "write a JSON record of the run to FILE (version, command line, geodesy, threads,\n"
-         "                        inputs and outputs with their sizes, the report's figures, the\n"
-         "                        warnings, the exit status and any stop line), also when it stops;\n"
-         "                        docs/formats.md describes it",
+         "inputs and outputs with their sizes, the report's figures, the\n"
+         "warnings, the exit status and any stop line), also when it stops;\n"
+         "docs/formats.md describes it",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.metadata = v.text;

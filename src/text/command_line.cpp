@@ -57,7 +57,15 @@ std::string read_choice(const Option& option, std::string_view text, std::size_t
 
 // The words of a help line, wrapped at `width` with continuations at `column`.
 std::string wrapped(std::string_view text, std::size_t start, std::size_t column, std::size_t width) {
-    if (width == 0) return std::string(text);
+    if (width == 0) {
+        // Line breaks of the text itself continue at the column.
+        std::string out;
+        for (const char c : text) {
+            out += c;
+            if (c == '\n') out.append(column, ' ');
+        }
+        return out;
+    }
     std::string out;
     std::size_t at = start;
     while (!text.empty()) {

@@ -66,7 +66,8 @@ std::vector<std::string_view> parse_command_line(const Program& program, std::sp
 
 // The help's option lines: "  --name VALUE" padded to `column`, the help
 // line after it (wrapped at `width` when it is not 0, with the continuation
-// at `column`), then the lines of -h/--help and --version.
+// at `column`; otherwise its own line breaks continue at `column`), then the
+// lines of -h/--help and --version.
 std::string option_lines(std::span<const Option> options, std::size_t column = 24, std::size_t width = 0);
 
 // The parts of a program's --help, printed as

@@ -42,7 +42,7 @@ try:
     collide = os.path.join(work, "collide")
     COLLISIONS = [
         ("fa", None, None, ""),
-        # Guards: a centre-point file in the neighbour's folder overwrote its results, both reported done.
+        # guards: a centre-point file in the neighbour's folder overwrote its results, both reported done.
         ("fb", 4, "../fa/centre.txt", "output ../fa/centre.txt lies outside the flight's folder"),
         ("nest", 3, "inner/points.bin", "output inner/points.bin is also an output of flight nest/inner"),
         ("nest/inner", None, None, "output points.bin is also an output of flight nest"),
@@ -75,17 +75,17 @@ try:
     with open(os.path.join(names, "campaign.toml"), "w") as f:
         f.write("exports = [" + ", ".join(json.dumps(e) for e in exports) + "]\n")
     run = t.run("run", names, env=BARE_ENV, cwd=work)
-    # Guards: bare companion names failed with exit 127 in the build tree.
+    # guards: bare companion names failed with exit 127 in the build tree.
     t.check(run.returncode == 0, f"exports: every flight done with bare companion names:\n{run.stdout}{run.stderr}")
     for rel in WEIRD:
         flight = os.path.join(names, rel)
         with open(os.path.join(flight, "where.txt")) as f:
             where = f.read()
-        # Guards: placeholders expanded inside substituted text, a quote breaking out.
+        # guards: placeholders expanded inside substituted text, a quote breaking out.
         t.check(where == flight + "\n", f"exports: {{flight}} is the folder's name as it is: {where!r}")
         rec = lib.load_record(flight)
         made = [(e["name"], e["sha256"] == lib.digest(os.path.join(flight, e["name"]))) for e in rec["products"]]
-        # Guards: export products untracked, a deleted one never rebuilt.
+        # guards: export products untracked, a deleted one never rebuilt.
         t.check(made == [("points.las", True), ("quicklook.png", True), ("where.txt", True)],
                 f"exports: the record holds each product with its digest: {made}")
     t.check(not any("PWNED" in files for _, _, files in os.walk(work)) and not os.path.exists("PWNED"),
@@ -107,7 +107,7 @@ try:
     t.check(status_line(names, "plain").startswith("failed:*** cannot open file: trajectory.txt"),
             f"messages: the flight failed: {status_line(names, 'plain')}")
     os.rename(os.path.join(broken, "trajectory.kept"), os.path.join(broken, "trajectory.txt"))
-    # Guards: a failed flight showed failed after its inputs changed.
+    # guards: a failed flight showed failed after its inputs changed.
     t.check(status_line(names, "plain") == "stale:input trajectory.txt appeared",
             f"messages: a failed flight whose input changed since is stale: {status_line(names, 'plain')}")
 
@@ -132,7 +132,7 @@ wait
     held = t.run("status", killed, "--morva", wrapper).stdout
     runner.kill()
     runner.wait()
-    # Guards: morva and export children ran on after the runner was killed.
+    # guards: morva and export children ran on after the runner was killed.
     t.check(lib.wait_gone(child) and lib.wait_gone(grandchild), "kill -9: the runner's children and theirs are gone")
     t.check(re.search(r"^f +running", held, re.M) is not None and "to do" in t.run("status", killed).stdout,
             f"kill -9: the lock was held while they ran, free after:\n{held}")
@@ -159,7 +159,7 @@ exec {t.morva} "$@"
             meta = json.load(f)
         got = (rec["summary"]["points"], rec["summary"]["bias"], rec["summary"]["geodesy"])
         want = (meta["report"]["points_output"], meta["report"]["regression"]["bias_m"], "ellipsoid")
-        # Guards: the table's figures were read from the console text.
+        # guards: the table's figures were read from the console text.
         t.check(rec["state"] == "done" and got == want and want[0] > 1000 and "--metadata" in rec["command"],
                 f"metadata: the record's figures are morva's run record's: {got} {want}")
     else:

@@ -69,7 +69,7 @@ try:
         rows = {r["flight"]: r for r in csv.DictReader(f)}
     t.check(list(rows) == sorted(lib.FLIGHTS, key=lambda n: n.split("/")), f"status lists the flights by path: {list(rows)}")
     f2 = rows["north/f2"]
-    # Guards: the CSV held two heights and two times in one column each.
+    # guards: the CSV held two heights and two times in one column each.
     t.check(f2["state"] == "done" and f2["scans"] == "120" and f2["points"] == "30000" and
             f2["bias m"] == "0.50" and f2["roll deg"] != "" and
             (f2["ground height min m"], f2["ground height max m"]) == ("0.50", "0.50") and

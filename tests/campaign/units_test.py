@@ -95,7 +95,7 @@ def sleeper():
 LOCKS = [
     ("this runner", lambda me, live, gone: {"pid": me, "start": lock.start_time(me)}, True),
     ("owner gone", lambda me, live, gone: {"pid": gone, "children": []}, False),
-    # Guards: a rerun took over a lock while the dead runner's morva still wrote.
+    # guards: a rerun took over a lock while the dead runner's morva still wrote.
     ("owner gone, a child alive", lambda me, live, gone: {"pid": gone, "children": [
         {"pid": live, "start": lock.start_time(live)}]}, True),
     ("owner and children gone", lambda me, live, gone: {"pid": gone, "children": [{"pid": gone, "start": 1}]}, False),

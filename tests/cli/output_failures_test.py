@@ -34,12 +34,12 @@ def file_size_limit(size):
 
 # (name, survey preparation, limit, last line, pattern standard error must match)
 CASES = [
-    # Guards a run that blocked for ever opening an output that is a pipe nobody reads.
+    # guards: a run that blocked for ever opening an output that is a pipe nobody reads.
     ("an output that is a named pipe with no reader", fifo("centre.txt"), None,
      "*** cannot open file: centre.txt",
      r"morva: cannot open centre.txt: no process reads the named pipe \(names in the run control are "
      r"relative to the current folder\)\n"),
-    # Guards a last line that blamed the last file closed instead of the scan points that failed first.
+    # guards: a last line that blamed the last file closed instead of the scan points that failed first.
     ("a full disk: the scan points fail first", None, file_size_limit(2048),
      "*** write error on file: points.bin", r"\*\*\* write error on file: points.bin\n$"),
     ("a trajectory that does not exist: the system's reason", lambda work: os.remove(os.path.join(work, "trajectory.txt")),

@@ -9,6 +9,8 @@ every scan point, numpy for the statistics of every cell.
 
 A case is a JSON object:
   surveys    {"FOLDER": [morva-sim options]}: each simulated and run by morva
+  morva_args {"FOLDER": [morva options]}: given to that folder's morva run
+             (e.g. --geodesy ellipsoid --metadata run.json)
   las        [[RUN_CONTROL, LAS, [morva-las options]]]: LAS files written first
   rescale    [[LAS, NEW_LAS, [scale x, y, z], [offset x, y, z]]]: the LAS
              file's points stored again with another scale and offset
@@ -23,7 +25,8 @@ A case is a JSON object:
              against the true surface at the cells' points, 1 cm), gdal
              (texts gdalinfo must show; COG validation must pass), listgeo
              (texts), png (the hillshade picture), radius (the statistics of
-             the points within that distance of each cell centre)
+             the points within that distance of each cell centre), fill (the
+             height bands' empty cells filled as --fill N fills them)
 """
 
 import json
@@ -50,10 +53,11 @@ def check(condition, message):
         fail(message)
 
 
-def make_survey(build, folder, options):
+def make_survey(build, folder, options, morva_args):
     subprocess.run([f"{build}/tools/sim/morva-sim", *options, folder], check=True, capture_output=True)
     with open(os.path.join(folder, "run.in")) as stdin, open(os.path.join(folder, "console.txt"), "w") as out:
-        subprocess.run([f"{build}/src/morva"], cwd=folder, stdin=stdin, stdout=out, check=True)
+        subprocess.run([f"{build}/src/morva", *morva_args], cwd=folder, stdin=stdin, stdout=out, check=True,
+                       stderr=subprocess.DEVNULL)
 
 
 def edit(work, e):
@@ -141,11 +145,12 @@ def undo_float_predictor(raw, rows, cols, samples, size):
     return values.reshape(rows, cols, samples)
 
 
-def read_raster(path):
-    """The pixels, decoded here (tifffile reads the tags and tiles; the
-    predictor is undone above), as rows x columns x bands."""
+def read_raster(path, level=0):
+    """The pixels of the full raster (level 0) or of an overview, decoded here
+    (tifffile reads the tags and tiles; the predictor is undone above), as
+    rows x columns x bands."""
     with tifffile.TiffFile(path) as t:
-        page = t.pages[0]
+        page = t.pages[level]
         geo = t.geotiff_metadata
         check(page.planarconfig == 1 and page.compression == 8, "expected pixel-interleaved DEFLATE tiles")
         size = page.bitspersample // 8
@@ -155,6 +160,10 @@ def read_raster(path):
         across = (page.imagewidth + tw - 1) // tw
         fh = t.filehandle
         for k, (offset, count) in enumerate(zip(page.dataoffsets, page.databytecounts)):
+            if count == 0:  # a tile left out: every cell nodata
+                pixels[(k // across) * th:(k // across + 1) * th, (k % across) * tw:(k % across + 1) * tw] = \
+                    float(page.nodata)
+                continue
             fh.seek(offset)
             raw = np.frombuffer(zlib.decompress(fh.read(count)), np.uint8)
             if page.predictor == 3:
@@ -167,13 +176,31 @@ def read_raster(path):
     return pixels, geo
 
 
+def check_overviews(path, pixels, levels):
+    """Each overview halves the one before; each of its cells holds a value
+    of its band in the full raster (nearest neighbour never blends a cell
+    with an empty one)."""
+    with tifffile.TiffFile(path) as t:
+        count = len(t.pages)
+    check(count - 1 == levels, f"{count - 1} overviews, not {levels}")
+    rows, cols = pixels.shape[:2]
+    for level in range(1, count):
+        view, _ = read_raster(path, level)
+        rows, cols = (rows + 1) // 2, (cols + 1) // 2
+        check(view.shape[:2] == (rows, cols), f"overview {level} is {view.shape[:2]}, not {(rows, cols)}")
+        for b in range(pixels.shape[2]):
+            strange = ~np.isin(view[:, :, b], pixels[:, :, b])
+            check(not strange.any(), f"overview {level} band {b + 1}: {int(strange.sum())} values found nowhere "
+                  "in the full raster")
+
+
 def descriptions(path):
     with tifffile.TiffFile(path) as t:
         meta = t.pages[0].tags.get(42112)
         return meta.value if meta else ""
 
 
-def check_cells(pixels, geo, bands, e, n, h, nodata, radius=None):
+def check_cells(pixels, geo, bands, e, n, h, nodata, radius=None, fill=None):
     x0, y1 = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4]
     r = geo["ModelPixelScale"][0]
     rows, cols = pixels.shape[:2]
@@ -230,19 +257,50 @@ def check_cells(pixels, geo, bands, e, n, h, nodata, radius=None):
         expected = expected.reshape(rows, cols)
         if pixels.dtype == np.float32:
             expected = expected.astype(np.float32).astype(np.float64)
+        in_doubt = doubtful
+        if fill and name in ("min", "max", "mean", "idw"):
+            expected, in_doubt = filled(expected, doubtful, nodata, fill)
+            if pixels.dtype == np.float32:
+                expected = expected.astype(np.float32).astype(np.float64)
         tolerance = 1e-6 if name == "stdev" else 0.0
         relative = 4e-7 if name in ("mean", "idw") else 0.0
-        wrong = (np.abs(band - expected) > tolerance + relative * np.abs(expected)) & ~doubtful
+        wrong = (np.abs(band - expected) > tolerance + relative * np.abs(expected)) & ~in_doubt
         if wrong.any():
             rr, cc = np.argwhere(wrong)[0]
             fail(f"band {name}: {int(wrong.sum())} cells differ, e.g. row {rr} column {cc}: {band[rr, cc]} "
                  f"against {expected[rr, cc]}")
-        compared += int((~doubtful).sum())
+        compared += int((~in_doubt).sum())
     if "count" in bands:
         total = pixels[:, :, bands.index("count")].astype(np.float64).sum()
         if radius is None:
             check(total == len(h), f"the count band sums to {total}, not the {len(h)} valid points")
     return compared, doubtful
+
+
+def filled(values, doubtful, nodata, n):
+    """The empty cells of a height band filled by weights 1/d^2 (d in cells) of
+    the non-empty cells within a circle of n cells, filled cells feeding none;
+    an empty cell with a doubtful cell in its circle is in doubt."""
+    rows, cols = values.shape
+    empty = values == nodata
+    weighted, weights = np.zeros_like(values), np.zeros_like(values)
+    near_doubt = np.zeros_like(doubtful)
+    pad = lambda a, v: np.pad(a, n, constant_values=v)
+    source, known, doubt = pad(values, 0.0), pad(~empty, False), pad(doubtful, False)
+    for dr in range(-n, n + 1):
+        for dc in range(-n, n + 1):
+            d2 = float(dr * dr + dc * dc)
+            if d2 == 0 or d2 > n * n:
+                continue
+            window = (slice(n + dr, n + dr + rows), slice(n + dc, n + dc + cols))
+            use = known[window] & empty
+            weighted[use] += source[window][use] / d2
+            weights[use] += 1 / d2
+            near_doubt |= doubt[window]
+    out = values.copy()
+    take = empty & (weights > 0)
+    out[take] = weighted[take] / weights[take]
+    return out, doubtful | (empty & near_doubt)
 
 
 def surface_height(s, lon, lat):
@@ -308,7 +366,7 @@ def main():
     expect = case.get("expect", {})
     with tempfile.TemporaryDirectory(prefix="grid-case-") as work:
         for folder, options in case.get("surveys", {}).items():
-            make_survey(build, os.path.join(work, folder), options)
+            make_survey(build, os.path.join(work, folder), options, case.get("morva_args", {}).get(folder, []))
         for rc, las, options in case.get("las", []):
             # morva-las takes the run control's names from its working folder.
             rc_path = os.path.join(work, rc)
@@ -347,6 +405,11 @@ def main():
             check(f'<Item name="DESCRIPTION" sample="{k}" role="description">{name}</Item>' in meta,
                   f"band {k + 1} is not described as {name}: {meta}")
         check(pixels.shape[2] == len(bands), f"{pixels.shape[2]} bands, not {len(bands)}")
+        for item, value in expect.get("metadata", {}).items():
+            if value is None:
+                check(f'<Item name="{item}">' not in meta, f"the metadata item {item} should be absent: {meta}")
+            else:
+                check(f'<Item name="{item}">{value}</Item>' in meta, f"the metadata lacks {item}={value}: {meta}")
         if "epsg" in expect:
             check(geo.get("ProjectedCSTypeGeoKey") == expect["epsg"] or
                   getattr(geo.get("ProjectedCSTypeGeoKey"), "value", None) == expect["epsg"],
@@ -366,7 +429,8 @@ def main():
             lon, lat, h = np.concatenate(lon), np.concatenate(lat), np.concatenate(h)
             e, n = geoconvert(lon, lat, expect["zone"])
             nodata = float(args[args.index("--nodata") + 1]) if "--nodata" in args else -9999.0
-            compared, doubtful = check_cells(pixels, geo, bands, e, n, h, nodata, expect.get("radius"))
+            compared, doubtful = check_cells(pixels, geo, bands, e, n, h, nodata, expect.get("radius"),
+                                              expect.get("fill"))
             print(f"{len(h)} points; {compared} cell values agree; {int(doubtful.sum())} cells with a point within 1 mm "
                   "of an edge")
             if "surface" in expect:
@@ -381,6 +445,8 @@ def main():
                                     "e, w, _ = v.validate(sys.argv[1]); print(e, w); sys.exit(1 if e else 0)", output],
                                    capture_output=True, text=True)
             check(valid.returncode == 0, f"not a valid COG: {valid.stdout} {valid.stderr}")
+        if "overviews" in expect:
+            check_overviews(output, pixels, expect["overviews"])
         if "listgeo" in expect:
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:

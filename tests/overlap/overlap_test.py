@@ -292,10 +292,15 @@ def test_every_bad_input_ends_with_its_line(campaigns, tmp_path):
     run_morva(far)
     empty = str(tmp_path / "empty")
     os.makedirs(empty)
+    exact_las = str(tmp_path / "exact.las")
+    subprocess.run([os.path.join(BIN, "tools", "las", "morva-las"), "--date", "2024-05-17", "--geodesy", "ellipsoid",
+                    "run.in", exact_las], cwd=os.path.join(clean, "b"), check=True, capture_output=True)
     cases = [
         ([a, str(tmp_path / "missing" / "run.in")], "missing/run.in"),              # a missing flight
         ([a, os.path.join(never, "run.in")], "points.bin"),                        # a flight not processed
         ([a, os.path.join(exact, "run.in")], "different geodesy modes (flat, ellipsoid)"),
+        # guards: a LAS flight's own geodesy (its coordinate system record) was never read, so taken for flat
+        ([a, exact_las], "different geodesy modes (flat, ellipsoid)"),
         ([a, os.path.join(geoid, "run.in")], "different systems (ellipsoidal height, height above geoid grid"),
         ([a, os.path.join(far, "run.in")], "no two of the 2 flights overlap"),
         ([a], "one flight only"),

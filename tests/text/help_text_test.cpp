@@ -67,6 +67,21 @@ TEST(HelpText, FramesTheParts) {
          "  -h, --help    print this help and exit\n"
          "  --version     print the version and\n"
          "                exit\n"},
+        {"a help line's own breaks continued at the column",
+         {"tool", "Converts.\n", "Exit status: 0 done.\n"},
+         {option("--crs", "CRS", "a projected CRS,\ne.g. EPSG:25832")},
+         14, 0,
+         "usage: tool\n"
+         "\n"
+         "Converts.\n"
+         "\n"
+         "Exit status: 0 done.\n"
+         "\n"
+         "Options:\n"
+         "  --crs CRS   a projected CRS,\n"
+         "              e.g. EPSG:25832\n"
+         "  -h, --help  print this help and exit\n"
+         "  --version   print the version and exit\n"},
     };
     for (const HelpCase& c : cases) {
         EXPECT_EQ(help_text(c.help, c.options, c.column, c.width), c.expected) << c.what;

@@ -15,11 +15,12 @@ inline bool is_height(Statistic s) {
 }
 
 // Every cell holding nodata that has a non-empty cell within n cells (a
-// circle) takes their weighted mean; filled cells never feed others.
+// circle) takes their weighted mean; filled cells never feed others. The
+// band's cells lie `stride` values apart (bands interleaved cell by cell).
 template <class Value>
-void fill_empty(Value* band, std::int64_t cols, std::int64_t rows, Value nodata, int n) {
+void fill_empty(Value* band, std::int64_t cols, std::int64_t rows, Value nodata, int n, std::size_t stride = 1) {
     std::vector<bool> empty(static_cast<std::size_t>(cols * rows));
-    for (std::size_t k = 0; k < empty.size(); ++k) empty[k] = band[k] == nodata;
+    for (std::size_t k = 0; k < empty.size(); ++k) empty[k] = band[k * stride] == nodata;
     for (std::int64_t row = 0; row < rows; ++row) {
         for (std::int64_t col = 0; col < cols; ++col) {
             if (!empty[static_cast<std::size_t>(row * cols + col)]) continue;
@@ -33,11 +34,11 @@ void fill_empty(Value* band, std::int64_t cols, std::int64_t rows, Value nodata,
                     if (c < 0 || c >= cols || d2 > static_cast<double>(n) * n) continue;
                     const auto at = static_cast<std::size_t>(r * cols + c);
                     if (empty[at]) continue;
-                    weighted += band[at] / d2;
+                    weighted += band[at * stride] / d2;
                     weights += 1 / d2;
                 }
             }
-            if (weights > 0) band[row * cols + col] = static_cast<Value>(weighted / weights);
+            if (weights > 0) band[static_cast<std::size_t>(row * cols + col) * stride] = static_cast<Value>(weighted / weights);
         }
     }
 }

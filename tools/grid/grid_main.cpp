@@ -2,10 +2,12 @@
 // elevation model in a projected CRS: a Cloud Optimized GeoTIFF with one band
 // per statistic.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +24,7 @@
 #include "point_pass.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
+#include "run_geodesy.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
 #include "text/warning.hpp"
@@ -43,8 +46,9 @@ constexpr std::string_view kDescription =
     "make one raster over their union. Cells are square; the raster's west and\n"
     "north edges are multiples of the resolution; a point at easting E, northing N\n"
     "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
-    "as the runs wrote them (the metadata item VERTICAL says which). The file\n"
-    "appears only when it is complete.\n";
+    "as the runs wrote them (the metadata item VERTICAL says which, GEODESY how\n"
+    "the runs georeferenced when --geodesy or --metadata says).\n"
+    "The file appears only when it is complete.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 the raster was written; 1 it was not (an input or output\n"
     "problem: one line on standard error, no output left); 2 a usage error.\n";
@@ -60,6 +64,8 @@ struct Options {
     DataType data_type = DataType::Float32;
     std::string crs = "utm";
     std::string hillshade;
+    std::optional<std::string> geodesy;  // --geodesy, when given
+    std::string metadata;                // the run's record, when given
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -79,9 +85,9 @@ Options parse_options(int argc, char** argv) {
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--output-type", "LIST",
          "bands, from min,max,mean,idw,count,stdev in the order\n"
-         "                        given (default min,max,mean,count,stdev); stdev is the\n"
-         "                        population standard deviation, idw weights the points\n"
-         "                        within the radius by 1/d^2 from the cell centre",
+         "given (default min,max,mean,count,stdev); stdev is the\n"
+         "population standard deviation, idw weights the points\n"
+         "within the radius by 1/d^2 from the cell centre",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              std::string bad;
@@ -90,14 +96,14 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--radius", "R",
          "every statistic from the points within R metres of the\n"
-         "                        cell centre instead of those inside the cell (idw\n"
-         "                        alone: default r*sqrt(2))",
+         "cell centre instead of those inside the cell (idw\n"
+         "alone: default r*sqrt(2))",
          OptionKind::Number, 0.001, 100000, false, {},
          [&o](const OptionValue& v) { o.radius = v.number; return std::string(); }},
         {"--fill", "N",
          "fill an empty cell of a height band (min, max, mean,\n"
-         "                        idw) by inverse-distance weighting of the non-empty\n"
-         "                        cells within N cells (1 to 100)",
+         "idw) by inverse-distance weighting of the non-empty\n"
+         "cells within N cells (1 to 100)",
          OptionKind::Number, 1, 100, true, {},
          [&o](const OptionValue& v) { o.fill = static_cast<int>(v.number); return std::string(); }},
         {"--nodata", "V", "value of empty cells (default -9999; count: 0)", OptionKind::Number, -3.4e38, 3.4e38, false,
@@ -109,11 +115,21 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--crs", "CRS",
          "utm (default: the WGS 84 UTM zone of the inputs'\n"
-         "                        centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
-         "                        knows, e.g. EPSG:25832",
+         "centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
+         "knows, e.g. EPSG:25832",
          OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
         {"--hillshade", "FILE.png", "also a shaded-relief picture of the first height band", OptionKind::Text, {}, {},
          true, {}, text_value(o.hillshade, "a file name")},
+        {"--geodesy", "MODE",
+         "how the runs georeferenced: flat or ellipsoid (morva\n"
+         "--geodesy); recorded in the metadata item GEODESY",
+         OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
+         [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
+        {"--metadata", "FILE",
+         "the run's record (morva --metadata FILE) of the one\n"
+         "input: the geodesy is taken from it, and a --geodesy\n"
+         "or run control that contradicts it is refused",
+         OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
     };
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
@@ -152,10 +168,11 @@ void remove_and_reraise(int signal_number) {
     std::raise(signal_number);
 }
 
-// No output may replace an input, nor a folder or device.
-void check_output(const std::string& output, const std::vector<PointSource>& sources) {
+// No output may replace an input (the run's record included), nor a folder or device.
+void check_output(const std::string& output, const std::vector<PointSource>& sources, const std::string& record) {
     std::vector<inputs::RunFile> files;
     for (const PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    if (!record.empty()) files.push_back({record, "the run's record"});
     const std::string refusal = inputs::output_refusal(output, files);
     if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
 }
@@ -233,16 +250,14 @@ void check_estimated_size(const Options& o, const std::vector<PointSource>& sour
 }
 
 template <class Stats, class Value>
-void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
-    double lon = 0, lat = 0;
-    inputs_centre(sources, lon, lat);
+void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
+                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending) {
     ProjectionRequest request;
     request.crs = o.crs;
-    request.centre_lon = lon;
-    request.centre_lat = lat;
+    inputs_centre(sources, request.centre_lon, request.centre_lat);
     request.vertical = sources.front().vertical;
+    projection_request.set_value(request);
     check_estimated_size(o, sources);
-    std::future<ProjectionSetup> pending = start_projection(request);
 
     bool want_stats = false, want_idw = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
@@ -273,40 +288,46 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
         too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
     }
 
-    // The bands, filled row by row; the accumulator tiles of the rows done are freed as the bands fill.
+    // The bands interleaved cell by cell in one array (the layout of the
+    // file's tiles, which GDAL then copies without rearranging), filled row
+    // by row; the accumulator tiles of the rows done are freed as the bands fill.
     const auto cells = static_cast<std::size_t>(g.cells());
-    std::vector<std::unique_ptr<Value[]>> bands;
-    for (std::size_t k = 0; k < o.types.size(); ++k) bands.emplace_back(new Value[cells]);
+    const std::size_t n_bands = o.types.size();
+    std::unique_ptr<Value[]> pixels(new Value[cells * n_bands]);
+    std::vector<Value> empty_cell(n_bands);
+    for (std::size_t k = 0; k < n_bands; ++k) {
+        empty_cell[k] = static_cast<Value>(o.types[k] == Statistic::Count ? 0.0 : o.nodata);
+    }
     for (std::int64_t row = 0; row < g.rows; ++row) {
         const std::int64_t iy = g.iy1 - row;
+        Value* out = pixels.get() + static_cast<std::size_t>(row * g.cols) * n_bands;
         // Cells of one tile row lie side by side: one look-up per tile, not per cell.
-        const Stats* stats_run = nullptr;
-        const IdwSums* idw_run = nullptr;
-        for (std::int64_t col = 0; col < g.cols; ++col) {
+        for (std::int64_t col = 0; col < g.cols;) {
             const CellIndex c{g.ix0 + col, iy};
-            if (col == 0 || (c.ix & (kTileSide - 1)) == 0) {
-                stats_run = want_stats ? acc.stats.find(c) : nullptr;
-                idw_run = acc.idw ? acc.idw->find(c) : nullptr;
-            } else {
-                stats_run = stats_run != nullptr ? stats_run + 1 : nullptr;
-                idw_run = idw_run != nullptr ? idw_run + 1 : nullptr;
-            }
-            const Stats* s = stats_run;
-            const IdwSums* w = idw_run;
-            const bool has = s != nullptr && !s->empty();
-            const std::size_t at = static_cast<std::size_t>(row * g.cols + col);
-            for (std::size_t k = 0; k < o.types.size(); ++k) {
-                double v = o.nodata;
-                switch (o.types[k]) {
-                    case Statistic::Min: v = has ? s->min : o.nodata; break;
-                    case Statistic::Max: v = has ? s->max : o.nodata; break;
-                    case Statistic::Mean: v = has ? s->mean : o.nodata; break;
-                    case Statistic::Count: v = has ? s->count : 0; break;
-                    case Statistic::Stdev: v = has ? s->stdev() : o.nodata; break;
-                    case Statistic::Idw: v = w != nullptr && !w->empty() ? w->value() : o.nodata; break;
+            const std::int64_t run = std::min(kTileSide - (c.ix & (kTileSide - 1)), g.cols - col);
+            const Stats* s = want_stats ? acc.stats.find(c) : nullptr;
+            const IdwSums* w = acc.idw ? acc.idw->find(c) : nullptr;
+            for (std::int64_t j = 0; j < run; ++j, out += n_bands) {
+                const bool has = s != nullptr && !s[j].empty();
+                const bool has_idw = w != nullptr && !w[j].empty();
+                if (!has && !has_idw) {
+                    for (std::size_t k = 0; k < n_bands; ++k) out[k] = empty_cell[k];
+                    continue;
                 }
-                bands[k][at] = static_cast<Value>(v);
+                for (std::size_t k = 0; k < n_bands; ++k) {
+                    double v = empty_cell[k];
+                    switch (o.types[k]) {
+                        case Statistic::Min: v = has ? s[j].min : v; break;
+                        case Statistic::Max: v = has ? s[j].max : v; break;
+                        case Statistic::Mean: v = has ? s[j].mean : v; break;
+                        case Statistic::Count: v = has ? s[j].count : v; break;
+                        case Statistic::Stdev: v = has ? s[j].stdev() : v; break;
+                        case Statistic::Idw: v = has_idw ? w[j].value() : v; break;
+                    }
+                    out[k] = static_cast<Value>(v);
+                }
             }
+            col += run;
         }
         if ((iy & (kTileSide - 1)) == 0) {
             acc.stats.release_north_of(iy - 1);
@@ -314,8 +335,10 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
         }
     }
     if (o.fill > 0) {
-        for (std::size_t k = 0; k < o.types.size(); ++k) {
-            if (is_height(o.types[k])) fill_empty(bands[k].get(), g.cols, g.rows, static_cast<Value>(o.nodata), o.fill);
+        for (std::size_t k = 0; k < n_bands; ++k) {
+            if (is_height(o.types[k])) {
+                fill_empty(pixels.get() + k, g.cols, g.rows, static_cast<Value>(o.nodata), o.fill, n_bands);
+            }
         }
     }
 
@@ -326,9 +349,10 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     cog.type = o.data_type;
     cog.nodata = o.nodata;
     for (Statistic s : o.types) cog.band_descriptions.emplace_back(statistic_name(s));
-    cog.metadata = {{"VERTICAL", sources.front().vertical},
-                    {"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())},
-                    {"POINTS", std::to_string(counts.points)}};
+    cog.metadata = {{"VERTICAL", sources.front().vertical}};
+    if (!geodesy.empty()) cog.metadata.push_back({"GEODESY", geodesy});
+    cog.metadata.push_back({"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())});
+    cog.metadata.push_back({"POINTS", std::to_string(counts.points)});
     cog.hillshade_png = o.hillshade;
     for (std::size_t k = 0; k < o.types.size(); ++k) {
         if (is_height(o.types[k])) {
@@ -336,8 +360,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
             break;
         }
     }
+    cog.pixel_offset = n_bands * sizeof(Value);
     std::vector<void*> band_data;
-    for (auto& b : bands) band_data.push_back(b.get());
+    for (std::size_t k = 0; k < n_bands; ++k) band_data.push_back(pixels.get() + k);
     write_cog(cog, band_data);
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
@@ -349,7 +374,61 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources) {
     }
 }
 
+// A run's record that names other scan points or another geoid grid than
+// the run control is the record of another run.
+void check_record_is_of(const las::RunGeodesy& g, const std::string& record, const PointSource& s) {
+    const std::string form = s.binary ? "binary" : "text";
+    const std::string of = "the run's record " + record + " is not of " + s.name + ": ";
+    if (g.record_scan_points != s.named_points_file || g.record_scan_points_form != form) {
+        fail(of + "it names the scan points " +
+             (g.record_scan_points.empty() ? std::string("of no run") : g.record_scan_points + " (" + g.record_scan_points_form + ")") +
+             ", the run control " + s.named_points_file + " (" + form + ")");
+    }
+    if (g.record_geoid != s.named_geoid) {
+        const auto grid = [](const std::string& name) { return name.empty() ? std::string("no geoid grid") : "the geoid grid " + name; };
+        fail(of + "it names " + grid(g.record_geoid) + ", the run control " + grid(s.named_geoid));
+    }
+}
+
+// How the points went from metres to degrees (morva --geodesy): the run's
+// record or --geodesy. A LAS input's own coordinate system record may say
+// too (morva-las writes flat-earth when not told otherwise, so it labels
+// nothing by itself); inputs that say different modes make no one raster.
+std::string points_geodesy(const Options& o, const std::vector<PointSource>& sources) {
+    if (!o.metadata.empty() && sources.size() > 1) {
+        fail("--metadata " + o.metadata + ": a run's record tells of one run, not of " + std::to_string(sources.size()) +
+             " inputs; give the mosaic's --geodesy instead");
+    }
+    const las::RunGeodesy given = las::run_geodesy(o.metadata, o.geodesy);
+    if (!given.error.empty()) fail(given.error);
+    if (given.from_record && sources.front().kind == SourceKind::ScanPoints) {
+        check_record_is_of(given, o.metadata, sources.front());
+    }
+    const PointSource* first = nullptr;
+    for (const PointSource& s : sources) {
+        if (s.geodesy.empty()) continue;
+        if (!given.label.empty() && s.geodesy != given.label) {
+            fail(s.name + ": its coordinate system record says --geodesy " + s.geodesy + ", " +
+                 (o.metadata.empty() ? std::string("--geodesy") : "the run's record " + o.metadata) + " " + given.label);
+        }
+        if (first == nullptr) {
+            first = &s;
+        } else if (s.geodesy != first->geodesy) {
+            fail(s.name + ": its points were georeferenced with --geodesy " + s.geodesy + ", those of " + first->name +
+                 " with " + first->geodesy + "; one raster holds points of one georeferencing");
+        }
+    }
+    return given.label;
+}
+
 void run(const Options& o) {
+    // PROJ opens its database while the inputs are opened and sampled (the
+    // UTM zone waits for their centre). The promise, declared after the
+    // future, goes first: a stop breaks it, and the start-up's thread ends
+    // before the future's end waits for it.
+    std::future<ProjectionSetup> pending;
+    std::promise<ProjectionRequest> request;
+    pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
     for (const std::string& name : o.inputs) sources.push_back(open_source(name));
     for (const PointSource& s : sources) {
@@ -358,15 +437,16 @@ void run(const Options& o) {
                  sources.front().vertical + "; one raster holds heights of one kind");
         }
     }
-    check_output(o.output, sources);
+    const std::string geodesy = points_geodesy(o, sources);
+    check_output(o.output, sources, o.metadata);
     if (!o.hillshade.empty()) {
-        check_output(o.hillshade, sources);
+        check_output(o.hillshade, sources, o.metadata);
         if (inputs::same_file(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
     }
     if (o.data_type == DataType::Float32)
-        grid_and_write<CellStats, float>(o, sources);
+        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending);
     else
-        grid_and_write<CellStats64, double>(o, sources);
+        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending);
 }
 
 }  // namespace

@@ -137,6 +137,8 @@ PointSource open_run_control(const std::string& name) {
     s.name = name;
     s.kind = SourceKind::ScanPoints;
     s.points_file = beside(name, inputs::trimmed(rc.scanptfile));
+    s.named_points_file = inputs::trimmed(rc.scanptfile);
+    s.named_geoid = rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string();
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
     s.vertical = rc.geoid_wanted ? "height above geoid grid " + inputs::trimmed(rc.geoidfile) : "ellipsoidal height";
@@ -164,8 +166,10 @@ std::uint64_t le_u64(const unsigned char* p) {
     return v;
 }
 
-// The coordinate system record (LASF_Projection 2112), when the file has one.
-std::string read_wkt(int fd, const PointSource& s, std::uint32_t header_size, std::uint32_t vlr_count) {
+// The coordinate system record (LASF_Projection 2112), when the file has one,
+// and its description (morva-las says there how the run georeferenced).
+std::string read_wkt(int fd, const PointSource& s, std::uint32_t header_size, std::uint32_t vlr_count,
+                     std::string& description) {
     off_t at = header_size;
     for (std::uint32_t k = 0; k < vlr_count && at + 54 <= static_cast<off_t>(s.offset_to_points); ++k) {
         unsigned char vh[54];
@@ -176,6 +180,7 @@ std::string read_wkt(int fd, const PointSource& s, std::uint32_t header_size, st
             std::string wkt(length, '\0');
             if (!read_at(fd, wkt.data(), length, at + 54)) break;
             wkt.resize(strnlen(wkt.c_str(), wkt.size()));
+            description.assign(reinterpret_cast<char*>(vh + 22), strnlen(reinterpret_cast<char*>(vh + 22), 32));
             return wkt;
         }
         at += 54 + length;
@@ -216,7 +221,10 @@ PointSource open_las(const std::string& name, int fd) {
     if (s.offset_to_points + s.point_count * s.record_length > static_cast<std::uint64_t>(st.st_size)) {
         fail(name, "the LAS header counts " + std::to_string(s.point_count) + " points; the file is shorter");
     }
-    s.wkt = read_wkt(fd, s, header_size, vlr_count);
+    std::string description;
+    s.wkt = read_wkt(fd, s, header_size, vlr_count, description);
+    if (description == "exact ellipsoidal georeferencing") s.geodesy = "ellipsoid";
+    if (description == "flat-earth georeferencing") s.geodesy = "flat";
     if (s.wkt.find("PROJCS[") != std::string::npos) {
         fail(name, "a LAS file in projected coordinates: morva-grid reads longitude and latitude (morva-las without --crs)");
     }

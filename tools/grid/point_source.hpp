@@ -30,6 +30,8 @@ struct PointSource {
     std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
     std::string geodesy;       // georeferencing of the run when known ("flat" or "ellipsoid"), else empty
     // Scan-point records
+    std::string named_points_file;  // as the run control names it (for a check against the run's record)
+    std::string named_geoid;        // the geoid grid as the run control names it; empty without one
     bool binary = false;
     bool with_group_size = false;
     // LAS

@@ -43,6 +43,7 @@ struct Object {
     PJ* pj = nullptr;
     Object() = default;
     explicit Object(PJ* p) : pj(p) {}
+    Object(Object&& o) noexcept : pj(o.pj) { o.pj = nullptr; }
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
     Object& operator=(Object&& o) noexcept {
@@ -126,16 +127,39 @@ std::string utm_crs_for(double lon, double lat) {
     return "EPSG:" + std::to_string(lat >= 0 ? 32600 + zone : 32700 + zone);
 }
 
-ProjectionSetup make_projection(const ProjectionRequest& request) {
-    ProjectionSetup setup;
+namespace {
+
+// PROJ's context with its database open and WGS 84 made: the slow part of
+// the start-up, which needs nothing of the points. Null, and why, when PROJ
+// cannot start.
+struct OpenedContext {
+    std::shared_ptr<Projection> p;
+    Object source;  // WGS 84, longitude and latitude
+    std::string error;
+};
+
+OpenedContext open_context() {
+    OpenedContext opened;
     auto p = std::make_shared<Projection>();
     p->ctx = proj_context_create();
     if (p->ctx == nullptr) {
-        setup.error = "PROJ could not start";
-        return setup;
+        opened.error = "PROJ could not start";
+        return opened;
     }
     proj_log_level(p->ctx, PJ_LOG_NONE);
     proj_log_func(p->ctx, nullptr, [](void*, int, const char*) {});  // silent: the errors say why
+    opened.source = Object(proj_create(p->ctx, "EPSG:4326"));
+    opened.p = std::move(p);
+    return opened;
+}
+
+ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest& request) {
+    ProjectionSetup setup;
+    if (opened.p == nullptr) {
+        setup.error = opened.error;
+        return setup;
+    }
+    const std::shared_ptr<Projection>& p = opened.p;
     std::string crs_text = request.crs;
     if (crs_text == "utm") {
         if (request.centre_lat < -80 || request.centre_lat > 84) {
@@ -153,8 +177,7 @@ ProjectionSetup make_projection(const ProjectionRequest& request) {
         setup.error = "'" + request.crs + "' is not a projected coordinate system (easting, northing)";
         return setup;
     }
-    Object source(proj_create(p->ctx, "EPSG:4326"));
-    Object raw(proj_create_crs_to_crs_from_pj(p->ctx, source.pj, target.pj, nullptr, nullptr));
+    Object raw(proj_create_crs_to_crs_from_pj(p->ctx, opened.source.pj, target.pj, nullptr, nullptr));
     if (raw.pj == nullptr) {
         setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_error(p->ctx);
         return setup;
@@ -195,12 +218,23 @@ ProjectionSetup make_projection(const ProjectionRequest& request) {
         setup.error = "PROJ cannot write the compound coordinate system of '" + request.crs + "': " + last_error(p->ctx);
         return setup;
     }
-    setup.projection = std::move(p);
+    setup.projection = p;
     return setup;
 }
 
+}  // namespace
+
+ProjectionSetup make_projection(const ProjectionRequest& request) { return finish_projection(open_context(), request); }
+
 std::future<ProjectionSetup> start_projection(const ProjectionRequest& request) {
     return std::async(std::launch::async, [request] { return make_projection(request); });
+}
+
+std::future<ProjectionSetup> start_projection(std::future<ProjectionRequest> request) {
+    return std::async(std::launch::async, [request = std::move(request)]() mutable {
+        OpenedContext opened = open_context();
+        return finish_projection(std::move(opened), request.get());
+    });
 }
 
 Projected project_exact(Projection& p, double lon, double lat) {

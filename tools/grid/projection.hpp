@@ -44,6 +44,12 @@ ProjectionSetup make_projection(const ProjectionRequest& request);
 // The same on a thread of its own, so that reading the first blocks overlaps PROJ's start-up.
 std::future<ProjectionSetup> start_projection(const ProjectionRequest& request);
 
+// The same, opening PROJ's database before the request is known (for utm the
+// zone waits for the inputs' centre): the start-up overlaps opening the
+// inputs. A request promise broken (the caller stopped) ends the thread; the
+// promise must therefore be destroyed before the returned future.
+std::future<ProjectionSetup> start_projection(std::future<ProjectionRequest> request);
+
 struct Projected {
     double e = 0, n = 0;
 };

@@ -2,7 +2,6 @@
 // coordinate system and GPS times, for point-cloud viewers and GIS.
 
 #include <csignal>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +11,6 @@
 #include <cmath>
 #include <future>
 #include <memory>
-#include <nlohmann/json.hpp>
 
 #include "crs_wkt.hpp"
 #include "point_source.hpp"
@@ -21,6 +19,7 @@
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "las_export.hpp"
+#include "run_geodesy.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scanner_header.hpp"
 #include "text/command_line.hpp"
@@ -55,7 +54,7 @@ struct Options {
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
     std::uint16_t source_id = 0;
-    std::optional<bool> ellipsoidal;  // --geodesy, when given
+    std::optional<std::string> geodesy;  // --geodesy, when given
     std::string metadata;             // the run's record, when given
 };
 
@@ -68,7 +67,7 @@ Options parse_options(int argc, char** argv) {
     const std::vector<text::Option> options = {
         {"--date", "YYYY-MM-DD",
          "flight date (GPS); default: the date that begins the\n"
-         "                        scanner header's time epoch, if it holds a valid one",
+         "scanner header's time epoch, if it holds a valid one",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.date = las::parse_date(v.text);
@@ -76,14 +75,14 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--time-of-day", "",
          "write seconds of the day as GPS Time (no date needed;\n"
-         "                        readers will take them for seconds of the GPS week)",
+         "readers will take them for seconds of the GPS week)",
          OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.time_of_day = true; return std::string(); }},
         {"--crs", "CRS",
          "a geographic 3D coordinate system known to PROJ in\n"
-         "                        place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
-         "                        (the WGS 84 UTM zone of the points' centre) or a\n"
-         "                        projected CRS, e.g. EPSG:25832: X and Y are then\n"
-         "                        easting and northing (1 mm), projected by PROJ",
+         "place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
+         "(the WGS 84 UTM zone of the points' centre) or a\n"
+         "projected CRS, e.g. EPSG:25832: X and Y are then\n"
+         "easting and northing (1 mm), projected by PROJ",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.crs = v.text;
@@ -91,18 +90,18 @@ Options parse_options(int argc, char** argv) {
          }},
         {"--source-id", "N",
          "point source ID and file source ID, 1 to 65535\n"
-         "                        (default 0, unassigned)",
+         "(default 0, unassigned)",
          OptionKind::Number, 1, 65535, true, {},
          [&o](const OptionValue& v) { o.source_id = static_cast<std::uint16_t>(v.number); return std::string(); }},
         {"--geodesy", "MODE",
          "how the run georeferenced: flat (default) or ellipsoid\n"
-         "                        (morva --geodesy ellipsoid); recorded in the file",
+         "(morva --geodesy ellipsoid); recorded in the file",
          OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
-         [&o](const OptionValue& v) { o.ellipsoidal = v.choice == 1; return std::string(); }},
+         [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
         {"--metadata", "FILE",
          "the run's record (morva --metadata FILE): the geodesy is\n"
-         "                        taken from it, and a --geodesy that contradicts it is\n"
-         "                        refused",
+         "taken from it, and a --geodesy that contradicts it is\n"
+         "refused",
          OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
              o.metadata = v.text;
@@ -144,22 +143,9 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
 // How the run went from metres to degrees: from its record when given (a
 // --geodesy that says otherwise is refused), else --geodesy, else flat.
 bool run_was_ellipsoidal(const Options& o) {
-    if (o.metadata.empty()) return o.ellipsoidal.value_or(false);
-    std::ifstream in(o.metadata);
-    if (!in) fail("cannot read the run's record: " + las::unreadable(o.metadata));
-    const nlohmann::json record = nlohmann::json::parse(in, nullptr, false);
-    if (record.is_discarded() || !record.is_object()) fail("the run's record " + o.metadata + " is not JSON");
-    const auto geodesy = record.find("geodesy");
-    if (record.value("program", "") != "morva" || geodesy == record.end() || !geodesy->is_string() ||
-        (*geodesy != "flat" && *geodesy != "ellipsoid")) {
-        fail("the run's record " + o.metadata + " is not a morva record with a geodesy (morva --metadata FILE)");
-    }
-    const bool recorded = *geodesy == "ellipsoid";
-    if (o.ellipsoidal && *o.ellipsoidal != recorded) {
-        fail("--geodesy " + std::string(*o.ellipsoidal ? "ellipsoid" : "flat") + " contradicts the run's record " +
-             o.metadata + ": the run used --geodesy " + geodesy->get<std::string>());
-    }
-    return recorded;
+    const las::RunGeodesy g = las::run_geodesy(o.metadata, o.geodesy);
+    if (!g.error.empty()) fail(g.error);
+    return g.label == "ellipsoid";
 }
 
 // X and Y projected through the lattice, in 1 mm about the offsets.

@@ -87,7 +87,7 @@ Options parse_options(int argc, char** argv) {
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--max-roughness", "M",
          "largest plane residual standard deviation of a smooth\n"
-         "                        cell, metres [0.05]",
+         "cell, metres [0.05]",
          OptionKind::Number, 0, 100, false, {},
          [&o](const OptionValue& v) { o.criteria.max_roughness = v.number; return std::string(); }},
         {"--max-slope", "DEG", "steepest smooth cell, degrees [10]", OptionKind::Number, 0, 90, false, {},
@@ -97,7 +97,7 @@ Options parse_options(int argc, char** argv) {
          [&o](const OptionValue& v) { o.criteria.min_points = static_cast<std::uint32_t>(v.number); return std::string(); }},
         {"--limits", "QL",
          "inter-swath RMSDz, largest |dz| and precision limits\n"
-         "                        of a quality level, QL0, QL1, QL2 or QL3 [QL2]",
+         "of a quality level, QL0, QL1, QL2 or QL3 [QL2]",
          OptionKind::Choice, {}, {}, true, {"QL0", "QL1", "QL2", "QL3"},
          [&o, &quality_given](const OptionValue& v) {
              o.limits = *quality_level(std::string(v.text));
@@ -105,16 +105,16 @@ Options parse_options(int argc, char** argv) {
              return std::string();
          }},
         {"--max-rmsdz", "M", "a largest inter-swath RMSDz of your own (replaces the\n"
-                             "                        quality level)",
+                             "quality level)",
          OptionKind::Number, 0, 1000, false, {}, own_limit(&Limits::max_rmsdz)},
         {"--max-dz", "M", "a largest |dz| of your own (replaces the quality level)", OptionKind::Number, 0, 1000,
          false, {}, own_limit(&Limits::max_dz)},
         {"--max-precision", "M", "a largest precision of your own (replaces the quality\n"
-                                 "                        level)",
+                                 "level)",
          OptionKind::Number, 0, 1000, false, {}, own_limit(&Limits::max_precision)},
         {"--force", "",
          "compare flights with different heights (geoid grids) or\n"
-         "                        geodesy modes; the difference is listed as a warning",
+         "geodesy modes; the difference is listed as a warning",
          OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.force = true; return std::string(); }},
         {"--csv", "FILE", "every pair's figures as CSV", OptionKind::Text, {}, {}, true, {},
          text_value(o.csv, "a file name")},
@@ -122,7 +122,7 @@ Options parse_options(int argc, char** argv) {
          text_value(o.json, "a file name")},
         {"--rasters", "DIR",
          "one difference GeoTIFF (COG, float32, nodata -999999 where\n"
-         "                        not smooth) per pair",
+         "not smooth) per pair",
          OptionKind::Text, {}, {}, true, {}, text_value(o.rasters, "a folder name")},
         {"--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms", OptionKind::Text, {}, {},
          true, {}, text_value(o.picture, "a file name")},

@@ -1,0 +1,59 @@
+#include "run_geodesy.hpp"
+
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "las_export.hpp"
+
+namespace morva::las {
+namespace {
+
+// The "name" of a file entry ({"name": ..., "size": ...}), empty for null or absent.
+std::string entry_name(const nlohmann::json& record, const char* group, const char* role, std::string* form = nullptr) {
+    const auto g = record.find(group);
+    if (g == record.end() || !g->is_object()) return "";
+    const auto e = g->find(role);
+    if (e == g->end() || !e->is_object()) return "";
+    if (form != nullptr) *form = e->value("form", "");
+    return e->value("name", "");
+}
+
+}  // namespace
+
+RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::string>& option) {
+    RunGeodesy r;
+    if (record_file.empty()) {
+        r.label = option.value_or("");
+        return r;
+    }
+    std::ifstream in(record_file);
+    if (!in) {
+        r.error = "cannot read the run's record: " + unreadable(record_file);
+        return r;
+    }
+    const nlohmann::json record = nlohmann::json::parse(in, nullptr, false);
+    if (record.is_discarded() || !record.is_object()) {
+        r.error = "the run's record " + record_file + " is not JSON";
+        return r;
+    }
+    const auto geodesy = record.find("geodesy");
+    if (record.value("program", "") != "morva" || geodesy == record.end() || !geodesy->is_string() ||
+        (*geodesy != "flat" && *geodesy != "ellipsoid")) {
+        r.error = "the run's record " + record_file + " is not a morva record with a geodesy (morva --metadata FILE)";
+        return r;
+    }
+    const std::string recorded = geodesy->get<std::string>();
+    if (option && *option != recorded) {
+        r.error = "--geodesy " + *option + " contradicts the run's record " + record_file + ": the run used --geodesy " +
+                  recorded;
+        return r;
+    }
+    r.label = recorded;
+    r.from_record = true;
+    r.record_scan_points = entry_name(record, "outputs", "scan_points", &r.record_scan_points_form);
+    r.record_geoid = entry_name(record, "inputs", "geoid");
+    return r;
+}
+
+}  // namespace morva::las

@@ -1,0 +1,26 @@
+#pragma once
+// How a run went from metres to degrees (morva --geodesy flat|ellipsoid): a
+// scan-point file does not say, the run's record (morva --metadata FILE)
+// does. Shared by the companions that label what they write with it.
+
+#include <optional>
+#include <string>
+
+namespace morva::las {
+
+struct RunGeodesy {
+    std::string label;  // "flat" or "ellipsoid"; empty when neither the record nor the option says
+    std::string error;  // why the record or the option is refused (one line, no program name)
+    // What the record says of the run's files, for a check against its run
+    // control (names as the run control gives them).
+    bool from_record = false;
+    std::string record_scan_points;       // outputs.scan_points.name; empty when the run wrote none
+    std::string record_scan_points_form;  // "binary" or "text"
+    std::string record_geoid;             // inputs.geoid.name; empty when the run used no geoid grid
+};
+
+// The label from the record when one is named (an option that contradicts
+// it is refused), else the option's.
+RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::string>& option);
+
+}  // namespace morva::las
