@@ -78,10 +78,11 @@ private:
     Eigen::Vector3d beam_;  // unit, from the ground point towards the scanner
 };
 
-// The unit beam direction of a shot at `angles`, pointing up to the scanner.
+// The unit beam direction of a shot at `angles`, pointing up to the scanner:
+// its point moved one metre nearer along the range.
 Eigen::Vector3d beam_direction(const Flight& flight, const Shot& shot, const LocalFrame& frame, const double* angles) {
-    return (to_local(frame, point_along_beam(flight, shot, angles, 1.0)) -
-            to_local(frame, point_along_beam(flight, shot, angles, 0.0)))
+    return (to_local(frame, georeference_shot(flight, shot, angles, -1.0)) -
+            to_local(frame, georeference_shot(flight, shot, angles)))
         .normalized();
 }
 

@@ -97,12 +97,7 @@ void read_shots(Flight& f) {
                 const auto k = static_cast<std::uint32_t>(f.measurements.size());
                 f.measurements.push_back(
                     {thr, range, tables->scan_angle[i - 1], at.f, at.j, stream.scanno, i, tables->scan_ampl[i - 1]});
-                georef::Accepted index{};
-                index.i = i;
-                georef::scanpt p;
-                if (!georef::form_point(group, rc.navg, index, p)) continue;
-                if (rc.navg <= 1) f.shots.push_back({k, 1, k});
-                else f.shots.push_back({k - static_cast<std::uint32_t>(p.n), static_cast<std::uint32_t>(p.n), k});
+                note_measurement(f.shots, group, rc.navg, i, k);
             }
         }
     } catch (const text::RunStopped& stop) {
@@ -128,6 +123,16 @@ void describe_track(Flight& f) {
 }
 
 }  // namespace
+
+void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std::int32_t navg, std::int32_t i,
+                      std::uint32_t k) {
+    georef::Accepted index{};
+    index.i = i;
+    georef::scanpt p;
+    if (!georef::form_point(group, navg, index, p)) return;
+    if (navg <= 1) shots.push_back({k, 1, k});
+    else shots.push_back({k - static_cast<std::uint32_t>(p.n), static_cast<std::uint32_t>(p.n), k});
+}
 
 std::string beside(const Flight& flight, const std::string& name) {
     if (name.empty() || name[0] == '/') return name;
@@ -171,54 +176,48 @@ const inputs::RunControl& trial_control(const Flight& flight, const double angle
 namespace {
 
 // One measurement as georeferencing hands it to the output stage.
-georef::Accepted accepted(const Flight& flight, const inputs::RunControl& rc, const Measurement& m) {
+georef::Accepted accepted(const Flight& flight, const inputs::RunControl& rc, const Measurement& m,
+                          double range_change) {
     const georef::Interval at{m.j, m.f};
     georef::Pose pose;
     georef::interpolate_position(flight.trajectory, at, pose);
     georef::interpolate_attitude(flight.trajectory, at, rc, pose);
     const georef::Model model{&rc, rc.geoid_wanted ? &flight.geoid : nullptr, &flight.header, flight.geodesy};
     georef::GroundPoint p;
-    georef::locate(model, pose, m.thr, m.range, m.angle_gon, m.scanno, p);
+    const double range = m.range + range_change;
+    georef::locate(model, pose, m.thr, range, m.angle_gon, m.scanno, p);
     const double xscan = georef::across_scan_position(m.i, flight.header.nmeas);
     const double pcorr = georef::height_correction(rc.pcoef, xscan);
-    return {m.thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, m.range, m.ampl, m.i};
+    return {m.thr, p.lat, p.lon, p.h - pcorr, pose.airh, p.alpha, xscan, range, m.ampl, m.i};
 }
 
 }  // namespace
 
-georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3]) {
+georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3], double range_change) {
     const inputs::RunControl& rc = trial_control(flight, angles);
     georef::scanpt p{};
     georef::OutputGroup group;
     if (rc.navg <= 1) {
-        georef::form_point(group, rc.navg, accepted(flight, rc, flight.measurements[shot.closer]), p);
+        georef::form_point(group, rc.navg, accepted(flight, rc, flight.measurements[shot.closer], range_change), p);
         return p;
     }
     for (std::uint32_t k = shot.first; k < shot.first + shot.count; ++k) {
-        georef::join_group(group, accepted(flight, rc, flight.measurements[k]));
+        georef::join_group(group, accepted(flight, rc, flight.measurements[k], range_change));
     }
     // The closing measurement gives the point its index, range and
     // across-scan position only: its position is the next group's.
     const Measurement& closer = flight.measurements[shot.closer];
     georef::Accepted last{};
     last.i = closer.i;
-    last.range = closer.range;
+    last.range = closer.range + range_change;
     last.xscan = georef::across_scan_position(closer.i, flight.header.nmeas);
     georef::close_group(group, last, p);
     return p;
 }
 
-Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3]) {
-    const georef::scanpt p = output_point(flight, shot, angles);
+Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3], double range_change) {
+    const georef::scanpt p = output_point(flight, shot, angles, range_change);
     return {p.lat, p.lon, p.h};
-}
-
-Geo point_along_beam(const Flight& flight, const Shot& shot, const double angles[3], double nearer) {
-    const inputs::RunControl& rc = trial_control(flight, angles);
-    Measurement m = flight.measurements[shot.count > 1 ? shot.first + shot.count / 2 : shot.closer];
-    m.range -= nearer;
-    const georef::Accepted a = accepted(flight, rc, m);
-    return {a.lat, a.lon, a.h};
 }
 
 }  // namespace morva::boresight

@@ -59,24 +59,27 @@ struct Flight {
 // "NAME: what is wrong" (text::stop_run).
 void load_flight(const std::string& run_control, georef::Geodesy geodesy, Flight& flight);
 
+// Accepted measurement k of the flight, index i in its scan, passed through
+// the core's output stage (`group`: the scan's, emptied at each scan): when
+// it closes an output point, the point's shot is appended.
+void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std::int32_t navg, std::int32_t i,
+                      std::uint32_t k);
+
 // A name inside a run control, taken relative to the run control's folder.
 std::string beside(const Flight& flight, const std::string& name);
 
 // The output point of a shot with the misalignment `angles` (dpitch, droll,
 // dheading in degrees), through the core's georeferencing and output stage:
 // exactly the point morva writes for it with those angles.
-georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3]);
+// `range_change` (metres) is added to every member's range: the point moved
+// along its beams, for their direction.
+georef::scanpt output_point(const Flight& flight, const Shot& shot, const double angles[3], double range_change = 0);
 
 // Its latitude, longitude (degrees) and height (metres) after the geoid and
 // the across-scan correction.
 struct Geo {
     double lat, lon, h;
 };
-Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3]);
-
-// The ground point of one measurement of a shot (the middle one of an
-// averaging group) with its range shortened by `nearer` metres: two of them
-// give the shot's beam direction.
-Geo point_along_beam(const Flight& flight, const Shot& shot, const double angles[3], double nearer);
+Geo georeference_shot(const Flight& flight, const Shot& shot, const double angles[3], double range_change = 0);
 
 }  // namespace morva::boresight
