@@ -159,7 +159,7 @@ std::string report_text(const Calibration& c) {
     out += "correlations: dpitch-droll " + format("%.3f", a.correlation[0][1]) + ", dpitch-dheading " +
            format("%.3f", a.correlation[0][2]) + ", droll-dheading " + format("%.3f", a.correlation[1][2]) + "\n";
     out += "point-to-plane RMS: before " + format("%.4f", a.rms_before) + " m, after " + format("%.4f", a.rms_after) +
-           " m (" + std::to_string(a.points) + " points; residual standard deviation " + format("%.4f", a.noise) +
+           " m (" + std::to_string(a.points) + " points; range residual standard deviation " + format("%.4f", a.noise) +
            " m, " + std::to_string(a.iterations) + " iterations" + (a.converged ? "" : ", not converged") + ")\n";
     for (const std::string& w : c.written) out += "wrote " + w + "\n";
     return out;
