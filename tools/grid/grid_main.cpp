@@ -13,8 +13,11 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
+#include "dbgtime.hpp"
 #include "cell_stats.hpp"
 #include "cog_writer.hpp"
 #include "grid.hpp"
@@ -267,6 +270,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
 
     ProjectionSetup setup;
+    dbg_mark("pass start");
     const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
         bin_block(b, o, want_stats, acc);
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
@@ -288,57 +292,66 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
     }
 
-    // The bands interleaved cell by cell in one array (the layout of the
-    // file's tiles, which GDAL then copies without rearranging), filled row
-    // by row; the accumulator tiles of the rows done are freed as the bands fill.
-    const auto cells = static_cast<std::size_t>(g.cells());
+    // The cells with points, tile by tile as the file stores them; a tile
+    // without any stays unstored.
     const std::size_t n_bands = o.types.size();
-    std::unique_ptr<Value[]> pixels(new Value[cells * n_bands]);
-    std::vector<Value> empty_cell(n_bands);
-    for (std::size_t k = 0; k < n_bands; ++k) {
-        empty_cell[k] = static_cast<Value>(o.types[k] == Statistic::Count ? 0.0 : o.nodata);
-    }
-    for (std::int64_t row = 0; row < g.rows; ++row) {
-        const std::int64_t iy = g.iy1 - row;
-        Value* out = pixels.get() + static_cast<std::size_t>(row * g.cols) * n_bands;
-        // Cells of one tile row lie side by side: one look-up per tile, not per cell.
-        for (std::int64_t col = 0; col < g.cols;) {
-            const CellIndex c{g.ix0 + col, iy};
-            const std::int64_t run = std::min(kTileSide - (c.ix & (kTileSide - 1)), g.cols - col);
-            const Stats* s = want_stats ? acc.stats.find(c) : nullptr;
-            const IdwSums* w = acc.idw ? acc.idw->find(c) : nullptr;
-            for (std::int64_t j = 0; j < run; ++j, out += n_bands) {
-                const bool has = s != nullptr && !s[j].empty();
-                const bool has_idw = w != nullptr && !w[j].empty();
-                if (!has && !has_idw) {
-                    for (std::size_t k = 0; k < n_bands; ++k) out[k] = empty_cell[k];
-                    continue;
-                }
-                for (std::size_t k = 0; k < n_bands; ++k) {
-                    double v = empty_cell[k];
-                    switch (o.types[k]) {
-                        case Statistic::Min: v = has ? s[j].min : v; break;
-                        case Statistic::Max: v = has ? s[j].max : v; break;
-                        case Statistic::Mean: v = has ? s[j].mean : v; break;
-                        case Statistic::Count: v = has ? s[j].count : v; break;
-                        case Statistic::Stdev: v = has ? s[j].stdev() : v; break;
-                        case Statistic::Idw: v = has_idw ? w[j].value() : v; break;
-                    }
-                    out[k] = static_cast<Value>(v);
+    std::vector<double> empty_cell(n_bands);
+    for (std::size_t k = 0; k < n_bands; ++k) empty_cell[k] = o.types[k] == Statistic::Count ? 0.0 : o.nodata;
+    dbg_mark("pass end");
+    TiledRaster raster(g.cols, g.rows, kCogTileSide, sizeof(Value), empty_cell);
+    // Two threads, each filling the tiles of every other tile row (no tile is written by both).
+    const int side = raster.side;
+    auto fill_tiles = [&](const auto& grid, auto&& write) {
+        using Cell = std::remove_cv_t<std::remove_pointer_t<decltype(grid.find(CellIndex{}))>>;
+        std::vector<std::pair<CellIndex, const Cell*>> tiles;
+        grid.for_each_tile([&](CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
+        auto part = [&](std::int64_t which) {
+            using Grid = std::remove_cv_t<std::remove_reference_t<decltype(grid)>>;
+            for (const auto& [first, cells] : tiles) {
+                for (std::size_t k = 0; k < kTileSide * kTileSide; ++k) {
+                    if (cells[k].empty()) continue;
+                    const CellIndex c = Grid::cell_at(first, k);
+                    const std::int64_t row = g.iy1 - c.iy, col = c.ix - g.ix0;
+                    if ((row / side) % 2 != which) continue;
+                    std::byte* tile = raster.make(col / side, row / side);
+                    write(cells[k], tile, static_cast<std::size_t>((row % side) * side + col % side));
                 }
             }
-            col += run;
-        }
-        if ((iy & (kTileSide - 1)) == 0) {
-            acc.stats.release_north_of(iy - 1);
-            if (acc.idw) acc.idw->release_north_of(iy - 1);
-        }
+        };
+        std::thread other(part, 1);
+        part(0);
+        other.join();
+    };
+    if (want_stats) {
+        fill_tiles(acc.stats, [&](const Stats& c, std::byte* tile, std::size_t at) {
+            for (std::size_t b = 0; b < n_bands; ++b) {
+                double v = 0;
+                switch (o.types[b]) {
+                    case Statistic::Min: v = c.min; break;
+                    case Statistic::Max: v = c.max; break;
+                    case Statistic::Mean: v = c.mean; break;
+                    case Statistic::Count: v = c.count; break;
+                    case Statistic::Stdev: v = c.stdev(); break;
+                    case Statistic::Idw: continue;
+                }
+                tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(v);
+            }
+        });
     }
+    if (acc.idw) {
+        fill_tiles(*acc.idw, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
+            for (std::size_t b = 0; b < n_bands; ++b) {
+                if (o.types[b] == Statistic::Idw) tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
+            }
+        });
+    }
+    acc.stats = TiledGrid<Stats>(o.resolution);
+    acc.idw.reset();
+    dbg_mark("tiles built");
     if (o.fill > 0) {
+        store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {
-            if (is_height(o.types[k])) {
-                fill_empty(pixels.get() + k, g.cols, g.rows, static_cast<Value>(o.nodata), o.fill, n_bands);
-            }
+            if (is_height(o.types[k])) fill_empty(raster, static_cast<int>(k), static_cast<Value>(o.nodata), o.fill);
         }
     }
 
@@ -360,10 +373,8 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
             break;
         }
     }
-    cog.pixel_offset = n_bands * sizeof(Value);
-    std::vector<void*> band_data;
-    for (std::size_t k = 0; k < n_bands; ++k) band_data.push_back(pixels.get() + k);
-    write_cog(cog, band_data);
+    write_cog(cog, raster);
+    dbg_mark("written");
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
@@ -422,6 +433,7 @@ std::string points_geodesy(const Options& o, const std::vector<PointSource>& sou
 }
 
 void run(const Options& o) {
+    dbg_mark("start");
     // PROJ opens its database while the inputs are opened and sampled (the
     // UTM zone waits for their centre). The promise, declared after the
     // future, goes first: a stop breaks it, and the start-up's thread ends
