@@ -19,7 +19,6 @@
 #include <ogr_spatialref.h>
 
 #include "text/stop.hpp"
-#include "dbgtime.hpp"
 
 namespace morva::grid {
 namespace {
@@ -122,7 +121,6 @@ protected:
     // Where the empty value is nodata, an unstored tile is a hole the writer
     // may leave out without reading it.
     int IGetDataCoverageStatus(int x, int y, int w, int h, int, double* percent) override {
-        if (getenv("DBGC")) fprintf(stderr, "coverage %d %d %d %d %d\n", nBand, x, y, w, h);
         if (raster_.empty[static_cast<std::size_t>(nBand - 1)] != nodata_) {
             if (percent != nullptr) *percent = 100;
             return GDAL_DATA_COVERAGE_STATUS_DATA;
@@ -281,41 +279,39 @@ void write_cog(const CogRequest& request, const TiledRaster& raster) {
     }
 
     // Each overview from the level before it, kept in tiles as the raster is.
-    dbg_mark("gdal ready");
     std::vector<TiledRaster> levels;
     std::vector<std::unique_ptr<TiledDataset>> level_ds;
-    auto sizes = overview_sizes(g.cols, g.rows, raster.side);
-    if (getenv("NOOVR")) sizes.clear();
+    const auto sizes = overview_sizes(g.cols, g.rows, raster.side);
     levels.reserve(sizes.size());
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const TiledRaster& from = i == 0 ? raster : levels.back();
         TiledRaster next(sizes[i].first, sizes[i].second, raster.side, raster.value_size, raster.empty);
         if (!overview_of(from, next, type, request.nodata, &crs)) fail(request.output, "cannot make the overviews");
         levels.push_back(std::move(next));
-        const double f = static_cast<double>(g.cols) / static_cast<double>(sizes[i].first);
-        const double t[6] = {g.x0(), g.resolution * f, 0, g.y1(), 0,
-                             -g.resolution * static_cast<double>(g.rows) / static_cast<double>(sizes[i].second)};
-        level_ds.push_back(std::make_unique<TiledDataset>(levels.back(), type, request.nodata, t, &crs));
+        // An overview's place follows from the raster's; the file keeps no transform of its own for it.
+        level_ds.push_back(std::make_unique<TiledDataset>(levels.back(), type, request.nodata, transform, &crs));
     }
     for (int b = 1; b <= raster.bands(); ++b) {
         auto* band = static_cast<TiledBand*>(base.GetRasterBand(b));
         for (const auto& ds : level_ds) band->overviews.push_back(ds->GetRasterBand(b));
     }
 
-    dbg_mark("overviews");
     temporary = temporary_name(request.output);
     const std::string side = std::to_string(raster.side);
     const std::string block_x = "BLOCKXSIZE=" + side, block_y = "BLOCKYSIZE=" + side;
-    const char* cmp = getenv("CMP") ? getenv("CMP") : "COMPRESS=DEFLATE";
-    const char* options[] = {"TILED=YES", block_x.c_str(), block_y.c_str(), cmp, "ZLEVEL=1", "ZSTD_LEVEL=1",
+    const char* compress = request.compression == Compression::Zstd ? "COMPRESS=ZSTD" : "COMPRESS=DEFLATE";
+    const char* options[] = {"TILED=YES", block_x.c_str(), block_y.c_str(), compress, "ZSTD_LEVEL=1", "ZLEVEL=1",
                              "INTERLEAVE=BAND", "SPARSE_OK=TRUE", "COPY_SRC_OVERVIEWS=YES", "BIGTIFF=IF_SAFER",
-                             "NUM_THREADS=ALL_CPUS", getenv("PRED") ? getenv("PRED") : nullptr, nullptr};
+                             "NUM_THREADS=ALL_CPUS", nullptr};
+    // The writer asks whether a swath of the raster holds data before it
+    // reads it: swaths of a few tiles (not the raster's whole width) let it
+    // pass over most of the empty ones.
+    const std::string swath = std::to_string(raster.band_bytes());
+    CPLSetConfigOption("GDAL_SWATH_SIZE", swath.c_str());
     GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName("GTiff"), temporary.c_str(), GDALDataset::ToHandle(&base),
                                       FALSE, const_cast<char**>(options), nullptr, nullptr);
     if (out == nullptr) fail(request.output, "cannot write the GeoTIFF");
-    dbg_mark("copied");
     GDALClose(out);
-    dbg_mark("closed");
     if (CPLGetLastErrorType() >= CE_Failure) fail(request.output, "cannot write the GeoTIFF");
     const std::string done = temporary;
     temporary.clear();

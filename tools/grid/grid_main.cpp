@@ -17,7 +17,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "dbgtime.hpp"
 #include "cell_stats.hpp"
 #include "cog_writer.hpp"
 #include "grid.hpp"
@@ -41,8 +40,9 @@ constexpr std::string_view kProgram = "morva-grid";
 constexpr std::string_view kUsage = "morva-grid [options] INPUT... OUTPUT.tif";
 constexpr std::string_view kDescription =
     "Grids the scan points of morva runs into an elevation model in a projected\n"
-    "coordinate system, written as a Cloud Optimized GeoTIFF (tiled, DEFLATE,\n"
-    "overviews) with one band per statistic, each band described by its name.\n"
+    "coordinate system, written as a Cloud Optimized GeoTIFF (tiled, compressed,\n"
+    "overviews; tiles without points left out) with one band per statistic, each\n"
+    "band described by its name.\n"
     "An INPUT is a run control (its scan-point file and form as morva wrote them;\n"
     "the names inside are taken relative to the run control's folder) or a LAS 1.4\n"
     "file of point format 6 in longitude and latitude (morva-las). Several inputs\n"
@@ -65,6 +65,7 @@ struct Options {
     int fill = 0;
     double nodata = -9999;
     DataType data_type = DataType::Float32;
+    Compression compression = Compression::Zstd;
     std::string crs = "utm";
     std::string hillshade;
     std::optional<std::string> geodesy;  // --geodesy, when given
@@ -111,6 +112,14 @@ Options parse_options(int argc, char** argv) {
          [&o](const OptionValue& v) { o.fill = static_cast<int>(v.number); return std::string(); }},
         {"--nodata", "V", "value of empty cells (default -9999; count: 0)", OptionKind::Number, -3.4e38, 3.4e38, false,
          {}, [&o](const OptionValue& v) { o.nodata = v.number; return std::string(); }},
+        {"--compress", "C",
+         "zstd (default) or deflate: deflate writes slower and\n"
+         "smaller, and every TIFF reader decodes it",
+         OptionKind::Choice, {}, {}, true, {"zstd", "deflate"},
+         [&o](const OptionValue& v) {
+             o.compression = v.choice == 0 ? Compression::Zstd : Compression::Deflate;
+             return std::string();
+         }},
         {"--data-type", "T", "float32 (default) or float64", OptionKind::Choice, {}, {}, true, {"float32", "float64"},
          [&o](const OptionValue& v) {
              o.data_type = v.choice == 0 ? DataType::Float32 : DataType::Float64;
@@ -153,16 +162,9 @@ Options parse_options(int argc, char** argv) {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
-// The temporary raster and the overviews GDAL's COG driver builds beside it.
+// The temporary raster, when a stop or signal ends the run while it is written.
 void remove_partial_output() {
-    if (cog_temporary().empty()) return;
-    ::unlink(cog_temporary().c_str());
-    char overviews[4096];
-    if (cog_temporary().size() + 9 < sizeof overviews) {
-        std::memcpy(overviews, cog_temporary().c_str(), cog_temporary().size());
-        std::memcpy(overviews + cog_temporary().size(), ".ovr.tmp", 9);
-        ::unlink(overviews);
-    }
+    if (!cog_temporary().empty()) ::unlink(cog_temporary().c_str());
 }
 
 void remove_and_reraise(int signal_number) {
@@ -209,13 +211,14 @@ void for_cells_within(double e, double n, double r, double radius, F&& f) {
 template <class Stats>
 void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc) {
     const double r = o.resolution;
+    const CellLocator locate(r);
     for (std::size_t k = 0; k < b.n; ++k) {
         const double e = b.en[k].e, n = b.en[k].n, h = b.geo[k].h;
         if (want_stats) {
             if (o.radius) {
                 for_cells_within(e, n, r, *o.radius, [&](CellIndex c, double) { acc.stats.at(c).add(h); });
             } else {
-                acc.stats.at(cell_of(e, n, r)).add(h);
+                acc.stats.at(locate(e, n)).add(h);
             }
         }
         if (acc.idw) {
@@ -270,7 +273,6 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
 
     ProjectionSetup setup;
-    dbg_mark("pass start");
     const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
         bin_block(b, o, want_stats, acc);
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
@@ -297,7 +299,6 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     const std::size_t n_bands = o.types.size();
     std::vector<double> empty_cell(n_bands);
     for (std::size_t k = 0; k < n_bands; ++k) empty_cell[k] = o.types[k] == Statistic::Count ? 0.0 : o.nodata;
-    dbg_mark("pass end");
     TiledRaster raster(g.cols, g.rows, kCogTileSide, sizeof(Value), empty_cell);
     // Two threads, each filling the tiles of every other tile row (no tile is written by both).
     const int side = raster.side;
@@ -347,7 +348,6 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     }
     acc.stats = TiledGrid<Stats>(o.resolution);
     acc.idw.reset();
-    dbg_mark("tiles built");
     if (o.fill > 0) {
         store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {
@@ -360,6 +360,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     cog.geometry = g;
     cog.wkt = setup.wkt;
     cog.type = o.data_type;
+    cog.compression = o.compression;
     cog.nodata = o.nodata;
     for (Statistic s : o.types) cog.band_descriptions.emplace_back(statistic_name(s));
     cog.metadata = {{"VERTICAL", sources.front().vertical}};
@@ -374,7 +375,6 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         }
     }
     write_cog(cog, raster);
-    dbg_mark("written");
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
@@ -433,7 +433,6 @@ std::string points_geodesy(const Options& o, const std::vector<PointSource>& sou
 }
 
 void run(const Options& o) {
-    dbg_mark("start");
     // PROJ opens its database while the inputs are opened and sampled (the
     // UTM zone waits for their centre). The promise, declared after the
     // future, goes first: a stop breaks it, and the start-up's thread ends

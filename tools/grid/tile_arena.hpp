@@ -1,15 +1,11 @@
 #pragma once
-// Memory for the tiles of a grid or raster: chunks aligned to 2 MiB that the
-// kernel may back with huge pages (the cells a scan line crosses then rarely
-// miss the TLB, and a chunk faults in at once), freed all together.
-
-#include <sys/mman.h>
+// Memory for the tiles of a grid or raster, taken from large chunks and
+// freed all together: one allocation per chunk instead of one per tile, and
+// no zeroing the caller does not need (every tile is filled on taking).
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 namespace morva::grid {
@@ -19,12 +15,9 @@ public:
     void* take(std::size_t bytes) {
         bytes = (bytes + 63) & ~std::size_t{63};
         if (bytes > left_) {
-            const std::size_t size = (std::max(kChunk, bytes) + kHuge - 1) & ~(kHuge - 1);
-            void* p = std::aligned_alloc(kHuge, size);
-            if (p == nullptr) throw std::bad_alloc();
-            if (!std::getenv("NOHUGE")) ::madvise(p, size, MADV_HUGEPAGE);
-            chunks_.emplace_back(static_cast<std::byte*>(p));
-            next_ = static_cast<std::byte*>(p);
+            const std::size_t size = std::max(kChunk, bytes);
+            chunks_.emplace_back(new std::byte[size]);
+            next_ = chunks_.back().get();
             left_ = size;
         }
         void* p = next_;
@@ -34,12 +27,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kHuge = std::size_t{2} << 20;
     static constexpr std::size_t kChunk = std::size_t{16} << 20;
-    struct Free {
-        void operator()(std::byte* p) const { std::free(p); }
-    };
-    std::vector<std::unique_ptr<std::byte, Free>> chunks_;
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
     std::byte* next_ = nullptr;
     std::size_t left_ = 0;
 };
