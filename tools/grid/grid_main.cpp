@@ -218,7 +218,7 @@ void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accum
             if (o.radius) {
                 for_cells_within(e, n, r, *o.radius, [&](CellIndex c, double) { acc.stats.at(c).add(h); });
             } else {
-                acc.stats.at(locate(e, n)).add(h);
+                acc.stats.at(b.cells != nullptr ? b.cells[k] : locate(e, n)).add(h);
             }
         }
         if (acc.idw) {
@@ -278,7 +278,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
             too_many_cells(o, "more than 2^31");
         }
-    });
+    }, want_stats && !o.radius ? o.resolution : 0);
     if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
 
     RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
@@ -300,28 +300,46 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     std::vector<double> empty_cell(n_bands);
     for (std::size_t k = 0; k < n_bands; ++k) empty_cell[k] = o.types[k] == Statistic::Count ? 0.0 : o.nodata;
     TiledRaster raster(g.cols, g.rows, kCogTileSide, sizeof(Value), empty_cell);
-    // Two threads, each filling the tiles of every other tile row (no tile is written by both).
+    // Every raster tile an accumulator tile overlaps is stored first, on this
+    // thread; two threads then fill alternate accumulator tiles' cells (no
+    // cell is written by both), and the raster tiles no cell reached go again.
     const int side = raster.side;
     auto fill_tiles = [&](const auto& grid, auto&& write) {
+        using Grid = std::remove_cv_t<std::remove_reference_t<decltype(grid)>>;
         using Cell = std::remove_cv_t<std::remove_pointer_t<decltype(grid.find(CellIndex{}))>>;
         std::vector<std::pair<CellIndex, const Cell*>> tiles;
         grid.for_each_tile([&](CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
-        auto part = [&](std::int64_t which) {
-            using Grid = std::remove_cv_t<std::remove_reference_t<decltype(grid)>>;
-            for (const auto& [first, cells] : tiles) {
+        std::vector<char> stored_before(raster.tiles.size());
+        for (std::size_t t = 0; t < raster.tiles.size(); ++t) stored_before[t] = raster.tiles[t] != nullptr;
+        for (const auto& [first, cells] : tiles) {
+            const std::int64_t col0 = std::max<std::int64_t>(0, first.ix - g.ix0);
+            const std::int64_t col1 = std::min(g.cols - 1, first.ix + kTileSide - 1 - g.ix0);
+            const std::int64_t row0 = std::max<std::int64_t>(0, g.iy1 - (first.iy + kTileSide - 1));
+            const std::int64_t row1 = std::min(g.rows - 1, g.iy1 - first.iy);
+            for (std::int64_t ty = row0 / side; ty <= row1 / side; ++ty) {
+                for (std::int64_t tx = col0 / side; tx <= col1 / side; ++tx) raster.make(tx, ty);
+            }
+        }
+        std::vector<char> reached[2] = {std::vector<char>(raster.tiles.size()), std::vector<char>(raster.tiles.size())};
+        auto part = [&](std::size_t which) {
+            for (std::size_t t = which; t < tiles.size(); t += 2) {
+                const auto& [first, cells] = tiles[t];
                 for (std::size_t k = 0; k < kTileSide * kTileSide; ++k) {
                     if (cells[k].empty()) continue;
                     const CellIndex c = Grid::cell_at(first, k);
                     const std::int64_t row = g.iy1 - c.iy, col = c.ix - g.ix0;
-                    if ((row / side) % 2 != which) continue;
-                    std::byte* tile = raster.make(col / side, row / side);
-                    write(cells[k], tile, static_cast<std::size_t>((row % side) * side + col % side));
+                    const auto at_tile = static_cast<std::size_t>((row / side) * raster.tiles_x + col / side);
+                    reached[which][at_tile] = 1;
+                    write(cells[k], raster.tiles[at_tile], static_cast<std::size_t>((row % side) * side + col % side));
                 }
             }
         };
         std::thread other(part, 1);
         part(0);
         other.join();
+        for (std::size_t t = 0; t < raster.tiles.size(); ++t) {
+            if (!stored_before[t] && !reached[0][t] && !reached[1][t]) raster.tiles[t] = nullptr;
+        }
     };
     if (want_stats) {
         fill_tiles(acc.stats, [&](const Stats& c, std::byte* tile, std::size_t at) {

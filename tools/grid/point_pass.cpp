@@ -18,6 +18,7 @@ constexpr std::size_t kQueued = 3;
 struct Handed {
     PointBlock block;
     std::vector<Projected> en;
+    std::vector<CellIndex> cells;
 };
 
 struct Handover {
@@ -46,10 +47,11 @@ struct ProjectionWait {
 
 // The reader's thread decodes and projects; the caller's thread bins.
 void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<StreamCounts>& counts,
-              ProjectionWait& projection) {
+              ProjectionWait& projection, double cell_resolution) {
+    const CellLocator locate(cell_resolution > 0 ? cell_resolution : 1);
     try {
         for (std::uint32_t s = 0; s < sources.size(); ++s) {
-            counts[s] = stream_points(sources[s], s, [&](const PointBlock& block) {
+            counts[s] = stream_points(sources[s], s, [&](PointBlock& block) {
                 std::unique_ptr<Handed> copy;
                 {
                     std::unique_lock lock(h.mutex);
@@ -62,16 +64,21 @@ void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<
                 }
                 if (!copy) copy = std::make_unique<Handed>();
                 copy->block.source = block.source;
-                copy->block.points.assign(block.points.begin(), block.points.end());
+                std::swap(copy->block.points, block.points);  // the points move; the reader fills the vector handed back
+                block.points.clear();
+                block.points.reserve(kBlockPoints);
+                const std::vector<GeoPoint>& points = copy->block.points;
                 projection.get();
-                copy->en.resize(block.points.size());
+                copy->en.resize(points.size());
                 std::size_t bad = 0;
-                if (!project(*projection.setup.projection, block.points.data(), copy->en.data(), copy->en.size(), &bad)) {
-                    const GeoPoint& g = block.points[bad];
-                    text::stop_run(sources[block.source].name + ": a point at longitude " + std::to_string(g.lon) +
+                if (!project(*projection.setup.projection, points.data(), copy->en.data(), copy->en.size(), &bad)) {
+                    const GeoPoint& g = points[bad];
+                    text::stop_run(sources[copy->block.source].name + ": a point at longitude " + std::to_string(g.lon) +
                                    ", latitude " + std::to_string(g.lat) + " has no coordinates in " +
                                    projection.setup.crs_name);
                 }
+                copy->cells.resize(cell_resolution > 0 ? points.size() : 0);
+                for (std::size_t k = 0; k < copy->cells.size(); ++k) copy->cells[k] = locate(copy->en[k].e, copy->en[k].n);
                 {
                     std::lock_guard lock(h.mutex);
                     h.full.push_back(std::move(copy));
@@ -112,11 +119,12 @@ void inputs_centre(const std::vector<PointSource>& sources, double& lon, double&
 }
 
 PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
-                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink) {
+                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
+                          double cell_resolution) {
     Handover h;
     std::vector<StreamCounts> counts(sources.size());
     ProjectionWait projection{pending, setup};
-    std::thread reader(read_all, std::cref(sources), std::ref(h), std::ref(counts), std::ref(projection));
+    std::thread reader(read_all, std::cref(sources), std::ref(h), std::ref(counts), std::ref(projection), cell_resolution);
     // However the caller's side ends, the reader is told and joined.
     struct Join {
         Handover& h;
@@ -144,7 +152,8 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
             h.full.pop_front();
         }
         h.changed.notify_all();
-        sink({handed->block.source, handed->en.size(), handed->block.points.data(), handed->en.data()});
+        sink({handed->block.source, handed->en.size(), handed->block.points.data(), handed->en.data(),
+              handed->cells.empty() ? nullptr : handed->cells.data()});
         {
             std::lock_guard lock(h.mutex);
             h.spare.push_back(std::move(handed));
