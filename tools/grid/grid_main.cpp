@@ -211,6 +211,16 @@ void for_cells_within(double e, double n, double r, double radius, F&& f) {
 template <class Stats>
 void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc) {
     const double r = o.resolution;
+    if (want_stats && !o.radius && !acc.idw && b.cells != nullptr) {
+        // The common case, bound by memory: the cell a few points ahead is
+        // asked for early, while this point's is updated.
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t k = 0; k < b.n; ++k) {
+            if (k + kAhead < b.n) acc.stats.prefetch(b.cells[k + kAhead]);
+            acc.stats.at(b.cells[k]).add(b.geo[k].h);
+        }
+        return;
+    }
     const CellLocator locate(r);
     for (std::size_t k = 0; k < b.n; ++k) {
         const double e = b.en[k].e, n = b.en[k].n, h = b.geo[k].h;
@@ -311,15 +321,21 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         grid.for_each_tile([&](CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
         std::vector<char> stored_before(raster.tiles.size());
         for (std::size_t t = 0; t < raster.tiles.size(); ++t) stored_before[t] = raster.tiles[t] != nullptr;
+        std::vector<char> needed(raster.tiles.size());
         for (const auto& [first, cells] : tiles) {
             const std::int64_t col0 = std::max<std::int64_t>(0, first.ix - g.ix0);
             const std::int64_t col1 = std::min(g.cols - 1, first.ix + kTileSide - 1 - g.ix0);
             const std::int64_t row0 = std::max<std::int64_t>(0, g.iy1 - (first.iy + kTileSide - 1));
             const std::int64_t row1 = std::min(g.rows - 1, g.iy1 - first.iy);
             for (std::int64_t ty = row0 / side; ty <= row1 / side; ++ty) {
-                for (std::int64_t tx = col0 / side; tx <= col1 / side; ++tx) raster.make(tx, ty);
+                for (std::int64_t tx = col0 / side; tx <= col1 / side; ++tx) needed[static_cast<std::size_t>(ty * raster.tiles_x + tx)] = 1;
             }
         }
+        std::vector<std::size_t> store;
+        for (std::size_t t = 0; t < needed.size(); ++t) {
+            if (needed[t]) store.push_back(t);
+        }
+        raster.store(store);
         std::vector<char> reached[2] = {std::vector<char>(raster.tiles.size()), std::vector<char>(raster.tiles.size())};
         auto part = [&](std::size_t which) {
             for (std::size_t t = which; t < tiles.size(); t += 2) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "tile_arena.hpp"
@@ -54,6 +55,26 @@ struct TiledRaster {
             auto* d = reinterpret_cast<double*>(out);
             for (std::size_t k = 0; k < n; ++k) d[k] = empty[b];
         }
+    }
+
+    // The tiles at these indices (row by row) stored with every cell empty,
+    // the memory taken at once and filled on two threads.
+    void store(const std::vector<std::size_t>& at) {
+        std::vector<std::size_t> missing;
+        for (std::size_t t : at) {
+            if (tiles[t] == nullptr) missing.push_back(t);
+        }
+        const std::size_t bytes = band_bytes() * empty.size();
+        auto* memory = static_cast<std::byte*>(arena.take(bytes * missing.size()));
+        for (std::size_t i = 0; i < missing.size(); ++i) tiles[missing[i]] = memory + i * bytes;
+        auto part = [&](std::size_t which) {
+            for (std::size_t i = which; i < missing.size(); i += 2) {
+                for (std::size_t b = 0; b < empty.size(); ++b) fill_empty_band(tiles[missing[i]] + b * band_bytes(), b);
+            }
+        };
+        std::thread other(part, 1);
+        part(0);
+        other.join();
     }
 
     std::size_t stored() const {
