@@ -76,12 +76,6 @@ struct TiledRaster {
         part(0);
         other.join();
     }
-
-    std::size_t stored() const {
-        std::size_t n = 0;
-        for (const auto& t : tiles) n += t != nullptr;
-        return n;
-    }
 };
 
 // Band b's values in a stored tile, Value being float or double as value_size says.
