@@ -9,8 +9,9 @@ and grids them with morva-grid (1 m cells, min, max, mean, count, stdev,
 written as a COG), one after the other. Every timed command starts with its
 output absent, no dirty data in the page cache and a pause (--settle); the
 scan-point file is read once beforehand. Medians are printed, with the
-grid's time over morva-las's (the goal: at most 3) and the grid's peak
-memory against its bound, 48 bytes per cell plus 64 MiB.
+grid's time over morva-las's (the goal: at most 3; the same with
+--compress deflate for comparison) and the grid's peak memory against its
+bound, 48 bytes per cell plus 64 MiB.
 
     bench/grid_throughput.py [--build build] [--work DIR] [--reps 5] [--settle 4]
 """
@@ -26,7 +27,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import las_throughput  # noqa: E402  (the scan-point files of the survey)
 import throughput  # noqa: E402  (the survey and the timing helpers)
 
-OUTPUTS = ["points.las", "dem.tif"]
+OUTPUTS = ["points.las", "dem.tif", "dem-deflate.tif"]
 
 
 def main():
@@ -57,17 +58,22 @@ def bench(morva, sim, las, grid, folder, reps, settle):
     commands = {
         "morva-las": [las, "run.las-binary.in", "points.las"],
         "morva-grid": [grid, "run.las-binary.in", "dem.tif"],
+        "deflate": [grid, "--compress", "deflate", "run.las-binary.in", "dem-deflate.tif"],
     }
     runs = {name: [] for name in commands}
+    sizes, n_cells = {}, None
     for rep in range(reps):
         for name, argv in commands.items():
             throughput.fresh(folder, settle, OUTPUTS)
             throughput.warm(folder, "points.bin")
             r = las_throughput.quietly(lambda: throughput.timed(argv, folder))
             runs[name].append(r)
+            if name != "morva-las":  # the next command's fresh start removes it
+                sizes[name] = os.path.getsize(os.path.join(folder, argv[-1])) / 1e6
+                if n_cells is None:
+                    n_cells = cells(os.path.join(folder, argv[-1]))
             print(f"  rep {rep + 1} {name:<10} wall {r['wall']:6.3f} s  user {r['user']:6.3f} s  sys {r['sys']:6.3f} s  "
                   f"RSS {r['rss'] / 1024:7.1f} MiB  load {os.getloadavg()[0]:.2f}", flush=True)
-    n_cells = cells(os.path.join(folder, "dem.tif"))
     points = os.path.getsize(os.path.join(folder, "points.bin")) // 18
     throughput.fresh(folder, 0, OUTPUTS)
     print()
@@ -82,6 +88,9 @@ def bench(morva, sim, las, grid, folder, reps, settle):
     ratio = statistics.median(g["wall"] / l["wall"] for g, l in zip(runs["morva-grid"], runs["morva-las"]))
     bound = (48 * n_cells + 64 * 2**20) / 2**20
     print(f"morva-grid / morva-las (median of the repetitions' ratios): {ratio:.2f} (goal: at most 3)")
+    deflate = statistics.median(g["wall"] / l["wall"] for g, l in zip(runs["deflate"], runs["morva-las"]))
+    print(f"with --compress deflate: {deflate:.2f}; files {sizes['morva-grid']:.1f} MB (ZSTD), "
+          f"{sizes['deflate']:.1f} MB (DEFLATE)")
     print(f"morva-grid peak memory {med['morva-grid']['rss'] / 1024:.1f} MiB, bound {bound:.1f} MiB")
 
 

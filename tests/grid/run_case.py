@@ -23,7 +23,9 @@ A case is a JSON object:
              bands (the band descriptions), epsg (ProjectedCSTypeGeoKey),
              surface ({"kind", "ground", "tilt", "lat", "lon"}: mean band
              against the true surface at the cells' points, 1 cm), gdal
-             (texts gdalinfo must show; COG validation must pass), listgeo
+             (texts gdalinfo must show; COG validation must pass), left_out
+             (at least that many tiles of each height band left out of the
+             file, none of the count band), listgeo
              (texts), png (the hillshade picture), radius (the statistics of
              the points within that distance of each cell centre), fill (the
              height bands' empty cells filled as --fill N fills them)
@@ -40,6 +42,7 @@ import zlib
 
 import numpy as np
 import tifffile
+import zstandard
 
 EDGE = 0.001  # metres: a point this close to a cell edge may fall either way
 
@@ -145,34 +148,50 @@ def undo_float_predictor(raw, rows, cols, samples, size):
     return values.reshape(rows, cols, samples)
 
 
+ZSTD = 50000  # the TIFF compression code of ZSTD (libtiff's)
+
+
+def decode_tile(data, compression):
+    """A tile's bytes: DEFLATE by zlib, ZSTD by zstandard, both independent of GDAL."""
+    if compression == 8:
+        return zlib.decompress(data)
+    check(compression == ZSTD, f"compression {compression}, neither DEFLATE nor ZSTD")
+    return zstandard.ZstdDecompressor().decompressobj().decompress(data)
+
+
 def read_raster(path, level=0):
     """The pixels of the full raster (level 0) or of an overview, decoded here
-    (tifffile reads the tags and tiles; the predictor is undone above), as
-    rows x columns x bands."""
+    (tifffile reads the tags and the tiles' places; the tiles are decoded and
+    the predictor undone above), as rows x columns x bands. Tiles lie band
+    after band (planar configuration 2) or cell by cell (1); a tile left out
+    of the file (no bytes) holds nodata."""
     with tifffile.TiffFile(path) as t:
         page = t.pages[level]
         geo = t.geotiff_metadata
-        check(page.planarconfig == 1 and page.compression == 8, "expected pixel-interleaved DEFLATE tiles")
+        check(page.compression in (8, ZSTD), f"expected DEFLATE or ZSTD tiles, not compression {page.compression}")
         size = page.bitspersample // 8
         samples = page.samplesperpixel
+        planar = page.planarconfig == 2
         th, tw = page.tilelength, page.tilewidth
         pixels = np.zeros((page.imagelength, page.imagewidth, samples), "<f4" if size == 4 else "<f8")
         across = (page.imagewidth + tw - 1) // tw
+        per_band = across * ((page.imagelength + th - 1) // th)
         fh = t.filehandle
         for k, (offset, count) in enumerate(zip(page.dataoffsets, page.databytecounts)):
+            band, at = (k // per_band, k % per_band) if planar else (slice(None), k)
+            r0, c0 = (at // across) * th, (at % across) * tw
+            rows, cols = min(th, page.imagelength - r0), min(tw, page.imagewidth - c0)
             if count == 0:  # a tile left out: every cell nodata
-                pixels[(k // across) * th:(k // across + 1) * th, (k % across) * tw:(k % across + 1) * tw] = \
-                    float(page.nodata)
+                pixels[r0:r0 + rows, c0:c0 + cols, band] = float(page.nodata)
                 continue
             fh.seek(offset)
-            raw = np.frombuffer(zlib.decompress(fh.read(count)), np.uint8)
+            raw = np.frombuffer(decode_tile(fh.read(count), page.compression), np.uint8)
+            in_tile = 1 if planar else samples
             if page.predictor == 3:
-                tile = undo_float_predictor(raw, th, tw, samples, size)
+                tile = undo_float_predictor(raw, th, tw, in_tile, size)
             else:
-                tile = raw.view(pixels.dtype).reshape(th, tw, samples)
-            r0, c0 = (k // across) * th, (k % across) * tw
-            rows, cols = min(th, page.imagelength - r0), min(tw, page.imagewidth - c0)
-            pixels[r0:r0 + rows, c0:c0 + cols] = tile[:rows, :cols]
+                tile = raw.view(pixels.dtype).reshape(th, tw, in_tile)
+            pixels[r0:r0 + rows, c0:c0 + cols, band] = tile[:rows, :cols, 0] if planar else tile[:rows, :cols]
     return pixels, geo
 
 
@@ -192,6 +211,22 @@ def check_overviews(path, pixels, levels):
             strange = ~np.isin(view[:, :, b], pixels[:, :, b])
             check(not strange.any(), f"overview {level} band {b + 1}: {int(strange.sum())} values found nowhere "
                   "in the full raster")
+
+
+def check_left_out(path, bands, at_least):
+    """At least that many tiles of the height bands hold no bytes (left out,
+    every cell nodata); the count band keeps every tile (its empty cells are 0)."""
+    with tifffile.TiffFile(path) as t:
+        page = t.pages[0]
+        check(page.planarconfig == 2, "expected the bands stored one after another")
+        per_band = len(page.databytecounts) // page.samplesperpixel
+        counts = np.array(page.databytecounts).reshape(page.samplesperpixel, per_band)
+    for b, name in enumerate(bands):
+        empty = int((counts[b] == 0).sum())
+        if name == "count":
+            check(empty == 0, f"the count band left out {empty} tiles")
+        else:
+            check(empty >= at_least, f"band {name}: {empty} of {per_band} tiles left out, expected at least {at_least}")
 
 
 def descriptions(path):
@@ -447,6 +482,8 @@ def main():
             check(valid.returncode == 0, f"not a valid COG: {valid.stdout} {valid.stderr}")
         if "overviews" in expect:
             check_overviews(output, pixels, expect["overviews"])
+        if "left_out" in expect:
+            check_left_out(output, bands, expect["left_out"])
         if "listgeo" in expect:
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:

@@ -1,11 +1,18 @@
 #pragma once
 // A raster written as a Cloud Optimized GeoTIFF through GDAL: the caller's
-// band arrays seen as a MEM dataset (no copy), its overviews made there by
-// nearest neighbour (a cell's value or nodata, never a blend across empty
-// cells), copied by the COG driver (tiles of 512, DEFLATE level 1 without a
-// predictor: the predictor cost more time than the 7 % of file it saves),
-// under a temporary name in the output's folder renamed to the output's name
-// once complete.
+// tiles seen by GDAL as a dataset of their own (no copy of the raster), its
+// overviews made from them by GDAL's nearest-neighbour reading (a cell's
+// value or nodata, never a blend across empty cells) where the points lie,
+// written by GDAL's GeoTIFF driver in the cloud-optimized layout (the
+// overviews copied in, every directory before the data, smallest overview
+// first), band by band in tiles of 256 cells, ZSTD or DEFLATE level 1
+// without a predictor (the predictor cost more time than it saved). A tile
+// of a band in which every cell is nodata is left out of the file (readers
+// see nodata there), so time and file follow the area the points cover, not
+// the raster's box; band by band because GDAL's COG driver (3.6) writes the
+// bands of a cell together, and a count band (0 where empty) would then keep
+// every tile. Written under a temporary name in the output's folder, renamed
+// to the output's name once complete.
 
 #include <cstdint>
 #include <string>
@@ -13,31 +20,38 @@
 #include <vector>
 
 #include "grid.hpp"
+#include "tiled_raster.hpp"
 
 namespace morva::grid {
 
 enum class DataType { Float32, Float64 };
+
+// ZSTD level 1 writes in a third less time than DEFLATE level 1 for files a
+// fifth larger; DEFLATE is what every TIFF reader decodes.
+enum class Compression { Zstd, Deflate };
+
+// The side of the file's tiles, in cells: a TiledRaster given to write_cog has tiles of this side.
+inline constexpr int kCogTileSide = 256;
 
 struct CogRequest {
     std::string output;
     RasterGeometry geometry;
     std::string wkt;                       // horizontal CRS
     DataType type = DataType::Float32;
+    Compression compression = Compression::Zstd;
     double nodata = -9999;
     std::vector<std::string> band_descriptions;
     std::vector<std::pair<std::string, std::string>> metadata;  // dataset metadata items (the vertical meaning...)
     std::string hillshade_png;             // when not empty: shaded relief of hillshade_band as PNG
     int hillshade_band = 1;
-    // Bytes from one cell of a band to the next one east: 0 for the value's
-    // size (each band an array of its own); bands x the value's size when the
-    // bands lie interleaved cell by cell in one array, which GDAL copies fastest.
-    std::size_t pixel_offset = 0;
 };
 
-// bands[k]: band k's first cell, rows north to south, each west to east
-// (cols x rows values of float or double as request.type says, pixel_offset
-// apart; nodata where empty).
-// A GDAL failure stops with one line; no output is left.
+// raster: geometry's cols x rows, tiles of kCogTileSide, values of the
+// request's type. A GDAL failure stops with one line; no output is left.
+void write_cog(const CogRequest& request, const TiledRaster& raster);
+
+// The same from whole bands (bands[k]: cols x rows values, rows north to
+// south, each west to east; nodata where empty), for small rasters.
 void write_cog(const CogRequest& request, const std::vector<void*>& bands);
 
 // The temporary file being written, for a stop or signal to remove; empty when none.

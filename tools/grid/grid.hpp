@@ -16,8 +16,12 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
+#include <vector>
+
+#include "tile_arena.hpp"
 
 namespace morva::grid {
 
@@ -25,9 +29,34 @@ struct CellIndex {
     std::int64_t ix = 0, iy = 0;
 };
 
-inline CellIndex cell_of(double e, double n, double r) {
-    return {static_cast<std::int64_t>(std::floor(e / r)), static_cast<std::int64_t>(std::ceil(n / r)) - 1};
+// floor and ceil as integers without a library call (the baseline x86-64
+// has no rounding instruction): exact for every x of magnitude below 2^62.
+inline std::int64_t floor_int(double x) {
+    const auto i = static_cast<std::int64_t>(x);
+    return static_cast<double>(i) > x ? i - 1 : i;
 }
+inline std::int64_t ceil_int(double x) {
+    const auto i = static_cast<std::int64_t>(x);
+    return static_cast<double>(i) < x ? i + 1 : i;
+}
+
+inline CellIndex cell_of(double e, double n, double r) { return {floor_int(e / r), ceil_int(n / r) - 1}; }
+
+// cell_of for many points of one resolution: where r is a power of two,
+// multiplying by 1 / r gives the quotient exactly and costs far less than
+// dividing.
+struct CellLocator {
+    double r, inverse;
+    bool exact;
+    explicit CellLocator(double r_) : r(r_), inverse(1 / r_) {
+        int e = 0;
+        exact = std::frexp(r_, &e) == 0.5 && e > -1000 && e < 1000;
+    }
+    CellIndex operator()(double e, double n) const {
+        if (exact) return {floor_int(e * inverse), ceil_int(n * inverse) - 1};
+        return cell_of(e, n, r);
+    }
+};
 
 // The cells of a raster, and where they lie.
 struct RasterGeometry {
@@ -54,6 +83,8 @@ inline constexpr std::int64_t kTileSide = std::int64_t{1} << kTileBits;  // cell
 
 template <class Cell>
 class TiledGrid {
+    static_assert(std::is_trivially_destructible_v<Cell>, "tiles are freed with their arena, without destructors");
+
 public:
     explicit TiledGrid(double resolution) : resolution_(resolution) {}
 
@@ -65,14 +96,21 @@ public:
         if (key != last_key_ || last_ == nullptr) {
             auto [it, inserted] = tiles_.try_emplace(key);
             if (inserted) {
-                it->second = std::make_unique<Cell[]>(kTileSide * kTileSide);
+                Cell* cells = static_cast<Cell*>(arena_.take(tile_bytes()));
+                std::uninitialized_default_construct_n(cells, kTileSide * kTileSide);
+                it->second = cells;
                 extend(c);
             }
             last_key_ = key;
-            last_ = it->second.get();
+            last_ = it->second;
         }
         if (c.ix < ix_min_ || c.ix > ix_max_ || c.iy < iy_min_ || c.iy > iy_max_) extend(c);
         return last_[offset(c)];
+    }
+
+    // Asks the memory for the cell when it lies in the tile last used (no look-up).
+    void prefetch(CellIndex c) const {
+        if (last_ != nullptr && tile_key(c) == last_key_) __builtin_prefetch(last_ + offset(c), 1);
     }
 
     // The cell when its tile exists, else null.
@@ -92,26 +130,27 @@ public:
     std::size_t tiles() const { return tiles_.size(); }
     static constexpr std::size_t tile_bytes() { return sizeof(Cell) * kTileSide * kTileSide; }
 
-    // Frees the tiles entirely north of cell row iy (for writers that go north to south).
-    void release_north_of(std::int64_t iy) {
-        for (auto it = tiles_.begin(); it != tiles_.end();) {
-            if (tile_y(it->first) * kTileSide > iy) {
-                if (it->second.get() == last_) last_ = nullptr;
-                it = tiles_.erase(it);
-            } else {
-                ++it;
-            }
-        }
+    // Cell k of a tile whose first (south-west) cell is first.
+    static CellIndex cell_at(CellIndex first, std::size_t k) {
+        const std::size_t block = k >> 7, within = k & 127;
+        const auto x = static_cast<std::int64_t>((block % (kTileSide >> 4)) * 16 + (within & 15));
+        const auto y = static_cast<std::int64_t>((block / (kTileSide >> 4)) * 8 + (within >> 4));
+        return {first.ix + x, first.iy + y};
+    }
+
+    // f(first cell, cells) for every tile, in no particular order; cell k of
+    // a tile is cell_at(first, k).
+    template <class F>
+    void for_each_tile(F&& f) const {
+        for (const auto& [key, tile] : tiles_) f(CellIndex{tile_x(key) * kTileSide, tile_y(key) * kTileSide}, static_cast<const Cell*>(tile));
     }
 
     // Adds every cell of other into this one: cell.merge(other_cell) (for per-thread grids).
     void merge(const TiledGrid& other) {
         for (const auto& [key, tile] : other.tiles_) {
             const CellIndex base{tile_x(key) * kTileSide, tile_y(key) * kTileSide};
-            for (std::int64_t k = 0; k < kTileSide * kTileSide; ++k) {
-                if (tile[k].empty()) continue;
-                const CellIndex c{base.ix + (k & (kTileSide - 1)), base.iy + (k >> kTileBits)};
-                at(c).merge(tile[k]);
+            for (std::size_t k = 0; k < kTileSide * kTileSide; ++k) {
+                if (!tile[k].empty()) at(cell_at(base, k)).merge(tile[k]);
             }
         }
     }
@@ -125,8 +164,13 @@ private:
     }
     static std::int64_t tile_x(std::int64_t key) { return static_cast<std::int32_t>(key & 0xFFFFFFFF); }
     static std::int64_t tile_y(std::int64_t key) { return static_cast<std::int32_t>(static_cast<std::uint64_t>(key) >> 32); }
+    // Within a tile, cells lie in blocks of 16 x 8 (a page of 32-byte
+    // cells), so that the cells of a scan line across the grid's rows share
+    // pages; blocks and the cells within them row by row.
     static std::size_t offset(CellIndex c) {
-        return static_cast<std::size_t>(((c.iy & (kTileSide - 1)) << kTileBits) | (c.ix & (kTileSide - 1)));
+        const auto x = static_cast<std::size_t>(c.ix & (kTileSide - 1));
+        const auto y = static_cast<std::size_t>(c.iy & (kTileSide - 1));
+        return ((((y >> 3) * (kTileSide >> 4)) + (x >> 4)) << 7) | ((y & 7) << 4) | (x & 15);
     }
     void extend(CellIndex c) {
         if (!has_extent_) {
@@ -141,7 +185,8 @@ private:
     }
 
     double resolution_;
-    std::unordered_map<std::int64_t, std::unique_ptr<Cell[]>> tiles_;
+    TileArena arena_;
+    std::unordered_map<std::int64_t, Cell*> tiles_;
     std::int64_t last_key_ = 0;
     Cell* last_ = nullptr;
     bool has_extent_ = false;

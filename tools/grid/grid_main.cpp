@@ -13,6 +13,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "cell_stats.hpp"
@@ -38,8 +40,9 @@ constexpr std::string_view kProgram = "morva-grid";
 constexpr std::string_view kUsage = "morva-grid [options] INPUT... OUTPUT.tif";
 constexpr std::string_view kDescription =
     "Grids the scan points of morva runs into an elevation model in a projected\n"
-    "coordinate system, written as a Cloud Optimized GeoTIFF (tiled, DEFLATE,\n"
-    "overviews) with one band per statistic, each band described by its name.\n"
+    "coordinate system, written as a Cloud Optimized GeoTIFF (tiled, compressed,\n"
+    "overviews; tiles without points left out) with one band per statistic, each\n"
+    "band described by its name.\n"
     "An INPUT is a run control (its scan-point file and form as morva wrote them;\n"
     "the names inside are taken relative to the run control's folder) or a LAS 1.4\n"
     "file of point format 6 in longitude and latitude (morva-las). Several inputs\n"
@@ -62,6 +65,7 @@ struct Options {
     int fill = 0;
     double nodata = -9999;
     DataType data_type = DataType::Float32;
+    Compression compression = Compression::Zstd;
     std::string crs = "utm";
     std::string hillshade;
     std::optional<std::string> geodesy;  // --geodesy, when given
@@ -108,6 +112,14 @@ Options parse_options(int argc, char** argv) {
          [&o](const OptionValue& v) { o.fill = static_cast<int>(v.number); return std::string(); }},
         {"--nodata", "V", "value of empty cells (default -9999; count: 0)", OptionKind::Number, -3.4e38, 3.4e38, false,
          {}, [&o](const OptionValue& v) { o.nodata = v.number; return std::string(); }},
+        {"--compress", "C",
+         "zstd (default) or deflate: deflate writes slower and\n"
+         "smaller, and every TIFF reader decodes it",
+         OptionKind::Choice, {}, {}, true, {"zstd", "deflate"},
+         [&o](const OptionValue& v) {
+             o.compression = v.choice == 0 ? Compression::Zstd : Compression::Deflate;
+             return std::string();
+         }},
         {"--data-type", "T", "float32 (default) or float64", OptionKind::Choice, {}, {}, true, {"float32", "float64"},
          [&o](const OptionValue& v) {
              o.data_type = v.choice == 0 ? DataType::Float32 : DataType::Float64;
@@ -150,16 +162,9 @@ Options parse_options(int argc, char** argv) {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
-// The temporary raster and the overviews GDAL's COG driver builds beside it.
+// The temporary raster, when a stop or signal ends the run while it is written.
 void remove_partial_output() {
-    if (cog_temporary().empty()) return;
-    ::unlink(cog_temporary().c_str());
-    char overviews[4096];
-    if (cog_temporary().size() + 9 < sizeof overviews) {
-        std::memcpy(overviews, cog_temporary().c_str(), cog_temporary().size());
-        std::memcpy(overviews + cog_temporary().size(), ".ovr.tmp", 9);
-        ::unlink(overviews);
-    }
+    if (!cog_temporary().empty()) ::unlink(cog_temporary().c_str());
 }
 
 void remove_and_reraise(int signal_number) {
@@ -206,13 +211,24 @@ void for_cells_within(double e, double n, double r, double radius, F&& f) {
 template <class Stats>
 void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc) {
     const double r = o.resolution;
+    if (want_stats && !o.radius && !acc.idw && b.cells != nullptr) {
+        // The common case, bound by memory: the cell a few points ahead is
+        // asked for early, while this point's is updated.
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t k = 0; k < b.n; ++k) {
+            if (k + kAhead < b.n) acc.stats.prefetch(b.cells[k + kAhead]);
+            acc.stats.at(b.cells[k]).add(b.geo[k].h);
+        }
+        return;
+    }
+    const CellLocator locate(r);
     for (std::size_t k = 0; k < b.n; ++k) {
         const double e = b.en[k].e, n = b.en[k].n, h = b.geo[k].h;
         if (want_stats) {
             if (o.radius) {
                 for_cells_within(e, n, r, *o.radius, [&](CellIndex c, double) { acc.stats.at(c).add(h); });
             } else {
-                acc.stats.at(cell_of(e, n, r)).add(h);
+                acc.stats.at(b.cells != nullptr ? b.cells[k] : locate(e, n)).add(h);
             }
         }
         if (acc.idw) {
@@ -272,7 +288,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
             too_many_cells(o, "more than 2^31");
         }
-    });
+    }, want_stats && !o.radius ? o.resolution : 0);
     if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
 
     RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
@@ -288,57 +304,88 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
     }
 
-    // The bands interleaved cell by cell in one array (the layout of the
-    // file's tiles, which GDAL then copies without rearranging), filled row
-    // by row; the accumulator tiles of the rows done are freed as the bands fill.
-    const auto cells = static_cast<std::size_t>(g.cells());
+    // The cells with points, tile by tile as the file stores them; a tile
+    // without any stays unstored.
     const std::size_t n_bands = o.types.size();
-    std::unique_ptr<Value[]> pixels(new Value[cells * n_bands]);
-    std::vector<Value> empty_cell(n_bands);
-    for (std::size_t k = 0; k < n_bands; ++k) {
-        empty_cell[k] = static_cast<Value>(o.types[k] == Statistic::Count ? 0.0 : o.nodata);
-    }
-    for (std::int64_t row = 0; row < g.rows; ++row) {
-        const std::int64_t iy = g.iy1 - row;
-        Value* out = pixels.get() + static_cast<std::size_t>(row * g.cols) * n_bands;
-        // Cells of one tile row lie side by side: one look-up per tile, not per cell.
-        for (std::int64_t col = 0; col < g.cols;) {
-            const CellIndex c{g.ix0 + col, iy};
-            const std::int64_t run = std::min(kTileSide - (c.ix & (kTileSide - 1)), g.cols - col);
-            const Stats* s = want_stats ? acc.stats.find(c) : nullptr;
-            const IdwSums* w = acc.idw ? acc.idw->find(c) : nullptr;
-            for (std::int64_t j = 0; j < run; ++j, out += n_bands) {
-                const bool has = s != nullptr && !s[j].empty();
-                const bool has_idw = w != nullptr && !w[j].empty();
-                if (!has && !has_idw) {
-                    for (std::size_t k = 0; k < n_bands; ++k) out[k] = empty_cell[k];
-                    continue;
-                }
-                for (std::size_t k = 0; k < n_bands; ++k) {
-                    double v = empty_cell[k];
-                    switch (o.types[k]) {
-                        case Statistic::Min: v = has ? s[j].min : v; break;
-                        case Statistic::Max: v = has ? s[j].max : v; break;
-                        case Statistic::Mean: v = has ? s[j].mean : v; break;
-                        case Statistic::Count: v = has ? s[j].count : v; break;
-                        case Statistic::Stdev: v = has ? s[j].stdev() : v; break;
-                        case Statistic::Idw: v = has_idw ? w[j].value() : v; break;
-                    }
-                    out[k] = static_cast<Value>(v);
+    std::vector<double> empty_cell(n_bands);
+    for (std::size_t k = 0; k < n_bands; ++k) empty_cell[k] = o.types[k] == Statistic::Count ? 0.0 : o.nodata;
+    TiledRaster raster(g.cols, g.rows, kCogTileSide, sizeof(Value), empty_cell);
+    // Every raster tile an accumulator tile overlaps is stored first, on this
+    // thread; two threads then fill alternate accumulator tiles' cells (no
+    // cell is written by both), and the raster tiles no cell reached go again.
+    const int side = raster.side;
+    auto fill_tiles = [&](const auto& grid, auto&& write) {
+        using Grid = std::remove_cv_t<std::remove_reference_t<decltype(grid)>>;
+        using Cell = std::remove_cv_t<std::remove_pointer_t<decltype(grid.find(CellIndex{}))>>;
+        std::vector<std::pair<CellIndex, const Cell*>> tiles;
+        grid.for_each_tile([&](CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
+        std::vector<char> stored_before(raster.tiles.size());
+        for (std::size_t t = 0; t < raster.tiles.size(); ++t) stored_before[t] = raster.tiles[t] != nullptr;
+        std::vector<char> needed(raster.tiles.size());
+        for (const auto& [first, cells] : tiles) {
+            const std::int64_t col0 = std::max<std::int64_t>(0, first.ix - g.ix0);
+            const std::int64_t col1 = std::min(g.cols - 1, first.ix + kTileSide - 1 - g.ix0);
+            const std::int64_t row0 = std::max<std::int64_t>(0, g.iy1 - (first.iy + kTileSide - 1));
+            const std::int64_t row1 = std::min(g.rows - 1, g.iy1 - first.iy);
+            for (std::int64_t ty = row0 / side; ty <= row1 / side; ++ty) {
+                for (std::int64_t tx = col0 / side; tx <= col1 / side; ++tx) needed[static_cast<std::size_t>(ty * raster.tiles_x + tx)] = 1;
+            }
+        }
+        std::vector<std::size_t> store;
+        for (std::size_t t = 0; t < needed.size(); ++t) {
+            if (needed[t]) store.push_back(t);
+        }
+        raster.store(store);
+        std::vector<char> reached[2] = {std::vector<char>(raster.tiles.size()), std::vector<char>(raster.tiles.size())};
+        auto part = [&](std::size_t which) {
+            for (std::size_t t = which; t < tiles.size(); t += 2) {
+                const auto& [first, cells] = tiles[t];
+                for (std::size_t k = 0; k < kTileSide * kTileSide; ++k) {
+                    if (cells[k].empty()) continue;
+                    const CellIndex c = Grid::cell_at(first, k);
+                    const std::int64_t row = g.iy1 - c.iy, col = c.ix - g.ix0;
+                    const auto at_tile = static_cast<std::size_t>((row / side) * raster.tiles_x + col / side);
+                    reached[which][at_tile] = 1;
+                    write(cells[k], raster.tiles[at_tile], static_cast<std::size_t>((row % side) * side + col % side));
                 }
             }
-            col += run;
+        };
+        std::thread other(part, 1);
+        part(0);
+        other.join();
+        for (std::size_t t = 0; t < raster.tiles.size(); ++t) {
+            if (!stored_before[t] && !reached[0][t] && !reached[1][t]) raster.tiles[t] = nullptr;
         }
-        if ((iy & (kTileSide - 1)) == 0) {
-            acc.stats.release_north_of(iy - 1);
-            if (acc.idw) acc.idw->release_north_of(iy - 1);
-        }
+    };
+    if (want_stats) {
+        fill_tiles(acc.stats, [&](const Stats& c, std::byte* tile, std::size_t at) {
+            for (std::size_t b = 0; b < n_bands; ++b) {
+                double v = 0;
+                switch (o.types[b]) {
+                    case Statistic::Min: v = c.min; break;
+                    case Statistic::Max: v = c.max; break;
+                    case Statistic::Mean: v = c.mean; break;
+                    case Statistic::Count: v = c.count; break;
+                    case Statistic::Stdev: v = c.stdev(); break;
+                    case Statistic::Idw: continue;
+                }
+                tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(v);
+            }
+        });
     }
+    if (acc.idw) {
+        fill_tiles(*acc.idw, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
+            for (std::size_t b = 0; b < n_bands; ++b) {
+                if (o.types[b] == Statistic::Idw) tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
+            }
+        });
+    }
+    acc.stats = TiledGrid<Stats>(o.resolution);
+    acc.idw.reset();
     if (o.fill > 0) {
+        store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {
-            if (is_height(o.types[k])) {
-                fill_empty(pixels.get() + k, g.cols, g.rows, static_cast<Value>(o.nodata), o.fill, n_bands);
-            }
+            if (is_height(o.types[k])) fill_empty(raster, static_cast<int>(k), static_cast<Value>(o.nodata), o.fill);
         }
     }
 
@@ -347,6 +394,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     cog.geometry = g;
     cog.wkt = setup.wkt;
     cog.type = o.data_type;
+    cog.compression = o.compression;
     cog.nodata = o.nodata;
     for (Statistic s : o.types) cog.band_descriptions.emplace_back(statistic_name(s));
     cog.metadata = {{"VERTICAL", sources.front().vertical}};
@@ -360,10 +408,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
             break;
         }
     }
-    cog.pixel_offset = n_bands * sizeof(Value);
-    std::vector<void*> band_data;
-    for (std::size_t k = 0; k < n_bands; ++k) band_data.push_back(pixels.get() + k);
-    write_cog(cog, band_data);
+    write_cog(cog, raster);
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);

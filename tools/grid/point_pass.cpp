@@ -14,10 +14,17 @@ namespace {
 // Blocks handed from the reader thread to the caller's, at most kQueued at once.
 constexpr std::size_t kQueued = 3;
 
+// A block read and projected.
+struct Handed {
+    PointBlock block;
+    std::vector<Projected> en;
+    std::vector<CellIndex> cells;
+};
+
 struct Handover {
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<std::unique_ptr<PointBlock>> full, spare;
+    std::deque<std::unique_ptr<Handed>> full, spare;
     bool finished = false;   // the reader is done (or failed)
     bool cancelled = false;  // the caller stopped: the reader must give up
     std::exception_ptr failure;
@@ -25,11 +32,27 @@ struct Handover {
 
 struct Cancelled {};
 
-void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<StreamCounts>& counts) {
+// The projection, waited for when the first block needs it.
+struct ProjectionWait {
+    std::future<ProjectionSetup>& pending;
+    ProjectionSetup& setup;
+    bool have = false;
+    void get() {
+        if (have) return;
+        setup = pending.get();
+        have = true;
+        if (!setup.error.empty()) text::stop_run(setup.error);
+    }
+};
+
+// The reader's thread decodes and projects; the caller's thread bins.
+void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<StreamCounts>& counts,
+              ProjectionWait& projection, double cell_resolution) {
+    const CellLocator locate(cell_resolution > 0 ? cell_resolution : 1);
     try {
         for (std::uint32_t s = 0; s < sources.size(); ++s) {
-            counts[s] = stream_points(sources[s], s, [&](const PointBlock& block) {
-                std::unique_ptr<PointBlock> copy;
+            counts[s] = stream_points(sources[s], s, [&](PointBlock& block) {
+                std::unique_ptr<Handed> copy;
                 {
                     std::unique_lock lock(h.mutex);
                     h.changed.wait(lock, [&] { return h.cancelled || !h.spare.empty() || h.full.size() < kQueued; });
@@ -39,9 +62,23 @@ void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<
                         h.spare.pop_front();
                     }
                 }
-                if (!copy) copy = std::make_unique<PointBlock>();
-                copy->source = block.source;
-                copy->points.assign(block.points.begin(), block.points.end());
+                if (!copy) copy = std::make_unique<Handed>();
+                copy->block.source = block.source;
+                std::swap(copy->block.points, block.points);  // the points move; the reader fills the vector handed back
+                block.points.clear();
+                block.points.reserve(kBlockPoints);
+                const std::vector<GeoPoint>& points = copy->block.points;
+                projection.get();
+                copy->en.resize(points.size());
+                std::size_t bad = 0;
+                if (!project(*projection.setup.projection, points.data(), copy->en.data(), copy->en.size(), &bad)) {
+                    const GeoPoint& g = points[bad];
+                    text::stop_run(sources[copy->block.source].name + ": a point at longitude " + std::to_string(g.lon) +
+                                   ", latitude " + std::to_string(g.lat) + " has no coordinates in " +
+                                   projection.setup.crs_name);
+                }
+                copy->cells.resize(cell_resolution > 0 ? points.size() : 0);
+                for (std::size_t k = 0; k < copy->cells.size(); ++k) copy->cells[k] = locate(copy->en[k].e, copy->en[k].n);
                 {
                     std::lock_guard lock(h.mutex);
                     h.full.push_back(std::move(copy));
@@ -49,6 +86,7 @@ void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<
                 h.changed.notify_all();
             });
         }
+        projection.get();
     } catch (const Cancelled&) {
     } catch (...) {
         std::lock_guard lock(h.mutex);
@@ -81,10 +119,12 @@ void inputs_centre(const std::vector<PointSource>& sources, double& lon, double&
 }
 
 PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
-                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink) {
+                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
+                          double cell_resolution) {
     Handover h;
     std::vector<StreamCounts> counts(sources.size());
-    std::thread reader(read_all, std::cref(sources), std::ref(h), std::ref(counts));
+    ProjectionWait projection{pending, setup};
+    std::thread reader(read_all, std::cref(sources), std::ref(h), std::ref(counts), std::ref(projection), cell_resolution);
     // However the caller's side ends, the reader is told and joined.
     struct Join {
         Handover& h;
@@ -95,14 +135,12 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
                 h.cancelled = true;
             }
             h.changed.notify_all();
-            t.join();
+            if (t.joinable()) t.join();
         }
     } join{h, reader};
 
-    bool have_projection = false;
-    std::vector<Projected> en;
     for (;;) {
-        std::unique_ptr<PointBlock> block;
+        std::unique_ptr<Handed> handed;
         {
             std::unique_lock lock(h.mutex);
             h.changed.wait(lock, [&] { return !h.full.empty() || h.finished; });
@@ -110,33 +148,19 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
                 if (h.failure) std::rethrow_exception(h.failure);
                 break;
             }
-            block = std::move(h.full.front());
+            handed = std::move(h.full.front());
             h.full.pop_front();
         }
         h.changed.notify_all();
-        if (!have_projection) {
-            setup = pending.get();
-            if (!setup.error.empty()) text::stop_run(setup.error);
-            have_projection = true;
-        }
-        en.resize(block->points.size());
-        std::size_t bad = 0;
-        if (!project(*setup.projection, block->points.data(), en.data(), en.size(), &bad)) {
-            const GeoPoint& g = block->points[bad];
-            text::stop_run(sources[block->source].name + ": a point at longitude " + std::to_string(g.lon) +
-                           ", latitude " + std::to_string(g.lat) + " has no coordinates in " + setup.crs_name);
-        }
-        sink({block->source, en.size(), block->points.data(), en.data()});
+        sink({handed->block.source, handed->en.size(), handed->block.points.data(), handed->en.data(),
+              handed->cells.empty() ? nullptr : handed->cells.data()});
         {
             std::lock_guard lock(h.mutex);
-            h.spare.push_back(std::move(block));
+            h.spare.push_back(std::move(handed));
         }
         h.changed.notify_all();
     }
-    if (!have_projection) {
-        setup = pending.get();
-        if (!setup.error.empty()) text::stop_run(setup.error);
-    }
+    reader.join();  // the setup it wrote is complete
     PassCounts total;
     for (const StreamCounts& c : counts) {
         total.points += c.points;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "grid.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
 
@@ -22,6 +23,7 @@ struct ProjectedBlock {
     std::size_t n = 0;
     const GeoPoint* geo = nullptr;   // longitude, latitude, height
     const Projected* en = nullptr;   // easting, northing
+    const CellIndex* cells = nullptr;  // each point's cell, when the pass was given a resolution
 };
 
 struct PassCounts {
@@ -33,8 +35,10 @@ struct PassCounts {
 // Streams every source in order and hands each block, projected, to sink on
 // the calling thread. pending: the projection being made (start_projection),
 // waited for once the first block is read, and stored in setup; its error,
-// or a point the projection cannot place, stops with one line.
+// or a point the projection cannot place, stops with one line. With a
+// resolution above 0, the reader's thread finds each point's cell too.
 PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
-                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink);
+                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
+                          double cell_resolution = 0);
 
 }  // namespace morva::grid

@@ -246,7 +246,7 @@ PointSource open_las(const std::string& name, int fd) {
 
 // The scan-point records through the records module's reader, in blocks.
 StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
-                              const std::function<void(const PointBlock&)>& sink) {
+                              const std::function<void(PointBlock&)>& sink) {
     records::ScanPointFile file;
     if (!records::open_scan_points(file, s.points_file, form_of(s))) {
         fail(s.name, "its scan-point file " + s.points_file + " " + why_unreadable(s.points_file));
@@ -284,7 +284,7 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
     return counts;
 }
 
-StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std::function<void(const PointBlock&)>& sink) {
+StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std::function<void(PointBlock&)>& sink) {
     File f(s.points_file);
     if (f.fd < 0) fail(s.name, "the LAS file " + why_unreadable(s.points_file));
     StreamCounts counts;
@@ -324,7 +324,7 @@ PointSource open_source(const std::string& name) {
 }
 
 StreamCounts stream_points(const PointSource& source, std::uint32_t source_index,
-                           const std::function<void(const PointBlock&)>& sink) {
+                           const std::function<void(PointBlock&)>& sink) {
     PointBlock block;
     block.source = source_index;
     block.points.reserve(kBlockPoints);

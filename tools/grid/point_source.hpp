@@ -69,8 +69,9 @@ struct StreamCounts {
 };
 
 // Every point of the source, in order, in blocks of at most kBlockPoints; the
-// block is reused between calls. A read or format problem stops with one line.
+// block is reused between calls, and the sink may take its points (swapping
+// in a vector of its own). A read or format problem stops with one line.
 StreamCounts stream_points(const PointSource& source, std::uint32_t source_index,
-                           const std::function<void(const PointBlock&)>& sink);
+                           const std::function<void(PointBlock&)>& sink);
 
 }  // namespace morva::grid

@@ -1,5 +1,7 @@
 #include "projection.hpp"
 
+#include "grid.hpp"
+
 #include <cmath>
 #include <mutex>
 #include <unordered_map>
@@ -247,8 +249,8 @@ bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, s
     const Block* b = nullptr;
     for (std::size_t k = 0; k < n; ++k) {
         const double x = in[k].lon * kNodesPerDegree, y = in[k].lat * kNodesPerDegree;
-        const double fx0 = std::floor(x), fy0 = std::floor(y);
-        const auto i = static_cast<std::int64_t>(fx0), j = static_cast<std::int64_t>(fy0);
+        const std::int64_t i = floor_int(x), j = floor_int(y);
+        const auto fx0 = static_cast<double>(i), fy0 = static_cast<double>(j);
         const std::int64_t bi = i >> kBlockBits, bj = j >> kBlockBits;
         if (bi != last_bi || bj != last_bj || b == nullptr) {
             b = p.block(bi, bj);

@@ -1,0 +1,87 @@
+#pragma once
+// A raster's values in square tiles, as the GeoTIFF stores them: a tile
+// holds its cells band after band, rows north to south, each west to east;
+// a tile in which every cell of every band is empty is not stored at all, so
+// memory and work follow the area the points cover, not the raster's box.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "tile_arena.hpp"
+
+namespace morva::grid {
+
+struct TiledRaster {
+    std::int64_t cols = 0, rows = 0;
+    int side = 256;              // cells a tile's side
+    int value_size = 4;          // bytes: 4 for float, 8 for double
+    std::vector<double> empty;   // each band's value in a cell without points
+    std::int64_t tiles_x = 0, tiles_y = 0;
+    std::vector<std::byte*> tiles;  // tiles_x * tiles_y, row by row; null: every cell empty
+    TileArena arena;
+
+    TiledRaster() = default;
+    TiledRaster(std::int64_t cols_, std::int64_t rows_, int side_, int value_size_, std::vector<double> empty_)
+        : cols(cols_), rows(rows_), side(side_), value_size(value_size_), empty(std::move(empty_)),
+          tiles_x((cols_ + side_ - 1) / side_), tiles_y((rows_ + side_ - 1) / side_),
+          tiles(static_cast<std::size_t>(tiles_x * tiles_y), nullptr) {}
+
+    int bands() const { return static_cast<int>(empty.size()); }
+    std::size_t band_bytes() const { return static_cast<std::size_t>(side) * side * value_size; }
+    std::byte* find(std::int64_t tx, std::int64_t ty) const { return tiles[static_cast<std::size_t>(ty * tiles_x + tx)]; }
+
+    // The tile, stored with every cell empty when it was not.
+    std::byte* make(std::int64_t tx, std::int64_t ty) {
+        auto& t = tiles[static_cast<std::size_t>(ty * tiles_x + tx)];
+        if (t == nullptr) {
+            t = static_cast<std::byte*>(arena.take(band_bytes() * empty.size()));
+            for (std::size_t b = 0; b < empty.size(); ++b) fill_empty_band(t + b * band_bytes(), b);
+        }
+        return t;
+    }
+
+    // Band b of a tile set to its empty value (an unstored tile as read).
+    void fill_empty_band(std::byte* out, std::size_t b) const {
+        const std::size_t n = static_cast<std::size_t>(side) * side;
+        if (value_size == 4) {
+            const auto v = static_cast<float>(empty[b]);
+            auto* f = reinterpret_cast<float*>(out);
+            for (std::size_t k = 0; k < n; ++k) f[k] = v;
+        } else {
+            auto* d = reinterpret_cast<double*>(out);
+            for (std::size_t k = 0; k < n; ++k) d[k] = empty[b];
+        }
+    }
+
+    // The tiles at these indices (row by row) stored with every cell empty,
+    // the memory taken at once and filled on two threads.
+    void store(const std::vector<std::size_t>& at) {
+        std::vector<std::size_t> missing;
+        for (std::size_t t : at) {
+            if (tiles[t] == nullptr) missing.push_back(t);
+        }
+        const std::size_t bytes = band_bytes() * empty.size();
+        auto* memory = static_cast<std::byte*>(arena.take(bytes * missing.size()));
+        for (std::size_t i = 0; i < missing.size(); ++i) tiles[missing[i]] = memory + i * bytes;
+        auto part = [&](std::size_t which) {
+            for (std::size_t i = which; i < missing.size(); i += 2) {
+                for (std::size_t b = 0; b < empty.size(); ++b) fill_empty_band(tiles[missing[i]] + b * band_bytes(), b);
+            }
+        };
+        std::thread other(part, 1);
+        part(0);
+        other.join();
+    }
+};
+
+// Band b's values in a stored tile, Value being float or double as value_size says.
+template <class Value>
+Value* tile_band(const TiledRaster& r, std::byte* tile, int b) {
+    return reinterpret_cast<Value*>(tile + static_cast<std::size_t>(b) * r.band_bytes());
+}
+
+}  // namespace morva::grid
