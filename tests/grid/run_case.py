@@ -25,7 +25,8 @@ A case is a JSON object:
              against the true surface at the cells' points, 1 cm), gdal
              (texts gdalinfo must show; COG validation must pass), left_out
              (at least that many tiles of each height band left out of the
-             file, none of the count band), listgeo
+             file, none of the count band), fill_reaches (at least that many
+             tiles without points hold filled cells), listgeo
              (texts), png (the hillshade picture), radius (the statistics of
              the points within that distance of each cell centre), fill (the
              height bands' empty cells filled as --fill N fills them)
@@ -227,6 +228,19 @@ def check_left_out(path, bands, at_least):
             check(empty == 0, f"the count band left out {empty} tiles")
         else:
             check(empty >= at_least, f"band {name}: {empty} of {per_band} tiles left out, expected at least {at_least}")
+
+
+def check_fill_reaches(pixels, bands, nodata, at_least, side=256):
+    """At least that many tiles without any point hold filled height cells
+    (the fill reached into tiles the points left empty)."""
+    count = pixels[:, :, bands.index("count")]
+    height = pixels[:, :, next(b for b, name in enumerate(bands) if name in ("min", "max", "mean", "idw"))]
+    reached = 0
+    for r0 in range(0, count.shape[0], side):
+        for c0 in range(0, count.shape[1], side):
+            tile = (slice(r0, r0 + side), slice(c0, c0 + side))
+            reached += int(not count[tile].any() and (height[tile] != nodata).any())
+    check(reached >= at_least, f"the fill reached {reached} tiles without points, expected at least {at_least}")
 
 
 def descriptions(path):
@@ -484,6 +498,8 @@ def main():
             check_overviews(output, pixels, expect["overviews"])
         if "left_out" in expect:
             check_left_out(output, bands, expect["left_out"])
+        if "fill_reaches" in expect:
+            check_fill_reaches(pixels, bands, nodata, expect["fill_reaches"])
         if "listgeo" in expect:
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:
