@@ -13,11 +13,10 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <thread>
-#include <type_traits>
 #include <vector>
 
 #include "cell_stats.hpp"
+#include "cells_into_tiles.hpp"
 #include "cog_writer.hpp"
 #include "grid.hpp"
 #include "grid_fill.hpp"
@@ -310,55 +309,8 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     std::vector<double> empty_cell(n_bands);
     for (std::size_t k = 0; k < n_bands; ++k) empty_cell[k] = o.types[k] == Statistic::Count ? 0.0 : o.nodata;
     TiledRaster raster(g.cols, g.rows, kCogTileSide, sizeof(Value), empty_cell);
-    // Every raster tile an accumulator tile overlaps is stored first, on this
-    // thread; two threads then fill alternate accumulator tiles' cells (no
-    // cell is written by both), and the raster tiles no cell reached go again.
-    const int side = raster.side;
-    auto fill_tiles = [&](const auto& grid, auto&& write) {
-        using Grid = std::remove_cv_t<std::remove_reference_t<decltype(grid)>>;
-        using Cell = std::remove_cv_t<std::remove_pointer_t<decltype(grid.find(CellIndex{}))>>;
-        std::vector<std::pair<CellIndex, const Cell*>> tiles;
-        grid.for_each_tile([&](CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
-        std::vector<char> stored_before(raster.tiles.size());
-        for (std::size_t t = 0; t < raster.tiles.size(); ++t) stored_before[t] = raster.tiles[t] != nullptr;
-        std::vector<char> needed(raster.tiles.size());
-        for (const auto& [first, cells] : tiles) {
-            const std::int64_t col0 = std::max<std::int64_t>(0, first.ix - g.ix0);
-            const std::int64_t col1 = std::min(g.cols - 1, first.ix + kTileSide - 1 - g.ix0);
-            const std::int64_t row0 = std::max<std::int64_t>(0, g.iy1 - (first.iy + kTileSide - 1));
-            const std::int64_t row1 = std::min(g.rows - 1, g.iy1 - first.iy);
-            for (std::int64_t ty = row0 / side; ty <= row1 / side; ++ty) {
-                for (std::int64_t tx = col0 / side; tx <= col1 / side; ++tx) needed[static_cast<std::size_t>(ty * raster.tiles_x + tx)] = 1;
-            }
-        }
-        std::vector<std::size_t> store;
-        for (std::size_t t = 0; t < needed.size(); ++t) {
-            if (needed[t]) store.push_back(t);
-        }
-        raster.store(store);
-        std::vector<char> reached[2] = {std::vector<char>(raster.tiles.size()), std::vector<char>(raster.tiles.size())};
-        auto part = [&](std::size_t which) {
-            for (std::size_t t = which; t < tiles.size(); t += 2) {
-                const auto& [first, cells] = tiles[t];
-                for (std::size_t k = 0; k < kTileSide * kTileSide; ++k) {
-                    if (cells[k].empty()) continue;
-                    const CellIndex c = Grid::cell_at(first, k);
-                    const std::int64_t row = g.iy1 - c.iy, col = c.ix - g.ix0;
-                    const auto at_tile = static_cast<std::size_t>((row / side) * raster.tiles_x + col / side);
-                    reached[which][at_tile] = 1;
-                    write(cells[k], raster.tiles[at_tile], static_cast<std::size_t>((row % side) * side + col % side));
-                }
-            }
-        };
-        std::thread other(part, 1);
-        part(0);
-        other.join();
-        for (std::size_t t = 0; t < raster.tiles.size(); ++t) {
-            if (!stored_before[t] && !reached[0][t] && !reached[1][t]) raster.tiles[t] = nullptr;
-        }
-    };
     if (want_stats) {
-        fill_tiles(acc.stats, [&](const Stats& c, std::byte* tile, std::size_t at) {
+        cells_into_tiles(acc.stats, g, raster, [&](const Stats& c, std::byte* tile, std::size_t at) {
             for (std::size_t b = 0; b < n_bands; ++b) {
                 double v = 0;
                 switch (o.types[b]) {
@@ -374,7 +326,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         });
     }
     if (acc.idw) {
-        fill_tiles(*acc.idw, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
+        cells_into_tiles(*acc.idw, g, raster, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
             for (std::size_t b = 0; b < n_bands; ++b) {
                 if (o.types[b] == Statistic::Idw) tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
             }
