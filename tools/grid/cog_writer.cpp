@@ -1,13 +1,11 @@
 #include "cog_writer.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <unistd.h>
 
 #include <cpl_conv.h>
@@ -175,62 +173,39 @@ TiledBand::TiledBand(TiledDataset* ds, int band, const TiledRaster& raster, GDAL
 }
 
 // The next overview (cols x rows) of a level, read from it by GDAL's nearest
-// neighbour over each overview tile's share of the level; only the tiles
-// whose share holds a stored tile are read. Two threads share the tiles,
-// each reading through a dataset of its own (GDAL's datasets are not to be
-// shared between threads; its block cache is). False when GDAL failed.
+// neighbour in aligned windows of two tiles a side (GDAL's integer-factor
+// path); only the tiles whose window holds a stored tile are read. One
+// thread: GDAL is called from one thread only (its block cache is shared).
+// False when GDAL failed.
 bool overview_of(const TiledRaster& level, TiledRaster& out, GDALDataType type, double nodata,
                  const OGRSpatialReference* crs) {
-    const std::int64_t cols = out.cols, rows = out.rows;
     const int s = level.side;
-    struct Job {
-        std::int64_t tx, ty;
-        std::int64_t ix0, iy0, ix1, iy1;
-    };
-    std::vector<Job> jobs;
+    const double identity[6] = {0, 1, 0, 0, 0, 1};
+    TiledDataset from(level, type, nodata, identity, crs);
     for (std::int64_t ty = 0; ty < out.tiles_y; ++ty) {
         for (std::int64_t tx = 0; tx < out.tiles_x; ++tx) {
-            Job j{tx, ty, 0, 0, 0, 0};
-            const std::int64_t x0 = tx * s, y0 = ty * s;
-            const std::int64_t w = std::min<std::int64_t>(s, cols - x0), h = std::min<std::int64_t>(s, rows - y0);
-            j.ix0 = 2 * x0;
-            j.iy0 = 2 * y0;
-            j.ix1 = std::min(level.cols, 2 * (x0 + w));
-            j.iy1 = std::min(level.rows, 2 * (y0 + h));
+            const std::int64_t w = std::min<std::int64_t>(s, out.cols - tx * s), h = std::min<std::int64_t>(s, out.rows - ty * s);
+            const std::int64_t ix0 = 2 * tx * s, iy0 = 2 * ty * s;
+            const std::int64_t ix1 = std::min(level.cols, 2 * (tx * s + w)), iy1 = std::min(level.rows, 2 * (ty * s + h));
             bool any = false;
-            for (std::int64_t sty = j.iy0 / s; sty <= (j.iy1 - 1) / s && !any; ++sty) {
-                for (std::int64_t stx = j.ix0 / s; stx <= (j.ix1 - 1) / s && !any; ++stx) any = level.find(stx, sty) != nullptr;
+            for (std::int64_t sty = iy0 / s; sty <= (iy1 - 1) / s && !any; ++sty) {
+                for (std::int64_t stx = ix0 / s; stx <= (ix1 - 1) / s && !any; ++stx) any = level.find(stx, sty) != nullptr;
             }
             if (!any) continue;
-            out.make(tx, ty);
-            jobs.push_back(j);
-        }
-    }
-    std::atomic<bool> failed{false};
-    auto part = [&](std::size_t which) {
-        const double identity[6] = {0, 1, 0, 0, 0, 1};
-        TiledDataset from(level, type, nodata, identity, crs);
-        for (std::size_t k = which; k < jobs.size() && !failed; k += 2) {
-            const Job& j = jobs[k];
-            std::byte* tile = out.find(j.tx, j.ty);
-            const auto w = static_cast<int>(std::min<std::int64_t>(s, cols - j.tx * s));
-            const auto h = static_cast<int>(std::min<std::int64_t>(s, rows - j.ty * s));
+            std::byte* tile = out.make(tx, ty);
             for (int b = 0; b < out.bands(); ++b) {
                 GDALRasterIOExtraArg arg;
                 INIT_RASTERIO_EXTRA_ARG(arg);
                 arg.eResampleAlg = GRIORA_NearestNeighbour;
                 const CPLErr e = from.GetRasterBand(b + 1)->RasterIO(
-                    GF_Read, static_cast<int>(j.ix0), static_cast<int>(j.iy0), static_cast<int>(j.ix1 - j.ix0),
-                    static_cast<int>(j.iy1 - j.iy0), tile + static_cast<std::size_t>(b) * out.band_bytes(), w, h, type,
-                    out.value_size, static_cast<GSpacing>(s) * out.value_size, &arg);
-                if (e != CE_None) failed = true;
+                    GF_Read, static_cast<int>(ix0), static_cast<int>(iy0), static_cast<int>(ix1 - ix0),
+                    static_cast<int>(iy1 - iy0), tile + static_cast<std::size_t>(b) * out.band_bytes(), static_cast<int>(w),
+                    static_cast<int>(h), type, out.value_size, static_cast<GSpacing>(s) * out.value_size, &arg);
+                if (e != CE_None) return false;
             }
         }
-    };
-    std::thread other(part, 1);
-    part(0);
-    other.join();
-    return !failed;
+    }
+    return true;
 }
 
 // Levels halving the raster until it fits one tile, as the COG driver's own would.
