@@ -40,20 +40,6 @@ struct BasicCellStats {
         mean += d / count;
         m2 += d * (z - mean);
     }
-    void merge(const BasicCellStats& o) {
-        if (o.count == 0) return;
-        if (count == 0) {
-            *this = o;
-            return;
-        }
-        const double n = static_cast<double>(count) + o.count;
-        const double d = o.mean - mean;
-        mean += d * o.count / n;
-        m2 += o.m2 + d * d * (static_cast<double>(count) * o.count / n);
-        count += o.count;
-        min = o.min < min ? o.min : min;
-        max = o.max > max ? o.max : max;
-    }
     double stdev() const { return count > 0 ? std::sqrt(m2 / count) : 0.0; }
 };
 
@@ -77,13 +63,6 @@ struct IdwSums {
         }
         weighted += z / d2;
         weights += 1 / d2;
-    }
-    void merge(const IdwSums& o) {
-        weighted += o.weighted;
-        weights += o.weights;
-        at_centre += o.at_centre;
-        centre_count += o.centre_count;
-        count += o.count;
     }
     double value() const { return centre_count > 0 ? at_centre / centre_count : weighted / weights; }
 };

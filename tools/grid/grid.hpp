@@ -8,9 +8,9 @@
 // TiledGrid<Cell> holds one Cell (any accumulator: the statistics of
 // cell_stats.hpp, or per-strip sums) per cell, in tiles of 128 x 128 cells
 // allocated when a point first falls into them (a Cell needs a default
-// constructor for "no points", `bool empty() const` and `void merge(const
-// Cell&)`): memory follows the area the
-// points cover, not their number, and no extent is needed before the pass.
+// constructor for "no points" and `bool empty() const`): memory follows the
+// area the points cover, not their number, and no extent is needed before
+// the pass.
 
 #include <algorithm>
 #include <cmath>
@@ -143,16 +143,6 @@ public:
     template <class F>
     void for_each_tile(F&& f) const {
         for (const auto& [key, tile] : tiles_) f(CellIndex{tile_x(key) * kTileSide, tile_y(key) * kTileSide}, static_cast<const Cell*>(tile));
-    }
-
-    // Adds every cell of other into this one: cell.merge(other_cell) (for per-thread grids).
-    void merge(const TiledGrid& other) {
-        for (const auto& [key, tile] : other.tiles_) {
-            const CellIndex base{tile_x(key) * kTileSide, tile_y(key) * kTileSide};
-            for (std::size_t k = 0; k < kTileSide * kTileSide; ++k) {
-                if (!tile[k].empty()) at(cell_at(base, k)).merge(tile[k]);
-            }
-        }
     }
 
 private:

@@ -1,7 +1,7 @@
 #pragma once
-// The one pass over the points of every input: a reader thread decodes
-// blocks while the caller's thread projects and bins them, and PROJ's
-// start-up overlaps the first reads.
+// The one pass over the points of every input: a reader thread decodes and
+// projects blocks (and finds each point's cell when asked) while the
+// caller's thread bins them, and PROJ's start-up overlaps the first reads.
 
 #include <cstdint>
 #include <functional>

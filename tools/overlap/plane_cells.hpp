@@ -16,7 +16,6 @@ struct CellSums {
     double z0 = 0;
     double sx = 0, sy = 0, sz = 0, sxx = 0, sxy = 0, syy = 0, sxz = 0, syz = 0, szz = 0;
     bool empty() const { return n == 0; }
-    void merge(const CellSums&) {}  // one strip is summed on one thread: never merged
 };
 
 // A strip's cells on the campaign grid (morva-grid's: cell (ix, iy) covers
