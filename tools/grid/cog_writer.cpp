@@ -276,7 +276,7 @@ void write_cog(const CogRequest& request, const std::vector<void*>& bands) {
             }
         }
     }
-    write_cog(request, RasterTiles(raster));
+    write_cog(request, RasterTiles(raster, kCogTileSide));
 }
 
 }  // namespace morva::grid

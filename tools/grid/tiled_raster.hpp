@@ -85,30 +85,40 @@ Value* tile_band(const TiledRaster& r, std::byte* tile, int b) {
     return reinterpret_cast<Value*>(tile + static_cast<std::size_t>(b) * r.band_bytes());
 }
 
-// A TiledRaster as the writer reads it.
+// A TiledRaster as the writer reads it, in tiles of a multiple of its own
+// side (a source tile holds when any of the raster's tiles in it is stored).
 class RasterTiles final : public TileSource {
 public:
-    explicit RasterTiles(const TiledRaster& r) : TileSource(r.cols, r.rows, r.side, r.value_size, r.empty), raster_(r) {}
+    RasterTiles(const TiledRaster& r, int side_)
+        : TileSource(r.cols, r.rows, side_, r.value_size, r.empty), raster_(r), holds_(static_cast<std::size_t>(tiles_x * tiles_y)) {
+        const int per = side_ / r.side;
+        for (std::int64_t ty = 0; ty < r.tiles_y; ++ty) {
+            for (std::int64_t tx = 0; tx < r.tiles_x; ++tx) {
+                if (r.find(tx, ty) != nullptr) holds_[static_cast<std::size_t>((ty / per) * tiles_x + tx / per)] = 1;
+            }
+        }
+    }
 
-    bool holds(std::int64_t tx, std::int64_t ty) const override { return raster_.find(tx, ty) != nullptr; }
+    bool holds(std::int64_t tx, std::int64_t ty) const override { return holds_[static_cast<std::size_t>(ty * tiles_x + tx)] != 0; }
 
     void read(int b, const CellWindow& w, std::byte* out, std::ptrdiff_t line) const override {
         const std::size_t size = static_cast<std::size_t>(value_size);
+        const std::int64_t s = raster_.side;
         for (std::int64_t i = 0; i < w.rows; ++i) {
             const std::int64_t row = w.row + i * w.row_step;
-            const std::int64_t in_row = (row % side) * side;
+            const std::int64_t in_row = (row % s) * s;
             std::byte* to_row = out + i * line;
             for (std::int64_t j = 0; j < w.cols;) {
                 const std::int64_t c = w.col + j * w.col_step;
                 // The cells of this run in the same tile: up to its east edge.
-                const std::int64_t in_tile = std::min(w.cols - j, (side - 1 - c % side) / w.col_step + 1);
-                const std::byte* tile = raster_.find(c / side, row / side);
+                const std::int64_t in_tile = std::min(w.cols - j, (s - 1 - c % s) / w.col_step + 1);
+                const std::byte* tile = raster_.find(c / s, row / s);
                 std::byte* to = to_row + static_cast<std::size_t>(j) * size;
                 if (tile == nullptr) {
                     fill_empty(b, in_tile, to);
                 } else {
                     const std::byte* from = tile + static_cast<std::size_t>(b) * raster_.band_bytes() +
-                                            static_cast<std::size_t>(in_row + c % side) * size;
+                                            static_cast<std::size_t>(in_row + c % s) * size;
                     if (w.col_step == 1) {
                         std::memcpy(to, from, static_cast<std::size_t>(in_tile) * size);
                     } else if (size == 4) {
@@ -129,6 +139,7 @@ private:
     }
 
     const TiledRaster& raster_;
+    std::vector<char> holds_;
 };
 
 }  // namespace morva::grid
