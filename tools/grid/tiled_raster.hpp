@@ -101,34 +101,39 @@ public:
 
     bool holds(std::int64_t tx, std::int64_t ty) const override { return holds_[static_cast<std::size_t>(ty * tiles_x + tx)] != 0; }
 
+    // Stored tile by stored tile, so that each is read where it lies: row
+    // by row across the window, every stored tile's row would be a jump.
     void read(int b, const CellWindow& w, std::byte* out, std::ptrdiff_t line) const override {
         const std::size_t size = static_cast<std::size_t>(value_size);
         const std::int64_t s = raster_.side;
-        for (std::int64_t i = 0; i < w.rows; ++i) {
-            const std::int64_t row = w.row + i * w.row_step;
-            const std::int64_t in_row = (row % s) * s;
-            std::byte* to_row = out + i * line;
-            for (std::int64_t j = 0; j < w.cols;) {
-                const std::int64_t c = w.col + j * w.col_step;
-                // The cells of this run in the same tile: up to its east edge.
-                const std::int64_t in_tile = std::min(w.cols - j, (s - 1 - c % s) / w.col_step + 1);
-                const std::byte* tile = raster_.find(c / s, row / s);
-                std::byte* to = to_row + static_cast<std::size_t>(j) * size;
-                if (tile == nullptr) {
-                    fill_empty(b, in_tile, to);
-                } else {
+        auto row_of = [&](std::int64_t i) { return w.row + i * w.row_step; };
+        auto col_of = [&](std::int64_t j) { return w.col + j * w.col_step; };
+        for (std::int64_t i0 = 0; i0 < w.rows;) {
+            std::int64_t i1 = i0 + 1;  // the window's rows in this row of stored tiles
+            while (i1 < w.rows && row_of(i1) / s == row_of(i0) / s) ++i1;
+            for (std::int64_t j0 = 0; j0 < w.cols;) {
+                const std::int64_t j1 = std::min(w.cols, j0 + (s - 1 - col_of(j0) % s) / w.col_step + 1);
+                const std::byte* tile = raster_.find(col_of(j0) / s, row_of(i0) / s);
+                for (std::int64_t i = i0; i < i1; ++i) {
+                    std::byte* to = out + i * line + static_cast<std::size_t>(j0) * size;
+                    const std::int64_t n = j1 - j0;
+                    if (tile == nullptr) {
+                        fill_empty(b, n, to);
+                        continue;
+                    }
                     const std::byte* from = tile + static_cast<std::size_t>(b) * raster_.band_bytes() +
-                                            static_cast<std::size_t>(in_row + c % s) * size;
+                                            static_cast<std::size_t>((row_of(i) % s) * s + col_of(j0) % s) * size;
                     if (w.col_step == 1) {
-                        std::memcpy(to, from, static_cast<std::size_t>(in_tile) * size);
+                        std::memcpy(to, from, static_cast<std::size_t>(n) * size);
                     } else if (size == 4) {
-                        strided(reinterpret_cast<const float*>(from), w.col_step, in_tile, reinterpret_cast<float*>(to));
+                        strided(reinterpret_cast<const float*>(from), w.col_step, n, reinterpret_cast<float*>(to));
                     } else {
-                        strided(reinterpret_cast<const double*>(from), w.col_step, in_tile, reinterpret_cast<double*>(to));
+                        strided(reinterpret_cast<const double*>(from), w.col_step, n, reinterpret_cast<double*>(to));
                     }
                 }
-                j += in_tile;
+                j0 = j1;
             }
+            i0 = i1;
         }
     }
 
