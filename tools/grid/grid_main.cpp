@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -337,8 +338,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
             }
         });
     }
-    acc.stats = TiledGrid<Stats>(o.resolution);
-    acc.idw.reset();
+    // The cells are freed on a thread of their own while GDAL writes:
+    // returning their memory takes the system a while.
+    std::thread release([cells = std::move(acc)]() mutable {});
     if (o.fill > 0) {
         store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {
@@ -366,6 +368,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         }
     }
     write_cog(cog, RasterTiles(raster, kCogTileSide));
+    release.join();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
