@@ -339,8 +339,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         });
     }
     // The cells are freed on a thread of their own while GDAL writes:
-    // returning their memory takes the system a while.
-    std::thread release([cells = std::move(acc)]() mutable {});
+    // returning their memory takes the system a while. (A jthread: a stop
+    // thrown from the writer joins it on the way out.)
+    std::jthread release([cells = std::move(acc)]() mutable {});
     if (o.fill > 0) {
         store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {
@@ -368,7 +369,6 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         }
     }
     write_cog(cog, RasterTiles(raster, kCogTileSide));
-    release.join();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
