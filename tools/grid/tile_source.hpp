@@ -20,6 +20,15 @@
 
 namespace morva::grid {
 
+// n copies of value, as floats or doubles (value_size 4 or 8), into out.
+inline void fill_values(int value_size, double value, std::int64_t n, std::byte* out) {
+    if (value_size == 4) {
+        std::fill_n(reinterpret_cast<float*>(out), n, static_cast<float>(value));
+    } else {
+        std::fill_n(reinterpret_cast<double*>(out), n, value);
+    }
+}
+
 struct CellWindow {
     std::int64_t row = 0, row_step = 1, rows = 0;
     std::int64_t col = 0, col_step = 1, cols = 0;
@@ -50,11 +59,7 @@ public:
 
     // n cells of band b's empty value into out.
     void fill_empty(int b, std::int64_t n, std::byte* out) const {
-        if (value_size == 4) {
-            std::fill_n(reinterpret_cast<float*>(out), n, static_cast<float>(empty[static_cast<std::size_t>(b)]));
-        } else {
-            std::fill_n(reinterpret_cast<double*>(out), n, empty[static_cast<std::size_t>(b)]);
-        }
+        fill_values(value_size, empty[static_cast<std::size_t>(b)], n, out);
     }
 };
 

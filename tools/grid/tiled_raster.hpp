@@ -45,18 +45,8 @@ struct TiledRaster {
         return t;
     }
 
-    // Band b of a tile set to its empty value (an unstored tile as read).
-    void fill_empty_band(std::byte* out, std::size_t b) const {
-        const std::size_t n = static_cast<std::size_t>(side) * side;
-        if (value_size == 4) {
-            const auto v = static_cast<float>(empty[b]);
-            auto* f = reinterpret_cast<float*>(out);
-            for (std::size_t k = 0; k < n; ++k) f[k] = v;
-        } else {
-            auto* d = reinterpret_cast<double*>(out);
-            for (std::size_t k = 0; k < n; ++k) d[k] = empty[b];
-        }
-    }
+    // Band b of a tile set to its empty value.
+    void fill_empty_band(std::byte* out, std::size_t b) const { fill_values(value_size, empty[b], std::int64_t{side} * side, out); }
 
     // The tiles at these indices (row by row) stored with every cell empty,
     // the memory taken at once and filled on two threads.
