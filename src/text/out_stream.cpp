@@ -2,13 +2,12 @@
 
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "text/staging.hpp"
 #include "text/stop.hpp"
 #include "text/warning.hpp"
 
@@ -56,77 +55,8 @@ bool write_all(const OutStream& out, std::size_t n) {
     stop_run("*** write error on file: " + out.name);
 }
 
-// Temporaries of `base` in `folder` ("" for the current one) left by a
-// process that is gone (killed, a power loss): no run will finish them.
-void remove_orphaned_temporaries(const std::string& folder, const std::string& base) {
-    const std::string prefix = "." + base + ".morva-tmp-";
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (!name.starts_with(prefix)) continue;
-        std::string_view rest = name.substr(prefix.size());
-        const std::size_t dash = rest.find('-');
-        if (dash == 0 || dash == std::string_view::npos) continue;
-        long pid = 0;
-        for (const char c : rest.substr(0, dash)) {
-            if (c < '0' || c > '9' || pid > 1000000000L) {
-                pid = -1;
-                break;
-            }
-            pid = pid * 10 + (c - '0');
-        }
-        if (pid <= 0 || pid == ::getpid()) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        ::unlink((folder + std::string(name)).c_str());
-    }
-    ::closedir(dir);
-}
-
-// A fresh file beside `target`, ".NAME.morva-tmp-PID-N": the process id
-// keeps two runs in one folder apart, O_EXCL anything else of that name.
-int create_temporary(const std::string& target, std::string& temp_path) {
-    static unsigned counter = 0;
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (base.empty() || base == "." || base == "..") return -1;
-    remove_orphaned_temporaries(folder, base);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp_path = folder + "." + base + ".morva-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-        const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-// An interrupted run (Ctrl-C, a job killed) removes the temporaries too,
-// then ends as the signal would have ended it; unlink, signal and raise are
-// safe in a signal handler.
-extern "C" void remove_temporaries_and_end(int signal_number) {
-    for (OutStream* s : staged_streams) {
-        if (s != nullptr) ::unlink(s->temp_path.c_str());
-    }
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-
-void handle_interrupts_once() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction action{};
-        action.sa_handler = remove_temporaries_and_end;
-        sigemptyset(&action.sa_mask);
-        struct sigaction previous{};
-        // A signal the caller chose to ignore stays ignored.
-        if (::sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-        ::sigaction(signal_number, &action, nullptr);
-    }
-}
-
 void unstage(OutStream& out) {
+    if (!out.temp_path.empty()) forget_temporary(out.temp_path);
     for (auto& slot : staged_streams) {
         if (slot == &out) slot = nullptr;
     }
@@ -156,7 +86,6 @@ bool open_out_staged(OutStream& out, const std::string& path) {
             std::free(resolved);
         }
     }
-    handle_interrupts_once();
     // The first output staged: a new run, whose stops start out discarding.
     bool first = true;
     for (const OutStream* slot : staged_streams) first = first && slot == nullptr;

@@ -1,0 +1,58 @@
+#include "staged_files.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "text/staging.hpp"
+#include "text/stop.hpp"
+
+namespace morva::common {
+
+using text::stop_run;
+
+StagedFiles::~StagedFiles() { discard(); }
+
+std::string StagedFiles::add(const std::string& output) {
+    const std::string target = text::write_target(output);
+    if (target.empty()) stop_run(output + ": cannot write through this link: it leads to no file");
+    std::string temp;
+    const int fd = text::create_temporary(target, temp);
+    if (fd < 0) {
+        const int error = errno;
+        const std::size_t slash = target.rfind('/');
+        const std::string folder = slash == std::string::npos ? "the current folder" : target.substr(0, slash + 1);
+        stop_run(output + ": cannot create a file in " + folder + ": " + std::strerror(error));
+    }
+    struct stat st{};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(fd, st.st_mode & 07777);
+    ::close(fd);
+    entries_.push_back({output, target, temp});
+    return temp;
+}
+
+void StagedFiles::commit() {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        if (::rename(e.temp.c_str(), e.target.c_str()) != 0) {
+            const int error = errno;
+            const std::string output = e.output;
+            entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i));
+            discard();
+            stop_run(output + ": cannot put the finished file in place: " + std::strerror(error));
+        }
+        text::forget_temporary(e.temp);
+    }
+    entries_.clear();
+}
+
+void StagedFiles::discard() noexcept {
+    for (const Entry& e : entries_) {
+        ::unlink(e.temp.c_str());
+        text::forget_temporary(e.temp);
+    }
+    entries_.clear();
+}
+
+}  // namespace morva::common
