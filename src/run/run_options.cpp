@@ -14,40 +14,31 @@ constexpr std::string_view kUsage = "morva [options] [RUN_CONTROL]";
 // One row per option, bound to the options being filled; the help lists them
 // in this order.
 std::vector<text::Option> options_of(RunOptions& o) {
-    using text::OptionKind;
-    using text::OptionValue;
     return {
-        {"--progress", "", "draw the progress line also when standard error is not a terminal (by default only on one)",
-         OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.progress = ProgressMode::On; return std::string(); }},
-        {"--no-progress", "", "never draw the progress line", OptionKind::Flag, {}, {}, true, {},
-         [&o](const OptionValue&) { o.progress = ProgressMode::Off; return std::string(); }},
-        {"--geodesy", "MODE",
-         "how metres become degrees in the full mode (default flat):\n"
-         "flat: a flat earth, 111120 m per degree, no curvature; against WGS 84\n"
-         "a point 230 m from the aircraft lies 0.3 to 1.1 m off, one 1 km away\n"
-         "1.3 to 5.0 m (latitudes 0 to 78), and heights miss the curvature drop\n"
-         "(4 mm at 230 m, 8 cm at 1 km)\n"
-         "ellipsoid: exact positions on WGS 84, within 1 mm of GeographicLib for\n"
-         "vectors up to 5 km, poles and antimeridian included (a note on standard\n"
-         "error says it ran)",
-         OptionKind::Choice, {}, {}, true,
-         {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
-         [&o](const OptionValue& v) {
-             o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
-             return std::string();
-         }},
-        {"--metadata", "FILE",
-         "write a JSON record of the run to FILE (version, command line, geodesy, threads,\n"
-         "inputs and outputs with their sizes, the report's figures, the\n"
-         "warnings, the exit status and any stop line), also when it stops;\n"
-         "docs/formats.md describes it",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.metadata = v.text;
-             return v.text.empty() ? std::string("'' is not a file name") : std::string();
-         }},
-        {"--threads", "N", "georeference on N threads (default: the CPUs it may use)", OptionKind::Number, 1, 1024,
-         true, {}, [&o](const OptionValue& v) { o.threads = static_cast<int>(v.number); return std::string(); }},
+        text::flag_option("--progress",
+                          "draw the progress line also when standard error is not a terminal (by default only on one)",
+                          o.progress, ProgressMode::On),
+        text::flag_option("--no-progress", "never draw the progress line", o.progress, ProgressMode::Off),
+        text::choice_option("--geodesy", "MODE",
+                            "how metres become degrees in the full mode (default flat):\n"
+                            "flat: a flat earth, 111120 m per degree, no curvature; against WGS 84\n"
+                            "a point 230 m from the aircraft lies 0.3 to 1.1 m off, one 1 km away\n"
+                            "1.3 to 5.0 m (latitudes 0 to 78), and heights miss the curvature drop\n"
+                            "(4 mm at 230 m, 8 cm at 1 km)\n"
+                            "ellipsoid: exact positions on WGS 84, within 1 mm of GeographicLib for\n"
+                            "vectors up to 5 km, poles and antimeridian included (a note on standard\n"
+                            "error says it ran)",
+                            {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
+                            o.geodesy),
+        text::text_option("--metadata", "FILE",
+                          "write a JSON record of the run to FILE (version, command line, geodesy, threads,\n"
+                          "inputs and outputs with their sizes, the report's figures, the\n"
+                          "warnings, the exit status and any stop line), also when it stops;\n"
+                          "docs/formats.md describes it",
+                          o.metadata,
+                          [](std::string_view v) { return v.empty() ? std::string("'' is not a file name") : std::string(); }),
+        text::number_option("--threads", "N", "georeference on N threads (default: the CPUs it may use)", o.threads, 1,
+                            1024),
     };
 }
 

@@ -197,4 +197,20 @@ std::string version_line(std::string_view program) {
     std::exit(0);
 }
 
+Option text_option(std::string name, std::string value_name, std::string help, std::string& target, Refusal refuse) {
+    Option o;
+    o.name = std::move(name);
+    o.value_name = std::move(value_name);
+    o.help = std::move(help);
+    o.kind = OptionKind::Text;
+    o.apply = [&target, refuse = std::move(refuse)](const OptionValue& v) {
+        if (refuse) {
+            if (std::string why = refuse(v.text); !why.empty()) return why;
+        }
+        target = std::string(v.text);
+        return std::string();
+    };
+    return o;
+}
+
 }  // namespace morva::text

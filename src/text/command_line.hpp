@@ -52,6 +52,65 @@ struct Option {
     std::function<std::string(const OptionValue&)> apply;
 };
 
+// Options bound to a typed member: the member's value before parsing is the
+// default, the parser checks the value (a number in its range, one of the
+// choices) and the handler stores it. A `refuse` check may turn a value down
+// with its reason, put after "option --X: ".
+using Refusal = std::function<std::string(std::string_view)>;
+
+// A flag that sets `target` to `value` (true for a bool).
+template <class T>
+Option flag_option(std::string name, std::string help, T& target, T value = T(true)) {
+    Option o;
+    o.name = std::move(name);
+    o.help = std::move(help);
+    o.apply = [&target, value](const OptionValue&) {
+        target = value;
+        return std::string();
+    };
+    return o;
+}
+
+// A number within [lo, hi]; whole numbers only for an integer member.
+template <class T>
+Option number_option(std::string name, std::string value_name, std::string help, T& target, double lo, double hi) {
+    Option o;
+    o.name = std::move(name);
+    o.value_name = std::move(value_name);
+    o.help = std::move(help);
+    o.kind = OptionKind::Number;
+    o.lo = lo;
+    o.hi = hi;
+    o.whole = std::numeric_limits<T>::is_integer;
+    o.apply = [&target](const OptionValue& v) {
+        target = static_cast<T>(v.number);
+        return std::string();
+    };
+    return o;
+}
+
+// Any text the `refuse` check accepts (every text without one).
+Option text_option(std::string name, std::string value_name, std::string help, std::string& target,
+                   Refusal refuse = {});
+
+// One of `choices`; the member takes the choice's index (an enum in the
+// choices' order, or a number).
+template <class T>
+Option choice_option(std::string name, std::string value_name, std::string help, std::vector<std::string> choices,
+                     T& target) {
+    Option o;
+    o.name = std::move(name);
+    o.value_name = std::move(value_name);
+    o.help = std::move(help);
+    o.kind = OptionKind::Choice;
+    o.choices = std::move(choices);
+    o.apply = [&target](const OptionValue& v) {
+        target = static_cast<T>(v.choice);
+        return std::string();
+    };
+    return o;
+}
+
 struct Program {
     std::string_view name;   // "morva"
     std::string_view usage;  // the short usage of the usage error: "morva [options] [RUN_CONTROL]"

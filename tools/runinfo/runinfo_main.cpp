@@ -145,10 +145,8 @@ int main(int argc, char** argv) {
     using namespace morva;
     bool records = false, check_outputs = false;
     const std::vector<text::Option> options = {
-        {.name = "--records", .help = "print the record layouts instead of a run control",
-         .apply = [&records](const text::OptionValue&) { records = true; return std::string(); }},
-        {.name = "--check-output", .help = "check the outputs named up to \"--\" instead of printing",
-         .apply = [&check_outputs](const text::OptionValue&) { check_outputs = true; return std::string(); }},
+        text::flag_option("--records", "print the record layouts instead of a run control", records),
+        text::flag_option("--check-output", "check the outputs named up to \"--\" instead of printing", check_outputs),
     };
     const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
     // With --check-output every word up to "--" is an output, whatever it looks
