@@ -9,9 +9,9 @@ global encoding (the time convention), creation day, the coordinate system
 with its vertical part, every field of every point and the GPS times.
 Blocks tagged `pdal-2.8` (PDAL is not on the test machine) are checked for
 the options that keep everything, and no PDAL conversion may stand outside
-such a block. Two surveys: text records above a geoid grid (an Extra Bytes
-field, a compound coordinate system) and binary records with ellipsoidal
-heights.
+such a block. Two surveys: averaged text records above a geoid grid (two
+Extra Bytes fields, a compound coordinate system) and binary records with
+ellipsoidal heights.
 
     recipes_test.py --docs DIR --sim S --morva M --las L --work DIR
 """
@@ -35,9 +35,10 @@ except ImportError as e:
 
 osr.UseExceptions()
 
+# Each survey: morva-sim's options and the run's navg (above 1: a group_size field).
 SURVEYS = {
-    "geoid_text": ["--output", "text", "--duration", "2"],
-    "ellipsoid_binary": ["--output", "binary", "--geoid", "off", "--duration", "2"],
+    "geoid_text_averaged": (["--output", "text", "--duration", "3"], 3),
+    "ellipsoid_binary": (["--output", "binary", "--geoid", "off", "--duration", "2"], 1),
 }
 
 problems = []
@@ -268,10 +269,13 @@ CHECKS = {"recipe-projected": check_projected_recipe, "recipe-laz": check_laz,
 
 # ---- The run.
 
-def survey(tools, folder, sim_args):
+def survey(tools, folder, sim_args, navg):
     if folder.exists():
         shutil.rmtree(folder)
     subprocess.run([tools.sim, *sim_args, str(folder)], check=True, stdout=subprocess.DEVNULL)
+    run_control = (folder / "run.in").read_text().split("\n")
+    run_control[9] = re.sub(r"^\s*\S+", str(navg), run_control[9])  # navg nthin iout_type ...
+    (folder / "run.in").write_text("\n".join(run_control))
     with open(folder / "console.txt", "wb") as console:
         subprocess.run([tools.morva, "run.in"], cwd=folder, check=True, stdout=console, stderr=subprocess.DEVNULL)
     subprocess.run([tools.las, "run.in", "OUTPUT.las"], cwd=folder, check=True, stderr=subprocess.DEVNULL)
@@ -302,9 +306,11 @@ def main():
     env = dict(os.environ, PATH=os.pathsep.join([str(Path(sys.executable).parent), str(tools.las.parent),
                                                  os.environ.get("PATH", "")]))
 
-    for name, sim_args in SURVEYS.items():
+    for name, (sim_args, navg) in SURVEYS.items():
         folder = tools.work / name
-        las = survey(tools, folder, sim_args)
+        las = survey(tools, folder, sim_args, navg)
+        check(len(extra_bytes(las)) == (2 if navg > 1 else 1 if "text" in sim_args else 0),
+              f"{name}: OUTPUT.las has the Extra Bytes fields {extra_bytes(las)}")
         for where, tag, text in recipes:
             if tag not in CHECKS:
                 continue
