@@ -120,6 +120,8 @@ def read_las(path):
         "count": struct.unpack_from("<Q", data, 247)[0],
     }
     header_size, point_offset, vlr_count = struct.unpack_from("<HII", data, 94)
+    # Every header byte but where the points and records begin, the compression bit and the EVLRs' place.
+    h["header"] = data[:96] + data[105:227] + data[247:header_size]
     vlrs, at = {}, header_size
     for _ in range(vlr_count):
         user, record, length = struct.unpack_from("<16sHH", data, at + 2)
@@ -235,7 +237,7 @@ def check_projected_recipe(folder, las, tools):
 def check_laz(folder, las, tools):
     where = "recipe-laz OUTPUT.laz"
     laz = read_las(folder / "OUTPUT.laz")
-    same_header(where, laz, las, KEPT + ["scales", "offsets"])
+    same_header(where, laz, las, KEPT + ["scales", "offsets", "header"])
     check(laz["vlrs"].get(("LASF_Projection", 2112)) == las["vlrs"][("LASF_Projection", 2112)],
           f"{where}: the coordinate system record differs from OUTPUT.las's")
     check(extra_bytes(laz) == extra_bytes(las), f"{where}: the Extra Bytes fields differ from OUTPUT.las's")
