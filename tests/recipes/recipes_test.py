@@ -251,8 +251,7 @@ def check_laz(folder, las, tools):
 def check_target_crs(folder, las, tools):
     """The WKT for PDAL's out_srs: what morva-las --crs writes; PROJ into it keeps the heights."""
     where = "recipe-target-crs utm.wkt"
-    target = osr.SpatialReference()
-    target.SetFromUserInput(str(folder / "utm.wkt"))  # as PDAL reads out_srs
+    target = osr.SpatialReference((folder / "utm.wkt").read_text())  # as PDAL reads a WKT out_srs
     target.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
     subprocess.run([tools.las, "--crs", "EPSG:32631", "run.in", "reference.las"], cwd=folder, check=True,
                    stderr=subprocess.DEVNULL)
