@@ -8,8 +8,9 @@ NAME against OUTPUT.las, read here byte by byte: point format, scales,
 global encoding (the time convention), creation day, the coordinate system
 with its vertical part, every field of every point and the GPS times.
 Blocks tagged `pdal-2.8` (PDAL is not on the test machine) are checked for
-the options that keep everything, and no PDAL conversion may stand outside
-such a block. Two surveys: averaged text records above a geoid grid (two
+the options that keep everything; no PDAL conversion may stand outside such
+a block, nor another tool's conversion (gdal_translate, laspy's write, ...)
+outside a recipe block. Two surveys: averaged text records above a geoid grid (two
 Extra Bytes fields, a compound coordinate system) and binary records with
 ellipsoidal heights.
 
@@ -54,6 +55,8 @@ def check(ok, what):
 
 FENCE = re.compile(r"^```(\S*)(?: +(\S+))?\s*$")
 PDAL_CONVERSION = re.compile(r"\bpdal +(translate|pipeline)\b|writers\.las|filters\.reprojection")
+# Other tools' commands that write a converted file.
+OTHER_CONVERSION = re.compile(r"\b(gdal_translate|gdalwarp|gdal_merge|ogr2ogr|las2las|laszip)\b|\.write\(|write_points")
 
 
 def blocks(docs):
@@ -73,10 +76,15 @@ def blocks(docs):
                 continue
             check(not PDAL_CONVERSION.search(lines[k]),
                   f"{md.name}:{k + 1}: a PDAL conversion outside a block tagged pdal-2.8: {lines[k].strip()}")
+            check(not OTHER_CONVERSION.search(lines[k]),
+                  f"{md.name}:{k + 1}: a conversion outside a block the tests run (recipe-NAME): {lines[k].strip()}")
             k += 1
     return found
 
 
+# guards: PDAL recipes that wrote point format 7 in centimetres, cleared the
+# time flag, stamped today's date and dropped the vertical CRS (plain translate,
+# reprojection to a bare EPSG code), or overflowed int32 (forward=all onto metres)
 def lint_pdal(where, text):
     """A PDAL command that writes LAS keeps the header, the Extra Bytes and millimetres."""
     command = re.sub(r"\\\n\s*", " ", text)
@@ -296,8 +304,8 @@ def main():
         if tag.startswith("pdal"):
             check(tag == "pdal-2.8", f"{where}: a PDAL recipe names the version it was checked with (pdal-2.8)")
             lint_pdal(where, text)
-        elif re.search(r"\b(pdal|laspy|gdal\w*|ogr2ogr)\b", text) and not tag.startswith("recipe-"):
-            problems.append(f"{where}: a recipe with another tool, neither run here (recipe-NAME) nor tagged pdal-2.8")
+        elif OTHER_CONVERSION.search(text) and not tag.startswith("recipe-"):
+            problems.append(f"{where}: a conversion with another tool, neither run here (recipe-NAME) nor tagged pdal-2.8")
     for where, tag, _ in recipes:
         check(tag in CHECKS, f"{where}: no check for {tag} in {__file__}")
     for tag in CHECKS:
