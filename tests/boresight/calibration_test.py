@@ -14,12 +14,15 @@ checks morva-boresight against what the case expects:
   angles (--dump-points) byte for byte morva's own scan-point file.
 - refusal: exit 1 and one line on standard error starting with the text
   expected; where an angle is refused, no number for it in the JSON.
+- writes: the outputs written beside links named like temporaries, the
+  links and the files they lead to untouched.
 
 Usage: calibration_test.py MORVA_SIM MORVA MORVA_BORESIGHT MORVA_CAMPAIGN
                            [--list | --case NAME | --matrix]
 (--list: the case names, one a line, for CTest; --case: that case alone;
 --matrix: twelve estimates over both heights, both geodesies and drawn
 truths instead of the table.)"""
+import hashlib
 import json
 import os
 import random
@@ -103,12 +106,29 @@ REFUSALS = {
                            "{top}/2-back/trajectory.txt is the same file as the run control's trajectory"),
     "dump-exists": (ROOFS, ["1-along"], {"1-along": "dump exists"}, ["--dump-points"],
                     "{top}/1-along/run.in.points: exists already"),
+    # guards: the calibrated copies were written one by one, and a stop after them (here the report's folder
+    # missing) left them behind, so that the rerun was refused with "exists already"
+    "json-in-a-missing-folder": (ROOFS, ALL, {}, ["--write-run-controls", "--json", "{top}/missing/r.json"],
+                                 "{top}/missing/r.json: cannot create a file in {top}/missing/: No such file"),
+}
+
+# Outputs beside links named like temporaries. name: (options, the links
+# made beside each run control (name: the file of the flight it leads to)).
+WRITES = {
+    # guards: fixed temporary names (.check~, .part~) followed a link and turned the trajectory into a run control
+    "links-named-like-temporaries": (["--write-run-controls"], {"run.boresight.in.check~": "trajectory.txt",
+                                                                "run.boresight.in.part~": "trajectory.txt"}),
+    # guards: the same for the JSON report's temporary
+    "json-beside-a-link": (["--json", "{top}/1-along/r.json"], {"r.json.part~": "trajectory.txt"}),
+    # guards: the same for the points' temporary
+    "dump-beside-a-link": (["--dump-points"], {"run.in.points.part~": "trajectory.txt"}),
 }
 
 
 def cases():
     out = [("estimate/" + k, v[6]) for k, v in ESTIMATES.items()]
     out += [("points/" + k, False) for k in POINTS] + [("refusal/" + k, False) for k in REFUSALS]
+    out += [("writes/" + k, False) for k in WRITES]
     return out
 
 
@@ -305,6 +325,39 @@ def refusal_case(case, top, surface, used, edits, extra, expected):
     print(f"{case.name}: {got.stderr.strip()}")
 
 
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def writes_case(case, top, options, links):
+    case.fly(top, FLIGHT["300"] + ROOFS, TRUTH, "flat")
+    before = {}
+    for f in ALL:
+        folder = os.path.join(top, f)
+        for name, target in links.items():
+            os.symlink(target, os.path.join(folder, name))
+        before[f] = digest(os.path.join(folder, "trajectory.txt"))
+    args = [a.replace("{top}", top) for a in options]
+    used = ALL[:1] if "--dump-points" in options else ALL
+    got = run(case.boresight, *args, *[os.path.join(top, f, "run.in") for f in used])
+    case.check(got.returncode == 0, f"exits 0: {got.stdout}{got.stderr}")
+    for f in ALL:
+        folder = os.path.join(top, f)
+        case.check(digest(os.path.join(folder, "trajectory.txt")) == before[f], f"{f}/trajectory.txt unchanged")
+        for name, target in links.items():
+            path = os.path.join(folder, name)
+            case.check(os.path.islink(path) and os.readlink(path) == target, f"{f}/{name} still a link to {target}")
+        left = [n for n in os.listdir(folder) if "morva-tmp" in n]
+        case.check(not left, f"no temporaries left in {f}: {left}")
+    for output in ([os.path.join(top, f, "run.boresight.in") for f in ALL] if "--write-run-controls" in options
+                   else [os.path.join(top, "1-along", "run.in.points")] if "--dump-points" in options
+                   else [args[args.index("--json") + 1]]):
+        case.check(os.path.isfile(output) and not os.path.islink(output) and os.path.getsize(output) > 0,
+                   f"{output} written")
+    print(f"{case.name}: {got.stdout.strip().splitlines()[-1] if got.stdout.strip() else got.stderr.strip()}")
+
+
 def run_case(name, tools, work):
     case = Case(name, tools)
     kind, key = name.split("/", 1)
@@ -315,6 +368,8 @@ def run_case(name, tools, work):
             estimate_case(case, top, flight, surface, truth, geodesy, navg, stated, options)
         elif kind == "points":
             points_case(case, top, *POINTS[key][:5])
+        elif kind == "writes":
+            writes_case(case, top, *WRITES[key])
         else:
             refusal_case(case, top, *REFUSALS[key])
     except SystemExit:

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -21,6 +20,7 @@
 #include "patches.hpp"
 #include "point_dump.hpp"
 #include "report.hpp"
+#include "staged_text.hpp"
 #include "text/command_line.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
@@ -172,29 +172,23 @@ void check_installation(const std::vector<Flight>& flights) {
     }
 }
 
-void write_file(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".part~";
-    std::ofstream o(temp, std::ios::binary);
-    o << text;
-    o.close();
-    if (!o || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        stop(path + ": cannot be written");
-    }
-}
-
 // The recomputed points of every flight at its stated misalignment.
 int dump(const std::vector<Flight>& flights) {
     for (const Flight& f : flights) {
         const std::string why = dump_refusal(flights, f);
         if (!why.empty()) stop(why);
     }
+    // Every flight's points appear together, when all are complete.
+    common::StagedFiles staged;
+    std::string lines;
     for (const Flight& f : flights) {
         const std::string name = dump_name(f.name);
-        write_file(name, dump_points(f, {f.rc.dpitch, f.rc.droll, f.rc.dheading}));
-        std::printf("%s: %zu points of %zu measurements (navg %d)\n", name.c_str(), f.shots.size(),
-                    f.measurements.size(), static_cast<int>(f.rc.navg));
+        stage_text(staged, name, dump_points(f, {f.rc.dpitch, f.rc.droll, f.rc.dheading}));
+        lines += name + ": " + std::to_string(f.shots.size()) + " points of " + std::to_string(f.measurements.size()) +
+                 " measurements (navg " + std::to_string(f.rc.navg) + ")\n";
     }
+    staged.commit();
+    std::fwrite(lines.data(), 1, lines.size(), stdout);
     std::fflush(stdout);
     return 0;
 }
@@ -249,16 +243,18 @@ int run(const Options& o) {
     }
     explain(c, o.min_patches, o.max_sigma);
 
+    // The calibrated copies and the JSON report appear together, when all are
+    // complete; none of them on a stop or a signal.
     const bool ok = all_determined(c);
+    common::StagedFiles staged;
     if (ok && o.write_run_controls) {
-        std::vector<std::string> texts;
-        for (const Flight& f : flights) texts.push_back(calibrated_text(f, c.adjustment.estimate));
-        for (std::size_t k = 0; k < flights.size(); ++k) {
-            write_calibrated(flights[k], texts[k]);
-            c.written.push_back(calibrated_name(flights[k].name));
+        for (const Flight& f : flights) {
+            stage_calibrated(staged, f, calibrated_text(f, c.adjustment.estimate), c.adjustment.estimate);
+            c.written.push_back(calibrated_name(f.name));
         }
     }
-    if (!o.json.empty()) write_file(o.json, report_json(c));
+    if (!o.json.empty()) stage_text(staged, o.json, report_json(c));
+    staged.commit();
     const std::string text = report_text(c);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
