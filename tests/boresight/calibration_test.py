@@ -61,7 +61,8 @@ ESTIMATES = {
 }
 
 # morva's own scan points as the oracle: one flight (1-along), its run
-# control edited. name: (flight, geodesy, navg, iout_type, latmin cut, guards)
+# control edited. name: (flight, geodesy, navg, iout_type, latmin cut, guards,
+# the geodesy told by the run's record instead of --geodesy)
 POINTS = {
     "navg1-binary": ("300", "flat", 1, 2, False, None),
     # guards: with navg above 1 the calibration recomputed single measurements, not morva's averaged points
@@ -69,6 +70,9 @@ POINTS = {
     # guards: measurements rejected inside a group (the area bound crossing a scan) leave the groups as morva's
     "navg4-text-area-cut": ("300", "ellipsoid", 4, 1, True, "navg"),
     "navg2-ellipsoid-1000m": ("1000", "ellipsoid", 2, 2, False, "navg"),
+    # guards: a flight run in the ellipsoid mode recomputed flat when --geodesy was not repeated
+    "ellipsoid-from-campaign-record": ("300", "ellipsoid", 1, 2, False, "geodesy", "campaign record"),
+    "ellipsoid-from-given-record": ("300", "ellipsoid", 1, 2, False, "geodesy", "given record"),
 }
 
 # Refusals: exit 1 with the one line. name: (surface, flights used, edits,
@@ -106,6 +110,14 @@ REFUSALS = {
                            "{top}/2-back/trajectory.txt is the same file as the run control's trajectory"),
     "dump-exists": (ROOFS, ["1-along"], {"1-along": "dump exists"}, ["--dump-points"],
                     "{top}/1-along/run.in.points: exists already"),
+    # guards: the flights' geodesy ignored: --geodesy taken over what the runs' records say
+    "geodesy-contradicts-record": (ROOFS, ALL, {"2-back": "record ellipsoid"}, ["--geodesy", "flat"],
+                                   "{top}/2-back/run.in: --geodesy flat contradicts the run's record "
+                                   "{top}/2-back/morva.metadata.json: the run used --geodesy ellipsoid"),
+    # guards: flights processed in two geodesies calibrated as one
+    "flights-in-two-geodesies": (ROOFS, ALL, {"1-along": "record flat", "3-parallel": "record ellipsoid"}, [],
+                                 "{top}/3-parallel/run.in: its run was georeferenced with --geodesy ellipsoid, that "
+                                 "of {top}/1-along/run.in with flat"),
     # guards: the calibrated copies were written one by one, and a stop after them (here the report's folder
     # missing) left them behind, so that the rerun was refused with "exists already"
     "json-in-a-missing-folder": (ROOFS, ALL, {}, ["--write-run-controls", "--json", "{top}/missing/r.json"],
@@ -252,7 +264,13 @@ def estimate_case(case, top, flight, surface, truth, geodesy, navg, stated, opti
         case.check(verified.returncode == 0, f"{f} passes --verify with the estimate: {verified.stdout}")
 
 
-def points_case(case, top, flight, geodesy, navg, iout_type, area_cut):
+def run_with_record(case, folder, geodesy, record="morva.metadata.json"):
+    """morva run in the folder with its record of the run."""
+    ran = run(case.morva, "--geodesy", geodesy, "--metadata", record, "run.in", cwd=folder)
+    case.check(ran.returncode == 0, f"morva runs in {folder}: {ran.stdout[-300:]}{ran.stderr}")
+
+
+def points_case(case, top, flight, geodesy, navg, iout_type, area_cut, record=None):
     case.fly(top, FLIGHT[flight] + ROOFS, TRUTH, geodesy)
     folder = os.path.join(top, "1-along")
     run_in = os.path.join(folder, "run.in")
@@ -263,10 +281,17 @@ def points_case(case, top, flight, geodesy, navg, iout_type, area_cut):
         with open(os.path.join(folder, "trajectory.txt")) as f:
             lats = [float(line.split()[1]) for line in f if line.strip()]
         edit_run_control(run_in, "latmin latmax", [f"{lats[len(lats) // 2]:.6f}"])
-    ran = run(case.morva, "--geodesy", geodesy, "run.in", cwd=folder)
-    if not case.check(ran.returncode == 0, f"morva runs: {ran.stdout}{ran.stderr}"):
-        return
-    got = run(case.boresight, "--geodesy", geodesy, "--dump-points", run_in)
+    if record is None:
+        ran = run(case.morva, "--geodesy", geodesy, "run.in", cwd=folder)
+        if not case.check(ran.returncode == 0, f"morva runs: {ran.stdout}{ran.stderr}"):
+            return
+        got = run(case.boresight, "--geodesy", geodesy, "--dump-points", run_in)
+    else:  # the geodesy from the run's record, beside the run control or given
+        name = "morva.metadata.json" if record == "campaign record" else "r.json"
+        run_with_record(case, folder, geodesy, name)
+        given = ["--metadata", os.path.join(folder, name)] if record == "given record" else []
+        got = run(case.boresight, *given, "--dump-points", run_in)
+        case.check(f"geodesy {geodesy} from the runs' records" in got.stderr, f"the geodesy told: {got.stderr}")
     if not case.check(got.returncode == 0, f"--dump-points exits 0: {got.stdout}{got.stderr}"):
         return
     scanpt = "points.bin"
@@ -306,6 +331,8 @@ def refusal_case(case, top, surface, used, edits, extra, expected):
                 s.write(text.replace("centre.txt", "run.boresight.in", 1))
         elif edit == "dump exists":
             open(os.path.join(folder, "run.in.points"), "w").close()
+        elif edit.startswith("record "):
+            run_with_record(case, folder, edit.split()[1])
     report = os.path.join(top, "refusal.json")
     json_wanted = "--json" not in extra and "--dump-points" not in extra
     args = [a.replace("{top}", top) for a in extra] + (["--json", report] if json_wanted else [])
@@ -367,7 +394,7 @@ def run_case(name, tools, work):
             flight, surface, truth, geodesy, navg, stated, _, options = ESTIMATES[key]
             estimate_case(case, top, flight, surface, truth, geodesy, navg, stated, options)
         elif kind == "points":
-            points_case(case, top, *POINTS[key][:5])
+            points_case(case, top, *POINTS[key][:5], *POINTS[key][6:])
         elif kind == "writes":
             writes_case(case, top, *WRITES[key])
         else:
