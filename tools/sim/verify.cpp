@@ -89,6 +89,7 @@ struct Check {
 
     Failures fail;
     std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0, nscans = 0;
+    std::int64_t failed_points = 0;  // points of the scan-point file that failed a check
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
     georef::Geodesy run_geodesy = georef::Geodesy::Flat;
     double truth_horizontal = 0, truth_vertical = 0;  // metres, the run's points from the true footprints
@@ -231,7 +232,11 @@ void check_measurement(Check& c, std::int64_t k, std::int32_t i, const TruthPoin
     const Expected e{k, i, &t, &m, h + t.run_dh, t.run_lat, t.run_lon, h};
     ++c.npoints;
     if (std::fabs(h) < 3.0) ++c.nregression;
-    if (c.rc.scanpt_wanted) check_point(c, e);
+    if (c.rc.scanpt_wanted) {
+        const std::int64_t before = c.fail.count;
+        check_point(c, e);
+        if (c.fail.count > before) ++c.failed_points;
+    }
 
     // The first point past the nadir is a centre point.
     const double alpha = s.alpha[i];
@@ -304,6 +309,21 @@ std::string open_outputs(Check& c, const fs::path& dir) {
 
 std::string degrees_list(const double* v) {
     return number(v[0], "%g") + "," + number(v[1], "%g") + "," + number(v[2], "%g");
+}
+
+// Most points off: the likeliest cause is a run in the other geodesy than
+// the one checked (a survey for --geodesy ellipsoid run without it).
+std::string geodesy_hint(const Check& c, georef::Geodesy survey, const std::string& dir) {
+    if (c.npoints == 0 || 2 * c.failed_points < c.npoints) return {};
+    const georef::Geodesy other =
+        c.run_geodesy == georef::Geodesy::Flat ? georef::Geodesy::Ellipsoid : georef::Geodesy::Flat;
+    const std::string mode = survey == georef::Geodesy::Flat ? "" : std::string(" --geodesy ") + georef::geodesy_name(survey);
+    return "verify: " + std::to_string(c.failed_points) + " of " + std::to_string(c.npoints) +
+           " points checked fail: the likeliest cause is a run in another geodesy than the " +
+           georef::geodesy_name(c.run_geodesy) + " one checked. The survey is written for" +
+           (mode.empty() ? std::string(" --geodesy flat") : mode) + " (run: cd " + dir + " && morva" + mode +
+           " < run.in); a run with --geodesy " + georef::geodesy_name(other) + " is checked by morva-sim --verify --geodesy " +
+           georef::geodesy_name(other) + " " + dir + "\n";
 }
 
 // How far the run's points lie from the truth, when the run's model or the
@@ -406,17 +426,18 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     run.geodesy = c.run_geodesy;
     for (int k = 0; k < 3; ++k) run.misalign[k] = (&c.rc.dpitch)[k];
     error = for_each_chunk(s, request.threads, true, run, [&](const Chunk& chunk) {
-        for (std::int64_t local = 0; local < chunk.nscans; ++local) {
+        // Enough said at kGiveUp failures: the check ends at that measurement.
+        for (std::int64_t local = 0; local < chunk.nscans && c.fail.count < kGiveUp; ++local) {
             bool centre_in_scan = false;
             const std::size_t row = static_cast<std::size_t>(local) * n;
-            for (std::int32_t i = 0; i < n; ++i) {
+            for (std::int32_t i = 0; i < n && c.fail.count < kGiveUp; ++i) {
                 check_measurement(c, chunk.first_scan + local, i, chunk.truth[row + i], chunk.meas[row + i],
                                   centre_in_scan);
             }
-            if (!centre_in_scan) ++c.scans_without_centre;
+            if (!centre_in_scan && c.fail.count < kGiveUp) ++c.scans_without_centre;
             ++c.nscans;
         }
-        return c.fail.count < kGiveUp;  // enough said
+        return c.fail.count < kGiveUp;
     });
     // Given up: what follows the last scan checked is not looked at.
     const bool stopped = error == "stopped";
@@ -476,6 +497,7 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
         return true;
     }
     report += "verify: " + std::to_string(c.fail.count) + " failures\n" + c.fail.text;
+    report += geodesy_hint(c, s.opt.geodesy, request.dir);
     return false;
 }
 
