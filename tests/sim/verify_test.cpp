@@ -126,7 +126,7 @@ TEST_F(Verify, ARunInTheOtherGeodesyStopsAtAThousandAndNamesTheGeodesy) {
     const std::string report = verify(ellipsoid);
     EXPECT_NE(report.find("verify: stopped early after 1000 failures: checked 3 of 40 scans"), std::string::npos)
         << report;
-    EXPECT_NE(report.find("points checked fail: the likeliest cause is a run in another geodesy than the ellipsoid "
+    EXPECT_NE(report.find("points checked lie away from their footprints: the likeliest cause is a run in another geodesy than the ellipsoid "
                           "one checked. The survey is written for --geodesy flat (run: cd " +
                           dir.string() + " && morva < run.in); a run with --geodesy flat is checked by "
                                          "morva-sim --verify --geodesy flat"),

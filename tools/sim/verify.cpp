@@ -89,7 +89,7 @@ struct Check {
 
     Failures fail;
     std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0, nscans = 0;
-    std::int64_t failed_points = 0;  // points of the scan-point file that failed a check
+    std::int64_t failed_positions = 0;  // points of the scan-point file away from their footprints
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
     georef::Geodesy run_geodesy = georef::Geodesy::Flat;
     double truth_horizontal = 0, truth_vertical = 0;  // metres, the run's points from the true footprints
@@ -147,6 +147,7 @@ void check_point(Check& c, const Expected& e) {
         c.fail.add(where(e.k, e.i) + ": height " + number(p.h, "%.4f") + ", surface " + number(e.h, "%.4f"));
     }
     if (!(dpos <= c.position_limit)) {
+        ++c.failed_positions;
         c.fail.add(where(e.k, e.i) + ": position " + number(p.lat, "%.7f") + " " + number(p.lon, "%.7f") +
                    ", footprint " + number(e.lat, "%.8f") + " " + number(e.lon, "%.8f"));
     }
@@ -232,11 +233,7 @@ void check_measurement(Check& c, std::int64_t k, std::int32_t i, const TruthPoin
     const Expected e{k, i, &t, &m, h + t.run_dh, t.run_lat, t.run_lon, h};
     ++c.npoints;
     if (std::fabs(h) < 3.0) ++c.nregression;
-    if (c.rc.scanpt_wanted) {
-        const std::int64_t before = c.fail.count;
-        check_point(c, e);
-        if (c.fail.count > before) ++c.failed_points;
-    }
+    if (c.rc.scanpt_wanted) check_point(c, e);
 
     // The first point past the nadir is a centre point.
     const double alpha = s.alpha[i];
@@ -311,15 +308,16 @@ std::string degrees_list(const double* v) {
     return number(v[0], "%g") + "," + number(v[1], "%g") + "," + number(v[2], "%g");
 }
 
-// Most points off: the likeliest cause is a run in the other geodesy than
-// the one checked (a survey for --geodesy ellipsoid run without it).
+// Most points away from their footprints: the likeliest cause is a run in
+// the other geodesy than the one checked (a survey for --geodesy ellipsoid
+// run without it); the geodesies differ by metres across a swath.
 std::string geodesy_hint(const Check& c, georef::Geodesy survey, const std::string& dir) {
-    if (c.npoints == 0 || 2 * c.failed_points < c.npoints) return {};
+    if (c.npoints == 0 || 2 * c.failed_positions < c.npoints) return {};
     const georef::Geodesy other =
         c.run_geodesy == georef::Geodesy::Flat ? georef::Geodesy::Ellipsoid : georef::Geodesy::Flat;
     const std::string mode = survey == georef::Geodesy::Flat ? "" : std::string(" --geodesy ") + georef::geodesy_name(survey);
-    return "verify: " + std::to_string(c.failed_points) + " of " + std::to_string(c.npoints) +
-           " points checked fail: the likeliest cause is a run in another geodesy than the " +
+    return "verify: " + std::to_string(c.failed_positions) + " of " + std::to_string(c.npoints) +
+           " points checked lie away from their footprints: the likeliest cause is a run in another geodesy than the " +
            georef::geodesy_name(c.run_geodesy) + " one checked. The survey is written for" +
            (mode.empty() ? std::string(" --geodesy flat") : mode) + " (run: cd " + dir + " && morva" + mode +
            " < run.in); a run with --geodesy " + georef::geodesy_name(other) + " is checked by morva-sim --verify --geodesy " +
