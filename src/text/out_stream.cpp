@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,7 +31,8 @@ void allocate(OutStream& out) {
     out.failed = false;
 }
 
-// Writes n bytes from the start of the buffer; false when the system refuses.
+// Writes n bytes from the start of the buffer; false when the system refuses
+// (errno says why).
 bool write_all(const OutStream& out, std::size_t n) {
     // The report on the terminal of the progress line starts on a clean line.
     if (n > 0 && &out == &console()) clear_status_line();
@@ -38,6 +40,7 @@ bool write_all(const OutStream& out, std::size_t n) {
     while (n > 0) {
         ssize_t got = ::write(out.fd, p, n);
         if (got < 0 && errno == EINTR) continue;
+        if (got == 0) errno = EIO;
         if (got <= 0) return false;
         p += got;
         n -= static_cast<std::size_t>(got);
@@ -47,11 +50,14 @@ bool write_all(const OutStream& out, std::size_t n) {
 
 // Losing output silently would report a damaged survey as a success. The
 // failed stream drops whatever follows; a console that cannot be written has
-// no room for a last line.
+// no room for a last line. The system's reason (a full disk, a quota) goes to
+// standard error; the report's line stays as it always was.
 [[noreturn]] void write_failed(OutStream& out) {
+    const int error = errno;
     out.failed = true;
     out.used = 0;
     if (&out == &console()) throw RunStopped{"", false, true};
+    note("cannot write " + out.name + ": " + std::strerror(error));
     stop_run("*** write error on file: " + out.name);
 }
 

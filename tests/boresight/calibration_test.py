@@ -14,12 +14,15 @@ checks morva-boresight against what the case expects:
   angles (--dump-points) byte for byte morva's own scan-point file.
 - refusal: exit 1 and one line on standard error starting with the text
   expected; where an angle is refused, no number for it in the JSON.
+- writes: the outputs written beside links named like temporaries, the
+  links and the files they lead to untouched.
 
 Usage: calibration_test.py MORVA_SIM MORVA MORVA_BORESIGHT MORVA_CAMPAIGN
                            [--list | --case NAME | --matrix]
 (--list: the case names, one a line, for CTest; --case: that case alone;
 --matrix: twelve estimates over both heights, both geodesies and drawn
 truths instead of the table.)"""
+import hashlib
 import json
 import os
 import random
@@ -58,7 +61,8 @@ ESTIMATES = {
 }
 
 # morva's own scan points as the oracle: one flight (1-along), its run
-# control edited. name: (flight, geodesy, navg, iout_type, latmin cut, guards)
+# control edited. name: (flight, geodesy, navg, iout_type, latmin cut, guards,
+# the geodesy told by the run's record instead of --geodesy)
 POINTS = {
     "navg1-binary": ("300", "flat", 1, 2, False, None),
     # guards: with navg above 1 the calibration recomputed single measurements, not morva's averaged points
@@ -66,6 +70,9 @@ POINTS = {
     # guards: measurements rejected inside a group (the area bound crossing a scan) leave the groups as morva's
     "navg4-text-area-cut": ("300", "ellipsoid", 4, 1, True, "navg"),
     "navg2-ellipsoid-1000m": ("1000", "ellipsoid", 2, 2, False, "navg"),
+    # guards: a flight run in the ellipsoid mode recomputed flat when --geodesy was not repeated
+    "ellipsoid-from-campaign-record": ("300", "ellipsoid", 1, 2, False, "geodesy", "campaign record"),
+    "ellipsoid-from-given-record": ("300", "ellipsoid", 1, 2, False, "geodesy", "given record"),
 }
 
 # Refusals: exit 1 with the one line. name: (surface, flights used, edits,
@@ -103,12 +110,37 @@ REFUSALS = {
                            "{top}/2-back/trajectory.txt is the same file as the run control's trajectory"),
     "dump-exists": (ROOFS, ["1-along"], {"1-along": "dump exists"}, ["--dump-points"],
                     "{top}/1-along/run.in.points: exists already"),
+    # guards: the flights' geodesy ignored: --geodesy taken over what the runs' records say
+    "geodesy-contradicts-record": (ROOFS, ALL, {"2-back": "record ellipsoid"}, ["--geodesy", "flat"],
+                                   "{top}/2-back/run.in: --geodesy flat contradicts the run's record "
+                                   "{top}/2-back/morva.metadata.json: the run used --geodesy ellipsoid"),
+    # guards: flights processed in two geodesies calibrated as one
+    "flights-in-two-geodesies": (ROOFS, ALL, {"1-along": "record flat", "3-parallel": "record ellipsoid"}, [],
+                                 "{top}/3-parallel/run.in: its run was georeferenced with --geodesy ellipsoid, that "
+                                 "of {top}/1-along/run.in with flat"),
+    # guards: the calibrated copies were written one by one, and a stop after them (here the report's folder
+    # missing) left them behind, so that the rerun was refused with "exists already"
+    "json-in-a-missing-folder": (ROOFS, ALL, {}, ["--write-run-controls", "--json", "{top}/missing/r.json"],
+                                 "{top}/missing/r.json: cannot create a file in {top}/missing/: No such file"),
+}
+
+# Outputs beside links named like temporaries. name: (options, the links
+# made beside each run control (name: the file of the flight it leads to)).
+WRITES = {
+    # guards: fixed temporary names (.check~, .part~) followed a link and turned the trajectory into a run control
+    "links-named-like-temporaries": (["--write-run-controls"], {"run.boresight.in.check~": "trajectory.txt",
+                                                                "run.boresight.in.part~": "trajectory.txt"}),
+    # guards: the same for the JSON report's temporary
+    "json-beside-a-link": (["--json", "{top}/1-along/r.json"], {"r.json.part~": "trajectory.txt"}),
+    # guards: the same for the points' temporary
+    "dump-beside-a-link": (["--dump-points"], {"run.in.points.part~": "trajectory.txt"}),
 }
 
 
 def cases():
     out = [("estimate/" + k, v[6]) for k, v in ESTIMATES.items()]
     out += [("points/" + k, False) for k in POINTS] + [("refusal/" + k, False) for k in REFUSALS]
+    out += [("writes/" + k, False) for k in WRITES]
     return out
 
 
@@ -232,7 +264,13 @@ def estimate_case(case, top, flight, surface, truth, geodesy, navg, stated, opti
         case.check(verified.returncode == 0, f"{f} passes --verify with the estimate: {verified.stdout}")
 
 
-def points_case(case, top, flight, geodesy, navg, iout_type, area_cut):
+def run_with_record(case, folder, geodesy, record="morva.metadata.json"):
+    """morva run in the folder with its record of the run."""
+    ran = run(case.morva, "--geodesy", geodesy, "--metadata", record, "run.in", cwd=folder)
+    case.check(ran.returncode == 0, f"morva runs in {folder}: {ran.stdout[-300:]}{ran.stderr}")
+
+
+def points_case(case, top, flight, geodesy, navg, iout_type, area_cut, record=None):
     case.fly(top, FLIGHT[flight] + ROOFS, TRUTH, geodesy)
     folder = os.path.join(top, "1-along")
     run_in = os.path.join(folder, "run.in")
@@ -243,10 +281,17 @@ def points_case(case, top, flight, geodesy, navg, iout_type, area_cut):
         with open(os.path.join(folder, "trajectory.txt")) as f:
             lats = [float(line.split()[1]) for line in f if line.strip()]
         edit_run_control(run_in, "latmin latmax", [f"{lats[len(lats) // 2]:.6f}"])
-    ran = run(case.morva, "--geodesy", geodesy, "run.in", cwd=folder)
-    if not case.check(ran.returncode == 0, f"morva runs: {ran.stdout}{ran.stderr}"):
-        return
-    got = run(case.boresight, "--geodesy", geodesy, "--dump-points", run_in)
+    if record is None:
+        ran = run(case.morva, "--geodesy", geodesy, "run.in", cwd=folder)
+        if not case.check(ran.returncode == 0, f"morva runs: {ran.stdout}{ran.stderr}"):
+            return
+        got = run(case.boresight, "--geodesy", geodesy, "--dump-points", run_in)
+    else:  # the geodesy from the run's record, beside the run control or given
+        name = "morva.metadata.json" if record == "campaign record" else "r.json"
+        run_with_record(case, folder, geodesy, name)
+        given = ["--metadata", os.path.join(folder, name)] if record == "given record" else []
+        got = run(case.boresight, *given, "--dump-points", run_in)
+        case.check(f"geodesy {geodesy} from the runs' records" in got.stderr, f"the geodesy told: {got.stderr}")
     if not case.check(got.returncode == 0, f"--dump-points exits 0: {got.stdout}{got.stderr}"):
         return
     scanpt = "points.bin"
@@ -286,6 +331,8 @@ def refusal_case(case, top, surface, used, edits, extra, expected):
                 s.write(text.replace("centre.txt", "run.boresight.in", 1))
         elif edit == "dump exists":
             open(os.path.join(folder, "run.in.points"), "w").close()
+        elif edit.startswith("record "):
+            run_with_record(case, folder, edit.split()[1])
     report = os.path.join(top, "refusal.json")
     json_wanted = "--json" not in extra and "--dump-points" not in extra
     args = [a.replace("{top}", top) for a in extra] + (["--json", report] if json_wanted else [])
@@ -305,6 +352,39 @@ def refusal_case(case, top, surface, used, edits, extra, expected):
     print(f"{case.name}: {got.stderr.strip()}")
 
 
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def writes_case(case, top, options, links):
+    case.fly(top, FLIGHT["300"] + ROOFS, TRUTH, "flat")
+    before = {}
+    for f in ALL:
+        folder = os.path.join(top, f)
+        for name, target in links.items():
+            os.symlink(target, os.path.join(folder, name))
+        before[f] = digest(os.path.join(folder, "trajectory.txt"))
+    args = [a.replace("{top}", top) for a in options]
+    used = ALL[:1] if "--dump-points" in options else ALL
+    got = run(case.boresight, *args, *[os.path.join(top, f, "run.in") for f in used])
+    case.check(got.returncode == 0, f"exits 0: {got.stdout}{got.stderr}")
+    for f in ALL:
+        folder = os.path.join(top, f)
+        case.check(digest(os.path.join(folder, "trajectory.txt")) == before[f], f"{f}/trajectory.txt unchanged")
+        for name, target in links.items():
+            path = os.path.join(folder, name)
+            case.check(os.path.islink(path) and os.readlink(path) == target, f"{f}/{name} still a link to {target}")
+        left = [n for n in os.listdir(folder) if "morva-tmp" in n]
+        case.check(not left, f"no temporaries left in {f}: {left}")
+    for output in ([os.path.join(top, f, "run.boresight.in") for f in ALL] if "--write-run-controls" in options
+                   else [os.path.join(top, "1-along", "run.in.points")] if "--dump-points" in options
+                   else [args[args.index("--json") + 1]]):
+        case.check(os.path.isfile(output) and not os.path.islink(output) and os.path.getsize(output) > 0,
+                   f"{output} written")
+    print(f"{case.name}: {got.stdout.strip().splitlines()[-1] if got.stdout.strip() else got.stderr.strip()}")
+
+
 def run_case(name, tools, work):
     case = Case(name, tools)
     kind, key = name.split("/", 1)
@@ -314,7 +394,9 @@ def run_case(name, tools, work):
             flight, surface, truth, geodesy, navg, stated, _, options = ESTIMATES[key]
             estimate_case(case, top, flight, surface, truth, geodesy, navg, stated, options)
         elif kind == "points":
-            points_case(case, top, *POINTS[key][:5])
+            points_case(case, top, *POINTS[key][:5], *POINTS[key][6:])
+        elif kind == "writes":
+            writes_case(case, top, *WRITES[key])
         else:
             refusal_case(case, top, *REFUSALS[key])
     except SystemExit:

@@ -42,6 +42,9 @@ CASES = [
     # guards: a last line that blamed the last file closed instead of the scan points that failed first.
     ("a full disk: the scan points fail first", None, file_size_limit(2048),
      "*** write error on file: points.bin", r"\*\*\* write error on file: points.bin\n$"),
+    # guards: a write error that did not say why (the system's reason was lost).
+    ("a full disk: the system's reason on standard error", None, file_size_limit(2048),
+     "*** write error on file: points.bin", r"morva: cannot write points.bin: File too large\n"),
     ("a trajectory that does not exist: the system's reason", lambda work: os.remove(os.path.join(work, "trajectory.txt")),
      None, "*** cannot open file: trajectory.txt",
      r"morva: cannot open trajectory.txt: No such file or directory \(names in the run control are relative"),

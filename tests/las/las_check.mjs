@@ -139,6 +139,8 @@ function prepare(c, o) {
   }
   if (e.remove) fs.rmSync(path.join(folder, e.remove));
   if (e.fifo && run(['mkfifo', e.fifo], folder).status !== 0) die('mkfifo failed');
+  for (const name of e.touch ?? []) fs.writeFileSync(path.join(folder, name), '');
+  for (const [name, target] of e.symlink ?? []) fs.symlinkSync(target, path.join(folder, name));
   if (e.scanpt_none) lines[3] = '0';
   if (e.run_control_line) lines[e.run_control_line[0] - 1] = e.run_control_line[1];
   fs.writeFileSync(control, lines.join('\n'));
@@ -272,8 +274,13 @@ async function main() {
   const output = c.output ?? 'out.las';
   const existed = fs.existsSync(path.join(prep.folder, output));
   const guarded = c.fail?.unchanged ? fs.readFileSync(path.join(prep.folder, c.fail.unchanged)) : null;
-  const r = run([o.las, ...(c.args ?? []), c.run_control ?? 'run.in', output], prep.folder, undefined, c.env);
-  const leftovers = fs.readdirSync(prep.folder).filter((f) => f.includes('.partial'));
+  // from_parent: run in the folder above the survey's, naming its run control and output there.
+  const cwd = c.from_parent ? path.dirname(prep.folder) : prep.folder;
+  const from = (name) => (c.from_parent ? path.join(path.basename(prep.folder), name) : name);
+  // limit_fsize: a full disk as a limit on file size (in 512-byte blocks), its signal ignored.
+  const las = c.limit_fsize ? ['sh', '-c', `trap '' XFSZ; ulimit -f ${c.limit_fsize}; exec "$0" "$@"`, o.las] : [o.las];
+  const r = run([...las, ...(c.args ?? []), from(c.run_control ?? 'run.in'), from(output)], cwd, undefined, c.env);
+  const leftovers = fs.readdirSync(prep.folder).filter((f) => f.includes('.partial') || f.includes('.morva-tmp-'));
   check(leftovers.length === 0, `temporary files left: ${leftovers}`);
 
   if (c.fail) {
@@ -284,6 +291,7 @@ async function main() {
     if (guarded) check(fs.readFileSync(path.join(prep.folder, c.fail.unchanged)).equals(guarded), `${c.fail.unchanged} changed`);
     else if (existed) check(!fs.lstatSync(path.join(prep.folder, output)).isFile(), `${output} was replaced by a file`);
     else check(!fs.existsSync(path.join(prep.folder, output)), 'an output file was left');
+    check(fs.statSync('/dev/null').isCharacterDevice(), '/dev/null is no longer a device');
   } else {
     check(r.status === 0, `status ${r.status}: ${r.stderr}`);
     if (c.expect.stderr) check(r.stderr.includes(c.expect.stderr), `stderr lacks '${c.expect.stderr}': ${r.stderr}`);
@@ -294,6 +302,11 @@ async function main() {
       check(r.stderr.includes(`${exp.unknownAmplitude} points have intensity 0`), `amplitudes of asterisks: ${r.stderr}`);
     }
     if (c.expect.past_midnight) check(exp.points.some((p) => p.thr >= 240000000n) && exp.points.some((p) => p.thr < 240000000n), 'the flight does not cross midnight');
+    if (c.expect.link) {
+      const [name, target] = c.expect.link;
+      const at = path.join(prep.folder, name);
+      check(fs.lstatSync(at).isSymbolicLink() && fs.readlinkSync(at) === target, `${name} is no longer a link to ${target}`);
+    }
     const b = fs.readFileSync(path.join(prep.folder, output));
     const recordLength = 30 + (prep.binary ? 0 : prep.averaged ? 3 : 2);
     checkRawHeader(b, c, exp, recordLength);

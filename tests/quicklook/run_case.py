@@ -14,14 +14,17 @@ A case is a JSON object:
              after it: ["not_a_value", FILE, [RECORDS], FIELD] (binary),
              ["asterisks", FILE, [RECORDS], FIELD] (text), ["remove", FILE],
              ["truncate", FILE, BYTES], ["write", FILE, TEXT]
-  args       the quick-look's arguments ({png} stands for its picture)
+  args       the quick-look's arguments ({png} stands for its picture, {dir} for
+             the survey's folder's name)
+  from_parent  the quick-look runs in the folder above the survey's
   expect     exit, stderr (texts it must hold), points (counts), file_agrees
              (counts, bounds and medians against the scan-point file), height
              (every per-index median within [value, tolerance]), tilt ([degrees,
              tolerance]), regression_agrees (metres), gaps_from_report, png, geojson,
              texts ([[PANEL, "x" | "y" | "texts", TEXT]]: a label or text of that panel
              holds TEXT), plain_numbers (no axis shows an offset such as "+1e1"),
-             colour_span (the colour limits at least this many metres apart)
+             colour_span (the colour limits at least this many metres apart),
+             title (texts the picture's title must hold)
 """
 
 import json
@@ -90,8 +93,10 @@ def make_survey(tools, case, folder, form):
     for edit in case.get("edits", []):
         if edit[0] != "line":
             edit_file(folder, edit)
-    args = [a.replace("{png}", "ql.png") for a in case.get("args", ["--json", "ql.json", "run.in", "{png}"])]
-    done = subprocess.run([tools["quicklook"], *args], cwd=folder, capture_output=True, text=True)
+    args = [a.replace("{png}", "ql.png").replace("{dir}", os.path.basename(folder))
+            for a in case.get("args", ["--json", "ql.json", "run.in", "{png}"])]
+    cwd = os.path.dirname(folder) if case.get("from_parent") else folder
+    done = subprocess.run([tools["quicklook"], *args], cwd=cwd, capture_output=True, text=True)
     return done
 
 
@@ -172,7 +177,10 @@ def check_result(case, folder, done):
               f"points {result['points']}, expected {expect['points']}")
     if expect.get("file_agrees"):
         sim = dict(zip(case["sim"][::2], case["sim"][1::2]))
-        points, skipped = file_points(folder, result["scan_point_file"], int(sim.get("--nmeas", 250)))
+        scan_points = result["scan_point_file"]   # as the quick-look opened it, from where it ran
+        if case.get("from_parent"):
+            scan_points = os.path.relpath(os.path.join(os.path.dirname(folder), scan_points), folder)
+        points, skipped = file_points(folder, scan_points, int(sim.get("--nmeas", 250)))
         check_against_file(result, points, skipped)
     if "height" in expect:
         value, tol = expect["height"]
@@ -208,6 +216,8 @@ def check_result(case, folder, done):
     if expect.get("plain_numbers"):
         offsets = {panel: t["offsets"] for panel, t in result["texts"].items() if t["offsets"]}
         check(not offsets, f"axes with an offset: {offsets}")
+    for text in expect.get("title", []):
+        check(text in " ".join(result["title"]), f"the title lacks '{text}': {result['title']}")
     if "colour_span" in expect:
         lo, hi = result["colour_limits"]
         check(hi - lo >= expect["colour_span"] - 1e-9, f"colour limits {lo} to {hi}")

@@ -90,6 +90,25 @@ def test_outputs_appear_only_when_complete(tmp_path: os.PathLike[str]) -> None:
     assert os.listdir(tmp_path) == ["q.json"] and open(final).read() == "whole"
 
 
+# guards: outputs written one by one under fixed temporary names, a link output replaced by a file
+def test_outputs_appear_together_and_through_links(tmp_path: os.PathLike[str]) -> None:
+    real, link = os.path.join(tmp_path, "real.png"), os.path.join(tmp_path, "so.png")
+    open(real, "w").write("old")
+    os.symlink("real.png", link)
+    with pytest.raises(OSError):   # the second output cannot be made: neither appears
+        with outputs.Staged() as staged:
+            open(staged.add(link), "w").write("new")
+            staged.add(os.path.join(tmp_path, "missing", "q.json"))
+            staged.commit()
+    assert sorted(os.listdir(tmp_path)) == ["real.png", "so.png"] and open(real).read() == "old"
+    with outputs.Staged() as staged:
+        open(staged.add(link), "w").write("new")
+        open(staged.add(os.path.join(tmp_path, "q.json")), "w").write("{}")
+        staged.commit()
+    assert os.readlink(link) == "real.png" and open(real).read() == "new"
+    assert sorted(os.listdir(tmp_path)) == ["q.json", "real.png", "so.png"]
+
+
 USAGE_TAIL = "; usage: morva-quicklook [options] RUN_CONTROL [OUTPUT.png] (morva-quicklook --help)\n"
 
 

@@ -118,5 +118,21 @@ TEST_F(Verify, RefusesARunControlTheSurveyDoesNotFollow) {
     EXPECT_NE(verify({}).find("run.in changes the lever arm"), std::string::npos);
 }
 
+// guards: a run in the other geodesy failed with tens of thousands of
+// failures, "stopped after" far past the documented 1000, and no hint.
+TEST_F(Verify, ARunInTheOtherGeodesyStopsAtAThousandAndNamesTheGeodesy) {
+    VerifyRequest ellipsoid;
+    ellipsoid.geodesy = georef::Geodesy::Ellipsoid;
+    const std::string report = verify(ellipsoid);
+    EXPECT_NE(report.find("verify: stopped early after 1000 failures: checked 3 of 40 scans"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("points checked lie away from their footprints: the likeliest cause is a run in another geodesy than the ellipsoid "
+                          "one checked. The survey is written for --geodesy flat (run: cd " +
+                          dir.string() + " && morva < run.in); a run with --geodesy flat is checked by "
+                                         "morva-sim --verify --geodesy flat"),
+              std::string::npos)
+        << report;
+}
+
 }  // namespace
 }  // namespace morva::sim

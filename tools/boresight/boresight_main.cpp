@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -16,14 +16,17 @@
 #include "adjustment.hpp"
 #include "calibrated_control.hpp"
 #include "flight.hpp"
+#include "flight_geodesy.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "patches.hpp"
 #include "point_dump.hpp"
 #include "report.hpp"
+#include "staged_text.hpp"
 #include "text/command_line.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
+#include "text/warning.hpp"
 
 namespace {
 
@@ -60,7 +63,8 @@ constexpr std::string_view kExitStatus =
 
 struct Options {
     std::vector<std::string> run_controls;
-    georef::Geodesy geodesy = georef::Geodesy::Flat;
+    std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
+    std::vector<std::string> metadata;       // --metadata, one per run control
     std::string json;
     bool write_run_controls = false;
     bool dump_points = false;
@@ -82,12 +86,23 @@ std::vector<text::Option> options_of(Options& o) {
         return [&target](const OptionValue& v) { target = v.number; return std::string(); };
     };
     return {
-        {"--geodesy", "flat|ellipsoid", "the georeferencing the flights are processed with (morva --geodesy; default flat)",
+        {"--geodesy", "flat|ellipsoid",
+         "the georeferencing the flights were processed with (morva --geodesy) when their runs' records do not say "
+         "(default flat); one that contradicts a record is refused",
          OptionKind::Choice, {}, {}, true,
          {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
          [&o](const OptionValue& v) {
              o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
              return std::string();
+         }},
+        {"--metadata", "FILE",
+         "a run's record (morva --metadata FILE), once for each run control in their order: the geodesy is taken "
+         "from it (default: morva.metadata.json beside each run control when it is of that run, as morva-campaign "
+         "keeps it)",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             o.metadata.emplace_back(v.text);
+             return v.text.empty() ? std::string("'' is not a file name") : std::string();
          }},
         {"--json", "FILE", "the same report as JSON", OptionKind::Text, {}, {}, true, {},
          [&o](const OptionValue& v) {
@@ -135,6 +150,10 @@ Options parse(int argc, char** argv) {
                                 }};
     for (std::string_view a : text::parse_command_line(program, options, argc, argv)) o.run_controls.emplace_back(a);
     if (o.run_controls.empty()) usage("missing RUN_CONTROL");
+    if (!o.metadata.empty() && o.metadata.size() != o.run_controls.size()) {
+        usage("--metadata given " + std::to_string(o.metadata.size()) + " times for " +
+              std::to_string(o.run_controls.size()) + " run controls: give one record for each, in their order");
+    }
     if (o.dump_points && o.write_run_controls) usage("--dump-points and --write-run-controls exclude each other");
     o.patch.max_points = std::max(o.patch.max_points, o.patch.min_points);
     if (o.threads == 0) o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -172,29 +191,23 @@ void check_installation(const std::vector<Flight>& flights) {
     }
 }
 
-void write_file(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".part~";
-    std::ofstream o(temp, std::ios::binary);
-    o << text;
-    o.close();
-    if (!o || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        stop(path + ": cannot be written");
-    }
-}
-
 // The recomputed points of every flight at its stated misalignment.
 int dump(const std::vector<Flight>& flights) {
     for (const Flight& f : flights) {
         const std::string why = dump_refusal(flights, f);
         if (!why.empty()) stop(why);
     }
+    // Every flight's points appear together, when all are complete.
+    common::StagedFiles staged;
+    std::string lines;
     for (const Flight& f : flights) {
         const std::string name = dump_name(f.name);
-        write_file(name, dump_points(f, {f.rc.dpitch, f.rc.droll, f.rc.dheading}));
-        std::printf("%s: %zu points of %zu measurements (navg %d)\n", name.c_str(), f.shots.size(),
-                    f.measurements.size(), static_cast<int>(f.rc.navg));
+        stage_text(staged, name, dump_points(f, {f.rc.dpitch, f.rc.droll, f.rc.dheading}));
+        lines += name + ": " + std::to_string(f.shots.size()) + " points of " + std::to_string(f.measurements.size()) +
+                 " measurements (navg " + std::to_string(f.rc.navg) + ")\n";
     }
+    staged.commit();
+    std::fwrite(lines.data(), 1, lines.size(), stdout);
     std::fflush(stdout);
     return 0;
 }
@@ -204,7 +217,13 @@ int run(const Options& o) {
     text::attach_out(text::console(), -1, "the core's report");
 
     std::vector<Flight> flights(o.run_controls.size());
-    for (std::size_t k = 0; k < flights.size(); ++k) load_flight(o.run_controls[k], o.geodesy, flights[k]);
+    for (std::size_t k = 0; k < flights.size(); ++k) {
+        load_flight(o.run_controls[k], o.geodesy.value_or(georef::Geodesy::Flat), flights[k]);
+    }
+    std::string geodesy_source;
+    const georef::Geodesy geodesy = flights_geodesy(flights, o.metadata, o.geodesy, geodesy_source);
+    for (Flight& f : flights) f.geodesy = geodesy;
+    if (geodesy_source == kFromRecords) text::note(std::string("geodesy ") + georef::geodesy_name(geodesy) + " from " + geodesy_source);
     if (o.dump_points) return dump(flights);
     check_installation(flights);
     if (!o.json.empty()) {
@@ -223,7 +242,7 @@ int run(const Options& o) {
 
     Calibration c;
     for (const Flight& f : flights) c.flights.push_back(&f);
-    c.geodesy = georef::geodesy_name(o.geodesy);
+    c.geodesy = georef::geodesy_name(geodesy);
     const std::array<double, 3> start = {flights[0].rc.dpitch, flights[0].rc.droll, flights[0].rc.dheading};
     c.adjustment.start = c.adjustment.estimate = start;
 
@@ -249,16 +268,18 @@ int run(const Options& o) {
     }
     explain(c, o.min_patches, o.max_sigma);
 
+    // The calibrated copies and the JSON report appear together, when all are
+    // complete; none of them on a stop or a signal.
     const bool ok = all_determined(c);
+    common::StagedFiles staged;
     if (ok && o.write_run_controls) {
-        std::vector<std::string> texts;
-        for (const Flight& f : flights) texts.push_back(calibrated_text(f, c.adjustment.estimate));
-        for (std::size_t k = 0; k < flights.size(); ++k) {
-            write_calibrated(flights[k], texts[k]);
-            c.written.push_back(calibrated_name(flights[k].name));
+        for (const Flight& f : flights) {
+            stage_calibrated(staged, f, calibrated_text(f, c.adjustment.estimate), c.adjustment.estimate);
+            c.written.push_back(calibrated_name(f.name));
         }
     }
-    if (!o.json.empty()) write_file(o.json, report_json(c));
+    if (!o.json.empty()) stage_text(staged, o.json, report_json(c));
+    staged.commit();
     const std::string text = report_text(c);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -273,6 +294,7 @@ int run(const Options& o) {
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
+    text::set_program_name(kProgram);
     FLAGS_minloglevel = google::GLOG_ERROR;  // the solver's notes are not the program's
     try {
         return run(o);

@@ -6,11 +6,11 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
+#include "staged_text.hpp"
 #include "text/free_input.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
@@ -114,14 +114,13 @@ std::string calibrated_text(const Flight& f, const std::array<double, 3>& angles
         pos = end + 1;
         ++line;
     }
+    return out;
+}
 
+void stage_calibrated(common::StagedFiles& staged, const Flight& f, const std::string& copy,
+                      const std::array<double, 3>& angles) {
     // Read back: the angles as written, everything else as it was.
-    const std::string temp = calibrated_name(f.name) + ".check~";
-    {
-        std::ofstream o(temp, std::ios::binary);
-        o << out;
-        if (!o) fail(temp, "cannot be written");
-    }
+    const std::string temp = stage_text(staged, calibrated_name(f.name), copy);
     inputs::RunControl back;
     std::string problem;
     {
@@ -133,7 +132,6 @@ std::string calibrated_text(const Flight& f, const std::array<double, 3>& angles
             problem = text::stop_line(stop);
         }
     }
-    ::unlink(temp.c_str());
     inputs::RunControl expected = f.rc;
     inputs::derive(back);
     const inputs::RunControl& a = expected;
@@ -145,26 +143,6 @@ std::string calibrated_text(const Flight& f, const std::array<double, 3>& angles
                       std::fabs(back.dpitch - angles[0]) < 1e-6 && std::fabs(back.droll - angles[1]) < 1e-6 &&
                       std::fabs(back.dheading - angles[2]) < 1e-6;
     if (!same) fail(f.name, "its calibrated copy does not read back as it should" + (problem.empty() ? "" : ": " + problem));
-    return out;
-}
-
-void write_calibrated(const Flight& f, const std::string& text) {
-    const std::string out = calibrated_name(f.name);
-    const std::string temp = out + ".part~";
-    {
-        std::ofstream o(temp, std::ios::binary);
-        o << text;
-        o.close();
-        if (!o) {
-            ::unlink(temp.c_str());
-            fail(out, "cannot be written");
-        }
-    }
-    if (::link(temp.c_str(), out.c_str()) != 0) {  // never over a file that appeared meanwhile
-        ::unlink(temp.c_str());
-        fail(out, exists(out) ? "exists already" : "cannot be written");
-    }
-    ::unlink(temp.c_str());
 }
 
 }  // namespace morva::boresight

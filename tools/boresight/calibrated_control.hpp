@@ -6,6 +6,7 @@
 #include <string>
 
 #include "flight.hpp"
+#include "staged_files.hpp"
 
 namespace morva::boresight {
 
@@ -17,11 +18,13 @@ std::string calibrated_name(const std::string& run_control);
 std::string calibrated_refusal(const Flight& flight);
 
 // The run control's text with the misalignment group's lines replaced by one
-// line of the angles; checked by reading it back with the core's reader
-// (every other value unchanged). A problem stops with one line.
+// line of the angles.
 std::string calibrated_text(const Flight& flight, const std::array<double, 3>& angles);
 
-// Writes the text under a temporary name in the same folder and renames it.
-void write_calibrated(const Flight& flight, const std::string& text);
+// Stages the copy of the text in `staged` (its name given at the commit) and
+// checks it by reading it back with the core's reader: the angles as
+// written, every other value unchanged. A problem stops with one line.
+void stage_calibrated(common::StagedFiles& staged, const Flight& flight, const std::string& copy,
+                      const std::array<double, 3>& angles);
 
 }  // namespace morva::boresight

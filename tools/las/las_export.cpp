@@ -11,41 +11,16 @@
 #include <vector>
 
 #include "records/record_file.hpp"
+#include "staged_files.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
 
 namespace morva::las {
 namespace {
 
-std::string temporary;
-
 constexpr std::int32_t kPoleE7 = 900000000;  // 90 degrees in 10^-7 degree
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
-
-std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Created new (never over an existing file) beside the output, so that the
-// final rename stays within one file system.
-int create_temporary(const std::string& output) {
-    const std::string folder = folder_of(output);
-    const std::string base = output.substr(output.rfind('/') == std::string::npos ? 0 : output.rfind('/') + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = folder + "/." + base + ".partial-" + std::to_string(::getpid());
-        if (attempt > 0) name += "-" + std::to_string(attempt);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            temporary = name;
-            return fd;
-        }
-        if (errno != EEXIST) fail("cannot create a file in " + folder + ": " + std::strerror(errno));
-    }
-    fail("cannot create a temporary file in " + folder);
-}
 
 struct Converter {
     const ExportPlan& plan;
@@ -172,8 +147,6 @@ void write_at(int fd, const void* data, std::size_t size, off_t offset, const st
 
 }  // namespace
 
-const std::string& temporary_output() { return temporary; }
-
 std::string unreadable(const std::string& path) {
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) return path + " does not exist or cannot be reached";
@@ -224,8 +197,18 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
     };
     auto crs_ready = [&] { return crs.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
 
+    // The file under a fresh temporary name beside the output (beside the file
+    // it names, for a link), renamed into place only when complete.
+    common::StagedFiles staged;
     try {
-        const int fd = create_temporary(plan.output);
+        std::string temp;
+        try {
+            temp = staged.add(plan.output);
+        } catch (const text::RunStopped& stop) {
+            fail(stop.line);
+        }
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) fail("cannot write " + plan.output + ": " + std::strerror(errno));
         text::attach_out(file, fd, plan.output);
         convert(c, [&] {
             if (!known && (c.early_bytes() >= kEarlyBytes || crs_ready())) begin_file();
@@ -249,10 +232,11 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
     encode_header(header, head);
     write_at(file.fd, head, kHeaderSize, 0, plan.output);
     text::close_out(file);
-    if (::rename(temporary.c_str(), plan.output.c_str()) != 0) {
-        fail("cannot rename " + temporary + " to " + plan.output + ": " + std::strerror(errno));
+    try {
+        staged.commit();
+    } catch (const text::RunStopped& stop) {
+        fail(stop.line);
     }
-    temporary.clear();
     return c.counts;
 }
 

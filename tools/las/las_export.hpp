@@ -66,7 +66,4 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
 // reached", "NAME is a folder" or "NAME cannot be read".
 std::string unreadable(const std::string& path);
 
-// The temporary file of the export in progress, for the ending to remove; empty when none.
-const std::string& temporary_output();
-
 }  // namespace morva::las

@@ -1,11 +1,9 @@
 // morva-las: a run's scan points as a LAS 1.4 file (point format 6) with its
 // coordinate system and GPS times, for point-cloud viewers and GIS.
 
-#include <csignal>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #include <cmath>
@@ -43,7 +41,9 @@ constexpr std::string_view kDescription =
     "the values of the scan-point records; GPS Time is Adjusted Standard GPS Time on\n"
     "the flight date. Records without a time or position, or with a latitude beyond\n"
     "+-90 degrees, are skipped and counted.\n"
-    "The file appears only when it is complete.\n";
+    "The names inside the run control are taken relative to its own folder (as\n"
+    "morva reads them when run there). The file appears only when it is complete;\n"
+    "an output that is a link writes the file the link names.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 the file was written; 1 it was not (the last line on standard\n"
     "error says why); 2 a wrong option or argument.\n";
@@ -120,21 +120,22 @@ Options parse_options(int argc, char** argv) {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
 
-// An export that a stop interrupts leaves nothing behind.
-void remove_partial_output(int) {
-    if (!las::temporary_output().empty()) ::unlink(las::temporary_output().c_str());
+// The run control's folder, "" or ending in '/': the names inside a run
+// control are taken relative to it, as morva reads them when run there.
+std::string folder_of(const std::string& run_control) {
+    const std::size_t slash = run_control.rfind('/');
+    return slash == std::string::npos ? std::string() : run_control.substr(0, slash + 1);
 }
 
-// Nor does an export interrupted by a signal (unlink is safe in a handler).
-void remove_and_reraise(int signal_number) {
-    remove_partial_output(0);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
+// A name inside the run control, as this program opens it.
+std::string beside(const std::string& run_control, const std::string& name) {
+    if (name.empty() || name[0] == '/') return name;
+    return folder_of(run_control) + name;
 }
 
 // The output must not replace any file of the run, nor a folder or device.
 void check_output(const Options& o, const inputs::RunControl& rc) {
-    std::vector<inputs::RunFile> files = inputs::run_control_roles(rc, o.run_control);
+    std::vector<inputs::RunFile> files = inputs::run_control_roles(rc, o.run_control, folder_of(o.run_control));
     if (!o.metadata.empty()) files.push_back({o.metadata, "the run's record"});
     const std::string refusal = inputs::output_refusal(o.output, files);
     if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
@@ -224,7 +225,7 @@ std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl&
         text::note("flight date " + std::string(las::format_date(*o.date, day)) + " from --date");
         return o.date;
     }
-    const std::string scanfile = inputs::trimmed(rc.scanfile);
+    const std::string scanfile = beside(o.run_control, inputs::trimmed(rc.scanfile));
     std::string why;
     scanner::ByteReader in;
     if (scanner::open_bytes(in, scanfile)) {
@@ -267,7 +268,7 @@ void export_run(const Options& o) {
     // while the run's files are checked and, in the geographic default, the
     // first points converted.
     grid::PointSource points;
-    points.points_file = inputs::trimmed(rc.scanptfile);
+    points.points_file = beside(o.run_control, inputs::trimmed(rc.scanptfile));
     points.binary = rc.binary_output;
     points.with_group_size = !rc.binary_output && rc.navg > 1;
     std::future<las::CoordinateSystem> crs = std::async(std::launch::async, choose_crs, o.crs,
@@ -282,7 +283,7 @@ void export_run(const Options& o) {
     }
 
     las::ExportPlan plan;
-    plan.scan_points = inputs::trimmed(rc.scanptfile);
+    plan.scan_points = points.points_file;
     plan.binary = rc.binary_output;
     plan.with_group_size = !rc.binary_output && rc.navg > 1;
     plan.output = o.output;
@@ -320,14 +321,15 @@ int main(int argc, char** argv) {
     // Everything this program tells, the stops of the shared readers included, goes to standard error.
     text::attach_out(text::console(), 2, "standard error");
     text::set_program_name(kProgram);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_and_reraise);
     int status = 0;
     try {
         export_run(o);
         text::flush(text::console());
     } catch (const text::RunStopped& stop) {
-        status = text::report_stop(stop, false);
+        // A failed write has been told with its reason, as "morva-las: cannot
+        // write NAME: REASON": the core's own line for it would repeat it.
+        const bool told = stop.has_line && stop.line.starts_with("*** write error on file: ");
+        status = text::report_stop(told ? text::RunStopped{"", false, false} : stop, false);
     }
-    remove_partial_output(0);
     return status;
 }

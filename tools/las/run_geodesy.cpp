@@ -56,4 +56,22 @@ RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::
     return r;
 }
 
+std::string record_mismatch(const RunGeodesy& g, const std::string& scan_points, bool binary,
+                            const std::string& geoid) {
+    const std::string form = binary ? "binary" : "text";
+    if (g.record_scan_points != scan_points || g.record_scan_points_form != form) {
+        return "it names the scan points " +
+               (g.record_scan_points.empty() ? std::string("of no run")
+                                             : g.record_scan_points + " (" + g.record_scan_points_form + ")") +
+               ", the run control " + scan_points + " (" + form + ")";
+    }
+    if (g.record_geoid != geoid) {
+        const auto grid = [](const std::string& name) {
+            return name.empty() ? std::string("no geoid grid") : "the geoid grid " + name;
+        };
+        return "it names " + grid(g.record_geoid) + ", the run control " + grid(geoid);
+    }
+    return {};
+}
+
 }  // namespace morva::las

@@ -23,4 +23,11 @@ struct RunGeodesy {
 // it is refused), else the option's.
 RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::string>& option);
 
+// Why a record read by run_geodesy is not of the run whose run control names
+// these scan points (binary or text) and geoid grid (empty: none), e.g. "it
+// names the scan points a.bin (binary), the run control b.bin (binary)";
+// empty when it is of that run.
+std::string record_mismatch(const RunGeodesy& record, const std::string& scan_points, bool binary,
+                            const std::string& geoid);
+
 }  // namespace morva::las

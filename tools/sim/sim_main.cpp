@@ -195,12 +195,17 @@ int main(int argc, char** argv) {
     error = write_survey(survey, std::string(rest[0]), summary);
     if (!error.empty()) return fail(error);
     const double rate = summary.seconds > 0 ? summary.measurements / summary.seconds : 0.0;
+    // The next steps in the survey's own geodesy: a run in the other one fails --verify.
+    const std::string dir(rest[0]);
+    const std::string mode = opt.geodesy == morva::georef::Geodesy::Flat
+                                 ? std::string()
+                                 : std::string(" --geodesy ") + morva::georef::geodesy_name(opt.geodesy);
     std::printf(
         "morva-sim: %lld scans, %lld measurements, %.1f MB scanner file in %.2f s (%.2f million measurements/s, "
-        "%.2f model evaluations each); run: cd %s && morva < run.in\n",
+        "%.2f model evaluations each); run: cd %s && morva%s < run.in; then check: morva-sim --verify %s\n",
         static_cast<long long>(summary.scans), static_cast<long long>(summary.measurements),
         summary.scanner_bytes / 1e6, summary.seconds, rate / 1e6,
-        summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0,
-        std::string(rest[0]).c_str());
+        summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0, dir.c_str(),
+        mode.c_str(), dir.c_str());
     return 0;
 }

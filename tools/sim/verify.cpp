@@ -89,6 +89,7 @@ struct Check {
 
     Failures fail;
     std::int64_t npoints = 0, ncentres = 0, nregression = 0, scans_without_centre = 0, nscans = 0;
+    std::int64_t failed_positions = 0;  // points of the scan-point file away from their footprints
     double worst_height = 0, worst_position = 0, worst_residual = 0, worst_offset = 0;
     georef::Geodesy run_geodesy = georef::Geodesy::Flat;
     double truth_horizontal = 0, truth_vertical = 0;  // metres, the run's points from the true footprints
@@ -146,6 +147,7 @@ void check_point(Check& c, const Expected& e) {
         c.fail.add(where(e.k, e.i) + ": height " + number(p.h, "%.4f") + ", surface " + number(e.h, "%.4f"));
     }
     if (!(dpos <= c.position_limit)) {
+        ++c.failed_positions;
         c.fail.add(where(e.k, e.i) + ": position " + number(p.lat, "%.7f") + " " + number(p.lon, "%.7f") +
                    ", footprint " + number(e.lat, "%.8f") + " " + number(e.lon, "%.8f"));
     }
@@ -306,6 +308,22 @@ std::string degrees_list(const double* v) {
     return number(v[0], "%g") + "," + number(v[1], "%g") + "," + number(v[2], "%g");
 }
 
+// Most points away from their footprints: the likeliest cause is a run in
+// the other geodesy than the one checked (a survey for --geodesy ellipsoid
+// run without it); the geodesies differ by metres across a swath.
+std::string geodesy_hint(const Check& c, georef::Geodesy survey, const std::string& dir) {
+    if (c.npoints == 0 || 2 * c.failed_positions < c.npoints) return {};
+    const georef::Geodesy other =
+        c.run_geodesy == georef::Geodesy::Flat ? georef::Geodesy::Ellipsoid : georef::Geodesy::Flat;
+    const std::string mode = survey == georef::Geodesy::Flat ? "" : std::string(" --geodesy ") + georef::geodesy_name(survey);
+    return "verify: " + std::to_string(c.failed_positions) + " of " + std::to_string(c.npoints) +
+           " points checked lie away from their footprints: the likeliest cause is a run in another geodesy than the " +
+           georef::geodesy_name(c.run_geodesy) + " one checked. The survey is written for" +
+           (mode.empty() ? std::string(" --geodesy flat") : mode) + " (run: cd " + dir + " && morva" + mode +
+           " < run.in); a run with --geodesy " + georef::geodesy_name(other) + " is checked by morva-sim --verify --geodesy " +
+           georef::geodesy_name(other) + " " + dir + "\n";
+}
+
 // How far the run's points lie from the truth, when the run's model or the
 // recording departs from it: a geodesy mode or a misalignment other than
 // the truth's, noise on the ranges. With noise, and the run's model the
@@ -406,17 +424,18 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
     run.geodesy = c.run_geodesy;
     for (int k = 0; k < 3; ++k) run.misalign[k] = (&c.rc.dpitch)[k];
     error = for_each_chunk(s, request.threads, true, run, [&](const Chunk& chunk) {
-        for (std::int64_t local = 0; local < chunk.nscans; ++local) {
+        // Enough said at kGiveUp failures: the check ends at that measurement.
+        for (std::int64_t local = 0; local < chunk.nscans && c.fail.count < kGiveUp; ++local) {
             bool centre_in_scan = false;
             const std::size_t row = static_cast<std::size_t>(local) * n;
-            for (std::int32_t i = 0; i < n; ++i) {
+            for (std::int32_t i = 0; i < n && c.fail.count < kGiveUp; ++i) {
                 check_measurement(c, chunk.first_scan + local, i, chunk.truth[row + i], chunk.meas[row + i],
                                   centre_in_scan);
             }
-            if (!centre_in_scan) ++c.scans_without_centre;
+            if (!centre_in_scan && c.fail.count < kGiveUp) ++c.scans_without_centre;
             ++c.nscans;
         }
-        return c.fail.count < kGiveUp;  // enough said
+        return c.fail.count < kGiveUp;
     });
     // Given up: what follows the last scan checked is not looked at.
     const bool stopped = error == "stopped";
@@ -476,6 +495,7 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
         return true;
     }
     report += "verify: " + std::to_string(c.fail.count) + " failures\n" + c.fail.text;
+    report += geodesy_hint(c, s.opt.geodesy, request.dir);
     return false;
 }
 

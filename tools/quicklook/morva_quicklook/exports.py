@@ -42,6 +42,9 @@ def content(view: View) -> dict[str, Any]:
         bounds["index"] = [int(v) for v in s.bounds["index"]]
     c = view["centres"]
     out = {
+        "flight": view["flight"],
+        "date": view["date"],
+        "title": list(view["title"]),
         "run_control": view["names"]["run_control"],
         "scan_point_file": view["names"]["scan_points"],
         "form": view["form"],

@@ -14,7 +14,6 @@ from matplotlib.ticker import FuncFormatter, MultipleLocator, ScalarFormatter  #
 from mpl_toolkits.axes_grid1.anchored_artists import AnchoredSizeBar  # noqa: E402
 import numpy as np  # noqa: E402
 
-from .outputs import written  # noqa: E402
 from .summary import COLOUR_PERCENTILES, METRES_PER_DEGREE  # noqa: E402
 
 # Everything the picture and the JSON show (see main.make_view).
@@ -178,8 +177,9 @@ def _draw_histogram(ax: Axes, view: View) -> None:
 
 def title_lines(view: View) -> tuple[str, str]:
     s, names = view["summary"], view["names"]
-    files = f"{names['run_control']}: {names['scan_points'] or 'no scan-point file'}, {names['centres']}"
-    parts = [files]
+    flight = f"flight {view['flight']}, " + (view["date"] or "no date in the scanner header")
+    files = f"{names['scan_points'] or 'no scan-point file'}, {names['centres']}"
+    parts = [f"{flight}: {files}"]
     if "thr" in s.bounds:
         t0, t1 = s.bounds["thr"]
         parts.append(f"{clock(t0, 1)} to {clock(t1, 1)} ({(t1 - t0) * 3600:.1f} s)")
@@ -230,22 +230,22 @@ def _texts(fig: Figure) -> dict[str, dict[str, Any]]:
 
 
 def draw(view: View, png: str, svg: str | None = None, small: bool = False) -> dict[str, dict[str, Any]]:
-    """Writes the picture (and its SVG); returns the texts drawn."""
+    """Writes the picture (and its SVG) to the files given (the staged
+    temporaries); returns the texts drawn."""
     fig = plt.figure(figsize=(WIDTH_PX / DPI, HEIGHT_PX / DPI), dpi=DPI)
     grid = fig.add_gridspec(2, 2, left=0.06, right=0.95, bottom=0.06, top=0.90, wspace=0.28, hspace=0.28)
     _draw_map(fig, fig.add_subplot(grid[0, 0], label="map"), view)
     _draw_across(fig.add_subplot(grid[0, 1], label="across"), view)
     _draw_along(fig.add_subplot(grid[1, 0], label="along"), view)
     _draw_histogram(fig.add_subplot(grid[1, 1], label="histogram"), view)
-    first, second = title_lines(view)
+    view["title"] = title_lines(view)
+    first, second = view["title"]
     fig.suptitle(first + ("\n" + second if second else ""), fontsize=12)
-    with written(png) as temporary:
-        fig.savefig(temporary, dpi=DPI, format="png")
-        if small:
-            _to_palette(temporary)
+    fig.savefig(png, dpi=DPI, format="png")
+    if small:
+        _to_palette(png)
     if svg:
-        with written(svg) as temporary:
-            fig.savefig(temporary, format="svg")
+        fig.savefig(svg, format="svg")
     texts = _texts(fig)
     plt.close(fig)
     return texts

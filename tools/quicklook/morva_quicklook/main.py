@@ -4,6 +4,7 @@ writes the picture and the files asked for."""
 
 import json
 import os
+import re
 import subprocess
 import sys
 from typing import Any, Dict, Iterator, Sequence
@@ -19,14 +20,17 @@ HELP = """usage: morva-quicklook [options] RUN_CONTROL [OUTPUT.png]
 Draws one picture of a morva run (1600 x 1200 pixels): a map of the scan
 points coloured by height with the flight line, the ground and aircraft heights
 along the track, the heights across the scan by measurement index, and a height
-histogram. It reads the run control the run read and, from it, the scan-point
-file (binary or text, as iout_type and navg say) and the centre-point file; file
-names are taken as morva takes them, relative to the current folder. The map
-draws a uniform random subsample of at most 200,000 points; every statistic
-uses every point. The picture goes to OUTPUT.png, by default quicklook.png
-beside the scan-point file. No output may be the run control, a file it names
-or a folder or device: such an output is refused before anything is written.
-Every output appears only when it is complete. A run of the simplified vertical
+histogram, under a title naming the flight (its folder and run control) and its
+date (from the scanner header's time epoch). It reads the run control the run
+read and, from it, the scan-point file (binary or text, as iout_type and navg
+say) and the centre-point file; the names inside the run control are taken
+relative to its own folder (as morva reads them when run there). The map draws
+a uniform random subsample of at most 200,000 points; every statistic uses every
+point. The picture goes to OUTPUT.png, by default quicklook.png beside the
+scan-point file. No output may be the run control, a file it names or a folder
+or device: such an output is refused before anything is written. The outputs
+appear together when all are complete (an output that is a link writes the file
+it names); a stop or a signal leaves none. A run of the simplified vertical
 computation (full_georef F) has no positions to draw and is refused.
 
   --report FILE    the run's saved console report: its time gaps, statistics and
@@ -96,6 +100,35 @@ def record_layouts(tool: str) -> dict[str, Any]:
     return description
 
 
+def beside(folder: str, name: str) -> str:
+    """A name inside the run control, taken relative to the run control's folder."""
+    return name if not folder or os.path.isabs(name) else os.path.join(folder, name)
+
+
+def flight_name(run_control: str) -> str:
+    """The flight as a campaign names it: its folder, then the run control."""
+    folder = os.path.basename(os.path.dirname(os.path.abspath(run_control)))
+    return f"{folder}/{os.path.basename(run_control)}" if folder else os.path.basename(run_control)
+
+
+EPOCH_TEXT = slice(169, 201)   # the time epoch's text in the scanner header's long variant
+LONG_HEADER_ID = 10
+
+
+def flight_date(scanner_file: str) -> str | None:
+    """The date that begins the scanner header's time epoch (YYYY-MM-DD), when
+    it holds one."""
+    try:
+        with open(scanner_file, "rb") as f:
+            head = f.read(EPOCH_TEXT.stop)
+    except OSError:
+        return None
+    if len(head) < EPOCH_TEXT.stop or head[7] != LONG_HEADER_ID:
+        return None
+    text = head[EPOCH_TEXT].decode("latin-1")[:10]
+    return text if re.fullmatch(r"\d{4}-\d{2}-\d{2}", text) else None
+
+
 def require(path: str, what: str, line: int, run_control: str) -> None:
     if not os.path.isfile(path):
         state = "is not a file" if os.path.exists(path) else "does not exist"
@@ -107,8 +140,12 @@ def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence
         opts: Options = vars(parser(version, commit).parse_args(argv))
     except SystemExit as done:   # --help, --version or a usage error, already told
         return int(done.code or 0)
+    outputs.stop_on_signals()
     try:
         quicklook(opts, runinfo_paths)
+    except KeyboardInterrupt:
+        print(f"{PROGRAM}: interrupted; nothing written", file=sys.stderr)
+        return 130
     except Stop as stop:
         print(f"{PROGRAM}: {stop}", file=sys.stderr)
         return 1
@@ -135,10 +172,15 @@ def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
         # across-track offset per speed in those fields: nothing to draw on a map.
         raise Stop("the run control's full_georef is F (the simplified vertical computation): its scan points hold "
                    "along-track time and across-track offset in place of latitude and longitude, not positions")
-    scan_path, centre_path = info["scanptfile"], info["centfile"]
+    folder = os.path.dirname(rc_path)
+    scan_path = None if info["scanptfile"] is None else beside(folder, info["scanptfile"])
+    centre_path = beside(folder, info["centfile"])
     png = opts["png"] or os.path.join(os.path.dirname(scan_path or centre_path), "quicklook.png")
+    # The run's files as this program opens them, for the guard (which takes
+    # a run control's names relative to the current folder).
+    run_files = [beside(folder, name) for name in info["inputs"] + info["outputs"]] if folder else []
     try:
-        outputs.check(tool, output_names(opts, png), rc_path, [opts["report"]] if opts["report"] else [])
+        outputs.check(tool, output_names(opts, png), rc_path, ([opts["report"]] if opts["report"] else []) + run_files)
     except outputs.Refused as refused:
         raise Stop(str(refused))
     if scan_path is not None:
@@ -177,6 +219,7 @@ def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
         print(f"{PROGRAM}: warning: the report counts {report['points_output']} points output, "
               f"{scan_path} holds {s.records} records", file=sys.stderr)
     return {"rc_path": rc_path, "scan_path": scan_path, "centre_path": centre_path, "binary": binary,
+            "flight": flight_name(rc_path), "date": flight_date(beside(folder, info["scanfile"])),
             "report": report, "centres": centres, "summary": s, "png": png, "geoid": info["geoidfile"] is not None}
 
 
@@ -200,6 +243,7 @@ def make_view(opts: Options, inputs: dict[str, Any]) -> dict[str, Any]:
         "stopped": report["stopped"] if report else None,
         "report_given": report is not None,
         "names": {"run_control": inputs["rc_path"], "scan_points": scan_path, "centres": inputs["centre_path"]},
+        "flight": inputs["flight"], "date": inputs["date"],
         "form": None if scan_path is None else ("binary" if inputs["binary"] else "text"),
         "no_points_text": "no points" if scan_path is not None else "no scan-point file (its name is 0)",
         "png": inputs["png"],
@@ -223,11 +267,14 @@ def quicklook(opts: Options, runinfo_paths: Sequence[str]) -> None:
     from . import exports, figure
 
     png = view["png"]
-    view["texts"] = figure.draw(view, png, svg_name(png) if opts["svg"] else None, opts["small"])
-    if opts["geojson"]:
-        with outputs.written(opts["geojson"]) as temporary, open(temporary, "w") as f:
-            json.dump(exports.flight_line(view), f)
-            f.write("\n")
-    if opts["json"]:
-        with outputs.written(opts["json"]) as temporary:
-            exports.write_json(temporary, exports.content(view))
+    # Every output appears together, when all are complete.
+    with outputs.Staged() as staged:
+        view["texts"] = figure.draw(view, staged.add(png), staged.add(svg_name(png)) if opts["svg"] else None,
+                                    opts["small"])
+        if opts["geojson"]:
+            with open(staged.add(opts["geojson"]), "w") as f:
+                json.dump(exports.flight_line(view), f)
+                f.write("\n")
+        if opts["json"]:
+            exports.write_json(staged.add(opts["json"]), exports.content(view))
+        staged.commit()

@@ -1,11 +1,18 @@
 """The quick-look's outputs: checked by morva's shared output guard (through
-morva-runinfo --check-output) before anything is written, and each written
-under a temporary name beside its final one, renamed only when complete."""
+morva-runinfo --check-output) before anything is written, then staged: each
+written under a fresh temporary name beside its target, created exclusively
+(never through a link of that name), and all renamed into place together
+when every one is complete. A stop, an exception, Ctrl-C or a SIGTERM or
+SIGHUP leaves no temporary and no output behind. An output that is a link
+writes the file the link names and keeps the link."""
 
 import contextlib
 import os
+import signal
 import subprocess
-from typing import Iterator, List
+import tempfile
+from types import FrameType
+from typing import Iterator, List, Optional, Tuple
 
 
 class Refused(Exception):
@@ -26,15 +33,75 @@ def check(tool: str, outputs: List[str], run_control: str, inputs: List[str]) ->
     raise Refused("the output " + (reason[len(prefix):] if reason.startswith(prefix) else reason))
 
 
+def write_target(path: str) -> str:
+    """The file a write to `path` replaces: the one a link names (so that the
+    rename replaces that file, never the link), else `path` itself."""
+    return os.path.realpath(path) if os.path.islink(path) else path
+
+
+def _ended_by_signal(number: int, frame: Optional[FrameType]) -> None:
+    raise SystemExit(128 + number)
+
+
+def stop_on_signals() -> None:
+    """SIGTERM and SIGHUP end the program through its exception handling, so
+    that staged outputs are removed; a signal ignored (nohup) stays ignored."""
+    for number in (signal.SIGTERM, signal.SIGHUP):
+        if signal.getsignal(number) != signal.SIG_IGN:
+            signal.signal(number, _ended_by_signal)
+
+
+class Staged:
+    """Files that appear together, each only when all are complete: add()
+    gives each one's temporary, commit() renames them in the order added. Used
+    as a context manager, whatever is still staged when the block ends
+    (an exception, KeyboardInterrupt) is removed."""
+
+    def __init__(self) -> None:
+        self.entries: List[Tuple[str, str]] = []   # (temporary, target)
+
+    def add(self, path: str) -> str:
+        target = write_target(path)
+        folder, name = os.path.split(target)
+        fd, temporary = tempfile.mkstemp(prefix=f".{name}.", suffix=".partial", dir=folder or ".")
+        try:
+            mode = os.stat(target).st_mode & 0o7777 if os.path.isfile(target) else 0o666 & ~_umask()
+            os.fchmod(fd, mode)
+        finally:
+            os.close(fd)
+        self.entries.append((temporary, target))
+        return temporary
+
+    def commit(self) -> None:
+        while self.entries:
+            temporary, target = self.entries[0]
+            os.replace(temporary, target)
+            self.entries.pop(0)
+
+    def discard(self) -> None:
+        for temporary, _ in self.entries:
+            with contextlib.suppress(FileNotFoundError):
+                os.remove(temporary)
+        self.entries.clear()
+
+    def __enter__(self) -> "Staged":
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.discard()
+
+
+def _umask() -> int:
+    mask = os.umask(0)
+    os.umask(mask)
+    return mask
+
+
 @contextlib.contextmanager
 def written(path: str) -> Iterator[str]:
-    """A temporary name beside `path` to write to; renamed to `path` when the
-    block ends normally, removed when it does not."""
-    folder, name = os.path.split(path)
-    temporary = os.path.join(folder, f".{name}.partial-{os.getpid()}")
-    try:
+    """One staged file: a temporary beside `path` to write to, renamed to
+    `path` when the block ends normally, removed when it does not."""
+    with Staged() as staged:
+        temporary = staged.add(path)
         yield temporary
-        os.replace(temporary, path)
-    finally:
-        with contextlib.suppress(FileNotFoundError):
-            os.remove(temporary)
+        staged.commit()

@@ -20,37 +20,67 @@ TRACK_BASELINE_S = 2.0         # half the span over which the track direction is
 
 class IndexUnwrapper:
     """Recovers the measurement index from the low 8 bits a binary record
-    keeps. Within a scan the index only grows, so where the low byte does not,
-    either the index passed a multiple of 256 or a new scan began. A new scan
-    starts again at one edge of the swath: its first step goes against the
-    previous one, while passing a multiple of 256 goes on the same way."""
+    keeps. A point's place along the sweep follows its index: each index step
+    moves the footprint about the same distance along the scan direction,
+    whatever the scan. So where the low byte does not grow (a new scan, or
+    the index passing a multiple of 256), the index is the low byte plus the
+    multiple of 256 whose distance from the previous point's index best fits
+    how far the footprint moved along the sweep. A single step back of the
+    footprint (a roof's edge hiding the ground behind it) cannot pass for a
+    new scan that way: a multiple of 256 is a long way across the swath."""
+
+    MIN_STEPS = 10   # up steps a chunk needs to measure the sweep
 
     def __init__(self) -> None:
-        self.tail_x = self.tail_y = self.tail_b = np.zeros(0)
-        self.wraps = 0
         self.metres_east: float | None = None
+        self.along_x = self.along_y = 0.0   # unit vector of the sweep, metres east and north
+        self.per_index = 0.0                # metres along the sweep per index step; 0 until measured
+        self.last: tuple[float, float, int] | None = None  # the previous point: x, y, full index
+
+    def _measure_sweep(self, x: np.ndarray, y: np.ndarray, b: np.ndarray) -> None:
+        """The sweep's direction and step from the steps where the low byte
+        grows by 1 to 3 (within a scan, no points between them left out)."""
+        d = np.diff(b)
+        up = (d > 0) & (d <= 3)
+        if np.count_nonzero(up) < self.MIN_STEPS:
+            return
+        vx, vy = np.median(np.diff(x)[up] / d[up]), np.median(np.diff(y)[up] / d[up])
+        length = math.hypot(vx, vy)
+        if length > 0 and math.isfinite(length):
+            self.along_x, self.along_y, self.per_index = vx / length, vy / length, length
 
     def unwrap(self, lat: np.ndarray, lon: np.ndarray, low_byte: np.ndarray) -> np.ndarray:
-        if self.metres_east is None and len(lat):
+        b = low_byte.astype(np.int64)
+        if not len(b):
+            return b
+        if self.metres_east is None:
             self.metres_east = METRES_PER_DEGREE * math.cos(math.radians(float(lat[0])))
-        kept = len(self.tail_b)
-        x = np.concatenate([self.tail_x, lon * (self.metres_east or 0.0)])
-        y = np.concatenate([self.tail_y, lat * METRES_PER_DEGREE])
-        b = np.concatenate([self.tail_b, low_byte]).astype(np.int64)
-        n = len(b)
-        not_up = np.zeros(n, bool)
-        not_up[1:] = b[1:] <= b[:-1]
-        turns = np.ones(n, bool)   # where no earlier step is known, a drop starts a scan
-        dx, dy = np.diff(x), np.diff(y)
-        turns[2:] = dx[1:] * dx[:-1] + dy[1:] * dy[:-1] < 0
-        new_scan = (not_up & turns)[kept:]
-        wraps = np.cumsum(not_up[kept:] & ~new_scan)
-        last_start = np.maximum.accumulate(np.where(new_scan, wraps, -1))
-        in_scan = np.where(last_start < 0, self.wraps + wraps, wraps - last_start)
-        if n:
-            self.wraps = int(in_scan[-1]) if len(in_scan) else self.wraps
-            self.tail_x, self.tail_y, self.tail_b = x[-2:], y[-2:], b[-2:]
-        unwrapped: np.ndarray = b[kept:] + 256 * in_scan
+        x, y = lon * self.metres_east, lat * METRES_PER_DEGREE
+        self._measure_sweep(x, y, b)
+        # Where the low byte does not grow: the previous chunk's last point first.
+        prev_b = np.empty_like(b)
+        prev_b[1:] = b[:-1]
+        prev_b[0] = (self.last[2] & 255) if self.last is not None else 256
+        events = np.nonzero(b <= prev_b)[0]
+        start = (self.last[2] >> 8) if self.last is not None else 0
+        wraps = np.zeros(len(events), np.int64)
+        for n, i in enumerate(events):
+            k = 0
+            if i > 0 or self.last is not None:
+                if i > 0:
+                    index = int(b[i - 1]) + 256 * (int(wraps[n - 1]) if n > 0 else start)
+                    px, py = float(x[i - 1]), float(y[i - 1])
+                else:
+                    px, py, index = self.last  # type: ignore[misc]
+                if self.per_index > 0:
+                    moved = (float(x[i]) - px) * self.along_x + (float(y[i]) - py) * self.along_y
+                    k = max(0, round((index + moved / self.per_index - int(b[i])) / 256.0))
+            wraps[n] = k
+        # Every point takes the multiple of its last event (or the previous chunk's).
+        at = np.searchsorted(events, np.arange(len(b)), side="right") - 1
+        segment = wraps[np.maximum(at, 0)] if len(events) else np.zeros(len(b), np.int64)
+        unwrapped: np.ndarray = b + 256 * np.where(at >= 0, segment, start)
+        self.last = (float(x[-1]), float(y[-1]), int(unwrapped[-1]))
         return unwrapped
 
 
