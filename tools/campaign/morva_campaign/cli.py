@@ -1,11 +1,15 @@
 """The command line of morva-campaign: run, status, report and (for Slurm's
 array tasks) run-flight."""
 import os
+import signal
 import sys
 import time
 from dataclasses import dataclass, field
 
-from . import claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from morva_cli import outputs
+
+from . import (claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, protected,
+               settings, slurm_engine, status_table)
 from .children import Children
 from .command_line import Options
 
@@ -248,14 +252,26 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
     if not found:
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports)
+    csv_file = options.get("--csv")
+    protected_files: list[outputs.Protected] = []
+    if csv_file is not None:
+        # Refused before anything is shown: a CSV over a flight's file would
+        # lose it, whatever the table says.
+        protected_files = protected.files(campaign, flights.find(campaign), lambda f: flight_run.runinfo(f, job),
+                                          flight_run.RUNNER_FILES)
+        try:
+            outputs.check([csv_file], protected_files)
+        except outputs.Refused as e:
+            _err(str(e))
+            return 1
     table = status_table.rows(found, job.identity(), bool(options.get("--rehash")))
     sys.stdout.write(status_table.format_table(table))
     print(status_table.summary_line(table))
-    if "--csv" in options:
+    if csv_file is not None:
         try:
-            status_table.write_csv(table, options["--csv"])
-        except OSError as e:
-            _err(f"cannot write {options['--csv']}: {e.strerror}")
+            status_table.write_csv(table, csv_file, protected_files)
+        except outputs.Refused as e:
+            _err(str(e))
             return 1
     return 0 if status_table.all_done(table) else 1
 
@@ -284,6 +300,16 @@ def _command_run_flight(options: Options) -> int:
 
 def main(args: list[str], build: Build) -> int:
     try:
+        return _main(args, build)
+    except KeyboardInterrupt:
+        # Ctrl-C outside a run (a report, a status): whatever was being
+        # written is gone; no traceback.
+        sys.stdout.flush()
+        return 128 + signal.SIGINT
+
+
+def _main(args: list[str], build: Build) -> int:
+    try:
         command, options = command_line.parse(args, HELP, build.version, build.commit)
     except SystemExit as e:
         return int(e.code or 0)
@@ -294,8 +320,6 @@ def main(args: list[str], build: Build) -> int:
         _err(f"{folder}: no such campaign folder")
         return 2
     campaign = os.path.abspath(folder)
-    if command == "report":
-        return html_report.report(campaign, options, build)
     try:
         s = _merge(settings.read_file(campaign), options)
         flights.RUN_CONTROL = s.run_control  # a flight is a folder holding it
@@ -303,6 +327,8 @@ def main(args: list[str], build: Build) -> int:
     except settings.SettingsError as e:
         _err(str(e))
         return 2
+    if command == "report":
+        return html_report.report(campaign, options, build, morva.runinfo)
     if command == "run":
         return _command_run(campaign, s, options, morva, build)
     return _command_status(campaign, s, options, morva)

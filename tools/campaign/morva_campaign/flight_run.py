@@ -165,7 +165,8 @@ def _stop_line(metadata: str | None) -> str:
 
 def _transient(name: str) -> bool:
     """The runner's temporary files (a record or a lock being replaced)."""
-    return name.startswith((f"{flights.RECORD}.tmp.", f"{lock.LOCK}."))
+    own = name.startswith((f".{flights.RECORD}.", f".{lock.LOCK}.")) and name.endswith(".partial")
+    return own or name.startswith(f"{lock.LOCK}.")
 
 
 def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:

@@ -1,8 +1,10 @@
 """The status table of a campaign: one row per flight from its record and
 report, a summary line, and the same rows as CSV."""
 import csv
-import os
+import io
 from typing import Any, Collection
+
+from morva_cli import outputs
 
 from . import flights, lock
 
@@ -87,18 +89,14 @@ def format_table(table: list[Row]) -> str:
     return "\n".join(lines) + "\n"
 
 
-def write_csv(table: list[Row], path: str) -> None:
-    """The table as CSV, under a temporary name until it is complete."""
-    tmp = os.path.join(os.path.dirname(os.path.abspath(path)), f".{os.path.basename(path)}.tmp.{os.getpid()}")
-    try:
-        with open(tmp, "w", newline="", encoding="utf-8") as f:
-            w = csv.DictWriter(f, fieldnames=CSV_COLUMNS, extrasaction="ignore")
-            w.writeheader()
-            w.writerows(table)
-        os.replace(tmp, path)
-    finally:
-        if os.path.exists(tmp):
-            os.unlink(tmp)
+def write_csv(table: list[Row], path: str, protected: list[outputs.Protected] | None = None) -> None:
+    """The table as CSV, under a temporary name until it is complete; raises
+    outputs.Refused."""
+    text = io.StringIO()
+    w = csv.DictWriter(text, fieldnames=CSV_COLUMNS, extrasaction="ignore")
+    w.writeheader()
+    w.writerows(table)
+    outputs.write_text(path, text.getvalue(), protected or [])
 
 
 def all_done(table: list[Row]) -> bool:
