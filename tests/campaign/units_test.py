@@ -132,23 +132,27 @@ def _row(summary, state="done", **record):
 def test_the_status_table_and_its_csv(tmp_path):
     table = [
         _row({"scans": 120, "points": 30000, "time_span": [10.5, 10.5 + 15 / 3600], "ground_heights": [0.5, 1.25],
-              "bias": 0.5, "roll": -0.004, "warnings": 2}),
+              "bias": 0.5, "roll": -0.004, "warnings": 2},
+             run_control={"name": "run.boresight.in"}, misalignment=[0.1, -0.05, 0.2]),
         _row({"ground_heights": [None, 2.0]}, state="failed", last_line="*** cannot open file: x"),
     ]
+    # The run control and misalignment each flight was processed with come
+    # second (the table grew them).
     assert status_table.format_table(table).splitlines() == [
-        "flight  state   scans  points  time span              ground heights m  bias m  roll deg  wall s  "
-        "warnings  last line",
-        "a/b     done      120   30000  10:30:00.0-10:30:15.0  0.50 1.25           0.50     -0.00    1.23         2",
-        "a/b     failed                                         2.00                                 1.23"
-        "            *** cannot open file: x",
+        "flight  state   run control       misalignment deg  scans  points  time span              ground heights m  "
+        "bias m  roll deg  wall s  warnings  last line",
+        "a/b     done    run.boresight.in  0.1 -0.05 0.2       120   30000  10:30:00.0-10:30:15.0  0.50 1.25           "
+        "0.50     -0.00    1.23         2",
+        "a/b     failed                                                                             2.00              "
+        "                   1.23            *** cannot open file: x",
     ]
     status_table.write_csv(table, str(tmp_path / "s.csv"))
     lines = (tmp_path / "s.csv").read_text().splitlines()
     assert lines == [
-        "flight,state,scans,points,start,end,ground height min m,ground height max m,bias m,roll deg,wall s,"
-        "warnings,last line",
-        "a/b,done,120,30000,10:30:00.0,10:30:15.0,0.50,1.25,0.50,-0.00,1.23,2,",
-        "a/b,failed,,,,,,2.00,,,1.23,,*** cannot open file: x",
+        "flight,state,run control,misalignment deg,scans,points,start,end,ground height min m,ground height max m,"
+        "bias m,roll deg,wall s,warnings,last line",
+        "a/b,done,run.boresight.in,0.1 -0.05 0.2,120,30000,10:30:00.0,10:30:15.0,0.50,1.25,0.50,-0.00,1.23,2,",
+        "a/b,failed,,,,,,,,2.00,,,1.23,,*** cannot open file: x",
     ]
     assert [p.name for p in tmp_path.iterdir()] == ["s.csv"]
     assert status_table.summary_line(table) == "2 flights: 1 done, 1 failed, 0 to do"

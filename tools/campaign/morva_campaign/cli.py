@@ -164,6 +164,12 @@ def _run_on_slurm(campaign: str, todo: list[flights.Flight], job: flight_run.Job
     return None, slurm_engine.recorded_since(campaign, rels, since)
 
 
+def _source_ids(campaign: str) -> dict[str, int]:
+    """Each flight's point source ID: its place, from 1, among all the
+    campaign's flights in path order (whatever --only selects)."""
+    return {f.rel: i + 1 for i, f in enumerate(flights.find(campaign))}
+
+
 def _found(campaign: str, options: Options) -> list[flights.Flight] | None:
     """The flights selected, or None after saying that there are none."""
     found = flights.find(campaign, options.get("--only"))
@@ -207,11 +213,11 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
     if not found:
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports, force=bool(options.get("--force")),
-                         rehash=bool(options.get("--rehash")), engine=s.engine, tool_dirs=build.tool_dirs)
-    identity = job.identity()
+                         rehash=bool(options.get("--rehash")), engine=s.engine, tool_dirs=build.tool_dirs,
+                         source_ids=_source_ids(campaign))
     todo = []
     for f in found:
-        state = None if job.force else flights.evaluate(f, identity, job.rehash)
+        state = None if job.force else flights.evaluate(f, job.identity(f), job.rehash)
         if state and state.name == "done":
             flight_run.keep_fresh(f, state)
         else:
@@ -226,17 +232,19 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
         children.install()    # nothing to start, nothing to watch otherwise
     progress = progress_mod.Progress(len(todo))
 
+    stopped: set[str] = set()
     if s.engine == "local":
         outcomes = local_engine.run(todo, job, s.jobs or os.cpu_count() or 1, children, _announce, progress)
         skipped += sum(1 for o in outcomes if o.result == "skipped")
-        just_run |= {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
+        just_run |= {o.flight.rel for o in outcomes if o.result in ("done", "failed", "stopped")}
+        stopped = {o.flight.rel for o in outcomes if o.result == "stopped" and o.detail == "runner stopped"}
     elif todo:
         status, ran = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
         if status is not None:
             return status
         just_run |= ran
     progress.clear()
-    table = status_table.rows(found, identity, just_run=just_run)
+    table = status_table.rows(found, job.identity, just_run=just_run, stopped=stopped)
     if s.engine == "slurm":
         for r in table:
             if r["state"] == "failed":
@@ -251,7 +259,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
     found = _found(campaign, options)
     if not found:
         return 1
-    job = flight_run.Job(morva, settings.morva_args(s), s.exports)
+    job = flight_run.Job(morva, settings.morva_args(s), s.exports, source_ids=_source_ids(campaign))
     csv_file = options.get("--csv")
     protected_files: list[outputs.Protected] = []
     if csv_file is not None:
@@ -264,7 +272,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
         except outputs.Refused as e:
             _err(str(e))
             return 1
-    table = status_table.rows(found, job.identity(), bool(options.get("--rehash")))
+    table = status_table.rows(found, job.identity, bool(options.get("--rehash")))
     sys.stdout.write(status_table.format_table(table))
     print(status_table.summary_line(table))
     if csv_file is not None:
@@ -290,7 +298,7 @@ def _command_run_flight(options: Options) -> int:
     morva = settings.Morva(**data["morva"])
     job = flight_run.Job(morva, data["morva_args"], data["exports"], threads=slurm_engine.threads_of_task(),
                          force=data["force"], rehash=data["rehash"], engine="slurm",
-                         tool_dirs=data.get("tool_dirs", []))
+                         tool_dirs=data.get("tool_dirs", []), source_ids=data.get("source_ids", {}))
     children = Children()
     children.install()
     outcome = flight_run.process(flights.Flight(rel, os.path.join(data["campaign"], rel)), job, children)
