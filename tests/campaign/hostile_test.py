@@ -7,6 +7,7 @@ import json
 import os
 import re
 import shutil
+import stat
 import subprocess
 import tempfile
 
@@ -96,6 +97,56 @@ try:
     again = t.run("run", names, env=BARE_ENV)
     t.check("done     plain" in again.stdout and "2 skipped" in again.stdout and
             os.path.exists(os.path.join(names, "plain", "points.las")), "exports: the next run rebuilds it:\n" + again.stdout)
+
+    # Outputs of report and status that would replace a campaign's file, a
+    # device, a pipe or a folder: (output, what the one line says). Each is
+    # refused with exit 1 before anything is written.
+    os.mkfifo(os.path.join(work, "pipe"))
+    os.symlink("/dev/null", os.path.join(work, "null-link"))
+    HOSTILE_OUTPUTS = [
+        # guards: report --output over a flight's scanner file exited 0 with the scanner file HTML.
+        ("plain/scan.bin", "is the same file as flight plain's input"),
+        ("plain/trajectory.txt", "is the same file as flight plain's input"),
+        ("plain/geoid.txt", "is the same file as flight plain's input"),
+        ("plain/run.in", "is the same file as flight plain's run control"),
+        ("plain/centre.txt", "is the same file as flight plain's output"),
+        # guards: the campaign's settings and a flight's record replaced by the report.
+        ("campaign.toml", "is the same file as the campaign's settings"),
+        ("plain/morva.done.json", "is the same file as flight plain's record of the campaign runner"),
+        ("plain/morva.log", "is the same file as flight plain's record of the campaign runner"),
+        ("plain/points.las", "is the same file as flight plain's export product"),
+        # guards: /dev/null replaced by a regular file when run as root.
+        ("/dev/null", "/dev/null is not a regular file (a device)"),
+        (os.path.join(work, "null-link"), "null-link is not a regular file (a device)"),
+        (os.path.join(work, "pipe"), "pipe is not a regular file (a pipe)"),
+        # guards: a folder or a missing folder ended in a Python traceback.
+        (".", "is a folder"),
+        ("nofolder/out", "cannot write nofolder/out: No such file or directory"),
+    ]
+
+    def tree(top):
+        return {os.path.join(r, n): lib.digest(os.path.join(r, n)) for r, _, files in os.walk(top) for n in files}
+    kept = tree(names)
+    for command in (["report", names, "--output"], ["status", names, "--csv"]):
+        for output, message in HOSTILE_OUTPUTS:
+            refused = t.run(*command, output, env=BARE_ENV, cwd=names)
+            t.check(refused.returncode == 1 and refused.stderr.count("\n") == 1 and message in refused.stderr and
+                    refused.stdout == "", f"hostile outputs: {command[0]} {command[2]} {output} is refused: "
+                    f"{refused.returncode} {refused.stderr}{refused.stdout[:200]}")
+    t.check(tree(names) == kept and stat.S_ISCHR(os.stat("/dev/null").st_mode) and
+            stat.S_ISFIFO(os.stat(os.path.join(work, "pipe")).st_mode),
+            "hostile outputs: no file of the campaign, no device and no pipe was touched")
+    # A link to a regular file writes that file; the link stays.
+    with open(os.path.join(work, "real.csv"), "w") as f:
+        f.write("old\n")
+    os.symlink(os.path.join(work, "real.csv"), os.path.join(work, "link.csv"))
+    linked = t.run("status", names, "--csv", os.path.join(work, "link.csv"), env=BARE_ENV)
+    with open(os.path.join(work, "real.csv")) as f:
+        written = f.read()
+    t.check(linked.returncode == 0 and os.path.islink(os.path.join(work, "link.csv")) and
+            written.startswith("flight,state,run control,"), f"hostile outputs: a link's file is written: {written}")
+    t.check(not [n for _, _, files in os.walk(work) for n in files if n.endswith(".partial")],
+            "hostile outputs: no temporary is left")
 
     # Messages: --only matching nothing, a failed flight whose input came back.
     only = t.run("run", names, "--only", "nothing*", env=BARE_ENV)

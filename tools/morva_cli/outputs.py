@@ -73,6 +73,8 @@ def refusal(output: str, protected: Iterable[Protected] = ()) -> str:
         return f"{output} is a folder"
     if st is not None and not stat.S_ISREG(st.st_mode):
         return f"{output} is not a regular file ({_kind(st.st_mode)})"
+    if not os.path.isdir(os.path.dirname(os.path.abspath(target(output)))):
+        return f"cannot write {output}: No such file or directory"
     for name, role in protected:
         if _same(output, name):
             return f"{output} is the same file as {role + ' ' if role else ''}{name}"
