@@ -162,6 +162,101 @@ try:
     t.check(status_line(names, "plain") == "stale:input trajectory.txt appeared",
             f"messages: a failed flight whose input changed since is stale: {status_line(names, 'plain')}")
 
+    # The run control named in campaign.toml decides what is done; an export
+    # added later runs alone, each flight with its own point source ID.
+    calib = os.path.join(work, "calib")
+    for rel in ("a", "b"):
+        t.simulate(os.path.join(calib, rel), "--duration", "1", "--seed", str(len(rel) + ord(rel[0])))
+    runs = os.path.join(work, "calib-runs.log")
+    logged = lib.holding_wrapper(t, work, runs)
+    t.run("run", calib, "--morva", logged)
+    for rel in ("a", "b"):
+        with open(os.path.join(calib, rel, "run.in")) as f:
+            lines = f.read().split("\n")
+        lines[11] = "0.1 -0.05 0.2                 dpitch droll dheading (degrees)"
+        with open(os.path.join(calib, rel, "run.boresight.in"), "w") as f:
+            f.write("\n".join(lines))
+    with open(os.path.join(calib, "campaign.toml"), "w") as f:
+        f.write('run_control = "run.boresight.in"\n')
+    changed = t.run("status", calib, "--morva", logged).stdout
+    # guards: a changed run_control left every flight done with its uncalibrated outputs.
+    t.check(re.search(r"^a +stale +run.in +0 0 0 .*run control changed \(run.in, now run.boresight.in\)$", changed,
+                      re.M) is not None, f"run control: a new run_control makes the flights stale:\n{changed}")
+    t.run("run", calib, "--morva", logged)
+    shown = t.run("status", calib, "--morva", logged).stdout
+    # guards: status did not say which run control and angles a flight was processed with.
+    t.check(len(re.findall(r"^[ab] +done +run.boresight.in +0.1 -0.05 0.2 ", shown, re.M)) == 2,
+            f"run control: status shows the run control and the angles each flight used:\n{shown}")
+    with open(runs) as f:
+        morva_runs = len(f.readlines())
+    with open(os.path.join(calib, "campaign.toml"), "a") as f:
+        f.write('exports = ["echo {point_source_id} > id.txt"]\n')
+    added = t.run("run", calib, "--morva", logged)
+    with open(runs) as f:
+        after = len(f.readlines())
+    ids = []
+    for rel in ("a", "b"):
+        with open(os.path.join(calib, rel, "id.txt")) as f:
+            ids.append(f.read().strip())
+    # guards: adding an export ran morva again on every flight.
+    t.check(added.returncode == 0 and after == morva_runs == 4 and ids == ["1", "2"],
+            f"exports: an added export runs alone ({after - morva_runs} morva runs), point source IDs {ids}:\n"
+            + added.stdout)
+    os.unlink(os.path.join(calib, "b", "id.txt"))
+    again = t.run("run", calib, "--morva", logged, "--only", "b")
+    with open(os.path.join(calib, "b", "id.txt")) as f:
+        kept_id = f.read().strip()
+    with open(runs) as f:
+        after = len(f.readlines())
+    t.check(again.returncode == 0 and kept_id == "2" and after == 4,
+            f"exports: a lost product is made again alone, the flight keeps its ID ({kept_id}):\n{again.stdout}")
+
+    # The report of a calibration campaign processed with calibrated angles,
+    # one of its flights failed.
+    report_top = os.path.join(work, "report")
+    t.simulate(report_top, "--calibration-campaign", "--duration", "4", "--misalign-truth", "0.1,-0.05,0.2")
+    for rel in os.listdir(report_top):
+        flight = os.path.join(report_top, rel)
+        if os.path.isdir(flight):
+            with open(os.path.join(flight, "run.in")) as f:
+                lines = f.read().split("\n")
+            lines[11] = "0.1 -0.05 0.2                 dpitch droll dheading (degrees)"
+            with open(os.path.join(flight, "run.boresight.in"), "w") as f:
+                f.write("\n".join(lines))
+    with open(os.path.join(report_top, "campaign.toml"), "a") as f:
+        f.write('run_control = "run.boresight.in"\n')
+    os.rename(os.path.join(report_top, "4-cross", "trajectory.txt"), os.path.join(report_top, "4-cross", "t.kept"))
+    t.run("run", report_top, env=BARE_ENV)
+    page_run = t.run("report", report_top, env=BARE_ENV)
+    with open(os.path.join(report_top, "campaign-report.html")) as f:
+        page = f.read()
+    flights_rows = re.findall(r"<tr><td class='l'>(\d-\w+)</td><td class='l'>(\w+).*?</tr>", page)
+    # guards: the report showed 0, 0, 0 for flights processed with calibrated angles.
+    t.check(page_run.returncode == 0 and page.count("<td class='l'>0.1, -0.05, 0.2</td>") == 4 and
+            [s for _, s in flights_rows[:4]] == ["done", "done", "done", "failed"],
+            f"report: each flight's angles as processed: {flights_rows[:4]}")
+    def overlap_rows(text):
+        """(A, B, smooth cells, verdict) of each pair, then (flight, verdict)."""
+        part = text.partition("<h2>Strip overlaps</h2>")[2]
+        pairs = re.findall(r"<tr><td class='l'>([^<]*)</td><td class='l'>([^<]*)</td><td>[-\d]+</td><td>([-\d]+)</td>"
+                           r".*?<td class='l[^']*'>([^<]*)</td></tr>", part)
+        each = re.findall(r"<tr><td class='l'>([^<]*)</td><td>[-.\d]+</td><td class='l[^']*'>([^<]*)</td>", part)
+        return pairs, each
+    pairs, each = overlap_rows(page)
+    # guards: one failed flight removed the strip-overlap section.
+    t.check("No overlap check" not in page and len(pairs) == 3 and len(each) == 3 and
+            all("4-cross" not in a + b for a, b, *_ in pairs), f"report: the done flights are compared: {pairs}")
+    # guards: at 2 m cells no pair had smooth cells, yet the flights said "pass".
+    t.check(all(smooth == "0" and v.startswith("not tested (0 smooth cells") for _, _, smooth, v in pairs) and
+            all(v == "not tested" for _, v in each), f"report: pairs and flights without smooth cells: {pairs} {each}")
+    coarse = t.run("report", report_top, "--resolution", "5", "--output", os.path.join(work, "coarse.html"),
+                   env=BARE_ENV)
+    with open(os.path.join(work, "coarse.html")) as f:
+        pairs5, each5 = overlap_rows(f.read())
+    t.check(coarse.returncode == 0 and all(int(smooth) > 100 and v == "pass" for _, _, smooth, v in pairs5) and
+            [v for _, v in each5] == ["pass"] * 3, f"report: at 5 m cells every pair is tested: {pairs5} {each5}")
+    t.check("None" not in re.sub(r"src='[^']*'", "", page), "report: no figure prints as None")
+
     # The runner killed with kill -9 while its morva (behind a wrapper that
     # started a child of its own) runs: both go with it, and the lock frees.
     killed = os.path.join(work, "killed")
