@@ -26,10 +26,20 @@ def _input(tmp):
     return str(tmp / "scan.bin")
 
 
+def _device(tmp):
+    """A device of the test's own, so that a guard that failed would not
+    replace the system's /dev/null; only root may make one."""
+    try:
+        os.mknod(tmp / "null.out", stat.S_IFCHR | 0o666, os.makedev(1, 3))
+    except PermissionError:
+        pytest.skip("not root: no device of the test's own")
+    return str(tmp / "null.out")
+
+
 # (case, output made in a folder holding scan.bin, the message's end).
 REFUSED = [
     # guards: a report written over /dev/null replaced the system's device.
-    ("a device", lambda tmp: "/dev/null", "/dev/null is not a regular file (a device)"),
+    ("a device", _device, "null.out is not a regular file (a device)"),
     ("a link to a device", lambda tmp: _link(tmp, "/dev/null"), "link.out is not a regular file (a device)"),
     # guards: a FIFO given as the CSV was replaced by a regular file.
     ("a pipe", _fifo, "pipe.out is not a regular file (a pipe)"),
@@ -53,6 +63,8 @@ def test_the_guard_refuses_and_touches_nothing(tmp_path, case, make, message):
     assert str(e.value).endswith(message.format(tmp=tmp_path))
     assert (tmp_path / "scan.bin").read_bytes() == b"scanner"
     assert stat.S_ISCHR(os.stat("/dev/null").st_mode)
+    if case == "a device":
+        assert stat.S_ISCHR(os.stat(output).st_mode)
     assert not [p for p in os.listdir(tmp_path) if p.endswith(".partial")]
 
 
