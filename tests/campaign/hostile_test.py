@@ -6,7 +6,9 @@ killed with kill -9, and the README's example right after the build."""
 import json
 import os
 import re
+import resource
 import shutil
+import signal
 import stat
 import subprocess
 import tempfile
@@ -153,6 +155,18 @@ try:
         written = f.read()
     t.check(linked.returncode == 0 and os.path.islink(os.path.join(work, "link.csv")) and
             written.startswith("flight,state,run control,"), f"hostile outputs: a link's file is written: {written}")
+    # A full disk, as a file size limit: one line, the old file kept.
+    def small_files():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (200, 200))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    for command in (["report", names, "--output"], ["status", names, "--csv"]):
+        full = subprocess.run([t.campaign, *command, os.path.join(work, "real.csv")], capture_output=True, text=True,
+                              env=BARE_ENV, preexec_fn=small_files)
+        with open(os.path.join(work, "real.csv")) as f:
+            still = f.read()
+        # guards: a full disk ended the report in a Python traceback.
+        t.check(full.returncode == 1 and full.stderr == f"morva-campaign: cannot write {work}/real.csv: File too large\n"
+                and still == written, f"full disk: {command[0]} says so in one line: {full.stderr}")
     t.check(not [n for _, _, files in os.walk(work) for n in files if n.endswith(".partial")],
             "hostile outputs: no temporary is left")
 

@@ -25,11 +25,12 @@ flight each, processed as `morva < run.in` in its own folder (console report in
 morva.log, standard error in morva.err; from a morva that takes --metadata
 its record of the run in morva.metadata.json, where the table's figures come
 from). A flight is done when its record, morva.done.json, written last and
-only after morva exits 0 and every export succeeded, says so and its run.in,
-every input and output it names, the files its exports made, the morva
-version and the settings that shape its outputs all still match. A flight that
-failed is recorded with the last line of its report and tried again by the
-next run; one whose outputs lie outside its folder or collide with another
+only after morva exits 0 and every export succeeded, says so and it read the
+configured run control, which, every input and output it names, the files its
+exports made, the morva version and the settings that shape its outputs all
+still match; when only the exports changed (or a file they made), only the
+exports run again. A flight that failed is recorded with the last line of its
+report and tried again by the next run; one whose outputs lie outside its folder or collide with another
 flight's files fails without running. A lock per flight (morva.lock, with its
 owner's host and pid and the children it started) keeps two runners from
 processing one flight; a lock whose owner and children are all gone (same
@@ -37,13 +38,24 @@ host) or that is older than a week is taken over. The runner's children end
 with it, even when it is killed outright.
 
 run      processes every flight that is not done; ends with the summary line;
-         status 0 when every flight is done, else 1
+         status 0 when every flight is done, else 1. Ctrl-C (or SIGTERM) stops
+         the flights under way, removes what a stopped export began, and
+         counts them, and those not begun, as stopped
 report   one self-contained HTML page (DIR/campaign-report.html): every flight's
-         state, figures, quick-look, geodesy and version, the strip overlaps
-         (morva-overlap) with verdicts and picture, warnings where flights were
-         processed differently
-status   the table of every flight: done, failed, stale (something changed since
-         its record), to do, running; status 0 when every flight is done
+         state, figures, quick-look, geodesy, version, and the run control and
+         misalignment it was processed with; the strip overlaps of the flights
+         that are done (morva-overlap) with verdicts and picture, a pair without
+         smooth cells "not tested"; warnings where flights were processed
+         differently
+status   the table of every flight: done, failed, stopped, stale (something
+         changed since its record), to do, running, with the run control and
+         misalignment angles it was processed with; status 0 when every flight
+         is done
+
+report --output and status --csv never replace a campaign's file (campaign.toml,
+a run control, an input or output it names, a runner's record or log, an export's
+product), a folder, a device or a pipe; they appear only when complete (a link
+to a file writes that file).
 
   --jobs N             flights at once with the local engine [number of cores]
   --engine local|slurm local cores, or one Slurm array job (run waits for it)
@@ -57,8 +69,11 @@ status   the table of every flight: done, failed, stale (something changed since
   --geodesy flat|ellipsoid   passed to morva (and to exports as {geodesy})
   --export COMMAND     a command run in the flight's folder after a successful
                        run (repeatable; replaces the exports of campaign.toml);
-                       {run_control}, {flight}, {bin}, {geodesy} and {metadata}
+                       {run_control}, {flight}, {bin}, {geodesy}, {metadata}
                        (--metadata morva.metadata.json, when morva writes one)
+                       and {point_source_id} (the flight's place among all the
+                       campaign's flights in path order, from 1: morva-las
+                       --source-id {point_source_id} keeps merged flights apart)
                        are filled in (each quoted for the shell), and morva's folder and the
                        companions' (morva-quicklook, morva-las ...) come first
                        on PATH; the files an export makes in the flight's folder

@@ -67,7 +67,8 @@ def _flight(flight: flights_mod.Flight, runinfo: str) -> Dict[str, Any]:
     geodesy = args[args.index("--geodesy") + 1] if "--geodesy" in args[:-1] else "flat"
     run_control = _used_run_control(record)
     info = _runinfo(runinfo, flight, run_control)
-    f = {"name": flight.rel, "flight": flight, "state": record.get("state", "not run"),
+    state = "stopped" if record.get("stopped_by") else record.get("state", "not run")
+    f = {"name": flight.rel, "flight": flight, "state": state,
          "last_line": record.get("last_line", ""), "summary": record.get("summary") or {},
          "version": identity.get("morva", ""), "geodesy": geodesy, "run_control": run_control,
          "geoid": None, "misalignment": record.get("misalignment"), "quicklook": None, "info": info}
