@@ -3,6 +3,7 @@ campaign.toml settings of the wrong type, locks left by processes that are
 gone (or whose children are not), and the status table. Run with pytest."""
 import json
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -12,7 +13,7 @@ import pytest
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools")
 sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
-from morva_campaign import cli, flights, lock, settings, status_table  # noqa: E402
+from morva_campaign import cli, flights, html_report, lock, settings, status_table  # noqa: E402
 
 USAGE = "; usage: morva-campaign run|status|report DIR [OPTIONS] (morva-campaign --help)\n"
 # A wrong command line: the arguments and the one line on standard error
@@ -156,3 +157,41 @@ def test_the_status_table_and_its_csv(tmp_path):
     ]
     assert [p.name for p in tmp_path.iterdir()] == ["s.csv"]
     assert status_table.summary_line(table) == "2 flights: 1 done, 1 failed, 0 to do"
+
+
+def _pair(a, b, smooth, verdict, **more):
+    figures = {k: (None if not smooth else 0.01) for k in ("mean_m", "median_m", "std_m", "rmsdz_m", "p95_abs_m",
+                                                          "max_abs_m", "gradient_right_of_a", "gradient_right_of_b")}
+    return dict({"a": a, "b": b, "overlap_cells": 900, "smooth_cells": smooth, "verdict": verdict}, **figures, **more)
+
+
+# morva-overlap's JSON (older and newer forms) -> the verdicts the report
+# shows: each pair's, then each flight's.
+OVERLAP_VERDICTS = [
+    ("tested pairs pass through", [_pair("A", "B", 60, "pass"), _pair("A", "C", 40, "fail")],
+     ["pass", "fail"], {"A": "pass", "B": "pass", "C": "pass"}),
+    # guards: a pair without smooth cells said "no smooth cells" and its flights "pass".
+    ("no smooth cells (older form)", [_pair("A", "B", 60, "pass"), _pair("A", "C", 0, "no smooth cells")],
+     ["pass", "not tested (0 smooth cells at cells of 2 m)"], {"A": "pass", "B": "pass", "C": "not tested"}),
+    ("smooth cells missing", [{"a": "A", "b": "C", "verdict": "pass"}],
+     ["not tested (no smooth cells at cells of 2 m)"], {"A": "not tested", "B": "not tested", "C": "not tested"}),
+    ("not tested with a reason (newer form)",
+     [_pair("A", "B", 3, "not tested", reason="3 smooth cells, 30 needed", resolution_to_test_m=4.0)],
+     ["not tested (3 smooth cells, 30 needed)"], {"A": "not tested", "B": "not tested", "C": "not tested"}),
+    ("a resolution that would test it", [_pair("A", "B", 0, "not tested", resolution_to_test_m=4.0)],
+     ["not tested (0 smooth cells at cells of 2 m; cells of 4 m would test it)"],
+     {"A": "not tested", "B": "not tested", "C": "not tested"}),
+]
+
+
+@pytest.mark.parametrize("case,pairs,pair_verdicts,flight_verdicts", OVERLAP_VERDICTS, ids=[c[0] for c in OVERLAP_VERDICTS])
+def test_the_report_shows_pass_only_for_a_tested_pair(case, pairs, pair_verdicts, flight_verdicts):
+    flights_json = [{"name": n, "precision_m": None, "verdict": "pass", "heading_deg": None} for n in "ABC"]
+    overlap = {"resolution_m": 2.0, "limits": {"name": "QL2", "max_rmsdz_m": 0.08}, "crs": "EPSG:32631",
+               "flights": flights_json, "pairs": pairs}
+    page = "".join(html_report._overlap_section(overlap, None, {}))
+    cells = re.findall(r"<td class='l[^']*'>([^<]*)</td>", page)
+    shown_pairs = [c for c in cells if c not in "ABC"]
+    assert shown_pairs[:len(pairs)] == pair_verdicts
+    assert dict(zip("ABC", shown_pairs[len(pairs):])) == flight_verdicts
+    assert "None" not in page
