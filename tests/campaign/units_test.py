@@ -195,3 +195,25 @@ def test_the_report_shows_pass_only_for_a_tested_pair(case, pairs, pair_verdicts
     assert shown_pairs[:len(pairs)] == pair_verdicts
     assert dict(zip("ABC", shown_pairs[len(pairs):])) == flight_verdicts
     assert "None" not in page
+
+
+def _done(name, geoid, digest, misalignment=(0, 0, 0)):
+    return {"name": name, "state": "done", "geodesy": "flat", "geoid": geoid, "geoid_content": [geoid, digest],
+            "misalignment": list(misalignment)}
+
+
+# Flights as the report reads them -> its warnings.
+DIFFERENCES = [
+    ("alike", [_done("a", "geoid.txt", "11"), _done("b", "geoid.txt", "11")], []),
+    # guards: two different grids both named geoid.txt were taken as one.
+    ("one name, two grids", [_done("a", "geoid.txt", "1" * 64), _done("b", "geoid.txt", "2" * 64)],
+     ["The flights were processed with different geoid grids (a: geoid.txt (sha256 111111111111), "
+      "b: geoid.txt (sha256 222222222222))."]),
+    ("angles", [_done("a", "g", "1"), _done("b", "g", "1", (0.1, -0.05, 0.2))],
+     ["The flights were processed with different misalignments (a: 0, 0, 0, b: 0.1, -0.05, 0.2)."]),
+]
+
+
+@pytest.mark.parametrize("case,fl,warnings", DIFFERENCES, ids=[c[0] for c in DIFFERENCES])
+def test_the_report_warns_where_flights_were_processed_differently(case, fl, warnings):
+    assert html_report._differences(fl) == warnings

@@ -76,6 +76,9 @@ def _flight(flight: flights_mod.Flight, runinfo: str) -> Dict[str, Any]:
         f["geoid"] = info.get("geoidfile")
         if f["misalignment"] is None:
             f["misalignment"] = info.get("misalignment")
+    # Two grids of one name are told apart by their content, as recorded.
+    digests = {e.get("name"): e.get("sha256") for e in record.get("inputs") or [] if isinstance(e, dict)}
+    f["geoid_content"] = [f["geoid"], digests.get(f["geoid"])] if f["geoid"] else None
     return f
 
 
@@ -97,13 +100,23 @@ def _shown(value: Any) -> str:
     return str(value)
 
 
+def _shown_grid(content: Any) -> str:
+    """A geoid grid by name and the start of its digest."""
+    if not content:
+        return "none"
+    name, digest = content
+    return f"{name} (sha256 {digest[:12]})" if isinstance(digest, str) else str(name)
+
+
 def _differences(fl: List[Dict[str, Any]]) -> List[str]:
     """Warnings where flights were processed differently."""
     warnings = []
-    for label, key in (("geodesy modes", "geodesy"), ("geoid grids", "geoid"), ("misalignments", "misalignment")):
-        values = {json.dumps(f[key]) for f in fl if f["state"] == "done"}
+    for label, key in (("geodesy modes", "geodesy"), ("geoid grids", "geoid_content"),
+                       ("misalignments", "misalignment")):
+        values = {json.dumps(f.get(key)) for f in fl if f["state"] == "done"}
         if len(values) > 1:
-            each = ", ".join(f"{f['name']}: {_shown(f[key])}" for f in fl if f["state"] == "done")
+            each = ", ".join(f"{f['name']}: {_shown_grid(f[key]) if key == 'geoid_content' else _shown(f[key])}"
+                             for f in fl if f["state"] == "done")
             warnings.append(f"The flights were processed with different {label} ({each}).")
     return warnings
 
