@@ -192,8 +192,8 @@ def _transient(name: str) -> bool:
 
 
 def _run_morva(flight: flights.Flight, job: Job, children: Children) -> tuple[list[str], int]:
-    """morva < run control in the flight's folder: (command, exit status, the
-    negative signal number when a signal ended it)."""
+    """morva < run control in the flight's folder: (command, exit status),
+    the status the negative signal number when a signal ended morva."""
     command = [job.morva.path] + job.morva_args
     if job.threads and job.morva.takes_threads:
         command += ["--threads", str(job.threads)]
