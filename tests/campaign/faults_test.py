@@ -8,6 +8,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import time
 
 import campaign_testlib as lib
 
@@ -100,6 +101,47 @@ try:
     done = sorted(ln.split()[1] for o in outs for ln in o.splitlines() if ln.startswith("done "))
     t.check(done == [f"f{i}" for i in range(6)], "each flight reported done by one runner:\n" + "\n".join(outs))
     t.check(t.run("status", pair, "--morva", wrapper).returncode == 0, "afterwards every flight is done")
+
+    # Ctrl-C while an export (a Python program) writes its file, in a run
+    # with --force over done flights: the runner stops, the export's
+    # half-made files go, and the flights it stopped count as stopped.
+    stop = os.path.join(work, "stop")
+    for i in range(3):
+        t.simulate(os.path.join(stop, f"f{i}"), "--duration", "1", "--seed", str(i + 1))
+    export = ("import os, time\n"
+              "if os.path.exists('slow'):\n"
+              "    open('partial.out', 'w').write('half')\n"
+              "    open('started', 'w').close()\n"
+              "    time.sleep(60)\n"
+              "open('made.out', 'w').write('whole')\n")
+    with open(os.path.join(stop, "export.py"), "w") as f:
+        f.write(export)
+    with open(os.path.join(stop, "campaign.toml"), "w") as f:
+        f.write(f'exports = ["/usr/bin/python3 {stop}/export.py"]\n')
+    t.check(t.run("run", stop).returncode == 0, "interrupt: the campaign is done first")
+    open(os.path.join(stop, "f0", "slow"), "w").close()
+    runner = start("run", stop, "--force", "--jobs", "1")
+    end = time.monotonic() + 30
+    while not os.path.exists(os.path.join(stop, "f0", "started")) and time.monotonic() < end:
+        time.sleep(0.05)
+    runner.send_signal(signal.SIGINT)
+    out, err = runner.communicate(timeout=60)
+    with open(os.path.join(stop, "f0", "exports.log")) as f:
+        log = f.read()
+    # guards: a KeyboardInterrupt traceback in exports.log.
+    t.check(runner.returncode == 130 and "Traceback" not in log and "KeyboardInterrupt" not in log,
+            f"interrupt: exit 130, no traceback in exports.log:\n{log}")
+    # guards: an interrupted export's half-made file was left beside the products.
+    t.check(not os.path.exists(os.path.join(stop, "f0", "partial.out")) and
+            not os.path.exists(os.path.join(stop, "f0", "started")), "interrupt: the stopped export's files are gone")
+    # guards: the flights the stop kept from running were counted as done.
+    t.check(out.splitlines()[-1].startswith("3 flights: 0 done, 0 failed, 3 stopped, 0 to do;"),
+            f"interrupt: the summary counts the stopped flights:\n{out}{err}")
+    after = t.run("status", stop).stdout
+    t.check(re.search(r"^f0 +stopped .*export stopped: ", after, re.M) is not None and
+            len(re.findall(r"^f[12] +done ", after, re.M)) == 2, f"interrupt: status afterwards:\n{after}")
+    os.unlink(os.path.join(stop, "f0", "slow"))
+    t.check(t.run("run", stop).returncode == 0, "interrupt: the next run completes the stopped flight")
 
     # A morva whose help lists --threads gets each flight's share of the cores.
     threads_log = os.path.join(work, "threads.log")

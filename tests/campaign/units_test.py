@@ -3,6 +3,7 @@ campaign.toml settings of the wrong type, locks left by processes that are
 gone (or whose children are not), and the status table. Run with pytest."""
 import json
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -12,7 +13,7 @@ import pytest
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools")
 sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
-from morva_campaign import cli, flights, lock, settings, status_table  # noqa: E402
+from morva_campaign import cli, flights, html_report, lock, settings, status_table  # noqa: E402
 
 USAGE = "; usage: morva-campaign run|status|report DIR [OPTIONS] (morva-campaign --help)\n"
 # A wrong command line: the arguments and the one line on standard error
@@ -132,23 +133,87 @@ def _row(summary, state="done", **record):
 def test_the_status_table_and_its_csv(tmp_path):
     table = [
         _row({"scans": 120, "points": 30000, "time_span": [10.5, 10.5 + 15 / 3600], "ground_heights": [0.5, 1.25],
-              "bias": 0.5, "roll": -0.004, "warnings": 2}),
+              "bias": 0.5, "roll": -0.004, "warnings": 2},
+             run_control={"name": "run.boresight.in"}, misalignment=[0.1, -0.05, 0.2]),
         _row({"ground_heights": [None, 2.0]}, state="failed", last_line="*** cannot open file: x"),
     ]
+    # The run control and misalignment each flight was processed with come
+    # second (the table grew them).
     assert status_table.format_table(table).splitlines() == [
-        "flight  state   scans  points  time span              ground heights m  bias m  roll deg  wall s  "
-        "warnings  last line",
-        "a/b     done      120   30000  10:30:00.0-10:30:15.0  0.50 1.25           0.50     -0.00    1.23         2",
-        "a/b     failed                                         2.00                                 1.23"
-        "            *** cannot open file: x",
+        "flight  state   run control       misalignment deg  scans  points  time span              ground heights m  "
+        "bias m  roll deg  wall s  warnings  last line",
+        "a/b     done    run.boresight.in  0.1 -0.05 0.2       120   30000  10:30:00.0-10:30:15.0  0.50 1.25           "
+        "0.50     -0.00    1.23         2",
+        "a/b     failed                                                                             2.00              "
+        "                   1.23            *** cannot open file: x",
     ]
     status_table.write_csv(table, str(tmp_path / "s.csv"))
     lines = (tmp_path / "s.csv").read_text().splitlines()
     assert lines == [
-        "flight,state,scans,points,start,end,ground height min m,ground height max m,bias m,roll deg,wall s,"
-        "warnings,last line",
-        "a/b,done,120,30000,10:30:00.0,10:30:15.0,0.50,1.25,0.50,-0.00,1.23,2,",
-        "a/b,failed,,,,,,2.00,,,1.23,,*** cannot open file: x",
+        "flight,state,run control,misalignment deg,scans,points,start,end,ground height min m,ground height max m,"
+        "bias m,roll deg,wall s,warnings,last line",
+        "a/b,done,run.boresight.in,0.1 -0.05 0.2,120,30000,10:30:00.0,10:30:15.0,0.50,1.25,0.50,-0.00,1.23,2,",
+        "a/b,failed,,,,,,,,2.00,,,1.23,,*** cannot open file: x",
     ]
     assert [p.name for p in tmp_path.iterdir()] == ["s.csv"]
     assert status_table.summary_line(table) == "2 flights: 1 done, 1 failed, 0 to do"
+
+
+def _pair(a, b, smooth, verdict, **more):
+    figures = {k: (None if not smooth else 0.01) for k in ("mean_m", "median_m", "std_m", "rmsdz_m", "p95_abs_m",
+                                                          "max_abs_m", "gradient_right_of_a", "gradient_right_of_b")}
+    return dict({"a": a, "b": b, "overlap_cells": 900, "smooth_cells": smooth, "verdict": verdict}, **figures, **more)
+
+
+# morva-overlap's JSON (older and newer forms) -> the verdicts the report
+# shows: each pair's, then each flight's.
+OVERLAP_VERDICTS = [
+    ("tested pairs pass through", [_pair("A", "B", 60, "pass"), _pair("A", "C", 40, "fail")],
+     ["pass", "fail"], {"A": "pass", "B": "pass", "C": "pass"}),
+    # guards: a pair without smooth cells said "no smooth cells" and its flights "pass".
+    ("no smooth cells (older form)", [_pair("A", "B", 60, "pass"), _pair("A", "C", 0, "no smooth cells")],
+     ["pass", "not tested (0 smooth cells at cells of 2 m)"], {"A": "pass", "B": "pass", "C": "not tested"}),
+    ("smooth cells missing", [{"a": "A", "b": "C", "verdict": "pass"}],
+     ["not tested (no smooth cells at cells of 2 m)"], {"A": "not tested", "B": "not tested", "C": "not tested"}),
+    ("not tested with a reason (newer form)",
+     [_pair("A", "B", 3, "not tested", reason="3 smooth cells, 30 needed", resolution_to_test_m=4.0)],
+     ["not tested (3 smooth cells, 30 needed)"], {"A": "not tested", "B": "not tested", "C": "not tested"}),
+    ("a resolution that would test it", [_pair("A", "B", 0, "not tested", resolution_to_test_m=4.0)],
+     ["not tested (0 smooth cells at cells of 2 m; cells of 4 m would test it)"],
+     {"A": "not tested", "B": "not tested", "C": "not tested"}),
+]
+
+
+@pytest.mark.parametrize("case,pairs,pair_verdicts,flight_verdicts", OVERLAP_VERDICTS, ids=[c[0] for c in OVERLAP_VERDICTS])
+def test_the_report_shows_pass_only_for_a_tested_pair(case, pairs, pair_verdicts, flight_verdicts):
+    flights_json = [{"name": n, "precision_m": None, "verdict": "pass", "heading_deg": None} for n in "ABC"]
+    overlap = {"resolution_m": 2.0, "limits": {"name": "QL2", "max_rmsdz_m": 0.08}, "crs": "EPSG:32631",
+               "flights": flights_json, "pairs": pairs}
+    page = "".join(html_report._overlap_section(overlap, None, {}))
+    cells = re.findall(r"<td class='l[^']*'>([^<]*)</td>", page)
+    shown_pairs = [c for c in cells if c not in "ABC"]
+    assert shown_pairs[:len(pairs)] == pair_verdicts
+    assert dict(zip("ABC", shown_pairs[len(pairs):])) == flight_verdicts
+    assert "None" not in page
+
+
+def _done(name, geoid, digest, misalignment=(0, 0, 0)):
+    return {"name": name, "state": "done", "geodesy": "flat", "geoid": geoid, "geoid_content": [geoid, digest],
+            "misalignment": list(misalignment)}
+
+
+# Flights as the report reads them -> its warnings.
+DIFFERENCES = [
+    ("alike", [_done("a", "geoid.txt", "11"), _done("b", "geoid.txt", "11")], []),
+    # guards: two different grids both named geoid.txt were taken as one.
+    ("one name, two grids", [_done("a", "geoid.txt", "1" * 64), _done("b", "geoid.txt", "2" * 64)],
+     ["The flights were processed with different geoid grids (a: geoid.txt (sha256 111111111111), "
+      "b: geoid.txt (sha256 222222222222))."]),
+    ("angles", [_done("a", "g", "1"), _done("b", "g", "1", (0.1, -0.05, 0.2))],
+     ["The flights were processed with different misalignments (a: 0, 0, 0, b: 0.1, -0.05, 0.2)."]),
+]
+
+
+@pytest.mark.parametrize("case,fl,warnings", DIFFERENCES, ids=[c[0] for c in DIFFERENCES])
+def test_the_report_warns_where_flights_were_processed_differently(case, fl, warnings):
+    assert html_report._differences(fl) == warnings

@@ -3,7 +3,7 @@ them outlives the runner.
 
 Each child runs in a process group of its own, which its own children (a
 shell's commands, a wrapper's morva) inherit. A SIGINT or SIGTERM sent to the
-runner is passed on to every group, and after it no new flight starts. A
+runner is passed on to every group (as SIGTERM), and after it no new flight starts. A
 runner that dies without a chance to do so (kill -9, a crash) is covered
 twice: every direct child gets SIGKILL from the kernel when the thread that
 started it ends (a parent-death signal), and a watchdog process, in a
@@ -15,6 +15,7 @@ import signal
 import subprocess
 import sys
 import threading
+import time
 from typing import Any, Callable
 
 PR_SET_PDEATHSIG = 1
@@ -89,16 +90,30 @@ class Children:
             self._register(-proc.pid)
 
     def stop(self, signum: int) -> None:
+        """Passes the stop on to every child's group as SIGTERM, whatever the
+        signal: a Python export would answer a SIGINT with a traceback."""
         with self._lock:
             self.stopping = signum
             for proc in self._procs:
                 try:
-                    os.killpg(proc.pid, signum)
+                    os.killpg(proc.pid, signal.SIGTERM)
                 except OSError:
                     try:
-                        proc.send_signal(signum)   # not yet its own group leader
+                        proc.send_signal(signal.SIGTERM)   # not yet its own group leader
                     except OSError:
                         pass
+
+    @staticmethod
+    def wait_group(pgid: int, timeout_s: float = 5.0) -> None:
+        """Waits until no process of the group is left (a shell's commands may
+        outlive the shell by a moment), at most timeout_s."""
+        end = time.monotonic() + timeout_s
+        while time.monotonic() < end:
+            try:
+                os.killpg(pgid, 0)
+            except OSError:
+                return
+            time.sleep(0.02)
 
     def install(self) -> None:
         """The signal handlers and the watchdog; called once by the runner."""

@@ -1,11 +1,15 @@
 """The command line of morva-campaign: run, status, report and (for Slurm's
 array tasks) run-flight."""
 import os
+import signal
 import sys
 import time
 from dataclasses import dataclass, field
 
-from . import claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, settings, slurm_engine, status_table
+from morva_cli import outputs
+
+from . import (claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, protected,
+               settings, slurm_engine, status_table)
 from .children import Children
 from .command_line import Options
 
@@ -21,11 +25,12 @@ flight each, processed as `morva < run.in` in its own folder (console report in
 morva.log, standard error in morva.err; from a morva that takes --metadata
 its record of the run in morva.metadata.json, where the table's figures come
 from). A flight is done when its record, morva.done.json, written last and
-only after morva exits 0 and every export succeeded, says so and its run.in,
-every input and output it names, the files its exports made, the morva
-version and the settings that shape its outputs all still match. A flight that
-failed is recorded with the last line of its report and tried again by the
-next run; one whose outputs lie outside its folder or collide with another
+only after morva exits 0 and every export succeeded, says so and it read the
+configured run control, which, every input and output it names, the files its
+exports made, the morva version and the settings that shape its outputs all
+still match; when only the exports changed (or a file they made), only the
+exports run again. A flight that failed is recorded with the last line of its
+report and tried again by the next run; one whose outputs lie outside its folder or collide with another
 flight's files fails without running. A lock per flight (morva.lock, with its
 owner's host and pid and the children it started) keeps two runners from
 processing one flight; a lock whose owner and children are all gone (same
@@ -33,13 +38,24 @@ host) or that is older than a week is taken over. The runner's children end
 with it, even when it is killed outright.
 
 run      processes every flight that is not done; ends with the summary line;
-         status 0 when every flight is done, else 1
+         status 0 when every flight is done, else 1. Ctrl-C (or SIGTERM) stops
+         the flights under way, removes what a stopped export began, and
+         counts them, and those not begun, as stopped
 report   one self-contained HTML page (DIR/campaign-report.html): every flight's
-         state, figures, quick-look, geodesy and version, the strip overlaps
-         (morva-overlap) with verdicts and picture, warnings where flights were
-         processed differently
-status   the table of every flight: done, failed, stale (something changed since
-         its record), to do, running; status 0 when every flight is done
+         state, figures, quick-look, geodesy, version, and the run control and
+         misalignment it was processed with; the strip overlaps of the flights
+         that are done (morva-overlap) with verdicts and picture, a pair without
+         smooth cells "not tested"; warnings where flights were processed
+         differently
+status   the table of every flight: done, failed, stopped, stale (something
+         changed since its record), to do, running, with the run control and
+         misalignment angles it was processed with; status 0 when every flight
+         is done
+
+report --output and status --csv never replace a campaign's file (campaign.toml,
+a run control, an input or output it names, a runner's record or log, an export's
+product), a folder, a device or a pipe; they appear only when complete (a link
+to a file writes that file).
 
   --jobs N             flights at once with the local engine [number of cores]
   --engine local|slurm local cores, or one Slurm array job (run waits for it)
@@ -53,8 +69,11 @@ status   the table of every flight: done, failed, stale (something changed since
   --geodesy flat|ellipsoid   passed to morva (and to exports as {geodesy})
   --export COMMAND     a command run in the flight's folder after a successful
                        run (repeatable; replaces the exports of campaign.toml);
-                       {run_control}, {flight}, {bin}, {geodesy} and {metadata}
+                       {run_control}, {flight}, {bin}, {geodesy}, {metadata}
                        (--metadata morva.metadata.json, when morva writes one)
+                       and {point_source_id} (the flight's place among all the
+                       campaign's flights in path order, from 1: morva-las
+                       --source-id {point_source_id} keeps merged flights apart)
                        are filled in (each quoted for the shell), and morva's folder and the
                        companions' (morva-quicklook, morva-las ...) come first
                        on PATH; the files an export makes in the flight's folder
@@ -160,6 +179,12 @@ def _run_on_slurm(campaign: str, todo: list[flights.Flight], job: flight_run.Job
     return None, slurm_engine.recorded_since(campaign, rels, since)
 
 
+def _source_ids(campaign: str) -> dict[str, int]:
+    """Each flight's point source ID: its place, from 1, among all the
+    campaign's flights in path order (whatever --only selects)."""
+    return {f.rel: i + 1 for i, f in enumerate(flights.find(campaign))}
+
+
 def _found(campaign: str, options: Options) -> list[flights.Flight] | None:
     """The flights selected, or None after saying that there are none."""
     found = flights.find(campaign, options.get("--only"))
@@ -203,11 +228,11 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
     if not found:
         return 1
     job = flight_run.Job(morva, settings.morva_args(s), s.exports, force=bool(options.get("--force")),
-                         rehash=bool(options.get("--rehash")), engine=s.engine, tool_dirs=build.tool_dirs)
-    identity = job.identity()
+                         rehash=bool(options.get("--rehash")), engine=s.engine, tool_dirs=build.tool_dirs,
+                         source_ids=_source_ids(campaign))
     todo = []
     for f in found:
-        state = None if job.force else flights.evaluate(f, identity, job.rehash)
+        state = None if job.force else flights.evaluate(f, job.identity(f), job.rehash)
         if state and state.name == "done":
             flight_run.keep_fresh(f, state)
         else:
@@ -222,17 +247,19 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
         children.install()    # nothing to start, nothing to watch otherwise
     progress = progress_mod.Progress(len(todo))
 
+    stopped: set[str] = set()
     if s.engine == "local":
         outcomes = local_engine.run(todo, job, s.jobs or os.cpu_count() or 1, children, _announce, progress)
         skipped += sum(1 for o in outcomes if o.result == "skipped")
-        just_run |= {o.flight.rel for o in outcomes if o.result in ("done", "failed")}
+        just_run |= {o.flight.rel for o in outcomes if o.result in ("done", "failed", "stopped")}
+        stopped = {o.flight.rel for o in outcomes if o.result == "stopped" and o.detail == "runner stopped"}
     elif todo:
         status, ran = _run_on_slurm(campaign, todo, job, s, options, children, progress, build)
         if status is not None:
             return status
         just_run |= ran
     progress.clear()
-    table = status_table.rows(found, identity, just_run=just_run)
+    table = status_table.rows(found, job.identity, just_run=just_run, stopped=stopped)
     if s.engine == "slurm":
         for r in table:
             if r["state"] == "failed":
@@ -247,15 +274,27 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
     found = _found(campaign, options)
     if not found:
         return 1
-    job = flight_run.Job(morva, settings.morva_args(s), s.exports)
-    table = status_table.rows(found, job.identity(), bool(options.get("--rehash")))
+    job = flight_run.Job(morva, settings.morva_args(s), s.exports, source_ids=_source_ids(campaign))
+    csv_file = options.get("--csv")
+    protected_files: list[outputs.Protected] = []
+    if csv_file is not None:
+        # Refused before anything is shown: a CSV over a flight's file would
+        # lose it, whatever the table says.
+        protected_files = protected.files(campaign, flights.find(campaign), lambda f: flight_run.runinfo(f, job),
+                                          flight_run.RUNNER_FILES)
+        try:
+            outputs.check([csv_file], protected_files)
+        except outputs.Refused as e:
+            _err(str(e))
+            return 1
+    table = status_table.rows(found, job.identity, bool(options.get("--rehash")))
     sys.stdout.write(status_table.format_table(table))
     print(status_table.summary_line(table))
-    if "--csv" in options:
+    if csv_file is not None:
         try:
-            status_table.write_csv(table, options["--csv"])
-        except OSError as e:
-            _err(f"cannot write {options['--csv']}: {e.strerror}")
+            status_table.write_csv(table, csv_file, protected_files)
+        except outputs.Refused as e:
+            _err(str(e))
             return 1
     return 0 if status_table.all_done(table) else 1
 
@@ -274,7 +313,7 @@ def _command_run_flight(options: Options) -> int:
     morva = settings.Morva(**data["morva"])
     job = flight_run.Job(morva, data["morva_args"], data["exports"], threads=slurm_engine.threads_of_task(),
                          force=data["force"], rehash=data["rehash"], engine="slurm",
-                         tool_dirs=data.get("tool_dirs", []))
+                         tool_dirs=data.get("tool_dirs", []), source_ids=data.get("source_ids", {}))
     children = Children()
     children.install()
     outcome = flight_run.process(flights.Flight(rel, os.path.join(data["campaign"], rel)), job, children)
@@ -283,6 +322,16 @@ def _command_run_flight(options: Options) -> int:
 
 
 def main(args: list[str], build: Build) -> int:
+    try:
+        return _main(args, build)
+    except KeyboardInterrupt:
+        # Ctrl-C outside a run (a report, a status): whatever was being
+        # written is gone; no traceback.
+        sys.stdout.flush()
+        return 128 + signal.SIGINT
+
+
+def _main(args: list[str], build: Build) -> int:
     try:
         command, options = command_line.parse(args, HELP, build.version, build.commit)
     except SystemExit as e:
@@ -294,8 +343,6 @@ def main(args: list[str], build: Build) -> int:
         _err(f"{folder}: no such campaign folder")
         return 2
     campaign = os.path.abspath(folder)
-    if command == "report":
-        return html_report.report(campaign, options, build)
     try:
         s = _merge(settings.read_file(campaign), options)
         flights.RUN_CONTROL = s.run_control  # a flight is a folder holding it
@@ -303,6 +350,8 @@ def main(args: list[str], build: Build) -> int:
     except settings.SettingsError as e:
         _err(str(e))
         return 2
+    if command == "report":
+        return html_report.report(campaign, options, build, morva.runinfo)
     if command == "run":
         return _command_run(campaign, s, options, morva, build)
     return _command_status(campaign, s, options, morva)

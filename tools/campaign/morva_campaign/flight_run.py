@@ -2,6 +2,7 @@
 `morva < run.in` in its folder (console report to morva.log, standard error to
 morva.err), then the exports, then write the record, atomically and last.
 The local engine and every Slurm array task go through process()."""
+import contextlib
 import json
 import os
 import re
@@ -42,8 +43,17 @@ class Job:
     # Folders put first on the exports' PATH: morva's, then the companions'.
     tool_dirs: list[str] = field(default_factory=list)
 
-    def identity(self) -> flights.Record:
-        return {"morva": self.morva.version, "morva_args": self.morva_args, "exports": self.exports}
+    # Each flight's LAS point source ID ({point_source_id}): its place, from
+    # 1, among all the flights of the campaign.
+    source_ids: dict[str, int] = field(default_factory=dict)
+
+    def identity(self, flight: flights.Flight | None = None) -> flights.Record:
+        """What the record holds of the settings that shape a flight's files;
+        the point source ID only where an export uses it."""
+        identity = {"morva": self.morva.version, "morva_args": self.morva_args, "exports": self.exports}
+        if flight is not None and any("{point_source_id}" in e for e in self.exports):
+            identity["point_source_id"] = self.source_ids.get(flight.rel)
+        return identity
 
 
 @dataclass
@@ -82,7 +92,7 @@ def _runinfo(flight: flights.Flight, job: Job) -> tuple[Info | None, str]:
     return None, lines[-1].strip() if lines else f"morva-runinfo exit {done.returncode}"
 
 
-PLACEHOLDER = re.compile(r"\{(run_control|flight|bin|geodesy|metadata)\}")
+PLACEHOLDER = re.compile(r"\{(run_control|flight|bin|geodesy|metadata|point_source_id)\}")
 
 
 def expand(template: str, flight: flights.Flight, job: Job) -> str:
@@ -92,7 +102,8 @@ def expand(template: str, flight: flights.Flight, job: Job) -> str:
     values = {"run_control": shlex.quote(flights.RUN_CONTROL), "flight": shlex.quote(flight.path),
               "bin": shlex.quote(os.path.dirname(job.morva.path)),
               "geodesy": " ".join(shlex.quote(a) for a in job.morva_args),
-              "metadata": f"--metadata {METADATA}" if job.morva.takes_metadata else ""}
+              "metadata": f"--metadata {METADATA}" if job.morva.takes_metadata else "",
+              "point_source_id": str(job.source_ids.get(flight.rel, 0))}
     return PLACEHOLDER.sub(lambda m: values[m.group(1)], template)
 
 
@@ -114,6 +125,7 @@ def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[
             command = expand(template, flight, job)
             log.write(f"$ {command}\n".encode())
             log.flush()
+            before = products.snapshot(flight.path)
             proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL,
                                   stdout=log, stderr=log, env=env, on_start=_recorder(flight))
             if proc is None:
@@ -121,6 +133,16 @@ def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[
             status = proc.wait()
             children.done(proc)
             entries.append({"command": command, "exit_status": status})
+            if status != 0 and children.stopping:
+                # Whatever the stopped export had begun to write goes: its
+                # files would look like products to the next run.
+                children.wait_group(proc.pid)
+                for name in products.made(before, products.snapshot(flight.path), set()):
+                    if name not in before:
+                        with contextlib.suppress(OSError):
+                            os.unlink(os.path.join(flight.path, name))
+                log.write(f"stopped: the runner was stopped by signal {children.stopping}\n".encode())
+                return entries, f"export stopped: {command}"
             if status != 0:
                 last = report.last_line(os.path.join(flight.path, EXPORT_LOG))
                 return entries, f"export failed (exit {status}): {command}: {last}"
@@ -165,12 +187,45 @@ def _stop_line(metadata: str | None) -> str:
 
 def _transient(name: str) -> bool:
     """The runner's temporary files (a record or a lock being replaced)."""
-    return name.startswith((f"{flights.RECORD}.tmp.", f"{lock.LOCK}."))
+    own = name.startswith((f".{flights.RECORD}.", f".{lock.LOCK}.")) and name.endswith(".partial")
+    return own or name.startswith(f"{lock.LOCK}.")
 
 
-def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
+def _run_morva(flight: flights.Flight, job: Job, children: Children) -> tuple[list[str], int]:
+    """morva < run control in the flight's folder: (command, exit status),
+    the status the negative signal number when a signal ended morva."""
+    command = [job.morva.path] + job.morva_args
+    if job.threads and job.morva.takes_threads:
+        command += ["--threads", str(job.threads)]
+    if job.morva.takes_metadata:
+        command += ["--metadata", METADATA]
+        try:
+            os.unlink(os.path.join(flight.path, METADATA))    # an earlier run's figures are not this run's
+        except FileNotFoundError:
+            pass
+    with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
+         open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
+        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
+                              on_start=_recorder(flight))
+        status = proc.wait() if proc else -(children.stopping or signal.SIGTERM)
+    if proc:
+        children.done(proc)
+    return command, status
+
+
+def _morva_failure(flight: flights.Flight, job: Job, status: int) -> str:
+    """The line a failed morva run is recorded with."""
+    if status < 0:
+        return _signal_text(status)
+    return (_stop_line(os.path.join(flight.path, METADATA) if job.morva.takes_metadata else None) or
+            report.last_line(os.path.join(flight.path, LOG)) or
+            report.last_line(os.path.join(flight.path, ERR)) or f"morva exit {status}")
+
+
+def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Record | None = None) -> Outcome:
     """Runs the flight now and writes its record: done only after morva exit 0
-    and every export succeeded."""
+    and every export succeeded. With kept, the record of a morva run that
+    still holds, only the exports run again."""
     try:
         os.unlink(os.path.join(flight.path, flights.RECORD))
     except FileNotFoundError:
@@ -187,38 +242,23 @@ def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
             inputs = []     # an input that cannot be read: morva says so in its own words
     clash = _runner_file_named(flight, info) if info else ""
     if clash:
-        return _record_failure(flight, job, started, t0, f"run.in names {clash}, a file of the campaign runner",
+        return _record_failure(flight, job, started, t0,
+                               f"{flights.RUN_CONTROL} names {clash}, a file of the campaign runner",
                                run_control, inputs)
     outside = claims.outside_output(flight, info) if info else ""
     if outside:
         return _record_failure(flight, job, started, t0, f"output {outside} lies outside the flight's folder",
                                run_control, inputs)
-    command = [job.morva.path] + job.morva_args
-    if job.threads and job.morva.takes_threads:
-        command += ["--threads", str(job.threads)]
-    metadata = os.path.join(flight.path, METADATA)
-    if job.morva.takes_metadata:
-        command += ["--metadata", METADATA]
-        try:
-            os.unlink(metadata)    # an earlier run's figures are not this run's
-        except FileNotFoundError:
-            pass
-    with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
-         open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
-        proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
-                              on_start=_recorder(flight))
-        status = proc.wait() if proc else -(children.stopping or signal.SIGTERM)
-    if proc:
-        children.done(proc)
+    if kept is not None and info is not None:
+        command, status = list(kept.get("command") or []), 0
+    else:
+        kept = None
+        command, status = _run_morva(flight, job, children)
 
     exports: list[flights.Entry] = []
     failure, made = "", []
-    if status < 0:
-        failure = _signal_text(status)
-    elif status != 0:
-        failure = (_stop_line(metadata if job.morva.takes_metadata else None) or
-                   report.last_line(os.path.join(flight.path, LOG)) or
-                   report.last_line(os.path.join(flight.path, ERR)) or f"morva exit {status}")
+    if status != 0:
+        failure = _morva_failure(flight, job, status)
     elif info is None:
         failure = info_error
     else:
@@ -237,18 +277,26 @@ def run(flight: flights.Flight, job: Job, children: Children) -> Outcome:
             failure = f"cannot read output {e.filename}: {e.strerror}"
 
     record = _base_record(flight, job, started, t0, status, failure)
+    metadata = os.path.join(flight.path, METADATA) if job.morva.takes_metadata else None
     record.update({
         "command": command, "run_control": run_control, "inputs": inputs, "outputs": outputs, "exports": exports,
         "products": made_states,
-        "summary": report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
-                                  flights.resolve(flight, info["centfile"]) if info else None,
-                                  metadata if job.morva.takes_metadata else None),
+        # The angles the run control gave morva, as the status and the
+        # report show them.
+        "misalignment": info.get("misalignment") if info else None,
+        "summary": kept.get("summary", {}) if kept else
+                   report.summary(os.path.join(flight.path, LOG), os.path.join(flight.path, ERR),
+                                  flights.resolve(flight, info["centfile"]) if info else None, metadata),
     })
+    if failure and children.stopping:
+        # Ended by the runner's stop, not by its own fault: shown as stopped
+        # (older runners read the record as failed).
+        record["stopped_by"] = children.stopping
     try:
         write_record(flight, record)
     except OSError as e:
         return Outcome(flight, "failed", f"cannot write the record: {e.strerror}", record["wall_s"])
-    return Outcome(flight, record["state"], failure, record["wall_s"])
+    return Outcome(flight, "stopped" if "stopped_by" in record else record["state"], failure, record["wall_s"])
 
 
 def _runner_file_named(flight: flights.Flight, info: Info) -> str:
@@ -265,7 +313,7 @@ def _base_record(flight: flights.Flight, job: Job, started: float, t0: float, st
                  failure: str) -> flights.Record:
     return {
         "format": flights.RECORD_FORMAT, "flight": flight.rel, "state": "failed" if failure else "done",
-        "exit_status": status, "identity": job.identity(), "host": socket.gethostname(), "engine": job.engine,
+        "exit_status": status, "identity": job.identity(flight), "host": socket.gethostname(), "engine": job.engine,
         "slurm_job": _slurm_task(), "started": time.strftime("%Y-%m-%dT%H:%M:%S%z", time.localtime(started)),
         "wall_s": round(time.monotonic() - t0, 3), "last_line": failure, "summary": {},
     }
@@ -345,17 +393,16 @@ def _process_locked(flight: flights.Flight, job: Job, children: Children) -> Out
     if owner is not None:
         return Outcome(flight, "busy", lock.describe(owner))
     try:
-        if not job.force:
-            state = flights.evaluate(flight, job.identity(), job.rehash)
-            if state.name == "done":
-                if state.refreshed:
-                    try:
-                        write_record(flight, state.refreshed)
-                    except OSError:
-                        pass    # the old record still holds; its files are read again next time
-                return Outcome(flight, "skipped")
+        state = None if job.force else flights.evaluate(flight, job.identity(flight), job.rehash)
+        if state and state.name == "done":
+            if state.refreshed:
+                try:
+                    write_record(flight, state.refreshed)
+                except OSError:
+                    pass    # the old record still holds; its files are read again next time
+            return Outcome(flight, "skipped")
         if children.stopping:
             return Outcome(flight, "stopped", "runner stopped")
-        return run(flight, job, children)
+        return run(flight, job, children, state.record if state and state.exports_only else None)
     finally:
         lock.release(flight.path)

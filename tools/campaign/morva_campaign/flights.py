@@ -97,21 +97,43 @@ def read_record(flight: Flight) -> Record | None:
 
 
 # What each part of a record's identity is called when it changed.
-IDENTITY_NAMES = {"morva": "morva version", "morva_args": "morva options", "exports": "exports"}
+IDENTITY_NAMES = {"morva": "morva version", "morva_args": "morva options", "exports": "exports",
+                  "point_source_id": "point source ID"}
+# The parts of the identity that only the exports use.
+EXPORT_IDENTITY = ("exports", "point_source_id")
 
 
 @dataclass
 class State:
-    name: str                  # "done", "failed", "stale", "to do"
+    name: str                  # "done", "failed", "stopped", "stale", "to do"
     record: Record | None
     reason: str = ""           # what no longer matches, for a stale flight
     refreshed: Record | None = None   # the record with fresh digest times, when worth writing
+    # A stale flight whose morva run still holds (its run control, inputs,
+    # outputs, morva and options unchanged): only its exports run again.
+    exports_only: bool = False
+
+
+def used_run_control(record: Record | None) -> str | None:
+    """The name of the run control the record's run read, or None."""
+    entry = (record or {}).get("run_control")
+    name = entry.get("name") if isinstance(entry, dict) else None
+    return name if isinstance(name, str) else None
+
+
+def _run_control_change(record: Record) -> str:
+    """"" when the record's run read the configured run control."""
+    used = used_run_control(record)
+    if used is None or used == RUN_CONTROL:
+        return ""
+    return f"run control changed ({used}, now {RUN_CONTROL})"
 
 
 def evaluate(flight: Flight, identity: Record, rehash: bool = False) -> State:
     """The flight's state from its record: done only when the record says exit
-    0 and run.in, the inputs, the outputs, morva and the settings that shape
-    the outputs all match what is there now."""
+    0 and it read the configured run control, which, the inputs, the outputs,
+    morva and the settings that shape the outputs all match what is there
+    now."""
     record = read_record(flight)
     if record is None:
         return State("to do", None)
@@ -119,30 +141,39 @@ def evaluate(flight: Flight, identity: Record, rehash: bool = False) -> State:
         # A failure says what it says about the files it was given: once
         # they changed, the flight is stale (the next run tries it again
         # either way).
+        given = "stopped" if record.get("stopped_by") else "failed"
         if "run_control" not in record:
-            return State("failed", record)
-        changed = _identity_change(record, identity) or _file_change(flight, record, ("run_control", "inputs"),
-                                                                      rehash)[0]
-        return State("stale", record, changed) if changed else State("failed", record)
-    changed = _identity_change(record, identity)
+            return State(given, record)
+        changed = (_run_control_change(record) or _identity_change(record, identity) or
+                   _file_change(flight, record, ("run_control", "inputs"), rehash)[0])
+        return State("stale", record, changed) if changed else State(given, record)
+    changed = _run_control_change(record)
     if changed:
         return State("stale", record, changed)
-    changed, refreshed = _file_change(flight, record, ("run_control", "inputs", "outputs", "products"), rehash)
+    morva_changed = _identity_change(record, identity, without=EXPORT_IDENTITY)
+    if morva_changed:
+        return State("stale", record, morva_changed)
+    changed, refreshed = _file_change(flight, record, ("run_control", "inputs", "outputs"), rehash)
     if changed:
         return State("stale", record, changed)
-    return State("done", record, refreshed=refreshed)
+    exports_changed = _identity_change(record, identity)
+    products_changed, products_refreshed = _file_change(flight, refreshed or record, ("products",), rehash)
+    if exports_changed or products_changed:
+        return State("stale", record, exports_changed or products_changed, exports_only=True)
+    return State("done", record, refreshed=products_refreshed or refreshed)
 
 
 GROUP_NAMES = {"run_control": "", "inputs": "input ", "outputs": "output ", "products": "export product "}
 
 
-def _identity_change(record: Record, identity: Record) -> str:
-    if record.get("identity") == identity:
-        return ""
+def _identity_change(record: Record, identity: Record, without: tuple[str, ...] = ()) -> str:
+    """What changed in the identity ("" when nothing did), leaving out the
+    parts named in without."""
     old = record.get("identity")
     if not isinstance(old, dict):
         old = {}
-    return ", ".join(IDENTITY_NAMES.get(k, k) for k in identity if old.get(k) != identity[k]) + " changed"
+    changed = [IDENTITY_NAMES.get(k, k) for k in identity if k not in without and old.get(k) != identity[k]]
+    return ", ".join(changed) + " changed" if changed else ""
 
 
 def _file_change(flight: Flight, record: Record, groups: tuple[str, ...],

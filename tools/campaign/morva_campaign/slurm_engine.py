@@ -31,7 +31,7 @@ def write_job_file(campaign_dir: str, todo: list[flights.Flight], job: Any) -> s
     data = {"campaign": campaign_dir, "flights": [f.rel for f in todo],
             "morva": vars(job.morva), "morva_args": job.morva_args, "exports": job.exports,
             "tool_dirs": job.tool_dirs, "force": job.force, "rehash": job.rehash,
-            "run_control": flights.RUN_CONTROL}
+            "run_control": flights.RUN_CONTROL, "source_ids": job.source_ids}
     with open(path, "w", encoding="utf-8") as f:
         json.dump(data, f, indent=1)
     return path
