@@ -28,24 +28,40 @@ Track fitted_track(const TrackSums& s) {
     return t;
 }
 
+namespace {
+
+// A grid's tiles, south to north and west to east within a row, so that
+// every sum over cells is taken in one order whatever the tiles' history.
+template <class Cell>
+std::vector<std::pair<grid::CellIndex, const Cell*>> tiles_in_order(const grid::TiledGrid<Cell>& g) {
+    std::vector<std::pair<grid::CellIndex, const Cell*>> tiles;
+    g.for_each_tile([&](grid::CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
+    std::sort(tiles.begin(), tiles.end(), [](const auto& x, const auto& y) {
+        return x.first.iy != y.first.iy ? x.first.iy < y.first.iy : x.first.ix < y.first.ix;
+    });
+    return tiles;
+}
+
+constexpr std::size_t kTileCells = grid::kTileSide * grid::kTileSide;
+
+}  // namespace
+
 void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c) {
     const grid::RasterGeometry g = cells.extent();
     s.window = {g.ix0, g.iy1 - g.rows + 1, g.cols, g.rows};
     s.resolution = cells.resolution();
-    s.planes.assign(static_cast<std::size_t>(g.cells()), Plane{});
-    s.smooth.assign(static_cast<std::size_t>(g.cells()), 0);
+    s.planes = std::make_unique<StripPlanes>(s.resolution);
     double residual_sq = 0, freedom = 0;
-    for (std::int64_t r = 0; r < s.window.rows; ++r) {
-        for (std::int64_t col = 0; col < s.window.cols; ++col) {
-            const CellSums* k = cells.find({s.window.col0 + col, s.window.row0 + r});
-            if (k == nullptr || k->n == 0) continue;
-            const auto i = static_cast<std::size_t>(r * s.window.cols + col);
+    for (const auto& [first, sums] : tiles_in_order(cells)) {
+        for (std::size_t k = 0; k < kTileCells; ++k) {
+            if (sums[k].n == 0) continue;
             ++s.cells_with_points;
-            const Plane p = fit_plane(*k);
-            s.planes[i] = p;
-            if (p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness && p.slope_deg <= c.max_slope_deg &&
-                p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution)) {
-                s.smooth[i] = 1;
+            const Plane p = fit_plane(sums[k]);
+            const bool smooth = p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness &&
+                                p.slope_deg <= c.max_slope_deg &&
+                                p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution);
+            s.planes->at(StripCells::cell_at(first, k)) = {p.height, p.n, static_cast<std::uint8_t>(smooth)};
+            if (smooth) {
                 ++s.smooth_cells;
                 residual_sq += p.residual_sq;
                 freedom += p.n - 3.0;
@@ -87,44 +103,38 @@ double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
 }  // namespace
 
 bool compare(const Strip& A, const Strip& B, PairResult& r) {
-    const std::int64_t c0 = std::max(A.window.col0, B.window.col0);
-    const std::int64_t r0 = std::max(A.window.row0, B.window.row0);
-    const std::int64_t c1 = std::min(A.window.col0 + A.window.cols, B.window.col0 + B.window.cols);
-    const std::int64_t r1 = std::min(A.window.row0 + A.window.rows, B.window.row0 + B.window.rows);
-    if (c0 >= c1 || r0 >= r1) return false;
-    auto index = [](const Strip& s, std::int64_t c, std::int64_t row) {
-        return static_cast<std::size_t>((row - s.window.row0) * s.window.cols + (c - s.window.col0));
-    };
-    // The overlap's own box, shrunk to the cells both strips hold.
-    std::int64_t oc0 = c1, oc1 = c0, or0 = r1, or1 = r0;
-    for (std::int64_t row = r0; row < r1; ++row) {
-        for (std::int64_t c = c0; c < c1; ++c) {
-            if (A.planes[index(A, c, row)].n > 0 && B.planes[index(B, c, row)].n > 0) {
-                ++r.overlap_cells;
-                oc0 = std::min(oc0, c);
-                oc1 = std::max(oc1, c + 1);
-                or0 = std::min(or0, row);
-                or1 = std::max(or1, row + 1);
-            }
-        }
-    }
-    if (r.overlap_cells == 0) return false;
-    r.window = {oc0, or0, oc1 - oc0, or1 - or0};
-    r.dz.assign(static_cast<std::size_t>(r.window.cols * r.window.rows), std::numeric_limits<float>::quiet_NaN());
+    // The strips' tiles share their layout: a cell lies at one offset in both.
+    std::int64_t oc0 = 0, oc1 = 0, or0 = 0, or1 = 0;
+    r.dz = std::make_unique<PairCells>(A.resolution);
     std::vector<double> dz, ua, ub;
-    for (std::int64_t row = or0; row < or1; ++row) {
-        for (std::int64_t c = oc0; c < oc1; ++c) {
-            const std::size_t ia = index(A, c, row), ib = index(B, c, row);
-            if (!A.smooth[ia] || !B.smooth[ib]) continue;
-            const double d = A.planes[ia].height - B.planes[ib].height;
-            r.dz[static_cast<std::size_t>((row - or0) * r.window.cols + (c - oc0))] = static_cast<float>(d);
-            const double x = (static_cast<double>(c) + 0.5) * A.resolution;
-            const double y = (static_cast<double>(row) + 0.5) * A.resolution;
+    for (const auto& [first, a] : tiles_in_order(*A.planes)) {
+        const CellPlane* b = B.planes->find(first);
+        if (b == nullptr) continue;
+        for (std::size_t k = 0; k < kTileCells; ++k) {
+            if (a[k].n == 0 || b[k].n == 0) continue;
+            const grid::CellIndex cell = StripPlanes::cell_at(first, k);
+            if (r.overlap_cells++ == 0) {
+                oc0 = oc1 = cell.ix;
+                or0 = or1 = cell.iy;
+            }
+            oc0 = std::min(oc0, cell.ix);
+            oc1 = std::max(oc1, cell.ix);
+            or0 = std::min(or0, cell.iy);
+            or1 = std::max(or1, cell.iy);
+            r.points_a += a[k].n;
+            r.points_b += b[k].n;
+            if (!a[k].smooth || !b[k].smooth) continue;
+            const double d = a[k].height - b[k].height;
+            r.dz->at(cell).dz = static_cast<float>(d);
+            const double x = (static_cast<double>(cell.ix) + 0.5) * A.resolution;
+            const double y = (static_cast<double>(cell.iy) + 0.5) * A.resolution;
             dz.push_back(d);
             ua.push_back(right_of(A.track, x, y));
             ub.push_back(right_of(B.track, x, y));
         }
     }
+    if (r.overlap_cells == 0) return false;
+    r.window = {oc0, or0, oc1 - oc0 + 1, or1 - or0 + 1};
     r.smooth_cells = dz.size();
     if (dz.empty()) return true;
     const double n = static_cast<double>(dz.size());
@@ -148,6 +158,39 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     r.p95_abs = quantile(sorted, 0.95);
     r.max_abs = sorted.back();
     return true;
+}
+
+void explain_not_tested(PairResult& r, double resolution, const SmoothCriteria& c, std::uint64_t min_smooth) {
+    char text[400];
+    const double area = static_cast<double>(r.overlap_cells) * resolution * resolution;
+    // The sparser strip's points per square metre where both have points.
+    const double density = static_cast<double>(std::min(r.points_a, r.points_b)) / area;
+    // A cell is smooth only with min_points points spread over it: a scan
+    // pattern fills cells unevenly, so ask for three times as many on average.
+    const double want = 3.0 * c.min_points;
+    const double step = resolution < 1 ? 0.1 : 0.5;
+    const double coarser = std::ceil(std::sqrt(want / density) / step - 1e-9) * step;
+    const std::string got = std::to_string(r.smooth_cells) + " smooth cells of " + std::to_string(r.overlap_cells) +
+                            ", " + std::to_string(min_smooth) + " needed";
+    if (coarser <= resolution) {
+        std::snprintf(text, sizeof text,
+                      "%s; the cells hold %.1f points of each strip on average, but are rough, steep or unevenly "
+                      "covered (--max-roughness, --max-slope)",
+                      got.c_str(), density * resolution * resolution);
+    } else if (area / (coarser * coarser) < 2.0 * static_cast<double>(min_smooth)) {
+        std::snprintf(text, sizeof text,
+                      "%s; at %.2f points per m2 cells of %g m would hold about %.0f points each, but the overlap "
+                      "(%.0f m2) is too small for %llu of them",
+                      got.c_str(), density, coarser, density * coarser * coarser, area,
+                      static_cast<unsigned long long>(min_smooth));
+    } else {
+        r.test_resolution = coarser;
+        std::snprintf(text, sizeof text,
+                      "%s; at %.2f points per m2 of the sparser strip, --resolution %g would hold about %.0f points "
+                      "of each strip in a cell",
+                      got.c_str(), density, coarser, density * coarser * coarser);
+    }
+    r.not_tested = text;
 }
 
 }  // namespace morva::overlap

@@ -3,8 +3,10 @@
 // what two strips' planes say where they overlap: dz = A - B per smooth cell
 // and its statistics.
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,13 +73,22 @@ struct Window {
     std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
 };
 
+// What a strip's cell keeps once its plane is fitted: held in tiles only
+// where the strip has points, so memory follows the strip, not its box.
+struct CellPlane {
+    double height = 0;         // the plane's height at the cell's centre
+    std::uint32_t n = 0;       // the strip's points in the cell
+    std::uint8_t smooth = 0;   // enough points, flat enough, smooth enough
+    bool empty() const { return n == 0; }
+};
+using StripPlanes = grid::TiledGrid<CellPlane>;
+
 struct Strip {
     Flight flight;
     std::uint64_t points = 0;
-    Window window;
+    Window window;               // the box of the strip's cells
     double resolution = 2;
-    std::vector<Plane> planes;   // per cell of the window
-    std::vector<char> smooth;    // per cell: enough points, flat enough, smooth enough
+    std::unique_ptr<StripPlanes> planes;
     Track track;
     std::uint64_t cells_with_points = 0;
     std::uint64_t smooth_cells = 0;
@@ -86,18 +97,39 @@ struct Strip {
 
 void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c);
 
+// A pair's dz in one cell; NaN (empty) where the cell is not smooth in both.
+struct DzCell {
+    float dz = std::numeric_limits<float>::quiet_NaN();
+    bool empty() const { return std::isnan(dz); }
+};
+using PairCells = grid::TiledGrid<DzCell>;
+
 struct PairResult {
     std::size_t a = 0, b = 0;
     std::uint64_t overlap_cells = 0;   // cells holding points of both strips
     std::uint64_t smooth_cells = 0;    // of them, smooth in both
     double mean = 0, median = 0, std_dev = 0, rmsdz = 0, p95_abs = 0, max_abs = 0;
     double gradient_a = 0, gradient_b = 0;  // d(dz)/d(metres right of A's and of B's flight line)
-    Window window;                     // the overlap's cells
-    std::vector<float> dz;             // per cell of the window; NaN where not smooth in both
-    std::string verdict;
+    std::uint64_t points_a = 0, points_b = 0;  // each strip's points in the overlap cells
+    Window window;                     // the box of the overlap's cells
+    std::unique_ptr<PairCells> dz;     // the smooth cells' dz, in tiles where there are any
+    std::string verdict;               // "pass", "fail", "not tested", or "" without limits
+    std::string not_tested;            // why not, and what would test it
+    double test_resolution = std::numeric_limits<double>::quiet_NaN();  // a resolution that would
+
 };
 
 // False when the strips share no cell.
 bool compare(const Strip& A, const Strip& B, PairResult& r);
+
+// Why a pair with too few smooth cells was not tested, and the resolution
+// at which its strips' points would fill cells enough to test it.
+void explain_not_tested(PairResult& r, double resolution, const SmoothCriteria& c, std::uint64_t min_smooth);
+
+// Bytes of the tiles holding a grid's cells.
+template <class Cell>
+std::uint64_t tile_memory(const grid::TiledGrid<Cell>& g) {
+    return static_cast<std::uint64_t>(g.tiles()) * grid::TiledGrid<Cell>::tile_bytes();
+}
 
 }  // namespace morva::overlap
