@@ -114,19 +114,29 @@ def draw(data, pairs, png_path):
 
         h = fig.add_subplot(grid[2 * (k // cols) + 1, k % cols])
         dz = cells[:, 2]
+        # Over the pair's own range, never clipped; a limit beyond it is named.
+        reach = max(float(np.abs(dz).max()) if dz.size else 0.0, 1e-4) * 1.08
         if dz.size:
-            reach = max(float(np.abs(dz).max()), limit or 0) * 1.05
             h.hist(dz, bins=60, range=(-reach, reach), color="steelblue")
-        if limit:
-            for v in (-limit, limit):
-                h.axvline(v, color="firebrick", ls="--", lw=1)
-        if rms_limit and p.get("rmsdz_m") is not None:
-            h.axvline(p["rmsdz_m"], color="darkorange", lw=1)
+        h.set_xlim(-reach, reach)
+        beyond = []
+        for value, colour, name in ((limit, "firebrick", "|dz|"), (rms_limit, "darkorange", "RMSDz")):
+            if not value:
+                continue
+            if value <= reach:
+                for v in (-value, value):
+                    h.axvline(v, color=colour, ls="--", lw=1.2)
+            else:
+                beyond.append(f"{name} limit {value * 100:g} cm")
+        if beyond:
+            h.text(0.99, 0.95, "beyond: " + ", ".join(beyond), transform=h.transAxes, ha="right", va="top",
+                   fontsize=7, color="0.3")
         label = f"{dz.size} cells"
         if p.get("rmsdz_m") is not None:
-            label += f", RMSDz {p['rmsdz_m'] * 100:.1f} cm, largest |dz| {p['max_abs_m'] * 100:.1f} cm"
+            label += f", RMSDz {p['rmsdz_m'] * 100:.2f} cm, largest |dz| {p['max_abs_m'] * 100:.2f} cm"
         h.set_title(label, fontsize=8)
-        h.set_xlabel("dz (m); dashed: the largest |dz| allowed, orange: RMSDz" if limit else "dz (m)", fontsize=7)
+        h.set_xlabel("dz (m); dashed: the limits of |dz| (red) and RMSDz (orange)" if limit or rms_limit
+                     else "dz (m)", fontsize=7)
         h.tick_params(labelsize=7)
     limits_text = ""
     if limit:
@@ -138,9 +148,10 @@ def draw(data, pairs, png_path):
     fig.tight_layout(rect=(0, 0, 0.93, 0.97))
     if image is not None:
         bar = fig.colorbar(image, ax=fig.axes, label="dz (m)", shrink=0.6, fraction=0.03, pad=0.02)
-        if limit and limit <= scale:
-            for v in (-limit, limit):
-                bar.ax.axhline(v, color="black", lw=1.5)
+        for value, colour in ((limit, "firebrick"), (rms_limit, "darkorange")):
+            if value and value <= scale:
+                for v in (-value, value):
+                    bar.ax.axhline(v, color=colour, lw=2)
     fig.savefig(png_path, format="png")
 
 

@@ -236,21 +236,23 @@ int run(int argc, char** argv) {
     for (std::size_t i = 0; i < flights.size(); ++i) cells.emplace_back(o.resolution);
     std::vector<TrackSums> tracks(flights.size());
     std::vector<double> order(flights.size(), 0);
-    std::size_t tiles = 0;  // of every strip's cells: checked against the bound as each is taken
+    std::uint64_t used = 0;  // by every strip's cells: checked against the bound before each grows
+    const std::string what = "the cells of the flights' points at " + text::number_text(o.resolution) + " m";
     const grid::PassCounts counts = grid::project_points(sources, pending, setup, [&](const grid::ProjectedBlock& b) {
         StripCells& g = cells[b.source];
         TrackSums& t = tracks[b.source];
         double& k = order[b.source];
-        std::size_t had = g.tiles();
         for (std::size_t i = 0; i < b.n; ++i) {
-            add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h);
-            if (g.tiles() != had) {
-                tiles += g.tiles() - had;
-                had = g.tiles();
-                common::check_memory(tiles * StripCells::tile_bytes(), bound,
-                                     "the cells of the flights' points at " + text::number_text(o.resolution) + " m",
-                                     std::string(kCoarser));
+            const std::uint64_t before = g.bytes();
+            if (const std::uint64_t grow = g.bytes_to_grow(); grow > 0) {
+                common::check_memory(used + grow, bound, what, std::string(kCoarser));
             }
+            if (!add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h)) {
+                fail("flight " + flights[b.source].name + ": a point lies too far from the grid's origin (" +
+                     text::number_text(b.en[i].e) + ", " + text::number_text(b.en[i].n) + ") for cells of " +
+                     text::number_text(o.resolution) + " m");
+            }
+            used += g.bytes() - before;
             // The record's place in the file stands for its time: the flight
             // line is position against progress along the recording.
             add_track(t, k, b.en[i].e, b.en[i].n);
@@ -265,27 +267,26 @@ int run(int argc, char** argv) {
     for (std::size_t i = 0; i < flights.size(); ++i) {
         if (counts.points_per_source[i] == 0) fail("flight " + flights[i].name + " has no scan points with a position");
         std::uint64_t sums = 0;
-        for (std::size_t k = i; k < flights.size(); ++k) sums += tile_memory(cells[k]);
-        const std::uint64_t planes = static_cast<std::uint64_t>(cells[i].tiles()) * StripPlanes::tile_bytes();
-        common::check_memory(sums + kept + planes, bound, "the planes of flight " + flights[i].name, std::string(kCoarser));
+        for (std::size_t k = i; k < flights.size(); ++k) sums += cells[k].bytes();
+        common::check_memory(sums + kept + cells[i].sums.size() * sizeof(CellPlane), bound,
+                             "the planes of flight " + flights[i].name, std::string(kCoarser));
         c.strips[i].flight = flights[i];
         c.strips[i].points = counts.points_per_source[i];
-        summarise(c.strips[i], cells[i], tracks[i], o.criteria);
-        cells[i] = StripCells(o.resolution);  // its sums are no longer needed
-        kept += tile_memory(*c.strips[i].planes);
+        summarise(c.strips[i], std::move(cells[i]), tracks[i], o.criteria);
+        kept += c.strips[i].cells.bytes() + c.strips[i].planes.capacity() * sizeof(CellPlane);
     }
 
     for (std::size_t a = 0; a < c.strips.size(); ++a) {
         for (std::size_t b = a + 1; b < c.strips.size(); ++b) {
-            const std::uint64_t most = std::min(c.strips[a].planes->tiles(), c.strips[b].planes->tiles());
-            common::check_memory(kept + most * PairCells::tile_bytes(), bound,
-                                 "the differences of " + c.strips[a].flight.name + " and " + c.strips[b].flight.name,
+            const std::uint64_t most = std::min(c.strips[a].smooth_cells, c.strips[b].smooth_cells);
+            common::check_memory(kept + most * (sizeof(CellDz) + 3 * sizeof(double)) + c.strips[a].cells.size() * 4,
+                                 bound, "the differences of " + c.strips[a].flight.name + " and " + c.strips[b].flight.name,
                                  std::string(kCoarser));
             PairResult r;
             r.a = a;
             r.b = b;
             if (!compare(c.strips[a], c.strips[b], r)) continue;
-            kept += tile_memory(*r.dz);
+            kept += r.dz.capacity() * sizeof(CellDz);
             r.verdict = pair_verdict(c.limits, r.smooth_cells, c.min_smooth_cells, r.rmsdz, r.max_abs);
             if (r.verdict == "not tested") explain_not_tested(r, o.resolution, o.criteria, c.min_smooth_cells);
             c.pairs.push_back(std::move(r));
@@ -303,7 +304,7 @@ int run(int argc, char** argv) {
             check_output(rasters.back(), protected_files, outputs);
         }
         folder.make();
-        write_rasters(c, rasters, staged);
+        write_rasters(c, rasters, staged, bound - std::min(bound, kept));
     }
     if (!o.csv.empty()) write_file(staged, o.csv, csv_text(c));
     if (!o.json.empty()) write_file(staged, o.json, json_text(c, rasters));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -17,6 +18,7 @@
 
 #include "cells_into_tiles.hpp"
 #include "cog_writer.hpp"
+#include "memory_budget.hpp"
 #include "text/stop.hpp"
 
 namespace fs = std::filesystem;
@@ -221,7 +223,18 @@ std::string raster_name(const Campaign& c, const PairResult& p) {
     return "dz_" + safe(c.strips[p.a].flight.name) + "__" + safe(c.strips[p.b].flight.name) + ".tif";
 }
 
-void write_rasters(const Campaign& c, const std::vector<std::string>& paths, common::StagedFiles& staged) {
+namespace {
+
+// A pair's dz on the grid library's tiles, for its raster writer.
+struct DzCell {
+    float dz = std::numeric_limits<float>::quiet_NaN();
+    bool empty() const { return std::isnan(dz); }
+};
+
+}  // namespace
+
+void write_rasters(const Campaign& c, const std::vector<std::string>& paths, common::StagedFiles& staged,
+                   std::uint64_t memory_left) {
     constexpr float kNodata = -999999.0f;
     for (std::size_t i = 0; i < c.pairs.size(); ++i) {
         const PairResult& p = c.pairs[i];
@@ -234,8 +247,15 @@ void write_rasters(const Campaign& c, const std::vector<std::string>& paths, com
         request.band_descriptions = {"dz = " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name + " (m)"};
         request.metadata = {{"MORVA_OVERLAP_A", c.strips[p.a].flight.name}, {"MORVA_OVERLAP_B", c.strips[p.b].flight.name}};
         // The smooth cells' tiles only: the rest of the overlap's box is nodata.
+        grid::TiledGrid<DzCell> cells(c.resolution);
+        for (const CellDz& d : p.dz) cells.at({d.ix, d.iy}).dz = d.dz;
         grid::TiledRaster raster(p.window.cols, p.window.rows, grid::kCogTileSide, sizeof(float), {kNodata});
-        grid::cells_into_tiles(*p.dz, request.geometry, raster, [&](const DzCell& cell, std::byte* tile, std::size_t at) {
+        const std::uint64_t raster_tiles = static_cast<std::uint64_t>(raster.tiles_x * raster.tiles_y);
+        common::check_memory(cells.tiles() * decltype(cells)::tile_bytes() +
+                                 std::min<std::uint64_t>(raster_tiles, 4 * cells.tiles()) * raster.band_bytes(),
+                             memory_left, "the raster of " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name,
+                             "choose a coarser --resolution or leave out --rasters");
+        grid::cells_into_tiles(cells, request.geometry, raster, [&](const DzCell& cell, std::byte* tile, std::size_t at) {
             grid::tile_band<float>(raster, tile, 0)[at] = cell.dz;
         });
         grid::write_cog(request, grid::RasterTiles(raster, grid::kCogTileSide));
@@ -273,17 +293,11 @@ std::string picture_data(const Campaign& c) {
     j["pairs"] = nlohmann::ordered_json::array();
     std::string cells;
     for (const auto& p : c.pairs) {
-        std::uint64_t n = 0;
-        p.dz->for_each_tile([&](grid::CellIndex first, const DzCell* tile) {
-            for (std::size_t k = 0; k < grid::kTileSide * grid::kTileSide; ++k) {
-                if (tile[k].empty()) continue;
-                const grid::CellIndex cell = PairCells::cell_at(first, k);
-                const double v[3] = {(static_cast<double>(cell.ix) + 0.5) * c.resolution,
-                                     (static_cast<double>(cell.iy) + 0.5) * c.resolution, tile[k].dz};
-                cells.append(reinterpret_cast<const char*>(v), sizeof v);
-                ++n;
-            }
-        });
+        const std::uint64_t n = p.dz.size();
+        for (const CellDz& d : p.dz) {
+            const double v[3] = {(d.ix + 0.5) * c.resolution, (d.iy + 0.5) * c.resolution, d.dz};
+            cells.append(reinterpret_cast<const char*>(v), sizeof v);
+        }
         j["pairs"].push_back({{"a", c.strips[p.a].flight.name}, {"b", c.strips[p.b].flight.name}, {"cells", n},
                               {"overlap_cells", p.overlap_cells}, {"smooth_cells", p.smooth_cells},
                               {"rmsdz_m", number_or_null(p.smooth_cells ? p.rmsdz : NAN)},

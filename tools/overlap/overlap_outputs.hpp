@@ -33,8 +33,10 @@ std::string table(const Campaign& c);
 std::string csv_text(const Campaign& c);
 std::string json_text(const Campaign& c, const std::vector<std::string>& rasters);
 
-// One COG per pair, at paths (in the pairs' order), staged.
-void write_rasters(const Campaign& c, const std::vector<std::string>& paths, common::StagedFiles& staged);
+// One COG per pair, at paths (in the pairs' order), staged; each raster's
+// tiles in memory checked against the memory left.
+void write_rasters(const Campaign& c, const std::vector<std::string>& paths, common::StagedFiles& staged,
+                   std::uint64_t memory_left);
 
 // Draws the picture into temp (the staged file of output) through the Python
 // script beside the program; its data go to the script on its standard input.

@@ -28,46 +28,36 @@ Track fitted_track(const TrackSums& s) {
     return t;
 }
 
-namespace {
-
-// A grid's tiles, south to north and west to east within a row, so that
-// every sum over cells is taken in one order whatever the tiles' history.
-template <class Cell>
-std::vector<std::pair<grid::CellIndex, const Cell*>> tiles_in_order(const grid::TiledGrid<Cell>& g) {
-    std::vector<std::pair<grid::CellIndex, const Cell*>> tiles;
-    g.for_each_tile([&](grid::CellIndex first, const Cell* cells) { tiles.emplace_back(first, cells); });
-    std::sort(tiles.begin(), tiles.end(), [](const auto& x, const auto& y) {
-        return x.first.iy != y.first.iy ? x.first.iy < y.first.iy : x.first.ix < y.first.ix;
-    });
-    return tiles;
-}
-
-constexpr std::size_t kTileCells = grid::kTileSide * grid::kTileSide;
-
-}  // namespace
-
-void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c) {
-    const grid::RasterGeometry g = cells.extent();
-    s.window = {g.ix0, g.iy1 - g.rows + 1, g.cols, g.rows};
-    s.resolution = cells.resolution();
-    s.planes = std::make_unique<StripPlanes>(s.resolution);
+void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const SmoothCriteria& c) {
+    s.resolution = cells.resolution;
+    s.planes.resize(cells.sums.size());
     double residual_sq = 0, freedom = 0;
-    for (const auto& [first, sums] : tiles_in_order(cells)) {
-        for (std::size_t k = 0; k < kTileCells; ++k) {
-            if (sums[k].n == 0) continue;
-            ++s.cells_with_points;
-            const Plane p = fit_plane(sums[k]);
-            const bool smooth = p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness &&
-                                p.slope_deg <= c.max_slope_deg &&
-                                p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution);
-            s.planes->at(StripCells::cell_at(first, k)) = {p.height, p.n, static_cast<std::uint8_t>(smooth)};
-            if (smooth) {
-                ++s.smooth_cells;
-                residual_sq += p.residual_sq;
-                freedom += p.n - 3.0;
-            }
+    std::int64_t c0 = 0, c1 = -1, r0 = 0, r1 = -1;
+    for (std::uint32_t k = 0; k < cells.sums.size(); ++k) {
+        const grid::CellIndex cell = cells.table.cell(k);
+        if (k == 0) {
+            c0 = c1 = cell.ix;
+            r0 = r1 = cell.iy;
+        }
+        c0 = std::min(c0, cell.ix);
+        c1 = std::max(c1, cell.ix);
+        r0 = std::min(r0, cell.iy);
+        r1 = std::max(r1, cell.iy);
+        ++s.cells_with_points;
+        const Plane p = fit_plane(cells.sums[k]);
+        const bool smooth = p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness &&
+                            p.slope_deg <= c.max_slope_deg &&
+                            p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution);
+        s.planes[k] = {p.height, p.n, static_cast<std::uint8_t>(smooth)};
+        if (smooth) {
+            ++s.smooth_cells;
+            residual_sq += p.residual_sq;
+            freedom += p.n - 3.0;
         }
     }
+    s.window = {c0, r0, c1 - c0 + 1, r1 - r0 + 1};
+    s.cells = std::move(cells.table);
+    cells.sums = {};
     if (freedom > 0) s.precision = std::sqrt(residual_sq / freedom);
     if (track.n > 0) s.track = fitted_track(track);
 }
@@ -103,35 +93,40 @@ double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
 }  // namespace
 
 bool compare(const Strip& A, const Strip& B, PairResult& r) {
-    // The strips' tiles share their layout: a cell lies at one offset in both.
+    // A's cells south to north and west to east, so that every sum over
+    // cells is taken in one order whatever the order of the points.
+    std::vector<std::uint32_t> order(A.cells.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+        const grid::CellIndex p = A.cells.cell(x), q = A.cells.cell(y);
+        return p.iy != q.iy ? p.iy < q.iy : p.ix < q.ix;
+    });
     std::int64_t oc0 = 0, oc1 = 0, or0 = 0, or1 = 0;
-    r.dz = std::make_unique<PairCells>(A.resolution);
     std::vector<double> dz, ua, ub;
-    for (const auto& [first, a] : tiles_in_order(*A.planes)) {
-        const CellPlane* b = B.planes->find(first);
-        if (b == nullptr) continue;
-        for (std::size_t k = 0; k < kTileCells; ++k) {
-            if (a[k].n == 0 || b[k].n == 0) continue;
-            const grid::CellIndex cell = StripPlanes::cell_at(first, k);
-            if (r.overlap_cells++ == 0) {
-                oc0 = oc1 = cell.ix;
-                or0 = or1 = cell.iy;
-            }
-            oc0 = std::min(oc0, cell.ix);
-            oc1 = std::max(oc1, cell.ix);
-            or0 = std::min(or0, cell.iy);
-            or1 = std::max(or1, cell.iy);
-            r.points_a += a[k].n;
-            r.points_b += b[k].n;
-            if (!a[k].smooth || !b[k].smooth) continue;
-            const double d = a[k].height - b[k].height;
-            r.dz->at(cell).dz = static_cast<float>(d);
-            const double x = (static_cast<double>(cell.ix) + 0.5) * A.resolution;
-            const double y = (static_cast<double>(cell.iy) + 0.5) * A.resolution;
-            dz.push_back(d);
-            ua.push_back(right_of(A.track, x, y));
-            ub.push_back(right_of(B.track, x, y));
+    for (const std::uint32_t ka : order) {
+        const grid::CellIndex cell = A.cells.cell(ka);
+        const std::uint32_t kb = B.cells.find(cell);
+        if (kb == CellTable::kNone) continue;
+        const CellPlane& a = A.planes[ka];
+        const CellPlane& b = B.planes[kb];
+        if (r.overlap_cells++ == 0) {
+            oc0 = oc1 = cell.ix;
+            or0 = or1 = cell.iy;
         }
+        oc0 = std::min(oc0, cell.ix);
+        oc1 = std::max(oc1, cell.ix);
+        or0 = std::min(or0, cell.iy);
+        or1 = std::max(or1, cell.iy);
+        r.points_a += a.n;
+        r.points_b += b.n;
+        if (!a.smooth || !b.smooth) continue;
+        const double d = a.height - b.height;
+        r.dz.push_back({static_cast<std::int32_t>(cell.ix), static_cast<std::int32_t>(cell.iy), static_cast<float>(d)});
+        const double x = (static_cast<double>(cell.ix) + 0.5) * A.resolution;
+        const double y = (static_cast<double>(cell.iy) + 0.5) * A.resolution;
+        dz.push_back(d);
+        ua.push_back(right_of(A.track, x, y));
+        ub.push_back(right_of(B.track, x, y));
     }
     if (r.overlap_cells == 0) return false;
     r.window = {oc0, or0, oc1 - oc0 + 1, or1 - or0 + 1};

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,36 +72,35 @@ struct Window {
     std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
 };
 
-// What a strip's cell keeps once its plane is fitted: held in tiles only
-// where the strip has points, so memory follows the strip, not its box.
+// What a strip's cell keeps once its plane is fitted, for the cells holding
+// its points only: memory follows the strip's points, not its box.
 struct CellPlane {
     double height = 0;         // the plane's height at the cell's centre
     std::uint32_t n = 0;       // the strip's points in the cell
     std::uint8_t smooth = 0;   // enough points, flat enough, smooth enough
-    bool empty() const { return n == 0; }
 };
-using StripPlanes = grid::TiledGrid<CellPlane>;
 
 struct Strip {
     Flight flight;
     std::uint64_t points = 0;
     Window window;               // the box of the strip's cells
     double resolution = 2;
-    std::unique_ptr<StripPlanes> planes;
+    CellTable cells;               // the cells holding the strip's points
+    std::vector<CellPlane> planes; // per cell number
     Track track;
     std::uint64_t cells_with_points = 0;
     std::uint64_t smooth_cells = 0;
     double precision = std::numeric_limits<double>::quiet_NaN();  // pooled residual standard deviation, smooth cells
 };
 
-void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c);
+// The strip's planes from its cells' sums (whose table it takes over).
+void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const SmoothCriteria& c);
 
-// A pair's dz in one cell; NaN (empty) where the cell is not smooth in both.
-struct DzCell {
-    float dz = std::numeric_limits<float>::quiet_NaN();
-    bool empty() const { return std::isnan(dz); }
+// A pair's dz in a cell smooth in both strips.
+struct CellDz {
+    std::int32_t ix = 0, iy = 0;
+    float dz = 0;
 };
-using PairCells = grid::TiledGrid<DzCell>;
 
 struct PairResult {
     std::size_t a = 0, b = 0;
@@ -112,7 +110,7 @@ struct PairResult {
     double gradient_a = 0, gradient_b = 0;  // d(dz)/d(metres right of A's and of B's flight line)
     std::uint64_t points_a = 0, points_b = 0;  // each strip's points in the overlap cells
     Window window;                     // the box of the overlap's cells
-    std::unique_ptr<PairCells> dz;     // the smooth cells' dz, in tiles where there are any
+    std::vector<CellDz> dz;            // per cell smooth in both, south to north, west to east
     std::string verdict;               // "pass", "fail", "not tested", or "" without limits
     std::string not_tested;            // why not, and what would test it
     double test_resolution = std::numeric_limits<double>::quiet_NaN();  // a resolution that would
@@ -126,10 +124,5 @@ bool compare(const Strip& A, const Strip& B, PairResult& r);
 // at which its strips' points would fill cells enough to test it.
 void explain_not_tested(PairResult& r, double resolution, const SmoothCriteria& c, std::uint64_t min_smooth);
 
-// Bytes of the tiles holding a grid's cells.
-template <class Cell>
-std::uint64_t tile_memory(const grid::TiledGrid<Cell>& g) {
-    return static_cast<std::uint64_t>(g.tiles()) * grid::TiledGrid<Cell>::tile_bytes();
-}
 
 }  // namespace morva::overlap
