@@ -288,7 +288,7 @@ int run(int argc, char** argv) {
             if (!compare(c.strips[a], c.strips[b], r)) continue;
             kept += r.dz.capacity() * sizeof(CellDz);
             r.verdict = pair_verdict(c.limits, r.smooth_cells, c.min_smooth_cells, r.rmsdz, r.max_abs);
-            if (r.verdict == "not tested") explain_not_tested(r, o.resolution, o.criteria, c.min_smooth_cells);
+            if (r.verdict == "not tested") explain_not_tested(r, c.strips[a], c.strips[b], o.criteria, c.min_smooth_cells);
             c.pairs.push_back(std::move(r));
         }
     }

@@ -103,6 +103,7 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     });
     std::int64_t oc0 = 0, oc1 = 0, or0 = 0, or1 = 0;
     std::vector<double> dz, ua, ub;
+
     for (const std::uint32_t ka : order) {
         const grid::CellIndex cell = A.cells.cell(ka);
         const std::uint32_t kb = B.cells.find(cell);
@@ -117,8 +118,6 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
         oc1 = std::max(oc1, cell.ix);
         or0 = std::min(or0, cell.iy);
         or1 = std::max(or1, cell.iy);
-        r.points_a += a.n;
-        r.points_b += b.n;
         if (!a.smooth || !b.smooth) continue;
         const double d = a.height - b.height;
         r.dz.push_back({static_cast<std::int32_t>(cell.ix), static_cast<std::int32_t>(cell.iy), static_cast<float>(d)});
@@ -155,16 +154,54 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     return true;
 }
 
-void explain_not_tested(PairResult& r, double resolution, const SmoothCriteria& c, std::uint64_t min_smooth) {
+namespace {
+
+// A strip's points on blocks of about 4 m: on a fine grid most cells hold
+// no point, and the cells holding one would not measure the area.
+struct Blocks {
+    CellTable table;
+    std::vector<std::uint64_t> points;
+};
+
+std::int64_t floor_div(std::int64_t x, std::int64_t d) { return x >= 0 ? x / d : -((-x - 1) / d) - 1; }
+
+Blocks blocks_of(const Strip& s, std::int64_t block) {
+    Blocks b;
+    for (std::uint32_t k = 0; k < s.cells.size(); ++k) {
+        const grid::CellIndex c = s.cells.cell(k);
+        const std::uint32_t n = b.table.number({floor_div(c.ix, block), floor_div(c.iy, block)});
+        if (n == b.points.size()) b.points.push_back(0);
+        b.points[n] += s.planes[k].n;
+    }
+    return b;
+}
+
+}  // namespace
+
+void explain_not_tested(PairResult& r, const Strip& A, const Strip& B, const SmoothCriteria& c,
+                        std::uint64_t min_smooth) {
+    const double resolution = A.resolution;
     char text[400];
-    const double area = static_cast<double>(r.overlap_cells) * resolution * resolution;
-    // The sparser strip's points per square metre where both have points.
-    const double density = static_cast<double>(std::min(r.points_a, r.points_b)) / area;
+    // The sparser strip's points per square metre on the blocks both cover.
+    const std::int64_t block = std::max<std::int64_t>(1, std::llround(4.0 / resolution));
+    const Blocks a = blocks_of(A, block), b = blocks_of(B, block);
+    std::uint64_t shared = 0, points_a = 0, points_b = 0;
+    for (std::uint32_t k = 0; k < a.table.size(); ++k) {
+        const std::uint32_t m = b.table.find(a.table.cell(k));
+        if (m == CellTable::kNone) continue;
+        ++shared;
+        points_a += a.points[k];
+        points_b += b.points[m];
+    }
+    const double side = static_cast<double>(block) * resolution;
+    const double area = static_cast<double>(shared) * side * side;
+    const double density = static_cast<double>(std::min(points_a, points_b)) / area;
     // A cell is smooth only with min_points points spread over it: a scan
     // pattern fills cells unevenly, so ask for three times as many on average.
     const double want = 3.0 * c.min_points;
-    const double step = resolution < 1 ? 0.1 : 0.5;
-    const double coarser = std::ceil(std::sqrt(want / density) / step - 1e-9) * step;
+    const double exact = std::sqrt(want / density);
+    const double step = exact < 1 ? 0.1 : 0.5;
+    const double coarser = std::ceil(exact / step - 1e-9) * step;
     const std::string got = std::to_string(r.smooth_cells) + " smooth cells of " + std::to_string(r.overlap_cells) +
                             ", " + std::to_string(min_smooth) + " needed";
     if (coarser <= resolution) {

@@ -108,7 +108,6 @@ struct PairResult {
     std::uint64_t smooth_cells = 0;    // of them, smooth in both
     double mean = 0, median = 0, std_dev = 0, rmsdz = 0, p95_abs = 0, max_abs = 0;
     double gradient_a = 0, gradient_b = 0;  // d(dz)/d(metres right of A's and of B's flight line)
-    std::uint64_t points_a = 0, points_b = 0;  // each strip's points in the overlap cells
     Window window;                     // the box of the overlap's cells
     std::vector<CellDz> dz;            // per cell smooth in both, south to north, west to east
     std::string verdict;               // "pass", "fail", "not tested", or "" without limits
@@ -122,7 +121,8 @@ bool compare(const Strip& A, const Strip& B, PairResult& r);
 
 // Why a pair with too few smooth cells was not tested, and the resolution
 // at which its strips' points would fill cells enough to test it.
-void explain_not_tested(PairResult& r, double resolution, const SmoothCriteria& c, std::uint64_t min_smooth);
+void explain_not_tested(PairResult& r, const Strip& A, const Strip& B, const SmoothCriteria& c,
+                        std::uint64_t min_smooth);
 
 
 }  // namespace morva::overlap
