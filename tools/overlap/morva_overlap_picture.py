@@ -160,7 +160,7 @@ def main(png_path):
         data, pairs = read_input(sys.stdin.buffer)
         draw(data, pairs, png_path)
     except OSError as error:
-        print(f"cannot write {png_path}: {error.strerror or error}", file=sys.stderr)
+        print(error.strerror or str(error), file=sys.stderr)
         return 1
     except (ValueError, KeyError) as error:
         print(f"the picture's data are unreadable: {error}", file=sys.stderr)

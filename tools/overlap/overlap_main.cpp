@@ -294,9 +294,10 @@ int run(int argc, char** argv) {
     }
     if (c.pairs.empty()) fail("no two of the " + std::to_string(flights.size()) + " flights overlap: their strips share no cell");
 
-    // Every file is staged and appears with the others once all are complete.
-    common::StagedFiles staged;
+    // Every file is staged and appears with the others once all are complete
+    // (the folder made for the rasters goes when they do).
     RasterFolder folder(o.rasters);
+    common::StagedFiles staged;
     std::vector<std::string> rasters;
     if (!o.rasters.empty()) {
         for (const auto& p : c.pairs) {
