@@ -32,17 +32,9 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
     s.resolution = cells.resolution;
     s.planes.resize(cells.sums.size());
     double residual_sq = 0, freedom = 0;
-    std::int64_t c0 = 0, c1 = -1, r0 = 0, r1 = -1;
+    CellBox box;
     for (std::uint32_t k = 0; k < cells.sums.size(); ++k) {
-        const grid::CellIndex cell = cells.table.cell(k);
-        if (k == 0) {
-            c0 = c1 = cell.ix;
-            r0 = r1 = cell.iy;
-        }
-        c0 = std::min(c0, cell.ix);
-        c1 = std::max(c1, cell.ix);
-        r0 = std::min(r0, cell.iy);
-        r1 = std::max(r1, cell.iy);
+        box.add(cells.table.cell(k));
         ++s.cells_with_points;
         const Plane p = fit_plane(cells.sums[k]);
         const bool smooth = p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness &&
@@ -55,7 +47,7 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
             freedom += p.n - 3.0;
         }
     }
-    s.window = {c0, r0, c1 - c0 + 1, r1 - r0 + 1};
+    s.window = box.window();
     s.cells = std::move(cells.table);
     cells.sums = {};
     if (freedom > 0) s.precision = std::sqrt(residual_sq / freedom);
@@ -101,23 +93,16 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
         const grid::CellIndex p = A.cells.cell(x), q = A.cells.cell(y);
         return p.iy != q.iy ? p.iy < q.iy : p.ix < q.ix;
     });
-    std::int64_t oc0 = 0, oc1 = 0, or0 = 0, or1 = 0;
+    CellBox box;
     std::vector<double> dz, ua, ub;
-
     for (const std::uint32_t ka : order) {
         const grid::CellIndex cell = A.cells.cell(ka);
         const std::uint32_t kb = B.cells.find(cell);
         if (kb == CellTable::kNone) continue;
         const CellPlane& a = A.planes[ka];
         const CellPlane& b = B.planes[kb];
-        if (r.overlap_cells++ == 0) {
-            oc0 = oc1 = cell.ix;
-            or0 = or1 = cell.iy;
-        }
-        oc0 = std::min(oc0, cell.ix);
-        oc1 = std::max(oc1, cell.ix);
-        or0 = std::min(or0, cell.iy);
-        or1 = std::max(or1, cell.iy);
+        ++r.overlap_cells;
+        box.add(cell);
         if (!a.smooth || !b.smooth) continue;
         const double d = a.height - b.height;
         r.dz.push_back({static_cast<std::int32_t>(cell.ix), static_cast<std::int32_t>(cell.iy), static_cast<float>(d)});
@@ -128,7 +113,7 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
         ub.push_back(right_of(B.track, x, y));
     }
     if (r.overlap_cells == 0) return false;
-    r.window = {oc0, or0, oc1 - oc0 + 1, or1 - or0 + 1};
+    r.window = box.window();
     r.smooth_cells = dz.size();
     if (dz.empty()) return true;
     const double n = static_cast<double>(dz.size());

@@ -3,6 +3,7 @@
 // what two strips' planes say where they overlap: dz = A - B per smooth cell
 // and its statistics.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -70,6 +71,24 @@ inline double right_of(const Track& t, double x, double y) { return (x - t.cx) *
 // row iy as in grid.hpp), held south to north, each row west to east.
 struct Window {
     std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
+};
+
+// The smallest window holding every cell added.
+struct CellBox {
+    bool any = false;
+    std::int64_t c0 = 0, c1 = 0, r0 = 0, r1 = 0;
+    void add(grid::CellIndex c) {
+        if (!any) {
+            c0 = c1 = c.ix;
+            r0 = r1 = c.iy;
+            any = true;
+        }
+        c0 = std::min(c0, c.ix);
+        c1 = std::max(c1, c.ix);
+        r0 = std::min(r0, c.iy);
+        r1 = std::max(r1, c.iy);
+    }
+    Window window() const { return any ? Window{c0, r0, c1 - c0 + 1, r1 - r0 + 1} : Window{}; }
 };
 
 // What a strip's cell keeps once its plane is fitted, for the cells holding
