@@ -43,6 +43,8 @@ public:
     }
 
     std::size_t size() const { return keys_.size(); }
+    // True when the next new cell makes the table grow.
+    bool full() const { return (keys_.size() + 1) * 2 > slots_.size() || keys_.size() == keys_.capacity(); }
     // Cell number n.
     grid::CellIndex cell(std::uint32_t n) const {
         return {static_cast<std::int32_t>(keys_[n] & 0xFFFFFFFFu), static_cast<std::int32_t>(keys_[n] >> 32)};

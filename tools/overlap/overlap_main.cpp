@@ -242,22 +242,24 @@ int run(int argc, char** argv) {
     std::vector<TrackSums> tracks(flights.size());
     std::vector<double> order(flights.size(), 0);
     std::uint64_t used = 0;  // by every strip's cells: checked against the bound before each grows
+    std::vector<std::uint64_t> strip_bytes(flights.size(), 0);
     const std::string what = "the cells of the flights' points at " + text::number_text(o.resolution) + " m";
     const grid::PassCounts counts = grid::project_points(sources, pending, setup, [&](const grid::ProjectedBlock& b) {
         StripCells& g = cells[b.source];
         TrackSums& t = tracks[b.source];
         double& k = order[b.source];
         for (std::size_t i = 0; i < b.n; ++i) {
-            const std::uint64_t before = g.bytes();
-            if (const std::uint64_t grow = g.bytes_to_grow(); grow > 0) {
-                common::check_memory(used + grow, bound, what, std::string(kCoarser));
-            }
+            const std::size_t had = g.sums.size();
+            if (g.full()) common::check_memory(used + g.bytes_to_grow(), bound, what, std::string(kCoarser));
             if (!add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h)) {
                 fail("flight " + flights[b.source].name + ": a point lies too far from the grid's origin (" +
                      text::number_text(b.en[i].e) + ", " + text::number_text(b.en[i].n) + ") for cells of " +
                      text::number_text(o.resolution) + " m");
             }
-            used += g.bytes() - before;
+            if (g.sums.size() != had) {
+                used += g.bytes() - strip_bytes[b.source];
+                strip_bytes[b.source] = g.bytes();
+            }
             // The record's place in the file stands for its time: the flight
             // line is position against progress along the recording.
             add_track(t, k, b.en[i].e, b.en[i].n);

@@ -28,6 +28,8 @@ struct StripCells {
     std::vector<CellSums> sums;
     explicit StripCells(double r) : resolution(r) {}
     std::uint64_t bytes() const { return table.bytes() + sums.capacity() * sizeof(CellSums); }
+    // True when the next new cell makes the storage grow.
+    bool full() const { return sums.size() == sums.capacity() || table.full(); }
     // What the next new cell would add when it makes the storage grow.
     std::uint64_t bytes_to_grow() const {
         return table.bytes_to_grow() + (sums.size() == sums.capacity() ? (sums.size() + 1) * sizeof(CellSums) : 0);
