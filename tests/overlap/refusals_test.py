@@ -136,13 +136,13 @@ def test_outputs_appear_together_or_not_at_all(campaign, tmp_path):
     assert open(out / "p.png", "rb").read(8) == b"\x89PNG\r\n\x1a\n"
 
 
-def pictures_data_of(flight):
-    """The temporary folders in /tmp holding picture data that name the flight
-    (other programs on the machine may make such folders of their own)."""
+def pictures_data_of(flight, since):
+    """The temporary folders in /tmp made since then holding picture data
+    that name the flight (other programs on the machine may make such folders)."""
     found = []
     for folder in glob.glob("/tmp/morva-overlap-*"):
         try:
-            if flight in open(os.path.join(folder, "picture.json")).read():
+            if os.stat(folder).st_mtime >= since and flight in open(os.path.join(folder, "picture.json")).read():
                 found.append(folder)
         except OSError:
             pass
@@ -160,6 +160,7 @@ def test_a_signal_while_the_picture_is_drawn_leaves_nothing(campaign, tmp_path):
     out = tmp_path / "out"
     out.mkdir()
     env = dict(os.environ, PYTHONPATH=str(slow))
+    started = time.time() - 1
     run = subprocess.Popen([OVERLAP, "--resolution", RES, "--json", str(out / "o.json"), "--rasters", str(out / "dz"),
                             "--picture", str(out / "p.png"), str(flights)], env=env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -172,7 +173,7 @@ def test_a_signal_while_the_picture_is_drawn_leaves_nothing(campaign, tmp_path):
     time.sleep(0.5)
     assert sorted(p.name for p in out.rglob("*")) in ([], ["dz"])
     assert leftovers(str(out)) == []
-    assert pictures_data_of("signalled-a") == []
+    assert pictures_data_of("signalled-a", started) == []
 
 
 def test_a_full_disk_is_one_line_and_leaves_nothing(campaign, tmp_path):
