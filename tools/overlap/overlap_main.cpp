@@ -275,12 +275,15 @@ int run(int argc, char** argv) {
         if (counts.points_per_source[i] == 0) fail("flight " + flights[i].name + " has no scan points with a position");
         std::uint64_t sums = 0;
         for (std::size_t k = i; k < flights.size(); ++k) sums += cells[k].bytes();
-        common::check_memory(sums + kept + cells[i].sums.size() * sizeof(CellPlane), bound,
+        // Its planes, its cells' order, and the keys that order is sorted by.
+        const std::uint64_t per_cell = sizeof(CellPlane) + sizeof(std::uint32_t) + 16;
+        common::check_memory(sums + kept + cells[i].sums.size() * per_cell, bound,
                              "the planes of flight " + flights[i].name, std::string(kCoarser));
         c.strips[i].flight = flights[i];
         c.strips[i].points = counts.points_per_source[i];
         summarise(c.strips[i], std::move(cells[i]), tracks[i], o.criteria);
-        kept += c.strips[i].cells.bytes() + c.strips[i].planes.capacity() * sizeof(CellPlane);
+        kept += c.strips[i].cells.bytes() + c.strips[i].planes.capacity() * sizeof(CellPlane) +
+                c.strips[i].south_to_north.capacity() * sizeof(std::uint32_t);
     }
 
     for (std::size_t a = 0; a < c.strips.size(); ++a) {

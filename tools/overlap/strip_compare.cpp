@@ -49,6 +49,16 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
     }
     s.window = box.window();
     s.cells = std::move(cells.table);
+    // Every sum over a pair's cells is taken in this one order, whatever the
+    // order of the points: the cells by row and column, as one unsigned key.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(s.planes.size());
+    for (std::uint32_t k = 0; k < keyed.size(); ++k) {
+        const grid::CellIndex c = s.cells.cell(k);
+        keyed[k] = {(static_cast<std::uint64_t>(c.iy - box.r0) << 32) | static_cast<std::uint64_t>(c.ix - box.c0), k};
+    }
+    std::sort(keyed.begin(), keyed.end());
+    s.south_to_north.resize(keyed.size());
+    for (std::size_t k = 0; k < keyed.size(); ++k) s.south_to_north[k] = keyed[k].second;
     cells.sums = {};
     if (freedom > 0) s.precision = std::sqrt(residual_sq / freedom);
     if (track.n > 0) s.track = fitted_track(track);
@@ -85,17 +95,9 @@ double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
 }  // namespace
 
 bool compare(const Strip& A, const Strip& B, PairResult& r) {
-    // A's cells south to north and west to east, so that every sum over
-    // cells is taken in one order whatever the order of the points.
-    std::vector<std::uint32_t> order(A.cells.size());
-    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
-        const grid::CellIndex p = A.cells.cell(x), q = A.cells.cell(y);
-        return p.iy != q.iy ? p.iy < q.iy : p.ix < q.ix;
-    });
     CellBox box;
     std::vector<double> dz, ua, ub;
-    for (const std::uint32_t ka : order) {
+    for (const std::uint32_t ka : A.south_to_north) {
         const grid::CellIndex cell = A.cells.cell(ka);
         const std::uint32_t kb = B.cells.find(cell);
         if (kb == CellTable::kNone) continue;

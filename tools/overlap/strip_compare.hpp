@@ -106,6 +106,7 @@ struct Strip {
     double resolution = 2;
     CellTable cells;               // the cells holding the strip's points
     std::vector<CellPlane> planes; // per cell number
+    std::vector<std::uint32_t> south_to_north;  // the cell numbers by row, each row west to east
     Track track;
     std::uint64_t cells_with_points = 0;
     std::uint64_t smooth_cells = 0;
