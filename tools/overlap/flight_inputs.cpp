@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "inputs/file_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "las_export.hpp"
 #include "text/stop.hpp"
@@ -43,6 +44,73 @@ void run_identity(const fs::path& folder, Flight& f) {
     }
 }
 
+// The files of the campaign runner that no output may replace: its record
+// and logs beside the run control, its settings there and in every folder above.
+std::vector<inputs::RunFile> campaign_records(const fs::path& folder) {
+    std::vector<inputs::RunFile> files;
+    for (const char* name : {"morva.done.json", "morva.log", "morva.err", "morva.metadata.json", "exports.log",
+                             "morva.lock"}) {
+        files.push_back({(folder / name).string(), "the campaign's record"});
+    }
+    std::error_code ec;
+    for (fs::path up = fs::absolute(folder, ec);; up = up.parent_path()) {
+        files.push_back({(up / "campaign.toml").string(), "the campaign's settings"});
+        if (up == up.parent_path()) break;
+    }
+    return files;
+}
+
+// The run control a campaign runs in each flight's folder: its settings'
+// run_control (a plain file name), else run.in.
+std::string campaign_run_control(const fs::path& top) {
+    std::ifstream settings(top / "campaign.toml");
+    for (std::string line; std::getline(settings, line);) {
+        const std::size_t key = line.find_first_not_of(" \t");
+        if (key == std::string::npos || line.compare(key, 11, "run_control") != 0) continue;
+        const std::size_t eq = line.find('=', key + 11);
+        const std::size_t open = line.find('"', eq == std::string::npos ? line.size() : eq);
+        const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+        if (close == std::string::npos) continue;
+        const std::string name = line.substr(open + 1, close - open - 1);
+        if (!name.empty() && name.find('/') == std::string::npos) return name;
+    }
+    return "run.in";
+}
+
+// The run control the campaign recorded for the flight's last run, when it
+// lies beside the one found (a calibrated copy, run.boresight.in): its
+// misalignment is the one the points were computed with.
+std::string recorded_run_control(const fs::path& folder) {
+    std::ifstream record(folder / "morva.done.json");
+    if (!record) return {};
+    const nlohmann::json j = nlohmann::json::parse(record, nullptr, false);
+    if (!j.is_object() || !j.contains("run_control") || !j["run_control"].is_object()) return {};
+    const auto& rc = j["run_control"];
+    if (!rc.contains("name") || !rc["name"].is_string()) return {};
+    const std::string name = rc["name"].get<std::string>();
+    if (name.empty() || name.find('/') != std::string::npos) return {};
+    std::error_code ec;
+    return fs::is_regular_file(folder / name, ec) ? (folder / name).string() : std::string();
+}
+
+// A file's content as a 64-bit FNV-1a digest in hex: two geoid grids of one
+// name are told apart by what they hold.
+std::string content_digest(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    std::vector<char> buffer(1 << 16);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        for (std::streamsize i = 0; i < in.gcount(); ++i) {
+            h ^= static_cast<unsigned char>(buffer[static_cast<std::size_t>(i)]);
+            h *= 0x100000001b3ull;
+        }
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
+
 Flight open_flight(const std::string& name, const std::string& path) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + las::unreadable(path));
@@ -53,25 +121,42 @@ Flight open_flight(const std::string& name, const std::string& path) {
     f.source.name = name;
     f.geodesy = f.source.geodesy.empty() ? "flat" : f.source.geodesy;
     if (f.source.kind == grid::SourceKind::ScanPoints) {
+        const fs::path folder = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
+        const std::string used = recorded_run_control(folder);
         inputs::RunControl rc;
         text::TextReader in;
-        if (text::open_in(in, path)) {
+        if (text::open_in(in, used.empty() ? path : used)) {
             inputs::read_run_control(in, rc);
             f.misalignment = {rc.dpitch, rc.droll, rc.dheading};
         }
-        const fs::path folder = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
+        if (!used.empty()) f.source.roles.push_back({used, "the run control the campaign ran"});
         run_identity(folder, f);
+        f.records = campaign_records(folder);
+        for (const auto& file : f.source.roles) {
+            if (file.role == "the run control's geoid grid") f.geoid_digest = content_digest(file.name);
+        }
     }
     return f;
 }
 
 }  // namespace
 
+std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
+    std::vector<inputs::RunFile> files;
+    for (const auto& f : flights) {
+        files.push_back({f.input, "the input of flight " + f.name + ","});
+        for (const auto& r : f.source.roles) files.push_back({r.name, r.role + " of flight " + f.name + ","});
+        for (const auto& r : f.records) files.push_back(r);
+    }
+    return files;
+}
+
 std::vector<Flight> find_flights(const std::vector<std::string>& arguments) {
     std::vector<Flight> flights;
     std::error_code ec;
     if (arguments.size() == 1 && fs::is_directory(arguments[0], ec)) {
         const fs::path top(arguments[0]);
+        const std::string run_control = campaign_run_control(top);
         std::vector<std::string> found;
         for (auto it = fs::recursive_directory_iterator(top, fs::directory_options::skip_permission_denied, ec);
              it != fs::recursive_directory_iterator(); it.increment(ec)) {
@@ -80,15 +165,25 @@ std::vector<Flight> find_flights(const std::vector<std::string>& arguments) {
                 it.disable_recursion_pending();
                 continue;
             }
-            if (it->path().filename() == "run.in" && it.depth() > 0) {
+            if (it->path().filename() == run_control && it.depth() > 0) {
                 found.push_back(fs::relative(it->path().parent_path(), top).generic_string());
             }
         }
         std::sort(found.begin(), found.end());
-        for (const auto& rel : found) flights.push_back(open_flight(rel, (top / rel / "run.in").string()));
-        if (flights.empty()) fail("no flight in " + arguments[0] + ": no folder below it holds a run.in");
+        for (const auto& rel : found) flights.push_back(open_flight(rel, (top / rel / run_control).string()));
+        if (flights.empty()) fail("no flight in " + arguments[0] + ": no folder below it holds a " + run_control);
     } else {
         for (const auto& a : arguments) flights.push_back(open_flight(a, a));
+    }
+    for (std::size_t i = 0; i < flights.size(); ++i) {
+        for (std::size_t k = 0; k < i; ++k) {
+            const bool same = inputs::same_file(flights[i].input, flights[k].input) ||
+                              inputs::same_file(flights[i].source.points_file, flights[k].source.points_file);
+            if (same) {
+                fail("flights " + flights[k].name + " and " + flights[i].name +
+                     " are one flight (the same points): it would be compared with itself");
+            }
+        }
     }
     if (flights.size() < 2) fail("one flight only (" + flights[0].name + "): there is nothing to compare it with");
     return flights;

@@ -3,7 +3,10 @@
 // the USGS Lidar Base Specification, or the user's own figures. Where each
 // figure comes from is in docs/overlap.md.
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -17,7 +20,9 @@ struct Limits {
     double max_precision = std::numeric_limits<double>::quiet_NaN();  // within a strip, smooth cells
 };
 
-inline std::optional<Limits> quality_level(const std::string& name) {
+// A quality level's name as users write it: "QL2", "ql2", "Ql2".
+inline std::optional<Limits> quality_level(std::string name) {
+    for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     if (name == "QL0") return Limits{name, 0.04, 0.08, 0.03};
     if (name == "QL1") return Limits{name, 0.08, 0.16, 0.06};
     if (name == "QL2") return Limits{name, 0.08, 0.16, 0.06};
@@ -25,17 +30,24 @@ inline std::optional<Limits> quality_level(const std::string& name) {
     return std::nullopt;
 }
 
-// "pass", "fail", "no smooth cells", or "" without a limit.
-inline std::string pair_verdict(const Limits& l, std::uint64_t smooth_cells, double rmsdz, double max_abs) {
+// A pair's figures say something only over this many smooth cells at least
+// (the default of --min-smooth-cells): a 95th percentile needs twenty values
+// to be more than the largest.
+inline constexpr std::uint64_t kMinSmoothCells = 30;
+
+// "not tested" (fewer smooth cells than min_smooth), "pass", "fail", or ""
+// without a limit.
+inline std::string pair_verdict(const Limits& l, std::uint64_t smooth_cells, std::uint64_t min_smooth, double rmsdz,
+                                double max_abs) {
+    if (smooth_cells < std::max<std::uint64_t>(min_smooth, 1)) return "not tested";
     if (std::isnan(l.max_rmsdz) && std::isnan(l.max_dz)) return "";
-    if (smooth_cells == 0) return "no smooth cells";
     const bool ok = (std::isnan(l.max_rmsdz) || rmsdz <= l.max_rmsdz) && (std::isnan(l.max_dz) || max_abs <= l.max_dz);
     return ok ? "pass" : "fail";
 }
 
 inline std::string precision_verdict(const Limits& l, double precision) {
     if (std::isnan(l.max_precision)) return "";
-    if (std::isnan(precision)) return "no smooth cells";
+    if (std::isnan(precision)) return "not tested";
     return precision <= l.max_precision ? "pass" : "fail";
 }
 

@@ -16,9 +16,11 @@
 #include "flight_inputs.hpp"
 #include "inputs/file_guard.hpp"
 #include "limits.hpp"
+#include "memory_budget.hpp"
 #include "overlap_outputs.hpp"
 #include "plane_cells.hpp"
 #include "point_pass.hpp"
+#include "staged_files.hpp"
 #include "strip_compare.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
@@ -33,26 +35,40 @@ constexpr std::string_view kUsage = "morva-overlap [options] CAMPAIGN_DIR | RUN_
 constexpr std::string_view kDescription =
     "Compares the flights of a campaign where their strips overlap. Each flight is a\n"
     "run control (read as morva reads it, its names relative to its own folder), or\n"
-    "every folder below CAMPAIGN_DIR holding a run.in. All points go onto one grid\n"
-    "in one projected coordinate system; in every cell, each strip's plane is fitted\n"
-    "to the strip's own points, and where both strips are smooth (enough points,\n"
-    "plane residuals and slope within the limits below) dz = A - B is the difference\n"
-    "of the two planes at the cell's centre. Per pair: overlap cells, smooth cells,\n"
-    "mean, median, standard deviation, RMSDz, 95th percentile and largest |dz|, and\n"
-    "the across-track gradient of dz right of each flight line (a roll error shows\n"
-    "as a gradient, of opposite signs for opposite directions); per flight the\n"
-    "precision (residual standard deviation of its planes on smooth cells). Verdicts\n"
-    "against a USGS Lidar Base Specification quality level or figures of your own.\n";
+    "every folder below CAMPAIGN_DIR holding the campaign's run control (run.in, or\n"
+    "run_control in its campaign.toml); one flight given twice is refused. All points\n"
+    "go onto one grid in one projected coordinate system; in every cell, each strip's\n"
+    "plane is fitted to the strip's own points, and where both strips are smooth\n"
+    "(enough points, plane residuals and slope within the limits below) dz = A - B is\n"
+    "the difference of the two planes at the cell's centre. Per pair: overlap cells,\n"
+    "smooth cells, mean, median, standard deviation, RMSDz, 95th percentile and\n"
+    "largest |dz|, and the across-track gradient of dz right of each flight line (a\n"
+    "roll error shows as a gradient, of opposite signs for opposite directions); per\n"
+    "flight the precision (residual standard deviation of its planes on smooth\n"
+    "cells). Verdicts against a USGS Lidar Base Specification quality level or\n"
+    "figures of your own; a pair with fewer than --min-smooth-cells smooth cells is\n"
+    "\"not tested\", with the resolution that would test it. All outputs appear\n"
+    "together when all are complete, and never over a flight's files or the\n"
+    "campaign's records.\n";
 constexpr std::string_view kExitStatus =
-    "Exit status: 0 compared (whatever the verdicts); 1 a flight is missing or\n"
-    "unreadable, flights differ in heights or geodesy without --force, no two\n"
-    "flights overlap, or an output cannot be written; 2 a wrong command line.\n";
+    "Exit status: 0 every overlapping pair tested (at least --min-smooth-cells smooth\n"
+    "cells) and every verdict a pass; 3 a pair or a flight fails its limits; 4 none\n"
+    "fails but a pair or a flight was not tested (too few smooth cells: the table\n"
+    "says what would test it); with 3 and 4 every output is written. 1 a flight is\n"
+    "missing, unreadable or given twice, flights differ in heights or geodesy\n"
+    "without --force, no two flights overlap, the memory bound is too small, or an\n"
+    "output cannot be written (then no output is); 2 a wrong command line.\n";
+
+constexpr int kFailedStatus = 3;
+constexpr int kNotTestedStatus = 4;
 
 struct Options {
     std::vector<std::string> inputs;
     std::string crs, csv, json, rasters, picture;
     double resolution = 2;
     SmoothCriteria criteria;
+    std::uint64_t min_smooth_cells = kMinSmoothCells;
+    std::uint64_t max_memory = 0;  // 0: the machine's default bound
     Limits limits = *quality_level("QL2");
     bool custom_limits = false;
     bool force = false;
@@ -95,12 +111,19 @@ Options parse_options(int argc, char** argv) {
         {"--min-points", "N", "fewest points of each strip in a smooth cell, 3 or more [4]", OptionKind::Number, 3,
          1000000, true, {},
          [&o](const OptionValue& v) { o.criteria.min_points = static_cast<std::uint32_t>(v.number); return std::string(); }},
+        {"--min-smooth-cells", "N",
+         "fewest cells smooth in both strips for a pair to be\n"
+         "tested; fewer: \"not tested\" [30]",
+         OptionKind::Number, 1, 1e12, true, {},
+         [&o](const OptionValue& v) { o.min_smooth_cells = static_cast<std::uint64_t>(v.number); return std::string(); }},
         {"--limits", "QL",
          "inter-swath RMSDz, largest |dz| and precision limits\n"
-         "of a quality level, QL0, QL1, QL2 or QL3 [QL2]",
-         OptionKind::Choice, {}, {}, true, {"QL0", "QL1", "QL2", "QL3"},
+         "of a quality level, QL0, QL1, QL2 or QL3 (any case) [QL2]",
+         OptionKind::Text, {}, {}, true, {},
          [&o, &quality_given](const OptionValue& v) {
-             o.limits = *quality_level(std::string(v.text));
+             const auto level = quality_level(std::string(v.text));
+             if (!level) return "'" + std::string(v.text) + "' is not one of QL0, QL1, QL2, QL3";
+             o.limits = *level;
              quality_given = true;
              return std::string();
          }},
@@ -126,6 +149,16 @@ Options parse_options(int argc, char** argv) {
          OptionKind::Text, {}, {}, true, {}, text_value(o.rasters, "a folder name")},
         {"--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms", OptionKind::Text, {}, {},
          true, {}, text_value(o.picture, "a file name")},
+        {"--max-memory", "SIZE",
+         "memory the cells may take, e.g. 8G or 512M [three\n"
+         "quarters of the memory available]",
+         OptionKind::Text, {}, {}, true, {},
+         [&o](const OptionValue& v) {
+             const auto size = common::parse_memory_size(v.text);
+             if (!size) return "'" + std::string(v.text) + "' is not a size such as 8G or 512M";
+             o.max_memory = *size;
+             return std::string();
+         }},
     };
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
@@ -135,53 +168,63 @@ Options parse_options(int argc, char** argv) {
     return o;
 }
 
-// Flights compared as one campaign must give heights in one system and be
-// georeferenced in one mode; --force lists the difference instead.
+// Flights compared as one campaign must give heights in one system (above
+// one geoid grid: its content decides, not its name) and be georeferenced in
+// one mode; --force lists the difference instead.
 void check_consistent(const std::vector<Flight>& flights, bool force, std::vector<std::string>& warnings) {
+    auto differ = [&](const Flight& f, const std::string& why) {
+        const std::string line = "flights " + flights[0].name + " and " + f.name + " " + why;
+        if (!force) fail(line + "; --force compares them all the same");
+        warnings.push_back(line);
+    };
     for (const auto& f : flights) {
         if (f.source.vertical != flights[0].source.vertical) {
-            const std::string why = "flights " + flights[0].name + " and " + f.name +
-                                    " give heights in different systems (" + flights[0].source.vertical + ", " + f.source.vertical + ")";
-            if (!force) fail(why + "; --force compares them all the same");
-            warnings.push_back(why);
+            differ(f, "give heights in different systems (" + flights[0].source.vertical + ", " + f.source.vertical + ")");
+        } else if (f.geoid_digest != flights[0].geoid_digest) {
+            differ(f, "give heights above different geoid grids of one name (" + f.source.named_geoid +
+                          ": their contents differ)");
         }
         if (f.geodesy != flights[0].geodesy) {
-            const std::string why = "flights " + flights[0].name + " and " + f.name +
-                                    " were georeferenced in different geodesy modes (" + flights[0].geodesy + ", " +
-                                    f.geodesy + ")";
-            if (!force) fail(why + "; --force compares them all the same");
-            warnings.push_back(why);
+            differ(f, "were georeferenced in different geodesy modes (" + flights[0].geodesy + ", " + f.geodesy + ")");
         }
     }
 }
 
 // No output may replace a file of a flight (its run control, its inputs, its
-// scan points), nor a folder.
-void check_outputs(const Options& o, const std::vector<Flight>& flights) {
-    for (const std::string* out : {&o.csv, &o.json, &o.picture}) {
-        if (out->empty()) continue;
-        std::error_code ec;
-        if (std::filesystem::is_directory(*out, ec)) fail("the output " + *out + " is a folder");
-        for (const auto& f : flights) {
-            for (const auto& file : f.source.files) {
-                if (inputs::same_file(*out, file)) {
-                    fail("the output " + *out + " is a file of flight " + f.name + " (" + file + "); choose another name");
-                }
-            }
-        }
+// scan points) or a campaign's record, nor a folder, device or pipe (links
+// followed), nor another output.
+void check_output(const std::string& out, const std::vector<inputs::RunFile>& files, std::vector<std::string>& taken) {
+    if (std::string why = inputs::output_refusal(out, files); !why.empty()) fail(why);
+    for (const auto& other : taken) {
+        if (inputs::same_file(out, other)) fail(out + " is named for two outputs (" + other + "); give each its own");
     }
+    taken.push_back(out);
 }
+
+std::uint64_t memory_bound(const Options& o) { return o.max_memory ? o.max_memory : common::default_memory_bound(); }
+
+constexpr std::string_view kCoarser = "choose a coarser --resolution";
 
 int run(int argc, char** argv) {
     const Options o = parse_options(argc, argv);
     Campaign c;
     c.resolution = o.resolution;
     c.criteria = o.criteria;
+    c.min_smooth_cells = o.min_smooth_cells;
     c.limits = o.limits;
     c.forced = o.force;
     const std::vector<Flight> flights = find_flights(o.inputs);
     check_consistent(flights, o.force, c.warnings);
-    check_outputs(o, flights);
+    const std::vector<inputs::RunFile> protected_files = files_of(flights);
+    std::vector<std::string> outputs;
+    for (const std::string* out : {&o.csv, &o.json, &o.picture}) {
+        if (!out->empty()) check_output(*out, protected_files, outputs);
+    }
+    std::error_code ec;
+    if (!o.rasters.empty() && std::filesystem::exists(o.rasters, ec) && !std::filesystem::is_directory(o.rasters, ec)) {
+        fail("--rasters " + o.rasters + " is not a folder");
+    }
+    const std::uint64_t bound = memory_bound(o);
 
     // One pass over every flight's points: projected once, summed into the
     // strip's own cells of the one grid.
@@ -198,12 +241,25 @@ int run(int argc, char** argv) {
     for (std::size_t i = 0; i < flights.size(); ++i) cells.emplace_back(o.resolution);
     std::vector<TrackSums> tracks(flights.size());
     std::vector<double> order(flights.size(), 0);
+    std::uint64_t used = 0;  // by every strip's cells: checked against the bound before each grows
+    std::vector<std::uint64_t> strip_bytes(flights.size(), 0);
+    const std::string what = "the cells of the flights' points at " + text::number_text(o.resolution) + " m";
     const grid::PassCounts counts = grid::project_points(sources, pending, setup, [&](const grid::ProjectedBlock& b) {
         StripCells& g = cells[b.source];
         TrackSums& t = tracks[b.source];
         double& k = order[b.source];
         for (std::size_t i = 0; i < b.n; ++i) {
-            add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h);
+            const std::size_t had = g.sums.size();
+            if (g.full()) common::check_memory(used + g.bytes_to_grow(), bound, what, std::string(kCoarser));
+            if (!add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h)) {
+                fail("flight " + flights[b.source].name + ": a point lies too far from the grid's origin (" +
+                     text::number_text(b.en[i].e) + ", " + text::number_text(b.en[i].n) + ") for cells of " +
+                     text::number_text(o.resolution) + " m");
+            }
+            if (g.sums.size() != had) {
+                used += g.bytes() - strip_bytes[b.source];
+                strip_bytes[b.source] = g.bytes();
+            }
             // The record's place in the file stands for its time: the flight
             // line is position against progress along the recording.
             add_track(t, k, b.en[i].e, b.en[i].n);
@@ -214,34 +270,62 @@ int run(int argc, char** argv) {
     c.crs_name = setup.crs_name;
     c.crs_wkt = setup.wkt;
     c.strips.resize(flights.size());
+    std::uint64_t kept = 0;  // the planes of the strips summarised so far
     for (std::size_t i = 0; i < flights.size(); ++i) {
         if (counts.points_per_source[i] == 0) fail("flight " + flights[i].name + " has no scan points with a position");
+        std::uint64_t sums = 0;
+        for (std::size_t k = i; k < flights.size(); ++k) sums += cells[k].bytes();
+        // Its planes, its cells' order, and the keys that order is sorted by.
+        const std::uint64_t per_cell = sizeof(CellPlane) + sizeof(std::uint32_t) + 16;
+        common::check_memory(sums + kept + cells[i].sums.size() * per_cell, bound,
+                             "the planes of flight " + flights[i].name, std::string(kCoarser));
         c.strips[i].flight = flights[i];
         c.strips[i].points = counts.points_per_source[i];
-        summarise(c.strips[i], cells[i], tracks[i], o.criteria);
-        cells[i] = StripCells(o.resolution);  // its sums are no longer needed
+        summarise(c.strips[i], std::move(cells[i]), tracks[i], o.criteria);
+        kept += c.strips[i].cells.bytes() + c.strips[i].planes.capacity() * sizeof(CellPlane) +
+                c.strips[i].south_to_north.capacity() * sizeof(std::uint32_t);
     }
 
     for (std::size_t a = 0; a < c.strips.size(); ++a) {
         for (std::size_t b = a + 1; b < c.strips.size(); ++b) {
+            const std::uint64_t most = std::min(c.strips[a].smooth_cells, c.strips[b].smooth_cells);
+            common::check_memory(kept + most * (sizeof(CellDz) + 3 * sizeof(double)) + c.strips[a].cells.size() * 4,
+                                 bound, "the differences of " + c.strips[a].flight.name + " and " + c.strips[b].flight.name,
+                                 std::string(kCoarser));
             PairResult r;
             r.a = a;
             r.b = b;
             if (!compare(c.strips[a], c.strips[b], r)) continue;
-            r.verdict = pair_verdict(c.limits, r.smooth_cells, r.rmsdz, r.max_abs);
+            kept += r.dz.capacity() * sizeof(CellDz);
+            r.verdict = pair_verdict(c.limits, r.smooth_cells, c.min_smooth_cells, r.rmsdz, r.max_abs);
+            if (r.verdict == "not tested") explain_not_tested(r, c.strips[a], c.strips[b], o.criteria, c.min_smooth_cells);
             c.pairs.push_back(std::move(r));
         }
     }
     if (c.pairs.empty()) fail("no two of the " + std::to_string(flights.size()) + " flights overlap: their strips share no cell");
 
+    // Every file is staged and appears with the others once all are complete
+    // (the folder made for the rasters goes when they do).
+    RasterFolder folder(o.rasters);
+    common::StagedFiles staged;
     std::vector<std::string> rasters;
-    if (!o.rasters.empty()) rasters = write_rasters(c, o.rasters);
-    if (!o.csv.empty()) write_csv(c, o.csv);
-    if (!o.json.empty()) write_json(c, o.json, rasters);
-    if (!o.picture.empty()) draw_picture(c, o.picture, argv[0]);
+    if (!o.rasters.empty()) {
+        for (const auto& p : c.pairs) {
+            rasters.push_back((std::filesystem::path(o.rasters) / raster_name(c, p)).string());
+            check_output(rasters.back(), protected_files, outputs);
+        }
+        folder.make();
+        write_rasters(c, rasters, staged, bound - std::min(bound, kept));
+    }
+    if (!o.csv.empty()) write_file(staged, o.csv, csv_text(c));
+    if (!o.json.empty()) write_file(staged, o.json, json_text(c, rasters));
+    if (!o.picture.empty()) draw_picture(c, staged.add(o.picture), o.picture, argv[0]);
+    staged.commit();
+    folder.keep();
     const std::string t = table(c);
     std::fwrite(t.data(), 1, t.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) != 0) return 1;
+    return exit_status(c);
 }
 
 }  // namespace

@@ -1,15 +1,25 @@
 #include "overlap_outputs.hpp"
 
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
-#include <unistd.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include "cog_writer.hpp"
 #include <nlohmann/json.hpp>
+
+#include "cells_into_tiles.hpp"
+#include "cog_writer.hpp"
+#include "memory_budget.hpp"
+#include "text/stop.hpp"
 
 namespace fs = std::filesystem;
 
@@ -42,29 +52,48 @@ std::string repr(double v) {
 
 }  // namespace
 
-std::string temporary_beside(const std::string& path) {
-    const fs::path p(path);
-    return (p.parent_path() / ("." + p.filename().string() + ".partial-" + std::to_string(::getpid()))).string();
+void write_file(common::StagedFiles& staged, const std::string& path, const std::string& bytes) {
+    const std::string temp = staged.add(path);
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    const bool written = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const int error = errno;
+    const bool closed = out != nullptr && std::fclose(out) == 0;
+    if (!written || !closed) fail(path + ": cannot write: " + std::strerror(written ? errno : error));
 }
 
-void write_file(const std::string& path, const std::string& bytes) {
-    const std::string tmp = temporary_beside(path);
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            fail("cannot write " + path);
-        }
+int exit_status(const Campaign& c) {
+    bool failed = false, untested = false;
+    for (const auto& p : c.pairs) {
+        failed = failed || p.verdict == "fail";
+        untested = untested || p.verdict == "not tested";
     }
+    for (const auto& s : c.strips) {
+        const std::string v = precision_verdict(c.limits, s.precision);
+        failed = failed || v == "fail";
+        untested = untested || v == "not tested";
+    }
+    return failed ? 3 : untested ? 4 : 0;
+}
+
+RasterFolder::~RasterFolder() {
     std::error_code ec;
-    fs::rename(tmp, path, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        fail("cannot write " + path + ": " + ec.message());
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) fs::remove(*it, ec);  // only when empty
+}
+
+void RasterFolder::make() {
+    std::error_code ec;
+    std::vector<fs::path> missing;
+    for (fs::path p = fs::path(path_); !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+        missing.push_back(p);
+        if (p == p.parent_path()) break;
     }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!fs::create_directory(*it, ec) && !fs::is_directory(*it)) {
+            fail("--rasters " + path_ + ": cannot create the folder " + it->string() + ": " + ec.message());
+        }
+        made_.push_back(it->string());
+    }
+    if (!fs::is_directory(path_, ec)) fail("--rasters " + path_ + " is not a folder");
 }
 
 std::string table(const Campaign& c) {
@@ -94,6 +123,12 @@ std::string table(const Campaign& c) {
                       p.verdict.empty() ? "-" : p.verdict.c_str());
         o << line;
     }
+    for (const auto& p : c.pairs) {
+        if (!p.not_tested.empty()) {
+            o << "not tested: " << c.strips[p.a].flight.name << " - " << c.strips[p.b].flight.name << ": " << p.not_tested
+              << "\n";
+        }
+    }
     o << "\nflights (precision: residual standard deviation of the planes on smooth cells, metres)\n";
     std::snprintf(line, sizeof line, "%-20s %10s %8s %8s %8s %9s %-10s %-20s  %s\n", "flight", "points", "cells", "smooth",
                   "heading", "precision", "geodesy", "heights", "verdict");
@@ -110,10 +145,11 @@ std::string table(const Campaign& c) {
     return o.str();
 }
 
-void write_csv(const Campaign& c, const std::string& path) {
+std::string csv_text(const Campaign& c) {
     std::ostringstream o;
     o << "a,b,overlap_cells,smooth_cells,mean_m,median_m,std_m,rmsdz_m,p95_abs_m,max_abs_m,gradient_right_of_a,"
-         "gradient_right_of_b,verdict,heading_a_deg,heading_b_deg,precision_a_m,precision_b_m,limits,max_rmsdz_m,max_dz_m\n";
+         "gradient_right_of_b,verdict,heading_a_deg,heading_b_deg,precision_a_m,precision_b_m,limits,max_rmsdz_m,max_dz_m,"
+         "min_smooth_cells,test_resolution_m,not_tested\n";
     for (const auto& p : c.pairs) {
         const Strip& a = c.strips[p.a];
         const Strip& b = c.strips[p.b];
@@ -124,18 +160,19 @@ void write_csv(const Campaign& c, const std::string& path) {
           << ',' << repr(any ? p.max_abs : NAN) << ',' << repr(any ? p.gradient_a : NAN) << ','
           << repr(any ? p.gradient_b : NAN) << ',' << csv_field(p.verdict) << ',' << repr(a.track.heading_deg) << ','
           << repr(b.track.heading_deg) << ',' << repr(a.precision) << ',' << repr(b.precision) << ','
-          << csv_field(c.limits.name) << ',' << repr(c.limits.max_rmsdz) << ',' << repr(c.limits.max_dz) << '\n';
+          << csv_field(c.limits.name) << ',' << repr(c.limits.max_rmsdz) << ',' << repr(c.limits.max_dz) << ','
+          << c.min_smooth_cells << ',' << repr(p.test_resolution) << ',' << csv_field(p.not_tested) << '\n';
     }
-    write_file(path, o.str());
+    return o.str();
 }
 
-void write_json(const Campaign& c, const std::string& path, const std::vector<std::string>& rasters) {
+std::string json_text(const Campaign& c, const std::vector<std::string>& rasters) {
     nlohmann::ordered_json j;
     j["crs"] = c.crs;
     j["crs_name"] = c.crs_name;
     j["resolution_m"] = c.resolution;
     j["smooth"] = {{"min_points", c.criteria.min_points}, {"max_roughness_m", c.criteria.max_roughness},
-                   {"max_slope_deg", c.criteria.max_slope_deg}};
+                   {"max_slope_deg", c.criteria.max_slope_deg}, {"min_smooth_cells", c.min_smooth_cells}};
     j["limits"] = {{"name", c.limits.name}, {"max_rmsdz_m", number_or_null(c.limits.max_rmsdz)},
                    {"max_dz_m", number_or_null(c.limits.max_dz)},
                    {"max_precision_m", number_or_null(c.limits.max_precision)}};
@@ -151,6 +188,7 @@ void write_json(const Campaign& c, const std::string& path, const std::vector<st
                                 {"heading_deg", s.track.heading_deg},
                                 {"line", {s.track.start_x, s.track.start_y, s.track.end_x, s.track.end_y}},
                                 {"geodesy", s.flight.geodesy}, {"heights", s.flight.source.vertical},
+                                {"geoid_digest", s.flight.geoid_digest},
                                 {"morva_version", s.flight.morva_version},
                                 {"misalignment_deg", s.flight.misalignment}});
     }
@@ -166,12 +204,13 @@ void write_json(const Campaign& c, const std::string& path, const std::vector<st
             {"p95_abs_m", number_or_null(any ? p.p95_abs : NAN)}, {"max_abs_m", number_or_null(any ? p.max_abs : NAN)},
             {"gradient_right_of_a", number_or_null(any ? p.gradient_a : NAN)},
             {"gradient_right_of_b", number_or_null(any ? p.gradient_b : NAN)},
-            {"verdict", p.verdict},
+            {"verdict", p.verdict}, {"not_tested", p.not_tested},
+            {"test_resolution_m", number_or_null(p.test_resolution)},
             {"cells", {{"col0", p.window.col0}, {"row0", p.window.row0}, {"cols", p.window.cols}, {"rows", p.window.rows}}}};
         if (i < rasters.size()) e["raster"] = rasters[i];
         j["pairs"].push_back(e);
     }
-    write_file(path, j.dump(1) + "\n");
+    return j.dump(1) + "\n";
 }
 
 std::string raster_name(const Campaign& c, const PairResult& p) {
@@ -184,34 +223,43 @@ std::string raster_name(const Campaign& c, const PairResult& p) {
     return "dz_" + safe(c.strips[p.a].flight.name) + "__" + safe(c.strips[p.b].flight.name) + ".tif";
 }
 
-std::vector<std::string> write_rasters(const Campaign& c, const std::string& folder) {
+namespace {
+
+// A pair's dz on the grid library's tiles, for its raster writer.
+struct DzCell {
+    float dz = std::numeric_limits<float>::quiet_NaN();
+    bool empty() const { return std::isnan(dz); }
+};
+
+}  // namespace
+
+void write_rasters(const Campaign& c, const std::vector<std::string>& paths, common::StagedFiles& staged,
+                   std::uint64_t memory_left) {
     constexpr float kNodata = -999999.0f;
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder, ec)) fail("--rasters " + folder + ": cannot create the folder");
-    std::vector<std::string> paths;
-    for (const auto& p : c.pairs) {
+    for (std::size_t i = 0; i < c.pairs.size(); ++i) {
+        const PairResult& p = c.pairs[i];
         grid::CogRequest request;
-        request.output = (fs::path(folder) / raster_name(c, p)).string();
+        request.output = staged.add(paths[i]);
         request.geometry = {c.resolution, p.window.col0, p.window.row0 + p.window.rows - 1, p.window.cols, p.window.rows};
         request.wkt = c.crs_wkt;
         request.type = grid::DataType::Float32;
         request.nodata = kNodata;
         request.band_descriptions = {"dz = " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name + " (m)"};
         request.metadata = {{"MORVA_OVERLAP_A", c.strips[p.a].flight.name}, {"MORVA_OVERLAP_B", c.strips[p.b].flight.name}};
-        // Rows north to south.
-        const auto cols = static_cast<std::size_t>(p.window.cols), rows = static_cast<std::size_t>(p.window.rows);
-        std::vector<float> band(cols * rows);
-        for (std::size_t r = 0; r < rows; ++r) {
-            for (std::size_t col = 0; col < cols; ++col) {
-                const float v = p.dz[(rows - 1 - r) * cols + col];
-                band[r * cols + col] = std::isnan(v) ? kNodata : v;
-            }
-        }
-        grid::write_cog(request, {band.data()});
-        paths.push_back(request.output);
+        // The smooth cells' tiles only: the rest of the overlap's box is nodata.
+        grid::TiledGrid<DzCell> cells(c.resolution);
+        for (const CellDz& d : p.dz) cells.at({d.ix, d.iy}).dz = d.dz;
+        grid::TiledRaster raster(p.window.cols, p.window.rows, grid::kCogTileSide, sizeof(float), {kNodata});
+        const std::uint64_t raster_tiles = static_cast<std::uint64_t>(raster.tiles_x * raster.tiles_y);
+        common::check_memory(cells.tiles() * decltype(cells)::tile_bytes() +
+                                 std::min<std::uint64_t>(raster_tiles, 4 * cells.tiles()) * raster.band_bytes(),
+                             memory_left, "the raster of " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name,
+                             "choose a coarser --resolution or leave out --rasters");
+        grid::cells_into_tiles(cells, request.geometry, raster, [&](const DzCell& cell, std::byte* tile, std::size_t at) {
+            grid::tile_band<float>(raster, tile, 0)[at] = cell.dz;
+        });
+        grid::write_cog(request, grid::RasterTiles(raster, grid::kCogTileSide));
     }
-    return paths;
 }
 
 namespace {
@@ -226,12 +274,12 @@ std::string picture_script(const std::string& program_path) {
 
 }  // namespace
 
-void draw_picture(const Campaign& c, const std::string& path, const std::string& program_path) {
-    // The picture's data: the flight lines and every pair's dz, as a JSON
-    // description and one float32 file per pair, in a temporary folder.
-    char tmpl[] = "/tmp/morva-overlap-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) fail("cannot create a temporary folder for the picture");
-    const fs::path work(tmpl);
+namespace {
+
+// The picture's data as the script reads them from its standard input: one
+// line of JSON, then per pair its smooth cells as little-endian float64
+// triples (easting and northing of the cell's centre, dz).
+std::string picture_data(const Campaign& c) {
     nlohmann::ordered_json j;
     j["crs"] = c.crs;
     j["resolution_m"] = c.resolution;
@@ -243,36 +291,84 @@ void draw_picture(const Campaign& c, const std::string& path, const std::string&
                                 {"line", {s.track.start_x, s.track.start_y, s.track.end_x, s.track.end_y}}});
     }
     j["pairs"] = nlohmann::ordered_json::array();
-    for (std::size_t i = 0; i < c.pairs.size(); ++i) {
-        const auto& p = c.pairs[i];
-        const std::string name = "pair" + std::to_string(i) + ".f32";
-        std::ofstream(work / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(p.dz.data()), static_cast<std::streamsize>(p.dz.size() * sizeof(float)));
-        j["pairs"].push_back({{"a", c.strips[p.a].flight.name}, {"b", c.strips[p.b].flight.name},
-                              {"file", name}, {"col0", p.window.col0}, {"row0", p.window.row0},
-                              {"cols", p.window.cols}, {"rows", p.window.rows}, {"smooth_cells", p.smooth_cells},
+    std::string cells;
+    for (const auto& p : c.pairs) {
+        const std::uint64_t n = p.dz.size();
+        for (const CellDz& d : p.dz) {
+            const double v[3] = {(d.ix + 0.5) * c.resolution, (d.iy + 0.5) * c.resolution, d.dz};
+            cells.append(reinterpret_cast<const char*>(v), sizeof v);
+        }
+        j["pairs"].push_back({{"a", c.strips[p.a].flight.name}, {"b", c.strips[p.b].flight.name}, {"cells", n},
+                              {"overlap_cells", p.overlap_cells}, {"smooth_cells", p.smooth_cells},
                               {"rmsdz_m", number_or_null(p.smooth_cells ? p.rmsdz : NAN)},
+                              {"max_abs_m", number_or_null(p.smooth_cells ? p.max_abs : NAN)},
                               {"mean_m", number_or_null(p.smooth_cells ? p.mean : NAN)}, {"verdict", p.verdict}});
     }
-    std::ofstream(work / "picture.json") << j.dump(1);
-    const std::string tmp = temporary_beside(path) + ".png";
+    return j.dump() + "\n" + cells;
+}
+
+// Writes all of bytes to fd; false when the reader has gone (its error then tells why).
+bool write_all(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void draw_picture(const Campaign& c, const std::string& temp, const std::string& output, const std::string& program_path) {
     const std::string script = picture_script(program_path);
-    const std::string data = (work / "picture.json").string();
+    const std::string data = picture_data(c);
+    int to_child[2], from_child[2];
+    if (::pipe2(to_child, O_CLOEXEC) != 0) fail(output + ": cannot start the picture's script: " + std::strerror(errno));
+    if (::pipe2(from_child, O_CLOEXEC) != 0) {
+        ::close(to_child[0]);
+        ::close(to_child[1]);
+        fail(output + ": cannot start the picture's script: " + std::strerror(errno));
+    }
     const pid_t child = ::fork();
     if (child == 0) {
-        ::execl("/usr/bin/python3", "python3", script.c_str(), data.c_str(), tmp.c_str(), static_cast<char*>(nullptr));
+        // The script ends with this process, whatever ends it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ::dup2(to_child[0], 0);
+        ::dup2(from_child[1], 2);
+        ::execl("/usr/bin/python3", "python3", "-B", script.c_str(), temp.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    int status = 0;
-    if (child > 0) ::waitpid(child, &status, 0);
-    std::error_code ec;
-    fs::remove_all(work, ec);
-    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        fs::remove(tmp, ec);
-        fail("the picture " + path + " could not be drawn (python3 " + script + ")");
+    ::close(to_child[0]);
+    ::close(from_child[1]);
+    // A script that stops early closes its input: that is an error to read, not a signal.
+    struct sigaction ignore{}, before{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &before);
+    if (child > 0) write_all(to_child[1], data);
+    ::close(to_child[1]);
+    ::sigaction(SIGPIPE, &before, nullptr);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(from_child[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        said.append(buffer, static_cast<std::size_t>(n));
     }
-    fs::rename(tmp, path, ec);
-    if (ec) fail("cannot write " + path + ": " + ec.message());
+    ::close(from_child[0]);
+    int status = 0;
+    if (child > 0) {
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        // The script's last line says why (a full disk, a missing matplotlib).
+        while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
+        const std::size_t last = said.rfind('\n');
+        const std::string why = said.empty() ? "python3 " + script + " failed" : said.substr(last == std::string::npos ? 0 : last + 1);
+        fail(output + ": the picture could not be drawn: " + why);
+    }
 }
 
 }  // namespace morva::overlap

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cell_table.hpp"
 #include "grid.hpp"
 
 namespace morva::overlap {
@@ -19,14 +20,31 @@ struct CellSums {
 };
 
 // A strip's cells on the campaign grid (morva-grid's: cell (ix, iy) covers
-// easting [ix r, (ix + 1) r) and northing (iy r, (iy + 1) r]).
-using StripCells = grid::TiledGrid<CellSums>;
+// easting [ix r, (ix + 1) r) and northing (iy r, (iy + 1) r]), only those
+// holding points: sums[k] belongs to cell number k of the table.
+struct StripCells {
+    double resolution = 2;
+    CellTable table;
+    std::vector<CellSums> sums;
+    explicit StripCells(double r) : resolution(r) {}
+    std::uint64_t bytes() const { return table.bytes() + sums.capacity() * sizeof(CellSums); }
+    // True when the next new cell makes the storage grow.
+    bool full() const { return sums.size() == sums.capacity() || table.full(); }
+    // What the next new cell would add when it makes the storage grow.
+    std::uint64_t bytes_to_grow() const {
+        return table.bytes_to_grow() + (sums.size() == sums.capacity() ? (sums.size() + 1) * sizeof(CellSums) : 0);
+    }
+};
 
-// Adds one projected point to its cell.
-inline void add_point(StripCells& s, double e, double n, double z) {
-    const double r = s.resolution();
+// Adds one projected point to its cell; false (nothing added) for a point
+// too far out for the grid's cell numbers.
+inline bool add_point(StripCells& s, double e, double n, double z) {
+    const double r = s.resolution;
     const grid::CellIndex c = grid::cell_of(e, n, r);
-    CellSums& k = s.at(c);
+    if (!CellTable::fits(c)) return false;
+    const std::uint32_t number = s.table.number(c);
+    if (number == s.sums.size()) s.sums.emplace_back();
+    CellSums& k = s.sums[number];
     const double lx = e - (static_cast<double>(c.ix) + 0.5) * r;
     const double ly = n - (static_cast<double>(c.iy) + 0.5) * r;
     if (k.n == 0) k.z0 = z;
@@ -41,6 +59,7 @@ inline void add_point(StripCells& s, double e, double n, double z) {
     k.sxz += lx * lz;
     k.syz += ly * lz;
     k.szz += lz * lz;
+    return true;
 }
 
 struct Plane {

@@ -28,30 +28,38 @@ Track fitted_track(const TrackSums& s) {
     return t;
 }
 
-void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c) {
-    const grid::RasterGeometry g = cells.extent();
-    s.window = {g.ix0, g.iy1 - g.rows + 1, g.cols, g.rows};
-    s.resolution = cells.resolution();
-    s.planes.assign(static_cast<std::size_t>(g.cells()), Plane{});
-    s.smooth.assign(static_cast<std::size_t>(g.cells()), 0);
+void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const SmoothCriteria& c) {
+    s.resolution = cells.resolution;
+    s.planes.resize(cells.sums.size());
     double residual_sq = 0, freedom = 0;
-    for (std::int64_t r = 0; r < s.window.rows; ++r) {
-        for (std::int64_t col = 0; col < s.window.cols; ++col) {
-            const CellSums* k = cells.find({s.window.col0 + col, s.window.row0 + r});
-            if (k == nullptr || k->n == 0) continue;
-            const auto i = static_cast<std::size_t>(r * s.window.cols + col);
-            ++s.cells_with_points;
-            const Plane p = fit_plane(*k);
-            s.planes[i] = p;
-            if (p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness && p.slope_deg <= c.max_slope_deg &&
-                p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution)) {
-                s.smooth[i] = 1;
-                ++s.smooth_cells;
-                residual_sq += p.residual_sq;
-                freedom += p.n - 3.0;
-            }
+    CellBox box;
+    for (std::uint32_t k = 0; k < cells.sums.size(); ++k) {
+        box.add(cells.table.cell(k));
+        ++s.cells_with_points;
+        const Plane p = fit_plane(cells.sums[k]);
+        const bool smooth = p.fitted && p.n >= c.min_points && p.roughness <= c.max_roughness &&
+                            p.slope_deg <= c.max_slope_deg &&
+                            p.narrowest_spread >= SmoothCriteria::min_spread(s.resolution);
+        s.planes[k] = {p.height, p.n, static_cast<std::uint8_t>(smooth)};
+        if (smooth) {
+            ++s.smooth_cells;
+            residual_sq += p.residual_sq;
+            freedom += p.n - 3.0;
         }
     }
+    s.window = box.window();
+    s.cells = std::move(cells.table);
+    // Every sum over a pair's cells is taken in this one order, whatever the
+    // order of the points: the cells by row and column, as one unsigned key.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(s.planes.size());
+    for (std::uint32_t k = 0; k < keyed.size(); ++k) {
+        const grid::CellIndex c = s.cells.cell(k);
+        keyed[k] = {(static_cast<std::uint64_t>(c.iy - box.r0) << 32) | static_cast<std::uint64_t>(c.ix - box.c0), k};
+    }
+    std::sort(keyed.begin(), keyed.end());
+    s.south_to_north.resize(keyed.size());
+    for (std::size_t k = 0; k < keyed.size(); ++k) s.south_to_north[k] = keyed[k].second;
+    cells.sums = {};
     if (freedom > 0) s.precision = std::sqrt(residual_sq / freedom);
     if (track.n > 0) s.track = fitted_track(track);
 }
@@ -87,44 +95,27 @@ double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
 }  // namespace
 
 bool compare(const Strip& A, const Strip& B, PairResult& r) {
-    const std::int64_t c0 = std::max(A.window.col0, B.window.col0);
-    const std::int64_t r0 = std::max(A.window.row0, B.window.row0);
-    const std::int64_t c1 = std::min(A.window.col0 + A.window.cols, B.window.col0 + B.window.cols);
-    const std::int64_t r1 = std::min(A.window.row0 + A.window.rows, B.window.row0 + B.window.rows);
-    if (c0 >= c1 || r0 >= r1) return false;
-    auto index = [](const Strip& s, std::int64_t c, std::int64_t row) {
-        return static_cast<std::size_t>((row - s.window.row0) * s.window.cols + (c - s.window.col0));
-    };
-    // The overlap's own box, shrunk to the cells both strips hold.
-    std::int64_t oc0 = c1, oc1 = c0, or0 = r1, or1 = r0;
-    for (std::int64_t row = r0; row < r1; ++row) {
-        for (std::int64_t c = c0; c < c1; ++c) {
-            if (A.planes[index(A, c, row)].n > 0 && B.planes[index(B, c, row)].n > 0) {
-                ++r.overlap_cells;
-                oc0 = std::min(oc0, c);
-                oc1 = std::max(oc1, c + 1);
-                or0 = std::min(or0, row);
-                or1 = std::max(or1, row + 1);
-            }
-        }
+    CellBox box;
+    std::vector<double> dz, ua, ub;
+    for (const std::uint32_t ka : A.south_to_north) {
+        const grid::CellIndex cell = A.cells.cell(ka);
+        const std::uint32_t kb = B.cells.find(cell);
+        if (kb == CellTable::kNone) continue;
+        const CellPlane& a = A.planes[ka];
+        const CellPlane& b = B.planes[kb];
+        ++r.overlap_cells;
+        box.add(cell);
+        if (!a.smooth || !b.smooth) continue;
+        const double d = a.height - b.height;
+        r.dz.push_back({static_cast<std::int32_t>(cell.ix), static_cast<std::int32_t>(cell.iy), static_cast<float>(d)});
+        const double x = (static_cast<double>(cell.ix) + 0.5) * A.resolution;
+        const double y = (static_cast<double>(cell.iy) + 0.5) * A.resolution;
+        dz.push_back(d);
+        ua.push_back(right_of(A.track, x, y));
+        ub.push_back(right_of(B.track, x, y));
     }
     if (r.overlap_cells == 0) return false;
-    r.window = {oc0, or0, oc1 - oc0, or1 - or0};
-    r.dz.assign(static_cast<std::size_t>(r.window.cols * r.window.rows), std::numeric_limits<float>::quiet_NaN());
-    std::vector<double> dz, ua, ub;
-    for (std::int64_t row = or0; row < or1; ++row) {
-        for (std::int64_t c = oc0; c < oc1; ++c) {
-            const std::size_t ia = index(A, c, row), ib = index(B, c, row);
-            if (!A.smooth[ia] || !B.smooth[ib]) continue;
-            const double d = A.planes[ia].height - B.planes[ib].height;
-            r.dz[static_cast<std::size_t>((row - or0) * r.window.cols + (c - oc0))] = static_cast<float>(d);
-            const double x = (static_cast<double>(c) + 0.5) * A.resolution;
-            const double y = (static_cast<double>(row) + 0.5) * A.resolution;
-            dz.push_back(d);
-            ua.push_back(right_of(A.track, x, y));
-            ub.push_back(right_of(B.track, x, y));
-        }
-    }
+    r.window = box.window();
     r.smooth_cells = dz.size();
     if (dz.empty()) return true;
     const double n = static_cast<double>(dz.size());
@@ -148,6 +139,77 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     r.p95_abs = quantile(sorted, 0.95);
     r.max_abs = sorted.back();
     return true;
+}
+
+namespace {
+
+// A strip's points on blocks of about 4 m: on a fine grid most cells hold
+// no point, and the cells holding one would not measure the area.
+struct Blocks {
+    CellTable table;
+    std::vector<std::uint64_t> points;
+};
+
+std::int64_t floor_div(std::int64_t x, std::int64_t d) { return x >= 0 ? x / d : -((-x - 1) / d) - 1; }
+
+Blocks blocks_of(const Strip& s, std::int64_t block) {
+    Blocks b;
+    for (std::uint32_t k = 0; k < s.cells.size(); ++k) {
+        const grid::CellIndex c = s.cells.cell(k);
+        const std::uint32_t n = b.table.number({floor_div(c.ix, block), floor_div(c.iy, block)});
+        if (n == b.points.size()) b.points.push_back(0);
+        b.points[n] += s.planes[k].n;
+    }
+    return b;
+}
+
+}  // namespace
+
+void explain_not_tested(PairResult& r, const Strip& A, const Strip& B, const SmoothCriteria& c,
+                        std::uint64_t min_smooth) {
+    const double resolution = A.resolution;
+    char text[400];
+    // The sparser strip's points per square metre on the blocks both cover.
+    const std::int64_t block = std::max<std::int64_t>(1, std::llround(4.0 / resolution));
+    const Blocks a = blocks_of(A, block), b = blocks_of(B, block);
+    std::uint64_t shared = 0, points_a = 0, points_b = 0;
+    for (std::uint32_t k = 0; k < a.table.size(); ++k) {
+        const std::uint32_t m = b.table.find(a.table.cell(k));
+        if (m == CellTable::kNone) continue;
+        ++shared;
+        points_a += a.points[k];
+        points_b += b.points[m];
+    }
+    const double side = static_cast<double>(block) * resolution;
+    const double area = static_cast<double>(shared) * side * side;
+    const double density = static_cast<double>(std::min(points_a, points_b)) / area;
+    // A cell is smooth only with min_points points spread over it: a scan
+    // pattern fills cells unevenly, so ask for three times as many on average.
+    const double want = 3.0 * c.min_points;
+    const double exact = std::sqrt(want / density);
+    const double step = exact < 1 ? 0.1 : 0.5;
+    const double coarser = std::ceil(exact / step - 1e-9) * step;
+    const std::string got = std::to_string(r.smooth_cells) + " smooth cells of " + std::to_string(r.overlap_cells) +
+                            ", " + std::to_string(min_smooth) + " needed";
+    if (coarser <= resolution) {
+        std::snprintf(text, sizeof text,
+                      "%s; the cells hold %.1f points of each strip on average, but are rough, steep or unevenly "
+                      "covered (--max-roughness, --max-slope)",
+                      got.c_str(), density * resolution * resolution);
+    } else if (area / (coarser * coarser) < 2.0 * static_cast<double>(min_smooth)) {
+        std::snprintf(text, sizeof text,
+                      "%s; at %.2f points per m2 cells of %g m would hold about %.0f points each, but the overlap "
+                      "(%.0f m2) is too small for %llu of them",
+                      got.c_str(), density, coarser, density * coarser * coarser, area,
+                      static_cast<unsigned long long>(min_smooth));
+    } else {
+        r.test_resolution = coarser;
+        std::snprintf(text, sizeof text,
+                      "%s; at %.2f points per m2 of the sparser strip, --resolution %g would hold about %.0f points "
+                      "of each strip in a cell",
+                      got.c_str(), density, coarser, density * coarser * coarser);
+    }
+    r.not_tested = text;
 }
 
 }  // namespace morva::overlap

@@ -3,6 +3,8 @@
 // what two strips' planes say where they overlap: dz = A - B per smooth cell
 // and its statistics.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -71,20 +73,54 @@ struct Window {
     std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
 };
 
+// The smallest window holding every cell added.
+struct CellBox {
+    bool any = false;
+    std::int64_t c0 = 0, c1 = 0, r0 = 0, r1 = 0;
+    void add(grid::CellIndex c) {
+        if (!any) {
+            c0 = c1 = c.ix;
+            r0 = r1 = c.iy;
+            any = true;
+        }
+        c0 = std::min(c0, c.ix);
+        c1 = std::max(c1, c.ix);
+        r0 = std::min(r0, c.iy);
+        r1 = std::max(r1, c.iy);
+    }
+    Window window() const { return any ? Window{c0, r0, c1 - c0 + 1, r1 - r0 + 1} : Window{}; }
+};
+
+// What a strip's cell keeps once its plane is fitted, for the cells holding
+// its points only: memory follows the strip's points, not its box.
+struct CellPlane {
+    double height = 0;         // the plane's height at the cell's centre
+    std::uint32_t n = 0;       // the strip's points in the cell
+    std::uint8_t smooth = 0;   // enough points, flat enough, smooth enough
+};
+
 struct Strip {
     Flight flight;
     std::uint64_t points = 0;
-    Window window;
+    Window window;               // the box of the strip's cells
     double resolution = 2;
-    std::vector<Plane> planes;   // per cell of the window
-    std::vector<char> smooth;    // per cell: enough points, flat enough, smooth enough
+    CellTable cells;               // the cells holding the strip's points
+    std::vector<CellPlane> planes; // per cell number
+    std::vector<std::uint32_t> south_to_north;  // the cell numbers by row, each row west to east
     Track track;
     std::uint64_t cells_with_points = 0;
     std::uint64_t smooth_cells = 0;
     double precision = std::numeric_limits<double>::quiet_NaN();  // pooled residual standard deviation, smooth cells
 };
 
-void summarise(Strip& s, const StripCells& cells, const TrackSums& track, const SmoothCriteria& c);
+// The strip's planes from its cells' sums (whose table it takes over).
+void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const SmoothCriteria& c);
+
+// A pair's dz in a cell smooth in both strips.
+struct CellDz {
+    std::int32_t ix = 0, iy = 0;
+    float dz = 0;
+};
 
 struct PairResult {
     std::size_t a = 0, b = 0;
@@ -92,12 +128,21 @@ struct PairResult {
     std::uint64_t smooth_cells = 0;    // of them, smooth in both
     double mean = 0, median = 0, std_dev = 0, rmsdz = 0, p95_abs = 0, max_abs = 0;
     double gradient_a = 0, gradient_b = 0;  // d(dz)/d(metres right of A's and of B's flight line)
-    Window window;                     // the overlap's cells
-    std::vector<float> dz;             // per cell of the window; NaN where not smooth in both
-    std::string verdict;
+    Window window;                     // the box of the overlap's cells
+    std::vector<CellDz> dz;            // per cell smooth in both, south to north, west to east
+    std::string verdict;               // "pass", "fail", "not tested", or "" without limits
+    std::string not_tested;            // why not, and what would test it
+    double test_resolution = std::numeric_limits<double>::quiet_NaN();  // a resolution that would
+
 };
 
 // False when the strips share no cell.
 bool compare(const Strip& A, const Strip& B, PairResult& r);
+
+// Why a pair with too few smooth cells was not tested, and the resolution
+// at which its strips' points would fill cells enough to test it.
+void explain_not_tested(PairResult& r, const Strip& A, const Strip& B, const SmoothCriteria& c,
+                        std::uint64_t min_smooth);
+
 
 }  // namespace morva::overlap
