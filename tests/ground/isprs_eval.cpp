@@ -64,7 +64,7 @@ bool set_option(ground::GroundSettings& s, const std::string& assignment) {
     const std::map<std::string, double*> fields = {
         {"cell_size", &s.cell_size}, {"max_window", &s.max_window}, {"slope", &s.slope},
         {"height_threshold", &s.height_threshold}, {"slope_scale", &s.slope_scale},
-        {"low_noise_depth", &s.low_noise_depth}, {"fill_distance", &s.fill_distance},
+        {"low_noise_depth", &s.low_noise_depth}, {"low_noise_radius", &s.low_noise_radius}, {"fill_distance", &s.fill_distance},
         {"tile_size", &s.tile_size}};
     if (name == "threads") { s.threads = unsigned(value); return true; }
     const auto it = fields.find(name);

@@ -37,6 +37,8 @@ struct GroundSettings {
     double slope_scale = 1.25;
     // A point this far below the lowest points around it is low noise.
     double low_noise_depth = 1.0;
+    // ... within this distance.
+    double low_noise_radius = 3.0;
     // Empty and object cells take the terrain from ground cells up to this far away.
     double fill_distance = 40.0;
     // Side of the square tiles the points are processed in; each tile also

@@ -55,27 +55,28 @@ void lowest_surface(const Points& points, const CellPoints& cells,
 }
 
 // Marks as low noise the points of a cell more than depth below the lowest
-// point of every neighbouring cell, a few times over so that a pair of
+// point of every other cell within radius cells (only a cell that is the
+// lowest of its square can hold any), a few times over so that a pair of
 // neighbouring outliers goes too. Returns the number of points marked per cell.
 std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints& cells,
-                                          SurfaceGrid& surface, double depth) {
+                                          SurfaceGrid& surface, int radius, double depth) {
     const int w = surface.width, h = surface.height;
     std::vector<std::uint32_t> skipped(surface.z.size(), 0);
+    SurfaceGrid lowest_around;
     for (int pass = 0; pass < kLowNoisePasses; ++pass) {
         lowest_surface(points, cells, skipped, surface);
+        erode(surface, radius, lowest_around);
         bool changed = false;
         std::vector<std::uint32_t> next = skipped;
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c) {
                 const std::size_t i = std::size_t(r) * w + c;
-                if (std::isnan(surface.z[i])) continue;
+                if (std::isnan(surface.z[i]) || surface.z[i] != lowest_around.z[i]) continue;
                 double around = INFINITY;
-                for (int dr = -1; dr <= 1; ++dr)
-                    for (int dc = -1; dc <= 1; ++dc) {
-                        const int rr = r + dr, cc = c + dc;
-                        if ((dr == 0 && dc == 0) || rr < 0 || rr >= h || cc < 0 || cc >= w) continue;
+                for (int rr = std::max(0, r - radius); rr <= std::min(h - 1, r + radius); ++rr)
+                    for (int cc = std::max(0, c - radius); cc <= std::min(w - 1, c + radius); ++cc) {
                         const double v = surface.at(cc, rr);
-                        if (!std::isnan(v)) around = std::min(around, v);
+                        if ((rr != r || cc != c) && !std::isnan(v)) around = std::min(around, v);
                     }
                 if (!std::isfinite(around)) continue;
                 std::uint32_t k = cells.start[i] + skipped[i];
@@ -135,7 +136,8 @@ int reach_in_cells(const GroundSettings& settings) {
     const int fill = cells_for(settings.fill_distance, settings.cell_size);
     // low-noise passes, first fill, openings (erosion and dilation), the
     // terrain model's fill, its slope and the interpolation between centres.
-    return kLowNoisePasses + fill + 2 * window + fill + 1 + 1 + 1;
+    const int low_noise = cells_for(settings.low_noise_radius, settings.cell_size);
+    return kLowNoisePasses * 2 * low_noise + fill + 2 * window + fill + 1 + 1 + 1;
 }
 
 void classify_tile(const Points& points, std::span<const std::int64_t> cols,
@@ -151,7 +153,8 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     // 1. The lowest surface, once isolated low points are set aside.
     SurfaceGrid lowest{width, height, std::vector<double>(std::size_t(width) * height, kNoValue)};
     const std::vector<std::uint32_t> skipped =
-        find_low_noise(points, cells, lowest, settings.low_noise_depth);
+        find_low_noise(points, cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
+                       settings.low_noise_depth);
 
     // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
     SurfaceGrid filled = lowest;
