@@ -64,9 +64,10 @@ bool set_option(ground::GroundSettings& s, const std::string& assignment) {
     const std::map<std::string, double*> fields = {
         {"cell_size", &s.cell_size}, {"max_window", &s.max_window}, {"slope", &s.slope},
         {"height_threshold", &s.height_threshold}, {"slope_scale", &s.slope_scale},
-        {"low_noise_depth", &s.low_noise_depth}, {"low_noise_radius", &s.low_noise_radius}, {"fill_distance", &s.fill_distance},
+        {"low_noise_depth", &s.low_noise_depth}, {"low_noise_radius", &s.low_noise_radius}, {"reclaim_share", &s.reclaim_share}, {"fill_distance", &s.fill_distance},
         {"tile_size", &s.tile_size}};
     if (name == "threads") { s.threads = unsigned(value); return true; }
+    if (name == "reclaim_passes") { s.reclaim_passes = int(value); return true; }
     const auto it = fields.find(name);
     if (it == fields.end()) return false;
     *it->second = value;
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
     const double kappa = 100 * (observed - chance) / (1 - chance);
     std::printf("%s points %.0f type_I %.2f type_II %.2f total %.2f kappa %.1f seconds %.4f\n",
                 path.c_str(), n, type1, type2, total, kappa, seconds);
+    if (getenv("GREF")) for (std::size_t i = 0; i < classes.size(); ++i) fprintf(stderr, "R %zu %d %d %.2f %.2f\n", i, sample.reference[i], classes[i], sample.x[i], sample.y[i]);
     if (max_total >= 0 && total > max_total) {
         std::printf("total error %.2f %% is above the limit %.2f %%\n", total, max_total);
         return 1;

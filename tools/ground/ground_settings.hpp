@@ -39,6 +39,10 @@ struct GroundSettings {
     double low_noise_depth = 1.0;
     // ... within this distance.
     double low_noise_radius = 3.0;
+    // Passes giving back to the ground the object cells whose lowest point
+    // lies within this share of the point threshold of the terrain model.
+    int reclaim_passes = 4;
+    double reclaim_share = 0.9;
     // Empty and object cells take the terrain from ground cells up to this far away.
     double fill_distance = 40.0;
     // Side of the square tiles the points are processed in; each tile also

@@ -134,10 +134,12 @@ double terrain_at(const SurfaceGrid& dem, double fx, double fy) {
 int reach_in_cells(const GroundSettings& settings) {
     const int window = cells_for(settings.max_window, settings.cell_size);
     const int fill = cells_for(settings.fill_distance, settings.cell_size);
-    // low-noise passes, first fill, openings (erosion and dilation), the
-    // terrain model's fill, its slope and the interpolation between centres.
     const int low_noise = cells_for(settings.low_noise_radius, settings.cell_size);
-    return kLowNoisePasses * 2 * low_noise + fill + 2 * window + fill + 1 + 1 + 1;
+    // Each step reads its input this far around a cell: the low-noise passes,
+    // the first fill, the openings (erosion then dilation), each terrain
+    // model's fill and slope, and the interpolation between cell centres.
+    return kLowNoisePasses * low_noise + fill + 2 * window +
+           (settings.reclaim_passes + 1) * (fill + 1) + 1 + 1;
 }
 
 void classify_tile(const Points& points, std::span<const std::int64_t> cols,
@@ -159,15 +161,31 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
     SurfaceGrid filled = lowest;
     fill_gaps(filled, fill_steps);
-    const std::vector<std::uint8_t> object = find_objects(filled, settings);
+    std::vector<std::uint8_t> object = find_objects(filled, settings);
 
-    // 3. The terrain model: the lowest points of ground cells, gaps filled.
-    SurfaceGrid dem = lowest;
-    for (std::size_t i = 0; i < dem.z.size(); ++i)
-        if (object[i]) dem.z[i] = kNoValue;
-    fill_gaps(dem, fill_steps);
+    // 3. The terrain model: the lowest points of ground cells, gaps filled;
+    // then object cells whose lowest point lies on the model after all (the
+    // upper edges of terrain steps and narrow terraces the openings cut off)
+    // go back to the ground, a few times over.
+    SurfaceGrid dem;
     std::vector<double> slope;
-    slope_of(dem, settings.cell_size, slope);
+    for (int pass = 0;; ++pass) {
+        dem = lowest;
+        for (std::size_t i = 0; i < dem.z.size(); ++i)
+            if (object[i]) dem.z[i] = kNoValue;
+        fill_gaps(dem, fill_steps);
+        slope_of(dem, settings.cell_size, slope);
+        if (pass == settings.reclaim_passes) break;
+        bool reclaimed = false;
+        for (std::size_t i = 0; i < dem.z.size(); ++i) {
+            const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+            if (object[i] && std::abs(lowest.z[i] - dem.z[i]) <= settings.reclaim_share * allowed) {
+                object[i] = 0;
+                reclaimed = true;
+            }
+        }
+        if (!reclaimed) break;
+    }
 
     // 4. Every point of the core against the model.
     for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {

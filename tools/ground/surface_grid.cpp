@@ -6,49 +6,80 @@
 namespace ground {
 namespace {
 
-// Running extreme of a strided line over a window of +-radius, ignoring NaN:
-// a monotone queue of indices, linear in the line's length.
-template <class Better>
-void running_extreme(const double* in, double* out, int n, std::ptrdiff_t stride, int radius,
-                     std::vector<int>& queue, Better better) {
-    int head = 0, tail = 0;
-    for (int i = 0; i < n + radius; ++i) {
-        if (i < n) {
-            const double v = in[i * stride];
-            if (!std::isnan(v)) {
-                while (tail > head && !better(in[queue[tail - 1] * stride], v)) --tail;
-                queue[tail++] = i;
-            }
+// Square erosion or dilation by the van Herk / Gil-Werman scheme: three
+// comparisons per cell whatever the radius. Empty cells count as the
+// neutral value (+inf for the lowest, -inf for the highest), so that they
+// never win, and cells whose square holds no value come out empty.
+template <class Pick>
+void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, double neutral, Pick pick) {
+    const int w = in.width, h = in.height, size = 2 * radius + 1;
+    const std::size_t n = in.z.size();
+    std::vector<double> rows(n);
+    // Rows: each padded line split into blocks of the window's size, with a
+    // running extreme from each block's start (ahead) and from its end (behind).
+    const int padded = w + 2 * radius;
+    std::vector<double> line(padded), ahead(padded), behind(padded);
+    for (int r = 0; r < h; ++r) {
+        const double* src = &in.z[std::size_t(r) * w];
+        for (int i = 0; i < padded; ++i) {
+            const int c = i - radius;
+            line[i] = (c >= 0 && c < w && !std::isnan(src[c])) ? src[c] : neutral;
         }
-        const int j = i - radius;
-        if (j < 0) continue;
-        while (tail > head && queue[head] < j - radius) ++head;
-        out[j * stride] = tail > head ? in[queue[head] * stride] : kNoValue;
+        for (int i = 0; i < padded; ++i) ahead[i] = i % size == 0 ? line[i] : pick(ahead[i - 1], line[i]);
+        for (int i = padded - 1; i >= 0; --i)
+            behind[i] = (i % size == size - 1 || i == padded - 1) ? line[i] : pick(behind[i + 1], line[i]);
+        double* dst = &rows[std::size_t(r) * w];
+        for (int c = 0; c < w; ++c) dst[c] = pick(behind[c], ahead[c + 2 * radius]);
     }
-}
-
-template <class Better>
-void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, Better better) {
-    SurfaceGrid rows{in.width, in.height, std::vector<double>(in.z.size())};
-    std::vector<int> queue(std::max(in.width, in.height) + 1);
-    for (int r = 0; r < in.height; ++r)
-        running_extreme(&in.z[std::size_t(r) * in.width], &rows.z[std::size_t(r) * in.width],
-                        in.width, 1, radius, queue, better);
-    out.width = in.width;
-    out.height = in.height;
-    out.z.resize(in.z.size());
-    for (int c = 0; c < in.width; ++c)
-        running_extreme(&rows.z[c], &out.z[c], in.height, in.width, radius, queue, better);
+    // Columns: the same along rows of cells at once, so the inner loops run
+    // along memory.
+    const int tall = h + 2 * radius;
+    std::vector<double> up(std::size_t(tall) * w), down(std::size_t(tall) * w);
+    auto row_of = [&](int i) -> const double* {
+        const int r = i - radius;
+        return (r >= 0 && r < h) ? &rows[std::size_t(r) * w] : nullptr;
+    };
+    for (int i = 0; i < tall; ++i) {
+        const double* src = row_of(i);
+        double* dst = &up[std::size_t(i) * w];
+        const double* prev = i % size == 0 ? nullptr : &up[std::size_t(i - 1) * w];
+        for (int c = 0; c < w; ++c) {
+            const double v = src ? src[c] : neutral;
+            dst[c] = prev ? pick(prev[c], v) : v;
+        }
+    }
+    for (int i = tall - 1; i >= 0; --i) {
+        const double* src = row_of(i);
+        double* dst = &down[std::size_t(i) * w];
+        const bool start = i % size == size - 1 || i == tall - 1;
+        const double* prev = start ? nullptr : &down[std::size_t(i + 1) * w];
+        for (int c = 0; c < w; ++c) {
+            const double v = src ? src[c] : neutral;
+            dst[c] = prev ? pick(prev[c], v) : v;
+        }
+    }
+    out.width = w;
+    out.height = h;
+    out.z.resize(n);
+    for (int r = 0; r < h; ++r) {
+        const double* a = &down[std::size_t(r) * w];
+        const double* b = &up[std::size_t(r + 2 * radius) * w];
+        double* dst = &out.z[std::size_t(r) * w];
+        for (int c = 0; c < w; ++c) {
+            const double v = pick(a[c], b[c]);
+            dst[c] = std::isinf(v) ? kNoValue : v;
+        }
+    }
 }
 
 }  // namespace
 
 void erode(const SurfaceGrid& in, int radius, SurfaceGrid& out) {
-    square_extreme(in, radius, out, [](double kept, double v) { return kept < v; });
+    square_extreme(in, radius, out, INFINITY, [](double a, double b) { return std::min(a, b); });
 }
 
 void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out) {
-    square_extreme(in, radius, out, [](double kept, double v) { return kept > v; });
+    square_extreme(in, radius, out, -INFINITY, [](double a, double b) { return std::max(a, b); });
 }
 
 void fill_gaps(SurfaceGrid& grid, int max_steps) {
@@ -108,7 +139,7 @@ void slope_of(const SurfaceGrid& grid, double cell_size, std::vector<double>& sl
                                          c + 1 < w ? grid.at(c + 1, r) : kNoValue);
             const double gy = derivative(r > 0 ? grid.at(c, r - 1) : kNoValue, here,
                                          r + 1 < h ? grid.at(c, r + 1) : kNoValue);
-            slope[std::size_t(r) * w + c] = std::hypot(gx, gy);
+            slope[std::size_t(r) * w + c] = std::sqrt(gx * gx + gy * gy);
         }
 }
 
