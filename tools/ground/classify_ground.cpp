@@ -50,9 +50,13 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
     return index;
 }
 
-// The tile's own cells, its margin, and the points inside both.
+// The tile's own cells, its margin, and the points inside both. The grid is
+// the margin cut to the cells all the points span (the same for every
+// tiling: a grid cut to the tile's own points would lose cells that the
+// gap filling gives values, and the slopes beside them, at its edge).
 TileJob make_job(const TileIndex& index, std::size_t t, std::span<const std::int64_t> cols,
-                 std::span<const std::int64_t> rows, std::int64_t tile_cells, std::int64_t margin) {
+                 std::span<const std::int64_t> rows, std::int64_t tile_cells, std::int64_t margin,
+                 const CellBox& span) {
     const TileKey key = index.keys[t];
     TileJob job;
     job.core = {key.col * tile_cells, key.row * tile_cells, (key.col + 1) * tile_cells,
@@ -70,14 +74,8 @@ TileJob make_job(const TileIndex& index, std::size_t t, std::span<const std::int
             }
         }
     }
-    // The grid covers only the cells the points reach, never the whole margin.
-    job.region = {INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
-    for (const std::uint32_t id : job.ids) {
-        job.region.col0 = std::min(job.region.col0, cols[id]);
-        job.region.row0 = std::min(job.region.row0, rows[id]);
-        job.region.col1 = std::max(job.region.col1, cols[id] + 1);
-        job.region.row1 = std::max(job.region.row1, rows[id] + 1);
-    }
+    job.region = {std::max(wide.col0, span.col0), std::max(wide.row0, span.row0),
+                  std::min(wide.col1, span.col1), std::min(wide.row1, span.row1)};
     return job;
 }
 
@@ -102,6 +100,13 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     const std::int64_t tile_cells = std::max<std::int64_t>(1, std::llround(settings.tile_size / settings.cell_size));
     const std::int64_t margin = reach_in_cells(settings);
     const TileIndex index = index_tiles(usable, cols, rows, tile_cells);
+    CellBox span{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+    for (const std::uint32_t id : usable) {
+        span.col0 = std::min(span.col0, cols[id]);
+        span.row0 = std::min(span.row0, rows[id]);
+        span.col1 = std::max(span.col1, cols[id] + 1);
+        span.row1 = std::max(span.row1, rows[id] + 1);
+    }
 
     std::atomic<std::size_t> next{0};
     std::exception_ptr failure;
@@ -109,7 +114,7 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     auto work = [&] {
         try {
             for (std::size_t t = next++; t < index.keys.size(); t = next++) {
-                const TileJob job = make_job(index, t, cols, rows, tile_cells, margin);
+                const TileJob job = make_job(index, t, cols, rows, tile_cells, margin, span);
                 classify_tile(points, cols, rows, job, settings, classes);
             }
         } catch (...) {

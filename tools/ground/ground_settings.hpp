@@ -44,11 +44,11 @@ struct GroundSettings {
     int reclaim_passes = 4;
     double reclaim_share = 0.9;
     // Empty and object cells take the terrain from ground cells up to this far away.
-    double fill_distance = 40.0;
+    double fill_distance = 20.0;
     // Side of the square tiles the points are processed in; each tile also
     // reads a margin around it wide enough that the result does not depend on
     // the tiling.
-    double tile_size = 500.0;
+    double tile_size = 750.0;
     // Threads working on tiles at once; 0 means one per core.
     unsigned threads = 0;
 };

@@ -14,11 +14,15 @@ template <class Pick>
 void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, double neutral, Pick pick) {
     const int w = in.width, h = in.height, size = 2 * radius + 1;
     const std::size_t n = in.z.size();
-    std::vector<double> rows(n);
+    // Scratch kept by each thread between calls: fresh pages cost more than the work.
+    thread_local std::vector<double> rows, line, ahead, behind, up, down;
+    rows.resize(n);
     // Rows: each padded line split into blocks of the window's size, with a
     // running extreme from each block's start (ahead) and from its end (behind).
     const int padded = w + 2 * radius;
-    std::vector<double> line(padded), ahead(padded), behind(padded);
+    line.resize(padded);
+    ahead.resize(padded);
+    behind.resize(padded);
     for (int r = 0; r < h; ++r) {
         const double* src = &in.z[std::size_t(r) * w];
         for (int i = 0; i < padded; ++i) {
@@ -34,7 +38,8 @@ void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, double 
     // Columns: the same along rows of cells at once, so the inner loops run
     // along memory.
     const int tall = h + 2 * radius;
-    std::vector<double> up(std::size_t(tall) * w), down(std::size_t(tall) * w);
+    up.resize(std::size_t(tall) * w);
+    down.resize(std::size_t(tall) * w);
     auto row_of = [&](int i) -> const double* {
         const int r = i - radius;
         return (r >= 0 && r < h) ? &rows[std::size_t(r) * w] : nullptr;
@@ -85,8 +90,11 @@ void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out) {
 void fill_gaps(SurfaceGrid& grid, int max_steps) {
     const int w = grid.width, h = grid.height;
     const std::size_t n = grid.z.size();
-    std::vector<double> weighted(n, 0.0), weights(n, 0.0);
-    std::vector<double> near_value(n), near_steps(n);
+    thread_local std::vector<double> weighted, weights, near_value, near_steps;
+    weighted.assign(n, 0.0);
+    weights.assign(n, 0.0);
+    near_value.resize(n);
+    near_steps.resize(n);
     static const int directions[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
     for (const auto& d : directions) {
         const int dx = d[0], dy = d[1];
