@@ -6,8 +6,9 @@
 // when the total error is above PCT; with --check-tiling it also classifies
 // with small tiles on two threads and fails unless every class is the same.
 // A missing file is a skipped test (status 77).
-//   isprs_eval FILE.las [--max-total PCT] [--check-tiling] [--set NAME=VALUE]... [--repeat N]
+//   isprs_eval FILE.las [--max-total PCT] [--check-tiling] [--feet] [--set NAME=VALUE]... [--repeat N]
 #include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -34,16 +35,19 @@ T read_at(const std::vector<char>& bytes, std::size_t at) {
     return value;
 }
 
-// The few fields of a LAS 1.4 point format 6 file this evaluation needs.
+// The few fields of an uncompressed LAS file this evaluation needs (the
+// samples are LAS 1.4 point format 6; formats 0-3 serve for timing).
 bool read_sample(const std::string& path, Sample& sample) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 375 || std::memcmp(bytes.data(), "LASF", 4) != 0) return false;
+    if (bytes.size() < 227 || std::memcmp(bytes.data(), "LASF", 4) != 0) return false;
     const auto offset = read_at<std::uint32_t>(bytes, 96);
     const auto format = std::uint8_t(bytes[104]) & 0x3f;
     const auto length = read_at<std::uint16_t>(bytes, 105);
-    const auto count = read_at<std::uint64_t>(bytes, 247);
-    if (format != 6 || offset + count * length > bytes.size()) return false;
+    std::uint64_t count = read_at<std::uint32_t>(bytes, 107);
+    if (count == 0 && bytes.size() >= 375) count = read_at<std::uint64_t>(bytes, 247);
+    const std::size_t class_at = format >= 6 ? 16 : 15;
+    if ((format > 3 && format != 6) || offset + count * length > bytes.size()) return false;
     double scale[3], shift[3];
     for (int a = 0; a < 3; ++a) {
         scale[a] = read_at<double>(bytes, 131 + 8 * a);
@@ -54,7 +58,7 @@ bool read_sample(const std::string& path, Sample& sample) {
         sample.x.push_back(read_at<std::int32_t>(bytes, at) * scale[0] + shift[0]);
         sample.y.push_back(read_at<std::int32_t>(bytes, at + 4) * scale[1] + shift[1]);
         sample.z.push_back(read_at<std::int32_t>(bytes, at + 8) * scale[2] + shift[2]);
-        sample.reference.push_back(std::uint8_t(bytes[at + 16]));
+        sample.reference.push_back(std::uint8_t(bytes[at + class_at]) & (format >= 6 ? 0xff : 0x1f));
     }
     return true;
 }
@@ -89,6 +93,12 @@ int main(int argc, char** argv) {
         const std::string arg = argv[a];
         if (arg == "--max-total" && a + 1 < argc) max_total = std::stod(argv[++a]);
         else if (arg == "--check-tiling") check_tiling = true;
+        else if (arg == "--feet") {  // every length of the settings in international feet
+            for (double* length : {&settings.cell_size, &settings.max_window, &settings.height_threshold,
+                                   &settings.low_noise_depth, &settings.low_noise_radius,
+                                   &settings.fill_distance, &settings.tile_size})
+                *length /= 0.3048;
+        }
         else if (arg == "--repeat" && a + 1 < argc) repeat = std::stoi(argv[++a]);
         else if (arg == "--set" && a + 1 < argc && set_option(settings, argv[a + 1])) ++a;
         else if (path.empty() && arg[0] != '-') path = arg;
@@ -100,14 +110,16 @@ int main(int argc, char** argv) {
     }
     Sample sample;
     if (!read_sample(path, sample)) {
-        std::cerr << "isprs_eval: cannot read " << path << " as LAS 1.4 point format 6\n";
+        std::cerr << "isprs_eval: cannot read " << path << " as uncompressed LAS, point format 0-3 or 6\n";
         return 1;
     }
     const ground::Points points{sample.x, sample.y, sample.z, {}, {}, {}};
     std::vector<std::uint8_t> classes;
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpu_start = std::clock();
     for (int k = 0; k < repeat; ++k) classes = ground::classify_ground(points, settings);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / repeat;
+    const double cpu_seconds = double(std::clock() - cpu_start) / CLOCKS_PER_SEC / repeat;
 
     // Counts: reference ground / object against called ground / not ground.
     double gg = 0, go = 0, og = 0, oo = 0;
@@ -121,8 +133,8 @@ int main(int argc, char** argv) {
     const double observed = (gg + oo) / n;
     const double chance = ((gg + go) * (gg + og) + (og + oo) * (go + oo)) / (n * n);
     const double kappa = 100 * (observed - chance) / (1 - chance);
-    std::printf("%s points %.0f type_I %.2f type_II %.2f total %.2f kappa %.1f seconds %.4f\n",
-                path.c_str(), n, type1, type2, total, kappa, seconds);
+    std::printf("%s points %.0f type_I %.2f type_II %.2f total %.2f kappa %.1f seconds %.4f cpu %.4f\n",
+                path.c_str(), n, type1, type2, total, kappa, seconds, cpu_seconds);
     if (max_total >= 0 && total > max_total) {
         std::printf("total error %.2f %% is above the limit %.2f %%\n", total, max_total);
         return 1;

@@ -29,9 +29,9 @@ struct TileIndex {
 };
 
 TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const std::int64_t> cols,
-                      std::span<const std::int64_t> rows, std::int64_t tile_cells) {
+                      std::span<const std::int64_t> rows, std::int64_t tile_cells, const CellBox& span) {
     auto key_of = [&](std::uint32_t id) {
-        return TileKey{floor_div(rows[id], tile_cells), floor_div(cols[id], tile_cells)};
+        return TileKey{floor_div(rows[id] - span.row0, tile_cells), floor_div(cols[id] - span.col0, tile_cells)};
     };
     TileIndex index;
     index.order = usable;
@@ -59,8 +59,8 @@ TileJob make_job(const TileIndex& index, std::size_t t, std::span<const std::int
                  const CellBox& span) {
     const TileKey key = index.keys[t];
     TileJob job;
-    job.core = {key.col * tile_cells, key.row * tile_cells, (key.col + 1) * tile_cells,
-                (key.row + 1) * tile_cells};
+    job.core = {span.col0 + key.col * tile_cells, span.row0 + key.row * tile_cells,
+                span.col0 + (key.col + 1) * tile_cells, span.row0 + (key.row + 1) * tile_cells};
     const CellBox wide{job.core.col0 - margin, job.core.row0 - margin, job.core.col1 + margin,
                        job.core.row1 + margin};
     const std::int64_t reach = (margin + tile_cells - 1) / tile_cells;
@@ -99,7 +99,7 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     }
     const std::int64_t tile_cells = std::max<std::int64_t>(1, std::llround(settings.tile_size / settings.cell_size));
     const std::int64_t margin = reach_in_cells(settings);
-    const TileIndex index = index_tiles(usable, cols, rows, tile_cells);
+    // Tiles start at the points' first cell: as few as the extent needs.
     CellBox span{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
     for (const std::uint32_t id : usable) {
         span.col0 = std::min(span.col0, cols[id]);
@@ -107,6 +107,7 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
         span.col1 = std::max(span.col1, cols[id] + 1);
         span.row1 = std::max(span.row1, rows[id] + 1);
     }
+    const TileIndex index = index_tiles(usable, cols, rows, tile_cells, span);
 
     std::atomic<std::size_t> next{0};
     std::exception_ptr failure;
