@@ -90,41 +90,62 @@ void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out) {
 void fill_gaps(SurfaceGrid& grid, int max_steps) {
     const int w = grid.width, h = grid.height;
     const std::size_t n = grid.z.size();
-    thread_local std::vector<double> weighted, weights, near_value, near_steps;
+    thread_local std::vector<double> weighted, weights, value_before, value_now;
+    thread_local std::vector<int> steps_before, steps_now;
     weighted.assign(n, 0.0);
     weights.assign(n, 0.0);
-    near_value.resize(n);
-    near_steps.resize(n);
-    static const int directions[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
-    for (const auto& d : directions) {
-        const int dx = d[0], dy = d[1];
-        const double step = (dx != 0 && dy != 0) ? std::sqrt(2.0) : 1.0;
-        // Walk so that the cell one step back along the direction is done first.
-        for (int k = 0; k < h; ++k) {
-            const int row = dy >= 0 ? k : h - 1 - k;
+    // Inverse square distances by number of steps, straight and diagonal.
+    std::vector<double> straight(max_steps + 1), diagonal(max_steps + 1);
+    for (int k = 1; k <= max_steps; ++k) {
+        straight[k] = 1.0 / (double(k) * k);
+        diagonal[k] = 1.0 / (2.0 * k * k);
+    }
+    auto gather = [&](std::size_t i, double value, int steps, const std::vector<double>& inverse) {
+        weighted[i] += inverse[steps] * value;
+        weights[i] += inverse[steps];
+    };
+    // Along rows, both ways: the nearest value behind each cell carried along.
+    for (int r = 0; r < h; ++r)
+        for (const int dx : {1, -1}) {
+            double value = 0;
+            int steps = -1;
             for (int m = 0; m < w; ++m) {
-                const int col = dx >= 0 ? m : w - 1 - m;
-                const std::size_t i = std::size_t(row) * w + col;
+                const std::size_t i = std::size_t(r) * w + (dx > 0 ? m : w - 1 - m);
                 const double v = grid.z[i];
                 if (!std::isnan(v)) {
-                    near_value[i] = v;
-                    near_steps[i] = 0;
-                    continue;
+                    value = v, steps = 0;
+                } else if (steps >= 0 && steps < max_steps) {
+                    gather(i, value, ++steps, straight);
+                } else {
+                    steps = -1;
                 }
-                const int pc = col - dx, pr = row - dy;
-                near_steps[i] = -1;
-                if (pc < 0 || pc >= w || pr < 0 || pr >= h) continue;
-                const std::size_t p = std::size_t(pr) * w + pc;
-                if (near_steps[p] < 0 || near_steps[p] + 1 > max_steps) continue;
-                near_value[i] = near_value[p];
-                near_steps[i] = near_steps[p] + 1;
-                const double distance = near_steps[i] * step;
-                const double weight = 1.0 / (distance * distance);
-                weighted[i] += weight * near_value[i];
-                weights[i] += weight;
             }
         }
-    }
+    // Up and down the grid, straight and diagonal: each row from the one before.
+    value_before.resize(w), value_now.resize(w), steps_before.resize(w), steps_now.resize(w);
+    for (const int dy : {1, -1})
+        for (const int dx : {0, 1, -1}) {
+            const std::vector<double>& inverse = dx == 0 ? straight : diagonal;
+            std::fill(steps_before.begin(), steps_before.end(), -1);
+            for (int k = 0; k < h; ++k) {
+                const int r = dy > 0 ? k : h - 1 - k;
+                for (int c = 0; c < w; ++c) {
+                    const std::size_t i = std::size_t(r) * w + c;
+                    const double v = grid.z[i];
+                    const int from = c - dx;
+                    steps_now[c] = -1;
+                    if (!std::isnan(v)) {
+                        value_now[c] = v, steps_now[c] = 0;
+                    } else if (from >= 0 && from < w && steps_before[from] >= 0 && steps_before[from] < max_steps) {
+                        value_now[c] = value_before[from];
+                        steps_now[c] = steps_before[from] + 1;
+                        gather(i, value_now[c], steps_now[c], inverse);
+                    }
+                }
+                std::swap(value_before, value_now);
+                std::swap(steps_before, steps_now);
+            }
+        }
     for (std::size_t i = 0; i < n; ++i)
         if (std::isnan(grid.z[i]) && weights[i] > 0) grid.z[i] = weighted[i] / weights[i];
 }
