@@ -28,13 +28,13 @@ struct GroundSettings {
     double cell_size = 1.0;
     // Radius of the largest opening window: wider than half the widest
     // building that should come out as an object.
-    double max_window = 18.0;
+    double max_window = 24.0;
     // Steepest terrain slope (rise over run) the openings keep as ground.
-    double slope = 0.15;
+    double slope = 0.2;
     // A point is ground within this height of the terrain model ...
     double height_threshold = 0.5;
     // ... plus this factor times the model's local slope (rise over run).
-    double slope_scale = 1.25;
+    double slope_scale = 1.0;
     // A point this far below the lowest points around it is low noise.
     double low_noise_depth = 1.0;
     // ... within this distance.
