@@ -14,7 +14,8 @@ inline constexpr std::uint8_t kLowNoise = 7;
 
 // The points, one entry per point in every array. The returns and the
 // existing classes may be empty (unknown); a point already classed as noise
-// (7 or 18) keeps its class and takes no part in the surface.
+// (7 or 18) keeps its class and takes no part in the surface. The returns
+// are taken for the program to come; the method does not use them yet.
 struct Points {
     std::span<const double> x, y, z;
     std::span<const std::uint8_t> return_number;
