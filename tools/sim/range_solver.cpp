@@ -14,7 +14,7 @@ constexpr double kEdgeTolerance = 2e-6;    // metres: a roof point's miss, well 
 
 double misfit(const Beam& beam, double r, georef::GroundPoint& point) {
     georef::locate(*beam.model, *beam.pose, beam.thr, r, beam.scan_angle, beam.scanno, point);
-    return point.h - surface_hit(*beam.surface, point.lat, point.lon, beam.crowns).height - beam.distortion;
+    return point.h - surface_hit(*beam.surface, point.lat, point.lon, beam.sees).height - beam.distortion;
 }
 
 namespace {

@@ -22,7 +22,7 @@ struct Beam {
     double scan_angle;  // gon
     std::int32_t scanno;
     double distortion;  // metres
-    bool crowns = true;  // false: the beam passes through the tree crowns
+    Sees sees = Sees::Everything;  // what of the scene the beam can meet
 };
 
 struct RangeFit {

@@ -104,7 +104,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
             }
             const BeamFate fate = beam_fate(s.surface.scene, s.noise_seed, k, i);
             const Beam beam{&model, &pose, &s.surface, thr, s.scan_angle[i], scanno, s.distortion[i],
-                            !fate.through_crowns};
+                            fate.sees};
             // No beam reaches farther than a steep slant from this height.
             const double reach = std::fmin(max_range, 20.0 * std::fabs(pose.airh - ground_guess) + 1000.0);
             const RangeFit fit = solve_range(beam, guess, slope, reach);
@@ -146,7 +146,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                     t.run_lon = q.lon;
                     t.run_dh = q.h - p.h;
                 }
-                const SceneHit hit = surface_hit(s.surface, p.lat, p.lon, beam.crowns);
+                const SceneHit hit = surface_hit(s.surface, p.lat, p.lon, beam.sees);
                 t.surface = hit.height;
                 t.cover = hit.cover;
                 t.true_lat = p.lat;

@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kCrownBase = 0.3;  // the crown's lowest edge, as a share of the tree's height
-constexpr int kMaxTrees = 6;
+constexpr int kMaxTrees = 16;
 constexpr int kMaxPatches = 3;
 
 // The kind of object a cell holds.
@@ -68,7 +68,7 @@ int count_of(std::uint64_t cell, int most) { return 1 + static_cast<int>(most * 
 // height, the edge below it a steep drop to the ground.
 double crowns_height(const Surface& f, std::uint64_t cell, double n0, double e0, double north, double east) {
     double top = -1e300;
-    const int n = count_of(cell, kMaxTrees);
+    const int n = kMaxTrees / 3 + count_of(cell, kMaxTrees - kMaxTrees / 3);
     for (int j = 0; j < n; ++j) {
         const Disc d = disc_of(cell, j, n0, e0, 2.0, 3.0, 8.0, 17.0);
         const double r = std::hypot(north - d.north, east - d.east);
@@ -133,9 +133,10 @@ void set_scene(const SimOptions& o, Surface& f) {
     s.deck = ground_height(f, s.bridge_north, s.bridge_east) + 5.0 + 3.0 * draw(5);
 }
 
-SceneHit scene_hit(const Surface& f, double north, double east, double ground, bool crowns) {
+SceneHit scene_hit(const Surface& f, double north, double east, double ground, Sees sees) {
     const Scene& s = f.scene;
     SceneHit hit{ground, ground, Cover::Ground};
+    if (sees == Sees::GroundOnly) return hit;
     auto take = [&hit](double h, Cover c) {
         if (h > hit.height) hit.height = h, hit.cover = c;
     };
@@ -152,7 +153,7 @@ SceneHit scene_hit(const Surface& f, double north, double east, double ground, b
         case CellKind::Open:
             break;
         case CellKind::Trees:
-            if (crowns) take(crowns_height(f, cell, n0, e0, north, east), Cover::HighVegetation);
+            if (sees == Sees::Everything) take(crowns_height(f, cell, n0, e0, north, east), Cover::HighVegetation);
             break;
         case CellKind::Building: {
             const Block b = block_of(f, kSceneCell, s.seed, row, col, 0.4);
@@ -171,9 +172,12 @@ BeamFate beam_fate(const Scene& s, std::uint64_t flight_seed, std::int64_t k, st
     if (s.objects == 0) return fate;
     const std::uint64_t beam = splitmix(flight_seed ^ 0x6265616D73ull) + static_cast<std::uint64_t>(k) * 1000003ull +
                                static_cast<std::uint64_t>(i);
-    fate.through_crowns = has(s, kTrees) && unit_random(beam, 1) < s.openness;
-    // Multipath: 3 to 20 m more range, the point well below the ground.
-    if (has(s, kOutliers) && unit_random(beam, 2) < s.outlier_share) fate.outlier_range = 3.0 + 17.0 * unit_random(beam, 3);
+    if (has(s, kTrees) && unit_random(beam, 1) < s.openness) fate.sees = Sees::BelowCrowns;
+    // Multipath: 3 to 20 m more range than to the ground, the point well below it.
+    if (has(s, kOutliers) && unit_random(beam, 2) < s.outlier_share) {
+        fate.sees = Sees::GroundOnly;
+        fate.outlier_range = 3.0 + 17.0 * unit_random(beam, 3);
+    }
     return fate;
 }
 

@@ -56,6 +56,11 @@ struct Scene {
 // fields are set).
 void set_scene(const SimOptions& o, Surface& f);
 
+// What a beam can meet: everything; what is below the tree crowns (it
+// passes through a gap in the foliage); the ground alone (a low outlier's
+// beam, whose range is then lengthened to put it below the ground).
+enum class Sees : std::uint8_t { Everything, BelowCrowns, GroundOnly };
+
 struct SceneHit {
     double height;  // the top of whatever stands there, metres
     double ground;  // the bare ground below it
@@ -63,14 +68,14 @@ struct SceneHit {
 };
 
 // What stands at `north`, `east` (metres from the origin) on ground of
-// height `ground`; `crowns` false sees through the tree crowns.
-SceneHit scene_hit(const Surface& s, double north, double east, double ground, bool crowns);
+// height `ground`, as a beam that `sees` it.
+SceneHit scene_hit(const Surface& s, double north, double east, double ground, Sees sees);
 
-// What becomes of one beam (measurement i of scan k) of a flight: whether
-// it passes through the crowns, and how far below what it meets its range
-// puts it (a low outlier, by multipath), 0 for none.
+// What becomes of one beam (measurement i of scan k) of a flight: what it
+// can meet, and how far beyond the ground its range reaches (a low
+// outlier, by multipath), 0 for none.
 struct BeamFate {
-    bool through_crowns = false;
+    Sees sees = Sees::Everything;
     double outlier_range = 0;  // metres added to the range
 };
 BeamFate beam_fate(const Scene& scene, std::uint64_t flight_seed, std::int64_t k, std::int32_t i);

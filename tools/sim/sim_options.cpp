@@ -120,7 +120,7 @@ std::vector<Option> options_of(SimOptions& o) {
          Kind::Real, &o.distortion, 4},
         // The scene.
         {"--objects", "LIST|none",
-         "objects on a flat, tilt or waves ground, a comma list of trees (crowns 2 to 5 m across, 8 to 25 m high), "
+         "objects on a flat, tilt or waves ground, a comma list of trees (stands of 6 to 16 crowns 4 to 10 m across, 8 to 25 m high), "
          "buildings (flat and gable roofs, steep walls), bridge (one deck 5 to 8 m above the ground within 100 m of "
          "the origin), lowveg (patches up to 1 m high) and outliers (returns from 3 to 20 m below the ground); "
          "fixed on the ground like the surface. The survey then writes truth.bin, what every point hit",

@@ -451,7 +451,7 @@ double terrain_height(const Surface& s, double lat, double lon) {
     return ground_height(s, (lat - s.lat0) * georef::kMetresPerDegree, (lon - s.lon0) * s.metres_per_degree_lon);
 }
 
-SceneHit surface_hit(const Surface& s, double lat, double lon, bool crowns) {
+SceneHit surface_hit(const Surface& s, double lat, double lon, Sees sees) {
     const double north = (lat - s.lat0) * georef::kMetresPerDegree;
     const double east = (lon - s.lon0) * s.metres_per_degree_lon;
     if (s.kind == SurfaceKind::Roofs) {
@@ -460,7 +460,7 @@ SceneHit surface_hit(const Surface& s, double lat, double lon, bool crowns) {
     }
     const double ground = ground_height(s, north, east);
     if (s.scene.objects == 0) return {ground, ground, Cover::Ground};
-    return scene_hit(s, north, east, ground, crowns);
+    return scene_hit(s, north, east, ground, sees);
 }
 
 double surface_height(const Surface& s, double lat, double lon) { return surface_hit(s, lat, lon).height; }

@@ -43,9 +43,8 @@ double terrain_height(const Surface& s, double lat, double lon);
 double ground_height(const Surface& s, double north, double east);
 
 // What a beam meets at a horizontal position: the surface with the scene's
-// objects, and which of them is on top. `crowns` false: the beam passes
-// through the tree crowns (a gap in the foliage) and meets what is below.
-SceneHit surface_hit(const Surface& s, double lat, double lon, bool crowns = true);
+// objects, and which of them is on top, as a beam that `sees` them.
+SceneHit surface_hit(const Surface& s, double lat, double lon, Sees sees = Sees::Everything);
 
 // A gable-roofed (or flat-roofed) block standing in one cell of a grid of
 // `cell` metres, drawn from the seed and the cell's indices.
