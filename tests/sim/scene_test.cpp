@@ -144,6 +144,61 @@ TEST(SceneTruthFile, MatchesTheRunsPointsOneForOne) {
     std::filesystem::remove_all(dir);
 }
 
+// An ESRI ASCII grid as GDAL reads it: the header, then rows from the north.
+struct AsciiGrid {
+    std::int64_t ncols = 0, nrows = 0;
+    double x0 = 0, y0 = 0, cell = 0;
+    std::vector<double> v;
+    double at(double e, double n) const {
+        const auto c = static_cast<std::int64_t>(std::floor((e - x0) / cell));
+        const auto r = nrows - 1 - static_cast<std::int64_t>(std::floor((n - y0) / cell));
+        if (c < 0 || c >= ncols || r < 0 || r >= nrows) return std::nan("");
+        return v[static_cast<std::size_t>(r * ncols + c)];
+    }
+};
+AsciiGrid read_grid(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    AsciiGrid g;
+    std::string word;
+    double nodata;
+    in >> word >> g.ncols >> word >> g.nrows >> word >> g.x0 >> word >> g.y0 >> word >> g.cell >> word >> nodata;
+    g.v.resize(static_cast<std::size_t>(g.ncols * g.nrows));
+    for (double& x : g.v) in >> x;
+    EXPECT_TRUE(in) << path;
+    return g;
+}
+
+// The truth grids agree with truth.bin where the points fell: the ground
+// within what the slope changes over half a cell, the class on top for
+// nearly every point (a cell centre may fall beside a roof's or crown's edge).
+TEST(SceneTruthGrids, AgreeWithThePointsTruth) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "morva_scene_grids";
+    std::filesystem::remove_all(dir);
+    const Survey s = testing::survey_of(kScene + "--surface waves --waves 1,60 --duration 2 --nmeas 200 --truth-grid 0.5");
+    WriteSummary summary;
+    ASSERT_EQ(write_survey(s, dir.string(), summary), "");
+    const AsciiGrid ground = read_grid(dir / kGroundGridFile), cover = read_grid(dir / kCoverGridFile);
+    ASSERT_TRUE(std::filesystem::exists(dir / "ground.prj"));
+    PJ_CONTEXT* ctx = proj_context_create();
+    PJ* raw = proj_create_crs_to_crs(ctx, "EPSG:4326", "EPSG:32631", nullptr);
+    PJ* pj = proj_normalize_for_visualization(ctx, raw);
+    std::int64_t n = 0, same_cover = 0;
+    for (const TruthRecord& t : read_truth(dir / kTruthFile)) {
+        if (t.cover == Cover::Noise) continue;
+        const PJ_COORD c = proj_trans(pj, PJ_FWD, proj_coord(t.lon, t.lat, 0, 0));
+        const double g = ground.at(c.xy.x, c.xy.y);
+        ASSERT_FALSE(std::isnan(g)) << "a point outside the grid";
+        ASSERT_NEAR(g, t.ground, 0.36 * 0.11 + 0.0005);  // half a cell's diagonal times the steepest wave, and the digits
+        ++n;
+        if (cover.at(c.xy.x, c.xy.y) == static_cast<double>(t.cover)) ++same_cover;
+    }
+    proj_destroy(pj);
+    proj_destroy(raw);
+    proj_context_destroy(ctx);
+    EXPECT_GT(same_cover, 0.9 * n);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(SceneOnTheGround, IsTheSameForTwoFlightsOverOneOrigin) {
     const std::string ground = "--objects trees,buildings,bridge,lowveg --surface waves --surface-origin 52.001,5.002 ";
     const Survey a = testing::survey_of(ground + "--lat 52 --lon 5 --heading 30");

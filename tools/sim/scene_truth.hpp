@@ -30,4 +30,15 @@ std::string checkpoints_text(const Survey& s, std::string& error);
 // The EPSG code of the UTM zone (WGS 84) holding a position.
 int utm_epsg(double lat, double lon);
 
+// The truth on a grid over the swath, in the UTM zone of the surface
+// origin, as ESRI ASCII grids (which GDAL reads) with their projection:
+// the bare ground's height and the class of what stands on top at every
+// cell centre, `spacing` metres apart.
+inline constexpr const char* kGroundGridFile = "ground.asc";
+inline constexpr const char* kCoverGridFile = "cover.asc";
+struct TruthGrids {
+    std::string ground, cover, projection;  // the texts of the two grids and of their .prj
+};
+TruthGrids truth_grids(const Survey& s, double spacing, std::string& error);
+
 }  // namespace morva::sim

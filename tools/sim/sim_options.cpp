@@ -131,6 +131,10 @@ std::vector<Option> options_of(SimOptions& o) {
          &o.openness},
         {"--outliers", "F", "share of the beams returned from below the ground (with --objects outliers)",
          Kind::Real, &o.outliers},
+        {"--truth-grid", "M",
+         "with --objects: spacing of ground.asc and cover.asc, the bare ground's height and the class on top over "
+         "the swath in its UTM zone (0: none)",
+         Kind::Real, &o.truth_grid},
         {"--checkpoints", "N",
          "write N check points, checkpoints.csv: true ground heights with surveying noise at open and vegetated "
          "places of the swath",
@@ -495,6 +499,7 @@ std::string check_options(const SimOptions& o) {
     for (const std::string& e : {out_of_range("--openness", o.openness, 0.0, 1.0),
                                  out_of_range("--outliers", o.outliers, 0.0, 0.5),
                                  out_of_range("--checkpoints", o.checkpoints, 0, 1000000),
+                                 o.truth_grid == 0.0 ? std::string() : out_of_range("--truth-grid", o.truth_grid, 0.1, 100.0),
                                  out_of_range("--checkpoint-noise", o.checkpoint_noise, 0.0, 1.0)}) {
         if (!e.empty()) return e;
     }

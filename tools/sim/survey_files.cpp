@@ -159,16 +159,27 @@ std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& 
     });
     summary.scanner_bytes = bytes_written(w);
     const bool closed = close_writer(w);
+    const bool truth_closed = truth == nullptr || std::fclose(truth) == 0;
     if (!error.empty()) return error;
     if (!closed) return "cannot write " + scan_path;
-    if (truth != nullptr && (std::fclose(truth) != 0 || !truth_written)) return "cannot write " + truth_path;
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!truth_closed || !truth_written) return "cannot write " + truth_path;
+    if (scene && s.opt.truth_grid > 0.0) {
+        std::string problem;
+        const TruthGrids grids = truth_grids(s, s.opt.truth_grid, problem);
+        if (!problem.empty()) return problem;
+        for (const auto& [name, text] : {std::pair{kGroundGridFile, &grids.ground}, std::pair{kCoverGridFile, &grids.cover}}) {
+            const fs::path path = base / name;
+            if (!write_text(path, *text) || !write_text(fs::path(path).replace_extension(".prj"), grids.projection))
+                return "cannot write " + path.string();
+        }
+    }
     if (s.opt.checkpoints > 0) {
         std::string problem;
         const std::string text = checkpoints_text(s, problem);
         if (!problem.empty()) return problem;
         if (!write_text(base / kCheckpointFile, text)) return "cannot write " + std::string(kCheckpointFile);
     }
-    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     summary.scans = s.nscans;
     summary.measurements = s.nscans * n;
     return {};
