@@ -22,7 +22,8 @@ double outside(double north, double east, double cn, double ce, double cos_t, do
                double half_width) {
     const double dn = north - cn, de = east - ce;
     const double along = dn * cos_t + de * sin_t, across = -dn * sin_t + de * cos_t;
-    return std::hypot(std::fmax(std::fabs(along) - half_length, 0.0), std::fmax(std::fabs(across) - half_width, 0.0));
+    const double a = std::fmax(std::fabs(along) - half_length, 0.0), b = std::fmax(std::fabs(across) - half_width, 0.0);
+    return a == 0.0 && b == 0.0 ? 0.0 : std::sqrt(a * a + b * b);  // (sqrt: hypot is slow, and range is no concern here)
 }
 
 bool has(const Scene& s, unsigned object) { return (s.objects & object) != 0; }
@@ -71,8 +72,9 @@ double crowns_height(const Surface& f, std::uint64_t cell, double n0, double e0,
     const int n = kMaxTrees / 3 + count_of(cell, kMaxTrees - kMaxTrees / 3);
     for (int j = 0; j < n; ++j) {
         const Disc d = disc_of(cell, j, n0, e0, 2.0, 3.0, 8.0, 17.0);
-        const double r = std::hypot(north - d.north, east - d.east);
-        if (r > d.radius + 1.0) continue;
+        const double dn = north - d.north, de = east - d.east;
+        if (dn * dn + de * de > (d.radius + 1.0) * (d.radius + 1.0)) continue;
+        const double r = std::sqrt(dn * dn + de * de);
         const double base = ground_height(f, d.north, d.east);
         const double q = std::fmin(r / d.radius, 1.0);
         const double h = base + d.height * (kCrownBase + (1.0 - kCrownBase) * (1.0 - q * q)) -
@@ -88,8 +90,9 @@ double patches_height(std::uint64_t cell, double n0, double e0, double north, do
     const int n = count_of(cell, kMaxPatches);
     for (int j = 0; j < n; ++j) {
         const Disc d = disc_of(cell, j, n0, e0, 3.0, 7.0, 0.2, 0.8);
-        const double q = std::hypot(north - d.north, east - d.east) / d.radius;
-        if (q >= 1.0) continue;
+        const double dn = north - d.north, de = east - d.east;
+        if (dn * dn + de * de >= d.radius * d.radius) continue;
+        const double q = std::sqrt(dn * dn + de * de) / d.radius;
         top = std::fmax(top, ground + d.height * (1.0 - q * q) * (1.0 - q * q));
     }
     return top;
