@@ -6,12 +6,13 @@
 #include <cstring>
 #include <memory>
 
+#include "scene_objects.hpp"
 #include "text/command_line.hpp"
 
 namespace morva::sim {
 namespace {
 
-enum class Kind { Real, Single, Int, Seed, Switch, Choice, Time, Motion };
+enum class Kind { Real, Single, Int, Seed, Switch, Choice, Time, Motion, Set };
 
 struct Option {
     const char* name;
@@ -20,7 +21,7 @@ struct Option {
     Kind kind;
     void* target;
     int count = 1;                         // values of a list (given as a,b,c; fewer keep the rest)
-    const char* const* choices = nullptr;  // Choice: names by value, null-terminated
+    const char* const* choices = nullptr;  // Choice: names by value; Set: names by bit; null-terminated
     bool described = true;                 // part of the survey description
     const char* unset = nullptr;           // Real: the word for "not given" (held as NaN)
 };
@@ -117,6 +118,29 @@ std::vector<Option> options_of(SimOptions& o) {
         {"--distortion", "P1,P2,P3,P4",
          "across-scan height distortion added to every measured height, in the form of the run's height correction",
          Kind::Real, &o.distortion, 4},
+        // The scene.
+        {"--objects", "LIST|none",
+         "objects on a flat, tilt or waves ground, a comma list of trees (stands of 6 to 16 crowns 4 to 10 m across, 8 to 25 m high), "
+         "buildings (flat and gable roofs, steep walls), bridge (one deck 5 to 8 m above the ground within 100 m of "
+         "the origin), lowveg (patches up to 1 m high) and outliers (returns from 3 to 20 m below the ground); "
+         "fixed on the ground like the surface. The survey then writes truth.bin, what every point hit",
+         Kind::Set, &o.objects, 1, kObjectNames},
+        {"--scene-cover", "T,B,L", "shares of the 40 m cells holding trees, a building, low vegetation", Kind::Real,
+         &o.scene_cover, 3},
+        {"--openness", "F", "share of the beams that pass through the tree crowns to what is below", Kind::Real,
+         &o.openness},
+        {"--outliers", "F", "share of the beams returned from below the ground (with --objects outliers)",
+         Kind::Real, &o.outliers},
+        {"--truth-grid", "M",
+         "with --objects: spacing of ground.asc and cover.asc, the bare ground's height and the class on top over "
+         "the swath in its UTM zone (0: none)",
+         Kind::Real, &o.truth_grid},
+        {"--checkpoints", "N",
+         "write N check points, checkpoints.csv: true ground heights with surveying noise at open and vegetated "
+         "places of the swath",
+         Kind::Int, &o.checkpoints},
+        {"--checkpoint-noise", "M", "standard deviation of the check points' surveying noise", Kind::Real,
+         &o.checkpoint_noise},
         // Geoid.
         {"--geoid", "on|off", "write a geoid grid and process with it", Kind::Switch, &o.geoid, 1, kSwitch},
         {"--geoid-height", "M", "geoid height near the surface origin (the grid slopes and undulates gently)",
@@ -202,6 +226,19 @@ bool set_value(const Option& opt, std::string_view text) {
             }
             return false;
         }
+        case Kind::Set: {
+            unsigned bits = 0;
+            if (text != "none") {
+                for (std::string_view part : split(text, ',')) {
+                    int k = 0;
+                    while (opt.choices[k] != nullptr && part != opt.choices[k]) ++k;
+                    if (opt.choices[k] == nullptr) return false;
+                    bits |= 1u << k;
+                }
+            }
+            *static_cast<unsigned*>(opt.target) = bits;
+            return true;
+        }
         case Kind::Time: {
             auto parts = split(text, ':');
             if (parts.size() != 3) return false;
@@ -251,6 +288,14 @@ std::string value_text(const Option& opt) {
             return opt.choices[*static_cast<const bool*>(opt.target) ? 1 : 0];
         case Kind::Choice:
             return opt.choices[*static_cast<const int*>(opt.target)];
+        case Kind::Set: {
+            const unsigned bits = *static_cast<const unsigned*>(opt.target);
+            std::string names;
+            for (int k = 0; opt.choices[k] != nullptr; ++k) {
+                if (bits & (1u << k)) names += std::string(names.empty() ? "" : ",") + opt.choices[k];
+            }
+            return names.empty() ? "none" : names;
+        }
         case Kind::Time: {
             const auto* hms = static_cast<const std::int32_t*>(opt.target);
             char buf[32];
@@ -271,9 +316,9 @@ std::string value_text(const Option& opt) {
 std::string value_problem(const Option& opt, std::string_view text) {
     const std::string quoted = "'" + std::string(text) + "'";
     if (opt.choices != nullptr) {
-        std::string names;
+        std::string names = opt.kind == Kind::Set ? "none, " : "";
         for (int k = 0; opt.choices[k] != nullptr; ++k) names += std::string(k ? ", " : "") + opt.choices[k];
-        return quoted + " is not one of " + names;
+        return quoted + (opt.kind == Kind::Set ? " is not a list of " : " is not one of ") + names;
     }
     const bool scalar = opt.count == 1 && (opt.kind == Kind::Real || opt.kind == Kind::Single ||
                                            opt.kind == Kind::Int || opt.kind == Kind::Seed);
@@ -444,6 +489,20 @@ std::string check_options(const SimOptions& o) {
     }
     if (!(o.waves[1] > 0.0)) return bad("--waves wavelength must be positive");
     if (!(o.roofs >= 20.0 && o.roofs <= 500.0)) return bad("--roofs must lie in [20, 500] m");
+    if (o.objects != 0 && o.surface == SurfaceKind::Roofs)
+        return bad("--objects stand on a flat, tilt or waves ground (--objects buildings gives the roofs)");
+    for (double share : o.scene_cover) {
+        if (!(share >= 0.0 && share <= 1.0)) return bad("--scene-cover shares must lie in [0, 1]");
+    }
+    if (!(o.scene_cover[0] + o.scene_cover[1] + o.scene_cover[2] <= 1.0))
+        return bad("--scene-cover shares must add up to at most 1");
+    for (const std::string& e : {out_of_range("--openness", o.openness, 0.0, 1.0),
+                                 out_of_range("--outliers", o.outliers, 0.0, 0.5),
+                                 out_of_range("--checkpoints", o.checkpoints, 0, 1000000),
+                                 o.truth_grid == 0.0 ? std::string() : out_of_range("--truth-grid", o.truth_grid, 0.1, 100.0),
+                                 out_of_range("--checkpoint-noise", o.checkpoint_noise, 0.0, 1.0)}) {
+        if (!e.empty()) return e;
+    }
     const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};
     for (const Motion* m : motions) {
         if (!(m->period > 0.0)) return bad("attitude motion periods must be positive");
