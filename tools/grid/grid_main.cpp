@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -26,6 +25,7 @@
 #include "point_pass.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
+#include "staged_files.hpp"
 #include "run_geodesy.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
@@ -51,7 +51,7 @@ constexpr std::string_view kDescription =
     "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
     "as the runs wrote them (the metadata item VERTICAL says which, GEODESY how\n"
     "the runs georeferenced when --geodesy or --metadata says).\n"
-    "The file appears only when it is complete.\n";
+    "The outputs appear only when all are complete.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 the raster was written; 1 it was not (an input or output\n"
     "problem: one line on standard error, no output left); 2 a usage error.\n";
@@ -130,8 +130,11 @@ Options parse_options(int argc, char** argv) {
          "centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
          "knows, e.g. EPSG:25832",
          OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
-        {"--hillshade", "FILE.png", "also a shaded-relief picture of the first height band", OptionKind::Text, {}, {},
-         true, {}, text_value(o.hillshade, "a file name")},
+        {"--hillshade", "FILE",
+         "also a shaded relief of the first height band: a\n"
+         "GeoTIFF when FILE ends in .tif or .tiff, else a PNG\n"
+         "with its world file (FILE's name, extension .pgw)",
+         OptionKind::Text, {}, {}, true, {}, text_value(o.hillshade, "a file name")},
         {"--geodesy", "MODE",
          "how the runs georeferenced: flat or ellipsoid (morva\n"
          "--geodesy); recorded in the metadata item GEODESY",
@@ -161,17 +164,6 @@ Options parse_options(int argc, char** argv) {
 }
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
-
-// The temporary raster, when a stop or signal ends the run while it is written.
-void remove_partial_output() {
-    if (!cog_temporary().empty()) ::unlink(cog_temporary().c_str());
-}
-
-void remove_and_reraise(int signal_number) {
-    remove_partial_output();
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
 
 // No output may replace an input (the run's record included), nor a folder or device.
 void check_output(const std::string& output, const std::vector<PointSource>& sources, const std::string& record) {
@@ -265,9 +257,15 @@ void check_estimated_size(const Options& o, const std::vector<PointSource>& sour
     }
 }
 
+// Where each output is written until all are complete (staged temporaries).
+struct OutputPaths {
+    std::string raster, hillshade, world_file;
+};
+
 template <class Stats, class Value>
 void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
-                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending) {
+                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending,
+                    const OutputPaths& paths) {
     ProjectionRequest request;
     request.crs = o.crs;
     inputs_centre(sources, request.centre_lon, request.centre_lat);
@@ -351,6 +349,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
 
     CogRequest cog;
     cog.output = o.output;
+    cog.path = paths.raster;
     cog.geometry = g;
     cog.wkt = setup.wkt;
     cog.type = o.data_type;
@@ -361,7 +360,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     if (!geodesy.empty()) cog.metadata.push_back({"GEODESY", geodesy});
     cog.metadata.push_back({"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())});
     cog.metadata.push_back({"POINTS", std::to_string(counts.points)});
-    cog.hillshade_png = o.hillshade;
+    cog.hillshade = o.hillshade;
+    cog.hillshade_path = paths.hillshade;
+    cog.hillshade_world_file_path = paths.world_file;
     for (std::size_t k = 0; k < o.types.size(); ++k) {
         if (is_height(o.types[k])) {
             cog.hillshade_band = static_cast<int>(k) + 1;
@@ -444,14 +445,34 @@ void run(const Options& o) {
     }
     const std::string geodesy = points_geodesy(o, sources);
     check_output(o.output, sources, o.metadata);
+    const std::string world_file =
+        o.hillshade.empty() || hillshade_is_geotiff(o.hillshade) ? std::string() : hillshade_world_file(o.hillshade);
     if (!o.hillshade.empty()) {
         check_output(o.hillshade, sources, o.metadata);
         if (inputs::same_file(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
     }
+    if (!world_file.empty()) {
+        check_output(world_file, sources, o.metadata);
+        if (inputs::same_file(world_file, o.output)) fail(world_file + ": the picture's world file and the raster share one name");
+    }
+    // Every output staged before the pass (a folder that cannot take them
+    // stops at once), and all put in place together when all are complete.
+    common::StagedFiles outputs;
+    OutputPaths paths;
+    paths.raster = outputs.add(o.output);
+    if (!o.hillshade.empty()) paths.hillshade = outputs.add(o.hillshade);
+    if (!world_file.empty()) paths.world_file = outputs.add(world_file);
     if (o.data_type == DataType::Float32)
-        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending);
+        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending, paths);
     else
-        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending);
+        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending, paths);
+    outputs.commit();
+}
+
+void print_stop(std::string line) {
+    if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
+    const std::string text = std::string(kProgram) + ": " + line + "\n";
+    (void)::write(2, text.data(), text.size());
 }
 
 }  // namespace
@@ -459,14 +480,18 @@ void run(const Options& o) {
 int main(int argc, char** argv) {
     const Options o = parse_options(argc, argv);
     text::set_program_name(kProgram);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_and_reraise);
+    // The staged outputs are removed on the way out of run() (and by the
+    // staging's handler on a signal); every ending is one line and exit 1.
     try {
         run(o);
     } catch (const text::RunStopped& stop) {
-        remove_partial_output();
-        std::string line = stop.line;
-        if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
-        ::write(2, (std::string(kProgram) + ": " + line + "\n").data(), kProgram.size() + line.size() + 3);
+        print_stop(stop.line);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        print_stop(o.output + ": the machine's memory ran out; choose a coarser --resolution or a lower --max-memory");
+        return 1;
+    } catch (const std::exception& e) {
+        print_stop(o.output + ": " + e.what());
         return 1;
     }
     return 0;
