@@ -15,7 +15,12 @@ A case is a JSON object:
   rescale    [[LAS, NEW_LAS, [scale x, y, z], [offset x, y, z]]]: the LAS
              file's points stored again with another scale and offset
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
-             VALUE]; ["remove", FILE]; ["write", FILE, TEXT]
+             VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
+             TARGET] a symbolic link; ["folder", NAME]
+  full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
+             is skipped, exit 77, where none can be mounted)
+  limit_memory  bytes of address space morva-grid may take (a run that
+             would take more fails instead of filling the machine)
   args       morva-grid's arguments (the output last)
   expect     exit (default 0), stderr (texts the message must hold), no_output
              (files that must not exist afterwards), zone (e.g. "31n": the
@@ -78,6 +83,10 @@ def edit(work, e):
         os.remove(name)
     elif e[0] == "write":
         open(name, "w").write(e[2])
+    elif e[0] == "link":
+        os.symlink(e[2], name)
+    elif e[0] == "folder":
+        os.makedirs(name)
     else:
         fail(f"unknown edit {e[0]}")
 
@@ -433,7 +442,27 @@ def main():
             print("ok")
             return
         args = case["args"]
-        done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True, text=True)
+        if "full_disk" in case:
+            folder = os.path.join(work, case["full_disk"])
+            os.makedirs(folder)
+            if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", folder],
+                              capture_output=True).returncode != 0:
+                print("skipped: no small file system can be mounted here (needs root)")
+                sys.exit(77)
+        limit = case.get("limit_memory")
+
+        def limited():
+            if limit:
+                import resource
+                resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+        try:
+            done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True, text=True,
+                                  preexec_fn=limited)
+            full_leftovers = os.listdir(folder) if "full_disk" in case else []
+        finally:
+            if "full_disk" in case:
+                subprocess.run(["umount", folder], check=True)
+        check(not full_leftovers, f"left on the full file system: {full_leftovers}")
         status = expect.get("exit", 0)
         check(done.returncode == status, f"exit {done.returncode}, not {status}: {done.stderr}")
         for text in expect.get("stderr", []):
@@ -443,11 +472,19 @@ def main():
             check(len(lines) == 1 and lines[0].startswith("morva-grid: "), f"not one line: {done.stderr!r}")
         for name in expect.get("no_output", []):
             check(not os.path.exists(os.path.join(work, name)), f"{name} was left behind")
-        leftovers = [f for f in os.listdir(work) if ".partial-" in f]
+        leftovers = [os.path.join(d, f) for d, _, files in os.walk(work) for f in files
+                     if ".partial-" in f or ".morva-tmp-" in f]
         check(not leftovers, f"temporary files left: {leftovers}")
+        for link, target in expect.get("links", {}).items():
+            check(os.path.islink(os.path.join(work, link)) and os.readlink(os.path.join(work, link)) == target,
+                  f"{link} is no longer a link to {target}")
         if status != 0:
             print("ok:", done.stderr.strip())
             return
+        for text in expect.get("warnings", []):
+            check(text in done.stderr, f"standard error lacks the warning {text!r}: {done.stderr!r}")
+        for text in expect.get("no_warning", []):
+            check(text not in done.stderr, f"standard error holds {text!r}: {done.stderr!r}")
         output = os.path.join(work, args[-1])
         pixels, geo = read_raster(output)
         bands = expect.get("bands", ["min", "max", "mean", "count", "stdev"])
@@ -506,6 +543,19 @@ def main():
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:
                 check(text in keys, f"listgeo lacks {text!r}")
+        if "world_file" in expect:
+            values = [float(v) for v in open(os.path.join(work, expect["world_file"])).read().split()]
+            x0, y1, r = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4], geo["ModelPixelScale"][0]
+            check(values == [r, 0.0, 0.0, -r, x0 + r / 2, y1 - r / 2],
+                  f"the world file says {values}, not cells of {r} from ({x0 + r / 2}, {y1 - r / 2})")
+        if "hillshade_tif" in expect:
+            with tifffile.TiffFile(os.path.join(work, expect["hillshade_tif"])) as t:
+                shade_geo = t.geotiff_metadata
+                shape = (t.pages[0].imagelength, t.pages[0].imagewidth)
+            check(shape == pixels.shape[:2], f"the shaded relief is {shape}, the raster {pixels.shape[:2]}")
+            for key in ("ModelTiepoint", "ModelPixelScale", "ProjectedCSTypeGeoKey"):
+                check(np.array_equal(np.asarray(shade_geo.get(key)), np.asarray(geo.get(key))),
+                      f"the shaded relief's {key} {shade_geo.get(key)} differs from the raster's {geo.get(key)}")
         if "png" in expect:
             with open(os.path.join(work, expect["png"]), "rb") as f:
                 check(f.read(8) == b"\x89PNG\r\n\x1a\n", "the hillshade is not a PNG")
