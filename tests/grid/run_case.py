@@ -16,7 +16,8 @@ A case is a JSON object:
              file's points stored again with another scale and offset
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
              VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
-             TARGET] a symbolic link; ["folder", NAME]
+             TARGET] a symbolic link; ["folder", NAME]; ["f64", FILE, OFFSET, VALUE]
+             a little-endian double ("inf" and "nan" too)
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
   limit_memory  bytes of address space morva-grid may take (a run that
@@ -83,6 +84,10 @@ def edit(work, e):
         os.remove(name)
     elif e[0] == "write":
         open(name, "w").write(e[2])
+    elif e[0] == "f64":
+        with open(name, "r+b") as f:
+            f.seek(e[2])
+            f.write(struct.pack("<d", float(e[3])))
     elif e[0] == "link":
         os.symlink(e[2], name)
     elif e[0] == "folder":

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -380,6 +381,55 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     }
 }
 
+// One input given twice (by another name, through a link, or two run
+// controls naming one scan-point file) would count its points twice.
+void check_distinct(const std::vector<PointSource>& sources) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            const PointSource &a = sources[j], &b = sources[i];
+            if (inputs::same_file(a.name, b.name)) {
+                fail(b.name + ": the same file as the input " + a.name + "; give each input once");
+            }
+            if (inputs::same_file(a.points_file, b.points_file)) {
+                fail(b.name + ": its points are those of " + a.name + " (" + b.points_file + "); give each input once");
+            }
+        }
+    }
+}
+
+// One raster holds heights of one kind: above one geoid grid (the same
+// grid by its content, whatever its name or folder) or above the ellipsoid.
+void check_one_vertical(const std::vector<PointSource>& sources) {
+    const PointSource& first = sources.front();
+    for (const PointSource& s : sources) {
+        if (!s.geoid_file.empty() && !first.geoid_file.empty()) {
+            if (!same_content(s.geoid_file, first.geoid_file)) {
+                fail(s.name + ": its heights are above the geoid grid " + s.geoid_file + ", those of " + first.name +
+                     " above " + first.geoid_file + ", a grid of other content; one raster holds heights of one kind");
+            }
+            continue;
+        }
+        if (s.vertical != first.vertical) {
+            fail(s.name + ": its heights are " + s.vertical + ", those of " + first.name + " " + first.vertical +
+                 "; one raster holds heights of one kind");
+        }
+    }
+}
+
+// A LAS file's Z scale and offset must leave every height it can hold
+// within the raster's type (and its square within a double, for stdev).
+void check_heights_fit(const std::vector<PointSource>& sources, DataType type) {
+    const double limit = type == DataType::Float32 ? 3.4e38 : 1e150;
+    for (const PointSource& s : sources) {
+        if (s.kind != SourceKind::Las || las_field_limit(s, 2) <= limit) continue;
+        char text[256];
+        std::snprintf(text, sizeof text, "the LAS header's Z scale %.6g and offset %.6g make heights up to %.3g, beyond "
+                      "the %.3g a %s raster holds: a header with a wrong Z scale or offset",
+                      s.scale[2], s.offset[2], las_field_limit(s, 2), limit, type == DataType::Float32 ? "float32" : "float64");
+        fail(s.name + ": " + text);
+    }
+}
+
 // A run's record that names other scan points or another geoid grid than
 // the run control is the record of another run.
 void check_record_is_of(const las::RunGeodesy& g, const std::string& record, const PointSource& s) {
@@ -437,12 +487,9 @@ void run(const Options& o) {
     pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
     for (const std::string& name : o.inputs) sources.push_back(open_source(name));
-    for (const PointSource& s : sources) {
-        if (s.vertical != sources.front().vertical) {
-            fail(s.name + ": its heights are " + s.vertical + ", those of " + sources.front().name + " " +
-                 sources.front().vertical + "; one raster holds heights of one kind");
-        }
-    }
+    check_distinct(sources);
+    check_one_vertical(sources);
+    check_heights_fit(sources, o.data_type);
     const std::string geodesy = points_geodesy(o, sources);
     check_output(o.output, sources, o.metadata);
     const std::string world_file =
