@@ -14,6 +14,8 @@ A case is a JSON object:
   las        [[RUN_CONTROL, LAS, [morva-las options]]]: LAS files written first
   rescale    [[LAS, NEW_LAS, [scale x, y, z], [offset x, y, z]]]: the LAS
              file's points stored again with another scale and offset
+  spread     [[LAS, NEW_LAS, N, [lon min, max], [lat min, max], SEED]]: a LAS
+             file of N points spread uniformly over that box
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
              VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
              TARGET] a symbolic link; ["folder", NAME]; ["f64", FILE, OFFSET, VALUE]
@@ -142,6 +144,27 @@ def rescale(work, source, target, scale, offset):
         struct.pack_into("<3i", data, start + k * length, round((vx - offset[0]) / scale[0]),
                          round((vy - offset[1]) / scale[1]), round((vz - offset[2]) / scale[2]))
     open(os.path.join(work, target), "wb").write(data)
+
+
+def spread(work, source, target, n, lon, lat, seed):
+    """A LAS file of n points spread uniformly over a longitude and latitude
+    box (heights 0 to 100 m), made from the header and first record of
+    another: the points' count and bounds set, no extended records."""
+    data = open(os.path.join(work, source), "rb").read()
+    start = struct.unpack_from("<I", data, 96)[0]
+    length = struct.unpack_from("<H", data, 105)[0]
+    scale = struct.unpack_from("<3d", data, 131)
+    offset = struct.unpack_from("<3d", data, 155)
+    rng = np.random.default_rng(seed)
+    x, y, z = rng.uniform(*lon, n), rng.uniform(*lat, n), rng.uniform(0, 100, n)
+    records = np.frombuffer(data[start:start + length] * n, np.uint8).reshape(n, length).copy()
+    ints = np.stack([np.round((v - o) / sc) for v, o, sc in zip((x, y, z), offset, scale)], axis=1).astype("<i4")
+    records[:, :12] = ints.view(np.uint8).reshape(n, 12)
+    header = bytearray(data[:start])
+    x, y, z = (ints[:, k] * scale[k] + offset[k] for k in range(3))
+    struct.pack_into("<6d", header, 179, x.max(), x.min(), y.max(), y.min(), z.max(), z.min())
+    struct.pack_into("<QIQ", header, 235, 0, 0, n)
+    open(os.path.join(work, target), "wb").write(bytes(header) + records.tobytes())
 
 
 def geoconvert(lon, lat, zone):
@@ -439,6 +462,8 @@ def main():
                            cwd=os.path.dirname(rc_path), check=True, capture_output=True)
         for source, target, scale, offset in case.get("rescale", []):
             rescale(work, source, target, scale, offset)
+        for source, target, n, lon, lat, seed in case.get("spread", []):
+            spread(work, source, target, n, lon, lat, seed)
         for e in case.get("edits", []):
             edit(work, e)
         if "projected_las" in expect:
@@ -548,6 +573,9 @@ def main():
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:
                 check(text in keys, f"listgeo lacks {text!r}")
+        if "count_sum" in expect:
+            total = pixels[:, :, bands.index("count")].astype(np.float64).sum()
+            check(total == expect["count_sum"], f"the count band sums to {total}, not {expect['count_sum']}")
         if "world_file" in expect:
             values = [float(v) for v in open(os.path.join(work, expect["world_file"])).read().split()]
             x0, y1, r = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4], geo["ModelPixelScale"][0]

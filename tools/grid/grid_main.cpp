@@ -26,6 +26,7 @@
 #include "point_pass.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
+#include "memory_budget.hpp"
 #include "staged_files.hpp"
 #include "run_geodesy.hpp"
 #include "text/command_line.hpp"
@@ -71,6 +72,7 @@ struct Options {
     std::string hillshade;
     std::optional<std::string> geodesy;  // --geodesy, when given
     std::string metadata;                // the run's record, when given
+    std::uint64_t max_memory = 0;        // bytes the cells and the raster may take
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -79,13 +81,14 @@ Options parse_options(int argc, char** argv) {
     using text::OptionKind;
     using text::OptionValue;
     Options o;
+    o.max_memory = common::default_memory_bound();
     auto text_value = [](std::string& into, std::string_view what) {
         return [&into, what](const OptionValue& v) {
             into = v.text;
             return v.text.empty() ? "'' is not " + std::string(what) : std::string();
         };
     };
-    const std::vector<text::Option> options = {
+    std::vector<text::Option> options = {
         {"--resolution", "M", "cell side in metres (default 1)", OptionKind::Number, 0.001, 100000, false, {},
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--output-type", "LIST",
@@ -147,6 +150,18 @@ Options parse_options(int argc, char** argv) {
          "or run control that contradicts it is refused",
          OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
     };
+    options.push_back({"--max-memory", "SIZE",
+                       "the memory the cells and the raster may take, e.g.\n"
+                       "8G or 512M (default three quarters of the memory\n"
+                       "available, now " + common::memory_text(o.max_memory) + "); a run that needs more\n"
+                       "stops before it takes it",
+                       OptionKind::Text, {}, {}, true, {},
+                       [&o](const OptionValue& v) {
+                           const auto bytes = common::parse_memory_size(v.text);
+                           if (!bytes) return "'" + std::string(v.text) + "' is not a size (e.g. 8G, 512M)";
+                           o.max_memory = *bytes;
+                           return std::string();
+                       }});
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     const std::vector<std::string_view> args = text::parse_command_line(program, options, argc, argv);
@@ -181,6 +196,9 @@ struct Accumulators {
     TiledGrid<Stats> stats;
     std::unique_ptr<TiledGrid<IdwSums>> idw;
     explicit Accumulators(double r) : stats(r) {}
+    std::uint64_t bytes() const {
+        return stats.tiles() * TiledGrid<Stats>::tile_bytes() + (idw ? idw->tiles() * TiledGrid<IdwSums>::tile_bytes() : 0);
+    }
 };
 
 // Every cell whose centre lies within radius of (e, n).
@@ -201,16 +219,59 @@ void for_cells_within(double e, double n, double r, double radius, F&& f) {
     }
 }
 
+constexpr std::int64_t kMaxCells = std::int64_t{1} << 31;
+
+std::string metres(double m) {
+    std::string s = std::to_string(m);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
+[[noreturn]] void too_many_cells(const Options& o, const std::string& size) {
+    fail(o.output + ": a resolution of " + metres(o.resolution) + " m makes a raster of " + size +
+         " cells over these points, above 2^31; choose a coarser --resolution" +
+         (o.radius ? std::string(" or a smaller --radius") : std::string()));
+}
+
+// Stops the pass when the cells grow past the memory bound: asked every few
+// thousand points (a point's radius may reach many new tiles), it costs the
+// pass nothing it would notice.
 template <class Stats>
-void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc) {
+struct MemoryWatch {
+    const Options& o;
+    const Accumulators<Stats>& acc;
+    std::uint64_t expected_points = 0;  // the inputs' records
+    std::uint64_t points_done = 0;
+
+    void check(std::uint64_t points_now) const {
+        const std::uint64_t bytes = acc.bytes();
+        if (bytes <= o.max_memory) return;
+        // What the whole pass would take if the points go on as they began.
+        const double share = points_now == 0 || expected_points <= points_now
+                                 ? 1.0 : static_cast<double>(expected_points) / static_cast<double>(points_now);
+        common::check_memory(static_cast<std::uint64_t>(static_cast<double>(bytes) * share), o.max_memory,
+                             o.output + ": a raster of " + metres(o.resolution) + " m cells over these points",
+                             o.radius ? "choose a coarser --resolution or a smaller --radius" : "choose a coarser --resolution");
+    }
+};
+
+template <class Stats>
+void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc,
+               const MemoryWatch<Stats>& watch) {
     const double r = o.resolution;
+    constexpr std::size_t kWatchEvery = 4096;
     if (want_stats && !o.radius && !acc.idw && b.cells != nullptr) {
         // The common case, bound by memory: the cell a few points ahead is
         // asked for early, while this point's is updated.
         constexpr std::size_t kAhead = 8;
-        for (std::size_t k = 0; k < b.n; ++k) {
-            if (k + kAhead < b.n) acc.stats.prefetch(b.cells[k + kAhead]);
-            acc.stats.at(b.cells[k]).add(b.geo[k].h);
+        for (std::size_t k0 = 0; k0 < b.n; k0 += kWatchEvery) {
+            const std::size_t k1 = std::min(b.n, k0 + kWatchEvery);
+            for (std::size_t k = k0; k < k1; ++k) {
+                if (k + kAhead < b.n) acc.stats.prefetch(b.cells[k + kAhead]);
+                acc.stats.at(b.cells[k]).add(b.geo[k].h);
+            }
+            watch.check(watch.points_done + k1);
         }
         return;
     }
@@ -228,34 +289,65 @@ void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accum
             for_cells_within(e, n, r, o.radius.value_or(r * std::sqrt(2.0)),
                              [&](CellIndex c, double d2) { acc.idw->at(c).add(h, d2); });
         }
+        if (o.radius || k % kWatchEvery == 0) watch.check(watch.points_done + k + 1);
     }
-}
-
-constexpr std::int64_t kMaxCells = std::int64_t{1} << 31;
-
-std::string metres(double m) {
-    std::string s = std::to_string(m);
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.') s.pop_back();
-    return s;
-}
-
-[[noreturn]] void too_many_cells(const Options& o, const std::string& size) {
-    fail(o.output + ": a resolution of " + metres(o.resolution) + " m makes a raster of " + size +
-         " cells over these points, above 2^31; choose a coarser --resolution");
 }
 
 // Before the pass, from the inputs' bounds (LAS headers exact, scan-point
 // samples close): a raster far too fine stops before its tiles fill the memory.
-void check_estimated_size(const Options& o, const std::vector<PointSource>& sources) {
+// A point reaches the cells within --radius of it (idw: r sqrt 2 unless given).
+void check_estimated_size(const Options& o, const std::vector<PointSource>& sources, double reach) {
     for (const PointSource& s : sources) {
         if (s.bounds.empty) continue;
         const double mid = 0.5 * (s.bounds.lat_min + s.bounds.lat_max) * M_PI / 180;
-        const double width = (s.bounds.lon_max - s.bounds.lon_min) * 111320 * std::cos(mid) + o.resolution;
-        const double height = (s.bounds.lat_max - s.bounds.lat_min) * 110574 + o.resolution;
+        const double width = (s.bounds.lon_max - s.bounds.lon_min) * 111320 * std::cos(mid) + o.resolution + 2 * reach;
+        const double height = (s.bounds.lat_max - s.bounds.lat_min) * 110574 + o.resolution + 2 * reach;
         const double cols = std::ceil(width / o.resolution), rows = std::ceil(height / o.resolution);
         if (cols * rows > static_cast<double>(kMaxCells)) too_many_cells(o, "about " + metres(cols) + " x " + metres(rows));
     }
+}
+
+// The raster's tiles (of side `side`) that will be stored: those a tile of
+// the cells overlaps, and with a fill their neighbours too.
+template <class Cell>
+void mark_stored_tiles(const TiledGrid<Cell>& cells, const RasterGeometry& g, int side, std::vector<char>& marks) {
+    const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
+    cells.for_each_tile([&](CellIndex first, const Cell*) {
+        const std::int64_t c0 = std::max<std::int64_t>(0, g.col_of(first.ix));
+        const std::int64_t c1 = std::min(g.cols - 1, g.col_of(first.ix + kTileSide - 1));
+        const std::int64_t r0 = std::max<std::int64_t>(0, g.row_of(first.iy + kTileSide - 1));
+        const std::int64_t r1 = std::min(g.rows - 1, g.row_of(first.iy));
+        for (std::int64_t ty = r0 / side; c0 <= c1 && ty <= r1 / side && ty < tiles_y; ++ty) {
+            for (std::int64_t tx = c0 / side; tx <= c1 / side && tx < tiles_x; ++tx) marks[static_cast<std::size_t>(ty * tiles_x + tx)] = 1;
+        }
+    });
+}
+
+// The memory the raster's stored tiles (and a fill's list of filled cells) will take.
+template <class Stats>
+std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry& g, int side, int fill,
+                           std::size_t bands, std::size_t value_size) {
+    const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
+    std::vector<char> marks(static_cast<std::size_t>(tiles_x * tiles_y), 0);
+    if (!acc.stats.empty()) mark_stored_tiles(acc.stats, g, side, marks);
+    if (acc.idw) mark_stored_tiles(*acc.idw, g, side, marks);
+    std::uint64_t stored = 0;
+    for (std::int64_t ty = 0; ty < tiles_y; ++ty) {
+        for (std::int64_t tx = 0; tx < tiles_x; ++tx) {
+            bool near = false;
+            const std::int64_t d = fill > 0 ? 1 : 0;
+            for (std::int64_t y = std::max<std::int64_t>(0, ty - d); y <= std::min(tiles_y - 1, ty + d) && !near; ++y) {
+                for (std::int64_t x = std::max<std::int64_t>(0, tx - d); x <= std::min(tiles_x - 1, tx + d) && !near; ++x) {
+                    near = marks[static_cast<std::size_t>(y * tiles_x + x)] != 0;
+                }
+            }
+            stored += near;
+        }
+    }
+    const std::uint64_t cells = stored * static_cast<std::uint64_t>(side) * static_cast<std::uint64_t>(side);
+    // A fill lists each cell it fills (a pointer and a value) before it writes them.
+    return cells * bands * value_size + (fill > 0 ? cells * 16 : 0) +
+           static_cast<std::uint64_t>(tiles_x * tiles_y) * sizeof(std::byte*);
 }
 
 // Where each output is written until all are complete (staged temporaries).
@@ -272,18 +364,21 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     inputs_centre(sources, request.centre_lon, request.centre_lat);
     request.vertical = sources.front().vertical;
     projection_request.set_value(request);
-    check_estimated_size(o, sources);
 
     bool want_stats = false, want_idw = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
+    check_estimated_size(o, sources, o.radius ? *o.radius : want_idw ? o.resolution * std::sqrt(2.0) : 0.0);
     Accumulators<Stats> acc(o.resolution);
     if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
     // A grid too fine for its area stops before its tiles fill the memory.
     const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
+    MemoryWatch<Stats> watch{o, acc};
+    for (const PointSource& s : sources) watch.expected_points += s.records;
 
     ProjectionSetup setup;
     const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
-        bin_block(b, o, want_stats, acc);
+        bin_block(b, o, want_stats, acc, watch);
+        watch.points_done += b.n;
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
             too_many_cells(o, "more than 2^31");
         }
@@ -299,6 +394,14 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         const std::int64_t iy_min = std::min(g.iy1 - g.rows, w.iy1 - w.rows) + 1;
         g = raster_over(ix_min, iy_min, ix_max, iy_max, o.resolution);
     }
+    if (g.cells() == 0) {
+        // Only a radius below half a cell's diagonal can miss every cell centre.
+        char reach[32];
+        std::snprintf(reach, sizeof reach, "%.3g", o.resolution * std::sqrt(0.5));
+        fail(o.output + ": no cell centre lies within --radius " + metres(o.radius.value_or(0)) + " m of any point at cells of " +
+             metres(o.resolution) + " m; choose a --radius of at least " + reach +
+             " m (half a cell's diagonal) or a finer --resolution");
+    }
     if (g.cells() > kMaxCells) {
         too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
     }
@@ -313,6 +416,11 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     // memory never touched before costs more to touch than to fill). A fill
     // reaches one tile beyond a stored one, and its window may be 100 cells.
     const int stored_side = o.fill > 0 ? kCogTileSide : kCogTileSide / 4;
+    // The cells and the raster live together until the cells are copied in.
+    common::check_memory(acc.bytes() + raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value)), o.max_memory,
+                         o.output + ": a raster of " + std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells of " +
+                             metres(o.resolution) + " m",
+                         "choose a coarser --resolution");
     TiledRaster raster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
     if (want_stats) {
         cells_into_tiles(acc.stats, g, raster, [&](const Stats& c, std::byte* tile, std::size_t at) {

@@ -151,6 +151,8 @@ PointSource open_run_control(const std::string& name) {
         if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + why_unreadable(s.points_file));
     }
     s.bounds = sample_bounds(s);
+    struct stat st{};
+    if (::stat(s.points_file.c_str(), &st) == 0) s.records = static_cast<std::uint64_t>(st.st_size) / records::record_bytes(form_of(s));
     return s;
 }
 
@@ -233,6 +235,7 @@ PointSource open_las(const std::string& name, int fd) {
         }
     }
     s.point_count = le_u64(h + 247);
+    s.records = s.point_count;
     struct stat st{};
     ::fstat(fd, &st);
     if (s.offset_to_points + s.point_count * s.record_length > static_cast<std::uint64_t>(st.st_size)) {

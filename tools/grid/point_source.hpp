@@ -42,6 +42,7 @@ struct PointSource {
     std::uint16_t record_length = 0;
     std::string wkt;           // the file's coordinate system, WKT1
     GeoBounds bounds;          // from the LAS header; for scan points a sample of the records (approximate)
+    std::uint64_t records = 0; // the LAS header's count, or the scan-point file's records (valid or not)
 };
 
 // Opens and checks one input: a LAS file (by its signature) or a run control.
