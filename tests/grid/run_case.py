@@ -22,6 +22,7 @@ A case is a JSON object:
              a little-endian double ("inf" and "nan" too)
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
+  timeout    seconds morva-grid may take (a run far slower than it should be fails)
   limit_memory  bytes of address space morva-grid may take (a run that
              would take more fails instead of filling the machine)
   args       morva-grid's arguments (the output last)
@@ -486,8 +487,11 @@ def main():
                 import resource
                 resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
         try:
-            done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True, text=True,
-                                  preexec_fn=limited)
+            try:
+                done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True,
+                                      text=True, preexec_fn=limited, timeout=case.get("timeout"))
+            except subprocess.TimeoutExpired:
+                fail(f"morva-grid took more than {case['timeout']} s")
             full_leftovers = os.listdir(folder) if "full_disk" in case else []
         finally:
             if "full_disk" in case:
@@ -518,6 +522,7 @@ def main():
         output = os.path.join(work, args[-1])
         pixels, geo = read_raster(output)
         bands = expect.get("bands", ["min", "max", "mean", "count", "stdev"])
+        nodata = float(args[args.index("--nodata") + 1]) if "--nodata" in args else -9999.0
         meta = descriptions(output)
         for k, name in enumerate(bands):
             check(f'<Item name="DESCRIPTION" sample="{k}" role="description">{name}</Item>' in meta,
@@ -546,7 +551,6 @@ def main():
                 h.append(z)
             lon, lat, h = np.concatenate(lon), np.concatenate(lat), np.concatenate(h)
             e, n = geoconvert(lon, lat, expect["zone"])
-            nodata = float(args[args.index("--nodata") + 1]) if "--nodata" in args else -9999.0
             compared, doubtful = check_cells(pixels, geo, bands, e, n, h, nodata, expect.get("radius"),
                                               expect.get("fill"))
             print(f"{len(h)} points; {compared} cell values agree; {int(doubtful.sum())} cells with a point within 1 mm "
