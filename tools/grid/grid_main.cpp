@@ -350,6 +350,44 @@ std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry&
            static_cast<std::uint64_t>(tiles_x * tiles_y) * sizeof(std::byte*);
 }
 
+// Cells without points between the first and last cell with points of
+// their row, over rows sampled across the raster: a resolution finer than
+// the points' spacing leaves a moire of empty cells inside the survey.
+template <class Value>
+void warn_empty_interior(const TiledRaster& r, const Options& o, std::uint64_t points) {
+    const std::int64_t step = std::max<std::int64_t>(1, r.rows / 2048);
+    const auto empty = static_cast<Value>(r.empty[0]);
+    std::uint64_t inside = 0, held = 0;
+    for (std::int64_t row = 0; row < r.rows; row += step) {
+        std::int64_t first = -1, last = -1, with_points = 0;
+        for (std::int64_t tx = 0; tx < r.tiles_x; ++tx) {
+            std::byte* tile = r.find(tx, row / r.side);
+            if (tile == nullptr) continue;
+            const Value* cells = tile_band<Value>(r, tile, 0) + (row % r.side) * r.side;
+            for (std::int64_t c = 0; c < r.side && tx * r.side + c < r.cols; ++c) {
+                if (cells[c] == empty) continue;
+                if (first < 0) first = tx * r.side + c;
+                last = tx * r.side + c;
+                ++with_points;
+            }
+        }
+        if (first < 0) continue;
+        inside += static_cast<std::uint64_t>(last - first + 1);
+        held += static_cast<std::uint64_t>(with_points);
+    }
+    if (inside < 1000 || static_cast<double>(held) >= 0.8 * static_cast<double>(inside)) return;
+    const double share = 1 - static_cast<double>(held) / static_cast<double>(inside);
+    // Points per square metre inside the survey; cells expecting two points each are seldom empty.
+    const double area = static_cast<double>(inside) * static_cast<double>(step) * o.resolution * o.resolution;
+    const double density = static_cast<double>(points) / area;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "%.0f %% of the cells inside the survey hold no point at %s m (about %.2g points per square metre); "
+                  "a --resolution of %.2g m or coarser would fill most of them (or --fill)",
+                  100 * share, metres(o.resolution).c_str(), density, std::ceil(std::sqrt(2 / density) * 10) / 10);
+    text::warn(text);
+}
+
 // Where each output is written until all are complete (staged temporaries).
 struct OutputPaths {
     std::string raster, hillshade, world_file;
@@ -384,6 +422,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         }
     }, want_stats && !o.radius ? o.resolution : 0);
     if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
+    if (!setup.warning.empty()) text::warn(setup.warning);
 
     RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
     if (want_stats && want_idw) {
@@ -449,6 +488,7 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     // returning their memory takes the system a while. (A jthread: a stop
     // thrown from the writer joins it on the way out.)
     std::jthread release([cells = std::move(acc)]() mutable {});
+    if (o.fill == 0 && !o.radius && want_stats) warn_empty_interior<Value>(raster, o, counts.points);
     if (o.fill > 0) {
         store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {

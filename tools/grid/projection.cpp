@@ -3,6 +3,7 @@
 #include "grid.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -179,6 +180,32 @@ OpenedContext open_context() {
     return opened;
 }
 
+// A CRS is accurate over its area of use and a little beyond (a UTM zone is
+// often carried a few degrees past its edges); points whose centre lies more
+// than this beyond it are probably given the wrong CRS (the south's zone for
+// the north's).
+constexpr double kAreaMargin = 3;  // degrees
+
+std::string outside_area_of_use(PJ_CONTEXT* ctx, PJ* crs, const ProjectionRequest& request) {
+    double west = 0, south = 0, east = 0, north = 0;
+    const char* area = nullptr;
+    if (!proj_get_area_of_use(ctx, crs, &west, &south, &east, &north, &area) || west < -1000) return {};
+    const double lat = request.centre_lat;
+    double lon = request.centre_lon;
+    if (east < west) east += 360;  // an area across the antimeridian
+    if (lon < west - kAreaMargin) lon += 360;
+    const bool inside = lat >= south - kAreaMargin && lat <= north + kAreaMargin && lon >= west - kAreaMargin &&
+                        lon <= east + kAreaMargin;
+    if (inside) return {};
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "the points' centre (latitude %.4f, longitude %.4f) lies far outside the area of use of %s "
+                  "(latitude %.1f to %.1f, longitude %.1f to %.1f); check --crs",
+                  request.centre_lat, request.centre_lon, proj_get_name(crs), south, north, west,
+                  east > 180 ? east - 360 : east);
+    return text;
+}
+
 ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest& request) {
     ProjectionSetup setup;
     if (opened.p == nullptr) {
@@ -214,6 +241,7 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         return setup;
     }
     setup.crs_name = proj_get_name(target.pj);
+    setup.warning = outside_area_of_use(p->ctx, target.pj, request);
     const char* auth = proj_get_id_auth_name(target.pj, 0);
     const char* code = proj_get_id_code(target.pj, 0);
     if (auth != nullptr && code != nullptr) setup.crs_id = std::string(auth) + ":" + code;
