@@ -354,7 +354,7 @@ std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry&
 // their row, over rows sampled across the raster: a resolution finer than
 // the points' spacing leaves a moire of empty cells inside the survey.
 template <class Value>
-void warn_empty_interior(const TiledRaster& r, const Options& o, std::uint64_t points) {
+std::string empty_interior(const TiledRaster& r, const Options& o, std::uint64_t points) {
     const std::int64_t step = std::max<std::int64_t>(1, r.rows / 2048);
     const auto empty = static_cast<Value>(r.empty[0]);
     std::uint64_t inside = 0, held = 0;
@@ -375,7 +375,7 @@ void warn_empty_interior(const TiledRaster& r, const Options& o, std::uint64_t p
         inside += static_cast<std::uint64_t>(last - first + 1);
         held += static_cast<std::uint64_t>(with_points);
     }
-    if (inside < 1000 || static_cast<double>(held) >= 0.8 * static_cast<double>(inside)) return;
+    if (inside < 1000 || static_cast<double>(held) >= 0.8 * static_cast<double>(inside)) return {};
     const double share = 1 - static_cast<double>(held) / static_cast<double>(inside);
     // Points per square metre inside the survey; cells expecting two points each are seldom empty.
     const double area = static_cast<double>(inside) * static_cast<double>(step) * o.resolution * o.resolution;
@@ -385,7 +385,7 @@ void warn_empty_interior(const TiledRaster& r, const Options& o, std::uint64_t p
                   "%.0f %% of the cells inside the survey hold no point at %s m (about %.2g points per square metre); "
                   "a --resolution of %.2g m or coarser would fill most of them (or --fill)",
                   100 * share, metres(o.resolution).c_str(), density, std::ceil(std::sqrt(2 / density) * 10) / 10);
-    text::warn(text);
+    return text;
 }
 
 // Where each output is written until all are complete (staged temporaries).
@@ -396,7 +396,7 @@ struct OutputPaths {
 template <class Stats, class Value>
 void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
                     std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending,
-                    const OutputPaths& paths) {
+                    const OutputPaths& paths, common::StagedFiles& outputs) {
     ProjectionRequest request;
     request.crs = o.crs;
     inputs_centre(sources, request.centre_lon, request.centre_lat);
@@ -422,7 +422,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         }
     }, want_stats && !o.radius ? o.resolution : 0);
     if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
-    if (!setup.warning.empty()) text::warn(setup.warning);
+    // Warnings follow the note of the written raster (a stop is one line).
+    std::vector<std::string> warnings;
+    if (!setup.warning.empty()) warnings.push_back(setup.warning);
 
     RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
     if (want_stats && want_idw) {
@@ -488,7 +490,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     // returning their memory takes the system a while. (A jthread: a stop
     // thrown from the writer joins it on the way out.)
     std::jthread release([cells = std::move(acc)]() mutable {});
-    if (o.fill == 0 && !o.radius && want_stats) warn_empty_interior<Value>(raster, o, counts.points);
+    if (o.fill == 0 && !o.radius && want_stats) {
+        if (std::string w = empty_interior<Value>(raster, o, counts.points); !w.empty()) warnings.push_back(w);
+    }
     if (o.fill > 0) {
         store_neighbours(raster);
         for (std::size_t k = 0; k < n_bands; ++k) {
@@ -519,9 +523,11 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
         }
     }
     write_cog(cog, RasterTiles(raster, kCogTileSide));
+    outputs.commit();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
+    for (const std::string& w : warnings) text::warn(w);
     if (counts.not_points > 0) {
         text::warn(std::to_string(counts.not_points) +
                    " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
@@ -545,13 +551,16 @@ void check_distinct(const std::vector<PointSource>& sources) {
     }
 }
 
+bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
+
 // One raster holds heights of one kind: above one geoid grid (the same
 // grid by its content, whatever its name or folder) or above the ellipsoid.
 void check_one_vertical(const std::vector<PointSource>& sources) {
     const PointSource& first = sources.front();
     for (const PointSource& s : sources) {
-        if (!s.geoid_file.empty() && !first.geoid_file.empty()) {
-            if (!same_content(s.geoid_file, first.geoid_file)) {
+        if (&s == &first) continue;
+        if (!s.geoid_file.empty() && !first.geoid_file.empty() && readable(s.geoid_file) && readable(first.geoid_file)) {
+            if (!inputs::same_file(s.geoid_file, first.geoid_file) && !same_content(s.geoid_file, first.geoid_file)) {
                 fail(s.name + ": its heights are above the geoid grid " + s.geoid_file + ", those of " + first.name +
                      " above " + first.geoid_file + ", a grid of other content; one raster holds heights of one kind");
             }
@@ -635,10 +644,10 @@ void run(const Options& o) {
     pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
     for (const std::string& name : o.inputs) sources.push_back(open_source(name));
-    check_distinct(sources);
     check_one_vertical(sources);
     check_heights_fit(sources, o.data_type);
     const std::string geodesy = points_geodesy(o, sources);
+    check_distinct(sources);
     check_output(o.output, sources, o.metadata);
     const std::string world_file =
         o.hillshade.empty() || hillshade_is_geotiff(o.hillshade) ? std::string() : hillshade_world_file(o.hillshade);
@@ -658,10 +667,9 @@ void run(const Options& o) {
     if (!o.hillshade.empty()) paths.hillshade = outputs.add(o.hillshade);
     if (!world_file.empty()) paths.world_file = outputs.add(world_file);
     if (o.data_type == DataType::Float32)
-        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending, paths);
+        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending, paths, outputs);
     else
-        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending, paths);
-    outputs.commit();
+        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending, paths, outputs);
 }
 
 void print_stop(std::string line) {
