@@ -18,7 +18,7 @@ A case is a JSON object:
              file of N points spread uniformly over that box
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
              VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
-             TARGET] a symbolic link; ["folder", NAME]; ["f64", FILE, OFFSET, VALUE]
+             TARGET] a symbolic link; ["folder", NAME]; ["copy", FROM, TO]; ["f64", FILE, OFFSET, VALUE]
              a little-endian double ("inf" and "nan" too)
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
@@ -96,6 +96,11 @@ def edit(work, e):
             f.write(struct.pack("<d", float(e[3])))
     elif e[0] == "link":
         os.symlink(e[2], name)
+    elif e[0] == "copy":
+        with open(name, "rb") as f:
+            data = f.read()
+        with open(os.path.join(work, e[2]), "wb") as f:
+            f.write(data)
     elif e[0] == "folder":
         os.makedirs(name)
     else:
