@@ -1,6 +1,7 @@
 #include "cog_writer.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

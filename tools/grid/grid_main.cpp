@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <optional>
@@ -188,6 +189,14 @@ void check_output(const std::string& output, const std::vector<PointSource>& sou
     if (!record.empty()) files.push_back({record, "the run's record"});
     const std::string refusal = inputs::output_refusal(output, files);
     if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
+}
+
+// Two outputs that would land on one file (the same file, or one path
+// spelled two ways before either exists).
+bool one_name(const std::string& a, const std::string& b) {
+    std::error_code ea, eb;
+    const auto ca = std::filesystem::weakly_canonical(a, ea), cb = std::filesystem::weakly_canonical(b, eb);
+    return inputs::same_file(a, b) || (!ea && !eb && ca == cb);
 }
 
 // The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.
@@ -653,11 +662,12 @@ void run(const Options& o) {
         o.hillshade.empty() || hillshade_is_geotiff(o.hillshade) ? std::string() : hillshade_world_file(o.hillshade);
     if (!o.hillshade.empty()) {
         check_output(o.hillshade, sources, o.metadata);
-        if (inputs::same_file(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
+        if (one_name(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
     }
     if (!world_file.empty()) {
         check_output(world_file, sources, o.metadata);
-        if (inputs::same_file(world_file, o.output)) fail(world_file + ": the picture's world file and the raster share one name");
+        if (one_name(world_file, o.output)) fail(world_file + ": the picture's world file and the raster share one name");
+        if (one_name(world_file, o.hillshade)) fail(world_file + ": the picture and its world file share one name");
     }
     // Every output staged before the pass (a folder that cannot take them
     // stops at once), and all put in place together when all are complete.
