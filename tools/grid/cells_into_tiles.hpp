@@ -1,9 +1,10 @@
 #pragma once
-// An accumulating grid's cells written into a raster's tiles as values:
-// every raster tile an accumulator tile overlaps is stored first, on the
-// calling thread; two threads then fill alternate accumulator tiles' cells
-// (no cell is written by both), and the raster tiles no cell reached are
-// unstored again.
+// An accumulating grid's cells written into a raster's tiles as values.
+// cells_into_tiles: every raster tile an accumulator tile overlaps is stored
+// first, on the calling thread; two threads then fill alternate accumulator
+// tiles' cells (no cell is written by both), and the raster tiles no cell
+// reached are unstored again. cells_into_own_tiles: the raster's tiles are
+// the grid's, rewritten in place, where a cell's room holds its values.
 
 #include <algorithm>
 #include <cstddef>
