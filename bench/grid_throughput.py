@@ -102,11 +102,12 @@ def bench(folders, commands, reps, settle):
                 throughput.warm(folder, "points.bin")
                 r = las_throughput.quietly(lambda: throughput.timed(argv, folder))
                 r["size"] = os.path.getsize(os.path.join(folder, argv[-1])) / 1e6
+                r["load"] = os.getloadavg()[0]
                 if name == "morva-grid" and rep == 0:
                     r["cells"] = cells(os.path.join(folder, argv[-1]))
                 runs[survey][name].append(r)
                 print(f"  rep {rep + 1} {survey:<9}{name:<11}wall {r['wall']:6.3f} s  user {r['user']:6.3f} s  "
-                      f"sys {r['sys']:6.3f} s  RSS {r['rss'] / 1024:7.1f} MiB  load {os.getloadavg()[0]:.2f}", flush=True)
+                      f"sys {r['sys']:6.3f} s  RSS {r['rss'] / 1024:7.1f} MiB  load {r['load']:.2f}", flush=True)
         for folder in folders.values():
             throughput.fresh(folder, 0, OUTPUTS)
     return runs
@@ -116,8 +117,10 @@ def report(survey, folder, runs, reps):
     points = os.path.getsize(os.path.join(folder, "points.bin")) // 18
     n_cells, share = runs["morva-grid"][0]["cells"]
     print()
+    loads = [r["load"] for rs in runs.values() for r in rs]
     print(f"{survey}: medians of {reps} runs, {points} points, a raster of {n_cells} cells of 1 m, "
-          f"{share * n_cells / 1e6:.1f} million ({share:.1%}) with points")
+          f"{share * n_cells / 1e6:.1f} million ({share:.1%}) with points; load average {min(loads):.1f} to "
+          f"{max(loads):.1f} (at most 1 for figures of a quiet machine)")
     print(f"{'program':<12}{'Mpts/s':>8}{'wall s':>8}{'user s':>8}{'sys s':>7}{'RSS MiB':>9}{'file MB':>9}")
     med = {}
     for name, rs in runs.items():
