@@ -32,6 +32,8 @@ A case is a JSON object:
   expect     exit (default 0), stderr (texts the message must hold), no_output
              (files that must not exist afterwards), zone (e.g. "31n": the
              cells must agree with the scan points projected by GeoConvert),
+             tm (the same through TransverseMercatorProj, {"lon0", "k0",
+             "false_easting"}, where GeoConvert refuses the zone),
              bands (the band descriptions), epsg (ProjectedCSTypeGeoKey),
              surface ({"kind", "ground", "tilt", "lat", "lon"}: mean band
              against the true surface at the cells' points, 1 cm), gdal
@@ -182,6 +184,17 @@ def geoconvert(lon, lat, zone):
                          check=True).stdout.split("\n")
     e = np.array([float(line.split()[1]) for line in out if line])
     n = np.array([float(line.split()[2]) for line in out if line])
+    return e, n
+
+
+def transverse_mercator(lon, lat, tm):
+    """Eastings and northings on a transverse Mercator projection (GeographicLib's
+    TransverseMercatorProj): tm {"lon0", "k0", "false_easting"}, no false northing."""
+    text = "".join(f"{la:.9f} {lo:.9f}\n" for la, lo in zip(lat, lon))
+    out = subprocess.run(["TransverseMercatorProj", "-l", str(tm["lon0"]), "-k", str(tm["k0"]), "-p", "6"], input=text,
+                         capture_output=True, text=True, check=True).stdout.split("\n")
+    e = np.array([float(line.split()[0]) for line in out if line]) + tm["false_easting"]
+    n = np.array([float(line.split()[1]) for line in out if line])
     return e, n
 
 
@@ -570,7 +583,7 @@ def main():
             check(geo.get("ProjectedCSTypeGeoKey") == expect["epsg"] or
                   getattr(geo.get("ProjectedCSTypeGeoKey"), "value", None) == expect["epsg"],
                   f"ProjectedCSTypeGeoKey {geo.get('ProjectedCSTypeGeoKey')}, not {expect['epsg']}")
-        if "zone" in expect:
+        if "zone" in expect or "tm" in expect:
             lon, lat, h = [], [], []
             for a in args[:-1]:
                 if a.endswith(".in"):
@@ -583,7 +596,7 @@ def main():
                 lat.append(y)
                 h.append(z)
             lon, lat, h = np.concatenate(lon), np.concatenate(lat), np.concatenate(h)
-            e, n = geoconvert(lon, lat, expect["zone"])
+            e, n = geoconvert(lon, lat, expect["zone"]) if "zone" in expect else transverse_mercator(lon, lat, expect["tm"])
             compared, doubtful = check_cells(pixels, geo, bands, e, n, h, nodata, expect.get("radius"),
                                               expect.get("fill"))
             print(f"{len(h)} points; {compared} cell values agree; {int(doubtful.sum())} cells with a point within 1 mm "

@@ -465,15 +465,21 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     // strip's edges closer (a third less memory on a diagonal strip, and
     // memory never touched before costs more to touch than to fill). A fill
     // reaches one tile beyond a stored one, and its window may be 100 cells.
+    // Without a fill or idw, the values take the grid's own tiles instead:
+    // no memory of their own at all.
     const int stored_side = o.fill > 0 ? kCogTileSide : kCogTileSide / 4;
-    // The cells and the raster live together until the cells are copied in.
-    common::check_memory(acc.bytes() + raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value)), o.max_memory,
+    const bool in_place = o.fill == 0 && !acc.idw && values_fit_in_cells<Stats>(sizeof(Value), n_bands);
+    // The cells and the raster live together until the cells are copied in
+    // (unless the values take the cells' own tiles).
+    common::check_memory(acc.bytes() + (in_place ? 0 : raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value))),
+                         o.max_memory,
                          o.output + ": a raster of " + std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells of " +
                              metres(o.resolution) + " m",
                          "choose a coarser --resolution");
-    TiledRaster raster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
+    TiledRaster raster = in_place ? raster_in_grid_tiles(g, sizeof(Value), empty_cell)
+                                  : TiledRaster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
     if (want_stats) {
-        cells_into_tiles(acc.stats, g, raster, [&](const Stats& c, std::byte* tile, std::size_t at) {
+        cells_into_raster(acc.stats, g, raster, in_place, [&](const Stats& c, std::byte* tile, std::size_t at) {
             for (std::size_t b = 0; b < n_bands; ++b) {
                 double v = 0;
                 switch (o.types[b]) {
@@ -498,7 +504,9 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     // The cells are freed on a thread of their own while GDAL writes:
     // returning their memory takes the system a while. (A jthread: a stop
     // thrown from the writer joins it on the way out.)
-    std::jthread release([cells = std::move(acc)]() mutable {});
+    // Unless the raster lives in them.
+    std::jthread release;
+    if (!in_place) release = std::jthread([cells = std::move(acc)]() mutable {});
     if (o.fill == 0 && !o.radius && want_stats) {
         if (std::string w = empty_interior<Value>(raster, o, counts.points); !w.empty()) warnings.push_back(w);
     }
