@@ -25,22 +25,19 @@ pub fn check(window: &mut Window, data_start: u64, vlr: &LazVlr, point_count: u6
         return Err(Fault::new(TRUNCATED, "the file ends before its compressed points (the file is truncated)"));
     }
     let table_at = match table_offset(window, data_start)? {
-        Some(at) => at,
-        None if vlr.uses_variable_size_chunks() => {
-            return Err(Fault::new(CHUNK_TABLE, "the chunk table is missing and the chunks vary in size"));
+        Offset::AtStart(at) if at + 8 > end => {
+            return Err(Fault::new(
+                TRUNCATED,
+                format!(
+                    "the chunk table should lie at byte {} but the point data end at byte {} (the file is truncated)",
+                    at, end
+                ),
+            ));
         }
-        // Written by a streaming writer: the fixed-size chunks decode in order without it.
-        None => return seek(window, data_start),
+        Offset::AtStart(at) | Offset::AtEnd(at) => at,
+        // Without the table the laz crate loses its place in the points.
+        Offset::None => return Err(Fault::new(CHUNK_TABLE, "the chunk table is missing")),
     };
-    if table_at + 8 > end {
-        return Err(Fault::new(
-            TRUNCATED,
-            format!(
-                "the chunk table should lie at byte {} but the point data end at byte {} (the file is truncated)",
-                table_at, end
-            ),
-        ));
-    }
     let (_version, chunk_count) = read_table_header(window, table_at)?;
     let expected = expected_chunks(vlr, point_count);
     let plausible = match expected {
@@ -84,15 +81,24 @@ pub fn check(window: &mut Window, data_start: u64, vlr: &LazVlr, point_count: u6
     seek(window, data_start)
 }
 
+enum Offset {
+    AtStart(u64),
+    AtEnd(u64),
+    None,
+}
+
 /// The chunk table's position: written at the start of the point data, or,
-/// by a writer that could not go back, in the last 8 bytes of the point data.
-fn table_offset(window: &mut Window, data_start: u64) -> Outcome<Option<u64>> {
+/// by a writer that could not go back, in the last 8 bytes of the point
+/// data (where a value that points beyond them is no offset). The laz crate
+/// looks in the same two places.
+fn table_offset(window: &mut Window, data_start: u64) -> Outcome<Offset> {
     let at_start = read_i64(window, data_start)?;
     if at_start > data_start as i64 {
-        return Ok(Some(at_start as u64));
+        return Ok(Offset::AtStart(at_start as u64));
     }
-    let at_end = read_i64(window, window.end() - 8)?;
-    Ok(if at_end > data_start as i64 { Some(at_end as u64) } else { None })
+    let end = window.end();
+    let at_end = read_i64(window, end - 8)?;
+    Ok(if at_end > data_start as i64 && (at_end as u64) + 8 <= end { Offset::AtEnd(at_end as u64) } else { Offset::None })
 }
 
 fn read_table_header(window: &mut Window, at: u64) -> Outcome<(u32, u32)> {
@@ -124,9 +130,10 @@ fn seek(window: &mut Window, at: u64) -> Outcome<()> {
     window.seek(SeekFrom::Start(at)).map(|_| ()).map_err(|e| from_io(e, "seeking in the file"))
 }
 
+/// A table that does not decode is the table's fault, even when it runs past the end.
 fn damaged_or(error: std::io::Error, what: &str) -> Fault {
     if error.kind() == std::io::ErrorKind::UnexpectedEof {
-        Fault::new(TRUNCATED, format!("{} (it ends early: the file is truncated)", what))
+        Fault::new(CHUNK_TABLE, format!("{} or cut short (it runs past the end of the point data)", what))
     } else {
         Fault::new(CHUNK_TABLE, format!("{} ({})", what, error))
     }
