@@ -372,10 +372,10 @@ const Fault faults[] = {
      MORVA_LAZ_TRUNCATED, "truncated"},
     {"cut_after_offset", 6, 0, [](Bytes& f, std::size_t start, std::size_t) { f.resize(start + 8); },
      MORVA_LAZ_TRUNCATED, "truncated"},
-    // guards: a damaged chunk count sizing memory (4 billion entries) before anything is checked
+    // # guards: a damaged chunk count sizing memory (4 billion entries) before anything is checked
     {"chunk_count_huge", 6, 0, [](Bytes& f, std::size_t, std::size_t table) { put<std::uint32_t>(f, table + 4, 0xFFFFFFFFu); },
      MORVA_LAZ_CHUNK_TABLE, "lists 4294967295 chunks"},
-    // guards: a damaged chunk table read as it comes (the points then decode from wrong places)
+    // # guards: a damaged chunk table read as it comes (the points then decode from wrong places)
     {"chunk_count_wrong", 3, 1'000, [](Bytes& f, std::size_t, std::size_t table) { put<std::uint32_t>(f, table + 4, 3u); },
      MORVA_LAZ_CHUNK_TABLE, "the chunk table is damaged"},
     {"chunk_entries_scrambled", 3, 0,
@@ -386,7 +386,7 @@ const Fault faults[] = {
     {"chunk_table_offset_beyond_end", 6, 1'000,
      [](Bytes& f, std::size_t start, std::size_t) { put<std::int64_t>(f, start, static_cast<std::int64_t>(f.size() + 10)); },
      MORVA_LAZ_TRUNCATED, "truncated"},
-    // guards: a missing chunk table (the crate then skips 8 bytes of points or stops at the end)
+    // # guards: a missing chunk table (the crate then skips 8 bytes of points or stops at the end)
     {"chunk_table_missing_variable", 6, 0,
      [](Bytes& f, std::size_t start, std::size_t table) {
          put<std::int64_t>(f, start, -1);
