@@ -88,29 +88,38 @@ void compress_to(const fs::path& path, const Points& p, const std::vector<std::u
     morva_laz_writer_close(writer);
 }
 
-// Argument: threads (0: every core).
-void BM_LazCompress(benchmark::State& state) {
+// The points, or null when they cannot be had (the benchmark is then skipped).
+const Points* points_for(benchmark::State& state) {
     const Points& p = real_points();
     if (!p.problem.empty()) {
         state.SkipWithError(p.problem.c_str());
-        return;
+        return nullptr;
     }
-    const auto record = laszip_record(p);
-    const fs::path path = scratch();
-    for (auto _ : state) compress_to(path, p, record, static_cast<unsigned>(state.range(0)));
-    state.counters["ratio"] = static_cast<double>(p.records.size()) / static_cast<double>(fs::file_size(path));
-    fs::remove(path);
+    return &p;
+}
+
+void count_points(benchmark::State& state, const Points& p) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * p.count));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * p.records.size()));
+}
+
+// Argument: threads (0: every core).
+void BM_LazCompress(benchmark::State& state) {
+    const Points* p = points_for(state);
+    if (p == nullptr) return;
+    const auto record = laszip_record(*p);
+    const fs::path path = scratch();
+    for (auto _ : state) compress_to(path, *p, record, static_cast<unsigned>(state.range(0)));
+    state.counters["ratio"] = static_cast<double>(p->records.size()) / static_cast<double>(fs::file_size(path));
+    fs::remove(path);
+    count_points(state, *p);
 }
 BENCHMARK(BM_LazCompress)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LazDecompress(benchmark::State& state) {
-    const Points& p = real_points();
-    if (!p.problem.empty()) {
-        state.SkipWithError(p.problem.c_str());
-        return;
-    }
+    const Points* found = points_for(state);
+    if (found == nullptr) return;
+    const Points& p = *found;
     const auto record = laszip_record(p);
     const fs::path path = scratch();
     compress_to(path, p, record, 0);
@@ -124,8 +133,7 @@ void BM_LazDecompress(benchmark::State& state) {
         morva_laz_reader_close(reader);
     }
     fs::remove(path);
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * p.count));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * p.records.size()));
+    count_points(state, p);
 }
 BENCHMARK(BM_LazDecompress)->Unit(benchmark::kMillisecond)->UseRealTime();
 
