@@ -44,6 +44,7 @@ pub fn laszip_record(point_format: u8, extra_bytes: u16, chunk_size: u32) -> Out
 }
 
 pub fn open(path: &Path, data_start: u64, laszip_record: &[u8], threads: usize) -> Outcome<Writer> {
+    let threads = if cfg!(feature = "one-thread") { 1 } else { threads };
     let vlr = LazVlr::from_buffer(laszip_record).map_err(|e| from_laz(e, "reading the laszip record"))?;
     let compressor_kind = u16::from_le_bytes([laszip_record[0], laszip_record[1]]);
     let record_length = vlr.items_size() as usize;
