@@ -256,6 +256,29 @@ double swath_margin(const SimOptions& o) {
     return drop * std::tan(tilt * kRad) + 500.0 + std::fabs(o.lever[0]) + std::fabs(o.lever[1]);
 }
 
+// The nodes of the grid whose extent `s.geoid` holds: a gentle slope and an
+// undulation; every value a multiple of 1/256 m, so that its decimal text
+// reads back to the same single value. Laid out from the surface origin,
+// like the surface, so that flights over one origin share one geoid.
+void fill_geoid(Survey& s) {
+    const SimOptions& o = s.opt;
+    inputs::GeoidGrid& g = s.geoid;
+    const double sp = g.dlat;
+    const std::int32_t nlat = g.nlat, nlon = g.nlon;
+    g.node.reset(new float[std::size_t(nlat) * nlon + 1]);
+    g.node[0] = 0.0f;
+    const double pa = 2.0 * kPi * unit_random(o.seed, 3), pb = 2.0 * kPi * unit_random(o.seed, 4);
+    for (std::int32_t r = 1; r <= nlat; ++r) {
+        const double dl = g.glat1 + (r - 1) * sp - s.surface.lat0;
+        for (std::int32_t c = 1; c <= nlon; ++c) {
+            const double dn = g.glon1 + (c - 1) * sp - s.surface.lon0;
+            const double v = o.geoid_height + 1.2 * dl - 0.7 * dn +
+                             0.25 * std::sin(2.0 * kPi * dl / 0.07 + pa) * std::cos(2.0 * kPi * dn / 0.09 + pb);
+            g.node[std::size_t(r - 1) * nlon + c] = static_cast<float>(std::round(v * 256.0) / 256.0);
+        }
+    }
+}
+
 bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
     // The area flown, with the swath and some room around it.
     const double span = o.speed * (o.duration + 8.0);
@@ -300,22 +323,7 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
     }
     g.nlat = nlat;
     g.nlon = nlon;
-    g.node.reset(new float[std::size_t(nlat) * nlon + 1]);
-    g.node[0] = 0.0f;
-    // A gentle slope and an undulation; every value a multiple of 1/256 m,
-    // so that its decimal text reads back to the same single value.
-    // Laid out from the surface origin, like the surface, so that flights
-    // over one origin share one geoid.
-    const double pa = 2.0 * kPi * unit_random(o.seed, 3), pb = 2.0 * kPi * unit_random(o.seed, 4);
-    for (std::int32_t r = 1; r <= nlat; ++r) {
-        const double dl = g.glat1 + (r - 1) * sp - s.surface.lat0;
-        for (std::int32_t c = 1; c <= nlon; ++c) {
-            const double dn = g.glon1 + (c - 1) * sp - s.surface.lon0;
-            const double v = o.geoid_height + 1.2 * dl - 0.7 * dn +
-                             0.25 * std::sin(2.0 * kPi * dl / 0.07 + pa) * std::cos(2.0 * kPi * dn / 0.09 + pb);
-            g.node[std::size_t(r - 1) * nlon + c] = static_cast<float>(std::round(v * 256.0) / 256.0);
-        }
-    }
+    fill_geoid(s);
     s.has_geoid = true;
     return true;
 }
@@ -499,6 +507,43 @@ ScanTime scan_time(const Survey& s, std::int64_t k) {
     st.tfrac = s.hdr.timer_unit * counter;
     st.tscan = s.epoch + (st.tsec + st.tfrac + s.rc.dtsec) / 3600.0;
     return st;
+}
+
+void share_one_geoid(std::vector<Survey>& surveys) {
+    bool any = false;
+    double lat1 = 0, lon1 = 0, lat2 = 0, lon2 = 0;
+    for (const Survey& s : surveys) {
+        if (!s.has_geoid) continue;
+        const inputs::GeoidGrid& g = s.geoid;
+        lat1 = any ? std::fmin(lat1, g.glat1) : g.glat1;
+        lon1 = any ? std::fmin(lon1, g.glon1) : g.glon1;
+        lat2 = any ? std::fmax(lat2, g.glat2) : g.glat2;
+        lon2 = any ? std::fmax(lon2, g.glon2) : g.glon2;
+        any = true;
+    }
+    if (!any) return;
+    const double sp = surveys.front().geoid.dlat;
+    const auto nlat = static_cast<std::int32_t>(std::llround((lat2 - lat1) / sp)) + 1;
+    const auto nlon = static_cast<std::int32_t>(std::llround((lon2 - lon1) / sp)) + 1;
+    const double top = lat1 + (nlat - 1) * sp, right = lon1 + (nlon - 1) * sp;
+    // Too large, or dimensions the loader would not read back: each keeps its own.
+    if (std::int64_t{nlat} * nlon > inputs::kGeoidNodes || inputs::grid_count(lat1, top, sp) != nlat ||
+        inputs::grid_count(lon1, right, sp) != nlon) {
+        return;
+    }
+    for (Survey& s : surveys) {
+        // Every grid's nodes lie on multiples of the spacing, so the wider
+        // grid holds the same values at the nodes each flight used.
+        if (!s.has_geoid || s.geoid.dlat != sp) continue;
+        inputs::GeoidGrid& g = s.geoid;
+        g.glat1 = lat1;
+        g.glon1 = lon1;
+        g.glat2 = top;
+        g.glon2 = right;
+        g.nlat = nlat;
+        g.nlon = nlon;
+        fill_geoid(s);
+    }
 }
 
 bool build_survey(const SimOptions& opt, Survey& s, std::string& error) {

@@ -113,6 +113,9 @@ struct Survey {
 // consistently (options out of range, a clock the reader cannot follow,
 // a grid too large, ...).
 bool build_survey(const SimOptions& opt, Survey& s, std::string& error);
+// Flights of one campaign get one geoid grid, covering them all: the same
+// model over every flight's area, so that their heights stand above one grid.
+void share_one_geoid(std::vector<Survey>& surveys);
 
 // The scanner clock of scan k (0-based), in counts from the file epoch.
 inline std::int64_t scan_count(const Survey& s, std::int64_t k) {
