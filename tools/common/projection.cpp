@@ -1,6 +1,6 @@
 #include "projection.hpp"
 
-#include "grid.hpp"
+#include "int_rounding.hpp"
 
 #include <cmath>
 #include <cstdio>
