@@ -165,7 +165,7 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
         // Every value the field can hold must be a finite double.
         if (!(h.scale[k] != 0) || !std::isfinite(h.scale[k]) || !std::isfinite(h.offset[k]) ||
             !std::isfinite(2147483648.0 * std::fabs(h.scale[k]) + std::fabs(h.offset[k]))) {
-            fail(path, std::string("the header's ") + "XYZ"[k] + " scale " + number_text(h.scale[k]) + " and offset " +
+            fail(path, std::string("the LAS header's ") + "XYZ"[k] + " scale " + number_text(h.scale[k]) + " and offset " +
                            number_text(h.offset[k]) + " are no valid scale and offset (a finite non-zero scale, a "
                            "finite offset)");
         }

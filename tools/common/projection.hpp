@@ -22,6 +22,8 @@ struct ProjectionRequest {
     std::string crs = "utm";  // "utm" (the WGS 84 UTM zone of centre_lon/centre_lat) or any projected CRS PROJ knows
     double centre_lon = 0, centre_lat = 0;
     std::string vertical;     // the heights' meaning, for the compound WKT
+    std::string source_crs;   // the inputs' geographic CRS (WKT); empty: WGS 84
+    bool native = false;      // the inputs are in crs already (easting, northing): no transformation
 };
 
 struct Projection;  // PROJ's objects and the lattice

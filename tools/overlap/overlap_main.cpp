@@ -230,10 +230,7 @@ int run(int argc, char** argv) {
     // strip's own cells of the one grid.
     std::vector<grid::PointSource> sources;
     for (const auto& f : flights) sources.push_back(f.source);
-    grid::ProjectionRequest request;
-    request.crs = o.crs.empty() ? "utm" : o.crs;
-    grid::inputs_centre(sources, request.centre_lon, request.centre_lat);
-    request.vertical = sources[0].vertical;
+    const grid::ProjectionRequest request = grid::projection_request(sources, o.crs);
     std::future<grid::ProjectionSetup> pending = grid::start_projection(request);
     grid::ProjectionSetup setup;
     std::vector<StripCells> cells;
@@ -266,7 +263,7 @@ int run(int argc, char** argv) {
             k += 1;
         }
     });
-    c.crs = setup.crs_id.empty() ? request.crs : setup.crs_id;
+    c.crs = !setup.crs_id.empty() ? setup.crs_id : request.native ? setup.crs_name : request.crs;
     c.crs_name = setup.crs_name;
     c.crs_wkt = setup.wkt;
     c.strips.resize(flights.size());
