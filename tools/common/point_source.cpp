@@ -266,10 +266,13 @@ StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std:
     StreamCounts counts;
     std::vector<common::LasPoint> points;
     while (reader.read(points, kBlockPoints)) {
-        block.points.resize(points.size());
-        for (std::size_t k = 0; k < points.size(); ++k) block.points[k] = {points[k].x, points[k].y, points[k].z};
-        counts.points += points.size();
-        sink(block);
+        block.points.clear();
+        for (const common::LasPoint& p : points) {
+            if (s.filter.keeps(p)) block.points.push_back({p.x, p.y, p.z});
+        }
+        counts.filtered += points.size() - block.points.size();
+        counts.points += block.points.size();
+        if (!block.points.empty()) sink(block);
     }
     block.points.clear();
     return counts;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "inputs/output_guard.hpp"
+#include "point_filter.hpp"
 
 namespace morva::grid {
 
@@ -45,6 +46,7 @@ struct PointSource {
     // CRS's units) or geographic; crs_name is PROJ's name of it.
     std::string crs, crs_name;
     bool projected = false;
+    common::PointFilter filter;  // which of a LAS file's points are used
     GeoBounds bounds;          // from the LAS header; for scan points a sample of the records (approximate)
     std::uint64_t records = 0; // the LAS header's count, or the scan-point file's records (valid or not)
 };
@@ -80,6 +82,7 @@ inline constexpr std::size_t kBlockPoints = 1 << 18;
 struct StreamCounts {
     std::uint64_t points = 0;
     std::uint64_t not_points = 0;  // records without a time or position, skipped
+    std::uint64_t filtered = 0;    // LAS points left out (withheld, by class or return)
 };
 
 // Every point of the source, in order, in blocks of at most kBlockPoints; the

@@ -77,6 +77,7 @@ struct Options {
     std::optional<std::string> geodesy;  // --geodesy, when given
     std::string metadata;                // the run's record, when given
     std::uint64_t max_memory = 0;        // bytes the cells and the raster may take
+    common::PointFilter filter;          // --classes, --returns
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -159,6 +160,7 @@ Options parse_options(int argc, char** argv) {
          "or run control that contradicts it is refused",
          OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
     };
+    for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
     options.push_back({"--max-memory", "SIZE",
                        "the memory the cells and the raster may take, e.g.\n"
                        "8G or 512M (default three quarters of the memory\n"
@@ -548,6 +550,10 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
                " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
+    if (counts.filtered > 0) {
+        text::note(std::to_string(counts.filtered) + " LAS points left out: withheld, noise (classes 7 and 18) or "
+                   "not of --classes or --returns");
+    }
     for (const std::string& w : warnings) text::warn(w);
     if (counts.not_points > 0) {
         text::warn(std::to_string(counts.not_points) +
@@ -664,7 +670,10 @@ void run(const Options& o) {
     std::promise<ProjectionRequest> request;
     pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
-    for (const std::string& name : o.inputs) sources.push_back(open_source(name, o.input_crs));
+    for (const std::string& name : o.inputs) {
+        sources.push_back(open_source(name, o.input_crs));
+        sources.back().filter = o.filter;
+    }
     check_one_vertical(sources);
     check_heights_fit(sources, o.data_type);
     const std::string geodesy = points_geodesy(o, sources);

@@ -192,6 +192,7 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
     for (const StreamCounts& c : counts) {
         total.points += c.points;
         total.not_points += c.not_points;
+        total.filtered += c.filtered;
         total.points_per_source.push_back(c.points);
     }
     return total;

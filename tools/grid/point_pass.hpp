@@ -35,6 +35,7 @@ struct ProjectedBlock {
 struct PassCounts {
     std::uint64_t points = 0;
     std::uint64_t not_points = 0;
+    std::uint64_t filtered = 0;  // LAS points left out by the inputs' filters
     std::vector<std::uint64_t> points_per_source;
 };
 

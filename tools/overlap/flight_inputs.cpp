@@ -111,13 +111,13 @@ std::string content_digest(const std::string& path) {
     return text;
 }
 
-Flight open_flight(const std::string& name, const std::string& path) {
+Flight open_flight(const std::string& name, const std::string& path, const std::string& input_crs) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + las::unreadable(path));
     Flight f;
     f.name = name;
     f.input = path;
-    f.source = grid::open_source(path);
+    f.source = grid::open_source(path, input_crs);
     f.source.name = name;
     f.geodesy = f.source.geodesy.empty() ? "flat" : f.source.geodesy;
     if (f.source.kind == grid::SourceKind::ScanPoints) {
@@ -151,7 +151,7 @@ std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
     return files;
 }
 
-std::vector<Flight> find_flights(const std::vector<std::string>& arguments) {
+std::vector<Flight> find_flights(const std::vector<std::string>& arguments, const std::string& input_crs) {
     std::vector<Flight> flights;
     std::error_code ec;
     if (arguments.size() == 1 && fs::is_directory(arguments[0], ec)) {
@@ -170,10 +170,10 @@ std::vector<Flight> find_flights(const std::vector<std::string>& arguments) {
             }
         }
         std::sort(found.begin(), found.end());
-        for (const auto& rel : found) flights.push_back(open_flight(rel, (top / rel / run_control).string()));
+        for (const auto& rel : found) flights.push_back(open_flight(rel, (top / rel / run_control).string(), input_crs));
         if (flights.empty()) fail("no flight in " + arguments[0] + ": no folder below it holds a " + run_control);
     } else {
-        for (const auto& a : arguments) flights.push_back(open_flight(a, a));
+        for (const auto& a : arguments) flights.push_back(open_flight(a, a, input_crs));
     }
     for (std::size_t i = 0; i < flights.size(); ++i) {
         for (std::size_t k = 0; k < i; ++k) {

@@ -64,7 +64,8 @@ constexpr int kNotTestedStatus = 4;
 
 struct Options {
     std::vector<std::string> inputs;
-    std::string crs, csv, json, rasters, picture;
+    std::string crs, input_crs, csv, json, rasters, picture;
+    common::PointFilter filter;  // --classes, --returns
     double resolution = 2;
     SmoothCriteria criteria;
     std::uint64_t min_smooth_cells = kMinSmoothCells;
@@ -96,9 +97,14 @@ Options parse_options(int argc, char** argv) {
             return std::string();
         };
     };
-    const std::vector<text::Option> options = {
-        {"--crs", "CRS", "projected system known to PROJ [UTM zone of the campaign]", OptionKind::Text, {}, {}, true,
-         {}, text_value(o.crs, "a coordinate system")},
+    std::vector<text::Option> options = {
+        {"--crs", "CRS",
+         "projected system known to PROJ for geographic inputs\n"
+         "[UTM zone of the campaign; LAS inputs in a projected\n"
+         "CRS: theirs]",
+         OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
+        {"--input-crs", "CRS", "the CRS of LAS inputs that state none", OptionKind::Text, {}, {}, true, {},
+         text_value(o.input_crs, "a coordinate system")},
         {"--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", OptionKind::Number, 0.1, 1000, false, {},
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--max-roughness", "M",
@@ -160,6 +166,7 @@ Options parse_options(int argc, char** argv) {
              return std::string();
          }},
     };
+    for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     for (std::string_view input : text::parse_command_line(program, options, argc, argv)) o.inputs.emplace_back(input);
@@ -213,7 +220,8 @@ int run(int argc, char** argv) {
     c.min_smooth_cells = o.min_smooth_cells;
     c.limits = o.limits;
     c.forced = o.force;
-    const std::vector<Flight> flights = find_flights(o.inputs);
+    std::vector<Flight> flights = find_flights(o.inputs, o.input_crs);
+    for (Flight& f : flights) f.source.filter = o.filter;
     check_consistent(flights, o.force, c.warnings);
     const std::vector<inputs::RunFile> protected_files = files_of(flights);
     std::vector<std::string> outputs;
