@@ -18,6 +18,7 @@ enum class Returns { All, First, Last, Only };
 struct PointFilter {
     std::bitset<256> classes = default_classes();
     Returns returns = Returns::All;
+    int source_id = -1;  // keep only this point source ID (a flight of a file of several), -1 every one
 
     static std::bitset<256> default_classes() {
         std::bitset<256> keep;
@@ -29,6 +30,7 @@ struct PointFilter {
 
     bool keeps(const LasPoint& p) const {
         if (p.withheld || !classes.test(p.classification)) return false;
+        if (source_id >= 0 && p.source_id != source_id) return false;
         switch (returns) {
         case Returns::First: return p.return_number == 1;
         case Returns::Last: return p.return_number == p.number_of_returns;

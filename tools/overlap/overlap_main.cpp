@@ -66,6 +66,7 @@ struct Options {
     std::vector<std::string> inputs;
     std::string crs, input_crs, csv, json, rasters, picture;
     common::PointFilter filter;  // --classes, --returns
+    bool by_source_id = false;
     double resolution = 2;
     SmoothCriteria criteria;
     std::uint64_t min_smooth_cells = kMinSmoothCells;
@@ -167,6 +168,10 @@ Options parse_options(int argc, char** argv) {
          }},
     };
     for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
+    options.push_back(text::flag_option("--by-source-id",
+                                        "a LAS input holds several flights: one per point\n"
+                                        "source ID (named FILE#ID)",
+                                        o.by_source_id));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     for (std::string_view input : text::parse_command_line(program, options, argc, argv)) o.inputs.emplace_back(input);
@@ -220,8 +225,7 @@ int run(int argc, char** argv) {
     c.min_smooth_cells = o.min_smooth_cells;
     c.limits = o.limits;
     c.forced = o.force;
-    std::vector<Flight> flights = find_flights(o.inputs, o.input_crs);
-    for (Flight& f : flights) f.source.filter = o.filter;
+    const std::vector<Flight> flights = find_flights(o.inputs, o.input_crs, o.filter, o.by_source_id);
     check_consistent(flights, o.force, c.warnings);
     const std::vector<inputs::RunFile> protected_files = files_of(flights);
     std::vector<std::string> outputs;
