@@ -248,6 +248,12 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         return setup;
     }
     setup.crs_name = proj_get_name(target.pj);
+    Object cs(proj_crs_get_coordinate_system(p->ctx, target.pj));
+    const char* unit = nullptr;
+    if (cs.pj != nullptr && proj_cs_get_axis_info(p->ctx, cs.pj, 0, nullptr, nullptr, nullptr, nullptr, &unit, nullptr,
+                                                  nullptr) && unit != nullptr) {
+        setup.unit = unit;
+    }
     if (!request.native) setup.warning = outside_area_of_use(p->ctx, target.pj, request);
     const char* auth = proj_get_id_auth_name(target.pj, 0);
     const char* code = proj_get_id_code(target.pj, 0);

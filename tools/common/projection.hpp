@@ -34,6 +34,7 @@ struct ProjectionSetup {
     std::string crs_id;       // e.g. "EPSG:32631", empty when PROJ names none
     std::string wkt;          // horizontal CRS, WKT1 (GDAL flavour), one line
     std::string compound_wkt; // horizontal CRS plus the vertical meaning, WKT1 one line (for LAS)
+    std::string unit = "metre";  // the projected CRS's linear unit, as PROJ names it
     std::string error;        // why not
     std::string warning;      // the points lie far outside the CRS's area of use, else empty
 };

@@ -549,7 +549,8 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     outputs.commit();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
-               " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
+               " cells of " + metres(o.resolution) + (setup.unit == "metre" ? " m" : " " + setup.unit) + " (" +
+               setup.crs_name + ") written to " + o.output);
     if (counts.filtered > 0) {
         text::note(std::to_string(counts.filtered) + " LAS points left out: withheld, noise (classes 7 and 18) or "
                    "not of --classes or --returns");
