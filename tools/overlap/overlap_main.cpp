@@ -64,7 +64,9 @@ constexpr int kNotTestedStatus = 4;
 
 struct Options {
     std::vector<std::string> inputs;
-    std::string crs, csv, json, rasters, picture;
+    std::string crs, input_crs, csv, json, rasters, picture;
+    common::PointFilter filter;  // --classes, --returns
+    bool by_source_id = false;
     double resolution = 2;
     SmoothCriteria criteria;
     std::uint64_t min_smooth_cells = kMinSmoothCells;
@@ -96,9 +98,14 @@ Options parse_options(int argc, char** argv) {
             return std::string();
         };
     };
-    const std::vector<text::Option> options = {
-        {"--crs", "CRS", "projected system known to PROJ [UTM zone of the campaign]", OptionKind::Text, {}, {}, true,
-         {}, text_value(o.crs, "a coordinate system")},
+    std::vector<text::Option> options = {
+        {"--crs", "CRS",
+         "projected system known to PROJ for geographic inputs\n"
+         "[UTM zone of the campaign; LAS inputs in a projected\n"
+         "CRS: theirs]",
+         OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
+        {"--input-crs", "CRS", "the CRS of LAS inputs that state none", OptionKind::Text, {}, {}, true, {},
+         text_value(o.input_crs, "a coordinate system")},
         {"--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", OptionKind::Number, 0.1, 1000, false, {},
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--max-roughness", "M",
@@ -160,6 +167,11 @@ Options parse_options(int argc, char** argv) {
              return std::string();
          }},
     };
+    for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
+    options.push_back(text::flag_option("--by-source-id",
+                                        "a LAS input holds several flights: one per point\n"
+                                        "source ID (named FILE#ID)",
+                                        o.by_source_id));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     for (std::string_view input : text::parse_command_line(program, options, argc, argv)) o.inputs.emplace_back(input);
@@ -213,7 +225,7 @@ int run(int argc, char** argv) {
     c.min_smooth_cells = o.min_smooth_cells;
     c.limits = o.limits;
     c.forced = o.force;
-    const std::vector<Flight> flights = find_flights(o.inputs);
+    const std::vector<Flight> flights = find_flights(o.inputs, o.input_crs, o.filter, o.by_source_id);
     check_consistent(flights, o.force, c.warnings);
     const std::vector<inputs::RunFile> protected_files = files_of(flights);
     std::vector<std::string> outputs;
@@ -230,10 +242,7 @@ int run(int argc, char** argv) {
     // strip's own cells of the one grid.
     std::vector<grid::PointSource> sources;
     for (const auto& f : flights) sources.push_back(f.source);
-    grid::ProjectionRequest request;
-    request.crs = o.crs.empty() ? "utm" : o.crs;
-    grid::inputs_centre(sources, request.centre_lon, request.centre_lat);
-    request.vertical = sources[0].vertical;
+    const grid::ProjectionRequest request = grid::projection_request(sources, o.crs);
     std::future<grid::ProjectionSetup> pending = grid::start_projection(request);
     grid::ProjectionSetup setup;
     std::vector<StripCells> cells;
@@ -266,7 +275,7 @@ int run(int argc, char** argv) {
             k += 1;
         }
     });
-    c.crs = setup.crs_id.empty() ? request.crs : setup.crs_id;
+    c.crs = !setup.crs_id.empty() ? setup.crs_id : request.native ? setup.crs_name : request.crs;
     c.crs_name = setup.crs_name;
     c.crs_wkt = setup.wkt;
     c.strips.resize(flights.size());
