@@ -61,10 +61,11 @@ Verdict judge(std::size_t count, double value, double limit) {
 }
 }  // namespace
 
-AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const bool> open, const AccuracyLimits& limits) {
+AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers,
+                                 const AccuracyLimits& limits) {
     std::vector<double> open_dz, vegetated_abs_dz, vegetated_dz;
     for (std::size_t i = 0; i < dz.size(); ++i) {
-        if (open[i]) {
+        if (covers[i] == LandCover::open) {
             open_dz.push_back(dz[i]);
         } else {
             vegetated_dz.push_back(dz[i]);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "checkpoints.hpp"
+
 namespace accuracy {
 
 struct DzSummary {
@@ -52,8 +54,9 @@ struct AccuracyFigures {
     Verdict vva_verdict = Verdict::not_tested;
 };
 
-// dz and whether each point is open, one entry per measured check point. A
-// figure with no point to measure it, or no limit, is not tested.
-AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const bool> open, const AccuracyLimits& limits);
+// dz and the land cover, one entry each per measured check point. A figure
+// with no point to measure it, or no limit, is not tested.
+AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers,
+                                 const AccuracyLimits& limits);
 
 }  // namespace accuracy
