@@ -107,7 +107,7 @@ TEST(Figures, PercentileRmseAndVerdicts) {
     EXPECT_DOUBLE_EQ(f.nva, 1.96 * rmse_open);
     EXPECT_DOUBLE_EQ(f.vva, 0.20 + 0.95 * 0.10);
     EXPECT_NEAR(f.all.mean, 0.01 / 5, 1e-15);
-    EXPECT_EQ(f.nva_verdict, accuracy::Verdict::pass);   // 1.96 x 0.073 <= 0.196
+    EXPECT_EQ(f.nva_verdict, accuracy::Verdict::pass);   // 1.96 x 0.075 <= 0.196
     EXPECT_EQ(f.vva_verdict, accuracy::Verdict::fail);   // 0.295 > 0.294
     const auto none = accuracy::accuracy_figures({}, {}, *accuracy::quality_level("QL0"));
     EXPECT_EQ(none.nva_verdict, accuracy::Verdict::not_tested);
