@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "accuracy_figures.hpp"
+#include "checkpoint_heights.hpp"
 #include "checkpoints.hpp"
 #include "density.hpp"
 #include "terrain_triangulation.hpp"
@@ -134,4 +135,28 @@ TEST(Density, CountsCellsAndJudgesTheShare) {
     EXPECT_EQ(accuracy::density_figures(raster, 1.0, 0.6).verdict, accuracy::Verdict::pass);
     EXPECT_EQ(accuracy::density_figures(raster, 1.0, 0.7).verdict, accuracy::Verdict::fail);  // 2 of 3 cells
     EXPECT_EQ(accuracy::density_figures(raster, 0, 0.9).verdict, accuracy::Verdict::not_tested);
+}
+
+TEST(CheckPointHeights, ListsTheUnmeasuredAndStopsWhenNoneIsMeasured) {
+    const Ground g = plane_ground();
+    const accuracy::TerrainTriangulation terrain(g.x, g.y, g.z, 5.0);
+    std::vector<accuracy::CheckPoint> points = {{"a", 600010, 5700010, plane(600010, 5700010) - 0.03},
+                                                {"b", 600070, 5700030, 0},
+                                                {"c", 600500, 5700010, 0}};
+    const auto heights = accuracy::measure_checkpoints(terrain, points);
+    ASSERT_EQ(heights.size(), 3u);
+    EXPECT_NEAR(heights[0].dz, 0.03, 1e-9);
+    EXPECT_EQ(heights[1].terrain.status, accuracy::TerrainStatus::far_from_ground);
+    EXPECT_EQ(heights[2].terrain.status, accuracy::TerrainStatus::outside);
+    const auto f = accuracy::figures_of_measured(heights, *accuracy::quality_level("QL1"));
+    EXPECT_EQ(f.all.count, 1u);
+    // guards: check points in another coordinate system giving figures of nothing.
+    const auto none = accuracy::measure_checkpoints(terrain, std::span(points).subspan(1));
+    try {
+        accuracy::figures_of_measured(none, *accuracy::quality_level("QL1"));
+        ADD_FAILURE() << "no stop";
+    } catch (const morva::text::RunStopped& stop) {
+        EXPECT_EQ(stop.line, "*** none of the 2 check points lies within the ground points (1 outside the data, 1 farther "
+                             "than the longest edge from a ground point, 0 in a gap); are they in the points' coordinate system?");
+    }
 }

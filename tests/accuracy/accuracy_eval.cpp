@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "accuracy_figures.hpp"
+#include "checkpoint_heights.hpp"
 #include "checkpoints.hpp"
 #include "density.hpp"
 #include "terrain_triangulation.hpp"
@@ -47,18 +48,13 @@ int run(int argc, char** argv) {
     if (!limits) morva::text::stop_run(std::string("*** unknown level ") + argv[5]);
 
     const accuracy::TerrainTriangulation terrain(gx, gy, gz, std::stod(argv[4]));
-    std::vector<double> dz;
-    std::vector<accuracy::LandCover> covers;
-    for (const auto& p : points) {
-        const auto h = terrain.height_at(p.easting, p.northing);
-        const bool measured = h.status == accuracy::TerrainStatus::measured;
-        std::printf("point %s %s %s %.9f\n", p.id.c_str(), std::string(accuracy::land_cover_name(p.cover)).c_str(),
-                    measured ? "measured" : "not_measured", measured ? h.height - p.height : 0.0);
-        if (!measured) continue;
-        dz.push_back(h.height - p.height);
-        covers.push_back(p.cover);
+    const auto heights = accuracy::measure_checkpoints(terrain, points);
+    for (const auto& h : heights) {
+        const bool measured = h.terrain.status == accuracy::TerrainStatus::measured;
+        std::printf("point %s %s %s %.9f\n", h.point->id.c_str(), std::string(accuracy::land_cover_name(h.point->cover)).c_str(),
+                    measured ? "measured" : "not_measured", h.dz);
     }
-    const auto f = accuracy::accuracy_figures(dz, covers, *limits);
+    const auto f = accuracy::figures_of_measured(heights, *limits);
     print_summary("all", f.all);
     print_summary("open", f.open);
     print_summary("vegetated", f.vegetated);

@@ -141,6 +141,13 @@ with tempfile.TemporaryDirectory() as top:
     check(bad.returncode == 1 and bad.stderr == "*** bad.csv line 5: the height 'x' is not a number\n",
           f"a bad line refused by number: {bad.stderr.strip()}")
 
+    # No check point within the data (another coordinate system): one line, exit 1.
+    shifted = lines[:2] + [",".join([f[0], f"{float(f[1]) + 5000:.3f}"] + f[2:]) for f in (l.split(",") for l in lines[2:])]
+    open(os.path.join(plain, "elsewhere.csv"), "w").write("\n".join(shifted) + "\n")
+    elsewhere = evaluate(plain, "elsewhere.csv")
+    check(elsewhere.returncode == 1 and elsewhere.stderr.count("\n") == 1 and "none of the 40" in elsewhere.stderr,
+          f"no check point within the data: {elsewhere.stderr.strip()}")
+
     # A known vertical bias: the geoid raised 5 cm, every height 5 cm lower.
     biased = os.path.join(top, "biased")
     survey(biased, 0.05)
