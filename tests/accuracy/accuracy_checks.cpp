@@ -160,3 +160,27 @@ TEST(CheckPointHeights, ListsTheUnmeasuredAndStopsWhenNoneIsMeasured) {
                              "than the longest edge from a ground point, 0 in a gap); are they in the points' coordinate system?");
     }
 }
+
+TEST(Figures, LimitsByLevelOrExplicit) {
+    std::string error;
+    const auto ql2 = accuracy::parse_limits("QL2", error);
+    ASSERT_TRUE(ql2);
+    EXPECT_EQ(ql2->density, 2.0);
+    const auto given = accuracy::parse_limits("rmsez=0.08,vva=0.25", error);
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->rmsez, 0.08);
+    EXPECT_EQ(given->vva, 0.25);
+    EXPECT_EQ(given->nva, 0.0);  // not limited: not tested
+    const std::pair<const char*, const char*> refused[] = {
+        {"QL4", "'QL4' is neither QL0, QL1, QL2, QL3 nor a list of rmsez=, nva=, vva=, density="},
+        {"rmsez=0.1,rmse=2", "'rmse=2' is not one of rmsez=, nva=, vva=, density="},
+        {"nva=0.2,nva=0.3", "nva is given twice"},
+        {"density=-1", "the density limit '-1' is not a number above 0"},
+        {"vva=0.2x", "the vva limit '0.2x' is not a number above 0"},
+    };
+    for (const auto& [text, message] : refused) {
+        error.clear();
+        EXPECT_FALSE(accuracy::parse_limits(text, error)) << text;
+        EXPECT_EQ(error, message);
+    }
+}

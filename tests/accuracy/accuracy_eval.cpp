@@ -3,7 +3,7 @@
 // CSV in; one line per check point and the figures out, as words and numbers
 // that accuracy_test.py reads.
 //
-//   accuracy_eval GROUND.xyz FIRST.xy CHECKPOINTS.csv MAX_EDGE LEVEL CELL
+//   accuracy_eval GROUND.xyz FIRST.xy CHECKPOINTS.csv MAX_EDGE LIMITS CELL
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -26,7 +26,7 @@ void print_summary(const char* name, const accuracy::DzSummary& s) {
 
 int run(int argc, char** argv) {
     if (argc != 7) {
-        std::fprintf(stderr, "usage: accuracy_eval GROUND.xyz FIRST.xy CHECKPOINTS.csv MAX_EDGE LEVEL CELL\n");
+        std::fprintf(stderr, "usage: accuracy_eval GROUND.xyz FIRST.xy CHECKPOINTS.csv MAX_EDGE LIMITS CELL\n");
         return 2;
     }
     std::vector<double> gx, gy, gz, fx, fy;
@@ -44,8 +44,9 @@ int run(int argc, char** argv) {
     std::ifstream csv(argv[3]);
     if (!csv) morva::text::stop_cannot_open(argv[3], errno);
     const auto points = accuracy::read_checkpoints(csv, argv[3]);
-    const auto limits = accuracy::quality_level(argv[5]);
-    if (!limits) morva::text::stop_run(std::string("*** unknown level ") + argv[5]);
+    std::string error;
+    const auto limits = accuracy::parse_limits(argv[5], error);
+    if (!limits) morva::text::stop_run("*** " + error);
 
     const accuracy::TerrainTriangulation terrain(gx, gy, gz, std::stod(argv[4]));
     const auto heights = accuracy::measure_checkpoints(terrain, points);

@@ -1,6 +1,7 @@
 #include "accuracy_figures.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace accuracy {
@@ -43,6 +44,42 @@ std::optional<AccuracyLimits> quality_level(std::string_view name) {
     if (name == "QL2") return AccuracyLimits{"QL2", 0.10, 0.196, 0.294, 2.0};
     if (name == "QL3") return AccuracyLimits{"QL3", 0.20, 0.392, 0.588, 0.5};
     return std::nullopt;
+}
+
+std::optional<AccuracyLimits> parse_limits(std::string_view text, std::string& error) {
+    if (auto level = quality_level(text)) return level;
+    if (text.find('=') == std::string_view::npos) {
+        error = "'" + std::string(text) + "' is neither QL0, QL1, QL2, QL3 nor a list of rmsez=, nva=, vva=, density=";
+        return std::nullopt;
+    }
+    AccuracyLimits limits{"explicit"};
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        const auto equals = item.find('=');
+        const std::string_view key = item.substr(0, equals);
+        double* target = key == "rmsez" ? &limits.rmsez : key == "nva" ? &limits.nva : key == "vva" ? &limits.vva
+                         : key == "density" ? &limits.density : nullptr;
+        if (equals == std::string_view::npos || target == nullptr) {
+            error = "'" + std::string(item) + "' is not one of rmsez=, nva=, vva=, density=";
+            return std::nullopt;
+        }
+        if (*target != 0) {
+            error = std::string(key) + " is given twice";
+            return std::nullopt;
+        }
+        const std::string_view number = item.substr(equals + 1);
+        double value = 0;
+        const auto [end, failure] = std::from_chars(number.data(), number.data() + number.size(), value);
+        if (number.empty() || failure != std::errc() || end != number.data() + number.size() || !(value > 0) ||
+            !std::isfinite(value)) {
+            error = "the " + std::string(key) + " limit '" + std::string(number) + "' is not a number above 0";
+            return std::nullopt;
+        }
+        *target = value;
+    }
+    return limits;
 }
 
 std::string_view verdict_text(Verdict verdict) {

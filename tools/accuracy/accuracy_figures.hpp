@@ -40,6 +40,12 @@ struct AccuracyLimits {
 // QL0..QL3 (the names are case sensitive); nullopt for any other name.
 std::optional<AccuracyLimits> quality_level(std::string_view name);
 
+// A --limits value: a level (QL0..QL3) or explicit limits as a comma list of
+// rmsez=M, nva=M, vva=M, density=D (any of them, metres and points per square
+// metre, each above 0, each at most once). nullopt with `error` set (one
+// phrase) when the text is neither.
+std::optional<AccuracyLimits> parse_limits(std::string_view text, std::string& error);
+
 enum class Verdict { pass, fail, not_tested };
 std::string_view verdict_text(Verdict verdict);
 
