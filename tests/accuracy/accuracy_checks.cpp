@@ -10,6 +10,7 @@
 
 #include "accuracy_figures.hpp"
 #include "checkpoint_heights.hpp"
+#include "checkpoint_window.hpp"
 #include "checkpoints.hpp"
 #include "density.hpp"
 #include "terrain_triangulation.hpp"
@@ -183,4 +184,35 @@ TEST(Figures, LimitsByLevelOrExplicit) {
         EXPECT_FALSE(accuracy::parse_limits(text, error)) << text;
         EXPECT_EQ(error, message);
     }
+}
+
+TEST(CheckPointWindow, TheGroundAroundTheCheckPointsGivesTheSameHeights) {
+    // Ground with relief (a plane is reproduced by any triangle): heights from
+    // the points within 2 x max_edge of the check points equal those of all points.
+    Ground g = plane_ground();
+    for (std::size_t i = 0; i < g.x.size(); ++i) g.z[i] += 0.5 * std::sin(g.x[i] * 0.7) * std::cos(g.y[i] * 0.9);
+    std::vector<accuracy::CheckPoint> points;
+    std::mt19937_64 random(3);
+    std::uniform_real_distribution<double> u(-5, 105);
+    for (int i = 0; i < 20; ++i)
+        points.push_back({std::to_string(i), 600000 + u(random), 5700000 + u(random), 0});
+    const double max_edge = 5.0;
+    const accuracy::CheckPointWindow window(points, 2 * max_edge);
+    Ground near;
+    for (std::size_t i = 0; i < g.x.size(); ++i)
+        if (window.contains(g.x[i], g.y[i])) near.x.push_back(g.x[i]), near.y.push_back(g.y[i]), near.z.push_back(g.z[i]);
+    EXPECT_LT(near.x.size(), g.x.size() / 2);
+    const accuracy::TerrainTriangulation all(g.x, g.y, g.z, max_edge), local(near.x, near.y, near.z, max_edge);
+    int measured = 0;
+    for (const auto& p : points) {
+        const auto a = all.height_at(p.easting, p.northing);
+        if (a.status != accuracy::TerrainStatus::measured) continue;
+        ++measured;
+        const auto b = local.height_at(p.easting, p.northing);
+        ASSERT_EQ(b.status, accuracy::TerrainStatus::measured) << p.id;
+        EXPECT_NEAR(a.height, b.height, 1e-9) << p.id;  // the same triangle, its corners maybe in another order
+    }
+    EXPECT_GT(measured, 12);
+    EXPECT_FALSE(window.contains(600500, 5700500));
+    EXPECT_FALSE(window.contains(std::nan(""), 5700000));
 }
