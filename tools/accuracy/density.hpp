@@ -1,0 +1,41 @@
+#pragma once
+// Point density on a raster: first or only returns per square metre in
+// square cells aligned to multiples of the cell size, and the share of the
+// cells holding data that meet a level's density.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "accuracy_figures.hpp"
+
+namespace accuracy {
+
+struct DensityRaster {
+    double cell_size = 0;
+    double west = 0, north = 0;        // the raster's corner (multiples of cell_size)
+    std::size_t columns = 0, rows = 0; // rows from north to south
+    std::vector<std::uint32_t> counts; // points per cell, row by row
+};
+
+// The points are the first or only returns (the caller leaves the others
+// out). Stops with one line when the raster would exceed max_cells.
+DensityRaster density_raster(std::span<const double> x, std::span<const double> y, double cell_size,
+                             std::size_t max_cells);
+
+struct DensityFigures {
+    std::size_t points = 0;
+    std::size_t cells_with_data = 0;  // cells holding at least one point
+    std::size_t empty_cells = 0;      // cells of the raster's rectangle with none (outside the swath, or voids)
+    double mean_density = 0;          // points / (cells_with_data x cell area)
+    std::size_t cells_meeting = 0;    // cells with data at or above the level's density
+    double share_meeting = 0;         // cells_meeting / cells_with_data
+    Verdict verdict = Verdict::not_tested;
+};
+
+// Verdict pass when the mean density over the cells with data reaches
+// `density` and at least `required_share` of those cells reach it; not
+// tested without a density limit or without data.
+DensityFigures density_figures(const DensityRaster& raster, double density, double required_share);
+
+}  // namespace accuracy

@@ -1,0 +1,98 @@
+// The one translation unit that includes CGAL (header-only and slow to compile).
+#include "terrain_triangulation.hpp"
+
+#include <CGAL/Delaunay_triangulation_2.h>
+#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
+#include <CGAL/Triangulation_vertex_base_with_info_2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "text/stop.hpp"
+
+namespace accuracy {
+
+namespace {
+using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
+using VertexBase = CGAL::Triangulation_vertex_base_with_info_2<double, Kernel>;
+using Structure = CGAL::Triangulation_data_structure_2<VertexBase>;
+using Delaunay = CGAL::Delaunay_triangulation_2<Kernel, Structure>;
+using Point = Kernel::Point_2;
+}  // namespace
+
+struct TerrainTriangulation::Impl {
+    Delaunay triangulation;
+    double max_edge = 0;
+};
+
+std::string_view terrain_status_text(TerrainStatus status) {
+    switch (status) {
+        case TerrainStatus::measured: return "measured";
+        case TerrainStatus::outside: return "outside the data";
+        case TerrainStatus::far_from_ground: return "farther than the longest edge from a ground point";
+        case TerrainStatus::long_edge: return "in a triangle with an edge longer than the longest edge";
+    }
+    return "";
+}
+
+TerrainTriangulation::TerrainTriangulation(std::span<const double> x, std::span<const double> y,
+                                           std::span<const double> z, double max_edge)
+    : impl_(std::make_unique<Impl>()) {
+    if (x.size() != y.size() || x.size() != z.size())
+        morva::text::stop_run("*** the ground points' coordinate arrays differ in length");
+    impl_->max_edge = max_edge;
+    std::vector<std::pair<Point, double>> points;
+    points.reserve(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) points.emplace_back(Point(x[i], y[i]), z[i]);
+    // Inserted at once: CGAL sorts them spatially (the same order for the
+    // same input), and a repeated position keeps one of its heights.
+    impl_->triangulation.insert(points.begin(), points.end());
+}
+
+TerrainTriangulation::~TerrainTriangulation() = default;
+
+TerrainHeight TerrainTriangulation::height_at(double x, double y) const {
+    TerrainHeight result;
+    const Delaunay& dt = impl_->triangulation;
+    if (dt.dimension() < 2) return result;
+    const Point p(x, y);
+    const auto nearest = dt.nearest_vertex(p);
+    result.nearest_distance = std::sqrt(CGAL::to_double(CGAL::squared_distance(p, nearest->point())));
+    Delaunay::Locate_type type;
+    int index = 0;
+    const auto face = dt.locate(p, type, index);
+    if (type == Delaunay::OUTSIDE_CONVEX_HULL || type == Delaunay::OUTSIDE_AFFINE_HULL || dt.is_infinite(face))
+        return result;
+    const double limit = impl_->max_edge;
+    if (limit > 0 && result.nearest_distance > limit) {
+        result.status = TerrainStatus::far_from_ground;
+        return result;
+    }
+    const Point& a = face->vertex(0)->point();
+    const Point& b = face->vertex(1)->point();
+    const Point& c = face->vertex(2)->point();
+    if (limit > 0) {
+        const double limit2 = limit * limit;
+        if (CGAL::squared_distance(a, b) > limit2 || CGAL::squared_distance(b, c) > limit2 ||
+            CGAL::squared_distance(c, a) > limit2) {
+            result.status = TerrainStatus::long_edge;
+            return result;
+        }
+    }
+    // Barycentric weights from the sub-triangle areas, relative to vertex a
+    // (coordinates differenced first: UTM magnitudes keep their digits).
+    const double bx = b.x() - a.x(), by = b.y() - a.y();
+    const double cx = c.x() - a.x(), cy = c.y() - a.y();
+    const double px = x - a.x(), py = y - a.y();
+    const double area = bx * cy - by * cx;
+    const double wb = (px * cy - py * cx) / area;
+    const double wc = (bx * py - by * px) / area;
+    const double za = face->vertex(0)->info();
+    result.height = za + wb * (face->vertex(1)->info() - za) + wc * (face->vertex(2)->info() - za);
+    result.status = TerrainStatus::measured;
+    return result;
+}
+
+}  // namespace accuracy

@@ -1,0 +1,46 @@
+#pragma once
+// The bare-earth surface: a Delaunay triangulation of the ground points,
+// linear in each triangle (the terrain model's own surface, without the
+// smoothing of a grid). A height is given only where the triangulation
+// stands on nearby ground; elsewhere the position is reported as not
+// measured, with the reason, never dropped.
+
+#include <memory>
+#include <span>
+#include <string_view>
+
+namespace accuracy {
+
+enum class TerrainStatus {
+    measured,
+    outside,       // outside the triangulation (beyond the data)
+    far_from_ground,  // the nearest ground point is farther than max_edge
+    long_edge,     // in a triangle with an edge longer than max_edge (a gap)
+};
+
+struct TerrainHeight {
+    TerrainStatus status = TerrainStatus::outside;
+    double height = 0;           // when measured
+    double nearest_distance = 0; // horizontal distance to the nearest ground point (when any)
+};
+
+std::string_view terrain_status_text(TerrainStatus status);
+
+class TerrainTriangulation {
+public:
+    // Ground points as three arrays of one length (easting, northing, height).
+    // max_edge <= 0: no distance limit. A repeated position keeps one of its heights.
+    TerrainTriangulation(std::span<const double> x, std::span<const double> y, std::span<const double> z,
+                         double max_edge);
+    ~TerrainTriangulation();
+    TerrainTriangulation(const TerrainTriangulation&) = delete;
+    TerrainTriangulation& operator=(const TerrainTriangulation&) = delete;
+
+    TerrainHeight height_at(double x, double y) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace accuracy
