@@ -14,6 +14,7 @@
 #include <glog/logging.h>
 
 #include "adjustment.hpp"
+#include "companion_main.hpp"
 #include "calibrated_control.hpp"
 #include "flight.hpp"
 #include "flight_geodesy.hpp"
@@ -296,11 +297,5 @@ int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
     text::set_program_name(kProgram);
     FLAGS_minloglevel = google::GLOG_ERROR;  // the solver's notes are not the program's
-    try {
-        return run(o);
-    } catch (const text::RunStopped& s) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", kProgram.data(), text::stop_line(s).c_str());
-        return 1;
-    }
+    return common::run_companion(kProgram, [&o] { return run(o); });
 }

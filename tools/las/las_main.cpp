@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 
+#include "companion_main.hpp"
 #include "crs_wkt.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
@@ -321,15 +322,16 @@ int main(int argc, char** argv) {
     // Everything this program tells, the stops of the shared readers included, goes to standard error.
     text::attach_out(text::console(), 2, "standard error");
     text::set_program_name(kProgram);
-    int status = 0;
-    try {
-        export_run(o);
-        text::flush(text::console());
-    } catch (const text::RunStopped& stop) {
+    // A stop is told through the console, as the last line of what the run told.
+    auto tell_stop = [](const text::RunStopped& stop) {
         // A failed write has been told with its reason, as "morva-las: cannot
         // write NAME: REASON": the core's own line for it would repeat it.
         const bool told = stop.has_line && stop.line.starts_with("*** write error on file: ");
-        status = text::report_stop(told ? text::RunStopped{"", false, false} : stop, false);
-    }
-    return status;
+        return text::report_stop(told ? text::RunStopped{"", false, false} : stop, false);
+    };
+    return common::run_companion(kProgram, [&o] {
+        export_run(o);
+        text::flush(text::console());
+        return 0;
+    }, tell_stop);
 }

@@ -13,6 +13,7 @@
 #include <future>
 #include <vector>
 
+#include "companion_main.hpp"
 #include "flight_inputs.hpp"
 #include "inputs/file_guard.hpp"
 #include "limits.hpp"
@@ -331,12 +332,5 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (const text::RunStopped& stop) {
-        std::string line = stop.line;
-        if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
-        std::fprintf(stderr, "%s: %s\n", std::string(kProgram).c_str(), line.c_str());
-        return 1;
-    }
+    return common::run_companion(kProgram, [argc, argv] { return run(argc, argv); });
 }
