@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -93,6 +94,12 @@ Option number_option(std::string name, std::string value_name, std::string help,
 Option text_option(std::string name, std::string value_name, std::string help, std::string& target,
                    Refusal refuse = {});
 
+// A value read by the program's own reader: `take` stores it, or returns
+// why it is refused (put after "option --X: "). For values of a form of
+// their own: a date, a list "X,Y,Z", a size "8G".
+Option value_option(std::string name, std::string value_name, std::string help,
+                    std::function<std::string(std::string_view)> take);
+
 // One of `choices`; the member takes the choice's index (an enum in the
 // choices' order, or a number).
 template <class T>
@@ -102,6 +109,20 @@ Option choice_option(std::string name, std::string value_name, std::string help,
     o.name = std::move(name);
     o.value_name = std::move(value_name);
     o.help = std::move(help);
+    o.kind = OptionKind::Choice;
+    o.choices = std::move(choices);
+    o.apply = [&target](const OptionValue& v) {
+        target = static_cast<T>(v.choice);
+        return std::string();
+    };
+    return o;
+}
+
+// One of `choices` for a member that is unset until the option is given.
+template <class T>
+Option choice_option(std::string name, std::string value_name, std::string help, std::vector<std::string> choices,
+                     std::optional<T>& target) {
+    Option o = value_option(std::move(name), std::move(value_name), std::move(help), {});
     o.kind = OptionKind::Choice;
     o.choices = std::move(choices);
     o.apply = [&target](const OptionValue& v) {
