@@ -208,6 +208,12 @@ Option value_option(std::string name, std::string value_name, std::string help,
     return o;
 }
 
+Refusal refuse_empty(std::string what) {
+    return [what = std::move(what)](std::string_view text) {
+        return text.empty() ? "'' is not " + what : std::string();
+    };
+}
+
 Option text_option(std::string name, std::string value_name, std::string help, std::string& target, Refusal refuse) {
     return value_option(std::move(name), std::move(value_name), std::move(help),
                         [&target, refuse = std::move(refuse)](std::string_view text) {

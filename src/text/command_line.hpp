@@ -90,6 +90,9 @@ Option number_option(std::string name, std::string value_name, std::string help,
     return o;
 }
 
+// A check that refuses the empty text: "'' is not WHAT".
+Refusal refuse_empty(std::string what);
+
 // Any text the `refuse` check accepts (every text without one).
 Option text_option(std::string name, std::string value_name, std::string help, std::string& target,
                    Refusal refuse = {});

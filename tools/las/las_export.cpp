@@ -1,5 +1,7 @@
 #include "las_export.hpp"
 
+#include "unreadable.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -109,7 +111,7 @@ void convert(Converter& c, Between between) {
                                                                  : records::ScanPointForm::Text;
     records::ScanPointFile file;
     if (!records::open_scan_points(file, c.plan.scan_points, form)) {
-        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
+        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + common::unreadable(c.plan.scan_points));
     }
     const bool binary = form == records::ScanPointForm::Binary;
     // Each record goes on as it is decoded, without a pass through memory.
@@ -146,13 +148,6 @@ void write_at(int fd, const void* data, std::size_t size, off_t offset, const st
 }
 
 }  // namespace
-
-std::string unreadable(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return path + " does not exist or cannot be reached";
-    if (S_ISDIR(st.st_mode)) return path + " is a folder";
-    return path + " cannot be read";
-}
 
 ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs) {
     Header header = plan.header;

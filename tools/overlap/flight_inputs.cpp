@@ -8,7 +8,7 @@
 
 #include "inputs/file_guard.hpp"
 #include "inputs/run_control.hpp"
-#include "las_export.hpp"
+#include "unreadable.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
@@ -113,7 +113,7 @@ std::string content_digest(const std::string& path) {
 
 Flight open_flight(const std::string& name, const std::string& path) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + las::unreadable(path));
+    if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + common::unreadable(path));
     Flight f;
     f.name = name;
     f.input = path;
