@@ -18,6 +18,7 @@
 #include "calibrated_control.hpp"
 #include "flight.hpp"
 #include "flight_geodesy.hpp"
+#include "geodesy_record.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "patches.hpp"
@@ -78,67 +79,49 @@ struct Options {
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
 std::vector<text::Option> options_of(Options& o) {
-    using text::OptionKind;
-    using text::OptionValue;
-    auto whole_into = [](int& target) {
-        return [&target](const OptionValue& v) { target = static_cast<int>(v.number); return std::string(); };
-    };
-    auto number_into = [](double& target) {
-        return [&target](const OptionValue& v) { target = v.number; return std::string(); };
-    };
     return {
-        {"--geodesy", "flat|ellipsoid",
-         "the georeferencing the flights were processed with (morva --geodesy) when their runs' records do not say "
-         "(default flat); one that contradicts a record is refused",
-         OptionKind::Choice, {}, {}, true,
-         {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
-         [&o](const OptionValue& v) {
-             o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
-             return std::string();
-         }},
-        {"--metadata", "FILE",
-         "a run's record (morva --metadata FILE), once for each run control in their order: the geodesy is taken "
-         "from it (default: morva.metadata.json beside each run control when it is of that run, as morva-campaign "
-         "keeps it)",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.metadata.emplace_back(v.text);
-             return v.text.empty() ? std::string("'' is not a file name") : std::string();
-         }},
-        {"--json", "FILE", "the same report as JSON", OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.json = v.text;
-             return v.text.empty() ? std::string("'' is not a file name") : std::string();
-         }},
-        {"--write-run-controls", "",
-         "write beside each run control a copy with only its misalignment replaced (run.boresight.in for run.in); "
-         "never over an existing file",
-         OptionKind::Flag, {}, {}, true, {},
-         [&o](const OptionValue&) { o.write_run_controls = true; return std::string(); }},
-        {"--dump-points", "",
-         "instead of calibrating, write beside each run control its points recomputed at its stated misalignment, "
-         "in the form of morva's scan-point file (run.in.points for run.in; never over an existing file): they "
-         "equal the file morva writes",
-         OptionKind::Flag, {}, {}, true, {},
-         [&o](const OptionValue&) { o.dump_points = true; return std::string(); }},
-        {"--threads", "N", "threads (0: every processor; default 0)", OptionKind::Number, 0, 256, true, {},
-         whole_into(o.threads)},
-        {"--patch-radius", "M",
-         "radius of a tie patch (0: from the point spacing, about twice --min-points in the sparsest strip; default 0)",
-         OptionKind::Number, 0, 1000, false, {}, number_into(o.patch.radius)},
-        {"--min-points", "N", "points per strip in a patch (default 8)", OptionKind::Number, 4, 10000, true, {},
-         whole_into(o.patch.min_points)},
-        {"--max-points", "N", "points per strip in a patch used at most, taken evenly (default 100)",
-         OptionKind::Number, 4, 100000, true, {}, whole_into(o.patch.max_points)},
-        {"--max-patches", "N", "patches used at most (default 600)", OptionKind::Number, 1, 1000000, true, {},
-         whole_into(o.patch.max_patches)},
-        {"--min-patches", "N", "fewer patches determine nothing (default 10)", OptionKind::Number, 1, 1000000, true,
-         {}, whole_into(o.min_patches)},
-        {"--planarity", "M",
-         "largest plane-fit RMS of a patch in a strip (0: twice the median of the candidate areas; default 0)",
-         OptionKind::Number, 0, 100, false, {}, number_into(o.patch.planarity)},
-        {"--max-sigma", "DEG", "an angle whose standard deviation would exceed this is not determined (default 0.005)",
-         OptionKind::Number, 1e-9, 10, false, {}, number_into(o.max_sigma)},
+        text::choice_option("--geodesy", "flat|ellipsoid",
+                            "the georeferencing the flights were processed with (morva --geodesy) when their runs' "
+                            "records do not say (default flat); one that contradicts a record is refused",
+                            common::geodesy_choices(), o.geodesy),
+        text::value_option("--metadata", "FILE",
+                           "a run's record (morva --metadata FILE), once for each run control in their order: the "
+                           "geodesy is taken from it (default: morva.metadata.json beside each run control when it is "
+                           "of that run, as morva-campaign keeps it)",
+                           [&o](std::string_view value) {
+                               o.metadata.emplace_back(value);
+                               return value.empty() ? std::string("'' is not a file name") : std::string();
+                           }),
+        text::text_option("--json", "FILE", "the same report as JSON", o.json, text::refuse_empty("a file name")),
+        text::flag_option("--write-run-controls",
+                          "write beside each run control a copy with only its misalignment replaced (run.boresight.in "
+                          "for run.in); never over an existing file",
+                          o.write_run_controls),
+        text::flag_option("--dump-points",
+                          "instead of calibrating, write beside each run control its points recomputed at its stated "
+                          "misalignment, in the form of morva's scan-point file (run.in.points for run.in; never over "
+                          "an existing file): they equal the file morva writes",
+                          o.dump_points),
+        text::number_option("--threads", "N", "threads (0: every processor; default 0)", o.threads, 0, 256),
+        text::number_option("--patch-radius", "M",
+                            "radius of a tie patch (0: from the point spacing, about twice --min-points in the "
+                            "sparsest strip; default 0)",
+                            o.patch.radius, 0, 1000),
+        text::number_option("--min-points", "N", "points per strip in a patch (default 8)", o.patch.min_points, 4,
+                            10000),
+        text::number_option("--max-points", "N", "points per strip in a patch used at most, taken evenly (default 100)",
+                            o.patch.max_points, 4, 100000),
+        text::number_option("--max-patches", "N", "patches used at most (default 600)", o.patch.max_patches, 1,
+                            1000000),
+        text::number_option("--min-patches", "N", "fewer patches determine nothing (default 10)", o.min_patches, 1,
+                            1000000),
+        text::number_option("--planarity", "M",
+                            "largest plane-fit RMS of a patch in a strip (0: twice the median of the candidate areas; "
+                            "default 0)",
+                            o.patch.planarity, 0, 100),
+        text::number_option("--max-sigma", "DEG",
+                            "an angle whose standard deviation would exceed this is not determined (default 0.005)",
+                            o.max_sigma, 1e-9, 10),
     };
 }
 

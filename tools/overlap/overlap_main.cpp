@@ -78,88 +78,69 @@ struct Options {
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
 Options parse_options(int argc, char** argv) {
-    using text::OptionKind;
-    using text::OptionValue;
     Options o;
     bool quality_given = false;
-    auto text_value = [](std::string& into, std::string_view what) {
-        return [&into, what](const OptionValue& v) {
-            into = v.text;
-            return v.text.empty() ? "'' is not " + std::string(what) : std::string();
-        };
-    };
     // Any limit of one's own replaces the quality level's three.
-    auto own_limit = [&o](double Limits::*field) {
-        return [&o, field](const OptionValue& v) {
+    auto own_limit = [&o](const char* name, const char* help, double Limits::*field) {
+        text::Option option = text::number_option(name, "M", help, o.limits.*field, 0, 1000);
+        option.apply = [&o, field](const text::OptionValue& v) {
             if (!o.custom_limits) o.limits = Limits{"custom"};
             o.custom_limits = true;
             o.limits.*field = v.number;
             return std::string();
         };
+        return option;
     };
     const std::vector<text::Option> options = {
-        {"--crs", "CRS", "projected system known to PROJ [UTM zone of the campaign]", OptionKind::Text, {}, {}, true,
-         {}, text_value(o.crs, "a coordinate system")},
-        {"--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", OptionKind::Number, 0.1, 1000, false, {},
-         [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
-        {"--max-roughness", "M",
-         "largest plane residual standard deviation of a smooth\n"
-         "cell, metres [0.05]",
-         OptionKind::Number, 0, 100, false, {},
-         [&o](const OptionValue& v) { o.criteria.max_roughness = v.number; return std::string(); }},
-        {"--max-slope", "DEG", "steepest smooth cell, degrees [10]", OptionKind::Number, 0, 90, false, {},
-         [&o](const OptionValue& v) { o.criteria.max_slope_deg = v.number; return std::string(); }},
-        {"--min-points", "N", "fewest points of each strip in a smooth cell, 3 or more [4]", OptionKind::Number, 3,
-         1000000, true, {},
-         [&o](const OptionValue& v) { o.criteria.min_points = static_cast<std::uint32_t>(v.number); return std::string(); }},
-        {"--min-smooth-cells", "N",
-         "fewest cells smooth in both strips for a pair to be\n"
-         "tested; fewer: \"not tested\" [30]",
-         OptionKind::Number, 1, 1e12, true, {},
-         [&o](const OptionValue& v) { o.min_smooth_cells = static_cast<std::uint64_t>(v.number); return std::string(); }},
-        {"--limits", "QL",
-         "inter-swath RMSDz, largest |dz| and precision limits\n"
-         "of a quality level, QL0, QL1, QL2 or QL3 (any case) [QL2]",
-         OptionKind::Text, {}, {}, true, {},
-         [&o, &quality_given](const OptionValue& v) {
-             const auto level = quality_level(std::string(v.text));
-             if (!level) return "'" + std::string(v.text) + "' is not one of QL0, QL1, QL2, QL3";
-             o.limits = *level;
-             quality_given = true;
-             return std::string();
-         }},
-        {"--max-rmsdz", "M", "a largest inter-swath RMSDz of your own (replaces the\n"
-                             "quality level)",
-         OptionKind::Number, 0, 1000, false, {}, own_limit(&Limits::max_rmsdz)},
-        {"--max-dz", "M", "a largest |dz| of your own (replaces the quality level)", OptionKind::Number, 0, 1000,
-         false, {}, own_limit(&Limits::max_dz)},
-        {"--max-precision", "M", "a largest precision of your own (replaces the quality\n"
-                                 "level)",
-         OptionKind::Number, 0, 1000, false, {}, own_limit(&Limits::max_precision)},
-        {"--force", "",
-         "compare flights with different heights (geoid grids) or\n"
-         "geodesy modes; the difference is listed as a warning",
-         OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.force = true; return std::string(); }},
-        {"--csv", "FILE", "every pair's figures as CSV", OptionKind::Text, {}, {}, true, {},
-         text_value(o.csv, "a file name")},
-        {"--json", "FILE", "every figure of flights and pairs as JSON", OptionKind::Text, {}, {}, true, {},
-         text_value(o.json, "a file name")},
-        {"--rasters", "DIR",
-         "one difference GeoTIFF (COG, float32, nodata -999999 where\n"
-         "not smooth) per pair",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.rasters, "a folder name")},
-        {"--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms", OptionKind::Text, {}, {},
-         true, {}, text_value(o.picture, "a file name")},
-        {"--max-memory", "SIZE",
-         "memory the cells may take, e.g. 8G or 512M [three\n"
-         "quarters of the memory available]",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             const auto size = common::parse_memory_size(v.text);
-             if (!size) return "'" + std::string(v.text) + "' is not a size such as 8G or 512M";
-             o.max_memory = *size;
-             return std::string();
-         }},
+        text::text_option("--crs", "CRS", "projected system known to PROJ [UTM zone of the campaign]", o.crs,
+                          text::refuse_empty("a coordinate system")),
+        text::number_option("--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", o.resolution, 0.1, 1000),
+        text::number_option("--max-roughness", "M",
+                            "largest plane residual standard deviation of a smooth\n"
+                            "cell, metres [0.05]",
+                            o.criteria.max_roughness, 0, 100),
+        text::number_option("--max-slope", "DEG", "steepest smooth cell, degrees [10]", o.criteria.max_slope_deg, 0, 90),
+        text::number_option("--min-points", "N", "fewest points of each strip in a smooth cell, 3 or more [4]",
+                            o.criteria.min_points, 3, 1000000),
+        text::number_option("--min-smooth-cells", "N",
+                            "fewest cells smooth in both strips for a pair to be\n"
+                            "tested; fewer: \"not tested\" [30]",
+                            o.min_smooth_cells, 1, 1e12),
+        text::value_option("--limits", "QL",
+                           "inter-swath RMSDz, largest |dz| and precision limits\n"
+                           "of a quality level, QL0, QL1, QL2 or QL3 (any case) [QL2]",
+                           [&o, &quality_given](std::string_view value) {
+                               const auto level = quality_level(std::string(value));
+                               if (!level) return "'" + std::string(value) + "' is not one of QL0, QL1, QL2, QL3";
+                               o.limits = *level;
+                               quality_given = true;
+                               return std::string();
+                           }),
+        own_limit("--max-rmsdz",
+                  "a largest inter-swath RMSDz of your own (replaces the\n"
+                  "quality level)",
+                  &Limits::max_rmsdz),
+        own_limit("--max-dz", "a largest |dz| of your own (replaces the quality level)", &Limits::max_dz),
+        own_limit("--max-precision",
+                  "a largest precision of your own (replaces the quality\n"
+                  "level)",
+                  &Limits::max_precision),
+        text::flag_option("--force",
+                          "compare flights with different heights (geoid grids) or\n"
+                          "geodesy modes; the difference is listed as a warning",
+                          o.force),
+        text::text_option("--csv", "FILE", "every pair's figures as CSV", o.csv, text::refuse_empty("a file name")),
+        text::text_option("--json", "FILE", "every figure of flights and pairs as JSON", o.json,
+                          text::refuse_empty("a file name")),
+        text::text_option("--rasters", "DIR",
+                          "one difference GeoTIFF (COG, float32, nodata -999999 where\n"
+                          "not smooth) per pair",
+                          o.rasters, text::refuse_empty("a folder name")),
+        text::text_option("--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms",
+                          o.picture, text::refuse_empty("a file name")),
+        common::memory_option("memory the cells may take, e.g. 8G or 512M [three\n"
+                              "quarters of the memory available]",
+                              o.max_memory),
     };
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
