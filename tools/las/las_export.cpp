@@ -168,9 +168,9 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
         CoordinateSystem cs = crs.get();
         known = true;
         if (!cs.error.empty()) fail(cs.error);
-        header.scale_xy = cs.scale_xy;
-        header.offset_x = cs.offset_x;
-        header.offset_y = cs.offset_y;
+        header.scale[0] = header.scale[1] = cs.scale_xy;
+        header.offset[0] = cs.offset_x;
+        header.offset[1] = cs.offset_y;
         const std::string wkt = wkt_vlr(cs.wkt, plan.wkt_description);
         const std::string eb = plan.binary ? std::string() : extra_bytes_vlr(plan.with_group_size);
         header.vlr_count = plan.binary ? 1 : 2;
