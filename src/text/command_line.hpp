@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace morva::text {
@@ -103,8 +104,13 @@ Option text_option(std::string name, std::string value_name, std::string help, s
 Option value_option(std::string name, std::string value_name, std::string help,
                     std::function<std::string(std::string_view)> take);
 
+template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
 // One of `choices`; the member takes the choice's index (an enum in the
-// choices' order, or a number).
+// choices' order, or a number; a std::optional of one is set when given).
 template <class T>
 Option choice_option(std::string name, std::string value_name, std::string help, std::vector<std::string> choices,
                      T& target) {
@@ -115,21 +121,11 @@ Option choice_option(std::string name, std::string value_name, std::string help,
     o.kind = OptionKind::Choice;
     o.choices = std::move(choices);
     o.apply = [&target](const OptionValue& v) {
-        target = static_cast<T>(v.choice);
-        return std::string();
-    };
-    return o;
-}
-
-// One of `choices` for a member that is unset until the option is given.
-template <class T>
-Option choice_option(std::string name, std::string value_name, std::string help, std::vector<std::string> choices,
-                     std::optional<T>& target) {
-    Option o = value_option(std::move(name), std::move(value_name), std::move(help), {});
-    o.kind = OptionKind::Choice;
-    o.choices = std::move(choices);
-    o.apply = [&target](const OptionValue& v) {
-        target = static_cast<T>(v.choice);
+        if constexpr (IsOptional<T>::value) {
+            target = static_cast<typename T::value_type>(v.choice);
+        } else {
+            target = static_cast<T>(v.choice);
+        }
         return std::string();
     };
     return o;
