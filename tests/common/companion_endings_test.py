@@ -1,7 +1,8 @@
-"""Every companion started as `nohup` starts it (SIGHUP ignored) runs to
-completion through the terminal's hangup, as morva does: a program that set
-its own handler for an ignored SIGHUP died with the terminal and left its
-staged outputs unfinished."""
+"""How companions end. Started as `nohup` starts them (SIGHUP ignored),
+every one runs to completion through the terminal's hangup, as morva does:
+a program that set its own handler for an ignored SIGHUP died with the
+terminal and left its staged outputs unfinished. An exception from a library
+inside a companion ends it with one line and status 1, and no staged file."""
 import glob
 import os
 import shutil
@@ -32,6 +33,11 @@ def flights(tmp_path_factory):
             subprocess.run([MORVA], cwd=folder, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                            check=True)
     return top
+
+
+def leftovers(folder):
+    return [p for p in glob.glob(os.path.join(folder, "**", ".*"), recursive=True)
+            if "morva-tmp" in p or ".partial" in p]
 
 
 def as_nohup():
@@ -71,5 +77,21 @@ def test_runs_through_the_hangup(flights, program, args, statuses, output):
     assert child.returncode in statuses, (argv, child.returncode, err)
     if output:
         assert os.path.isfile(output.format(T=work)), (argv, err)
-    assert not [p for p in glob.glob(os.path.join(work, "**", ".*"), recursive=True)
-                if "morva-tmp" in p or ".partial" in p], argv
+    assert not leftovers(work), argv
+
+
+# guards: an exception other than a stop (here the JSON library's, on a flight folder whose name is not UTF-8)
+# ended morva-overlap with a bare terminate (status -6) and left its staged CSV behind
+def test_a_library_exception_is_one_line(flights):
+    work = os.path.join(flights, "work-exception")
+    os.makedirs(work)
+    odd = os.path.join(work.encode(), b"a\xff")
+    shutil.copytree(os.path.join(flights, "a"), odd.decode(errors="surrogateescape"))
+    argv = [TOOL["overlap"].encode(), b"--resolution", b"3", b"--csv", work.encode() + b"/out.csv", b"--json",
+            work.encode() + b"/out.json", odd + b"/run.in", os.path.join(flights, "b", "run.in").encode()]
+    done = subprocess.run(argv, capture_output=True)
+    lines = done.stderr.decode(errors="replace").splitlines()
+    assert done.returncode == 1, (done.returncode, lines)
+    assert len(lines) == 1 and lines[0].startswith("morva-overlap: ") and "UTF-8" in lines[0], lines
+    assert sorted(os.listdir(work)) == ["a\udcff"], os.listdir(work)
+    assert not leftovers(work)
