@@ -109,20 +109,20 @@ def timed(argv, cwd, stdin=None, stdout=subprocess.DEVNULL, stderr=None):
     return {"wall": wall, "user": float(user), "sys": float(system), "rss": int(rss)}
 
 
-def write_survey(sim, folder):
-    """Writes the survey, or keeps the one a previous run wrote with the same options."""
+def write_survey(sim, folder, options=SURVEY):
+    """Writes the survey (morva-sim options), or keeps the one a previous run wrote with the same options."""
     stamp = os.path.join(folder, "bench.options")
     if os.path.exists(stamp):
         with open(stamp) as f:
-            if f.read() == " ".join(SURVEY):
+            if f.read() == " ".join(options):
                 print(f"survey: {folder} (kept from a previous run)")
                 return
     if os.path.exists(folder):
         shutil.rmtree(folder)
-    out = subprocess.run([sim, *SURVEY, folder], check=True, capture_output=True, text=True).stdout
+    out = subprocess.run([sim, *options, folder], check=True, capture_output=True, text=True).stdout
     print("survey:", out.strip())
     with open(stamp, "w") as f:
-        f.write(" ".join(SURVEY))
+        f.write(" ".join(options))
 
 
 def run_controls(folder):

@@ -14,12 +14,26 @@ A case is a JSON object:
   las        [[RUN_CONTROL, LAS, [morva-las options]]]: LAS files written first
   rescale    [[LAS, NEW_LAS, [scale x, y, z], [offset x, y, z]]]: the LAS
              file's points stored again with another scale and offset
+  spread     [[LAS, NEW_LAS, N, [lon min, max], [lat min, max], SEED]]: a LAS
+             file of N points spread uniformly over that box
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
-             VALUE]; ["remove", FILE]; ["write", FILE, TEXT]
+             VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
+             TARGET] a symbolic link; ["folder", NAME]; ["copy", FROM, TO]; ["f64", FILE, OFFSET, VALUE]
+             a little-endian double ("inf" and "nan" too)
+  full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
+             is skipped, exit 77, where none can be mounted)
+  signal     NAME (TERM, HUP...): sent to morva-grid once a temporary beside
+             the output exists; ignore_signal NAME: a signal it starts with
+             ignored (as under nohup); expect exit -N for death by signal N
+  timeout    seconds morva-grid may take (a run far slower than it should be fails)
+  limit_memory  bytes of address space morva-grid may take (a run that
+             would take more fails instead of filling the machine)
   args       morva-grid's arguments (the output last)
   expect     exit (default 0), stderr (texts the message must hold), no_output
              (files that must not exist afterwards), zone (e.g. "31n": the
              cells must agree with the scan points projected by GeoConvert),
+             tm (the same through TransverseMercatorProj, {"lon0", "k0",
+             "false_easting"}, where GeoConvert refuses the zone),
              bands (the band descriptions), epsg (ProjectedCSTypeGeoKey),
              surface ({"kind", "ground", "tilt", "lat", "lon"}: mean band
              against the true surface at the cells' points, 1 cm), gdal
@@ -78,6 +92,19 @@ def edit(work, e):
         os.remove(name)
     elif e[0] == "write":
         open(name, "w").write(e[2])
+    elif e[0] == "f64":
+        with open(name, "r+b") as f:
+            f.seek(e[2])
+            f.write(struct.pack("<d", float(e[3])))
+    elif e[0] == "link":
+        os.symlink(e[2], name)
+    elif e[0] == "copy":
+        with open(name, "rb") as f:
+            data = f.read()
+        with open(os.path.join(work, e[2]), "wb") as f:
+            f.write(data)
+    elif e[0] == "folder":
+        os.makedirs(name)
     else:
         fail(f"unknown edit {e[0]}")
 
@@ -130,12 +157,44 @@ def rescale(work, source, target, scale, offset):
     open(os.path.join(work, target), "wb").write(data)
 
 
+def spread(work, source, target, n, lon, lat, seed):
+    """A LAS file of n points spread uniformly over a longitude and latitude
+    box (heights 0 to 100 m), made from the header and first record of
+    another: the points' count and bounds set, no extended records."""
+    data = open(os.path.join(work, source), "rb").read()
+    start = struct.unpack_from("<I", data, 96)[0]
+    length = struct.unpack_from("<H", data, 105)[0]
+    scale = struct.unpack_from("<3d", data, 131)
+    offset = struct.unpack_from("<3d", data, 155)
+    rng = np.random.default_rng(seed)
+    x, y, z = rng.uniform(*lon, n), rng.uniform(*lat, n), rng.uniform(0, 100, n)
+    records = np.frombuffer(data[start:start + length] * n, np.uint8).reshape(n, length).copy()
+    ints = np.stack([np.round((v - o) / sc) for v, o, sc in zip((x, y, z), offset, scale)], axis=1).astype("<i4")
+    records[:, :12] = ints.view(np.uint8).reshape(n, 12)
+    header = bytearray(data[:start])
+    x, y, z = (ints[:, k] * scale[k] + offset[k] for k in range(3))
+    struct.pack_into("<6d", header, 179, x.max(), x.min(), y.max(), y.min(), z.max(), z.min())
+    struct.pack_into("<QIQ", header, 235, 0, 0, n)
+    open(os.path.join(work, target), "wb").write(bytes(header) + records.tobytes())
+
+
 def geoconvert(lon, lat, zone):
     text = "".join(f"{la:.9f} {lo:.9f}\n" for la, lo in zip(lat, lon))
     out = subprocess.run(["GeoConvert", "-u", "-z", zone, "-p", "6"], input=text, capture_output=True, text=True,
                          check=True).stdout.split("\n")
     e = np.array([float(line.split()[1]) for line in out if line])
     n = np.array([float(line.split()[2]) for line in out if line])
+    return e, n
+
+
+def transverse_mercator(lon, lat, tm):
+    """Eastings and northings on a transverse Mercator projection (GeographicLib's
+    TransverseMercatorProj): tm {"lon0", "k0", "false_easting"}, no false northing."""
+    text = "".join(f"{la:.9f} {lo:.9f}\n" for la, lo in zip(lat, lon))
+    out = subprocess.run(["TransverseMercatorProj", "-l", str(tm["lon0"]), "-k", str(tm["k0"]), "-p", "6"], input=text,
+                         capture_output=True, text=True, check=True).stdout.split("\n")
+    e = np.array([float(line.split()[0]) for line in out if line]) + tm["false_easting"]
+    n = np.array([float(line.split()[1]) for line in out if line])
     return e, n
 
 
@@ -411,6 +470,28 @@ def check_projected_las(work, expected):
     print(f"{len(x)} LAS points within {worst * 1000:.3f} mm of GeoConvert; {expected['epsg']} identified at 100 %")
 
 
+def run_with_signal(build, args, work, send, ignore):
+    """morva-grid sent a signal once its outputs are staged (a temporary
+    beside the output exists); `ignore` names a signal it starts with
+    ignored, as nohup leaves SIGHUP."""
+    import signal
+    import time
+
+    def ignoring():
+        if ignore:
+            signal.signal(getattr(signal, "SIG" + ignore), signal.SIG_IGN)
+    child = subprocess.Popen([f"{build}/tools/grid/morva-grid", *args], cwd=work, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True, preexec_fn=ignoring)
+    folder = os.path.dirname(os.path.join(work, args[-1]))
+    start = time.time()
+    while not any(".morva-tmp-" in f or ".partial-" in f for f in os.listdir(folder)):
+        check(child.poll() is None and time.time() - start < 60, "morva-grid ended before its outputs were staged")
+        time.sleep(0.01)
+    child.send_signal(getattr(signal, "SIG" + send))
+    out, err = child.communicate(timeout=120)
+    return subprocess.CompletedProcess(child.args, child.returncode, out, err)
+
+
 def main():
     case_file, build = sys.argv[1], os.path.abspath(sys.argv[2])
     case = json.load(open(case_file))
@@ -425,6 +506,8 @@ def main():
                            cwd=os.path.dirname(rc_path), check=True, capture_output=True)
         for source, target, scale, offset in case.get("rescale", []):
             rescale(work, source, target, scale, offset)
+        for source, target, n, lon, lat, seed in case.get("spread", []):
+            spread(work, source, target, n, lon, lat, seed)
         for e in case.get("edits", []):
             edit(work, e)
         if "projected_las" in expect:
@@ -433,24 +516,59 @@ def main():
             print("ok")
             return
         args = case["args"]
-        done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True, text=True)
+        if "full_disk" in case:
+            folder = os.path.join(work, case["full_disk"])
+            os.makedirs(folder)
+            if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", folder],
+                              capture_output=True).returncode != 0:
+                print("skipped: no small file system can be mounted here (needs root)")
+                sys.exit(77)
+        limit = case.get("limit_memory")
+
+        def limited():
+            if limit:
+                import resource
+                resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+        try:
+            if "signal" in case:
+                done = run_with_signal(build, args, work, case["signal"], case.get("ignore_signal"))
+            else:
+                try:
+                    done = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True,
+                                          text=True, preexec_fn=limited, timeout=case.get("timeout"))
+                except subprocess.TimeoutExpired:
+                    fail(f"morva-grid took more than {case['timeout']} s")
+            full_leftovers = os.listdir(folder) if "full_disk" in case else []
+        finally:
+            if "full_disk" in case:
+                subprocess.run(["umount", folder], check=True)
+        check(not full_leftovers, f"left on the full file system: {full_leftovers}")
         status = expect.get("exit", 0)
         check(done.returncode == status, f"exit {done.returncode}, not {status}: {done.stderr}")
         for text in expect.get("stderr", []):
             check(text in done.stderr, f"standard error lacks {text!r}: {done.stderr!r}")
-        if status != 0:
+        if status > 0:
             lines = done.stderr.strip("\n").split("\n")
             check(len(lines) == 1 and lines[0].startswith("morva-grid: "), f"not one line: {done.stderr!r}")
         for name in expect.get("no_output", []):
             check(not os.path.exists(os.path.join(work, name)), f"{name} was left behind")
-        leftovers = [f for f in os.listdir(work) if ".partial-" in f]
+        leftovers = [os.path.join(d, f) for d, _, files in os.walk(work) for f in files
+                     if ".partial-" in f or ".morva-tmp-" in f]
         check(not leftovers, f"temporary files left: {leftovers}")
+        for link, target in expect.get("links", {}).items():
+            check(os.path.islink(os.path.join(work, link)) and os.readlink(os.path.join(work, link)) == target,
+                  f"{link} is no longer a link to {target}")
         if status != 0:
             print("ok:", done.stderr.strip())
             return
+        for text in expect.get("warnings", []):
+            check(text in done.stderr, f"standard error lacks the warning {text!r}: {done.stderr!r}")
+        for text in expect.get("no_warning", []):
+            check(text not in done.stderr, f"standard error holds {text!r}: {done.stderr!r}")
         output = os.path.join(work, args[-1])
         pixels, geo = read_raster(output)
         bands = expect.get("bands", ["min", "max", "mean", "count", "stdev"])
+        nodata = float(args[args.index("--nodata") + 1]) if "--nodata" in args else -9999.0
         meta = descriptions(output)
         for k, name in enumerate(bands):
             check(f'<Item name="DESCRIPTION" sample="{k}" role="description">{name}</Item>' in meta,
@@ -465,7 +583,7 @@ def main():
             check(geo.get("ProjectedCSTypeGeoKey") == expect["epsg"] or
                   getattr(geo.get("ProjectedCSTypeGeoKey"), "value", None) == expect["epsg"],
                   f"ProjectedCSTypeGeoKey {geo.get('ProjectedCSTypeGeoKey')}, not {expect['epsg']}")
-        if "zone" in expect:
+        if "zone" in expect or "tm" in expect:
             lon, lat, h = [], [], []
             for a in args[:-1]:
                 if a.endswith(".in"):
@@ -478,8 +596,7 @@ def main():
                 lat.append(y)
                 h.append(z)
             lon, lat, h = np.concatenate(lon), np.concatenate(lat), np.concatenate(h)
-            e, n = geoconvert(lon, lat, expect["zone"])
-            nodata = float(args[args.index("--nodata") + 1]) if "--nodata" in args else -9999.0
+            e, n = geoconvert(lon, lat, expect["zone"]) if "zone" in expect else transverse_mercator(lon, lat, expect["tm"])
             compared, doubtful = check_cells(pixels, geo, bands, e, n, h, nodata, expect.get("radius"),
                                               expect.get("fill"))
             print(f"{len(h)} points; {compared} cell values agree; {int(doubtful.sum())} cells with a point within 1 mm "
@@ -506,6 +623,22 @@ def main():
             keys = subprocess.run(["listgeo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["listgeo"]:
                 check(text in keys, f"listgeo lacks {text!r}")
+        if "count_sum" in expect:
+            total = pixels[:, :, bands.index("count")].astype(np.float64).sum()
+            check(total == expect["count_sum"], f"the count band sums to {total}, not {expect['count_sum']}")
+        if "world_file" in expect:
+            values = [float(v) for v in open(os.path.join(work, expect["world_file"])).read().split()]
+            x0, y1, r = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4], geo["ModelPixelScale"][0]
+            check(values == [r, 0.0, 0.0, -r, x0 + r / 2, y1 - r / 2],
+                  f"the world file says {values}, not cells of {r} from ({x0 + r / 2}, {y1 - r / 2})")
+        if "hillshade_tif" in expect:
+            with tifffile.TiffFile(os.path.join(work, expect["hillshade_tif"])) as t:
+                shade_geo = t.geotiff_metadata
+                shape = (t.pages[0].imagelength, t.pages[0].imagewidth)
+            check(shape == pixels.shape[:2], f"the shaded relief is {shape}, the raster {pixels.shape[:2]}")
+            for key in ("ModelTiepoint", "ModelPixelScale", "ProjectedCSTypeGeoKey"):
+                check(np.array_equal(np.asarray(shade_geo.get(key)), np.asarray(geo.get(key))),
+                      f"the shaded relief's {key} {shade_geo.get(key)} differs from the raster's {geo.get(key)}")
         if "png" in expect:
             with open(os.path.join(work, expect["png"]), "rb") as f:
                 check(f.read(8) == b"\x89PNG\r\n\x1a\n", "the hillshade is not a PNG")

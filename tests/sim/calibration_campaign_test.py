@@ -76,6 +76,13 @@ try:
         check(abs((got_heading - heading % 360 + 180) % 360 - 180) < 0.05,
               f"{name}: flies {got_heading:.3f} degrees, expected {heading % 360}")
     check(len(descriptions) == 1, "every flight has the same surface options and seed")
+    # guards: each flight of a campaign had a geoid grid of its own extent, so
+    # the flights' heights stood above grids that differ though named alike.
+    grids = set()
+    for name in ["1-along", "2-back", "3-parallel", "4-cross"]:
+        with open(os.path.join(top, name, "geoid.txt"), "rb") as f:
+            grids.add(f.read())
+    check(len(grids) == 1, "every flight's geoid grid is the same grid")
 
     ran = run(campaign, "run", top, "--morva", morva)
     check(ran.returncode == 0 and ran.stdout.count("done ") == 4, f"morva-campaign runs the four: {ran.stdout}{ran.stderr}")

@@ -57,6 +57,21 @@ TEST(SimOptions, HelpNamesEveryDescribedOption) {
     }
 }
 
+TEST(SimOptions, ObjectsReadBackAsTheirList) {
+    SimOptions opt;
+    std::vector<std::string> rest;
+    std::string error;
+    ASSERT_TRUE(parse_options(words("--objects outliers,trees,bridge --checkpoints 12"), opt, rest, error)) << error;
+    EXPECT_EQ(opt.objects, kTrees | kBridge | kOutliers);
+    const std::string text = describe_options(opt);
+    EXPECT_NE(text.find("--objects trees,bridge,outliers\n"), std::string::npos) << text;
+    SimOptions again;
+    ASSERT_TRUE(parse_options(words(text), again, rest, error)) << error;
+    EXPECT_EQ(again.objects, opt.objects);
+    EXPECT_EQ(again.checkpoints, 12);
+    EXPECT_NE(describe_options(SimOptions{}).find("--objects none\n"), std::string::npos);
+}
+
 TEST(SimOptions, MalformedValuesAreRefused) {
     const char* cases[][2] = {
         {"--speed fast", "option --speed: 'fast' is not a number"},
@@ -65,6 +80,8 @@ TEST(SimOptions, MalformedValuesAreRefused) {
         {"--surface hilly", "option --surface: 'hilly' is not one of flat, tilt, waves"},
         {"--frobnicate 1", "unknown option --frobnicate"},
         {"--nmeas", "option --nmeas needs a value"},
+        {"--objects trees,houses",
+         "option --objects: 'trees,houses' is not a list of none, trees, buildings, bridge, lowveg, outliers"},
     };
     for (const auto& c : cases) {
         SimOptions opt;
@@ -87,6 +104,9 @@ TEST(SimOptions, SurveysThatCannotBeSimulatedAreRefused) {
         {"--geoid-spacing 0.001 --duration 3000", "nodes"},
         {"--angle-unit 0.1 --nmeas 1000 --fov 10", "too coarse"},
         {"--polar-id 7 --fov 140", "does not fit"},
+        {"--surface roofs --objects trees", "flat, tilt or waves ground"},
+        {"--objects trees --scene-cover 0.5,0.4,0.2", "add up to at most 1"},
+        {"--objects outliers --outliers 0.6", "option --outliers: 0.6 is out of range (0 to 0.5)"},
     };
     for (const auto& c : cases) {
         SimOptions opt;

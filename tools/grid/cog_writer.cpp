@@ -1,10 +1,13 @@
 #include "cog_writer.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cpl_conv.h>
@@ -15,43 +18,79 @@
 #include <gdal_utils.h>
 #include <ogr_spatialref.h>
 
+#include "staged_files.hpp"
 #include "text/stop.hpp"
 #include "tiled_raster.hpp"
 
 namespace morva::grid {
 namespace {
 
-std::string temporary;
-
 std::string gdal_problem() {
     const char* m = CPLGetLastErrorMsg();
     return m != nullptr && *m != '\0' ? std::string(m) : "GDAL gave no reason";
 }
 
-void remove_temporary() {
-    if (temporary.empty()) return;
-    ::unlink(temporary.c_str());
-    temporary.clear();
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
 
-[[noreturn]] void fail(const std::string& output, const std::string& what) {
-    remove_temporary();
+// A write that failed: a full file system says so (GDAL's own words, e.g.
+// "TIFFRewriteDirectory: Error fetching directory count", tell a user nothing).
+[[noreturn]] void fail_writing(const std::string& output, const std::string& path, const std::string& what) {
+    struct statvfs fs{};
+    const std::string folder = folder_of(path);
+    if (::statvfs(folder.c_str(), &fs) == 0 && static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize < (std::uint64_t{1} << 20)) {
+        text::stop_run(output + ": " + what + ": the file system of " + folder +
+                       " is full; free some space there or write the output elsewhere");
+    }
     text::stop_run(output + ": " + what + ": " + gdal_problem());
 }
 
-// Beside the output, so that the final rename stays within one file system.
-std::string temporary_name(const std::string& output) {
-    const std::size_t slash = output.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : output.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? output : output.substr(slash + 1);
-    return folder + "." + base + ".partial-" + std::to_string(::getpid());
+[[noreturn]] void fail(const std::string& output, const std::string& what) {
+    text::stop_run(output + ": " + what + ": " + gdal_problem());
 }
 
-void put_in_place(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+bool ends_with_lower(const std::string& name, std::string_view suffix) {
+    if (name.size() < suffix.size()) return false;
+    for (std::size_t k = 0; k < suffix.size(); ++k) {
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - suffix.size() + k])) != suffix[k]) return false;
+    }
+    return true;
+}
+
+// The shaded relief of one band through GDAL's DEM processing: a GeoTIFF
+// keeps the raster's georeferencing; a PNG gets it in a world file.
+void write_hillshade(const CogRequest& request, GDALDataset& base) {
+    const bool geotiff = hillshade_is_geotiff(request.hillshade);
+    const std::string band = std::to_string(request.hillshade_band);
+    std::vector<const char*> args = {"-b", band.c_str(), "-compute_edges"};
+    if (geotiff) {
+        for (const char* a : {"-of", "GTiff", "-co", "TILED=YES", "-co", "COMPRESS=DEFLATE"}) args.push_back(a);
+    } else {
+        for (const char* a : {"-of", "PNG"}) args.push_back(a);
+    }
+    args.push_back(nullptr);
+    GDALDEMProcessingOptions* o = GDALDEMProcessingOptionsNew(const_cast<char**>(args.data()), nullptr);
+    int usage_error = 0;
+    GDALDatasetH shade = GDALDEMProcessing(request.hillshade_path.c_str(), GDALDataset::ToHandle(&base), "hillshade",
+                                           nullptr, o, &usage_error);
+    GDALDEMProcessingOptionsFree(o);
+    if (shade == nullptr) fail_writing(request.hillshade, request.hillshade_path, "cannot make the shaded relief");
+    GDALClose(shade);
+    if (CPLGetLastErrorType() >= CE_Failure) fail_writing(request.hillshade, request.hillshade_path, "cannot write the shaded relief");
+    if (geotiff || request.hillshade_world_file_path.empty()) return;
+    // The world file: the centre of the north-west cell and the cell size.
+    double t[6];
+    base.GetGeoTransform(t);
+    char text[256];
+    std::snprintf(text, sizeof text, "%.17g\n%.17g\n%.17g\n%.17g\n%.17g\n%.17g\n", t[1], t[4], t[2], t[5],
+                  t[0] + 0.5 * t[1] + 0.5 * t[2], t[3] + 0.5 * t[4] + 0.5 * t[5]);
+    std::FILE* f = std::fopen(request.hillshade_world_file_path.c_str(), "w");
+    const bool written = f != nullptr && std::fputs(text, f) >= 0;
+    if (f == nullptr || std::fclose(f) != 0 || !written) {
         const std::string why = std::strerror(errno);
-        ::unlink(from.c_str());
-        text::stop_run(to + ": cannot rename " + from + " to it: " + why);
+        text::stop_run(hillshade_world_file(request.hillshade) + ": cannot write the world file: " + why);
     }
 }
 
@@ -174,9 +213,20 @@ TiledBand::TiledBand(TiledDataset* ds, int band, const TileSource& source, GDALD
 
 }  // namespace
 
-const std::string& cog_temporary() { return temporary; }
+bool hillshade_is_geotiff(const std::string& name) { return ends_with_lower(name, ".tif") || ends_with_lower(name, ".tiff"); }
 
-void write_cog(const CogRequest& request, const TileSource& raster) {
+std::string hillshade_world_file(const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t dot = name.rfind('.');
+    const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (has_extension ? name.substr(0, dot) : name) + ".pgw";
+}
+
+void write_cog(const CogRequest& given, const TileSource& raster) {
+    // Without a staged temporary from the caller, the raster is staged here.
+    common::StagedFiles staged;
+    CogRequest request = given;
+    if (request.path.empty()) request.path = staged.add(request.output);
     GDALAllRegister();
     CPLSetErrorHandler(CPLQuietErrorHandler);
     CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");   // no .aux.xml beside the outputs
@@ -196,22 +246,6 @@ void write_cog(const CogRequest& request, const TileSource& raster) {
     }
     for (const auto& [key, value] : request.metadata) base.SetMetadataItem(key.c_str(), value.c_str());
 
-    if (!request.hillshade_png.empty()) {
-        const std::string png_temp = temporary_name(request.hillshade_png);
-        temporary = png_temp;
-        const std::string band = std::to_string(request.hillshade_band);
-        const char* args[] = {"-of", "PNG", "-b", band.c_str(), "-compute_edges", nullptr};
-        GDALDEMProcessingOptions* o = GDALDEMProcessingOptionsNew(const_cast<char**>(args), nullptr);
-        int usage_error = 0;
-        GDALDatasetH png = GDALDEMProcessing(png_temp.c_str(), GDALDataset::ToHandle(&base), "hillshade", nullptr, o,
-                                             &usage_error);
-        GDALDEMProcessingOptionsFree(o);
-        if (png == nullptr) fail(request.hillshade_png, "cannot make the shaded relief");
-        GDALClose(png);
-        temporary.clear();
-        put_in_place(png_temp, request.hillshade_png);
-    }
-
     // Each overview read through the level before it.
     std::vector<std::unique_ptr<OverviewTiles>> levels;
     std::vector<std::unique_ptr<TiledDataset>> level_ds;
@@ -225,7 +259,6 @@ void write_cog(const CogRequest& request, const TileSource& raster) {
         for (const auto& ds : level_ds) band->overviews.push_back(ds->GetRasterBand(b));
     }
 
-    temporary = temporary_name(request.output);
     const std::string side = std::to_string(raster.side);
     const std::string block_x = "BLOCKXSIZE=" + side, block_y = "BLOCKYSIZE=" + side;
     const char* compress = request.compression == Compression::Zstd ? "COMPRESS=ZSTD" : "COMPRESS=DEFLATE";
@@ -237,14 +270,18 @@ void write_cog(const CogRequest& request, const TileSource& raster) {
     // pass over most of the empty ones.
     const std::string swath = std::to_string(std::int64_t{raster.side} * raster.side * raster.value_size);
     CPLSetConfigOption("GDAL_SWATH_SIZE", swath.c_str());
-    GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName("GTiff"), temporary.c_str(), GDALDataset::ToHandle(&base),
+    CPLErrorReset();
+    GDALDatasetH out = GDALCreateCopy(GDALGetDriverByName("GTiff"), request.path.c_str(), GDALDataset::ToHandle(&base),
                                       FALSE, const_cast<char**>(options), nullptr, nullptr);
-    if (out == nullptr) fail(request.output, "cannot write the GeoTIFF");
+    if (out == nullptr) fail_writing(request.output, request.path, "cannot write the GeoTIFF");
     GDALClose(out);
-    if (CPLGetLastErrorType() >= CE_Failure) fail(request.output, "cannot write the GeoTIFF");
-    const std::string done = temporary;
-    temporary.clear();
-    put_in_place(done, request.output);
+    if (CPLGetLastErrorType() >= CE_Failure) fail_writing(request.output, request.path, "cannot write the GeoTIFF");
+    // The shaded relief after the raster: a raster that cannot be written leaves no picture either.
+    if (!request.hillshade.empty()) {
+        CPLErrorReset();
+        write_hillshade(request, base);
+    }
+    staged.commit();
 }
 
 void write_cog(const CogRequest& request, const std::vector<void*>& bands) {

@@ -11,8 +11,8 @@
 // so time and file follow the area the points cover, not the raster's box;
 // band by band because GDAL's COG driver (3.6) writes the bands of a cell
 // together, and a count band (0 where empty) would then keep every tile.
-// Written under a temporary name in the output's folder, renamed to the
-// output's name once complete.
+// Written to a staged temporary the caller gives (common::StagedFiles), or,
+// without one, staged here and put in place once complete.
 
 #include <cstdint>
 #include <string>
@@ -34,7 +34,8 @@ enum class Compression { Zstd, Deflate };
 inline constexpr int kCogTileSide = 256;
 
 struct CogRequest {
-    std::string output;
+    std::string output;                    // the raster's name, as the user gave it
+    std::string path;                      // where to write it (a staged temporary); empty: output, staged here
     RasterGeometry geometry;
     std::string wkt;                       // horizontal CRS
     DataType type = DataType::Float32;
@@ -42,9 +43,20 @@ struct CogRequest {
     double nodata = -9999;
     std::vector<std::string> band_descriptions;
     std::vector<std::pair<std::string, std::string>> metadata;  // dataset metadata items (the vertical meaning...)
-    std::string hillshade_png;             // when not empty: shaded relief of hillshade_band as PNG
+    // When not empty: a shaded relief of hillshade_band, a GeoTIFF when its
+    // name ends in .tif or .tiff, else a PNG with a world file beside it
+    // (hillshade_world_file); both written to the staged temporaries given.
+    std::string hillshade;
+    std::string hillshade_path;
+    std::string hillshade_world_file_path;
     int hillshade_band = 1;
 };
+
+// Whether a shaded relief of this name is written as a GeoTIFF (.tif, .tiff).
+bool hillshade_is_geotiff(const std::string& name);
+
+// The world file beside a PNG shaded relief: its name with the extension .pgw.
+std::string hillshade_world_file(const std::string& name);
 
 // raster: geometry's cols x rows, tiles of kCogTileSide, values of the
 // request's type. A GDAL failure stops with one line; no output is left.
@@ -53,8 +65,5 @@ void write_cog(const CogRequest& request, const TileSource& raster);
 // The same from whole bands (bands[k]: cols x rows values, rows north to
 // south, each west to east; nodata where empty), for small rasters.
 void write_cog(const CogRequest& request, const std::vector<void*>& bands);
-
-// The temporary file being written, for a stop or signal to remove; empty when none.
-const std::string& cog_temporary();
 
 }  // namespace morva::grid

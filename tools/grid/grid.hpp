@@ -147,6 +147,11 @@ public:
     void for_each_tile(F&& f) const {
         for (const auto& [key, tile] : tiles_) f(CellIndex{tile_x(key) * kTileSide, tile_y(key) * kTileSide}, static_cast<const Cell*>(tile));
     }
+    // The same with the tiles' memory to change (tile_bytes() each).
+    template <class F>
+    void for_each_tile(F&& f) {
+        for (const auto& [key, tile] : tiles_) f(CellIndex{tile_x(key) * kTileSide, tile_y(key) * kTileSide}, tile);
+    }
 
 private:
     static std::int64_t tile_key(CellIndex c) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -139,6 +140,7 @@ PointSource open_run_control(const std::string& name) {
     s.points_file = beside(name, inputs::trimmed(rc.scanptfile));
     s.named_points_file = inputs::trimmed(rc.scanptfile);
     s.named_geoid = rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string();
+    s.geoid_file = rc.geoid_wanted ? beside(name, s.named_geoid) : std::string();
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
     s.vertical = rc.geoid_wanted ? "height above geoid grid " + inputs::trimmed(rc.geoidfile) : "ellipsoidal height";
@@ -149,7 +151,15 @@ PointSource open_run_control(const std::string& name) {
         if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + why_unreadable(s.points_file));
     }
     s.bounds = sample_bounds(s);
+    struct stat st{};
+    if (::stat(s.points_file.c_str(), &st) == 0) s.records = static_cast<std::uint64_t>(st.st_size) / records::record_bytes(form_of(s));
     return s;
+}
+
+std::string number_text(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", v);
+    return text;
 }
 
 double le_f64(const unsigned char* p) {
@@ -213,9 +223,19 @@ PointSource open_las(const std::string& name, int fd) {
     for (int k = 0; k < 3; ++k) {
         s.scale[k] = le_f64(h + 131 + 8 * k);
         s.offset[k] = le_f64(h + 155 + 8 * k);
-        if (!(s.scale[k] > 0) || !std::isfinite(s.offset[k])) fail(name, "a LAS header without a valid scale and offset");
+        const std::string field = std::string(1, "XYZ"[k]);
+        // Every value the field can hold, 2^31 times the scale plus the
+        // offset, must be a finite double: an infinite or absurd scale (1e300)
+        // makes infinite coordinates out of ordinary records.
+        if (!(s.scale[k] > 0) || !std::isfinite(s.scale[k]) || !std::isfinite(s.offset[k]) ||
+            !std::isfinite(las_field_limit(s, k))) {
+            fail(name, "the LAS header's " + field + " scale " + number_text(s.scale[k]) + " and offset " +
+                           number_text(s.offset[k]) + " are no valid scale and offset (a positive finite scale, a finite "
+                           "offset, values within a double's range)");
+        }
     }
     s.point_count = le_u64(h + 247);
+    s.records = s.point_count;
     struct stat st{};
     ::fstat(fd, &st);
     if (s.offset_to_points + s.point_count * s.record_length > static_cast<std::uint64_t>(st.st_size)) {
@@ -312,6 +332,25 @@ StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std:
 }
 
 }  // namespace
+
+bool same_content(const std::string& a, const std::string& b) {
+    File fa(a), fb(b);
+    struct stat sa{}, sb{};
+    if (fa.fd < 0 || fb.fd < 0 || ::fstat(fa.fd, &sa) != 0 || ::fstat(fb.fd, &sb) != 0) return false;
+    if (sa.st_size != sb.st_size) return false;
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    for (off_t at = 0; at < sa.st_size;) {
+        const auto n = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(ba.size()), sa.st_size - at));
+        if (!read_at(fa.fd, ba.data(), n, at) || !read_at(fb.fd, bb.data(), n, at)) return false;
+        if (std::memcmp(ba.data(), bb.data(), n) != 0) return false;
+        at += static_cast<off_t>(n);
+    }
+    return true;
+}
+
+double las_field_limit(const PointSource& s, int field) {
+    return 2147483648.0 * s.scale[field] + std::fabs(s.offset[field]);
+}
 
 PointSource open_source(const std::string& name) {
     File f(name);

@@ -32,6 +32,7 @@ struct PointSource {
     // Scan-point records
     std::string named_points_file;  // as the run control names it (for a check against the run's record)
     std::string named_geoid;        // the geoid grid as the run control names it; empty without one
+    std::string geoid_file;         // the same, resolved against the run control's folder
     bool binary = false;
     bool with_group_size = false;
     // LAS
@@ -41,11 +42,19 @@ struct PointSource {
     std::uint16_t record_length = 0;
     std::string wkt;           // the file's coordinate system, WKT1
     GeoBounds bounds;          // from the LAS header; for scan points a sample of the records (approximate)
+    std::uint64_t records = 0; // the LAS header's count, or the scan-point file's records (valid or not)
 };
 
 // Opens and checks one input: a LAS file (by its signature) or a run control.
 // A problem stops with one line "NAME: what is wrong" (text::stop_run).
 PointSource open_source(const std::string& name);
+
+// Whether two files hold the same bytes (false when either cannot be read).
+bool same_content(const std::string& a, const std::string& b);
+
+// The largest magnitude a LAS field (0 X, 1 Y, 2 Z) can hold: 2^31 times its
+// scale plus its offset's magnitude.
+double las_field_limit(const PointSource& las, int field);
 
 // The area a scan-point file covers, from a few hundred records spread over
 // it (all records have one length): close to its bounds, without a pass.

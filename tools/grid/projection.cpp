@@ -3,6 +3,7 @@
 #include "grid.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -59,11 +60,17 @@ struct Object {
 
 }  // namespace
 
+// Blocks kept at once (about 70 kB each): a survey's points use a few at a
+// time; points spread over a continent or the world would otherwise keep one
+// per point they meet. The table is emptied when full (a block in use lives
+// on with its user).
+constexpr std::size_t kMaxBlocks = 1024;
+
 struct Projection {
     PJ_CONTEXT* ctx = nullptr;
     Object transform;  // longitude, latitude (degrees) to easting, northing
     std::mutex mutex;  // PROJ objects and the block table
-    std::unordered_map<std::int64_t, std::unique_ptr<Block>> blocks;
+    std::unordered_map<std::int64_t, std::shared_ptr<const Block>> blocks;
 
     ~Projection() {
         transform = Object();
@@ -78,11 +85,11 @@ struct Projection {
         return {c.xy.x, c.xy.y};
     }
 
-    const Block* block(std::int64_t bi, std::int64_t bj) {
+    std::shared_ptr<const Block> block(std::int64_t bi, std::int64_t bj) {
         std::lock_guard lock(mutex);
-        auto [it, inserted] = blocks.try_emplace(block_key(bi, bj));
-        if (!inserted) return it->second.get();
-        auto b = std::make_unique<Block>();
+        if (const auto found = blocks.find(block_key(bi, bj)); found != blocks.end()) return found->second;
+        if (blocks.size() >= kMaxBlocks) blocks.clear();
+        auto b = std::make_shared<Block>();
         b->e.resize(kBlockNodes * kBlockNodes);
         b->n.resize(kBlockNodes * kBlockNodes);
         std::vector<double> lon(b->e.size()), lat(b->e.size());
@@ -114,8 +121,26 @@ struct Projection {
                 }
             }
         }
-        it->second = std::move(b);
-        return it->second.get();
+        blocks.emplace(block_key(bi, bj), b);
+        return b;
+    }
+
+    // Points through PROJ one batch at a time; false, and the first that has
+    // no coordinates, when one lies where the CRS has none.
+    bool exact_batch(const GeoPoint* in, Projected* out, std::size_t n, std::size_t* bad) {
+        for (std::size_t k = 0; k < n; ++k) out[k] = {in[k].lon, in[k].lat};
+        {
+            std::lock_guard lock(mutex);
+            proj_trans_generic(transform.pj, PJ_FWD, &out[0].e, sizeof(Projected), n, &out[0].n, sizeof(Projected), n,
+                               nullptr, 0, 0, nullptr, 0, 0);
+        }
+        for (std::size_t k = 0; k < n; ++k) {
+            if (!std::isfinite(out[k].e) || !std::isfinite(out[k].n) || out[k].e == HUGE_VAL) {
+                if (bad != nullptr) *bad = k;
+                return false;
+            }
+        }
+        return true;
     }
 };
 
@@ -155,6 +180,32 @@ OpenedContext open_context() {
     return opened;
 }
 
+// A CRS is accurate over its area of use and a little beyond (a UTM zone is
+// often carried a few degrees past its edges); points whose centre lies more
+// than this beyond it are probably given the wrong CRS (the south's zone for
+// the north's).
+constexpr double kAreaMargin = 3;  // degrees
+
+std::string outside_area_of_use(PJ_CONTEXT* ctx, PJ* crs, const ProjectionRequest& request) {
+    double west = 0, south = 0, east = 0, north = 0;
+    const char* area = nullptr;
+    if (!proj_get_area_of_use(ctx, crs, &west, &south, &east, &north, &area) || west < -1000) return {};
+    const double lat = request.centre_lat;
+    double lon = request.centre_lon;
+    if (east < west) east += 360;  // an area across the antimeridian
+    if (lon < west - kAreaMargin) lon += 360;
+    const bool inside = lat >= south - kAreaMargin && lat <= north + kAreaMargin && lon >= west - kAreaMargin &&
+                        lon <= east + kAreaMargin;
+    if (inside) return {};
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "the points' centre (latitude %.4f, longitude %.4f) lies far outside the area of use of %s "
+                  "(latitude %.1f to %.1f, longitude %.1f to %.1f); check --crs",
+                  request.centre_lat, request.centre_lon, proj_get_name(crs), south, north, west,
+                  east > 180 ? east - 360 : east);
+    return text;
+}
+
 ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest& request) {
     ProjectionSetup setup;
     if (opened.p == nullptr) {
@@ -190,6 +241,7 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         return setup;
     }
     setup.crs_name = proj_get_name(target.pj);
+    setup.warning = outside_area_of_use(p->ctx, target.pj, request);
     const char* auth = proj_get_id_auth_name(target.pj, 0);
     const char* code = proj_get_id_code(target.pj, 0);
     if (auth != nullptr && code != nullptr) setup.crs_id = std::string(auth) + ":" + code;
@@ -246,13 +298,21 @@ Projected project_exact(Projection& p, double lon, double lat) {
 
 bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, std::size_t* bad) {
     std::int64_t last_bi = INT64_MIN, last_bj = INT64_MIN;
-    const Block* b = nullptr;
+    std::shared_ptr<const Block> b;
+    std::size_t switches = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const double x = in[k].lon * kNodesPerDegree, y = in[k].lat * kNodesPerDegree;
         const std::int64_t i = floor_int(x), j = floor_int(y);
         const auto fx0 = static_cast<double>(i), fy0 = static_cast<double>(j);
         const std::int64_t bi = i >> kBlockBits, bj = j >> kBlockBits;
         if (bi != last_bi || bj != last_bj || b == nullptr) {
+            // Points that rarely share a block (spread far apart) cost a
+            // block of PROJ's work each: the rest of them go through PROJ.
+            if (++switches > kMaxBlocks / 4 && switches * 16 > k) {
+                const bool ok = p.exact_batch(in + k, out + k, n - k, bad);
+                if (!ok && bad != nullptr) *bad += k;
+                return ok;
+            }
             b = p.block(bi, bj);
             last_bi = bi;
             last_bj = bj;

@@ -33,6 +33,7 @@ struct ProjectionSetup {
     std::string wkt;          // horizontal CRS, WKT1 (GDAL flavour), one line
     std::string compound_wkt; // horizontal CRS plus the vertical meaning, WKT1 one line (for LAS)
     std::string error;        // why not
+    std::string warning;      // the points lie far outside the CRS's area of use, else empty
 };
 
 // "EPSG:32631" for (5, 52): 326zz north of the equator, 327zz south.

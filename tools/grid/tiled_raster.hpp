@@ -21,14 +21,21 @@ struct TiledRaster {
     int side = 256;              // cells a tile's side
     int value_size = 4;          // bytes: 4 for float, 8 for double
     std::vector<double> empty;   // each band's value in a cell without points
+    // The raster's first column and row lie this far into the first tile
+    // (0 up to side - 1): tiles may follow another alignment than the
+    // raster's, e.g. the accumulating grid's. Raster column c lies in tile
+    // column (c + col_shift) / side.
+    std::int64_t col_shift = 0, row_shift = 0;
     std::int64_t tiles_x = 0, tiles_y = 0;
     std::vector<std::byte*> tiles;  // tiles_x * tiles_y, row by row; null: every cell empty
     TileArena arena;
 
     TiledRaster() = default;
-    TiledRaster(std::int64_t cols_, std::int64_t rows_, int side_, int value_size_, std::vector<double> empty_)
+    TiledRaster(std::int64_t cols_, std::int64_t rows_, int side_, int value_size_, std::vector<double> empty_,
+                std::int64_t col_shift_ = 0, std::int64_t row_shift_ = 0)
         : cols(cols_), rows(rows_), side(side_), value_size(value_size_), empty(std::move(empty_)),
-          tiles_x((cols_ + side_ - 1) / side_), tiles_y((rows_ + side_ - 1) / side_),
+          col_shift(col_shift_), row_shift(row_shift_),
+          tiles_x((cols_ + col_shift_ + side_ - 1) / side_), tiles_y((rows_ + row_shift_ + side_ - 1) / side_),
           tiles(static_cast<std::size_t>(tiles_x * tiles_y), nullptr) {}
 
     int bands() const { return static_cast<int>(empty.size()); }
@@ -81,10 +88,19 @@ class RasterTiles final : public TileSource {
 public:
     RasterTiles(const TiledRaster& r, int side_)
         : TileSource(r.cols, r.rows, side_, r.value_size, r.empty), raster_(r), holds_(static_cast<std::size_t>(tiles_x * tiles_y)) {
-        const int per = side_ / r.side;
+        // A shifted tile may straddle two of the source's.
+        auto first = [&](std::int64_t t, std::int64_t shift) { return std::max<std::int64_t>(0, t * r.side - shift) / side_; };
+        auto last = [&](std::int64_t t, std::int64_t shift, std::int64_t n) {
+            return std::min(n - 1, (t + 1) * r.side - 1 - shift) / side_;
+        };
         for (std::int64_t ty = 0; ty < r.tiles_y; ++ty) {
             for (std::int64_t tx = 0; tx < r.tiles_x; ++tx) {
-                if (r.find(tx, ty) != nullptr) holds_[static_cast<std::size_t>((ty / per) * tiles_x + tx / per)] = 1;
+                if (r.find(tx, ty) == nullptr) continue;
+                for (std::int64_t y = first(ty, r.row_shift); y <= last(ty, r.row_shift, r.rows); ++y) {
+                    for (std::int64_t x = first(tx, r.col_shift); x <= last(tx, r.col_shift, r.cols); ++x) {
+                        holds_[static_cast<std::size_t>(y * tiles_x + x)] = 1;
+                    }
+                }
             }
         }
     }
@@ -96,8 +112,9 @@ public:
     void read(int b, const CellWindow& w, std::byte* out, std::ptrdiff_t line) const override {
         const std::size_t size = static_cast<std::size_t>(value_size);
         const std::int64_t s = raster_.side;
-        auto row_of = [&](std::int64_t i) { return w.row + i * w.row_step; };
-        auto col_of = [&](std::int64_t j) { return w.col + j * w.col_step; };
+        // Positions in the tiles' alignment.
+        auto row_of = [&](std::int64_t i) { return w.row + raster_.row_shift + i * w.row_step; };
+        auto col_of = [&](std::int64_t j) { return w.col + raster_.col_shift + j * w.col_step; };
         for (std::int64_t i0 = 0; i0 < w.rows;) {
             std::int64_t i1 = i0 + 1;  // the window's rows in this row of stored tiles
             while (i1 < w.rows && row_of(i1) / s == row_of(i0) / s) ++i1;

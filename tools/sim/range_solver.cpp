@@ -14,7 +14,7 @@ constexpr double kEdgeTolerance = 2e-6;    // metres: a roof point's miss, well 
 
 double misfit(const Beam& beam, double r, georef::GroundPoint& point) {
     georef::locate(*beam.model, *beam.pose, beam.thr, r, beam.scan_angle, beam.scanno, point);
-    return point.h - surface_height(*beam.surface, point.lat, point.lon) - beam.distortion;
+    return point.h - surface_hit(*beam.surface, point.lat, point.lon, beam.sees).height - beam.distortion;
 }
 
 namespace {
@@ -94,10 +94,11 @@ RangeFit secant_search(const Beam& beam, double r_guess, double slope_guess) {
 RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess, double r_max) {
     RangeFit fit = secant_search(beam, r_guess, slope_guess);
     if (fit.ok && fit.r >= georef::kMinRange && fit.r <= r_max) {
-        // On roofs the secant steps can settle across an edge (a ridge, an
-        // eave, the foot of a wall), where the surface bends: the result is
-        // taken only when it meets the surface.
-        if (beam.surface->kind != SurfaceKind::Roofs) return fit;
+        // On roofs and among a scene's objects the secant steps can settle
+        // across an edge (a ridge, an eave, the foot of a wall, a crown's
+        // rim), where the surface bends: the result is taken only when it
+        // meets the surface.
+        if (beam.surface->kind != SurfaceKind::Roofs && beam.surface->scene.objects == 0) return fit;
         georef::GroundPoint p;
         ++fit.evaluations;
         if (std::fabs(misfit(beam, fit.r, p)) <= kEdgeTolerance) return fit;

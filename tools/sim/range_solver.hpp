@@ -22,6 +22,7 @@ struct Beam {
     double scan_angle;  // gon
     std::int32_t scanno;
     double distortion;  // metres
+    Sees sees = Sees::Everything;  // what of the scene the beam can meet
 };
 
 struct RangeFit {

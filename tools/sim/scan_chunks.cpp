@@ -61,7 +61,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
     const georef::Model run_model{&run_rc, s.has_geoid ? &s.geoid : nullptr, &s.hdr, run_geodesy};
     const bool run_differs = run_geodesy != s.opt.geodesy || s.opt.range_noise > 0.0 ||
                              run_rc.dpitch != s.rc_truth.dpitch || run_rc.droll != s.rc_truth.droll ||
-                             run_rc.dheading != s.rc_truth.dheading;
+                             run_rc.dheading != s.rc_truth.dheading || (s.surface.scene.objects & kOutliers) != 0;
     const double range_unit = s.hdr.range_unit;
     const double max_range = range_unit * 16777215.0;
     const double ground_guess =
@@ -102,7 +102,9 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                 slope = -std::fmax(0.1, down);
                 guess = (pose.airh - ground_guess) / -slope;
             }
-            const Beam beam{&model, &pose, &s.surface, thr, s.scan_angle[i], scanno, s.distortion[i]};
+            const BeamFate fate = beam_fate(s.surface.scene, s.noise_seed, k, i);
+            const Beam beam{&model, &pose, &s.surface, thr, s.scan_angle[i], scanno, s.distortion[i],
+                            fate.sees};
             // No beam reaches farther than a steep slant from this height.
             const double reach = std::fmin(max_range, 20.0 * std::fabs(pose.airh - ground_guess) + 1000.0);
             const RangeFit fit = solve_range(beam, guess, slope, reach);
@@ -118,7 +120,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 
             // What the scanner records: the range to the surface, plus noise.
             const double noise = s.opt.range_noise > 0.0 ? s.opt.range_noise * range_noise(s.noise_seed, k, i) : 0.0;
-            const double recorded = std::fmax(fit.r + noise, georef::kMinRange + range_unit);
+            const double recorded = std::fmax(fit.r + noise + fate.outlier_range, georef::kMinRange + range_unit);
             Measurement& m = out[i];
             m.range = static_cast<std::uint32_t>(std::llround(recorded / range_unit));
             m.amplitude = amplitude(s.opt.seed, k, i);
@@ -144,7 +146,22 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                     t.run_lon = q.lon;
                     t.run_dh = q.h - p.h;
                 }
-                t.surface = surface_height(s.surface, p.lat, p.lon);
+                const SceneHit hit = surface_hit(s.surface, p.lat, p.lon, beam.sees);
+                t.surface = hit.height;
+                t.cover = hit.cover;
+                t.true_lat = p.lat;
+                t.true_lon = p.lon;
+                t.true_h = hit.height;
+                t.ground = hit.ground;
+                if (fate.outlier_range > 0.0) {
+                    georef::GroundPoint q;
+                    georef::locate(model, pose, thr, fit.r + fate.outlier_range, s.scan_angle[i], scanno, q);
+                    t.cover = Cover::Noise;
+                    t.true_lat = q.lat;
+                    t.true_lon = q.lon;
+                    t.true_h = q.h - s.distortion[i];
+                    t.ground = terrain_height(s.surface, q.lat, q.lon);
+                }
                 t.residual = residual;
                 t.airh = pose.airh;
                 t.ac_lat = pose.lat;

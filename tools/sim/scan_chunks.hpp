@@ -31,6 +31,12 @@ struct TruthPoint {
     // from the truth's or the range carries noise.
     double run_lat, run_lon;  // degrees
     double run_dh;            // its height minus the true footprint's, metres
+    // What the beam hit (noise for a low outlier), and where the point
+    // truly is: the footprint on what it hit, or for an outlier where its
+    // range puts it along the true beam; the bare ground below that.
+    Cover cover;
+    double true_lat, true_lon, true_h;  // degrees, metres (without the distortion)
+    double ground;                      // metres
 };
 
 struct Chunk {

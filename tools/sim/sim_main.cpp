@@ -102,6 +102,7 @@ int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir
     for (std::size_t k = 0; k < flights.size(); ++k) {
         if (!build_survey(flights[k].opt, surveys[k], error)) return fail(flights[k].folder + ": " + error);
     }
+    share_one_geoid(surveys);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     const std::string settings = (std::filesystem::path(dir) / "campaign.toml").string();

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 
+#include "scene_objects.hpp"
 #include "text/command_line.hpp"
 
 namespace morva::sim {
@@ -191,6 +192,34 @@ Row motion(const char* name, const char* arg, const char* help, Motion SimOption
     return r;
 }
 
+// "a,b" of `names` (null-terminated), or none: a bit for each name given.
+Row set_of(const char* name, const char* arg, const char* help, unsigned SimOptions::*member,
+           const char* const* names) {
+    std::string list = "none";
+    for (int k = 0; names[k] != nullptr; ++k) list += std::string(", ") + names[k];
+    Row r{name, arg, help, {}, {}, "is not a list of " + list};
+    r.read = [member, names](std::string_view s) -> SurveySetting {
+        unsigned bits = 0;
+        if (s != "none") {
+            for (std::string_view part : split(s, ',')) {
+                int k = 0;
+                while (names[k] != nullptr && part != names[k]) ++k;
+                if (names[k] == nullptr) return {};
+                bits |= 1u << k;
+            }
+        }
+        return [member, bits](SimOptions& o) { o.*member = bits; };
+    };
+    r.text = [member, names](const SimOptions& o) {
+        std::string given;
+        for (int k = 0; names[k] != nullptr; ++k) {
+            if (o.*member & (1u << k)) given += std::string(given.empty() ? "" : ",") + names[k];
+        }
+        return given.empty() ? std::string("none") : given;
+    };
+    return r;
+}
+
 const std::vector<const char*> kSwitch = {"off", "on"};
 
 Row undescribed(Row r) {
@@ -278,6 +307,30 @@ const std::vector<Row>& rows() {
         reals("--distortion", "P1,P2,P3,P4",
          "across-scan height distortion added to every measured height, in the form of the run's height correction",
          &SimOptions::distortion),
+        // The scene.
+        set_of("--objects", "LIST|none",
+               "objects on a flat, tilt or waves ground, a comma list of trees (stands of 6 to 16 crowns 4 to 10 m "
+               "across, 8 to 25 m high), buildings (flat and gable roofs, steep walls), bridge (one deck 5 to 8 m above "
+               "the ground within 100 m of the origin), lowveg (patches up to 1 m high) and outliers (returns from 3 to "
+               "20 m below the ground); fixed on the ground like the surface. The survey then writes truth.bin, what "
+               "every point hit",
+               &SimOptions::objects, kObjectNames),
+        reals("--scene-cover", "T,B,L", "shares of the 40 m cells holding trees, a building, low vegetation",
+              &SimOptions::scene_cover),
+        real("--openness", "F", "share of the beams that pass through the tree crowns to what is below",
+             &SimOptions::openness),
+        real("--outliers", "F", "share of the beams returned from below the ground (with --objects outliers)",
+             &SimOptions::outliers),
+        real("--truth-grid", "M",
+             "with --objects: spacing of ground.asc and cover.asc, the bare ground's height and the class on top over "
+             "the swath in its UTM zone (0: none)",
+             &SimOptions::truth_grid),
+        whole("--checkpoints", "N",
+              "write N check points, checkpoints.csv: true ground heights with surveying noise at open and vegetated "
+              "places of the swath",
+              &SimOptions::checkpoints),
+        real("--checkpoint-noise", "M", "standard deviation of the check points' surveying noise",
+             &SimOptions::checkpoint_noise),
         // Geoid.
         choice("--geoid", "on|off", "write a geoid grid and process with it", &SimOptions::geoid, kSwitch),
         real("--geoid-height", "M", "geoid height near the surface origin (the grid slopes and undulates gently)",
@@ -468,6 +521,20 @@ std::string check_options(const SimOptions& o) {
     }
     if (!(o.waves[1] > 0.0)) return bad("--waves wavelength must be positive");
     if (!(o.roofs >= 20.0 && o.roofs <= 500.0)) return bad("--roofs must lie in [20, 500] m");
+    if (o.objects != 0 && o.surface == SurfaceKind::Roofs)
+        return bad("--objects stand on a flat, tilt or waves ground (--objects buildings gives the roofs)");
+    for (double share : o.scene_cover) {
+        if (!(share >= 0.0 && share <= 1.0)) return bad("--scene-cover shares must lie in [0, 1]");
+    }
+    if (!(o.scene_cover[0] + o.scene_cover[1] + o.scene_cover[2] <= 1.0))
+        return bad("--scene-cover shares must add up to at most 1");
+    for (const std::string& e : {out_of_range("--openness", o.openness, 0.0, 1.0),
+                                 out_of_range("--outliers", o.outliers, 0.0, 0.5),
+                                 out_of_range("--checkpoints", o.checkpoints, 0, 1000000),
+                                 o.truth_grid == 0.0 ? std::string() : out_of_range("--truth-grid", o.truth_grid, 0.1, 100.0),
+                                 out_of_range("--checkpoint-noise", o.checkpoint_noise, 0.0, 1.0)}) {
+        if (!e.empty()) return e;
+    }
     const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};
     for (const Motion* m : motions) {
         if (!(m->period > 0.0)) return bad("attitude motion periods must be positive");

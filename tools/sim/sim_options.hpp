@@ -78,6 +78,16 @@ struct SimOptions {
     double roofs = 40.0;                  // spacing of the roofed blocks' cells (m)
     double distortion[4] = {0, 0, 0, 0};  // across-scan height distortion p1..p4
 
+    // The scene on the ground (flat, tilt or waves): objects as bits of
+    // scene_objects.hpp, 0 for none.
+    unsigned objects = 0;
+    double scene_cover[3] = {0.3, 0.2, 0.15};  // shares of the cells with trees, buildings, low vegetation
+    double openness = 0.25;                    // share of the beams through the crowns
+    double outliers = 0.002;                   // share of the beams returned from below the ground
+    double truth_grid = 1.0;                   // metres between the truth grids' cells, 0 for none
+    std::int32_t checkpoints = 0;              // check points written beside the survey
+    double checkpoint_noise = 0.01;            // metres, their surveying noise
+
     // Geoid.
     bool geoid = true;
     double geoid_height = 45.0;   // metres at the start position

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "georef/georeference.hpp"
+#include "seeded_values.hpp"
 
 namespace morva::sim {
 namespace {
@@ -15,16 +16,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kRad = kPi / 180.0;
 constexpr std::int64_t kTimerWrap = std::int64_t{1} << 24;
 
-// Seeded values: the same seed always gives the same survey.
-std::uint64_t splitmix(std::uint64_t x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-double unit_random(std::uint64_t seed, std::uint64_t salt) {
-    return static_cast<double>(splitmix(seed * 0x100000001B3ull + salt) >> 11) * 0x1.0p-53;
-}
 
 std::string padded_name(const std::string& name) {
     std::string s = name;
@@ -249,6 +240,7 @@ void set_surface(const SimOptions& o, Surface& f) {
     f.phase_east = 2.0 * kPi * unit_random(o.seed, 2);
     f.roof_cell = o.roofs;
     f.roof_seed = splitmix(o.seed ^ 0x726F6F6673ull);
+    set_scene(o, f);
 }
 
 // Half the width of the ground the beams can reach, in metres.
@@ -262,6 +254,29 @@ double swath_margin(const SimOptions& o) {
         drop += (std::fabs(o.tilt[0]) + std::fabs(o.tilt[1])) * (o.speed * (o.duration + 10.0) + 5000.0);
     }
     return drop * std::tan(tilt * kRad) + 500.0 + std::fabs(o.lever[0]) + std::fabs(o.lever[1]);
+}
+
+// The nodes of the grid whose extent `s.geoid` holds: a gentle slope and an
+// undulation; every value a multiple of 1/256 m, so that its decimal text
+// reads back to the same single value. Laid out from the surface origin,
+// like the surface, so that flights over one origin share one geoid.
+void fill_geoid(Survey& s) {
+    const SimOptions& o = s.opt;
+    inputs::GeoidGrid& g = s.geoid;
+    const double sp = g.dlat;
+    const std::int32_t nlat = g.nlat, nlon = g.nlon;
+    g.node.reset(new float[std::size_t(nlat) * nlon + 1]);
+    g.node[0] = 0.0f;
+    const double pa = 2.0 * kPi * unit_random(o.seed, 3), pb = 2.0 * kPi * unit_random(o.seed, 4);
+    for (std::int32_t r = 1; r <= nlat; ++r) {
+        const double dl = g.glat1 + (r - 1) * sp - s.surface.lat0;
+        for (std::int32_t c = 1; c <= nlon; ++c) {
+            const double dn = g.glon1 + (c - 1) * sp - s.surface.lon0;
+            const double v = o.geoid_height + 1.2 * dl - 0.7 * dn +
+                             0.25 * std::sin(2.0 * kPi * dl / 0.07 + pa) * std::cos(2.0 * kPi * dn / 0.09 + pb);
+            g.node[std::size_t(r - 1) * nlon + c] = static_cast<float>(std::round(v * 256.0) / 256.0);
+        }
+    }
 }
 
 bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
@@ -308,22 +323,7 @@ bool set_geoid(const SimOptions& o, Survey& s, std::string& error) {
     }
     g.nlat = nlat;
     g.nlon = nlon;
-    g.node.reset(new float[std::size_t(nlat) * nlon + 1]);
-    g.node[0] = 0.0f;
-    // A gentle slope and an undulation; every value a multiple of 1/256 m,
-    // so that its decimal text reads back to the same single value.
-    // Laid out from the surface origin, like the surface, so that flights
-    // over one origin share one geoid.
-    const double pa = 2.0 * kPi * unit_random(o.seed, 3), pb = 2.0 * kPi * unit_random(o.seed, 4);
-    for (std::int32_t r = 1; r <= nlat; ++r) {
-        const double dl = g.glat1 + (r - 1) * sp - s.surface.lat0;
-        for (std::int32_t c = 1; c <= nlon; ++c) {
-            const double dn = g.glon1 + (c - 1) * sp - s.surface.lon0;
-            const double v = o.geoid_height + 1.2 * dl - 0.7 * dn +
-                             0.25 * std::sin(2.0 * kPi * dl / 0.07 + pa) * std::cos(2.0 * kPi * dn / 0.09 + pb);
-            g.node[std::size_t(r - 1) * nlon + c] = static_cast<float>(std::round(v * 256.0) / 256.0);
-        }
-    }
+    fill_geoid(s);
     s.has_geoid = true;
     return true;
 }
@@ -395,34 +395,30 @@ double roof_ground(const Surface& s, double north, double east) {
     return s.ground + s.slope_north * north + s.slope_east * east;
 }
 
-// The block of one cell, drawn from the seed and the cell's indices. Its
-// walls are steep slopes (1 m across per 20 m up), so that the surface is
-// continuous and every beam that meets a wall finds a point on it.
-constexpr double kWallSlope = 20.0;
+double roofs_height(const Surface& s, double north, double east) {
+    const double ground = roof_ground(s, north, east);
+    const Block b = block_of(s, s.roof_cell, s.roof_seed, static_cast<std::int64_t>(std::floor(north / s.roof_cell)),
+                             static_cast<std::int64_t>(std::floor(east / s.roof_cell)));
+    if (!b.present) return ground;
+    return std::fmax(ground, block_height(b, north, east));
+}
 
-struct Block {
-    bool present = false;
-    double north = 0, east = 0;  // centre, metres from the origin
-    double cos_t = 1, sin_t = 0; // ridge direction from north
-    double half_length = 0, half_width = 0;
-    double tan_pitch = 0;
-    double eave = 0;             // height of the eaves (top of the walls)
-};
+}  // namespace
 
-Block block_of(const Surface& s, std::int64_t row, std::int64_t col) {
-    const std::uint64_t cell = splitmix(s.roof_seed ^ splitmix(static_cast<std::uint64_t>(row) * 0x9E3779B97F4A7C15ull +
-                                                              static_cast<std::uint64_t>(col)));
+Block block_of(const Surface& s, double c, std::uint64_t seed, std::int64_t row, std::int64_t col,
+               double flat_share) {
+    const std::uint64_t cell = cell_seed(seed, row, col);
     auto draw = [&](std::uint64_t field) { return unit_random(cell, field); };
     Block b;
     b.present = draw(0) < 0.75;
     if (!b.present) return b;
-    const double c = s.roof_cell;
     b.half_length = 0.5 * c * (0.35 + 0.25 * draw(1));
     b.half_width = 0.5 * c * (0.25 + 0.15 * draw(2));
     const double turn = kPi * draw(3);
     b.cos_t = std::cos(turn);
     b.sin_t = std::sin(turn);
     b.tan_pitch = std::tan((15.0 + 30.0 * draw(4)) * kRad);
+    if (flat_share > 0.0 && draw(8) < flat_share) b.tan_pitch = 0.0;
     const double wall = 3.0 + 5.0 * draw(5);
     // Room for the block and its walls' foot inside the cell, whatever its turn.
     const double rise = wall + b.half_width * b.tan_pitch + (std::fabs(s.slope_north) + std::fabs(s.slope_east)) * c;
@@ -430,36 +426,22 @@ Block block_of(const Surface& s, std::int64_t row, std::int64_t col) {
     const double play = std::fmax(0.0, 0.5 * c - reach);
     b.north = (static_cast<double>(row) + 0.5) * c + play * (2.0 * draw(6) - 1.0);
     b.east = (static_cast<double>(col) + 0.5) * c + play * (2.0 * draw(7) - 1.0);
-    b.eave = roof_ground(s, b.north, b.east) + wall;
+    b.eave = ground_height(s, b.north, b.east) + wall;
     return b;
 }
 
-double roofs_height(const Surface& s, double north, double east) {
-    const double ground = roof_ground(s, north, east);
-    const Block b = block_of(s, static_cast<std::int64_t>(std::floor(north / s.roof_cell)),
-                             static_cast<std::int64_t>(std::floor(east / s.roof_cell)));
-    if (!b.present) return ground;
+double block_height(const Block& b, double north, double east) {
     const double dn = north - b.north, de = east - b.east;
     const double along = dn * b.cos_t + de * b.sin_t, across = -dn * b.sin_t + de * b.cos_t;
     const double out = std::hypot(std::fmax(std::fabs(along) - b.half_length, 0.0),
                                   std::fmax(std::fabs(across) - b.half_width, 0.0));
-    const double roof = b.eave + std::fmax(0.0, b.half_width - std::fabs(across)) * b.tan_pitch - kWallSlope * out;
-    return std::fmax(ground, roof);
+    return b.eave + std::fmax(0.0, b.half_width - std::fabs(across)) * b.tan_pitch - kWallSlope * out;
 }
 
-}  // namespace
-
-double terrain_height(const Surface& s, double lat, double lon) {
-    if (s.kind != SurfaceKind::Roofs) return surface_height(s, lat, lon);
-    return roof_ground(s, (lat - s.lat0) * georef::kMetresPerDegree, (lon - s.lon0) * s.metres_per_degree_lon);
-}
-
-double surface_height(const Surface& s, double lat, double lon) {
-    const double north = (lat - s.lat0) * georef::kMetresPerDegree;
-    const double east = (lon - s.lon0) * s.metres_per_degree_lon;
+double ground_height(const Surface& s, double north, double east) {
     switch (s.kind) {
         case SurfaceKind::Roofs:
-            return roofs_height(s, north, east);
+            return roof_ground(s, north, east);
         case SurfaceKind::Flat:
             return s.ground;
         case SurfaceKind::Tilt:
@@ -472,6 +454,24 @@ double surface_height(const Surface& s, double lat, double lon) {
     }
     return s.ground;
 }
+
+double terrain_height(const Surface& s, double lat, double lon) {
+    return ground_height(s, (lat - s.lat0) * georef::kMetresPerDegree, (lon - s.lon0) * s.metres_per_degree_lon);
+}
+
+SceneHit surface_hit(const Surface& s, double lat, double lon, Sees sees) {
+    const double north = (lat - s.lat0) * georef::kMetresPerDegree;
+    const double east = (lon - s.lon0) * s.metres_per_degree_lon;
+    if (s.kind == SurfaceKind::Roofs) {
+        const double ground = roof_ground(s, north, east), top = roofs_height(s, north, east);
+        return {top, ground, top > ground ? Cover::Building : Cover::Ground};
+    }
+    const double ground = ground_height(s, north, east);
+    if (s.scene.objects == 0) return {ground, ground, Cover::Ground};
+    return scene_hit(s, north, east, ground, sees);
+}
+
+double surface_height(const Surface& s, double lat, double lon) { return surface_hit(s, lat, lon).height; }
 
 FlightPose flight_pose(const Survey& s, double t) {
     const SimOptions& o = s.opt;
@@ -507,6 +507,43 @@ ScanTime scan_time(const Survey& s, std::int64_t k) {
     st.tfrac = s.hdr.timer_unit * counter;
     st.tscan = s.epoch + (st.tsec + st.tfrac + s.rc.dtsec) / 3600.0;
     return st;
+}
+
+void share_one_geoid(std::vector<Survey>& surveys) {
+    bool any = false;
+    double lat1 = 0, lon1 = 0, lat2 = 0, lon2 = 0;
+    for (const Survey& s : surveys) {
+        if (!s.has_geoid) continue;
+        const inputs::GeoidGrid& g = s.geoid;
+        lat1 = any ? std::fmin(lat1, g.glat1) : g.glat1;
+        lon1 = any ? std::fmin(lon1, g.glon1) : g.glon1;
+        lat2 = any ? std::fmax(lat2, g.glat2) : g.glat2;
+        lon2 = any ? std::fmax(lon2, g.glon2) : g.glon2;
+        any = true;
+    }
+    if (!any) return;
+    const double sp = surveys.front().geoid.dlat;
+    const auto nlat = static_cast<std::int32_t>(std::llround((lat2 - lat1) / sp)) + 1;
+    const auto nlon = static_cast<std::int32_t>(std::llround((lon2 - lon1) / sp)) + 1;
+    const double top = lat1 + (nlat - 1) * sp, right = lon1 + (nlon - 1) * sp;
+    // Too large, or dimensions the loader would not read back: each keeps its own.
+    if (std::int64_t{nlat} * nlon > inputs::kGeoidNodes || inputs::grid_count(lat1, top, sp) != nlat ||
+        inputs::grid_count(lon1, right, sp) != nlon) {
+        return;
+    }
+    for (Survey& s : surveys) {
+        // Every grid's nodes lie on multiples of the spacing, so the wider
+        // grid holds the same values at the nodes each flight used.
+        if (!s.has_geoid || s.geoid.dlat != sp) continue;
+        inputs::GeoidGrid& g = s.geoid;
+        g.glat1 = lat1;
+        g.glon1 = lon1;
+        g.glat2 = top;
+        g.glon2 = right;
+        g.nlat = nlat;
+        g.nlon = nlon;
+        fill_geoid(s);
+    }
 }
 
 bool build_survey(const SimOptions& opt, Survey& s, std::string& error) {

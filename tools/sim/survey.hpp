@@ -14,6 +14,7 @@
 #include "inputs/trajectory.hpp"
 #include "scanner/scanner_header.hpp"
 #include "scanner_writer.hpp"
+#include "scene_objects.hpp"
 #include "sim_options.hpp"
 
 namespace morva::sim {
@@ -31,12 +32,34 @@ struct Surface {
     double amplitude = 0, wavenumber = 0, phase_north = 0, phase_east = 0;
     double roof_cell = 0;       // metres: one block at most per cell of this size
     std::uint64_t roof_seed = 0;
+    Scene scene;                // objects standing on the ground (none unless --objects)
 };
 
 double surface_height(const Surface& s, double lat, double lon);
 // The ground under whatever stands on it: what the flying height is
 // measured from.
 double terrain_height(const Surface& s, double lat, double lon);
+// The same in metres north and east of the surface origin.
+double ground_height(const Surface& s, double north, double east);
+
+// What a beam meets at a horizontal position: the surface with the scene's
+// objects, and which of them is on top, as a beam that `sees` them.
+SceneHit surface_hit(const Surface& s, double lat, double lon, Sees sees = Sees::Everything);
+
+// A gable-roofed (or flat-roofed) block standing in one cell of a grid of
+// `cell` metres, drawn from the seed and the cell's indices.
+struct Block {
+    bool present = false;
+    double north = 0, east = 0;  // centre, metres from the origin
+    double cos_t = 1, sin_t = 0; // ridge direction from north
+    double half_length = 0, half_width = 0;
+    double tan_pitch = 0;
+    double eave = 0;             // height of the eaves (top of the walls)
+};
+Block block_of(const Surface& s, double cell, std::uint64_t seed, std::int64_t row, std::int64_t col,
+               double flat_share = 0.0);
+// The block's roof and walls at a position (below the ground far from it).
+double block_height(const Block& b, double north, double east);
 
 // File names inside the survey folder.
 inline constexpr const char* kScanFile = "scan.bin";
@@ -90,6 +113,9 @@ struct Survey {
 // consistently (options out of range, a clock the reader cannot follow,
 // a grid too large, ...).
 bool build_survey(const SimOptions& opt, Survey& s, std::string& error);
+// Flights of one campaign get one geoid grid, covering them all: the same
+// model over every flight's area, so that their heights stand above one grid.
+void share_one_geoid(std::vector<Survey>& surveys);
 
 // The scanner clock of scan k (0-based), in counts from the file epoch.
 inline std::int64_t scan_count(const Survey& s, std::int64_t k) {

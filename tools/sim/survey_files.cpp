@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "scan_chunks.hpp"
+#include "scene_truth.hpp"
 
 namespace morva::sim {
 namespace {
@@ -134,7 +135,19 @@ std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& 
     if (!open_writer(w, scan_path)) return "cannot create " + scan_path;
     put_long_header(w, s.header);
     const std::int32_t n = s.opt.nmeas;
-    const std::string error = for_each_chunk(s, s.opt.threads, false, [&](const Chunk& c) {
+    // A scene's truth, every point's record in the order of the run's points.
+    const bool scene = s.surface.scene.objects != 0;
+    const std::string truth_path = (base / kTruthFile).string();
+    std::FILE* truth = scene ? std::fopen(truth_path.c_str(), "wb") : nullptr;
+    if (scene && truth == nullptr) return "cannot create " + truth_path;
+    std::string records;
+    bool truth_written = true;
+    const std::string error = for_each_chunk(s, s.opt.threads, scene, [&](const Chunk& c) {
+        if (truth != nullptr) {
+            records.clear();
+            append_truth_records(c, records);
+            truth_written = truth_written && std::fwrite(records.data(), 1, records.size(), truth) == records.size();
+        }
         for (std::int64_t k = 0; k < c.nscans; ++k) {
             put_syncseq(w, s.header.bytes_per_scan);
             const Measurement* m = c.meas.data() + k * n;
@@ -146,9 +159,27 @@ std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& 
     });
     summary.scanner_bytes = bytes_written(w);
     const bool closed = close_writer(w);
+    const bool truth_closed = truth == nullptr || std::fclose(truth) == 0;
     if (!error.empty()) return error;
     if (!closed) return "cannot write " + scan_path;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!truth_closed || !truth_written) return "cannot write " + truth_path;
+    if (scene && s.opt.truth_grid > 0.0) {
+        std::string problem;
+        const TruthGrids grids = truth_grids(s, s.opt.truth_grid, problem);
+        if (!problem.empty()) return problem;
+        for (const auto& [name, text] : {std::pair{kGroundGridFile, &grids.ground}, std::pair{kCoverGridFile, &grids.cover}}) {
+            const fs::path path = base / name;
+            if (!write_text(path, *text) || !write_text(fs::path(path).replace_extension(".prj"), grids.projection))
+                return "cannot write " + path.string();
+        }
+    }
+    if (s.opt.checkpoints > 0) {
+        std::string problem;
+        const std::string text = checkpoints_text(s, problem);
+        if (!problem.empty()) return problem;
+        if (!write_text(base / kCheckpointFile, text)) return "cannot write " + std::string(kCheckpointFile);
+    }
     summary.scans = s.nscans;
     summary.measurements = s.nscans * n;
     return {};

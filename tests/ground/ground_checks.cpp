@@ -1,0 +1,149 @@
+// The ground classifier on a scene whose truth is known by construction
+// (sloping terrain with a step, buildings, a tree, low outliers), the
+// independence of the result from the tiling and the threads, and the
+// square erosion against a direct search.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "classify_ground.hpp"
+#include "surface_grid.hpp"
+
+namespace {
+
+// near_threshold: points about the height threshold above the terrain, whose
+// class rests on the terrain model's last digits; only their sameness counts.
+enum class Truth { terrain, object, low_outlier, near_threshold };
+
+struct Scene {
+    std::vector<double> x, y, z;
+    std::vector<std::uint8_t> classification;
+    std::vector<Truth> truth;
+    ground::Points points() const { return {x, y, z, {}, {}, classification}; }
+    void add(double px, double py, double pz, Truth t) {
+        x.push_back(px), y.push_back(py), z.push_back(pz), truth.push_back(t);
+        classification.push_back(0);
+    }
+};
+
+// Terrain rising 5 % east and 2 % north, with a 3 m step up at x = 220;
+// coordinates as far from the origin as projected ones are.
+double terrain(double x, double y) {
+    const double ex = x - 500000, ny = y - 5400000;
+    return 100 + 0.05 * ex + 0.02 * ny + (ex >= 220 ? 3.0 : 0.0);
+}
+
+bool inside(double x, double y, double x0, double y0, double x1, double y1) {
+    return x >= x0 && x < x1 && y >= y0 && y < y1;
+}
+
+Scene make_scene() {
+    Scene s;
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> jitter(-0.35, 0.35);
+    const double e0 = 500000, n0 = 5400000;
+    for (int i = 0; i < 400; ++i)
+        for (int j = 0; j < 300; ++j) {
+            const double x = e0 + i + 0.5 + jitter(rng), y = n0 + j + 0.5 + jitter(rng);
+            const double ex = x - e0, ny = y - n0;
+            if (ex < 250 && ny < 40) continue;  // no data there: the outline has a notch
+            if (inside(ex, ny, 60, 60, 100, 85)) {  // a large flat-roofed building
+                s.add(x, y, terrain(e0 + 60, n0 + 60) + 9, Truth::object);
+            } else if (inside(ex, ny, 300, 200, 306, 206)) {  // a shed
+                s.add(x, y, terrain(x, y) + 2.5, Truth::object);
+            } else {
+                s.add(x, y, terrain(x, y) + 0.5 * jitter(rng), Truth::terrain);  // rough ground
+                if (std::hypot(ex - 150, ny - 220) < 5)  // a tree's crown over the ground
+                    s.add(x, y, terrain(x, y) + 7 + jitter(rng), Truth::object);
+            }
+        }
+    for (int k = 0; k < 125; ++k) {  // low plants along the notch's edge
+        const double x = e0 + 2 * k + 0.3, y = n0 + 40.2 + 0.01 * k;
+        s.add(x, y, terrain(x, y) + 0.4 + 0.002 * k, Truth::near_threshold);
+    }
+    for (int k = 0; k < 12; ++k) {  // isolated multipath returns well below the ground
+        const double x = e0 + 120.3 + 23 * k, y = n0 + 50.7 + 20 * k;
+        s.add(x, y, terrain(x, y) - 5, Truth::low_outlier);
+    }
+    return s;
+}
+
+TEST(GroundClassifier, SeparatesTerrainObjectsAndLowOutliers) {
+    const Scene scene = make_scene();
+    const std::vector<std::uint8_t> classes = ground::classify_ground(scene.points(), {});
+    std::size_t terrain = 0, terrain_missed = 0, objects = 0, objects_called_ground = 0;
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+        switch (scene.truth[i]) {
+            case Truth::terrain: ++terrain, terrain_missed += classes[i] != ground::kGround; break;
+            case Truth::object: ++objects, objects_called_ground += classes[i] == ground::kGround; break;
+            case Truth::low_outlier: EXPECT_EQ(classes[i], ground::kLowNoise) << "point " << i; break;
+            case Truth::near_threshold: break;
+        }
+        EXPECT_TRUE(classes[i] == 1 || classes[i] == 2 || classes[i] == 7);
+    }
+    EXPECT_LT(double(terrain_missed) / terrain, 0.005) << terrain_missed << " of " << terrain;
+    EXPECT_EQ(objects_called_ground, 0u) << "of " << objects;
+}
+
+TEST(GroundClassifier, SameClassesWhateverTheTilesAndThreads) {
+    // guards: a tile's grid cut to its own points, which changed the gap
+    // filling and the slopes at its edge, and so the points there.
+    const Scene scene = make_scene();
+    ground::GroundSettings whole;
+    whole.fill_distance = 8;  // a short reach, so that margins are narrower than the scene
+    whole.reclaim_passes = 2;
+    whole.tile_size = 1e6;
+    whole.threads = 1;
+    const std::vector<std::uint8_t> one = ground::classify_ground(scene.points(), whole);
+    for (const double tile : {61.0, 150.0})
+        for (const unsigned threads : {1u, 2u}) {
+            ground::GroundSettings tiled = whole;
+            tiled.tile_size = tile;
+            tiled.threads = threads;
+            EXPECT_EQ(ground::classify_ground(scene.points(), tiled), one)
+                << "tiles of " << tile << " on " << threads << " threads";
+        }
+}
+
+TEST(GroundClassifier, KeepsNoiseClassesAndSkipsUnusablePoints) {
+    Scene scene = make_scene();
+    scene.classification[5] = 18;
+    scene.classification[9] = 7;
+    scene.z[11] = NAN;
+    const std::vector<std::uint8_t> classes = ground::classify_ground(scene.points(), {});
+    EXPECT_EQ(classes[5], 18);
+    EXPECT_EQ(classes[9], 7);
+    EXPECT_EQ(classes[11], ground::kUnclassified);
+    EXPECT_EQ(classes[12], ground::kGround);
+}
+
+TEST(SurfaceGrid, ErosionMatchesADirectSearch) {
+    std::mt19937 rng(3);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 40), radius = 1 + int(rng() % 20);
+        ground::SurfaceGrid grid{w, h, std::vector<double>(std::size_t(w) * h)};
+        for (double& v : grid.z) v = rng() % 4 == 0 ? ground::kNoValue : double(rng() % 1000);
+        ground::SurfaceGrid eroded, dilated;
+        ground::erode(grid, radius, eroded);
+        ground::dilate(grid, radius, dilated);
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                double low = INFINITY, high = -INFINITY;
+                for (int rr = std::max(0, r - radius); rr <= std::min(h - 1, r + radius); ++rr)
+                    for (int cc = std::max(0, c - radius); cc <= std::min(w - 1, c + radius); ++cc)
+                        if (!std::isnan(grid.at(cc, rr)))
+                            low = std::min(low, grid.at(cc, rr)), high = std::max(high, grid.at(cc, rr));
+                if (std::isinf(low)) {
+                    ASSERT_TRUE(std::isnan(eroded.at(c, r)) && std::isnan(dilated.at(c, r)));
+                } else {
+                    ASSERT_EQ(eroded.at(c, r), low) << w << "x" << h << " radius " << radius;
+                    ASSERT_EQ(dilated.at(c, r), high) << w << "x" << h << " radius " << radius;
+                }
+            }
+    }
+}
+
+}  // namespace

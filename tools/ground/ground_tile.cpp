@@ -1,0 +1,210 @@
+#include "ground_tile.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "surface_grid.hpp"
+
+namespace ground {
+namespace {
+
+constexpr int kLowNoisePasses = 3;
+
+int cells_for(double length, double cell_size) {
+    return std::max(1, int(std::ceil(length / cell_size - 1e-9)));
+}
+
+// The region's points grouped by cell, lowest first in each cell.
+struct CellPoints {
+    std::vector<std::uint32_t> start;  // cell i's points: order[start[i] .. start[i+1])
+    std::vector<std::uint32_t> order;  // point ids
+};
+
+CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> cols,
+                         std::span<const std::int64_t> rows, const TileJob& job, int width,
+                         int height, std::vector<std::uint32_t>& cell_of) {
+    CellPoints cells;
+    const std::size_t n_cells = std::size_t(width) * height;
+    cells.start.assign(n_cells + 1, 0);
+    cell_of.resize(job.ids.size());
+    for (std::size_t k = 0; k < job.ids.size(); ++k) {
+        const std::uint32_t id = job.ids[k];
+        cell_of[k] = std::uint32_t((rows[id] - job.region.row0) * width + (cols[id] - job.region.col0));
+        ++cells.start[cell_of[k] + 1];
+    }
+    std::partial_sum(cells.start.begin(), cells.start.end(), cells.start.begin());
+    cells.order.resize(job.ids.size());
+    std::vector<std::uint32_t> next(cells.start.begin(), cells.start.end() - 1);
+    for (std::size_t k = 0; k < job.ids.size(); ++k) cells.order[next[cell_of[k]]++] = job.ids[k];
+    for (std::size_t i = 0; i < n_cells; ++i)
+        std::sort(cells.order.begin() + cells.start[i], cells.order.begin() + cells.start[i + 1],
+                  [&](std::uint32_t a, std::uint32_t b) {
+                      return points.z[a] < points.z[b] || (points.z[a] == points.z[b] && a < b);
+                  });
+    return cells;
+}
+
+// Lowest point of each cell, skipping its first skipped[i] points (low noise).
+void lowest_surface(const Points& points, const CellPoints& cells,
+                    const std::vector<std::uint32_t>& skipped, SurfaceGrid& surface) {
+    for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {
+        const std::uint32_t first = cells.start[i] + skipped[i];
+        surface.z[i] = first < cells.start[i + 1] ? points.z[cells.order[first]] : kNoValue;
+    }
+}
+
+// Marks as low noise the points of a cell more than depth below the lowest
+// point of every other cell within radius cells (only a cell that is the
+// lowest of its square can hold any), a few times over so that a pair of
+// neighbouring outliers goes too. Returns the number of points marked per cell.
+std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints& cells,
+                                          SurfaceGrid& surface, int radius, double depth) {
+    const int w = surface.width, h = surface.height;
+    std::vector<std::uint32_t> skipped(surface.z.size(), 0);
+    SurfaceGrid lowest_around;
+    for (int pass = 0; pass < kLowNoisePasses; ++pass) {
+        lowest_surface(points, cells, skipped, surface);
+        erode(surface, radius, lowest_around);
+        bool changed = false;
+        std::vector<std::uint32_t> next = skipped;
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                const std::size_t i = std::size_t(r) * w + c;
+                if (std::isnan(surface.z[i]) || surface.z[i] != lowest_around.z[i]) continue;
+                double around = INFINITY;
+                for (int rr = std::max(0, r - radius); rr <= std::min(h - 1, r + radius); ++rr)
+                    for (int cc = std::max(0, c - radius); cc <= std::min(w - 1, c + radius); ++cc) {
+                        const double v = surface.at(cc, rr);
+                        if ((rr != r || cc != c) && !std::isnan(v)) around = std::min(around, v);
+                    }
+                if (!std::isfinite(around)) continue;
+                std::uint32_t k = cells.start[i] + skipped[i];
+                while (k < cells.start[i + 1] && points.z[cells.order[k]] < around - depth) ++k;
+                if (k != cells.start[i] + skipped[i]) {
+                    next[i] = k - cells.start[i];
+                    changed = true;
+                }
+            }
+        skipped.swap(next);
+        if (!changed) break;
+    }
+    lowest_surface(points, cells, skipped, surface);
+    return skipped;
+}
+
+// Cells whose lowest point stands above a progressively wider opening of
+// the surface by more than the terrain's slope allows: objects.
+std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings) {
+    const int max_radius = cells_for(settings.max_window, settings.cell_size);
+    std::vector<std::uint8_t> object(filled.z.size(), 0);
+    SurfaceGrid eroded, opened, previous = filled;
+    for (int k = 1; k <= max_radius; ++k) {
+        erode(filled, k, eroded);
+        dilate(eroded, k, opened);
+        const double allowed = settings.slope * k * settings.cell_size;
+        for (std::size_t i = 0; i < object.size(); ++i)
+            if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
+        std::swap(previous, opened);
+    }
+    return object;
+}
+
+// The terrain model at (x, y) from the four nearest cell centres, NaN-aware.
+double terrain_at(const SurfaceGrid& dem, double fx, double fy) {
+    const double cx = std::floor(fx), cy = std::floor(fy);
+    const int c0 = int(cx), r0 = int(cy);
+    const double tx = fx - cx, ty = fy - cy;
+    double sum = 0, weights = 0;
+    for (int dr = 0; dr <= 1; ++dr)
+        for (int dc = 0; dc <= 1; ++dc) {
+            const int c = c0 + dc, r = r0 + dr;
+            if (c < 0 || c >= dem.width || r < 0 || r >= dem.height) continue;
+            const double v = dem.at(c, r);
+            if (std::isnan(v)) continue;
+            const double weight = (dc ? tx : 1 - tx) * (dr ? ty : 1 - ty);
+            sum += weight * v;
+            weights += weight;
+        }
+    return weights > 0 ? sum / weights : kNoValue;
+}
+
+}  // namespace
+
+int reach_in_cells(const GroundSettings& settings) {
+    const int window = cells_for(settings.max_window, settings.cell_size);
+    const int fill = cells_for(settings.fill_distance, settings.cell_size);
+    const int low_noise = cells_for(settings.low_noise_radius, settings.cell_size);
+    // Each step reads its input this far around a cell: the low-noise passes,
+    // the first fill, the openings (erosion then dilation), each terrain
+    // model's fill and slope, and the interpolation between cell centres.
+    return kLowNoisePasses * low_noise + fill + 2 * window +
+           (settings.reclaim_passes + 1) * (fill + 1) + 1 + 1;
+}
+
+void classify_tile(const Points& points, std::span<const std::int64_t> cols,
+                   std::span<const std::int64_t> rows, const TileJob& job,
+                   const GroundSettings& settings, std::span<std::uint8_t> classes) {
+    const int width = int(job.region.col1 - job.region.col0);
+    const int height = int(job.region.row1 - job.region.row0);
+    const int fill_steps = cells_for(settings.fill_distance, settings.cell_size);
+
+    std::vector<std::uint32_t> cell_of;
+    const CellPoints cells = group_by_cell(points, cols, rows, job, width, height, cell_of);
+
+    // 1. The lowest surface, once isolated low points are set aside.
+    SurfaceGrid lowest{width, height, std::vector<double>(std::size_t(width) * height, kNoValue)};
+    const std::vector<std::uint32_t> skipped =
+        find_low_noise(points, cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
+                       settings.low_noise_depth);
+
+    // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
+    SurfaceGrid filled = lowest;
+    fill_gaps(filled, fill_steps);
+    std::vector<std::uint8_t> object = find_objects(filled, settings);
+
+    // 3. The terrain model: the lowest points of ground cells, gaps filled;
+    // then object cells whose lowest point lies on the model after all (the
+    // upper edges of terrain steps and narrow terraces the openings cut off)
+    // go back to the ground, a few times over.
+    SurfaceGrid dem;
+    std::vector<double> slope;
+    for (int pass = 0;; ++pass) {
+        dem = lowest;
+        for (std::size_t i = 0; i < dem.z.size(); ++i)
+            if (object[i]) dem.z[i] = kNoValue;
+        fill_gaps(dem, fill_steps);
+        slope_of(dem, settings.cell_size, slope);
+        if (pass == settings.reclaim_passes) break;
+        bool reclaimed = false;
+        for (std::size_t i = 0; i < dem.z.size(); ++i) {
+            const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+            if (object[i] && std::abs(lowest.z[i] - dem.z[i]) <= settings.reclaim_share * allowed) {
+                object[i] = 0;
+                reclaimed = true;
+            }
+        }
+        if (!reclaimed) break;
+    }
+
+    // 4. Every point of the core against the model.
+    for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {
+        const int col = int(i % width), row = int(i / width);
+        if (!job.core.holds(job.region.col0 + col, job.region.row0 + row)) continue;
+        for (std::uint32_t k = cells.start[i]; k < cells.start[i + 1]; ++k) {
+            const std::uint32_t id = cells.order[k];
+            if (k < cells.start[i] + skipped[i]) {
+                classes[id] = kLowNoise;
+                continue;
+            }
+            const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
+            const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
+            const double terrain = terrain_at(dem, fx, fy);
+            const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+            const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
+            classes[id] = is_ground ? kGround : kUnclassified;
+        }
+    }
+}
+
+}  // namespace ground
