@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "staged_files.hpp"
+#include "staging_support.hpp"
 #include "text/stop.hpp"
 
 namespace morva::common {
@@ -20,32 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using text::RunStopped;
 
-std::string content(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using morva::testing::content;
+using morva::testing::temporaries;
 
-int temporaries(const fs::path& dir) {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        n += e.path().filename().string().find(".morva-tmp-") != std::string::npos;
-    }
-    return n;
-}
-
-class StagedFilesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("morva-staged-files-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        std::ofstream(dir / "cent.txt") << "earlier\n";
-        ::chmod((dir / "cent.txt").c_str(), 0640);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+class StagedFilesTest : public morva::testing::StagingFolder {
 };
 
 TEST_F(StagedFilesTest, FilesAppearTogetherAndNeverThroughALinkOfTheTemporarysName) {

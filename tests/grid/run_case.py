@@ -32,6 +32,8 @@ A case is a JSON object:
   expect     exit (default 0), stderr (texts the message must hold), no_output
              (files that must not exist afterwards), zone (e.g. "31n": the
              cells must agree with the scan points projected by GeoConvert),
+             points_of (the run controls whose points those of a LAS
+             input in a projected CRS are, for zone and tm),
              tm (the same through TransverseMercatorProj, {"lon0", "k0",
              "false_easting"}, where GeoConvert refuses the zone),
              bands (the band descriptions), epsg (ProjectedCSTypeGeoKey),
@@ -585,7 +587,8 @@ def main():
                   f"ProjectedCSTypeGeoKey {geo.get('ProjectedCSTypeGeoKey')}, not {expect['epsg']}")
         if "zone" in expect or "tm" in expect:
             lon, lat, h = [], [], []
-            for a in args[:-1]:
+            # points_of: the run controls whose points a projected LAS input holds
+            for a in expect.get("points_of", args[:-1]):
                 if a.endswith(".in"):
                     x, y, z = run_control_points(os.path.join(work, a))
                 elif a.endswith(".las"):

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "staging_support.hpp"
 #include "text/out_stream.hpp"
 
 namespace morva::text {
@@ -20,36 +21,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string content(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using morva::testing::content;
+using morva::testing::temporaries;
 
-int temporaries(const fs::path& dir) {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        n += e.path().filename().string().find(".morva-tmp-") != std::string::npos;
-    }
-    return n;
-}
-
-class StagedOutput : public ::testing::Test {
+class StagedOutput : public morva::testing::StagingFolder {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("morva-staged-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        std::ofstream(dir / "cent.txt") << "earlier\n";
-        ::chmod((dir / "cent.txt").c_str(), 0640);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     static void write(OutStream& out, const std::string& text) {
         put(out, text);
         flush(out);
     }
-    fs::path dir;
 };
 
 TEST_F(StagedOutput, CommitReplacesTheFileKeepingItsPermissionsAndLink) {

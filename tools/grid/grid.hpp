@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "int_rounding.hpp"
 #include "tile_arena.hpp"
 
 namespace morva::grid {
@@ -31,17 +32,6 @@ namespace morva::grid {
 struct CellIndex {
     std::int64_t ix = 0, iy = 0;
 };
-
-// floor and ceil as integers without a library call (the baseline x86-64
-// has no rounding instruction): exact for every x of magnitude below 2^62.
-inline std::int64_t floor_int(double x) {
-    const auto i = static_cast<std::int64_t>(x);
-    return static_cast<double>(i) > x ? i - 1 : i;
-}
-inline std::int64_t ceil_int(double x) {
-    const auto i = static_cast<std::int64_t>(x);
-    return static_cast<double>(i) < x ? i + 1 : i;
-}
 
 inline CellIndex cell_of(double e, double n, double r) { return {floor_int(e / r), ceil_int(n / r) - 1}; }
 

@@ -47,8 +47,10 @@ constexpr std::string_view kDescription =
     "overviews; tiles without points left out) with one band per statistic, each\n"
     "band described by its name.\n"
     "An INPUT is a run control (its scan-point file and form as morva wrote them;\n"
-    "the names inside are taken relative to the run control's folder) or a LAS 1.4\n"
-    "file of point format 6 in longitude and latitude (morva-las). Several inputs\n"
+    "the names inside are taken relative to the run control's folder) or a LAS or\n"
+    "LAZ file (LAS 1.0 to 1.4, point formats 0 to 10) with the CRS its records\n"
+    "state (or --input-crs). Inputs in one projected CRS make a raster in that\n"
+    "CRS, heights as stored; geographic ones are projected. Several inputs\n"
     "make one raster over their union. Cells are square; the raster's west and\n"
     "north edges are multiples of the resolution; a point at easting E, northing N\n"
     "lies in column floor((E - x0) / r) and row floor((y1 - N) / r). Heights stay\n"
@@ -69,11 +71,13 @@ struct Options {
     double nodata = -9999;
     DataType data_type = DataType::Float32;
     Compression compression = Compression::Zstd;
-    std::string crs = "utm";
+    std::string crs;        // --crs, empty for the default
+    std::string input_crs;  // --input-crs
     std::string hillshade;
     std::optional<std::string> geodesy;  // --geodesy, when given
     std::string metadata;                // the run's record, when given
     std::uint64_t max_memory = 0;        // bytes the cells and the raster may take
+    common::PointFilter filter;          // --classes, --returns
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -90,7 +94,7 @@ Options parse_options(int argc, char** argv) {
         };
     };
     std::vector<text::Option> options = {
-        {"--resolution", "M", "cell side in metres (default 1)", OptionKind::Number, 0.001, 100000, false, {},
+        {"--resolution", "M", "cell side in metres (default 1); in the CRS's units\nfor inputs in a projected CRS", OptionKind::Number, 0.001, 100000, false, {},
          [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
         {"--output-type", "LIST",
          "bands, from min,max,mean,idw,count,stdev in the order\n"
@@ -131,10 +135,15 @@ Options parse_options(int argc, char** argv) {
              return std::string();
          }},
         {"--crs", "CRS",
-         "utm (default: the WGS 84 UTM zone of the inputs'\n"
-         "centre, EPSG:326zz or 327zz) or a projected CRS PROJ\n"
-         "knows, e.g. EPSG:25832",
+         "the raster's CRS for geographic inputs: utm (default:\n"
+         "the WGS 84 UTM zone of the inputs' centre, EPSG:326zz\n"
+         "or 327zz) or a projected CRS PROJ knows, e.g.\n"
+         "EPSG:25832; LAS inputs in a projected CRS are gridded\n"
+         "in that CRS",
          OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
+        {"--input-crs", "CRS",
+         "the CRS of LAS inputs that state none, e.g. EPSG:2994",
+         OptionKind::Text, {}, {}, true, {}, text_value(o.input_crs, "a coordinate system")},
         {"--hillshade", "FILE",
          "also a shaded relief of the first height band: a\n"
          "GeoTIFF when FILE ends in .tif or .tiff, else a PNG\n"
@@ -151,6 +160,7 @@ Options parse_options(int argc, char** argv) {
          "or run control that contradicts it is refused",
          OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
     };
+    for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
     options.push_back({"--max-memory", "SIZE",
                        "the memory the cells and the raster may take, e.g.\n"
                        "8G or 512M (default three quarters of the memory\n"
@@ -406,11 +416,7 @@ template <class Stats, class Value>
 void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
                     std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending,
                     const OutputPaths& paths, common::StagedFiles& outputs) {
-    ProjectionRequest request;
-    request.crs = o.crs;
-    inputs_centre(sources, request.centre_lon, request.centre_lat);
-    request.vertical = sources.front().vertical;
-    projection_request.set_value(request);
+    projection_request.set_value(grid::projection_request(sources, o.crs));
 
     bool want_stats = false, want_idw = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
@@ -543,7 +549,12 @@ void grid_and_write(const Options& o, const std::vector<PointSource>& sources, c
     outputs.commit();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
-               " cells of " + metres(o.resolution) + " m (" + setup.crs_name + ") written to " + o.output);
+               " cells of " + metres(o.resolution) + (setup.unit == "metre" ? " m" : " " + setup.unit) + " (" +
+               setup.crs_name + ") written to " + o.output);
+    if (counts.filtered > 0) {
+        text::note(std::to_string(counts.filtered) + " LAS points left out: withheld, noise (classes 7 and 18) or "
+                   "not of --classes or --returns");
+    }
     for (const std::string& w : warnings) text::warn(w);
     if (counts.not_points > 0) {
         text::warn(std::to_string(counts.not_points) +
@@ -660,7 +671,10 @@ void run(const Options& o) {
     std::promise<ProjectionRequest> request;
     pending = start_projection(request.get_future());
     std::vector<PointSource> sources;
-    for (const std::string& name : o.inputs) sources.push_back(open_source(name));
+    for (const std::string& name : o.inputs) {
+        sources.push_back(open_source(name, o.input_crs));
+        sources.back().filter = o.filter;
+    }
     check_one_vertical(sources);
     check_heights_fit(sources, o.data_type);
     const std::string geodesy = points_geodesy(o, sources);

@@ -118,6 +118,33 @@ void inputs_centre(const std::vector<PointSource>& sources, double& lon, double&
     lat = all.empty ? 0 : 0.5 * (all.lat_min + all.lat_max);
 }
 
+ProjectionRequest projection_request(const std::vector<PointSource>& sources, const std::string& crs) {
+    ProjectionRequest request;
+    request.crs = crs.empty() ? "utm" : crs;
+    inputs_centre(sources, request.centre_lon, request.centre_lat);
+    request.vertical = sources.front().vertical;
+    const PointSource& first = sources.front();
+    for (const PointSource& s : sources) {
+        if (s.projected != first.projected || s.crs != first.crs) {
+            text::stop_run(s.name + ": its coordinate system (" + (s.crs_name.empty() ? "WGS 84" : s.crs_name) +
+                           ") differs from that of " + first.name + " (" +
+                           (first.crs_name.empty() ? "WGS 84" : first.crs_name) +
+                           "): give inputs of one coordinate system");
+        }
+    }
+    if (first.projected) {
+        if (!crs.empty()) {
+            text::stop_run(first.name + ": its points are in a projected CRS (" + first.crs_name +
+                           "), gridded in that CRS: --crs is for geographic inputs");
+        }
+        request.crs = first.crs;
+        request.native = true;
+    } else if (!first.crs.empty()) {
+        request.source_crs = first.crs;
+    }
+    return request;
+}
+
 PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
                           ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
                           double cell_resolution) {
@@ -165,6 +192,7 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
     for (const StreamCounts& c : counts) {
         total.points += c.points;
         total.not_points += c.not_points;
+        total.filtered += c.filtered;
         total.points_per_source.push_back(c.points);
     }
     return total;

@@ -18,6 +18,12 @@ namespace morva::grid {
 // The centre of the inputs' bounds (LAS headers, samples of scan-point records).
 void inputs_centre(const std::vector<PointSource>& sources, double& lon, double& lat);
 
+// The projection for these inputs: `crs` ("" for the default) as given. LAS
+// inputs all in one projected CRS, without a crs, keep it (the raster is
+// made in their CRS and units); geographic inputs go to crs, by default the
+// WGS 84 UTM zone of their centre. Inputs of other mixtures stop with one line.
+ProjectionRequest projection_request(const std::vector<PointSource>& sources, const std::string& crs);
+
 struct ProjectedBlock {
     std::uint32_t source = 0;      // index of the input
     std::size_t n = 0;
@@ -29,6 +35,7 @@ struct ProjectedBlock {
 struct PassCounts {
     std::uint64_t points = 0;
     std::uint64_t not_points = 0;
+    std::uint64_t filtered = 0;  // LAS points left out by the inputs' filters
     std::vector<std::uint64_t> points_per_source;
 };
 

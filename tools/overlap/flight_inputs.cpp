@@ -1,5 +1,7 @@
 #include "flight_inputs.hpp"
 
+#include "las_reader.hpp"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -111,13 +113,13 @@ std::string content_digest(const std::string& path) {
     return text;
 }
 
-Flight open_flight(const std::string& name, const std::string& path) {
+Flight open_flight(const std::string& name, const std::string& path, const std::string& input_crs) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + common::unreadable(path));
     Flight f;
     f.name = name;
     f.input = path;
-    f.source = grid::open_source(path);
+    f.source = grid::open_source(path, input_crs);
     f.source.name = name;
     f.geodesy = f.source.geodesy.empty() ? "flat" : f.source.geodesy;
     if (f.source.kind == grid::SourceKind::ScanPoints) {
@@ -151,7 +153,47 @@ std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
     return files;
 }
 
-std::vector<Flight> find_flights(const std::vector<std::string>& arguments) {
+namespace {
+
+// The point source IDs of a LAS file's points that the filter keeps, in order.
+std::vector<int> source_ids(const grid::PointSource& s, common::PointFilter filter) {
+    std::vector<bool> seen(65536, false);
+    common::LasReader reader(s.points_file);
+    std::vector<common::LasPoint> points;
+    filter.source_id = -1;
+    while (reader.read(points)) {
+        for (const common::LasPoint& p : points)
+            if (filter.keeps(p)) seen[p.source_id] = true;
+    }
+    std::vector<int> ids;
+    for (int id = 0; id < 65536; ++id)
+        if (seen[static_cast<std::size_t>(id)]) ids.push_back(id);
+    return ids;
+}
+
+// One flight per point source ID of each LAS flight.
+std::vector<Flight> split_by_source_id(const std::vector<Flight>& flights) {
+    std::vector<Flight> split;
+    for (const Flight& f : flights) {
+        if (f.source.kind != grid::SourceKind::Las) {
+            split.push_back(f);
+            continue;
+        }
+        for (int id : source_ids(f.source, f.source.filter)) {
+            Flight one = f;
+            one.name = f.name + "#" + std::to_string(id);
+            one.source.name = one.name;
+            one.source.filter.source_id = id;
+            split.push_back(std::move(one));
+        }
+    }
+    return split;
+}
+
+}  // namespace
+
+std::vector<Flight> find_flights(const std::vector<std::string>& arguments, const std::string& input_crs,
+                                 const common::PointFilter& filter, bool by_source_id) {
     std::vector<Flight> flights;
     std::error_code ec;
     if (arguments.size() == 1 && fs::is_directory(arguments[0], ec)) {
@@ -170,15 +212,18 @@ std::vector<Flight> find_flights(const std::vector<std::string>& arguments) {
             }
         }
         std::sort(found.begin(), found.end());
-        for (const auto& rel : found) flights.push_back(open_flight(rel, (top / rel / run_control).string()));
+        for (const auto& rel : found) flights.push_back(open_flight(rel, (top / rel / run_control).string(), input_crs));
         if (flights.empty()) fail("no flight in " + arguments[0] + ": no folder below it holds a " + run_control);
     } else {
-        for (const auto& a : arguments) flights.push_back(open_flight(a, a));
+        for (const auto& a : arguments) flights.push_back(open_flight(a, a, input_crs));
     }
+    for (Flight& f : flights) f.source.filter = filter;
+    if (by_source_id) flights = split_by_source_id(flights);
     for (std::size_t i = 0; i < flights.size(); ++i) {
         for (std::size_t k = 0; k < i; ++k) {
-            const bool same = inputs::same_file(flights[i].input, flights[k].input) ||
-                              inputs::same_file(flights[i].source.points_file, flights[k].source.points_file);
+            const bool same = (inputs::same_file(flights[i].input, flights[k].input) ||
+                               inputs::same_file(flights[i].source.points_file, flights[k].source.points_file)) &&
+                              flights[i].source.filter.source_id == flights[k].source.filter.source_id;
             if (same) {
                 fail("flights " + flights[k].name + " and " + flights[i].name +
                      " are one flight (the same points): it would be compared with itself");

@@ -27,7 +27,11 @@ struct Flight {
 // Every flight of the arguments, in order; a missing flight, a run control
 // without scan points or one morva would refuse, and one flight given twice
 // (the same run control or points after links) end with one line, exit 1.
-std::vector<Flight> find_flights(const std::vector<std::string>& arguments);
+// input_crs: the CRS of LAS files that state none; filter: which of their
+// points are used; by_source_id: a LAS file is one flight per point source
+// ID it holds (named FILE#ID).
+std::vector<Flight> find_flights(const std::vector<std::string>& arguments, const std::string& input_crs = "",
+                                 const common::PointFilter& filter = {}, bool by_source_id = false);
 
 // What no output may replace: every flight's files and the campaign's records.
 std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights);

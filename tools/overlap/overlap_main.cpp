@@ -11,6 +11,7 @@
 #include "limits.hpp"
 #include "memory_budget.hpp"
 #include "overlap_run.hpp"
+#include "point_filter.hpp"
 #include "text/command_line.hpp"
 
 namespace {
@@ -65,8 +66,13 @@ OverlapOptions parse_options(int argc, char** argv) {
         };
         return option;
     };
-    const std::vector<text::Option> options = {
-        text::text_option("--crs", "CRS", "projected system known to PROJ [UTM zone of the campaign]", o.crs,
+    std::vector<text::Option> options = {
+        text::text_option("--crs", "CRS",
+                          "projected system known to PROJ for geographic inputs\n"
+                          "[UTM zone of the campaign; LAS inputs in a projected\n"
+                          "CRS: theirs]",
+                          o.crs, text::refuse_empty("a coordinate system")),
+        text::text_option("--input-crs", "CRS", "the CRS of LAS inputs that state none", o.input_crs,
                           text::refuse_empty("a coordinate system")),
         text::number_option("--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", o.resolution, 0.1, 1000),
         text::number_option("--max-roughness", "M",
@@ -116,6 +122,11 @@ OverlapOptions parse_options(int argc, char** argv) {
                               "quarters of the memory available]",
                               o.max_memory),
     };
+    for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
+    options.push_back(text::flag_option("--by-source-id",
+                                        "a LAS input holds several flights: one per point\n"
+                                        "source ID (named FILE#ID)",
+                                        o.by_source_id));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     for (std::string_view input : text::parse_command_line(program, options, argc, argv)) o.inputs.emplace_back(input);

@@ -66,7 +66,7 @@ int compare_flights(const OverlapOptions& o) {
     c.min_smooth_cells = o.min_smooth_cells;
     c.limits = o.limits;
     c.forced = o.force;
-    const std::vector<Flight> flights = find_flights(o.inputs);
+    const std::vector<Flight> flights = find_flights(o.inputs, o.input_crs, o.filter, o.by_source_id);
     check_consistent(flights, o.force, c.warnings);
     const std::vector<inputs::RunFile> protected_files = files_of(flights);
     std::vector<std::string> outputs;
@@ -83,10 +83,7 @@ int compare_flights(const OverlapOptions& o) {
     // strip's own cells of the one grid.
     std::vector<grid::PointSource> sources;
     for (const auto& f : flights) sources.push_back(f.source);
-    grid::ProjectionRequest request;
-    request.crs = o.crs.empty() ? "utm" : o.crs;
-    grid::inputs_centre(sources, request.centre_lon, request.centre_lat);
-    request.vertical = sources[0].vertical;
+    const grid::ProjectionRequest request = grid::projection_request(sources, o.crs);
     std::future<grid::ProjectionSetup> pending = grid::start_projection(request);
     grid::ProjectionSetup setup;
     std::vector<StripCells> cells;
@@ -119,7 +116,7 @@ int compare_flights(const OverlapOptions& o) {
             k += 1;
         }
     });
-    c.crs = setup.crs_id.empty() ? request.crs : setup.crs_id;
+    c.crs = !setup.crs_id.empty() ? setup.crs_id : request.native ? setup.crs_name : request.crs;
     c.crs_name = setup.crs_name;
     c.crs_wkt = setup.wkt;
     c.strips.resize(flights.size());

@@ -8,13 +8,16 @@
 #include <vector>
 
 #include "limits.hpp"
+#include "point_filter.hpp"
 #include "strip_compare.hpp"
 
 namespace morva::overlap {
 
 struct OverlapOptions {
     std::vector<std::string> inputs;
-    std::string crs, csv, json, rasters, picture;
+    std::string crs, input_crs, csv, json, rasters, picture;
+    common::PointFilter filter;  // --classes, --returns
+    bool by_source_id = false;
     double resolution = 2;
     SmoothCriteria criteria;
     std::uint64_t min_smooth_cells = kMinSmoothCells;

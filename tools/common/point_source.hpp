@@ -1,7 +1,6 @@
 #pragma once
 // The points a grid is made of: the scan-point records of a run (named by its
-// run control) or a LAS 1.4 file of point format 6, streamed in large blocks
-// of geographic coordinates.
+// run control) or a LAS or LAZ file, streamed in large blocks of coordinates.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "inputs/output_guard.hpp"
+#include "point_filter.hpp"
 
 namespace morva::grid {
 
@@ -40,14 +40,21 @@ struct PointSource {
     std::uint64_t point_count = 0;
     std::uint64_t offset_to_points = 0;
     std::uint16_t record_length = 0;
-    std::string wkt;           // the file's coordinate system, WKT1
+    std::string wkt;           // the file's WKT record, when it has one
+    // The CRS of a LAS file (its records, or --input-crs) as horizontal WKT:
+    // projected (its points' lon and lat hold easting and northing, in the
+    // CRS's units) or geographic; crs_name is PROJ's name of it.
+    std::string crs, crs_name;
+    bool projected = false;
+    common::PointFilter filter;  // which of a LAS file's points are used
     GeoBounds bounds;          // from the LAS header; for scan points a sample of the records (approximate)
     std::uint64_t records = 0; // the LAS header's count, or the scan-point file's records (valid or not)
 };
 
-// Opens and checks one input: a LAS file (by its signature) or a run control.
-// A problem stops with one line "NAME: what is wrong" (text::stop_run).
-PointSource open_source(const std::string& name);
+// Opens and checks one input: a LAS or LAZ file (by its signature) or a run
+// control; input_crs is the CRS of a LAS file that states none. A problem
+// stops with one line "NAME: what is wrong" (text::stop_run).
+PointSource open_source(const std::string& name, const std::string& input_crs = "");
 
 // Whether two files hold the same bytes (false when either cannot be read).
 bool same_content(const std::string& a, const std::string& b);
@@ -61,7 +68,7 @@ double las_field_limit(const PointSource& las, int field);
 GeoBounds sample_bounds(const PointSource& scan_points);
 
 struct GeoPoint {
-    double lon = 0, lat = 0;  // degrees
+    double lon = 0, lat = 0;  // degrees (a projected LAS input: easting and northing)
     double h = 0;             // metres, as the run wrote it
 };
 
@@ -75,6 +82,7 @@ inline constexpr std::size_t kBlockPoints = 1 << 18;
 struct StreamCounts {
     std::uint64_t points = 0;
     std::uint64_t not_points = 0;  // records without a time or position, skipped
+    std::uint64_t filtered = 0;    // LAS points left out (withheld, by class or return)
 };
 
 // Every point of the source, in order, in blocks of at most kBlockPoints; the

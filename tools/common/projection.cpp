@@ -1,6 +1,6 @@
 #include "projection.hpp"
 
-#include "grid.hpp"
+#include "int_rounding.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -68,6 +68,7 @@ constexpr std::size_t kMaxBlocks = 1024;
 
 struct Projection {
     PJ_CONTEXT* ctx = nullptr;
+    bool native = false;  // the points are in the target CRS already
     Object transform;  // longitude, latitude (degrees) to easting, northing
     std::mutex mutex;  // PROJ objects and the block table
     std::unordered_map<std::int64_t, std::shared_ptr<const Block>> blocks;
@@ -230,6 +231,12 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         setup.error = "'" + request.crs + "' is not a projected coordinate system (easting, northing)";
         return setup;
     }
+    if (!request.source_crs.empty()) opened.source = Object(proj_create(p->ctx, request.source_crs.c_str()));
+    if (opened.source.pj == nullptr) {
+        setup.error = "PROJ does not know the inputs' coordinate system: " + last_error(p->ctx);
+        return setup;
+    }
+    p->native = request.native;
     Object raw(proj_create_crs_to_crs_from_pj(p->ctx, opened.source.pj, target.pj, nullptr, nullptr));
     if (raw.pj == nullptr) {
         setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_error(p->ctx);
@@ -241,7 +248,13 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         return setup;
     }
     setup.crs_name = proj_get_name(target.pj);
-    setup.warning = outside_area_of_use(p->ctx, target.pj, request);
+    Object cs(proj_crs_get_coordinate_system(p->ctx, target.pj));
+    const char* unit = nullptr;
+    if (cs.pj != nullptr && proj_cs_get_axis_info(p->ctx, cs.pj, 0, nullptr, nullptr, nullptr, nullptr, &unit, nullptr,
+                                                  nullptr) && unit != nullptr) {
+        setup.unit = unit;
+    }
+    if (!request.native) setup.warning = outside_area_of_use(p->ctx, target.pj, request);
     const char* auth = proj_get_id_auth_name(target.pj, 0);
     const char* code = proj_get_id_code(target.pj, 0);
     if (auth != nullptr && code != nullptr) setup.crs_id = std::string(auth) + ":" + code;
@@ -292,11 +305,16 @@ std::future<ProjectionSetup> start_projection(std::future<ProjectionRequest> req
 }
 
 Projected project_exact(Projection& p, double lon, double lat) {
+    if (p.native) return {lon, lat};
     std::lock_guard lock(p.mutex);
     return p.exact_locked(lon, lat);
 }
 
 bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, std::size_t* bad) {
+    if (p.native) {
+        for (std::size_t k = 0; k < n; ++k) out[k] = {in[k].lon, in[k].lat};
+        return true;
+    }
     std::int64_t last_bi = INT64_MIN, last_bj = INT64_MIN;
     std::shared_ptr<const Block> b;
     std::size_t switches = 0;

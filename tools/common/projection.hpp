@@ -22,6 +22,8 @@ struct ProjectionRequest {
     std::string crs = "utm";  // "utm" (the WGS 84 UTM zone of centre_lon/centre_lat) or any projected CRS PROJ knows
     double centre_lon = 0, centre_lat = 0;
     std::string vertical;     // the heights' meaning, for the compound WKT
+    std::string source_crs;   // the inputs' geographic CRS (WKT); empty: WGS 84
+    bool native = false;      // the inputs are in crs already (easting, northing): no transformation
 };
 
 struct Projection;  // PROJ's objects and the lattice
@@ -32,6 +34,7 @@ struct ProjectionSetup {
     std::string crs_id;       // e.g. "EPSG:32631", empty when PROJ names none
     std::string wkt;          // horizontal CRS, WKT1 (GDAL flavour), one line
     std::string compound_wkt; // horizontal CRS plus the vertical meaning, WKT1 one line (for LAS)
+    std::string unit = "metre";  // the projected CRS's linear unit, as PROJ names it
     std::string error;        // why not
     std::string warning;      // the points lie far outside the CRS's area of use, else empty
 };

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "inputs/run_control.hpp"
+#include "las_crs.hpp"
+#include "las_reader.hpp"
 #include "records/record_file.hpp"
 #include "scanner/byte_reader.hpp"
 #include "text/stop.hpp"
@@ -156,108 +158,63 @@ PointSource open_run_control(const std::string& name) {
     return s;
 }
 
-std::string number_text(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return text;
-}
-
-double le_f64(const unsigned char* p) {
-    std::uint64_t bits = 0;
-    for (int k = 7; k >= 0; --k) bits = (bits << 8) | p[k];
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-std::uint64_t le_u64(const unsigned char* p) {
-    std::uint64_t v = 0;
-    for (int k = 7; k >= 0; --k) v = (v << 8) | p[k];
-    return v;
-}
-
-// The coordinate system record (LASF_Projection 2112), when the file has one,
-// and its description (morva-las says there how the run georeferenced).
-std::string read_wkt(int fd, const PointSource& s, std::uint32_t header_size, std::uint32_t vlr_count,
-                     std::string& description) {
-    off_t at = header_size;
-    for (std::uint32_t k = 0; k < vlr_count && at + 54 <= static_cast<off_t>(s.offset_to_points); ++k) {
-        unsigned char vh[54];
-        if (!read_at(fd, vh, sizeof vh, at)) break;
-        const std::string user(reinterpret_cast<char*>(vh + 2), strnlen(reinterpret_cast<char*>(vh + 2), 16));
-        const std::uint32_t id = scanner::le_u16(vh + 18), length = scanner::le_u16(vh + 20);
-        if (user == "LASF_Projection" && id == 2112) {
-            std::string wkt(length, '\0');
-            if (!read_at(fd, wkt.data(), length, at + 54)) break;
-            wkt.resize(strnlen(wkt.c_str(), wkt.size()));
-            description.assign(reinterpret_cast<char*>(vh + 22), strnlen(reinterpret_cast<char*>(vh + 22), 32));
-            return wkt;
-        }
-        at += 54 + length;
+// The vertical meaning of morva-las's own files, from their WKT record.
+std::string morva_vertical(const std::string& wkt) {
+    if (wkt.find("GEOIDMODEL") != std::string::npos || wkt.find("height above geoid grid") != std::string::npos) {
+        const std::size_t at = wkt.find("height above geoid grid");
+        return at == std::string::npos ? "height above the geoid" : wkt.substr(at, wkt.find('"', at) - at);
     }
-    return {};
+    return "ellipsoidal height";
 }
 
-PointSource open_las(const std::string& name, int fd) {
-    unsigned char h[375];
-    if (!read_at(fd, h, sizeof h, 0)) fail(name, "a LAS file shorter than its 375-byte header");
-    if (h[24] != 1 || h[25] != 4) {
-        fail(name, "LAS " + std::to_string(h[24]) + "." + std::to_string(h[25]) + ": only LAS 1.4 (point format 6) is read");
-    }
-    const unsigned format_byte = h[104];
-    if ((format_byte & 0xC0) != 0) fail(name, "a compressed LAS file (LAZ): decompress it first");
-    if ((format_byte & 0x3F) != 6) {
-        fail(name, "point format " + std::to_string(format_byte & 0x3F) + ": only point format 6 is read");
-    }
+PointSource open_las(const std::string& name, const std::string& input_crs) {
+    const common::LasReader reader(name);  // checks the header and its records
+    const common::LasHeader& h = reader.header();
     PointSource s;
     s.name = name;
     s.kind = SourceKind::Las;
     s.points_file = name;
     s.files = {name};
     s.roles = {{name, "the LAS input"}};
-    const std::uint32_t header_size = scanner::le_u16(h + 94);
-    s.offset_to_points = scanner::le_u32(h + 96);
-    const std::uint32_t vlr_count = scanner::le_u32(h + 100);
-    s.record_length = static_cast<std::uint16_t>(scanner::le_u16(h + 105));
-    if (s.record_length < 30) fail(name, "point records of " + std::to_string(s.record_length) + " bytes: format 6 needs 30");
+    s.offset_to_points = h.offset_to_points;
+    s.record_length = h.record_length;
+    s.point_count = h.point_count;
+    s.records = h.point_count;
     for (int k = 0; k < 3; ++k) {
-        s.scale[k] = le_f64(h + 131 + 8 * k);
-        s.offset[k] = le_f64(h + 155 + 8 * k);
-        const std::string field = std::string(1, "XYZ"[k]);
-        // Every value the field can hold, 2^31 times the scale plus the
-        // offset, must be a finite double: an infinite or absurd scale (1e300)
-        // makes infinite coordinates out of ordinary records.
-        if (!(s.scale[k] > 0) || !std::isfinite(s.scale[k]) || !std::isfinite(s.offset[k]) ||
-            !std::isfinite(las_field_limit(s, k))) {
-            fail(name, "the LAS header's " + field + " scale " + number_text(s.scale[k]) + " and offset " +
-                           number_text(s.offset[k]) + " are no valid scale and offset (a positive finite scale, a finite "
-                           "offset, values within a double's range)");
-        }
-    }
-    s.point_count = le_u64(h + 247);
-    s.records = s.point_count;
-    struct stat st{};
-    ::fstat(fd, &st);
-    if (s.offset_to_points + s.point_count * s.record_length > static_cast<std::uint64_t>(st.st_size)) {
-        fail(name, "the LAS header counts " + std::to_string(s.point_count) + " points; the file is shorter");
+        s.scale[k] = h.scale[k];
+        s.offset[k] = h.offset[k];
     }
     std::string description;
-    s.wkt = read_wkt(fd, s, header_size, vlr_count, description);
-    if (description == "exact ellipsoidal georeferencing") s.geodesy = "ellipsoid";
-    if (description == "flat-earth georeferencing") s.geodesy = "flat";
-    if (s.wkt.find("PROJCS[") != std::string::npos) {
-        fail(name, "a LAS file in projected coordinates: morva-grid reads longitude and latitude (morva-las without --crs)");
+    if (const common::LasRecord* r = common::find_record(h, "LASF_Projection", 2112)) {
+        s.wkt.assign(r->payload.begin(), r->payload.end());
+        s.wkt.resize(strnlen(s.wkt.c_str(), s.wkt.size()));
+        description = r->description;
     }
-    if (s.wkt.find("GEOIDMODEL") != std::string::npos || s.wkt.find("height above geoid grid") != std::string::npos) {
-        const std::size_t at = s.wkt.find("height above geoid grid");
-        s.vertical = at == std::string::npos ? "height above the geoid" : s.wkt.substr(at, s.wkt.find('"', at) - at);
-    } else {
-        s.vertical = "ellipsoidal height";
+    const bool by_morva = description == "exact ellipsoidal georeferencing" || description == "flat-earth georeferencing";
+    if (by_morva) s.geodesy = description == "flat-earth georeferencing" ? "flat" : "ellipsoid";
+    std::string from;
+    std::string crs = common::las_crs_text(h, from);
+    if (crs.empty()) {
+        if (input_crs.empty()) fail(name, "the file states no coordinate system; give it with --input-crs CRS");
+        crs = input_crs;
+        from = "--input-crs";
     }
-    if (s.point_count > 0) {
-        const double max_x = le_f64(h + 179), min_x = le_f64(h + 187), max_y = le_f64(h + 195), min_y = le_f64(h + 203);
+    const common::CrsFacts facts = common::crs_facts(crs);
+    if (!facts.error.empty()) fail(name, "the coordinate system of " + from + " is " + facts.error);
+    s.crs = facts.horizontal;
+    s.crs_name = facts.name;
+    s.projected = facts.kind == common::CrsKind::Projected;
+    if (!s.projected && facts.name == "WGS 84") {
+        // As the runs' own points are: no other CRS needed.
+        s.crs.clear();
+        s.crs_name.clear();
+    }
+    s.vertical = by_morva ? morva_vertical(s.wkt) : "heights as stored (" + facts.name + ")";
+    if (s.point_count > 0 && !s.projected) {
+        const double min_x = h.min[0], max_x = h.max[0], min_y = h.min[1], max_y = h.max[1];
         if (!(std::fabs(min_x) <= 360 && std::fabs(max_x) <= 360 && std::fabs(min_y) <= 90 && std::fabs(max_y) <= 90)) {
-            fail(name, "X and Y are not longitude and latitude in degrees (bounds beyond 360 and 90)");
+            fail(name, "X and Y are not longitude and latitude in degrees (bounds beyond 360 and 90), as " + from +
+                           " (" + facts.name + ") says");
         }
         s.bounds = {min_x, max_x, min_y, max_y, false};
     }
@@ -305,27 +262,17 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
 }
 
 StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std::function<void(PointBlock&)>& sink) {
-    File f(s.points_file);
-    if (f.fd < 0) fail(s.name, "the LAS file " + why_unreadable(s.points_file));
+    common::LasReader reader(s.points_file);
     StreamCounts counts;
-    const std::size_t per_read = kBlockPoints;
-    std::vector<unsigned char> buffer(per_read * s.record_length);
-    std::uint64_t done = 0;
-    while (done < s.point_count) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(per_read, s.point_count - done));
-        if (!read_at(f.fd, buffer.data(), n * s.record_length,
-                     static_cast<off_t>(s.offset_to_points + done * s.record_length))) {
-            fail(s.name, "cannot read point " + std::to_string(done) + " of the LAS file");
+    std::vector<common::LasPoint> points;
+    while (reader.read(points, kBlockPoints)) {
+        block.points.clear();
+        for (const common::LasPoint& p : points) {
+            if (s.filter.keeps(p)) block.points.push_back({p.x, p.y, p.z});
         }
-        block.points.resize(n);
-        const unsigned char* r = buffer.data();
-        for (std::size_t k = 0; k < n; ++k, r += s.record_length) {
-            block.points[k] = {scanner::le_i32(r) * s.scale[0] + s.offset[0], scanner::le_i32(r + 4) * s.scale[1] + s.offset[1],
-                               scanner::le_i32(r + 8) * s.scale[2] + s.offset[2]};
-        }
-        done += n;
-        counts.points += n;
-        sink(block);
+        counts.filtered += points.size() - block.points.size();
+        counts.points += block.points.size();
+        if (!block.points.empty()) sink(block);
     }
     block.points.clear();
     return counts;
@@ -352,11 +299,11 @@ double las_field_limit(const PointSource& s, int field) {
     return 2147483648.0 * s.scale[field] + std::fabs(s.offset[field]);
 }
 
-PointSource open_source(const std::string& name) {
+PointSource open_source(const std::string& name, const std::string& input_crs) {
     File f(name);
     if (f.fd < 0) fail(name, "the input " + why_unreadable(name));
     char signature[4] = {};
-    if (read_at(f.fd, signature, 4, 0) && std::memcmp(signature, "LASF", 4) == 0) return open_las(name, f.fd);
+    if (read_at(f.fd, signature, 4, 0) && std::memcmp(signature, "LASF", 4) == 0) return open_las(name, input_crs);
     struct stat st{};
     if (::fstat(f.fd, &st) == 0 && S_ISDIR(st.st_mode)) fail(name, "the input is a folder");
     return open_run_control(name);

@@ -1,0 +1,30 @@
+#pragma once
+// The coordinate system a LAS file states: its OGC WKT record (2112), or
+// else the EPSG codes of its GeoTIFF keys (34735), handed to PROJ to learn
+// whether it is projected or geographic and what it is called.
+
+#include <string>
+
+#include "las_reader.hpp"
+
+namespace morva::common {
+
+// The CRS as PROJ takes it (WKT, or "EPSG:N"); empty when the file states
+// none. Sets `from` to the record it came from. A GeoTIFF key directory
+// with a user-defined CRS (no EPSG code) stops with one line naming
+// --input-crs.
+std::string las_crs_text(const LasHeader& header, std::string& from);
+
+enum class CrsKind { Projected, Geographic };
+
+struct CrsFacts {
+    CrsKind kind = CrsKind::Projected;
+    std::string name;        // PROJ's name of the horizontal CRS
+    std::string horizontal;  // the horizontal CRS as WKT (a compound CRS's first part)
+    std::string error;  // PROJ does not know it, or it is neither projected nor geographic
+};
+
+// What PROJ makes of a CRS text (a compound CRS by its horizontal part).
+CrsFacts crs_facts(const std::string& crs);
+
+}  // namespace morva::common
