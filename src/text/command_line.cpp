@@ -197,20 +197,32 @@ std::string version_line(std::string_view program) {
     std::exit(0);
 }
 
-Option text_option(std::string name, std::string value_name, std::string help, std::string& target, Refusal refuse) {
+Option value_option(std::string name, std::string value_name, std::string help,
+                    std::function<std::string(std::string_view)> take) {
     Option o;
     o.name = std::move(name);
     o.value_name = std::move(value_name);
     o.help = std::move(help);
     o.kind = OptionKind::Text;
-    o.apply = [&target, refuse = std::move(refuse)](const OptionValue& v) {
-        if (refuse) {
-            if (std::string why = refuse(v.text); !why.empty()) return why;
-        }
-        target = std::string(v.text);
-        return std::string();
-    };
+    if (take) o.apply = [take = std::move(take)](const OptionValue& v) { return take(v.text); };
     return o;
+}
+
+Refusal refuse_empty(std::string what) {
+    return [what = std::move(what)](std::string_view text) {
+        return text.empty() ? "'' is not " + what : std::string();
+    };
+}
+
+Option text_option(std::string name, std::string value_name, std::string help, std::string& target, Refusal refuse) {
+    return value_option(std::move(name), std::move(value_name), std::move(help),
+                        [&target, refuse = std::move(refuse)](std::string_view text) {
+                            if (refuse) {
+                                if (std::string why = refuse(text); !why.empty()) return why;
+                            }
+                            target = std::string(text);
+                            return std::string();
+                        });
 }
 
 }  // namespace morva::text

@@ -15,9 +15,11 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace morva::text {
@@ -89,12 +91,26 @@ Option number_option(std::string name, std::string value_name, std::string help,
     return o;
 }
 
+// A check that refuses the empty text: "'' is not WHAT".
+Refusal refuse_empty(std::string what);
+
 // Any text the `refuse` check accepts (every text without one).
 Option text_option(std::string name, std::string value_name, std::string help, std::string& target,
                    Refusal refuse = {});
 
+// A value read by the program's own reader: `take` stores it, or returns
+// why it is refused (put after "option --X: "). For values of a form of
+// their own: a date, a list "X,Y,Z", a size "8G".
+Option value_option(std::string name, std::string value_name, std::string help,
+                    std::function<std::string(std::string_view)> take);
+
+template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
 // One of `choices`; the member takes the choice's index (an enum in the
-// choices' order, or a number).
+// choices' order, or a number; a std::optional of one is set when given).
 template <class T>
 Option choice_option(std::string name, std::string value_name, std::string help, std::vector<std::string> choices,
                      T& target) {
@@ -105,7 +121,11 @@ Option choice_option(std::string name, std::string value_name, std::string help,
     o.kind = OptionKind::Choice;
     o.choices = std::move(choices);
     o.apply = [&target](const OptionValue& v) {
-        target = static_cast<T>(v.choice);
+        if constexpr (IsOptional<T>::value) {
+            target = static_cast<typename T::value_type>(v.choice);
+        } else {
+            target = static_cast<T>(v.choice);
+        }
         return std::string();
     };
     return o;

@@ -2,10 +2,7 @@
 // overlapping flights, by recomputing tie-patch points from the raw
 // measurements through the core's georeferencing.
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <optional>
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -13,19 +10,10 @@
 
 #include <glog/logging.h>
 
-#include "adjustment.hpp"
-#include "calibrated_control.hpp"
-#include "flight.hpp"
-#include "flight_geodesy.hpp"
-#include "inputs/file_guard.hpp"
-#include "inputs/output_guard.hpp"
-#include "patches.hpp"
-#include "point_dump.hpp"
-#include "report.hpp"
-#include "staged_text.hpp"
+#include "calibration_run.hpp"
+#include "companion_main.hpp"
+#include "geodesy_record.hpp"
 #include "text/command_line.hpp"
-#include "text/out_stream.hpp"
-#include "text/stop.hpp"
 #include "text/warning.hpp"
 
 namespace {
@@ -61,88 +49,58 @@ constexpr std::string_view kExitStatus =
     "     angle cannot be determined, or an output could not be written\n"
     "  2  a usage error\n";
 
-struct Options {
-    std::vector<std::string> run_controls;
-    std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
-    std::vector<std::string> metadata;       // --metadata, one per run control
-    std::string json;
-    bool write_run_controls = false;
-    bool dump_points = false;
-    int threads = 0;
-    PatchOptions patch;
-    int min_patches = 10;
-    double max_sigma = 0.005;
-};
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
-std::vector<text::Option> options_of(Options& o) {
-    using text::OptionKind;
-    using text::OptionValue;
-    auto whole_into = [](int& target) {
-        return [&target](const OptionValue& v) { target = static_cast<int>(v.number); return std::string(); };
-    };
-    auto number_into = [](double& target) {
-        return [&target](const OptionValue& v) { target = v.number; return std::string(); };
-    };
+std::vector<text::Option> options_of(BoresightOptions& o) {
     return {
-        {"--geodesy", "flat|ellipsoid",
-         "the georeferencing the flights were processed with (morva --geodesy) when their runs' records do not say "
-         "(default flat); one that contradicts a record is refused",
-         OptionKind::Choice, {}, {}, true,
-         {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)},
-         [&o](const OptionValue& v) {
-             o.geodesy = v.choice == 0 ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
-             return std::string();
-         }},
-        {"--metadata", "FILE",
-         "a run's record (morva --metadata FILE), once for each run control in their order: the geodesy is taken "
-         "from it (default: morva.metadata.json beside each run control when it is of that run, as morva-campaign "
-         "keeps it)",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.metadata.emplace_back(v.text);
-             return v.text.empty() ? std::string("'' is not a file name") : std::string();
-         }},
-        {"--json", "FILE", "the same report as JSON", OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.json = v.text;
-             return v.text.empty() ? std::string("'' is not a file name") : std::string();
-         }},
-        {"--write-run-controls", "",
-         "write beside each run control a copy with only its misalignment replaced (run.boresight.in for run.in); "
-         "never over an existing file",
-         OptionKind::Flag, {}, {}, true, {},
-         [&o](const OptionValue&) { o.write_run_controls = true; return std::string(); }},
-        {"--dump-points", "",
-         "instead of calibrating, write beside each run control its points recomputed at its stated misalignment, "
-         "in the form of morva's scan-point file (run.in.points for run.in; never over an existing file): they "
-         "equal the file morva writes",
-         OptionKind::Flag, {}, {}, true, {},
-         [&o](const OptionValue&) { o.dump_points = true; return std::string(); }},
-        {"--threads", "N", "threads (0: every processor; default 0)", OptionKind::Number, 0, 256, true, {},
-         whole_into(o.threads)},
-        {"--patch-radius", "M",
-         "radius of a tie patch (0: from the point spacing, about twice --min-points in the sparsest strip; default 0)",
-         OptionKind::Number, 0, 1000, false, {}, number_into(o.patch.radius)},
-        {"--min-points", "N", "points per strip in a patch (default 8)", OptionKind::Number, 4, 10000, true, {},
-         whole_into(o.patch.min_points)},
-        {"--max-points", "N", "points per strip in a patch used at most, taken evenly (default 100)",
-         OptionKind::Number, 4, 100000, true, {}, whole_into(o.patch.max_points)},
-        {"--max-patches", "N", "patches used at most (default 600)", OptionKind::Number, 1, 1000000, true, {},
-         whole_into(o.patch.max_patches)},
-        {"--min-patches", "N", "fewer patches determine nothing (default 10)", OptionKind::Number, 1, 1000000, true,
-         {}, whole_into(o.min_patches)},
-        {"--planarity", "M",
-         "largest plane-fit RMS of a patch in a strip (0: twice the median of the candidate areas; default 0)",
-         OptionKind::Number, 0, 100, false, {}, number_into(o.patch.planarity)},
-        {"--max-sigma", "DEG", "an angle whose standard deviation would exceed this is not determined (default 0.005)",
-         OptionKind::Number, 1e-9, 10, false, {}, number_into(o.max_sigma)},
+        text::choice_option("--geodesy", "flat|ellipsoid",
+                            "the georeferencing the flights were processed with (morva --geodesy) when their runs' "
+                            "records do not say (default flat); one that contradicts a record is refused",
+                            common::geodesy_choices(), o.geodesy),
+        text::value_option("--metadata", "FILE",
+                           "a run's record (morva --metadata FILE), once for each run control in their order: the "
+                           "geodesy is taken from it (default: morva.metadata.json beside each run control when it is "
+                           "of that run, as morva-campaign keeps it)",
+                           [&o](std::string_view value) {
+                               o.metadata.emplace_back(value);
+                               return value.empty() ? std::string("'' is not a file name") : std::string();
+                           }),
+        text::text_option("--json", "FILE", "the same report as JSON", o.json, text::refuse_empty("a file name")),
+        text::flag_option("--write-run-controls",
+                          "write beside each run control a copy with only its misalignment replaced (run.boresight.in "
+                          "for run.in); never over an existing file",
+                          o.write_run_controls),
+        text::flag_option("--dump-points",
+                          "instead of calibrating, write beside each run control its points recomputed at its stated "
+                          "misalignment, in the form of morva's scan-point file (run.in.points for run.in; never over "
+                          "an existing file): they equal the file morva writes",
+                          o.dump_points),
+        text::number_option("--threads", "N", "threads (0: every processor; default 0)", o.threads, 0, 256),
+        text::number_option("--patch-radius", "M",
+                            "radius of a tie patch (0: from the point spacing, about twice --min-points in the "
+                            "sparsest strip; default 0)",
+                            o.patch.radius, 0, 1000),
+        text::number_option("--min-points", "N", "points per strip in a patch (default 8)", o.patch.min_points, 4,
+                            10000),
+        text::number_option("--max-points", "N", "points per strip in a patch used at most, taken evenly (default 100)",
+                            o.patch.max_points, 4, 100000),
+        text::number_option("--max-patches", "N", "patches used at most (default 600)", o.patch.max_patches, 1,
+                            1000000),
+        text::number_option("--min-patches", "N", "fewer patches determine nothing (default 10)", o.min_patches, 1,
+                            1000000),
+        text::number_option("--planarity", "M",
+                            "largest plane-fit RMS of a patch in a strip (0: twice the median of the candidate areas; "
+                            "default 0)",
+                            o.patch.planarity, 0, 100),
+        text::number_option("--max-sigma", "DEG",
+                            "an angle whose standard deviation would exceed this is not determined (default 0.005)",
+                            o.max_sigma, 1e-9, 10),
     };
 }
 
-Options parse(int argc, char** argv) {
-    Options o;
+BoresightOptions parse(int argc, char** argv) {
+    BoresightOptions o;
     const std::vector<text::Option> options = options_of(o);
     const text::Program program{kProgram, kUsage,
                                 [&options] {
@@ -160,147 +118,11 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-[[noreturn]] void stop(const std::string& message) { text::stop_run(message); }
-
-// One installation: one scanner (its header's geometry and calibration), one
-// lever arm and calibration switch, one stated misalignment.
-void check_installation(const std::vector<Flight>& flights) {
-    const Flight& a = flights.front();
-    for (std::size_t k = 1; k < flights.size(); ++k) {
-        const Flight& b = flights[k];
-        for (std::size_t j = 0; j < k; ++j) {
-            if (inputs::same_file(flights[j].name, b.name)) stop(b.name + ": given twice");
-        }
-        const scanner::scanner_header& ha = a.header;
-        const scanner::scanner_header& hb = b.header;
-        const bool scanner_same = ha.nmeas == hb.nmeas && ha.range_unit == hb.range_unit &&
-                                  ha.angle_unit == hb.angle_unit && ha.polar_id == hb.polar_id &&
-                                  std::equal(ha.a, ha.a + 3, hb.a) && std::equal(ha.b, ha.b + 3, hb.b) &&
-                                  std::equal(ha.c, ha.c + 3, hb.c) && std::equal(ha.d, ha.d + 3, hb.d) &&
-                                  std::equal(ha.eps, ha.eps + 4, hb.eps);
-        if (!scanner_same) stop(b.name + ": another scanner than " + a.name + " (its header's geometry differs)");
-        if (a.rc.offx != b.rc.offx || a.rc.offy != b.rc.offy || a.rc.offz != b.rc.offz) {
-            stop(b.name + ": another lever arm than " + a.name + " (offx offy offz)");
-        }
-        if (a.rc.use_cal != b.rc.use_cal || a.rc.angle_sign != b.rc.angle_sign) {
-            stop(b.name + ": processed otherwise than " + a.name + " (use_cal or the scan-angle sign of iout_type)");
-        }
-        if (a.rc.dpitch != b.rc.dpitch || a.rc.droll != b.rc.droll || a.rc.dheading != b.rc.dheading) {
-            stop(b.name + ": states another misalignment than " + a.name + "; one installation starts from one");
-        }
-    }
-}
-
-// The recomputed points of every flight at its stated misalignment.
-int dump(const std::vector<Flight>& flights) {
-    for (const Flight& f : flights) {
-        const std::string why = dump_refusal(flights, f);
-        if (!why.empty()) stop(why);
-    }
-    // Every flight's points appear together, when all are complete.
-    common::StagedFiles staged;
-    std::string lines;
-    for (const Flight& f : flights) {
-        const std::string name = dump_name(f.name);
-        stage_text(staged, name, dump_points(f, {f.rc.dpitch, f.rc.droll, f.rc.dheading}));
-        lines += name + ": " + std::to_string(f.shots.size()) + " points of " + std::to_string(f.measurements.size()) +
-                 " measurements (navg " + std::to_string(f.rc.navg) + ")\n";
-    }
-    staged.commit();
-    std::fwrite(lines.data(), 1, lines.size(), stdout);
-    std::fflush(stdout);
-    return 0;
-}
-
-int run(const Options& o) {
-    // The core readers' report lines stay in memory.
-    text::attach_out(text::console(), -1, "the core's report");
-
-    std::vector<Flight> flights(o.run_controls.size());
-    for (std::size_t k = 0; k < flights.size(); ++k) {
-        load_flight(o.run_controls[k], o.geodesy.value_or(georef::Geodesy::Flat), flights[k]);
-    }
-    std::string geodesy_source;
-    const georef::Geodesy geodesy = flights_geodesy(flights, o.metadata, o.geodesy, geodesy_source);
-    for (Flight& f : flights) f.geodesy = geodesy;
-    if (geodesy_source == kFromRecords) text::note(std::string("geodesy ") + georef::geodesy_name(geodesy) + " from " + geodesy_source);
-    if (o.dump_points) return dump(flights);
-    check_installation(flights);
-    if (!o.json.empty()) {
-        for (const Flight& f : flights) {
-            const std::string why =
-                inputs::output_refusal(o.json, inputs::run_control_roles(f.rc, f.name, f.folder));
-            if (!why.empty()) stop(why);
-        }
-    }
-    if (o.write_run_controls) {
-        for (const Flight& f : flights) {
-            const std::string why = calibrated_refusal(f);
-            if (!why.empty()) stop(why);
-        }
-    }
-
-    Calibration c;
-    for (const Flight& f : flights) c.flights.push_back(&f);
-    c.geodesy = georef::geodesy_name(geodesy);
-    const std::array<double, 3> start = {flights[0].rc.dpitch, flights[0].rc.droll, flights[0].rc.dheading};
-    c.adjustment.start = c.adjustment.estimate = start;
-
-    const Flight& first = flights.front();
-    const Geo centre = georeference_shot(first, first.shots[first.shots.size() / 2], start.data());
-    const LocalFrame frame = frame_at(centre.lat, centre.lon);
-    AdjustOptions adjust_options;
-    adjust_options.threads = o.threads;
-    adjust_options.max_sigma = o.max_sigma;
-
-    // Twice: patches at the start, then at the first estimate (a patch's
-    // strips then cover one plane even where the start was far off).
-    std::array<double, 3> angles = start;
-    for (int round = 0; round < 2 && flights.size() >= 2; ++round) {
-        c.selection = select_patches(strip_points(flights, frame, angles.data(), o.threads), o.patch);
-        if (static_cast<int>(c.selection.patches.size()) < o.min_patches) break;
-        c.adjustment = adjust(flights, frame, c.selection.patches, start, adjust_options);
-        std::vector<Patch> kept;
-        for (std::size_t k : c.adjustment.used) kept.push_back(std::move(c.selection.patches[k]));
-        c.selection.patches.swap(kept);
-        if (!(c.adjustment.determined[0] && c.adjustment.determined[1] && c.adjustment.determined[2])) break;
-        angles = c.adjustment.estimate;
-    }
-    explain(c, o.min_patches, o.max_sigma);
-
-    // The calibrated copies and the JSON report appear together, when all are
-    // complete; none of them on a stop or a signal.
-    const bool ok = all_determined(c);
-    common::StagedFiles staged;
-    if (ok && o.write_run_controls) {
-        for (const Flight& f : flights) {
-            stage_calibrated(staged, f, calibrated_text(f, c.adjustment.estimate), c.adjustment.estimate);
-            c.written.push_back(calibrated_name(f.name));
-        }
-    }
-    if (!o.json.empty()) stage_text(staged, o.json, report_json(c));
-    staged.commit();
-    const std::string text = report_text(c);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-    if (!ok) {
-        std::fprintf(stderr, "%s: %s\n", kProgram.data(), refusal_line(c).c_str());
-        return 1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options o = parse(argc, argv);
+    const BoresightOptions o = parse(argc, argv);
     text::set_program_name(kProgram);
     FLAGS_minloglevel = google::GLOG_ERROR;  // the solver's notes are not the program's
-    try {
-        return run(o);
-    } catch (const text::RunStopped& s) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", kProgram.data(), text::stop_line(s).c_str());
-        return 1;
-    }
+    return common::run_companion(kProgram, [&o] { return calibrate(o); });
 }

@@ -10,8 +10,15 @@
 #include <functional>
 #include <string_view>
 
+#include "text/stop.hpp"
+
 namespace morva::common {
 
-int run_companion(std::string_view program, const std::function<int()>& body) noexcept;
+// A program whose stops go through the core's console (its report) tells
+// them there instead: `on_stop` prints the stop and returns the status.
+using StopTeller = std::function<int(const text::RunStopped&)>;
+
+int run_companion(std::string_view program, const std::function<int()>& body,
+                  const StopTeller& on_stop = {}) noexcept;
 
 }  // namespace morva::common

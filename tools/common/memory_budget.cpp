@@ -88,4 +88,13 @@ void check_memory(std::uint64_t needed, std::uint64_t bound, const std::string& 
                    memory_text(bound) + ": " + advice + ", or raise the bound with --max-memory");
 }
 
+text::Option memory_option(std::string help, std::uint64_t& target) {
+    return text::value_option("--max-memory", "SIZE", std::move(help), [&target](std::string_view value) {
+        const auto size = parse_memory_size(value);
+        if (!size) return "'" + std::string(value) + "' is not a size such as 8G or 512M";
+        target = *size;
+        return std::string();
+    });
+}
+
 }  // namespace morva::common

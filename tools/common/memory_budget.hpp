@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/command_line.hpp"
+
 namespace morva::common {
 
 // Three quarters of the memory the machine has available now (MemAvailable,
@@ -18,6 +20,9 @@ std::uint64_t default_memory_bound();
 // A size as users write it: "8G", "512M", "1.5GiB", "64k", or bytes; the
 // suffixes are powers of 1024. Empty when the text is no positive size.
 std::optional<std::uint64_t> parse_memory_size(std::string_view text);
+
+// --max-memory SIZE into `target` (bytes; left as it is when not given).
+text::Option memory_option(std::string help, std::uint64_t& target);
 
 // "3.2 GiB", "512 MiB", "100 KiB", "10 bytes".
 std::string memory_text(std::uint64_t bytes);

@@ -1,5 +1,7 @@
 #include "crs_wkt.hpp"
 
+#include "heights.hpp"
+
 #include <cstdlib>
 
 #include <proj.h>
@@ -72,7 +74,7 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
         Object horizontal(proj_crs_demote_to_2D(c.ctx, nullptr, crs.pj));
         if (horizontal.pj == nullptr) return failure("no horizontal part of '" + request.crs + "': " + last_error(c.ctx));
         // WKT1 keeps no geoid model: the grid is named in the vertical CRS itself.
-        const std::string vertical_name = "height above geoid grid " + request.geoid_grid;
+        const std::string vertical_name = common::vertical_meaning(request.geoid_grid);
         const std::string datum_name = "geoid grid " + request.geoid_grid;
         Object vertical(proj_create_vertical_crs(c.ctx, vertical_name.c_str(), datum_name.c_str(), "metre", 1.0));
         if (vertical.pj == nullptr) return failure("vertical coordinate system: " + last_error(c.ctx));

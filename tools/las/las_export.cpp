@@ -1,5 +1,7 @@
 #include "las_export.hpp"
 
+#include "unreadable.hpp"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -109,7 +111,7 @@ void convert(Converter& c, Between between) {
                                                                  : records::ScanPointForm::Text;
     records::ScanPointFile file;
     if (!records::open_scan_points(file, c.plan.scan_points, form)) {
-        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + unreadable(c.plan.scan_points));
+        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + common::unreadable(c.plan.scan_points));
     }
     const bool binary = form == records::ScanPointForm::Binary;
     // Each record goes on as it is decoded, without a pass through memory.
@@ -147,13 +149,6 @@ void write_at(int fd, const void* data, std::size_t size, off_t offset, const st
 
 }  // namespace
 
-std::string unreadable(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return path + " does not exist or cannot be reached";
-    if (S_ISDIR(st.st_mode)) return path + " is a folder";
-    return path + " cannot be read";
-}
-
 ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs) {
     Header header = plan.header;
     const std::size_t extra = extra_bytes(!plan.binary, plan.with_group_size);
@@ -173,9 +168,9 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
         CoordinateSystem cs = crs.get();
         known = true;
         if (!cs.error.empty()) fail(cs.error);
-        header.scale_xy = cs.scale_xy;
-        header.offset_x = cs.offset_x;
-        header.offset_y = cs.offset_y;
+        header.scale[0] = header.scale[1] = cs.scale_xy;
+        header.offset[0] = cs.offset_x;
+        header.offset[1] = cs.offset_y;
         const std::string wkt = wkt_vlr(cs.wkt, plan.wkt_description);
         const std::string eb = plan.binary ? std::string() : extra_bytes_vlr(plan.with_group_size);
         header.vlr_count = plan.binary ? 1 : 2;

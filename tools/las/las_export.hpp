@@ -62,8 +62,4 @@ struct ExportCounts {
 // failed first, as if it had been made before them.
 ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs);
 
-// Why a file cannot be read, in words: "NAME does not exist or cannot be
-// reached", "NAME is a folder" or "NAME cannot be read".
-std::string unreadable(const std::string& path);
-
 }  // namespace morva::las

@@ -3,52 +3,6 @@
 #include <stdexcept>
 
 namespace morva::las {
-namespace {
-
-void put_u32(unsigned char* b, std::uint32_t v) { put_le(b, v); }
-void put_u64(unsigned char* b, std::uint64_t v) { put_le(b, v); }
-
-// A character field, NUL-padded; longer text is cut.
-void put_chars(unsigned char* b, std::size_t width, std::string_view s) {
-    std::memset(b, 0, width);
-    std::memcpy(b, s.data(), s.size() < width ? s.size() : width);
-}
-
-}  // namespace
-
-void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]) {
-    std::memset(out, 0, kHeaderSize);
-    std::memcpy(out, "LASF", 4);
-    put_u16(out + 4, h.file_source_id);
-    put_u16(out + 6, h.global_encoding);
-    // 8-23: project GUID, left zero.
-    out[24] = 1;
-    out[25] = 4;
-    put_chars(out + 26, 32, "OTHER");
-    put_chars(out + 58, 32, h.generating_software);
-    put_u16(out + 90, h.creation_day);
-    put_u16(out + 92, h.creation_year);
-    put_u16(out + 94, kHeaderSize);
-    put_u32(out + 96, h.offset_to_points);
-    put_u32(out + 100, h.vlr_count);
-    out[104] = 6;
-    put_u16(out + 105, h.record_length);
-    // 107-130: legacy point counts, 0 for point formats 6 to 10.
-    const double scale[3] = {h.scale_xy, h.scale_xy, kScaleZ};
-    const double offset[3] = {h.offset_x, h.offset_y, 0.0};
-    for (int k = 0; k < 3; ++k) {
-        put_f64(out + 131 + 8 * k, scale[k]);
-        put_f64(out + 155 + 8 * k, offset[k]);
-    }
-    for (int k = 0; k < 3; ++k) {
-        const bool any = h.point_count > 0;
-        put_f64(out + 179 + 16 * k, any ? h.bounds.max[k] * scale[k] + offset[k] : 0.0);
-        put_f64(out + 187 + 16 * k, any ? h.bounds.min[k] * scale[k] + offset[k] : 0.0);
-    }
-    // 227-246: no waveform data, no extended VLRs.
-    put_u64(out + 247, h.point_count);
-    put_u64(out + 255, h.point_count);  // every point is return 1
-}
 
 std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
                        std::string_view payload) {

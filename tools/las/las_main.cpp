@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 
+#include "companion_main.hpp"
 #include "crs_wkt.hpp"
 #include "point_source.hpp"
 #include "projection.hpp"
@@ -17,7 +18,9 @@
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "las_export.hpp"
-#include "run_geodesy.hpp"
+#include "geodesy_record.hpp"
+#include "heights.hpp"
+#include "unreadable.hpp"
 #include "scanner/byte_reader.hpp"
 #include "scanner/scanner_header.hpp"
 #include "text/command_line.hpp"
@@ -54,59 +57,47 @@ struct Options {
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
     std::uint16_t source_id = 0;
-    std::optional<std::string> geodesy;  // --geodesy, when given
+    std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
     std::string metadata;             // the run's record, when given
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
 Options parse_options(int argc, char** argv) {
-    using text::OptionKind;
-    using text::OptionValue;
     Options o;
     const std::vector<text::Option> options = {
-        {"--date", "YYYY-MM-DD",
-         "flight date (GPS); default: the date that begins the\n"
-         "scanner header's time epoch, if it holds a valid one",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.date = las::parse_date(v.text);
-             return o.date ? std::string() : "'" + std::string(v.text) + "' is not a date YYYY-MM-DD from 1980-01-06 on";
-         }},
-        {"--time-of-day", "",
-         "write seconds of the day as GPS Time (no date needed;\n"
-         "readers will take them for seconds of the GPS week)",
-         OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.time_of_day = true; return std::string(); }},
-        {"--crs", "CRS",
-         "a geographic 3D coordinate system known to PROJ in\n"
-         "place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
-         "(the WGS 84 UTM zone of the points' centre) or a\n"
-         "projected CRS, e.g. EPSG:25832: X and Y are then\n"
-         "easting and northing (1 mm), projected by PROJ",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.crs = v.text;
-             return v.text.empty() ? "'' is not a coordinate system" : std::string();
-         }},
-        {"--source-id", "N",
-         "point source ID and file source ID, 1 to 65535\n"
-         "(default 0, unassigned)",
-         OptionKind::Number, 1, 65535, true, {},
-         [&o](const OptionValue& v) { o.source_id = static_cast<std::uint16_t>(v.number); return std::string(); }},
-        {"--geodesy", "MODE",
-         "how the run georeferenced: flat (default) or ellipsoid\n"
-         "(morva --geodesy ellipsoid); recorded in the file",
-         OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
-         [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
-        {"--metadata", "FILE",
-         "the run's record (morva --metadata FILE): the geodesy is\n"
-         "taken from it, and a --geodesy that contradicts it is\n"
-         "refused",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             o.metadata = v.text;
-             return v.text.empty() ? std::string("'' is not a file name") : std::string();
-         }},
+        text::value_option("--date", "YYYY-MM-DD",
+                           "flight date (GPS); default: the date that begins the\n"
+                           "scanner header's time epoch, if it holds a valid one",
+                           [&o](std::string_view value) {
+                               o.date = las::parse_date(value);
+                               return o.date ? std::string()
+                                             : "'" + std::string(value) + "' is not a date YYYY-MM-DD from 1980-01-06 on";
+                           }),
+        text::flag_option("--time-of-day",
+                          "write seconds of the day as GPS Time (no date needed;\n"
+                          "readers will take them for seconds of the GPS week)",
+                          o.time_of_day),
+        text::text_option("--crs", "CRS",
+                          "a geographic 3D coordinate system known to PROJ in\n"
+                          "place of WGS 84 (EPSG:4979), e.g. EPSG:7912; or utm\n"
+                          "(the WGS 84 UTM zone of the points' centre) or a\n"
+                          "projected CRS, e.g. EPSG:25832: X and Y are then\n"
+                          "easting and northing (1 mm), projected by PROJ",
+                          o.crs, text::refuse_empty("a coordinate system")),
+        text::number_option("--source-id", "N",
+                            "point source ID and file source ID, 1 to 65535\n"
+                            "(default 0, unassigned)",
+                            o.source_id, 1, 65535),
+        text::choice_option("--geodesy", "MODE",
+                            "how the run georeferenced: flat (default) or ellipsoid\n"
+                            "(morva --geodesy ellipsoid); recorded in the file",
+                            common::geodesy_choices(), o.geodesy),
+        text::text_option("--metadata", "FILE",
+                          "the run's record (morva --metadata FILE): the geodesy is\n"
+                          "taken from it, and a --geodesy that contradicts it is\n"
+                          "refused",
+                          o.metadata, text::refuse_empty("a file name")),
     };
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
@@ -144,9 +135,9 @@ void check_output(const Options& o, const inputs::RunControl& rc) {
 // How the run went from metres to degrees: from its record when given (a
 // --geodesy that says otherwise is refused), else --geodesy, else flat.
 bool run_was_ellipsoidal(const Options& o) {
-    const las::RunGeodesy g = las::run_geodesy(o.metadata, o.geodesy);
+    const common::RunGeodesy g = common::run_geodesy(o.metadata, o.geodesy);
     if (!g.error.empty()) fail(g.error);
-    return g.label == "ellipsoid";
+    return g.mode == georef::Geodesy::Ellipsoid;
 }
 
 // X and Y projected through the lattice, in 1 mm about the offsets.
@@ -200,7 +191,7 @@ las::CoordinateSystem choose_crs(const std::string& crs, const std::string& geoi
         request.centre_lon = 0.5 * (b.lon_min + b.lon_max);
         request.centre_lat = 0.5 * (b.lat_min + b.lat_max);
     }
-    request.vertical = geoid_grid.empty() ? "ellipsoidal height" : "height above geoid grid " + geoid_grid;
+    request.vertical = common::vertical_meaning(geoid_grid);
     grid::ProjectionSetup projected = grid::make_projection(request);
     if (!projected.error.empty()) {
         c.error = projected.error;
@@ -239,7 +230,7 @@ std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl&
         }
         why = "the time epoch of the scanner header in " + scanfile + " does not begin with a date YYYY-MM-DD";
     } else {
-        why = "the scanner file " + las::unreadable(scanfile);
+        why = "the scanner file " + common::unreadable(scanfile);
     }
     if (!o.time_of_day) {
         fail("no flight date for the GPS times: " + why +
@@ -252,7 +243,7 @@ void export_run(const Options& o) {
     inputs::RunControl rc;
     {
         text::TextReader in;
-        if (!text::open_in(in, o.run_control)) fail("cannot read the run control: " + las::unreadable(o.run_control));
+        if (!text::open_in(in, o.run_control)) fail("cannot read the run control: " + common::unreadable(o.run_control));
         inputs::read_run_control(in, rc);
         inputs::derive(rc);
     }
@@ -321,15 +312,16 @@ int main(int argc, char** argv) {
     // Everything this program tells, the stops of the shared readers included, goes to standard error.
     text::attach_out(text::console(), 2, "standard error");
     text::set_program_name(kProgram);
-    int status = 0;
-    try {
-        export_run(o);
-        text::flush(text::console());
-    } catch (const text::RunStopped& stop) {
+    // A stop is told through the console, as the last line of what the run told.
+    auto tell_stop = [](const text::RunStopped& stop) {
         // A failed write has been told with its reason, as "morva-las: cannot
         // write NAME: REASON": the core's own line for it would repeat it.
         const bool told = stop.has_line && stop.line.starts_with("*** write error on file: ");
-        status = text::report_stop(told ? text::RunStopped{"", false, false} : stop, false);
-    }
-    return status;
+        return text::report_stop(told ? text::RunStopped{"", false, false} : stop, false);
+    };
+    return common::run_companion(kProgram, [&o] {
+        export_run(o);
+        text::flush(text::console());
+        return 0;
+    }, tell_stop);
 }

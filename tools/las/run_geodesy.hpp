@@ -1,33 +1,27 @@
 #pragma once
-// How a run went from metres to degrees (morva --geodesy flat|ellipsoid): a
-// scan-point file does not say, the run's record (morva --metadata FILE)
-// does. Shared by the companions that label what they write with it.
+// morva-grid's words for the run's geodesy ("flat", "ellipsoid") over the
+// companion library's typed one, until morva-grid moves onto the library:
+// then this file goes.
 
 #include <optional>
 #include <string>
 
+#include "georef/geodesy.hpp"
+#include "geodesy_record.hpp"
+
 namespace morva::las {
 
-struct RunGeodesy {
+struct RunGeodesy : common::RunGeodesy {
     std::string label;  // "flat" or "ellipsoid"; empty when neither the record nor the option says
-    std::string error;  // why the record or the option is refused (one line, no program name)
-    // What the record says of the run's files, for a check against its run
-    // control (names as the run control gives them).
-    bool from_record = false;
-    std::string record_scan_points;       // outputs.scan_points.name; empty when the run wrote none
-    std::string record_scan_points_form;  // "binary" or "text"
-    std::string record_geoid;             // inputs.geoid.name; empty when the run used no geoid grid
 };
 
-// The label from the record when one is named (an option that contradicts
-// it is refused), else the option's.
-RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::string>& option);
-
-// Why a record read by run_geodesy is not of the run whose run control names
-// these scan points (binary or text) and geoid grid (empty: none), e.g. "it
-// names the scan points a.bin (binary), the run control b.bin (binary)";
-// empty when it is of that run.
-std::string record_mismatch(const RunGeodesy& record, const std::string& scan_points, bool binary,
-                            const std::string& geoid);
+inline RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::string>& option) {
+    RunGeodesy r;
+    std::optional<georef::Geodesy> mode;
+    if (option) mode = georef::parse_geodesy(*option);
+    static_cast<common::RunGeodesy&>(r) = common::run_geodesy(record_file, mode);
+    if (r.mode) r.label = georef::geodesy_name(*r.mode);
+    return r;
+}
 
 }  // namespace morva::las

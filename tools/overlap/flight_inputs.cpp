@@ -10,7 +10,7 @@
 
 #include "inputs/file_guard.hpp"
 #include "inputs/run_control.hpp"
-#include "las_export.hpp"
+#include "unreadable.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
 
@@ -115,7 +115,7 @@ std::string content_digest(const std::string& path) {
 
 Flight open_flight(const std::string& name, const std::string& path, const std::string& input_crs) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + las::unreadable(path));
+    if (!fs::is_regular_file(path, ec)) fail("flight " + name + ": " + common::unreadable(path));
     Flight f;
     f.name = name;
     f.input = path;

@@ -3,27 +3,16 @@
 // in each cell each strip's own plane is fitted, and on smooth cells the
 // planes' heights at the cell's centre are compared.
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <set>
 #include <string>
-#include <future>
+#include <string_view>
 #include <vector>
 
-#include "flight_inputs.hpp"
-#include "inputs/file_guard.hpp"
+#include "companion_main.hpp"
 #include "limits.hpp"
 #include "memory_budget.hpp"
-#include "overlap_outputs.hpp"
-#include "plane_cells.hpp"
-#include "point_pass.hpp"
-#include "staged_files.hpp"
-#include "strip_compare.hpp"
+#include "overlap_run.hpp"
+#include "point_filter.hpp"
 #include "text/command_line.hpp"
-#include "text/stop.hpp"
 
 namespace {
 
@@ -59,113 +48,79 @@ constexpr std::string_view kExitStatus =
     "without --force, no two flights overlap, the memory bound is too small, or an\n"
     "output cannot be written (then no output is); 2 a wrong command line.\n";
 
-constexpr int kFailedStatus = 3;
-constexpr int kNotTestedStatus = 4;
-
-struct Options {
-    std::vector<std::string> inputs;
-    std::string crs, input_crs, csv, json, rasters, picture;
-    common::PointFilter filter;  // --classes, --returns
-    bool by_source_id = false;
-    double resolution = 2;
-    SmoothCriteria criteria;
-    std::uint64_t min_smooth_cells = kMinSmoothCells;
-    std::uint64_t max_memory = 0;  // 0: the machine's default bound
-    Limits limits = *quality_level("QL2");
-    bool custom_limits = false;
-    bool force = false;
-};
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
-Options parse_options(int argc, char** argv) {
-    using text::OptionKind;
-    using text::OptionValue;
-    Options o;
+OverlapOptions parse_options(int argc, char** argv) {
+    OverlapOptions o;
+    o.program_path = argv[0];
     bool quality_given = false;
-    auto text_value = [](std::string& into, std::string_view what) {
-        return [&into, what](const OptionValue& v) {
-            into = v.text;
-            return v.text.empty() ? "'' is not " + std::string(what) : std::string();
-        };
-    };
     // Any limit of one's own replaces the quality level's three.
-    auto own_limit = [&o](double Limits::*field) {
-        return [&o, field](const OptionValue& v) {
+    auto own_limit = [&o](const char* name, const char* help, double Limits::*field) {
+        text::Option option = text::number_option(name, "M", help, o.limits.*field, 0, 1000);
+        option.apply = [&o, field](const text::OptionValue& v) {
             if (!o.custom_limits) o.limits = Limits{"custom"};
             o.custom_limits = true;
             o.limits.*field = v.number;
             return std::string();
         };
+        return option;
     };
     std::vector<text::Option> options = {
-        {"--crs", "CRS",
-         "projected system known to PROJ for geographic inputs\n"
-         "[UTM zone of the campaign; LAS inputs in a projected\n"
-         "CRS: theirs]",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
-        {"--input-crs", "CRS", "the CRS of LAS inputs that state none", OptionKind::Text, {}, {}, true, {},
-         text_value(o.input_crs, "a coordinate system")},
-        {"--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", OptionKind::Number, 0.1, 1000, false, {},
-         [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
-        {"--max-roughness", "M",
-         "largest plane residual standard deviation of a smooth\n"
-         "cell, metres [0.05]",
-         OptionKind::Number, 0, 100, false, {},
-         [&o](const OptionValue& v) { o.criteria.max_roughness = v.number; return std::string(); }},
-        {"--max-slope", "DEG", "steepest smooth cell, degrees [10]", OptionKind::Number, 0, 90, false, {},
-         [&o](const OptionValue& v) { o.criteria.max_slope_deg = v.number; return std::string(); }},
-        {"--min-points", "N", "fewest points of each strip in a smooth cell, 3 or more [4]", OptionKind::Number, 3,
-         1000000, true, {},
-         [&o](const OptionValue& v) { o.criteria.min_points = static_cast<std::uint32_t>(v.number); return std::string(); }},
-        {"--min-smooth-cells", "N",
-         "fewest cells smooth in both strips for a pair to be\n"
-         "tested; fewer: \"not tested\" [30]",
-         OptionKind::Number, 1, 1e12, true, {},
-         [&o](const OptionValue& v) { o.min_smooth_cells = static_cast<std::uint64_t>(v.number); return std::string(); }},
-        {"--limits", "QL",
-         "inter-swath RMSDz, largest |dz| and precision limits\n"
-         "of a quality level, QL0, QL1, QL2 or QL3 (any case) [QL2]",
-         OptionKind::Text, {}, {}, true, {},
-         [&o, &quality_given](const OptionValue& v) {
-             const auto level = quality_level(std::string(v.text));
-             if (!level) return "'" + std::string(v.text) + "' is not one of QL0, QL1, QL2, QL3";
-             o.limits = *level;
-             quality_given = true;
-             return std::string();
-         }},
-        {"--max-rmsdz", "M", "a largest inter-swath RMSDz of your own (replaces the\n"
-                             "quality level)",
-         OptionKind::Number, 0, 1000, false, {}, own_limit(&Limits::max_rmsdz)},
-        {"--max-dz", "M", "a largest |dz| of your own (replaces the quality level)", OptionKind::Number, 0, 1000,
-         false, {}, own_limit(&Limits::max_dz)},
-        {"--max-precision", "M", "a largest precision of your own (replaces the quality\n"
-                                 "level)",
-         OptionKind::Number, 0, 1000, false, {}, own_limit(&Limits::max_precision)},
-        {"--force", "",
-         "compare flights with different heights (geoid grids) or\n"
-         "geodesy modes; the difference is listed as a warning",
-         OptionKind::Flag, {}, {}, true, {}, [&o](const OptionValue&) { o.force = true; return std::string(); }},
-        {"--csv", "FILE", "every pair's figures as CSV", OptionKind::Text, {}, {}, true, {},
-         text_value(o.csv, "a file name")},
-        {"--json", "FILE", "every figure of flights and pairs as JSON", OptionKind::Text, {}, {}, true, {},
-         text_value(o.json, "a file name")},
-        {"--rasters", "DIR",
-         "one difference GeoTIFF (COG, float32, nodata -999999 where\n"
-         "not smooth) per pair",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.rasters, "a folder name")},
-        {"--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms", OptionKind::Text, {}, {},
-         true, {}, text_value(o.picture, "a file name")},
-        {"--max-memory", "SIZE",
-         "memory the cells may take, e.g. 8G or 512M [three\n"
-         "quarters of the memory available]",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             const auto size = common::parse_memory_size(v.text);
-             if (!size) return "'" + std::string(v.text) + "' is not a size such as 8G or 512M";
-             o.max_memory = *size;
-             return std::string();
-         }},
+        text::text_option("--crs", "CRS",
+                          "projected system known to PROJ for geographic inputs\n"
+                          "[UTM zone of the campaign; LAS inputs in a projected\n"
+                          "CRS: theirs]",
+                          o.crs, text::refuse_empty("a coordinate system")),
+        text::text_option("--input-crs", "CRS", "the CRS of LAS inputs that state none", o.input_crs,
+                          text::refuse_empty("a coordinate system")),
+        text::number_option("--resolution", "M", "cell size in metres, 0.1 to 1000 [2]", o.resolution, 0.1, 1000),
+        text::number_option("--max-roughness", "M",
+                            "largest plane residual standard deviation of a smooth\n"
+                            "cell, metres [0.05]",
+                            o.criteria.max_roughness, 0, 100),
+        text::number_option("--max-slope", "DEG", "steepest smooth cell, degrees [10]", o.criteria.max_slope_deg, 0, 90),
+        text::number_option("--min-points", "N", "fewest points of each strip in a smooth cell, 3 or more [4]",
+                            o.criteria.min_points, 3, 1000000),
+        text::number_option("--min-smooth-cells", "N",
+                            "fewest cells smooth in both strips for a pair to be\n"
+                            "tested; fewer: \"not tested\" [30]",
+                            o.min_smooth_cells, 1, 1e12),
+        text::value_option("--limits", "QL",
+                           "inter-swath RMSDz, largest |dz| and precision limits\n"
+                           "of a quality level, QL0, QL1, QL2 or QL3 (any case) [QL2]",
+                           [&o, &quality_given](std::string_view value) {
+                               const auto level = quality_level(std::string(value));
+                               if (!level) return "'" + std::string(value) + "' is not one of QL0, QL1, QL2, QL3";
+                               o.limits = *level;
+                               quality_given = true;
+                               return std::string();
+                           }),
+        own_limit("--max-rmsdz",
+                  "a largest inter-swath RMSDz of your own (replaces the\n"
+                  "quality level)",
+                  &Limits::max_rmsdz),
+        own_limit("--max-dz", "a largest |dz| of your own (replaces the quality level)", &Limits::max_dz),
+        own_limit("--max-precision",
+                  "a largest precision of your own (replaces the quality\n"
+                  "level)",
+                  &Limits::max_precision),
+        text::flag_option("--force",
+                          "compare flights with different heights (geoid grids) or\n"
+                          "geodesy modes; the difference is listed as a warning",
+                          o.force),
+        text::text_option("--csv", "FILE", "every pair's figures as CSV", o.csv, text::refuse_empty("a file name")),
+        text::text_option("--json", "FILE", "every figure of flights and pairs as JSON", o.json,
+                          text::refuse_empty("a file name")),
+        text::text_option("--rasters", "DIR",
+                          "one difference GeoTIFF (COG, float32, nodata -999999 where\n"
+                          "not smooth) per pair",
+                          o.rasters, text::refuse_empty("a folder name")),
+        text::text_option("--picture", "FILE.png", "map of every pair's dz with the flight lines, histograms",
+                          o.picture, text::refuse_empty("a file name")),
+        common::memory_option("memory the cells may take, e.g. 8G or 512M [three\n"
+                              "quarters of the memory available]",
+                              o.max_memory),
     };
     for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
     options.push_back(text::flag_option("--by-source-id",
@@ -180,172 +135,8 @@ Options parse_options(int argc, char** argv) {
     return o;
 }
 
-// Flights compared as one campaign must give heights in one system (above
-// one geoid grid: its content decides, not its name) and be georeferenced in
-// one mode; --force lists the difference instead.
-void check_consistent(const std::vector<Flight>& flights, bool force, std::vector<std::string>& warnings) {
-    auto differ = [&](const Flight& f, const std::string& why) {
-        const std::string line = "flights " + flights[0].name + " and " + f.name + " " + why;
-        if (!force) fail(line + "; --force compares them all the same");
-        warnings.push_back(line);
-    };
-    for (const auto& f : flights) {
-        if (f.source.vertical != flights[0].source.vertical) {
-            differ(f, "give heights in different systems (" + flights[0].source.vertical + ", " + f.source.vertical + ")");
-        } else if (f.geoid_digest != flights[0].geoid_digest) {
-            differ(f, "give heights above different geoid grids of one name (" + f.source.named_geoid +
-                          ": their contents differ)");
-        }
-        if (f.geodesy != flights[0].geodesy) {
-            differ(f, "were georeferenced in different geodesy modes (" + flights[0].geodesy + ", " + f.geodesy + ")");
-        }
-    }
-}
-
-// No output may replace a file of a flight (its run control, its inputs, its
-// scan points) or a campaign's record, nor a folder, device or pipe (links
-// followed), nor another output.
-void check_output(const std::string& out, const std::vector<inputs::RunFile>& files, std::vector<std::string>& taken) {
-    if (std::string why = inputs::output_refusal(out, files); !why.empty()) fail(why);
-    for (const auto& other : taken) {
-        if (inputs::same_file(out, other)) fail(out + " is named for two outputs (" + other + "); give each its own");
-    }
-    taken.push_back(out);
-}
-
-std::uint64_t memory_bound(const Options& o) { return o.max_memory ? o.max_memory : common::default_memory_bound(); }
-
-constexpr std::string_view kCoarser = "choose a coarser --resolution";
-
-int run(int argc, char** argv) {
-    const Options o = parse_options(argc, argv);
-    Campaign c;
-    c.resolution = o.resolution;
-    c.criteria = o.criteria;
-    c.min_smooth_cells = o.min_smooth_cells;
-    c.limits = o.limits;
-    c.forced = o.force;
-    const std::vector<Flight> flights = find_flights(o.inputs, o.input_crs, o.filter, o.by_source_id);
-    check_consistent(flights, o.force, c.warnings);
-    const std::vector<inputs::RunFile> protected_files = files_of(flights);
-    std::vector<std::string> outputs;
-    for (const std::string* out : {&o.csv, &o.json, &o.picture}) {
-        if (!out->empty()) check_output(*out, protected_files, outputs);
-    }
-    std::error_code ec;
-    if (!o.rasters.empty() && std::filesystem::exists(o.rasters, ec) && !std::filesystem::is_directory(o.rasters, ec)) {
-        fail("--rasters " + o.rasters + " is not a folder");
-    }
-    const std::uint64_t bound = memory_bound(o);
-
-    // One pass over every flight's points: projected once, summed into the
-    // strip's own cells of the one grid.
-    std::vector<grid::PointSource> sources;
-    for (const auto& f : flights) sources.push_back(f.source);
-    const grid::ProjectionRequest request = grid::projection_request(sources, o.crs);
-    std::future<grid::ProjectionSetup> pending = grid::start_projection(request);
-    grid::ProjectionSetup setup;
-    std::vector<StripCells> cells;
-    cells.reserve(flights.size());
-    for (std::size_t i = 0; i < flights.size(); ++i) cells.emplace_back(o.resolution);
-    std::vector<TrackSums> tracks(flights.size());
-    std::vector<double> order(flights.size(), 0);
-    std::uint64_t used = 0;  // by every strip's cells: checked against the bound before each grows
-    std::vector<std::uint64_t> strip_bytes(flights.size(), 0);
-    const std::string what = "the cells of the flights' points at " + text::number_text(o.resolution) + " m";
-    const grid::PassCounts counts = grid::project_points(sources, pending, setup, [&](const grid::ProjectedBlock& b) {
-        StripCells& g = cells[b.source];
-        TrackSums& t = tracks[b.source];
-        double& k = order[b.source];
-        for (std::size_t i = 0; i < b.n; ++i) {
-            const std::size_t had = g.sums.size();
-            if (g.full()) common::check_memory(used + g.bytes_to_grow(), bound, what, std::string(kCoarser));
-            if (!add_point(g, b.en[i].e, b.en[i].n, b.geo[i].h)) {
-                fail("flight " + flights[b.source].name + ": a point lies too far from the grid's origin (" +
-                     text::number_text(b.en[i].e) + ", " + text::number_text(b.en[i].n) + ") for cells of " +
-                     text::number_text(o.resolution) + " m");
-            }
-            if (g.sums.size() != had) {
-                used += g.bytes() - strip_bytes[b.source];
-                strip_bytes[b.source] = g.bytes();
-            }
-            // The record's place in the file stands for its time: the flight
-            // line is position against progress along the recording.
-            add_track(t, k, b.en[i].e, b.en[i].n);
-            k += 1;
-        }
-    });
-    c.crs = !setup.crs_id.empty() ? setup.crs_id : request.native ? setup.crs_name : request.crs;
-    c.crs_name = setup.crs_name;
-    c.crs_wkt = setup.wkt;
-    c.strips.resize(flights.size());
-    std::uint64_t kept = 0;  // the planes of the strips summarised so far
-    for (std::size_t i = 0; i < flights.size(); ++i) {
-        if (counts.points_per_source[i] == 0) fail("flight " + flights[i].name + " has no scan points with a position");
-        std::uint64_t sums = 0;
-        for (std::size_t k = i; k < flights.size(); ++k) sums += cells[k].bytes();
-        // Its planes, its cells' order, and the keys that order is sorted by.
-        const std::uint64_t per_cell = sizeof(CellPlane) + sizeof(std::uint32_t) + 16;
-        common::check_memory(sums + kept + cells[i].sums.size() * per_cell, bound,
-                             "the planes of flight " + flights[i].name, std::string(kCoarser));
-        c.strips[i].flight = flights[i];
-        c.strips[i].points = counts.points_per_source[i];
-        summarise(c.strips[i], std::move(cells[i]), tracks[i], o.criteria);
-        kept += c.strips[i].cells.bytes() + c.strips[i].planes.capacity() * sizeof(CellPlane) +
-                c.strips[i].south_to_north.capacity() * sizeof(std::uint32_t);
-    }
-
-    for (std::size_t a = 0; a < c.strips.size(); ++a) {
-        for (std::size_t b = a + 1; b < c.strips.size(); ++b) {
-            const std::uint64_t most = std::min(c.strips[a].smooth_cells, c.strips[b].smooth_cells);
-            common::check_memory(kept + most * (sizeof(CellDz) + 3 * sizeof(double)) + c.strips[a].cells.size() * 4,
-                                 bound, "the differences of " + c.strips[a].flight.name + " and " + c.strips[b].flight.name,
-                                 std::string(kCoarser));
-            PairResult r;
-            r.a = a;
-            r.b = b;
-            if (!compare(c.strips[a], c.strips[b], r)) continue;
-            kept += r.dz.capacity() * sizeof(CellDz);
-            r.verdict = pair_verdict(c.limits, r.smooth_cells, c.min_smooth_cells, r.rmsdz, r.max_abs);
-            if (r.verdict == "not tested") explain_not_tested(r, c.strips[a], c.strips[b], o.criteria, c.min_smooth_cells);
-            c.pairs.push_back(std::move(r));
-        }
-    }
-    if (c.pairs.empty()) fail("no two of the " + std::to_string(flights.size()) + " flights overlap: their strips share no cell");
-
-    // Every file is staged and appears with the others once all are complete
-    // (the folder made for the rasters goes when they do).
-    RasterFolder folder(o.rasters);
-    common::StagedFiles staged;
-    std::vector<std::string> rasters;
-    if (!o.rasters.empty()) {
-        for (const auto& p : c.pairs) {
-            rasters.push_back((std::filesystem::path(o.rasters) / raster_name(c, p)).string());
-            check_output(rasters.back(), protected_files, outputs);
-        }
-        folder.make();
-        write_rasters(c, rasters, staged, bound - std::min(bound, kept));
-    }
-    if (!o.csv.empty()) write_file(staged, o.csv, csv_text(c));
-    if (!o.json.empty()) write_file(staged, o.json, json_text(c, rasters));
-    if (!o.picture.empty()) draw_picture(c, staged.add(o.picture), o.picture, argv[0]);
-    staged.commit();
-    folder.keep();
-    const std::string t = table(c);
-    std::fwrite(t.data(), 1, t.size(), stdout);
-    if (std::fflush(stdout) != 0) return 1;
-    return exit_status(c);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (const text::RunStopped& stop) {
-        std::string line = stop.line;
-        if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
-        std::fprintf(stderr, "%s: %s\n", std::string(kProgram).c_str(), line.c_str());
-        return 1;
-    }
+    return common::run_companion(kProgram, [argc, argv] { return compare_flights(parse_options(argc, argv)); });
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "companion_main.hpp"
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "records/centre_record.hpp"
@@ -139,9 +140,7 @@ int refuse_outputs(const std::vector<std::string>& outputs, const std::vector<st
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     using namespace morva;
     bool records = false, check_outputs = false;
     const std::vector<text::Option> options = {
@@ -184,12 +183,7 @@ int main(int argc, char** argv) {
         std::printf("*** cannot open file: %s\n", path.c_str());
         return 1;
     }
-    // A bad run control ends with morva's own last line and status 1.
-    try {
-        inputs::read_run_control(in, rc);
-    } catch (const text::RunStopped& stop) {
-        return text::report_stop(stop);
-    }
+    inputs::read_run_control(in, rc);
     inputs::derive(rc);
     if (check_outputs) return refuse_outputs(outputs, other_inputs, rc, path);
 
@@ -237,4 +231,12 @@ int main(int argc, char** argv) {
     j += "}\n";
     std::fputs(j.c_str(), stdout);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A bad run control ends with morva's own last line and status 1.
+    auto tell_stop = [](const morva::text::RunStopped& stop) { return morva::text::report_stop(stop); };
+    return morva::common::run_companion(kProgram, [argc, argv] { return run(argc, argv); }, tell_stop);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calibration_campaign.hpp"
+#include "companion_main.hpp"
 #include "sim_options.hpp"
 #include "text/command_line.hpp"
 #include "survey.hpp"
@@ -121,59 +122,52 @@ int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     using namespace morva::sim;
-    using morva::text::OptionKind;
-    using morva::text::OptionValue;
+    namespace text = morva::text;
     bool sample = false, verify = false, campaign = false;
     VerifyRequest request;
-    std::vector<std::string> survey_args;  // "--name value" pairs, applied once --sample is known
-    auto flag = [](bool& target) { return [&target](const OptionValue&) { target = true; return std::string(); }; };
-    auto text_into = [](std::string& target) {
-        return [&target](const OptionValue& v) { target = v.text; return std::string(); };
-    };
+    std::vector<GivenSetting> survey_args;  // applied once --sample is known
     // The help describes these in kUsage; the survey options' lines come from their table.
-    std::vector<morva::text::Option> options = {
-        {"--sample", "", "", OptionKind::Flag, {}, {}, true, {}, flag(sample)},
-        {"--calibration-campaign", "", "", OptionKind::Flag, {}, {}, true, {}, flag(campaign)},
-        {"--verify", "", "", OptionKind::Flag, {}, {}, true, {}, flag(verify)},
-        {"--flat", "", "", OptionKind::Flag, {}, {}, true, {}, flag(request.flat)},
-        {"--regression", "FILE", "", OptionKind::Text, {}, {}, true, {}, text_into(request.regression)},
-        {"--run-control", "FILE", "", OptionKind::Text, {}, {}, true, {}, text_into(request.run_control)},
-        {"--console", "FILE", "", OptionKind::Text, {}, {}, true, {}, text_into(request.console)},
-        {"--model-error", "H0,H1,V0,V1", "", OptionKind::Text, {}, {}, true, {},
-         [&request](const OptionValue& v) {
-             std::array<double, 4> w{};
-             std::istringstream in{std::string(v.text)};
-             char comma = ',';
-             for (int j = 0; j < 4 && comma == ','; ++j) {
-                 if (!(in >> w[j]) || (j < 3 && !(in >> comma))) comma = 0;
-             }
-             if (comma != ',' || !in.eof()) return "'" + std::string(v.text) + "' is not of the form H0,H1,V0,V1";
-             request.model_error = w;
-             return std::string();
-         }},
+    std::vector<text::Option> options = {
+        text::flag_option("--sample", "", sample),
+        text::flag_option("--calibration-campaign", "", campaign),
+        text::flag_option("--verify", "", verify),
+        text::flag_option("--flat", "", request.flat),
+        text::text_option("--regression", "FILE", "", request.regression),
+        text::text_option("--run-control", "FILE", "", request.run_control),
+        text::text_option("--console", "FILE", "", request.console),
+        text::value_option("--model-error", "H0,H1,V0,V1", "",
+                           [&request](std::string_view value) {
+                               std::array<double, 4> w{};
+                               std::istringstream in{std::string(value)};
+                               char comma = ',';
+                               for (int j = 0; j < 4 && comma == ','; ++j) {
+                                   if (!(in >> w[j]) || (j < 3 && !(in >> comma))) comma = 0;
+                               }
+                               if (comma != ',' || !in.eof())
+                                   return "'" + std::string(value) + "' is not of the form H0,H1,V0,V1";
+                               request.model_error = w;
+                               return std::string();
+                           }),
     };
-    for (morva::text::Option& row : survey_command_line(survey_args)) options.push_back(std::move(row));
-    const morva::text::Program program{kProgram, kShortUsage, [] { return std::string(kUsage) + options_help(); }};
-    const std::vector<std::string_view> rest = morva::text::parse_command_line(program, options, argc, argv);
+    for (text::Option& row : survey_command_line(survey_args)) options.push_back(std::move(row));
+    const text::Program program{kProgram, kShortUsage, [] { return std::string(kUsage) + options_help(); }};
+    const std::vector<std::string_view> rest = text::parse_command_line(program, options, argc, argv);
     if (rest.size() > 1) {
         usage("unexpected argument '" + std::string(rest[1]) + "'");
     }
 
     SimOptions opt = sample ? sample_options() : SimOptions{};
-    std::vector<std::string> unused;
+    for (const GivenSetting& given : survey_args) given.apply(opt);
     std::string error;
-    if (!parse_options(survey_args, opt, unused, error)) usage(error);
 
     if (campaign && verify) usage("--calibration-campaign and --verify do not go together");
     if (verify) {
         if (!rest.empty()) request.dir = std::string(rest[0]);
         // With --verify, --geodesy names the run's mode; the survey's own is in survey.sim.
-        for (std::size_t k = 0; k + 1 < survey_args.size(); ++k) {
-            if (survey_args[k] == "--geodesy") request.geodesy = opt.geodesy;
+        for (const GivenSetting& given : survey_args) {
+            if (given.option == "--geodesy") request.geodesy = opt.geodesy;
         }
         request.threads = opt.threads;
         std::string report;
@@ -209,4 +203,10 @@ int main(int argc, char** argv) {
         summary.measurements ? static_cast<double>(summary.evaluations) / summary.measurements : 0.0, dir.c_str(),
         mode.c_str(), dir.c_str());
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return morva::common::run_companion(kProgram, [argc, argv] { return run(argc, argv); });
 }

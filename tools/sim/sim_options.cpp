@@ -4,160 +4,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <algorithm>
+#include <array>
+#include <functional>
 
 #include "scene_objects.hpp"
 #include "text/command_line.hpp"
 
 namespace morva::sim {
 namespace {
-
-enum class Kind { Real, Single, Int, Seed, Switch, Choice, Time, Motion, Set };
-
-struct Option {
-    const char* name;
-    const char* arg;  // how the value is written in the help
-    const char* help;
-    Kind kind;
-    void* target;
-    int count = 1;                         // values of a list (given as a,b,c; fewer keep the rest)
-    const char* const* choices = nullptr;  // Choice: names by value; Set: names by bit; null-terminated
-    bool described = true;                 // part of the survey description
-    const char* unset = nullptr;           // Real: the word for "not given" (held as NaN)
-};
-
-const char* const kSwitch[] = {"off", "on", nullptr};
-const char* const kSurface[] = {"flat", "tilt", "waves", "roofs", nullptr};
-const char* const kSource[] = {"gps", "rtc", "none", nullptr};
-const char* const kClock[] = {"synced", "free", nullptr};
-const char* const kOutput[] = {"text", "binary", nullptr};
-const char* const kGeodesy[] = {"flat", "ellipsoid", nullptr};  // in the order of georef::Geodesy
-
-// The table, bound to one options record. Choices are held as int through
-// the enums' underlying type; switches and the output form are bools.
-std::vector<Option> options_of(SimOptions& o) {
-    return {
-        {"--seed", "N", "seed of the amplitudes, wave phases and geoid undulation", Kind::Seed, &o.seed},
-        // Flight.
-        {"--lat", "DEG", "start latitude", Kind::Real, &o.lat},
-        {"--lon", "DEG", "start longitude", Kind::Real, &o.lon},
-        {"--heading", "DEG", "track, clockwise from north; any value (the trajectory keeps headings in (-180, 180])",
-         Kind::Real, &o.heading},
-        {"--speed", "M/S", "ground speed along the track", Kind::Real, &o.speed},
-        {"--height", "M", "flying height above the ground at the start (on roofs: the ground between the blocks)",
-         Kind::Real, &o.height},
-        {"--climb", "M/S", "rate of climb", Kind::Real, &o.climb},
-        {"--duration", "S", "seconds of scanning", Kind::Real, &o.duration},
-        {"--start", "HH:MM:SS", "time of day of the file epoch", Kind::Time, &o.start},
-        {"--first-scan", "S", "seconds from the file epoch to the first scan", Kind::Real, &o.first_scan},
-        {"--traj-rate", "HZ", "trajectory records per second", Kind::Real, &o.traj_rate},
-        {"--attitude", "on|off",
-         "trajectory with pitch, roll and heading; off writes positions only (the run then flies with heading 0)",
-         Kind::Switch, &o.attitude, 1, kSwitch},
-        {"--pitch", "B[,A[,T]]", "pitch: bias, amplitude (degrees) and period (s) of a smooth oscillation",
-         Kind::Motion, &o.pitch},
-        {"--roll", "B[,A[,T]]", "roll, likewise (a bias alone is a steady bank)", Kind::Motion, &o.roll},
-        {"--yaw", "B[,A[,T]]", "heading relative to the track (crab), likewise", Kind::Motion, &o.yaw},
-        {"--lever", "X,Y,Z", "scanner lever arm: forward, right, down (m); written to the run control", Kind::Real,
-         &o.lever, 3},
-        {"--misalign", "P,R,H", "scanner misalignment in pitch, roll, heading (degrees); written to the run control",
-         Kind::Real, &o.misalign, 3},
-        {"--misalign-truth", "P,R,H|same",
-         "the misalignment the recording is made with, when it is not the one the run control states: the run's "
-         "points then lie off the surface by the difference (--verify reports how far)",
-         Kind::Real, &o.misalign_truth, 3, nullptr, true, "same"},
-        // Scanner.
-        {"--nmeas", "N", "measurements per scan (2 to 1000)", Kind::Int, &o.nmeas},
-        {"--scan-rate", "HZ", "scans per second", Kind::Real, &o.scan_rate},
-        {"--fov", "DEG", "full field of view across the track, centred on the nadir", Kind::Real, &o.fov},
-        {"--range-unit", "M", "metres per range count", Kind::Single, &o.range_unit},
-        {"--angle-unit", "GON", "gon per angle-encoder count", Kind::Single, &o.angle_unit},
-        {"--timer-unit", "S", "seconds per timer count (a whole number of counts per second)", Kind::Single,
-         &o.timer_unit},
-        {"--polar-id", "N", "angle-encoder sectors per turn (1 to 7): one scan per sector", Kind::Int, &o.polar_id},
-        {"--time-source", "gps|rtc|none",
-         "time source of the header; none leaves the epoch to the run control's start time", Kind::Choice,
-         &o.time_source, 1, kSource},
-        {"--clock", "synced|free",
-         "synced: trailer seconds plus fraction of the second; free: a free-running 24-bit timer counting from "
-         "the epoch (seconds 0; the run is told not to use the sync). The reader follows one wrap of the free "
-         "timer, and only when the first scan lies less than 77216 counts before it (e.g. --first-scan 16.74 "
-         "at 1 us); other recordings that would wrap are refused",
-         Kind::Choice, &o.clock, 1, kClock},
-        {"--scan-number", "N", "raw scan number of the first scan (the 16-bit number wraps)", Kind::Int,
-         &o.scan_number},
-        {"--calibration", "on|off", "write non-trivial calibration values into the header", Kind::Switch,
-         &o.calibration, 1, kSwitch},
-        {"--use-cal", "on|off",
-         "process through the header's calibration (the ranges are then found through it, and the run writes "
-         "its calibration records to test.out)",
-         Kind::Switch, &o.use_cal, 1, kSwitch},
-        {"--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)", Kind::Real,
-         &o.dtsec},
-        {"--range-noise", "M",
-         "standard deviation of seeded Gaussian noise added to every range (the truth stays on the surface)",
-         Kind::Real, &o.range_noise},
-        // Surface.
-        {"--surface", "flat|tilt|waves|roofs",
-         "shape of the surface: level, a plane (--tilt), waves (--waves), or gable-roofed blocks on the plane of "
-         "--tilt (--roofs)",
-         Kind::Choice, &o.surface, 1, kSurface},
-        {"--surface-origin", "LAT,LON|start",
-         "where the surface is laid out from: its height there is --ground, its slopes, waves, roofs and the geoid's "
-         "undulation are fixed to it. Flights over one surface give the same origin (and seed), whatever their "
-         "start and heading; start: the flight's start position",
-         Kind::Real, &o.surface_origin, 2, nullptr, true, "start"},
-        {"--ground", "M", "surface height at the surface origin (above the geoid when one is written)", Kind::Real,
-         &o.ground},
-        {"--tilt", "N,E", "slopes of a tilted surface towards north and east (m/m)", Kind::Real, &o.tilt, 2},
-        {"--waves", "A,L", "amplitude and wavelength (m) of a wave surface", Kind::Real, &o.waves, 2},
-        {"--roofs", "S",
-         "cell size of a roof surface (20 to 500 m): three cells in four hold a block 0.35 to 0.6 cells long and 0.25 "
-         "to 0.4 wide, turned to any orientation, walls 3 to 8 m, a gable roof of 15 to 45 degrees along its length",
-         Kind::Real, &o.roofs},
-        {"--distortion", "P1,P2,P3,P4",
-         "across-scan height distortion added to every measured height, in the form of the run's height correction",
-         Kind::Real, &o.distortion, 4},
-        // The scene.
-        {"--objects", "LIST|none",
-         "objects on a flat, tilt or waves ground, a comma list of trees (stands of 6 to 16 crowns 4 to 10 m across, 8 to 25 m high), "
-         "buildings (flat and gable roofs, steep walls), bridge (one deck 5 to 8 m above the ground within 100 m of "
-         "the origin), lowveg (patches up to 1 m high) and outliers (returns from 3 to 20 m below the ground); "
-         "fixed on the ground like the surface. The survey then writes truth.bin, what every point hit",
-         Kind::Set, &o.objects, 1, kObjectNames},
-        {"--scene-cover", "T,B,L", "shares of the 40 m cells holding trees, a building, low vegetation", Kind::Real,
-         &o.scene_cover, 3},
-        {"--openness", "F", "share of the beams that pass through the tree crowns to what is below", Kind::Real,
-         &o.openness},
-        {"--outliers", "F", "share of the beams returned from below the ground (with --objects outliers)",
-         Kind::Real, &o.outliers},
-        {"--truth-grid", "M",
-         "with --objects: spacing of ground.asc and cover.asc, the bare ground's height and the class on top over "
-         "the swath in its UTM zone (0: none)",
-         Kind::Real, &o.truth_grid},
-        {"--checkpoints", "N",
-         "write N check points, checkpoints.csv: true ground heights with surveying noise at open and vegetated "
-         "places of the swath",
-         Kind::Int, &o.checkpoints},
-        {"--checkpoint-noise", "M", "standard deviation of the check points' surveying noise", Kind::Real,
-         &o.checkpoint_noise},
-        // Geoid.
-        {"--geoid", "on|off", "write a geoid grid and process with it", Kind::Switch, &o.geoid, 1, kSwitch},
-        {"--geoid-height", "M", "geoid height near the surface origin (the grid slopes and undulates gently)",
-         Kind::Real, &o.geoid_height},
-        {"--geoid-spacing", "DEG", "grid spacing in latitude and longitude", Kind::Real, &o.geoid_spacing},
-        // The run.
-        {"--geodesy", "flat|ellipsoid",
-         "the georeferencing the truth follows and the run is to use (morva --geodesy): flat, the system's "
-         "flat earth, or ellipsoid, exact positions on WGS 84",
-         Kind::Choice, &o.geodesy, 1, kGeodesy},
-        {"--output", "text|binary", "form of the scan-point file", Kind::Switch, &o.binary, 1, kOutput},
-        {"--icalib", "N", "surface regression parameters minus 1 (0: none)", Kind::Int, &o.icalib},
-        {"--pcoef", "P1,P2,P3,P4", "height-correction coefficients of the run control", Kind::Real, &o.pcoef, 4},
-        {"--threads", "N", "threads computing the ranges (0: one per processor); the survey does not depend on it",
-         Kind::Int, &o.threads, 1, nullptr, false},
-    };
-}
 
 bool parse_real(std::string_view s, double& v) {
     if (!s.empty() && s[0] == '+') s.remove_prefix(1);
@@ -182,155 +37,317 @@ std::vector<std::string_view> split(std::string_view s, char sep) {
     }
 }
 
-bool set_value(const Option& opt, std::string_view text) {
-    switch (opt.kind) {
-        case Kind::Real: {
-            double* v = static_cast<double*>(opt.target);
-            if (opt.unset != nullptr && text == opt.unset) {
-                for (int k = 0; k < opt.count; ++k) v[k] = kUnset;
-                return true;
-            }
-            auto parts = split(text, ',');
-            // A value that may be left unset is given whole.
-            const int needed = opt.unset != nullptr ? opt.count : 1;
-            if (static_cast<int>(parts.size()) > opt.count || static_cast<int>(parts.size()) < needed) return false;
-            for (std::size_t k = 0; k < parts.size(); ++k) {
-                if (!parse_real(parts[k], v[k])) return false;
-            }
-            return true;
-        }
-        case Kind::Single: {
-            double v;
-            if (!parse_real(text, v)) return false;
-            // Straight from the text to single precision, as the header holds it.
-            float f;
-            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
-            if (ec != std::errc() || end != text.data() + text.size()) return false;
-            *static_cast<float*>(opt.target) = f;
-            return true;
-        }
-        case Kind::Int:
-            return parse_int(text, *static_cast<std::int32_t*>(opt.target));
-        case Kind::Seed:
-            return parse_int(text, *static_cast<std::uint64_t*>(opt.target));
-        case Kind::Switch:
-        case Kind::Choice: {
-            for (int k = 0; opt.choices[k] != nullptr; ++k) {
-                if (text == opt.choices[k]) {
-                    if (opt.kind == Kind::Switch)
-                        *static_cast<bool*>(opt.target) = k != 0;
-                    else
-                        *static_cast<int*>(opt.target) = k;
-                    return true;
-                }
-            }
-            return false;
-        }
-        case Kind::Set: {
-            unsigned bits = 0;
-            if (text != "none") {
-                for (std::string_view part : split(text, ',')) {
-                    int k = 0;
-                    while (opt.choices[k] != nullptr && part != opt.choices[k]) ++k;
-                    if (opt.choices[k] == nullptr) return false;
-                    bits |= 1u << k;
-                }
-            }
-            *static_cast<unsigned*>(opt.target) = bits;
-            return true;
-        }
-        case Kind::Time: {
-            auto parts = split(text, ':');
-            if (parts.size() != 3) return false;
-            auto* hms = static_cast<std::int32_t*>(opt.target);
-            for (int k = 0; k < 3; ++k) {
-                if (!parse_int(parts[k], hms[k])) return false;
-            }
-            return hms[0] >= 0 && hms[0] <= 23 && hms[1] >= 0 && hms[1] <= 59 && hms[2] >= 0 && hms[2] <= 59;
-        }
-        case Kind::Motion: {
-            auto parts = split(text, ',');
-            if (parts.size() > 3) return false;
-            auto* m = static_cast<Motion*>(opt.target);
-            double* fields[3] = {&m->bias, &m->amplitude, &m->period};
-            for (std::size_t k = 0; k < parts.size(); ++k) {
-                if (!parse_real(parts[k], *fields[k])) return false;
-            }
-            return true;
-        }
-    }
-    return false;
+std::string join(const double* v, int n) {
+    std::string s;
+    for (int k = 0; k < n; ++k) s += (k ? "," : "") + exact(v[k]);
+    return s;
 }
 
-std::string value_text(const Option& opt) {
-    auto join = [](const double* v, int n) {
-        std::string s;
-        for (int k = 0; k < n; ++k) s += (k ? "," : "") + exact(v[k]);
-        return s;
+// One survey option bound to its member of SimOptions: `read` reads a value
+// once into what it sets (empty: refused), `text` writes the member back in
+// the form `read` takes.
+struct Row {
+    const char* name;
+    const char* arg;  // how the value is written in the help
+    const char* help;
+    std::function<SurveySetting(std::string_view)> read;
+    std::function<std::string(const SimOptions&)> text;
+    std::string refused;    // after "'VALUE' ": "is not a number", "is not one of a, b"
+    bool described = true;  // part of the survey description
+};
+
+Row number_row(const char* name, const char* arg, const char* help) {
+    return {name, arg, help, {}, {}, "is not a number"};
+}
+
+Row form_row(const char* name, const char* arg, const char* help) {
+    return {name, arg, help, {}, {}, std::string("is not of the form ") + arg};
+}
+
+template <class T>
+Row whole(const char* name, const char* arg, const char* help, T SimOptions::*member) {
+    Row r = number_row(name, arg, help);
+    r.read = [member](std::string_view s) -> SurveySetting {
+        T v;
+        if (!parse_int(s, v)) return {};
+        return [member, v](SimOptions& o) { o.*member = v; };
     };
-    switch (opt.kind) {
-        case Kind::Real: {
-            const double* v = static_cast<const double*>(opt.target);
-            if (opt.unset != nullptr && std::isnan(v[0])) return opt.unset;
-            return join(v, opt.count);
-        }
-        case Kind::Single: {
-            char buf[64];
-            float f = *static_cast<const float*>(opt.target);
-            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, f);
-            return std::string(buf, end);
-        }
-        case Kind::Int:
-            return std::to_string(*static_cast<const std::int32_t*>(opt.target));
-        case Kind::Seed:
-            return std::to_string(*static_cast<const std::uint64_t*>(opt.target));
-        case Kind::Switch:
-            return opt.choices[*static_cast<const bool*>(opt.target) ? 1 : 0];
-        case Kind::Choice:
-            return opt.choices[*static_cast<const int*>(opt.target)];
-        case Kind::Set: {
-            const unsigned bits = *static_cast<const unsigned*>(opt.target);
-            std::string names;
-            for (int k = 0; opt.choices[k] != nullptr; ++k) {
-                if (bits & (1u << k)) names += std::string(names.empty() ? "" : ",") + opt.choices[k];
+    r.text = [member](const SimOptions& o) { return std::to_string(o.*member); };
+    return r;
+}
+
+Row real(const char* name, const char* arg, const char* help, double SimOptions::*member) {
+    Row r = number_row(name, arg, help);
+    r.read = [member](std::string_view s) -> SurveySetting {
+        double v;
+        if (!parse_real(s, v)) return {};
+        return [member, v](SimOptions& o) { o.*member = v; };
+    };
+    r.text = [member](const SimOptions& o) { return exact(o.*member); };
+    return r;
+}
+
+// Single precision, straight from the text, as the scanner header holds it.
+Row single(const char* name, const char* arg, const char* help, float SimOptions::*member) {
+    Row r = number_row(name, arg, help);
+    r.read = [member](std::string_view s) -> SurveySetting {
+        double check;
+        float f;
+        if (!parse_real(s, check)) return {};
+        auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), f);
+        if (ec != std::errc() || end != s.data() + s.size()) return {};
+        return [member, f](SimOptions& o) { o.*member = f; };
+    };
+    r.text = [member](const SimOptions& o) {
+        char buf[64];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, o.*member);
+        return std::string(buf, end);
+    };
+    return r;
+}
+
+// A list "a,b,c": fewer values keep the rest; one that may be left unset
+// (its word, e.g. "same", held as NaN) is given whole.
+template <std::size_t N>
+Row reals(const char* name, const char* arg, const char* help, double (SimOptions::*member)[N],
+          const char* unset = nullptr) {
+    Row r = form_row(name, arg, help);
+    r.read = [member, unset](std::string_view s) -> SurveySetting {
+        std::array<double, N> v;
+        v.fill(kUnset);
+        std::size_t given = N;
+        if (unset == nullptr || s != unset) {
+            const auto parts = split(s, ',');
+            given = parts.size();
+            if (given > N || given < (unset != nullptr ? N : 1)) return {};
+            for (std::size_t k = 0; k < given; ++k) {
+                if (!parse_real(parts[k], v[k])) return {};
             }
-            return names.empty() ? "none" : names;
         }
-        case Kind::Time: {
-            const auto* hms = static_cast<const std::int32_t*>(opt.target);
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hms[0], hms[1], hms[2]);
-            return buf;
-        }
-        case Kind::Motion: {
-            const auto* m = static_cast<const Motion*>(opt.target);
-            const double v[3] = {m->bias, m->amplitude, m->period};
-            return join(v, 3);
-        }
-    }
-    return {};
+        return [member, v, given](SimOptions& o) { std::copy_n(v.begin(), given, o.*member); };
+    };
+    r.text = [member, unset](const SimOptions& o) {
+        if (unset != nullptr && std::isnan((o.*member)[0])) return std::string(unset);
+        return join(o.*member, static_cast<int>(N));
+    };
+    return r;
 }
 
-// Why a value is refused, in the words of the shared command line (after
-// "option --X: "); empty when set_value took it.
-std::string value_problem(const Option& opt, std::string_view text) {
-    const std::string quoted = "'" + std::string(text) + "'";
-    if (opt.choices != nullptr) {
-        std::string names = opt.kind == Kind::Set ? "none, " : "";
-        for (int k = 0; opt.choices[k] != nullptr; ++k) names += std::string(k ? ", " : "") + opt.choices[k];
-        return quoted + (opt.kind == Kind::Set ? " is not a list of " : " is not one of ") + names;
-    }
-    const bool scalar = opt.count == 1 && (opt.kind == Kind::Real || opt.kind == Kind::Single ||
-                                           opt.kind == Kind::Int || opt.kind == Kind::Seed);
-    if (scalar) return quoted + " is not a number";
-    return quoted + " is not of the form " + opt.arg;
+// One of `names`, by value: an enum in their order, or off/on for a bool.
+template <class T>
+Row choice(const char* name, const char* arg, const char* help, T SimOptions::*member,
+           std::vector<const char*> names) {
+    std::string list;
+    for (const char* n : names) list += std::string(list.empty() ? "" : ", ") + n;
+    Row r{name, arg, help, {}, {}, "is not one of " + list};
+    r.read = [member, names](std::string_view s) -> SurveySetting {
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            if (s == names[k]) return [member, k](SimOptions& o) { o.*member = static_cast<T>(k); };
+        }
+        return {};
+    };
+    r.text = [member, names](const SimOptions& o) { return std::string(names[static_cast<std::size_t>(o.*member)]); };
+    return r;
 }
 
-const Option* find_row(const std::vector<Option>& table, std::string_view name) {
-    for (const Option& o : table) {
-        if (name == o.name) return &o;
-    }
-    return nullptr;
+Row time_of_day(const char* name, const char* arg, const char* help, std::int32_t (SimOptions::*member)[3]) {
+    Row r = form_row(name, arg, help);
+    r.read = [member](std::string_view s) -> SurveySetting {
+        const auto parts = split(s, ':');
+        if (parts.size() != 3) return {};
+        std::array<std::int32_t, 3> hms;
+        for (int k = 0; k < 3; ++k) {
+            if (!parse_int(parts[k], hms[k])) return {};
+        }
+        if (!(hms[0] >= 0 && hms[0] <= 23 && hms[1] >= 0 && hms[1] <= 59 && hms[2] >= 0 && hms[2] <= 59)) return {};
+        return [member, hms](SimOptions& o) { std::copy_n(hms.begin(), 3, o.*member); };
+    };
+    r.text = [member](const SimOptions& o) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", (o.*member)[0], (o.*member)[1], (o.*member)[2]);
+        return std::string(buf);
+    };
+    return r;
+}
+
+// "B[,A[,T]]": bias, amplitude and period; fewer keep the rest.
+Row motion(const char* name, const char* arg, const char* help, Motion SimOptions::*member) {
+    Row r = form_row(name, arg, help);
+    r.read = [member](std::string_view s) -> SurveySetting {
+        const auto parts = split(s, ',');
+        if (parts.size() > 3) return {};
+        std::array<double, 3> v{};
+        for (std::size_t k = 0; k < parts.size(); ++k) {
+            if (!parse_real(parts[k], v[k])) return {};
+        }
+        return [member, v, given = parts.size()](SimOptions& o) {
+            double* fields[3] = {&(o.*member).bias, &(o.*member).amplitude, &(o.*member).period};
+            for (std::size_t k = 0; k < given; ++k) *fields[k] = v[k];
+        };
+    };
+    r.text = [member](const SimOptions& o) {
+        const double v[3] = {(o.*member).bias, (o.*member).amplitude, (o.*member).period};
+        return join(v, 3);
+    };
+    return r;
+}
+
+// "a,b" of `names` (null-terminated), or none: a bit for each name given.
+Row set_of(const char* name, const char* arg, const char* help, unsigned SimOptions::*member,
+           const char* const* names) {
+    std::string list = "none";
+    for (int k = 0; names[k] != nullptr; ++k) list += std::string(", ") + names[k];
+    Row r{name, arg, help, {}, {}, "is not a list of " + list};
+    r.read = [member, names](std::string_view s) -> SurveySetting {
+        unsigned bits = 0;
+        if (s != "none") {
+            for (std::string_view part : split(s, ',')) {
+                int k = 0;
+                while (names[k] != nullptr && part != names[k]) ++k;
+                if (names[k] == nullptr) return {};
+                bits |= 1u << k;
+            }
+        }
+        return [member, bits](SimOptions& o) { o.*member = bits; };
+    };
+    r.text = [member, names](const SimOptions& o) {
+        std::string given;
+        for (int k = 0; names[k] != nullptr; ++k) {
+            if (o.*member & (1u << k)) given += std::string(given.empty() ? "" : ",") + names[k];
+        }
+        return given.empty() ? std::string("none") : given;
+    };
+    return r;
+}
+
+const std::vector<const char*> kSwitch = {"off", "on"};
+
+Row undescribed(Row r) {
+    r.described = false;
+    return r;
+}
+
+// The table, in the order of the help and of the survey description.
+const std::vector<Row>& rows() {
+    static const std::vector<Row> table = {
+        whole("--seed", "N", "seed of the amplitudes, wave phases and geoid undulation", &SimOptions::seed),
+        // Flight.
+        real("--lat", "DEG", "start latitude", &SimOptions::lat),
+        real("--lon", "DEG", "start longitude", &SimOptions::lon),
+        real("--heading", "DEG", "track, clockwise from north; any value (the trajectory keeps headings in (-180, 180])",
+         &SimOptions::heading),
+        real("--speed", "M/S", "ground speed along the track", &SimOptions::speed),
+        real("--height", "M", "flying height above the ground at the start (on roofs: the ground between the blocks)",
+         &SimOptions::height),
+        real("--climb", "M/S", "rate of climb", &SimOptions::climb),
+        real("--duration", "S", "seconds of scanning", &SimOptions::duration),
+        time_of_day("--start", "HH:MM:SS", "time of day of the file epoch", &SimOptions::start),
+        real("--first-scan", "S", "seconds from the file epoch to the first scan", &SimOptions::first_scan),
+        real("--traj-rate", "HZ", "trajectory records per second", &SimOptions::traj_rate),
+        choice("--attitude", "on|off",
+         "trajectory with pitch, roll and heading; off writes positions only (the run then flies with heading 0)",
+         &SimOptions::attitude, kSwitch),
+        motion("--pitch", "B[,A[,T]]", "pitch: bias, amplitude (degrees) and period (s) of a smooth oscillation",
+         &SimOptions::pitch),
+        motion("--roll", "B[,A[,T]]", "roll, likewise (a bias alone is a steady bank)", &SimOptions::roll),
+        motion("--yaw", "B[,A[,T]]", "heading relative to the track (crab), likewise", &SimOptions::yaw),
+        reals("--lever", "X,Y,Z", "scanner lever arm: forward, right, down (m); written to the run control",
+         &SimOptions::lever),
+        reals("--misalign", "P,R,H", "scanner misalignment in pitch, roll, heading (degrees); written to the run control",
+         &SimOptions::misalign),
+        reals("--misalign-truth", "P,R,H|same",
+         "the misalignment the recording is made with, when it is not the one the run control states: the run's "
+         "points then lie off the surface by the difference (--verify reports how far)",
+         &SimOptions::misalign_truth, "same"),
+        // Scanner.
+        whole("--nmeas", "N", "measurements per scan (2 to 1000)", &SimOptions::nmeas),
+        real("--scan-rate", "HZ", "scans per second", &SimOptions::scan_rate),
+        real("--fov", "DEG", "full field of view across the track, centred on the nadir", &SimOptions::fov),
+        single("--range-unit", "M", "metres per range count", &SimOptions::range_unit),
+        single("--angle-unit", "GON", "gon per angle-encoder count", &SimOptions::angle_unit),
+        single("--timer-unit", "S", "seconds per timer count (a whole number of counts per second)",
+         &SimOptions::timer_unit),
+        whole("--polar-id", "N", "angle-encoder sectors per turn (1 to 7): one scan per sector", &SimOptions::polar_id),
+        choice("--time-source", "gps|rtc|none",
+         "time source of the header; none leaves the epoch to the run control's start time",
+         &SimOptions::time_source, {"gps", "rtc", "none"}),
+        choice("--clock", "synced|free",
+         "synced: trailer seconds plus fraction of the second; free: a free-running 24-bit timer counting from "
+         "the epoch (seconds 0; the run is told not to use the sync). The reader follows one wrap of the free "
+         "timer, and only when the first scan lies less than 77216 counts before it (e.g. --first-scan 16.74 "
+         "at 1 us); other recordings that would wrap are refused", &SimOptions::clock, {"synced", "free"}),
+        whole("--scan-number", "N", "raw scan number of the first scan (the 16-bit number wraps)",
+         &SimOptions::scan_number),
+        choice("--calibration", "on|off", "write non-trivial calibration values into the header",
+         &SimOptions::calibration, kSwitch),
+        choice("--use-cal", "on|off",
+         "process through the header's calibration (the ranges are then found through it, and the run writes "
+         "its calibration records to test.out)", &SimOptions::use_cal, kSwitch),
+        real("--dtsec", "S", "seconds the run adds to every scanner time (the scanner clock is behind by this)",
+         &SimOptions::dtsec),
+        real("--range-noise", "M",
+         "standard deviation of seeded Gaussian noise added to every range (the truth stays on the surface)",
+         &SimOptions::range_noise),
+        // Surface.
+        choice("--surface", "flat|tilt|waves|roofs",
+         "shape of the surface: level, a plane (--tilt), waves (--waves), or gable-roofed blocks on the plane of "
+         "--tilt (--roofs)", &SimOptions::surface, {"flat", "tilt", "waves", "roofs"}),
+        reals("--surface-origin", "LAT,LON|start",
+         "where the surface is laid out from: its height there is --ground, its slopes, waves, roofs and the geoid's "
+         "undulation are fixed to it. Flights over one surface give the same origin (and seed), whatever their "
+         "start and heading; start: the flight's start position", &SimOptions::surface_origin, "start"),
+        real("--ground", "M", "surface height at the surface origin (above the geoid when one is written)",
+         &SimOptions::ground),
+        reals("--tilt", "N,E", "slopes of a tilted surface towards north and east (m/m)", &SimOptions::tilt),
+        reals("--waves", "A,L", "amplitude and wavelength (m) of a wave surface", &SimOptions::waves),
+        real("--roofs", "S",
+         "cell size of a roof surface (20 to 500 m): three cells in four hold a block 0.35 to 0.6 cells long and 0.25 "
+         "to 0.4 wide, turned to any orientation, walls 3 to 8 m, a gable roof of 15 to 45 degrees along its length",
+         &SimOptions::roofs),
+        reals("--distortion", "P1,P2,P3,P4",
+         "across-scan height distortion added to every measured height, in the form of the run's height correction",
+         &SimOptions::distortion),
+        // The scene.
+        set_of("--objects", "LIST|none",
+               "objects on a flat, tilt or waves ground, a comma list of trees (stands of 6 to 16 crowns 4 to 10 m "
+               "across, 8 to 25 m high), buildings (flat and gable roofs, steep walls), bridge (one deck 5 to 8 m above "
+               "the ground within 100 m of the origin), lowveg (patches up to 1 m high) and outliers (returns from 3 to "
+               "20 m below the ground); fixed on the ground like the surface. The survey then writes truth.bin, what "
+               "every point hit",
+               &SimOptions::objects, kObjectNames),
+        reals("--scene-cover", "T,B,L", "shares of the 40 m cells holding trees, a building, low vegetation",
+              &SimOptions::scene_cover),
+        real("--openness", "F", "share of the beams that pass through the tree crowns to what is below",
+             &SimOptions::openness),
+        real("--outliers", "F", "share of the beams returned from below the ground (with --objects outliers)",
+             &SimOptions::outliers),
+        real("--truth-grid", "M",
+             "with --objects: spacing of ground.asc and cover.asc, the bare ground's height and the class on top over "
+             "the swath in its UTM zone (0: none)",
+             &SimOptions::truth_grid),
+        whole("--checkpoints", "N",
+              "write N check points, checkpoints.csv: true ground heights with surveying noise at open and vegetated "
+              "places of the swath",
+              &SimOptions::checkpoints),
+        real("--checkpoint-noise", "M", "standard deviation of the check points' surveying noise",
+             &SimOptions::checkpoint_noise),
+        // Geoid.
+        choice("--geoid", "on|off", "write a geoid grid and process with it", &SimOptions::geoid, kSwitch),
+        real("--geoid-height", "M", "geoid height near the surface origin (the grid slopes and undulates gently)",
+         &SimOptions::geoid_height),
+        real("--geoid-spacing", "DEG", "grid spacing in latitude and longitude", &SimOptions::geoid_spacing),
+        // The run.
+        choice("--geodesy", "flat|ellipsoid",
+         "the georeferencing the truth follows and the run is to use (morva --geodesy): flat, the system's "
+         "flat earth, or ellipsoid, exact positions on WGS 84", &SimOptions::geodesy, {"flat", "ellipsoid"}),
+        choice("--output", "text|binary", "form of the scan-point file", &SimOptions::binary, {"text", "binary"}),
+        whole("--icalib", "N", "surface regression parameters minus 1 (0: none)", &SimOptions::icalib),
+        reals("--pcoef", "P1,P2,P3,P4", "height-correction coefficients of the run control", &SimOptions::pcoef),
+        undescribed(whole("--threads", "N",
+                          "threads computing the ranges (0: one per processor); the survey does not depend on it",
+                          &SimOptions::threads)),
+    };
+    return table;
 }
 
 // A number option that must lie in [lo, hi]: the shared out-of-range message.
@@ -386,12 +403,29 @@ SimOptions sample_options() {
     return o;
 }
 
+namespace {
+
+const Row* find_row(std::string_view name) {
+    for (const Row& r : rows()) {
+        if (name == r.name) return &r;
+    }
+    return nullptr;
+}
+
+// What a value of the row sets; empty with `error` set when it is refused.
+SurveySetting read_value(const Row& row, std::string_view value, std::string& error) {
+    SurveySetting set = row.read(value);
+    if (!set) error = "'" + std::string(value) + "' " + row.refused;
+    return set;
+}
+
+}  // namespace
+
 bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::vector<std::string>& rest,
                    std::string& error) {
-    const std::vector<Option> table = options_of(opt);
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& word = args[k];
-        const Option* found = find_row(table, word);
+        const Row* found = find_row(word);
         if (found == nullptr) {
             if (word.rfind("--", 0) == 0) {
                 error = "unknown option " + word;
@@ -404,50 +438,48 @@ bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::v
             error = "option " + word + " needs a value";
             return false;
         }
-        if (!set_value(*found, args[++k])) {
-            error = "option " + word + ": " + value_problem(*found, args[k]);
+        const SurveySetting set = read_value(*found, args[++k], error);
+        if (!set) {
+            error = "option " + word + ": " + error;
             return false;
         }
+        set(opt);
     }
     return true;
 }
 
-std::vector<text::Option> survey_command_line(std::vector<std::string>& given) {
-    std::vector<text::Option> rows;
-    auto scratch = std::make_shared<SimOptions>();  // where a value is tried before it is kept
-    for (const Option& row : options_of(*scratch)) {
-        text::Option option{row.name, row.arg, row.help, text::OptionKind::Text};
-        option.apply = [row, scratch, &given](const text::OptionValue& value) {
-            if (!set_value(row, value.text)) return value_problem(row, value.text);
-            given.push_back(row.name);
-            given.emplace_back(value.text);
-            return std::string();
-        };
-        rows.push_back(std::move(option));
+std::vector<text::Option> survey_command_line(std::vector<GivenSetting>& given) {
+    std::vector<text::Option> options;
+    for (const Row& row : rows()) {
+        options.push_back(text::value_option(row.name, row.arg, row.help, [&row, &given](std::string_view value) {
+            std::string why;
+            SurveySetting set = read_value(row, value, why);
+            if (set) given.push_back({row.name, std::move(set)});
+            return why;
+        }));
     }
-    return rows;
+    return options;
 }
 
 std::string describe_options(const SimOptions& opt) {
-    SimOptions copy = opt;
     std::string out;
-    for (const Option& o : options_of(copy)) {
-        if (o.described) out += std::string(o.name) + " " + value_text(o) + "\n";
+    for (const Row& r : rows()) {
+        if (r.described) out += std::string(r.name) + " " + r.text(opt) + "\n";
     }
     return out;
 }
 
 std::string options_help() {
-    SimOptions defaults;
+    const SimOptions defaults;
     std::string out;
-    for (const Option& o : options_of(defaults)) {
+    for (const Row& o : rows()) {
         std::string head = "  " + std::string(o.name) + " " + o.arg;
         if (head.size() < 28)
             head.resize(28, ' ');
         else
             head += "\n" + std::string(28, ' ');
         // Wrap the help at about 100 columns.
-        std::string text = std::string(o.help) + " [" + value_text(o) + "]";
+        std::string text = std::string(o.help) + " [" + o.text(defaults) + "]";
         std::string line = head;
         std::size_t col = line.size() - line.rfind('\n') - 1;
         for (std::string_view word : split(text, ' ')) {

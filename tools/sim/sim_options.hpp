@@ -5,6 +5,8 @@
 // the files (which --verify reads back to rebuild the same survey).
 
 #include <cstdint>
+#include <functional>
+#include <string_view>
 #include <limits>
 #include <string>
 #include <vector>
@@ -103,15 +105,23 @@ struct SimOptions {
 // The bundled sample survey.
 SimOptions sample_options();
 
+// A survey option's value, read once: applying it sets its member (lists
+// given in part set only their first values).
+using SurveySetting = std::function<void(SimOptions&)>;
+struct GivenSetting {
+    std::string_view option;  // "--geodesy"
+    SurveySetting apply;
+};
+
 // Parses "--name value" pairs onto `opt`; false with `error` set on an
 // unknown option or a malformed value. Other words are returned in `rest`.
 bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::vector<std::string>& rest,
                    std::string& error);
 
-// The survey options as rows of the shared command-line table: each checks
-// its value when it is read and adds "--name value" to `given`, for
-// parse_options to apply in order onto the survey they change.
-std::vector<text::Option> survey_command_line(std::vector<std::string>& given);
+// The survey options as rows of the shared command-line table: each reads
+// its value and adds what it sets to `given`, to be applied in order onto
+// the survey they change (the sample's or the default one).
+std::vector<text::Option> survey_command_line(std::vector<GivenSetting>& given);
 
 // Checks the survey can be simulated consistently; empty when it can (a
 // number outside its range is refused in the command line's own words).

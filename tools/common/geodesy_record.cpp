@@ -1,12 +1,12 @@
-#include "run_geodesy.hpp"
+#include "geodesy_record.hpp"
 
 #include <fstream>
 
 #include <nlohmann/json.hpp>
 
-#include "las_export.hpp"
+#include "unreadable.hpp"
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 // The "name" of a file entry ({"name": ..., "size": ...}), empty for null or absent.
@@ -21,10 +21,14 @@ std::string entry_name(const nlohmann::json& record, const char* group, const ch
 
 }  // namespace
 
-RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::string>& option) {
+std::vector<std::string> geodesy_choices() {
+    return {georef::geodesy_name(georef::Geodesy::Flat), georef::geodesy_name(georef::Geodesy::Ellipsoid)};
+}
+
+RunGeodesy run_geodesy(const std::string& record_file, std::optional<georef::Geodesy> option) {
     RunGeodesy r;
     if (record_file.empty()) {
-        r.label = option.value_or("");
+        r.mode = option;
         return r;
     }
     std::ifstream in(record_file);
@@ -38,18 +42,19 @@ RunGeodesy run_geodesy(const std::string& record_file, const std::optional<std::
         return r;
     }
     const auto geodesy = record.find("geodesy");
-    if (record.value("program", "") != "morva" || geodesy == record.end() || !geodesy->is_string() ||
-        (*geodesy != "flat" && *geodesy != "ellipsoid")) {
+    const std::optional<georef::Geodesy> recorded =
+        geodesy != record.end() && geodesy->is_string() ? georef::parse_geodesy(geodesy->get<std::string>())
+                                                        : std::nullopt;
+    if (record.value("program", "") != "morva" || !recorded) {
         r.error = "the run's record " + record_file + " is not a morva record with a geodesy (morva --metadata FILE)";
         return r;
     }
-    const std::string recorded = geodesy->get<std::string>();
-    if (option && *option != recorded) {
-        r.error = "--geodesy " + *option + " contradicts the run's record " + record_file + ": the run used --geodesy " +
-                  recorded;
+    if (option && *option != *recorded) {
+        r.error = std::string("--geodesy ") + georef::geodesy_name(*option) + " contradicts the run's record " +
+                  record_file + ": the run used --geodesy " + georef::geodesy_name(*recorded);
         return r;
     }
-    r.label = recorded;
+    r.mode = recorded;
     r.from_record = true;
     r.record_scan_points = entry_name(record, "outputs", "scan_points", &r.record_scan_points_form);
     r.record_geoid = entry_name(record, "inputs", "geoid");
@@ -74,4 +79,4 @@ std::string record_mismatch(const RunGeodesy& g, const std::string& scan_points,
     return {};
 }
 
-}  // namespace morva::las
+}  // namespace morva::common
