@@ -526,6 +526,11 @@ def main():
                 print("skipped: no small file system can be mounted here (needs root)")
                 sys.exit(77)
         limit = case.get("limit_memory")
+        if limit and os.environ.get("MORVA_SANITIZED"):
+            # A sanitizer reserves terabytes of shadow address space at start,
+            # which no address-space limit leaves room for.
+            print("skipped: an address-space limit cannot hold a sanitizer build")
+            sys.exit(77)
 
         def limited():
             if limit:
