@@ -23,12 +23,7 @@ std::string fixed(double v, int decimals) {
     return buf;
 }
 
-std::string repr(double v) {
-    if (!std::isfinite(v)) return "";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
-}
+std::string repr(double v) { return std::isfinite(v) ? morva::text::number_text(v) : std::string(); }
 
 std::string csv_field(const std::string& s) {
     if (s.find_first_of(",\"\n\r") == std::string::npos) return s;

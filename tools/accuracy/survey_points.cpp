@@ -68,7 +68,8 @@ private:
     std::unordered_map<std::uint64_t, Sum> sums_;
 };
 
-// The hillshade's raster has at most about this many cells along its longer side.
+// The hillshade's raster: about this many cells along the check points' extent, at least 4 m
+// (a cell then holds several ground points of a usual survey).
 constexpr double kTerrainCells = 600;
 
 }  // namespace
@@ -132,7 +133,7 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
         emin = std::min(emin, p.easting), emax = std::max(emax, p.easting);
         nmin = std::min(nmin, p.northing), nmax = std::max(nmax, p.northing);
     }
-    TerrainSums terrain(std::max({o.density_cell, (emax - emin + nmax - nmin + 200) / kTerrainCells}));
+    TerrainSums terrain(std::max({4.0, o.density_cell, (emax - emin + nmax - nmin + 200) / kTerrainCells}));
     const bool picture = !o.picture.empty();
     std::uint64_t kept_bytes = 0;
     const std::string advice = "give a larger --density-cell or fewer inputs";
