@@ -3,7 +3,11 @@ points: its figures against the test's own (scipy's Delaunay triangulation of
 the simulator's truth-classified ground points, numpy's statistics and cell
 counts), a known vertical bias, the refusals of bad input, and its outputs.
 
-  program_test.py MORVA_SIM MORVA MORVA_LAS MORVA_ACCURACY
+  program_test.py MORVA_SIM MORVA MORVA_LAS MORVA_ACCURACY [SHARED_DATA]
+
+With SHARED_DATA (real point clouds from other writers), a LAZ file of
+another writer too: check points on its ground points, its density counted
+by laspy; skipped, saying so, without it.
 """
 import json
 import os
@@ -17,6 +21,7 @@ import numpy as np
 from scipy.spatial import Delaunay, cKDTree
 
 SIM, MORVA, MORVA_LAS, ACCURACY = (os.path.abspath(p) for p in sys.argv[1:5])
+SHARED = sys.argv[5] if len(sys.argv) > 5 else ""
 MAX_EDGE = 10.0
 CELL = 2.0
 CHECKPOINTS = 60
@@ -238,6 +243,43 @@ with tempfile.TemporaryDirectory() as top:
     plain_all = json.load(open(os.path.join(plain, "rc.json")))["all"]
     check(abs(b["mean"] - plain_all["mean"] - -0.05) <= 2 * b["standard_error"],
           f"and 5 cm below the unbiased survey's mean {plain_all['mean']:.4f}")
+
+
+def real_laz(folder):
+    """Check points on ground points of a LAZ file of another writer: dz 0; its density by laspy's count."""
+    path = os.path.join(SHARED, "real", "las_with_several_extra_byte_bloc.laz")
+    if not os.path.exists(path):
+        print(f"skipped: no {path} (the shared real point clouds)")
+        return
+    las = laspy.read(path)
+    x, y, z = np.asarray(las.x), np.asarray(las.y), np.asarray(las.z)
+    cls = np.asarray(las.classification)
+    picked = np.random.default_rng(7).choice(np.flatnonzero(cls == 2), 40, replace=False)
+    with open(os.path.join(folder, "real.csv"), "w") as out:
+        out.write("id,easting,northing,height,land_cover\n")
+        for i, k in enumerate(picked):
+            out.write(f"r{i},{x[k]:.2f},{y[k]:.2f},{z[k]:.2f},{('open', 'vegetated')[i % 2]}\n")
+    run = accuracy(folder, "--json", "real.json", "--density-cell", str(CELL), "real.csv", path)
+    check(run.returncode == 0, f"a LAZ file of another writer: every figure passes ({run.returncode} {run.stderr.strip()})")
+    j = json.load(open(os.path.join(folder, "real.json")))
+    check(all(c["status"] == "measured" and abs(c["dz"]) < 1e-6 for c in j["checkpoints"]),
+          "check points on its ground points: dz 0")
+    kept = (np.asarray(las.return_number) == 1) & ~np.isin(cls, [7, 18]) & ~np.asarray(las.withheld, dtype=bool)
+    _, counts = np.unique(np.floor(np.column_stack([x, y])[kept] / CELL), axis=0, return_counts=True)
+    d = j["density"]
+    check(d["points"] == kept.sum() and d["cells"] == len(counts) and
+          d["cells_meeting"] == int(np.sum(counts / CELL**2 >= 2.0)),
+          f"its density as laspy counts it: {d['points']} first returns in {d['cells']} cells")
+    # guards: figures in feet passed off as metres (limits, edges and density are metric)
+    feet = accuracy(folder, "--json", "feet.json", "real.csv", os.path.join(SHARED, "real", "autzen_trim.las"))
+    check(one_line_stop(feet, "measures in foot", ["feet.json"], folder), f"a CRS in feet refused: {feet.stderr.strip()}")
+
+
+if SHARED:
+    with tempfile.TemporaryDirectory() as top:
+        real_laz(top)
+else:
+    print("skipped: the real point clouds (no SHARED_DATA given)")
 
 if failures:
     print(f"{len(failures)} failed")

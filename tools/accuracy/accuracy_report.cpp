@@ -20,7 +20,9 @@ std::string fixed(double v, int decimals) {
     if (!std::isfinite(v)) return "-";
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    return buf;
+    const std::string text = buf;
+    // A value that rounds to zero is shown without a sign.
+    return text.find_first_not_of("-0.") == std::string::npos && text[0] == '-' ? text.substr(1) : text;
 }
 
 std::string repr(double v) { return std::isfinite(v) ? morva::text::number_text(v) : std::string(); }

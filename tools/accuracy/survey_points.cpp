@@ -120,6 +120,10 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
     }
     const morva::grid::ProjectionSetup setup = morva::grid::make_projection(request);
     if (!setup.error.empty()) stop_run(setup.error);
+    // The limits, the longest edge and the density are in metres.
+    if (setup.unit != "metre")
+        stop_run(first.name + ": its coordinate system (" + setup.crs_name + ") measures in " + setup.unit +
+                 "; morva-accuracy measures in metres: give the points in a metric projected CRS");
 
     SurveyPoints out;
     out.crs_name = setup.crs_name;
