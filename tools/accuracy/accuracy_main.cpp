@@ -27,25 +27,26 @@ constexpr std::string_view kDescription =
     "LAZ file (its class 2 points are the ground). The ground points are\n"
     "triangulated; at each check point dz = lidar - surveyed, the triangulation's\n"
     "height there less the surveyed height. A check point outside the data, or\n"
-    "farther than --max-edge from a ground point, or in a triangle with a longer edge,\n"
-    "is listed as not measured, with the reason, and left out of the figures. Per\n"
-    "land cover: count, mean, standard deviation, RMSEz; NVA = 1.96 x RMSEz of the\n"
-    "open points, VVA = the 95th percentile of |dz| of the vegetated points; each\n"
+    "farther than --max-edge from a ground point, or in a triangle with a longer\n"
+    "edge, is listed as not measured, with the reason, and left out of the figures.\n"
+    "Per land cover: count, mean, standard deviation, RMSEz; NVA = 1.96 x RMSEz of\n"
+    "the open points, VVA = the 95th percentile of |dz| of the vegetated points; each\n"
     "judged against a USGS Lidar Base Specification quality level or limits of your\n"
     "own. A figure of fewer than --min-checkpoints measured points is \"not tested\",\n"
-    "never passed. Density: first or only returns (LAS; --returns for others) per\n"
-    "square metre in cells of --density-cell, and the share of the cells with points\n"
-    "that meet the level's density. The check points are in --checkpoint-crs, else\n"
-    "the EPSG code their file names on a comment line, else the inputs' CRS\n"
-    "(geographic inputs: the UTM zone of their centre). All outputs appear together\n"
-    "when all are complete, and never over an input.\n";
+    "never passed. Density: first or only returns per square metre (a run's scan\n"
+    "points are one return each) in cells of --density-cell, and the share of the\n"
+    "cells with points that meet the level's density. The check points are in\n"
+    "--checkpoint-crs, else the EPSG code their file names on a comment line, else\n"
+    "the inputs' CRS (geographic inputs: the UTM zone of their centre). All outputs\n"
+    "appear together when all are complete, and never over an input.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 every figure (RMSEz, NVA, VVA, density) tested and a pass; 3 a\n"
     "figure fails its limit; 4 none fails but a figure was not tested (too few check\n"
     "points, or no limit for it: the table says which); with 3 and 4 every output is\n"
     "written. 1 a bad check-point line, no check point inside the data, check points\n"
-    "and inputs in different CRSs without --force, an unreadable input, or an output\n"
-    "that cannot be written (then no output is); 2 a wrong command line.\n";
+    "and inputs in different CRSs without --force, inputs in a CRS not in metres,\n"
+    "an unreadable input, or an output that cannot be written (then no output is);\n"
+    "2 a wrong command line.\n";
 
 AccuracyOptions parse_options(int argc, char** argv) {
     AccuracyOptions o;
@@ -102,7 +103,17 @@ AccuracyOptions parse_options(int argc, char** argv) {
                               "of the memory available]",
                               o.max_memory),
     };
-    for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
+    for (text::Option& f : common::point_filter_options(o.filter)) {
+        // The filter chooses the points counted for the density; the ground is class 2 always.
+        if (f.name == "--classes")
+            f.help = "LAS inputs: the classes counted for the density, e.g.\n"
+                     "1,2 (default every class but 7 and 18, noise); the\n"
+                     "ground is class 2 whatever this says";
+        if (f.name == "--returns")
+            f.help = "LAS inputs: the returns counted for the density: first\n"
+                     "(default; first or only), last, only or all";
+        options.push_back(std::move(f));
+    }
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     const auto arguments = text::parse_command_line(program, options, argc, argv);
