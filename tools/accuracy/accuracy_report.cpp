@@ -130,11 +130,11 @@ std::string table_text(const AccuracyReport& r) {
     }
     const DensityFigures& d = r.density;
     t += "\ndensity: " + std::to_string(d.points) + " points in " + std::to_string(d.cells_with_data) + " cells of " +
-         morva::text::number_text(o.density_cell) + " m holding points; mean " + fixed(d.mean_density, 2) +
-         " points/m2; " + fixed(100 * d.share_meeting, 1) + " % of the cells at " +
-         (l.density > 0 ? morva::text::number_text(l.density) : "-") + " points/m2 or more (required " +
-         fixed(100 * o.required_share, 0) + " %): " + std::string(verdict_text(d.verdict)) +
-         (r.density_reason.empty() ? "" : " (" + r.density_reason + ")") + "\n";
+         morva::text::number_text(o.density_cell) + " m holding points; mean " + fixed(d.mean_density, 2) + " points/m2; ";
+    if (l.density > 0)
+        t += fixed(100 * d.share_meeting, 1) + " % of the cells at " + morva::text::number_text(l.density) +
+             " points/m2 or more (required " + fixed(100 * o.required_share, 0) + " %): ";
+    t += std::string(verdict_text(d.verdict)) + (r.density_reason.empty() ? "" : " (" + r.density_reason + ")") + "\n";
     bool header = false;
     for (const auto& h : r.heights) {
         if (measured(h)) continue;
