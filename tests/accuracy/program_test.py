@@ -115,6 +115,8 @@ with tempfile.TemporaryDirectory() as top:
     verdicts = {v["figure"]: v for v in j["verdicts"]}
     check(verdicts["NVA"]["verdict"] == "pass" and verdicts["VVA"]["verdict"] == "pass",
           "NVA and VVA of centimetre errors pass QL2")
+    check(j["checkpoint_vertical"] == j["crs"]["vertical"]["name"] == "height above geoid grid geoid.txt",
+          f"the heights' system {j['crs']['vertical']}")
     check(j["crs"]["horizontal"]["epsg"] == int(re.search(r"EPSG:(\d+)", open(os.path.join(plain, "checkpoints.csv")).readline()).group(1)),
           f"the horizontal CRS {j['crs']['horizontal']}")
 
@@ -185,6 +187,8 @@ with tempfile.TemporaryDirectory() as top:
     other = [f"# check points in EPSG:326{zone + 1}", cp[1]] + [
         ",".join([l.split(",")[0], *m.split()[:2], *l.split(",")[3:]]) for l, m in zip(cp[2:], moved.stdout.splitlines())]
     open(os.path.join(plain, "other_zone.csv"), "w").write("\n".join(other) + "\n")
+    open(os.path.join(plain, "ellipsoidal.csv"), "w").write(
+        "\n".join([cp[0].replace("the geoid grid geoid.txt", "the ellipsoid")] + cp[1:]) + "\n")
     outputs = ["x.json", "x.csv", "x.png"]
     writes = ["--json", "x.json", "--csv", "x.csv", "--picture", "x.png"]
     refusals = [
@@ -192,6 +196,8 @@ with tempfile.TemporaryDirectory() as top:
         (["bad.csv", "classified.las"], "bad.csv line 6: the height 'x' is not a number"),
         (["elsewhere.csv", "classified.las"], f"none of the {CHECKPOINTS} check points lies within the ground points"),
         (["other_zone.csv", "classified.las"], f"the check points are in EPSG:326{zone + 1}"),
+        # guards: heights of another vertical system (the ellipsoid's against the geoid's) compared
+        (["ellipsoidal.csv", "run.in"], "the check points' heights are ellipsoidal height, the inputs' height above geoid grid"),
         (["--checkpoint-crs", "EPSG:4326", "checkpoints.csv", "classified.las"], "is not projected"),
         (["missing.csv", "classified.las"], "missing.csv"),
         (["checkpoints.csv", "missing.las"], "missing.las"),

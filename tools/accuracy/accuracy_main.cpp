@@ -44,9 +44,9 @@ constexpr std::string_view kExitStatus =
     "figure fails its limit; 4 none fails but a figure was not tested (too few check\n"
     "points, or no limit for it: the table says which); with 3 and 4 every output is\n"
     "written. 1 a bad check-point line, no check point inside the data, check points\n"
-    "and inputs in different CRSs without --force, inputs in a CRS not in metres,\n"
-    "an unreadable input, or an output that cannot be written (then no output is);\n"
-    "2 a wrong command line.\n";
+    "and inputs in different CRSs or height systems without --force, inputs in a\n"
+    "CRS not in metres, an unreadable input, or an output that cannot be written\n"
+    "(then no output is); 2 a wrong command line.\n";
 
 AccuracyOptions parse_options(int argc, char** argv) {
     AccuracyOptions o;
@@ -90,8 +90,9 @@ AccuracyOptions parse_options(int argc, char** argv) {
                             o.required_share, 0, 1),
         text::flag_option("--force",
                           "check points in another CRS than the inputs are taken\n"
-                          "into theirs; inputs with different height systems are\n"
-                          "compared all the same (each difference a warning)",
+                          "into theirs; check points and inputs in different\n"
+                          "height systems are compared all the same (each\n"
+                          "difference a warning)",
                           o.force),
         text::text_option("--json", "FILE", "every check point and figure as JSON", o.json,
                           text::refuse_empty("a file name")),

@@ -158,6 +158,7 @@ std::string json_text(const AccuracyReport& r) {
     j["crs"] = {{"horizontal", {{"name", r.survey.crs_name}, {"epsg", epsg}}},
                 {"vertical", {{"name", r.survey.vertical}, {"epsg", nullptr}}}};
     if (!r.checkpoint_crs.empty()) j["checkpoint_crs"] = r.checkpoint_crs;
+    if (!r.checkpoint_vertical.empty()) j["checkpoint_vertical"] = r.checkpoint_vertical;
     j["limits"] = {{"name", o.limits.name}, {"rmse", limit_or_null(o.limits.rmsez)}, {"nva", limit_or_null(o.limits.nva)},
                    {"vva", limit_or_null(o.limits.vva)}, {"density", limit_or_null(o.limits.density)}};
     j["max_edge"] = o.max_edge;

@@ -32,6 +32,7 @@ struct AccuracyReport {
     std::string density_reason;
     SurveyPoints survey;
     std::string checkpoint_crs;                // as given or declared; empty: the inputs'
+    std::string checkpoint_vertical;           // the heights' system their file names; empty: none named
     std::vector<std::string> warnings;
 };
 

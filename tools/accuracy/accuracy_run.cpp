@@ -84,6 +84,14 @@ int check_accuracy(const AccuracyOptions& o) {
     r.checkpoint_crs = o.checkpoint_crs.empty() ? declared_crs(o.checkpoints) : o.checkpoint_crs;
     std::vector<CheckPoint> points = r.surveyed;  // in the comparison's CRS
     settle_crs(r.checkpoint_crs, o, in, points, r.warnings);
+    // Heights of two systems differ by the geoid (tens of metres): a figure of them says nothing.
+    r.checkpoint_vertical = declared_vertical(o.checkpoints);
+    if (!r.checkpoint_vertical.empty() && !same_vertical(r.checkpoint_vertical, in.sources.front().vertical)) {
+        const std::string line =
+            "the check points' heights are " + r.checkpoint_vertical + ", the inputs' " + in.sources.front().vertical;
+        if (!o.force) stop_run(line + "; --force compares them all the same");
+        r.warnings.push_back(line);
+    }
 
     r.survey = read_survey(in, points, o);
     {

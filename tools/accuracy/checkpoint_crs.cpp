@@ -1,6 +1,7 @@
 #include "checkpoint_crs.hpp"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -32,12 +33,25 @@ void make(const Context& c, Object& o, const std::string& crs, const std::string
 
 }  // namespace
 
-std::string declared_crs(const std::string& csv_path) {
+namespace {
+
+// The comment lines above the header.
+std::vector<std::string> comment_lines(const std::string& csv_path) {
+    std::vector<std::string> lines;
     std::ifstream in(csv_path);
     for (std::string line; std::getline(in, line);) {
         const auto start = line.find_first_not_of(" \t");
         if (start == std::string::npos) continue;
         if (line[start] != '#') break;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::string declared_crs(const std::string& csv_path) {
+    for (const std::string& line : comment_lines(csv_path)) {
         const auto at = line.find("EPSG:");
         if (at == std::string::npos) continue;
         auto end = at + 5;
@@ -45,6 +59,30 @@ std::string declared_crs(const std::string& csv_path) {
         if (end > at + 5) return line.substr(at, end - at);
     }
     return {};
+}
+
+std::string declared_vertical(const std::string& csv_path) {
+    static constexpr std::string_view kGeoid = "geoid grid ";
+    for (const std::string& line : comment_lines(csv_path)) {
+        if (const auto at = line.find(kGeoid); at != std::string::npos) {
+            const auto start = at + kGeoid.size();
+            const auto end = line.find_first_of(" \t,;)", start);
+            const std::string name = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (!name.empty()) return "height above geoid grid " + name;
+        }
+        if (line.find("ellipsoid") != std::string::npos) return "ellipsoidal height";
+    }
+    return {};
+}
+
+bool same_vertical(const std::string& declared, const std::string& inputs) {
+    static constexpr std::string_view kGeoid = "height above geoid grid ";
+    const bool geoid_declared = declared.rfind(kGeoid, 0) == 0, geoid_inputs = inputs.rfind(kGeoid, 0) == 0;
+    if (geoid_declared && geoid_inputs)  // one grid by its file's name, wherever each names it from
+        return std::filesystem::path(declared.substr(kGeoid.size())).filename() ==
+               std::filesystem::path(inputs.substr(kGeoid.size())).filename();
+    if (!geoid_inputs && inputs != "ellipsoidal height") return true;  // heights as a LAS file stores them: unknown
+    return declared == inputs;
 }
 
 bool same_crs(const std::string& a, const std::string& b, const std::string& what) {
