@@ -21,10 +21,25 @@ struct CrsFacts {
     CrsKind kind = CrsKind::Projected;
     std::string name;        // PROJ's name of the horizontal CRS
     std::string horizontal;  // the horizontal CRS as WKT (a compound CRS's first part)
+    std::string vertical;    // a compound CRS's vertical part as WKT, else empty
     std::string error;  // PROJ does not know it, or it is neither projected nor geographic
 };
 
 // What PROJ makes of a CRS text (a compound CRS by its horizontal part).
 CrsFacts crs_facts(const std::string& crs);
+
+struct CompoundCrs {
+    std::string wkt;    // WKT1 (GDAL flavour), one line, as LAS readers and GeoTIFF writers take it
+    std::string name;   // the vertical CRS's name, e.g. "NAVD88 height"
+    std::string unit;   // its unit as PROJ names it, e.g. "metre", "US survey foot"
+    double unit_in_metres = 1;
+    std::string error;  // why not, else empty
+};
+
+// The compound CRS of crs's horizontal part (a compound's first part, a 3D
+// CRS's 2D part) and the vertical CRS `vertical` (e.g. "EPSG:5703"), which
+// must be one PROJ knows. `note`, when given, is added to the compound's name
+// in brackets (e.g. how the heights were made).
+CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, const std::string& note = {});
 
 }  // namespace morva::common
