@@ -1,27 +1,23 @@
 #include "las_crs.hpp"
 
+#include <cstring>
 #include <memory>
+#include <vector>
+
+#include <geo_normalize.h>
+#include <geo_simpletags.h>
+#include <geotiff.h>
+#include <geovalues.h>
 
 #include <proj.h>
 #include <proj_experimental.h>
 
 #include "scanner/byte_reader.hpp"
 #include "text/stop.hpp"
+#include "text/warning.hpp"
 
 namespace morva::common {
 namespace {
-
-// The value of a GeoTIFF key held in the directory itself (location 0), or -1.
-int geokey(const LasRecord& keys, int id) {
-    const auto& p = keys.payload;
-    if (p.size() < 8) return -1;
-    const std::size_t n = scanner::le_u16(p.data() + 6);
-    for (std::size_t k = 0; k < n && 8 + 8 * k + 8 <= p.size(); ++k) {
-        const std::uint8_t* e = p.data() + 8 + 8 * k;
-        if (static_cast<int>(scanner::le_u16(e)) == id && scanner::le_u16(e + 2) == 0) return static_cast<int>(scanner::le_u16(e + 6));
-    }
-    return -1;
-}
 
 // PROJ objects released on every path; PROJ's own log stays silent (its
 // reasons come back through the error texts).
@@ -62,6 +58,148 @@ const char* one_line_wkt(PJ_CONTEXT* ctx, PJ* crs, PJ_WKT_TYPE type) {
     return proj_as_wkt(ctx, crs, type, options);
 }
 
+constexpr int kUserDefined = 32767;
+
+// The keys' values as libgeotiff reads them from an in-memory tag set (no TIFF file).
+struct GeoKeys {
+    Context proj;  // libgeotiff's lookups through a silent PROJ context
+    ST_TIFF* tags = ST_Create();
+    GTIF* gtif = nullptr;
+    GTIFDefn* defn = nullptr;
+    std::vector<std::uint16_t> shorts;
+    std::vector<double> doubles;
+    std::string ascii;
+
+    GeoKeys(const LasHeader& h, const LasRecord& keys) {
+        for (std::size_t k = 0; k + 2 <= keys.payload.size(); k += 2) shorts.push_back(scanner::le_u16(keys.payload.data() + k));
+        if (const LasRecord* d = find_record(h, "LASF_Projection", 34736)) {
+            doubles.resize(d->payload.size() / 8);
+            if (!doubles.empty()) std::memcpy(doubles.data(), d->payload.data(), doubles.size() * 8);  // LAS and host: little-endian
+        }
+        if (const LasRecord* a = find_record(h, "LASF_Projection", 34737)) ascii.assign(a->payload.begin(), a->payload.end());
+        ascii.push_back('\0');
+        ST_SetKey(tags, 34735, static_cast<int>(shorts.size()), STT_SHORT, shorts.data());
+        if (!doubles.empty()) ST_SetKey(tags, 34736, static_cast<int>(doubles.size()), STT_DOUBLE, doubles.data());
+        ST_SetKey(tags, 34737, static_cast<int>(ascii.size()), STT_ASCII, ascii.data());
+        gtif = GTIFNewSimpleTags(tags);
+        if (gtif == nullptr) return;
+        GTIFAttachPROJContext(gtif, proj.ctx);
+        defn = GTIFAllocDefn();
+        if (defn != nullptr && !GTIFGetDefn(gtif, defn)) defn->DefnSet = 0;
+    }
+    GeoKeys(const GeoKeys&) = delete;
+    GeoKeys& operator=(const GeoKeys&) = delete;
+    ~GeoKeys() {
+        if (defn != nullptr) GTIFFreeDefn(defn);
+        if (gtif != nullptr) GTIFFree(gtif);
+        ST_Destroy(tags);
+    }
+    // The key's value, -1 when absent, 0 when present without one.
+    int value(geokey_t key) const {
+        if (gtif == nullptr) return -1;
+        tagtype_t type{};
+        if (GTIFKeyInfo(gtif, key, nullptr, &type) <= 0) return -1;
+        unsigned short v = 0;
+        return GTIFKeyGet(gtif, key, &v, 0, 1) == 1 ? v : 0;
+    }
+    bool has(geokey_t key) const { return value(key) >= 0; }
+};
+
+[[noreturn]] void refuse(const LasHeader& h, const std::string& why) {
+    text::stop_run(h.path + ": its GeoTIFF keys " + why + "; give the CRS with --input-crs CRS");
+}
+
+// A CRS the keys define themselves (a user-defined projection or datum), as
+// PROJ takes it (a PROJ string built by libgeotiff).
+std::string user_defined_crs(const LasHeader& h, const GeoKeys& g) {
+    if (g.defn == nullptr || !g.defn->DefnSet) refuse(h, "define a coordinate system of their own that libgeotiff cannot read");
+    const int model = g.value(GTModelTypeGeoKey);
+    if (model == ModelTypeProjected) {
+        const int projection = g.value(ProjectionGeoKey);
+        if (g.value(ProjCoordTransGeoKey) <= 0 && (projection <= 0 || projection == kUserDefined)) {
+            refuse(h, "define a projected coordinate system of their own without its projection (ProjCoordTransGeoKey)");
+        }
+        if (!g.has(ProjLinearUnitsGeoKey) && !g.has(ProjLinearUnitSizeGeoKey)) {
+            refuse(h, "define a projected coordinate system of their own without its unit (ProjLinearUnitsGeoKey)");
+        }
+    }
+    if (g.defn->Datum == KvUserDefined && g.defn->SemiMajor == 0) refuse(h, "define a datum of their own without its ellipsoid");
+    char* text = GTIFGetProj4Defn(g.defn);
+    std::string proj = text != nullptr ? text : "";
+    if (text != nullptr) GTIFFreeMemory(text);
+    if (proj.find("+proj=") == std::string::npos) refuse(h, "define a coordinate system of their own that PROJ cannot be given");
+    return proj + " +type=crs";
+}
+
+// The vertical CRS the keys name (its code in VerticalCSTypeGeoKey, or, as
+// some writers swap them, in VerticalDatumGeoKey), in the unit their
+// vertical units key states, as WKT; empty (and the codes in `named`) when
+// PROJ knows none of them as a vertical CRS.
+std::string keys_vertical_crs(const LasHeader& h, const GeoKeys& g, std::string& named) {
+    Context c;
+    const int units = g.value(VerticalUnitsGeoKey);
+    for (const geokey_t key : {VerticalCSTypeGeoKey, VerticalDatumGeoKey}) {
+        const int code = g.value(key);
+        if (code <= 0 || code == kUserDefined) continue;
+        const std::string id = std::to_string(code);
+        named += (named.empty() ? "EPSG:" : " and EPSG:") + id;
+        Object v(proj_create_from_database(c.ctx, "EPSG", id.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
+        if (!v || proj_get_type(v.get()) != PJ_TYPE_VERTICAL_CRS) continue;
+        if (units > 0) {
+            const char* unit = nullptr;
+            double factor = 0;
+            if (!proj_uom_get_info_from_database(c.ctx, "EPSG", std::to_string(units).c_str(), &unit, &factor, nullptr) ||
+                unit == nullptr) {
+                refuse(h, "name the vertical unit EPSG:" + std::to_string(units) + ", which PROJ does not know");
+            }
+            Object cs(proj_crs_get_coordinate_system(c.ctx, v.get()));
+            double own = 0;
+            if (cs && proj_cs_get_axis_info(c.ctx, cs.get(), 0, nullptr, nullptr, nullptr, &own, nullptr, nullptr, nullptr) &&
+                own != factor) {
+                // The heights are in the key's unit: the system's datum in that unit.
+                Object altered(proj_crs_alter_cs_linear_unit(c.ctx, v.get(), unit, factor, "EPSG", std::to_string(units).c_str()));
+                if (altered) v = std::move(altered);
+            }
+        }
+        const char* wkt = one_line_wkt(c.ctx, v.get(), PJ_WKT2_2019);
+        if (wkt != nullptr) return wkt;
+    }
+    return {};
+}
+
+// The CRS the keys state: EPSG codes as they are, else what they define
+// themselves; a vertical CRS code makes it compound.
+std::string geotiff_crs(const LasHeader& h, const LasRecord& keys) {
+    const GeoKeys g(h, keys);
+    if (g.gtif == nullptr) refuse(h, "cannot be read (a malformed key directory)");
+    const int projected = g.value(ProjectedCSTypeGeoKey), geographic = g.value(GeographicTypeGeoKey);
+    const int model = g.value(GTModelTypeGeoKey);
+    std::string crs;
+    if (projected > 0 && projected != kUserDefined) {
+        crs = "EPSG:" + std::to_string(projected);
+    } else if (projected <= 0 && geographic > 0 && geographic != kUserDefined && model != ModelTypeProjected) {
+        crs = "EPSG:" + std::to_string(geographic);
+    } else if (projected == kUserDefined || geographic == kUserDefined || model == ModelTypeProjected) {
+        crs = user_defined_crs(h, g);
+    } else {
+        return {};
+    }
+    const int vertical_units = g.value(VerticalUnitsGeoKey);
+    if (vertical_units == 0 || vertical_units == kUserDefined) refuse(h, "name no unit in their vertical units key (VerticalUnitsGeoKey)");
+    std::string named;
+    const std::string vertical = keys_vertical_crs(h, g, named);
+    if (vertical.empty()) {
+        if (!named.empty()) {
+            text::warn(h.path + ": its GeoTIFF vertical keys name " + named +
+                       ", no vertical coordinate system PROJ knows; its heights are read as stored, their system unnamed");
+        }
+        return crs;
+    }
+    const CompoundCrs compound = compound_crs(crs, vertical);
+    if (!compound.error.empty()) refuse(h, "name a vertical coordinate system PROJ cannot join to the horizontal one: " + compound.error);
+    return compound.wkt;
+}
+
 }  // namespace
 
 std::string las_crs_text(const LasHeader& h, std::string& from) {
@@ -76,14 +214,7 @@ std::string las_crs_text(const LasHeader& h, std::string& from) {
     const LasRecord* keys = find_record(h, "LASF_Projection", 34735);
     if (keys == nullptr) return {};
     from = "its GeoTIFF keys";
-    const int projected = geokey(*keys, 3072), geographic = geokey(*keys, 2048);
-    const int code = projected > 0 ? projected : geographic;
-    if (code <= 0) return {};
-    if (code == 32767) {
-        text::stop_run(h.path + ": GeoTIFF keys of a user-defined coordinate system (no EPSG code), which is not read; "
-                                "give the CRS with --input-crs CRS");
-    }
-    return "EPSG:" + std::to_string(code);
+    return geotiff_crs(h, *keys);
 }
 
 CrsFacts crs_facts(const std::string& crs) {
