@@ -12,6 +12,8 @@
 #include <proj.h>
 #include <proj_experimental.h>
 
+#include "heights.hpp"
+#include "point_source.hpp"
 #include "scanner/byte_reader.hpp"
 #include "text/stop.hpp"
 #include "text/warning.hpp"
@@ -51,6 +53,14 @@ PJ* horizontal_part(PJ_CONTEXT* ctx, PJ* crs, Object keep[3]) {
         if (keep[2]) crs = keep[2].get();
     }
     return crs;
+}
+
+// A vertical CRS of a registered system (it or its datum has an identifier),
+// not one named after a grid file alone.
+bool known_system(PJ_CONTEXT* ctx, PJ* vertical) {
+    if (proj_get_id_auth_name(vertical, 0) != nullptr) return true;
+    Object datum(proj_crs_get_datum(ctx, vertical));
+    return datum && proj_get_id_auth_name(datum.get(), 0) != nullptr;
 }
 
 const char* one_line_wkt(PJ_CONTEXT* ctx, PJ* crs, PJ_WKT_TYPE type) {
@@ -243,9 +253,8 @@ CrsFacts crs_facts(const std::string& crs) {
     PJ* compound = keep[0] ? keep[0].get() : whole.get();
     if (proj_get_type(compound) == PJ_TYPE_COMPOUND_CRS) {
         Object vertical(proj_crs_get_sub_crs(c.ctx, compound, 1));
-        const char* v = vertical && proj_get_type(vertical.get()) == PJ_TYPE_VERTICAL_CRS
-                            ? one_line_wkt(c.ctx, vertical.get(), PJ_WKT2_2019)
-                            : nullptr;
+        const bool known = vertical && proj_get_type(vertical.get()) == PJ_TYPE_VERTICAL_CRS && known_system(c.ctx, vertical.get());
+        const char* v = known ? one_line_wkt(c.ctx, vertical.get(), PJ_WKT2_2019) : nullptr;
         if (v != nullptr) facts.vertical = v;
     }
     return facts;
@@ -290,6 +299,57 @@ CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, co
         return made;
     }
     made.wkt = wkt;
+    return made;
+}
+
+CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertical_option,
+                       const std::vector<grid::PointSource>& sources) {
+    CompoundCrs made;
+    Context c;
+    auto name_of = [&c](const std::string& vertical) {
+        Object v(proj_create(c.ctx, vertical.c_str()));
+        return v ? std::string(proj_get_name(v.get())) : vertical;
+    };
+    const grid::PointSource& first = sources.front();
+    for (const grid::PointSource& s : sources) {
+        if (s.vertical_crs != first.vertical_crs) {
+            made.error = s.name + ": its heights are in " + (s.vertical_crs.empty() ? "no named vertical system" : name_of(s.vertical_crs)) +
+                         ", those of " + first.name + " in " +
+                         (first.vertical_crs.empty() ? "none" : name_of(first.vertical_crs)) + "; one raster holds heights of one kind";
+            return made;
+        }
+    }
+    if (vertical_option.empty()) {
+        if (first.vertical_crs.empty()) {
+            made.wkt = horizontal;
+            return made;
+        }
+        return compound_crs(horizontal, first.vertical_crs);
+    }
+    made = compound_crs(horizontal, vertical_option);
+    if (!made.error.empty()) {
+        made.error = "--vertical-crs: " + made.error;
+        return made;
+    }
+    Object named(proj_create(c.ctx, vertical_option.c_str()));
+    for (const grid::PointSource& s : sources) {
+        std::string why;
+        if (s.vertical == vertical_meaning({})) {
+            why = "its heights are ellipsoidal (no geoid grid), not in a vertical system";
+        } else if (s.vertical.starts_with("height above ") && made.unit != "metre") {
+            why = "its heights are in metres, not " + (made.unit.empty() ? "an unstated unit" : made.unit);
+        } else if (!s.vertical_crs.empty()) {
+            Object stated(proj_create(c.ctx, s.vertical_crs.c_str()));
+            if (stated && !proj_is_equivalent_to_with_ctx(c.ctx, stated.get(), named.get(), PJ_COMP_EQUIVALENT)) {
+                why = "it states its heights in " + name_of(s.vertical_crs);
+            }
+        }
+        if (!why.empty()) {
+            made.error = s.name + ": --vertical-crs " + vertical_option + " (" + made.name + ") cannot name its heights: " + why;
+            made.wkt.clear();
+            return made;
+        }
+    }
     return made;
 }
 

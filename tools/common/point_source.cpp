@@ -203,6 +203,7 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     if (!facts.error.empty()) fail(name, "the coordinate system of " + from + " is " + facts.error);
     s.crs = facts.horizontal;
     s.crs_name = facts.name;
+    s.vertical_crs = facts.vertical;
     s.projected = facts.kind == common::CrsKind::Projected;
     if (!s.projected && facts.name == "WGS 84") {
         // As the runs' own points are: no other CRS needed.
