@@ -113,6 +113,14 @@ struct GeoKeys {
         return GTIFKeyGet(gtif, key, &v, 0, 1) == 1 ? v : 0;
     }
     bool has(geokey_t key) const { return value(key) >= 0; }
+    // A text key's value without the '|' that ends it, or empty.
+    std::string text(geokey_t key) const {
+        char buffer[512] = {};
+        if (gtif == nullptr || GTIFKeyGetASCII(gtif, key, buffer, sizeof buffer) <= 0) return {};
+        std::string t(buffer);
+        while (!t.empty() && (t.back() == '|' || t.back() == ' ')) t.pop_back();
+        return t;
+    }
 };
 
 [[noreturn]] void refuse(const LasHeader& h, const std::string& why) {
@@ -138,7 +146,14 @@ std::string user_defined_crs(const LasHeader& h, const GeoKeys& g) {
     std::string proj = text != nullptr ? text : "";
     if (text != nullptr) GTIFFreeMemory(text);
     if (proj.find("+proj=") == std::string::npos) refuse(h, "define a coordinate system of their own that PROJ cannot be given");
-    return proj + " +type=crs";
+    proj += " +type=crs";
+    // Named by the keys' citation (a PROJ string carries no name).
+    std::string citation = g.text(model == ModelTypeProjected ? PCSCitationGeoKey : GeogCitationGeoKey);
+    if (citation.empty()) citation = g.text(GTCitationGeoKey);
+    Object crs(proj_create(g.proj.ctx, proj.c_str()));
+    Object named(crs && !citation.empty() ? proj_alter_name(g.proj.ctx, crs.get(), citation.c_str()) : nullptr);
+    const char* wkt = named ? one_line_wkt(g.proj.ctx, named.get(), PJ_WKT2_2019) : nullptr;
+    return wkt != nullptr ? wkt : proj;
 }
 
 // The vertical CRS the keys name (its code in VerticalCSTypeGeoKey, or, as
