@@ -14,6 +14,7 @@
 #include "grid.hpp"
 #include "grid_fill.hpp"
 #include "grid_inputs.hpp"
+#include "las_crs.hpp"
 #include "memory_budget.hpp"
 #include "point_pass.hpp"
 #include "point_source.hpp"
@@ -347,7 +348,9 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     cog.output = o.output;
     cog.path = paths.raster;
     cog.geometry = g;
-    cog.wkt = setup.wkt;
+    const common::CompoundCrs crs = common::raster_crs(setup.wkt, o.vertical_crs, sources);
+    if (!crs.error.empty()) text::stop_run(crs.error);
+    cog.wkt = crs.wkt;
     cog.type = o.data_type;
     cog.compression = o.compression;
     cog.nodata = o.nodata;
