@@ -261,6 +261,19 @@ CrsFacts crs_facts(const std::string& crs) {
         facts.error = "a coordinate system neither projected nor geographic";
         return facts;
     }
+    // A CRS that lost its identifier on the way (a 3D CRS made 2D) by its
+    // registered twin, so that the raster's keys carry the code.
+    Object identified;
+    if (proj_get_id_auth_name(horizontal, 0) == nullptr) {
+        int* confidence = nullptr;
+        PJ_OBJ_LIST* twins = proj_identify(c.ctx, horizontal, "EPSG", nullptr, &confidence);
+        if (twins != nullptr && proj_list_get_count(twins) > 0 && confidence[0] == 100) {
+            identified.reset(proj_list_get(c.ctx, twins, 0));
+            if (identified) horizontal = identified.get();
+        }
+        proj_int_list_destroy(confidence);
+        proj_list_destroy(twins);
+    }
     facts.name = proj_get_name(horizontal);
     const char* wkt = one_line_wkt(c.ctx, horizontal, PJ_WKT2_2019);
     facts.horizontal = wkt != nullptr ? wkt : crs;
