@@ -1,11 +1,14 @@
 #include "las_crs.hpp"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include <geo_normalize.h>
 #include <geo_simpletags.h>
+#include <geo_tiffp.h>
 #include <geotiff.h>
 #include <geovalues.h>
 
@@ -70,6 +73,18 @@ const char* one_line_wkt(PJ_CONTEXT* ctx, PJ* crs, PJ_WKT_TYPE type) {
 
 constexpr int kUserDefined = 32767;
 
+void keep_error(GTIF* gtif, int level, const char* format, ...) {
+    auto* error = static_cast<std::string*>(GTIFGetUserData(gtif));
+    if (error == nullptr || !error->empty() || level != LIBGEOTIFF_ERROR) return;
+    char text[300];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    *error = text;
+    while (!error->empty() && (error->back() == '.' || error->back() == '\n')) error->pop_back();
+}
+
 // The keys' values as libgeotiff reads them from an in-memory tag set (no TIFF file).
 struct GeoKeys {
     Context proj;  // libgeotiff's lookups through a silent PROJ context
@@ -79,6 +94,7 @@ struct GeoKeys {
     std::vector<std::uint16_t> shorts;
     std::vector<double> doubles;
     std::string ascii;
+    std::string error;  // libgeotiff's first complaint (told in the stop's line, not printed by it)
 
     GeoKeys(const LasHeader& h, const LasRecord& keys) {
         for (std::size_t k = 0; k + 2 <= keys.payload.size(); k += 2) shorts.push_back(scanner::le_u16(keys.payload.data() + k));
@@ -91,7 +107,9 @@ struct GeoKeys {
         ST_SetKey(tags, 34735, static_cast<int>(shorts.size()), STT_SHORT, shorts.data());
         if (!doubles.empty()) ST_SetKey(tags, 34736, static_cast<int>(doubles.size()), STT_DOUBLE, doubles.data());
         ST_SetKey(tags, 34737, static_cast<int>(ascii.size()), STT_ASCII, ascii.data());
-        gtif = GTIFNewSimpleTags(tags);
+        TIFFMethod methods;
+        GTIFSetSimpleTagsMethods(&methods);
+        gtif = GTIFNewWithMethodsEx(tags, &methods, keep_error, &error);
         if (gtif == nullptr) return;
         GTIFAttachPROJContext(gtif, proj.ctx);
         defn = GTIFAllocDefn();
@@ -196,7 +214,7 @@ std::string keys_vertical_crs(const LasHeader& h, const GeoKeys& g, std::string&
 // themselves; a vertical CRS code makes it compound.
 std::string geotiff_crs(const LasHeader& h, const LasRecord& keys) {
     const GeoKeys g(h, keys);
-    if (g.gtif == nullptr) refuse(h, "cannot be read (a malformed key directory)");
+    if (g.gtif == nullptr) refuse(h, "cannot be read (" + (g.error.empty() ? std::string("a malformed key directory") : g.error) + ")");
     const int projected = g.value(ProjectedCSTypeGeoKey), geographic = g.value(GeographicTypeGeoKey);
     const int model = g.value(GTModelTypeGeoKey);
     std::string crs;
