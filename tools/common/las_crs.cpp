@@ -301,7 +301,14 @@ CrsFacts crs_facts(const std::string& crs) {
         Object vertical(proj_crs_get_sub_crs(c.ctx, compound, 1));
         const bool known = vertical && proj_get_type(vertical.get()) == PJ_TYPE_VERTICAL_CRS && known_system(c.ctx, vertical.get());
         const char* v = known ? one_line_wkt(c.ctx, vertical.get(), PJ_WKT2_2019) : nullptr;
-        if (v != nullptr) facts.vertical = v;
+        if (v != nullptr) {
+            facts.vertical = v;
+            Object cs(proj_crs_get_coordinate_system(c.ctx, vertical.get()));
+            const char* unit = nullptr;
+            const bool stated = cs && proj_cs_get_axis_info(c.ctx, cs.get(), 0, nullptr, nullptr, nullptr, nullptr, &unit,
+                                                            nullptr, nullptr) && unit != nullptr;
+            facts.heights = std::string(proj_get_name(vertical.get())) + (stated ? std::string(" in ") + unit : "");
+        }
     }
     return facts;
 }

@@ -28,6 +28,7 @@ struct CrsFacts {
     std::string horizontal;  // the horizontal CRS as WKT (a compound CRS's first part)
     std::string vertical;    // a compound CRS's vertical part as WKT when it or its datum has an
                              // identifier (e.g. EPSG:5703), else empty
+    std::string heights;     // what its heights are, e.g. "NAVD88 height in US survey foot"; empty without it
     std::string error;  // PROJ does not know it, or it is neither projected nor geographic
 };
 
