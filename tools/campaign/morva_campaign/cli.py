@@ -8,7 +8,7 @@ from dataclasses import dataclass, field
 
 from morva_cli import outputs
 
-from . import (claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, protected,
+from . import (accuracy_step, claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, protected,
                settings, slurm_engine, status_table)
 from .children import Children
 from .command_line import Options
@@ -264,10 +264,13 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
         for r in table:
             if r["state"] == "failed":
                 _say(f"failed   {r['flight']}: {r['last line']}")
+    accuracy_done = True
+    if s.checkpoints and not children.stopping:
+        accuracy_done = accuracy_step.run(campaign, s, build.script_dir, _say)
     _say(status_table.summary_line(table, f"; {skipped} skipped; wall time {time.monotonic() - t0:.2f} s"))
     if children.stopping:
         return 128 + children.stopping
-    return 0 if status_table.all_done(table) else 1
+    return 0 if status_table.all_done(table) and accuracy_done else 1
 
 
 def _command_status(campaign: str, s: settings.Settings, options: Options, morva: settings.Morva) -> int:
@@ -289,6 +292,11 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
             return 1
     table = status_table.rows(found, job.identity, bool(options.get("--rehash")))
     sys.stdout.write(status_table.format_table(table))
+    accuracy_done = True
+    if s.checkpoints:
+        name, why = accuracy_step.state(campaign, s)
+        accuracy_done = name == "done"
+        print(f"accuracy at the check points ({s.checkpoints}): {name}" + (f": {why}" if why else ""))
     print(status_table.summary_line(table))
     if csv_file is not None:
         try:
@@ -296,7 +304,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
         except outputs.Refused as e:
             _err(str(e))
             return 1
-    return 0 if status_table.all_done(table) else 1
+    return 0 if status_table.all_done(table) and accuracy_done else 1
 
 
 def _command_run_flight(options: Options) -> int:
@@ -351,7 +359,7 @@ def _main(args: list[str], build: Build) -> int:
         _err(str(e))
         return 2
     if command == "report":
-        return html_report.report(campaign, options, build, morva.runinfo)
+        return html_report.report(campaign, s, options, build, morva.runinfo)
     if command == "run":
         return _command_run(campaign, s, options, morva, build)
     return _command_status(campaign, s, options, morva)
