@@ -15,7 +15,7 @@ from typing import Any, Dict, List, Optional
 
 from morva_cli import outputs
 
-from . import accuracy_step, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
+from . import accuracy_step, atomic, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
 from .flight_run import RUNNER_FILES
 from .report_format import NOT_TESTED, count as _count, crs_name, e, given, number as _number, text as _text
@@ -211,7 +211,7 @@ def overlap_verdict(overlap: Optional[Dict[str, Any]], why_none: str) -> tuple[s
 
 
 def _header(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], crs: Dict[str, Any],
-            version: str) -> List[str]:
+            level: str, version: str) -> List[str]:
     """Who and what the report is of, when, in which systems, by which software."""
     dates = sorted({f["flown"]["date"] for f in fl})
     morvas = sorted({f["version"] for f in fl if f["version"]})
@@ -220,7 +220,7 @@ def _header(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], c
              ("Flight dates", ", ".join(dates) if dates else "-"),
              ("Horizontal coordinate system", crs_name(crs.get("horizontal"))),
              ("Vertical coordinate system (heights)", crs_name(crs.get("vertical"))),
-             ("Quality level judged against", given(s.limits)),
+             ("Quality level judged against", level),
              ("Software", f"morva-campaign {version}; " + ("; ".join(morvas) if morvas else "morva: no flight done")),
              ("Report written", time.strftime("%Y-%m-%d %H:%M %Z"))]
     rows = "".join(f"<tr><th class='l'>{e(k)}</th><td>{e(v)}</td></tr>" for k, v in facts)
@@ -298,13 +298,16 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
     title = e(given(s.project))
     out = [f"<!DOCTYPE html><html><head><meta charset='utf-8'><title>Survey report {title}</title>"
            f"<style>{CSS}</style></head><body>"]
-    out += _header(campaign, s, fl, crs, version)
+    level = s.limits or ((overlap or {}).get("limits") or {}).get("name")
+    out += _header(campaign, s, fl, crs, given(level), version)
     out += _summary(parts)
     out += _sign_off()
     for w in _differences(fl):
         out.append(f"<div class='warn'>Warning: {e(w)}</div>")
     out += _flights_table(fl)
     out += report_sections.calibration(cal, fl, report_facts.estimated_angles(cal))
+    out += report_sections.before_after(facts["history"], "+".join(sorted({f["run_control"] for f in fl
+                                                                            if f["state"] == "done"})))
     out.append("<h2>Strip overlaps</h2>")
     if overlap is None:
         out.append(f"<p class='missing'>No overlap check: {e(facts['overlap_error'])}</p>")
@@ -387,6 +390,40 @@ def _checkpoint_file(path: str) -> List[Dict[str, Any]]:
     return points
 
 
+HISTORY = os.path.join(".morva-campaign", "overlaps.json")
+
+
+def _pairs_by_flight(overlap: Dict[str, Any]) -> Dict[str, Dict[str, Any]]:
+    """Each pair's figures by "A & B" of flight folders (run controls left out)."""
+    out = {}
+    for p in overlap.get("pairs", []):
+        if isinstance(p.get("a"), str) and isinstance(p.get("b"), str):
+            verdict, _ = _pair_verdict(p, overlap.get("resolution_m"))
+            out[f"{p['a'].rsplit('/', 1)[0]} & {p['b'].rsplit('/', 1)[0]}"] = {
+                "rmsdz_m": p.get("rmsdz_m"), "mean_m": p.get("mean_m"), "smooth_cells": p.get("smooth_cells"),
+                "verdict": verdict}
+    return out
+
+
+def _keep_overlaps(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Dict[str, Any]]) -> Dict[str, Any]:
+    """The overlap figures of every run control a report has compared the
+    flights through (.morva-campaign/overlaps.json), this one's added: the
+    figures before a calibration stay to compare with those after it."""
+    path = os.path.join(campaign, HISTORY)
+    history = report_facts.read_json(path)
+    history = history if isinstance(history, dict) else {}
+    if overlap is not None:
+        used = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
+        history[used] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
+                         "pairs": _pairs_by_flight(overlap)}
+        try:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            atomic.write_atomically(path, json.dumps(history, indent=1) + "\n", durable=False)
+        except OSError:
+            pass    # the comparison is shown from what was kept; nothing else depends on it
+    return history
+
+
 def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], build: Any, runinfo: str) -> int:
     """morva-campaign report DIR (options as command_line.parse gives them):
     exit 0 when the page is written, 1 when it cannot be (one line)."""
@@ -409,8 +446,9 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
         for f in fl:
             _add_quicklook(f, quicklook, work)
         overlap, overlap_error, picture = _overlap(campaign, fl, options, build, work)
+        history = _keep_overlaps(campaign, fl, overlap)
         acc = report_facts.accuracy(campaign, s)
-        facts = {"overlap": overlap, "overlap_error": overlap_error, "overlap_picture": picture,
+        facts = {"overlap": overlap, "overlap_error": overlap_error, "overlap_picture": picture, "history": history,
                  "calibration": report_facts.calibration(campaign, s), "accuracy": acc,
                  "terrain": _terrain(campaign, s, fl, acc, build, work)}
         page = render(campaign, s, fl, facts, build.version)

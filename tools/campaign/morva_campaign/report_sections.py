@@ -47,6 +47,34 @@ def calibration(cal: dict[str, Any], fl: list[dict[str, Any]], estimate: Optiona
     return out
 
 
+def before_after(history: dict[str, Any], now: str) -> list[str]:
+    """Each pair's strip differences through every other run control the
+    flights were compared through (before the calibration) and through
+    the one they are processed with now."""
+    current = history.get(now)
+    others = [k for k in history if k != now and isinstance(history[k], dict)]
+    if not isinstance(current, dict) or not others:
+        return ["<p class='missing'>Strip overlaps before the calibration: none kept (a report made while the "
+                "flights were processed with their earlier run control keeps them for this comparison).</p>"]
+    out = ["<p>Strip differences (morva-overlap) before the calibration, through the run control the flights were "
+           "processed with earlier, and now:</p><table class='keep'><tr><th class='l'>strip overlap</th>"]
+    for k in others + [now]:
+        label = (f"{k}, cells of {number(history[k].get('resolution_m'), 1)} m ({history[k].get('written', '')})"
+                 + (", now" if k == now else ""))
+        out.append(f"<th>RMSDz (m), {e(label)}</th><th>mean dz (m)</th>")
+    out.append("</tr>")
+    for pair, fig in (current.get("pairs") or {}).items():
+        cells = ""
+        for k in others + [now]:
+            f = (history[k].get("pairs") or {}).get(pair) or {}
+            untested = f.get("verdict") == NOT_TESTED
+            cells += (f"<td>{number(f.get('rmsdz_m'), 4)}{' (not tested)' if untested and f else ''}</td>"
+                      f"<td>{number(f.get('mean_m'), 4)}</td>")
+        out.append(f"<tr><td class='l'>{e(pair)}</td>{cells}</tr>")
+    out.append("</table>")
+    return out
+
+
 def _histogram(dz: list[float]) -> str:
     """An SVG histogram of dz (cm bins over the values' range)."""
     low, high = min(dz), max(dz)
