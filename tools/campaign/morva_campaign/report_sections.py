@@ -193,13 +193,12 @@ def density(acc: dict[str, Any]) -> list[str]:
 
 
 def terrain(picture: dict[str, Any]) -> list[str]:
-    out = ["<h2>Terrain model</h2>"]
     if not picture.get("svg"):
-        out.append(f"<p class='missing'>Not drawn: {e(picture['why'])}.</p>")
-        return out
+        return ["<h2>Terrain model</h2>", f"<p class='missing'>Not drawn: {e(picture['why'])}.</p>"]
     which = ("the terrain model (morva-grid's dtm band)" if picture["band"] == "dtm" else
              "the lowest point of each cell (morva-grid's min band: this morva-grid has no terrain model band)")
+    out = ["<div class='keep'><h2>Terrain model</h2>"]
     out.append(f"<p>Hillshade of {e(which)}, cells of {number(picture['resolution'], 1)} m; flight lines in blue, "
                "check points as dots (red above the surveyed height, blue below, hollow not measured).</p>")
-    out.append(f"<div class='keep'>{picture['svg']}</div>")
+    out.append(f"{picture['svg']}</div>")
     return out
