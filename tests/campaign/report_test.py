@@ -153,6 +153,18 @@ try:
     t.check(HOSTILE not in page and PROJECT not in page and html.escape(HOSTILE) in page and
             html.escape(PROJECT) in page, "every name from a folder or campaign.toml is escaped")
 
+    # guards: the report or the status CSV written over the check points, the calibration or the accuracy figures.
+    for command, name, what in (("report", "checks.csv", "a file campaign.toml names"),
+                                ("report", "boresight.json", "a file campaign.toml names"),
+                                ("report", "accuracy.json", "the campaign's accuracy figures"),
+                                ("status", "accuracy.done.json", "the campaign's accuracy figures")):
+        path = os.path.join(top, name)
+        before_digest = lib.digest(path)
+        refused = t.run(command, top, "--output" if command == "report" else "--csv", path, env=env)
+        t.check(refused.returncode == 1 and refused.stderr.count("\n") == 1 and
+                f"is the same file as {what}" in refused.stderr and lib.digest(path) == before_digest,
+                f"{command} refuses to write over {name}: {refused.stderr}")
+
     dom = chromium("--dump-dom", "file://" + page_file)
     text = Text()
     text.feed(dom.stdout)

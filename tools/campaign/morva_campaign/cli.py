@@ -40,13 +40,19 @@ with it, even when it is killed outright.
 run      processes every flight that is not done; ends with the summary line;
          status 0 when every flight is done, else 1. Ctrl-C (or SIGTERM) stops
          the flights under way, removes what a stopped export began, and
-         counts them, and those not begun, as stopped
-report   one self-contained HTML page (DIR/campaign-report.html): every flight's
-         state, figures, quick-look, geodesy, version, and the run control and
-         misalignment it was processed with; the strip overlaps of the flights
-         that are done (morva-overlap) with verdicts and picture, a pair without
-         smooth cells "not tested"; warnings where flights were processed
-         differently
+         counts them, and those not begun, as stopped; then, when campaign.toml
+         names check points, morva-accuracy --json accuracy.json over the done
+         flights (again only when they or the check points changed)
+report   the survey report a client signs, one self-contained HTML page
+         (DIR/campaign-report.html) that prints to PDF: project and client,
+         flight dates, coordinate systems, software; verdicts and a place to
+         sign; every flight's state, figures, run control and angles as used;
+         the calibration (morva-boresight's --json: angles with standard
+         deviations, fit before and after); the strip overlaps (morva-overlap),
+         before and after a calibration, a pair without smooth cells "not
+         tested"; the absolute accuracy and density at the check points
+         (morva-accuracy); the terrain model's hillshade with the flight lines
+         and check points; quick-looks; and, in words, what was not done
 status   the table of every flight: done, failed, stopped, stale (something
          changed since its record), to do, running, with the run control and
          misalignment angles it was processed with; status 0 when every flight
@@ -85,7 +91,9 @@ to a file writes that file).
   --help, --version
 
 campaign.toml at the campaign's top holds the same settings, options winning:
-  morva, runinfo, engine, jobs, geodesy, run_control, exports = [...], and under [slurm]
+  morva, runinfo, engine, jobs, geodesy, run_control, exports = [...], project,
+  client, checkpoints (a check-point CSV), boresight (morva-boresight's JSON,
+  default boresight.json), limits (QL0 to QL3), and under [slurm]
   partition, time, mem, throttle, cpus_per_task, sbatch_args = [...]
 
 Exit status:
@@ -284,7 +292,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
         # Refused before anything is shown: a CSV over a flight's file would
         # lose it, whatever the table says.
         protected_files = protected.files(campaign, flights.find(campaign), lambda f: flight_run.runinfo(f, job),
-                                          flight_run.RUNNER_FILES)
+                                          flight_run.RUNNER_FILES, s)
         try:
             outputs.check([csv_file], protected_files)
         except outputs.Refused as e:

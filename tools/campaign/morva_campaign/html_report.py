@@ -431,11 +431,8 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
     found = flights_mod.find(campaign)
     fl = [_flight(f, runinfo) for f in found]
     infos = {f["name"]: f["info"] for f in fl}
-    campaign_files = [(os.path.join(campaign, name), "the campaign's accuracy figures") for name in accuracy_step.FILES]
-    campaign_files += [(os.path.join(campaign, name), "a file campaign.toml names")
-                       for name in (s.checkpoints, s.boresight) if name]
     try:
-        outputs.check([output], protected.files(campaign, found, lambda f: infos[f.rel], RUNNER_FILES) + campaign_files)
+        outputs.check([output], protected.files(campaign, found, lambda f: infos[f.rel], RUNNER_FILES, s))
     except outputs.Refused as err:
         print(f"morva-campaign: {err}", file=sys.stderr)
         return 1
