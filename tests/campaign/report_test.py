@@ -154,8 +154,8 @@ try:
             html.escape(PROJECT) in page, "every name from a folder or campaign.toml is escaped")
 
     # guards: the report or the status CSV written over the check points, the calibration or the accuracy figures.
-    for command, name, what in (("report", "checks.csv", "a file campaign.toml names"),
-                                ("report", "boresight.json", "a file campaign.toml names"),
+    for command, name, what in (("report", "checks.csv", "the campaign's check points"),
+                                ("report", "boresight.json", "the campaign's calibration report"),
                                 ("report", "accuracy.json", "the campaign's accuracy figures"),
                                 ("status", "accuracy.done.json", "the campaign's accuracy figures")):
         path = os.path.join(top, name)

@@ -31,8 +31,9 @@ def files(campaign: str, found: list[flights.Flight], runinfo: RunInfo,
     figures with their record."""
     protected: list[outputs.Protected] = [(os.path.join(campaign, settings.SETTINGS_FILE), "the campaign's settings")]
     if s is not None:
-        protected += [(os.path.join(campaign, name), "a file campaign.toml names")
-                      for name in (s.checkpoints, s.boresight or "boresight.json") if name]
+        protected += [(os.path.join(campaign, name), role) for name, role in
+                      ((s.checkpoints, "the campaign's check points"),
+                       (s.boresight or "boresight.json", "the campaign's calibration report")) if name]
         protected += [(os.path.join(campaign, name), "the campaign's accuracy figures")
                       for name in accuracy_step.FILES]
     for f in found:
