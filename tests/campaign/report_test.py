@@ -103,7 +103,7 @@ work = tempfile.mkdtemp(prefix="morva-campaign-report-")
 try:
     top = os.path.join(work, "campaign")
     t.simulate(os.path.join(work, "sim"), "--calibration-campaign", "--surface", "roofs", "--range-noise", "0.02",
-               "--misalign-truth", "0.1,-0.15,0.18", "--duration", "5", "--checkpoints", "8")
+               "--misalign-truth", "0.1,-0.15,0.18", "--duration", "4", "--checkpoints", "8")
     os.makedirs(top)
     for name in ("1-along", "2-back", "3-parallel", "4-cross"):
         shutil.move(os.path.join(work, "sim", name), os.path.join(top, DATE, HOSTILE if name == "3-parallel" else name))
