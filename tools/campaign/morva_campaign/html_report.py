@@ -265,7 +265,7 @@ def _not_done(s: settings_mod.Settings, fl: List[Dict[str, Any]], parts: List[tu
     said = [f"{what}: {why}" for what, verdict, why in parts if verdict == NOT_TESTED and why]
     said += [f"{key} not given (campaign.toml: {key} = \"...\")" for key in ("project", "client")
              if not getattr(s, key)]
-    said += [f"flight {f['name']} is {f['state']}" + (f": {f['last_line']}" if f["last_line"] else "")
+    said += [f"flight {f['name']} not done ({f['state']}" + (f": {f['last_line']})" if f["last_line"] else ")")
              for f in fl if f["state"] != "done"]
     undated = [f["name"] for f in fl if f["flown"]["date"] == "not recorded"]
     if undated:
@@ -306,8 +306,8 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
         out.append(f"<div class='warn'>Warning: {e(w)}</div>")
     out += _flights_table(fl)
     out += report_sections.calibration(cal, fl, report_facts.estimated_angles(cal))
-    out += report_sections.before_after(facts["history"], "+".join(sorted({f["run_control"] for f in fl
-                                                                            if f["state"] == "done"})))
+    now = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
+    out += report_sections.before_after(facts["history"], now, bool(cal.get("data")))
     out.append("<h2>Strip overlaps</h2>")
     if overlap is None:
         out.append(f"<p class='missing'>No overlap check: {e(facts['overlap_error'])}</p>")

@@ -47,14 +47,15 @@ def calibration(cal: dict[str, Any], fl: list[dict[str, Any]], estimate: Optiona
     return out
 
 
-def before_after(history: dict[str, Any], now: str) -> list[str]:
+def before_after(history: dict[str, Any], now: str, calibrated: bool) -> list[str]:
     """Each pair's strip differences through every other run control the
     flights were compared through (before the calibration) and through
-    the one they are processed with now."""
+    the one they are processed with now; when there are none and there was
+    a calibration, why."""
     current = history.get(now)
     others = [k for k in history if k != now and isinstance(history[k], dict)]
     if not isinstance(current, dict) or not others:
-        return ["<p class='missing'>Strip overlaps before the calibration: none kept (a report made while the "
+        return [] if not calibrated else ["<p class='missing'>Strip overlaps before the calibration: none kept (a report made while the "
                 "flights were processed with their earlier run control keeps them for this comparison).</p>"]
     out = ["<p>Strip differences (morva-overlap) before the calibration, through the run control the flights were "
            "processed with earlier, and now:</p><table class='keep'><tr><th class='l'>strip overlap</th>"]
@@ -176,9 +177,12 @@ def accuracy(acc: dict[str, Any]) -> list[str]:
 
 def density(acc: dict[str, Any]) -> list[str]:
     out = ["<h2>Point density</h2>"]
-    d = (acc.get("data") or {}).get("density")
+    if not acc.get("data"):
+        out.append("<p class='missing'>Not done: measured with the absolute accuracy (above).</p>")
+        return out
+    d = acc["data"].get("density")
     if not isinstance(d, dict):
-        out.append(f"<p class='missing'>Not done: {e(acc['why'] or 'morva-accuracy gave no density')}.</p>")
+        out.append("<p class='missing'>Not done: morva-accuracy gave no density figures.</p>")
         return out
     verdict, why = density_verdict(acc)
     share, need = d.get("share_meeting"), d.get("required_share")
