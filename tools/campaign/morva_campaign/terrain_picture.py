@@ -13,6 +13,7 @@ from typing import Any, Optional
 
 MAX_PIXELS = 1400       # the picture's longer side at most, for a page
 LINE_VERTICES = 400     # the points drawn of each flight line at most
+FILL_CELLS = 3          # empty cells (fewer points than cells) filled from their neighbours, for a seamless relief
 
 
 def _run(command: list[str], cwd: str, stdin: str = "") -> subprocess.CompletedProcess:
@@ -35,8 +36,8 @@ def _grid(grid: str, inputs: list[str], geodesy: list[str], campaign: str, work:
     helptext = _run([grid, "--help"], campaign).stdout
     band = "dtm" if "dtm" in helptext else "min"
     tif, png = os.path.join(work, "terrain.tif"), os.path.join(work, "terrain.png")
-    done = _run([grid, "--output-type", band, "--resolution", f"{resolution:g}", "--hillshade", png, *geodesy,
-                 *inputs, tif], campaign)
+    done = _run([grid, "--output-type", band, "--resolution", f"{resolution:g}", "--fill", str(FILL_CELLS),
+                 "--hillshade", png, *geodesy, *inputs, tif], campaign)
     if done.returncode != 0:
         return None, _last_line(done, "morva-grid")
     with open(png[:-4] + ".pgw") as f:
@@ -100,7 +101,8 @@ def _svg(grid: dict[str, Any], lines: dict[str, list[tuple[float, float]]], poin
             out.append(f"<polyline fill='none' stroke='#0050c8' stroke-width='{2 * scale:.1f}' "
                        f"points='{' '.join(px(x, y) for x, y in line)}'><title>{e_(name)}</title></polyline>")
             out.append(f"<text x='{px(*line[0]).split(',')[0]}' y='{px(*line[0]).split(',')[1]}' "
-                       f"font-size='{12 * scale:.0f}' fill='#0050c8'>{e_(name)}</text>")
+                       f"font-size='{12 * scale:.0f}' fill='#0050c8' stroke='#fff' stroke-width='{3 * scale:.1f}' "
+                       f"paint-order='stroke'>{e_(name)}</text>")
     for p in points:
         x, y = p.get("easting"), p.get("northing")
         if not isinstance(x, (int, float)) or not isinstance(y, (int, float)):
