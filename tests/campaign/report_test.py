@@ -209,6 +209,10 @@ try:
         t.check(len(shown) == 4 and shown[3].startswith(honest) and
                 (v["value"] is None or shown[1] == f"{v['value']:.4f}"),
                 f"accuracy {v['figure']}: {shown} (JSON: {v['verdict']}, {v['value']})")
+        summary = row(text, f"Absolute accuracy: {v['figure']}").split(" | ")
+        t.check(len(summary) == 3 and summary[2].startswith(honest) and
+                summary[1].startswith("-" if v["value"] is None else f"{v['value']:.4f} m"),
+                f"the verdicts at the top: {summary}")
     density = accuracy["density"]
     shown = next((r for r in text.rows if r.startswith(f"{density['cell_size']:.2f} | ")), "")
     t.check(f"| {density['mean']:.2f} | {density['required']:.2f} |" in shown and shown.endswith(density["verdict"]),
@@ -220,8 +224,11 @@ try:
                 t.check(c == "pass" and "pass" in css and not any(x == "-" for x in cells[:-1][2:]),
                         f"a pass only beside its figures: {cells}")
     overlap_pairs = [cells for cells, _ in text.verdicts if len(cells) == 13 and cells[3].isdigit()]
-    t.check(len(overlap_pairs) == 6 and all(c[-1] == "pass" for c in overlap_pairs),
-            f"at 5 m cells every strip overlap is tested: {overlap_pairs}")
+    largest = max(float(c[7]) for c in overlap_pairs)
+    summary = row(text, "Strip overlaps (flight lines against each other)")
+    t.check(len(overlap_pairs) == 6 and all(c[-1] == "pass" for c in overlap_pairs) and
+            summary.endswith(f"| largest RMSDz {largest:.4f} m (0.080 m) | pass"),
+            f"at 5 m cells every strip overlap is tested: {summary} {overlap_pairs}")
     # At 1 m cells (a point a cell or fewer) most pairs have no smooth cell.
     fine = os.path.join(work, "fine.html")
     t.run("report", top, "--resolution", "1", "--output", fine, env=env)
@@ -231,7 +238,7 @@ try:
     untested = [c for c in fine_pairs if c[3] == "0"]
     summary = row(fine_text, "Strip overlaps (flight lines against each other)")
     t.check(untested and all(re.match(r"not tested \(0 smooth cells at cells of 1 m", c[-1]) for c in untested) and
-            summary.startswith("Strip overlaps (flight lines against each other) | not tested ("),
+            summary.startswith("Strip overlaps (flight lines against each other) | - | not tested ("),
             f"at 1 m cells a pair without smooth cells is not tested, and so is the whole: {summary} {untested}")
     t.check(any("Strip overlaps" in r for r in text.rows) and "Not done" in dom.stdout, "the verdicts and the list of what was not done")
 

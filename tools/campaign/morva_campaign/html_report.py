@@ -194,6 +194,9 @@ def _overlap_section(overlap: Dict[str, Any], picture: Optional[str], names: Dic
     return out
 
 
+OVERLAPS = "Strip overlaps (flight lines against each other)"
+
+
 def overlap_verdict(overlap: Optional[Dict[str, Any]], why_none: str) -> tuple[str, str]:
     """The strip overlaps' verdict over all pairs: "fail" when one fails,
     "pass" only when every pair was tested and passed."""
@@ -227,10 +230,27 @@ def _header(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], c
     return [f"<h1>Airborne laser survey report: {e(given(s.project))}</h1><table class='facts keep'>{rows}</table>"]
 
 
-def _summary(items: List[tuple[str, str, str]]) -> List[str]:
-    rows = "".join(f"<tr><td class='l'>{e(what)}</td>{_verdict_cell(v, why)}</tr>" for what, v, why in items)
-    return ["<h2>Verdicts</h2><table class='keep'><tr><th class='l'>figure</th><th class='l'>verdict</th></tr>",
-            rows, "</table>"]
+def _summary(items: List[tuple[str, str, str]], figures: Dict[str, str]) -> List[str]:
+    rows = "".join(f"<tr><td class='l'>{e(what)}</td><td class='l'>{e(figures.get(what, '-'))}</td>"
+                   f"{_verdict_cell(v, why)}</tr>" for what, v, why in items)
+    return ["<h2>Verdicts</h2><table class='keep'><tr><th class='l'>figure</th><th class='l'>measured (limit)</th>"
+            "<th class='l'>verdict</th></tr>", rows, "</table>"]
+
+
+def _summary_figures(acc: Dict[str, Any], overlap: Optional[Dict[str, Any]]) -> Dict[str, str]:
+    """The figure beside each verdict of the summary, with its limit."""
+    out = {f"Absolute accuracy: {figure}": f"{_number(value, 4)} m ({_number(limit, 4)} m)"
+           for figure, value, limit, _, _ in report_sections.accuracy_verdicts(acc)}
+    d = (acc.get("data") or {}).get("density")
+    if isinstance(d, dict):
+        share = d.get("share_meeting")
+        out["Point density"] = (f"{_number(d.get('mean'), 2)} per m² ({_number(d.get('required'), 2)}), "
+                                f"{_number(share * 100 if isinstance(share, (int, float)) else None, 1)} % of cells")
+    rmsdz = [p.get("rmsdz_m") for p in (overlap or {}).get("pairs", []) if isinstance(p.get("rmsdz_m"), (int, float))]
+    if rmsdz:
+        limit = ((overlap or {}).get("limits") or {}).get("max_rmsdz_m")
+        out[OVERLAPS] = f"largest RMSDz {_number(max(rmsdz), 4)} m ({_number(limit, 3)} m)"
+    return out
 
 
 def _sign_off() -> List[str]:
@@ -289,7 +309,7 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
         parts.append(("Point density", *report_sections.density_verdict(acc)))
     else:
         parts.append(("Absolute vertical accuracy and point density", NOT_TESTED, acc["why"]))
-    parts.append(("Strip overlaps (flight lines against each other)",
+    parts.append((OVERLAPS,
                   *overlap_verdict(overlap, facts["overlap_error"])))
     if not cal.get("data"):
         parts.append(("Boresight calibration", NOT_TESTED, cal["why"]))
@@ -300,7 +320,7 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
            f"<style>{CSS}</style></head><body>"]
     level = s.limits or ((overlap or {}).get("limits") or {}).get("name")
     out += _header(campaign, s, fl, crs, given(level), version)
-    out += _summary(parts)
+    out += _summary(parts, _summary_figures(acc, overlap))
     out += _sign_off()
     for w in _differences(fl):
         out.append(f"<div class='warn'>Warning: {e(w)}</div>")
