@@ -14,7 +14,7 @@ import pytest
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools")
 sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
 from morva_campaign import (accuracy_step, cli, flights, html_report, lock, report_facts, report_sections,  # noqa: E402
-                            settings, status_table)
+                            settings, status_table, terrain_picture)
 
 USAGE = "; usage: morva-campaign run|status|report DIR [OPTIONS] (morva-campaign --help)\n"
 # A wrong command line: the arguments and the one line on standard error
@@ -313,3 +313,17 @@ def test_the_accuracy_goes_stale_when_its_check_points_or_flights_change(tmp_pat
     assert not accuracy_step.run(campaign, s, campaign, said.append)
     assert said[-1] == "failed   accuracy: morva-accuracy: cp.csv line 3: bad"
     assert accuracy_step.state(campaign, s) == ("failed", "morva-accuracy: cp.csv line 3: bad")
+
+
+def test_check_points_in_another_crs_are_drawn_where_they_are(tmp_path):
+    osr = pytest.importorskip("osgeo.osr")
+    src, dst = osr.SpatialReference(), osr.SpatialReference()
+    src.ImportFromEPSG(32631)
+    dst.ImportFromEPSG(32632)
+    x, y, _ = osr.CoordinateTransformation(src, dst).TransformPoint(637234.27, 5763058.63)
+    points = [{"id": "1", "easting": 637234.27, "northing": 5763058.63, "dz": 0.01, "status": "measured"}]
+    # guards: check points in their own CRS were drawn as if in the map's.
+    moved = terrain_picture._points_in(points, 32631, 32632, str(tmp_path))
+    assert abs(moved[0]["easting"] - x) < 0.002 and abs(moved[0]["northing"] - y) < 0.002 and moved[0]["dz"] == 0.01
+    assert terrain_picture._points_in(points, 32632, 32632, str(tmp_path)) == points
+    assert terrain_picture._points_in(points, None, 32632, str(tmp_path)) == points

@@ -386,11 +386,13 @@ def _terrain(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], 
             centre = (f["info"] or {}).get("centfile")
             done.append({"name": f["name"], "input": f"{f['name']}/{f['run_control']}",
                          "centre": os.path.join(f["flight"].path, centre) if isinstance(centre, str) else None})
-    points = (acc.get("data") or {}).get("checkpoints")
+    data = acc.get("data") or {}
+    points = data.get("checkpoints")
+    epsg = ((data.get("crs") or {}).get("horizontal") or {}).get("epsg")
     if not isinstance(points, list):
-        points = _checkpoint_file(os.path.join(campaign, s.checkpoints)) if s.checkpoints else []
+        points, epsg = (_checkpoint_file(os.path.join(campaign, s.checkpoints)) if s.checkpoints else []), None
     geodesy = ["--geodesy", s.geodesy] if s.geodesy else []
-    return terrain_picture.draw(_program(build, "morva-grid", "grid"), done, campaign, geodesy, points, work)
+    return terrain_picture.draw(_program(build, "morva-grid", "grid"), done, campaign, geodesy, points, epsg, work)
 
 
 def _checkpoint_file(path: str) -> List[Dict[str, Any]]:

@@ -60,6 +60,21 @@ def coordinate_systems(tif: str, campaign: str) -> dict[str, Any]:
             "vertical": {"name": vertical, "epsg": 4979 if vertical == "ellipsoidal height" else None}}
 
 
+def _project(pairs: list[tuple[str, str]], source: str, target: str, campaign: str) -> list[tuple[float, float]]:
+    """Coordinates (in the source CRS's axis order) in the target CRS, by
+    PROJ's cs2cs; pairs that do not convert are left out."""
+    text = "".join(f"{a} {b}\n" for a, b in pairs)
+    done = _run(["cs2cs", "-f", "%.3f", source, target], campaign, text)
+    out = []
+    for ln in done.stdout.splitlines():
+        parts = ln.split()
+        try:
+            out.append((float(parts[0]), float(parts[1])))
+        except (IndexError, ValueError):
+            continue
+    return out
+
+
 def _flight_line(centre_file: str, epsg: int, campaign: str) -> list[tuple[float, float]]:
     """Easting, northing of the flight's centre points (thinned)."""
     try:
@@ -69,16 +84,18 @@ def _flight_line(centre_file: str, epsg: int, campaign: str) -> list[tuple[float
         return []
     step = max(1, math.ceil(len(rows) / LINE_VERTICES))
     picked = rows[::step] + ([rows[-1]] if rows and (len(rows) - 1) % step else [])
-    text = "".join(f"{r[1]} {r[2]}\n" for r in picked if len(r) >= 3)
-    done = _run(["cs2cs", "-f", "%.3f", "EPSG:4326", f"EPSG:{epsg}"], campaign, text)
-    out = []
-    for ln in done.stdout.splitlines():
-        parts = ln.split()
-        try:
-            out.append((float(parts[0]), float(parts[1])))
-        except (IndexError, ValueError):
-            continue
-    return out
+    return _project([(r[1], r[2]) for r in picked if len(r) >= 3], "EPSG:4326", f"EPSG:{epsg}", campaign)
+
+
+def _points_in(points: list[dict[str, Any]], source: Any, epsg: int, campaign: str) -> list[dict[str, Any]]:
+    """The check points in the raster's CRS: converted when they are in another."""
+    if not isinstance(source, int) or source == epsg:
+        return points
+    placed = [p for p in points if isinstance(p.get("easting"), (int, float)) and isinstance(p.get("northing"), (int, float))]
+    moved = _project([(str(p["easting"]), str(p["northing"])) for p in placed], f"EPSG:{source}", f"EPSG:{epsg}", campaign)
+    if len(moved) != len(placed):
+        return []
+    return [dict(p, easting=x, northing=y) for p, (x, y) in zip(placed, moved)]
 
 
 def _svg(grid: dict[str, Any], lines: dict[str, list[tuple[float, float]]], points: list[dict[str, Any]]) -> str:
@@ -119,10 +136,11 @@ def _svg(grid: dict[str, Any], lines: dict[str, list[tuple[float, float]]], poin
 
 
 def draw(grid_program: Optional[str], done: list[dict[str, Any]], campaign: str, geodesy: list[str],
-         points: list[dict[str, Any]], work: str) -> dict[str, Any]:
+         points: list[dict[str, Any]], points_epsg: Any, work: str) -> dict[str, Any]:
     """{"svg", "band", "crs", "resolution"} or {"why"}: done holds each flight
     that is done as {"name", "input" (its run control below the campaign),
-    "centre" (its centre-point file or None)}."""
+    "centre" (its centre-point file or None)}; the check points are in
+    EPSG:points_epsg (None: the raster's)."""
     if not done:
         return {"why": "no flight is done"}
     if grid_program is None:
@@ -139,5 +157,6 @@ def draw(grid_program: Optional[str], done: list[dict[str, Any]], campaign: str,
     crs = coordinate_systems(grid["tif"], campaign)
     epsg = (crs.get("horizontal") or {}).get("epsg")
     lines = {f["name"]: _flight_line(f["centre"], epsg, campaign) for f in done if f["centre"] and epsg}
-    return {"svg": _svg(grid, lines, points), "band": grid["band"], "crs": crs, "resolution": grid["resolution"],
+    shown = _points_in(points, points_epsg, epsg, campaign) if epsg else []
+    return {"svg": _svg(grid, lines, shown), "band": grid["band"], "crs": crs, "resolution": grid["resolution"],
             "why": ""}
