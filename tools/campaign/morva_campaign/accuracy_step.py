@@ -6,25 +6,15 @@ digest and the limits; any of them changed, or accuracy.json changed or gone,
 makes it stale and the next run measures again."""
 import json
 import os
-import shutil
 import subprocess
 import time
 from typing import Any, Callable, Optional
 
-from . import atomic, flights, settings as settings_mod
+from . import atomic, companions, flights, settings as settings_mod
 
 OUTPUT = "accuracy.json"
 RECORD = "accuracy.done.json"
 FILES = (OUTPUT, RECORD)
-
-
-def companion(script_dir: str, name: str, subdir: str) -> Optional[str]:
-    """A companion program: beside this runner, in the build tree's folder of
-    its own, or on PATH."""
-    for candidate in (os.path.join(script_dir, name), os.path.join(script_dir, os.pardir, subdir, name)):
-        if os.path.isfile(candidate) and os.access(candidate, os.X_OK):
-            return candidate
-    return shutil.which(name)
 
 
 def _digest(path: str) -> Optional[str]:
@@ -91,7 +81,7 @@ def run(campaign: str, s: settings_mod.Settings, script_dir: str, say: Callable[
         return True
     ident = identity(campaign, s)
     record: dict[str, Any] = {"identity": ident, "started": time.strftime("%Y-%m-%dT%H:%M:%S%z")}
-    program = companion(script_dir, "morva-accuracy", "accuracy")
+    program = companions.find(script_dir, "morva-accuracy", "accuracy")
     t0 = time.monotonic()
     if not ident["flights"]:
         last = "no flight is done"

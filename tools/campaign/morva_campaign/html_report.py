@@ -15,7 +15,7 @@ from typing import Any, Dict, List, Optional
 
 from morva_cli import outputs
 
-from . import accuracy_step, atomic, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
+from . import atomic, companions, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
 from .flight_run import RUNNER_FILES
 from .report_format import NOT_TESTED, count as _count, crs_name, e, given, number as _number, text as _text
@@ -25,7 +25,7 @@ OUTPUT = "campaign-report.html"
 
 
 def _program(build: Any, name: str, subdir: str) -> Optional[str]:
-    return accuracy_step.companion(build.script_dir, name, subdir)
+    return companions.find(build.script_dir, name, subdir)
 
 
 def _image(path: str) -> str:
