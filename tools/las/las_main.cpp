@@ -17,7 +17,7 @@
 #include "flight_time.hpp"
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
-#include "las_export.hpp"
+#include "scan_point_export.hpp"
 #include "las_writer.hpp"
 #include "geodesy_record.hpp"
 #include "heights.hpp"
@@ -283,6 +283,7 @@ void export_run(const Options& o) {
     }
 
     las::ExportPlan plan;
+    plan.program = std::string(kProgram);
     plan.scan_points = points.points_file;
     plan.binary = rc.binary_output;
     plan.with_group_size = !rc.binary_output && rc.navg > 1;
