@@ -20,11 +20,10 @@ The survey is kept in --work (build/bench-data by default) for the next run.
 import argparse
 import os
 import statistics
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import las_throughput  # noqa: E402  (the binary scan-point form and quiet runs)
+import las_throughput  # noqa: E402  (the scan-point forms and quiet runs)
 import throughput  # noqa: E402  (the survey and the timing helpers)
 
 # name, the file read (warmed first), the command's output, its arguments after the program
@@ -35,20 +34,6 @@ STEPS = [
     ("grid from LAZ", "grid", "points.laz", "dem-laz.tif", ["points.laz", "dem-laz.tif"]),
 ]
 GOALS = [("LAZ export", "LAS export", 2.0), ("grid from LAZ", "grid from LAS", 1.5)]
-
-
-def binary_scan_points(morva, folder):
-    """The binary scan points of the survey (morva's run once, kept afterwards)."""
-    name, output, switches = las_throughput.FORMS[0]
-    with open(os.path.join(folder, "run.in")) as f:
-        lines = f.read().split("\n")
-    lines[3], lines[9] = output, switches
-    control = os.path.join(folder, f"run.las-{name}.in")
-    with open(control, "w") as f:
-        f.write("\n".join(lines))
-    if not os.path.exists(os.path.join(folder, output)):
-        with open(control) as stdin:
-            subprocess.run([morva], cwd=folder, stdin=stdin, stdout=subprocess.DEVNULL, check=True)
 
 
 def main():
@@ -63,7 +48,7 @@ def main():
     os.makedirs(work, exist_ok=True)
     print(f"cpu: {throughput.cpu_name()}, {os.cpu_count()} cores")
     throughput.write_survey(sim, folder)
-    binary_scan_points(morva, folder)
+    las_throughput.scan_points(morva, folder, las_throughput.FORMS[:1])  # binary records only
     points = os.path.getsize(os.path.join(folder, "points.bin")) // 18
 
     runs = {name: [] for name, *_ in STEPS}
