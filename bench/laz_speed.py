@@ -13,8 +13,10 @@ printed with the ratios of the repetitions (goals: the LAZ export at most 2
 times the LAS export, the grid from the LAZ at most 1.5 times the grid from
 the LAS), the peak memory of each (/usr/bin/time) and the files' sizes.
 The survey is kept in --work (build/bench-data by default) for the next run.
+With --old BUILD, that build's morva-las and morva-grid take the same steps
+in every repetition, after this build's (their outputs named old-...).
 
-    bench/laz_speed.py [--build build] [--work build/bench-data] [--reps 3] [--settle 4]
+    bench/laz_speed.py [--build build] [--old BUILD] [--work build/bench-data] [--reps 3] [--settle 4]
 """
 
 import argparse
@@ -39,10 +41,18 @@ GOALS = [("LAZ export", "LAS export", 2.0), ("grid from LAZ", "grid from LAS", 1
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     throughput.add_common_options(ap, reps=3)
+    ap.add_argument("--old", help="build folder of a reference morva-las and morva-grid, run in every repetition")
     args = throughput.parse_options(ap)
     morva, sim, las, grid = throughput.built_programs(
         args.build, ["src/morva", "tools/sim/morva-sim", "tools/las/morva-las", "tools/grid/morva-grid"])
     programs = {"las": las, "grid": grid}
+    steps = list(STEPS)
+    if args.old:
+        old_las, old_grid = throughput.built_programs(args.old, ["tools/las/morva-las", "tools/grid/morva-grid"])
+        programs.update({"old las": old_las, "old grid": old_grid})
+        steps += [("old " + name, "old " + program, "old-" + source if program == "grid" else source, "old-" + output,
+                   ["old-" + a if a.startswith("points.") or a.startswith("dem-") else a for a in argv])
+                  for name, program, source, output, argv in STEPS]
     work = os.path.abspath(args.work or os.path.join(args.build, "bench-data"))
     folder = os.path.join(work, "survey")
     os.makedirs(work, exist_ok=True)
@@ -51,9 +61,9 @@ def main():
     las_throughput.scan_points(morva, folder, las_throughput.FORMS[:1])  # binary records only
     points = os.path.getsize(os.path.join(folder, "points.bin")) // 18
 
-    runs = {name: [] for name, *_ in STEPS}
+    runs = {name: [] for name, *_ in steps}
     for rep in range(args.reps):
-        for name, program, source, output, argv in STEPS:
+        for name, program, source, output, argv in steps:
             throughput.fresh(folder, args.settle, [output])
             throughput.warm(folder, source)
             r = las_throughput.quietly(lambda: throughput.timed([programs[program], *argv], folder))
@@ -71,7 +81,7 @@ def main():
         m = {k: statistics.median(r[k] for r in rs) for k in ("wall", "user", "sys", "rss", "size")}
         print(f"{name:<15}{points / m['wall'] / 1e6:8.2f}{m['wall']:9.3f}{m['user']:9.3f}{m['sys']:8.3f}"
               f"{m['rss'] / 1024:9.1f}{m['size']:9.1f}")
-    for slow, fast, goal in GOALS:
+    for slow, fast, goal in GOALS + [("old " + s, "old " + f, g) for s, f, g in GOALS if args.old]:
         ratio = statistics.median(s["wall"] / f["wall"] for s, f in zip(runs[slow], runs[fast]))
         verdict = "met" if ratio <= goal else "NOT met"
         print(f"{slow} / {fast} (median of the repetitions' ratios): {ratio:.2f} (goal: at most {goal}: {verdict})")
