@@ -35,7 +35,7 @@ namespace {
 using namespace morva;
 
 constexpr std::string_view kProgram = "morva-las";
-constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las|OUTPUT.laz";
+constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las";
 constexpr std::string_view kDescription =
     "Writes the scan points of a morva run as a LAS 1.4 file (point format 6) for\n"
     "point-cloud viewers and GIS. The run control is read as morva reads it; it\n"
