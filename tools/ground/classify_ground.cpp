@@ -92,6 +92,10 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
             classes[i] = points.classification[i];
             continue;
         }
+        if (settings.keep_existing && !points.classification.empty() && points.classification[i] > kGround) {
+            classes[i] = points.classification[i];
+            continue;
+        }
         if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i]) || !std::isfinite(points.z[i])) continue;
         cols[i] = std::int64_t(std::floor(points.x[i] / settings.cell_size));
         rows[i] = std::int64_t(std::floor(points.y[i] / settings.cell_size));
@@ -131,6 +135,10 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     work();
     for (auto& thread : pool) thread.join();
     if (failure) std::rethrow_exception(failure);
+    if (settings.keep_existing && !points.classification.empty()) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (points.classification[i] == kGround) classes[i] = kGround;
+    }
     return classes;
 }
 
