@@ -24,16 +24,10 @@ LAYERS = {
     "run": {"georef", "inputs", "numeric", "records", "regression", "scanner", "text"},
 }
 
-# Includes of another program's folder that wait for morva-grid's pieces
-# (its point pass, grid and COG writer) to move into the companion library,
-# and for morva-grid to use the library's run geodesy.
+# Includes of another program's folder that wait for morva-grid to use the
+# companion library's run geodesy.
 # None may be added; each goes when its piece moves.
 WAITING = {
-    ("tools/overlap/overlap_run.cpp", "point_pass.hpp"),
-    ("tools/overlap/overlap_outputs.cpp", "cells_into_tiles.hpp"),
-    ("tools/overlap/overlap_outputs.cpp", "cog_writer.hpp"),
-    ("tools/overlap/cell_table.hpp", "grid.hpp"),
-    ("tools/overlap/plane_cells.hpp", "grid.hpp"),
     ("tools/grid/grid_main.cpp", "run_geodesy.hpp"),
 }
 
