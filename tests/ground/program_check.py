@@ -73,6 +73,14 @@ out = classify([work("flagged_in.las")], work("flagged.las"))
 if out is not None:
     same_except_class(work("flagged_in.las"), out, "flags")
 
+# LAZ out: the same points and classes as LAS out.
+laz = classify([AUTZEN], work("f3.laz"))
+las = laspy.read(work("f3.las"))
+if laz is not None:
+    same_except_class(las, laz, "LAZ")
+    if not np.array_equal(np.asarray(las.classification), np.asarray(laz.classification)):
+        failures.append("LAZ out: other classes than LAS out")
+
 # The same bytes whatever the threads and tiles.
 one = classify([AUTZEN], work("t1.las"), "--threads", "1")
 two = classify([AUTZEN], work("t2.las"), "--threads", "2", "--tile-size", "300")

@@ -36,16 +36,10 @@ bool ends_with(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-bool is_laz_name(const std::string& name) {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ends_with(lower, ".laz");
-}
-
 bool is_las_name(const std::string& name) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ends_with(lower, ".las") || ends_with(lower, ".laz");
+    return ends_with(lower, ".las") || common::is_laz_name(name);
 }
 
 // The input's name without its folder and its extension.
@@ -169,9 +163,8 @@ void write_cloud(const std::vector<const grid::PointSource*>& sources, const std
                  common::StagedFiles& files) {
     common::LasWriterSetup setup;
     setup.header = first;
-    setup.compress = is_laz_name(output);
+    setup.compress = common::is_laz_name(output);
     setup.threads = threads;
-    setup.system_identifier = "morva-ground";
     setup.generating_software = "morva-ground " + std::string(text::project_version());
     common::LasWriter writer(files, output, setup);
     std::vector<common::LasPoint> block;
