@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -33,20 +34,29 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
     auto key_of = [&](std::uint32_t id) {
         return TileKey{floor_div(rows[id] - span.row0, tile_cells), floor_div(cols[id] - span.col0, tile_cells)};
     };
-    TileIndex index;
-    index.order = usable;
-    std::sort(index.order.begin(), index.order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const TileKey ka = key_of(a), kb = key_of(b);
-        return ka < kb || (ka == kb && a < b);
-    });
-    for (std::size_t k = 0; k < index.order.size(); ++k) {
-        const TileKey key = key_of(index.order[k]);
-        if (index.keys.empty() || index.keys.back() != key) {
-            index.keys.push_back(key);
-            index.start.push_back(k);
+    // A counting sort: points come in runs of one tile (a scan stays in a
+    // tile for a while), so each run costs one look-up in the few tiles.
+    std::map<TileKey, std::size_t> slot;
+    auto slot_of = [&slot, last = TileKey{INT64_MIN, INT64_MIN}, at = slot.end()](const TileKey& key) mutable {
+        if (at == slot.end() || key != last) {
+            at = slot.try_emplace(key, 0).first;
+            last = key;
         }
+        return at;
+    };
+    for (const std::uint32_t id : usable) ++slot_of(key_of(id))->second;
+    TileIndex index;
+    std::size_t sum = 0;
+    for (auto& [key, count] : slot) {
+        index.keys.push_back(key);
+        index.start.push_back(sum);
+        sum += count;
+        count = index.start.back();  // from here on: the next place of the tile's points
     }
-    index.start.push_back(index.order.size());
+    index.start.push_back(sum);
+    // In ascending order of id within each tile, as `usable` is.
+    index.order.resize(usable.size());
+    for (const std::uint32_t id : usable) index.order[slot_of(key_of(id))->second++] = id;
     return index;
 }
 
