@@ -109,9 +109,10 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
 std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
     std::vector<std::uint8_t> object(filled.z.size(), 0);
-    SurfaceGrid eroded, opened, previous = filled;
+    SurfaceGrid eroded = filled, wider, opened, previous = filled;
     for (int k = 1; k <= max_radius; ++k) {
-        erode(filled, k, eroded);
+        erode_by_one(eroded, wider);
+        std::swap(eroded, wider);
         dilate(eroded, k, opened);
         const double allowed = settings.slope * k * settings.cell_size;
         for (std::size_t i = 0; i < object.size(); ++i)
