@@ -79,7 +79,8 @@ GroundOptions parse_options(int argc, char** argv) {
         text::number_option("--fill-distance", "L", "farthest a cell takes the terrain from [20 m]", s.fill_distance, 0,
                             1e6),
         text::number_option("--tile-size", "L", "side of the tiles worked on at once [750 m]", s.tile_size, 0.001, 1e9),
-        text::number_option("--threads", "N", "threads classifying tiles and compressing LAZ; 0: every core [0]",
+        text::number_option("--threads", "N", "threads classifying tiles and compressing LAZ;\n"
+                            "0: every core [0]",
                             s.threads, 0, 1024),
         common::memory_option("memory the points and tiles may take, e.g. 8G [three\n"
                               "quarters of the memory available]",
