@@ -191,7 +191,7 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
         description = r->description;
     }
     const bool by_morva = description == "exact ellipsoidal georeferencing" || description == "flat-earth georeferencing";
-    if (by_morva) s.geodesy = description == "flat-earth georeferencing" ? "flat" : "ellipsoid";
+    if (by_morva) s.geodesy = description == "flat-earth georeferencing" ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
     std::string from;
     std::string crs = common::las_crs_text(h, from);
     if (crs.empty()) {
@@ -203,13 +203,15 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     if (!facts.error.empty()) fail(name, "the coordinate system of " + from + " is " + facts.error);
     s.crs = facts.horizontal;
     s.crs_name = facts.name;
+    s.vertical_crs = facts.vertical;
     s.projected = facts.kind == common::CrsKind::Projected;
     if (!s.projected && facts.name == "WGS 84") {
         // As the runs' own points are: no other CRS needed.
         s.crs.clear();
         s.crs_name.clear();
     }
-    s.vertical = by_morva ? morva_vertical(s.wkt) : "heights as stored (" + facts.name + ")";
+    s.vertical = by_morva ? morva_vertical(s.wkt)
+                          : "heights as stored (" + (facts.heights.empty() ? facts.name : facts.heights) + ")";
     if (s.point_count > 0 && !s.projected) {
         const double min_x = h.min[0], max_x = h.max[0], min_y = h.min[1], max_y = h.max[1];
         if (!(std::fabs(min_x) <= 360 && std::fabs(max_x) <= 360 && std::fabs(min_y) <= 90 && std::fabs(max_y) <= 90)) {
