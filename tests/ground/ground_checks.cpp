@@ -126,9 +126,14 @@ TEST(SurfaceGrid, ErosionMatchesADirectSearch) {
         const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 40), radius = 1 + int(rng() % 20);
         ground::SurfaceGrid grid{w, h, std::vector<double>(std::size_t(w) * h)};
         for (double& v : grid.z) v = rng() % 4 == 0 ? ground::kNoValue : double(rng() % 1000);
-        ground::SurfaceGrid eroded, dilated;
+        ground::SurfaceGrid eroded, dilated, stepped = grid, next;
         ground::erode(grid, radius, eroded);
         ground::dilate(grid, radius, dilated);
+        // The openings erode one cell at a time: radius times by one must be the same.
+        for (int k = 0; k < radius; ++k) {
+            ground::erode_by_one(stepped, next);
+            std::swap(stepped, next);
+        }
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c) {
                 double low = INFINITY, high = -INFINITY;
@@ -137,10 +142,12 @@ TEST(SurfaceGrid, ErosionMatchesADirectSearch) {
                         if (!std::isnan(grid.at(cc, rr)))
                             low = std::min(low, grid.at(cc, rr)), high = std::max(high, grid.at(cc, rr));
                 if (std::isinf(low)) {
-                    ASSERT_TRUE(std::isnan(eroded.at(c, r)) && std::isnan(dilated.at(c, r)));
+                    ASSERT_TRUE(std::isnan(eroded.at(c, r)) && std::isnan(dilated.at(c, r)) &&
+                                std::isnan(stepped.at(c, r)));
                 } else {
                     ASSERT_EQ(eroded.at(c, r), low) << w << "x" << h << " radius " << radius;
                     ASSERT_EQ(dilated.at(c, r), high) << w << "x" << h << " radius " << radius;
+                    ASSERT_EQ(stepped.at(c, r), low) << w << "x" << h << " radius " << radius << " by one";
                 }
             }
     }

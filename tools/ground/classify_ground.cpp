@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -33,20 +34,29 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
     auto key_of = [&](std::uint32_t id) {
         return TileKey{floor_div(rows[id] - span.row0, tile_cells), floor_div(cols[id] - span.col0, tile_cells)};
     };
-    TileIndex index;
-    index.order = usable;
-    std::sort(index.order.begin(), index.order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const TileKey ka = key_of(a), kb = key_of(b);
-        return ka < kb || (ka == kb && a < b);
-    });
-    for (std::size_t k = 0; k < index.order.size(); ++k) {
-        const TileKey key = key_of(index.order[k]);
-        if (index.keys.empty() || index.keys.back() != key) {
-            index.keys.push_back(key);
-            index.start.push_back(k);
+    // A counting sort: points come in runs of one tile (a scan stays in a
+    // tile for a while), so each run costs one look-up in the few tiles.
+    std::map<TileKey, std::size_t> slot;
+    auto slot_of = [&slot, last = TileKey{INT64_MIN, INT64_MIN}, at = slot.end()](const TileKey& key) mutable {
+        if (at == slot.end() || key != last) {
+            at = slot.try_emplace(key, 0).first;
+            last = key;
         }
+        return at;
+    };
+    for (const std::uint32_t id : usable) ++slot_of(key_of(id))->second;
+    TileIndex index;
+    std::size_t sum = 0;
+    for (auto& [key, count] : slot) {
+        index.keys.push_back(key);
+        index.start.push_back(sum);
+        sum += count;
+        count = index.start.back();  // from here on: the next place of the tile's points
     }
-    index.start.push_back(index.order.size());
+    index.start.push_back(sum);
+    // In ascending order of id within each tile, as `usable` is.
+    index.order.resize(usable.size());
+    for (const std::uint32_t id : usable) index.order[slot_of(key_of(id))->second++] = id;
     return index;
 }
 
@@ -92,6 +102,10 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
             classes[i] = points.classification[i];
             continue;
         }
+        if (settings.keep_existing && !points.classification.empty() && points.classification[i] > kGround) {
+            classes[i] = points.classification[i];
+            continue;
+        }
         if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i]) || !std::isfinite(points.z[i])) continue;
         cols[i] = std::int64_t(std::floor(points.x[i] / settings.cell_size));
         rows[i] = std::int64_t(std::floor(points.y[i] / settings.cell_size));
@@ -131,6 +145,10 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     work();
     for (auto& thread : pool) thread.join();
     if (failure) std::rethrow_exception(failure);
+    if (settings.keep_existing && !points.classification.empty()) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (points.classification[i] == kGround) classes[i] = kGround;
+    }
     return classes;
 }
 

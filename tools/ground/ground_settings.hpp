@@ -52,6 +52,9 @@ struct GroundSettings {
     double tile_size = 750.0;
     // Threads working on tiles at once; 0 means one per core.
     unsigned threads = 0;
+    // Classify only points of class 0 or 1: every other point keeps its
+    // class, and of those only the ground (2) takes part in the surface.
+    bool keep_existing = false;
 };
 
 }  // namespace ground

@@ -10,6 +10,8 @@ namespace ground {
 namespace {
 
 constexpr int kLowNoisePasses = 3;
+// How many times the low-noise radius a point alone within it is judged over.
+constexpr int kLoneReach = 3;
 
 int cells_for(double length, double cell_size) {
     return std::max(1, int(std::ceil(length / cell_size - 1e-9)));
@@ -54,6 +56,17 @@ void lowest_surface(const Points& points, const CellPoints& cells,
     }
 }
 
+// The lowest value of the cells within radius of (c, r), itself left out.
+double lowest_other(const SurfaceGrid& surface, int c, int r, int radius) {
+    double around = INFINITY;
+    for (int rr = std::max(0, r - radius); rr <= std::min(surface.height - 1, r + radius); ++rr)
+        for (int cc = std::max(0, c - radius); cc <= std::min(surface.width - 1, c + radius); ++cc) {
+            const double v = surface.at(cc, rr);
+            if ((rr != r || cc != c) && !std::isnan(v)) around = std::min(around, v);
+        }
+    return around;
+}
+
 // Marks as low noise the points of a cell more than depth below the lowest
 // point of every other cell within radius cells (only a cell that is the
 // lowest of its square can hold any), a few times over so that a pair of
@@ -72,12 +85,10 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
             for (int c = 0; c < w; ++c) {
                 const std::size_t i = std::size_t(r) * w + c;
                 if (std::isnan(surface.z[i]) || surface.z[i] != lowest_around.z[i]) continue;
-                double around = INFINITY;
-                for (int rr = std::max(0, r - radius); rr <= std::min(h - 1, r + radius); ++rr)
-                    for (int cc = std::max(0, c - radius); cc <= std::min(w - 1, c + radius); ++cc) {
-                        const double v = surface.at(cc, rr);
-                        if ((rr != r || cc != c) && !std::isnan(v)) around = std::min(around, v);
-                    }
+                // A point alone within the radius (at a swath's edge, in a
+                // sparse cloud) is judged against the cells farther out.
+                double around = lowest_other(surface, c, r, radius);
+                if (!std::isfinite(around)) around = lowest_other(surface, c, r, kLoneReach * radius);
                 if (!std::isfinite(around)) continue;
                 std::uint32_t k = cells.start[i] + skipped[i];
                 while (k < cells.start[i + 1] && points.z[cells.order[k]] < around - depth) ++k;
@@ -98,9 +109,10 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
 std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
     std::vector<std::uint8_t> object(filled.z.size(), 0);
-    SurfaceGrid eroded, opened, previous = filled;
+    SurfaceGrid eroded = filled, wider, opened, previous = filled;
     for (int k = 1; k <= max_radius; ++k) {
-        erode(filled, k, eroded);
+        erode_by_one(eroded, wider);
+        std::swap(eroded, wider);
         dilate(eroded, k, opened);
         const double allowed = settings.slope * k * settings.cell_size;
         for (std::size_t i = 0; i < object.size(); ++i)
@@ -138,7 +150,7 @@ int reach_in_cells(const GroundSettings& settings) {
     // Each step reads its input this far around a cell: the low-noise passes,
     // the first fill, the openings (erosion then dilation), each terrain
     // model's fill and slope, and the interpolation between cell centres.
-    return kLowNoisePasses * low_noise + fill + 2 * window +
+    return kLowNoisePasses * kLoneReach * low_noise + fill + 2 * window +
            (settings.reclaim_passes + 1) * (fill + 1) + 1 + 1;
 }
 

@@ -87,6 +87,36 @@ void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out) {
     square_extreme(in, radius, out, -INFINITY, [](double a, double b) { return std::max(a, b); });
 }
 
+void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out) {
+    const int w = in.width, h = in.height;
+    thread_local std::vector<double> rows;
+    rows.resize(in.z.size());
+    auto value = [](double v) { return std::isnan(v) ? INFINITY : v; };
+    for (int r = 0; r < h; ++r) {
+        const double* src = &in.z[std::size_t(r) * w];
+        double* dst = &rows[std::size_t(r) * w];
+        for (int c = 0; c < w; ++c) {
+            double m = value(src[c]);
+            if (c > 0) m = std::min(m, value(src[c - 1]));
+            if (c + 1 < w) m = std::min(m, value(src[c + 1]));
+            dst[c] = m;
+        }
+    }
+    out.width = w;
+    out.height = h;
+    out.z.resize(in.z.size());
+    for (int r = 0; r < h; ++r) {
+        const double* here = &rows[std::size_t(r) * w];
+        const double* above = r > 0 ? here - w : here;
+        const double* below = r + 1 < h ? here + w : here;
+        double* dst = &out.z[std::size_t(r) * w];
+        for (int c = 0; c < w; ++c) {
+            const double m = std::min(here[c], std::min(above[c], below[c]));
+            dst[c] = std::isinf(m) ? kNoValue : m;
+        }
+    }
+}
+
 void fill_gaps(SurfaceGrid& grid, int max_steps) {
     const int w = grid.width, h = grid.height;
     const std::size_t n = grid.z.size();

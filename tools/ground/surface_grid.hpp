@@ -24,6 +24,9 @@ struct SurfaceGrid {
 // of the given radius around each cell; NaN where the square holds none.
 void erode(const SurfaceGrid& in, int radius, SurfaceGrid& out);
 void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out);
+// erode(in, 1, out) in two plain passes: erosion by radius k is k erosions
+// by radius 1, which the openings of growing radius take one at a time.
+void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out);
 
 // Gives every empty cell the inverse-square-distance mean of the nearest
 // valid cell along each of the eight grid directions, looking at most
