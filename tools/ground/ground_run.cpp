@@ -247,7 +247,7 @@ int classify_inputs(const GroundOptions& o) {
     for (const std::string& name : o.inputs) {
         grid::PointSource s = grid::open_source(name, o.input_crs);
         if (s.kind != grid::SourceKind::Las)
-            fail(name + ": a run control's scan points are not read here yet; make a LAS file of them with morva-las");
+            fail(name + ": a run control's scan points are not classified here; make a projected LAS or LAZ file of them first (morva-las --crs utm RUN_CONTROL OUT.laz)");
         if (!s.projected)
             fail(name + ": its coordinates are longitude and latitude; the classifier's lengths need a projected "
                         "coordinate system (reproject the file, or name its system with --input-crs if it states a wrong one)");
