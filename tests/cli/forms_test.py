@@ -23,6 +23,8 @@ PROGRAMS = {
     "morva-boresight": ("morva-boresight [options] RUN_CONTROL...", "--json", []),
     "morva-campaign": ("morva-campaign run|status|report DIR [OPTIONS]", "--jobs", ["run", "."]),
     "morva-quicklook": ("morva-quicklook [options] RUN_CONTROL [OUTPUT.png]", "--report", []),
+    "morva-ground": ("morva-ground [options] INPUT... OUTPUT.las|.laz", "--cell-size", []),
+    "morva-accuracy": ("morva-accuracy [options] CHECKPOINTS.csv INPUT...", "--limits", []),
 }
 
 VERSION = r"[0-9]+\.[0-9]+\.[0-9]+( \(commit [0-9a-f]+\))?"
