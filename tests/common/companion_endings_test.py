@@ -17,7 +17,7 @@ BIN = os.environ.get("MORVA_BUILD", os.path.join(os.path.dirname(__file__), ".."
 MORVA = os.path.join(BIN, "src", "morva")
 TOOL = {name: os.path.join(BIN, "tools", folder, "morva-" + name)
         for name, folder in [("sim", "sim"), ("las", "las"), ("runinfo", "runinfo"), ("grid", "grid"),
-                             ("overlap", "overlap"), ("boresight", "boresight")]}
+                             ("overlap", "overlap"), ("boresight", "boresight"), ("ground", "ground")]}
 COMMON = ["--nmeas", "300", "--scan-rate", "50", "--duration", "4", "--speed", "50", "--geoid", "off",
           "--surface", "tilt", "--ground", "10"]
 FLIGHTS = {"a": ["--heading", "90", "--lat", "52", "--lon", "5"],
@@ -33,6 +33,9 @@ def flights(tmp_path_factory):
         with open(os.path.join(folder, "run.in"), "rb") as stdin:
             subprocess.run([MORVA], cwd=folder, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                            check=True)
+    # morva-ground classifies projected points
+    subprocess.run([TOOL["las"], "--crs", "utm", os.path.join(top, "a", "run.in"), os.path.join(top, "a_utm.las")],
+                   check=True, stderr=subprocess.DEVNULL)
     return top
 
 
