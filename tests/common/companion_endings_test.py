@@ -58,6 +58,7 @@ CASES = [
     ("overlap", ["--resolution", "3", "--csv", "{T}/pairs.csv", "{T}/a/run.in", "{T}/b/run.in"], {0, 3, 4},
      "{T}/pairs.csv"),
     ("boresight", ["--dump-points", "{T}/a/run.in", "{T}/b/run.in"], {0}, "{T}/b/run.in.points"),
+    ("ground", ["{T}/a_utm.las", "{T}/ground.laz"], {0}, "{T}/ground.laz"),
 ]
 
 
