@@ -10,7 +10,8 @@ namespace at {
 constexpr std::size_t signature = 0, file_source_id = 4, global_encoding = 6, version_major = 24,
                       version_minor = 25, system_identifier = 26, generating_software = 58, creation_day = 90,
                       creation_year = 92, header_size = 94, offset_to_points = 96, vlr_count = 100,
-                      point_format = 104, record_length = 105, scale = 131, offset = 155, max_x = 179, min_x = 187,
+                      point_format = 104, record_length = 105, legacy_point_count = 107, scale = 131,
+                      offset = 155, max_x = 179, min_x = 187, evlr_start = 235, evlr_count = 243,
                       point_count = 247, points_by_return = 255;
 }  // namespace at
 
@@ -73,6 +74,13 @@ Header decode_header(const unsigned char (&in)[kHeaderSize]) {
         h.scale[k] = get_le<double>(in + at::scale + 8 * k);
         h.offset[k] = get_le<double>(in + at::offset + 8 * k);
     }
+    for (int k = 0; k < 3; ++k) {
+        h.stated_max[k] = get_le<double>(in + at::max_x + 16 * k);
+        h.stated_min[k] = get_le<double>(in + at::min_x + 16 * k);
+    }
+    h.legacy_point_count = get_le<std::uint32_t>(in + at::legacy_point_count);
+    h.evlr_start = get_le<std::uint64_t>(in + at::evlr_start);
+    h.evlr_count = get_le<std::uint32_t>(in + at::evlr_count);
     h.point_count = get_le<std::uint64_t>(in + at::point_count);
     return h;
 }

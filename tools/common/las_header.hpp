@@ -52,11 +52,18 @@ struct Header {
     // and northing in metres of a projected CRS (scale 0.001, an offset near the points).
     double scale[3] = {kScaleXY, kScaleXY, kScaleZ};
     double offset[3] = {0, 0, 0};
+    // Read only (the writer derives them from the above): the extents as
+    // stated, the legacy 32-bit point count, the extended records (LAS 1.4).
+    double stated_min[3] = {0, 0, 0}, stated_max[3] = {0, 0, 0};
+    std::uint32_t legacy_point_count = 0;
+    std::uint64_t evlr_start = 0;
+    std::uint32_t evlr_count = 0;
 };
 
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);
 
-// The fields of a header as stored, "LASF" or not (the reader checks what it needs).
+// The fields of a header as stored, "LASF" or not (the reader checks what it
+// needs); the bytes beyond a shorter header of LAS 1.0 to 1.3 read as zero.
 Header decode_header(const unsigned char (&in)[kHeaderSize]);
 
 // Little-endian fields: a plain copy on a little-endian host, bytes in order elsewhere.
