@@ -46,8 +46,39 @@ def edit(work, e):
             f.write(data)
     elif e[0] == "folder":
         os.makedirs(name)
+    elif e[0] == "geokeys":
+        replace_crs_records(name, e[2], e[3], e[4])
     else:
         fail(f"unknown edit {e[0]}")
+
+
+def replace_crs_records(name, keys, doubles, ascii):
+    """Drops the LAS file's LASF_Projection records and appends GeoTIFF key
+    records in their place (the WKT bit of the global encoding cleared)."""
+    data = bytearray(open(name, "rb").read())
+    header_size, = struct.unpack_from("<H", data, 94)
+    offset, count = struct.unpack_from("<II", data, 96)
+    kept, at = [], header_size
+    for _ in range(count):
+        length, = struct.unpack_from("<H", data, at + 20)
+        if data[at + 2:at + 18].rstrip(b"\0") != b"LASF_Projection":
+            kept.append(bytes(data[at:at + 54 + length]))
+        at += 54 + length
+
+    def record(record_id, payload):
+        return struct.pack("<H16sHH32s", 0, b"LASF_Projection", record_id, len(payload), b"crafted") + payload
+
+    directory = struct.pack("<4H", 1, 1, 0, len(keys)) + b"".join(struct.pack("<4H", *k) for k in keys)
+    kept.append(record(34735, directory))
+    if doubles:
+        kept.append(record(34736, struct.pack(f"<{len(doubles)}d", *doubles)))
+    if ascii:
+        kept.append(record(34737, ascii.encode() + b"\0"))
+    records = b"".join(kept)
+    encoding, = struct.unpack_from("<H", data, 6)
+    struct.pack_into("<H", data, 6, encoding & ~0x10)
+    struct.pack_into("<II", data, 96, header_size + len(records), len(kept))
+    open(name, "wb").write(bytes(data[:header_size]) + records + bytes(data[offset:]))
 
 
 def rescale(work, source, target, scale, offset):

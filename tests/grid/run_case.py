@@ -19,7 +19,10 @@ A case is a JSON object:
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
              VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
              TARGET] a symbolic link; ["folder", NAME]; ["copy", FROM, TO]; ["f64", FILE, OFFSET, VALUE]
-             a little-endian double ("inf" and "nan" too)
+             a little-endian double ("inf" and "nan" too); ["geokeys", FILE,
+             [[KEY, LOCATION, COUNT, VALUE], ...], [DOUBLES], ASCII]: the LAS
+             file's CRS records replaced by GeoTIFF key records (directory,
+             doubles, text), its points unchanged
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
   signal     NAME (TERM, HUP...): sent to morva-grid once a temporary beside

@@ -68,6 +68,7 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
         r.record_id = static_cast<std::uint16_t>(le_u16(h + 18));
         const std::uint64_t length = extended ? las::get_le<std::uint64_t>(h + 20) : le_u16(h + 20);
         r.description = text_field(h + (extended ? 28 : 22), 32);
+        r.extended = extended;
         if (at + head + length > end || length > (std::uint64_t{1} << 30)) {
             fail(path, "the record " + r.user_id + " " + std::to_string(r.record_id) + " of " + std::to_string(length) +
                            " bytes runs past " + (extended ? "the end of the file" : "the start of the points"));
@@ -128,6 +129,10 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
     }
     if (!read_at(state_->fd, b, std::min<std::size_t>(header_size, sizeof b), 0)) fail(path, "the header runs past the end of the file");
     stored = las::decode_header(b);
+    h.file_source_id = stored.file_source_id;
+    h.global_encoding = stored.global_encoding;
+    h.creation_day = stored.creation_day;
+    h.creation_year = stored.creation_year;
     h.offset_to_points = stored.offset_to_points;
     h.compressed = (stored.point_format & 0xC0) != 0;
     h.point_format = static_cast<int>(stored.point_format & 0x3F);
