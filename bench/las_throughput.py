@@ -51,11 +51,11 @@ def quietly(call):
         os.close(devnull)
 
 
-def scan_points(morva, folder):
+def scan_points(morva, folder, forms=FORMS):
     """Runs morva once for each form, unless its scan-point file is there from a previous run."""
     with open(os.path.join(folder, "run.in")) as f:
         lines = f.read().split("\n")
-    for name, output, switches in FORMS:
+    for name, output, switches in forms:
         form_lines = list(lines)
         form_lines[3] = output
         form_lines[9] = switches

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "flight_time.hpp"
-#include "las_format.hpp"
+#include "scan_point_las.hpp"
 #include "records/scan_point_record.hpp"
 
 namespace morva::las {

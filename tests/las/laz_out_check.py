@@ -8,7 +8,9 @@ point of the LAZ equals the LAS's, so do the header's counts, bounds, scales,
 offsets and records (the laszip record aside); the LAZ is at most 2 % larger
 than what lazrs writes for the LAS's points; and morva-grid makes the same
 raster from either. Two overlapping flights as LAS and as LAZ give
-morva-overlap the same figures.
+morva-overlap the same figures. A damaged LAZ (cut short, its chunk table's
+offset or its point count wrong) stops morva-grid with one line naming the
+file and the fault, exit 1, and no raster.
 
 usage: laz_out_check.py BUILD_DIR WORK_FOLDER
 """
@@ -119,6 +121,35 @@ for name, (sim, navg, morva_args, las_args) in SURVEYS.items():
     run([LAS] + las_args + ["run.in", "out.laz"], cwd=folder)
     compare_files(name, os.path.join(folder, "out.las"), os.path.join(folder, "out.laz"))
     compare_grids(name, folder)
+
+def damaged(source, name, change):
+    data = bytearray(open(source, "rb").read())
+    change(data)
+    path = os.path.join(os.path.dirname(source), name)
+    open(path, "wb").write(bytes(data))
+    return path
+
+
+laz = os.path.join(WORK, "binary_flat", "out.laz")
+start = int.from_bytes(open(laz, "rb").read()[96:100], "little")
+count = int.from_bytes(open(laz, "rb").read()[247:255], "little")
+FAULTS = [
+    # guards: a LAZ cut short read as far as it goes and gridded without a word
+    ("cut.laz", lambda d: d.__delitem__(slice(len(d) * 2 // 3, None)), "truncated"),
+    # guards: a damaged chunk table offset sending the decoder astray
+    ("table.laz", lambda d: d.__setitem__(slice(start, start + 8), (2**40).to_bytes(8, "little")), "chunk table"),
+    # guards: a point count beyond the chunks decoded past the data in the read-ahead thread
+    ("count.laz", lambda d: d.__setitem__(slice(247, 255), (count + 70000).to_bytes(8, "little")), "chunk table"),
+]
+for name, change, fault in FAULTS:
+    path = damaged(laz, name, change)
+    tif = os.path.join(WORK, "binary_flat", "damaged.tif")
+    done = subprocess.run([GRID, path, tif], capture_output=True, text=True)
+    lines = done.stderr.strip().splitlines()
+    if (done.returncode != 1 or len(lines) != 1 or not lines[0].startswith(f"morva-grid: {path}: ")
+            or fault not in lines[0] or os.path.exists(tif)):
+        failures.append(f"morva-grid on {name}: exit {done.returncode}, {done.stderr.strip()!r}, "
+                        f"wanted one line naming it and the {fault}, no raster")
 
 # Two overlapping flights (east and west), as LAS and as LAZ: morva-overlap's figures.
 common = ["--nmeas", "400", "--scan-rate", "50", "--duration", "6", "--speed", "50", "--geoid", "off",

@@ -1,6 +1,7 @@
 #include "las_writer.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>

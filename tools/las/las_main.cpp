@@ -17,7 +17,7 @@
 #include "flight_time.hpp"
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
-#include "las_export.hpp"
+#include "scan_point_export.hpp"
 #include "las_writer.hpp"
 #include "geodesy_record.hpp"
 #include "heights.hpp"
@@ -35,7 +35,7 @@ namespace {
 using namespace morva;
 
 constexpr std::string_view kProgram = "morva-las";
-constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las|OUTPUT.laz";
+constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las";
 constexpr std::string_view kDescription =
     "Writes the scan points of a morva run as a LAS 1.4 file (point format 6) for\n"
     "point-cloud viewers and GIS. The run control is read as morva reads it; it\n"
@@ -298,6 +298,7 @@ void export_run(const Options& o) {
     }
 
     las::ExportPlan plan;
+    plan.program = std::string(kProgram);
     plan.scan_points = points.points_file;
     plan.binary = rc.binary_output;
     plan.with_group_size = !rc.binary_output && rc.navg > 1;

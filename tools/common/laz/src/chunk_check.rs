@@ -13,13 +13,22 @@ use crate::window::Window;
 const POINT_WISE: u16 = 0;
 
 /// Leaves `window` at `data_start` (where the offset to the chunk table is).
-pub fn check(window: &mut Window, data_start: u64, vlr: &LazVlr, point_count: u64, compressor: u16) -> Outcome<()> {
+/// Returns the points of the largest chunk (None for point-wise data,
+/// which has no chunks).
+pub fn check(
+    window: &mut Window,
+    data_start: u64,
+    vlr: &LazVlr,
+    point_count: u64,
+    compressor: u16,
+) -> Outcome<Option<u64>> {
     let end = window.end();
     if compressor == POINT_WISE {
         if point_count > 0 && data_start >= end {
             return Err(Fault::new(TRUNCATED, "the file ends before its compressed points (the file is truncated)"));
         }
-        return seek(window, data_start);
+        seek(window, data_start)?;
+        return Ok(None);
     }
     if data_start + 8 > end {
         return Err(Fault::new(TRUNCATED, "the file ends before its compressed points (the file is truncated)"));
@@ -70,7 +79,7 @@ pub fn check(window: &mut Window, data_start: u64, vlr: &LazVlr, point_count: u6
             ),
         ));
     }
-    if vlr.uses_variable_size_chunks() {
+    let largest = if vlr.uses_variable_size_chunks() {
         let points: u64 = table.as_ref().iter().map(|entry| entry.point_count).sum();
         if points != point_count {
             return Err(Fault::new(
@@ -78,8 +87,12 @@ pub fn check(window: &mut Window, data_start: u64, vlr: &LazVlr, point_count: u6
                 format!("the chunk table is damaged: its chunks hold {} points, the header counts {}", points, point_count),
             ));
         }
-    }
-    seek(window, data_start)
+        table.as_ref().iter().map(|entry| entry.point_count).max().unwrap_or(0)
+    } else {
+        u64::from(vlr.chunk_size())
+    };
+    seek(window, data_start)?;
+    Ok(Some(largest))
 }
 
 enum Offset {

@@ -1,17 +1,46 @@
-//! Decompression: points in file order, a batch at a time, chunk by chunk
-//! (memory stays within one chunk's compressed layers).
+//! Decompression: points in file order, a batch at a time. Chunked data are
+//! decompressed ahead of the caller on a thread of their own, a batch of
+//! chunks at once, one chunk on each core (the chunk table gives every
+//! chunk's place), while the caller works on the batch before: memory stays
+//! within two batches of a chunk per core, and the points are the same
+//! whatever the number of cores. Point-wise data, or chunks too large to
+//! hold one per core, are decompressed in the calling thread, chunk after
+//! chunk (memory within one chunk's compressed layers).
 
 use std::fs::File;
 use std::path::Path;
+use std::sync::mpsc::{sync_channel, Receiver, SyncSender};
+use std::thread::JoinHandle;
 
-use laz::{LasZipDecompressor, LazVlr};
+use laz::{LasZipDecompressor, LazVlr, ParLasZipDecompressor};
 
 use crate::chunk_check;
-use crate::status::{from_io, from_laz, Fault, Outcome, DAMAGED, MISMATCH, USAGE};
+use crate::status::{from_io, from_laz, guarded, Fault, Outcome, DAMAGED, MISMATCH, USAGE};
 use crate::window::Window;
 
+/// The most points of one batch decompressed ahead (a chunk per core).
+const MOST_AHEAD: u64 = 1 << 22;
+
+/// Batches in memory: one the caller takes from, one ready or on its way.
+const BATCHES: usize = 2;
+
+enum Decoder {
+    InThread(LasZipDecompressor<'static, Window>),
+    Ahead(Ahead),
+}
+
+/// The thread that decompresses batches ahead: it fills the buffers it is
+/// handed back, in file order, and stops at the first fault.
+struct Ahead {
+    filled: Receiver<Outcome<Vec<u8>>>,
+    empty: Option<SyncSender<Vec<u8>>>,
+    thread: Option<JoinHandle<()>>,
+    current: Vec<u8>,
+    taken: usize,
+}
+
 pub struct Reader {
-    decompressor: LasZipDecompressor<'static, Window>,
+    decoder: Decoder,
     record_length: usize,
     point_count: u64,
     points_read: u64,
@@ -51,15 +80,94 @@ pub fn open(source: &Source) -> Outcome<Reader> {
     let size = file.metadata().map_err(|e| from_io(e, "reading the file's size"))?.len();
     let end = if source.data_end == 0 { size } else { source.data_end.min(size) };
     let mut window = Window::new(file, end);
-    chunk_check::check(&mut window, source.data_start, &vlr, source.point_count, compressor)?;
-    let decompressor = LasZipDecompressor::new(window, vlr).map_err(|e| from_laz(e, "starting the decompression"))?;
-    Ok(Reader {
-        decompressor,
-        record_length: usize::from(source.record_length),
-        point_count: source.point_count,
-        points_read: 0,
-        broken: false,
-    })
+    let largest_chunk = chunk_check::check(&mut window, source.data_start, &vlr, source.point_count, compressor)?;
+    let cores = rayon::current_num_threads() as u64;
+    let batch = largest_chunk.unwrap_or(0).saturating_mul(cores);
+    let record_length = usize::from(source.record_length);
+    let decoder = if !cfg!(feature = "one-thread") && batch > 0 && batch <= MOST_AHEAD && source.point_count > 0 {
+        let decompressor =
+            ParLasZipDecompressor::new(window, vlr).map_err(|e| from_laz(e, "starting the decompression"))?;
+        Decoder::Ahead(Ahead::start(decompressor, batch, source.point_count, record_length)?)
+    } else {
+        Decoder::InThread(
+            LasZipDecompressor::new(window, vlr).map_err(|e| from_laz(e, "starting the decompression"))?,
+        )
+    };
+    Ok(Reader { decoder, record_length, point_count: source.point_count, points_read: 0, broken: false })
+}
+
+impl Ahead {
+    fn start(
+        mut decompressor: ParLasZipDecompressor<Window>,
+        batch: u64,
+        point_count: u64,
+        record_length: usize,
+    ) -> Outcome<Ahead> {
+        let (empty, to_fill) = sync_channel::<Vec<u8>>(BATCHES);
+        let (done, filled) = sync_channel::<Outcome<Vec<u8>>>(BATCHES);
+        for _ in 0..BATCHES {
+            let _ = empty.send(Vec::with_capacity(batch as usize * record_length));
+        }
+        let thread = std::thread::Builder::new()
+            .name("laz-read-ahead".into())
+            .spawn(move || {
+                let mut first = 0u64;
+                // Ends when the points are done, at a fault, or when the reader goes (no buffer comes back).
+                while first < point_count {
+                    let mut buffer = match to_fill.recv() {
+                        Ok(buffer) => buffer,
+                        Err(_) => return,
+                    };
+                    let n = batch.min(point_count - first);
+                    let doing = format!("decompressing points {} to {} of {}", first + 1, first + n, point_count);
+                    buffer.resize(n as usize * record_length, 0);
+                    let outcome = guarded(&doing, || decompressor.decompress_many(&mut buffer).map_err(|e| from_laz(e, &doing)));
+                    let failed = outcome.is_err();
+                    if done.send(outcome.map(|_| buffer)).is_err() || failed {
+                        return;
+                    }
+                    first += n;
+                }
+            })
+            .map_err(|e| Fault::new(USAGE, format!("starting the decompression thread: {}", e)))?;
+        Ok(Ahead { filled, empty: Some(empty), thread: Some(thread), current: Vec::new(), taken: 0 })
+    }
+
+    /// The next `out.len()` bytes of points, from the batches decompressed ahead.
+    fn take(&mut self, out: &mut [u8]) -> Outcome<()> {
+        let mut done = 0;
+        while done < out.len() {
+            if self.taken == self.current.len() {
+                let next = self
+                    .filled
+                    .recv()
+                    .map_err(|_| Fault::new(DAMAGED, "the decompression thread ended before the points"))??;
+                let spent = std::mem::replace(&mut self.current, next);
+                self.taken = 0;
+                // Back to the thread for the batch after next (the first is no buffer yet).
+                if let (Some(empty), true) = (&self.empty, spent.capacity() > 0) {
+                    let _ = empty.send(spent);
+                }
+            }
+            let n = (self.current.len() - self.taken).min(out.len() - done);
+            out[done..done + n].copy_from_slice(&self.current[self.taken..self.taken + n]);
+            done += n;
+            self.taken += n;
+        }
+        Ok(())
+    }
+}
+
+impl Drop for Ahead {
+    fn drop(&mut self) {
+        // No more buffers, and no one to hand a batch to: the thread ends
+        // after the batch it is on.
+        self.empty = None;
+        drop(std::mem::replace(&mut self.filled, sync_channel(0).1));
+        if let Some(thread) = self.thread.take() {
+            let _ = thread.join();
+        }
+    }
 }
 
 impl Reader {
@@ -86,9 +194,13 @@ impl Reader {
         // On a fault the stream's place is unknown: the reader refuses further calls.
         self.broken = true;
         let first = self.points_read + 1;
-        let decompressor = &mut self.decompressor;
         let doing = format!("decompressing points {} to {} of {}", first, first + wanted - 1, self.point_count);
-        crate::status::guarded(&doing, || decompressor.decompress_many(out).map_err(|e| from_io(e, &doing)))?;
+        match &mut self.decoder {
+            Decoder::InThread(decompressor) => {
+                guarded(&doing, || decompressor.decompress_many(out).map_err(|e| from_io(e, &doing)))?
+            }
+            Decoder::Ahead(ahead) => ahead.take(out)?,
+        }
         self.broken = false;
         self.points_read += wanted;
         Ok(())

@@ -1,11 +1,14 @@
 //! Compression into a file whose header and records the caller has written:
 //! points from `data_start` on, then the chunk table. With several threads,
-//! whole chunks are compressed at once on a pool of that size, so memory
-//! stays within one batch of `threads` chunks.
+//! whole chunks are compressed at once on a pool of that size; fixed-size
+//! chunks on a thread of their own while the caller gathers the next batch,
+//! so memory stays within three batches of `threads` chunks.
 
 use std::fs::{File, OpenOptions};
 use std::io::{BufWriter, Seek, SeekFrom, Write};
 use std::path::Path;
+use std::sync::mpsc::{sync_channel, Receiver, SyncSender};
+use std::thread::JoinHandle;
 
 use laz::{LasZipCompressor, LazVlr, LazVlrBuilder, ParLasZipCompressor};
 use rayon::prelude::*;
@@ -16,10 +19,82 @@ type Sink = BufWriter<File>;
 
 enum Engine {
     Sequential(LasZipCompressor<'static, Sink>),
-    /// Fixed-size chunks: `pending` gathers `threads` chunks' points.
-    ParallelFixed { compressor: ParLasZipCompressor<Sink>, pending: Vec<u8>, batch: usize },
+    /// Fixed-size chunks: `pending` gathers `threads` chunks' points for the compressing thread.
+    ParallelFixed { behind: Behind, pending: Vec<u8>, batch: usize },
     /// Variable-size chunks: `chunks` gathers `threads` closed chunks, `open` the one being filled.
     ParallelVariable { compressor: ParLasZipCompressor<Sink>, chunks: Vec<Vec<u8>>, open: Vec<u8> },
+}
+
+/// The thread that compresses the batches handed to it, in order, on the
+/// pool; it hands each buffer back, and the compressor at the end.
+struct Behind {
+    batches: Option<SyncSender<Vec<u8>>>,
+    spent: Receiver<Vec<u8>>,
+    thread: Option<JoinHandle<Outcome<ParLasZipCompressor<Sink>>>>,
+    buffers: usize,
+}
+
+/// Buffers of a batch: one filling, one compressing, one on its way back.
+const BUFFERS: usize = 3;
+
+impl Behind {
+    fn start(mut compressor: ParLasZipCompressor<Sink>, pool: Option<rayon::ThreadPool>) -> Outcome<Behind> {
+        let (batches, to_compress) = sync_channel::<Vec<u8>>(0);
+        let (give_back, spent) = sync_channel::<Vec<u8>>(BUFFERS);
+        let thread = std::thread::Builder::new()
+            .name("laz-compress".into())
+            .spawn(move || {
+                for mut batch in to_compress {
+                    guarded("compressing points", || {
+                        in_pool(&pool, || compressor.compress_many(&batch)).map_err(|e| from_io(e, "compressing points"))
+                    })?;
+                    batch.clear();
+                    let _ = give_back.send(batch);
+                }
+                Ok(compressor)
+            })
+            .map_err(|e| Fault::new(UNSUPPORTED, format!("starting the compression thread: {}", e)))?;
+        Ok(Behind { batches: Some(batches), spent, thread: Some(thread), buffers: 1 })
+    }
+
+    /// Hands a full batch over; returns an empty buffer for the next.
+    fn hand_over(&mut self, batch: Vec<u8>) -> Outcome<Vec<u8>> {
+        let sent = self.batches.as_ref().map_or(false, |b| b.send(batch).is_ok());
+        if !sent {
+            return Err(self.fault());
+        }
+        if self.buffers < BUFFERS {
+            self.buffers += 1;
+            return Ok(Vec::new());
+        }
+        self.spent.recv().map_err(|_| self.fault())
+    }
+
+    /// The compressor, once every batch handed over is compressed.
+    fn done(&mut self) -> Outcome<ParLasZipCompressor<Sink>> {
+        self.batches = None;
+        match self.thread.take().map(|t| t.join()) {
+            Some(Ok(outcome)) => outcome,
+            _ => Err(Fault::new(USAGE, "the compression thread ended unexpectedly")),
+        }
+    }
+
+    /// Why the thread stopped taking batches: its fault.
+    fn fault(&mut self) -> Fault {
+        match self.done() {
+            Err(fault) => fault,
+            Ok(_) => Fault::new(USAGE, "the compression thread ended early"),
+        }
+    }
+}
+
+impl Drop for Behind {
+    fn drop(&mut self) {
+        self.batches = None;
+        if let Some(thread) = self.thread.take() {
+            let _ = thread.join();
+        }
+    }
 }
 
 pub struct Writer {
@@ -52,24 +127,24 @@ pub fn open(path: &Path, data_start: u64, laszip_record: &[u8], threads: usize) 
     let mut file = OpenOptions::new().write(true).open(path).map_err(|e| from_io(e, "opening the output"))?;
     file.seek(SeekFrom::Start(data_start)).map_err(|e| from_io(e, "seeking in the output"))?;
     let sink = BufWriter::with_capacity(1 << 20, file);
-    let (engine, pool) = if threads == 1 || compressor_kind == 0 {
+    let (engine, pool, threads) = if threads == 1 || compressor_kind == 0 {
         let compressor = LasZipCompressor::new(sink, vlr).map_err(|e| from_laz(e, "starting the compression"))?;
-        (Engine::Sequential(compressor), None)
+        (Engine::Sequential(compressor), None, 1)
     } else {
         let pool = rayon::ThreadPoolBuilder::new()
             .num_threads(threads)
             .build()
             .map_err(|e| Fault::new(UNSUPPORTED, format!("starting {} compression threads: {}", threads, e)))?;
         let batch = pool.current_num_threads() * vlr.chunk_size() as usize * record_length;
+        let threads = pool.current_num_threads();
         let compressor = ParLasZipCompressor::new(sink, vlr).map_err(|e| from_laz(e, "starting the compression"))?;
-        let engine = if variable {
-            Engine::ParallelVariable { compressor, chunks: Vec::new(), open: Vec::new() }
+        if variable {
+            (Engine::ParallelVariable { compressor, chunks: Vec::new(), open: Vec::new() }, Some(pool), threads)
         } else {
-            Engine::ParallelFixed { compressor, pending: Vec::with_capacity(batch), batch }
-        };
-        (engine, Some(pool))
+            let behind = Behind::start(compressor, Some(pool))?;
+            (Engine::ParallelFixed { behind, pending: Vec::with_capacity(batch), batch }, None, threads)
+        }
     };
-    let threads = pool.as_ref().map_or(1, |p| p.current_num_threads());
     Ok(Writer { engine, pool, threads, record_length, broken: false })
 }
 
@@ -121,15 +196,16 @@ impl Writer {
                 open.extend_from_slice(points);
                 Ok(())
             }
-            Engine::ParallelFixed { compressor, pending, batch } => {
+            Engine::ParallelFixed { behind, pending, batch } => {
                 let mut rest = points;
                 while !rest.is_empty() {
                     let take = (*batch - pending.len()).min(rest.len());
                     pending.extend_from_slice(&rest[..take]);
                     rest = &rest[take..];
                     if pending.len() == *batch {
-                        in_pool(&self.pool, || compressor.compress_many(pending)).map_err(io)?;
-                        pending.clear();
+                        let next = behind.hand_over(std::mem::take(pending))?;
+                        *pending = next;
+                        pending.reserve(*batch);
                     }
                 }
                 Ok(())
@@ -165,6 +241,7 @@ impl Writer {
             }
         }
         let pool = &self.pool;
+        let mut compressed_behind = None;
         let sink = match &mut self.engine {
             Engine::Sequential(c) => {
                 c.done().map_err(|e| from_io(e, doing))?;
@@ -176,9 +253,11 @@ impl Writer {
                 compressor.done().map_err(|e| from_laz(e, doing))?;
                 compressor.get_mut()
             }
-            Engine::ParallelFixed { compressor, pending, .. } => {
-                in_pool(pool, || compressor.compress_many(pending)).map_err(|e| from_io(e, doing))?;
-                pending.clear();
+            Engine::ParallelFixed { behind, pending, .. } => {
+                if !pending.is_empty() {
+                    behind.hand_over(std::mem::take(pending))?;
+                }
+                let compressor = compressed_behind.insert(behind.done()?);
                 compressor.done().map_err(|e| from_laz(e, doing))?;
                 compressor.get_mut()
             }

@@ -1,12 +1,9 @@
-#include "las_export.hpp"
+#include "scan_point_export.hpp"
 
 #include "unreadable.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -21,24 +18,27 @@ namespace {
 
 constexpr std::int32_t kPoleE7 = 900000000;  // 90 degrees in 10^-7 degree
 
-[[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
+// A stop, named as the calling program's.
+[[noreturn]] void fail(const ExportPlan& plan, const std::string& message) {
+    text::stop_run(plan.program + ": " + message);
+}
 
-// The writer's stops, named as this program's.
+// The stops of what the records go to (the writer), named as the program's.
 template <typename Call>
-void writing(Call call) {
+void named(const ExportPlan& plan, Call call) {
     try {
         call();
     } catch (const text::RunStopped& stop) {
-        fail(stop.line);
+        fail(plan, stop.line);
     }
 }
 
 struct Converter {
     const ExportPlan& plan;
-    text::OutStream* out;  // memory until the coordinate system is known, then a block for the writer
+    text::OutStream* out;  // memory until the coordinate system is known, then a block for the sink
     std::size_t extra;
     std::size_t record;
-    common::LasWriter* writer;  // once the coordinate system is known
+    const LasRecordSink* sink;  // once the coordinate system is known
     ExportCounts counts;
 
     // Records held rather than written: until the coordinate system is
@@ -74,14 +74,16 @@ struct Converter {
         text::commit(*out, record);
         ++counts.points;
         counts.unknown_amplitude += !p.ampl_known;
-        if (writer != nullptr && out->used >= kBlockBytes) hand_over();
+        if (sink != nullptr && out->used >= kBlockBytes) hand_over();
     }
 
     static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
-    // The records of the block to the writer.
+    // The records of the block to the sink.
     void hand_over() {
-        writing([&] { writer->write(reinterpret_cast<const std::uint8_t*>(out->buffer.get()), out->used / record); });
+        if (out->used > 0) {
+            named(plan, [&] { sink->records(reinterpret_cast<const std::uint8_t*>(out->buffer.get()), out->used / record); });
+        }
         out->used = 0;
     }
 
@@ -99,7 +101,7 @@ struct Converter {
             xs.resize(n);
             ys.resize(n);
             std::string why;
-            if (!project_xy(p, n, xs.data(), ys.data(), why)) fail(why);
+            if (!project_xy(p, n, xs.data(), ys.data(), why)) fail(plan, why);
             for (std::size_t k = 0; k < n; ++k) write(p[k], xs[k], ys[k]);
         }
         held.clear();
@@ -117,7 +119,7 @@ struct Converter {
         message += plan.with_group_size ? "not a text scan-point record with a group size (the run averages)"
                                         : "not a text scan-point record without a group size (the run does not average)";
     }
-    fail(message + ": " + text::quote_excerpt(text.substr(0, 60)));
+    fail(plan, message + ": " + text::quote_excerpt(text.substr(0, 60)));
 }
 
 // Reads every record into the converter; between blocks of records, between().
@@ -128,7 +130,7 @@ void convert(Converter& c, Between between) {
                                                                  : records::ScanPointForm::Text;
     records::ScanPointFile file;
     if (!records::open_scan_points(file, c.plan.scan_points, form)) {
-        fail("cannot read the scan-point file " + c.plan.scan_points + ": " + common::unreadable(c.plan.scan_points));
+        fail(c.plan, "cannot read the scan-point file " + c.plan.scan_points + ": " + common::unreadable(c.plan.scan_points));
     }
     const bool binary = form == records::ScanPointForm::Binary;
     // Each record goes on as it is decoded, without a pass through memory.
@@ -144,7 +146,7 @@ void convert(Converter& c, Between between) {
     while (records::visit_scan_points(file, 1 << 16, take) > 0) between();
     const records::RecordBlocks& b = file.blocks;
     if (b.problem == records::ReadProblem::PartialRecord) {
-        fail(c.plan.scan_points + ": size is not a multiple of " + std::to_string(b.bytes) +
+ fail(c.plan, c.plan.scan_points + ": size is not a multiple of " + std::to_string(b.bytes) +
              " bytes: a partial record of " + std::to_string(b.problem_bytes) + " bytes at offset " +
              std::to_string(b.problem_offset));
     }
@@ -154,34 +156,30 @@ void convert(Converter& c, Between between) {
 
 }  // namespace
 
-ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs) {
+ExportCounts scan_points_to_las(const ExportPlan& plan, std::future<CoordinateSystem> crs, const LasRecordSink& sink) {
     const std::size_t extra = extra_bytes(!plan.binary, plan.with_group_size);
     const std::size_t record = kFormat6Size + extra;
 
     text::OutStream early;  // points converted before the coordinate system is known
-    text::OutStream block;  // points on their way to the writer
+    text::OutStream block;  // points on their way to the sink
     Converter c{plan, &early, extra, record, nullptr, {}, !plan.geographic, SIZE_MAX, {}, {}, {}, {}};
     // Room for all of them at once: memory is only taken as it is written.
     if (plan.geographic) text::make_room(early, kEarlyBytes + (std::size_t{4} << 20));
     else c.held.reserve(kEarlyBytes / sizeof(ScanPointRecord) + (1 << 16));
 
-    // The file under a fresh temporary name beside the output (beside the file
-    // it names, for a link), renamed into place only when complete.
-    common::StagedFiles staged;
-    std::optional<common::LasWriter> writer;
-
-    // Once the coordinate system is known: the file with its header's place
-    // and records, then what was converted meanwhile.
+    // Once the coordinate system is known: the sink begins with the header
+    // and records, then takes what was converted meanwhile.
     bool known = false;
-    auto begin_file = [&] {
+    auto begin = [&] {
         CoordinateSystem cs = crs.get();
         known = true;
-        if (!cs.error.empty()) fail(cs.error);
+        if (!cs.error.empty()) fail(plan, cs.error);
         common::LasWriterSetup setup;
         common::LasHeader& h = setup.header;
         h.version_minor = 4;
         h.point_format = 6;
         h.record_length = static_cast<std::uint16_t>(record);
+        h.extra_bytes = static_cast<std::uint16_t>(extra);
         h.file_source_id = plan.header.file_source_id;
         h.global_encoding = plan.header.global_encoding;
         h.creation_day = plan.header.creation_day;
@@ -192,12 +190,9 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
         h.offset[1] = cs.offset_y;
         h.records.push_back(wkt_record(cs.wkt, plan.wkt_description));
         if (!plan.binary) h.records.push_back(extra_bytes_record(plan.with_group_size));
-        setup.compress = plan.compress;
-        setup.threads = plan.threads;
         setup.generating_software = plan.header.generating_software;
-        writing([&] { writer.emplace(staged, plan.output, setup); });
-        c.writer = &*writer;
-        c.out = &early;
+        named(plan, [&] { sink.begin(setup); });
+        c.sink = &sink;
         c.hand_over();
         early.buffer.reset();
         early.capacity = 0;
@@ -213,25 +208,41 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
 
     try {
         convert(c, [&] {
-            if (!known && (c.early_bytes() >= kEarlyBytes || crs_ready())) begin_file();
+            if (!known && (c.early_bytes() >= kEarlyBytes || crs_ready())) begin();
         });
-        if (!known) begin_file();
+        if (!known) begin();
     } catch (const text::RunStopped&) {
         // PROJ's failure is told first, as when it was made before reading the points.
         if (!known) {
             known = true;
             const CoordinateSystem cs = crs.get();
-            if (!cs.error.empty()) fail(cs.error);
+            if (!cs.error.empty()) fail(plan, cs.error);
         }
         throw;
     }
     c.flush_held();
     c.hand_over();
-    writing([&] {
+    return c.counts;
+}
+
+ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs) {
+    // The file under a fresh temporary name beside the output (beside the file
+    // it names, for a link), renamed into place only when complete.
+    common::StagedFiles staged;
+    std::optional<common::LasWriter> writer;
+    LasRecordSink sink;
+    sink.begin = [&](common::LasWriterSetup& setup) {
+        setup.compress = plan.compress;
+        setup.threads = plan.threads;
+        writer.emplace(staged, plan.output, setup);
+    };
+    sink.records = [&](const std::uint8_t* records, std::size_t count) { writer->write(records, count); };
+    const ExportCounts counts = scan_points_to_las(plan, std::move(crs), sink);
+    named(plan, [&] {
         writer->finish();
         staged.commit();
     });
-    return c.counts;
+    return counts;
 }
 
 }  // namespace morva::las

@@ -1,7 +1,8 @@
 #pragma once
-// The conversion itself: a run's scan-point file streamed into a LAS file in
-// one pass, under a temporary name in the output's folder that becomes the
-// output's name only when the file is complete.
+// A run's scan points as LAS records (point format 6, their coordinate
+// system, GPS times), streamed in one pass: into a LAS or LAZ file that
+// appears only when complete (export_las, morva-las), or to any other sink
+// of records (a program that classifies them before writing, say).
 
 #include <cstdint>
 #include <functional>
@@ -9,7 +10,8 @@
 #include <string>
 
 #include "flight_time.hpp"
-#include "las_format.hpp"
+#include "las_writer.hpp"
+#include "scan_point_las.hpp"
 
 namespace morva::las {
 
@@ -29,6 +31,7 @@ struct CoordinateSystem {
 };
 
 struct ExportPlan {
+    std::string program;           // names every stop: "PROGRAM: what is wrong"
     std::string scan_points;       // the run's scan-point file
     bool binary = false;           // 18-byte records; else text
     bool with_group_size = false;  // text records of an averaging run
@@ -57,11 +60,24 @@ struct ExportCounts {
     std::uint64_t unknown_amplitude = 0;  // text amplitudes of asterisks, written as intensity 0
 };
 
-// Writes the file, its header and coordinate system record as soon as the
-// coordinate system is known; a failure ends the process with a message on
-// standard error, exit 1, and no output (see las_main.cpp for the ending).
+// Writes the file (LAS, or LAZ with plan.compress) through common::LasWriter,
+// its header and coordinate system record as soon as the coordinate system
+// is known; a failure is a stop (text::RunStopped) and leaves no output.
 // A coordinate system that fails is the message even when reading the points
 // failed first, as if it had been made before them.
 ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs);
+
+// Where the records go: begin() once the coordinate system is known, with
+// the file's setup (header fields, scale, offsets, the WKT and Extra Bytes
+// records; compression and threads are the sink's to choose), then records()
+// with blocks of format-6 records as stored, in the scan points' order.
+struct LasRecordSink {
+    std::function<void(common::LasWriterSetup& setup)> begin;
+    std::function<void(const std::uint8_t* records, std::size_t count)> records;
+};
+
+// The conversion without a file: every record to the sink (plan.output,
+// compress and threads unused). A stop of the sink is named as plan.program's.
+ExportCounts scan_points_to_las(const ExportPlan& plan, std::future<CoordinateSystem> crs, const LasRecordSink& sink);
 
 }  // namespace morva::las

@@ -1,4 +1,4 @@
-#include "las_format.hpp"
+#include "scan_point_las.hpp"
 
 namespace morva::las {
 
