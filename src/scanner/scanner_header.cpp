@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "scanner/header_layout.hpp"
 #include "text/free_output.hpp"
 #include "text/layout.hpp"
 #include "text/out_stream.hpp"
@@ -17,8 +18,10 @@ using text::console;
 using text::write_fixed;
 using text::write_free;
 
-constexpr std::size_t kShortHeader = 47;
-constexpr std::size_t kLongHeader = 210;
+namespace at = header_at;
+
+constexpr std::size_t kShortHeader = at::kShortSize;
+constexpr std::size_t kLongHeader = at::kLongSize;
 
 [[noreturn]] void end_in_header() { text::stop_run("*** end of file met in header"); }
 
@@ -39,11 +42,11 @@ void read_short_variant(const std::uint8_t* raw, std::int32_t length, scanner_he
     static const text::Layout report = text::layout(
         R"(/" RIEGL Q140 HEADER bytes:" I4 ", bytes pr scan:" I5 " bytes pr meas:" I5)"
         R"( / " measurements per scan:" I5 / " range,angle and timer units:" 3F12.6)");
-    const std::int16_t bytes_per_scan = le_i16(raw + 4);
-    const std::int16_t bytes_per_meas = le_i16(raw + 10);
-    const std::int16_t nmeas = le_i16(raw + 12);
-    const float range_unit = le_f32(raw + 34), angle_unit = le_f32(raw + 38), timer_unit = le_f32(raw + 42);
-    const std::uint8_t angleid = raw[46];
+    const std::int16_t bytes_per_scan = le_i16(raw + at::bytes_per_scan);
+    const std::int16_t bytes_per_meas = le_i16(raw + at::bytes_per_meas);
+    const std::int16_t nmeas = le_i16(raw + at::nmeas);
+    const float range_unit = le_f32(raw + at::range_unit), angle_unit = le_f32(raw + at::angle_unit), timer_unit = le_f32(raw + at::timer_unit);
+    const std::uint8_t angleid = raw[at::polar_id];
 
     if (report_to != nullptr) {
         write_fixed(*report_to, report,
@@ -107,10 +110,10 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
 
     // Bytes 0-7: sizes and the header id.
     read_header_bytes(in, raw, 8);
-    const std::int32_t length = le_i32(raw);
-    const std::int16_t bytes_per_scan = le_i16(raw + 4);
-    const std::int8_t protocol_id = static_cast<std::int8_t>(raw[6]);
-    const std::int8_t headerid = static_cast<std::int8_t>(raw[7]);
+    const std::int32_t length = le_i32(raw + at::length);
+    const std::int16_t bytes_per_scan = le_i16(raw + at::bytes_per_scan);
+    const std::int8_t protocol_id = static_cast<std::int8_t>(raw[at::protocol_id]);
+    const std::int8_t headerid = static_cast<std::int8_t>(raw[at::headerid]);
     if (report_to != nullptr) write_fixed(*report_to, first_line, {length, bytes_per_scan, protocol_id});
     if (headerid != 10) {
         write_free(console(), {"*** error in header: headerid is not 10:", headerid});
@@ -119,10 +122,10 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
 
     // Bytes 8-25: measurement layout and type.
     read_header_bytes(in, raw + 8, 18);
-    const std::int16_t bytes_per_meas = le_i16(raw + 10);
-    const std::int16_t nmeas = le_i16(raw + 12);
-    const std::int16_t measid = le_i16(raw + 18);
-    const std::int8_t par_id_main = static_cast<std::int8_t>(raw[23]);
+    const std::int16_t bytes_per_meas = le_i16(raw + at::bytes_per_meas);
+    const std::int16_t nmeas = le_i16(raw + at::nmeas);
+    const std::int16_t measid = le_i16(raw + at::measid);
+    const std::int8_t par_id_main = static_cast<std::int8_t>(raw[at::par_id_main]);
     if (report_to != nullptr) {
         write_free(*report_to, {"scanner output: measid ", measid});
         print_measid_contents(*report_to, measid);
@@ -135,12 +138,12 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
 
     // Bytes 26-209: instrument, units, calibration and time.
     read_header_bytes(in, raw + 26, kLongHeader - 26);
-    const std::string_view instrument = chars(raw + 26, 8);
-    const float range_unit = le_f32(raw + 34), angle_unit = le_f32(raw + 38), timer_unit = le_f32(raw + 42);
-    const std::int8_t polar_id = static_cast<std::int8_t>(raw[46]);
-    const std::string_view epoch_text = chars(raw + 169, 32);
-    const std::string_view time_source = chars(raw + 201, 8);
-    const std::uint8_t syncflag = raw[209];
+    const std::string_view instrument = chars(raw + at::instrument, at::kInstrumentSize);
+    const float range_unit = le_f32(raw + at::range_unit), angle_unit = le_f32(raw + at::angle_unit), timer_unit = le_f32(raw + at::timer_unit);
+    const std::int8_t polar_id = static_cast<std::int8_t>(raw[at::polar_id]);
+    const std::string_view epoch_text = chars(raw + at::time_epoch, at::kTimeEpochSize);
+    const std::string_view time_source = chars(raw + at::time_source, at::kTimeSourceSize);
+    const std::uint8_t syncflag = raw[at::syncflag];
 
     std::int32_t hour = 0, minute = 0, second = 0;
     const std::string_view source_kind = time_source.substr(0, 3);
@@ -155,13 +158,13 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
     hdr.range_unit = range_unit;
     hdr.angle_unit = angle_unit;
     hdr.timer_unit = timer_unit;
-    read_floats(raw + 57, hdr.a, 3);
-    read_floats(raw + 69, hdr.b, 3);
-    read_floats(raw + 81, hdr.c, 3);
-    read_floats(raw + 93, hdr.d, 3);
+    read_floats(raw + at::a, hdr.a, 3);
+    read_floats(raw + at::b, hdr.b, 3);
+    read_floats(raw + at::c, hdr.c, 3);
+    read_floats(raw + at::d, hdr.d, 3);
     for (int k = 0; k < 4; ++k) {
-        read_floats(raw + 105 + 16 * k, hdr.e[k], 3);
-        hdr.eps[k] = le_f32(raw + 117 + 16 * k);
+        read_floats(raw + at::e + at::kFacetStride * k, hdr.e[k], 3);
+        hdr.eps[k] = le_f32(raw + at::eps + at::kFacetStride * k);
     }
 
     if (report_to == nullptr) return;
@@ -175,7 +178,7 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
 void read_header(ByteReader& in, scanner_header& hdr, text::OutStream* report_to) {
     std::uint8_t head[kShortHeader];
     read_header_bytes(in, head, kShortHeader);
-    const std::int32_t length = le_i32(head);
+    const std::int32_t length = le_i32(head + at::length);
     if (length <= static_cast<std::int32_t>(kShortHeader)) {
         read_short_variant(head, length, hdr, report_to);
         return;

@@ -56,5 +56,28 @@ TEST(LasHeader, ReadsBackWhatIsWritten) {
     EXPECT_EQ(count, 5000000000ull);
 }
 
+// What a reader takes from another writer's header: the extents as stated,
+// the legacy 32-bit count, the extended records' place (bytes set by hand
+// where LAS 1.4 puts them, not by encode_header).
+TEST(LasHeader, ReadsWhatOnlyOtherWritersSet) {
+    Header h;
+    h.point_count = 7;
+    extend(h.bounds, 10, 20, 30);
+    extend(h.bounds, 40, 50, 60);
+    unsigned char bytes[kHeaderSize];
+    encode_header(h, bytes);
+    put_le(bytes + 107, std::uint32_t{7});
+    put_le(bytes + 235, std::uint64_t{123456789012ull});
+    put_le(bytes + 243, std::uint32_t{3});
+    const Header back = decode_header(bytes);
+    EXPECT_EQ(back.legacy_point_count, 7u);
+    EXPECT_EQ(back.evlr_start, 123456789012ull);
+    EXPECT_EQ(back.evlr_count, 3u);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(back.stated_min[k], h.bounds.min[k] * h.scale[k] + h.offset[k]) << k;
+        EXPECT_EQ(back.stated_max[k], h.bounds.max[k] * h.scale[k] + h.offset[k]) << k;
+    }
+}
+
 }  // namespace
 }  // namespace morva::las

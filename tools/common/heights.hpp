@@ -3,8 +3,12 @@
 // coordinate systems and compares between flights.
 
 #include <string>
+#include <string_view>
 
 namespace morva::common {
+
+// The words before the grid's name, by which a reader knows the label again.
+inline constexpr std::string_view kAboveGeoidGrid = "height above geoid grid";
 
 // "ellipsoidal height" without a geoid grid, else "height above geoid grid NAME".
 std::string vertical_meaning(const std::string& geoid_grid);

@@ -79,6 +79,10 @@ Header decode_header(const unsigned char (&in)[kHeaderSize]) {
         h.scale[k] = get_le<double>(in + at::scale + 8 * k);
         h.offset[k] = get_le<double>(in + at::offset + 8 * k);
     }
+    for (int k = 0; k < 3; ++k) {
+        h.stated_max[k] = get_le<double>(in + at::max_x + 16 * k);
+        h.stated_min[k] = get_le<double>(in + at::min_x + 16 * k);
+    }
     h.legacy_point_count = get_le<std::uint32_t>(in + at::legacy_point_count);
     for (int k = 0; k < 5; ++k) h.legacy_by_return[k] = get_le<std::uint32_t>(in + at::legacy_by_return + 4 * k);
     h.evlr_start = get_le<std::uint64_t>(in + at::evlr_start);

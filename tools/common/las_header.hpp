@@ -59,6 +59,8 @@ struct Header {
     // and northing in metres of a projected CRS (scale 0.001, an offset near the points).
     double scale[3] = {kScaleXY, kScaleXY, kScaleZ};
     double offset[3] = {0, 0, 0};
+    // Read only (the writer derives them from `bounds`): the extents as stated.
+    double stated_min[3] = {0, 0, 0}, stated_max[3] = {0, 0, 0};
 };
 
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);
@@ -69,7 +71,8 @@ inline constexpr std::size_t kVlrHeaderSize = 54;
 std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
                        std::string_view payload);
 
-// The fields of a header as stored, "LASF" or not (the reader checks what it needs).
+// The fields of a header as stored, "LASF" or not (the reader checks what it
+// needs); the bytes beyond a shorter header of LAS 1.0 to 1.3 read as zero.
 Header decode_header(const unsigned char (&in)[kHeaderSize]);
 
 // Little-endian fields: a plain copy on a little-endian host, bytes in order elsewhere.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "las_header.hpp"
 #include "morva_laz.h"
 #include "scanner/byte_reader.hpp"
 #include "text/stop.hpp"
@@ -22,20 +23,6 @@ using scanner::le_u32;
 namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& problem) { text::stop_run(path + ": " + problem); }
-
-double le_f64(const std::uint8_t* p) {
-    std::uint64_t bits = 0;
-    for (int k = 7; k >= 0; --k) bits = (bits << 8) | p[k];
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-std::uint64_t le_u64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int k = 7; k >= 0; --k) v = (v << 8) | p[k];
-    return v;
-}
 
 std::string text_field(const std::uint8_t* p, std::size_t n) {
     const auto* c = reinterpret_cast<const char*>(p);
@@ -79,7 +66,7 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
         LasRecord r;
         r.user_id = text_field(h + 2, 16);
         r.record_id = static_cast<std::uint16_t>(le_u16(h + 18));
-        const std::uint64_t length = extended ? le_u64(h + 20) : le_u16(h + 20);
+        const std::uint64_t length = extended ? las::get_le<std::uint64_t>(h + 20) : le_u16(h + 20);
         r.description = text_field(h + (extended ? 28 : 22), 32);
         r.extended = extended;
         if (at + head + length > end || length > (std::uint64_t{1} << 30)) {
@@ -126,47 +113,47 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
     if (state_->fd < 0 || ::fstat(state_->fd, &st) != 0) fail(path, "cannot be read");
     if (S_ISDIR(st.st_mode)) fail(path, "is a folder");
     const auto file_size = static_cast<std::uint64_t>(st.st_size);
-    std::uint8_t b[375] = {};
+    unsigned char b[las::kHeaderSize] = {};
     if (!read_at(state_->fd, b, 227, 0)) fail(path, "shorter than a LAS header (227 bytes)");
     if (std::memcmp(b, "LASF", 4) != 0) fail(path, "not a LAS file (no LASF signature)");
-    if (b[24] != 1 || b[25] > 4) {
-        fail(path, "LAS " + std::to_string(b[24]) + "." + std::to_string(b[25]) + ": versions 1.0 to 1.4 are read");
+    las::Header stored = las::decode_header(b);
+    if (stored.version_major != 1 || stored.version_minor > 4) {
+        fail(path, "LAS " + std::to_string(stored.version_major) + "." + std::to_string(stored.version_minor) +
+                       ": versions 1.0 to 1.4 are read");
     }
-    h.version_minor = b[25];
-    const std::uint16_t header_size = static_cast<std::uint16_t>(le_u16(b + 94));
+    h.version_minor = stored.version_minor;
+    const std::uint16_t header_size = stored.header_size;
     if (header_size < minimum_header(h.version_minor)) {
         fail(path, "a header of " + std::to_string(header_size) + " bytes: LAS 1." + std::to_string(h.version_minor) +
                        " needs " + std::to_string(minimum_header(h.version_minor)));
     }
     if (!read_at(state_->fd, b, std::min<std::size_t>(header_size, sizeof b), 0)) fail(path, "the header runs past the end of the file");
-    h.file_source_id = static_cast<std::uint16_t>(le_u16(b + 4));
-    h.global_encoding = static_cast<std::uint16_t>(le_u16(b + 6));
-    h.creation_day = static_cast<std::uint16_t>(le_u16(b + 90));
-    h.creation_year = static_cast<std::uint16_t>(le_u16(b + 92));
-    h.offset_to_points = le_u32(b + 96);
-    const std::uint32_t vlr_count = le_u32(b + 100);
-    const unsigned format_byte = b[104];
-    h.compressed = (format_byte & 0xC0) != 0;
-    h.point_format = static_cast<int>(format_byte & 0x3F);
+    stored = las::decode_header(b);
+    h.file_source_id = stored.file_source_id;
+    h.global_encoding = stored.global_encoding;
+    h.creation_day = stored.creation_day;
+    h.creation_year = stored.creation_year;
+    h.offset_to_points = stored.offset_to_points;
+    h.compressed = (stored.point_format & 0xC0) != 0;
+    h.point_format = static_cast<int>(stored.point_format & 0x3F);
     if (las_format_size(h.point_format) == 0) fail(path, "point format " + std::to_string(h.point_format) + ": formats 0 to 10 are read");
     if (h.point_format >= 6 && h.version_minor < 4) {
         fail(path, "point format " + std::to_string(h.point_format) + " in a LAS 1." + std::to_string(h.version_minor) +
                        " file: formats 6 to 10 need LAS 1.4");
     }
-    h.record_length = static_cast<std::uint16_t>(le_u16(b + 105));
+    h.record_length = stored.record_length;
     if (h.record_length < las_format_size(h.point_format)) {
         fail(path, "point records of " + std::to_string(h.record_length) + " bytes: point format " +
                        std::to_string(h.point_format) + " needs at least " + std::to_string(las_format_size(h.point_format)));
     }
     h.extra_bytes = static_cast<std::uint16_t>(h.record_length - las_format_size(h.point_format));
-    const std::uint32_t legacy_count = le_u32(b + 107);
-    h.point_count = h.version_minor >= 4 ? le_u64(b + 247) : legacy_count;
-    if (h.version_minor >= 4 && h.point_count == 0) h.point_count = legacy_count;
+    h.point_count = h.version_minor >= 4 ? stored.point_count : stored.legacy_point_count;
+    if (h.version_minor >= 4 && h.point_count == 0) h.point_count = stored.legacy_point_count;
     for (int k = 0; k < 3; ++k) {
-        h.scale[k] = le_f64(b + 131 + 8 * k);
-        h.offset[k] = le_f64(b + 155 + 8 * k);
-        h.max[k] = le_f64(b + 179 + 16 * k);
-        h.min[k] = le_f64(b + 187 + 16 * k);
+        h.scale[k] = stored.scale[k];
+        h.offset[k] = stored.offset[k];
+        h.max[k] = stored.stated_max[k];
+        h.min[k] = stored.stated_min[k];
         // Every value the field can hold must be a finite double.
         if (!(h.scale[k] != 0) || !std::isfinite(h.scale[k]) || !std::isfinite(h.offset[k]) ||
             !std::isfinite(2147483648.0 * std::fabs(h.scale[k]) + std::fabs(h.offset[k]))) {
@@ -179,17 +166,13 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
         fail(path, "the offset to the points " + std::to_string(h.offset_to_points) + " lies outside the file (" +
                        std::to_string(file_size) + " bytes) or inside its header");
     }
-    read_records(state_->fd, path, header_size, vlr_count, h.offset_to_points, false, h.records);
-    if (h.version_minor >= 4) {
-        const std::uint64_t evlr_start = le_u64(b + 235);
-        const std::uint32_t evlr_count = le_u32(b + 243);
-        if (evlr_count > 0) {
-            if (evlr_start < h.offset_to_points || evlr_start > file_size) {
-                fail(path, "the extended records' start " + std::to_string(evlr_start) + " lies outside the file");
-            }
-            read_records(state_->fd, path, evlr_start, evlr_count, file_size, true, h.records);
-            h.points_end = evlr_start;
+    read_records(state_->fd, path, header_size, stored.vlr_count, h.offset_to_points, false, h.records);
+    if (h.version_minor >= 4 && stored.evlr_count > 0) {
+        if (stored.evlr_start < h.offset_to_points || stored.evlr_start > file_size) {
+            fail(path, "the extended records' start " + std::to_string(stored.evlr_start) + " lies outside the file");
         }
+        read_records(state_->fd, path, stored.evlr_start, stored.evlr_count, file_size, true, h.records);
+        h.points_end = stored.evlr_start;
     }
     if (h.compressed) {
         const LasRecord* laszip = find_record(h, "laszip encoded", 22204);
@@ -226,7 +209,7 @@ void decode_point(const LasHeader& h, const std::uint8_t* r, LasPoint& p) {
         p.withheld = (r[15] & 0x80) != 0;
         p.scan_angle = static_cast<std::int8_t>(r[16]);
         p.source_id = static_cast<std::uint16_t>(le_u16(r + 18));
-        p.gps_time = las_has_gps_time(f) ? le_f64(r + 20) : 0;
+        p.gps_time = las_has_gps_time(f) ? las::get_le<double>(r + 20) : 0;
         const int rgb = f == 2 ? 20 : 28;
         if (las_has_rgb(f)) {
             p.red = static_cast<std::uint16_t>(le_u16(r + rgb));
@@ -241,7 +224,7 @@ void decode_point(const LasHeader& h, const std::uint8_t* r, LasPoint& p) {
     p.classification = r[16];
     p.scan_angle = le_i16(r + 18) * 0.006;
     p.source_id = static_cast<std::uint16_t>(le_u16(r + 20));
-    p.gps_time = le_f64(r + 22);
+    p.gps_time = las::get_le<double>(r + 22);
     if (las_has_rgb(f)) {
         p.red = static_cast<std::uint16_t>(le_u16(r + 30));
         p.green = static_cast<std::uint16_t>(le_u16(r + 32));

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "heights.hpp"
 #include "inputs/run_control.hpp"
 #include "las_crs.hpp"
 #include "las_reader.hpp"
@@ -15,18 +16,12 @@
 #include "scanner/byte_reader.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
+#include "unreadable.hpp"
 
 namespace morva::grid {
 namespace {
 
 [[noreturn]] void fail(const std::string& name, const std::string& problem) { text::stop_run(name + ": " + problem); }
-
-std::string why_unreadable(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return "does not exist or cannot be reached";
-    if (S_ISDIR(st.st_mode)) return "is a folder";
-    return "cannot be read";
-}
 
 // A file descriptor closed on every path.
 struct File {
@@ -119,7 +114,7 @@ PointSource open_run_control(const std::string& name) {
     inputs::RunControl rc;
     {
         text::TextReader in;
-        if (!text::open_in(in, name)) fail(name, "the run control " + why_unreadable(name));
+        if (!text::open_in(in, name)) fail(name, "the run control " + common::unreadable_reason(name));
         try {
             inputs::read_run_control(in, rc);
             inputs::derive(rc);
@@ -145,12 +140,12 @@ PointSource open_run_control(const std::string& name) {
     s.geoid_file = rc.geoid_wanted ? beside(name, s.named_geoid) : std::string();
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
-    s.vertical = rc.geoid_wanted ? "height above geoid grid " + inputs::trimmed(rc.geoidfile) : "ellipsoidal height";
+    s.vertical = common::vertical_meaning(s.named_geoid);
     s.roles = inputs::run_control_roles(rc, name, folder_of(name));
     for (const inputs::RunFile& f : s.roles) s.files.push_back(f.name);
     {
         File f(s.points_file);
-        if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + why_unreadable(s.points_file));
+        if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + common::unreadable_reason(s.points_file));
     }
     s.bounds = sample_bounds(s);
     struct stat st{};
@@ -160,8 +155,8 @@ PointSource open_run_control(const std::string& name) {
 
 // The vertical meaning of morva-las's own files, from their WKT record.
 std::string morva_vertical(const std::string& wkt) {
-    if (wkt.find("GEOIDMODEL") != std::string::npos || wkt.find("height above geoid grid") != std::string::npos) {
-        const std::size_t at = wkt.find("height above geoid grid");
+    const std::size_t at = wkt.find(common::kAboveGeoidGrid);
+    if (wkt.find("GEOIDMODEL") != std::string::npos || at != std::string::npos) {
         return at == std::string::npos ? "height above the geoid" : wkt.substr(at, wkt.find('"', at) - at);
     }
     return "ellipsoidal height";
@@ -228,7 +223,7 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
                               const std::function<void(PointBlock&)>& sink) {
     records::ScanPointFile file;
     if (!records::open_scan_points(file, s.points_file, form_of(s))) {
-        fail(s.name, "its scan-point file " + s.points_file + " " + why_unreadable(s.points_file));
+        fail(s.name, "its scan-point file " + s.points_file + " " + common::unreadable_reason(s.points_file));
     }
     StreamCounts counts;
     auto take = [&](const records::ScanPointRecord& p, std::size_t, std::string_view) {
@@ -303,7 +298,7 @@ double las_field_limit(const PointSource& s, int field) {
 
 PointSource open_source(const std::string& name, const std::string& input_crs) {
     File f(name);
-    if (f.fd < 0) fail(name, "the input " + why_unreadable(name));
+    if (f.fd < 0) fail(name, "the input " + common::unreadable_reason(name));
     char signature[4] = {};
     if (read_at(f.fd, signature, 4, 0) && std::memcmp(signature, "LASF", 4) == 0) return open_las(name, input_crs);
     struct stat st{};

@@ -2,8 +2,12 @@
 
 #include <cstring>
 
+#include "scanner/header_layout.hpp"
+
 namespace morva::sim {
 namespace {
+
+namespace at = scanner::header_at;
 
 constexpr std::size_t kBlock = 1 << 20;
 
@@ -57,44 +61,44 @@ LongHeader default_long_header(std::int16_t nmeas) {
     return h;
 }
 
-void encode_long_header(const LongHeader& h, std::uint8_t out[210]) {
-    std::memset(out, 0, 210);
-    put_i32(out, h.header_length);
-    put_u16(out + 4, static_cast<std::uint16_t>(h.bytes_per_scan));
-    out[6] = static_cast<std::uint8_t>(h.protocol_id);
-    out[7] = static_cast<std::uint8_t>(h.headerid);
-    put_u16(out + 10, static_cast<std::uint16_t>(h.bytes_per_meas));
-    put_u16(out + 12, static_cast<std::uint16_t>(h.nmeas));
-    put_u16(out + 18, static_cast<std::uint16_t>(h.measid));
-    out[23] = static_cast<std::uint8_t>(h.par_id_main);
-    put_chars(out + 26, 8, h.instrument);
-    put_f32(out + 34, h.range_unit);
-    put_f32(out + 38, h.angle_unit);
-    put_f32(out + 42, h.timer_unit);
-    out[46] = static_cast<std::uint8_t>(h.polar_id);
-    put_floats(out + 57, h.a, 3);
-    put_floats(out + 69, h.b, 3);
-    put_floats(out + 81, h.c, 3);
-    put_floats(out + 93, h.d, 3);
+void encode_long_header(const LongHeader& h, std::uint8_t out[scanner::header_at::kLongSize]) {
+    std::memset(out, 0, at::kLongSize);
+    put_i32(out + at::length, h.header_length);
+    put_u16(out + at::bytes_per_scan, static_cast<std::uint16_t>(h.bytes_per_scan));
+    out[at::protocol_id] = static_cast<std::uint8_t>(h.protocol_id);
+    out[at::headerid] = static_cast<std::uint8_t>(h.headerid);
+    put_u16(out + at::bytes_per_meas, static_cast<std::uint16_t>(h.bytes_per_meas));
+    put_u16(out + at::nmeas, static_cast<std::uint16_t>(h.nmeas));
+    put_u16(out + at::measid, static_cast<std::uint16_t>(h.measid));
+    out[at::par_id_main] = static_cast<std::uint8_t>(h.par_id_main);
+    put_chars(out + at::instrument, at::kInstrumentSize, h.instrument);
+    put_f32(out + at::range_unit, h.range_unit);
+    put_f32(out + at::angle_unit, h.angle_unit);
+    put_f32(out + at::timer_unit, h.timer_unit);
+    out[at::polar_id] = static_cast<std::uint8_t>(h.polar_id);
+    put_floats(out + at::a, h.a, 3);
+    put_floats(out + at::b, h.b, 3);
+    put_floats(out + at::c, h.c, 3);
+    put_floats(out + at::d, h.d, 3);
     for (int k = 0; k < 4; ++k) {
-        put_floats(out + 105 + 16 * k, h.e[k], 3);
-        put_f32(out + 117 + 16 * k, h.eps[k]);
+        put_floats(out + at::e + at::kFacetStride * k, h.e[k], 3);
+        put_f32(out + at::eps + at::kFacetStride * k, h.eps[k]);
     }
-    put_chars(out + 169, 32, h.time_epoch);
-    put_chars(out + 201, 8, h.time_source);
-    out[209] = h.syncflag;
+    put_chars(out + at::time_epoch, at::kTimeEpochSize, h.time_epoch);
+    put_chars(out + at::time_source, at::kTimeSourceSize, h.time_source);
+    out[at::syncflag] = h.syncflag;
 }
 
-void encode_short_header(const ShortHeader& h, std::uint8_t out[47]) {
-    std::memset(out, 0, 47);
-    put_i32(out, h.header_length);
-    put_u16(out + 4, static_cast<std::uint16_t>(h.bytes_per_scan));
-    put_u16(out + 10, static_cast<std::uint16_t>(h.bytes_per_meas));
-    put_u16(out + 12, static_cast<std::uint16_t>(h.nmeas));
-    put_f32(out + 34, h.range_unit);
-    put_f32(out + 38, h.angle_unit);
-    put_f32(out + 42, h.timer_unit);
-    out[46] = h.angleid;
+void encode_short_header(const ShortHeader& h, std::uint8_t out[scanner::header_at::kShortSize]) {
+    std::memset(out, 0, at::kShortSize);
+    put_i32(out + at::length, h.header_length);
+    put_u16(out + at::bytes_per_scan, static_cast<std::uint16_t>(h.bytes_per_scan));
+    put_u16(out + at::bytes_per_meas, static_cast<std::uint16_t>(h.bytes_per_meas));
+    put_u16(out + at::nmeas, static_cast<std::uint16_t>(h.nmeas));
+    put_f32(out + at::range_unit, h.range_unit);
+    put_f32(out + at::angle_unit, h.angle_unit);
+    put_f32(out + at::timer_unit, h.timer_unit);
+    out[at::polar_id] = h.angleid;
 }
 
 bool open_writer(ScannerWriter& w, const std::string& path) {
@@ -145,13 +149,13 @@ void put_raw(ScannerWriter& w, const void* bytes, std::size_t n) {
 }
 
 void put_long_header(ScannerWriter& w, const LongHeader& h) {
-    std::uint8_t bytes[210];
+    std::uint8_t bytes[at::kLongSize];
     encode_long_header(h, bytes);
     put_raw(w, bytes, sizeof bytes);
 }
 
 void put_short_header(ScannerWriter& w, const ShortHeader& h) {
-    std::uint8_t bytes[47];
+    std::uint8_t bytes[at::kShortSize];
     encode_short_header(h, bytes);
     put_raw(w, bytes, sizeof bytes);
 }

@@ -23,12 +23,13 @@
 #include <memory>
 #include <string>
 
+#include "scanner/header_layout.hpp"
 #include "scanner/measurement.hpp"
 
 namespace morva::sim {
 
 struct LongHeader {
-    std::int32_t header_length = 210;
+    std::int32_t header_length = scanner::header_at::kLongSize;
     std::int16_t bytes_per_scan = 12;   // 12 + 10 x nmeas for measurement type 77
     std::int8_t protocol_id = 1;
     std::int8_t headerid = 10;
@@ -56,7 +57,7 @@ struct LongHeader {
 };
 
 struct ShortHeader {
-    std::int32_t header_length = 47;
+    std::int32_t header_length = scanner::header_at::kShortSize;
     std::int16_t bytes_per_scan = 12;
     std::int16_t bytes_per_meas = 10;
     std::int16_t nmeas = 0;
@@ -92,8 +93,8 @@ LongHeader default_long_header(std::int16_t nmeas);
 std::string epoch_text(int hour, int minute, int second);
 
 // Fixed-size encodings.
-void encode_long_header(const LongHeader& h, std::uint8_t out[210]);
-void encode_short_header(const ShortHeader& h, std::uint8_t out[47]);
+void encode_long_header(const LongHeader& h, std::uint8_t out[scanner::header_at::kLongSize]);
+void encode_short_header(const ShortHeader& h, std::uint8_t out[scanner::header_at::kShortSize]);
 
 struct ScannerWriter {
     std::FILE* file = nullptr;       // destination file, or
