@@ -7,12 +7,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "text/stop.hpp"
 
-namespace accuracy {
+namespace terrain {
 
 namespace {
 using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
@@ -20,6 +21,31 @@ using VertexBase = CGAL::Triangulation_vertex_base_with_info_2<double, Kernel>;
 using Structure = CGAL::Triangulation_data_structure_2<VertexBase>;
 using Delaunay = CGAL::Delaunay_triangulation_2<Kernel, Structure>;
 using Point = Kernel::Point_2;
+
+bool has_long_edge(Delaunay::Face_handle face, double limit2) {
+    const Point& a = face->vertex(0)->point();
+    const Point& b = face->vertex(1)->point();
+    const Point& c = face->vertex(2)->point();
+    return CGAL::squared_distance(a, b) > limit2 || CGAL::squared_distance(b, c) > limit2 ||
+           CGAL::squared_distance(c, a) > limit2;
+}
+
+// The plane through the face's three points at (x, y): barycentric weights
+// from the sub-triangle areas, relative to the first vertex (coordinates
+// differenced first: UTM magnitudes keep their digits).
+double linear_height(Delaunay::Face_handle face, double x, double y) {
+    const Point& a = face->vertex(0)->point();
+    const Point& b = face->vertex(1)->point();
+    const Point& c = face->vertex(2)->point();
+    const double bx = b.x() - a.x(), by = b.y() - a.y();
+    const double cx = c.x() - a.x(), cy = c.y() - a.y();
+    const double px = x - a.x(), py = y - a.y();
+    const double area = bx * cy - by * cx;
+    const double wb = (px * cy - py * cx) / area;
+    const double wc = (bx * py - by * px) / area;
+    const double za = face->vertex(0)->info();
+    return za + wb * (face->vertex(1)->info() - za) + wc * (face->vertex(2)->info() - za);
+}
 }  // namespace
 
 struct TerrainTriangulation::Impl {
@@ -70,29 +96,43 @@ TerrainHeight TerrainTriangulation::height_at(double x, double y) const {
         result.status = TerrainStatus::far_from_ground;
         return result;
     }
-    const Point& a = face->vertex(0)->point();
-    const Point& b = face->vertex(1)->point();
-    const Point& c = face->vertex(2)->point();
-    if (limit > 0) {
-        const double limit2 = limit * limit;
-        if (CGAL::squared_distance(a, b) > limit2 || CGAL::squared_distance(b, c) > limit2 ||
-            CGAL::squared_distance(c, a) > limit2) {
-            result.status = TerrainStatus::long_edge;
-            return result;
-        }
+    if (limit > 0 && has_long_edge(face, limit * limit)) {
+        result.status = TerrainStatus::long_edge;
+        return result;
     }
-    // Barycentric weights from the sub-triangle areas, relative to vertex a
-    // (coordinates differenced first: UTM magnitudes keep their digits).
-    const double bx = b.x() - a.x(), by = b.y() - a.y();
-    const double cx = c.x() - a.x(), cy = c.y() - a.y();
-    const double px = x - a.x(), py = y - a.y();
-    const double area = bx * cy - by * cx;
-    const double wb = (px * cy - py * cx) / area;
-    const double wc = (bx * py - by * px) / area;
-    const double za = face->vertex(0)->info();
-    result.height = za + wb * (face->vertex(1)->info() - za) + wc * (face->vertex(2)->info() - za);
+    result.height = linear_height(face, x, y);
     result.status = TerrainStatus::measured;
     return result;
 }
 
-}  // namespace accuracy
+void TerrainTriangulation::heights_along_row(double y, double x0, double step, std::size_t n, double* out) const {
+    const Delaunay& dt = impl_->triangulation;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (dt.dimension() < 2) {
+        std::fill(out, out + n, nan);
+        return;
+    }
+    const double limit2 = impl_->max_edge > 0 ? impl_->max_edge * impl_->max_edge : 0;
+    Delaunay::Face_handle hint, last;
+    bool last_usable = false;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double x = x0 + static_cast<double>(k) * step;
+        Delaunay::Locate_type type;
+        int index = 0;
+        const auto face = dt.locate(Point(x, y), type, index, hint);
+        if (type == Delaunay::OUTSIDE_CONVEX_HULL || type == Delaunay::OUTSIDE_AFFINE_HULL || dt.is_infinite(face)) {
+            out[k] = nan;
+            continue;
+        }
+        hint = face;
+        if (face != last) {
+            last = face;
+            last_usable = limit2 == 0 || !has_long_edge(face, limit2);
+        }
+        out[k] = last_usable ? linear_height(face, x, y) : nan;
+    }
+}
+
+std::size_t TerrainTriangulation::vertices() const { return impl_->triangulation.number_of_vertices(); }
+
+}  // namespace terrain

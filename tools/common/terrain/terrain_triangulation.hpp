@@ -3,13 +3,16 @@
 // linear in each triangle (the terrain model's own surface, without the
 // smoothing of a grid). A height is given only where the triangulation
 // stands on nearby ground; elsewhere the position is reported as not
-// measured, with the reason, never dropped.
+// measured, with the reason, never dropped. Shared by the accuracy library
+// (heights at check points) and morva-grid's terrain model (heights at
+// every cell centre, row by row).
 
+#include <cstddef>
 #include <memory>
 #include <span>
 #include <string_view>
 
-namespace accuracy {
+namespace terrain {
 
 enum class TerrainStatus {
     measured,
@@ -38,9 +41,21 @@ public:
 
     TerrainHeight height_at(double x, double y) const;
 
+    // Heights at n positions along one row, northing y and eastings x0 +
+    // k * step: linear in the triangle holding each, NaN outside the
+    // triangulation or in a triangle with an edge longer than max_edge
+    // (every position given a height thus lies within max_edge / sqrt(3)
+    // of a ground point). Each position is located from the last one's
+    // triangle, so a row costs little more than its triangles; rows may be
+    // sampled on several threads at once.
+    void heights_along_row(double y, double x0, double step, std::size_t n, double* out) const;
+
+    // The ground points held (a repeated position counts once).
+    std::size_t vertices() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace accuracy
+}  // namespace terrain
