@@ -148,3 +148,32 @@ TEST(TerrainModel, BandHoldsTheCellCentresWhateverTheThreads) {
 }
 
 }  // namespace
+
+namespace {
+
+// guards: a multipath return left as ground drawn into the terrain model as a pit
+TEST(TerrainModel, PitsBelowAllTheirNeighboursGoAndHollowsStay) {
+    Ground g = make_ground(plane, false);
+    // A hollow 12 m across and 2 m deep, sampled like the rest: terrain.
+    auto hollow = [](double x, double y) {
+        const double d = std::hypot(x - (kE0 + 150), y - (kN0 + 100));
+        return d < 6 ? -2 * std::cos(d / 6 * M_PI / 2) : 0.0;
+    };
+    for (std::size_t i = 0; i < g.x.size(); ++i) g.z[i] += hollow(g.x[i], g.y[i]);
+    // Three lone low returns and a pair side by side, 3 to 15 m below.
+    const double pits[][3] = {{40.2, 30.1, 3}, {120.7, 20.3, 15}, {60.1, 120.4, 5}, {90.3, 70.2, 4}, {90.9, 70.6, 6}};
+    for (const auto& p : pits) {
+        const double x = kE0 + p[0], y = kN0 + p[1];
+        g.x.push_back(x), g.y.push_back(y), g.z.push_back(plane(x, y) - p[2]);
+    }
+    terrain::TerrainTriangulation t(g.x, g.y, g.z, 10.0);
+    EXPECT_EQ(t.remove_pits(1.0), 5u);
+    for (const auto& p : pits) {
+        const double x = kE0 + p[0], y = kN0 + p[1];
+        EXPECT_NEAR(t.height_at(x, y).height, plane(x, y), 1e-9) << p[0] << " " << p[1];
+    }
+    const double x = kE0 + 150.1, y = kN0 + 100.1;
+    EXPECT_NEAR(t.height_at(x, y).height, plane(x, y) + hollow(x, y), 0.05);  // the hollow's bottom stays
+}
+
+}  // namespace

@@ -133,6 +133,27 @@ void TerrainTriangulation::heights_along_row(double y, double x0, double step, s
     }
 }
 
+std::size_t TerrainTriangulation::remove_pits(double depth) {
+    constexpr int kPasses = 3;
+    Delaunay& dt = impl_->triangulation;
+    std::size_t removed = 0;
+    for (int pass = 0; pass < kPasses && dt.dimension() == 2; ++pass) {
+        std::vector<Delaunay::Vertex_handle> pits;
+        for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
+            double lowest_around = std::numeric_limits<double>::infinity();
+            auto around = dt.incident_vertices(v), first = around;
+            do {
+                if (!dt.is_infinite(around)) lowest_around = std::min(lowest_around, around->info());
+            } while (++around != first);
+            if (v->info() < lowest_around - depth) pits.push_back(v);
+        }
+        if (pits.empty()) break;
+        for (const auto& v : pits) dt.remove(v);
+        removed += pits.size();
+    }
+    return removed;
+}
+
 std::size_t TerrainTriangulation::vertices() const { return impl_->triangulation.number_of_vertices(); }
 
 }  // namespace terrain

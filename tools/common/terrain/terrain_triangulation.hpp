@@ -50,6 +50,12 @@ public:
     // sampled on several threads at once.
     void heights_along_row(double y, double x0, double step, std::size_t n, double* out) const;
 
+    // Removes every ground point lying more than depth below all the points
+    // it shares a triangle with (a pit no terrain has between two points:
+    // a multipath return that passed for ground), a few times over so that
+    // a pair of them goes too. Returns the number removed.
+    std::size_t remove_pits(double depth);
+
     // The ground points held (a repeated position counts once).
     std::size_t vertices() const;
 
