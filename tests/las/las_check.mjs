@@ -1,6 +1,8 @@
 // Runs one case of las_cases.json: a survey from morva-sim processed by morva,
 // converted by morva-las, and read back by two independent LAS readers (copc's
 // Las module and laz-perf), every point checked against its scan-point record.
+// A LAZ output (named .laz, or --compress) is decompressed by both, and its
+// header and records are those of the LAS written with the same options.
 //
 //   node las_check.mjs CASE --morva M --sim S --las L --work DIR
 import { spawnSync } from 'node:child_process';
@@ -149,7 +151,7 @@ function prepare(c, o) {
 
 // ---- Checks of a written file.
 
-function checkRawHeader(b, c, exp, recordLength) {
+function checkRawHeader(b, c, exp, recordLength, compressed) {
   const dv = new DataView(b.buffer, b.byteOffset, b.byteLength);
   const want = c.expect;
   check(b.toString('latin1', 0, 4) === 'LASF', 'signature');
@@ -164,7 +166,8 @@ function checkRawHeader(b, c, exp, recordLength) {
     check(dv.getUint16(90, true) === doy && dv.getUint16(92, true) === y, 'creation day and year');
   }
   check(dv.getUint16(94, true) === 375, 'header size');
-  check(b[104] === 6 && dv.getUint16(105, true) === recordLength, 'point format 6 and record length');
+  check(b[104] === (compressed ? 0x86 : 6) && dv.getUint16(105, true) === recordLength,
+    `point format 6${compressed ? ' compressed' : ''} and record length`);
   // Neither reader looks at these: the legacy counts must be zero for format 6.
   check(b.subarray(107, 131).every((x) => x === 0), 'legacy point counts zero');
   check(dv.getFloat64(131, true) === 1e-7 && dv.getFloat64(139, true) === 1e-7 && dv.getFloat64(147, true) === 1e-3, 'scales');
@@ -178,15 +181,16 @@ function checkRawHeader(b, c, exp, recordLength) {
   const wantBounds = [[bound('lon', Math.max), 1e-7], [bound('lon', Math.min), 1e-7], [bound('lat', Math.max), 1e-7],
     [bound('lat', Math.min), 1e-7], [bound('h', Math.max), 1e-3], [bound('h', Math.min), 1e-3]];
   wantBounds.forEach(([v, s], k) => check(dv.getFloat64(179 + 8 * k, true) === v * s, `bound ${k}`));
-  check(dv.getUint32(96, true) === b.length - pts.length * recordLength, 'offset to point data');
+  if (!compressed) check(dv.getUint32(96, true) === b.length - pts.length * recordLength, 'offset to point data');
 }
 
-async function checkWithCopc(Las, b, c, exp, recordLength, prep) {
+async function checkWithCopc(Las, b, c, exp, recordLength, prep, compressed) {
   const getter = async (begin, end) => b.subarray(begin, end);
   const header = Las.Header.parse(b.subarray(0, 375));
   check(header.pointCount === exp.points.length && header.pointDataRecordFormat === 6, 'copc: header');
   const vlrs = await Las.Vlr.walk(getter, header);
-  check(vlrs.length === (prep.binary ? 1 : 2), `copc: ${vlrs.length} VLRs`);
+  check(vlrs.length === (prep.binary ? 1 : 2) + (compressed ? 1 : 0), `copc: ${vlrs.length} VLRs`);
+  if (compressed) check(Las.Vlr.find(vlrs, 'laszip encoded', 22204) !== undefined, 'copc: laszip VLR');
   const crsVlr = Las.Vlr.find(vlrs, 'LASF_Projection', 2112);
   check(crsVlr !== undefined, 'copc: WKT VLR');
   const wktBytes = await Las.Vlr.fetch(getter, crsVlr);
@@ -202,7 +206,8 @@ async function checkWithCopc(Las, b, c, exp, recordLength, prep) {
     check(names === (prep.averaged ? 'measurement_index:unsigned2,group_size:unsigned1' : 'measurement_index:unsigned2'),
       `extra bytes ${names}`);
   }
-  const view = Las.View.create(b.subarray(header.pointDataOffset), header, eb);
+  const points = compressed ? await Las.PointData.decompressFile(b) : b.subarray(header.pointDataOffset);
+  const view = Las.View.create(points, header, eb);
   check(view.pointCount === exp.points.length, 'copc: view count');
   const dims = ['X', 'Y', 'Z', 'Intensity', 'ReturnNumber', 'NumberOfReturns', 'Classification', 'UserData', 'ScanAngle',
     'PointSourceId', 'GpsTime'];
@@ -244,6 +249,24 @@ async function checkWithLazPerf(createLazPerf, b, exp, recordLength, c) {
     if (!r.equals(want) && bad++ < 5) problems.push(`laz-perf: point ${i} ${r.toString('hex')} != ${want.toString('hex')}`);
   }
   L._free(at); L._free(file);
+}
+
+// The LAZ's header and records are those of the LAS written with the same
+// options, but for the offset to the points, the record count and the
+// compression bit (the laszip record follows the others).
+function checkAsItsLas(b, c, prep, cwd, from, las) {
+  const args = (c.args ?? []).filter((a) => a !== '--compress');
+  const r = run([...las, ...args, from(c.run_control ?? 'run.in'), from('as-las.las')], cwd, undefined, c.env);
+  check(r.status === 0, `the LAS beside the LAZ: status ${r.status}: ${r.stderr}`);
+  const plain = fs.readFileSync(path.join(prep.folder, 'as-las.las'));
+  const same = (from, to) => b.subarray(from, to).equals(plain.subarray(from, to));
+  check(same(0, 96) && same(105, 375), 'LAZ header differs from its LAS beyond offset, record count and format');
+  check(b.readUInt32LE(100) === plain.readUInt32LE(100) + 1, 'LAZ: one record more than its LAS (laszip)');
+  const offset = plain.readUInt32LE(96);
+  check(same(375, offset), 'LAZ: records before the laszip record differ from its LAS');
+  const laszip = b.subarray(offset, b.readUInt32LE(96));
+  check(laszip.toString('latin1', 2, 16) === 'laszip encoded' && laszip.readUInt16LE(18) === 22204, 'LAZ: laszip record last');
+  check(b.length < plain.length / 3, `LAZ of ${b.length} bytes is no smaller than a third of its LAS (${plain.length})`);
 }
 
 function checkCrs(wkt, c) {
@@ -309,8 +332,10 @@ async function main() {
     }
     const b = fs.readFileSync(path.join(prep.folder, output));
     const recordLength = 30 + (prep.binary ? 0 : prep.averaged ? 3 : 2);
-    checkRawHeader(b, c, exp, recordLength);
-    const wkt = await checkWithCopc(Las, b, c, exp, recordLength, prep);
+    const compressed = output.endsWith('.laz') || (c.args ?? []).includes('--compress');
+    checkRawHeader(b, c, exp, recordLength, compressed);
+    if (compressed) checkAsItsLas(b, c, prep, cwd, from, las);
+    const wkt = await checkWithCopc(Las, b, c, exp, recordLength, prep, compressed);
     await checkWithLazPerf(createLazPerf, b, exp, recordLength, c);
     checkCrs(wkt, c);
     console.log(`${exp.points.length} points checked, ${exp.skipped} records skipped`);

@@ -24,12 +24,6 @@ LAYERS = {
     "run": {"georef", "inputs", "numeric", "records", "regression", "scanner", "text"},
 }
 
-# Includes of another program's folder that wait for morva-grid to use the
-# companion library's run geodesy.
-# None may be added; each goes when its piece moves.
-WAITING = {
-    ("tools/grid/grid_main.cpp", "run_geodesy.hpp"),
-}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 SOURCES = ("*.cpp", "*.hpp", "*.h")
@@ -67,8 +61,6 @@ def tool_violations():
                 if core_layer(name) or (path.parent / name).exists() or name == "build_info.hpp":
                     continue
                 if (tools / "common" / name).exists() or any((tools / "common").rglob(name)):
-                    continue
-                if (str(path.relative_to(TOP)), name) in WAITING:
                     continue
                 owners = [f.name for f in folders if f != folder and (f / name).exists()]
                 where = f"the folder of {', '.join(owners)}" if owners else "no folder it may use"

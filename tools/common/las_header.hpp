@@ -38,6 +38,7 @@ struct Header {
     std::uint16_t file_source_id = 0;
     std::uint16_t global_encoding = kGlobalWkt;
     std::uint8_t version_major = 1, version_minor = 4;
+    std::string system_identifier = "OTHER";  // at most 32 characters
     std::string generating_software;  // at most 32 characters
     std::uint16_t creation_day = 0;   // 0: unknown
     std::uint16_t creation_year = 0;
@@ -47,6 +48,12 @@ struct Header {
     std::uint8_t point_format = 6;  // as stored: the two high bits mark a compressed file
     std::uint16_t record_length = kFormat6Size;
     std::uint64_t point_count = 0;
+    std::uint64_t points_by_return[15] = {};
+    // The counts of LAS 1.0 to 1.3, kept in 1.4 for point formats 0 to 5 (zero for 6 to 10).
+    std::uint32_t legacy_point_count = 0;
+    std::uint32_t legacy_by_return[5] = {};
+    std::uint64_t evlr_start = 0;  // LAS 1.4: the first extended record, 0 for none
+    std::uint32_t evlr_count = 0;
     Bounds bounds;  // of the stored integers; all zero in a file without points (written only)
     // X and Y: longitude and latitude in 1e-7 degree (offset 0), or easting
     // and northing in metres of a projected CRS (scale 0.001, an offset near the points).
@@ -55,6 +62,12 @@ struct Header {
 };
 
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);
+
+inline constexpr std::size_t kVlrHeaderSize = 54;
+
+// A variable-length record, header and payload (at most 65535 bytes).
+std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
+                       std::string_view payload);
 
 // The fields of a header as stored, "LASF" or not (the reader checks what it needs).
 Header decode_header(const unsigned char (&in)[kHeaderSize]);

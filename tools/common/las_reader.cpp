@@ -81,6 +81,7 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
         r.record_id = static_cast<std::uint16_t>(le_u16(h + 18));
         const std::uint64_t length = extended ? le_u64(h + 20) : le_u16(h + 20);
         r.description = text_field(h + (extended ? 28 : 22), 32);
+        r.extended = extended;
         if (at + head + length > end || length > (std::uint64_t{1} << 30)) {
             fail(path, "the record " + r.user_id + " " + std::to_string(r.record_id) + " of " + std::to_string(length) +
                            " bytes runs past " + (extended ? "the end of the file" : "the start of the points"));
@@ -138,6 +139,10 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
                        " needs " + std::to_string(minimum_header(h.version_minor)));
     }
     if (!read_at(state_->fd, b, std::min<std::size_t>(header_size, sizeof b), 0)) fail(path, "the header runs past the end of the file");
+    h.file_source_id = static_cast<std::uint16_t>(le_u16(b + 4));
+    h.global_encoding = static_cast<std::uint16_t>(le_u16(b + 6));
+    h.creation_day = static_cast<std::uint16_t>(le_u16(b + 90));
+    h.creation_year = static_cast<std::uint16_t>(le_u16(b + 92));
     h.offset_to_points = le_u32(b + 96);
     const std::uint32_t vlr_count = le_u32(b + 100);
     const unsigned format_byte = b[104];

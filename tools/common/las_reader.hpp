@@ -17,11 +17,15 @@ struct LasRecord {         // a variable-length record (VLR or extended VLR)
     std::uint16_t record_id = 0;
     std::string description;
     std::vector<std::uint8_t> payload;
+    bool extended = false;  // an extended record (after the points, LAS 1.4)
 };
 
 struct LasHeader {
     std::string path;
     int version_minor = 0;            // LAS 1.<minor>
+    std::uint16_t file_source_id = 0;
+    std::uint16_t global_encoding = 0;
+    std::uint16_t creation_day = 0, creation_year = 0;
     int point_format = 0;             // 0 to 10
     bool compressed = false;          // LAZ
     std::uint16_t record_length = 0;  // bytes per point record (uncompressed)

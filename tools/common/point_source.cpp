@@ -191,7 +191,7 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
         description = r->description;
     }
     const bool by_morva = description == "exact ellipsoidal georeferencing" || description == "flat-earth georeferencing";
-    if (by_morva) s.geodesy = description == "flat-earth georeferencing" ? "flat" : "ellipsoid";
+    if (by_morva) s.geodesy = description == "flat-earth georeferencing" ? georef::Geodesy::Flat : georef::Geodesy::Ellipsoid;
     std::string from;
     std::string crs = common::las_crs_text(h, from);
     if (crs.empty()) {

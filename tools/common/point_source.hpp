@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "georef/geodesy.hpp"
 #include "inputs/output_guard.hpp"
 #include "point_filter.hpp"
 
@@ -28,7 +30,7 @@ struct PointSource {
     std::vector<std::string> files;  // every file of the input, for the output guard
     std::vector<inputs::RunFile> roles;  // the same, each with what it is to the input
     std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
-    std::string geodesy;       // georeferencing of the run when known ("flat" or "ellipsoid"), else empty
+    std::optional<georef::Geodesy> geodesy;  // how the run georeferenced, when the input says
     // Scan-point records
     std::string named_points_file;  // as the run control names it (for a check against the run's record)
     std::string named_geoid;        // the geoid grid as the run control names it; empty without one

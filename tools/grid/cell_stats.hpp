@@ -17,6 +17,11 @@ enum class Statistic { Min, Max, Mean, Idw, Count, Stdev };
 // "min", "max", "mean", "idw", "count", "stdev".
 std::string_view statistic_name(Statistic s);
 
+// A band of heights (min, max, mean, idw), not a count or a spread.
+inline bool is_height(Statistic s) {
+    return s == Statistic::Min || s == Statistic::Max || s == Statistic::Mean || s == Statistic::Idw;
+}
+
 // A comma-separated list of names; false with the offending word in bad.
 bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::string& bad);
 

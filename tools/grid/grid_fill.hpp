@@ -13,10 +13,6 @@
 
 namespace morva::grid {
 
-inline bool is_height(Statistic s) {
-    return s == Statistic::Min || s == Statistic::Max || s == Statistic::Mean || s == Statistic::Idw;
-}
-
 // Every tile within one tile of a stored one stored too, so that a fill of
 // fewer cells than a tile's side reaches every cell it may.
 inline void store_neighbours(TiledRaster& r) {

@@ -2,36 +2,16 @@
 // elevation model in a projected CRS: a Cloud Optimized GeoTIFF with one band
 // per statistic.
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <future>
-#include <memory>
-#include <optional>
 #include <string>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
+#include <string_view>
 #include <vector>
 
-#include "cell_stats.hpp"
-#include "cells_into_tiles.hpp"
-#include "cog_writer.hpp"
-#include "grid.hpp"
-#include "grid_fill.hpp"
-#include "inputs/file_guard.hpp"
-#include "inputs/output_guard.hpp"
-#include "point_pass.hpp"
-#include "point_source.hpp"
-#include "projection.hpp"
+#include "companion_main.hpp"
+#include "geodesy_record.hpp"
+#include "grid_run.hpp"
 #include "memory_budget.hpp"
-#include "staged_files.hpp"
-#include "run_geodesy.hpp"
+#include "point_filter.hpp"
 #include "text/command_line.hpp"
-#include "text/stop.hpp"
 #include "text/warning.hpp"
 
 namespace {
@@ -61,122 +41,75 @@ constexpr std::string_view kExitStatus =
     "Exit status: 0 the raster was written; 1 it was not (an input or output\n"
     "problem: one line on standard error, no output left); 2 a usage error.\n";
 
-struct Options {
-    std::vector<std::string> inputs;
-    std::string output;
-    double resolution = 1;
-    std::vector<Statistic> types = {Statistic::Min, Statistic::Max, Statistic::Mean, Statistic::Count, Statistic::Stdev};
-    std::optional<double> radius;
-    int fill = 0;
-    double nodata = -9999;
-    DataType data_type = DataType::Float32;
-    Compression compression = Compression::Zstd;
-    std::string crs;        // --crs, empty for the default
-    std::string input_crs;  // --input-crs
-    std::string hillshade;
-    std::optional<std::string> geodesy;  // --geodesy, when given
-    std::string metadata;                // the run's record, when given
-    std::uint64_t max_memory = 0;        // bytes the cells and the raster may take
-    common::PointFilter filter;          // --classes, --returns
-};
-
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
 
-Options parse_options(int argc, char** argv) {
-    using text::OptionKind;
-    using text::OptionValue;
-    Options o;
+GridOptions parse_options(int argc, char** argv) {
+    GridOptions o;
     o.max_memory = common::default_memory_bound();
-    auto text_value = [](std::string& into, std::string_view what) {
-        return [&into, what](const OptionValue& v) {
-            into = v.text;
-            return v.text.empty() ? "'' is not " + std::string(what) : std::string();
-        };
-    };
     std::vector<text::Option> options = {
-        {"--resolution", "M", "cell side in metres (default 1); in the CRS's units\nfor inputs in a projected CRS", OptionKind::Number, 0.001, 100000, false, {},
-         [&o](const OptionValue& v) { o.resolution = v.number; return std::string(); }},
-        {"--output-type", "LIST",
-         "bands, from min,max,mean,idw,count,stdev in the order\n"
-         "given (default min,max,mean,count,stdev); stdev is the\n"
-         "population standard deviation, idw weights the points\n"
-         "within the radius by 1/d^2 from the cell centre",
-         OptionKind::Text, {}, {}, true, {},
-         [&o](const OptionValue& v) {
-             std::string bad;
-             if (parse_statistics(std::string(v.text), o.types, bad)) return std::string();
-             return "'" + bad + "' is not one of min, max, mean, idw, count, stdev";
-         }},
-        {"--radius", "R",
-         "every statistic from the points within R metres of the\n"
-         "cell centre instead of those inside the cell (idw\n"
-         "alone: default r*sqrt(2))",
-         OptionKind::Number, 0.001, 100000, false, {},
-         [&o](const OptionValue& v) { o.radius = v.number; return std::string(); }},
-        {"--fill", "N",
-         "fill an empty cell of a height band (min, max, mean,\n"
-         "idw) by inverse-distance weighting of the non-empty\n"
-         "cells within N cells (1 to 100)",
-         OptionKind::Number, 1, 100, true, {},
-         [&o](const OptionValue& v) { o.fill = static_cast<int>(v.number); return std::string(); }},
-        {"--nodata", "V", "value of empty cells (default -9999; count: 0)", OptionKind::Number, -3.4e38, 3.4e38, false,
-         {}, [&o](const OptionValue& v) { o.nodata = v.number; return std::string(); }},
-        {"--compress", "C",
-         "zstd (default) or deflate: deflate writes slower and\n"
-         "smaller, and every TIFF reader decodes it",
-         OptionKind::Choice, {}, {}, true, {"zstd", "deflate"},
-         [&o](const OptionValue& v) {
-             o.compression = v.choice == 0 ? Compression::Zstd : Compression::Deflate;
-             return std::string();
-         }},
-        {"--data-type", "T", "float32 (default) or float64", OptionKind::Choice, {}, {}, true, {"float32", "float64"},
-         [&o](const OptionValue& v) {
-             o.data_type = v.choice == 0 ? DataType::Float32 : DataType::Float64;
-             return std::string();
-         }},
-        {"--crs", "CRS",
-         "the raster's CRS for geographic inputs: utm (default:\n"
-         "the WGS 84 UTM zone of the inputs' centre, EPSG:326zz\n"
-         "or 327zz) or a projected CRS PROJ knows, e.g.\n"
-         "EPSG:25832; LAS inputs in a projected CRS are gridded\n"
-         "in that CRS",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.crs, "a coordinate system")},
-        {"--input-crs", "CRS",
-         "the CRS of LAS inputs that state none, e.g. EPSG:2994",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.input_crs, "a coordinate system")},
-        {"--hillshade", "FILE",
-         "also a shaded relief of the first height band: a\n"
-         "GeoTIFF when FILE ends in .tif or .tiff, else a PNG\n"
-         "with its world file (FILE's name, extension .pgw)",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.hillshade, "a file name")},
-        {"--geodesy", "MODE",
-         "how the runs georeferenced: flat or ellipsoid (morva\n"
-         "--geodesy); recorded in the metadata item GEODESY",
-         OptionKind::Choice, {}, {}, true, {"flat", "ellipsoid"},
-         [&o](const OptionValue& v) { o.geodesy = v.choice == 1 ? "ellipsoid" : "flat"; return std::string(); }},
-        {"--metadata", "FILE",
-         "the run's record (morva --metadata FILE) of the one\n"
-         "input: the geodesy is taken from it, and a --geodesy\n"
-         "or run control that contradicts it is refused",
-         OptionKind::Text, {}, {}, true, {}, text_value(o.metadata, "a file name")},
+        text::number_option("--resolution", "M",
+                            "cell side in metres (default 1); in the CRS's units\nfor inputs in a projected CRS",
+                            o.resolution, 0.001, 100000),
+        text::value_option("--output-type", "LIST",
+                           "bands, from min,max,mean,idw,count,stdev in the order\n"
+                           "given (default min,max,mean,count,stdev); stdev is the\n"
+                           "population standard deviation, idw weights the points\n"
+                           "within the radius by 1/d^2 from the cell centre",
+                           [&o](std::string_view list) {
+                               std::string bad;
+                               if (parse_statistics(list, o.types, bad)) return std::string();
+                               return "'" + bad + "' is not one of min, max, mean, idw, count, stdev";
+                           }),
+        text::number_option("--radius", "R",
+                            "every statistic from the points within R metres of the\n"
+                            "cell centre instead of those inside the cell (idw\n"
+                            "alone: default r*sqrt(2))",
+                            o.radius, 0.001, 100000),
+        text::number_option("--fill", "N",
+                            "fill an empty cell of a height band (min, max, mean,\n"
+                            "idw) by inverse-distance weighting of the non-empty\n"
+                            "cells within N cells (1 to 100)",
+                            o.fill, 1, 100),
+        text::number_option("--nodata", "V", "value of empty cells (default -9999; count: 0)", o.nodata, -3.4e38, 3.4e38),
+        text::choice_option("--compress", "C",
+                            "zstd (default) or deflate: deflate writes slower and\n"
+                            "smaller, and every TIFF reader decodes it",
+                            {"zstd", "deflate"}, o.compression),
+        text::choice_option("--data-type", "T", "float32 (default) or float64", {"float32", "float64"}, o.data_type),
+        text::text_option("--crs", "CRS",
+                          "the raster's CRS for geographic inputs: utm (default:\n"
+                          "the WGS 84 UTM zone of the inputs' centre, EPSG:326zz\n"
+                          "or 327zz) or a projected CRS PROJ knows, e.g.\n"
+                          "EPSG:25832; LAS inputs in a projected CRS are gridded\n"
+                          "in that CRS",
+                          o.crs, text::refuse_empty("a coordinate system")),
+        text::text_option("--input-crs", "CRS", "the CRS of LAS inputs that state none, e.g. EPSG:2994", o.input_crs,
+                          text::refuse_empty("a coordinate system")),
+        text::text_option("--hillshade", "FILE",
+                          "also a shaded relief of the first height band: a\n"
+                          "GeoTIFF when FILE ends in .tif or .tiff, else a PNG\n"
+                          "with its world file (FILE's name, extension .pgw)",
+                          o.hillshade, text::refuse_empty("a file name")),
+        text::choice_option("--geodesy", "MODE",
+                            "how the runs georeferenced: flat or ellipsoid (morva\n"
+                            "--geodesy); recorded in the metadata item GEODESY",
+                            common::geodesy_choices(), o.geodesy),
+        text::text_option("--metadata", "FILE",
+                          "the run's record (morva --metadata FILE) of the one\n"
+                          "input: the geodesy is taken from it, and a --geodesy\n"
+                          "or run control that contradicts it is refused",
+                          o.metadata, text::refuse_empty("a file name")),
     };
     for (text::Option& f : common::point_filter_options(o.filter)) options.push_back(std::move(f));
-    options.push_back({"--max-memory", "SIZE",
-                       "the memory the cells and the raster may take, e.g.\n"
-                       "8G or 512M (default three quarters of the memory\n"
-                       "available, now " + common::memory_text(o.max_memory) + "); a run that needs more\n"
-                       "stops before it takes it",
-                       OptionKind::Text, {}, {}, true, {},
-                       [&o](const OptionValue& v) {
-                           const auto bytes = common::parse_memory_size(v.text);
-                           if (!bytes) return "'" + std::string(v.text) + "' is not a size (e.g. 8G, 512M)";
-                           o.max_memory = *bytes;
-                           return std::string();
-                       }});
+    options.push_back(common::memory_option("the memory the cells and the raster may take, e.g.\n"
+                                            "8G or 512M (default three quarters of the memory\n"
+                                            "available, now " + common::memory_text(o.max_memory) + "); a run that needs more\n"
+                                            "stops before it takes it",
+                                            o.max_memory));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
-    const std::vector<std::string_view> args = text::parse_command_line(program, options, argc, argv);
-    std::vector<std::string> positional(args.begin(), args.end());
+    std::vector<std::string> positional;
+    for (std::string_view arg : text::parse_command_line(program, options, argc, argv)) positional.emplace_back(arg);
     if (positional.empty()) usage("missing INPUT");
     if (positional.size() < 2) usage("missing OUTPUT");
     o.output = positional.back();
@@ -190,544 +123,13 @@ Options parse_options(int argc, char** argv) {
     return o;
 }
 
-[[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
-
-// No output may replace an input (the run's record included), nor a folder or device.
-void check_output(const std::string& output, const std::vector<PointSource>& sources, const std::string& record) {
-    std::vector<inputs::RunFile> files;
-    for (const PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
-    if (!record.empty()) files.push_back({record, "the run's record"});
-    const std::string refusal = inputs::output_refusal(output, files);
-    if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
-}
-
-// Two outputs that would land on one file (the same file, or one path
-// spelled two ways before either exists).
-bool one_name(const std::string& a, const std::string& b) {
-    std::error_code ea, eb;
-    const auto ca = std::filesystem::weakly_canonical(a, ea), cb = std::filesystem::weakly_canonical(b, eb);
-    return inputs::same_file(a, b) || (!ea && !eb && ca == cb);
-}
-
-// The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.
-template <class Stats>
-struct Accumulators {
-    TiledGrid<Stats> stats;
-    std::unique_ptr<TiledGrid<IdwSums>> idw;
-    explicit Accumulators(double r) : stats(r) {}
-    std::uint64_t bytes() const {
-        return stats.tiles() * TiledGrid<Stats>::tile_bytes() + (idw ? idw->tiles() * TiledGrid<IdwSums>::tile_bytes() : 0);
-    }
-};
-
-// Every cell whose centre lies within radius of (e, n).
-template <class F>
-void for_cells_within(double e, double n, double r, double radius, F&& f) {
-    const auto ix_lo = static_cast<std::int64_t>(std::floor((e - radius) / r - 0.5));
-    const auto ix_hi = static_cast<std::int64_t>(std::floor((e + radius) / r - 0.5)) + 1;
-    const auto iy_lo = static_cast<std::int64_t>(std::floor((n - radius) / r - 0.5));
-    const auto iy_hi = static_cast<std::int64_t>(std::floor((n + radius) / r - 0.5)) + 1;
-    const double r2 = radius * radius;
-    for (std::int64_t iy = iy_lo; iy <= iy_hi; ++iy) {
-        const double dn = (static_cast<double>(iy) + 0.5) * r - n;
-        for (std::int64_t ix = ix_lo; ix <= ix_hi; ++ix) {
-            const double de = (static_cast<double>(ix) + 0.5) * r - e;
-            const double d2 = de * de + dn * dn;
-            if (d2 <= r2) f(CellIndex{ix, iy}, d2);
-        }
-    }
-}
-
-constexpr std::int64_t kMaxCells = std::int64_t{1} << 31;
-
-std::string metres(double m) {
-    std::string s = std::to_string(m);
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.') s.pop_back();
-    return s;
-}
-
-[[noreturn]] void too_many_cells(const Options& o, const std::string& size) {
-    fail(o.output + ": a resolution of " + metres(o.resolution) + " m makes a raster of " + size +
-         " cells over these points, above 2^31; choose a coarser --resolution" +
-         (o.radius ? std::string(" or a smaller --radius") : std::string()));
-}
-
-// Stops the pass when the cells grow past the memory bound: asked every few
-// thousand points (a point's radius may reach many new tiles), it costs the
-// pass nothing it would notice.
-template <class Stats>
-struct MemoryWatch {
-    const Options& o;
-    const Accumulators<Stats>& acc;
-    std::uint64_t expected_points = 0;  // the inputs' records
-    std::uint64_t points_done = 0;
-
-    void check(std::uint64_t points_now) const {
-        const std::uint64_t bytes = acc.bytes();
-        if (bytes <= o.max_memory) return;
-        // What the whole pass would take if the points go on as they began.
-        const double share = points_now == 0 || expected_points <= points_now
-                                 ? 1.0 : static_cast<double>(expected_points) / static_cast<double>(points_now);
-        common::check_memory(static_cast<std::uint64_t>(static_cast<double>(bytes) * share), o.max_memory,
-                             o.output + ": a raster of " + metres(o.resolution) + " m cells over these points",
-                             o.radius ? "choose a coarser --resolution or a smaller --radius" : "choose a coarser --resolution");
-    }
-};
-
-template <class Stats>
-void bin_block(const ProjectedBlock& b, const Options& o, bool want_stats, Accumulators<Stats>& acc,
-               const MemoryWatch<Stats>& watch) {
-    const double r = o.resolution;
-    constexpr std::size_t kWatchEvery = 4096;
-    if (want_stats && !o.radius && !acc.idw && b.cells != nullptr) {
-        // The common case, bound by memory: the cell a few points ahead is
-        // asked for early, while this point's is updated.
-        constexpr std::size_t kAhead = 8;
-        for (std::size_t k0 = 0; k0 < b.n; k0 += kWatchEvery) {
-            const std::size_t k1 = std::min(b.n, k0 + kWatchEvery);
-            for (std::size_t k = k0; k < k1; ++k) {
-                if (k + kAhead < b.n) acc.stats.prefetch(b.cells[k + kAhead]);
-                acc.stats.at(b.cells[k]).add(b.geo[k].h);
-            }
-            watch.check(watch.points_done + k1);
-        }
-        return;
-    }
-    const CellLocator locate(r);
-    for (std::size_t k = 0; k < b.n; ++k) {
-        const double e = b.en[k].e, n = b.en[k].n, h = b.geo[k].h;
-        if (want_stats) {
-            if (o.radius) {
-                for_cells_within(e, n, r, *o.radius, [&](CellIndex c, double) { acc.stats.at(c).add(h); });
-            } else {
-                acc.stats.at(b.cells != nullptr ? b.cells[k] : locate(e, n)).add(h);
-            }
-        }
-        if (acc.idw) {
-            for_cells_within(e, n, r, o.radius.value_or(r * std::sqrt(2.0)),
-                             [&](CellIndex c, double d2) { acc.idw->at(c).add(h, d2); });
-        }
-        if (o.radius || k % kWatchEvery == 0) watch.check(watch.points_done + k + 1);
-    }
-}
-
-// Before the pass, from the inputs' bounds (LAS headers exact, scan-point
-// samples close): a raster far too fine stops before its tiles fill the memory.
-// A point reaches the cells within --radius of it (idw: r sqrt 2 unless given).
-void check_estimated_size(const Options& o, const std::vector<PointSource>& sources, double reach) {
-    for (const PointSource& s : sources) {
-        if (s.bounds.empty) continue;
-        const double mid = 0.5 * (s.bounds.lat_min + s.bounds.lat_max) * M_PI / 180;
-        const double width = (s.bounds.lon_max - s.bounds.lon_min) * 111320 * std::cos(mid) + o.resolution + 2 * reach;
-        const double height = (s.bounds.lat_max - s.bounds.lat_min) * 110574 + o.resolution + 2 * reach;
-        const double cols = std::ceil(width / o.resolution), rows = std::ceil(height / o.resolution);
-        if (cols * rows > static_cast<double>(kMaxCells)) too_many_cells(o, "about " + metres(cols) + " x " + metres(rows));
-    }
-}
-
-// The raster's tiles (of side `side`) that will be stored: those a tile of
-// the cells overlaps, and with a fill their neighbours too.
-template <class Cell>
-void mark_stored_tiles(const TiledGrid<Cell>& cells, const RasterGeometry& g, int side, std::vector<char>& marks) {
-    const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
-    cells.for_each_tile([&](CellIndex first, const Cell*) {
-        const std::int64_t c0 = std::max<std::int64_t>(0, g.col_of(first.ix));
-        const std::int64_t c1 = std::min(g.cols - 1, g.col_of(first.ix + kTileSide - 1));
-        const std::int64_t r0 = std::max<std::int64_t>(0, g.row_of(first.iy + kTileSide - 1));
-        const std::int64_t r1 = std::min(g.rows - 1, g.row_of(first.iy));
-        for (std::int64_t ty = r0 / side; c0 <= c1 && ty <= r1 / side && ty < tiles_y; ++ty) {
-            for (std::int64_t tx = c0 / side; tx <= c1 / side && tx < tiles_x; ++tx) marks[static_cast<std::size_t>(ty * tiles_x + tx)] = 1;
-        }
-    });
-}
-
-// The memory the raster's stored tiles (and a fill's list of filled cells) will take.
-template <class Stats>
-std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry& g, int side, int fill,
-                           std::size_t bands, std::size_t value_size) {
-    const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
-    std::vector<char> marks(static_cast<std::size_t>(tiles_x * tiles_y), 0);
-    if (!acc.stats.empty()) mark_stored_tiles(acc.stats, g, side, marks);
-    if (acc.idw) mark_stored_tiles(*acc.idw, g, side, marks);
-    std::uint64_t stored = 0;
-    for (std::int64_t ty = 0; ty < tiles_y; ++ty) {
-        for (std::int64_t tx = 0; tx < tiles_x; ++tx) {
-            bool near = false;
-            const std::int64_t d = fill > 0 ? 1 : 0;
-            for (std::int64_t y = std::max<std::int64_t>(0, ty - d); y <= std::min(tiles_y - 1, ty + d) && !near; ++y) {
-                for (std::int64_t x = std::max<std::int64_t>(0, tx - d); x <= std::min(tiles_x - 1, tx + d) && !near; ++x) {
-                    near = marks[static_cast<std::size_t>(y * tiles_x + x)] != 0;
-                }
-            }
-            stored += near;
-        }
-    }
-    const std::uint64_t cells = stored * static_cast<std::uint64_t>(side) * static_cast<std::uint64_t>(side);
-    // A fill lists each cell it fills (a pointer and a value) before it writes them.
-    return cells * bands * value_size + (fill > 0 ? cells * 16 : 0) +
-           static_cast<std::uint64_t>(tiles_x * tiles_y) * sizeof(std::byte*);
-}
-
-// Cells without points between the first and last cell with points of
-// their row, over rows sampled across the raster: a resolution finer than
-// the points' spacing leaves a moire of empty cells inside the survey.
-template <class Value>
-std::string empty_interior(const TiledRaster& r, const Options& o, std::uint64_t points) {
-    const std::int64_t step = std::max<std::int64_t>(1, r.rows / 2048);
-    const auto empty = static_cast<Value>(r.empty[0]);
-    std::uint64_t inside = 0, held = 0;
-    for (std::int64_t row = 0; row < r.rows; row += step) {
-        std::int64_t first = -1, last = -1, with_points = 0;
-        for (std::int64_t tx = 0; tx < r.tiles_x; ++tx) {
-            std::byte* tile = r.find(tx, row / r.side);
-            if (tile == nullptr) continue;
-            const Value* cells = tile_band<Value>(r, tile, 0) + (row % r.side) * r.side;
-            for (std::int64_t c = 0; c < r.side && tx * r.side + c < r.cols; ++c) {
-                if (cells[c] == empty) continue;
-                if (first < 0) first = tx * r.side + c;
-                last = tx * r.side + c;
-                ++with_points;
-            }
-        }
-        if (first < 0) continue;
-        inside += static_cast<std::uint64_t>(last - first + 1);
-        held += static_cast<std::uint64_t>(with_points);
-    }
-    if (inside < 1000 || static_cast<double>(held) >= 0.8 * static_cast<double>(inside)) return {};
-    const double share = 1 - static_cast<double>(held) / static_cast<double>(inside);
-    // Points per square metre inside the survey; cells expecting two points each are seldom empty.
-    const double area = static_cast<double>(inside) * static_cast<double>(step) * o.resolution * o.resolution;
-    const double density = static_cast<double>(points) / area;
-    char text[320];
-    std::snprintf(text, sizeof text,
-                  "%.0f %% of the cells inside the survey hold no point at %s m (about %.2g points per square metre); "
-                  "a --resolution of %.2g m or coarser would fill most of them (or --fill)",
-                  100 * share, metres(o.resolution).c_str(), density, std::ceil(std::sqrt(2 / density) * 10) / 10);
-    return text;
-}
-
-// Where each output is written until all are complete (staged temporaries).
-struct OutputPaths {
-    std::string raster, hillshade, world_file;
-};
-
-template <class Stats, class Value>
-void grid_and_write(const Options& o, const std::vector<PointSource>& sources, const std::string& geodesy,
-                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending,
-                    const OutputPaths& paths, common::StagedFiles& outputs) {
-    projection_request.set_value(grid::projection_request(sources, o.crs));
-
-    bool want_stats = false, want_idw = false;
-    for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
-    check_estimated_size(o, sources, o.radius ? *o.radius : want_idw ? o.resolution * std::sqrt(2.0) : 0.0);
-    Accumulators<Stats> acc(o.resolution);
-    if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
-    // A grid too fine for its area stops before its tiles fill the memory.
-    const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
-    MemoryWatch<Stats> watch{o, acc};
-    for (const PointSource& s : sources) watch.expected_points += s.records;
-
-    ProjectionSetup setup;
-    const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
-        bin_block(b, o, want_stats, acc, watch);
-        watch.points_done += b.n;
-        if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
-            too_many_cells(o, "more than 2^31");
-        }
-    }, want_stats && !o.radius ? o.resolution : 0);
-    if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
-    // Warnings follow the note of the written raster (a stop is one line).
-    std::vector<std::string> warnings;
-    if (!setup.warning.empty()) warnings.push_back(setup.warning);
-
-    RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
-    if (want_stats && want_idw) {
-        // The union of both extents (the idw radius reaches further than the cells).
-        const RasterGeometry w = acc.idw->extent();
-        const std::int64_t ix_min = std::min(g.ix0, w.ix0), iy_max = std::max(g.iy1, w.iy1);
-        const std::int64_t ix_max = std::max(g.ix0 + g.cols, w.ix0 + w.cols) - 1;
-        const std::int64_t iy_min = std::min(g.iy1 - g.rows, w.iy1 - w.rows) + 1;
-        g = raster_over(ix_min, iy_min, ix_max, iy_max, o.resolution);
-    }
-    if (g.cells() == 0) {
-        // Only a radius below half a cell's diagonal can miss every cell centre.
-        char reach[32];
-        std::snprintf(reach, sizeof reach, "%.3g", o.resolution * std::sqrt(0.5));
-        fail(o.output + ": no cell centre lies within --radius " + metres(o.radius.value_or(0)) + " m of any point at cells of " +
-             metres(o.resolution) + " m; choose a --radius of at least " + reach +
-             " m (half a cell's diagonal) or a finer --resolution");
-    }
-    if (g.cells() > kMaxCells) {
-        too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
-    }
-
-    // The cells with points, tile by tile as the file stores them; a tile
-    // without any stays unstored.
-    const std::size_t n_bands = o.types.size();
-    std::vector<double> empty_cell(n_bands);
-    for (std::size_t k = 0; k < n_bands; ++k) empty_cell[k] = o.types[k] == Statistic::Count ? 0.0 : o.nodata;
-    // Stored in tiles of 64 cells, a quarter of the file's: they follow a
-    // strip's edges closer (a third less memory on a diagonal strip, and
-    // memory never touched before costs more to touch than to fill). A fill
-    // reaches one tile beyond a stored one, and its window may be 100 cells.
-    // Without a fill or idw, the values take the grid's own tiles instead:
-    // no memory of their own at all.
-    const int stored_side = o.fill > 0 ? kCogTileSide : kCogTileSide / 4;
-    const bool in_place = o.fill == 0 && !acc.idw && values_fit_in_cells<Stats>(sizeof(Value), n_bands);
-    // The cells and the raster live together until the cells are copied in
-    // (unless the values take the cells' own tiles).
-    common::check_memory(acc.bytes() + (in_place ? 0 : raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value))),
-                         o.max_memory,
-                         o.output + ": a raster of " + std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells of " +
-                             metres(o.resolution) + " m",
-                         "choose a coarser --resolution");
-    TiledRaster raster = in_place ? raster_in_grid_tiles(g, sizeof(Value), empty_cell)
-                                  : TiledRaster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
-    if (want_stats) {
-        cells_into_raster(acc.stats, g, raster, in_place, [&](const Stats& c, std::byte* tile, std::size_t at) {
-            for (std::size_t b = 0; b < n_bands; ++b) {
-                double v = 0;
-                switch (o.types[b]) {
-                    case Statistic::Min: v = c.min; break;
-                    case Statistic::Max: v = c.max; break;
-                    case Statistic::Mean: v = c.mean; break;
-                    case Statistic::Count: v = c.count; break;
-                    case Statistic::Stdev: v = c.stdev(); break;
-                    case Statistic::Idw: continue;
-                }
-                tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(v);
-            }
-        });
-    }
-    if (acc.idw) {
-        cells_into_tiles(*acc.idw, g, raster, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
-            for (std::size_t b = 0; b < n_bands; ++b) {
-                if (o.types[b] == Statistic::Idw) tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
-            }
-        });
-    }
-    // The cells are freed on a thread of their own while GDAL writes:
-    // returning their memory takes the system a while. (A jthread: a stop
-    // thrown from the writer joins it on the way out.)
-    // Unless the raster lives in them.
-    std::jthread release;
-    if (!in_place) release = std::jthread([cells = std::move(acc)]() mutable {});
-    if (o.fill == 0 && !o.radius && want_stats) {
-        if (std::string w = empty_interior<Value>(raster, o, counts.points); !w.empty()) warnings.push_back(w);
-    }
-    if (o.fill > 0) {
-        store_neighbours(raster);
-        for (std::size_t k = 0; k < n_bands; ++k) {
-            if (is_height(o.types[k])) fill_empty(raster, static_cast<int>(k), static_cast<Value>(o.nodata), o.fill);
-        }
-    }
-
-    CogRequest cog;
-    cog.output = o.output;
-    cog.path = paths.raster;
-    cog.geometry = g;
-    cog.wkt = setup.wkt;
-    cog.type = o.data_type;
-    cog.compression = o.compression;
-    cog.nodata = o.nodata;
-    for (Statistic s : o.types) cog.band_descriptions.emplace_back(statistic_name(s));
-    cog.metadata = {{"VERTICAL", sources.front().vertical}};
-    if (!geodesy.empty()) cog.metadata.push_back({"GEODESY", geodesy});
-    cog.metadata.push_back({"TIFFTAG_SOFTWARE", "morva-grid " + std::string(text::project_version())});
-    cog.metadata.push_back({"POINTS", std::to_string(counts.points)});
-    cog.hillshade = o.hillshade;
-    cog.hillshade_path = paths.hillshade;
-    cog.hillshade_world_file_path = paths.world_file;
-    for (std::size_t k = 0; k < o.types.size(); ++k) {
-        if (is_height(o.types[k])) {
-            cog.hillshade_band = static_cast<int>(k) + 1;
-            break;
-        }
-    }
-    write_cog(cog, RasterTiles(raster, kCogTileSide));
-    outputs.commit();
-
-    text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
-               " cells of " + metres(o.resolution) + (setup.unit == "metre" ? " m" : " " + setup.unit) + " (" +
-               setup.crs_name + ") written to " + o.output);
-    if (counts.filtered > 0) {
-        text::note(std::to_string(counts.filtered) + " LAS points left out: withheld, noise (classes 7 and 18) or "
-                   "not of --classes or --returns");
-    }
-    for (const std::string& w : warnings) text::warn(w);
-    if (counts.not_points > 0) {
-        text::warn(std::to_string(counts.not_points) +
-                   " records skipped: their time, latitude, longitude or height was not written (asterisks, NaN or "
-                   "the overflow marker)");
-    }
-}
-
-// One input given twice (by another name, through a link, or two run
-// controls naming one scan-point file) would count its points twice.
-void check_distinct(const std::vector<PointSource>& sources) {
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            const PointSource &a = sources[j], &b = sources[i];
-            if (inputs::same_file(a.name, b.name)) {
-                fail(b.name + ": the same file as the input " + a.name + "; give each input once");
-            }
-            if (inputs::same_file(a.points_file, b.points_file)) {
-                fail(b.name + ": its points are those of " + a.name + " (" + b.points_file + "); give each input once");
-            }
-        }
-    }
-}
-
-bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
-
-// One raster holds heights of one kind: above one geoid grid (the same
-// grid by its content, whatever its name or folder) or above the ellipsoid.
-void check_one_vertical(const std::vector<PointSource>& sources) {
-    const PointSource& first = sources.front();
-    for (const PointSource& s : sources) {
-        if (&s == &first) continue;
-        if (!s.geoid_file.empty() && !first.geoid_file.empty() && readable(s.geoid_file) && readable(first.geoid_file)) {
-            if (!inputs::same_file(s.geoid_file, first.geoid_file) && !same_content(s.geoid_file, first.geoid_file)) {
-                fail(s.name + ": its heights are above the geoid grid " + s.geoid_file + ", those of " + first.name +
-                     " above " + first.geoid_file + ", a grid of other content; one raster holds heights of one kind");
-            }
-            continue;
-        }
-        if (s.vertical != first.vertical) {
-            fail(s.name + ": its heights are " + s.vertical + ", those of " + first.name + " " + first.vertical +
-                 "; one raster holds heights of one kind");
-        }
-    }
-}
-
-// A LAS file's Z scale and offset must leave every height it can hold
-// within the raster's type (and its square within a double, for stdev).
-void check_heights_fit(const std::vector<PointSource>& sources, DataType type) {
-    const double limit = type == DataType::Float32 ? 3.4e38 : 1e150;
-    for (const PointSource& s : sources) {
-        if (s.kind != SourceKind::Las || las_field_limit(s, 2) <= limit) continue;
-        char text[256];
-        std::snprintf(text, sizeof text, "the LAS header's Z scale %.6g and offset %.6g make heights up to %.3g, beyond "
-                      "the %.3g a %s raster holds: a header with a wrong Z scale or offset",
-                      s.scale[2], s.offset[2], las_field_limit(s, 2), limit, type == DataType::Float32 ? "float32" : "float64");
-        fail(s.name + ": " + text);
-    }
-}
-
-// A run's record that names other scan points or another geoid grid than
-// the run control is the record of another run.
-void check_record_is_of(const las::RunGeodesy& g, const std::string& record, const PointSource& s) {
-    const std::string form = s.binary ? "binary" : "text";
-    const std::string of = "the run's record " + record + " is not of " + s.name + ": ";
-    if (g.record_scan_points != s.named_points_file || g.record_scan_points_form != form) {
-        fail(of + "it names the scan points " +
-             (g.record_scan_points.empty() ? std::string("of no run") : g.record_scan_points + " (" + g.record_scan_points_form + ")") +
-             ", the run control " + s.named_points_file + " (" + form + ")");
-    }
-    if (g.record_geoid != s.named_geoid) {
-        const auto grid = [](const std::string& name) { return name.empty() ? std::string("no geoid grid") : "the geoid grid " + name; };
-        fail(of + "it names " + grid(g.record_geoid) + ", the run control " + grid(s.named_geoid));
-    }
-}
-
-// How the points went from metres to degrees (morva --geodesy): the run's
-// record or --geodesy. A LAS input's own coordinate system record may say
-// too (morva-las writes flat-earth when not told otherwise, so it labels
-// nothing by itself); inputs that say different modes make no one raster.
-std::string points_geodesy(const Options& o, const std::vector<PointSource>& sources) {
-    if (!o.metadata.empty() && sources.size() > 1) {
-        fail("--metadata " + o.metadata + ": a run's record tells of one run, not of " + std::to_string(sources.size()) +
-             " inputs; give the mosaic's --geodesy instead");
-    }
-    const las::RunGeodesy given = las::run_geodesy(o.metadata, o.geodesy);
-    if (!given.error.empty()) fail(given.error);
-    if (given.from_record && sources.front().kind == SourceKind::ScanPoints) {
-        check_record_is_of(given, o.metadata, sources.front());
-    }
-    const PointSource* first = nullptr;
-    for (const PointSource& s : sources) {
-        if (s.geodesy.empty()) continue;
-        if (!given.label.empty() && s.geodesy != given.label) {
-            fail(s.name + ": its coordinate system record says --geodesy " + s.geodesy + ", " +
-                 (o.metadata.empty() ? std::string("--geodesy") : "the run's record " + o.metadata) + " " + given.label);
-        }
-        if (first == nullptr) {
-            first = &s;
-        } else if (s.geodesy != first->geodesy) {
-            fail(s.name + ": its points were georeferenced with --geodesy " + s.geodesy + ", those of " + first->name +
-                 " with " + first->geodesy + "; one raster holds points of one georeferencing");
-        }
-    }
-    return given.label;
-}
-
-void run(const Options& o) {
-    // PROJ opens its database while the inputs are opened and sampled (the
-    // UTM zone waits for their centre). The promise, declared after the
-    // future, goes first: a stop breaks it, and the start-up's thread ends
-    // before the future's end waits for it.
-    std::future<ProjectionSetup> pending;
-    std::promise<ProjectionRequest> request;
-    pending = start_projection(request.get_future());
-    std::vector<PointSource> sources;
-    for (const std::string& name : o.inputs) {
-        sources.push_back(open_source(name, o.input_crs));
-        sources.back().filter = o.filter;
-    }
-    check_one_vertical(sources);
-    check_heights_fit(sources, o.data_type);
-    const std::string geodesy = points_geodesy(o, sources);
-    check_distinct(sources);
-    check_output(o.output, sources, o.metadata);
-    const std::string world_file =
-        o.hillshade.empty() || hillshade_is_geotiff(o.hillshade) ? std::string() : hillshade_world_file(o.hillshade);
-    if (!o.hillshade.empty()) {
-        check_output(o.hillshade, sources, o.metadata);
-        if (one_name(o.hillshade, o.output)) fail(o.hillshade + ": the picture and the raster share one name");
-    }
-    if (!world_file.empty()) {
-        check_output(world_file, sources, o.metadata);
-        if (one_name(world_file, o.output)) fail(world_file + ": the picture's world file and the raster share one name");
-        if (one_name(world_file, o.hillshade)) fail(world_file + ": the picture and its world file share one name");
-    }
-    // Every output staged before the pass (a folder that cannot take them
-    // stops at once), and all put in place together when all are complete.
-    common::StagedFiles outputs;
-    OutputPaths paths;
-    paths.raster = outputs.add(o.output);
-    if (!o.hillshade.empty()) paths.hillshade = outputs.add(o.hillshade);
-    if (!world_file.empty()) paths.world_file = outputs.add(world_file);
-    if (o.data_type == DataType::Float32)
-        grid_and_write<CellStats, float>(o, sources, geodesy, request, pending, paths, outputs);
-    else
-        grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending, paths, outputs);
-}
-
-void print_stop(std::string line) {
-    if (line.rfind("*** ", 0) == 0) line.erase(0, 4);  // a stop of the core's run-control reader
-    const std::string text = std::string(kProgram) + ": " + line + "\n";
-    (void)::write(2, text.data(), text.size());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options o = parse_options(argc, argv);
-    text::set_program_name(kProgram);
-    // The staged outputs are removed on the way out of run() (and by the
-    // staging's handler on a signal); every ending is one line and exit 1.
-    try {
-        run(o);
-    } catch (const text::RunStopped& stop) {
-        print_stop(stop.line);
-        return 1;
-    } catch (const std::bad_alloc&) {
-        print_stop(o.output + ": the machine's memory ran out; choose a coarser --resolution or a lower --max-memory");
-        return 1;
-    } catch (const std::exception& e) {
-        print_stop(o.output + ": " + e.what());
-        return 1;
-    }
-    return 0;
+    return common::run_companion(kProgram, [argc, argv] {
+        const GridOptions o = parse_options(argc, argv);
+        text::set_program_name(kProgram);
+        make_grid(o);
+        return 0;
+    });
 }

@@ -7,12 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 #include <vector>
 
 #include "records/record_file.hpp"
+#include "las_writer.hpp"
 #include "staged_files.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
@@ -24,12 +23,22 @@ constexpr std::int32_t kPoleE7 = 900000000;  // 90 degrees in 10^-7 degree
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run("morva-las: " + message); }
 
+// The writer's stops, named as this program's.
+template <typename Call>
+void writing(Call call) {
+    try {
+        call();
+    } catch (const text::RunStopped& stop) {
+        fail(stop.line);
+    }
+}
+
 struct Converter {
     const ExportPlan& plan;
-    text::OutStream* out;  // memory until the coordinate system is known, then the file
+    text::OutStream* out;  // memory until the coordinate system is known, then a block for the writer
     std::size_t extra;
     std::size_t record;
-    Bounds bounds;
+    common::LasWriter* writer;  // once the coordinate system is known
     ExportCounts counts;
 
     // Records held rather than written: until the coordinate system is
@@ -58,7 +67,6 @@ struct Converter {
     }
 
     [[gnu::always_inline]] void write(const ScanPointRecord& p, std::int32_t x, std::int32_t y) {
-        extend(bounds, x, y, p.h_mm);
         auto* b = reinterpret_cast<unsigned char*>(text::reserve(*out, record));
         encode_point(p, gps_time(plan.time, p.thr_e7), plan.point_source_id, extra, b);
         put_i32(b, x);
@@ -66,6 +74,15 @@ struct Converter {
         text::commit(*out, record);
         ++counts.points;
         counts.unknown_amplitude += !p.ampl_known;
+        if (writer != nullptr && out->used >= kBlockBytes) hand_over();
+    }
+
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+
+    // The records of the block to the writer.
+    void hand_over() {
+        writing([&] { writer->write(reinterpret_cast<const std::uint8_t*>(out->buffer.get()), out->used / record); });
+        out->used = 0;
     }
 
     // The held records, projected in batches when X and Y are projected.
@@ -135,55 +152,57 @@ void convert(Converter& c, Between between) {
     records::close_records(file.blocks);
 }
 
-void write_at(int fd, const void* data, std::size_t size, off_t offset, const std::string& name) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, p, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail("cannot write " + name + ": " + std::strerror(errno));
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-}
-
 }  // namespace
 
 ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> crs) {
-    Header header = plan.header;
     const std::size_t extra = extra_bytes(!plan.binary, plan.with_group_size);
-    header.record_length = static_cast<std::uint16_t>(kFormat6Size + extra);
+    const std::size_t record = kFormat6Size + extra;
 
     text::OutStream early;  // points converted before the coordinate system is known
-    text::OutStream file;
-    Converter c{plan, &early, extra, header.record_length, {}, {}, !plan.geographic, SIZE_MAX, {}, {}, {}, {}};
+    text::OutStream block;  // points on their way to the writer
+    Converter c{plan, &early, extra, record, nullptr, {}, !plan.geographic, SIZE_MAX, {}, {}, {}, {}};
     // Room for all of them at once: memory is only taken as it is written.
     if (plan.geographic) text::make_room(early, kEarlyBytes + (std::size_t{4} << 20));
     else c.held.reserve(kEarlyBytes / sizeof(ScanPointRecord) + (1 << 16));
 
-    // Once the coordinate system is known: the header (written again,
-    // complete, at the end) and the records, then what was converted meanwhile.
+    // The file under a fresh temporary name beside the output (beside the file
+    // it names, for a link), renamed into place only when complete.
+    common::StagedFiles staged;
+    std::optional<common::LasWriter> writer;
+
+    // Once the coordinate system is known: the file with its header's place
+    // and records, then what was converted meanwhile.
     bool known = false;
     auto begin_file = [&] {
         CoordinateSystem cs = crs.get();
         known = true;
         if (!cs.error.empty()) fail(cs.error);
-        header.scale[0] = header.scale[1] = cs.scale_xy;
-        header.offset[0] = cs.offset_x;
-        header.offset[1] = cs.offset_y;
-        const std::string wkt = wkt_vlr(cs.wkt, plan.wkt_description);
-        const std::string eb = plan.binary ? std::string() : extra_bytes_vlr(plan.with_group_size);
-        header.vlr_count = plan.binary ? 1 : 2;
-        header.offset_to_points = static_cast<std::uint32_t>(kHeaderSize + wkt.size() + eb.size());
-        unsigned char head[kHeaderSize];
-        encode_header(header, head);
-        text::put(file, {reinterpret_cast<const char*>(head), kHeaderSize});
-        text::put(file, wkt);
-        text::put(file, eb);
-        text::put_bytes(file, early.buffer.get(), early.used);
+        common::LasWriterSetup setup;
+        common::LasHeader& h = setup.header;
+        h.version_minor = 4;
+        h.point_format = 6;
+        h.record_length = static_cast<std::uint16_t>(record);
+        h.file_source_id = plan.header.file_source_id;
+        h.global_encoding = plan.header.global_encoding;
+        h.creation_day = plan.header.creation_day;
+        h.creation_year = plan.header.creation_year;
+        h.scale[0] = h.scale[1] = cs.scale_xy;
+        h.scale[2] = kScaleZ;
+        h.offset[0] = cs.offset_x;
+        h.offset[1] = cs.offset_y;
+        h.records.push_back(wkt_record(cs.wkt, plan.wkt_description));
+        if (!plan.binary) h.records.push_back(extra_bytes_record(plan.with_group_size));
+        setup.compress = plan.compress;
+        setup.threads = plan.threads;
+        setup.generating_software = plan.header.generating_software;
+        writing([&] { writer.emplace(staged, plan.output, setup); });
+        c.writer = &*writer;
+        c.out = &early;
+        c.hand_over();
         early.buffer.reset();
-        early.used = early.capacity = 0;
-        c.out = &file;
+        early.capacity = 0;
+        text::make_room(block, Converter::kBlockBytes + record);
+        c.out = &block;
         c.project_xy = std::move(cs.project_xy);
         c.hold = static_cast<bool>(c.project_xy);
         c.hold_limit = Converter::kProjectBatch;
@@ -192,19 +211,7 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
     };
     auto crs_ready = [&] { return crs.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
 
-    // The file under a fresh temporary name beside the output (beside the file
-    // it names, for a link), renamed into place only when complete.
-    common::StagedFiles staged;
     try {
-        std::string temp;
-        try {
-            temp = staged.add(plan.output);
-        } catch (const text::RunStopped& stop) {
-            fail(stop.line);
-        }
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) fail("cannot write " + plan.output + ": " + std::strerror(errno));
-        text::attach_out(file, fd, plan.output);
         convert(c, [&] {
             if (!known && (c.early_bytes() >= kEarlyBytes || crs_ready())) begin_file();
         });
@@ -219,19 +226,11 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
         throw;
     }
     c.flush_held();
-    text::flush(file);
-
-    header.point_count = c.counts.points;
-    header.bounds = c.bounds;
-    unsigned char head[kHeaderSize];
-    encode_header(header, head);
-    write_at(file.fd, head, kHeaderSize, 0, plan.output);
-    text::close_out(file);
-    try {
+    c.hand_over();
+    writing([&] {
+        writer->finish();
         staged.commit();
-    } catch (const text::RunStopped& stop) {
-        fail(stop.line);
-    }
+    });
     return c.counts;
 }
 

@@ -33,6 +33,8 @@ struct ExportPlan {
     bool binary = false;           // 18-byte records; else text
     bool with_group_size = false;  // text records of an averaging run
     std::string output;
+    bool compress = false;  // LAZ
+    unsigned threads = 0;   // LAZ compression threads (0: every core)
     TimeBase time;
     // The fixed fields; the counts, bounds, offsets and the coordinate
     // system's scale and offsets are filled by the export.

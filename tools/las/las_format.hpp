@@ -10,24 +10,19 @@
 #include <string_view>
 
 #include "las_header.hpp"
+#include "las_reader.hpp"
 #include "records/scan_point_record.hpp"
 
 namespace morva::las {
 
 using records::ScanPointRecord;
 
-inline constexpr std::size_t kVlrHeaderSize = 54;
-
-// A variable-length record, header and payload (at most 65535 bytes).
-std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
-                       std::string_view payload);
-
 // The coordinate system record: the WKT with its terminating NUL.
-std::string wkt_vlr(std::string_view wkt, std::string_view description);
+common::LasRecord wkt_record(std::string_view wkt, std::string_view description);
 
 // Extra Bytes declaration: measurement_index (uint16) and, with averaging,
 // group_size (uint8); no scale, offset, no-data, minimum or maximum.
-std::string extra_bytes_vlr(bool with_group_size);
+common::LasRecord extra_bytes_record(bool with_group_size);
 
 // Extra bytes after the 30 bytes of format 6: 0 from binary records, 2 or 3
 // from text records.

@@ -18,6 +18,7 @@
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "las_export.hpp"
+#include "las_writer.hpp"
 #include "geodesy_record.hpp"
 #include "heights.hpp"
 #include "unreadable.hpp"
@@ -34,7 +35,7 @@ namespace {
 using namespace morva;
 
 constexpr std::string_view kProgram = "morva-las";
-constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las";
+constexpr std::string_view kUsage = "morva-las [options] RUN_CONTROL OUTPUT.las|OUTPUT.laz";
 constexpr std::string_view kDescription =
     "Writes the scan points of a morva run as a LAS 1.4 file (point format 6) for\n"
     "point-cloud viewers and GIS. The run control is read as morva reads it; it\n"
@@ -44,6 +45,9 @@ constexpr std::string_view kDescription =
     "the values of the scan-point records; GPS Time is Adjusted Standard GPS Time on\n"
     "the flight date. Records without a time or position, or with a latitude beyond\n"
     "+-90 degrees, are skipped and counted.\n"
+    "An output ending in .laz (or --compress) is written as LAZ: the same header,\n"
+    "records and points, compressed losslessly (LASzip chunks of 50000 points,\n"
+    "on every core).\n"
     "The names inside the run control are taken relative to its own folder (as\n"
     "morva reads them when run there). The file appears only when it is complete;\n"
     "an output that is a link writes the file the link names.\n";
@@ -59,6 +63,7 @@ struct Options {
     std::uint16_t source_id = 0;
     std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
     std::string metadata;             // the run's record, when given
+    bool compress = false;            // LAZ whatever the output's name
 };
 
 [[noreturn]] void usage(const std::string& message) { text::usage_error(kProgram, message, kUsage); }
@@ -93,6 +98,10 @@ Options parse_options(int argc, char** argv) {
                             "how the run georeferenced: flat (default) or ellipsoid\n"
                             "(morva --geodesy ellipsoid); recorded in the file",
                             common::geodesy_choices(), o.geodesy),
+        text::flag_option("--compress",
+                          "write LAZ (compressed) whatever the output's name;\n"
+                          "an output ending in .laz is LAZ without it",
+                          o.compress),
         text::text_option("--metadata", "FILE",
                           "the run's record (morva --metadata FILE): the geodesy is\n"
                           "taken from it, and a --geodesy that contradicts it is\n"
@@ -278,6 +287,7 @@ void export_run(const Options& o) {
     plan.binary = rc.binary_output;
     plan.with_group_size = !rc.binary_output && rc.navg > 1;
     plan.output = o.output;
+    plan.compress = o.compress || common::is_laz_name(o.output);
     plan.time = o.time_of_day ? las::time_of_day_base() : las::adjusted_gps_time_base(*date);
     plan.header.file_source_id = o.source_id;
     plan.header.global_encoding = las::kGlobalWkt | (o.time_of_day ? 0 : las::kGlobalAdjustedGpsTime);

@@ -121,7 +121,7 @@ Flight open_flight(const std::string& name, const std::string& path, const std::
     f.input = path;
     f.source = grid::open_source(path, input_crs);
     f.source.name = name;
-    f.geodesy = f.source.geodesy.empty() ? "flat" : f.source.geodesy;
+    f.geodesy = georef::geodesy_name(f.source.geodesy.value_or(georef::Geodesy::Flat));
     if (f.source.kind == grid::SourceKind::ScanPoints) {
         const fs::path folder = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
         const std::string used = recorded_run_control(folder);

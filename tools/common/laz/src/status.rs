@@ -53,7 +53,13 @@ pub fn from_io(error: std::io::Error, doing: &str) -> Fault {
     if error.kind() == std::io::ErrorKind::UnexpectedEof {
         Fault::new(TRUNCATED, format!("{}: the data end early (the file is truncated)", doing))
     } else {
-        Fault::new(IO, format!("{}: {}", doing, error))
+        // The system's reason first, as in "cannot write NAME: File too large (...)".
+        let reason = match error.raw_os_error() {
+            Some(code) => std::io::Error::from_raw_os_error(code).to_string(),
+            None => error.to_string(),
+        };
+        let reason = reason.split(" (os error").next().unwrap_or("").to_string();
+        Fault::new(IO, format!("{} ({})", reason, doing))
     }
 }
 

@@ -1,0 +1,42 @@
+#pragma once
+// morva-grid as a library: the points of runs or LAS files gridded into an
+// elevation model (a Cloud Optimized GeoTIFF, one band per statistic), with
+// the program's options; its main only reads the command line into these.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cell_stats.hpp"
+#include "cog_writer.hpp"
+#include "georef/geodesy.hpp"
+#include "point_filter.hpp"
+
+namespace morva::grid {
+
+struct GridOptions {
+    std::vector<std::string> inputs;
+    std::string output;
+    double resolution = 1;
+    std::vector<Statistic> types = {Statistic::Min, Statistic::Max, Statistic::Mean, Statistic::Count, Statistic::Stdev};
+    std::optional<double> radius;
+    int fill = 0;
+    double nodata = -9999;
+    DataType data_type = DataType::Float32;
+    Compression compression = Compression::Zstd;
+    std::string crs;        // --crs, empty for the default
+    std::string input_crs;  // --input-crs
+    std::string hillshade;
+    std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
+    std::string metadata;                    // the run's record, when given
+    std::uint64_t max_memory = 0;            // bytes the cells and the raster may take
+    common::PointFilter filter;              // --classes, --returns
+};
+
+// Grids the inputs and writes the raster (and the shaded relief, when asked)
+// all together when complete. A problem stops the run (text::stop_run) with
+// one line and nothing written; memory that runs out stops it too.
+void make_grid(const GridOptions& o);
+
+}  // namespace morva::grid
