@@ -19,7 +19,9 @@ A case is a JSON object:
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
              VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
              TARGET] a symbolic link; ["folder", NAME]; ["copy", FROM, TO]; ["f64", FILE, OFFSET, VALUE]
-             a little-endian double ("inf" and "nan" too)
+             a little-endian double ("inf" and "nan" too); ["classes", LAS,
+             FOLDER] each point's class from the survey's truth.bin (bare
+             ground 2, low outliers 7, everything else 1)
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
   signal     NAME (TERM, HUP...): sent to morva-grid once a temporary beside
@@ -45,7 +47,16 @@ A case is a JSON object:
              tiles without points hold filled cells), listgeo
              (texts), png (the hillshade picture), radius (the statistics of
              the points within that distance of each cell centre), fill (the
-             height bands' empty cells filled as --fill N fills them)
+             height bands' empty cells filled as --fill N fills them),
+             terrain ({"survey", "rmse", "open_rmse", "covered"}: the dtm
+             band against the survey's true ground (ground.asc) at the
+             cells of both, over all of them and where the truth's cover
+             (cover.asc) is bare ground; at least the share covered of the
+             truth's cells within the raster hold a height),
+             triangulation ({"las", "max_edge"}: the dtm band against
+             scipy's Delaunay triangulation of the LAS file's class 2
+             points, linear at each cell centre, empty in a triangle with
+             an edge longer than max_edge)
 """
 
 import json
@@ -107,6 +118,8 @@ def edit(work, e):
             f.write(data)
     elif e[0] == "folder":
         os.makedirs(name)
+    elif e[0] == "classes":
+        set_truth_classes(name, os.path.join(work, e[2], "truth.bin"))
     else:
         fail(f"unknown edit {e[0]}")
 
@@ -144,6 +157,116 @@ def las_points(path):
     rec = np.frombuffer(data, dtype=np.dtype({"names": ["x", "y", "z"], "formats": ["<i4"] * 3, "offsets": [0, 4, 8],
                                              "itemsize": length}), count=count, offset=offset_to_points)
     return (rec["x"] * scale[0] + offset[0], rec["y"] * scale[1] + offset[1], rec["z"] * scale[2] + offset[2])
+
+
+TRUTH = np.dtype([("lat", "<f8"), ("lon", "<f8"), ("h", "<f8"), ("ground", "<f8"), ("cls", "u1"), ("pad", "V7")])
+
+
+def las_class_offset(data):
+    """Where a record holds its classification: byte 15 (point formats 0 to
+    5, five bits) or byte 16 (formats 6 to 10)."""
+    return 16 if (data[104] & 0x3f) >= 6 else 15
+
+
+def set_truth_classes(path, truth_path):
+    data = bytearray(open(path, "rb").read())
+    truth = np.fromfile(truth_path, dtype=TRUTH)
+    start, length = struct.unpack_from("<I", data, 96)[0], struct.unpack_from("<H", data, 105)[0]
+    count = struct.unpack_from("<Q", data, 247)[0]
+    check(count == len(truth), f"{count} points, {len(truth)} truth records")
+    classes = np.where(truth["cls"] == 2, 2, np.where(truth["cls"] == 7, 7, 1)).astype(np.uint8)
+    records = np.frombuffer(data, np.uint8, count * length, start).reshape(count, length).copy()
+    records[:, las_class_offset(data)] = classes
+    data[start:start + count * length] = records.tobytes()
+    open(path, "wb").write(data)
+
+
+def las_classes(path):
+    data = open(path, "rb").read()
+    start, length = struct.unpack_from("<I", data, 96)[0], struct.unpack_from("<H", data, 105)[0]
+    count = struct.unpack_from("<Q", data, 247)[0]
+    records = np.frombuffer(data, np.uint8, count * length, start).reshape(count, length)
+    classes = records[:, las_class_offset(data)]
+    return classes & 0x1f if las_class_offset(data) == 15 else classes
+
+
+def cell_centres(pixels, geo):
+    x0, y1, r = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4], geo["ModelPixelScale"][0]
+    rows, cols = np.indices(pixels.shape[:2])
+    return x0 + (cols + 0.5) * r, y1 - (rows + 0.5) * r
+
+
+def read_ascii_grid(path):
+    lines = open(path).read().split("\n")
+    head = {line.split()[0].lower(): float(line.split()[1]) for line in lines[:6]}
+    values = np.array([[float(v) for v in line.split()] for line in lines[6:] if line.strip()])
+    return head, values
+
+
+def check_terrain(work, pixels, geo, band, nodata, t):
+    """The dtm band against the simulator's true ground at the truth grid's
+    cell centres (the raster's cell holding each)."""
+    head, ground = read_ascii_grid(os.path.join(work, t["survey"], "ground.asc"))
+    _, cover = read_ascii_grid(os.path.join(work, t["survey"], "cover.asc"))
+    step = head["cellsize"]
+    rows, cols = np.indices(ground.shape)
+    e = head["xllcorner"] + (cols + 0.5) * step
+    n = head["yllcorner"] + (ground.shape[0] - rows - 0.5) * step
+    x0, y1, r = geo["ModelTiepoint"][3], geo["ModelTiepoint"][4], geo["ModelPixelScale"][0]
+    col, row = np.floor((e - x0) / r).astype(np.int64), np.floor((y1 - n) / r).astype(np.int64)
+    inside = (col >= 0) & (row >= 0) & (col < pixels.shape[1]) & (row < pixels.shape[0]) & (ground != head["nodata_value"])
+    dtm = np.full(ground.shape, np.nan)
+    dtm[inside] = pixels[row[inside], col[inside], band]
+    dtm[dtm == nodata] = np.nan
+    # Truth cells inside the raster's cells that hold points (the min band).
+    with_points = np.zeros(ground.shape, bool)
+    with_points[inside] = pixels[row[inside], col[inside], 0] != nodata
+    measured = ~np.isnan(dtm)
+    error = dtm - ground
+    rmse = float(np.sqrt(np.mean(error[measured] ** 2)))
+    bare = measured & (cover == 2)
+    open_rmse = float(np.sqrt(np.mean(error[bare] ** 2)))
+    covered = (measured & with_points).sum() / max(1, with_points.sum())
+    print(f"dtm against the true ground: RMSE {rmse:.4f} m over {int(measured.sum())} cells, {open_rmse:.4f} m over "
+          f"{int(bare.sum())} on bare ground; {100 * covered:.1f} % of the cells with points hold a height")
+    check(rmse <= t["rmse"], f"the dtm's RMSE against the true ground is {rmse:.4f} m, above {t['rmse']}")
+    check(open_rmse <= t["open_rmse"], f"the dtm's RMSE on bare ground is {open_rmse:.4f} m, above {t['open_rmse']}")
+    check(covered >= t["covered"], f"{100 * covered:.1f} % of the cells with points hold a height, fewer than "
+          f"{100 * t['covered']:.0f} %")
+
+
+def check_triangulation(work, pixels, geo, band, nodata, t):
+    """The dtm band against scipy's triangulation of the LAS file's ground."""
+    from scipy.spatial import Delaunay
+    x, y, z = las_points(os.path.join(work, t["las"]))
+    ground = las_classes(os.path.join(work, t["las"])) == 2
+    x, y, z = x[ground], y[ground], z[ground]
+    origin = np.array([x.min(), y.min()])
+    xy = np.column_stack([x, y]) - origin
+    tri = Delaunay(xy)
+    e, n = cell_centres(pixels, geo)
+    q = np.column_stack([e.ravel(), n.ravel()]) - origin
+    simplex = tri.find_simplex(q)
+    corners = tri.simplices[np.maximum(simplex, 0)]
+    pts = xy[corners]
+    longest = np.max([np.hypot(*(pts[:, a] - pts[:, b]).T) for a, b in ((0, 1), (1, 2), (2, 0))], axis=0)
+    transform = tri.transform[np.maximum(simplex, 0)]
+    w = np.einsum("ijk,ik->ij", transform[:, :2], q - transform[:, 2])
+    weights = np.column_stack([w, 1 - w.sum(axis=1)])
+    expected = np.sum(weights * z[corners], axis=1)
+    has = (simplex >= 0) & (longest <= t["max_edge"])
+    # A cell centre within 1 micrometre of a triangle's edge or of the
+    # longest edge's limit may fall either way.
+    doubtful = (weights.min(axis=1) < 1e-6) | (np.abs(longest - t["max_edge"]) < 1e-6)
+    band_values = pixels[:, :, band].astype(np.float64).ravel()
+    got = band_values != nodata
+    wrong_presence = (got != has) & ~doubtful
+    check(not wrong_presence.any(), f"{int(wrong_presence.sum())} cells hold a height where the triangulation "
+          "says otherwise (or lack one)")
+    both = got & has & ~doubtful
+    off = np.abs(band_values[both] - expected[both].astype(np.float32))
+    check(off.max() <= 1e-3, f"dtm cells differ from the triangulation by up to {off.max():.6f} m")
+    print(f"dtm: {int(both.sum())} cells equal the triangulation of {len(z)} ground points")
 
 
 def rescale(work, source, target, scale, offset):
@@ -358,6 +481,8 @@ def check_cells(pixels, geo, bands, e, n, h, nodata, radius=None, fill=None):
         return np.sum(v[:, 0] / v[:, 1] ** 2) / np.sum(1 / v[:, 1] ** 2)
     compared = 0
     for b, name in enumerate(bands):
+        if name == "dtm":  # checked against the truth or a triangulation (terrain, triangulation)
+            continue
         band = pixels[:, :, b].astype(np.float64)
         expected = np.full(rows * cols, 0.0 if name == "count" else nodata)
         for c, values in groups.items():
@@ -612,6 +737,10 @@ def main():
             if "surface" in expect:
                 worst = check_surface(pixels, geo, bands, e, n, lon, lat, expect["surface"], doubtful)
                 print(f"mean band within {worst * 1000:.2f} mm of the true surface")
+        if "terrain" in expect:
+            check_terrain(work, pixels, geo, bands.index("dtm"), nodata, expect["terrain"])
+        if "triangulation" in expect:
+            check_triangulation(work, pixels, geo, bands.index("dtm"), nodata, expect["triangulation"])
         if "gdal" in expect:
             info = subprocess.run(["gdalinfo", output], capture_output=True, text=True, check=True).stdout
             for text in expect["gdal"]:
