@@ -262,6 +262,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
         }
         common::check_memory(gathered_bytes, o.max_memory, o.output + ": the terrain model (dtm) of these runs' points",
                              "grid fewer runs at once");
+        gathering.reserve(gathered_bytes / kGatheredBytesPerPoint);
     }
     check_estimated_size(o, sources, o.radius ? *o.radius : want_idw ? o.resolution * std::sqrt(2.0) : 0.0);
     Accumulators<Stats> acc(o.resolution);

@@ -12,6 +12,10 @@
 
 namespace morva::grid {
 
+void GroundGathering::reserve(std::size_t points) {
+    x.reserve(points), y.reserve(points), z.reserve(points);
+}
+
 void GroundGathering::add(const ProjectedBlock& b, const std::vector<PointSource>& sources) {
     if (sources[b.source].kind != SourceKind::ScanPoints) return;
     for (std::size_t k = 0; k < b.n; ++k) {

@@ -5,6 +5,7 @@
 // no classes) gathered during the grid's pass and classified once it is
 // done (the ground classifier with its default setting).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ inline constexpr std::uint64_t kGatheredBytesPerPoint = 25;
 // The points of the scan-point inputs, gathered block by block in the pass.
 struct GroundGathering {
     std::vector<double> x, y, z;
+    void reserve(std::size_t points);
     void add(const ProjectedBlock& b, const std::vector<PointSource>& sources);
 };
 
