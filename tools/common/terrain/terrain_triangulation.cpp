@@ -120,11 +120,14 @@ void TerrainTriangulation::heights_along_row(double y, double x0, double step, s
         Delaunay::Locate_type type;
         int index = 0;
         const auto face = dt.locate(Point(x, y), type, index, hint);
+        // Outside, the face is an infinite one beside the hull: the next
+        // walk starts there too (from a face far away it would cross the
+        // whole triangulation, for every cell outside).
+        hint = face;
         if (type == Delaunay::OUTSIDE_CONVEX_HULL || type == Delaunay::OUTSIDE_AFFINE_HULL || dt.is_infinite(face)) {
             out[k] = nan;
             continue;
         }
-        hint = face;
         if (face != last) {
             last = face;
             last_usable = limit2 == 0 || !has_long_edge(face, limit2);
