@@ -20,8 +20,9 @@
 namespace morva::grid {
 
 // The memory a ground point takes in the triangulation while it is built
-// (its vertex, two faces, the sorted copy inserted), measured with CGAL 5.5.
-inline constexpr std::uint64_t kTriangulationBytesPerPoint = 200;
+// (its vertex, two faces, the sorted copy inserted, the allocator's
+// slack), from the peak of 2 million points of a scene with CGAL 5.5.
+inline constexpr std::uint64_t kTriangulationBytesPerPoint = 300;
 // ... and a scan point gathered for the classifier (easting, northing,
 // height, its class).
 inline constexpr std::uint64_t kGatheredBytesPerPoint = 25;
