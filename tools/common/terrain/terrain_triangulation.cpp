@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -139,18 +140,35 @@ void TerrainTriangulation::heights_along_row(double y, double x0, double step, s
 std::size_t TerrainTriangulation::remove_pits(double depth) {
     constexpr int kPasses = 3;
     Delaunay& dt = impl_->triangulation;
+    auto is_pit = [&](Delaunay::Vertex_handle v) {
+        double lowest_around = std::numeric_limits<double>::infinity();
+        auto around = dt.incident_vertices(v), first = around;
+        do {
+            if (!dt.is_infinite(around)) lowest_around = std::min(lowest_around, around->info());
+        } while (++around != first);
+        return v->info() < lowest_around - depth;
+    };
+    // Every point in the first pass; then only the neighbours of the points
+    // removed, the only ones whose neighbours changed (in the order found).
+    std::vector<Delaunay::Vertex_handle> candidates;
+    for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) candidates.push_back(v);
     std::size_t removed = 0;
     for (int pass = 0; pass < kPasses && dt.dimension() == 2; ++pass) {
         std::vector<Delaunay::Vertex_handle> pits;
-        for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
-            double lowest_around = std::numeric_limits<double>::infinity();
-            auto around = dt.incident_vertices(v), first = around;
-            do {
-                if (!dt.is_infinite(around)) lowest_around = std::min(lowest_around, around->info());
-            } while (++around != first);
-            if (v->info() < lowest_around - depth) pits.push_back(v);
+        for (const auto& v : candidates) {
+            if (is_pit(v)) pits.push_back(v);
         }
         if (pits.empty()) break;
+        const std::unordered_set<Delaunay::Vertex_handle> going(pits.begin(), pits.end());
+        std::unordered_set<Delaunay::Vertex_handle> listed;
+        candidates.clear();
+        for (const auto& v : pits) {
+            auto around = dt.incident_vertices(v), first = around;
+            do {
+                const Delaunay::Vertex_handle w = around;
+                if (!dt.is_infinite(w) && !going.contains(w) && listed.insert(w).second) candidates.push_back(w);
+            } while (++around != first);
+        }
         for (const auto& v : pits) dt.remove(v);
         removed += pits.size();
     }
