@@ -138,6 +138,28 @@ TEST(Density, CountsCellsAndJudgesTheShare) {
     EXPECT_EQ(accuracy::density_figures(raster, 0, 0.9).verdict, accuracy::Verdict::not_tested);
 }
 
+// guards: counts lost or misplaced where the streamed counter's tiles meet (negative coordinates, tile edges)
+TEST(Density, TheStreamedCounterEqualsTheRasterOfThePoints) {
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> across(-700.0, 900.0), along(-300.0, 260.0);
+    std::vector<double> x, y;
+    accuracy::DensityCounter counter(1.5);
+    for (int i = 0; i < 200000; ++i) {
+        x.push_back(across(random));
+        y.push_back(along(random));
+        counter.add(x.back(), y.back());
+    }
+    counter.add(NAN, 1.0);  // not counted
+    const auto expected = accuracy::density_raster(x, y, 1.5, 10'000'000);
+    const auto streamed = counter.raster(10'000'000);
+    EXPECT_EQ(streamed.columns, expected.columns);
+    EXPECT_EQ(streamed.rows, expected.rows);
+    EXPECT_EQ(streamed.west, expected.west);
+    EXPECT_EQ(streamed.north, expected.north);
+    EXPECT_EQ(streamed.counts, expected.counts);
+    EXPECT_THROW(counter.raster(1000), morva::text::RunStopped);
+}
+
 TEST(CheckPointHeights, ListsTheUnmeasuredAndStopsWhenNoneIsMeasured) {
     const Ground g = plane_ground();
     const terrain::TerrainTriangulation terrain(g.x, g.y, g.z, 5.0);

@@ -7,20 +7,19 @@ barycentric heights, numpy's statistics and cell counts).
   accuracy_test.py MORVA_SIM MORVA MORVA_LAS ACCURACY_EVAL
 """
 import os
-import re
 import subprocess
 import sys
 import tempfile
 
-import laspy
 import numpy as np
 from scipy.spatial import Delaunay, cKDTree
+
+from simulated_survey import simulate
 
 SIM, MORVA, MORVA_LAS, EVAL = (os.path.abspath(p) for p in sys.argv[1:5])
 MAX_EDGE = 10.0
 CELL = 2.0
 LEVEL_DENSITY = 2.0  # QL2
-TRUTH = np.dtype([("lat", "<f8"), ("lon", "<f8"), ("h", "<f8"), ("ground", "<f8"), ("cls", "u1"), ("pad", "V7")])
 failures = []
 
 
@@ -32,21 +31,7 @@ def check(condition, what):
 
 def survey(folder, geoid_shift):
     """A simulated survey processed by morva; ground.xyz, first.xy, checkpoints.csv in folder."""
-    subprocess.run([SIM, "--objects", "trees", "--checkpoints", "40", "--duration", "4", folder],
-                   check=True, capture_output=True)
-    if geoid_shift:
-        # Every geoid height raised: the heights above it drop by the shift.
-        path = os.path.join(folder, "geoid.txt")
-        lines = open(path).read().splitlines()
-        shifted = [lines[0]] + [" ".join(f"{float(v) + geoid_shift:.6f}" for v in line.split()) for line in lines[1:]]
-        open(path, "w").write("\n".join(shifted) + "\n")
-    subprocess.run([MORVA], stdin=open(os.path.join(folder, "run.in")), cwd=folder, check=True, capture_output=True)
-    crs = re.search(r"EPSG:\d+", open(os.path.join(folder, "checkpoints.csv")).readline()).group(0)
-    subprocess.run([MORVA_LAS, "--crs", crs, "--time-of-day", "run.in", "points.las"], cwd=folder, check=True,
-                   capture_output=True)
-    las = laspy.read(os.path.join(folder, "points.las"))
-    truth = np.fromfile(os.path.join(folder, "truth.bin"), dtype=TRUTH)
-    assert len(truth) == len(las.points), "truth and points differ in count"
+    las, truth = simulate(folder, SIM, MORVA, MORVA_LAS, 40, geoid_shift)
     xyz = np.column_stack([las.x, las.y, las.z])
     np.savetxt(os.path.join(folder, "ground.xyz"), xyz[truth["cls"] == 2], fmt="%.4f")
     first = np.asarray(las.return_number) == 1

@@ -13,7 +13,8 @@ import pytest
 
 TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, "tools")
 sys.path[0:0] = [os.path.join(TOOLS, "campaign"), TOOLS]
-from morva_campaign import cli, flights, html_report, lock, settings, status_table  # noqa: E402
+from morva_campaign import (accuracy_step, cli, flights, html_report, lock, report_facts, report_sections,  # noqa: E402
+                            settings, status_table, terrain_picture)
 
 USAGE = "; usage: morva-campaign run|status|report DIR [OPTIONS] (morva-campaign --help)\n"
 # A wrong command line: the arguments and the one line on standard error
@@ -56,6 +57,9 @@ BAD_SETTINGS = [
     ("[slurm]\nsbatch_args = [true]", "campaign.toml: slurm.sbatch_args must be a list of strings"),
     ("[slurm]\nnodes = 2", "campaign.toml: slurm.nodes: unknown setting"),
     ("thread = 2", "campaign.toml: thread: unknown setting"),
+    ("project = 1", "campaign.toml: project must be a str"),
+    ('checkpoints = ""', "campaign.toml: checkpoints must name a file"),
+    ('limits = "QL4"', "campaign.toml: limits must be one of QL0, QL1, QL2, QL3"),
     ("jobs = ", "campaign.toml: "),
 ]
 
@@ -217,3 +221,109 @@ DIFFERENCES = [
 @pytest.mark.parametrize("case,fl,warnings", DIFFERENCES, ids=[c[0] for c in DIFFERENCES])
 def test_the_report_warns_where_flights_were_processed_differently(case, fl, warnings):
     assert html_report._differences(fl) == warnings
+
+
+# A verdict of morva-accuracy's JSON -> what the report shows: never "pass"
+# without the figure and the limit it was judged by.
+ACCURACY_VERDICTS = [
+    ({"figure": "NVA", "value": 0.05, "limit": 0.196, "verdict": "pass", "reason": ""}, ("pass", "")),
+    ({"figure": "NVA", "value": 0.25, "limit": 0.196, "verdict": "fail", "reason": ""}, ("fail", "")),
+    # guards: a "pass" without a value was shown as a pass.
+    ({"figure": "RMSEz", "value": None, "limit": 0.10, "verdict": "pass", "reason": ""},
+     ("not tested", "not measured")),
+    ({"figure": "VVA", "value": 0.3, "limit": None, "verdict": "pass", "reason": ""}, ("not tested", "no limit")),
+    ({"figure": "VVA", "value": None, "limit": 0.294, "verdict": "not tested", "reason": "no vegetated check points"},
+     ("not tested", "no vegetated check points")),
+    ({"figure": "VVA", "value": True, "limit": 0.294, "verdict": "pass"}, ("not tested", "not measured")),
+]
+
+
+@pytest.mark.parametrize("verdict,shown", ACCURACY_VERDICTS)
+def test_an_accuracy_figure_passes_only_with_its_evidence(verdict, shown):
+    acc = {"data": {"verdicts": [verdict]}, "why": ""}
+    assert report_sections.accuracy_verdicts(acc)[0][3:] == shown
+    page = "".join(report_sections.accuracy(acc))
+    assert "None" not in page and f">{shown[0]}" in page
+
+
+# morva-accuracy's density figures -> the verdict shown.
+DENSITY = [
+    ({"cells": 100, "mean": 2.5, "required": 2.0, "verdict": "pass"}, ("pass", "")),
+    ({"cells": 0, "mean": None, "required": 2.0, "verdict": "pass"}, ("not tested", "no cell holds a point")),
+    ({"cells": 100, "mean": 2.5, "required": None, "verdict": "pass"}, ("not tested", "no limit")),
+]
+
+
+@pytest.mark.parametrize("density,shown", DENSITY)
+def test_density_passes_only_with_its_evidence(density, shown):
+    assert report_sections.density_verdict({"data": {"density": density}, "why": ""}) == shown
+
+
+def test_the_overlaps_pass_as_a_whole_only_when_every_pair_was_tested():
+    tested, untested = _pair("A", "B", 60, "pass"), _pair("A", "C", 0, "not tested")
+    assert html_report.overlap_verdict({"resolution_m": 2.0, "pairs": [tested]}, "") == ("pass", "")
+    assert html_report.overlap_verdict({"resolution_m": 2.0, "pairs": [tested, untested]}, "") == \
+        ("not tested", "1 of 2 pairs not tested: 0 smooth cells at cells of 2 m")
+    assert html_report.overlap_verdict({"pairs": [tested, _pair("B", "C", 50, "fail")]}, "")[0] == "fail"
+    assert html_report.overlap_verdict(None, "1 flight done, two are needed") == \
+        ("not tested", "1 flight done, two are needed")
+
+
+# A flight's folder and its time span -> the date and scan times shown.
+FLOWN = [
+    ("2024-05-17/line1", {"time_span": [10.5000729, 10.5011771]},
+     {"date": "2024-05-17", "times": "10:30:00.3 to 10:30:04.2"}),
+    ("north/f1", {"time_span": None}, {"date": "not recorded", "times": "-"}),
+    ("x12024-05-17", {}, {"date": "not recorded", "times": "-"}),
+]
+
+
+@pytest.mark.parametrize("rel,summary,shown", FLOWN)
+def test_a_flight_is_dated_by_its_folder_and_timed_by_its_scans(rel, summary, shown):
+    assert report_facts.flown(rel, summary) == shown
+
+
+def test_the_accuracy_goes_stale_when_its_check_points_or_flights_change(tmp_path):
+    campaign = str(tmp_path)
+    os.makedirs(os.path.join(campaign, "f"))
+    with open(os.path.join(campaign, "f", "run.in"), "w") as f:
+        f.write("")
+    with open(os.path.join(campaign, "f", flights.RECORD), "w") as f:
+        json.dump({"format": 1, "state": "done", "run_control": {"name": "run.in"}}, f)
+    with open(os.path.join(campaign, "cp.csv"), "w") as f:
+        f.write("id,easting,northing,height,land_cover\n1,0,0,0,open\n")
+    stand_in = os.path.join(campaign, "morva-accuracy")
+    with open(stand_in, "w") as f:
+        f.write("#!/bin/sh\necho '{}' > accuracy.json\n")
+    os.chmod(stand_in, 0o755)
+    s = settings.Settings(checkpoints="cp.csv")
+    said = []
+    assert accuracy_step.state(campaign, s) == ("to do", "not measured yet")
+    assert accuracy_step.run(campaign, s, campaign, said.append) and said[0].startswith("done     accuracy")
+    assert accuracy_step.state(campaign, s) == ("done", "")
+    with open(os.path.join(campaign, "cp.csv"), "a") as f:
+        f.write("2,1,1,1,open\n")
+    assert accuracy_step.state(campaign, s) == ("stale", "check points changed")
+    accuracy_step.run(campaign, s, campaign, said.append)
+    with open(os.path.join(campaign, "f", flights.RECORD), "w") as f:
+        json.dump({"format": 1, "state": "done", "run_control": {"name": "run.boresight.in"}}, f)
+    assert accuracy_step.state(campaign, s) == ("stale", "flights changed")
+    with open(stand_in, "w") as f:
+        f.write("#!/bin/sh\necho 'morva-accuracy: cp.csv line 3: bad' >&2\nexit 1\n")
+    assert not accuracy_step.run(campaign, s, campaign, said.append)
+    assert said[-1] == "failed   accuracy: morva-accuracy: cp.csv line 3: bad"
+    assert accuracy_step.state(campaign, s) == ("failed", "morva-accuracy: cp.csv line 3: bad")
+
+
+def test_check_points_in_another_crs_are_drawn_where_they_are(tmp_path):
+    osr = pytest.importorskip("osgeo.osr")
+    src, dst = osr.SpatialReference(), osr.SpatialReference()
+    src.ImportFromEPSG(32631)
+    dst.ImportFromEPSG(32632)
+    x, y, _ = osr.CoordinateTransformation(src, dst).TransformPoint(637234.27, 5763058.63)
+    points = [{"id": "1", "easting": 637234.27, "northing": 5763058.63, "dz": 0.01, "status": "measured"}]
+    # guards: check points in their own CRS were drawn as if in the map's.
+    moved = terrain_picture._points_in(points, 32631, 32632, str(tmp_path))
+    assert abs(moved[0]["easting"] - x) < 0.002 and abs(moved[0]["northing"] - y) < 0.002 and moved[0]["dz"] == 0.01
+    assert terrain_picture._points_in(points, 32632, 32632, str(tmp_path)) == points
+    assert terrain_picture._points_in(points, None, 32632, str(tmp_path)) == points

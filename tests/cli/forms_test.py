@@ -16,7 +16,7 @@ import tempfile
 PROGRAMS = {
     "morva": ("morva [options] [RUN_CONTROL]", "--threads", []),
     "morva-sim": ("morva-sim [--sample | --calibration-campaign | --verify] [OPTIONS] [DIR]", "--nmeas", []),
-    "morva-las": ("morva-las [options] RUN_CONTROL OUTPUT.las", "--date", []),
+    "morva-las": ("morva-las [options] RUN_CONTROL OUTPUT.las|OUTPUT.laz", "--date", []),
     "morva-runinfo": ("morva-runinfo RUN_CONTROL | --records | --check-output OUTPUT... -- RUN_CONTROL [INPUT...]", None, []),
     "morva-grid": ("morva-grid [options] INPUT... OUTPUT.tif", "--resolution", []),
     "morva-overlap": ("morva-overlap [options] CAMPAIGN_DIR | RUN_CONTROL...", "--resolution", []),

@@ -19,9 +19,12 @@ A case is a JSON object:
   edits      ["line", FILE, N, TEXT] replaces line N; ["byte", FILE, OFFSET,
              VALUE]; ["remove", FILE]; ["write", FILE, TEXT]; ["link", NAME,
              TARGET] a symbolic link; ["folder", NAME]; ["copy", FROM, TO]; ["f64", FILE, OFFSET, VALUE]
-             a little-endian double ("inf" and "nan" too); ["classes", LAS,
-             FOLDER] each point's class from the survey's truth.bin (bare
-             ground 2, low outliers 7, everything else 1)
+             a little-endian double ("inf" and "nan" too); ["geokeys", FILE,
+             [[KEY, LOCATION, COUNT, VALUE], ...], [DOUBLES], ASCII]: the LAS
+             file's CRS records replaced by GeoTIFF key records (directory,
+             doubles, text), its points unchanged; ["classes", LAS, FOLDER]
+             each point's class from the survey's truth.bin (bare ground 2,
+             low outliers 7, everything else 1)
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
   signal     NAME (TERM, HUP...): sent to morva-grid once a temporary beside
@@ -118,10 +121,41 @@ def edit(work, e):
             f.write(data)
     elif e[0] == "folder":
         os.makedirs(name)
+    elif e[0] == "geokeys":
+        replace_crs_records(name, e[2], e[3], e[4])
     elif e[0] == "classes":
         set_truth_classes(name, os.path.join(work, e[2], "truth.bin"))
     else:
         fail(f"unknown edit {e[0]}")
+
+
+def replace_crs_records(name, keys, doubles, ascii):
+    """Drops the LAS file's LASF_Projection records and appends GeoTIFF key
+    records in their place (the WKT bit of the global encoding cleared)."""
+    data = bytearray(open(name, "rb").read())
+    header_size, = struct.unpack_from("<H", data, 94)
+    offset, count = struct.unpack_from("<II", data, 96)
+    kept, at = [], header_size
+    for _ in range(count):
+        length, = struct.unpack_from("<H", data, at + 20)
+        if data[at + 2:at + 18].rstrip(b"\0") != b"LASF_Projection":
+            kept.append(bytes(data[at:at + 54 + length]))
+        at += 54 + length
+
+    def record(record_id, payload):
+        return struct.pack("<H16sHH32s", 0, b"LASF_Projection", record_id, len(payload), b"crafted") + payload
+
+    directory = struct.pack("<4H", 1, 1, 0, len(keys)) + b"".join(struct.pack("<4H", *k) for k in keys)
+    kept.append(record(34735, directory))
+    if doubles:
+        kept.append(record(34736, struct.pack(f"<{len(doubles)}d", *doubles)))
+    if ascii:
+        kept.append(record(34737, ascii.encode() + b"\0"))
+    records = b"".join(kept)
+    encoding, = struct.unpack_from("<H", data, 6)
+    struct.pack_into("<H", data, 6, encoding & ~0x10)
+    struct.pack_into("<II", data, 96, header_size + len(records), len(kept))
+    open(name, "wb").write(bytes(data[:header_size]) + records + bytes(data[offset:]))
 
 
 def run_control_points(path):

@@ -251,6 +251,20 @@ async function checkWithLazPerf(createLazPerf, b, exp, recordLength, c) {
   L._free(at); L._free(file);
 }
 
+// The WKT record's text, read from the header's own fields.
+function wktRecord(b) {
+  const dv = new DataView(b.buffer, b.byteOffset, b.byteLength);
+  let at = dv.getUint16(94, true);
+  for (let k = dv.getUint32(100, true); k > 0; k--) {
+    const user = b.subarray(at + 2, at + 18).toString('latin1').replace(/\0.*$/s, '');
+    const id = dv.getUint16(at + 18, true), length = dv.getUint16(at + 20, true);
+    if (user === 'LASF_Projection' && id === 2112) return b.subarray(at + 54, at + 54 + length).toString('latin1').replace(/\0.*$/s, '');
+    at += 54 + length;
+  }
+  problems.push('no WKT record');
+  return '';
+}
+
 // The LAZ's header and records are those of the LAS written with the same
 // options, but for the offset to the points, the record count and the
 // compression bit (the laszip record follows the others).
@@ -283,6 +297,22 @@ function checkCrs(wkt, c) {
       `compound CRS: ${j.type} with ${vertical.type} '${vertical.name}'`);
     const horizontal = (j.components ?? [])[0] ?? {};
     check(horizontal.type === 'GeographicCRS' && horizontal.name === 'WGS 84', 'horizontal part WGS 84');
+  }
+  if (c.expect.vertical_crs) {
+    // The named vertical CRS, as PROJ and GDAL read the WKT: its EPSG code, the grid in the compound's name.
+    const r = run(['projinfo', '-o', 'PROJJSON', '-q', wkt], '.');
+    let j = {};
+    try { j = JSON.parse(r.stdout); } catch { problems.push(`projinfo cannot read the WKT: ${r.stderr}`); }
+    const [horizontal, vertical] = j.components ?? [{}, {}];
+    const id = vertical?.id ? `${vertical.id.authority}:${vertical.id.code}` : 'none';
+    check(j.type === 'CompoundCRS' && vertical?.type === 'VerticalCRS' && id === c.expect.vertical_crs,
+      `compound CRS: ${j.type} with ${vertical?.type} ${id}, not ${c.expect.vertical_crs}`);
+    const [type, name] = c.expect.projected ? ['ProjectedCRS', c.expect.projected] : ['GeographicCRS', c.expect.horizontal ?? 'WGS 84'];
+    check(horizontal?.type === type && horizontal?.name === name, `horizontal part ${horizontal?.name}, not ${name}`);
+    check((j.name ?? '').includes(c.expect.vertical_note), `compound name '${j.name}' lacks '${c.expect.vertical_note}'`);
+    const g = run(['gdalsrsinfo', '-o', 'wkt2', wkt], '.');
+    check(g.status === 0 && g.stdout.includes(`ID["EPSG",${c.expect.vertical_crs.split(':')[1]}]`),
+      `gdalsrsinfo does not read the vertical CRS: ${g.stdout} ${g.stderr}`);
   }
 }
 
@@ -331,6 +361,13 @@ async function main() {
       check(fs.lstatSync(at).isSymbolicLink() && fs.readlinkSync(at) === target, `${name} is no longer a link to ${target}`);
     }
     const b = fs.readFileSync(path.join(prep.folder, output));
+    if (c.expect.projected) {
+      // Easting and northing: only the coordinate system is checked here.
+      checkCrs(wktRecord(b), c);
+      if (problems.length) die(problems.join('\n'));
+      console.log(`ok: ${c.name}`);
+      return;
+    }
     const recordLength = 30 + (prep.binary ? 0 : prep.averaged ? 3 : 2);
     const compressed = output.endsWith('.laz') || (c.args ?? []).includes('--compress');
     checkRawHeader(b, c, exp, recordLength, compressed);

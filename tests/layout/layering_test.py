@@ -3,8 +3,8 @@
 
 The core's layers (src/LAYER) include only the layers below them; a companion
 (tools/NAME) includes only its own folder, the companion library
-(tools/common), the libraries of LIBRARIES and the core; the companion
-library includes only itself and the core. An include of another program's folder, or of a higher layer, fails.
+(tools/common) and the core; the companion library includes only itself and
+the core. An include of another program's folder, or of a higher layer, fails.
 """
 import pathlib
 import re
@@ -24,9 +24,9 @@ LAYERS = {
     "run": {"georef", "inputs", "numeric", "records", "regression", "scanner", "text"},
 }
 
-# Folders of libraries any companion may include through their CMake
-# targets (the ground classifier, the accuracy figures).
-LIBRARIES = {"ground", "accuracy"}
+# Libraries every program may use through their CMake targets (the ground
+# classifier's method, the accuracy figures), though a program shares their folder.
+LIBRARIES = ("ground", "accuracy")
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 SOURCES = ("*.cpp", "*.hpp", "*.h")

@@ -36,6 +36,81 @@ DensityRaster density_raster(std::span<const double> x, std::span<const double> 
     return r;
 }
 
+namespace {
+constexpr double kCellLimit = 1e15;  // beyond it a cell's index is not exact in a double
+std::uint64_t tile_key(std::int64_t column, std::int64_t row) {
+    return (static_cast<std::uint64_t>(column) << 32) ^ static_cast<std::uint64_t>(row & 0xffffffff);
+}
+}  // namespace
+
+DensityCounter::DensityCounter(double cell_size) : cell_size_(cell_size) {
+    if (!(cell_size > 0)) morva::text::stop_run("*** the density cell size must be above 0");
+}
+
+void DensityCounter::add(double x, double y) {
+    const double cx = std::floor(x / cell_size_), cy = std::floor(y / cell_size_);
+    if (!(std::fabs(cx) < kCellLimit) || !(std::fabs(cy) < kCellLimit)) return;
+    const auto column = static_cast<std::int64_t>(cx), row = static_cast<std::int64_t>(cy);
+    const std::uint64_t key = tile_key(column >> kTileBits, row >> kTileBits);
+    if (last_tile_ == nullptr || key != last_key_) {
+        auto& tile = tiles_[key];
+        if (tile.empty()) tile.assign(std::size_t(1) << (2 * kTileBits), 0);
+        last_tile_ = &tile;
+        last_key_ = key;
+    }
+    constexpr std::int64_t mask = (std::int64_t(1) << kTileBits) - 1;
+    ++(*last_tile_)[static_cast<std::size_t>(((row & mask) << kTileBits) | (column & mask))];
+}
+
+std::uint64_t DensityCounter::bytes() const {
+    return tiles_.size() * ((std::uint64_t(1) << (2 * kTileBits)) * sizeof(std::uint32_t) + 64);
+}
+
+DensityRaster DensityCounter::raster(std::size_t max_cells) const {
+    DensityRaster r;
+    r.cell_size = cell_size_;
+    if (tiles_.empty()) return r;
+    constexpr std::int64_t side = std::int64_t(1) << kTileBits;
+    // The cells holding points bound the raster, as density_raster bounds it by the points.
+    std::int64_t west = INT64_MAX, east = INT64_MIN, south = INT64_MAX, north = INT64_MIN;
+    auto tile_origin = [](std::uint64_t key, std::int64_t& column, std::int64_t& row) {
+        column = static_cast<std::int64_t>(static_cast<std::int32_t>(key >> 32)) * side;
+        row = static_cast<std::int64_t>(static_cast<std::int32_t>(key & 0xffffffff)) * side;
+    };
+    for (const auto& [key, counts] : tiles_) {
+        std::int64_t c0, r0;
+        tile_origin(key, c0, r0);
+        for (std::int64_t i = 0; i < side * side; ++i) {
+            if (counts[static_cast<std::size_t>(i)] == 0) continue;
+            const std::int64_t column = c0 + (i & (side - 1)), row = r0 + (i >> kTileBits);
+            west = std::min(west, column);
+            east = std::max(east, column);
+            south = std::min(south, row);
+            north = std::max(north, row);
+        }
+    }
+    const double columns = static_cast<double>(east - west + 1), rows = static_cast<double>(north - south + 1);
+    if (columns * rows > static_cast<double>(max_cells))
+        morva::text::stop_run("*** the density raster would hold " + std::to_string(static_cast<long long>(columns * rows)) +
+                              " cells of " + std::to_string(cell_size_) + " m; give a larger cell size");
+    r.west = static_cast<double>(west) * cell_size_;
+    r.north = static_cast<double>(north + 1) * cell_size_;
+    r.columns = static_cast<std::size_t>(columns);
+    r.rows = static_cast<std::size_t>(rows);
+    r.counts.assign(r.columns * r.rows, 0);
+    for (const auto& [key, counts] : tiles_) {
+        std::int64_t c0, r0;
+        tile_origin(key, c0, r0);
+        for (std::int64_t i = 0; i < side * side; ++i) {
+            const std::uint32_t n = counts[static_cast<std::size_t>(i)];
+            if (n == 0) continue;
+            const std::int64_t column = c0 + (i & (side - 1)), row = r0 + (i >> kTileBits);
+            r.counts[static_cast<std::size_t>(north - row) * r.columns + static_cast<std::size_t>(column - west)] = n;
+        }
+    }
+    return r;
+}
+
 DensityFigures density_figures(const DensityRaster& raster, double density, double required_share) {
     DensityFigures f;
     const double area = raster.cell_size * raster.cell_size;

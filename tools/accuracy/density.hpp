@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "accuracy_figures.hpp"
@@ -22,6 +23,27 @@ struct DensityRaster {
 // out). Stops with one line when the raster would exceed max_cells.
 DensityRaster density_raster(std::span<const double> x, std::span<const double> y, double cell_size,
                              std::size_t max_cells);
+
+// The same counts made while points stream by: cells are counted in tiles
+// of 256 x 256 made when a point first falls in them, so memory follows the
+// area covered, not the number of points.
+class DensityCounter {
+public:
+    explicit DensityCounter(double cell_size);
+    // A point that is not finite is not counted.
+    void add(double x, double y);
+    std::uint64_t bytes() const;  // the tiles' counts
+    // The raster over the tiles' cells holding points; stops with one line
+    // when it would exceed max_cells.
+    DensityRaster raster(std::size_t max_cells) const;
+
+private:
+    static constexpr int kTileBits = 8;
+    double cell_size_;
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> tiles_;
+    std::uint64_t last_key_ = 0;
+    std::vector<std::uint32_t>* last_tile_ = nullptr;
+};
 
 struct DensityFigures {
     std::size_t points = 0;

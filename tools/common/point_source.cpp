@@ -203,13 +203,15 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     if (!facts.error.empty()) fail(name, "the coordinate system of " + from + " is " + facts.error);
     s.crs = facts.horizontal;
     s.crs_name = facts.name;
+    s.vertical_crs = facts.vertical;
     s.projected = facts.kind == common::CrsKind::Projected;
     if (!s.projected && facts.name == "WGS 84") {
         // As the runs' own points are: no other CRS needed.
         s.crs.clear();
         s.crs_name.clear();
     }
-    s.vertical = by_morva ? morva_vertical(s.wkt) : "heights as stored (" + facts.name + ")";
+    s.vertical = by_morva ? morva_vertical(s.wkt)
+                          : "heights as stored (" + (facts.heights.empty() ? facts.name : facts.heights) + ")";
     if (s.point_count > 0 && !s.projected) {
         const double min_x = h.min[0], max_x = h.max[0], min_y = h.min[1], max_y = h.max[1];
         if (!(std::fabs(min_x) <= 360 && std::fabs(max_x) <= 360 && std::fabs(min_y) <= 90 && std::fabs(max_y) <= 90)) {

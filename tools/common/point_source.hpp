@@ -30,6 +30,7 @@ struct PointSource {
     std::vector<std::string> files;  // every file of the input, for the output guard
     std::vector<inputs::RunFile> roles;  // the same, each with what it is to the input
     std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
+    std::string vertical_crs;  // the vertical CRS the file states (WKT; a known system, e.g. NAVD88 height), else empty
     std::optional<georef::Geodesy> geodesy;  // how the run georeferenced, when the input says
     // Scan-point records
     std::string named_points_file;  // as the run control names it (for a check against the run's record)

@@ -1,6 +1,7 @@
 #include "staged_files.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +54,15 @@ void StagedFiles::discard() noexcept {
         text::forget_temporary(e.temp);
     }
     entries_.clear();
+}
+
+void write_staged(StagedFiles& staged, const std::string& output, const std::string& bytes) {
+    const std::string temp = staged.add(output);
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    const bool written = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const int error = errno;
+    const bool closed = out != nullptr && std::fclose(out) == 0;
+    if (!written || !closed) text::stop_run(output + ": cannot write: " + std::strerror(written ? errno : error));
 }
 
 }  // namespace morva::common

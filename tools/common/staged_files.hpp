@@ -38,4 +38,8 @@ private:
     std::vector<Entry> entries_;
 };
 
+// Stages bytes as the file `output` in the group; a write that fails stops
+// with one line naming the output and the system's reason.
+void write_staged(StagedFiles& staged, const std::string& output, const std::string& bytes);
+
 }  // namespace morva::common

@@ -7,6 +7,7 @@
 #include "geodesy_record.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
+#include "las_crs.hpp"
 #include "text/stop.hpp"
 
 namespace morva::grid {
@@ -93,6 +94,8 @@ std::vector<PointSource> open_inputs(const GridOptions& o) {
         sources.back().filter = o.filter;
     }
     check_one_vertical(sources);
+    // The vertical CRS checked before the pass (the raster's horizontal CRS comes after it).
+    if (const std::string why = common::raster_crs("EPSG:4326", o.vertical_crs, sources).error; !why.empty()) fail(why);
     check_heights_fit(sources, o.data_type);
     return sources;
 }

@@ -93,6 +93,11 @@ GridOptions parse_options(int argc, char** argv) {
                           o.crs, text::refuse_empty("a coordinate system")),
         text::text_option("--input-crs", "CRS", "the CRS of LAS inputs that state none, e.g. EPSG:2994", o.input_crs,
                           text::refuse_empty("a coordinate system")),
+        text::text_option("--vertical-crs", "CRS",
+                          "the vertical CRS of the heights, e.g. EPSG:5703 (NAVD88\n"
+                          "height): named in the GeoTIFF keys (default: the one\n"
+                          "LAS inputs state); the heights are not converted",
+                          o.vertical_crs, text::refuse_empty("a vertical coordinate system")),
         text::text_option("--hillshade", "FILE",
                           "also a shaded relief of the dtm band, else of the\n"
                           "first height band (min, max, mean, idw): a\n"

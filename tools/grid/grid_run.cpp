@@ -14,6 +14,7 @@
 #include "grid.hpp"
 #include "grid_fill.hpp"
 #include "grid_inputs.hpp"
+#include "las_crs.hpp"
 #include "memory_budget.hpp"
 #include "point_pass.hpp"
 #include "point_source.hpp"
@@ -68,8 +69,15 @@ std::string metres(double m) {
     return s;
 }
 
-[[noreturn]] void too_many_cells(const GridOptions& o, const std::string& size) {
-    fail(o.output + ": a resolution of " + metres(o.resolution) + " m makes a raster of " + size +
+// A length in the raster's unit (its CRS's: metre, foot, US survey foot), as messages say it.
+std::string unit_symbol(const std::string& unit) {
+    return unit == "metre" ? "m" : unit == "foot" ? "ft" : unit == "US survey foot" ? "US survey ft" : unit;
+}
+
+std::string length(double v, const std::string& unit) { return metres(v) + " " + unit_symbol(unit); }
+
+[[noreturn]] void too_many_cells(const GridOptions& o, const std::string& size, const std::string& unit = "metre") {
+    fail(o.output + ": a resolution of " + length(o.resolution, unit) + " makes a raster of " + size +
          " cells over these points, above 2^31; choose a coarser --resolution" +
          (o.radius ? std::string(" or a smaller --radius") : std::string()));
 }
@@ -83,6 +91,7 @@ struct MemoryWatch {
     const Accumulators<Stats>& acc;
     std::uint64_t expected_points = 0;  // the inputs' records
     std::uint64_t points_done = 0;
+    const std::string* unit = nullptr;  // the raster's linear unit
 
     void check(std::uint64_t points_now) const {
         const std::uint64_t bytes = acc.bytes();
@@ -91,7 +100,7 @@ struct MemoryWatch {
         const double share = points_now == 0 || expected_points <= points_now
                                  ? 1.0 : static_cast<double>(expected_points) / static_cast<double>(points_now);
         common::check_memory(static_cast<std::uint64_t>(static_cast<double>(bytes) * share), o.max_memory,
-                             o.output + ": a raster of " + metres(o.resolution) + " m cells over these points",
+                             o.output + ": a raster of " + length(o.resolution, *unit) + " cells over these points",
                              o.radius ? "choose a coarser --resolution or a smaller --radius" : "choose a coarser --resolution");
     }
 };
@@ -194,7 +203,7 @@ std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry&
 // their row, over rows sampled across the raster: a resolution finer than
 // the points' spacing leaves a moire of empty cells inside the survey.
 template <class Value>
-std::string empty_interior(const TiledRaster& r, const GridOptions& o, std::uint64_t points) {
+std::string empty_interior(const TiledRaster& r, const GridOptions& o, std::uint64_t points, const std::string& unit) {
     const std::int64_t step = std::max<std::int64_t>(1, r.rows / 2048);
     const auto empty = static_cast<Value>(r.empty[0]);
     std::uint64_t inside = 0, held = 0;
@@ -217,14 +226,15 @@ std::string empty_interior(const TiledRaster& r, const GridOptions& o, std::uint
     }
     if (inside < 1000 || static_cast<double>(held) >= 0.8 * static_cast<double>(inside)) return {};
     const double share = 1 - static_cast<double>(held) / static_cast<double>(inside);
-    // Points per square metre inside the survey; cells expecting two points each are seldom empty.
+    // Points per square unit inside the survey; cells expecting two points each are seldom empty.
     const double area = static_cast<double>(inside) * static_cast<double>(step) * o.resolution * o.resolution;
     const double density = static_cast<double>(points) / area;
     char text[320];
     std::snprintf(text, sizeof text,
-                  "%.0f %% of the cells inside the survey hold no point at %s m (about %.2g points per square metre); "
-                  "a --resolution of %.2g m or coarser would fill most of them (or --fill)",
-                  100 * share, metres(o.resolution).c_str(), density, std::ceil(std::sqrt(2 / density) * 10) / 10);
+                  "%.0f %% of the cells inside the survey hold no point at %s (about %.2g points per square %s); "
+                  "a --resolution of %s or coarser would fill most of them (or --fill)",
+                  100 * share, length(o.resolution, unit).c_str(), density, unit.c_str(),
+                  length(std::ceil(std::sqrt(2 / density) * 10) / 10, unit).c_str());
     return text;
 }
 
@@ -269,16 +279,17 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
     // A grid too fine for its area stops before its tiles fill the memory.
     const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
+    ProjectionSetup setup;
     MemoryWatch<Stats> watch{o, acc};
+    watch.unit = &setup.unit;
     for (const PointSource& s : sources) watch.expected_points += s.records;
 
-    ProjectionSetup setup;
     const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
         bin_block(b, o, want_stats, acc, watch);
         if (want_dtm) gathering.add(b, sources);
         watch.points_done += b.n;
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
-            too_many_cells(o, "more than 2^31");
+            too_many_cells(o, "more than 2^31", setup.unit);
         }
     }, want_stats && !o.radius ? o.resolution : 0);
     if (counts.points == 0) fail(o.output + ": the inputs hold no points to grid");
@@ -299,12 +310,12 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
         // Only a radius below half a cell's diagonal can miss every cell centre.
         char reach[32];
         std::snprintf(reach, sizeof reach, "%.3g", o.resolution * std::sqrt(0.5));
-        fail(o.output + ": no cell centre lies within --radius " + metres(o.radius.value_or(0)) + " m of any point at cells of " +
-             metres(o.resolution) + " m; choose a --radius of at least " + reach +
-             " m (half a cell's diagonal) or a finer --resolution");
+        fail(o.output + ": no cell centre lies within --radius " + length(o.radius.value_or(0), setup.unit) +
+             " of any point at cells of " + length(o.resolution, setup.unit) + "; choose a --radius of at least " + reach + " " +
+             unit_symbol(setup.unit) + " (half a cell's diagonal) or a finer --resolution");
     }
     if (g.cells() > kMaxCells) {
-        too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows));
+        too_many_cells(o, std::to_string(g.cols) + " x " + std::to_string(g.rows), setup.unit);
     }
 
     // The cells with points, tile by tile as the file stores them; a tile
@@ -325,7 +336,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     const std::uint64_t stored_bytes = in_place ? 0 : raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value));
     common::check_memory(acc.bytes() + stored_bytes + gathered_bytes, o.max_memory,
                          o.output + ": a raster of " + std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells of " +
-                             metres(o.resolution) + " m",
+                             length(o.resolution, setup.unit),
                          "choose a coarser --resolution");
     TiledRaster raster = in_place ? raster_in_grid_tiles(g, sizeof(Value), empty_cell)
                                   : TiledRaster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
@@ -364,7 +375,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
                           {&o.types, o.max_edge, o.output, stored_bytes, o.max_memory}, g, raster);
     }
     if (o.fill == 0 && !o.radius && want_stats) {
-        if (std::string w = empty_interior<Value>(raster, o, counts.points); !w.empty()) warnings.push_back(w);
+        if (std::string w = empty_interior<Value>(raster, o, counts.points, setup.unit); !w.empty()) warnings.push_back(w);
     }
     if (o.fill > 0) {
         store_neighbours(raster);
@@ -377,7 +388,9 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     cog.output = o.output;
     cog.path = paths.raster;
     cog.geometry = g;
-    cog.wkt = setup.wkt;
+    const common::CompoundCrs crs = common::raster_crs(setup.wkt, o.vertical_crs, sources);
+    if (!crs.error.empty()) text::stop_run(crs.error);
+    cog.wkt = crs.wkt;
     cog.type = o.data_type;
     cog.compression = o.compression;
     cog.nodata = o.nodata;
@@ -394,7 +407,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     outputs.commit();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
-               " cells of " + metres(o.resolution) + (setup.unit == "metre" ? " m" : " " + setup.unit) + " (" +
+               " cells of " + length(o.resolution, setup.unit) + " (" +
                setup.crs_name + ") written to " + o.output);
     if (counts.filtered > 0) {
         text::note(std::to_string(counts.filtered) + " LAS points left out: withheld, noise (classes 7 and 18) or "

@@ -28,6 +28,7 @@ struct GridOptions {
     Compression compression = Compression::Zstd;
     std::string crs;        // --crs, empty for the default
     std::string input_crs;  // --input-crs
+    std::string vertical_crs;  // --vertical-crs
     std::string hillshade;
     std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
     std::string metadata;                    // the run's record, when given

@@ -1,6 +1,7 @@
 #include "crs_wkt.hpp"
 
 #include "heights.hpp"
+#include "las_crs.hpp"
 
 #include <cstdlib>
 
@@ -62,6 +63,7 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
         return failure("'" + request.crs +
                        "' is not a geographic 3D coordinate system (latitude, longitude, ellipsoidal height)");
     }
+    if (!request.vertical_crs.empty()) return name_vertical_crs(request.crs, request.vertical_crs, request.geoid_grid);
 
     const char* options[] = {"MULTILINE=NO", nullptr, nullptr};
     const char* wkt = nullptr;
@@ -85,6 +87,22 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
     }
     if (wkt == nullptr) return failure("PROJ cannot write '" + request.crs + "' as WKT1: " + last_error(c.ctx));
     return {true, wkt, {}};
+}
+
+CrsResult name_vertical_crs(const std::string& crs, const std::string& vertical_crs, const std::string& geoid_grid) {
+    if (geoid_grid.empty()) {
+        return failure("--vertical-crs " + vertical_crs +
+                       " names the system of heights above a geoid, but the run's heights are ellipsoidal (its run "
+                       "control names no geoid grid); leave --vertical-crs out");
+    }
+    const common::CompoundCrs made = common::compound_crs(crs, vertical_crs, common::vertical_meaning(geoid_grid));
+    if (!made.error.empty()) return failure("--vertical-crs: " + made.error);
+    if (made.unit != "metre") {
+        return failure("--vertical-crs " + vertical_crs + " (" + made.name + ") counts heights in " +
+                       (made.unit.empty() ? "no stated unit" : made.unit) +
+                       ", but the run's heights are in metres; choose its metre variant");
+    }
+    return {true, made.wkt, {}};
 }
 
 bool is_projected_crs(const std::string& crs) {

@@ -60,6 +60,7 @@ struct Options {
     std::optional<las::Date> date;
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
+    std::string vertical_crs;
     std::uint16_t source_id = 0;
     std::optional<georef::Geodesy> geodesy;  // --geodesy, when given
     std::string metadata;             // the run's record, when given
@@ -90,6 +91,12 @@ Options parse_options(int argc, char** argv) {
                           "projected CRS, e.g. EPSG:25832: X and Y are then\n"
                           "easting and northing (1 mm), projected by PROJ",
                           o.crs, text::refuse_empty("a coordinate system")),
+        text::text_option("--vertical-crs", "CRS",
+                          "the vertical CRS the run's geoid grid gives heights in,\n"
+                          "e.g. EPSG:5703 (NAVD88 height), EPSG:3855 (EGM2008\n"
+                          "height): named in the file's compound CRS; the heights\n"
+                          "are written as the run made them, not converted",
+                          o.vertical_crs, text::refuse_empty("a vertical coordinate system")),
         text::number_option("--source-id", "N",
                             "point source ID and file source ID, 1 to 65535\n"
                             "(default 0, unassigned)",
@@ -182,12 +189,14 @@ las::ProjectXY projector(std::shared_ptr<grid::Projection> projection, std::stri
 // The coordinate system of the file: the geographic one of the points, or a
 // projected one with the projection of every point. Made on a thread of its
 // own (PROJ's start-up, opening its database, takes about 0.1 s).
-las::CoordinateSystem choose_crs(const std::string& crs, const std::string& geoid_grid, const grid::PointSource& points) {
+las::CoordinateSystem choose_crs(const std::string& crs, const std::string& vertical_crs, const std::string& geoid_grid,
+                                 const grid::PointSource& points) {
     las::CoordinateSystem c;
     if (crs != "utm" && (crs == "EPSG:4979" || !las::is_projected_crs(crs))) {
         las::CrsRequest request;
         request.crs = crs;
         request.geoid_grid = geoid_grid;
+        request.vertical_crs = vertical_crs;
         las::CrsResult made = las::make_crs_wkt(request);
         c.error = std::move(made.error);
         c.wkt = std::move(made.wkt);
@@ -207,6 +216,12 @@ las::CoordinateSystem choose_crs(const std::string& crs, const std::string& geoi
         return c;
     }
     c.wkt = projected.compound_wkt;
+    if (!vertical_crs.empty()) {
+        las::CrsResult named = las::name_vertical_crs(projected.wkt, vertical_crs, geoid_grid);
+        c.error = std::move(named.error);
+        c.wkt = std::move(named.wkt);
+        if (!c.error.empty()) return c;
+    }
     c.scale_xy = 0.001;
     // Offsets near the points, in whole kilometres: X and Y then reach 2147 km either side.
     const grid::Projected centre = grid::project_exact(*projected.projection, request.centre_lon, request.centre_lat);
@@ -271,7 +286,7 @@ void export_run(const Options& o) {
     points.points_file = beside(o.run_control, inputs::trimmed(rc.scanptfile));
     points.binary = rc.binary_output;
     points.with_group_size = !rc.binary_output && rc.navg > 1;
-    std::future<las::CoordinateSystem> crs = std::async(std::launch::async, choose_crs, o.crs,
+    std::future<las::CoordinateSystem> crs = std::async(std::launch::async, choose_crs, o.crs, o.vertical_crs,
                                                         rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string(), points);
     check_output(o, rc);
     const bool ellipsoidal = run_was_ellipsoidal(o);

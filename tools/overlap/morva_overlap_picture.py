@@ -8,6 +8,7 @@ input (one line of JSON, then per pair its smooth cells as float64 triples:
 easting, northing, dz). A failure is one line on standard error, exit 1."""
 import json
 import math
+import os
 import sys
 
 import matplotlib
@@ -15,6 +16,10 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+
+# The shared morva_cli: beside this script once installed, one folder up in the source tree.
+sys.path.insert(1, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from morva_cli import picture  # noqa: E402
 
 MAP_PIXELS = 500   # the most display cells across a map: finer cells are averaged
 
@@ -155,20 +160,5 @@ def draw(data, pairs, png_path):
     fig.savefig(png_path, format="png")
 
 
-def main(png_path):
-    try:
-        data, pairs = read_input(sys.stdin.buffer)
-        draw(data, pairs, png_path)
-    except OSError as error:
-        print(error.strerror or str(error), file=sys.stderr)
-        return 1
-    except (ValueError, KeyError) as error:
-        print(f"the picture's data are unreadable: {error}", file=sys.stderr)
-        return 1
-    except KeyboardInterrupt:
-        return 130
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(picture.run(read_input, draw))

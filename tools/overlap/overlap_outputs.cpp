@@ -2,23 +2,19 @@
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include "cells_into_tiles.hpp"
 #include "cog_writer.hpp"
 #include "memory_budget.hpp"
+#include "picture_script.hpp"
 #include "text/stop.hpp"
 
 namespace fs = std::filesystem;
@@ -51,15 +47,6 @@ std::string repr(double v) {
 }
 
 }  // namespace
-
-void write_file(common::StagedFiles& staged, const std::string& path, const std::string& bytes) {
-    const std::string temp = staged.add(path);
-    std::FILE* out = std::fopen(temp.c_str(), "wb");
-    const bool written = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    const int error = errno;
-    const bool closed = out != nullptr && std::fclose(out) == 0;
-    if (!written || !closed) fail(path + ": cannot write: " + std::strerror(written ? errno : error));
-}
 
 int exit_status(const Campaign& c) {
     bool failed = false, untested = false;
@@ -264,18 +251,6 @@ void write_rasters(const Campaign& c, const std::vector<std::string>& paths, com
 
 namespace {
 
-std::string picture_script(const std::string& program_path) {
-    const fs::path here = fs::weakly_canonical(fs::path(program_path)).parent_path();
-    const fs::path installed = here / ".." / "share" / "morva" / "python" / "morva_overlap_picture.py";
-    std::error_code ec;
-    if (fs::is_regular_file(installed, ec)) return installed.string();
-    return MORVA_OVERLAP_PICTURE_SCRIPT;
-}
-
-}  // namespace
-
-namespace {
-
 // The picture's data as the script reads them from its standard input: one
 // line of JSON, then per pair its smooth cells as little-endian float64
 // triples (easting and northing of the cell's centre, dz).
@@ -307,68 +282,12 @@ std::string picture_data(const Campaign& c) {
     return j.dump() + "\n" + cells;
 }
 
-// Writes all of bytes to fd; false when the reader has gone (its error then tells why).
-bool write_all(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 void draw_picture(const Campaign& c, const std::string& temp, const std::string& output, const std::string& program_path) {
-    const std::string script = picture_script(program_path);
-    const std::string data = picture_data(c);
-    int to_child[2], from_child[2];
-    if (::pipe2(to_child, O_CLOEXEC) != 0) fail(output + ": cannot start the picture's script: " + std::strerror(errno));
-    if (::pipe2(from_child, O_CLOEXEC) != 0) {
-        ::close(to_child[0]);
-        ::close(to_child[1]);
-        fail(output + ": cannot start the picture's script: " + std::strerror(errno));
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // The script ends with this process, whatever ends it.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        ::dup2(to_child[0], 0);
-        ::dup2(from_child[1], 2);
-        ::execl("/usr/bin/python3", "python3", "-B", script.c_str(), temp.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(to_child[0]);
-    ::close(from_child[1]);
-    // A script that stops early closes its input: that is an error to read, not a signal.
-    struct sigaction ignore{}, before{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGPIPE, &ignore, &before);
-    if (child > 0) write_all(to_child[1], data);
-    ::close(to_child[1]);
-    ::sigaction(SIGPIPE, &before, nullptr);
-    std::string said;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(from_child[0], buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        said.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(from_child[0]);
-    int status = 0;
-    if (child > 0) {
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        // The script's last line says why (a full disk, a missing matplotlib).
-        while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
-        const std::size_t last = said.rfind('\n');
-        const std::string why = said.empty() ? "python3 " + script + " failed" : said.substr(last == std::string::npos ? 0 : last + 1);
-        fail(output + ": the picture could not be drawn: " + why);
-    }
+    const std::string script =
+        common::picture_script_path(program_path, "morva_overlap_picture.py", MORVA_OVERLAP_PICTURE_SCRIPT);
+    common::run_picture_script(script, picture_data(c), temp, output);
 }
 
 }  // namespace morva::overlap

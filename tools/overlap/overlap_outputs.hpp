@@ -45,9 +45,6 @@ void draw_picture(const Campaign& c, const std::string& temp, const std::string&
 // The file name of a pair's raster: "dz_A__B.tif" with the flights' names made file-safe.
 std::string raster_name(const Campaign& c, const PairResult& p);
 
-// Stages bytes as the file path.
-void write_file(common::StagedFiles& staged, const std::string& path, const std::string& bytes);
-
 // The --rasters folder: made when missing, and removed again (when still
 // empty) unless keep() is called once every output is in place.
 class RasterFolder {

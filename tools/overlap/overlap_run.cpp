@@ -167,8 +167,8 @@ int compare_flights(const OverlapOptions& o) {
         folder.make();
         write_rasters(c, rasters, staged, bound - std::min(bound, kept));
     }
-    if (!o.csv.empty()) write_file(staged, o.csv, csv_text(c));
-    if (!o.json.empty()) write_file(staged, o.json, json_text(c, rasters));
+    if (!o.csv.empty()) common::write_staged(staged, o.csv, csv_text(c));
+    if (!o.json.empty()) common::write_staged(staged, o.json, json_text(c, rasters));
     if (!o.picture.empty()) draw_picture(c, staged.add(o.picture), o.picture, o.program_path);
     staged.commit();
     folder.keep();

@@ -8,7 +8,7 @@ from dataclasses import dataclass, field
 
 from morva_cli import outputs
 
-from . import (claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, protected,
+from . import (accuracy_step, claims, command_line, flight_run, flights, html_report, local_engine, progress as progress_mod, protected,
                settings, slurm_engine, status_table)
 from .children import Children
 from .command_line import Options
@@ -40,13 +40,19 @@ with it, even when it is killed outright.
 run      processes every flight that is not done; ends with the summary line;
          status 0 when every flight is done, else 1. Ctrl-C (or SIGTERM) stops
          the flights under way, removes what a stopped export began, and
-         counts them, and those not begun, as stopped
-report   one self-contained HTML page (DIR/campaign-report.html): every flight's
-         state, figures, quick-look, geodesy, version, and the run control and
-         misalignment it was processed with; the strip overlaps of the flights
-         that are done (morva-overlap) with verdicts and picture, a pair without
-         smooth cells "not tested"; warnings where flights were processed
-         differently
+         counts them, and those not begun, as stopped; then, when campaign.toml
+         names check points, morva-accuracy --json accuracy.json over the done
+         flights (again only when they or the check points changed)
+report   the survey report a client signs, one self-contained HTML page
+         (DIR/campaign-report.html) that prints to PDF: project and client,
+         flight dates, coordinate systems, software; verdicts and a place to
+         sign; every flight's state, figures, run control and angles as used;
+         the calibration (morva-boresight's --json: angles with standard
+         deviations, fit before and after); the strip overlaps (morva-overlap),
+         before and after a calibration, a pair without smooth cells "not
+         tested"; the absolute accuracy and density at the check points
+         (morva-accuracy); the terrain model's hillshade with the flight lines
+         and check points; quick-looks; and, in words, what was not done
 status   the table of every flight: done, failed, stopped, stale (something
          changed since its record), to do, running, with the run control and
          misalignment angles it was processed with; status 0 when every flight
@@ -85,7 +91,9 @@ to a file writes that file).
   --help, --version
 
 campaign.toml at the campaign's top holds the same settings, options winning:
-  morva, runinfo, engine, jobs, geodesy, run_control, exports = [...], and under [slurm]
+  morva, runinfo, engine, jobs, geodesy, run_control, exports = [...], project,
+  client, checkpoints (a check-point CSV), boresight (morva-boresight's JSON,
+  default boresight.json), limits (QL0 to QL3), and under [slurm]
   partition, time, mem, throttle, cpus_per_task, sbatch_args = [...]
 
 Exit status:
@@ -264,10 +272,13 @@ def _command_run(campaign: str, s: settings.Settings, options: Options, morva: s
         for r in table:
             if r["state"] == "failed":
                 _say(f"failed   {r['flight']}: {r['last line']}")
+    accuracy_done = True
+    if s.checkpoints and not children.stopping:
+        accuracy_done = accuracy_step.run(campaign, s, build.script_dir, _say)
     _say(status_table.summary_line(table, f"; {skipped} skipped; wall time {time.monotonic() - t0:.2f} s"))
     if children.stopping:
         return 128 + children.stopping
-    return 0 if status_table.all_done(table) else 1
+    return 0 if status_table.all_done(table) and accuracy_done else 1
 
 
 def _command_status(campaign: str, s: settings.Settings, options: Options, morva: settings.Morva) -> int:
@@ -281,7 +292,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
         # Refused before anything is shown: a CSV over a flight's file would
         # lose it, whatever the table says.
         protected_files = protected.files(campaign, flights.find(campaign), lambda f: flight_run.runinfo(f, job),
-                                          flight_run.RUNNER_FILES)
+                                          flight_run.RUNNER_FILES, s)
         try:
             outputs.check([csv_file], protected_files)
         except outputs.Refused as e:
@@ -289,6 +300,11 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
             return 1
     table = status_table.rows(found, job.identity, bool(options.get("--rehash")))
     sys.stdout.write(status_table.format_table(table))
+    accuracy_done = True
+    if s.checkpoints:
+        name, why = accuracy_step.state(campaign, s)
+        accuracy_done = name == "done"
+        print(f"accuracy at the check points ({s.checkpoints}): {name}" + (f": {why}" if why else ""))
     print(status_table.summary_line(table))
     if csv_file is not None:
         try:
@@ -296,7 +312,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
         except outputs.Refused as e:
             _err(str(e))
             return 1
-    return 0 if status_table.all_done(table) else 1
+    return 0 if status_table.all_done(table) and accuracy_done else 1
 
 
 def _command_run_flight(options: Options) -> int:
@@ -351,7 +367,7 @@ def _main(args: list[str], build: Build) -> int:
         _err(str(e))
         return 2
     if command == "report":
-        return html_report.report(campaign, options, build, morva.runinfo)
+        return html_report.report(campaign, s, options, build, morva.runinfo)
     if command == "run":
         return _command_run(campaign, s, options, morva, build)
     return _command_status(campaign, s, options, morva)

@@ -1,43 +1,36 @@
-"""morva-campaign report: one self-contained HTML page of a campaign: every
-flight's state, figures, quick-look, geodesy and software version, the strip
-overlaps with their verdicts and picture (from morva-overlap), and a warning
-where flights were processed differently."""
+"""morva-campaign report: the survey report a client signs, one
+self-contained HTML page that prints to PDF: project and client, flight
+dates, coordinate systems, software; the calibration; the strip overlaps
+(morva-overlap); the absolute accuracy and density (morva-accuracy); the
+terrain model's hillshade with the flight lines and check points; every
+flight's figures and quick-look; and in words what was not done."""
 import base64
-import html
 import json
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
+import time
 from typing import Any, Dict, List, Optional
 
 from morva_cli import outputs
 
-from . import flights as flights_mod, protected
+from . import atomic, companions, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
+from . import settings as settings_mod
 from .flight_run import RUNNER_FILES
+from .report_format import NOT_TESTED, count as _count, crs_name, e, given, number as _number, text as _text
+from .report_format import verdict_cell as _verdict_cell
 
 OUTPUT = "campaign-report.html"
 
 
 def _program(build: Any, name: str, subdir: str) -> Optional[str]:
-    for candidate in (os.path.join(build.script_dir, name), os.path.join(build.script_dir, os.pardir, subdir, name)):
-        if os.path.isfile(candidate) and os.access(candidate, os.X_OK):
-            return candidate
-    return shutil.which(name)
+    return companions.find(build.script_dir, name, subdir)
 
 
 def _image(path: str) -> str:
     with open(path, "rb") as f:
         return "data:image/png;base64," + base64.b64encode(f.read()).decode("ascii")
-
-
-def _read_json(path: str) -> Any:
-    try:
-        with open(path, encoding="utf-8") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return None
 
 
 def _runinfo(runinfo: str, flight: flights_mod.Flight, run_control: str) -> Optional[Dict[str, Any]]:
@@ -61,7 +54,7 @@ def _used_run_control(record: Dict[str, Any]) -> str:
 def _flight(flight: flights_mod.Flight, runinfo: str) -> Dict[str, Any]:
     """What the page shows of one flight: its record, and the run control it
     was processed with (the configured one when it has not run yet)."""
-    record = _read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
+    record = report_facts.read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
     identity = record.get("identity") or {}
     args = identity.get("morva_args") or []
     geodesy = args[args.index("--geodesy") + 1] if "--geodesy" in args[:-1] else "flat"
@@ -71,7 +64,8 @@ def _flight(flight: flights_mod.Flight, runinfo: str) -> Dict[str, Any]:
     f = {"name": flight.rel, "flight": flight, "state": state,
          "last_line": record.get("last_line", ""), "summary": record.get("summary") or {},
          "version": identity.get("morva", ""), "geodesy": geodesy, "run_control": run_control,
-         "geoid": None, "misalignment": record.get("misalignment"), "quicklook": None, "info": info}
+         "geoid": None, "misalignment": record.get("misalignment"), "quicklook": None, "info": info,
+         "flown": report_facts.flown(flight.rel, record.get("summary") or {})}
     if info:
         f["geoid"] = info.get("geoidfile")
         if f["misalignment"] is None:
@@ -121,24 +115,6 @@ def _differences(fl: List[Dict[str, Any]]) -> List[str]:
     return warnings
 
 
-def _number(v: Any, digits: int = 3) -> str:
-    """A figure, or "-" where there is none (never "None")."""
-    if isinstance(v, bool) or not isinstance(v, (int, float)):
-        return "-"
-    return f"{v:.{digits}f}"
-
-
-def _count(v: Any) -> str:
-    return str(v) if isinstance(v, int) and not isinstance(v, bool) else "-"
-
-
-def _text(v: Any) -> str:
-    return v if isinstance(v, str) and v else "-"
-
-
-NOT_TESTED = "not tested"
-
-
 def _pair_verdict(p: Dict[str, Any], resolution: Any) -> tuple[str, str]:
     """(verdict, why it is "not tested"): a pair without smooth cells was not
     compared, whatever verdict an older morva-overlap gave it."""
@@ -164,23 +140,21 @@ def _flight_verdicts(overlap: Dict[str, Any], tested: set[str]) -> Dict[str, str
     return out
 
 
-def _verdict_cell(verdict: str, why: str = "") -> str:
-    e = html.escape
-    css = {"pass": "pass", "fail": "fail", NOT_TESTED: "untested"}.get(verdict, "")
-    text = verdict + (f" ({why})" if why else "")
-    return f"<td class='l {css}'>{e(text)}</td>"
-
-
-CSS = """body{font-family:sans-serif;margin:24px;color:#222}table{border-collapse:collapse;margin:8px 0 20px}
-td,th{border:1px solid #bbb;padding:3px 8px;text-align:right}th{background:#eee}td.l,th.l{text-align:left}
+CSS = """body{font-family:sans-serif;margin:24px;color:#222;font-size:13px}table{border-collapse:collapse;margin:6px 0 14px}
+td,th{border:1px solid #bbb;padding:2px 6px;text-align:right}th{background:#eee}td.l,th.l{text-align:left}
 .pass{background:#d8f0d8}.fail{background:#f6d0d0}.untested{background:#e8e8e8}.warn{background:#fff3c4;
 border:1px solid #d9b400;padding:8px;margin:8px 0}img{max-width:100%;border:1px solid #ccc}.flight{display:inline-block;
-width:48%;vertical-align:top;margin:0 1% 16px 0}"""
+width:48%;vertical-align:top;margin:0 1% 16px 0}svg.map{max-width:100%;height:auto;border:1px solid #ccc}
+table.facts td{text-align:left}.missing{color:#7a4b00}.sign td{height:34px;min-width:220px;text-align:left}
+*{-webkit-print-color-adjust:exact;print-color-adjust:exact}
+@page{size:A4;margin:12mm}
+@media print{body{margin:0;font-size:10px}table,.keep,svg,img{break-inside:avoid;page-break-inside:avoid}
+h2,h3{break-after:avoid;page-break-after:avoid}.appendix{break-before:page;page-break-before:always}
+svg.map{max-height:170mm;width:auto}}"""
 
 
 def _overlap_section(overlap: Dict[str, Any], picture: Optional[str], names: Dict[str, str]) -> List[str]:
     """The strip overlaps: the limits, every pair, every flight."""
-    e = html.escape
     out = []
     resolution = overlap.get("resolution_m")
     lim = overlap.get("limits") or {}
@@ -220,40 +194,156 @@ def _overlap_section(overlap: Dict[str, Any], picture: Optional[str], names: Dic
     return out
 
 
-def render(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Dict[str, Any]], overlap_error: str,
-           picture: Optional[str]) -> str:
-    e = html.escape
-    out = [f"<!DOCTYPE html><html><head><meta charset='utf-8'><title>Campaign {e(os.path.basename(campaign))}</title>"
-           f"<style>{CSS}</style></head><body><h1>Campaign {e(os.path.basename(campaign))}</h1>"]
-    for w in _differences(fl):
-        out.append(f"<div class='warn'>Warning: {e(w)}</div>")
-    out.append("<h2>Flights</h2><table><tr><th class='l'>flight</th><th class='l'>state</th><th>points</th>"
-               "<th>scans</th><th>heights (m)</th><th>bias (m)</th><th>roll</th><th>warnings</th>"
-               "<th class='l'>geodesy</th><th class='l'>geoid grid</th><th class='l'>run control</th>"
-               "<th class='l'>misalignment (deg)</th><th class='l'>morva</th></tr>")
+OVERLAPS = "Strip overlaps (flight lines against each other)"
+
+
+def overlap_verdict(overlap: Optional[Dict[str, Any]], why_none: str) -> tuple[str, str]:
+    """The strip overlaps' verdict over all pairs: "fail" when one fails,
+    "pass" only when every pair was tested and passed."""
+    if overlap is None:
+        return NOT_TESTED, why_none
+    verdicts = [_pair_verdict(p, overlap.get("resolution_m")) for p in overlap.get("pairs", [])]
+    if not verdicts:
+        return NOT_TESTED, "no two flights overlap"
+    if any(v == "fail" for v, _ in verdicts):
+        return "fail", ""
+    untested = sum(1 for v, _ in verdicts if v != "pass")
+    if untested:
+        return NOT_TESTED, f"{untested} of {len(verdicts)} pairs not tested: {next(w for v, w in verdicts if v != 'pass')}"
+    return "pass", ""
+
+
+def _header(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], crs: Dict[str, Any],
+            level: str, version: str) -> List[str]:
+    """Who and what the report is of, when, in which systems, by which software."""
+    dates = sorted({f["flown"]["date"] for f in fl})
+    morvas = sorted({f["version"] for f in fl if f["version"]})
+    facts = [("Project", given(s.project)), ("Client", given(s.client)),
+             ("Campaign", os.path.basename(campaign)),
+             ("Flight dates", ", ".join(dates) if dates else "-"),
+             ("Horizontal coordinate system", crs_name(crs.get("horizontal"))),
+             ("Vertical coordinate system (heights)", crs_name(crs.get("vertical"))),
+             ("Quality level judged against", level),
+             ("Software", f"morva-campaign {version}; " + ("; ".join(morvas) if morvas else "morva: no flight done")),
+             ("Report written", time.strftime("%Y-%m-%d %H:%M %Z"))]
+    rows = "".join(f"<tr><th class='l'>{e(k)}</th><td>{e(v)}</td></tr>" for k, v in facts)
+    return [f"<h1>Airborne laser survey report: {e(given(s.project))}</h1><table class='facts keep'>{rows}</table>"]
+
+
+def _summary(items: List[tuple[str, str, str]], figures: Dict[str, str]) -> List[str]:
+    rows = "".join(f"<tr><td class='l'>{e(what)}</td><td class='l'>{e(figures.get(what, '-'))}</td>"
+                   f"{_verdict_cell(v, why)}</tr>" for what, v, why in items)
+    return ["<h2>Verdicts</h2><table class='keep'><tr><th class='l'>figure</th><th class='l'>measured (limit)</th>"
+            "<th class='l'>verdict</th></tr>", rows, "</table>"]
+
+
+def _summary_figures(acc: Dict[str, Any], overlap: Optional[Dict[str, Any]]) -> Dict[str, str]:
+    """The figure beside each verdict of the summary, with its limit."""
+    out = {f"Absolute accuracy: {figure}": f"{_number(value, 4)} m ({_number(limit, 4)} m)"
+           for figure, value, limit, _, _ in report_sections.accuracy_verdicts(acc)}
+    d = (acc.get("data") or {}).get("density")
+    if isinstance(d, dict):
+        share = d.get("share_meeting")
+        out["Point density"] = (f"{_number(d.get('mean'), 2)} per m² ({_number(d.get('required'), 2)}), "
+                                f"{_number(share * 100 if isinstance(share, (int, float)) else None, 1)} % of cells")
+    rmsdz = [p.get("rmsdz_m") for p in (overlap or {}).get("pairs", []) if isinstance(p.get("rmsdz_m"), (int, float))]
+    if rmsdz:
+        limit = ((overlap or {}).get("limits") or {}).get("max_rmsdz_m")
+        out[OVERLAPS] = f"largest RMSDz {_number(max(rmsdz), 4)} m ({_number(limit, 3)} m)"
+    return out
+
+
+def _sign_off() -> List[str]:
+    return ["<table class='sign keep'><tr><th class='l'>Checked by (name, date, signature)</th>"
+            "<th class='l'>Accepted for the client (name, date, signature)</th></tr><tr><td></td><td></td></tr></table>"]
+
+
+def _flights_table(fl: List[Dict[str, Any]]) -> List[str]:
+    out = ["<h2>Flights</h2><table><tr><th class='l'>flight</th><th class='l'>state</th><th class='l'>date</th>"
+           "<th class='l'>scan times (of day)</th><th>points</th>"
+           "<th>scans</th><th>heights (m)</th><th>bias (m)</th><th>roll</th><th>warnings</th>"
+           "<th class='l'>geodesy</th><th class='l'>geoid grid</th><th class='l'>run control</th>"
+           "<th class='l'>misalignment (deg)</th><th class='l'>morva</th></tr>"]
     for f in fl:
         s = f["summary"]
         heights = s.get("ground_heights")
         state = f["state"] + (f": {f['last_line']}" if f["last_line"] else "")
-        out.append(f"<tr><td class='l'>{e(f['name'])}</td><td class='l'>{e(state)}</td><td>{_count(s.get('points'))}</td>"
-                   f"<td>{_count(s.get('scans'))}</td>"
+        out.append(f"<tr><td class='l'>{e(f['name'])}</td><td class='l'>{e(state)}</td>"
+                   f"<td class='l'>{e(f['flown']['date'])}</td><td class='l'>{e(f['flown']['times'])}</td>"
+                   f"<td>{_count(s.get('points'))}</td><td>{_count(s.get('scans'))}</td>"
                    f"<td>{e(' to '.join(_number(h, 2) for h in heights)) if isinstance(heights, list) else '-'}</td>"
                    f"<td>{_number(s.get('bias'))}</td><td>{_number(s.get('roll'))}</td><td>{_count(s.get('warnings'))}</td>"
                    f"<td class='l'>{e(f['geodesy'])}</td><td class='l'>{e(f['geoid'] or 'none')}</td>"
                    f"<td class='l'>{e(f['run_control'])}</td><td class='l'>{e(_shown(f['misalignment']))}</td>"
                    f"<td class='l'>{e(f['version'] or '-')}</td></tr>")
-    out.append("</table><h2>Strip overlaps</h2>")
+    out.append("</table>")
+    return out
+
+
+def _not_done(s: settings_mod.Settings, fl: List[Dict[str, Any]], parts: List[tuple[str, str, str]]) -> List[str]:
+    """In words, everything the report could not state, and why."""
+    said = [f"{what}: {why}" for what, verdict, why in parts if verdict == NOT_TESTED and why]
+    said += [f"{key} not given (campaign.toml: {key} = \"...\")" for key in ("project", "client")
+             if not getattr(s, key)]
+    said += [f"flight {f['name']} not done ({f['state']}" + (f": {f['last_line']})" if f["last_line"] else ")")
+             for f in fl if f["state"] != "done"]
+    undated = [f["name"] for f in fl if f["flown"]["date"] == "not recorded"]
+    if undated:
+        said.append(f"the date of {len(undated)} flight{'s' if len(undated) > 1 else ''} "
+                    "(the run's files hold times of day only; a YYYY-MM-DD in the flight's folder path dates it)")
+    out = ["<h2>Not done</h2>"]
+    out.append("<ul>" + "".join(f"<li>{e(w)}</li>" for w in said) + "</ul>" if said else "<p>Nothing left out.</p>")
+    return out
+
+
+def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], facts: Dict[str, Any],
+           version: str) -> str:
+    """The page: facts holds "overlap", "overlap_error", "overlap_picture",
+    "calibration", "accuracy", "terrain"."""
+    overlap, acc, terrain = facts["overlap"], facts["accuracy"], facts["terrain"]
+    crs = dict(terrain.get("crs") or {})
+    crs.update({k: v for k, v in ((acc.get("data") or {}).get("crs") or {}).items() if isinstance(v, dict)})
+    cal = facts["calibration"]
+    parts = [(f"Absolute accuracy: {figure}", v, why) for figure, _, _, v, why in report_sections.accuracy_verdicts(acc)]
+    if acc.get("data"):
+        parts.append(("Point density", *report_sections.density_verdict(acc)))
+    else:
+        parts.append(("Absolute vertical accuracy and point density", NOT_TESTED, acc["why"]))
+    parts.append((OVERLAPS,
+                  *overlap_verdict(overlap, facts["overlap_error"])))
+    if not cal.get("data"):
+        parts.append(("Boresight calibration", NOT_TESTED, cal["why"]))
+    if not terrain.get("svg"):
+        parts.append(("Terrain model picture", NOT_TESTED, terrain["why"]))
+    title = e(given(s.project))
+    out = [f"<!DOCTYPE html><html><head><meta charset='utf-8'><title>Survey report {title}</title>"
+           f"<style>{CSS}</style></head><body>"]
+    level = s.limits or ((overlap or {}).get("limits") or {}).get("name")
+    out += _header(campaign, s, fl, crs, given(level), version)
+    out += _summary(parts, _summary_figures(acc, overlap))
+    out += _sign_off()
+    for w in _differences(fl):
+        out.append(f"<div class='warn'>Warning: {e(w)}</div>")
+    out += _flights_table(fl)
+    out += report_sections.calibration(cal, fl, report_facts.estimated_angles(cal))
+    now = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
+    out += report_sections.before_after(facts["history"], now, bool(cal.get("data")))
+    out.append("<h2>Strip overlaps</h2>")
     if overlap is None:
-        out.append(f"<p>No overlap check: {e(overlap_error)}</p>")
+        out.append(f"<p class='missing'>No overlap check: {e(facts['overlap_error'])}</p>")
     else:
         names = {f"{f['name']}/{f['run_control']}": f["name"] for f in fl}
-        out += _overlap_section(overlap, picture, names)
-    out.append("<h2>Quick-looks</h2>")
+        out += _overlap_section(overlap, facts["overlap_picture"], names)
+    out += report_sections.accuracy(acc)
+    out += report_sections.density(acc)
+    out += report_sections.terrain(terrain)
+    out += _not_done(s, fl, parts)
+    out.append("<div class='appendix'><h2>Quick-looks</h2>")
     for f in fl:
         if f["quicklook"]:
             out.append(f"<div class='flight'><h3>{e(f['name'])}</h3><img alt='quick-look {e(f['name'])}' "
                        f"src='{f['quicklook']}'></div>")
-    out.append("</body></html>\n")
+    out.append("</div></body></html>\n")
     return "".join(out)
 
 
@@ -276,7 +366,7 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     ran = subprocess.run(command, cwd=campaign, capture_output=True, text=True, stdin=subprocess.DEVNULL)
     if ran.returncode not in (0, 3, 4):  # compared: all pass, a failure, a pair not tested
         return None, (ran.stderr.strip().splitlines() or ["morva-overlap failed"])[-1], None
-    overlap = _read_json(os.path.join(work, "o.json"))
+    overlap = report_facts.read_json(os.path.join(work, "o.json"))
     if not isinstance(overlap, dict):
         return None, "morva-overlap wrote no figures", None
     try:
@@ -286,7 +376,77 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     return overlap, "", picture
 
 
-def report(campaign: str, options: Dict[str, Any], build: Any, runinfo: str) -> int:
+def _terrain(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], acc: Dict[str, Any],
+             build: Any, work: str) -> Dict[str, Any]:
+    """The hillshade with the flight lines and the check points (measured
+    ones with their dz, from morva-accuracy; else the check-point file's)."""
+    done = []
+    for f in fl:
+        if f["state"] == "done":
+            centre = (f["info"] or {}).get("centfile")
+            done.append({"name": f["name"], "input": f"{f['name']}/{f['run_control']}",
+                         "centre": os.path.join(f["flight"].path, centre) if isinstance(centre, str) else None})
+    data = acc.get("data") or {}
+    points = data.get("checkpoints")
+    epsg = ((data.get("crs") or {}).get("horizontal") or {}).get("epsg")
+    if not isinstance(points, list):
+        points, epsg = (_checkpoint_file(os.path.join(campaign, s.checkpoints)) if s.checkpoints else []), None
+    geodesy = ["--geodesy", s.geodesy] if s.geodesy else []
+    return terrain_picture.draw(_program(build, "morva-grid", "grid"), done, campaign, geodesy, points, epsg, work)
+
+
+def _checkpoint_file(path: str) -> List[Dict[str, Any]]:
+    """The positions of a check-point file (id,easting,northing,...), not yet
+    measured; lines that do not read are left to morva-accuracy to name."""
+    points: List[Dict[str, Any]] = []
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            rows = [ln.strip().split(",") for ln in f if ln.strip() and not ln.startswith("#")]
+    except OSError:
+        return points
+    for row in rows[1:]:
+        try:
+            points.append({"id": row[0], "easting": float(row[1]), "northing": float(row[2]), "status": "not measured"})
+        except (IndexError, ValueError):
+            continue
+    return points
+
+
+HISTORY = os.path.join(".morva-campaign", "overlaps.json")
+
+
+def _pairs_by_flight(overlap: Dict[str, Any]) -> Dict[str, Dict[str, Any]]:
+    """Each pair's figures by "A & B" of flight folders (run controls left out)."""
+    out = {}
+    for p in overlap.get("pairs", []):
+        if isinstance(p.get("a"), str) and isinstance(p.get("b"), str):
+            verdict, _ = _pair_verdict(p, overlap.get("resolution_m"))
+            out[f"{p['a'].rsplit('/', 1)[0]} & {p['b'].rsplit('/', 1)[0]}"] = {
+                "rmsdz_m": p.get("rmsdz_m"), "mean_m": p.get("mean_m"), "smooth_cells": p.get("smooth_cells"),
+                "verdict": verdict}
+    return out
+
+
+def _keep_overlaps(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Dict[str, Any]]) -> Dict[str, Any]:
+    """The overlap figures of every run control a report has compared the
+    flights through (.morva-campaign/overlaps.json), this one's added: the
+    figures before a calibration stay to compare with those after it."""
+    path = os.path.join(campaign, HISTORY)
+    history = report_facts.read_json(path)
+    history = history if isinstance(history, dict) else {}
+    if overlap is not None:
+        used = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
+        history[used] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
+                         "pairs": _pairs_by_flight(overlap)}
+        try:
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            atomic.write_atomically(path, json.dumps(history, indent=1) + "\n", durable=False)
+        except OSError:
+            pass    # the comparison is shown from what was kept; nothing else depends on it
+    return history
+
+
+def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], build: Any, runinfo: str) -> int:
     """morva-campaign report DIR (options as command_line.parse gives them):
     exit 0 when the page is written, 1 when it cannot be (one line)."""
     output = options.get("--output") or os.path.join(campaign, OUTPUT)
@@ -294,20 +454,27 @@ def report(campaign: str, options: Dict[str, Any], build: Any, runinfo: str) -> 
     fl = [_flight(f, runinfo) for f in found]
     infos = {f["name"]: f["info"] for f in fl}
     try:
-        outputs.check([output], protected.files(campaign, found, lambda f: infos[f.rel], RUNNER_FILES))
-    except outputs.Refused as e:
-        print(f"morva-campaign: {e}", file=sys.stderr)
+        outputs.check([output], protected.files(campaign, found, lambda f: infos[f.rel], RUNNER_FILES, s))
+    except outputs.Refused as err:
+        print(f"morva-campaign: {err}", file=sys.stderr)
         return 1
+    if "--limits" not in options and s.limits:
+        options = {**options, "--limits": s.limits}
     with tempfile.TemporaryDirectory() as work:
         quicklook = _program(build, "morva-quicklook", "quicklook")
         for f in fl:
             _add_quicklook(f, quicklook, work)
         overlap, overlap_error, picture = _overlap(campaign, fl, options, build, work)
-        page = render(campaign, fl, overlap, overlap_error, picture)
+        history = _keep_overlaps(campaign, fl, overlap)
+        acc = report_facts.accuracy(campaign, s)
+        facts = {"overlap": overlap, "overlap_error": overlap_error, "overlap_picture": picture, "history": history,
+                 "calibration": report_facts.calibration(campaign, s), "accuracy": acc,
+                 "terrain": _terrain(campaign, s, fl, acc, build, work)}
+        page = render(campaign, s, fl, facts, build.version)
     try:
         outputs.write_text(output, page)
-    except outputs.Refused as e:
-        print(f"morva-campaign: {e}", file=sys.stderr)
+    except outputs.Refused as err:
+        print(f"morva-campaign: {err}", file=sys.stderr)
         return 1
     print(output)
     return 0

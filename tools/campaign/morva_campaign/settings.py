@@ -11,6 +11,7 @@ from typing import Any
 SETTINGS_FILE = "campaign.toml"
 GEODESIES = ("flat", "ellipsoid")
 ENGINES = ("local", "slurm")
+LEVELS = ("QL0", "QL1", "QL2", "QL3")
 
 
 class SettingsError(Exception):
@@ -36,6 +37,13 @@ class Settings:
     geodesy: str | None = None
     run_control: str = "run.in"  # the run control each flight runs, e.g. run.boresight.in
     exports: list[str] = field(default_factory=list)
+    # What the client's report shows (None: "not given"); files relative to
+    # the campaign's top.
+    project: str | None = None
+    client: str | None = None
+    checkpoints: str | None = None   # the surveyed check points: morva-accuracy runs after the flights
+    boresight: str | None = None     # morva-boresight's --json of the calibration
+    limits: str | None = None        # the quality level judged against (QL0 to QL3)
     slurm: Slurm = field(default_factory=Slurm)
 
 
@@ -94,6 +102,14 @@ def read_file(campaign_dir: str) -> Settings:
             if not name or "/" in name or name in (".", ".."):
                 raise SettingsError(f"{where(key)}: '{name}' is not a file name (the run control in each flight's folder)")
             s.run_control = name
+        elif key in ("project", "client"):
+            setattr(s, key, _check_type(where(key), value, str))
+        elif key in ("checkpoints", "boresight"):
+            if not _check_type(where(key), value, str):
+                raise SettingsError(f"{where(key)} must name a file")
+            setattr(s, key, value)
+        elif key == "limits":
+            s.limits = _choice(where(key), value, LEVELS)
         elif key == "exports":
             s.exports = _string_list(where(key), value)
         elif key == "slurm" and isinstance(value, dict):

@@ -37,7 +37,7 @@ struct CogRequest {
     std::string output;                    // the raster's name, as the user gave it
     std::string path;                      // where to write it (a staged temporary); empty: output, staged here
     RasterGeometry geometry;
-    std::string wkt;                       // horizontal CRS
+    std::string wkt;                       // the CRS: horizontal, or compound with the heights' vertical CRS (GDAL writes its vertical keys)
     DataType type = DataType::Float32;
     Compression compression = Compression::Zstd;
     double nodata = -9999;

@@ -109,33 +109,45 @@ public:
 
     // Stored tile by stored tile, so that each is read where it lies: row
     // by row across the window, every stored tile's row would be a jump.
+    // Positions are worked out once a stored tile, not once a row.
     void read(int b, const CellWindow& w, std::byte* out, std::ptrdiff_t line) const override {
         const std::size_t size = static_cast<std::size_t>(value_size);
         const std::int64_t s = raster_.side;
+        const std::size_t tile_line = static_cast<std::size_t>(s) * size;
         // Positions in the tiles' alignment.
         auto row_of = [&](std::int64_t i) { return w.row + raster_.row_shift + i * w.row_step; };
         auto col_of = [&](std::int64_t j) { return w.col + raster_.col_shift + j * w.col_step; };
         for (std::int64_t i0 = 0; i0 < w.rows;) {
-            std::int64_t i1 = i0 + 1;  // the window's rows in this row of stored tiles
-            while (i1 < w.rows && row_of(i1) / s == row_of(i0) / s) ++i1;
+            const std::int64_t r = row_of(i0);
+            const std::int64_t i1 = std::min(w.rows, i0 + (s - 1 - r % s) / w.row_step + 1);  // the rows in this row of tiles
             for (std::int64_t j0 = 0; j0 < w.cols;) {
-                const std::int64_t j1 = std::min(w.cols, j0 + (s - 1 - col_of(j0) % s) / w.col_step + 1);
-                const std::byte* tile = raster_.find(col_of(j0) / s, row_of(i0) / s);
-                for (std::int64_t i = i0; i < i1; ++i) {
-                    std::byte* to = out + i * line + static_cast<std::size_t>(j0) * size;
-                    const std::int64_t n = j1 - j0;
-                    if (tile == nullptr) {
-                        fill_empty(b, n, to);
-                        continue;
-                    }
+                const std::int64_t c = col_of(j0);
+                const std::int64_t j1 = std::min(w.cols, j0 + (s - 1 - c % s) / w.col_step + 1);
+                const std::int64_t n = j1 - j0, rows = i1 - i0;
+                std::byte* to = out + i0 * line + static_cast<std::size_t>(j0) * size;
+                const std::byte* tile = raster_.find(c / s, r / s);
+                if (tile == nullptr) {
+                    for (std::int64_t i = 0; i < rows; ++i) fill_empty(b, n, to + i * line);
+                } else {
                     const std::byte* from = tile + static_cast<std::size_t>(b) * raster_.band_bytes() +
-                                            static_cast<std::size_t>((row_of(i) % s) * s + col_of(j0) % s) * size;
-                    if (w.col_step == 1) {
-                        std::memcpy(to, from, static_cast<std::size_t>(n) * size);
-                    } else if (size == 4) {
-                        strided(reinterpret_cast<const float*>(from), w.col_step, n, reinterpret_cast<float*>(to));
+                                            static_cast<std::size_t>((r % s) * s + c % s) * size;
+                    const std::size_t from_line = static_cast<std::size_t>(w.row_step) * tile_line;
+                    if (w.col_step > 1) {
+                        for (std::int64_t i = 0; i < rows; ++i, to += line, from += from_line) {
+                            if (size == 4) {
+                                strided(reinterpret_cast<const float*>(from), w.col_step, n, reinterpret_cast<float*>(to));
+                            } else {
+                                strided(reinterpret_cast<const double*>(from), w.col_step, n, reinterpret_cast<double*>(to));
+                            }
+                        }
+                    } else if (static_cast<std::size_t>(n) * size == 128) {  // a whole row of a tile of 32 floats
+                        copy_rows<128>(from, from_line, to, line, rows);
+                    } else if (static_cast<std::size_t>(n) * size == 256) {  // of 32 doubles or 64 floats
+                        copy_rows<256>(from, from_line, to, line, rows);
                     } else {
-                        strided(reinterpret_cast<const double*>(from), w.col_step, n, reinterpret_cast<double*>(to));
+                        for (std::int64_t i = 0; i < rows; ++i, to += line, from += from_line) {
+                            std::memcpy(to, from, static_cast<std::size_t>(n) * size);
+                        }
                     }
                 }
                 j0 = j1;
@@ -145,6 +157,12 @@ public:
     }
 
 private:
+    // Rows of a size the compiler knows, copied inline.
+    template <std::size_t kBytes>
+    static void copy_rows(const std::byte* from, std::size_t from_line, std::byte* to, std::ptrdiff_t line, std::int64_t rows) {
+        for (std::int64_t i = 0; i < rows; ++i, to += line, from += from_line) std::memcpy(to, from, kBytes);
+    }
+
     template <class Value>
     static void strided(const Value* from, std::int64_t step, std::int64_t n, Value* to) {
         for (std::int64_t k = 0; k < n; ++k) to[k] = from[k * step];
