@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,6 +18,10 @@ template <class Value>
 void sample_rows(const terrain::TerrainTriangulation& terrain, const RasterGeometry& g, TiledRaster& raster, int band,
                  unsigned threads) {
     const std::int64_t side = raster.side;
+    // Only the cells between a row's first and last possible ground corner
+    // are walked to (a strip flown across its box leaves most cells out).
+    std::vector<double> lo, hi;
+    terrain.row_extents(g.centre_n(0), g.resolution, static_cast<std::size_t>(g.rows), lo, hi);
     std::mutex storing;  // tiles are stored from one shared arena
     std::atomic<std::int64_t> next{0};
     auto work = [&] {
@@ -26,7 +31,16 @@ void sample_rows(const terrain::TerrainTriangulation& terrain, const RasterGeome
             const std::int64_t row0 = std::max<std::int64_t>(0, ty * side - raster.row_shift);
             const std::int64_t row1 = std::min(g.rows, (ty + 1) * side - raster.row_shift);
             for (std::int64_t row = row0; row < row1; ++row) {
-                terrain.heights_along_row(g.centre_n(row), g.centre_e(0), g.resolution, heights.size(), heights.data());
+                std::fill(heights.begin(), heights.end(), std::numeric_limits<double>::quiet_NaN());
+                const auto at = static_cast<std::size_t>(row);
+                const double first = std::floor((lo[at] - g.centre_e(0)) / g.resolution) - 1;
+                const double last = std::ceil((hi[at] - g.centre_e(0)) / g.resolution) + 1;
+                const auto c0 = static_cast<std::int64_t>(std::clamp(first, 0.0, static_cast<double>(g.cols)));
+                const auto c1 = static_cast<std::int64_t>(std::clamp(last + 1, 0.0, static_cast<double>(g.cols)));
+                if (c0 < c1) {
+                    terrain.heights_along_row(g.centre_n(row), g.centre_e(c0), g.resolution, static_cast<std::size_t>(c1 - c0),
+                                              heights.data() + c0);
+                }
                 const std::int64_t in_row = (row + raster.row_shift) % side;
                 std::byte* tile = nullptr;
                 std::int64_t tile_x = -1;

@@ -175,6 +175,42 @@ std::size_t TerrainTriangulation::remove_pits(double depth) {
     return removed;
 }
 
+void TerrainTriangulation::row_extents(double y0, double step, std::size_t rows, std::vector<double>& lo,
+                                       std::vector<double>& hi) const {
+    const double inf = std::numeric_limits<double>::infinity();
+    lo.assign(rows, impl_->max_edge > 0 ? inf : -inf);
+    hi.assign(rows, impl_->max_edge > 0 ? -inf : inf);
+    if (impl_->max_edge <= 0 || rows == 0) return;
+    // Each point's easting into the row nearest it, then each row takes the
+    // rows within max_edge plus one either side.
+    std::vector<double> row_lo(rows, inf), row_hi(rows, -inf);
+    const Delaunay& dt = impl_->triangulation;
+    for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
+        const double k = std::round((y0 - v->point().y()) / step);
+        if (!(k >= 0 && k < static_cast<double>(rows))) continue;
+        const auto at = static_cast<std::size_t>(k);
+        row_lo[at] = std::min(row_lo[at], v->point().x());
+        row_hi[at] = std::max(row_hi[at], v->point().x());
+    }
+    // Points beyond the first or last row reach into them too.
+    const auto reach = static_cast<std::ptrdiff_t>(std::ceil(impl_->max_edge / step)) + 1;
+    for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
+        const double k = std::round((y0 - v->point().y()) / step);
+        if (k >= 0 && k < static_cast<double>(rows)) continue;
+        const std::size_t at = k < 0 ? 0 : rows - 1;
+        if (std::abs(k - static_cast<double>(at)) > static_cast<double>(reach)) continue;
+        row_lo[at] = std::min(row_lo[at], v->point().x());
+        row_hi[at] = std::max(row_hi[at], v->point().x());
+    }
+    const auto n = static_cast<std::ptrdiff_t>(rows);
+    for (std::ptrdiff_t r = 0; r < n; ++r) {
+        for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, r - reach); j <= std::min(n - 1, r + reach); ++j) {
+            lo[static_cast<std::size_t>(r)] = std::min(lo[static_cast<std::size_t>(r)], row_lo[static_cast<std::size_t>(j)]);
+            hi[static_cast<std::size_t>(r)] = std::max(hi[static_cast<std::size_t>(r)], row_hi[static_cast<std::size_t>(j)]);
+        }
+    }
+}
+
 std::size_t TerrainTriangulation::vertices() const { return impl_->triangulation.number_of_vertices(); }
 
 }  // namespace terrain

@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace terrain {
 
@@ -49,6 +50,13 @@ public:
     // triangle, so a row costs little more than its triangles; rows may be
     // sampled on several threads at once.
     void heights_along_row(double y, double x0, double step, std::size_t n, double* out) const;
+
+    // For each of `rows` rows (northings y0 - k * step), the least (lo) and
+    // greatest (hi) easting a position of the row given a height can have:
+    // those of the ground points within max_edge of the row's northing (a
+    // little wider), as its triangle's corners lie within max_edge of it;
+    // lo above hi where there is none. Without a max_edge, every easting.
+    void row_extents(double y0, double step, std::size_t rows, std::vector<double>& lo, std::vector<double>& hi) const;
 
     // Removes every ground point lying more than depth below all the points
     // it shares a triangle with (a pit no terrain has between two points:
