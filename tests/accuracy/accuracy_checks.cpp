@@ -53,25 +53,25 @@ std::string stop_line_of(const std::string& csv) {
 
 TEST(Terrain, ReproducesAPlaneAndReportsGapsAndTheOutside) {
     const Ground g = plane_ground();
-    const accuracy::TerrainTriangulation terrain(g.x, g.y, g.z, 5.0);
+    const terrain::TerrainTriangulation terrain(g.x, g.y, g.z, 5.0);
     std::mt19937_64 random(11);
     std::uniform_real_distribution<double> u(5, 95);
     for (int i = 0; i < 200; ++i) {
         const double x = 600000 + u(random), y = 5700000 + u(random);
         if (std::hypot(x - 600070, y - 5700030) < 20) continue;
         const auto h = terrain.height_at(x, y);
-        ASSERT_EQ(h.status, accuracy::TerrainStatus::measured) << x << " " << y;
+        ASSERT_EQ(h.status, terrain::TerrainStatus::measured) << x << " " << y;
         EXPECT_NEAR(h.height, plane(x, y), 1e-9);
     }
     // The middle of the hole: its nearest ground point is 15 m away.
-    EXPECT_EQ(terrain.height_at(600070, 5700030).status, accuracy::TerrainStatus::far_from_ground);
+    EXPECT_EQ(terrain.height_at(600070, 5700030).status, terrain::TerrainStatus::far_from_ground);
     // Near the hole's rim: ground within 5 m, but the triangle spans the hole.
-    EXPECT_EQ(terrain.height_at(600070, 5700030 + 12).status, accuracy::TerrainStatus::long_edge);
-    EXPECT_EQ(terrain.height_at(600150, 5700050).status, accuracy::TerrainStatus::outside);
+    EXPECT_EQ(terrain.height_at(600070, 5700030 + 12).status, terrain::TerrainStatus::long_edge);
+    EXPECT_EQ(terrain.height_at(600150, 5700050).status, terrain::TerrainStatus::outside);
     // Without a limit the hole is bridged linearly (still on the plane).
-    const accuracy::TerrainTriangulation unlimited(g.x, g.y, g.z, 0);
+    const terrain::TerrainTriangulation unlimited(g.x, g.y, g.z, 0);
     const auto bridged = unlimited.height_at(600070, 5700030);
-    ASSERT_EQ(bridged.status, accuracy::TerrainStatus::measured);
+    ASSERT_EQ(bridged.status, terrain::TerrainStatus::measured);
     EXPECT_NEAR(bridged.height, plane(600070, 5700030), 1e-9);
 }
 
@@ -162,15 +162,15 @@ TEST(Density, TheStreamedCounterEqualsTheRasterOfThePoints) {
 
 TEST(CheckPointHeights, ListsTheUnmeasuredAndStopsWhenNoneIsMeasured) {
     const Ground g = plane_ground();
-    const accuracy::TerrainTriangulation terrain(g.x, g.y, g.z, 5.0);
+    const terrain::TerrainTriangulation terrain(g.x, g.y, g.z, 5.0);
     std::vector<accuracy::CheckPoint> points = {{"a", 600010, 5700010, plane(600010, 5700010) - 0.03},
                                                 {"b", 600070, 5700030, 0},
                                                 {"c", 600500, 5700010, 0}};
     const auto heights = accuracy::measure_checkpoints(terrain, points);
     ASSERT_EQ(heights.size(), 3u);
     EXPECT_NEAR(heights[0].dz, 0.03, 1e-9);
-    EXPECT_EQ(heights[1].terrain.status, accuracy::TerrainStatus::far_from_ground);
-    EXPECT_EQ(heights[2].terrain.status, accuracy::TerrainStatus::outside);
+    EXPECT_EQ(heights[1].terrain.status, terrain::TerrainStatus::far_from_ground);
+    EXPECT_EQ(heights[2].terrain.status, terrain::TerrainStatus::outside);
     const auto f = accuracy::figures_of_measured(heights, *accuracy::quality_level("QL1"));
     EXPECT_EQ(f.all.count, 1u);
     // guards: check points in another coordinate system giving figures of nothing.
@@ -224,14 +224,14 @@ TEST(CheckPointWindow, TheGroundAroundTheCheckPointsGivesTheSameHeights) {
     for (std::size_t i = 0; i < g.x.size(); ++i)
         if (window.contains(g.x[i], g.y[i])) near.x.push_back(g.x[i]), near.y.push_back(g.y[i]), near.z.push_back(g.z[i]);
     EXPECT_LT(near.x.size(), g.x.size() / 2);
-    const accuracy::TerrainTriangulation all(g.x, g.y, g.z, max_edge), local(near.x, near.y, near.z, max_edge);
+    const terrain::TerrainTriangulation all(g.x, g.y, g.z, max_edge), local(near.x, near.y, near.z, max_edge);
     int measured = 0;
     for (const auto& p : points) {
         const auto a = all.height_at(p.easting, p.northing);
-        if (a.status != accuracy::TerrainStatus::measured) continue;
+        if (a.status != terrain::TerrainStatus::measured) continue;
         ++measured;
         const auto b = local.height_at(p.easting, p.northing);
-        ASSERT_EQ(b.status, accuracy::TerrainStatus::measured) << p.id;
+        ASSERT_EQ(b.status, terrain::TerrainStatus::measured) << p.id;
         EXPECT_NEAR(a.height, b.height, 1e-9) << p.id;  // the same triangle, its corners maybe in another order
     }
     EXPECT_GT(measured, 12);

@@ -48,10 +48,10 @@ int run(int argc, char** argv) {
     const auto limits = accuracy::parse_limits(argv[5], error);
     if (!limits) morva::text::stop_run("*** " + error);
 
-    const accuracy::TerrainTriangulation terrain(gx, gy, gz, std::stod(argv[4]));
+    const terrain::TerrainTriangulation terrain(gx, gy, gz, std::stod(argv[4]));
     const auto heights = accuracy::measure_checkpoints(terrain, points);
     for (const auto& h : heights) {
-        const bool measured = h.terrain.status == accuracy::TerrainStatus::measured;
+        const bool measured = h.terrain.status == terrain::TerrainStatus::measured;
         std::printf("point %s %s %s %.9f\n", h.point->id.c_str(), std::string(accuracy::land_cover_name(h.point->cover)).c_str(),
                     measured ? "measured" : "not_measured", h.dz);
     }

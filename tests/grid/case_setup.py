@@ -48,6 +48,8 @@ def edit(work, e):
         os.makedirs(name)
     elif e[0] == "geokeys":
         replace_crs_records(name, e[2], e[3], e[4])
+    elif e[0] == "classes":
+        set_truth_classes(name, os.path.join(work, e[2], "truth.bin"))
     else:
         fail(f"unknown edit {e[0]}")
 
@@ -113,3 +115,25 @@ def spread(work, source, target, n, lon, lat, seed):
     struct.pack_into("<6d", header, 179, x.max(), x.min(), y.max(), y.min(), z.max(), z.min())
     struct.pack_into("<QIQ", header, 235, 0, 0, n)
     open(os.path.join(work, target), "wb").write(bytes(header) + records.tobytes())
+
+
+TRUTH = np.dtype([("lat", "<f8"), ("lon", "<f8"), ("h", "<f8"), ("ground", "<f8"), ("cls", "u1"), ("pad", "V7")])
+
+
+def las_class_offset(data):
+    """Where a record holds its classification: byte 15 (point formats 0 to
+    5, five bits) or byte 16 (formats 6 to 10)."""
+    return 16 if (data[104] & 0x3f) >= 6 else 15
+
+
+def set_truth_classes(path, truth_path):
+    data = bytearray(open(path, "rb").read())
+    truth = np.fromfile(truth_path, dtype=TRUTH)
+    start, length = struct.unpack_from("<I", data, 96)[0], struct.unpack_from("<H", data, 105)[0]
+    count = struct.unpack_from("<Q", data, 247)[0]
+    check(count == len(truth), f"{count} points, {len(truth)} truth records")
+    classes = np.where(truth["cls"] == 2, 2, np.where(truth["cls"] == 7, 7, 1)).astype(np.uint8)
+    records = np.frombuffer(data, np.uint8, count * length, start).reshape(count, length).copy()
+    records[:, las_class_offset(data)] = classes
+    data[start:start + count * length] = records.tobytes()
+    open(path, "wb").write(data)

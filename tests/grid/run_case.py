@@ -22,7 +22,9 @@ A case is a JSON object:
              a little-endian double ("inf" and "nan" too); ["geokeys", FILE,
              [[KEY, LOCATION, COUNT, VALUE], ...], [DOUBLES], ASCII]: the LAS
              file's CRS records replaced by GeoTIFF key records (directory,
-             doubles, text), its points unchanged
+             doubles, text), its points unchanged; ["classes", LAS, FOLDER]
+             each point's class from the survey's truth.bin (bare ground 2,
+             low outliers 7, everything else 1)
   full_disk  FOLDER: a file system of 64 KiB mounted there (tmpfs; the case
              is skipped, exit 77, where none can be mounted)
   signal     NAME (TERM, HUP...): sent to morva-grid once a temporary beside
@@ -48,7 +50,16 @@ A case is a JSON object:
              tiles without points hold filled cells), listgeo
              (texts), png (the hillshade picture), radius (the statistics of
              the points within that distance of each cell centre), fill (the
-             height bands' empty cells filled as --fill N fills them)
+             height bands' empty cells filled as --fill N fills them),
+             terrain ({"survey", "rmse", "open_rmse", "covered"}: the dtm
+             band against the survey's true ground (ground.asc) at the
+             cells of both, over all of them and where the truth's cover
+             (cover.asc) is bare ground; at least the share covered of the
+             truth's cells within the raster hold a height),
+             triangulation ({"las", "max_edge"}: the dtm band against
+             scipy's Delaunay triangulation of the LAS file's class 2
+             points, linear at each cell centre, empty in a triangle with
+             an edge longer than max_edge)
 """
 
 
@@ -66,6 +77,7 @@ from case_checks import (check_cells, check_fill_reaches, check_left_out, check_
 from case_points import geoconvert, las_points, run_control_points, transverse_mercator
 from case_raster import descriptions, read_raster
 from case_setup import edit, make_survey, rescale, spread
+from case_terrain import check_terrain, check_triangulation
 from case_verdict import check, fail
 
 
@@ -218,6 +230,10 @@ def check_raster(done, case, work):
         if "surface" in expect:
             worst = check_surface(pixels, geo, bands, e, n, lon, lat, expect["surface"], doubtful)
             print(f"mean band within {worst * 1000:.2f} mm of the true surface")
+    if "terrain" in expect:
+        check_terrain(work, pixels, geo, bands.index("dtm"), nodata, expect["terrain"])
+    if "triangulation" in expect:
+        check_triangulation(work, pixels, geo, bands.index("dtm"), nodata, expect["triangulation"])
     if "gdal" in expect:
         info = subprocess.run(["gdalinfo", output], capture_output=True, text=True, check=True).stdout
         for text in expect["gdal"]:

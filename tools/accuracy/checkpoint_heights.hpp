@@ -11,6 +11,11 @@
 
 namespace accuracy {
 
+// The terrain model shared with morva-grid (tools/common/terrain).
+using terrain::TerrainHeight;
+using terrain::TerrainStatus;
+using terrain::TerrainTriangulation;
+
 struct CheckPointHeight {
     const CheckPoint* point = nullptr;
     TerrainHeight terrain;

@@ -10,6 +10,7 @@ std::string_view statistic_name(Statistic s) {
         case Statistic::Idw: return "idw";
         case Statistic::Count: return "count";
         case Statistic::Stdev: return "stdev";
+        case Statistic::Dtm: return "dtm";
     }
     return "?";
 }
@@ -17,7 +18,7 @@ std::string_view statistic_name(Statistic s) {
 bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::string& bad) {
     out.clear();
     constexpr Statistic all[] = {Statistic::Min, Statistic::Max, Statistic::Mean,
-                                 Statistic::Idw, Statistic::Count, Statistic::Stdev};
+                                 Statistic::Idw, Statistic::Count, Statistic::Stdev, Statistic::Dtm};
     for (;;) {
         const std::size_t comma = list.find(',');
         const std::string_view word = list.substr(0, comma);

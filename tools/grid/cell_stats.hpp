@@ -12,14 +12,15 @@
 
 namespace morva::grid {
 
-enum class Statistic { Min, Max, Mean, Idw, Count, Stdev };
+enum class Statistic { Min, Max, Mean, Idw, Count, Stdev, Dtm };
 
-// "min", "max", "mean", "idw", "count", "stdev".
+// "min", "max", "mean", "idw", "count", "stdev", "dtm".
 std::string_view statistic_name(Statistic s);
 
-// A band of heights (min, max, mean, idw), not a count or a spread.
+// A band of heights (min, max, mean, idw, dtm), not a count or a spread.
 inline bool is_height(Statistic s) {
-    return s == Statistic::Min || s == Statistic::Max || s == Statistic::Mean || s == Statistic::Idw;
+    return s == Statistic::Min || s == Statistic::Max || s == Statistic::Mean || s == Statistic::Idw ||
+           s == Statistic::Dtm;
 }
 
 // A comma-separated list of names; false with the offending word in bad.

@@ -51,24 +51,32 @@ GridOptions parse_options(int argc, char** argv) {
                             "cell side in metres (default 1); in the CRS's units\nfor inputs in a projected CRS",
                             o.resolution, 0.001, 100000),
         text::value_option("--output-type", "LIST",
-                           "bands, from min,max,mean,idw,count,stdev in the order\n"
-                           "given (default min,max,mean,count,stdev); stdev is the\n"
-                           "population standard deviation, idw weights the points\n"
-                           "within the radius by 1/d^2 from the cell centre",
+                           "bands, from min,max,mean,idw,count,stdev,dtm in the\n"
+                           "order given (default min,max,mean,count,stdev); stdev\n"
+                           "is the population standard deviation, idw weights the\n"
+                           "points within the radius by 1/d^2 from the cell\n"
+                           "centre; dtm is the terrain model: the ground points\n"
+                           "(class 2 of LAS inputs; a run's points classified on\n"
+                           "the fly) triangulated and sampled at the cell centre",
                            [&o](std::string_view list) {
                                std::string bad;
                                if (parse_statistics(list, o.types, bad)) return std::string();
-                               return "'" + bad + "' is not one of min, max, mean, idw, count, stdev";
+                               return "'" + bad + "' is not one of min, max, mean, idw, count, stdev, dtm";
                            }),
         text::number_option("--radius", "R",
                             "every statistic from the points within R metres of the\n"
                             "cell centre instead of those inside the cell (idw\n"
                             "alone: default r*sqrt(2))",
                             o.radius, 0.001, 100000),
+        text::number_option("--max-edge", "D",
+                            "dtm: cells in a triangle with an edge longer than D\n"
+                            "(CRS units, default 50) stay empty: gaps in the ground\n"
+                            "wider than D are not bridged",
+                            o.max_edge, 0.001, 1e6),
         text::number_option("--fill", "N",
                             "fill an empty cell of a height band (min, max, mean,\n"
-                            "idw) by inverse-distance weighting of the non-empty\n"
-                            "cells within N cells (1 to 100)",
+                            "idw, dtm) by inverse-distance weighting of the\n"
+                            "non-empty cells within N cells (1 to 100)",
                             o.fill, 1, 100),
         text::number_option("--nodata", "V", "value of empty cells (default -9999; count: 0)", o.nodata, -3.4e38, 3.4e38),
         text::choice_option("--compress", "C",
@@ -91,7 +99,8 @@ GridOptions parse_options(int argc, char** argv) {
                           "LAS inputs state); the heights are not converted",
                           o.vertical_crs, text::refuse_empty("a vertical coordinate system")),
         text::text_option("--hillshade", "FILE",
-                          "also a shaded relief of the first height band: a\n"
+                          "also a shaded relief of the dtm band, else of the\n"
+                          "first height band (min, max, mean, idw): a\n"
                           "GeoTIFF when FILE ends in .tif or .tiff, else a PNG\n"
                           "with its world file (FILE's name, extension .pgw)",
                           o.hillshade, text::refuse_empty("a file name")),
@@ -123,7 +132,7 @@ GridOptions parse_options(int argc, char** argv) {
     if (!o.hillshade.empty()) {
         bool height = false;
         for (Statistic s : o.types) height = height || is_height(s);
-        if (!height) usage("option --hillshade needs a height band (min, max, mean or idw) in --output-type");
+        if (!height) usage("option --hillshade needs a height band (min, max, mean, idw or dtm) in --output-type");
     }
     return o;
 }

@@ -20,6 +20,7 @@
 #include "point_source.hpp"
 #include "projection.hpp"
 #include "staged_files.hpp"
+#include "terrain_band.hpp"
 #include "text/stop.hpp"
 #include "text/command_line.hpp"
 #include "text/warning.hpp"
@@ -242,14 +243,37 @@ struct OutputPaths {
     std::string raster, hillshade, world_file;
 };
 
+// The band the hillshade shades: the terrain model's, else the first height band.
+int shaded_band(const std::vector<Statistic>& types) {
+    for (std::size_t k = 0; k < types.size(); ++k) {
+        if (types[k] == Statistic::Dtm) return static_cast<int>(k);
+    }
+    for (std::size_t k = 0; k < types.size(); ++k) {
+        if (is_height(types[k])) return static_cast<int>(k);
+    }
+    return 0;
+}
+
 template <class Stats, class Value>
 void grid_and_write(const GridOptions& o, const std::vector<PointSource>& sources, std::optional<georef::Geodesy> geodesy,
                     std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending,
                     const OutputPaths& paths, common::StagedFiles& outputs) {
     projection_request.set_value(grid::projection_request(sources, o.crs));
 
-    bool want_stats = false, want_idw = false;
+    bool want_stats = false, want_idw = false, want_dtm = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
+    for (Statistic s : o.types) want_dtm = want_dtm || s == Statistic::Dtm;
+    // The scan points a terrain model classifies are gathered in the pass.
+    GroundGathering gathering;
+    std::uint64_t gathered_bytes = 0;
+    if (want_dtm) {
+        for (const PointSource& s : sources) {
+            if (s.kind == SourceKind::ScanPoints) gathered_bytes += s.records * kGatheredBytesPerPoint;
+        }
+        common::check_memory(gathered_bytes, o.max_memory, o.output + ": the terrain model (dtm) of these runs' points",
+                             "grid fewer runs at once");
+        gathering.reserve(gathered_bytes / kGatheredBytesPerPoint);
+    }
     check_estimated_size(o, sources, o.radius ? *o.radius : want_idw ? o.resolution * std::sqrt(2.0) : 0.0);
     Accumulators<Stats> acc(o.resolution);
     if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
@@ -262,6 +286,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
 
     const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
         bin_block(b, o, want_stats, acc, watch);
+        if (want_dtm) gathering.add(b, sources);
         watch.points_done += b.n;
         if (acc.stats.tiles() + (acc.idw ? acc.idw->tiles() : 0) > tile_limit) {
             too_many_cells(o, "more than 2^31", setup.unit);
@@ -305,11 +330,11 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     // Without a fill or idw, the values take the grid's own tiles instead:
     // no memory of their own at all.
     const int stored_side = o.fill > 0 ? kCogTileSide : kCogTileSide / 4;
-    const bool in_place = o.fill == 0 && !acc.idw && values_fit_in_cells<Stats>(sizeof(Value), n_bands);
+    const bool in_place = o.fill == 0 && !acc.idw && !want_dtm && values_fit_in_cells<Stats>(sizeof(Value), n_bands);
     // The cells and the raster live together until the cells are copied in
     // (unless the values take the cells' own tiles).
-    common::check_memory(acc.bytes() + (in_place ? 0 : raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value))),
-                         o.max_memory,
+    const std::uint64_t stored_bytes = in_place ? 0 : raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value));
+    common::check_memory(acc.bytes() + stored_bytes + gathered_bytes, o.max_memory,
                          o.output + ": a raster of " + std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells of " +
                              length(o.resolution, setup.unit),
                          "choose a coarser --resolution");
@@ -325,7 +350,8 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
                     case Statistic::Mean: v = c.mean; break;
                     case Statistic::Count: v = c.count; break;
                     case Statistic::Stdev: v = c.stdev(); break;
-                    case Statistic::Idw: continue;
+                    case Statistic::Idw:
+                    case Statistic::Dtm: continue;
                 }
                 tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(v);
             }
@@ -344,6 +370,10 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     // Unless the raster lives in them.
     std::jthread release;
     if (!in_place) release = std::jthread([cells = std::move(acc)]() mutable {});
+    if (want_dtm) {
+        add_terrain_bands(gathering, sources, grid::projection_request(sources, o.crs),
+                          {&o.types, o.max_edge, o.output, stored_bytes, o.max_memory}, g, raster);
+    }
     if (o.fill == 0 && !o.radius && want_stats) {
         if (std::string w = empty_interior<Value>(raster, o, counts.points, setup.unit); !w.empty()) warnings.push_back(w);
     }
@@ -372,12 +402,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     cog.hillshade = o.hillshade;
     cog.hillshade_path = paths.hillshade;
     cog.hillshade_world_file_path = paths.world_file;
-    for (std::size_t k = 0; k < o.types.size(); ++k) {
-        if (is_height(o.types[k])) {
-            cog.hillshade_band = static_cast<int>(k) + 1;
-            break;
-        }
-    }
+    cog.hillshade_band = shaded_band(o.types) + 1;
     write_cog(cog, RasterTiles(raster, kCogTileSide));
     outputs.commit();
 

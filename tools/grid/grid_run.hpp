@@ -21,6 +21,7 @@ struct GridOptions {
     double resolution = 1;
     std::vector<Statistic> types = {Statistic::Min, Statistic::Max, Statistic::Mean, Statistic::Count, Statistic::Stdev};
     std::optional<double> radius;
+    double max_edge = 50;  // dtm: cells in a triangle with a longer edge stay empty (CRS units)
     int fill = 0;
     double nodata = -9999;
     DataType data_type = DataType::Float32;

@@ -1,0 +1,75 @@
+#pragma once
+// The bare-earth surface: a Delaunay triangulation of the ground points,
+// linear in each triangle (the terrain model's own surface, without the
+// smoothing of a grid). A height is given only where the triangulation
+// stands on nearby ground; elsewhere the position is reported as not
+// measured, with the reason, never dropped. Shared by the accuracy library
+// (heights at check points) and morva-grid's terrain model (heights at
+// every cell centre, row by row).
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace terrain {
+
+enum class TerrainStatus {
+    measured,
+    outside,       // outside the triangulation (beyond the data)
+    far_from_ground,  // the nearest ground point is farther than max_edge
+    long_edge,     // in a triangle with an edge longer than max_edge (a gap)
+};
+
+struct TerrainHeight {
+    TerrainStatus status = TerrainStatus::outside;
+    double height = 0;           // when measured
+    double nearest_distance = 0; // horizontal distance to the nearest ground point (when any)
+};
+
+std::string_view terrain_status_text(TerrainStatus status);
+
+class TerrainTriangulation {
+public:
+    // Ground points as three arrays of one length (easting, northing, height).
+    // max_edge <= 0: no distance limit. A repeated position keeps one of its heights.
+    TerrainTriangulation(std::span<const double> x, std::span<const double> y, std::span<const double> z,
+                         double max_edge);
+    ~TerrainTriangulation();
+    TerrainTriangulation(const TerrainTriangulation&) = delete;
+    TerrainTriangulation& operator=(const TerrainTriangulation&) = delete;
+
+    TerrainHeight height_at(double x, double y) const;
+
+    // Heights at n positions along one row, northing y and eastings x0 +
+    // k * step: linear in the triangle holding each, NaN outside the
+    // triangulation or in a triangle with an edge longer than max_edge
+    // (every position given a height thus lies within max_edge / sqrt(3)
+    // of a ground point). Each position is located from the last one's
+    // triangle, so a row costs little more than its triangles; rows may be
+    // sampled on several threads at once.
+    void heights_along_row(double y, double x0, double step, std::size_t n, double* out) const;
+
+    // For each of `rows` rows (northings y0 - k * step), the least (lo) and
+    // greatest (hi) easting a position of the row given a height can have:
+    // those of the ground points within max_edge of the row's northing (a
+    // little wider), as its triangle's corners lie within max_edge of it;
+    // lo above hi where there is none. Without a max_edge, every easting.
+    void row_extents(double y0, double step, std::size_t rows, std::vector<double>& lo, std::vector<double>& hi) const;
+
+    // Removes every ground point lying more than depth below all the points
+    // it shares a triangle with (a pit no terrain has between two points:
+    // a multipath return that passed for ground), a few times over so that
+    // a pair of them goes too. Returns the number removed.
+    std::size_t remove_pits(double depth);
+
+    // The ground points held (a repeated position counts once).
+    std::size_t vertices() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace terrain

@@ -1,0 +1,113 @@
+#include "terrain_band.hpp"
+
+#include <cstddef>
+#include <future>
+#include <memory>
+
+#include "classify_ground.hpp"
+#include "memory_budget.hpp"
+#include "terrain_raster.hpp"
+#include "terrain_triangulation.hpp"
+#include "text/stop.hpp"
+
+namespace morva::grid {
+
+void GroundGathering::reserve(std::size_t points) {
+    x.reserve(points), y.reserve(points), z.reserve(points);
+}
+
+void GroundGathering::add(const ProjectedBlock& b, const std::vector<PointSource>& sources) {
+    if (sources[b.source].kind != SourceKind::ScanPoints) return;
+    for (std::size_t k = 0; k < b.n; ++k) {
+        x.push_back(b.en[k].e);
+        y.push_back(b.en[k].n);
+        z.push_back(b.geo[k].h);
+    }
+}
+
+namespace {
+
+struct GroundPoints {
+    std::vector<double> x, y, z;  // easting, northing, height
+    std::uint64_t classified = 0;  // scan points classified on the fly
+};
+
+// The gathered points classified; the ground ones kept in the same arrays.
+void keep_classified_ground(GroundGathering& gathered, GroundPoints& ground) {
+    if (gathered.x.empty()) return;
+    const ground::Points points{gathered.x, gathered.y, gathered.z, {}, {}, {}};
+    const std::vector<std::uint8_t> classes = ground::classify_ground(points, ground::GroundSettings{});
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+        if (classes[i] != ground::kGround) continue;
+        gathered.x[kept] = gathered.x[i];
+        gathered.y[kept] = gathered.y[i];
+        gathered.z[kept] = gathered.z[i];
+        ++kept;
+    }
+    ground.classified = classes.size();
+    gathered.x.resize(kept), gathered.y.resize(kept), gathered.z.resize(kept);
+    ground.x = std::move(gathered.x), ground.y = std::move(gathered.y), ground.z = std::move(gathered.z);
+}
+
+// The class 2 points of the LAS inputs, in a pass of their own.
+void add_las_ground(const std::vector<PointSource>& sources, const ProjectionRequest& request, GroundPoints& ground) {
+    std::vector<PointSource> las;
+    for (const PointSource& s : sources) {
+        if (s.kind != SourceKind::Las) continue;
+        las.push_back(s);
+        las.back().filter.classes.reset();
+        las.back().filter.classes.set(2);
+        las.back().filter.returns = common::Returns::All;
+    }
+    if (las.empty()) return;
+    std::future<ProjectionSetup> pending = start_projection(request);
+    ProjectionSetup setup;
+    project_points(las, pending, setup, [&](const ProjectedBlock& b) {
+        for (std::size_t k = 0; k < b.n; ++k) {
+            ground.x.push_back(b.en[k].e);
+            ground.y.push_back(b.en[k].n);
+            ground.z.push_back(b.geo[k].h);
+        }
+    });
+}
+
+GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<PointSource>& sources,
+                              const ProjectionRequest& projection, const TerrainRequest& request) {
+    GroundPoints ground;
+    keep_classified_ground(gathered, ground);
+    add_las_ground(sources, projection, ground);
+    if (ground.x.size() < 3) {
+        std::string why = "the inputs hold " + std::to_string(ground.x.size()) + " ground points";
+        bool las = false;
+        for (const PointSource& s : sources) las = las || s.kind == SourceKind::Las;
+        if (ground.classified > 0) why += las ? " (classified as ground, and LAS points of class 2)" : " (classified as ground)";
+        else if (las) why += " (LAS points of class 2)";
+        text::stop_run(request.output + ": " + why + ", too few for a terrain model (dtm); classify LAS inputs with "
+                       "morva-ground, or leave dtm out of --output-type");
+    }
+    common::check_memory(request.in_use + ground.x.size() * (kTriangulationBytesPerPoint + 24), request.max_memory,
+                         request.output + ": a terrain model (dtm) of " + std::to_string(ground.x.size()) +
+                             " ground points",
+                         "grid fewer inputs at once");
+    return ground;
+}
+
+}  // namespace
+
+void add_terrain_bands(GroundGathering& gathered, const std::vector<PointSource>& sources,
+                       const ProjectionRequest& projection, const TerrainRequest& request, const RasterGeometry& g,
+                       TiledRaster& raster) {
+    std::unique_ptr<terrain::TerrainTriangulation> model;
+    {
+        const GroundPoints ground = ground_of_inputs(gathered, sources, projection, request);
+        model = std::make_unique<terrain::TerrainTriangulation>(ground.x, ground.y, ground.z, request.max_edge);
+    }
+    // Low outliers the classifier left as ground, by its own measure of low noise.
+    model->remove_pits(ground::GroundSettings{}.low_noise_depth);
+    for (std::size_t k = 0; k < request.types->size(); ++k) {
+        if ((*request.types)[k] == Statistic::Dtm) sample_terrain_band(*model, g, raster, static_cast<int>(k));
+    }
+}
+
+}  // namespace morva::grid
