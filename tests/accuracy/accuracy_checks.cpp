@@ -136,6 +136,22 @@ TEST(Density, CountsCellsAndJudgesTheShare) {
     EXPECT_EQ(accuracy::density_figures(raster, 1.0, 0.6).verdict, accuracy::Verdict::pass);
     EXPECT_EQ(accuracy::density_figures(raster, 1.0, 0.7).verdict, accuracy::Verdict::fail);  // 2 of 3 cells
     EXPECT_EQ(accuracy::density_figures(raster, 0, 0.9).verdict, accuracy::Verdict::not_tested);
+    EXPECT_EQ(f.void_cells, 0u);  // the empty cell lies outside the data on its row
+}
+
+// guards: sparse points in fine cells read as dense (the empty cells between
+// them were left out of the area)
+TEST(Density, EmptyCellsBetweenPointsOnARowAreVoidsOfTheData) {
+    // One row of 1 m cells: 2 points, nothing, nothing, 2 points; and a second
+    // row with a single cell of 1 point to the east, outside the first row's span.
+    const std::vector<double> x = {0.5, 0.6, 3.5, 3.6, 6.5}, y = {0.5, 0.5, 0.5, 0.5, 1.5};
+    const auto raster = accuracy::density_raster(x, y, 1.0, 100);
+    const auto f = accuracy::density_figures(raster, 2.0, 0.5);
+    EXPECT_EQ(f.cells_with_data, 3u);
+    EXPECT_EQ(f.void_cells, 2u);
+    EXPECT_DOUBLE_EQ(f.mean_density, 5.0 / 5.0);
+    EXPECT_DOUBLE_EQ(f.share_meeting, 2.0 / 5.0);
+    EXPECT_EQ(f.verdict, accuracy::Verdict::fail);
 }
 
 // guards: counts lost or misplaced where the streamed counter's tiles meet (negative coordinates, tile edges)

@@ -20,7 +20,7 @@ import laspy
 import numpy as np
 from scipy.spatial import Delaunay, cKDTree
 
-from simulated_survey import simulate
+from simulated_survey import density_cells, simulate
 
 SIM, MORVA, MORVA_LAS, ACCURACY = (os.path.abspath(p) for p in sys.argv[1:5])
 SHARED = sys.argv[5] if len(sys.argv) > 5 else ""
@@ -122,11 +122,12 @@ with tempfile.TemporaryDirectory() as top:
 
     # Density: an independent count of the first returns in 2 m cells.
     first = np.column_stack([las.x, las.y])[np.asarray(las.return_number) == 1]
-    _, counts = np.unique(np.floor(first / CELL), axis=0, return_counts=True)
+    counts, area = density_cells(first, CELL)
     d = j["density"]
-    check(d["points"] == len(first) and d["cells"] == len(counts), f"density: {d['points']} points in {d['cells']} cells")
-    check(abs(d["mean"] - len(first) / (len(counts) * CELL * CELL)) < 1e-9, f"mean density {d['mean']}")
-    share = np.mean(counts / (CELL * CELL) >= 2.0)
+    check(d["points"] == len(first) and d["cells"] == len(counts) and d["void_cells"] == area - len(counts),
+          f"density: {d['points']} points in {d['cells']} cells and {d['void_cells']} voids")
+    check(abs(d["mean"] - len(first) / (area * CELL * CELL)) < 1e-9, f"mean density {d['mean']}")
+    share = np.sum(counts / (CELL * CELL) >= 2.0) / area
     check(abs(d["share_meeting"] - share) < 1e-12, f"share of cells meeting QL2 {d['share_meeting']} = {share}")
     check(d["verdict"] == ("pass" if share >= 0.9 and d["mean"] >= 2 else "fail"), f"density verdict {d['verdict']}")
 
@@ -155,8 +156,9 @@ with tempfile.TemporaryDirectory() as top:
         (["--limits", "rmsez=0.001,nva=1,vva=1,density=0.01"], 3, "an RMSEz limit of 1 mm fails"),
         (["--limits", "rmsez=1,nva=1,density=0.01"], 4, "no VVA limit: not tested"),
         (["--limits", "rmsez=1,nva=1,vva=1,density=0.01"], 0, "every figure within generous limits"),
-        (["--limits", "ql3", "--min-checkpoints", "1000", "--density-cell", "1"], 4,
-         "--limits any case; too few check points: not tested"),
+        # guards: sparse points in fine cells read as dense (0.47 points/m2 in 1 m cells passed QL3's 0.5)
+        (["--limits", "ql3", "--min-checkpoints", "1000", "--density-cell", "1"], 3,
+         "--limits any case; too few check points not tested, and the density of 0.47 fails QL3's 0.5"),
     ]
     for args, status, what in statuses:
         r = accuracy(plain, *common, "--json", "s.json", *args, "checkpoints.csv", "classified.las")

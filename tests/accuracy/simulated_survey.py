@@ -29,3 +29,15 @@ def simulate(folder, sim, morva, morva_las, checkpoints, geoid_shift=0.0):
     truth = np.fromfile(os.path.join(folder, "truth.bin"), dtype=TRUTH)
     assert len(truth) == len(las.points), "truth and points differ in count"
     return las, truth
+
+
+def density_cells(xy, cell):
+    """An independent count of points in square cells: the counts of the cells
+    holding points, and the cells of the data's area (on each row of cells,
+    every cell from the first holding points to the last)."""
+    keys, counts = np.unique(np.floor(np.asarray(xy) / cell).astype(np.int64), axis=0, return_counts=True)
+    area = 0
+    for row in np.unique(keys[:, 1]):
+        columns = keys[keys[:, 1] == row, 0]
+        area += int(columns.max() - columns.min() + 1)
+    return counts, area

@@ -34,8 +34,9 @@ constexpr std::string_view kDescription =
     "judged against a USGS Lidar Base Specification quality level or limits of your\n"
     "own. A figure of fewer than --min-checkpoints measured points is \"not tested\",\n"
     "never passed. Density: first or only returns per square metre (a run's scan\n"
-    "points are one return each) in cells of --density-cell, and the share of the\n"
-    "cells with points that meet the level's density. The check points are in\n"
+    "points are one return each) in cells of --density-cell over the data's area\n"
+    "(its cells and the empty ones between them on a row), and the share of those\n"
+    "cells that meet the level's density. The check points are in\n"
     "--checkpoint-crs, else the EPSG code their file names on a comment line, else\n"
     "the inputs' CRS (geographic inputs: the UTM zone of their centre). All outputs\n"
     "appear together when all are complete, and never over an input.\n";
@@ -85,8 +86,8 @@ AccuracyOptions parse_options(int argc, char** argv) {
         text::number_option("--density-cell", "M", "side of the density raster's cells, metres [1]", o.density_cell,
                             0.01, 10000),
         text::number_option("--density-share", "S",
-                            "share of the cells with points that must meet the\n"
-                            "level's density, 0 to 1 [0.9]",
+                            "share of the data's cells that must meet the level's\n"
+                            "density, 0 to 1 [0.9]",
                             o.required_share, 0, 1),
         text::flag_option("--force",
                           "check points in another CRS than the inputs are taken\n"

@@ -130,7 +130,8 @@ std::string table_text(const AccuracyReport& r) {
     }
     const DensityFigures& d = r.density;
     t += "\ndensity: " + std::to_string(d.points) + " points in " + std::to_string(d.cells_with_data) + " cells of " +
-         morva::text::number_text(o.density_cell) + " m holding points; mean " + fixed(d.mean_density, 2) + " points/m2; ";
+         morva::text::number_text(o.density_cell) + " m holding points and " + std::to_string(d.void_cells) + " empty between them; mean " +
+         fixed(d.mean_density, 2) + " points/m2; ";
     if (l.density > 0)
         t += fixed(100 * d.share_meeting, 1) + " % of the cells at " + morva::text::number_text(l.density) +
              " points/m2 or more (required " + fixed(100 * o.required_share, 0) + " %): ";
@@ -199,6 +200,7 @@ std::string json_text(const AccuracyReport& r) {
                     {"points", d.points},
                     {"cells_meeting", d.cells_meeting},
                     {"empty_cells", d.empty_cells},
+                    {"void_cells", d.void_cells},
                     {"returns", o.filter.returns == morva::common::Returns::First  ? "first"
                                 : o.filter.returns == morva::common::Returns::Last ? "last"
                                 : o.filter.returns == morva::common::Returns::Only ? "only"

@@ -114,18 +114,28 @@ DensityRaster DensityCounter::raster(std::size_t max_cells) const {
 DensityFigures density_figures(const DensityRaster& raster, double density, double required_share) {
     DensityFigures f;
     const double area = raster.cell_size * raster.cell_size;
-    for (const std::uint32_t count : raster.counts) {
-        f.points += count;
-        if (count == 0) {
-            ++f.empty_cells;
-            continue;
+    for (std::size_t row = 0; row < raster.rows; ++row) {
+        const std::uint32_t* counts = raster.counts.data() + row * raster.columns;
+        std::size_t first = raster.columns, last = 0, with_data = 0;
+        for (std::size_t c = 0; c < raster.columns; ++c) {
+            f.points += counts[c];
+            if (counts[c] == 0) continue;
+            first = std::min(first, c);
+            last = c;
+            ++with_data;
+            if (counts[c] / area >= density) ++f.cells_meeting;
         }
-        ++f.cells_with_data;
-        if (count / area >= density) ++f.cells_meeting;
+        f.cells_with_data += with_data;
+        // Empty cells between cells with data on a row are voids of the
+        // data, not its outside: they count in the area, meeting nothing
+        // (otherwise sparse points in fine cells read as dense).
+        if (with_data > 0) f.void_cells += last - first + 1 - with_data;
     }
+    f.empty_cells = raster.rows * raster.columns - f.cells_with_data;
     if (f.cells_with_data == 0) return f;
-    f.mean_density = static_cast<double>(f.points) / (static_cast<double>(f.cells_with_data) * area);
-    f.share_meeting = static_cast<double>(f.cells_meeting) / static_cast<double>(f.cells_with_data);
+    const double data_cells = static_cast<double>(f.cells_with_data + f.void_cells);
+    f.mean_density = static_cast<double>(f.points) / (data_cells * area);
+    f.share_meeting = static_cast<double>(f.cells_meeting) / data_cells;
     if (density > 0)
         f.verdict = f.mean_density >= density && f.share_meeting >= required_share ? Verdict::pass : Verdict::fail;
     return f;

@@ -49,15 +49,17 @@ struct DensityFigures {
     std::size_t points = 0;
     std::size_t cells_with_data = 0;  // cells holding at least one point
     std::size_t empty_cells = 0;      // cells of the raster's rectangle with none (outside the swath, or voids)
-    double mean_density = 0;          // points / (cells_with_data x cell area)
+    std::size_t void_cells = 0;       // empty cells between cells with data on their row
+    double mean_density = 0;          // points / ((cells_with_data + void_cells) x cell area)
     std::size_t cells_meeting = 0;    // cells with data at or above the level's density
-    double share_meeting = 0;         // cells_meeting / cells_with_data
+    double share_meeting = 0;         // cells_meeting / (cells_with_data + void_cells)
     Verdict verdict = Verdict::not_tested;
 };
 
-// Verdict pass when the mean density over the cells with data reaches
-// `density` and at least `required_share` of those cells reach it; not
-// tested without a density limit or without data.
+// The data's area is its cells with data and the voids between them on each
+// row. Verdict pass when the mean density over that area reaches `density`
+// and at least `required_share` of its cells reach it; not tested without a
+// density limit or without data.
 DensityFigures density_figures(const DensityRaster& raster, double density, double required_share);
 
 }  // namespace accuracy
