@@ -24,10 +24,6 @@ LAYERS = {
     "run": {"georef", "inputs", "numeric", "records", "regression", "scanner", "text"},
 }
 
-# Libraries every program may use through their CMake targets (the ground
-# classifier's method, the accuracy figures), though a program shares their folder.
-LIBRARIES = ("ground", "accuracy")
-
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 SOURCES = ("*.cpp", "*.hpp", "*.h")
 
@@ -64,8 +60,6 @@ def tool_violations():
                 if core_layer(name) or (path.parent / name).exists() or name == "build_info.hpp":
                     continue
                 if (tools / "common" / name).exists() or any((tools / "common").rglob(name)):
-                    continue
-                if any((tools / library / name).exists() for library in LIBRARIES):
                     continue
                 owners = [f.name for f in folders if f != folder and (f / name).exists()]
                 where = f"the folder of {', '.join(owners)}" if owners else "no folder it may use"
