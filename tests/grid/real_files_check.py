@@ -14,8 +14,9 @@ import sys
 import laspy
 import numpy as np
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import run_case  # noqa: E402  (the cases' raster reader and cell check)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "companions"))
+from case_checks import check_cells  # noqa: E402  (the cases' cell check and raster reader)
+from case_raster import read_raster  # noqa: E402
 
 GRID, SHARED, WORK = sys.argv[1:4]
 real = os.path.join(SHARED, "real")
@@ -39,7 +40,7 @@ for name in sorted(f for f in os.listdir(real) if f.endswith((".las", ".laz"))):
     # The default filter: withheld points and noise (classes 7 and 18) left out.
     classes = np.asarray(las.classification)
     kept = ~np.asarray(las.withheld).astype(bool) & (classes != 7) & (classes != 18)
-    pixels, geo = run_case.read_raster(out)
+    pixels, geo = read_raster(out)
     total = pixels[:, :, BANDS.index("count")].astype(np.float64).sum()
     if total != kept.sum():
         failures.append(f"{name}: the count band sums to {total}, not the {kept.sum()} points kept")
@@ -50,7 +51,7 @@ for name in sorted(f for f in os.listdir(real) if f.endswith((".las", ".laz"))):
         if int(unit) != 9002:
             failures.append(f"{name}: the linear unit key is {unit}, not 9002 (international foot)")
         try:
-            compared, _ = run_case.check_cells(pixels, geo, BANDS, np.asarray(las.x)[kept], np.asarray(las.y)[kept],
+            compared, _ = check_cells(pixels, geo, BANDS, np.asarray(las.x)[kept], np.asarray(las.y)[kept],
                                                np.asarray(las.z)[kept], -9999.0)
             print(f"{name}: {compared} cells equal laspy's binning")
         except SystemExit as e:
@@ -69,7 +70,7 @@ if os.path.exists(path):
     las = laspy.read(path)
     want = ((np.asarray(las.classification) == 2) & ~np.asarray(las.withheld).astype(bool) &
             (np.asarray(las.return_number) == np.asarray(las.number_of_returns))).sum()
-    got = run_case.read_raster(out)[0][:, :, 3].astype(np.float64).sum() if run.returncode == 0 else None
+    got = read_raster(out)[0][:, :, 3].astype(np.float64).sum() if run.returncode == 0 else None
     if got != want:
         failures.append(f"--classes 2 --returns last: {got} points gridded, laspy selects {want}: {run.stderr}")
 

@@ -1,26 +1,20 @@
-#!/usr/bin/python3
-"""Runs one quick-look case: simulates a survey with morva-sim, processes it
-with morva, applies the case's edits, runs morva-quicklook and checks what it
-wrote against the simulator's truth and against the scan-point file read
-here record by record.
+"""A morva-quicklook case ("program": "morva-quicklook"): the quick-look
+run in each survey's folder and what it wrote checked against the
+simulator's truth and against the scan-point file read here record by
+record.
 
-    run_case.py CASE.json MORVA MORVA_SIM MORVA_QUICKLOOK
-
-A case is a JSON object:
-  sim        morva-sim options (the survey goes into the folder "a")
-  forms      ["binary", "text"]: the survey is written once in each form (folders
-             "binary" and "text") and the two pictures' figures must agree
-  edits      [["line", N, TEXT]] replaces line N of run.in before the run;
-             after it: ["not_a_value", FILE, [RECORDS], FIELD] (binary),
-             ["asterisks", FILE, [RECORDS], FIELD] (text), ["remove", FILE],
-             ["truncate", FILE, BYTES], ["write", FILE, TEXT]
+Besides the keys every case has (run_case.py):
+  compare    ["binary", "text"]: two surveys of one flight written in each
+             form (morva-sim --output); the two pictures' figures must agree
   args       the quick-look's arguments ({png} stands for its picture, {dir} for
-             the survey's folder's name)
+             the survey's folder's name; by default --json ql.json run.in {png})
   from_parent  the quick-look runs in the folder above the survey's
-  expect     exit, stderr (texts it must hold), points (counts), file_agrees
+  expect     points (counts), file_agrees
              (counts, bounds and medians against the scan-point file), height
              (every per-index median within [value, tolerance]), tilt ([degrees,
-             tolerance]), regression_agrees (metres), gaps_from_report, png, geojson,
+             tolerance]), regression_agrees (metres), report_regression (the
+             report's regression), gaps_from_report, centre_points, picture,
+             files (written, not empty), png, geojson,
              texts ([[PANEL, "x" | "y" | "texts", TEXT]]: a label or text of that panel
              holds TEXT), plain_numbers (no axis shows an offset such as "+1e1"),
              colour_span (the colour limits at least this many metres apart),
@@ -29,75 +23,23 @@ A case is a JSON object:
 
 import json
 import os
-import re
-import shutil
 import statistics
 import struct
 import subprocess
-import sys
-import tempfile
 
-TEXT_FIELDS = {"thr": (0, 9), "lat": (9, 20), "lon": (20, 32), "h": (32, 40), "ampl": (41, 44), "i": (44, 48)}
-BINARY_FIELDS = {"thr": 0, "lat": 1, "lon": 2, "h": 3}
+from case_setup import TEXT_FIELDS
+from case_verdict import check, check_ending
 
-
-def fail(message):
-    sys.exit(f"FAIL: {message}")
+PROGRAM = "morva-quicklook"
 
 
-def check(condition, message):
-    if not condition:
-        fail(message)
-
-
-def edit_file(folder, edit):
-    kind, name = edit[0], os.path.join(folder, edit[1])
-    if kind == "remove":
-        os.remove(name)
-    elif kind == "truncate":
-        with open(name, "r+b") as f:
-            f.truncate(edit[2])
-    elif kind == "write":
-        with open(name, "w") as f:
-            f.write(edit[2])
-    elif kind == "not_a_value":
-        with open(name, "r+b") as f:
-            for record in edit[2]:
-                f.seek(record * 18 + 4 * BINARY_FIELDS[edit[3]])
-                f.write(struct.pack("<i", -2147483648))
-    elif kind == "asterisks":
-        with open(name, "rb") as f:
-            lines = f.read().split(b"\n")
-        a, b = TEXT_FIELDS[edit[3]]
-        for record in edit[2]:
-            lines[record] = lines[record][:a] + b"*" * (b - a) + lines[record][b:]
-        with open(name, "wb") as f:
-            f.write(b"\n".join(lines))
-    else:
-        fail(f"unknown edit {kind}")
-
-
-def make_survey(tools, case, folder, form):
-    sim = case["sim"] + (["--output", form] if form else [])
-    subprocess.run([tools["sim"], *sim, folder], check=True, capture_output=True)
-    run_in = os.path.join(folder, "run.in")
-    with open(run_in) as f:
-        lines = f.read().split("\n")
-    for edit in case.get("edits", []):
-        if edit[0] == "line":
-            lines[edit[1] - 1] = edit[2]
-    with open(run_in, "w") as f:
-        f.write("\n".join(lines))
-    with open(run_in) as stdin, open(os.path.join(folder, "console.txt"), "w") as out:
-        subprocess.run([tools["morva"]], cwd=folder, stdin=stdin, stdout=out, check=True)
-    for edit in case.get("edits", []):
-        if edit[0] != "line":
-            edit_file(folder, edit)
+def run_quicklook(build, case, work, folder):
+    """The quick-look on the survey in folder, run there (or in the folder
+    above it)."""
     args = [a.replace("{png}", "ql.png").replace("{dir}", os.path.basename(folder))
             for a in case.get("args", ["--json", "ql.json", "run.in", "{png}"])]
-    cwd = os.path.dirname(folder) if case.get("from_parent") else folder
-    done = subprocess.run([tools["quicklook"], *args], cwd=cwd, capture_output=True, text=True)
-    return done
+    cwd = work if case.get("from_parent") else folder
+    return subprocess.run([f"{build}/tools/quicklook/{PROGRAM}", *args], cwd=cwd, capture_output=True, text=True)
 
 
 def file_points(folder, name, nmeas):
@@ -158,25 +100,16 @@ def png_size_and_colour(path):
     return (width, height), colourful
 
 
-def check_result(case, folder, done):
+def check_result(case, folder, sim_options):
+    """What the quick-look wrote into folder against the case's expectations."""
     expect = case.get("expect", {})
-    check(done.returncode == expect.get("exit", 0),
-          f"exit {done.returncode}, expected {expect.get('exit', 0)}; stderr: {done.stderr}")
-    for text in expect.get("stderr", []):
-        check(text in done.stderr, f"stderr lacks '{text}': {done.stderr}")
-    if "stdout" in expect:
-        check(re.fullmatch(expect["stdout"], done.stdout), f"stdout: {done.stdout}")
-    if done.returncode != 0:
-        check(done.stderr.count("\n") == 1, f"not one line on stderr: {done.stderr}")
-    if done.returncode != 0 or "stdout" in expect:
-        return None
     result_path = os.path.join(folder, "ql.json")
     result = json.load(open(result_path)) if os.path.exists(result_path) else None
     if "points" in expect:
         check(all(result["points"][k] == v for k, v in expect["points"].items()),
               f"points {result['points']}, expected {expect['points']}")
     if expect.get("file_agrees"):
-        sim = dict(zip(case["sim"][::2], case["sim"][1::2]))
+        sim = dict(zip(sim_options[::2], sim_options[1::2]))
         scan_points = result["scan_point_file"]   # as the quick-look opened it, from where it ran
         if case.get("from_parent"):
             scan_points = os.path.relpath(os.path.join(os.path.dirname(folder), scan_points), folder)
@@ -253,23 +186,15 @@ def compare_forms(binary, text):
     check(all(abs(x - y) <= 0.005 for x, y in zip(binary["colour_limits"], text["colour_limits"])), "colour limits")
 
 
-def main():
-    case_path, morva, sim, quicklook = sys.argv[1:5]
-    tools = {"morva": morva, "sim": sim, "quicklook": quicklook}
-    with open(case_path) as f:
-        case = json.load(f)
-    work = tempfile.mkdtemp(prefix="quicklook-case-")
-    try:
-        results = {}
-        for form in case.get("forms", [None]):
-            folder = os.path.join(work, form or "a")
-            results[form] = check_result(case, folder, make_survey(tools, case, folder, form))
-        if "binary" in results and "text" in results:
-            compare_forms(results["binary"], results["text"])
-    finally:
-        shutil.rmtree(work)
-    print("ok")
-
-
-if __name__ == "__main__":
-    main()
+def run(build, case, work):
+    """The quick-look on every survey of the case, each ending and result
+    checked; the two forms' figures compared."""
+    expect = case.get("expect", {})
+    results = {}
+    for name, options in case["surveys"].items():
+        done = run_quicklook(build, case, work, os.path.join(work, name))
+        if check_ending(PROGRAM, done, expect, work) == 0 and "stdout" not in expect:
+            results[name] = check_result(case, os.path.join(work, name), options)
+    if "compare" in case:
+        binary, text = case["compare"]
+        compare_forms(results[binary], results[text])

@@ -1,6 +1,6 @@
-"""What a grid case prepares before morva-grid runs: surveys simulated by
-morva-sim and run by morva, LAS files by morva-las, rescaled or spread LAS
-files, and edits of the files (a line, a byte, a link, a folder...)."""
+"""What a companion case prepares before its program runs: surveys simulated
+by morva-sim and run by morva, rescaled or spread LAS files, and edits of
+the files (a line, a byte, a link, a folder, a record made invalid...)."""
 
 import os
 import struct
@@ -12,8 +12,17 @@ from case_points import las_points
 from case_verdict import check, fail
 
 
-def make_survey(build, folder, options, morva_args):
+TEXT_FIELDS = {"thr": (0, 9), "lat": (9, 20), "lon": (20, 32), "h": (32, 40), "ampl": (41, 44), "i": (44, 48)}
+BINARY_FIELDS = {"thr": 0, "lat": 1, "lon": 2, "h": 3}
+
+
+def make_survey(build, folder, options, morva_args, before_morva=()):
+    """A survey simulated into folder, the edits before_morva made there
+    (to its run control, say), then run by morva (its report in
+    console.txt)."""
     subprocess.run([f"{build}/tools/sim/morva-sim", *options, folder], check=True, capture_output=True)
+    for e in before_morva:
+        edit(folder, e)
     with open(os.path.join(folder, "run.in")) as stdin, open(os.path.join(folder, "console.txt"), "w") as out:
         subprocess.run([f"{build}/src/morva", *morva_args], cwd=folder, stdin=stdin, stdout=out, check=True,
                        stderr=subprocess.DEVNULL)
@@ -48,6 +57,22 @@ def edit(work, e):
         os.makedirs(name)
     elif e[0] == "geokeys":
         replace_crs_records(name, e[2], e[3], e[4])
+    elif e[0] == "truncate":
+        with open(name, "r+b") as f:
+            f.truncate(e[2])
+    elif e[0] == "not_a_value":
+        with open(name, "r+b") as f:
+            for record in e[2]:
+                f.seek(record * 18 + 4 * BINARY_FIELDS[e[3]])
+                f.write(struct.pack("<i", -2147483648))
+    elif e[0] == "asterisks":
+        with open(name, "rb") as f:
+            lines = f.read().split(b"\n")
+        a, b = TEXT_FIELDS[e[3]]
+        for record in e[2]:
+            lines[record] = lines[record][:a] + b"*" * (b - a) + lines[record][b:]
+        with open(name, "wb") as f:
+            f.write(b"\n".join(lines))
     elif e[0] == "classes":
         set_truth_classes(name, os.path.join(work, e[2], "truth.bin"))
     else:
