@@ -7,7 +7,7 @@
 
 #include "las_header.hpp"
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 TEST(LasHeader, ReadsBackWhatIsWritten) {
@@ -80,4 +80,4 @@ TEST(LasHeader, ReadsWhatOnlyOtherWritersSet) {
 }
 
 }  // namespace
-}  // namespace morva::las
+}  // namespace morva::common

@@ -112,12 +112,12 @@ TEST(TerrainModel, BandHoldsTheCellCentresWhateverTheThreads) {
     const Ground g = make_ground(waves, true);
     const terrain::TerrainTriangulation t(g.x, g.y, g.z, 10.0);
     const double r = 0.5;
-    const morva::grid::RasterGeometry geometry = morva::grid::raster_over(
+    const morva::raster::RasterGeometry geometry = morva::raster::raster_over(
         static_cast<std::int64_t>((kE0 - 5) / r), static_cast<std::int64_t>((kN0 - 5) / r),
         static_cast<std::int64_t>((kE0 + 205) / r), static_cast<std::int64_t>((kN0 + 155) / r), r);
     auto band = [&](unsigned threads) {
-        morva::grid::TiledRaster raster(geometry.cols, geometry.rows, 64, 4, {-9999.0, -9999.0}, 13, 41);
-        morva::grid::sample_terrain_band(t, geometry, raster, 1, threads);
+        morva::raster::TiledRaster raster(geometry.cols, geometry.rows, 64, 4, {-9999.0, -9999.0}, 13, 41);
+        morva::raster::sample_terrain_band(t, geometry, raster, 1, threads);
         std::vector<float> cells(static_cast<std::size_t>(geometry.cells()), -1.0f);
         for (std::int64_t row = 0; row < geometry.rows; ++row)
             for (std::int64_t col = 0; col < geometry.cols; ++col) {
@@ -125,8 +125,8 @@ TEST(TerrainModel, BandHoldsTheCellCentresWhateverTheThreads) {
                 std::byte* tile = raster.find(tc / raster.side, tr / raster.side);
                 if (tile == nullptr) continue;
                 const auto at = static_cast<std::size_t>((tr % raster.side) * raster.side + tc % raster.side);
-                EXPECT_EQ(morva::grid::tile_band<float>(raster, tile, 0)[at], -9999.0f);  // band 0 left alone
-                cells[static_cast<std::size_t>(row * geometry.cols + col)] = morva::grid::tile_band<float>(raster, tile, 1)[at];
+                EXPECT_EQ(morva::raster::tile_band<float>(raster, tile, 0)[at], -9999.0f);  // band 0 left alone
+                cells[static_cast<std::size_t>(row * geometry.cols + col)] = morva::raster::tile_band<float>(raster, tile, 1)[at];
             }
         return cells;
     };

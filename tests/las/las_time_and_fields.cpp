@@ -11,7 +11,7 @@
 #include "scan_point_las.hpp"
 #include "records/scan_point_record.hpp"
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 struct TimeCase {
@@ -128,4 +128,4 @@ TEST(LasFields, TextRecordsBecomeTheStoredIntegers) {
 }
 
 }  // namespace
-}  // namespace morva::las
+}  // namespace morva::common

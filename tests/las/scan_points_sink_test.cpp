@@ -15,7 +15,7 @@
 #include "scan_point_export.hpp"
 #include "text/stop.hpp"
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 struct Binary {
@@ -108,4 +108,4 @@ TEST(ScanPointsToLas, AStopIsNamedAsTheCallingProgramsOwn) {
 }
 
 }  // namespace
-}  // namespace morva::las
+}  // namespace morva::common

@@ -13,11 +13,11 @@
 
 namespace accuracy {
 
-using morva::grid::GeoPoint;
-using morva::grid::PointBlock;
-using morva::grid::PointSource;
-using morva::grid::Projected;
-using morva::grid::SourceKind;
+using morva::common::GeoPoint;
+using morva::common::PointBlock;
+using morva::common::PointSource;
+using morva::common::Projected;
+using morva::common::SourceKind;
 using morva::text::stop_run;
 
 namespace {
@@ -77,7 +77,7 @@ constexpr double kTerrainCells = 600;
 SurveyInputs open_inputs(const AccuracyOptions& o) {
     SurveyInputs in;
     for (const std::string& name : o.inputs) {
-        PointSource s = morva::grid::open_source(name, o.input_crs);
+        PointSource s = morva::common::open_source(name, o.input_crs);
         s.filter = o.filter;
         in.sources.push_back(std::move(s));
     }
@@ -101,7 +101,7 @@ SurveyInputs open_inputs(const AccuracyOptions& o) {
 SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> points, const AccuracyOptions& o) {
     const std::uint64_t bound = o.max_memory ? o.max_memory : morva::common::default_memory_bound();
     const PointSource& first = in.sources.front();
-    morva::grid::ProjectionRequest request;
+    morva::common::ProjectionRequest request;
     request.crs = in.crs;
     request.vertical = first.vertical;
     request.native = in.projected;
@@ -116,9 +116,9 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
         }
         request.centre_lon = lon_min <= lon_max ? 0.5 * (lon_min + lon_max) : 0;
         request.centre_lat = lat_min <= lat_max ? 0.5 * (lat_min + lat_max) : 0;
-        request.crs = morva::grid::utm_crs_for(request.centre_lon, request.centre_lat);
+        request.crs = morva::common::utm_crs_for(request.centre_lon, request.centre_lat);
     }
-    const morva::grid::ProjectionSetup setup = morva::grid::make_projection(request);
+    const morva::common::ProjectionSetup setup = morva::common::make_projection(request);
     if (!setup.error.empty()) stop_run(setup.error);
     // The limits, the longest edge and the density are in metres.
     if (setup.unit != "metre")
@@ -158,7 +158,7 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
     auto projected = [&](const PointBlock& b) {
         en.resize(b.points.size());
         std::size_t bad = 0;
-        if (!morva::grid::project(*setup.projection, b.points.data(), en.data(), b.points.size(), &bad))
+        if (!morva::common::project(*setup.projection, b.points.data(), en.data(), b.points.size(), &bad))
             stop_run(in.sources[b.source].name + ": a point lies where " + setup.crs_name + " has no coordinates");
     };
 
@@ -167,7 +167,7 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
     for (std::uint32_t i = 0; i < in.sources.size(); ++i) {
         const PointSource& s = in.sources[i];
         if (s.kind == SourceKind::ScanPoints) {
-            morva::grid::stream_points(s, i, [&](PointBlock& b) {
+            morva::common::stream_points(s, i, [&](PointBlock& b) {
                 projected(b);
                 if (sx.size() + b.points.size() > sx.capacity()) {
                     const std::uint64_t grown = std::max(sx.capacity() * 2, sx.size() + b.points.size());
@@ -188,12 +188,12 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
         ground.filter.classes.reset();
         ground.filter.classes.set(2);
         ground.filter.returns = morva::common::Returns::All;
-        morva::grid::stream_points(ground, i, [&](PointBlock& b) {
+        morva::common::stream_points(ground, i, [&](PointBlock& b) {
             projected(b);
             for (std::size_t k = 0; k < b.points.size(); ++k) ground_point(en[k].e, en[k].n, b.points[k].h);
         });
         // ... and the points its filter keeps, counted for the density.
-        const auto counts = morva::grid::stream_points(s, i, [&](PointBlock& b) {
+        const auto counts = morva::common::stream_points(s, i, [&](PointBlock& b) {
             projected(b);
             for (std::size_t k = 0; k < b.points.size(); ++k) density.add(en[k].e, en[k].n);
             check(0);

@@ -38,7 +38,7 @@ struct SurveyPoints {
 // The inputs, opened and checked (one coordinate system, one vertical system
 // unless forced), and the CRS their points are compared in.
 struct SurveyInputs {
-    std::vector<morva::grid::PointSource> sources;
+    std::vector<morva::common::PointSource> sources;
     bool projected = false;          // LAS inputs in a projected CRS: compared in theirs
     std::string crs;                 // the projected CRS of the comparison (PROJ text); "utm": the inputs' zone
     std::vector<std::string> warnings;

@@ -1,6 +1,6 @@
 #include "flight_time.hpp"
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
@@ -75,4 +75,4 @@ TimeBase adjusted_gps_time_base(const Date& flight_day) {
 
 TimeBase time_of_day_base() { return {0}; }
 
-}  // namespace morva::las
+}  // namespace morva::common

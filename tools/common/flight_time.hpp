@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-namespace morva::las {
+namespace morva::common {
 
 struct Date {
     int year = 0, month = 0, day = 0;
@@ -44,4 +44,4 @@ inline double gps_time(const TimeBase& base, std::int64_t thr_e7) {
     return static_cast<double>(base.base_e5 + thr_e7 * 36) / 1.0e5;
 }
 
-}  // namespace morva::las
+}  // namespace morva::common

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace morva::grid {
+namespace morva::common {
 
 // floor and ceil as integers without a library call (the baseline x86-64
 // has no rounding instruction): exact for every x of magnitude below 2^62.
@@ -16,4 +16,4 @@ inline std::int64_t ceil_int(double x) {
     return static_cast<double>(i) < x ? i + 1 : i;
 }
 
-}  // namespace morva::grid
+}  // namespace morva::common

@@ -356,15 +356,15 @@ CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, co
 }
 
 CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertical_option,
-                       const std::vector<grid::PointSource>& sources) {
+                       const std::vector<PointSource>& sources) {
     CompoundCrs made;
     Context c;
     auto name_of = [&c](const std::string& vertical) {
         Object v(proj_create(c.ctx, vertical.c_str()));
         return v ? std::string(proj_get_name(v.get())) : vertical;
     };
-    const grid::PointSource& first = sources.front();
-    for (const grid::PointSource& s : sources) {
+    const PointSource& first = sources.front();
+    for (const PointSource& s : sources) {
         if (s.vertical_crs != first.vertical_crs) {
             made.error = s.name + ": its heights are in " + (s.vertical_crs.empty() ? "no named vertical system" : name_of(s.vertical_crs)) +
                          ", those of " + first.name + " in " +
@@ -385,7 +385,7 @@ CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertica
         return made;
     }
     Object named(proj_create(c.ctx, vertical_option.c_str()));
-    for (const grid::PointSource& s : sources) {
+    for (const PointSource& s : sources) {
         std::string why;
         if (s.vertical == vertical_meaning({})) {
             why = "its heights are ellipsoidal (no geoid grid), not in a vertical system";

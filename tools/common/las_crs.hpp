@@ -8,11 +8,9 @@
 
 #include "las_reader.hpp"
 
-namespace morva::grid {
-struct PointSource;
-}
-
 namespace morva::common {
+
+struct PointSource;
 
 // The CRS as PROJ takes it (WKT, or "EPSG:N"); empty when the file states
 // none. Sets `from` to the record it came from. A GeoTIFF key directory
@@ -56,6 +54,6 @@ CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, co
 // vertical, or one that contradicts an input's own, names ellipsoidal
 // heights, or is not in metres for heights morva made.
 CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertical_option,
-                       const std::vector<grid::PointSource>& sources);
+                       const std::vector<PointSource>& sources);
 
 }  // namespace morva::common

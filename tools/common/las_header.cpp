@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string_view>
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 // Where each field of the header lies (bytes from the file's start).
@@ -105,4 +105,4 @@ std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::s
     return r;
 }
 
-}  // namespace morva::las
+}  // namespace morva::common

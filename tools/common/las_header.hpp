@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace morva::las {
+namespace morva::common {
 
 inline constexpr std::size_t kHeaderSize = 375;
 inline constexpr std::size_t kFormat6Size = 30;
@@ -110,4 +110,4 @@ inline void put_u16(unsigned char* b, std::uint16_t v) { put_le(b, v); }
 inline void put_i32(unsigned char* b, std::int32_t v) { put_le(b, v); }
 inline void put_f64(unsigned char* b, double v) { put_le(b, v); }
 
-}  // namespace morva::las
+}  // namespace morva::common

@@ -66,7 +66,7 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
         LasRecord r;
         r.user_id = text_field(h + 2, 16);
         r.record_id = static_cast<std::uint16_t>(le_u16(h + 18));
-        const std::uint64_t length = extended ? las::get_le<std::uint64_t>(h + 20) : le_u16(h + 20);
+        const std::uint64_t length = extended ? get_le<std::uint64_t>(h + 20) : le_u16(h + 20);
         r.description = text_field(h + (extended ? 28 : 22), 32);
         r.extended = extended;
         if (at + head + length > end || length > (std::uint64_t{1} << 30)) {
@@ -113,10 +113,10 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
     if (state_->fd < 0 || ::fstat(state_->fd, &st) != 0) fail(path, "cannot be read");
     if (S_ISDIR(st.st_mode)) fail(path, "is a folder");
     const auto file_size = static_cast<std::uint64_t>(st.st_size);
-    unsigned char b[las::kHeaderSize] = {};
+    unsigned char b[kHeaderSize] = {};
     if (!read_at(state_->fd, b, 227, 0)) fail(path, "shorter than a LAS header (227 bytes)");
     if (std::memcmp(b, "LASF", 4) != 0) fail(path, "not a LAS file (no LASF signature)");
-    las::Header stored = las::decode_header(b);
+    Header stored = decode_header(b);
     if (stored.version_major != 1 || stored.version_minor > 4) {
         fail(path, "LAS " + std::to_string(stored.version_major) + "." + std::to_string(stored.version_minor) +
                        ": versions 1.0 to 1.4 are read");
@@ -128,7 +128,7 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
                        " needs " + std::to_string(minimum_header(h.version_minor)));
     }
     if (!read_at(state_->fd, b, std::min<std::size_t>(header_size, sizeof b), 0)) fail(path, "the header runs past the end of the file");
-    stored = las::decode_header(b);
+    stored = decode_header(b);
     h.file_source_id = stored.file_source_id;
     h.global_encoding = stored.global_encoding;
     h.creation_day = stored.creation_day;
@@ -209,7 +209,7 @@ void decode_point(const LasHeader& h, const std::uint8_t* r, LasPoint& p) {
         p.withheld = (r[15] & 0x80) != 0;
         p.scan_angle = static_cast<std::int8_t>(r[16]);
         p.source_id = static_cast<std::uint16_t>(le_u16(r + 18));
-        p.gps_time = las_has_gps_time(f) ? las::get_le<double>(r + 20) : 0;
+        p.gps_time = las_has_gps_time(f) ? get_le<double>(r + 20) : 0;
         const int rgb = f == 2 ? 20 : 28;
         if (las_has_rgb(f)) {
             p.red = static_cast<std::uint16_t>(le_u16(r + rgb));
@@ -224,7 +224,7 @@ void decode_point(const LasHeader& h, const std::uint8_t* r, LasPoint& p) {
     p.classification = r[16];
     p.scan_angle = le_i16(r + 18) * 0.006;
     p.source_id = static_cast<std::uint16_t>(le_u16(r + 20));
-    p.gps_time = las::get_le<double>(r + 22);
+    p.gps_time = get_le<double>(r + 22);
     if (las_has_rgb(f)) {
         p.red = static_cast<std::uint16_t>(le_u16(r + 30));
         p.green = static_cast<std::uint16_t>(le_u16(r + 32));

@@ -26,10 +26,10 @@ std::uint16_t header_size(int minor) { return minor >= 4 ? 375 : minor == 3 ? 23
 std::string extended_record(const LasRecord& r) {
     std::string out(kEvlrHeaderSize + r.payload.size(), '\0');
     auto* b = reinterpret_cast<unsigned char*>(out.data());
-    las::put_chars(b + 2, 16, r.user_id);
-    las::put_le(b + 18, r.record_id);
-    las::put_le(b + 20, static_cast<std::uint64_t>(r.payload.size()));
-    las::put_chars(b + 28, 32, r.description);
+    put_chars(b + 2, 16, r.user_id);
+    put_le(b + 18, r.record_id);
+    put_le(b + 20, static_cast<std::uint64_t>(r.payload.size()));
+    put_chars(b + 28, 32, r.description);
     if (!r.payload.empty()) std::memcpy(b + kEvlrHeaderSize, r.payload.data(), r.payload.size());
     return out;
 }
@@ -78,7 +78,7 @@ LasWriter::LasWriter(StagedFiles& files, const std::string& path, const LasWrite
         before.push_back({"laszip encoded", 22204, "laszip compression", {record, record + size}, false});
     }
     for (const LasRecord& r : before) {
-        vlrs += las::encode_vlr(r.user_id, r.record_id, r.description,
+        vlrs += encode_vlr(r.user_id, r.record_id, r.description,
                                 {reinterpret_cast<const char*>(r.payload.data()), r.payload.size()});
         ++vlr_count_;
     }
@@ -130,7 +130,7 @@ void LasWriter::write(const std::uint8_t* records, std::size_t count) {
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint8_t* r = records + k * length;
         for (int axis = 0; axis < 3; ++axis) {
-            const auto v = las::get_le<std::int32_t>(r + 4 * axis);
+            const auto v = get_le<std::int32_t>(r + 4 * axis);
             min_[axis] = std::min(min_[axis], v);
             max_[axis] = std::max(max_[axis], v);
         }
@@ -172,7 +172,7 @@ void LasWriter::finish() {
         points_end = offset_to_points_ + end_;
     }
 
-    las::Header h;
+    Header h;
     h.file_source_id = s.file_source_id;
     h.global_encoding = s.global_encoding;
     h.version_minor = static_cast<std::uint8_t>(s.version_minor);
@@ -215,8 +215,8 @@ void LasWriter::finish() {
     }
     if (::ftruncate(fd_, static_cast<off_t>(at)) != 0) fail(std::strerror(errno));
 
-    unsigned char head[las::kHeaderSize];
-    las::encode_header(h, head);
+    unsigned char head[kHeaderSize];
+    encode_header(h, head);
     put(head, h.header_size, 0);
     if (::close(fd_) != 0) {
         fd_ = -1;

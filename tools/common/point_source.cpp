@@ -18,7 +18,7 @@
 #include "text/text_reader.hpp"
 #include "unreadable.hpp"
 
-namespace morva::grid {
+namespace morva::common {
 namespace {
 
 [[noreturn]] void fail(const std::string& name, const std::string& problem) { text::stop_run(name + ": " + problem); }
@@ -314,4 +314,4 @@ StreamCounts stream_points(const PointSource& source, std::uint32_t source_index
     return source.kind == SourceKind::Las ? read_las_points(source, block, sink) : read_scan_points(source, block, sink);
 }
 
-}  // namespace morva::grid
+}  // namespace morva::common

@@ -13,7 +13,7 @@
 #include "inputs/output_guard.hpp"
 #include "point_filter.hpp"
 
-namespace morva::grid {
+namespace morva::common {
 
 enum class SourceKind { ScanPoints, Las };
 
@@ -94,4 +94,12 @@ struct StreamCounts {
 StreamCounts stream_points(const PointSource& source, std::uint32_t source_index,
                            const std::function<void(PointBlock&)>& sink);
 
+}  // namespace morva::common
+
+// morva-ground (tools/ground) still names these by the namespace they had
+// before they moved here; these names go once it says common::.
+namespace morva::grid {
+using common::open_source;
+using common::PointSource;
+using common::SourceKind;
 }  // namespace morva::grid

@@ -11,7 +11,7 @@
 #include <proj.h>
 #include <proj_experimental.h>
 
-namespace morva::grid {
+namespace morva::common {
 
 // Lattice nodes every 1/1024 degree (about 110 m of latitude), in blocks of
 // 64 x 64 lattice cells: a block holds its 65 x 65 nodes, so that a cell's
@@ -354,4 +354,4 @@ bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, s
     return true;
 }
 
-}  // namespace morva::grid
+}  // namespace morva::common

@@ -16,7 +16,7 @@
 
 #include "point_source.hpp"
 
-namespace morva::grid {
+namespace morva::common {
 
 struct ProjectionRequest {
     std::string crs = "utm";  // "utm" (the WGS 84 UTM zone of centre_lon/centre_lat) or any projected CRS PROJ knows
@@ -65,4 +65,4 @@ bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, s
 // PROJ's exact projection of one point, for tests and checks.
 Projected project_exact(Projection& p, double lon, double lat);
 
-}  // namespace morva::grid
+}  // namespace morva::common

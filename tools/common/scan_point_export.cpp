@@ -13,7 +13,7 @@
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 constexpr std::int32_t kPoleE7 = 900000000;  // 90 degrees in 10^-7 degree
@@ -245,4 +245,4 @@ ExportCounts export_las(const ExportPlan& plan, std::future<CoordinateSystem> cr
     return counts;
 }
 
-}  // namespace morva::las
+}  // namespace morva::common

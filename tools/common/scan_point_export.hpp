@@ -13,7 +13,7 @@
 #include "las_writer.hpp"
 #include "scan_point_las.hpp"
 
-namespace morva::las {
+namespace morva::common {
 
 // X and Y of n points in the header's projected units (stored integers);
 // false stops the export with the message it wrote in why.
@@ -80,4 +80,4 @@ struct LasRecordSink {
 // compress and threads unused). A stop of the sink is named as plan.program's.
 ExportCounts scan_points_to_las(const ExportPlan& plan, std::future<CoordinateSystem> crs, const LasRecordSink& sink);
 
-}  // namespace morva::las
+}  // namespace morva::common

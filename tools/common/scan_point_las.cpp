@@ -1,6 +1,6 @@
 #include "scan_point_las.hpp"
 
-namespace morva::las {
+namespace morva::common {
 
 common::LasRecord wkt_record(std::string_view wkt, std::string_view description) {
     common::LasRecord r{"LASF_Projection", 2112, std::string(description), {wkt.begin(), wkt.end()}, false};
@@ -28,4 +28,4 @@ common::LasRecord extra_bytes_record(bool with_group_size) {
     return {"LASF_Spec", 4, "extra bytes", std::move(payload), false};
 }
 
-}  // namespace morva::las
+}  // namespace morva::common

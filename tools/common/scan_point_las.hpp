@@ -13,7 +13,7 @@
 #include "las_reader.hpp"
 #include "records/scan_point_record.hpp"
 
-namespace morva::las {
+namespace morva::common {
 
 using records::ScanPointRecord;
 
@@ -60,4 +60,4 @@ inline void encode_point(const ScanPointRecord& p, double gps_time, std::uint16_
     if (extra == 3) b[32] = static_cast<unsigned char>(p.group_size);
 }
 
-}  // namespace morva::las
+}  // namespace morva::common

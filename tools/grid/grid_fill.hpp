@@ -15,7 +15,7 @@ namespace morva::grid {
 
 // Every tile within one tile of a stored one stored too, so that a fill of
 // fewer cells than a tile's side reaches every cell it may.
-inline void store_neighbours(TiledRaster& r) {
+inline void store_neighbours(raster::TiledRaster& r) {
     std::vector<std::pair<std::int64_t, std::int64_t>> near;
     for (std::int64_t ty = 0; ty < r.tiles_y; ++ty) {
         for (std::int64_t tx = 0; tx < r.tiles_x; ++tx) {
@@ -40,7 +40,7 @@ inline void store_neighbours(TiledRaster& r) {
 // run in the rule's order (rows, then columns, each from -n to n), so every
 // value is the one the rule's plain double loop gives, to the last bit.
 template <class Value>
-void fill_empty(TiledRaster& r, int b, Value nodata, int n) {
+void fill_empty(raster::TiledRaster& r, int b, Value nodata, int n) {
     const std::int64_t s = r.side;
     const std::int64_t w = s + 2 * std::int64_t{n};  // the window's side
     // half[a]: the largest column offset within the circle on row offset a.
@@ -69,7 +69,7 @@ void fill_empty(TiledRaster& r, int b, Value nodata, int n) {
                         const std::int64_t run = col < 0 ? -col : std::min(w - j, s - col % s);
                         if (col >= 0 && col < r.cols) {
                             if (const std::byte* from = r.find(col / s, row / s)) {
-                                const Value* cells = tile_band<Value>(r, const_cast<std::byte*>(from), b) + (row % s) * s + col % s;
+                                const Value* cells = raster::tile_band<Value>(r, const_cast<std::byte*>(from), b) + (row % s) * s + col % s;
                                 std::copy_n(cells, std::min(run, r.cols - col), out + j);
                             }
                         }
@@ -84,7 +84,7 @@ void fill_empty(TiledRaster& r, int b, Value nodata, int n) {
                 }
             }
             if (!any) continue;
-            Value* cells = tile_band<Value>(r, tile, b);
+            Value* cells = raster::tile_band<Value>(r, tile, b);
             for (std::int64_t row = ty * s; row < std::min(r.rows, (ty + 1) * s); ++row) {
                 for (std::int64_t col = tx * s; col < std::min(r.cols, (tx + 1) * s); ++col) {
                     Value* cell = cells + (row % s) * s + col % s;

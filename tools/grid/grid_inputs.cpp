@@ -16,9 +16,9 @@ namespace {
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
 // No output may replace an input (the run's record included), nor a folder or device.
-void check_output(const std::string& output, const std::vector<PointSource>& sources, const std::string& record) {
+void check_output(const std::string& output, const std::vector<common::PointSource>& sources, const std::string& record) {
     std::vector<inputs::RunFile> files;
-    for (const PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    for (const common::PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
     if (!record.empty()) files.push_back({record, "the run's record"});
     const std::string refusal = inputs::output_refusal(output, files);
     if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
@@ -34,10 +34,10 @@ bool one_name(const std::string& a, const std::string& b) {
 
 // One input given twice (by another name, through a link, or two run
 // controls naming one scan-point file) would count its points twice.
-void check_distinct(const std::vector<PointSource>& sources) {
+void check_distinct(const std::vector<common::PointSource>& sources) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
-            const PointSource &a = sources[j], &b = sources[i];
+            const common::PointSource &a = sources[j], &b = sources[i];
             if (inputs::same_file(a.name, b.name)) {
                 fail(b.name + ": the same file as the input " + a.name + "; give each input once");
             }
@@ -52,12 +52,12 @@ bool readable(const std::string& path) { return ::access(path.c_str(), R_OK) == 
 
 // One raster holds heights of one kind: above one geoid grid (the same
 // grid by its content, whatever its name or folder) or above the ellipsoid.
-void check_one_vertical(const std::vector<PointSource>& sources) {
-    const PointSource& first = sources.front();
-    for (const PointSource& s : sources) {
+void check_one_vertical(const std::vector<common::PointSource>& sources) {
+    const common::PointSource& first = sources.front();
+    for (const common::PointSource& s : sources) {
         if (&s == &first) continue;
         if (!s.geoid_file.empty() && !first.geoid_file.empty() && readable(s.geoid_file) && readable(first.geoid_file)) {
-            if (!inputs::same_file(s.geoid_file, first.geoid_file) && !same_content(s.geoid_file, first.geoid_file)) {
+            if (!inputs::same_file(s.geoid_file, first.geoid_file) && !common::same_content(s.geoid_file, first.geoid_file)) {
                 fail(s.name + ": its heights are above the geoid grid " + s.geoid_file + ", those of " + first.name +
                      " above " + first.geoid_file + ", a grid of other content; one raster holds heights of one kind");
             }
@@ -72,14 +72,14 @@ void check_one_vertical(const std::vector<PointSource>& sources) {
 
 // A LAS file's Z scale and offset must leave every height it can hold
 // within the raster's type (and its square within a double, for stdev).
-void check_heights_fit(const std::vector<PointSource>& sources, DataType type) {
-    const double limit = type == DataType::Float32 ? 3.4e38 : 1e150;
-    for (const PointSource& s : sources) {
-        if (s.kind != SourceKind::Las || las_field_limit(s, 2) <= limit) continue;
+void check_heights_fit(const std::vector<common::PointSource>& sources, raster::DataType type) {
+    const double limit = type == raster::DataType::Float32 ? 3.4e38 : 1e150;
+    for (const common::PointSource& s : sources) {
+        if (s.kind != common::SourceKind::Las || common::las_field_limit(s, 2) <= limit) continue;
         char text[256];
         std::snprintf(text, sizeof text, "the LAS header's Z scale %.6g and offset %.6g make heights up to %.3g, beyond "
                       "the %.3g a %s raster holds: a header with a wrong Z scale or offset",
-                      s.scale[2], s.offset[2], las_field_limit(s, 2), limit, type == DataType::Float32 ? "float32" : "float64");
+                      s.scale[2], s.offset[2], common::las_field_limit(s, 2), limit, type == raster::DataType::Float32 ? "float32" : "float64");
         fail(s.name + ": " + text);
     }
 }
@@ -87,10 +87,10 @@ void check_heights_fit(const std::vector<PointSource>& sources, DataType type) {
 
 }  // namespace
 
-std::vector<PointSource> open_inputs(const GridOptions& o) {
-    std::vector<PointSource> sources;
+std::vector<common::PointSource> open_inputs(const GridOptions& o) {
+    std::vector<common::PointSource> sources;
     for (const std::string& name : o.inputs) {
-        sources.push_back(open_source(name, o.input_crs));
+        sources.push_back(common::open_source(name, o.input_crs));
         sources.back().filter = o.filter;
     }
     check_one_vertical(sources);
@@ -100,7 +100,7 @@ std::vector<PointSource> open_inputs(const GridOptions& o) {
     return sources;
 }
 
-void check_outputs(const GridOptions& o, const std::vector<PointSource>& sources, const std::string& world_file) {
+void check_outputs(const GridOptions& o, const std::vector<common::PointSource>& sources, const std::string& world_file) {
     check_distinct(sources);
     check_output(o.output, sources, o.metadata);
     if (!o.hillshade.empty()) {
@@ -118,23 +118,23 @@ void check_outputs(const GridOptions& o, const std::vector<PointSource>& sources
 // georeferenced too (morva-las writes flat-earth when not told otherwise, so
 // it labels nothing by itself); inputs that say different modes make no one
 // raster.
-std::optional<georef::Geodesy> points_geodesy(const GridOptions& o, const std::vector<PointSource>& sources) {
+std::optional<georef::Geodesy> points_geodesy(const GridOptions& o, const std::vector<common::PointSource>& sources) {
     if (!o.metadata.empty() && sources.size() > 1) {
         fail("--metadata " + o.metadata + ": a run's record tells of one run, not of " + std::to_string(sources.size()) +
              " inputs; give the mosaic's --geodesy instead");
     }
     const common::RunGeodesy given = common::run_geodesy(o.metadata, o.geodesy);
     if (!given.error.empty()) fail(given.error);
-    const PointSource& front = sources.front();
-    if (given.from_record && front.kind == SourceKind::ScanPoints) {
+    const common::PointSource& front = sources.front();
+    if (given.from_record && front.kind == common::SourceKind::ScanPoints) {
         // A record that names other scan points or another geoid grid than
         // the run control is the record of another run.
         const std::string mismatch = common::record_mismatch(given, front.named_points_file, front.binary, front.named_geoid);
         if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + front.name + ": " + mismatch);
     }
     const auto name = [](georef::Geodesy g) { return std::string(georef::geodesy_name(g)); };
-    const PointSource* first = nullptr;
-    for (const PointSource& s : sources) {
+    const common::PointSource* first = nullptr;
+    for (const common::PointSource& s : sources) {
         if (!s.geodesy) continue;
         if (given.mode && *s.geodesy != *given.mode) {
             fail(s.name + ": its coordinate system record says --geodesy " + name(*s.geodesy) + ", " +

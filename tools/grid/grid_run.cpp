@@ -34,11 +34,11 @@ namespace {
 // The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.
 template <class Stats>
 struct Accumulators {
-    TiledGrid<Stats> stats;
-    std::unique_ptr<TiledGrid<IdwSums>> idw;
+    raster::TiledGrid<Stats> stats;
+    std::unique_ptr<raster::TiledGrid<IdwSums>> idw;
     explicit Accumulators(double r) : stats(r) {}
     std::uint64_t bytes() const {
-        return stats.tiles() * TiledGrid<Stats>::tile_bytes() + (idw ? idw->tiles() * TiledGrid<IdwSums>::tile_bytes() : 0);
+        return stats.tiles() * raster::TiledGrid<Stats>::tile_bytes() + (idw ? idw->tiles() * raster::TiledGrid<IdwSums>::tile_bytes() : 0);
     }
 };
 
@@ -55,7 +55,7 @@ void for_cells_within(double e, double n, double r, double radius, F&& f) {
         for (std::int64_t ix = ix_lo; ix <= ix_hi; ++ix) {
             const double de = (static_cast<double>(ix) + 0.5) * r - e;
             const double d2 = de * de + dn * dn;
-            if (d2 <= r2) f(CellIndex{ix, iy}, d2);
+            if (d2 <= r2) f(raster::CellIndex{ix, iy}, d2);
         }
     }
 }
@@ -106,7 +106,7 @@ struct MemoryWatch {
 };
 
 template <class Stats>
-void bin_block(const ProjectedBlock& b, const GridOptions& o, bool want_stats, Accumulators<Stats>& acc,
+void bin_block(const raster::ProjectedBlock& b, const GridOptions& o, bool want_stats, Accumulators<Stats>& acc,
                const MemoryWatch<Stats>& watch) {
     const double r = o.resolution;
     constexpr std::size_t kWatchEvery = 4096;
@@ -124,19 +124,19 @@ void bin_block(const ProjectedBlock& b, const GridOptions& o, bool want_stats, A
         }
         return;
     }
-    const CellLocator locate(r);
+    const raster::CellLocator locate(r);
     for (std::size_t k = 0; k < b.n; ++k) {
         const double e = b.en[k].e, n = b.en[k].n, h = b.geo[k].h;
         if (want_stats) {
             if (o.radius) {
-                for_cells_within(e, n, r, *o.radius, [&](CellIndex c, double) { acc.stats.at(c).add(h); });
+                for_cells_within(e, n, r, *o.radius, [&](raster::CellIndex c, double) { acc.stats.at(c).add(h); });
             } else {
                 acc.stats.at(b.cells != nullptr ? b.cells[k] : locate(e, n)).add(h);
             }
         }
         if (acc.idw) {
             for_cells_within(e, n, r, o.radius.value_or(r * std::sqrt(2.0)),
-                             [&](CellIndex c, double d2) { acc.idw->at(c).add(h, d2); });
+                             [&](raster::CellIndex c, double d2) { acc.idw->at(c).add(h, d2); });
         }
         if (o.radius || k % kWatchEvery == 0) watch.check(watch.points_done + k + 1);
     }
@@ -145,8 +145,8 @@ void bin_block(const ProjectedBlock& b, const GridOptions& o, bool want_stats, A
 // Before the pass, from the inputs' bounds (LAS headers exact, scan-point
 // samples close): a raster far too fine stops before its tiles fill the memory.
 // A point reaches the cells within --radius of it (idw: r sqrt 2 unless given).
-void check_estimated_size(const GridOptions& o, const std::vector<PointSource>& sources, double reach) {
-    for (const PointSource& s : sources) {
+void check_estimated_size(const GridOptions& o, const std::vector<common::PointSource>& sources, double reach) {
+    for (const common::PointSource& s : sources) {
         if (s.bounds.empty) continue;
         const double mid = 0.5 * (s.bounds.lat_min + s.bounds.lat_max) * M_PI / 180;
         const double width = (s.bounds.lon_max - s.bounds.lon_min) * 111320 * std::cos(mid) + o.resolution + 2 * reach;
@@ -159,12 +159,12 @@ void check_estimated_size(const GridOptions& o, const std::vector<PointSource>& 
 // The raster's tiles (of side `side`) that will be stored: those a tile of
 // the cells overlaps, and with a fill their neighbours too.
 template <class Cell>
-void mark_stored_tiles(const TiledGrid<Cell>& cells, const RasterGeometry& g, int side, std::vector<char>& marks) {
+void mark_stored_tiles(const raster::TiledGrid<Cell>& cells, const raster::RasterGeometry& g, int side, std::vector<char>& marks) {
     const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
-    cells.for_each_tile([&](CellIndex first, const Cell*) {
+    cells.for_each_tile([&](raster::CellIndex first, const Cell*) {
         const std::int64_t c0 = std::max<std::int64_t>(0, g.col_of(first.ix));
-        const std::int64_t c1 = std::min(g.cols - 1, g.col_of(first.ix + kTileSide - 1));
-        const std::int64_t r0 = std::max<std::int64_t>(0, g.row_of(first.iy + kTileSide - 1));
+        const std::int64_t c1 = std::min(g.cols - 1, g.col_of(first.ix + raster::kTileSide - 1));
+        const std::int64_t r0 = std::max<std::int64_t>(0, g.row_of(first.iy + raster::kTileSide - 1));
         const std::int64_t r1 = std::min(g.rows - 1, g.row_of(first.iy));
         for (std::int64_t ty = r0 / side; c0 <= c1 && ty <= r1 / side && ty < tiles_y; ++ty) {
             for (std::int64_t tx = c0 / side; tx <= c1 / side && tx < tiles_x; ++tx) marks[static_cast<std::size_t>(ty * tiles_x + tx)] = 1;
@@ -174,7 +174,7 @@ void mark_stored_tiles(const TiledGrid<Cell>& cells, const RasterGeometry& g, in
 
 // The memory the raster's stored tiles (and a fill's list of filled cells) will take.
 template <class Stats>
-std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry& g, int side, int fill,
+std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const raster::RasterGeometry& g, int side, int fill,
                            std::size_t bands, std::size_t value_size) {
     const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
     std::vector<char> marks(static_cast<std::size_t>(tiles_x * tiles_y), 0);
@@ -203,7 +203,7 @@ std::uint64_t raster_bytes(const Accumulators<Stats>& acc, const RasterGeometry&
 // their row, over rows sampled across the raster: a resolution finer than
 // the points' spacing leaves a moire of empty cells inside the survey.
 template <class Value>
-std::string empty_interior(const TiledRaster& r, const GridOptions& o, std::uint64_t points, const std::string& unit) {
+std::string empty_interior(const raster::TiledRaster& r, const GridOptions& o, std::uint64_t points, const std::string& unit) {
     const std::int64_t step = std::max<std::int64_t>(1, r.rows / 2048);
     const auto empty = static_cast<Value>(r.empty[0]);
     std::uint64_t inside = 0, held = 0;
@@ -212,7 +212,7 @@ std::string empty_interior(const TiledRaster& r, const GridOptions& o, std::uint
         for (std::int64_t tx = 0; tx < r.tiles_x; ++tx) {
             std::byte* tile = r.find(tx, row / r.side);
             if (tile == nullptr) continue;
-            const Value* cells = tile_band<Value>(r, tile, 0) + (row % r.side) * r.side;
+            const Value* cells = raster::tile_band<Value>(r, tile, 0) + (row % r.side) * r.side;
             for (std::int64_t c = 0; c < r.side && tx * r.side + c < r.cols; ++c) {
                 if (cells[c] == empty) continue;
                 if (first < 0) first = tx * r.side + c;
@@ -255,10 +255,10 @@ int shaded_band(const std::vector<Statistic>& types) {
 }
 
 template <class Stats, class Value>
-void grid_and_write(const GridOptions& o, const std::vector<PointSource>& sources, std::optional<georef::Geodesy> geodesy,
-                    std::promise<ProjectionRequest>& projection_request, std::future<ProjectionSetup>& pending,
+void grid_and_write(const GridOptions& o, const std::vector<common::PointSource>& sources, std::optional<georef::Geodesy> geodesy,
+                    std::promise<common::ProjectionRequest>& projection_request, std::future<common::ProjectionSetup>& pending,
                     const OutputPaths& paths, common::StagedFiles& outputs) {
-    projection_request.set_value(grid::projection_request(sources, o.crs));
+    projection_request.set_value(raster::projection_request(sources, o.crs));
 
     bool want_stats = false, want_idw = false, want_dtm = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
@@ -267,8 +267,8 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     GroundGathering gathering;
     std::uint64_t gathered_bytes = 0;
     if (want_dtm) {
-        for (const PointSource& s : sources) {
-            if (s.kind == SourceKind::ScanPoints) gathered_bytes += s.records * kGatheredBytesPerPoint;
+        for (const common::PointSource& s : sources) {
+            if (s.kind == common::SourceKind::ScanPoints) gathered_bytes += s.records * kGatheredBytesPerPoint;
         }
         common::check_memory(gathered_bytes, o.max_memory, o.output + ": the terrain model (dtm) of these runs' points",
                              "grid fewer runs at once");
@@ -276,15 +276,15 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     }
     check_estimated_size(o, sources, o.radius ? *o.radius : want_idw ? o.resolution * std::sqrt(2.0) : 0.0);
     Accumulators<Stats> acc(o.resolution);
-    if (want_idw) acc.idw = std::make_unique<TiledGrid<IdwSums>>(o.resolution);
+    if (want_idw) acc.idw = std::make_unique<raster::TiledGrid<IdwSums>>(o.resolution);
     // A grid too fine for its area stops before its tiles fill the memory.
-    const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (kTileSide * kTileSide));
-    ProjectionSetup setup;
+    const std::size_t tile_limit = static_cast<std::size_t>(kMaxCells / (raster::kTileSide * raster::kTileSide));
+    common::ProjectionSetup setup;
     MemoryWatch<Stats> watch{o, acc};
     watch.unit = &setup.unit;
-    for (const PointSource& s : sources) watch.expected_points += s.records;
+    for (const common::PointSource& s : sources) watch.expected_points += s.records;
 
-    const PassCounts counts = project_points(sources, pending, setup, [&](const ProjectedBlock& b) {
+    const raster::PassCounts counts = raster::project_points(sources, pending, setup, [&](const raster::ProjectedBlock& b) {
         bin_block(b, o, want_stats, acc, watch);
         if (want_dtm) gathering.add(b, sources);
         watch.points_done += b.n;
@@ -297,14 +297,14 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     std::vector<std::string> warnings;
     if (!setup.warning.empty()) warnings.push_back(setup.warning);
 
-    RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
+    raster::RasterGeometry g = want_stats ? acc.stats.extent() : acc.idw->extent();
     if (want_stats && want_idw) {
         // The union of both extents (the idw radius reaches further than the cells).
-        const RasterGeometry w = acc.idw->extent();
+        const raster::RasterGeometry w = acc.idw->extent();
         const std::int64_t ix_min = std::min(g.ix0, w.ix0), iy_max = std::max(g.iy1, w.iy1);
         const std::int64_t ix_max = std::max(g.ix0 + g.cols, w.ix0 + w.cols) - 1;
         const std::int64_t iy_min = std::min(g.iy1 - g.rows, w.iy1 - w.rows) + 1;
-        g = raster_over(ix_min, iy_min, ix_max, iy_max, o.resolution);
+        g = raster::raster_over(ix_min, iy_min, ix_max, iy_max, o.resolution);
     }
     if (g.cells() == 0) {
         // Only a radius below half a cell's diagonal can miss every cell centre.
@@ -329,8 +329,8 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     // reaches one tile beyond a stored one, and its window may be 100 cells.
     // Without a fill or idw, the values take the grid's own tiles instead:
     // no memory of their own at all.
-    const int stored_side = o.fill > 0 ? kCogTileSide : kCogTileSide / 4;
-    const bool in_place = o.fill == 0 && !acc.idw && !want_dtm && values_fit_in_cells<Stats>(sizeof(Value), n_bands);
+    const int stored_side = o.fill > 0 ? raster::kCogTileSide : raster::kCogTileSide / 4;
+    const bool in_place = o.fill == 0 && !acc.idw && !want_dtm && raster::values_fit_in_cells<Stats>(sizeof(Value), n_bands);
     // The cells and the raster live together until the cells are copied in
     // (unless the values take the cells' own tiles).
     const std::uint64_t stored_bytes = in_place ? 0 : raster_bytes(acc, g, stored_side, o.fill, n_bands, sizeof(Value));
@@ -338,10 +338,10 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
                          o.output + ": a raster of " + std::to_string(g.cols) + " x " + std::to_string(g.rows) + " cells of " +
                              length(o.resolution, setup.unit),
                          "choose a coarser --resolution");
-    TiledRaster raster = in_place ? raster_in_grid_tiles(g, sizeof(Value), empty_cell)
-                                  : TiledRaster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
+    raster::TiledRaster raster = in_place ? raster::raster_in_grid_tiles(g, sizeof(Value), empty_cell)
+                                  : raster::TiledRaster(g.cols, g.rows, stored_side, sizeof(Value), empty_cell);
     if (want_stats) {
-        cells_into_raster(acc.stats, g, raster, in_place, [&](const Stats& c, std::byte* tile, std::size_t at) {
+        raster::cells_into_raster(acc.stats, g, raster, in_place, [&](const Stats& c, std::byte* tile, std::size_t at) {
             for (std::size_t b = 0; b < n_bands; ++b) {
                 double v = 0;
                 switch (o.types[b]) {
@@ -353,14 +353,14 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
                     case Statistic::Idw:
                     case Statistic::Dtm: continue;
                 }
-                tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(v);
+                raster::tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(v);
             }
         });
     }
     if (acc.idw) {
-        cells_into_tiles(*acc.idw, g, raster, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
+        raster::cells_into_tiles(*acc.idw, g, raster, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
             for (std::size_t b = 0; b < n_bands; ++b) {
-                if (o.types[b] == Statistic::Idw) tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
+                if (o.types[b] == Statistic::Idw) raster::tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
             }
         });
     }
@@ -371,7 +371,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     std::jthread release;
     if (!in_place) release = std::jthread([cells = std::move(acc)]() mutable {});
     if (want_dtm) {
-        add_terrain_bands(gathering, sources, grid::projection_request(sources, o.crs),
+        add_terrain_bands(gathering, sources, raster::projection_request(sources, o.crs),
                           {&o.types, o.max_edge, o.output, stored_bytes, o.max_memory}, g, raster);
     }
     if (o.fill == 0 && !o.radius && want_stats) {
@@ -384,7 +384,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
         }
     }
 
-    CogRequest cog;
+    raster::CogRequest cog;
     cog.output = o.output;
     cog.path = paths.raster;
     cog.geometry = g;
@@ -403,7 +403,7 @@ void grid_and_write(const GridOptions& o, const std::vector<PointSource>& source
     cog.hillshade_path = paths.hillshade;
     cog.hillshade_world_file_path = paths.world_file;
     cog.hillshade_band = shaded_band(o.types) + 1;
-    write_cog(cog, RasterTiles(raster, kCogTileSide));
+    raster::write_cog(cog, raster::RasterTiles(raster, raster::kCogTileSide));
     outputs.commit();
 
     text::note(std::to_string(counts.points) + " points in " + std::to_string(g.cols) + " x " + std::to_string(g.rows) +
@@ -426,13 +426,13 @@ void run(const GridOptions& o) {
     // UTM zone waits for their centre). The promise, declared after the
     // future, goes first: a stop breaks it, and the start-up's thread ends
     // before the future's end waits for it.
-    std::future<ProjectionSetup> pending;
-    std::promise<ProjectionRequest> request;
-    pending = start_projection(request.get_future());
-    const std::vector<PointSource> sources = open_inputs(o);
+    std::future<common::ProjectionSetup> pending;
+    std::promise<common::ProjectionRequest> request;
+    pending = common::start_projection(request.get_future());
+    const std::vector<common::PointSource> sources = open_inputs(o);
     const std::optional<georef::Geodesy> geodesy = points_geodesy(o, sources);
     const std::string world_file =
-        o.hillshade.empty() || hillshade_is_geotiff(o.hillshade) ? std::string() : hillshade_world_file(o.hillshade);
+        o.hillshade.empty() || raster::hillshade_is_geotiff(o.hillshade) ? std::string() : raster::hillshade_world_file(o.hillshade);
     check_outputs(o, sources, world_file);
     // Every output staged before the pass (a folder that cannot take them
     // stops at once), and all put in place together when all are complete.
@@ -441,7 +441,7 @@ void run(const GridOptions& o) {
     paths.raster = outputs.add(o.output);
     if (!o.hillshade.empty()) paths.hillshade = outputs.add(o.hillshade);
     if (!world_file.empty()) paths.world_file = outputs.add(world_file);
-    if (o.data_type == DataType::Float32)
+    if (o.data_type == raster::DataType::Float32)
         grid_and_write<CellStats, float>(o, sources, geodesy, request, pending, paths, outputs);
     else
         grid_and_write<CellStats64, double>(o, sources, geodesy, request, pending, paths, outputs);

@@ -24,8 +24,8 @@ struct GridOptions {
     double max_edge = 50;  // dtm: cells in a triangle with a longer edge stay empty (CRS units)
     int fill = 0;
     double nodata = -9999;
-    DataType data_type = DataType::Float32;
-    Compression compression = Compression::Zstd;
+    raster::DataType data_type = raster::DataType::Float32;
+    raster::Compression compression = raster::Compression::Zstd;
     std::string crs;        // --crs, empty for the default
     std::string input_crs;  // --input-crs
     std::string vertical_crs;  // --vertical-crs

@@ -16,8 +16,8 @@ void GroundGathering::reserve(std::size_t points) {
     x.reserve(points), y.reserve(points), z.reserve(points);
 }
 
-void GroundGathering::add(const ProjectedBlock& b, const std::vector<PointSource>& sources) {
-    if (sources[b.source].kind != SourceKind::ScanPoints) return;
+void GroundGathering::add(const raster::ProjectedBlock& b, const std::vector<common::PointSource>& sources) {
+    if (sources[b.source].kind != common::SourceKind::ScanPoints) return;
     for (std::size_t k = 0; k < b.n; ++k) {
         x.push_back(b.en[k].e);
         y.push_back(b.en[k].n);
@@ -51,19 +51,19 @@ void keep_classified_ground(GroundGathering& gathered, GroundPoints& ground) {
 }
 
 // The class 2 points of the LAS inputs, in a pass of their own.
-void add_las_ground(const std::vector<PointSource>& sources, const ProjectionRequest& request, GroundPoints& ground) {
-    std::vector<PointSource> las;
-    for (const PointSource& s : sources) {
-        if (s.kind != SourceKind::Las) continue;
+void add_las_ground(const std::vector<common::PointSource>& sources, const common::ProjectionRequest& request, GroundPoints& ground) {
+    std::vector<common::PointSource> las;
+    for (const common::PointSource& s : sources) {
+        if (s.kind != common::SourceKind::Las) continue;
         las.push_back(s);
         las.back().filter.classes.reset();
         las.back().filter.classes.set(2);
         las.back().filter.returns = common::Returns::All;
     }
     if (las.empty()) return;
-    std::future<ProjectionSetup> pending = start_projection(request);
-    ProjectionSetup setup;
-    project_points(las, pending, setup, [&](const ProjectedBlock& b) {
+    std::future<common::ProjectionSetup> pending = common::start_projection(request);
+    common::ProjectionSetup setup;
+    raster::project_points(las, pending, setup, [&](const raster::ProjectedBlock& b) {
         for (std::size_t k = 0; k < b.n; ++k) {
             ground.x.push_back(b.en[k].e);
             ground.y.push_back(b.en[k].n);
@@ -72,15 +72,15 @@ void add_las_ground(const std::vector<PointSource>& sources, const ProjectionReq
     });
 }
 
-GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<PointSource>& sources,
-                              const ProjectionRequest& projection, const TerrainRequest& request) {
+GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
+                              const common::ProjectionRequest& projection, const TerrainRequest& request) {
     GroundPoints ground;
     keep_classified_ground(gathered, ground);
     add_las_ground(sources, projection, ground);
     if (ground.x.size() < 3) {
         std::string why = "the inputs hold " + std::to_string(ground.x.size()) + " ground points";
         bool las = false;
-        for (const PointSource& s : sources) las = las || s.kind == SourceKind::Las;
+        for (const common::PointSource& s : sources) las = las || s.kind == common::SourceKind::Las;
         if (ground.classified > 0) why += las ? " (classified as ground, and LAS points of class 2)" : " (classified as ground)";
         else if (las) why += " (LAS points of class 2)";
         text::stop_run(request.output + ": " + why + ", too few for a terrain model (dtm); classify LAS inputs with "
@@ -95,9 +95,9 @@ GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<Point
 
 }  // namespace
 
-void add_terrain_bands(GroundGathering& gathered, const std::vector<PointSource>& sources,
-                       const ProjectionRequest& projection, const TerrainRequest& request, const RasterGeometry& g,
-                       TiledRaster& raster) {
+void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
+                       const common::ProjectionRequest& projection, const TerrainRequest& request, const raster::RasterGeometry& g,
+                       raster::TiledRaster& raster) {
     std::unique_ptr<terrain::TerrainTriangulation> model;
     {
         const GroundPoints ground = ground_of_inputs(gathered, sources, projection, request);
@@ -106,7 +106,7 @@ void add_terrain_bands(GroundGathering& gathered, const std::vector<PointSource>
     // Low outliers the classifier left as ground, by its own measure of low noise.
     model->remove_pits(ground::GroundSettings{}.low_noise_depth);
     for (std::size_t k = 0; k < request.types->size(); ++k) {
-        if ((*request.types)[k] == Statistic::Dtm) sample_terrain_band(*model, g, raster, static_cast<int>(k));
+        if ((*request.types)[k] == Statistic::Dtm) raster::sample_terrain_band(*model, g, raster, static_cast<int>(k));
     }
 }
 

@@ -31,7 +31,7 @@ inline constexpr std::uint64_t kGatheredBytesPerPoint = 25;
 struct GroundGathering {
     std::vector<double> x, y, z;
     void reserve(std::size_t points);
-    void add(const ProjectedBlock& b, const std::vector<PointSource>& sources);
+    void add(const raster::ProjectedBlock& b, const std::vector<common::PointSource>& sources);
 };
 
 struct TerrainRequest {
@@ -50,8 +50,8 @@ struct TerrainRequest {
 // low-noise depth below every neighbour in the triangulation are left out.
 // Stops with one line when fewer than three ground points remain, or the
 // triangulation would take more memory than allowed.
-void add_terrain_bands(GroundGathering& gathered, const std::vector<PointSource>& sources,
-                       const ProjectionRequest& projection, const TerrainRequest& request, const RasterGeometry& g,
-                       TiledRaster& raster);
+void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
+                       const common::ProjectionRequest& projection, const TerrainRequest& request, const raster::RasterGeometry& g,
+                       raster::TiledRaster& raster);
 
 }  // namespace morva::grid

@@ -57,7 +57,7 @@ constexpr std::string_view kExitStatus =
 
 struct Options {
     std::string run_control, output;
-    std::optional<las::Date> date;
+    std::optional<common::Date> date;
     bool time_of_day = false;
     std::string crs = "EPSG:4979";
     std::string vertical_crs;
@@ -76,7 +76,7 @@ Options parse_options(int argc, char** argv) {
                            "flight date (GPS); default: the date that begins the\n"
                            "scanner header's time epoch, if it holds a valid one",
                            [&o](std::string_view value) {
-                               o.date = las::parse_date(value);
+                               o.date = common::parse_date(value);
                                return o.date ? std::string()
                                              : "'" + std::string(value) + "' is not a date YYYY-MM-DD from 1980-01-06 on";
                            }),
@@ -157,16 +157,16 @@ bool run_was_ellipsoidal(const Options& o) {
 }
 
 // X and Y projected through the lattice, in 1 mm about the offsets.
-las::ProjectXY projector(std::shared_ptr<grid::Projection> projection, std::string crs_name, double ox, double oy) {
-    return [projection, crs_name, ox, oy](const las::ScanPointRecord* p, std::size_t n, std::int32_t* x, std::int32_t* y,
+common::ProjectXY projector(std::shared_ptr<common::Projection> projection, std::string crs_name, double ox, double oy) {
+    return [projection, crs_name, ox, oy](const records::ScanPointRecord* p, std::size_t n, std::int32_t* x, std::int32_t* y,
                                           std::string& why) {
-        thread_local std::vector<grid::GeoPoint> geo;
-        thread_local std::vector<grid::Projected> en;
+        thread_local std::vector<common::GeoPoint> geo;
+        thread_local std::vector<common::Projected> en;
         geo.resize(n);
         en.resize(n);
         for (std::size_t k = 0; k < n; ++k) geo[k] = {p[k].lon_e7 * 1e-7, p[k].lat_e7 * 1e-7, 0};
         std::size_t bad = 0;
-        const bool ok = grid::project(*projection, geo.data(), en.data(), n, &bad);
+        const bool ok = common::project(*projection, geo.data(), en.data(), n, &bad);
         for (std::size_t k = 0; ok && k < n; ++k) {
             const double ex = std::round((en[k].e - ox) * 1000), ny = std::round((en[k].n - oy) * 1000);
             if (!(std::fabs(ex) < 2147483647.0 && std::fabs(ny) < 2147483647.0)) {
@@ -189,9 +189,9 @@ las::ProjectXY projector(std::shared_ptr<grid::Projection> projection, std::stri
 // The coordinate system of the file: the geographic one of the points, or a
 // projected one with the projection of every point. Made on a thread of its
 // own (PROJ's start-up, opening its database, takes about 0.1 s).
-las::CoordinateSystem choose_crs(const std::string& crs, const std::string& vertical_crs, const std::string& geoid_grid,
-                                 const grid::PointSource& points) {
-    las::CoordinateSystem c;
+common::CoordinateSystem choose_crs(const std::string& crs, const std::string& vertical_crs, const std::string& geoid_grid,
+                                 const common::PointSource& points) {
+    common::CoordinateSystem c;
     if (crs != "utm" && (crs == "EPSG:4979" || !las::is_projected_crs(crs))) {
         las::CrsRequest request;
         request.crs = crs;
@@ -202,15 +202,15 @@ las::CoordinateSystem choose_crs(const std::string& crs, const std::string& vert
         c.wkt = std::move(made.wkt);
         return c;
     }
-    grid::ProjectionRequest request;
+    common::ProjectionRequest request;
     request.crs = crs;
-    const grid::GeoBounds b = grid::sample_bounds(points);
+    const common::GeoBounds b = common::sample_bounds(points);
     if (!b.empty) {
         request.centre_lon = 0.5 * (b.lon_min + b.lon_max);
         request.centre_lat = 0.5 * (b.lat_min + b.lat_max);
     }
     request.vertical = common::vertical_meaning(geoid_grid);
-    grid::ProjectionSetup projected = grid::make_projection(request);
+    common::ProjectionSetup projected = common::make_projection(request);
     if (!projected.error.empty()) {
         c.error = projected.error;
         return c;
@@ -224,7 +224,7 @@ las::CoordinateSystem choose_crs(const std::string& crs, const std::string& vert
     }
     c.scale_xy = 0.001;
     // Offsets near the points, in whole kilometres: X and Y then reach 2147 km either side.
-    const grid::Projected centre = grid::project_exact(*projected.projection, request.centre_lon, request.centre_lat);
+    const common::Projected centre = common::project_exact(*projected.projection, request.centre_lon, request.centre_lat);
     if (std::isfinite(centre.e) && std::fabs(centre.e) < 1e9 && std::fabs(centre.n) < 1e9) {
         c.offset_x = std::round(centre.e / 1000) * 1000;
         c.offset_y = std::round(centre.n / 1000) * 1000;
@@ -234,10 +234,10 @@ las::CoordinateSystem choose_crs(const std::string& crs, const std::string& vert
 }
 
 // The flight date: --date, else the date that begins the scanner header's time epoch.
-std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl& rc) {
+std::optional<common::Date> flight_date(const Options& o, const inputs::RunControl& rc) {
     char day[11];
     if (o.date) {
-        text::note("flight date " + std::string(las::format_date(*o.date, day)) + " from --date");
+        text::note("flight date " + std::string(common::format_date(*o.date, day)) + " from --date");
         return o.date;
     }
     const std::string scanfile = beside(o.run_control, inputs::trimmed(rc.scanfile));
@@ -247,8 +247,8 @@ std::optional<las::Date> flight_date(const Options& o, const inputs::RunControl&
         scanner::scanner_header header;
         scanner::readhdr_quiet(in, header);
         const std::string epoch(header.epoch_text, sizeof header.epoch_text);
-        if (const auto date = las::parse_date(std::string_view(epoch).substr(0, 10))) {
-            text::note("flight date " + std::string(las::format_date(*date, day)) +
+        if (const auto date = common::parse_date(std::string_view(epoch).substr(0, 10))) {
+            text::note("flight date " + std::string(common::format_date(*date, day)) +
                  " from the time epoch of the scanner header in " + scanfile);
             return date;
         }
@@ -282,41 +282,41 @@ void export_run(const Options& o) {
     // PROJ's start-up (opening its database) runs on a thread of its own
     // while the run's files are checked and, in the geographic default, the
     // first points converted.
-    grid::PointSource points;
+    common::PointSource points;
     points.points_file = beside(o.run_control, inputs::trimmed(rc.scanptfile));
     points.binary = rc.binary_output;
     points.with_group_size = !rc.binary_output && rc.navg > 1;
-    std::future<las::CoordinateSystem> crs = std::async(std::launch::async, choose_crs, o.crs, o.vertical_crs,
+    std::future<common::CoordinateSystem> crs = std::async(std::launch::async, choose_crs, o.crs, o.vertical_crs,
                                                         rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string(), points);
     check_output(o, rc);
     const bool ellipsoidal = run_was_ellipsoidal(o);
 
-    const std::optional<las::Date> date = flight_date(o, rc);
+    const std::optional<common::Date> date = flight_date(o, rc);
     if (o.time_of_day) {
         text::warn("GPS Time holds seconds of the day (--time-of-day); readers will take them for seconds "
              "of the GPS week");
     }
 
-    las::ExportPlan plan;
+    common::ExportPlan plan;
     plan.program = std::string(kProgram);
     plan.scan_points = points.points_file;
     plan.binary = rc.binary_output;
     plan.with_group_size = !rc.binary_output && rc.navg > 1;
     plan.output = o.output;
     plan.compress = o.compress || common::is_laz_name(o.output);
-    plan.time = o.time_of_day ? las::time_of_day_base() : las::adjusted_gps_time_base(*date);
+    plan.time = o.time_of_day ? common::time_of_day_base() : common::adjusted_gps_time_base(*date);
     plan.header.file_source_id = o.source_id;
-    plan.header.global_encoding = las::kGlobalWkt | (o.time_of_day ? 0 : las::kGlobalAdjustedGpsTime);
+    plan.header.global_encoding = common::kGlobalWkt | (o.time_of_day ? 0 : common::kGlobalAdjustedGpsTime);
     plan.header.generating_software = "morva-las " + std::string(text::project_version());
     if (date) {
-        plan.header.creation_day = static_cast<std::uint16_t>(las::day_of_year(*date));
+        plan.header.creation_day = static_cast<std::uint16_t>(common::day_of_year(*date));
         plan.header.creation_year = static_cast<std::uint16_t>(date->year);
     }
     plan.wkt_description = ellipsoidal ? "exact ellipsoidal georeferencing" : "flat-earth georeferencing";
     plan.point_source_id = o.source_id;
     plan.geographic = o.crs == "EPSG:4979";
 
-    const las::ExportCounts counts = las::export_las(plan, std::move(crs));
+    const common::ExportCounts counts = common::export_las(plan, std::move(crs));
 
     text::note(std::to_string(counts.points) + " points written to " + o.output);
     if (counts.not_points > 0) {

@@ -18,7 +18,7 @@ public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     // The cell's number; a new cell gets the next one (size() before the call).
-    std::uint32_t number(grid::CellIndex c) {
+    std::uint32_t number(raster::CellIndex c) {
         const std::uint64_t key = packed(c);
         if (key == last_key_ && last_ != kNone) return last_;
         if ((keys_.size() + 1) * 2 > slots_.size()) grow();
@@ -33,7 +33,7 @@ public:
     }
 
     // The cell's number, or kNone when no point reached it.
-    std::uint32_t find(grid::CellIndex c) const {
+    std::uint32_t find(raster::CellIndex c) const {
         if (slots_.empty() || !fits(c)) return kNone;
         const std::uint64_t key = packed(c);
         for (std::size_t s = slot_of(key); slots_[s] != kNone; s = (s + 1) & (slots_.size() - 1)) {
@@ -46,7 +46,7 @@ public:
     // True when the next new cell makes the table grow.
     bool full() const { return (keys_.size() + 1) * 2 > slots_.size() || keys_.size() == keys_.capacity(); }
     // Cell number n.
-    grid::CellIndex cell(std::uint32_t n) const {
+    raster::CellIndex cell(std::uint32_t n) const {
         return {static_cast<std::int32_t>(keys_[n] & 0xFFFFFFFFu), static_cast<std::int32_t>(keys_[n] >> 32)};
     }
 
@@ -62,12 +62,12 @@ public:
 
     // False for a cell whose column or row lies beyond 2^31 (a point some
     // hundred thousand kilometres out, even at 0.1 m).
-    static bool fits(grid::CellIndex c) {
+    static bool fits(raster::CellIndex c) {
         return c.ix >= INT32_MIN && c.ix <= INT32_MAX && c.iy >= INT32_MIN && c.iy <= INT32_MAX;
     }
 
 private:
-    static std::uint64_t packed(grid::CellIndex c) {
+    static std::uint64_t packed(raster::CellIndex c) {
         return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(c.iy)) << 32) | static_cast<std::uint32_t>(c.ix);
     }
     std::size_t slot_of(std::uint64_t key) const {

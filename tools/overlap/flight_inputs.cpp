@@ -119,10 +119,10 @@ Flight open_flight(const std::string& name, const std::string& path, const std::
     Flight f;
     f.name = name;
     f.input = path;
-    f.source = grid::open_source(path, input_crs);
+    f.source = common::open_source(path, input_crs);
     f.source.name = name;
     f.geodesy = georef::geodesy_name(f.source.geodesy.value_or(georef::Geodesy::Flat));
-    if (f.source.kind == grid::SourceKind::ScanPoints) {
+    if (f.source.kind == common::SourceKind::ScanPoints) {
         const fs::path folder = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
         const std::string used = recorded_run_control(folder);
         inputs::RunControl rc;
@@ -156,7 +156,7 @@ std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
 namespace {
 
 // The point source IDs of a LAS file's points that the filter keeps, in order.
-std::vector<int> source_ids(const grid::PointSource& s, common::PointFilter filter) {
+std::vector<int> source_ids(const common::PointSource& s, common::PointFilter filter) {
     std::vector<bool> seen(65536, false);
     common::LasReader reader(s.points_file);
     std::vector<common::LasPoint> points;
@@ -175,7 +175,7 @@ std::vector<int> source_ids(const grid::PointSource& s, common::PointFilter filt
 std::vector<Flight> split_by_source_id(const std::vector<Flight>& flights) {
     std::vector<Flight> split;
     for (const Flight& f : flights) {
-        if (f.source.kind != grid::SourceKind::Las) {
+        if (f.source.kind != common::SourceKind::Las) {
             split.push_back(f);
             continue;
         }

@@ -16,7 +16,7 @@ namespace morva::overlap {
 struct Flight {
     std::string name;            // the path below the campaign, or the input as given
     std::string input;           // the run control or LAS file
-    grid::PointSource source;    // its points, their heights' meaning
+    common::PointSource source;    // its points, their heights' meaning
     std::string geodesy;         // "flat" or "ellipsoid": the campaign's record, morva.err, the LAS file, else "flat"
     std::string morva_version;   // from the campaign's record, or ""
     std::array<double, 3> misalignment{};  // pitch, roll, heading of the run control (degrees)

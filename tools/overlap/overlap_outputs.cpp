@@ -225,27 +225,27 @@ void write_rasters(const Campaign& c, const std::vector<std::string>& paths, com
     constexpr float kNodata = -999999.0f;
     for (std::size_t i = 0; i < c.pairs.size(); ++i) {
         const PairResult& p = c.pairs[i];
-        grid::CogRequest request;
+        raster::CogRequest request;
         request.output = staged.add(paths[i]);
         request.geometry = {c.resolution, p.window.col0, p.window.row0 + p.window.rows - 1, p.window.cols, p.window.rows};
         request.wkt = c.crs_wkt;
-        request.type = grid::DataType::Float32;
+        request.type = raster::DataType::Float32;
         request.nodata = kNodata;
         request.band_descriptions = {"dz = " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name + " (m)"};
         request.metadata = {{"MORVA_OVERLAP_A", c.strips[p.a].flight.name}, {"MORVA_OVERLAP_B", c.strips[p.b].flight.name}};
         // The smooth cells' tiles only: the rest of the overlap's box is nodata.
-        grid::TiledGrid<DzCell> cells(c.resolution);
+        raster::TiledGrid<DzCell> cells(c.resolution);
         for (const CellDz& d : p.dz) cells.at({d.ix, d.iy}).dz = d.dz;
-        grid::TiledRaster raster(p.window.cols, p.window.rows, grid::kCogTileSide, sizeof(float), {kNodata});
+        raster::TiledRaster raster(p.window.cols, p.window.rows, raster::kCogTileSide, sizeof(float), {kNodata});
         const std::uint64_t raster_tiles = static_cast<std::uint64_t>(raster.tiles_x * raster.tiles_y);
         common::check_memory(cells.tiles() * decltype(cells)::tile_bytes() +
                                  std::min<std::uint64_t>(raster_tiles, 4 * cells.tiles()) * raster.band_bytes(),
                              memory_left, "the raster of " + c.strips[p.a].flight.name + " - " + c.strips[p.b].flight.name,
                              "choose a coarser --resolution or leave out --rasters");
-        grid::cells_into_tiles(cells, request.geometry, raster, [&](const DzCell& cell, std::byte* tile, std::size_t at) {
-            grid::tile_band<float>(raster, tile, 0)[at] = cell.dz;
+        raster::cells_into_tiles(cells, request.geometry, raster, [&](const DzCell& cell, std::byte* tile, std::size_t at) {
+            raster::tile_band<float>(raster, tile, 0)[at] = cell.dz;
         });
-        grid::write_cog(request, grid::RasterTiles(raster, grid::kCogTileSide));
+        raster::write_cog(request, raster::RasterTiles(raster, raster::kCogTileSide));
     }
 }
 

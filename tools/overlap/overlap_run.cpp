@@ -81,11 +81,11 @@ int compare_flights(const OverlapOptions& o) {
 
     // One pass over every flight's points: projected once, summed into the
     // strip's own cells of the one grid.
-    std::vector<grid::PointSource> sources;
+    std::vector<common::PointSource> sources;
     for (const auto& f : flights) sources.push_back(f.source);
-    const grid::ProjectionRequest request = grid::projection_request(sources, o.crs);
-    std::future<grid::ProjectionSetup> pending = grid::start_projection(request);
-    grid::ProjectionSetup setup;
+    const common::ProjectionRequest request = raster::projection_request(sources, o.crs);
+    std::future<common::ProjectionSetup> pending = common::start_projection(request);
+    common::ProjectionSetup setup;
     std::vector<StripCells> cells;
     cells.reserve(flights.size());
     for (std::size_t i = 0; i < flights.size(); ++i) cells.emplace_back(o.resolution);
@@ -94,7 +94,7 @@ int compare_flights(const OverlapOptions& o) {
     std::uint64_t used = 0;  // by every strip's cells: checked against the bound before each grows
     std::vector<std::uint64_t> strip_bytes(flights.size(), 0);
     const std::string what = "the cells of the flights' points at " + text::number_text(o.resolution) + " m";
-    const grid::PassCounts counts = grid::project_points(sources, pending, setup, [&](const grid::ProjectedBlock& b) {
+    const raster::PassCounts counts = raster::project_points(sources, pending, setup, [&](const raster::ProjectedBlock& b) {
         StripCells& g = cells[b.source];
         TrackSums& t = tracks[b.source];
         double& k = order[b.source];

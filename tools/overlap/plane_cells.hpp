@@ -40,7 +40,7 @@ struct StripCells {
 // too far out for the grid's cell numbers.
 inline bool add_point(StripCells& s, double e, double n, double z) {
     const double r = s.resolution;
-    const grid::CellIndex c = grid::cell_of(e, n, r);
+    const raster::CellIndex c = raster::cell_of(e, n, r);
     if (!CellTable::fits(c)) return false;
     const std::uint32_t number = s.table.number(c);
     if (number == s.sums.size()) s.sums.emplace_back();

@@ -53,7 +53,7 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
     // order of the points: the cells by row and column, as one unsigned key.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(s.planes.size());
     for (std::uint32_t k = 0; k < keyed.size(); ++k) {
-        const grid::CellIndex c = s.cells.cell(k);
+        const raster::CellIndex c = s.cells.cell(k);
         keyed[k] = {(static_cast<std::uint64_t>(c.iy - box.r0) << 32) | static_cast<std::uint64_t>(c.ix - box.c0), k};
     }
     std::sort(keyed.begin(), keyed.end());
@@ -98,7 +98,7 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     CellBox box;
     std::vector<double> dz, ua, ub;
     for (const std::uint32_t ka : A.south_to_north) {
-        const grid::CellIndex cell = A.cells.cell(ka);
+        const raster::CellIndex cell = A.cells.cell(ka);
         const std::uint32_t kb = B.cells.find(cell);
         if (kb == CellTable::kNone) continue;
         const CellPlane& a = A.planes[ka];
@@ -155,7 +155,7 @@ std::int64_t floor_div(std::int64_t x, std::int64_t d) { return x >= 0 ? x / d :
 Blocks blocks_of(const Strip& s, std::int64_t block) {
     Blocks b;
     for (std::uint32_t k = 0; k < s.cells.size(); ++k) {
-        const grid::CellIndex c = s.cells.cell(k);
+        const raster::CellIndex c = s.cells.cell(k);
         const std::uint32_t n = b.table.number({floor_div(c.ix, block), floor_div(c.iy, block)});
         if (n == b.points.size()) b.points.push_back(0);
         b.points[n] += s.planes[k].n;

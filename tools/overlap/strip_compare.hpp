@@ -77,7 +77,7 @@ struct Window {
 struct CellBox {
     bool any = false;
     std::int64_t c0 = 0, c1 = 0, r0 = 0, r1 = 0;
-    void add(grid::CellIndex c) {
+    void add(raster::CellIndex c) {
         if (!any) {
             c0 = c1 = c.ix;
             r0 = r1 = c.iy;

@@ -17,7 +17,7 @@
 #include "grid.hpp"
 #include "tiled_raster.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 
 // write(cell, tile, offset of the cell in each band of the tile) for every
 // non-empty cell of grid, which must lie within g.
@@ -122,4 +122,4 @@ void cells_into_raster(TiledGrid<Cell>& grid, const RasterGeometry& g, TiledRast
     }
 }
 
-}  // namespace morva::grid
+}  // namespace morva::raster

@@ -22,7 +22,7 @@
 #include "text/stop.hpp"
 #include "tiled_raster.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 namespace {
 
 std::string gdal_problem() {
@@ -315,4 +315,4 @@ void write_cog(const CogRequest& request, const std::vector<void*>& bands) {
     write_cog(request, RasterTiles(raster, kCogTileSide));
 }
 
-}  // namespace morva::grid
+}  // namespace morva::raster

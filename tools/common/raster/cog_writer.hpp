@@ -22,7 +22,7 @@
 #include "grid.hpp"
 #include "tile_source.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 
 enum class DataType { Float32, Float64 };
 
@@ -66,4 +66,4 @@ void write_cog(const CogRequest& request, const TileSource& raster);
 // south, each west to east; nodata where empty), for small rasters.
 void write_cog(const CogRequest& request, const std::vector<void*>& bands);
 
-}  // namespace morva::grid
+}  // namespace morva::raster

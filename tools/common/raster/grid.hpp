@@ -27,13 +27,13 @@
 #include "int_rounding.hpp"
 #include "tile_arena.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 
 struct CellIndex {
     std::int64_t ix = 0, iy = 0;
 };
 
-inline CellIndex cell_of(double e, double n, double r) { return {floor_int(e / r), ceil_int(n / r) - 1}; }
+inline CellIndex cell_of(double e, double n, double r) { return {common::floor_int(e / r), common::ceil_int(n / r) - 1}; }
 
 // cell_of for many points of one resolution: where r is a power of two,
 // multiplying by 1 / r gives the quotient exactly and costs far less than
@@ -46,7 +46,7 @@ struct CellLocator {
         exact = std::frexp(r_, &e) == 0.5 && e > -1000 && e < 1000;
     }
     CellIndex operator()(double e, double n) const {
-        if (exact) return {floor_int(e * inverse), ceil_int(n * inverse) - 1};
+        if (exact) return {common::floor_int(e * inverse), common::ceil_int(n * inverse) - 1};
         return cell_of(e, n, r);
     }
 };
@@ -181,4 +181,4 @@ private:
     std::int64_t ix_min_ = 0, ix_max_ = 0, iy_min_ = 0, iy_max_ = 0;
 };
 
-}  // namespace morva::grid
+}  // namespace morva::raster

@@ -8,7 +8,7 @@
 
 #include "text/stop.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 namespace {
 
 // Blocks handed from the reader thread to the caller's, at most kQueued at once.
@@ -16,8 +16,8 @@ constexpr std::size_t kQueued = 3;
 
 // A block read and projected.
 struct Handed {
-    PointBlock block;
-    std::vector<Projected> en;
+    common::PointBlock block;
+    std::vector<common::Projected> en;
     std::vector<CellIndex> cells;
 };
 
@@ -34,8 +34,8 @@ struct Cancelled {};
 
 // The projection, waited for when the first block needs it.
 struct ProjectionWait {
-    std::future<ProjectionSetup>& pending;
-    ProjectionSetup& setup;
+    std::future<common::ProjectionSetup>& pending;
+    common::ProjectionSetup& setup;
     bool have = false;
     void get() {
         if (have) return;
@@ -46,12 +46,12 @@ struct ProjectionWait {
 };
 
 // The reader's thread decodes and projects; the caller's thread bins.
-void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<StreamCounts>& counts,
+void read_all(const std::vector<common::PointSource>& sources, Handover& h, std::vector<common::StreamCounts>& counts,
               ProjectionWait& projection, double cell_resolution) {
     const CellLocator locate(cell_resolution > 0 ? cell_resolution : 1);
     try {
         for (std::uint32_t s = 0; s < sources.size(); ++s) {
-            counts[s] = stream_points(sources[s], s, [&](PointBlock& block) {
+            counts[s] = common::stream_points(sources[s], s, [&](common::PointBlock& block) {
                 std::unique_ptr<Handed> copy;
                 {
                     std::unique_lock lock(h.mutex);
@@ -66,13 +66,13 @@ void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<
                 copy->block.source = block.source;
                 std::swap(copy->block.points, block.points);  // the points move; the reader fills the vector handed back
                 block.points.clear();
-                block.points.reserve(kBlockPoints);
-                const std::vector<GeoPoint>& points = copy->block.points;
+                block.points.reserve(common::kBlockPoints);
+                const std::vector<common::GeoPoint>& points = copy->block.points;
                 projection.get();
                 copy->en.resize(points.size());
                 std::size_t bad = 0;
-                if (!project(*projection.setup.projection, points.data(), copy->en.data(), copy->en.size(), &bad)) {
-                    const GeoPoint& g = points[bad];
+                if (!common::project(*projection.setup.projection, points.data(), copy->en.data(), copy->en.size(), &bad)) {
+                    const common::GeoPoint& g = points[bad];
                     text::stop_run(sources[copy->block.source].name + ": a point at longitude " + std::to_string(g.lon) +
                                    ", latitude " + std::to_string(g.lat) + " has no coordinates in " +
                                    projection.setup.crs_name);
@@ -101,9 +101,9 @@ void read_all(const std::vector<PointSource>& sources, Handover& h, std::vector<
 
 }  // namespace
 
-void inputs_centre(const std::vector<PointSource>& sources, double& lon, double& lat) {
-    GeoBounds all;
-    for (const PointSource& s : sources) {
+void inputs_centre(const std::vector<common::PointSource>& sources, double& lon, double& lat) {
+    common::GeoBounds all;
+    for (const common::PointSource& s : sources) {
         if (s.bounds.empty) continue;
         if (all.empty) {
             all = s.bounds;
@@ -118,13 +118,13 @@ void inputs_centre(const std::vector<PointSource>& sources, double& lon, double&
     lat = all.empty ? 0 : 0.5 * (all.lat_min + all.lat_max);
 }
 
-ProjectionRequest projection_request(const std::vector<PointSource>& sources, const std::string& crs) {
-    ProjectionRequest request;
+common::ProjectionRequest projection_request(const std::vector<common::PointSource>& sources, const std::string& crs) {
+    common::ProjectionRequest request;
     request.crs = crs.empty() ? "utm" : crs;
     inputs_centre(sources, request.centre_lon, request.centre_lat);
     request.vertical = sources.front().vertical;
-    const PointSource& first = sources.front();
-    for (const PointSource& s : sources) {
+    const common::PointSource& first = sources.front();
+    for (const common::PointSource& s : sources) {
         if (s.projected != first.projected || s.crs != first.crs) {
             text::stop_run(s.name + ": its coordinate system (" + (s.crs_name.empty() ? "WGS 84" : s.crs_name) +
                            ") differs from that of " + first.name + " (" +
@@ -145,11 +145,11 @@ ProjectionRequest projection_request(const std::vector<PointSource>& sources, co
     return request;
 }
 
-PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
-                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
+PassCounts project_points(const std::vector<common::PointSource>& sources, std::future<common::ProjectionSetup>& pending,
+                          common::ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
                           double cell_resolution) {
     Handover h;
-    std::vector<StreamCounts> counts(sources.size());
+    std::vector<common::StreamCounts> counts(sources.size());
     ProjectionWait projection{pending, setup};
     std::thread reader(read_all, std::cref(sources), std::ref(h), std::ref(counts), std::ref(projection), cell_resolution);
     // However the caller's side ends, the reader is told and joined.
@@ -189,7 +189,7 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
     }
     reader.join();  // the setup it wrote is complete
     PassCounts total;
-    for (const StreamCounts& c : counts) {
+    for (const common::StreamCounts& c : counts) {
         total.points += c.points;
         total.not_points += c.not_points;
         total.filtered += c.filtered;
@@ -198,4 +198,4 @@ PassCounts project_points(const std::vector<PointSource>& sources, std::future<P
     return total;
 }
 
-}  // namespace morva::grid
+}  // namespace morva::raster

@@ -13,22 +13,22 @@
 #include "point_source.hpp"
 #include "projection.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 
 // The centre of the inputs' bounds (LAS headers, samples of scan-point records).
-void inputs_centre(const std::vector<PointSource>& sources, double& lon, double& lat);
+void inputs_centre(const std::vector<common::PointSource>& sources, double& lon, double& lat);
 
 // The projection for these inputs: `crs` ("" for the default) as given. LAS
 // inputs all in one projected CRS, without a crs, keep it (the raster is
 // made in their CRS and units); geographic inputs go to crs, by default the
 // WGS 84 UTM zone of their centre. Inputs of other mixtures stop with one line.
-ProjectionRequest projection_request(const std::vector<PointSource>& sources, const std::string& crs);
+common::ProjectionRequest projection_request(const std::vector<common::PointSource>& sources, const std::string& crs);
 
 struct ProjectedBlock {
     std::uint32_t source = 0;      // index of the input
     std::size_t n = 0;
-    const GeoPoint* geo = nullptr;   // longitude, latitude, height
-    const Projected* en = nullptr;   // easting, northing
+    const common::GeoPoint* geo = nullptr;   // longitude, latitude, height
+    const common::Projected* en = nullptr;   // easting, northing
     const CellIndex* cells = nullptr;  // each point's cell, when the pass was given a resolution
 };
 
@@ -44,8 +44,8 @@ struct PassCounts {
 // waited for once the first block is read, and stored in setup; its error,
 // or a point the projection cannot place, stops with one line. With a
 // resolution above 0, the reader's thread finds each point's cell too.
-PassCounts project_points(const std::vector<PointSource>& sources, std::future<ProjectionSetup>& pending,
-                          ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
+PassCounts project_points(const std::vector<common::PointSource>& sources, std::future<common::ProjectionSetup>& pending,
+                          common::ProjectionSetup& setup, const std::function<void(const ProjectedBlock&)>& sink,
                           double cell_resolution = 0);
 
-}  // namespace morva::grid
+}  // namespace morva::raster

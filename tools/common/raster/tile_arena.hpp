@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-namespace morva::grid {
+namespace morva::raster {
 
 class TileArena {
 public:
@@ -33,4 +33,4 @@ private:
     std::size_t left_ = 0;
 };
 
-}  // namespace morva::grid
+}  // namespace morva::raster

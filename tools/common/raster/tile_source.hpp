@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace morva::grid {
+namespace morva::raster {
 
 // n copies of value, as floats or doubles (value_size 4 or 8), into out.
 inline void fill_values(int value_size, double value, std::int64_t n, std::byte* out) {
@@ -100,4 +100,4 @@ private:
     std::vector<char> holds_;
 };
 
-}  // namespace morva::grid
+}  // namespace morva::raster

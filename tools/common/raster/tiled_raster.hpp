@@ -14,7 +14,7 @@
 #include "tile_arena.hpp"
 #include "tile_source.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 
 struct TiledRaster {
     std::int64_t cols = 0, rows = 0;
@@ -172,4 +172,4 @@ private:
     std::vector<char> holds_;
 };
 
-}  // namespace morva::grid
+}  // namespace morva::raster

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace morva::grid {
+namespace morva::raster {
 
 namespace {
 
@@ -96,4 +96,4 @@ void sample_terrain_band(const terrain::TerrainTriangulation& terrain, const Ras
         sample_rows<double>(terrain, g, raster, band, threads);
 }
 
-}  // namespace morva::grid
+}  // namespace morva::raster

@@ -6,7 +6,7 @@
 #include "terrain_triangulation.hpp"
 #include "tiled_raster.hpp"
 
-namespace morva::grid {
+namespace morva::raster {
 
 // Band `band` of raster (over g) set at every cell centre the triangulation
 // gives a height; other cells keep the band's empty value. Tiles are stored
@@ -15,4 +15,4 @@ namespace morva::grid {
 void sample_terrain_band(const terrain::TerrainTriangulation& terrain, const RasterGeometry& g, TiledRaster& raster,
                          int band, unsigned threads = 0);
 
-}  // namespace morva::grid
+}  // namespace morva::raster
