@@ -16,8 +16,8 @@ import numpy as np
 import pytest
 import tifffile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "grid"))
-from run_case import read_raster  # noqa: E402  (tifffile, with the floating-point predictor undone by numpy)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "companions"))
+from case_raster import read_raster  # noqa: E402  (tifffile, with the floating-point predictor undone by numpy)
 
 BIN = os.environ["MORVA_BUILD"]
 MORVA = os.path.join(BIN, "src", "morva")

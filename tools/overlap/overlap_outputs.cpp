@@ -193,7 +193,7 @@ std::string json_text(const Campaign& c, const std::vector<std::string>& rasters
             {"gradient_right_of_b", number_or_null(any ? p.gradient_b : NAN)},
             {"verdict", p.verdict}, {"not_tested", p.not_tested},
             {"test_resolution_m", number_or_null(p.test_resolution)},
-            {"cells", {{"col0", p.window.col0}, {"row0", p.window.row0}, {"cols", p.window.cols}, {"rows", p.window.rows}}}};
+            {"cells", {{"col0", p.window.ix0}, {"row0", p.window.iy0()}, {"cols", p.window.cols}, {"rows", p.window.rows}}}};
         if (i < rasters.size()) e["raster"] = rasters[i];
         j["pairs"].push_back(e);
     }
@@ -227,7 +227,7 @@ void write_rasters(const Campaign& c, const std::vector<std::string>& paths, com
         const PairResult& p = c.pairs[i];
         raster::CogRequest request;
         request.output = staged.add(paths[i]);
-        request.geometry = {c.resolution, p.window.col0, p.window.row0 + p.window.rows - 1, p.window.cols, p.window.rows};
+        request.geometry = p.window;
         request.wkt = c.crs_wkt;
         request.type = raster::DataType::Float32;
         request.nodata = kNodata;

@@ -32,7 +32,7 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
     s.resolution = cells.resolution;
     s.planes.resize(cells.sums.size());
     double residual_sq = 0, freedom = 0;
-    CellBox box;
+    raster::CellExtent box;
     for (std::uint32_t k = 0; k < cells.sums.size(); ++k) {
         box.add(cells.table.cell(k));
         ++s.cells_with_points;
@@ -47,14 +47,14 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
             freedom += p.n - 3.0;
         }
     }
-    s.window = box.window();
+    s.window = box.raster(s.resolution);
     s.cells = std::move(cells.table);
     // Every sum over a pair's cells is taken in this one order, whatever the
     // order of the points: the cells by row and column, as one unsigned key.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(s.planes.size());
     for (std::uint32_t k = 0; k < keyed.size(); ++k) {
         const raster::CellIndex c = s.cells.cell(k);
-        keyed[k] = {(static_cast<std::uint64_t>(c.iy - box.r0) << 32) | static_cast<std::uint64_t>(c.ix - box.c0), k};
+        keyed[k] = {(static_cast<std::uint64_t>(c.iy - box.iy_min) << 32) | static_cast<std::uint64_t>(c.ix - box.ix_min), k};
     }
     std::sort(keyed.begin(), keyed.end());
     s.south_to_north.resize(keyed.size());
@@ -95,7 +95,7 @@ double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
 }  // namespace
 
 bool compare(const Strip& A, const Strip& B, PairResult& r) {
-    CellBox box;
+    raster::CellExtent box;
     std::vector<double> dz, ua, ub;
     for (const std::uint32_t ka : A.south_to_north) {
         const raster::CellIndex cell = A.cells.cell(ka);
@@ -115,7 +115,7 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
         ub.push_back(right_of(B.track, x, y));
     }
     if (r.overlap_cells == 0) return false;
-    r.window = box.window();
+    r.window = box.raster(A.resolution);
     r.smooth_cells = dz.size();
     if (dz.empty()) return true;
     const double n = static_cast<double>(dz.size());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "flight_inputs.hpp"
+#include "grid.hpp"
 #include "plane_cells.hpp"
 
 namespace morva::overlap {
@@ -67,30 +68,6 @@ Track fitted_track(const TrackSums& s);
 // Across-track position right of the flight line, metres.
 inline double right_of(const Track& t, double x, double y) { return (x - t.cx) * t.uy - (y - t.cy) * t.ux; }
 
-// Cells [col0, col0 + cols) x [row0, row0 + rows) of the grid (column ix,
-// row iy as in grid.hpp), held south to north, each row west to east.
-struct Window {
-    std::int64_t col0 = 0, row0 = 0, cols = 0, rows = 0;
-};
-
-// The smallest window holding every cell added.
-struct CellBox {
-    bool any = false;
-    std::int64_t c0 = 0, c1 = 0, r0 = 0, r1 = 0;
-    void add(raster::CellIndex c) {
-        if (!any) {
-            c0 = c1 = c.ix;
-            r0 = r1 = c.iy;
-            any = true;
-        }
-        c0 = std::min(c0, c.ix);
-        c1 = std::max(c1, c.ix);
-        r0 = std::min(r0, c.iy);
-        r1 = std::max(r1, c.iy);
-    }
-    Window window() const { return any ? Window{c0, r0, c1 - c0 + 1, r1 - r0 + 1} : Window{}; }
-};
-
 // What a strip's cell keeps once its plane is fitted, for the cells holding
 // its points only: memory follows the strip's points, not its box.
 struct CellPlane {
@@ -102,7 +79,7 @@ struct CellPlane {
 struct Strip {
     Flight flight;
     std::uint64_t points = 0;
-    Window window;               // the box of the strip's cells
+    raster::RasterGeometry window;  // the box of the strip's cells
     double resolution = 2;
     CellTable cells;               // the cells holding the strip's points
     std::vector<CellPlane> planes; // per cell number
@@ -128,7 +105,7 @@ struct PairResult {
     std::uint64_t smooth_cells = 0;    // of them, smooth in both
     double mean = 0, median = 0, std_dev = 0, rmsdz = 0, p95_abs = 0, max_abs = 0;
     double gradient_a = 0, gradient_b = 0;  // d(dz)/d(metres right of A's and of B's flight line)
-    Window window;                     // the box of the overlap's cells
+    raster::RasterGeometry window;     // the box of the overlap's cells
     std::vector<CellDz> dz;            // per cell smooth in both, south to north, west to east
     std::string verdict;               // "pass", "fail", "not tested", or "" without limits
     std::string not_tested;            // why not, and what would test it

@@ -60,6 +60,7 @@ struct RasterGeometry {
     double y1() const { return static_cast<double>(iy1 + 1) * resolution; }
     double centre_e(std::int64_t col) const { return (static_cast<double>(ix0 + col) + 0.5) * resolution; }
     double centre_n(std::int64_t row) const { return (static_cast<double>(iy1 - row) + 0.5) * resolution; }
+    std::int64_t iy0() const { return iy1 - rows + 1; }  // the south row's cell index
     std::int64_t col_of(std::int64_t ix) const { return ix - ix0; }
     std::int64_t row_of(std::int64_t iy) const { return iy1 - iy; }
     std::int64_t cells() const { return cols * rows; }
@@ -70,6 +71,29 @@ inline RasterGeometry raster_over(std::int64_t ix_min, std::int64_t iy_min, std:
                                   double resolution) {
     return {resolution, ix_min, iy_max, ix_max - ix_min + 1, iy_max - iy_min + 1};
 }
+
+// The smallest box of cells holding every cell added.
+struct CellExtent {
+    bool any = false;
+    std::int64_t ix_min = 0, iy_min = 0, ix_max = 0, iy_max = 0;
+
+    bool holds(CellIndex c) const { return any && c.ix >= ix_min && c.ix <= ix_max && c.iy >= iy_min && c.iy <= iy_max; }
+    void add(CellIndex c) {
+        if (!any) {
+            ix_min = ix_max = c.ix;
+            iy_min = iy_max = c.iy;
+            any = true;
+        }
+        ix_min = std::min(ix_min, c.ix);
+        ix_max = std::max(ix_max, c.ix);
+        iy_min = std::min(iy_min, c.iy);
+        iy_max = std::max(iy_max, c.iy);
+    }
+    // The raster over the box; no cells when nothing was added.
+    RasterGeometry raster(double resolution) const {
+        return any ? raster_over(ix_min, iy_min, ix_max, iy_max, resolution) : RasterGeometry{resolution, 0, 0, 0, 0};
+    }
+};
 
 inline constexpr int kTileBits = 5;
 inline constexpr std::int64_t kTileSide = std::int64_t{1} << kTileBits;  // cells
@@ -92,12 +116,12 @@ public:
                 Cell* cells = static_cast<Cell*>(arena_.take(tile_bytes()));
                 std::uninitialized_default_construct_n(cells, kTileSide * kTileSide);
                 it->second = cells;
-                extend(c);
+                extent_.add(c);
             }
             last_key_ = key;
             last_ = it->second;
         }
-        if (c.ix < ix_min_ || c.ix > ix_max_ || c.iy < iy_min_ || c.iy > iy_max_) extend(c);
+        if (!extent_.holds(c)) extent_.add(c);
         return last_[offset(c)];
     }
 
@@ -115,10 +139,7 @@ public:
     bool empty() const { return tiles_.empty(); }
 
     // The smallest raster holding every cell that at() was asked for.
-    RasterGeometry extent() const {
-        if (!has_extent_) return {resolution_, 0, 0, 0, 0};
-        return raster_over(ix_min_, iy_min_, ix_max_, iy_max_, resolution_);
-    }
+    RasterGeometry extent() const { return extent_.raster(resolution_); }
 
     std::size_t tiles() const { return tiles_.size(); }
     static constexpr std::size_t tile_bytes() { return sizeof(Cell) * kTileSide * kTileSide; }
@@ -160,25 +181,12 @@ private:
         const auto y = static_cast<std::size_t>(c.iy & (kTileSide - 1));
         return ((((y >> 3) * (kTileSide >> 4)) + (x >> 4)) << 7) | ((y & 7) << 4) | (x & 15);
     }
-    void extend(CellIndex c) {
-        if (!has_extent_) {
-            ix_min_ = ix_max_ = c.ix;
-            iy_min_ = iy_max_ = c.iy;
-            has_extent_ = true;
-        }
-        ix_min_ = std::min(ix_min_, c.ix);
-        ix_max_ = std::max(ix_max_, c.ix);
-        iy_min_ = std::min(iy_min_, c.iy);
-        iy_max_ = std::max(iy_max_, c.iy);
-    }
-
     double resolution_;
     TileArena arena_;
     std::unordered_map<std::int64_t, Cell*> tiles_;
     std::int64_t last_key_ = 0;
     Cell* last_ = nullptr;
-    bool has_extent_ = false;
-    std::int64_t ix_min_ = 0, ix_max_ = 0, iy_min_ = 0, iy_max_ = 0;
+    CellExtent extent_;
 };
 
 }  // namespace morva::raster
