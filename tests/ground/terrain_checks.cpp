@@ -126,7 +126,8 @@ TEST(TerrainModel, BandHoldsTheCellCentresWhateverTheThreads) {
                 if (tile == nullptr) continue;
                 const auto at = static_cast<std::size_t>((tr % raster.side) * raster.side + tc % raster.side);
                 EXPECT_EQ(morva::raster::tile_band<float>(raster, tile, 0)[at], -9999.0f);  // band 0 left alone
-                cells[static_cast<std::size_t>(row * geometry.cols + col)] = morva::raster::tile_band<float>(raster, tile, 1)[at];
+                cells[static_cast<std::size_t>(row * geometry.cols + col)] =
+                    morva::raster::tile_band<float>(raster, tile, 1)[at];
             }
         return cells;
     };

@@ -69,7 +69,8 @@ void fill_empty(raster::TiledRaster& r, int b, Value nodata, int n) {
                         const std::int64_t run = col < 0 ? -col : std::min(w - j, s - col % s);
                         if (col >= 0 && col < r.cols) {
                             if (const std::byte* from = r.find(col / s, row / s)) {
-                                const Value* cells = raster::tile_band<Value>(r, const_cast<std::byte*>(from), b) + (row % s) * s + col % s;
+                                const Value* cells =
+                                    raster::tile_band<Value>(r, const_cast<std::byte*>(from), b) + (row % s) * s + col % s;
                                 std::copy_n(cells, std::min(run, r.cols - col), out + j);
                             }
                         }

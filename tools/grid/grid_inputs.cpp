@@ -79,7 +79,8 @@ void check_heights_fit(const std::vector<common::PointSource>& sources, raster::
         char text[256];
         std::snprintf(text, sizeof text, "the LAS header's Z scale %.6g and offset %.6g make heights up to %.3g, beyond "
                       "the %.3g a %s raster holds: a header with a wrong Z scale or offset",
-                      s.scale[2], s.offset[2], common::las_field_limit(s, 2), limit, type == raster::DataType::Float32 ? "float32" : "float64");
+                      s.scale[2], s.offset[2], common::las_field_limit(s, 2), limit,
+                      type == raster::DataType::Float32 ? "float32" : "float64");
         fail(s.name + ": " + text);
     }
 }

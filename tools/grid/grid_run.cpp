@@ -38,7 +38,8 @@ struct Accumulators {
     std::unique_ptr<raster::TiledGrid<IdwSums>> idw;
     explicit Accumulators(double r) : stats(r) {}
     std::uint64_t bytes() const {
-        return stats.tiles() * raster::TiledGrid<Stats>::tile_bytes() + (idw ? idw->tiles() * raster::TiledGrid<IdwSums>::tile_bytes() : 0);
+        return stats.tiles() * raster::TiledGrid<Stats>::tile_bytes() +
+               (idw ? idw->tiles() * raster::TiledGrid<IdwSums>::tile_bytes() : 0);
     }
 };
 
@@ -159,7 +160,8 @@ void check_estimated_size(const GridOptions& o, const std::vector<common::PointS
 // The raster's tiles (of side `side`) that will be stored: those a tile of
 // the cells overlaps, and with a fill their neighbours too.
 template <class Cell>
-void mark_stored_tiles(const raster::TiledGrid<Cell>& cells, const raster::RasterGeometry& g, int side, std::vector<char>& marks) {
+void mark_stored_tiles(const raster::TiledGrid<Cell>& cells, const raster::RasterGeometry& g, int side,
+                       std::vector<char>& marks) {
     const std::int64_t tiles_x = (g.cols + side - 1) / side, tiles_y = (g.rows + side - 1) / side;
     cells.for_each_tile([&](raster::CellIndex first, const Cell*) {
         const std::int64_t c0 = std::max<std::int64_t>(0, g.col_of(first.ix));
@@ -255,9 +257,10 @@ int shaded_band(const std::vector<Statistic>& types) {
 }
 
 template <class Stats, class Value>
-void grid_and_write(const GridOptions& o, const std::vector<common::PointSource>& sources, std::optional<georef::Geodesy> geodesy,
-                    std::promise<common::ProjectionRequest>& projection_request, std::future<common::ProjectionSetup>& pending,
-                    const OutputPaths& paths, common::StagedFiles& outputs) {
+void grid_and_write(const GridOptions& o, const std::vector<common::PointSource>& sources,
+                    std::optional<georef::Geodesy> geodesy, std::promise<common::ProjectionRequest>& projection_request,
+                    std::future<common::ProjectionSetup>& pending, const OutputPaths& paths,
+                    common::StagedFiles& outputs) {
     projection_request.set_value(raster::projection_request(sources, o.crs));
 
     bool want_stats = false, want_idw = false, want_dtm = false;
@@ -360,7 +363,8 @@ void grid_and_write(const GridOptions& o, const std::vector<common::PointSource>
     if (acc.idw) {
         raster::cells_into_tiles(*acc.idw, g, raster, [&](const IdwSums& c, std::byte* tile, std::size_t at) {
             for (std::size_t b = 0; b < n_bands; ++b) {
-                if (o.types[b] == Statistic::Idw) raster::tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
+                if (o.types[b] == Statistic::Idw)
+                    raster::tile_band<Value>(raster, tile, static_cast<int>(b))[at] = static_cast<Value>(c.value());
             }
         });
     }
@@ -432,7 +436,8 @@ void run(const GridOptions& o) {
     const std::vector<common::PointSource> sources = open_inputs(o);
     const std::optional<georef::Geodesy> geodesy = points_geodesy(o, sources);
     const std::string world_file =
-        o.hillshade.empty() || raster::hillshade_is_geotiff(o.hillshade) ? std::string() : raster::hillshade_world_file(o.hillshade);
+        o.hillshade.empty() || raster::hillshade_is_geotiff(o.hillshade) ? std::string()
+                                                                         : raster::hillshade_world_file(o.hillshade);
     check_outputs(o, sources, world_file);
     // Every output staged before the pass (a folder that cannot take them
     // stops at once), and all put in place together when all are complete.

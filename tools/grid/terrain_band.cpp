@@ -51,7 +51,8 @@ void keep_classified_ground(GroundGathering& gathered, GroundPoints& ground) {
 }
 
 // The class 2 points of the LAS inputs, in a pass of their own.
-void add_las_ground(const std::vector<common::PointSource>& sources, const common::ProjectionRequest& request, GroundPoints& ground) {
+void add_las_ground(const std::vector<common::PointSource>& sources, const common::ProjectionRequest& request,
+                    GroundPoints& ground) {
     std::vector<common::PointSource> las;
     for (const common::PointSource& s : sources) {
         if (s.kind != common::SourceKind::Las) continue;
@@ -96,8 +97,8 @@ GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<commo
 }  // namespace
 
 void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
-                       const common::ProjectionRequest& projection, const TerrainRequest& request, const raster::RasterGeometry& g,
-                       raster::TiledRaster& raster) {
+                       const common::ProjectionRequest& projection, const TerrainRequest& request,
+                       const raster::RasterGeometry& g, raster::TiledRaster& raster) {
     std::unique_ptr<terrain::TerrainTriangulation> model;
     {
         const GroundPoints ground = ground_of_inputs(gathered, sources, projection, request);

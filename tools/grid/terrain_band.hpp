@@ -51,7 +51,7 @@ struct TerrainRequest {
 // Stops with one line when fewer than three ground points remain, or the
 // triangulation would take more memory than allowed.
 void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
-                       const common::ProjectionRequest& projection, const TerrainRequest& request, const raster::RasterGeometry& g,
-                       raster::TiledRaster& raster);
+                       const common::ProjectionRequest& projection, const TerrainRequest& request,
+                       const raster::RasterGeometry& g, raster::TiledRaster& raster);
 
 }  // namespace morva::grid
