@@ -259,7 +259,7 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
 }
 
 StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std::function<void(PointBlock&)>& sink) {
-    common::LasReader reader(s.points_file);
+    common::LasReader reader(s.points_file, common::LasFields::Geometry);
     StreamCounts counts;
     std::vector<common::LasPoint> points;
     while (reader.read(points, kBlockPoints)) {
