@@ -138,6 +138,7 @@ PointSource open_run_control(const std::string& name) {
     s.named_points_file = inputs::trimmed(rc.scanptfile);
     s.named_geoid = rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string();
     s.geoid_file = rc.geoid_wanted ? beside(name, s.named_geoid) : std::string();
+    s.scanner_file = beside(name, inputs::trimmed(rc.scanfile));
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
     s.vertical = common::vertical_meaning(s.named_geoid);
