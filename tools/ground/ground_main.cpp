@@ -33,7 +33,7 @@ constexpr std::string_view kDescription =
     "the first LAS input, or of the runs' centre), or with --each one output per\n"
     "input.\n"
     "The method: a morphological filter on the lowest-point surface with low-noise\n"
-    "removal and terrain-step recovery (docs/ground.md). The inputs must be in a\n"
+    "removal and terrain-step recovery (docs/ground.md). LAS inputs must be in a\n"
     "projected coordinate system; every length below is in its units, and the\n"
     "defaults, given in metres, are converted (a system in feet takes 3.28 ft for\n"
     "1 m). Points already of class 7 or 18 keep it and take no part. The work goes\n"
