@@ -33,12 +33,12 @@ def run(tool, *args, cwd=WORK):
     return subprocess.run([TOOL[tool], *args], capture_output=True, text=True, cwd=cwd)
 
 
-def survey(name, *options):
+def survey(name, *options, morva=()):
     subprocess.run([TOOL["sim"], "--objects", "trees,buildings,bridge,lowveg,outliers", "--range-noise", "0.02",
                     "--height", "300", "--surface", "flat", "--seed", "1", "--truth-grid", "0", *options, work(name)],
                    check=True, capture_output=True)
     with open(work(name, "run.in"), "rb") as stdin:
-        subprocess.run([TOOL["morva"]], stdin=stdin, cwd=work(name), check=True, capture_output=True)
+        subprocess.run([TOOL["morva"], *morva], stdin=stdin, cwd=work(name), check=True, capture_output=True)
 
 
 def made(tool, *args):
@@ -109,6 +109,14 @@ txt = os.path.join("text", "run.in")
 if made("ground", txt, "e.las") and made("las", "--crs", "utm", txt, "r.las") and made("ground", "r.las", "f.las"):
     same_file("e.las", "f.las", "text scan points")
 
+# The geodesy from the run's record, as morva-las takes it.
+survey("ell", "--duration", "1", morva=["--geodesy", "ellipsoid", "--metadata", "rec.json"])
+ell, rec = os.path.join("ell", "run.in"), os.path.join("ell", "rec.json")
+if made("ground", "--metadata", rec, ell, "i.las") and made("las", "--crs", "utm", "--metadata", rec, ell, "s.las") \
+        and made("ground", "s.las", "j.las"):
+    if [v.description for v in same_file("i.las", "j.las", "--metadata").header.vlrs] != ["exact ellipsoidal georeferencing"]:
+        failures.append("--metadata: the coordinate system record does not say the run's geodesy")
+
 # A LAS input first, then the run: the run takes the LAS's offsets, and its
 # points are written as in the LAS (classes as of one cloud of both).
 if made("ground", "p.las", inp, "g.las"):
@@ -136,6 +144,7 @@ with open(work("cut", "points.bin"), "r+b") as f:
 shutil.copytree(work("flat"), work("lost"), ignore=shutil.ignore_patterns("truth.bin", "points.bin"))
 shutil.copytree(work("flat"), work("undated"), ignore=shutil.ignore_patterns("truth.bin", "scan.bin"))
 os.symlink("points.bin", work("flat", "link.las"))
+os.symlink("rec.json", work("ell", "rec.las"))
 with open(work("garbled.in"), "w") as f:
     f.write("not a run control\n")
 REFUSALS = [
@@ -146,6 +155,9 @@ REFUSALS = [
     ("partial record", [os.path.join("cut", "run.in"), "r3.laz"], "partial record"),
     ("not a run control", ["garbled.in", "r4.laz"], "the run control"),
     ("no flight date", [os.path.join("undated", "run.in"), "r5.laz"], "--date"),
+    ("geodesy against the record", ["--metadata", rec, "--geodesy", "flat", ell, "r10.laz"], "contradicts"),
+    ("record of two runs", ["--metadata", rec, ell, inp, "r11.laz"], "one run control"),
+    ("output over the record", ["--metadata", rec, ell, rec.replace(".json", ".las")], "choose another name"),
     ("geographic --crs", ["--crs", "EPSG:4326", inp, "r6.laz"], "not a projected coordinate system"),
     ("LAS in another CRS", ["q.las", inp, "r7.laz"], "one output needs one coordinate system"),
     ("other layout", ["p.las", txt, "r8.laz"], "one layout"),

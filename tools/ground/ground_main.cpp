@@ -97,6 +97,11 @@ GroundOptions parse_options(int argc, char** argv) {
     };
     for (std::vector<text::Option> more : {las::flight_time_options(o.run), las::run_record_options(o.run)})
         for (text::Option& r : more) options.push_back(std::move(r));
+    options.push_back(text::text_option("--metadata", "FILE",
+                                        "the run's record (morva --metadata FILE) of the one run\n"
+                                        "control among the inputs: the geodesy is taken from\n"
+                                        "it, and a --geodesy that contradicts it is refused",
+                                        o.metadata, text::refuse_empty("a file name")));
     options.push_back(
         common::memory_option("memory the points and tiles may take, e.g. 8G [three\n"
                               "quarters of the memory available]",

@@ -86,14 +86,36 @@ std::vector<Group> make_groups(const GroundOptions& o) {
 }
 
 // Every output is a LAS or LAZ name, not a folder, device or any input.
-void check_outputs(const std::vector<Group>& groups, const std::vector<grid::PointSource>& sources) {
+void check_outputs(const std::vector<Group>& groups, const std::vector<grid::PointSource>& sources,
+                   const std::string& record) {
     std::vector<inputs::RunFile> files;
     for (const grid::PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    if (!record.empty()) files.push_back({record, "the run's record"});
     for (const Group& g : groups) {
         if (!is_las_name(g.output)) fail("the output " + g.output + " must end in .las or .laz");
         const std::string refusal = inputs::output_refusal(g.output, files);
         if (!refusal.empty()) fail("the output " + refusal + "; choose another name");
     }
+}
+
+// How the runs went from metres to degrees (the WKT record's description):
+// from the run's record when given (of the one run control among the inputs;
+// a --geodesy that says otherwise is refused), else --geodesy, else flat.
+bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<grid::PointSource>& sources) {
+    const common::RunGeodesy given = common::run_geodesy(o.metadata, o.run.geodesy);
+    if (!given.error.empty()) fail(given.error);
+    if (given.from_record) {
+        std::vector<const grid::PointSource*> runs;
+        for (const grid::PointSource& s : sources)
+            if (s.kind == grid::SourceKind::ScanPoints) runs.push_back(&s);
+        if (runs.size() != 1)
+            fail("--metadata " + o.metadata + ": a run's record tells of one run control among the inputs, not of " +
+                 std::to_string(runs.size()) + "; give --geodesy instead");
+        const grid::PointSource& run = *runs.front();
+        const std::string mismatch = common::record_mismatch(given, run.named_points_file, run.binary, run.named_geoid);
+        if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + run.name + ": " + mismatch);
+    }
+    return given.mode == georef::Geodesy::Ellipsoid;
 }
 
 // The method's settings in the units of the group's CRS: every length not
@@ -288,13 +310,13 @@ void join(Layout& layout, const common::LasHeader& h, const std::string& crs, co
 
 // A run's scan points made into LAS records, as morva-las writes them, held
 // in memory for the classifier and the output.
-void convert_run(const GroundOptions& o, const RunProjection& projection, GroupInput& in, Layout& layout) {
+void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& projection, GroupInput& in,
+                 Layout& layout) {
     const grid::PointSource& s = *in.source;
-    const common::RunGeodesy geodesy = common::run_geodesy("", o.run.geodesy);
     // The export's stops name the run control (run_companion names the program).
     const std::optional<las::Date> date = las::flight_date(s.name, o.run, s.scanner_file);
     const las::ExportPlan plan =
-        las::run_export_plan(s.name, "morva-ground", o.run, date, geodesy.mode == georef::Geodesy::Ellipsoid, s);
+        las::run_export_plan(s.name, "morva-ground", o.run, date, ellipsoidal, s);
     las::LasRecordSink sink;
     std::size_t length = 0;
     struct Refused {};  // past the export's naming of its stops
@@ -325,8 +347,8 @@ void convert_run(const GroundOptions& o, const RunProjection& projection, GroupI
                    "lies beyond +-90 degrees");
 }
 
-Tally classify_group(const GroundOptions& o, const Group& group, const std::vector<grid::PointSource>& all,
-                     common::StagedFiles& files) {
+Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& group,
+                     const std::vector<grid::PointSource>& all, common::StagedFiles& files) {
     std::vector<GroupInput> inputs;
     for (const std::size_t k : group.inputs) inputs.push_back({&all[k], {}, 0});
     const grid::PointSource& first = *inputs.front().source;
@@ -357,7 +379,7 @@ Tally classify_group(const GroundOptions& o, const Group& group, const std::vect
     Layout layout;
     for (GroupInput& in : inputs) {
         if (in.source->kind == grid::SourceKind::ScanPoints) {
-            convert_run(o, projection, in, layout);
+            convert_run(o, ellipsoidal, projection, in, layout);
             continue;
         }
         common::LasHeader h = common::LasReader(in.source->points_file).header();
@@ -411,12 +433,13 @@ int classify_inputs(const GroundOptions& o) {
     if (runs && o.run.crs != "utm" && !las::is_projected_crs(o.run.crs))
         fail("--crs " + o.run.crs + " is not a projected coordinate system PROJ knows: the classifier's lengths need "
              "easting and northing (utm, or e.g. EPSG:25832)");
+    const bool ellipsoidal = runs_were_ellipsoidal(o, sources);
     const std::vector<Group> groups = make_groups(o);
-    check_outputs(groups, sources);
+    check_outputs(groups, sources, o.metadata);
 
     common::StagedFiles files;
     std::vector<Tally> tallies;
-    for (const Group& g : groups) tallies.push_back(classify_group(o, g, sources, files));
+    for (const Group& g : groups) tallies.push_back(classify_group(o, ellipsoidal, g, sources, files));
     files.commit();
     for (const Tally& t : tallies) {
         std::cout << t.output << ": " << t.points << " points: " << t.ground << " ground (" << share(t.ground, t.points)
