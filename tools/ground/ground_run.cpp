@@ -188,23 +188,23 @@ struct Cloud {
     }
 };
 
-// Every input's records in turn, a block at a time: sink(records, count).
-template <typename Sink>
-void visit_records(const std::vector<GroupInput>& inputs, const common::LasHeader& head, Sink sink) {
+// Every point of the group's inputs in order, decoded (scale and offset
+// applied) with its record as stored in p.raw.
+template <typename Visit>
+void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader& head, Visit visit) {
     std::vector<common::LasPoint> block;
-    std::vector<std::uint8_t> records;
-    const std::size_t length = head.record_length;
+    common::LasPoint p;
     for (const GroupInput& in : inputs) {
         if (in.source->kind == grid::SourceKind::ScanPoints) {
-            sink(in.records.data(), std::size_t(in.points));
+            for (std::uint64_t k = 0; k < in.points; ++k) {
+                common::decode_point(head, in.records.data() + k * head.record_length, p);
+                visit(p);
+            }
             continue;
         }
         common::LasReader reader(in.source->points_file);
-        while (reader.read(block)) {
-            records.resize(block.size() * length);
-            for (std::size_t k = 0; k < block.size(); ++k) std::memcpy(records.data() + k * length, block[k].raw, length);
-            sink(records.data(), block.size());
-        }
+        while (reader.read(block))
+            for (const common::LasPoint& q : block) visit(q);
     }
 }
 
@@ -212,13 +212,7 @@ Cloud read_cloud(const std::vector<GroupInput>& inputs, const common::LasHeader&
     Cloud c;
     for (auto* v : {&c.x, &c.y, &c.z}) v->reserve(total);
     for (auto* v : {&c.return_number, &c.number_of_returns, &c.classification}) v->reserve(total);
-    common::LasPoint p;
-    visit_records(inputs, head, [&](const std::uint8_t* records, std::size_t count) {
-        for (std::size_t k = 0; k < count; ++k) {
-            common::decode_point(head, records + k * head.record_length, p);
-            c.add(p);
-        }
-    });
+    visit_points(inputs, head, [&c](const common::LasPoint& p) { c.add(p); });
     return c;
 }
 
@@ -237,15 +231,20 @@ void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::u
     setup.threads = threads;
     setup.generating_software = "morva-ground " + std::string(text::project_version());
     common::LasWriter writer(files, output, setup);
-    std::vector<std::uint8_t> block;
+    constexpr std::size_t kBlock = std::size_t{1} << 16;
     const std::size_t length = head.record_length;
-    std::size_t at = 0;
-    visit_records(inputs, head, [&](const std::uint8_t* records, std::size_t count) {
-        block.assign(records, records + count * length);
-        for (std::size_t k = 0; k < count; ++k) set_record_class(block.data() + k * length, head.point_format, classes[at + k]);
-        writer.write(block.data(), count);
-        at += count;
+    std::vector<std::uint8_t> block(kBlock * length);
+    std::size_t in_block = 0, at = 0;
+    visit_points(inputs, head, [&](const common::LasPoint& p) {
+        std::uint8_t* record = block.data() + in_block * length;
+        std::memcpy(record, p.raw, length);
+        set_record_class(record, head.point_format, classes[at++]);
+        if (++in_block == kBlock) {
+            writer.write(block.data(), in_block);
+            in_block = 0;
+        }
     });
+    writer.write(block.data(), in_block);
     writer.finish();
 }
 
@@ -329,6 +328,7 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
             throw Refused{};
         });
     };
+    in.records.reserve(s.records * (las::kFormat6Size + las::extra_bytes(!s.binary, s.with_group_size)));
     sink.records = [&](const std::uint8_t* records, std::size_t count) {
         in.records.insert(in.records.end(), records, records + count * length);
         in.points += count;
