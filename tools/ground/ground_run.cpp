@@ -253,7 +253,6 @@ void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::u
 // of the group's first LAS input when it has one (its scale must then be the
 // runs' 1 mm). Runs with different geoid grids make no one output.
 struct RunProjection {
-    bool any = false;
     las::CoordinateSystem cs;
     std::string horizontal, name;  // the horizontal CRS as WKT and PROJ's name of it
 };
@@ -281,7 +280,6 @@ RunProjection run_projection(const GroundOptions& o, const std::vector<GroupInpu
         bounds.lat_max = std::max(bounds.lat_max, s.bounds.lat_max);
     }
     if (first_run == nullptr) return r;
-    r.any = true;
     r.cs = las::run_coordinate_system(o.run.crs, o.run.vertical_crs, first_run->named_geoid, bounds,
                                       first_las ? first_las->offset : nullptr);
     if (!r.cs.error.empty()) fail("--crs " + o.run.crs + ": " + r.cs.error);
@@ -314,8 +312,7 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
     const grid::PointSource& s = *in.source;
     // The export's stops name the run control (run_companion names the program).
     const std::optional<las::Date> date = las::flight_date(s.name, o.run, s.scanner_file);
-    const las::ExportPlan plan =
-        las::run_export_plan(s.name, "morva-ground", o.run, date, ellipsoidal, s);
+    const las::ExportPlan plan = las::run_export_plan(s.name, "morva-ground", o.run, date, ellipsoidal, s);
     las::LasRecordSink sink;
     std::size_t length = 0;
     struct Refused {};  // past the export's naming of its stops
