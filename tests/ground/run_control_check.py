@@ -145,6 +145,10 @@ shutil.copytree(work("flat"), work("lost"), ignore=shutil.ignore_patterns("truth
 shutil.copytree(work("flat"), work("undated"), ignore=shutil.ignore_patterns("truth.bin", "scan.bin"))
 os.symlink("points.bin", work("flat", "link.las"))
 os.symlink("rec.json", work("ell", "rec.las"))
+shutil.copytree(work("flat"), work("unwanted"), ignore=shutil.ignore_patterns("truth.bin", "*.las"))
+lines = open(work("unwanted", "run.in")).read().splitlines(keepends=True)
+lines[3] = "0\n"  # the scan-point file's line: none written
+open(work("unwanted", "run.in"), "w").write("".join(lines))
 with open(work("garbled.in"), "w") as f:
     f.write("not a run control\n")
 REFUSALS = [
@@ -153,6 +157,7 @@ REFUSALS = [
     ("no points", [os.path.join("empty", "run.in"), "r1.laz"], "holds no points"),
     ("scan points missing", [os.path.join("lost", "run.in"), "r2.laz"], "its scan-point file"),
     ("partial record", [os.path.join("cut", "run.in"), "r3.laz"], "partial record"),
+    ("no scan-point file named", [os.path.join("unwanted", "run.in"), "r13.laz"], "names no scan-point file"),
     ("not a run control", ["garbled.in", "r4.laz"], "the run control"),
     ("no flight date", [os.path.join("undated", "run.in"), "r5.laz"], "--date"),
     ("geodesy against the record", ["--metadata", rec, "--geodesy", "flat", ell, "r10.laz"], "contradicts"),

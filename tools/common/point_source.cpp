@@ -125,7 +125,7 @@ PointSource open_run_control(const std::string& name) {
             fail(name, "the run control: " + line);
         }
     }
-    if (!rc.scanpt_wanted) fail(name, "the run control names no scan-point file (0): there are no points to grid");
+    if (!rc.scanpt_wanted) fail(name, "the run control names no scan-point file (0): there are no points");
     if (rc.iout_type > 3) fail(name, "the run control's iout_type " + std::to_string(rc.iout_type) + " is not a form morva writes");
     if (!rc.full_georef) {
         fail(name, "the run control's full_georef is F (the simplified vertical computation): its scan points hold "
