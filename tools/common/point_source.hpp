@@ -36,6 +36,7 @@ struct PointSource {
     std::string named_points_file;  // as the run control names it (for a check against the run's record)
     std::string named_geoid;        // the geoid grid as the run control names it; empty without one
     std::string geoid_file;         // the same, resolved against the run control's folder
+    std::string scanner_file;       // the run's scanner file (its header's time epoch dates the flight)
     bool binary = false;
     bool with_group_size = false;
     // LAS
