@@ -57,7 +57,7 @@ const Points& real_points() {
         morva_laz_error error{};
         morva_laz_reader* reader = nullptr;
         if (morva_laz_reader_open(path.c_str(), at<std::uint32_t>(file, 96), 0, &file[vlr + 54], at<std::uint16_t>(file, vlr + 20),
-                                  p.count, p.length, &reader, &error) != MORVA_LAZ_OK ||
+                                  p.count, p.length, MORVA_LAZ_ALL_FIELDS, &reader, &error) != MORVA_LAZ_OK ||
             morva_laz_reader_read(reader, p.records.data(), p.count, &error) != MORVA_LAZ_OK) {
             p.problem = error.message;
         }
@@ -126,7 +126,7 @@ void BM_LazDecompress(benchmark::State& state) {
     std::vector<std::uint8_t> out(10'000 * std::size_t{p.length});
     for (auto _ : state) {
         morva_laz_reader* reader = nullptr;
-        morva_laz_reader_open(path.c_str(), 0, 0, record.data(), record.size(), p.count, p.length, &reader, nullptr);
+        morva_laz_reader_open(path.c_str(), 0, 0, record.data(), record.size(), p.count, p.length, MORVA_LAZ_ALL_FIELDS, &reader, nullptr);
         for (std::uint64_t done = 0; done < p.count; done += 10'000) {
             morva_laz_reader_read(reader, out.data(), std::min<std::uint64_t>(10'000, p.count - done), nullptr);
         }

@@ -105,7 +105,7 @@ struct LasReaderState {
     }
 };
 
-LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReaderState>()) {
+LasReader::LasReader(const std::string& path, LasFields fields) : state_(std::make_unique<LasReaderState>()) {
     LasHeader& h = header_;
     h.path = path;
     state_->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -179,7 +179,11 @@ LasReader::LasReader(const std::string& path) : state_(std::make_unique<LasReade
         if (laszip == nullptr) fail(path, "a compressed file (LAZ) without its laszip record");
         morva_laz_error error{};
         if (morva_laz_reader_open(path.c_str(), h.offset_to_points, h.points_end, laszip->payload.data(),
-                                  laszip->payload.size(), h.point_count, h.record_length, &state_->laz,
+                                  laszip->payload.size(), h.point_count, h.record_length,
+                                  fields == LasFields::All ? MORVA_LAZ_ALL_FIELDS
+                                                           : MORVA_LAZ_FIELD_Z | MORVA_LAZ_FIELD_CLASSIFICATION |
+                                                                 MORVA_LAZ_FIELD_FLAGS | MORVA_LAZ_FIELD_POINT_SOURCE_ID,
+                                  &state_->laz,
                                   &error) != MORVA_LAZ_OK) {
             fail(path, std::string("LAZ: ") + error.message);
         }

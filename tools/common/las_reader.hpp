@@ -62,10 +62,17 @@ bool las_has_nir(int point_format);
 
 struct LasReaderState;  // the open file or LAZ decoder
 
+enum class LasFields { All, Geometry };
+
 class LasReader {
 public:
     // Opens and checks the file: header, records, point count against the size.
-    explicit LasReader(const std::string& path);
+    // With LasFields::Geometry only X, Y, Z, the returns, the flags, the
+    // class and the point source ID (what a point filter and a grid need)
+    // are read where the data allow it (LAZ of point formats 6 to 10
+    // then skip the other fields' layers, much of their decompression), and
+    // the other fields hold no meaningful value.
+    explicit LasReader(const std::string& path, LasFields fields = LasFields::All);
     ~LasReader();
     LasReader(const LasReader&) = delete;
     LasReader& operator=(const LasReader&) = delete;

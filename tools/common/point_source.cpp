@@ -125,7 +125,7 @@ PointSource open_run_control(const std::string& name) {
             fail(name, "the run control: " + line);
         }
     }
-    if (!rc.scanpt_wanted) fail(name, "the run control names no scan-point file (0): there are no points to grid");
+    if (!rc.scanpt_wanted) fail(name, "the run control names no scan-point file (0): there are no points");
     if (rc.iout_type > 3) fail(name, "the run control's iout_type " + std::to_string(rc.iout_type) + " is not a form morva writes");
     if (!rc.full_georef) {
         fail(name, "the run control's full_georef is F (the simplified vertical computation): its scan points hold "
@@ -138,6 +138,7 @@ PointSource open_run_control(const std::string& name) {
     s.named_points_file = inputs::trimmed(rc.scanptfile);
     s.named_geoid = rc.geoid_wanted ? inputs::trimmed(rc.geoidfile) : std::string();
     s.geoid_file = rc.geoid_wanted ? beside(name, s.named_geoid) : std::string();
+    s.scanner_file = beside(name, inputs::trimmed(rc.scanfile));
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
     s.vertical = common::vertical_meaning(s.named_geoid);
@@ -259,7 +260,7 @@ StreamCounts read_scan_points(const PointSource& s, PointBlock& block,
 }
 
 StreamCounts read_las_points(const PointSource& s, PointBlock& block, const std::function<void(PointBlock&)>& sink) {
-    common::LasReader reader(s.points_file);
+    common::LasReader reader(s.points_file, common::LasFields::Geometry);
     StreamCounts counts;
     std::vector<common::LasPoint> points;
     while (reader.read(points, kBlockPoints)) {

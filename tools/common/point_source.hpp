@@ -36,6 +36,7 @@ struct PointSource {
     std::string named_points_file;  // as the run control names it (for a check against the run's record)
     std::string named_geoid;        // the geoid grid as the run control names it; empty without one
     std::string geoid_file;         // the same, resolved against the run control's folder
+    std::string scanner_file;       // the run's scanner file (its header's time epoch dates the flight)
     bool binary = false;
     bool with_group_size = false;
     // LAS
@@ -95,11 +96,3 @@ StreamCounts stream_points(const PointSource& source, std::uint32_t source_index
                            const std::function<void(PointBlock&)>& sink);
 
 }  // namespace morva::common
-
-// morva-ground (tools/ground) still names these by the namespace they had
-// before they moved here; these names go once it says common::.
-namespace morva::grid {
-using common::open_source;
-using common::PointSource;
-using common::SourceKind;
-}  // namespace morva::grid

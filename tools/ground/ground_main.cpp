@@ -12,6 +12,7 @@
 #include "ground_run.hpp"
 #include "memory_budget.hpp"
 #include "text/command_line.hpp"
+#include "text/warning.hpp"
 
 namespace {
 
@@ -21,14 +22,18 @@ using namespace morva::ground_program;
 constexpr std::string_view kProgram = "morva-ground";
 constexpr std::string_view kUsage = "morva-ground [options] INPUT... OUTPUT.las|.laz";
 constexpr std::string_view kDescription =
-    "Classifies every point of LAS or LAZ inputs as ground (2), low noise (7: an\n"
-    "isolated point well below the surface around it, as multipath gives) or\n"
-    "unclassified (1), and writes them with every other field unchanged (the\n"
-    "records are copied; only the class is set, the flags beside it kept). Several\n"
-    "inputs make one output (they must share point format, record length, scale\n"
-    "and offset, and coordinate system), or with --each one output per input.\n"
+    "Classifies every point of its inputs as ground (2), low noise (7: an isolated\n"
+    "point well below the surface around it, as multipath gives) or unclassified\n"
+    "(1), and writes them with every other field unchanged (the records are copied;\n"
+    "only the class is set, the flags beside it kept). An input is a LAS or LAZ\n"
+    "file or a morva run control: a run's scan points become the records morva-las\n"
+    "writes with the same --crs (utm by default), --date, --source-id and the\n"
+    "like, then classified. Several inputs make one output (they must share point\n"
+    "format, record length, scale and coordinate system; runs take the offsets of\n"
+    "the first LAS input, or of the runs' centre), or with --each one output per\n"
+    "input.\n"
     "The method: a morphological filter on the lowest-point surface with low-noise\n"
-    "removal and terrain-step recovery (docs/ground.md). The inputs must be in a\n"
+    "removal and terrain-step recovery (docs/ground.md). LAS inputs must be in a\n"
     "projected coordinate system; every length below is in its units, and the\n"
     "defaults, given in metres, are converted (a system in feet takes 3.28 ft for\n"
     "1 m). Points already of class 7 or 18 keep it and take no part. The work goes\n"
@@ -44,6 +49,7 @@ constexpr std::string_view kExitStatus =
 
 GroundOptions parse_options(int argc, char** argv) {
     GroundOptions o;
+    o.run.crs = "utm";
     ground::GroundSettings& s = o.settings;
     const double unset = std::numeric_limits<double>::quiet_NaN();
     for (double* length : {&s.cell_size, &s.max_window, &s.height_threshold, &s.low_noise_depth, &s.low_noise_radius,
@@ -62,6 +68,12 @@ GroundOptions parse_options(int argc, char** argv) {
                           s.keep_existing),
         text::text_option("--input-crs", "CRS", "the CRS of LAS inputs that state none", o.input_crs,
                           text::refuse_empty("a coordinate system")),
+        text::text_option("--crs", "CRS",
+                          "the CRS run controls' points are projected into: utm\n"
+                          "(default: the WGS 84 UTM zone of the runs' centre) or a\n"
+                          "projected CRS PROJ knows, e.g. EPSG:25832 (X and Y in\n"
+                          "1 mm, as morva-las --crs writes them)",
+                          o.run.crs, text::refuse_empty("a coordinate system")),
         text::number_option("--cell-size", "L", "side of the lowest-point cells [1 m]", s.cell_size, 0.001, 1e6),
         text::number_option("--max-window", "L",
                             "radius of the widest opening: more than half the\n"
@@ -82,10 +94,18 @@ GroundOptions parse_options(int argc, char** argv) {
         text::number_option("--threads", "N", "threads classifying tiles and compressing LAZ;\n"
                             "0: every core [0]",
                             s.threads, 0, 1024),
+    };
+    for (std::vector<text::Option> more : {las::flight_time_options(o.run), las::run_record_options(o.run)})
+        for (text::Option& r : more) options.push_back(std::move(r));
+    options.push_back(text::text_option("--metadata", "FILE",
+                                        "the run's record (morva --metadata FILE) of the one run\n"
+                                        "control among the inputs: the geodesy is taken from\n"
+                                        "it, and a --geodesy that contradicts it is refused",
+                                        o.metadata, text::refuse_empty("a file name")));
+    options.push_back(
         common::memory_option("memory the points and tiles may take, e.g. 8G [three\n"
                               "quarters of the memory available]",
-                              o.max_memory),
-    };
+                              o.max_memory));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
     const std::vector<std::string_view> positional = text::parse_command_line(program, options, argc, argv);
@@ -102,5 +122,6 @@ GroundOptions parse_options(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    text::set_program_name(kProgram);
     return common::run_companion(kProgram, [argc, argv] { return classify_inputs(parse_options(argc, argv)); });
 }

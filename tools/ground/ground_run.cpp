@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <thread>
@@ -11,20 +14,26 @@
 #include "classify_ground.hpp"
 #include "crs_unit.hpp"
 #include "ground_tile.hpp"
+#include "geodesy_record.hpp"
 #include "inputs/output_guard.hpp"
+#include "las_crs.hpp"
 #include "las_class_field.hpp"
 #include "las_reader.hpp"
 #include "las_writer.hpp"
 #include "memory_budget.hpp"
 #include "point_source.hpp"
+#include "crs_wkt.hpp"
+#include "run_las.hpp"
 #include "staged_files.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
+#include "text/warning.hpp"
 
 namespace morva::ground_program {
 namespace {
 
-[[noreturn]] void fail(const std::string& message) { text::stop_run("morva-ground: " + message); }
+// run_companion names the program.
+[[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
 // Bytes each point takes while its tiles are classified: coordinates,
 // returns and classes here, cell indices and tile order in the classifier.
@@ -77,9 +86,11 @@ std::vector<Group> make_groups(const GroundOptions& o) {
 }
 
 // Every output is a LAS or LAZ name, not a folder, device or any input.
-void check_outputs(const std::vector<Group>& groups, const std::vector<grid::PointSource>& sources) {
+void check_outputs(const std::vector<Group>& groups, const std::vector<grid::PointSource>& sources,
+                   const std::string& record) {
     std::vector<inputs::RunFile> files;
     for (const grid::PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    if (!record.empty()) files.push_back({record, "the run's record"});
     for (const Group& g : groups) {
         if (!is_las_name(g.output)) fail("the output " + g.output + " must end in .las or .laz");
         const std::string refusal = inputs::output_refusal(g.output, files);
@@ -87,11 +98,32 @@ void check_outputs(const std::vector<Group>& groups, const std::vector<grid::Poi
     }
 }
 
+// How the runs went from metres to degrees (the WKT record's description):
+// from the run's record when given (of the one run control among the inputs;
+// a --geodesy that says otherwise is refused), else --geodesy, else flat.
+bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<grid::PointSource>& sources) {
+    const common::RunGeodesy given = common::run_geodesy(o.metadata, o.run.geodesy);
+    if (!given.error.empty()) fail(given.error);
+    if (given.from_record) {
+        std::vector<const grid::PointSource*> runs;
+        for (const grid::PointSource& s : sources)
+            if (s.kind == grid::SourceKind::ScanPoints) runs.push_back(&s);
+        if (runs.size() != 1)
+            fail("--metadata " + o.metadata + ": a run's record tells of one run control among the inputs, not of " +
+                 std::to_string(runs.size()) + "; give --geodesy instead");
+        const grid::PointSource& run = *runs.front();
+        const std::string mismatch = common::record_mismatch(given, run.named_points_file, run.binary, run.named_geoid);
+        if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + run.name + ": " + mismatch);
+    }
+    return given.mode == georef::Geodesy::Ellipsoid;
+}
+
 // The method's settings in the units of the group's CRS: every length not
 // given takes its default in metres, converted.
-ground::GroundSettings settings_for(const GroundOptions& o, const grid::PointSource& first) {
-    const double metres = metres_per_unit(first.crs);
-    if (!(metres > 0)) fail(first.name + ": the unit of its coordinate system " + first.crs_name + " is unknown");
+ground::GroundSettings settings_for(const GroundOptions& o, const std::string& crs, const std::string& name,
+                                   const std::string& crs_name) {
+    const double metres = metres_per_unit(crs);
+    if (!(metres > 0)) fail(name + ": the unit of its coordinate system " + crs_name + " is unknown");
     const ground::GroundSettings defaults;
     ground::GroundSettings s = o.settings;
     auto length = [metres](double given, double fallback) { return std::isnan(given) ? fallback / metres : given; };
@@ -115,40 +147,72 @@ ground::GroundSettings settings_for(const GroundOptions& o, const grid::PointSou
     return s;
 }
 
-// Inputs written to one output share one record layout and one lattice.
-void check_alike(const common::LasHeader& first, const common::LasHeader& h) {
+// Inputs written to one output share one record layout and one lattice:
+// why h's differ from first's, or empty.
+std::string unlike(const common::LasHeader& first, const common::LasHeader& h) {
     const bool alike = h.point_format == first.point_format && h.record_length == first.record_length &&
                        std::equal(h.scale, h.scale + 3, first.scale) && std::equal(h.offset, h.offset + 3, first.offset);
-    if (!alike)
-        fail(h.path + " differs from " + first.path + " in point format, record length, scale or offset (" +
-             std::to_string(h.point_format) + "/" + std::to_string(h.record_length) + " against " +
-             std::to_string(first.point_format) + "/" + std::to_string(first.record_length) +
-             "): one output needs one layout; classify them apart with --each");
+    if (alike) return "";
+    return h.path + " differs from " + first.path + " in point format, record length, scale or offset (" +
+           std::to_string(h.point_format) + "/" + std::to_string(h.record_length) + " against " +
+           std::to_string(first.point_format) + "/" + std::to_string(first.record_length) +
+           "): one output needs one layout; classify them apart with --each";
 }
+
+// One input of a group: a LAS file, read again when written, or a run's
+// scan points made into LAS records once and held.
+struct GroupInput {
+    const grid::PointSource* source = nullptr;
+    std::vector<std::uint8_t> records;  // a run's records, as they will be written
+    std::uint64_t points = 0;
+};
+
+// What one output is: the first input's header (its records' layout, lattice
+// and coordinate system records), and the horizontal CRS of every input.
+struct Layout {
+    bool known = false;
+    common::LasHeader header;
+    std::string crs, crs_name;
+};
 
 struct Cloud {
     std::vector<double> x, y, z;
     std::vector<std::uint8_t> return_number, number_of_returns, classification;
+    void add(const common::LasPoint& p) {
+        x.push_back(p.x);
+        y.push_back(p.y);
+        z.push_back(p.z);
+        return_number.push_back(p.return_number);
+        number_of_returns.push_back(p.number_of_returns);
+        classification.push_back(p.classification);
+    }
 };
 
-Cloud read_cloud(const std::vector<const grid::PointSource*>& sources, std::uint64_t total) {
+// Every point of the group's inputs in order, decoded (scale and offset
+// applied) with its record as stored in p.raw.
+template <typename Visit>
+void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader& head, Visit visit) {
+    std::vector<common::LasPoint> block;
+    common::LasPoint p;
+    for (const GroupInput& in : inputs) {
+        if (in.source->kind == grid::SourceKind::ScanPoints) {
+            for (std::uint64_t k = 0; k < in.points; ++k) {
+                common::decode_point(head, in.records.data() + k * head.record_length, p);
+                visit(p);
+            }
+            continue;
+        }
+        common::LasReader reader(in.source->points_file);
+        while (reader.read(block))
+            for (const common::LasPoint& q : block) visit(q);
+    }
+}
+
+Cloud read_cloud(const std::vector<GroupInput>& inputs, const common::LasHeader& head, std::uint64_t total) {
     Cloud c;
     for (auto* v : {&c.x, &c.y, &c.z}) v->reserve(total);
     for (auto* v : {&c.return_number, &c.number_of_returns, &c.classification}) v->reserve(total);
-    std::vector<common::LasPoint> block;
-    for (const grid::PointSource* s : sources) {
-        common::LasReader reader(s->points_file);
-        while (reader.read(block)) {
-            for (const common::LasPoint& p : block) {
-                c.x.push_back(p.x);
-                c.y.push_back(p.y);
-                c.z.push_back(p.z);
-                c.return_number.push_back(p.return_number);
-                c.number_of_returns.push_back(p.number_of_returns);
-                c.classification.push_back(p.classification);
-            }
-        }
-    }
+    visit_points(inputs, head, [&c](const common::LasPoint& p) { c.add(p); });
     return c;
 }
 
@@ -158,65 +222,175 @@ struct Tally {
 };
 
 // The records again, each with its new class, into the output.
-void write_cloud(const std::vector<const grid::PointSource*>& sources, const std::vector<std::uint8_t>& classes,
-                 const common::LasHeader& first, const std::string& output, unsigned threads,
+void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::uint8_t>& classes,
+                 const common::LasHeader& head, const std::string& output, unsigned threads,
                  common::StagedFiles& files) {
     common::LasWriterSetup setup;
-    setup.header = first;
+    setup.header = head;
     setup.compress = common::is_laz_name(output);
     setup.threads = threads;
     setup.generating_software = "morva-ground " + std::string(text::project_version());
     common::LasWriter writer(files, output, setup);
-    std::vector<common::LasPoint> block;
-    std::vector<std::uint8_t> records;
-    const std::size_t length = first.record_length;
-    std::size_t at = 0;
-    for (const grid::PointSource* s : sources) {
-        common::LasReader reader(s->points_file);
-        while (reader.read(block)) {
-            records.resize(block.size() * length);
-            for (std::size_t k = 0; k < block.size(); ++k) {
-                std::uint8_t* record = records.data() + k * length;
-                std::memcpy(record, block[k].raw, length);
-                set_record_class(record, first.point_format, classes[at + k]);
-            }
-            writer.write(records.data(), block.size());
-            at += block.size();
+    constexpr std::size_t kBlock = std::size_t{1} << 16;
+    const std::size_t length = head.record_length;
+    std::vector<std::uint8_t> block(kBlock * length);
+    std::size_t in_block = 0, at = 0;
+    visit_points(inputs, head, [&](const common::LasPoint& p) {
+        std::uint8_t* record = block.data() + in_block * length;
+        std::memcpy(record, p.raw, length);
+        set_record_class(record, head.point_format, classes[at++]);
+        if (++in_block == kBlock) {
+            writer.write(block.data(), in_block);
+            in_block = 0;
         }
-    }
+    });
+    writer.write(block.data(), in_block);
     writer.finish();
 }
 
-Tally classify_group(const GroundOptions& o, const Group& group, const std::vector<grid::PointSource>& all,
-                     common::StagedFiles& files) {
-    std::vector<const grid::PointSource*> sources;
-    for (const std::size_t k : group.inputs) sources.push_back(&all[k]);
-    const grid::PointSource& first = *sources.front();
-    const common::LasHeader head = common::LasReader(first.points_file).header();
-    std::uint64_t total = 0;
-    for (const grid::PointSource* s : sources) {
-        if (s->crs != first.crs)
-            fail(s->name + " is in " + s->crs_name + ", " + first.name + " in " + first.crs_name +
-                 ": one output needs one coordinate system; classify them apart with --each");
-        check_alike(head, common::LasReader(s->points_file).header());
-        total += s->point_count;
-    }
-    if (total == 0) fail(group.inputs.size() == 1 ? first.name + " holds no points" : "the inputs hold no points");
+// The coordinate system the group's runs are projected into (as morva-las
+// --crs projects them): that of the bounds of all of them, about the offsets
+// of the group's first LAS input when it has one (its scale must then be the
+// runs' 1 mm). Runs with different geoid grids make no one output.
+struct RunProjection {
+    las::CoordinateSystem cs;
+    std::string horizontal, name;  // the horizontal CRS as WKT and PROJ's name of it
+};
 
-    ground::GroundSettings settings = settings_for(o, first);
+RunProjection run_projection(const GroundOptions& o, const std::vector<GroupInput>& inputs) {
+    RunProjection r;
+    grid::GeoBounds bounds;
+    const grid::PointSource* first_run = nullptr;
+    std::optional<common::LasHeader> first_las;
+    for (const GroupInput& in : inputs) {
+        const grid::PointSource& s = *in.source;
+        if (s.kind == grid::SourceKind::Las) {
+            if (!first_las) first_las = common::LasReader(s.points_file).header();
+            continue;
+        }
+        if (first_run == nullptr) first_run = &s;
+        if (s.named_geoid != first_run->named_geoid)
+            fail(s.name + "'s heights are " + s.vertical + ", " + first_run->name + "'s " + first_run->vertical +
+                 ": one output needs one system of heights; classify them apart with --each");
+        if (s.bounds.empty) continue;
+        if (bounds.empty) bounds = s.bounds;
+        bounds.lon_min = std::min(bounds.lon_min, s.bounds.lon_min);
+        bounds.lon_max = std::max(bounds.lon_max, s.bounds.lon_max);
+        bounds.lat_min = std::min(bounds.lat_min, s.bounds.lat_min);
+        bounds.lat_max = std::max(bounds.lat_max, s.bounds.lat_max);
+    }
+    if (first_run == nullptr) return r;
+    r.cs = las::run_coordinate_system(o.run.crs, o.run.vertical_crs, first_run->named_geoid, bounds,
+                                      first_las ? first_las->offset : nullptr);
+    if (!r.cs.error.empty()) fail("--crs " + o.run.crs + ": " + r.cs.error);
+    const common::CrsFacts facts = common::crs_facts(r.cs.wkt);
+    if (!facts.error.empty()) fail("--crs " + o.run.crs + ": " + facts.error);
+    r.horizontal = facts.horizontal;
+    r.name = facts.name + " (--crs " + o.run.crs + ")";
+    return r;
+}
+
+// The header of the output is the first input's; every other input must
+// share its coordinate system and its records' layout.
+void join(Layout& layout, const common::LasHeader& h, const std::string& crs, const std::string& crs_name,
+          const std::string& name, const std::function<void(const std::string&)>& refuse) {
+    if (!layout.known) {
+        layout = {true, h, crs, crs_name};
+        return;
+    }
+    if (crs != layout.crs)
+        refuse(name + " is in " + crs_name + ", " + layout.header.path + " in " + layout.crs_name +
+               ": one output needs one coordinate system; classify them apart with --each");
+    const std::string why = unlike(layout.header, h);
+    if (!why.empty()) refuse(why);
+}
+
+// A run's scan points made into LAS records, as morva-las writes them, held
+// in memory for the classifier and the output.
+void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& projection, GroupInput& in,
+                 Layout& layout) {
+    const grid::PointSource& s = *in.source;
+    // The export's stops name the run control (run_companion names the program).
+    const std::optional<las::Date> date = las::flight_date(s.name, o.run, s.scanner_file);
+    const las::ExportPlan plan = las::run_export_plan(s.name, "morva-ground", o.run, date, ellipsoidal, s);
+    las::LasRecordSink sink;
+    std::size_t length = 0;
+    struct Refused {};  // past the export's naming of its stops
+    std::string refusal;
+    sink.begin = [&](common::LasWriterSetup& setup) {
+        setup.header.path = s.name;
+        length = setup.header.record_length;
+        join(layout, setup.header, projection.horizontal, projection.name, s.name, [&](const std::string& why) {
+            refusal = why;
+            throw Refused{};
+        });
+    };
+    in.records.reserve(s.records * (las::kFormat6Size + las::extra_bytes(!s.binary, s.with_group_size)));
+    sink.records = [&](const std::uint8_t* records, std::size_t count) {
+        in.records.insert(in.records.end(), records, records + count * length);
+        in.points += count;
+    };
+    std::promise<las::CoordinateSystem> made;
+    made.set_value(projection.cs);
+    las::ExportCounts counts;
+    try {
+        counts = las::scan_points_to_las(plan, made.get_future(), sink);
+    } catch (const Refused&) {
+        fail(refusal);
+    }
+    if (counts.not_points > 0)
+        text::warn(s.name + ": " + std::to_string(counts.not_points) +
+                   " records skipped: their time, latitude, longitude or height was not written, or their latitude "
+                   "lies beyond +-90 degrees");
+}
+
+Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& group,
+                     const std::vector<grid::PointSource>& all, common::StagedFiles& files) {
+    std::vector<GroupInput> inputs;
+    for (const std::size_t k : group.inputs) inputs.push_back({&all[k], {}, 0});
+    const grid::PointSource& first = *inputs.front().source;
+    const RunProjection projection = run_projection(o, inputs);
+    const bool first_las = first.kind == grid::SourceKind::Las;
+    ground::GroundSettings settings = settings_for(o, first_las ? first.crs : projection.horizontal, first.name,
+                                                   first_las ? first.crs_name : projection.name);
+
+    // Points at most (a run's records, valid or not), each held as its
+    // coordinates and, for a run, its record (format 6, at most 3 extra bytes).
+    double needed = 0;
+    std::uint64_t bound = 0;
+    for (const GroupInput& in : inputs) {
+        const bool las = in.source->kind == grid::SourceKind::Las;
+        const std::uint64_t n = las ? in.source->point_count : in.source->records;
+        bound += n;
+        needed += double(n) * double(kBytesPerPoint + (las ? 0 : 33));
+    }
     const std::uint64_t side = std::uint64_t(std::llround(settings.tile_size / settings.cell_size)) +
                                2 * std::uint64_t(ground::reach_in_cells(settings));
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned threads = settings.threads ? settings.threads : cores;
-    const double needed = double(total) * kBytesPerPoint + double(threads) * double(side) * double(side) * kBytesPerCell;
+    needed += double(threads) * double(side) * double(side) * kBytesPerCell;
     common::check_memory(std::uint64_t(std::min(needed, 1.8e19)), o.max_memory ? o.max_memory : common::default_memory_bound(),
-                         "classifying " + std::to_string(total) + " points",
+                         "classifying " + std::to_string(bound) + " points",
                          "give fewer inputs to one output (--each), fewer --threads or a smaller --tile-size");
 
-    const Cloud cloud = read_cloud(sources, total);
+    Layout layout;
+    for (GroupInput& in : inputs) {
+        if (in.source->kind == grid::SourceKind::ScanPoints) {
+            convert_run(o, ellipsoidal, projection, in, layout);
+            continue;
+        }
+        common::LasHeader h = common::LasReader(in.source->points_file).header();
+        in.points = h.point_count;
+        join(layout, h, in.source->crs, in.source->crs_name, in.source->name, [](const std::string& why) { fail(why); });
+    }
+    std::uint64_t total = 0;
+    for (const GroupInput& in : inputs) total += in.points;
+    if (total == 0) fail(group.inputs.size() == 1 ? first.name + " holds no points" : "the inputs hold no points");
+
+    const Cloud cloud = read_cloud(inputs, layout.header, total);
     ground::Points points{cloud.x, cloud.y, cloud.z, cloud.return_number, cloud.number_of_returns, cloud.classification};
     const std::vector<std::uint8_t> classes = ground::classify_ground(points, settings);
-    write_cloud(sources, classes, head, group.output, settings.threads, files);
+    write_cloud(inputs, classes, layout.header, group.output, settings.threads, files);
 
     Tally t;
     t.output = group.output;
@@ -244,21 +418,25 @@ std::string share(std::uint64_t part, std::uint64_t whole) {
 
 int classify_inputs(const GroundOptions& o) {
     std::vector<grid::PointSource> sources;
+    bool runs = false;
     for (const std::string& name : o.inputs) {
         grid::PointSource s = grid::open_source(name, o.input_crs);
-        if (s.kind != grid::SourceKind::Las)
-            fail(name + ": a run control's scan points are not classified here; make a projected LAS or LAZ file of them first (morva-las --crs utm RUN_CONTROL OUT.laz)");
-        if (!s.projected)
+        if (s.kind == grid::SourceKind::Las && !s.projected)
             fail(name + ": its coordinates are longitude and latitude; the classifier's lengths need a projected "
                         "coordinate system (reproject the file, or name its system with --input-crs if it states a wrong one)");
+        runs = runs || s.kind == grid::SourceKind::ScanPoints;
         sources.push_back(std::move(s));
     }
+    if (runs && o.run.crs != "utm" && !las::is_projected_crs(o.run.crs))
+        fail("--crs " + o.run.crs + " is not a projected coordinate system PROJ knows: the classifier's lengths need "
+             "easting and northing (utm, or e.g. EPSG:25832)");
+    const bool ellipsoidal = runs_were_ellipsoidal(o, sources);
     const std::vector<Group> groups = make_groups(o);
-    check_outputs(groups, sources);
+    check_outputs(groups, sources, o.metadata);
 
     common::StagedFiles files;
     std::vector<Tally> tallies;
-    for (const Group& g : groups) tallies.push_back(classify_group(o, g, sources, files));
+    for (const Group& g : groups) tallies.push_back(classify_group(o, ellipsoidal, g, sources, files));
     files.commit();
     for (const Tally& t : tallies) {
         std::cout << t.output << ": " << t.points << " points: " << t.ground << " ground (" << share(t.ground, t.points)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ground_settings.hpp"
+#include "run_las.hpp"
 
 namespace morva::ground_program {
 
@@ -16,6 +17,8 @@ struct GroundOptions {
     std::vector<std::string> inputs;
     std::string output;       // a file, or with --each a pattern holding {}
     std::string input_crs;    // the CRS of LAS inputs that state none
+    las::RunLasOptions run;   // how a run's scan points are made LAS records (--crs utm by default)
+    std::string metadata;     // the run's record (--metadata), when given
     bool each = false;        // one output per input
     ground::GroundSettings settings;
     std::uint64_t max_memory = 0;  // 0: the default bound

@@ -104,12 +104,13 @@ struct Read {
     Bytes records;
 };
 
-Read decompress(const fs::path& path, const Las& las, const Bytes& laszip_record, std::uint64_t batch = 10'000) {
+Read decompress(const fs::path& path, const Las& las, const Bytes& laszip_record, std::uint64_t batch = 10'000,
+               std::uint32_t fields = MORVA_LAZ_ALL_FIELDS) {
     Read result;
     morva_laz_error error{};
     morva_laz_reader* raw = nullptr;
     result.code = morva_laz_reader_open(path.c_str(), las.point_data_start, las.point_data_end, laszip_record.data(),
-                                        laszip_record.size(), las.point_count, las.record_length, &raw, &error);
+                                        laszip_record.size(), las.point_count, las.record_length, fields, &raw, &error);
     Reader reader(raw);
     if (result.code != MORVA_LAZ_OK) {
         result.message = error.message;
@@ -349,6 +350,19 @@ TEST_F(LazTest, EveryPointFormatReadsBackIdentical) {
             const Read read = decompress(out, compressed_las(count, length, 375), record, 500);
             ASSERT_EQ(read.code, MORVA_LAZ_OK) << read.message;
             EXPECT_TRUE(read.records == records);
+
+            // Only the fields a grid needs: the same coordinates, returns,
+            // flags and class (formats 0 to 5 decompress every field anyway).
+            const Read some = decompress(out, compressed_las(count, length, 375), record, 500,
+                                         MORVA_LAZ_FIELD_Z | MORVA_LAZ_FIELD_CLASSIFICATION | MORVA_LAZ_FIELD_FLAGS);
+            ASSERT_EQ(some.code, MORVA_LAZ_OK) << some.message;
+            const std::size_t kept = format >= 6 ? 17 : length;  // X, Y, Z, intensity, returns, flags, class
+            for (std::uint64_t i = 0; i < count; ++i) {
+                for (std::size_t k = 0; k < kept; ++k) {
+                    if (format >= 6 && (k == 12 || k == 13)) continue;  // intensity: not asked for
+                    ASSERT_EQ(some.records[i * length + k], records[i * length + k]) << "point " << i << " byte " << k;
+                }
+            }
           }
         }
     }
@@ -450,16 +464,16 @@ TEST_F(LazTest, MisuseIsRefused) {
     morva_laz_error error{};
     morva_laz_reader* raw = nullptr;
     // The header's record length disagrees with the laszip record.
-    EXPECT_EQ(morva_laz_reader_open(path.c_str(), 300, 0, record.data(), record.size(), 100, 30, &raw, &error),
+    EXPECT_EQ(morva_laz_reader_open(path.c_str(), 300, 0, record.data(), record.size(), 100, 30, MORVA_LAZ_ALL_FIELDS, &raw, &error),
               MORVA_LAZ_MISMATCH);
     EXPECT_NE(std::string(error.message).find("points of 28 bytes but the header says 30"), std::string::npos) << error.message;
-    EXPECT_EQ(morva_laz_reader_open((dir_ / "absent.laz").c_str(), 300, 0, record.data(), record.size(), 100, 28, &raw,
+    EXPECT_EQ(morva_laz_reader_open((dir_ / "absent.laz").c_str(), 300, 0, record.data(), record.size(), 100, 28, MORVA_LAZ_ALL_FIELDS, &raw,
                                     &error),
               MORVA_LAZ_IO);
     Bytes bad = record;
     put<std::uint16_t>(bad, 0, 9);  // no such compressor
-    EXPECT_NE(morva_laz_reader_open(path.c_str(), 300, 0, bad.data(), bad.size(), 100, 28, &raw, &error), MORVA_LAZ_OK);
-    ASSERT_EQ(morva_laz_reader_open(path.c_str(), 300, 0, record.data(), record.size(), 100, 28, &raw, &error), MORVA_LAZ_OK);
+    EXPECT_NE(morva_laz_reader_open(path.c_str(), 300, 0, bad.data(), bad.size(), 100, 28, MORVA_LAZ_ALL_FIELDS, &raw, &error), MORVA_LAZ_OK);
+    ASSERT_EQ(morva_laz_reader_open(path.c_str(), 300, 0, record.data(), record.size(), 100, 28, MORVA_LAZ_ALL_FIELDS, &raw, &error), MORVA_LAZ_OK);
     Reader reader(raw);
     Bytes out(101 * 28);
     EXPECT_EQ(morva_laz_reader_read(reader.get(), out.data(), 101, &error), MORVA_LAZ_USAGE);

@@ -34,6 +34,17 @@ enum morva_laz_status {
   MORVA_LAZ_USAGE = 7        /* a call against these rules (more points than remain, no handle) */
 };
 
+/* Fields of a point to decompress (the laz crate's selection bits). */
+#define MORVA_LAZ_ALL_FIELDS 0xFFFFFFFFu
+#define MORVA_LAZ_FIELD_Z (1u << 0)
+#define MORVA_LAZ_FIELD_CLASSIFICATION (1u << 1)
+#define MORVA_LAZ_FIELD_FLAGS (1u << 2)
+#define MORVA_LAZ_FIELD_INTENSITY (1u << 3)
+#define MORVA_LAZ_FIELD_SCAN_ANGLE (1u << 4)
+#define MORVA_LAZ_FIELD_USER_DATA (1u << 5)
+#define MORVA_LAZ_FIELD_POINT_SOURCE_ID (1u << 6)
+#define MORVA_LAZ_FIELD_GPS_TIME (1u << 7)
+
 typedef struct morva_laz_error {
   int code;
   char message[512];
@@ -49,12 +60,18 @@ typedef struct morva_laz_writer morva_laz_writer;
  *   laszip_record       the payload of the record "laszip encoded" / 22204
  *   point_count         the header's number of points
  *   record_length       the header's point data record length
+ *   fields              the fields to decompress: MORVA_LAZ_ALL_FIELDS, or
+ *                       MORVA_LAZ_FIELD_* bits (X, Y and the returns are
+ *                       always decompressed). Layered data (point formats 6
+ *                       to 10) skip the others, whose bytes then hold no
+ *                       meaningful value; point-wise data decompress every field.
  * The chunk table is checked against the file first: a table beyond the end
  * (a truncated file) or one whose chunks do not add up to the points and
  * bytes there are is a fault before any point is read. */
 int morva_laz_reader_open(const char* path, uint64_t point_data_start, uint64_t point_data_end,
                           const uint8_t* laszip_record, size_t laszip_record_size, uint64_t point_count,
-                          uint16_t record_length, morva_laz_reader** reader, morva_laz_error* error);
+                          uint16_t record_length, uint32_t fields, morva_laz_reader** reader,
+                          morva_laz_error* error);
 
 /* Decompresses the next `point_count` points (at most those left) into
  * `points`, record_length bytes each, as they are in an uncompressed file. */

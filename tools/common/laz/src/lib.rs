@@ -72,6 +72,7 @@ pub extern "C" fn morva_laz_reader_open(
     laszip_record_size: usize,
     point_count: u64,
     record_length: u16,
+    fields: u32,
     reader: *mut *mut morva_laz_reader,
     error: *mut LazError,
 ) -> c_int {
@@ -86,6 +87,7 @@ pub extern "C" fn morva_laz_reader_open(
             laszip_record: bytes_of(laszip_record, laszip_record_size)?,
             point_count,
             record_length,
+            fields,
         };
         let opened = Box::new(reader::open(&source)?);
         // SAFETY: checked non-null above.

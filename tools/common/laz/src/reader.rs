@@ -12,7 +12,7 @@ use std::path::Path;
 use std::sync::mpsc::{sync_channel, Receiver, SyncSender};
 use std::thread::JoinHandle;
 
-use laz::{LasZipDecompressor, LazVlr, ParLasZipDecompressor};
+use laz::{DecompressionSelection, LasZipDecompressor, LazVlr, ParLasZipDecompressor};
 
 use crate::chunk_check;
 use crate::status::{from_io, from_laz, guarded, Fault, Outcome, DAMAGED, MISMATCH, USAGE};
@@ -55,6 +55,9 @@ pub struct Source<'a> {
     pub laszip_record: &'a [u8],
     pub point_count: u64,
     pub record_length: u16,
+    /// The fields decompressed (the laz crate's selection bits; the others
+    /// are skipped where the data are layered, point formats 6 to 10).
+    pub fields: u32,
 }
 
 pub fn open(source: &Source) -> Outcome<Reader> {
@@ -84,13 +87,14 @@ pub fn open(source: &Source) -> Outcome<Reader> {
     let cores = rayon::current_num_threads() as u64;
     let batch = largest_chunk.unwrap_or(0).saturating_mul(cores);
     let record_length = usize::from(source.record_length);
+    let fields = DecompressionSelection(source.fields);
     let decoder = if !cfg!(feature = "one-thread") && batch > 0 && batch <= MOST_AHEAD && source.point_count > 0 {
         let decompressor =
-            ParLasZipDecompressor::new(window, vlr).map_err(|e| from_laz(e, "starting the decompression"))?;
+            ParLasZipDecompressor::selective(window, vlr, fields).map_err(|e| from_laz(e, "starting the decompression"))?;
         Decoder::Ahead(Ahead::start(decompressor, batch, source.point_count, record_length)?)
     } else {
         Decoder::InThread(
-            LasZipDecompressor::new(window, vlr).map_err(|e| from_laz(e, "starting the decompression"))?,
+            LasZipDecompressor::selective(window, vlr, fields).map_err(|e| from_laz(e, "starting the decompression"))?,
         )
     };
     Ok(Reader { decoder, record_length, point_count: source.point_count, points_read: 0, broken: false })

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace morva::las {
+namespace morva::common {
 
 struct CrsRequest {
     std::string crs = "EPSG:4979";  // a geographic 3D CRS: latitude, longitude, ellipsoidal height
@@ -33,4 +33,4 @@ CrsResult name_vertical_crs(const std::string& crs, const std::string& vertical_
 // True when PROJ knows crs as a projected CRS (easting, northing).
 bool is_projected_crs(const std::string& crs);
 
-}  // namespace morva::las
+}  // namespace morva::common

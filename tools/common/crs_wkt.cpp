@@ -8,7 +8,7 @@
 #include <proj.h>
 #include <proj_experimental.h>
 
-namespace morva::las {
+namespace morva::common {
 namespace {
 
 // PROJ objects released on every path. PROJ's own log stays silent: its
@@ -112,4 +112,4 @@ bool is_projected_crs(const std::string& crs) {
     return o.pj != nullptr && proj_get_type(o.pj) == PJ_TYPE_PROJECTED_CRS;
 }
 
-}  // namespace morva::las
+}  // namespace morva::common
