@@ -189,9 +189,11 @@ struct Cloud {
 };
 
 // Every point of the group's inputs in order, decoded (scale and offset
-// applied) with its record as stored in p.raw.
+// applied) with its record as stored in p.raw; with LasFields::Geometry a
+// LAZ input decompresses only what the classification reads.
 template <typename Visit>
-void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader& head, Visit visit) {
+void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader& head, common::LasFields fields,
+                  Visit visit) {
     std::vector<common::LasPoint> block;
     common::LasPoint p;
     for (const GroupInput& in : inputs) {
@@ -202,7 +204,7 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
             }
             continue;
         }
-        common::LasReader reader(in.source->points_file);
+        common::LasReader reader(in.source->points_file, fields);
         while (reader.read(block))
             for (const common::LasPoint& q : block) visit(q);
     }
@@ -212,7 +214,7 @@ Cloud read_cloud(const std::vector<GroupInput>& inputs, const common::LasHeader&
     Cloud c;
     for (auto* v : {&c.x, &c.y, &c.z}) v->reserve(total);
     for (auto* v : {&c.return_number, &c.number_of_returns, &c.classification}) v->reserve(total);
-    visit_points(inputs, head, [&c](const common::LasPoint& p) { c.add(p); });
+    visit_points(inputs, head, common::LasFields::Geometry, [&c](const common::LasPoint& p) { c.add(p); });
     return c;
 }
 
@@ -235,7 +237,7 @@ void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::u
     const std::size_t length = head.record_length;
     std::vector<std::uint8_t> block(kBlock * length);
     std::size_t in_block = 0, at = 0;
-    visit_points(inputs, head, [&](const common::LasPoint& p) {
+    visit_points(inputs, head, common::LasFields::All, [&](const common::LasPoint& p) {
         std::uint8_t* record = block.data() + in_block * length;
         std::memcpy(record, p.raw, length);
         set_record_class(record, head.point_format, classes[at++]);
