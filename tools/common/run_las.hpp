@@ -54,16 +54,3 @@ ExportPlan run_export_plan(const std::string& program, const std::string& genera
                            const std::optional<Date>& date, bool ellipsoidal, const PointSource& points);
 
 }  // namespace morva::common
-
-// morva-ground (tools/ground) still names the pieces it shares with
-// morva-las by the namespaces they had before they moved here; these names
-// go once it says common::.
-namespace morva {
-namespace las = common;
-}  // namespace morva
-namespace morva::grid {
-using common::GeoBounds;
-using common::open_source;
-using common::PointSource;
-using common::SourceKind;
-}  // namespace morva::grid

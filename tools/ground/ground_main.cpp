@@ -95,7 +95,7 @@ GroundOptions parse_options(int argc, char** argv) {
                             "0: every core [0]",
                             s.threads, 0, 1024),
     };
-    for (std::vector<text::Option> more : {las::flight_time_options(o.run), las::run_record_options(o.run)})
+    for (std::vector<text::Option> more : {common::flight_time_options(o.run), common::run_record_options(o.run)})
         for (text::Option& r : more) options.push_back(std::move(r));
     options.push_back(text::text_option("--metadata", "FILE",
                                         "the run's record (morva --metadata FILE) of the one run\n"

@@ -86,10 +86,10 @@ std::vector<Group> make_groups(const GroundOptions& o) {
 }
 
 // Every output is a LAS or LAZ name, not a folder, device or any input.
-void check_outputs(const std::vector<Group>& groups, const std::vector<grid::PointSource>& sources,
+void check_outputs(const std::vector<Group>& groups, const std::vector<common::PointSource>& sources,
                    const std::string& record) {
     std::vector<inputs::RunFile> files;
-    for (const grid::PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
+    for (const common::PointSource& s : sources) files.insert(files.end(), s.roles.begin(), s.roles.end());
     if (!record.empty()) files.push_back({record, "the run's record"});
     for (const Group& g : groups) {
         if (!is_las_name(g.output)) fail("the output " + g.output + " must end in .las or .laz");
@@ -101,17 +101,17 @@ void check_outputs(const std::vector<Group>& groups, const std::vector<grid::Poi
 // How the runs went from metres to degrees (the WKT record's description):
 // from the run's record when given (of the one run control among the inputs;
 // a --geodesy that says otherwise is refused), else --geodesy, else flat.
-bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<grid::PointSource>& sources) {
+bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<common::PointSource>& sources) {
     const common::RunGeodesy given = common::run_geodesy(o.metadata, o.run.geodesy);
     if (!given.error.empty()) fail(given.error);
     if (given.from_record) {
-        std::vector<const grid::PointSource*> runs;
-        for (const grid::PointSource& s : sources)
-            if (s.kind == grid::SourceKind::ScanPoints) runs.push_back(&s);
+        std::vector<const common::PointSource*> runs;
+        for (const common::PointSource& s : sources)
+            if (s.kind == common::SourceKind::ScanPoints) runs.push_back(&s);
         if (runs.size() != 1)
             fail("--metadata " + o.metadata + ": a run's record tells of one run control among the inputs, not of " +
                  std::to_string(runs.size()) + "; give --geodesy instead");
-        const grid::PointSource& run = *runs.front();
+        const common::PointSource& run = *runs.front();
         const std::string mismatch = common::record_mismatch(given, run.named_points_file, run.binary, run.named_geoid);
         if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + run.name + ": " + mismatch);
     }
@@ -162,7 +162,7 @@ std::string unlike(const common::LasHeader& first, const common::LasHeader& h) {
 // One input of a group: a LAS file, read again when written, or a run's
 // scan points made into LAS records once and held.
 struct GroupInput {
-    const grid::PointSource* source = nullptr;
+    const common::PointSource* source = nullptr;
     std::vector<std::uint8_t> records;  // a run's records, as they will be written
     std::uint64_t points = 0;
 };
@@ -197,7 +197,7 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
     std::vector<common::LasPoint> block;
     common::LasPoint p;
     for (const GroupInput& in : inputs) {
-        if (in.source->kind == grid::SourceKind::ScanPoints) {
+        if (in.source->kind == common::SourceKind::ScanPoints) {
             for (std::uint64_t k = 0; k < in.points; ++k) {
                 common::decode_point(head, in.records.data() + k * head.record_length, p);
                 visit(p);
@@ -255,18 +255,18 @@ void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::u
 // of the group's first LAS input when it has one (its scale must then be the
 // runs' 1 mm). Runs with different geoid grids make no one output.
 struct RunProjection {
-    las::CoordinateSystem cs;
+    common::CoordinateSystem cs;
     std::string horizontal, name;  // the horizontal CRS as WKT and PROJ's name of it
 };
 
 RunProjection run_projection(const GroundOptions& o, const std::vector<GroupInput>& inputs) {
     RunProjection r;
-    grid::GeoBounds bounds;
-    const grid::PointSource* first_run = nullptr;
+    common::GeoBounds bounds;
+    const common::PointSource* first_run = nullptr;
     std::optional<common::LasHeader> first_las;
     for (const GroupInput& in : inputs) {
-        const grid::PointSource& s = *in.source;
-        if (s.kind == grid::SourceKind::Las) {
+        const common::PointSource& s = *in.source;
+        if (s.kind == common::SourceKind::Las) {
             if (!first_las) first_las = common::LasReader(s.points_file).header();
             continue;
         }
@@ -282,7 +282,7 @@ RunProjection run_projection(const GroundOptions& o, const std::vector<GroupInpu
         bounds.lat_max = std::max(bounds.lat_max, s.bounds.lat_max);
     }
     if (first_run == nullptr) return r;
-    r.cs = las::run_coordinate_system(o.run.crs, o.run.vertical_crs, first_run->named_geoid, bounds,
+    r.cs = common::run_coordinate_system(o.run.crs, o.run.vertical_crs, first_run->named_geoid, bounds,
                                       first_las ? first_las->offset : nullptr);
     if (!r.cs.error.empty()) fail("--crs " + o.run.crs + ": " + r.cs.error);
     const common::CrsFacts facts = common::crs_facts(r.cs.wkt);
@@ -311,11 +311,11 @@ void join(Layout& layout, const common::LasHeader& h, const std::string& crs, co
 // in memory for the classifier and the output.
 void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& projection, GroupInput& in,
                  Layout& layout) {
-    const grid::PointSource& s = *in.source;
+    const common::PointSource& s = *in.source;
     // The export's stops name the run control (run_companion names the program).
-    const std::optional<las::Date> date = las::flight_date(s.name, o.run, s.scanner_file);
-    const las::ExportPlan plan = las::run_export_plan(s.name, "morva-ground", o.run, date, ellipsoidal, s);
-    las::LasRecordSink sink;
+    const std::optional<common::Date> date = common::flight_date(s.name, o.run, s.scanner_file);
+    const common::ExportPlan plan = common::run_export_plan(s.name, "morva-ground", o.run, date, ellipsoidal, s);
+    common::LasRecordSink sink;
     std::size_t length = 0;
     struct Refused {};  // past the export's naming of its stops
     std::string refusal;
@@ -327,16 +327,16 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
             throw Refused{};
         });
     };
-    in.records.reserve(s.records * (las::kFormat6Size + las::extra_bytes(!s.binary, s.with_group_size)));
+    in.records.reserve(s.records * (common::kFormat6Size + common::extra_bytes(!s.binary, s.with_group_size)));
     sink.records = [&](const std::uint8_t* records, std::size_t count) {
         in.records.insert(in.records.end(), records, records + count * length);
         in.points += count;
     };
-    std::promise<las::CoordinateSystem> made;
+    std::promise<common::CoordinateSystem> made;
     made.set_value(projection.cs);
-    las::ExportCounts counts;
+    common::ExportCounts counts;
     try {
-        counts = las::scan_points_to_las(plan, made.get_future(), sink);
+        counts = common::scan_points_to_las(plan, made.get_future(), sink);
     } catch (const Refused&) {
         fail(refusal);
     }
@@ -347,12 +347,12 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
 }
 
 Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& group,
-                     const std::vector<grid::PointSource>& all, common::StagedFiles& files) {
+                     const std::vector<common::PointSource>& all, common::StagedFiles& files) {
     std::vector<GroupInput> inputs;
     for (const std::size_t k : group.inputs) inputs.push_back({&all[k], {}, 0});
-    const grid::PointSource& first = *inputs.front().source;
+    const common::PointSource& first = *inputs.front().source;
     const RunProjection projection = run_projection(o, inputs);
-    const bool first_las = first.kind == grid::SourceKind::Las;
+    const bool first_las = first.kind == common::SourceKind::Las;
     ground::GroundSettings settings = settings_for(o, first_las ? first.crs : projection.horizontal, first.name,
                                                    first_las ? first.crs_name : projection.name);
 
@@ -361,7 +361,7 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
     double needed = 0;
     std::uint64_t bound = 0;
     for (const GroupInput& in : inputs) {
-        const bool las = in.source->kind == grid::SourceKind::Las;
+        const bool las = in.source->kind == common::SourceKind::Las;
         const std::uint64_t n = las ? in.source->point_count : in.source->records;
         bound += n;
         needed += double(n) * double(kBytesPerPoint + (las ? 0 : 33));
@@ -377,7 +377,7 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
 
     Layout layout;
     for (GroupInput& in : inputs) {
-        if (in.source->kind == grid::SourceKind::ScanPoints) {
+        if (in.source->kind == common::SourceKind::ScanPoints) {
             convert_run(o, ellipsoidal, projection, in, layout);
             continue;
         }
@@ -419,17 +419,17 @@ std::string share(std::uint64_t part, std::uint64_t whole) {
 }  // namespace
 
 int classify_inputs(const GroundOptions& o) {
-    std::vector<grid::PointSource> sources;
+    std::vector<common::PointSource> sources;
     bool runs = false;
     for (const std::string& name : o.inputs) {
-        grid::PointSource s = grid::open_source(name, o.input_crs);
-        if (s.kind == grid::SourceKind::Las && !s.projected)
+        common::PointSource s = common::open_source(name, o.input_crs);
+        if (s.kind == common::SourceKind::Las && !s.projected)
             fail(name + ": its coordinates are longitude and latitude; the classifier's lengths need a projected "
                         "coordinate system (reproject the file, or name its system with --input-crs if it states a wrong one)");
-        runs = runs || s.kind == grid::SourceKind::ScanPoints;
+        runs = runs || s.kind == common::SourceKind::ScanPoints;
         sources.push_back(std::move(s));
     }
-    if (runs && o.run.crs != "utm" && !las::is_projected_crs(o.run.crs))
+    if (runs && o.run.crs != "utm" && !common::is_projected_crs(o.run.crs))
         fail("--crs " + o.run.crs + " is not a projected coordinate system PROJ knows: the classifier's lengths need "
              "easting and northing (utm, or e.g. EPSG:25832)");
     const bool ellipsoidal = runs_were_ellipsoidal(o, sources);

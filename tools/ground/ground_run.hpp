@@ -17,7 +17,7 @@ struct GroundOptions {
     std::vector<std::string> inputs;
     std::string output;       // a file, or with --each a pattern holding {}
     std::string input_crs;    // the CRS of LAS inputs that state none
-    las::RunLasOptions run;   // how a run's scan points are made LAS records (--crs utm by default)
+    common::RunLasOptions run;   // how a run's scan points are made LAS records (--crs utm by default)
     std::string metadata;     // the run's record (--metadata), when given
     bool each = false;        // one output per input
     ground::GroundSettings settings;
