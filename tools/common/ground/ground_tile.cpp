@@ -47,6 +47,37 @@ CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> col
     return cells;
 }
 
+// The cells whose results can reach a point: those within `reach` cells of
+// a cell holding one, as a span of columns per row. Every cell outside stays
+// empty in every grid (the fills carry no value that far; the openings'
+// erosions and dilations there change no object flag of a cell with
+// points), so the passes skip them: in a tile crossed diagonally by a swath
+// most of the grid is such cells.
+ActiveCells near_points(const CellPoints& cells, int width, int height, int reach) {
+    ActiveCells occupied{std::vector<int>(height, width), std::vector<int>(height, 0)};
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c) {
+            const std::size_t i = std::size_t(r) * width + c;
+            if (cells.start[i] == cells.start[i + 1]) continue;
+            occupied.first[r] = std::min(occupied.first[r], c);
+            occupied.last[r] = c + 1;
+        }
+    ActiveCells active = rows_around(occupied, -reach, reach, height);
+    for (int r = 0; r < height; ++r)
+        if (active.first[r] < active.last[r]) {
+            active.first[r] = std::max(0, active.first[r] - reach);
+            active.last[r] = std::min(width, active.last[r] + reach);
+        }
+    return active;
+}
+
+// Calls f(i) for every active cell's index.
+template <class F>
+void for_each_active(const ActiveCells& active, int width, F f) {
+    for (std::size_t r = 0; r < active.first.size(); ++r)
+        for (int c = active.first[r]; c < active.last[r]; ++c) f(r * width + c);
+}
+
 // Lowest point of each cell, skipping its first skipped[i] points (low noise).
 void lowest_surface(const Points& points, const CellPoints& cells,
                     const std::vector<std::uint32_t>& skipped, SurfaceGrid& surface) {
@@ -72,17 +103,18 @@ double lowest_other(const SurfaceGrid& surface, int c, int r, int radius) {
 // lowest of its square can hold any), a few times over so that a pair of
 // neighbouring outliers goes too. Returns the number of points marked per cell.
 std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints& cells,
-                                          SurfaceGrid& surface, int radius, double depth) {
-    const int w = surface.width, h = surface.height;
+                                          SurfaceGrid& surface, int radius, double depth,
+                                          const ActiveCells& active) {
+    const int w = surface.width;
     std::vector<std::uint32_t> skipped(surface.z.size(), 0);
     SurfaceGrid lowest_around;
     for (int pass = 0; pass < kLowNoisePasses; ++pass) {
         lowest_surface(points, cells, skipped, surface);
-        erode(surface, radius, lowest_around);
+        erode(surface, radius, lowest_around, active);
         bool changed = false;
         std::vector<std::uint32_t> next = skipped;
-        for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c) {
+        for (int r = 0; r < int(active.first.size()); ++r)
+            for (int c = active.first[r]; c < active.last[r]; ++c) {
                 const std::size_t i = std::size_t(r) * w + c;
                 if (std::isnan(surface.z[i]) || surface.z[i] != lowest_around.z[i]) continue;
                 // A point alone within the radius (at a swath's edge, in a
@@ -106,17 +138,19 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
 
 // Cells whose lowest point stands above a progressively wider opening of
 // the surface by more than the terrain's slope allows: objects.
-std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings) {
+std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings,
+                                       const ActiveCells& active) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
     std::vector<std::uint8_t> object(filled.z.size(), 0);
     SurfaceGrid eroded = filled, wider, opened, previous = filled;
     for (int k = 1; k <= max_radius; ++k) {
-        erode_by_one(eroded, wider);
+        erode_by_one(eroded, wider, active);
         std::swap(eroded, wider);
-        dilate(eroded, k, opened);
+        dilate(eroded, k, opened, active);
         const double allowed = settings.slope * k * settings.cell_size;
-        for (std::size_t i = 0; i < object.size(); ++i)
+        for_each_active(active, filled.width, [&](std::size_t i) {
             if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
+        });
         std::swap(previous, opened);
     }
     return object;
@@ -163,17 +197,22 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
 
     std::vector<std::uint32_t> cell_of;
     const CellPoints cells = group_by_cell(points, cols, rows, job, width, height, cell_of);
+    // Far enough for a fill to carry no value past it, and for the erosion
+    // and dilation of the widest opening around a cell with points to read
+    // only cells computed as on the whole grid.
+    const int window = cells_for(settings.max_window, settings.cell_size);
+    const ActiveCells active = near_points(cells, width, height, std::max(2 * window, fill_steps + 1) + 1);
 
     // 1. The lowest surface, once isolated low points are set aside.
     SurfaceGrid lowest{width, height, std::vector<double>(std::size_t(width) * height, kNoValue)};
     const std::vector<std::uint32_t> skipped =
         find_low_noise(points, cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
-                       settings.low_noise_depth);
+                       settings.low_noise_depth, active);
 
     // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
     SurfaceGrid filled = lowest;
-    fill_gaps(filled, fill_steps);
-    std::vector<std::uint8_t> object = find_objects(filled, settings);
+    fill_gaps(filled, fill_steps, active);
+    std::vector<std::uint8_t> object = find_objects(filled, settings, active);
 
     // 3. The terrain model: the lowest points of ground cells, gaps filled;
     // then object cells whose lowest point lies on the model after all (the
@@ -183,19 +222,20 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     std::vector<double> slope;
     for (int pass = 0;; ++pass) {
         dem = lowest;
-        for (std::size_t i = 0; i < dem.z.size(); ++i)
+        for_each_active(active, width, [&](std::size_t i) {
             if (object[i]) dem.z[i] = kNoValue;
-        fill_gaps(dem, fill_steps);
-        slope_of(dem, settings.cell_size, slope);
+        });
+        fill_gaps(dem, fill_steps, active);
+        slope_of(dem, settings.cell_size, slope, active);
         if (pass == settings.reclaim_passes) break;
         bool reclaimed = false;
-        for (std::size_t i = 0; i < dem.z.size(); ++i) {
+        for_each_active(active, width, [&](std::size_t i) {
             const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
             if (object[i] && std::abs(lowest.z[i] - dem.z[i]) <= settings.reclaim_share * allowed) {
                 object[i] = 0;
                 reclaimed = true;
             }
-        }
+        });
         if (!reclaimed) break;
     }
 
