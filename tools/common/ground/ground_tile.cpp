@@ -78,13 +78,14 @@ void for_each_active(const ActiveCells& active, int width, F f) {
         for (int c = active.first[r]; c < active.last[r]; ++c) f(r * width + c);
 }
 
-// Lowest point of each cell, skipping its first skipped[i] points (low noise).
-void lowest_surface(const Points& points, const CellPoints& cells,
-                    const std::vector<std::uint32_t>& skipped, SurfaceGrid& surface) {
-    for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {
+// Lowest point of each cell, skipping its first skipped[i] points (low
+// noise); the cells with points are all active.
+void lowest_surface(const Points& points, const CellPoints& cells, const std::vector<std::uint32_t>& skipped,
+                    const ActiveCells& active, SurfaceGrid& surface) {
+    for_each_active(active, surface.width, [&](std::size_t i) {
         const std::uint32_t first = cells.start[i] + skipped[i];
         surface.z[i] = first < cells.start[i + 1] ? points.z[cells.order[first]] : kNoValue;
-    }
+    });
 }
 
 // The lowest value of the cells within radius of (c, r), itself left out.
@@ -109,7 +110,7 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
     std::vector<std::uint32_t> skipped(surface.z.size(), 0);
     SurfaceGrid lowest_around;
     for (int pass = 0; pass < kLowNoisePasses; ++pass) {
-        lowest_surface(points, cells, skipped, surface);
+        lowest_surface(points, cells, skipped, active, surface);
         erode(surface, radius, lowest_around, active);
         bool changed = false;
         std::vector<std::uint32_t> next = skipped;
@@ -132,7 +133,7 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
         skipped.swap(next);
         if (!changed) break;
     }
-    lowest_surface(points, cells, skipped, surface);
+    lowest_surface(points, cells, skipped, active, surface);
     return skipped;
 }
 
@@ -146,10 +147,11 @@ std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSe
     for (int k = 1; k <= max_radius; ++k) {
         erode_by_one(eroded, wider, active);
         std::swap(eroded, wider);
-        dilate(eroded, k, opened, active);
         const double allowed = settings.slope * k * settings.cell_size;
-        for_each_active(active, filled.width, [&](std::size_t i) {
-            if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
+        dilate(eroded, k, opened, active, [&](int row) {
+            const std::size_t at = std::size_t(row) * filled.width;
+            for (std::size_t i = at + active.first[row]; i < at + active.last[row]; ++i)
+                if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
         });
         std::swap(previous, opened);
     }
@@ -240,23 +242,27 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     }
 
     // 4. Every point of the core against the model.
-    for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {
-        const int col = int(i % width), row = int(i / width);
-        if (!job.core.holds(job.region.col0 + col, job.region.row0 + row)) continue;
-        for (std::uint32_t k = cells.start[i]; k < cells.start[i + 1]; ++k) {
-            const std::uint32_t id = cells.order[k];
-            if (k < cells.start[i] + skipped[i]) {
-                classes[id] = kLowNoise;
-                continue;
+    const int core_col0 = int(std::max(job.core.col0, job.region.col0) - job.region.col0);
+    const int core_col1 = int(std::min(job.core.col1, job.region.col1) - job.region.col0);
+    const int core_row0 = int(std::max(job.core.row0, job.region.row0) - job.region.row0);
+    const int core_row1 = int(std::min(job.core.row1, job.region.row1) - job.region.row0);
+    for (int row = core_row0; row < core_row1; ++row)
+        for (int col = core_col0; col < core_col1; ++col) {
+            const std::size_t i = std::size_t(row) * width + col;
+            for (std::uint32_t k = cells.start[i]; k < cells.start[i + 1]; ++k) {
+                const std::uint32_t id = cells.order[k];
+                if (k < cells.start[i] + skipped[i]) {
+                    classes[id] = kLowNoise;
+                    continue;
+                }
+                const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
+                const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
+                const double terrain = terrain_at(dem, fx, fy);
+                const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+                const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
+                classes[id] = is_ground ? kGround : kUnclassified;
             }
-            const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
-            const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
-            const double terrain = terrain_at(dem, fx, fy);
-            const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
-            const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
-            classes[id] = is_ground ? kGround : kUnclassified;
         }
-    }
 }
 
 }  // namespace ground

@@ -16,77 +16,93 @@ void size_like(const SurfaceGrid& in, SurfaceGrid& out) {
 // Square erosion or dilation by the van Herk / Gil-Werman scheme: three
 // comparisons per cell whatever the radius. Empty cells count as the
 // neutral value (+inf for the lowest, -inf for the highest), so that they
-// never win, and cells whose square holds no value come out empty.
+// never win, and cells whose square holds no value come out empty. Each
+// finished output row is handed to done(row).
 template <class Pick>
 void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active,
-                    double neutral, Pick pick) {
+                    double neutral, Pick pick, const RowDone& done) {
     const int w = in.width, h = in.height, size = 2 * radius + 1;
-    const std::size_t n = in.z.size();
+    // Rows padded by the radius above and below: padded row i is the grid's
+    // row i - radius (neutral outside the grid), read by the output rows
+    // i - 2 radius .. i, so its span is theirs.
+    const int tall = h + 2 * radius;
+    const ActiveCells span = rows_around(active, -2 * radius, 0, tall);
     // Scratch kept by each thread between calls: fresh pages cost more than the work.
-    thread_local std::vector<double> rows, line, ahead, behind, up, down;
-    rows.resize(n);
-    // Rows: each row's span, padded by the radius, split into blocks of the
-    // window's size, with a running extreme from each block's start (ahead)
-    // and from its end (behind). A row is needed wherever an active cell
-    // within the radius above or below it is.
-    const ActiveCells row_span = rows_around(active, -radius, radius, h);
+    thread_local std::vector<double> line, ahead, behind, along, up, down_now, down_before;
     line.resize(w + 2 * radius);
     ahead.resize(w + 2 * radius);
     behind.resize(w + 2 * radius);
-    for (int r = 0; r < h; ++r) {
-        const int a = row_span.first[r], b = row_span.last[r];
-        if (a >= b) continue;
-        const int padded = b - a + 2 * radius;
-        const double* src = &in.z[std::size_t(r) * w];
-        for (int i = 0; i < padded; ++i) {
-            const int c = a - radius + i;
-            line[i] = (c >= 0 && c < w && !std::isnan(src[c])) ? src[c] : neutral;
-        }
-        for (int i = 0; i < padded; ++i) ahead[i] = i % size == 0 ? line[i] : pick(ahead[i - 1], line[i]);
-        for (int i = padded - 1; i >= 0; --i)
-            behind[i] = (i % size == size - 1 || i == padded - 1) ? line[i] : pick(behind[i + 1], line[i]);
-        double* dst = &rows[std::size_t(r) * w];
-        for (int c = a; c < b; ++c) dst[c] = pick(behind[c - a], ahead[c - a + 2 * radius]);
-    }
-    // Columns: the same along rows of cells at once, so the inner loops run
-    // along memory. Padded row i (the grid's row i - radius) is read by the
-    // output rows i - 2 radius .. i: its span is theirs (a running extreme
-    // may start from a stale value outside it, which no output reads).
-    const int tall = h + 2 * radius;
-    const ActiveCells col_span = rows_around(active, -2 * radius, 0, tall);
-    up.resize(std::size_t(tall) * w);
-    down.resize(std::size_t(tall) * w);
-    auto row_of = [&](int i) -> const double* {
-        const int r = i - radius;
-        return (r >= 0 && r < h) ? &rows[std::size_t(r) * w] : nullptr;
-    };
-    for (int i = 0; i < tall; ++i) {
-        const double* src = row_of(i);
-        double* dst = &up[std::size_t(i) * w];
-        const double* prev = i % size == 0 ? nullptr : &up[std::size_t(i - 1) * w];
-        for (int c = col_span.first[i]; c < col_span.last[i]; ++c) {
-            const double v = src ? src[c] : neutral;
-            dst[c] = prev ? pick(prev[c], v) : v;
-        }
-    }
-    for (int i = tall - 1; i >= 0; --i) {
-        const double* src = row_of(i);
-        double* dst = &down[std::size_t(i) * w];
-        const bool start = i % size == size - 1 || i == tall - 1;
-        const double* prev = start ? nullptr : &down[std::size_t(i + 1) * w];
-        for (int c = col_span.first[i]; c < col_span.last[i]; ++c) {
-            const double v = src ? src[c] : neutral;
-            dst[c] = prev ? pick(prev[c], v) : v;
-        }
-    }
+    along.resize(std::size_t(size) * w);
+    up.resize(std::size_t(size) * w);
+    down_now.resize(std::size_t(size) * w);
+    down_before.resize(std::size_t(size) * w);
     size_like(in, out);
-    for (int r = 0; r < h; ++r) {
-        const double* a = &down[std::size_t(r) * w];
-        const double* b = &up[std::size_t(r + 2 * radius) * w];
-        double* dst = &out.z[std::size_t(r) * w];
-        for (int c = active.first[r]; c < active.last[r]; ++c) {
-            const double v = pick(a[c], b[c]);
-            dst[c] = std::isinf(v) ? kNoValue : v;
+    // The columns go block by block of the window's height, each block's
+    // rows kept in the cache: the extremes along each row (along), then a
+    // running extreme down the block from its top (up) and from its bottom
+    // (down). Output row r takes down at r and up at r + 2 radius: one of
+    // them in the block just done, the other in it or in the one before.
+    for (int top = 0; top < tall; top += size) {
+        const int bottom = std::min(tall, top + size);
+        for (int i = top; i < bottom; ++i) {
+            const int a = span.first[i], b = span.last[i], r = i - radius;
+            double* dst = &along[std::size_t(i - top) * w];
+            if (a >= b) continue;
+            if (r < 0 || r >= h) {
+                std::fill(dst + a, dst + b, neutral);
+                continue;
+            }
+            // Along the row: its span padded by the radius, split into blocks
+            // of the window's size, with a running extreme from each block's
+            // start (ahead) and from its end (behind).
+            const int padded = b - a + 2 * radius;
+            const double* src = &in.z[std::size_t(r) * w];
+            for (int k = 0; k < padded; ++k) {
+                const int c = a - radius + k;
+                line[k] = (c >= 0 && c < w && !std::isnan(src[c])) ? src[c] : neutral;
+            }
+            for (int from = 0; from < padded; from += size) {
+                const int to = std::min(padded, from + size);
+                ahead[from] = line[from];
+                for (int k = from + 1; k < to; ++k) ahead[k] = pick(ahead[k - 1], line[k]);
+                behind[to - 1] = line[to - 1];
+                for (int k = to - 2; k >= from; --k) behind[k] = pick(behind[k + 1], line[k]);
+            }
+            for (int c = a; c < b; ++c) dst[c] = pick(behind[c - a], ahead[c - a + 2 * radius]);
+        }
+        // A running extreme starts from a stale value outside a row's span
+        // only where no output reads it.
+        for (int i = top; i < bottom; ++i) {
+            const double* src = &along[std::size_t(i - top) * w];
+            double* dst = &up[std::size_t(i - top) * w];
+            if (i == top) {
+                std::copy(src + span.first[i], src + span.last[i], dst + span.first[i]);
+            } else {
+                const double* prev = dst - w;
+                for (int c = span.first[i]; c < span.last[i]; ++c) dst[c] = pick(prev[c], src[c]);
+            }
+        }
+        std::swap(down_before, down_now);
+        for (int i = bottom - 1; i >= top; --i) {
+            const double* src = &along[std::size_t(i - top) * w];
+            double* dst = &down_now[std::size_t(i - top) * w];
+            if (i == bottom - 1) {
+                std::copy(src + span.first[i], src + span.last[i], dst + span.first[i]);
+            } else {
+                const double* prev = dst + w;
+                for (int c = span.first[i]; c < span.last[i]; ++c) dst[c] = pick(prev[c], src[c]);
+            }
+        }
+        for (int r = std::max(0, top - 2 * radius); r < std::min(h, bottom - 2 * radius); ++r) {
+            const double* a = r >= top ? &down_now[std::size_t(r - top) * w]
+                                       : &down_before[std::size_t(r - top + size) * w];
+            const double* b = &up[std::size_t(r + 2 * radius - top) * w];
+            double* dst = &out.z[std::size_t(r) * w];
+            for (int c = active.first[r]; c < active.last[r]; ++c) {
+                const double v = pick(a[c], b[c]);
+                dst[c] = std::isinf(v) ? kNoValue : v;
+            }
+            if (done) done(r);
         }
     }
 }
@@ -109,35 +125,39 @@ ActiveCells rows_around(const ActiveCells& active, int from, int to, int count) 
     return span;
 }
 
-void erode(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active) {
-    square_extreme(in, radius, out, active, INFINITY, [](double a, double b) { return std::min(a, b); });
+void erode(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active, const RowDone& done) {
+    square_extreme(in, radius, out, active, INFINITY, [](double a, double b) { return std::min(a, b); }, done);
 }
 
-void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active) {
-    square_extreme(in, radius, out, active, -INFINITY, [](double a, double b) { return std::max(a, b); });
+void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active, const RowDone& done) {
+    square_extreme(in, radius, out, active, -INFINITY, [](double a, double b) { return std::max(a, b); }, done);
 }
 
 void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out, const ActiveCells& active) {
     const int w = in.width, h = in.height;
+    // The lowest along each row, for the three rows around the output row
+    // (row r in slot r % 3), so that every row is read and written once.
     thread_local std::vector<double> rows;
-    rows.resize(in.z.size());
+    rows.resize(std::size_t(3) * w);
     auto value = [](double v) { return std::isnan(v) ? INFINITY : v; };
     const ActiveCells row_span = rows_around(active, -1, 1, h);
-    for (int r = 0; r < h; ++r) {
+    auto along = [&](int r) {
         const double* src = &in.z[std::size_t(r) * w];
-        double* dst = &rows[std::size_t(r) * w];
+        double* dst = &rows[std::size_t(r % 3) * w];
         for (int c = row_span.first[r]; c < row_span.last[r]; ++c) {
             double m = value(src[c]);
             if (c > 0) m = std::min(m, value(src[c - 1]));
             if (c + 1 < w) m = std::min(m, value(src[c + 1]));
             dst[c] = m;
         }
-    }
+    };
     size_like(in, out);
+    if (h > 0) along(0);
     for (int r = 0; r < h; ++r) {
-        const double* here = &rows[std::size_t(r) * w];
-        const double* above = r > 0 ? here - w : here;
-        const double* below = r + 1 < h ? here + w : here;
+        if (r + 1 < h) along(r + 1);
+        const double* here = &rows[std::size_t(r % 3) * w];
+        const double* above = r > 0 ? &rows[std::size_t((r + 2) % 3) * w] : here;
+        const double* below = r + 1 < h ? &rows[std::size_t((r + 1) % 3) * w] : here;
         double* dst = &out.z[std::size_t(r) * w];
         for (int c = active.first[r]; c < active.last[r]; ++c) {
             const double m = std::min(here[c], std::min(above[c], below[c]));

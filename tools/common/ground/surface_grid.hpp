@@ -7,6 +7,7 @@
 // operations skip the cells far from any point.
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -37,10 +38,15 @@ ActiveCells every_cell(int width, int height);
 // that the rows within that distance have what they read.
 ActiveCells rows_around(const ActiveCells& active, int from, int to, int count);
 
+// Called with each output row once it is complete (while it is still in the cache).
+using RowDone = std::function<void(int row)>;
+
 // Lowest (erode) or highest (dilate) value of the valid cells in the square
 // of the given radius around each cell; NaN where the square holds none.
-void erode(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active);
-void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active);
+void erode(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active,
+           const RowDone& done = {});
+void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out, const ActiveCells& active,
+            const RowDone& done = {});
 // erode(in, 1, out) in two plain passes: erosion by radius k is k erosions
 // by radius 1, which the openings of growing radius take one at a time.
 void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out, const ActiveCells& active);
