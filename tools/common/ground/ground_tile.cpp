@@ -17,33 +17,46 @@ int cells_for(double length, double cell_size) {
     return std::max(1, int(std::ceil(length / cell_size - 1e-9)));
 }
 
-// The region's points grouped by cell, lowest first in each cell.
+// The region's points grouped by cell, lowest first in each cell. A point
+// is known by its place k in the job's list (job.ids[k]).
 struct CellPoints {
     std::vector<std::uint32_t> start;  // cell i's points: order[start[i] .. start[i+1])
-    std::vector<std::uint32_t> order;  // point ids
+    std::vector<std::uint32_t> order;  // places in the job's list
+    std::vector<double> z;             // their heights, in the same order
+    std::vector<std::uint32_t> cell;   // the cell of the point at each place
+    std::vector<std::uint32_t> rank;   // where each place is in order
 };
 
 CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> cols,
-                         std::span<const std::int64_t> rows, const TileJob& job, int width,
-                         int height, std::vector<std::uint32_t>& cell_of) {
+                         std::span<const std::int64_t> rows, const TileJob& job, int width, int height) {
     CellPoints cells;
-    const std::size_t n_cells = std::size_t(width) * height;
+    const std::size_t n_cells = std::size_t(width) * height, count = job.ids.size();
     cells.start.assign(n_cells + 1, 0);
-    cell_of.resize(job.ids.size());
-    for (std::size_t k = 0; k < job.ids.size(); ++k) {
+    cells.cell.resize(count);
+    // The heights gathered once in the list's order (ascending ids: along memory).
+    std::vector<double> z(count);
+    for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t id = job.ids[k];
-        cell_of[k] = std::uint32_t((rows[id] - job.region.row0) * width + (cols[id] - job.region.col0));
-        ++cells.start[cell_of[k] + 1];
+        cells.cell[k] = std::uint32_t((rows[id] - job.region.row0) * width + (cols[id] - job.region.col0));
+        z[k] = points.z[id];
+        ++cells.start[cells.cell[k] + 1];
     }
     std::partial_sum(cells.start.begin(), cells.start.end(), cells.start.begin());
-    cells.order.resize(job.ids.size());
+    cells.order.resize(count);
     std::vector<std::uint32_t> next(cells.start.begin(), cells.start.end() - 1);
-    for (std::size_t k = 0; k < job.ids.size(); ++k) cells.order[next[cell_of[k]]++] = job.ids[k];
+    for (std::size_t k = 0; k < count; ++k) cells.order[next[cells.cell[k]]++] = std::uint32_t(k);
     for (std::size_t i = 0; i < n_cells; ++i)
-        std::sort(cells.order.begin() + cells.start[i], cells.order.begin() + cells.start[i + 1],
-                  [&](std::uint32_t a, std::uint32_t b) {
-                      return points.z[a] < points.z[b] || (points.z[a] == points.z[b] && a < b);
-                  });
+        if (cells.start[i + 1] - cells.start[i] > 1)
+            std::sort(cells.order.begin() + cells.start[i], cells.order.begin() + cells.start[i + 1],
+                      [&](std::uint32_t a, std::uint32_t b) {
+                          return z[a] < z[b] || (z[a] == z[b] && job.ids[a] < job.ids[b]);
+                      });
+    cells.z.resize(count);
+    cells.rank.resize(count);
+    for (std::size_t at = 0; at < count; ++at) {
+        cells.z[at] = z[cells.order[at]];
+        cells.rank[cells.order[at]] = std::uint32_t(at);
+    }
     return cells;
 }
 
@@ -71,6 +84,21 @@ ActiveCells near_points(const CellPoints& cells, int width, int height, int reac
     return active;
 }
 
+// The active cells within `margin` cells of the tile's own (the core), in
+// the grid's cells.
+ActiveCells near_core(const ActiveCells& active, const TileJob& job, int margin) {
+    const std::int64_t col0 = job.core.col0 - margin - job.region.col0, col1 = job.core.col1 + margin - job.region.col0;
+    const std::int64_t row0 = job.core.row0 - margin - job.region.row0, row1 = job.core.row1 + margin - job.region.row0;
+    ActiveCells near = active;
+    for (std::size_t r = 0; r < near.first.size(); ++r) {
+        near.first[r] = int(std::max<std::int64_t>(near.first[r], col0));
+        near.last[r] = int(std::min<std::int64_t>(near.last[r], col1));
+        if (std::int64_t(r) < row0 || std::int64_t(r) >= row1 || near.first[r] >= near.last[r])
+            near.first[r] = near.last[r] = 0;
+    }
+    return near;
+}
+
 // Calls f(i) for every active cell's index.
 template <class F>
 void for_each_active(const ActiveCells& active, int width, F f) {
@@ -80,12 +108,9 @@ void for_each_active(const ActiveCells& active, int width, F f) {
 
 // Lowest point of each cell, skipping its first skipped[i] points (low
 // noise); the cells with points are all active.
-void lowest_surface(const Points& points, const CellPoints& cells, const std::vector<std::uint32_t>& skipped,
-                    const ActiveCells& active, SurfaceGrid& surface) {
-    for_each_active(active, surface.width, [&](std::size_t i) {
-        const std::uint32_t first = cells.start[i] + skipped[i];
-        surface.z[i] = first < cells.start[i + 1] ? points.z[cells.order[first]] : kNoValue;
-    });
+double lowest_left(const CellPoints& cells, const std::vector<std::uint32_t>& skipped, std::size_t i) {
+    const std::uint32_t first = cells.start[i] + skipped[i];
+    return first < cells.start[i + 1] ? cells.z[first] : kNoValue;
 }
 
 // The lowest value of the cells within radius of (c, r), itself left out.
@@ -103,17 +128,18 @@ double lowest_other(const SurfaceGrid& surface, int c, int r, int radius) {
 // point of every other cell within radius cells (only a cell that is the
 // lowest of its square can hold any), a few times over so that a pair of
 // neighbouring outliers goes too. Returns the number of points marked per cell.
-std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints& cells,
-                                          SurfaceGrid& surface, int radius, double depth,
-                                          const ActiveCells& active) {
+std::vector<std::uint32_t> find_low_noise(const CellPoints& cells, SurfaceGrid& surface, int radius,
+                                          double depth, const ActiveCells& active) {
     const int w = surface.width;
     std::vector<std::uint32_t> skipped(surface.z.size(), 0);
+    for_each_active(active, w, [&](std::size_t i) { surface.z[i] = lowest_left(cells, skipped, i); });
     SurfaceGrid lowest_around;
+    std::vector<std::size_t> changed;
     for (int pass = 0; pass < kLowNoisePasses; ++pass) {
-        lowest_surface(points, cells, skipped, active, surface);
         erode(surface, radius, lowest_around, active);
-        bool changed = false;
-        std::vector<std::uint32_t> next = skipped;
+        // The surface stays as it was for the whole pass; a cell's own count
+        // is read only by that cell.
+        changed.clear();
         for (int r = 0; r < int(active.first.size()); ++r)
             for (int c = active.first[r]; c < active.last[r]; ++c) {
                 const std::size_t i = std::size_t(r) * w + c;
@@ -124,16 +150,15 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
                 if (!std::isfinite(around)) around = lowest_other(surface, c, r, kLoneReach * radius);
                 if (!std::isfinite(around)) continue;
                 std::uint32_t k = cells.start[i] + skipped[i];
-                while (k < cells.start[i + 1] && points.z[cells.order[k]] < around - depth) ++k;
+                while (k < cells.start[i + 1] && cells.z[k] < around - depth) ++k;
                 if (k != cells.start[i] + skipped[i]) {
-                    next[i] = k - cells.start[i];
-                    changed = true;
+                    skipped[i] = k - cells.start[i];
+                    changed.push_back(i);
                 }
             }
-        skipped.swap(next);
-        if (!changed) break;
+        for (const std::size_t i : changed) surface.z[i] = lowest_left(cells, skipped, i);
+        if (changed.empty()) break;
     }
-    lowest_surface(points, cells, skipped, active, surface);
     return skipped;
 }
 
@@ -197,24 +222,32 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     const int height = int(job.region.row1 - job.region.row0);
     const int fill_steps = cells_for(settings.fill_distance, settings.cell_size);
 
-    std::vector<std::uint32_t> cell_of;
-    const CellPoints cells = group_by_cell(points, cols, rows, job, width, height, cell_of);
+    const CellPoints cells = group_by_cell(points, cols, rows, job, width, height);
     // Far enough for a fill to carry no value past it, and for the erosion
     // and dilation of the widest opening around a cell with points to read
     // only cells computed as on the whole grid.
     const int window = cells_for(settings.max_window, settings.cell_size);
     const ActiveCells active = near_points(cells, width, height, std::max(2 * window, fill_steps + 1) + 1);
+    // Each step is needed only as far from the tile's own cells as the steps
+    // after it read (the margin, taken apart): the last model within one
+    // cell (the interpolation), each model's fill and slope one fill and a
+    // cell farther than the next; the openings' erosion and dilation and the
+    // first fill farther still.
+    std::vector<int> model_margin(settings.reclaim_passes + 1);
+    for (int pass = settings.reclaim_passes; pass >= 0; --pass)
+        model_margin[pass] = pass == settings.reclaim_passes ? fill_steps + 2 : model_margin[pass + 1] + fill_steps + 1;
+    const int opening_margin = model_margin[0] + 2 * window;
 
     // 1. The lowest surface, once isolated low points are set aside.
     SurfaceGrid lowest{width, height, std::vector<double>(std::size_t(width) * height, kNoValue)};
     const std::vector<std::uint32_t> skipped =
-        find_low_noise(points, cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
+        find_low_noise(cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
                        settings.low_noise_depth, active);
 
     // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
     SurfaceGrid filled = lowest;
-    fill_gaps(filled, fill_steps, active);
-    std::vector<std::uint8_t> object = find_objects(filled, settings, active);
+    fill_gaps(filled, fill_steps, near_core(active, job, opening_margin + fill_steps));
+    std::vector<std::uint8_t> object = find_objects(filled, settings, near_core(active, job, opening_margin));
 
     // 3. The terrain model: the lowest points of ground cells, gaps filled;
     // then object cells whose lowest point lies on the model after all (the
@@ -223,15 +256,15 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     SurfaceGrid dem;
     std::vector<double> slope;
     for (int pass = 0;; ++pass) {
-        dem = lowest;
-        for_each_active(active, width, [&](std::size_t i) {
-            if (object[i]) dem.z[i] = kNoValue;
-        });
-        fill_gaps(dem, fill_steps, active);
-        slope_of(dem, settings.cell_size, slope, active);
+        // Cells outside keep the last pass's values, which nothing needed reads.
+        const ActiveCells model_cells = near_core(active, job, model_margin[pass]);
+        if (pass == 0) dem = lowest;
+        for_each_active(model_cells, width, [&](std::size_t i) { dem.z[i] = object[i] ? kNoValue : lowest.z[i]; });
+        fill_gaps(dem, fill_steps, model_cells);
+        slope_of(dem, settings.cell_size, slope, model_cells);
         if (pass == settings.reclaim_passes) break;
         bool reclaimed = false;
-        for_each_active(active, width, [&](std::size_t i) {
+        for_each_active(model_cells, width, [&](std::size_t i) {
             const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
             if (object[i] && std::abs(lowest.z[i] - dem.z[i]) <= settings.reclaim_share * allowed) {
                 object[i] = 0;
@@ -241,28 +274,23 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
         if (!reclaimed) break;
     }
 
-    // 4. Every point of the core against the model.
-    const int core_col0 = int(std::max(job.core.col0, job.region.col0) - job.region.col0);
-    const int core_col1 = int(std::min(job.core.col1, job.region.col1) - job.region.col0);
-    const int core_row0 = int(std::max(job.core.row0, job.region.row0) - job.region.row0);
-    const int core_row1 = int(std::min(job.core.row1, job.region.row1) - job.region.row0);
-    for (int row = core_row0; row < core_row1; ++row)
-        for (int col = core_col0; col < core_col1; ++col) {
-            const std::size_t i = std::size_t(row) * width + col;
-            for (std::uint32_t k = cells.start[i]; k < cells.start[i + 1]; ++k) {
-                const std::uint32_t id = cells.order[k];
-                if (k < cells.start[i] + skipped[i]) {
-                    classes[id] = kLowNoise;
-                    continue;
-                }
-                const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
-                const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
-                const double terrain = terrain_at(dem, fx, fy);
-                const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
-                const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
-                classes[id] = is_ground ? kGround : kUnclassified;
-            }
+    // 4. Every point of the core against the model, in the list's order
+    // (along memory); the lowest skipped[i] of cell i are low noise.
+    for (std::size_t k = 0; k < job.ids.size(); ++k) {
+        const std::uint32_t id = job.ids[k];
+        if (!job.core.holds(cols[id], rows[id])) continue;
+        const std::uint32_t i = cells.cell[k];
+        if (cells.rank[k] < cells.start[i] + skipped[i]) {
+            classes[id] = kLowNoise;
+            continue;
         }
+        const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
+        const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
+        const double terrain = terrain_at(dem, fx, fy);
+        const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+        const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
+        classes[id] = is_ground ? kGround : kUnclassified;
+    }
 }
 
 }  // namespace ground
