@@ -128,9 +128,10 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     std::mutex failure_lock;
     auto work = [&] {
         try {
+            TileWorkspace workspace;
             for (std::size_t t = next++; t < index.keys.size(); t = next++) {
                 const TileJob job = make_job(index, t, cols, rows, tile_cells, margin, span);
-                classify_tile(points, cols, rows, job, settings, classes);
+                classify_tile(points, cols, rows, job, settings, classes, workspace);
             }
         } catch (...) {
             std::lock_guard lock(failure_lock);

@@ -25,16 +25,39 @@ struct CellPoints {
     std::vector<double> z;             // their heights, in the same order
     std::vector<std::uint32_t> cell;   // the cell of the point at each place
     std::vector<std::uint32_t> rank;   // where each place is in order
+    std::vector<double> gathered;      // scratch: the heights in the list's order
+    std::vector<std::uint32_t> next;   // scratch: the next free place of each cell
 };
 
-CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> cols,
-                         std::span<const std::int64_t> rows, const TileJob& job, int width, int height) {
+}  // namespace
+
+// A worker's grids, kept from one tile to the next (fresh pages for every
+// tile cost more than the work). Outside the active cells of the tile they
+// served last they are empty (NaN, 0), and those cells are emptied before
+// the next tile: every step writes only inside the active cells.
+struct TileGrids {
+    int width = 0, height = 0;
+    ActiveCells used;
+    SurfaceGrid lowest, filled, eroded, wider, opened, previous, dem, around;
+    std::vector<double> slope;
+    std::vector<std::uint8_t> object;
+    std::vector<std::uint32_t> skipped;
     CellPoints cells;
+};
+
+TileWorkspace::TileWorkspace() : grids(std::make_unique<TileGrids>()) {}
+TileWorkspace::~TileWorkspace() = default;
+
+namespace {
+
+void group_by_cell(const Points& points, std::span<const std::int64_t> cols, std::span<const std::int64_t> rows,
+                   const TileJob& job, int width, int height, CellPoints& cells) {
     const std::size_t n_cells = std::size_t(width) * height, count = job.ids.size();
     cells.start.assign(n_cells + 1, 0);
     cells.cell.resize(count);
     // The heights gathered once in the list's order (ascending ids: along memory).
-    std::vector<double> z(count);
+    std::vector<double>& z = cells.gathered;
+    z.resize(count);
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t id = job.ids[k];
         cells.cell[k] = std::uint32_t((rows[id] - job.region.row0) * width + (cols[id] - job.region.col0));
@@ -43,7 +66,8 @@ CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> col
     }
     std::partial_sum(cells.start.begin(), cells.start.end(), cells.start.begin());
     cells.order.resize(count);
-    std::vector<std::uint32_t> next(cells.start.begin(), cells.start.end() - 1);
+    std::vector<std::uint32_t>& next = cells.next;
+    next.assign(cells.start.begin(), cells.start.end() - 1);
     for (std::size_t k = 0; k < count; ++k) cells.order[next[cells.cell[k]]++] = std::uint32_t(k);
     for (std::size_t i = 0; i < n_cells; ++i)
         if (cells.start[i + 1] - cells.start[i] > 1)
@@ -57,7 +81,6 @@ CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> col
         cells.z[at] = z[cells.order[at]];
         cells.rank[cells.order[at]] = std::uint32_t(at);
     }
-    return cells;
 }
 
 // The cells whose results can reach a point: those within `reach` cells of
@@ -106,6 +129,29 @@ void for_each_active(const ActiveCells& active, int width, F f) {
         for (int c = active.first[r]; c < active.last[r]; ++c) f(r * width + c);
 }
 
+// The grids ready for a tile: all the given size, empty.
+void make_empty(TileGrids& g, int width, int height) {
+    const std::size_t n = std::size_t(width) * height;
+    SurfaceGrid* grids[] = {&g.lowest, &g.filled, &g.eroded, &g.wider, &g.opened, &g.previous, &g.dem, &g.around};
+    if (g.width != width || g.height != height) {
+        for (SurfaceGrid* grid : grids) *grid = {width, height, std::vector<double>(n, kNoValue)};
+        g.slope.assign(n, 0.0);
+        g.object.assign(n, 0);
+        g.skipped.assign(n, 0);
+        g.width = width, g.height = height;
+        return;
+    }
+    for_each_active(g.used, width, [&](std::size_t i) {
+        for (SurfaceGrid* grid : grids) grid->z[i] = kNoValue;
+        g.slope[i] = 0.0, g.object[i] = 0, g.skipped[i] = 0;
+    });
+}
+
+// Copies the active cells of one grid into another.
+void copy_active(const SurfaceGrid& from, SurfaceGrid& to, const ActiveCells& active) {
+    for_each_active(active, from.width, [&](std::size_t i) { to.z[i] = from.z[i]; });
+}
+
 // Lowest point of each cell, skipping its first skipped[i] points (low
 // noise); the cells with points are all active.
 double lowest_left(const CellPoints& cells, const std::vector<std::uint32_t>& skipped, std::size_t i) {
@@ -127,13 +173,11 @@ double lowest_other(const SurfaceGrid& surface, int c, int r, int radius) {
 // Marks as low noise the points of a cell more than depth below the lowest
 // point of every other cell within radius cells (only a cell that is the
 // lowest of its square can hold any), a few times over so that a pair of
-// neighbouring outliers goes too. Returns the number of points marked per cell.
-std::vector<std::uint32_t> find_low_noise(const CellPoints& cells, SurfaceGrid& surface, int radius,
-                                          double depth, const ActiveCells& active) {
+// neighbouring outliers goes too. Counts in skipped the points marked per cell.
+void find_low_noise(const CellPoints& cells, SurfaceGrid& surface, int radius, double depth,
+                    const ActiveCells& active, std::vector<std::uint32_t>& skipped, SurfaceGrid& lowest_around) {
     const int w = surface.width;
-    std::vector<std::uint32_t> skipped(surface.z.size(), 0);
     for_each_active(active, w, [&](std::size_t i) { surface.z[i] = lowest_left(cells, skipped, i); });
-    SurfaceGrid lowest_around;
     std::vector<std::size_t> changed;
     for (int pass = 0; pass < kLowNoisePasses; ++pass) {
         erode(surface, radius, lowest_around, active);
@@ -159,16 +203,17 @@ std::vector<std::uint32_t> find_low_noise(const CellPoints& cells, SurfaceGrid& 
         for (const std::size_t i : changed) surface.z[i] = lowest_left(cells, skipped, i);
         if (changed.empty()) break;
     }
-    return skipped;
 }
 
 // Cells whose lowest point stands above a progressively wider opening of
 // the surface by more than the terrain's slope allows: objects.
-std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings,
-                                       const ActiveCells& active) {
+void find_objects(TileGrids& g, const GroundSettings& settings, const ActiveCells& active) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
-    std::vector<std::uint8_t> object(filled.z.size(), 0);
-    SurfaceGrid eroded = filled, wider, opened, previous = filled;
+    const SurfaceGrid& filled = g.filled;
+    SurfaceGrid &eroded = g.eroded, &wider = g.wider, &opened = g.opened, &previous = g.previous;
+    std::vector<std::uint8_t>& object = g.object;
+    copy_active(filled, eroded, active);
+    copy_active(filled, previous, active);
     for (int k = 1; k <= max_radius; ++k) {
         erode_by_one(eroded, wider, active);
         std::swap(eroded, wider);
@@ -180,7 +225,6 @@ std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSe
         });
         std::swap(previous, opened);
     }
-    return object;
 }
 
 // The terrain model at (x, y) from the four nearest cell centres, NaN-aware.
@@ -217,17 +261,21 @@ int reach_in_cells(const GroundSettings& settings) {
 
 void classify_tile(const Points& points, std::span<const std::int64_t> cols,
                    std::span<const std::int64_t> rows, const TileJob& job,
-                   const GroundSettings& settings, std::span<std::uint8_t> classes) {
+                   const GroundSettings& settings, std::span<std::uint8_t> classes, TileWorkspace& workspace) {
     const int width = int(job.region.col1 - job.region.col0);
     const int height = int(job.region.row1 - job.region.row0);
     const int fill_steps = cells_for(settings.fill_distance, settings.cell_size);
 
-    const CellPoints cells = group_by_cell(points, cols, rows, job, width, height);
+    TileGrids& g = *workspace.grids;
+    make_empty(g, width, height);
+    CellPoints& cells = g.cells;
+    group_by_cell(points, cols, rows, job, width, height, cells);
     // Far enough for a fill to carry no value past it, and for the erosion
     // and dilation of the widest opening around a cell with points to read
     // only cells computed as on the whole grid.
     const int window = cells_for(settings.max_window, settings.cell_size);
     const ActiveCells active = near_points(cells, width, height, std::max(2 * window, fill_steps + 1) + 1);
+    g.used = active;
     // Each step is needed only as far from the tile's own cells as the steps
     // after it read (the margin, taken apart): the last model within one
     // cell (the interpolation), each model's fill and slope one fill and a
@@ -239,26 +287,27 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     const int opening_margin = model_margin[0] + 2 * window;
 
     // 1. The lowest surface, once isolated low points are set aside.
-    SurfaceGrid lowest{width, height, std::vector<double>(std::size_t(width) * height, kNoValue)};
-    const std::vector<std::uint32_t> skipped =
-        find_low_noise(cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
-                       settings.low_noise_depth, active);
+    const SurfaceGrid& lowest = g.lowest;
+    const std::vector<std::uint32_t>& skipped = g.skipped;
+    find_low_noise(cells, g.lowest, cells_for(settings.low_noise_radius, settings.cell_size),
+                   settings.low_noise_depth, active, g.skipped, g.around);
 
     // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
-    SurfaceGrid filled = lowest;
-    fill_gaps(filled, fill_steps, near_core(active, job, opening_margin + fill_steps));
-    std::vector<std::uint8_t> object = find_objects(filled, settings, near_core(active, job, opening_margin));
+    copy_active(lowest, g.filled, active);
+    fill_gaps(g.filled, fill_steps, near_core(active, job, opening_margin + fill_steps));
+    find_objects(g, settings, near_core(active, job, opening_margin));
+    std::vector<std::uint8_t>& object = g.object;
 
     // 3. The terrain model: the lowest points of ground cells, gaps filled;
     // then object cells whose lowest point lies on the model after all (the
     // upper edges of terrain steps and narrow terraces the openings cut off)
     // go back to the ground, a few times over.
-    SurfaceGrid dem;
-    std::vector<double> slope;
+    SurfaceGrid& dem = g.dem;
+    std::vector<double>& slope = g.slope;
+    copy_active(lowest, dem, active);
     for (int pass = 0;; ++pass) {
         // Cells outside keep the last pass's values, which nothing needed reads.
         const ActiveCells model_cells = near_core(active, job, model_margin[pass]);
-        if (pass == 0) dem = lowest;
         for_each_active(model_cells, width, [&](std::size_t i) { dem.z[i] = object[i] ? kNoValue : lowest.z[i]; });
         fill_gaps(dem, fill_steps, model_cells);
         slope_of(dem, settings.cell_size, slope, model_cells);
