@@ -38,7 +38,7 @@ struct CellPoints {
 struct TileGrids {
     int width = 0, height = 0;
     ActiveCells used;
-    SurfaceGrid lowest, filled, eroded, wider, opened, previous, dem, around;
+    SurfaceGrid lowest, eroded, wider, opened, previous, dem;
     std::vector<double> slope;
     std::vector<std::uint8_t> object;
     std::vector<std::uint32_t> skipped;
@@ -69,12 +69,13 @@ void group_by_cell(const Points& points, std::span<const std::int64_t> cols, std
     std::vector<std::uint32_t>& next = cells.next;
     next.assign(cells.start.begin(), cells.start.end() - 1);
     for (std::size_t k = 0; k < count; ++k) cells.order[next[cells.cell[k]]++] = std::uint32_t(k);
-    for (std::size_t i = 0; i < n_cells; ++i)
-        if (cells.start[i + 1] - cells.start[i] > 1)
-            std::sort(cells.order.begin() + cells.start[i], cells.order.begin() + cells.start[i + 1],
-                      [&](std::uint32_t a, std::uint32_t b) {
-                          return z[a] < z[b] || (z[a] == z[b] && job.ids[a] < job.ids[b]);
-                      });
+    auto lower = [&](std::uint32_t a, std::uint32_t b) {
+        return z[a] < z[b] || (z[a] == z[b] && job.ids[a] < job.ids[b]);
+    };
+    for (std::size_t i = 0; i < n_cells; ++i) {
+        const auto first = cells.order.begin() + cells.start[i], last = cells.order.begin() + cells.start[i + 1];
+        if (last - first > 1) std::sort(first, last, lower);
+    }
     cells.z.resize(count);
     cells.rank.resize(count);
     for (std::size_t at = 0; at < count; ++at) {
@@ -132,7 +133,7 @@ void for_each_active(const ActiveCells& active, int width, F f) {
 // The grids ready for a tile: all the given size, empty.
 void make_empty(TileGrids& g, int width, int height) {
     const std::size_t n = std::size_t(width) * height;
-    SurfaceGrid* grids[] = {&g.lowest, &g.filled, &g.eroded, &g.wider, &g.opened, &g.previous, &g.dem, &g.around};
+    SurfaceGrid* grids[] = {&g.lowest, &g.eroded, &g.wider, &g.opened, &g.previous, &g.dem};
     if (g.width != width || g.height != height) {
         for (SurfaceGrid* grid : grids) *grid = {width, height, std::vector<double>(n, kNoValue)};
         g.slope.assign(n, 0.0);
@@ -206,20 +207,19 @@ void find_low_noise(const CellPoints& cells, SurfaceGrid& surface, int radius, d
 }
 
 // Cells whose lowest point stands above a progressively wider opening of
-// the surface by more than the terrain's slope allows: objects.
+// the surface (the gap-filled lowest surface, in g.eroded) by more than the
+// terrain's slope allows: objects, in g.object.
 void find_objects(TileGrids& g, const GroundSettings& settings, const ActiveCells& active) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
-    const SurfaceGrid& filled = g.filled;
     SurfaceGrid &eroded = g.eroded, &wider = g.wider, &opened = g.opened, &previous = g.previous;
     std::vector<std::uint8_t>& object = g.object;
-    copy_active(filled, eroded, active);
-    copy_active(filled, previous, active);
+    copy_active(eroded, previous, active);
     for (int k = 1; k <= max_radius; ++k) {
         erode_by_one(eroded, wider, active);
         std::swap(eroded, wider);
         const double allowed = settings.slope * k * settings.cell_size;
         dilate(eroded, k, opened, active, [&](int row) {
-            const std::size_t at = std::size_t(row) * filled.width;
+            const std::size_t at = std::size_t(row) * eroded.width;
             for (std::size_t i = at + active.first[row]; i < at + active.last[row]; ++i)
                 if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
         });
@@ -290,11 +290,12 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     const SurfaceGrid& lowest = g.lowest;
     const std::vector<std::uint32_t>& skipped = g.skipped;
     find_low_noise(cells, g.lowest, cells_for(settings.low_noise_radius, settings.cell_size),
-                   settings.low_noise_depth, active, g.skipped, g.around);
+                   settings.low_noise_depth, active, g.skipped, g.opened);
 
-    // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
-    copy_active(lowest, g.filled, active);
-    fill_gaps(g.filled, fill_steps, near_core(active, job, opening_margin + fill_steps));
+    // 2. Objects: cells that a progressive opening of the gap-filled surface
+    // removes (filled where the openings start from).
+    copy_active(lowest, g.eroded, active);
+    fill_gaps(g.eroded, fill_steps, near_core(active, job, opening_margin + fill_steps));
     find_objects(g, settings, near_core(active, job, opening_margin));
     std::vector<std::uint8_t>& object = g.object;
 
