@@ -178,6 +178,20 @@ TEST(GroundClassifier, DiagonalSwathsKeepTheirRecordedClasses) {
     whole.tile_size = 1e6;
     whole.threads = 1;
     EXPECT_EQ(ground::classify_ground(scene.points(), whole), classes);
+    // A short reach and tiles smaller than their margins: every step's
+    // reach is tested at many tile edges (a step cut short of what the next
+    // one reads shows here).
+    whole.max_window = 7;
+    whole.fill_distance = 5;
+    whole.reclaim_passes = 3;
+    whole.slope = 0.4;
+    const std::vector<std::uint8_t> short_reach = ground::classify_ground(scene.points(), whole);
+    for (const double tile : {29.0, 11.0}) {
+        ground::GroundSettings small = whole;
+        small.tile_size = tile;
+        small.threads = 2;
+        EXPECT_EQ(ground::classify_ground(scene.points(), small), short_reach) << "tiles of " << tile;
+    }
 }
 
 TEST(SurfaceGrid, ErosionMatchesADirectSearch) {
