@@ -57,10 +57,14 @@ void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, const A
             // start (ahead) and from its end (behind).
             const int padded = b - a + 2 * radius;
             const double* src = &in.z[std::size_t(r) * w];
-            for (int k = 0; k < padded; ++k) {
-                const int c = a - radius + k;
-                line[k] = (c >= 0 && c < w && !std::isnan(src[c])) ? src[c] : neutral;
+            // Outside the grid, then inside it (a loop the compiler can vectorise).
+            const int inside0 = std::max(0, radius - a), inside1 = std::min(padded, w - a + radius);
+            std::fill(line.begin(), line.begin() + inside0, neutral);
+            for (int k = inside0; k < inside1; ++k) {
+                const double v = src[a - radius + k];
+                line[k] = std::isnan(v) ? neutral : v;
             }
+            std::fill(line.begin() + std::max(inside0, inside1), line.begin() + padded, neutral);
             for (int from = 0; from < padded; from += size) {
                 const int to = std::min(padded, from + size);
                 ahead[from] = line[from];
@@ -137,18 +141,23 @@ void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out, const ActiveCells& ac
     const int w = in.width, h = in.height;
     // The lowest along each row, for the three rows around the output row
     // (row r in slot r % 3), so that every row is read and written once.
-    thread_local std::vector<double> rows;
+    thread_local std::vector<double> rows, line;
     rows.resize(std::size_t(3) * w);
-    auto value = [](double v) { return std::isnan(v) ? INFINITY : v; };
+    line.resize(w + 2);
     const ActiveCells row_span = rows_around(active, -1, 1, h);
     auto along = [&](int r) {
+        const int a = row_span.first[r], b = row_span.last[r];
+        if (a >= b) return;
+        // The row's span and a cell either side, empty cells (and those past
+        // the grid's edge) as +inf: line[k] is column a - 1 + k.
         const double* src = &in.z[std::size_t(r) * w];
+        line[0] = a > 0 && !std::isnan(src[a - 1]) ? src[a - 1] : INFINITY;
+        for (int c = a; c < b; ++c) line[c - a + 1] = std::isnan(src[c]) ? INFINITY : src[c];
+        line[b - a + 1] = b < w && !std::isnan(src[b]) ? src[b] : INFINITY;
         double* dst = &rows[std::size_t(r % 3) * w];
-        for (int c = row_span.first[r]; c < row_span.last[r]; ++c) {
-            double m = value(src[c]);
-            if (c > 0) m = std::min(m, value(src[c - 1]));
-            if (c + 1 < w) m = std::min(m, value(src[c + 1]));
-            dst[c] = m;
+        for (int c = a; c < b; ++c) {
+            const double* at = &line[c - a + 1];
+            dst[c] = std::min(std::min(at[0], at[-1]), at[1]);
         }
     };
     size_like(in, out);
