@@ -17,8 +17,9 @@ int cells_for(double length, double cell_size) {
     return std::max(1, int(std::ceil(length / cell_size - 1e-9)));
 }
 
-// The region's points grouped by cell, lowest first in each cell. A point
-// is known by its place k in the job's list (job.ids[k]).
+// The region's points grouped by cell, lowest first in each cell (all in
+// order of height where the low noise takes any). A point is known by its
+// place k in the job's list (job.ids[k]).
 struct CellPoints {
     std::vector<std::uint32_t> start;  // cell i's points: order[start[i] .. start[i+1])
     std::vector<std::uint32_t> order;  // places in the job's list
@@ -66,22 +67,48 @@ void group_by_cell(const Points& points, std::span<const std::int64_t> cols, std
     }
     std::partial_sum(cells.start.begin(), cells.start.end(), cells.start.begin());
     cells.order.resize(count);
+    cells.z.resize(count);
     std::vector<std::uint32_t>& next = cells.next;
     next.assign(cells.start.begin(), cells.start.end() - 1);
-    for (std::size_t k = 0; k < count; ++k) cells.order[next[cells.cell[k]]++] = std::uint32_t(k);
-    auto lower = [&](std::uint32_t a, std::uint32_t b) {
-        return z[a] < z[b] || (z[a] == z[b] && job.ids[a] < job.ids[b]);
-    };
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint32_t at = next[cells.cell[k]]++;
+        cells.order[at] = std::uint32_t(k);
+        cells.z[at] = z[k];
+    }
+    // Each cell's lowest point (by height, then id) first; the rest are put
+    // in order only for the few cells that lose points to the low noise.
     for (std::size_t i = 0; i < n_cells; ++i) {
-        const auto first = cells.order.begin() + cells.start[i], last = cells.order.begin() + cells.start[i + 1];
-        if (last - first > 1) std::sort(first, last, lower);
+        const std::uint32_t first = cells.start[i], last = cells.start[i + 1];
+        if (last - first <= 1) continue;
+        std::uint32_t low = first;
+        for (std::uint32_t at = first + 1; at < last; ++at)
+            if (cells.z[at] < cells.z[low] ||
+                (cells.z[at] == cells.z[low] && job.ids[cells.order[at]] < job.ids[cells.order[low]]))
+                low = at;
+        std::swap(cells.order[first], cells.order[low]);
+        std::swap(cells.z[first], cells.z[low]);
     }
-    cells.z.resize(count);
-    cells.rank.resize(count);
-    for (std::size_t at = 0; at < count; ++at) {
-        cells.z[at] = z[cells.order[at]];
-        cells.rank[cells.order[at]] = std::uint32_t(at);
+}
+
+// Puts cell i's points in order of height (then id), their heights alongside.
+void sort_cell(CellPoints& cells, std::span<const std::uint32_t> ids, std::size_t i) {
+    const std::uint32_t first = cells.start[i], last = cells.start[i + 1];
+    thread_local std::vector<std::pair<double, std::uint32_t>> sorted;
+    sorted.clear();
+    for (std::uint32_t at = first; at < last; ++at) sorted.emplace_back(cells.z[at], cells.order[at]);
+    std::sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) {
+        return a.first < b.first || (a.first == b.first && ids[a.second] < ids[b.second]);
+    });
+    for (std::uint32_t at = first; at < last; ++at) {
+        cells.z[at] = sorted[at - first].first;
+        cells.order[at] = sorted[at - first].second;
     }
+}
+
+// Where each point is in its cell's list (once the lists are final).
+void rank_points(CellPoints& cells) {
+    cells.rank.resize(cells.order.size());
+    for (std::size_t at = 0; at < cells.order.size(); ++at) cells.rank[cells.order[at]] = std::uint32_t(at);
 }
 
 // The cells whose results can reach a point: those within `reach` cells of
@@ -175,8 +202,9 @@ double lowest_other(const SurfaceGrid& surface, int c, int r, int radius) {
 // point of every other cell within radius cells (only a cell that is the
 // lowest of its square can hold any), a few times over so that a pair of
 // neighbouring outliers goes too. Counts in skipped the points marked per cell.
-void find_low_noise(const CellPoints& cells, SurfaceGrid& surface, int radius, double depth,
-                    const ActiveCells& active, std::vector<std::uint32_t>& skipped, SurfaceGrid& lowest_around) {
+void find_low_noise(CellPoints& cells, std::span<const std::uint32_t> ids, SurfaceGrid& surface, int radius,
+                    double depth, const ActiveCells& active, std::vector<std::uint32_t>& skipped,
+                    SurfaceGrid& lowest_around) {
     const int w = surface.width;
     for_each_active(active, w, [&](std::size_t i) { surface.z[i] = lowest_left(cells, skipped, i); });
     std::vector<std::size_t> changed;
@@ -195,6 +223,7 @@ void find_low_noise(const CellPoints& cells, SurfaceGrid& surface, int radius, d
                 if (!std::isfinite(around)) around = lowest_other(surface, c, r, kLoneReach * radius);
                 if (!std::isfinite(around)) continue;
                 std::uint32_t k = cells.start[i] + skipped[i];
+                if (k < cells.start[i + 1] && cells.z[k] < around - depth && skipped[i] == 0) sort_cell(cells, ids, i);
                 while (k < cells.start[i + 1] && cells.z[k] < around - depth) ++k;
                 if (k != cells.start[i] + skipped[i]) {
                     skipped[i] = k - cells.start[i];
@@ -289,8 +318,9 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     // 1. The lowest surface, once isolated low points are set aside.
     const SurfaceGrid& lowest = g.lowest;
     const std::vector<std::uint32_t>& skipped = g.skipped;
-    find_low_noise(cells, g.lowest, cells_for(settings.low_noise_radius, settings.cell_size),
+    find_low_noise(cells, job.ids, g.lowest, cells_for(settings.low_noise_radius, settings.cell_size),
                    settings.low_noise_depth, active, g.skipped, g.opened);
+    rank_points(cells);
 
     // 2. Objects: cells that a progressive opening of the gap-filled surface
     // removes (filled where the openings start from).
