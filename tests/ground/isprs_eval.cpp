@@ -4,9 +4,12 @@
 // (ground called object, of all ground), type II (object called ground, of
 // all object), total error and Cohen's kappa. With --max-total PCT it fails
 // when the total error is above PCT; with --check-tiling it also classifies
-// with small tiles on two threads and fails unless every class is the same.
+// with small tiles on two threads and fails unless every class is the same;
+// with --classes HEX it fails unless the classes' digest (FNV-1a, 64 bits,
+// over the class bytes in the points' order) is HEX: any change of any
+// point's class shows.
 // A missing file is a skipped test (status 77).
-//   isprs_eval FILE.las [--max-total PCT] [--check-tiling] [--feet] [--set NAME=VALUE]... [--repeat N]
+//   isprs_eval FILE.las [--max-total PCT] [--check-tiling] [--classes HEX] [--feet] [--set NAME=VALUE]... [--repeat N]
 #include <chrono>
 #include <ctime>
 #include <cstdint>
@@ -63,6 +66,14 @@ bool read_sample(const std::string& path, Sample& sample) {
     return true;
 }
 
+std::string digest_of(const std::vector<std::uint8_t>& classes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const std::uint8_t c : classes) hash = (hash ^ c) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 bool set_option(ground::GroundSettings& s, const std::string& assignment) {
     const auto eq = assignment.find('=');
     if (eq == std::string::npos) return false;
@@ -88,11 +99,13 @@ int main(int argc, char** argv) {
     double max_total = -1;
     int repeat = 1;
     bool check_tiling = false;
+    std::string expected_digest;
     ground::GroundSettings settings;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
         if (arg == "--max-total" && a + 1 < argc) max_total = std::stod(argv[++a]);
         else if (arg == "--check-tiling") check_tiling = true;
+        else if (arg == "--classes" && a + 1 < argc) expected_digest = argv[++a];
         else if (arg == "--feet") {  // every length of the settings in international feet
             for (double* length : {&settings.cell_size, &settings.max_window, &settings.height_threshold,
                                    &settings.low_noise_depth, &settings.low_noise_radius,
@@ -133,8 +146,14 @@ int main(int argc, char** argv) {
     const double observed = (gg + oo) / n;
     const double chance = ((gg + go) * (gg + og) + (og + oo) * (go + oo)) / (n * n);
     const double kappa = 100 * (observed - chance) / (1 - chance);
-    std::printf("%s points %.0f type_I %.2f type_II %.2f total %.2f kappa %.1f seconds %.4f cpu %.4f\n",
-                path.c_str(), n, type1, type2, total, kappa, seconds, cpu_seconds);
+    const std::string digest = digest_of(classes);
+    std::printf("%s points %.0f type_I %.2f type_II %.2f total %.2f kappa %.1f seconds %.4f cpu %.4f classes %s\n",
+                path.c_str(), n, type1, type2, total, kappa, seconds, cpu_seconds, digest.c_str());
+    if (!expected_digest.empty() && digest != expected_digest) {
+        std::printf("the classes' digest %s is not the recorded %s: some point changed class\n", digest.c_str(),
+                    expected_digest.c_str());
+        return 1;
+    }
     if (max_total >= 0 && total > max_total) {
         std::printf("total error %.2f %% is above the limit %.2f %%\n", total, max_total);
         return 1;

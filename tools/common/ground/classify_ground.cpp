@@ -64,11 +64,11 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
 // the margin cut to the cells all the points span (the same for every
 // tiling: a grid cut to the tile's own points would lose cells that the
 // gap filling gives values, and the slopes beside them, at its edge).
-TileJob make_job(const TileIndex& index, std::size_t t, std::span<const std::int64_t> cols,
-                 std::span<const std::int64_t> rows, std::int64_t tile_cells, std::int64_t margin,
-                 const CellBox& span) {
+void make_job(const TileIndex& index, std::size_t t, std::span<const std::int64_t> cols,
+              std::span<const std::int64_t> rows, std::int64_t tile_cells, std::int64_t margin, const CellBox& span,
+              TileJob& job) {
     const TileKey key = index.keys[t];
-    TileJob job;
+    job.ids.clear();  // the list's memory kept from the worker's last tile
     job.core = {span.col0 + key.col * tile_cells, span.row0 + key.row * tile_cells,
                 span.col0 + (key.col + 1) * tile_cells, span.row0 + (key.row + 1) * tile_cells};
     const CellBox wide{job.core.col0 - margin, job.core.row0 - margin, job.core.col1 + margin,
@@ -86,7 +86,6 @@ TileJob make_job(const TileIndex& index, std::size_t t, std::span<const std::int
     }
     job.region = {std::max(wide.col0, span.col0), std::max(wide.row0, span.row0),
                   std::min(wide.col1, span.col1), std::min(wide.row1, span.row1)};
-    return job;
 }
 
 }  // namespace
@@ -128,9 +127,11 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     std::mutex failure_lock;
     auto work = [&] {
         try {
+            TileWorkspace workspace;
+            TileJob job;
             for (std::size_t t = next++; t < index.keys.size(); t = next++) {
-                const TileJob job = make_job(index, t, cols, rows, tile_cells, margin, span);
-                classify_tile(points, cols, rows, job, settings, classes);
+                make_job(index, t, cols, rows, tile_cells, margin, span, job);
+                classify_tile(points, cols, rows, job, settings, classes, workspace);
             }
         } catch (...) {
             std::lock_guard lock(failure_lock);

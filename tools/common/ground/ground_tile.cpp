@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "surface_grid.hpp"
 
@@ -17,43 +18,174 @@ int cells_for(double length, double cell_size) {
     return std::max(1, int(std::ceil(length / cell_size - 1e-9)));
 }
 
-// The region's points grouped by cell, lowest first in each cell.
+// The region's points grouped by cell, lowest first in each cell (all in
+// order of height where the low noise takes any). A point is known by its
+// place k in the job's list (job.ids[k]).
 struct CellPoints {
     std::vector<std::uint32_t> start;  // cell i's points: order[start[i] .. start[i+1])
-    std::vector<std::uint32_t> order;  // point ids
+    std::vector<std::uint32_t> order;  // places in the job's list
+    std::vector<double> z;             // their heights, in the same order
+    std::vector<std::uint32_t> cell;   // the cell of the point at each place
+    std::vector<std::uint32_t> rank;   // where each place is in order
+    std::vector<double> gathered;      // scratch: the heights in the list's order
+    std::vector<std::uint32_t> next;   // scratch: the next free place of each cell
 };
 
-CellPoints group_by_cell(const Points& points, std::span<const std::int64_t> cols,
-                         std::span<const std::int64_t> rows, const TileJob& job, int width,
-                         int height, std::vector<std::uint32_t>& cell_of) {
+}  // namespace
+
+// A worker's grids, kept from one tile to the next (fresh pages for every
+// tile cost more than the work). Outside the active cells of the tile they
+// served last they are empty (NaN, 0), and those cells are emptied before
+// the next tile: every step writes only inside the active cells.
+struct TileGrids {
+    int width = 0, height = 0;
+    ActiveCells used;
+    SurfaceGrid lowest, eroded, wider, opened, previous, dem;
+    std::vector<double> slope;
+    std::vector<std::uint8_t> object;
+    std::vector<std::uint32_t> skipped;
     CellPoints cells;
-    const std::size_t n_cells = std::size_t(width) * height;
+};
+
+TileWorkspace::TileWorkspace() : grids(std::make_unique<TileGrids>()) {}
+TileWorkspace::~TileWorkspace() = default;
+
+namespace {
+
+void group_by_cell(const Points& points, std::span<const std::int64_t> cols, std::span<const std::int64_t> rows,
+                   const TileJob& job, int width, int height, CellPoints& cells) {
+    const std::size_t n_cells = std::size_t(width) * height, count = job.ids.size();
     cells.start.assign(n_cells + 1, 0);
-    cell_of.resize(job.ids.size());
-    for (std::size_t k = 0; k < job.ids.size(); ++k) {
+    cells.cell.resize(count);
+    // The heights gathered once in the list's order (ascending ids: along memory).
+    std::vector<double>& z = cells.gathered;
+    z.resize(count);
+    for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t id = job.ids[k];
-        cell_of[k] = std::uint32_t((rows[id] - job.region.row0) * width + (cols[id] - job.region.col0));
-        ++cells.start[cell_of[k] + 1];
+        cells.cell[k] = std::uint32_t((rows[id] - job.region.row0) * width + (cols[id] - job.region.col0));
+        z[k] = points.z[id];
+        ++cells.start[cells.cell[k] + 1];
     }
     std::partial_sum(cells.start.begin(), cells.start.end(), cells.start.begin());
-    cells.order.resize(job.ids.size());
-    std::vector<std::uint32_t> next(cells.start.begin(), cells.start.end() - 1);
-    for (std::size_t k = 0; k < job.ids.size(); ++k) cells.order[next[cell_of[k]]++] = job.ids[k];
-    for (std::size_t i = 0; i < n_cells; ++i)
-        std::sort(cells.order.begin() + cells.start[i], cells.order.begin() + cells.start[i + 1],
-                  [&](std::uint32_t a, std::uint32_t b) {
-                      return points.z[a] < points.z[b] || (points.z[a] == points.z[b] && a < b);
-                  });
-    return cells;
+    cells.order.resize(count);
+    cells.z.resize(count);
+    std::vector<std::uint32_t>& next = cells.next;
+    next.assign(cells.start.begin(), cells.start.end() - 1);
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint32_t at = next[cells.cell[k]]++;
+        cells.order[at] = std::uint32_t(k);
+        cells.z[at] = z[k];
+    }
+    // Each cell's lowest point (by height, then id) first; the rest are put
+    // in order only for the few cells that lose points to the low noise.
+    for (std::size_t i = 0; i < n_cells; ++i) {
+        const std::uint32_t first = cells.start[i], last = cells.start[i + 1];
+        if (last - first <= 1) continue;
+        std::uint32_t low = first;
+        for (std::uint32_t at = first + 1; at < last; ++at)
+            if (cells.z[at] < cells.z[low] ||
+                (cells.z[at] == cells.z[low] && job.ids[cells.order[at]] < job.ids[cells.order[low]]))
+                low = at;
+        std::swap(cells.order[first], cells.order[low]);
+        std::swap(cells.z[first], cells.z[low]);
+    }
 }
 
-// Lowest point of each cell, skipping its first skipped[i] points (low noise).
-void lowest_surface(const Points& points, const CellPoints& cells,
-                    const std::vector<std::uint32_t>& skipped, SurfaceGrid& surface) {
-    for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {
-        const std::uint32_t first = cells.start[i] + skipped[i];
-        surface.z[i] = first < cells.start[i + 1] ? points.z[cells.order[first]] : kNoValue;
+// Puts cell i's points in order of height (then id), their heights alongside.
+void sort_cell(CellPoints& cells, std::span<const std::uint32_t> ids, std::size_t i) {
+    const std::uint32_t first = cells.start[i], last = cells.start[i + 1];
+    thread_local std::vector<std::pair<double, std::uint32_t>> sorted;
+    sorted.clear();
+    for (std::uint32_t at = first; at < last; ++at) sorted.emplace_back(cells.z[at], cells.order[at]);
+    std::sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) {
+        return a.first < b.first || (a.first == b.first && ids[a.second] < ids[b.second]);
+    });
+    for (std::uint32_t at = first; at < last; ++at) {
+        cells.z[at] = sorted[at - first].first;
+        cells.order[at] = sorted[at - first].second;
     }
+}
+
+// Where each point is in its cell's list (once the lists are final).
+void rank_points(CellPoints& cells) {
+    cells.rank.resize(cells.order.size());
+    for (std::size_t at = 0; at < cells.order.size(); ++at) cells.rank[cells.order[at]] = std::uint32_t(at);
+}
+
+// The cells whose results can reach a point: those within `reach` cells of
+// a cell holding one, as a span of columns per row. Every cell outside stays
+// empty in every grid (the fills carry no value that far; the openings'
+// erosions and dilations there change no object flag of a cell with
+// points), so the passes skip them: in a tile crossed diagonally by a swath
+// most of the grid is such cells.
+ActiveCells near_points(const CellPoints& cells, int width, int height, int reach) {
+    ActiveCells occupied{std::vector<int>(height, width), std::vector<int>(height, 0)};
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c) {
+            const std::size_t i = std::size_t(r) * width + c;
+            if (cells.start[i] == cells.start[i + 1]) continue;
+            occupied.first[r] = std::min(occupied.first[r], c);
+            occupied.last[r] = c + 1;
+        }
+    ActiveCells active = rows_around(occupied, -reach, reach, height);
+    for (int r = 0; r < height; ++r)
+        if (active.first[r] < active.last[r]) {
+            active.first[r] = std::max(0, active.first[r] - reach);
+            active.last[r] = std::min(width, active.last[r] + reach);
+        }
+    return active;
+}
+
+// The active cells within `margin` cells of the tile's own (the core), in
+// the grid's cells.
+ActiveCells near_core(const ActiveCells& active, const TileJob& job, int margin) {
+    const std::int64_t col0 = job.core.col0 - margin - job.region.col0, col1 = job.core.col1 + margin - job.region.col0;
+    const std::int64_t row0 = job.core.row0 - margin - job.region.row0, row1 = job.core.row1 + margin - job.region.row0;
+    ActiveCells near = active;
+    for (std::size_t r = 0; r < near.first.size(); ++r) {
+        near.first[r] = int(std::max<std::int64_t>(near.first[r], col0));
+        near.last[r] = int(std::min<std::int64_t>(near.last[r], col1));
+        if (std::int64_t(r) < row0 || std::int64_t(r) >= row1 || near.first[r] >= near.last[r])
+            near.first[r] = near.last[r] = 0;
+    }
+    return near;
+}
+
+// Calls f(i) for every active cell's index.
+template <class F>
+void for_each_active(const ActiveCells& active, int width, F f) {
+    for (std::size_t r = 0; r < active.first.size(); ++r)
+        for (int c = active.first[r]; c < active.last[r]; ++c) f(r * width + c);
+}
+
+// The grids ready for a tile: all the given size, empty.
+void make_empty(TileGrids& g, int width, int height) {
+    const std::size_t n = std::size_t(width) * height;
+    SurfaceGrid* grids[] = {&g.lowest, &g.eroded, &g.wider, &g.opened, &g.previous, &g.dem};
+    if (g.width != width || g.height != height) {
+        for (SurfaceGrid* grid : grids) *grid = {width, height, std::vector<double>(n, kNoValue)};
+        g.slope.assign(n, 0.0);
+        g.object.assign(n, 0);
+        g.skipped.assign(n, 0);
+        g.width = width, g.height = height;
+        return;
+    }
+    for_each_active(g.used, width, [&](std::size_t i) {
+        for (SurfaceGrid* grid : grids) grid->z[i] = kNoValue;
+        g.slope[i] = 0.0, g.object[i] = 0, g.skipped[i] = 0;
+    });
+}
+
+// Copies the active cells of one grid into another.
+void copy_active(const SurfaceGrid& from, SurfaceGrid& to, const ActiveCells& active) {
+    for_each_active(active, from.width, [&](std::size_t i) { to.z[i] = from.z[i]; });
+}
+
+// Lowest point of each cell, skipping its first skipped[i] points (low
+// noise); the cells with points are all active.
+double lowest_left(const CellPoints& cells, const std::vector<std::uint32_t>& skipped, std::size_t i) {
+    const std::uint32_t first = cells.start[i] + skipped[i];
+    return first < cells.start[i + 1] ? cells.z[first] : kNoValue;
 }
 
 // The lowest value of the cells within radius of (c, r), itself left out.
@@ -70,19 +202,20 @@ double lowest_other(const SurfaceGrid& surface, int c, int r, int radius) {
 // Marks as low noise the points of a cell more than depth below the lowest
 // point of every other cell within radius cells (only a cell that is the
 // lowest of its square can hold any), a few times over so that a pair of
-// neighbouring outliers goes too. Returns the number of points marked per cell.
-std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints& cells,
-                                          SurfaceGrid& surface, int radius, double depth) {
-    const int w = surface.width, h = surface.height;
-    std::vector<std::uint32_t> skipped(surface.z.size(), 0);
-    SurfaceGrid lowest_around;
+// neighbouring outliers goes too. Counts in skipped the points marked per cell.
+void find_low_noise(CellPoints& cells, std::span<const std::uint32_t> ids, SurfaceGrid& surface, int radius,
+                    double depth, const ActiveCells& active, std::vector<std::uint32_t>& skipped,
+                    SurfaceGrid& lowest_around) {
+    const int w = surface.width;
+    for_each_active(active, w, [&](std::size_t i) { surface.z[i] = lowest_left(cells, skipped, i); });
+    std::vector<std::size_t> changed;
     for (int pass = 0; pass < kLowNoisePasses; ++pass) {
-        lowest_surface(points, cells, skipped, surface);
-        erode(surface, radius, lowest_around);
-        bool changed = false;
-        std::vector<std::uint32_t> next = skipped;
-        for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c) {
+        erode(surface, radius, lowest_around, active);
+        // The surface stays as it was for the whole pass; a cell's own count
+        // is read only by that cell.
+        changed.clear();
+        for (int r = 0; r < int(active.first.size()); ++r)
+            for (int c = active.first[r]; c < active.last[r]; ++c) {
                 const std::size_t i = std::size_t(r) * w + c;
                 if (std::isnan(surface.z[i]) || surface.z[i] != lowest_around.z[i]) continue;
                 // A point alone within the radius (at a swath's edge, in a
@@ -91,35 +224,37 @@ std::vector<std::uint32_t> find_low_noise(const Points& points, const CellPoints
                 if (!std::isfinite(around)) around = lowest_other(surface, c, r, kLoneReach * radius);
                 if (!std::isfinite(around)) continue;
                 std::uint32_t k = cells.start[i] + skipped[i];
-                while (k < cells.start[i + 1] && points.z[cells.order[k]] < around - depth) ++k;
+                if (k < cells.start[i + 1] && cells.z[k] < around - depth && skipped[i] == 0) sort_cell(cells, ids, i);
+                while (k < cells.start[i + 1] && cells.z[k] < around - depth) ++k;
                 if (k != cells.start[i] + skipped[i]) {
-                    next[i] = k - cells.start[i];
-                    changed = true;
+                    skipped[i] = k - cells.start[i];
+                    changed.push_back(i);
                 }
             }
-        skipped.swap(next);
-        if (!changed) break;
+        for (const std::size_t i : changed) surface.z[i] = lowest_left(cells, skipped, i);
+        if (changed.empty()) break;
     }
-    lowest_surface(points, cells, skipped, surface);
-    return skipped;
 }
 
 // Cells whose lowest point stands above a progressively wider opening of
-// the surface by more than the terrain's slope allows: objects.
-std::vector<std::uint8_t> find_objects(const SurfaceGrid& filled, const GroundSettings& settings) {
+// the surface (the gap-filled lowest surface, in g.eroded) by more than the
+// terrain's slope allows: objects, in g.object.
+void find_objects(TileGrids& g, const GroundSettings& settings, const ActiveCells& active) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
-    std::vector<std::uint8_t> object(filled.z.size(), 0);
-    SurfaceGrid eroded = filled, wider, opened, previous = filled;
+    SurfaceGrid &eroded = g.eroded, &wider = g.wider, &opened = g.opened, &previous = g.previous;
+    std::vector<std::uint8_t>& object = g.object;
+    copy_active(eroded, previous, active);
     for (int k = 1; k <= max_radius; ++k) {
-        erode_by_one(eroded, wider);
+        erode_by_one(eroded, wider, active);
         std::swap(eroded, wider);
-        dilate(eroded, k, opened);
         const double allowed = settings.slope * k * settings.cell_size;
-        for (std::size_t i = 0; i < object.size(); ++i)
-            if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
+        dilate(eroded, k, opened, active, [&](int row) {
+            const std::size_t at = std::size_t(row) * eroded.width;
+            for (std::size_t i = at + active.first[row]; i < at + active.last[row]; ++i)
+                if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
+        });
         std::swap(previous, opened);
     }
-    return object;
 }
 
 // The terrain model at (x, y) from the four nearest cell centres, NaN-aware.
@@ -156,66 +291,86 @@ int reach_in_cells(const GroundSettings& settings) {
 
 void classify_tile(const Points& points, std::span<const std::int64_t> cols,
                    std::span<const std::int64_t> rows, const TileJob& job,
-                   const GroundSettings& settings, std::span<std::uint8_t> classes) {
+                   const GroundSettings& settings, std::span<std::uint8_t> classes, TileWorkspace& workspace) {
     const int width = int(job.region.col1 - job.region.col0);
     const int height = int(job.region.row1 - job.region.row0);
     const int fill_steps = cells_for(settings.fill_distance, settings.cell_size);
 
-    std::vector<std::uint32_t> cell_of;
-    const CellPoints cells = group_by_cell(points, cols, rows, job, width, height, cell_of);
+    TileGrids& g = *workspace.grids;
+    make_empty(g, width, height);
+    CellPoints& cells = g.cells;
+    group_by_cell(points, cols, rows, job, width, height, cells);
+    // Far enough for a fill to carry no value past it, and for the erosion
+    // and dilation of the widest opening around a cell with points to read
+    // only cells computed as on the whole grid.
+    const int window = cells_for(settings.max_window, settings.cell_size);
+    const ActiveCells active = near_points(cells, width, height, std::max(2 * window, fill_steps + 1) + 1);
+    g.used = active;
+    // Each step is needed only as far from the tile's own cells as the steps
+    // after it read (the margin, taken apart): the last model within one
+    // cell (the interpolation), each model's fill and slope one fill and a
+    // cell farther than the next; the openings' erosion and dilation and the
+    // first fill farther still.
+    std::vector<int> model_margin(settings.reclaim_passes + 1);
+    for (int pass = settings.reclaim_passes; pass >= 0; --pass)
+        model_margin[pass] = pass == settings.reclaim_passes ? fill_steps + 2 : model_margin[pass + 1] + fill_steps + 1;
+    const int opening_margin = model_margin[0] + 2 * window;
 
     // 1. The lowest surface, once isolated low points are set aside.
-    SurfaceGrid lowest{width, height, std::vector<double>(std::size_t(width) * height, kNoValue)};
-    const std::vector<std::uint32_t> skipped =
-        find_low_noise(points, cells, lowest, cells_for(settings.low_noise_radius, settings.cell_size),
-                       settings.low_noise_depth);
+    const SurfaceGrid& lowest = g.lowest;
+    const std::vector<std::uint32_t>& skipped = g.skipped;
+    find_low_noise(cells, job.ids, g.lowest, cells_for(settings.low_noise_radius, settings.cell_size),
+                   settings.low_noise_depth, active, g.skipped, g.opened);
+    rank_points(cells);
 
-    // 2. Objects: cells that a progressive opening of the gap-filled surface removes.
-    SurfaceGrid filled = lowest;
-    fill_gaps(filled, fill_steps);
-    std::vector<std::uint8_t> object = find_objects(filled, settings);
+    // 2. Objects: cells that a progressive opening of the gap-filled surface
+    // removes (filled where the openings start from).
+    copy_active(lowest, g.eroded, active);
+    fill_gaps(g.eroded, fill_steps, near_core(active, job, opening_margin + fill_steps));
+    find_objects(g, settings, near_core(active, job, opening_margin));
+    std::vector<std::uint8_t>& object = g.object;
 
     // 3. The terrain model: the lowest points of ground cells, gaps filled;
     // then object cells whose lowest point lies on the model after all (the
     // upper edges of terrain steps and narrow terraces the openings cut off)
     // go back to the ground, a few times over.
-    SurfaceGrid dem;
-    std::vector<double> slope;
+    SurfaceGrid& dem = g.dem;
+    std::vector<double>& slope = g.slope;
+    copy_active(lowest, dem, active);
     for (int pass = 0;; ++pass) {
-        dem = lowest;
-        for (std::size_t i = 0; i < dem.z.size(); ++i)
-            if (object[i]) dem.z[i] = kNoValue;
-        fill_gaps(dem, fill_steps);
-        slope_of(dem, settings.cell_size, slope);
+        // Cells outside keep the last pass's values, which nothing needed reads.
+        const ActiveCells model_cells = near_core(active, job, model_margin[pass]);
+        for_each_active(model_cells, width, [&](std::size_t i) { dem.z[i] = object[i] ? kNoValue : lowest.z[i]; });
+        fill_gaps(dem, fill_steps, model_cells);
+        slope_of(dem, settings.cell_size, slope, model_cells);
         if (pass == settings.reclaim_passes) break;
         bool reclaimed = false;
-        for (std::size_t i = 0; i < dem.z.size(); ++i) {
+        for_each_active(model_cells, width, [&](std::size_t i) {
             const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
             if (object[i] && std::abs(lowest.z[i] - dem.z[i]) <= settings.reclaim_share * allowed) {
                 object[i] = 0;
                 reclaimed = true;
             }
-        }
+        });
         if (!reclaimed) break;
     }
 
-    // 4. Every point of the core against the model.
-    for (std::size_t i = 0; i + 1 < cells.start.size(); ++i) {
-        const int col = int(i % width), row = int(i / width);
-        if (!job.core.holds(job.region.col0 + col, job.region.row0 + row)) continue;
-        for (std::uint32_t k = cells.start[i]; k < cells.start[i + 1]; ++k) {
-            const std::uint32_t id = cells.order[k];
-            if (k < cells.start[i] + skipped[i]) {
-                classes[id] = kLowNoise;
-                continue;
-            }
-            const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
-            const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
-            const double terrain = terrain_at(dem, fx, fy);
-            const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
-            const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
-            classes[id] = is_ground ? kGround : kUnclassified;
+    // 4. Every point of the core against the model, in the list's order
+    // (along memory); the lowest skipped[i] of cell i are low noise.
+    for (std::size_t k = 0; k < job.ids.size(); ++k) {
+        const std::uint32_t id = job.ids[k];
+        if (!job.core.holds(cols[id], rows[id])) continue;
+        const std::uint32_t i = cells.cell[k];
+        if (cells.rank[k] < cells.start[i] + skipped[i]) {
+            classes[id] = kLowNoise;
+            continue;
         }
+        const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
+        const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
+        const double terrain = terrain_at(dem, fx, fy);
+        const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+        const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
+        classes[id] = is_ground ? kGround : kUnclassified;
     }
 }
 

@@ -2,6 +2,7 @@
 // The method on one tile: the points of a tile and its margin in, the classes
 // of the tile's own points out.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -27,9 +28,17 @@ struct TileJob {
 // How far, in cells, a cell's result reaches: the margin each tile reads.
 int reach_in_cells(const GroundSettings& settings);
 
+// A worker's grids, kept from one tile to the next and freed with it.
+struct TileGrids;
+struct TileWorkspace {
+    std::unique_ptr<TileGrids> grids;
+    TileWorkspace();
+    ~TileWorkspace();
+};
+
 // Classifies the job's points inside its core into classes[id].
 void classify_tile(const Points& points, std::span<const std::int64_t> cols,
                    std::span<const std::int64_t> rows, const TileJob& job,
-                   const GroundSettings& settings, std::span<std::uint8_t> classes);
+                   const GroundSettings& settings, std::span<std::uint8_t> classes, TileWorkspace& workspace);
 
 }  // namespace ground
