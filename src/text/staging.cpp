@@ -107,13 +107,16 @@ int create_temporary(const std::string& target, std::string& temp_path) {
     remove_orphaned_temporaries(folder, base);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp_path = folder + "." + base + ".morva-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-        // O_EXCL with O_CREAT never follows a link of that name.
+        // Known to the signal handler before the file exists: a signal the
+        // moment it is made must find it. O_EXCL with O_CREAT never follows
+        // a link of that name.
+        register_temporary(temp_path);
         const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            register_temporary(temp_path);
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
+        if (fd >= 0) return fd;
+        const int error = errno;
+        forget_temporary(temp_path);
+        errno = error;
+        if (error != EEXIST) return -1;
     }
     errno = EEXIST;
     return -1;

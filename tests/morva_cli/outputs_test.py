@@ -132,6 +132,31 @@ def test_a_signal_removes_the_temporaries_and_ends_the_program(tmp_path, signum)
     assert os.listdir(tmp_path) == []
 
 
+SIGNAL_AS_MADE = """
+import os, signal, sys
+from morva_cli import outputs
+made = outputs.temporary_beside
+def made_then_signalled(*args, **kwargs):
+    made_now = made(*args, **kwargs)
+    os.kill(os.getpid(), signal.SIGTERM)  # the moment the file exists, before it is known
+    return made_now
+outputs.temporary_beside = made_then_signalled
+with outputs.Staged() as staged:
+    staged.open(sys.argv[1])
+    print("not ended", flush=True)
+"""
+
+
+# guards: a signal between a temporary's creation and its registration left
+# it behind; one during the registration could hang on the registry's lock.
+def test_a_signal_the_moment_a_temporary_is_made_removes_it(tmp_path):
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    proc = subprocess.run([sys.executable, "-c", SIGNAL_AS_MADE, str(tmp_path / "r.html")], env=env,
+                          capture_output=True, text=True, timeout=10)
+    assert proc.returncode == -signal.SIGTERM and proc.stdout == ""
+    assert os.listdir(tmp_path) == []
+
+
 def test_an_ignored_signal_stays_ignored(tmp_path):
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
     proc = subprocess.Popen([sys.executable, "-c", STAGED_THEN_WAIT, str(tmp_path / "r.html")], env=env,

@@ -2,7 +2,8 @@
 // names: the file replaced at the commit keeps its permissions and the link
 // that named it, and two outputs of one name never share a temporary. (That
 // earlier files survive a failed start, that devices are written directly and
-// that openings fail as before, the cases show.)
+// that openings fail as before, the cases show.) And a signal that comes
+// the moment a temporary appears removes it.
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sched.h>
+#include <csignal>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "staging_support.hpp"
 #include "text/out_stream.hpp"
+#include "text/staging.hpp"
 
 namespace morva::text {
 namespace {
@@ -64,6 +70,53 @@ TEST_F(StagedOutput, TwoOutputsOfOneNameHaveTheirOwnTemporaries) {
     EXPECT_EQ(temporaries(dir), 2);
     discard_staged_outputs();
     EXPECT_EQ(temporaries(dir), 0);
+}
+
+// # guards: a temporary left behind by a signal that came between its
+// creation and its registration (the file existed, the handler did not know
+// it). Both processes share one core, so that the watcher, woken by the
+// file's creation, runs (and signals) before the creator goes on.
+TEST_F(StagedOutput, SignalAsTheTemporaryAppearsLeavesNothing) {
+    cpu_set_t before, one;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof before, &before), 0);
+    CPU_ZERO(&one);
+    for (int c = 0; c < CPU_SETSIZE; ++c) {
+        if (CPU_ISSET(c, &before)) {
+            CPU_SET(c, &one);
+            break;
+        }
+    }
+    const std::string target = (dir / "out.txt").string();
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, dir.c_str(), IN_CREATE), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::sched_setaffinity(0, sizeof one, &one);
+            remove_temporaries_on_signals();
+            for (;;) {
+                std::string temp;
+                const int fd = create_temporary(target, temp);
+                if (fd < 0) ::_exit(3);
+                ::close(fd);
+                ::unlink(temp.c_str());
+                forget_temporary(temp);
+            }
+        }
+        ::sched_setaffinity(0, sizeof one, &one);
+        alignas(inotify_event) char event[sizeof(inotify_event) + 256];
+        ASSERT_GT(::read(watch, event, sizeof event), 0);
+        ::kill(child, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::close(watch);
+        ::sched_setaffinity(0, sizeof before, &before);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+        ASSERT_EQ(temporaries(dir), 0);
+    }
 }
 
 }  // namespace

@@ -116,7 +116,8 @@ def temporary_beside(path: str, follow_link: bool = True) -> tuple[int, str]:
 # The temporaries of every Staged group not yet committed, removed by the
 # signal handler.
 _pending: set[str] = set()
-_pending_lock = threading.Lock()
+# Re-entrant: the handler runs in the main thread, maybe while it holds the lock.
+_pending_lock = threading.RLock()
 _previous: dict[int, _Handler] = {}
 
 
@@ -188,9 +189,15 @@ class Staged:
         return os.fdopen(fd, mode, encoding="utf-8", newline="")
 
     def _reserve(self, output: str) -> tuple[int, str]:
-        fd, tmp = temporary_beside(output)
-        with _pending_lock:
-            _pending.add(tmp)
+        # The signals wait while the temporary is made and registered: one
+        # in between would leave it behind.
+        held = signal.pthread_sigmask(signal.SIG_BLOCK, _SIGNALS)
+        try:
+            fd, tmp = temporary_beside(output)
+            with _pending_lock:
+                _pending.add(tmp)
+        finally:
+            signal.pthread_sigmask(signal.SIG_SETMASK, held)
         self._entries.append((output, tmp))
         return fd, tmp
 
