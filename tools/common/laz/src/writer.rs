@@ -2,7 +2,7 @@
 //! points from `data_start` on, then the chunk table. With several threads,
 //! whole chunks are compressed at once on a pool of that size; fixed-size
 //! chunks on a thread of their own while the caller gathers the next batch,
-//! so memory stays within three batches of `threads` chunks.
+//! so memory stays within three batches of four chunks per thread.
 
 use std::fs::{File, OpenOptions};
 use std::io::{BufWriter, Seek, SeekFrom, Write};
@@ -33,6 +33,10 @@ struct Behind {
     thread: Option<JoinHandle<Outcome<ParLasZipCompressor<Sink>>>>,
     buffers: usize,
 }
+
+/// Chunks of a batch per thread: several, so that a thread whose chunk
+/// compresses sooner takes the next rather than waiting for the slowest.
+const CHUNKS_PER_THREAD: usize = 4;
 
 /// Buffers of a batch: one filling, one compressing, one on its way back.
 const BUFFERS: usize = 3;
@@ -135,7 +139,7 @@ pub fn open(path: &Path, data_start: u64, laszip_record: &[u8], threads: usize) 
             .num_threads(threads)
             .build()
             .map_err(|e| Fault::new(UNSUPPORTED, format!("starting {} compression threads: {}", threads, e)))?;
-        let batch = pool.current_num_threads() * vlr.chunk_size() as usize * record_length;
+        let batch = CHUNKS_PER_THREAD * pool.current_num_threads() * vlr.chunk_size() as usize * record_length;
         let threads = pool.current_num_threads();
         let compressor = ParLasZipCompressor::new(sink, vlr).map_err(|e| from_laz(e, "starting the compression"))?;
         if variable {
