@@ -1,8 +1,8 @@
 //! Decompression: points in file order, a batch at a time. Chunked data are
 //! decompressed ahead of the caller on a thread of their own, a batch of
-//! chunks at once, one chunk on each core (the chunk table gives every
+//! chunks at once, up to four on each core (the chunk table gives every
 //! chunk's place), while the caller works on the batch before: memory stays
-//! within two batches of a chunk per core, and the points are the same
+//! within two batches of at most MOST_AHEAD points, and the points are the same
 //! whatever the number of cores. Point-wise data, or chunks too large to
 //! hold one per core, are decompressed in the calling thread, chunk after
 //! chunk (memory within one chunk's compressed layers).
@@ -20,6 +20,10 @@ use crate::window::Window;
 
 /// The most points of one batch decompressed ahead (a chunk per core).
 const MOST_AHEAD: u64 = 1 << 22;
+
+/// Chunks of a batch per core: several, so that a core whose chunk is done
+/// sooner takes the next rather than waiting for the slowest.
+const CHUNKS_PER_CORE: u64 = 4;
 
 /// Batches in memory: one the caller takes from, one ready or on its way.
 const BATCHES: usize = 2;
@@ -85,7 +89,9 @@ pub fn open(source: &Source) -> Outcome<Reader> {
     let mut window = Window::new(file, end);
     let largest_chunk = chunk_check::check(&mut window, source.data_start, &vlr, source.point_count, compressor)?;
     let cores = rayon::current_num_threads() as u64;
-    let batch = largest_chunk.unwrap_or(0).saturating_mul(cores);
+    let one_each = largest_chunk.unwrap_or(0).saturating_mul(cores);
+    // As many chunks per core as fit in the most points ahead (at least one).
+    let batch = one_each.saturating_mul((MOST_AHEAD / one_each.max(1)).clamp(1, CHUNKS_PER_CORE));
     let record_length = usize::from(source.record_length);
     let fields = DecompressionSelection(source.fields);
     let decoder = if !cfg!(feature = "one-thread") && batch > 0 && batch <= MOST_AHEAD && source.point_count > 0 {
