@@ -14,6 +14,7 @@
 #include "text/free_input.hpp"
 #include "text/stop.hpp"
 #include "text/text_reader.hpp"
+#include "campaign_records.hpp"
 
 namespace morva::boresight {
 namespace {
@@ -84,7 +85,7 @@ std::string calibrated_name(const std::string& run_control) {
 std::string calibrated_refusal(const Flight& f) {
     const std::string out = calibrated_name(f.name);
     if (exists(out)) return out + " exists already";
-    return inputs::output_refusal(out, inputs::run_control_roles(f.rc, f.name, f.folder));
+    return inputs::output_refusal(out, common::run_files(f.rc, f.name, f.folder));
 }
 
 std::string calibrated_text(const Flight& f, const std::array<double, 3>& angles) {

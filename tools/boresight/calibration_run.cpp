@@ -18,6 +18,7 @@
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"
 #include "text/warning.hpp"
+#include "campaign_records.hpp"
 
 namespace morva::boresight {
 namespace {
@@ -93,7 +94,7 @@ int calibrate(const BoresightOptions& o) {
     if (!o.json.empty()) {
         for (const Flight& f : flights) {
             const std::string why =
-                inputs::output_refusal(o.json, inputs::run_control_roles(f.rc, f.name, f.folder));
+                inputs::output_refusal(o.json, common::run_files(f.rc, f.name, f.folder));
             if (!why.empty()) stop(why);
         }
     }

@@ -5,6 +5,7 @@
 #include "inputs/output_guard.hpp"
 #include "records/scan_point_record.hpp"
 #include "text/out_stream.hpp"
+#include "campaign_records.hpp"
 
 namespace morva::boresight {
 
@@ -15,7 +16,7 @@ std::string dump_refusal(const std::vector<Flight>& flights, const Flight& fligh
     struct stat st;
     if (::stat(out.c_str(), &st) == 0) return out + ": exists already; it is never written over";
     for (const Flight& f : flights) {
-        const std::string why = inputs::output_refusal(out, inputs::run_control_roles(f.rc, f.name, f.folder));
+        const std::string why = inputs::output_refusal(out, common::run_files(f.rc, f.name, f.folder));
         if (!why.empty()) return why;
     }
     return {};

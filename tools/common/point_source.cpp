@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "campaign_records.hpp"
 #include "heights.hpp"
 #include "inputs/run_control.hpp"
 #include "las_crs.hpp"
@@ -144,6 +145,7 @@ PointSource open_run_control(const std::string& name) {
     s.vertical = common::vertical_meaning(s.named_geoid);
     s.roles = inputs::run_control_roles(rc, name, folder_of(name));
     for (const inputs::RunFile& f : s.roles) s.files.push_back(f.name);
+    for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
     {
         File f(s.points_file);
         if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + common::unreadable_reason(s.points_file));
@@ -172,6 +174,7 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     s.points_file = name;
     s.files = {name};
     s.roles = {{name, "the LAS input"}};
+    for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
     s.offset_to_points = h.offset_to_points;
     s.record_length = h.record_length;
     s.point_count = h.point_count;

@@ -28,7 +28,7 @@ struct PointSource {
     SourceKind kind = SourceKind::ScanPoints;
     std::string points_file;   // the scan-point file (run control names resolved against its folder) or the LAS file
     std::vector<std::string> files;  // every file of the input, for the output guard
-    std::vector<inputs::RunFile> roles;  // the same, each with what it is to the input
+    std::vector<inputs::RunFile> roles;  // the same, each with what it is to the input, and the campaign's records beside it
     std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
     std::string vertical_crs;  // the vertical CRS the file states (WKT; a known system, e.g. NAVD88 height), else empty
     std::optional<georef::Geodesy> geodesy;  // how the run georeferenced, when the input says

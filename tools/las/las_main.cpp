@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 
+#include "campaign_records.hpp"
 #include "companion_main.hpp"
 #include "point_source.hpp"
 #include "run_las.hpp"
@@ -114,7 +115,7 @@ std::string beside(const std::string& run_control, const std::string& name) {
 
 // The output must not replace any file of the run, nor a folder or device.
 void check_output(const Options& o, const inputs::RunControl& rc) {
-    std::vector<inputs::RunFile> files = inputs::run_control_roles(rc, o.run_control, folder_of(o.run_control));
+    std::vector<inputs::RunFile> files = common::run_files(rc, o.run_control, folder_of(o.run_control));
     if (!o.metadata.empty()) files.push_back({o.metadata, "the run's record"});
     const std::string refusal = inputs::output_refusal(o.output, files);
     if (!refusal.empty()) fail("the output " + refusal + "; choose another name");

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "campaign_records.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "unreadable.hpp"
@@ -44,22 +45,6 @@ void run_identity(const fs::path& folder, Flight& f) {
     for (std::string line; std::getline(err, line);) {
         if (line.rfind("morva: geodesy ellipsoid", 0) == 0) f.geodesy = "ellipsoid";
     }
-}
-
-// The files of the campaign runner that no output may replace: its record
-// and logs beside the run control, its settings there and in every folder above.
-std::vector<inputs::RunFile> campaign_records(const fs::path& folder) {
-    std::vector<inputs::RunFile> files;
-    for (const char* name : {"morva.done.json", "morva.log", "morva.err", "morva.metadata.json", "exports.log",
-                             "morva.lock"}) {
-        files.push_back({(folder / name).string(), "the campaign's record"});
-    }
-    std::error_code ec;
-    for (fs::path up = fs::absolute(folder, ec);; up = up.parent_path()) {
-        files.push_back({(up / "campaign.toml").string(), "the campaign's settings"});
-        if (up == up.parent_path()) break;
-    }
-    return files;
 }
 
 // The run control a campaign runs in each flight's folder: its settings'
@@ -133,7 +118,7 @@ Flight open_flight(const std::string& name, const std::string& path, const std::
         }
         if (!used.empty()) f.source.roles.push_back({used, "the run control the campaign ran"});
         run_identity(folder, f);
-        f.records = campaign_records(folder);
+        f.records = common::campaign_records(folder.string());
         for (const auto& file : f.source.roles) {
             if (file.role == "the run control's geoid grid") f.geoid_digest = content_digest(file.name);
         }

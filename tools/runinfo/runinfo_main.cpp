@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "campaign_records.hpp"
 #include "companion_main.hpp"
 #include "inputs/output_guard.hpp"
 #include "inputs/run_control.hpp"
@@ -129,6 +130,9 @@ int refuse_outputs(const std::vector<std::string>& outputs, const std::vector<st
     using namespace morva::inputs;
     std::vector<RunFile> taken = run_control_roles(rc, run_control);
     for (const std::string& input : other_inputs) taken.push_back({input, "the input"});
+    const std::size_t slash = run_control.rfind('/');
+    for (RunFile& f : morva::common::campaign_records(slash == std::string::npos ? "" : run_control.substr(0, slash + 1)))
+        taken.push_back(std::move(f));
     for (const std::string& output : outputs) {
         const std::string refusal = output_refusal(output, taken);
         if (!refusal.empty()) {
