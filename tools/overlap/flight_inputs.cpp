@@ -8,7 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "campaign_records.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/run_control.hpp"
 #include "unreadable.hpp"
@@ -118,7 +117,6 @@ Flight open_flight(const std::string& name, const std::string& path, const std::
         }
         if (!used.empty()) f.source.roles.push_back({used, "the run control the campaign ran"});
         run_identity(folder, f);
-        f.records = common::campaign_records(folder.string());
         for (const auto& file : f.source.roles) {
             if (file.role == "the run control's geoid grid") f.geoid_digest = content_digest(file.name);
         }
@@ -133,7 +131,6 @@ std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
     for (const auto& f : flights) {
         files.push_back({f.input, "the input of flight " + f.name + ","});
         for (const auto& r : f.source.roles) files.push_back({r.name, r.role + " of flight " + f.name + ","});
-        for (const auto& r : f.records) files.push_back(r);
     }
     return files;
 }

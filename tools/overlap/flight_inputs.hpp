@@ -21,7 +21,6 @@ struct Flight {
     std::string morva_version;   // from the campaign's record, or ""
     std::array<double, 3> misalignment{};  // pitch, roll, heading of the run control (degrees)
     std::string geoid_digest;    // the geoid grid's content (FNV-1a 64, hex); empty without one
-    std::vector<inputs::RunFile> records;  // the campaign's files about the flight, beside and above it
 };
 
 // Every flight of the arguments, in order; a missing flight, a run control
