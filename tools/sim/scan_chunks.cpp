@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "range_solver.hpp"
+#include "seeded_values.hpp"
 
 namespace morva::sim {
 
@@ -17,24 +18,18 @@ std::uint8_t amplitude(std::uint64_t seed, std::int64_t k, std::int32_t i) {
 
 double range_noise(std::uint64_t seed, std::int64_t k, std::int32_t i) {
     // Two uniform values from one hash of the measurement, then Box-Muller.
-    auto mix = [](std::uint64_t x) {
-        x += 0x9E3779B97F4A7C15ull;
-        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-        return x ^ (x >> 31);
-    };
-    const std::uint64_t base = mix(seed ^ 0x6E6F697365ull) + static_cast<std::uint64_t>(k) * 4093ull;
-    const std::uint64_t a = mix(base + static_cast<std::uint64_t>(i) * 2);
-    const std::uint64_t b = mix(a ^ (base + static_cast<std::uint64_t>(i) * 2 + 1));
+    const std::uint64_t base = splitmix(seed ^ 0x6E6F697365ull) + static_cast<std::uint64_t>(k) * 4093ull;
+    const std::uint64_t a = splitmix(base + static_cast<std::uint64_t>(i) * 2);
+    const std::uint64_t b = splitmix(a ^ (base + static_cast<std::uint64_t>(i) * 2 + 1));
     const double u1 = (static_cast<double>(a >> 11) + 1.0) * 0x1.0p-53;  // (0, 1]
     const double u2 = static_cast<double>(b >> 11) * 0x1.0p-53;
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * 3.14159265358979323846 * u2);
 }
 
-RunView own_run(const Survey& s, georef::Geodesy geodesy) {
+RunView run_view(const inputs::RunControl& rc, georef::Geodesy geodesy) {
     RunView run;
     run.geodesy = geodesy;
-    for (int k = 0; k < 3; ++k) run.misalign[k] = (&s.rc.dpitch)[k];
+    for (int k = 0; k < 3; ++k) run.misalign[k] = (&rc.dpitch)[k];
     return run;
 }
 
@@ -175,7 +170,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
 
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth,
                            const std::function<bool(const Chunk&)>& use) {
-    return for_each_chunk(s, threads, with_truth, own_run(s, s.opt.geodesy), use);
+    return for_each_chunk(s, threads, with_truth, run_view(s.rc, s.opt.geodesy), use);
 }
 
 std::string for_each_chunk(const Survey& s, int threads, bool with_truth, const RunView& run,

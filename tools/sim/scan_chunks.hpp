@@ -58,8 +58,8 @@ struct RunView {
     georef::Geodesy geodesy = georef::Geodesy::Flat;
     double misalign[3] = {0, 0, 0};  // dpitch, droll, dheading, degrees
 };
-// The run the survey's own run control describes, in `geodesy`.
-RunView own_run(const Survey& s, georef::Geodesy geodesy);
+// The run that `rc` describes, in `geodesy`.
+RunView run_view(const inputs::RunControl& rc, georef::Geodesy geodesy);
 
 // Computes the scans [first, first + count) into `chunk`; the truth also
 // says where `run` puts every point.
@@ -67,7 +67,7 @@ void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, boo
                     Chunk& chunk);
 inline void simulate_chunk(const Survey& s, std::int64_t first, std::int64_t count, bool with_truth,
                            georef::Geodesy run_geodesy, Chunk& chunk) {
-    simulate_chunk(s, first, count, with_truth, own_run(s, run_geodesy), chunk);
+    simulate_chunk(s, first, count, with_truth, run_view(s.rc, run_geodesy), chunk);
 }
 
 // Calls `use` on every chunk of the survey, in order, computing them on up

@@ -37,12 +37,6 @@ std::vector<std::string_view> split(std::string_view s, char sep) {
     }
 }
 
-std::string join(const double* v, int n) {
-    std::string s;
-    for (int k = 0; k < n; ++k) s += (k ? "," : "") + exact(v[k]);
-    return s;
-}
-
 // One survey option bound to its member of SimOptions: `read` reads a value
 // once into what it sets (empty: refused), `text` writes the member back in
 // the form `read` takes.
@@ -98,11 +92,7 @@ Row single(const char* name, const char* arg, const char* help, float SimOptions
         if (ec != std::errc() || end != s.data() + s.size()) return {};
         return [member, f](SimOptions& o) { o.*member = f; };
     };
-    r.text = [member](const SimOptions& o) {
-        char buf[64];
-        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, o.*member);
-        return std::string(buf, end);
-    };
+    r.text = [member](const SimOptions& o) { return exact(o.*member); };
     return r;
 }
 
@@ -128,7 +118,7 @@ Row reals(const char* name, const char* arg, const char* help, double (SimOption
     };
     r.text = [member, unset](const SimOptions& o) {
         if (unset != nullptr && std::isnan((o.*member)[0])) return std::string(unset);
-        return join(o.*member, static_cast<int>(N));
+        return join_exact(o.*member, ',');
     };
     return r;
 }
@@ -187,7 +177,7 @@ Row motion(const char* name, const char* arg, const char* help, Motion SimOption
     };
     r.text = [member](const SimOptions& o) {
         const double v[3] = {(o.*member).bias, (o.*member).amplitude, (o.*member).period};
-        return join(v, 3);
+        return join_exact(v, ',');
     };
     return r;
 }
@@ -359,10 +349,13 @@ std::string out_of_range(const char* name, double value, double lo, double hi) {
 
 }  // namespace
 
-std::string exact(double v) {
-    char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, end);
+std::string join_exact(std::span<const double> values, char sep) {
+    std::string s;
+    for (double v : values) {
+        if (!s.empty()) s += sep;
+        s += exact(v);
+    }
+    return s;
 }
 
 SimOptions sample_options() {

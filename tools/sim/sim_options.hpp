@@ -4,10 +4,12 @@
 // command line, the help text and the survey description written next to
 // the files (which --verify reads back to rebuild the same survey).
 
+#include <charconv>
 #include <cstdint>
 #include <functional>
 #include <string_view>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -134,7 +136,15 @@ std::string describe_options(const SimOptions& opt);
 // The option part of the help text.
 std::string options_help();
 
-// Shortest text that reads back to exactly v.
-std::string exact(double v);
+// Shortest text that reads back to exactly v (a double or a float).
+template <class Real>
+std::string exact(Real v) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, end);
+}
+
+// The exact texts of `values` joined by `sep`.
+std::string join_exact(std::span<const double> values, char sep);
 
 }  // namespace morva::sim

@@ -16,7 +16,6 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kRad = kPi / 180.0;
 constexpr std::int64_t kTimerWrap = std::int64_t{1} << 24;
 
-
 std::string padded_name(const std::string& name) {
     std::string s = name;
     s.resize(inputs::kNameLength, ' ');
@@ -386,17 +385,8 @@ bool set_trajectory(const SimOptions& o, Survey& s, std::string& error) {
     return true;
 }
 
-}  // namespace
-
-namespace {
-
-// The ground under the roofs: the plane of the tilt.
-double roof_ground(const Surface& s, double north, double east) {
-    return s.ground + s.slope_north * north + s.slope_east * east;
-}
-
-double roofs_height(const Surface& s, double north, double east) {
-    const double ground = roof_ground(s, north, east);
+// The blocks standing on the roofs' `ground` (the plane of the tilt).
+double roofs_height(const Surface& s, double north, double east, double ground) {
     const Block b = block_of(s, s.roof_cell, s.roof_seed, static_cast<std::int64_t>(std::floor(north / s.roof_cell)),
                              static_cast<std::int64_t>(std::floor(east / s.roof_cell)));
     if (!b.present) return ground;
@@ -440,11 +430,10 @@ double block_height(const Block& b, double north, double east) {
 
 double ground_height(const Surface& s, double north, double east) {
     switch (s.kind) {
-        case SurfaceKind::Roofs:
-            return roof_ground(s, north, east);
         case SurfaceKind::Flat:
             return s.ground;
         case SurfaceKind::Tilt:
+        case SurfaceKind::Roofs:  // the ground between the blocks
             return s.ground + s.slope_north * north + s.slope_east * east;
         case SurfaceKind::Waves:
             // Zero at the start position, so the ground there is as asked.
@@ -462,11 +451,11 @@ double terrain_height(const Surface& s, double lat, double lon) {
 SceneHit surface_hit(const Surface& s, double lat, double lon, Sees sees) {
     const double north = (lat - s.lat0) * georef::kMetresPerDegree;
     const double east = (lon - s.lon0) * s.metres_per_degree_lon;
+    const double ground = ground_height(s, north, east);
     if (s.kind == SurfaceKind::Roofs) {
-        const double ground = roof_ground(s, north, east), top = roofs_height(s, north, east);
+        const double top = roofs_height(s, north, east, ground);
         return {top, ground, top > ground ? Cover::Building : Cover::Ground};
     }
-    const double ground = ground_height(s, north, east);
     if (s.scene.objects == 0) return {ground, ground, Cover::Ground};
     return scene_hit(s, north, east, ground, sees);
 }

@@ -1,6 +1,5 @@
 #include "survey_files.hpp"
 
-#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,18 +12,6 @@ namespace morva::sim {
 namespace {
 
 namespace fs = std::filesystem;
-
-void append_exact(std::string& out, double v) {
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, end);
-}
-
-void append_exact(std::string& out, float v) {
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, end);
-}
 
 bool write_text(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -55,29 +42,19 @@ std::string trajectory_text(const Survey& s) {
     for (const inputs::TrajectoryRecord& r : s.track) {
         // Shortest exact texts: the run reads back the very values flown.
         const double values[7] = {r.thr, r.lat, r.lon, r.h, r.pitch, r.roll, r.heading};
-        const int n = s.opt.attitude ? 7 : 4;
-        for (int k = 0; k < n; ++k) {
-            if (k) out += ' ';
-            append_exact(out, values[k]);
-        }
-        out += '\n';
+        out += join_exact(std::span(values, s.opt.attitude ? 7 : 4), ' ') + '\n';
     }
     return out;
 }
 
 std::string geoid_text(const Survey& s) {
     const inputs::GeoidGrid& g = s.geoid;
-    std::string out;
     const double header[6] = {g.glat1, g.glat2, g.glon1, g.glon2, g.dlat, g.dlon};
-    for (int k = 0; k < 6; ++k) {
-        if (k) out += ' ';
-        append_exact(out, header[k]);
-    }
-    out += '\n';
+    std::string out = join_exact(header, ' ') + '\n';
     // Rows from north to south, ten values to a line.
     for (std::int32_t r = g.nlat; r >= 1; --r) {
         for (std::int32_t c = 1; c <= g.nlon; ++c) {
-            append_exact(out, g.node[std::size_t(r - 1) * g.nlon + c]);
+            out += exact(g.node[std::size_t(r - 1) * g.nlon + c]);
             out += (c % 10 == 0 || c == g.nlon) ? '\n' : ' ';
         }
     }
@@ -85,14 +62,7 @@ std::string geoid_text(const Survey& s) {
 }
 
 std::string run_control_text(const inputs::RunControl& rc) {
-    auto list = [](std::initializer_list<double> values) {
-        std::string s;
-        for (double v : values) {
-            if (!s.empty()) s += ' ';
-            append_exact(s, v);
-        }
-        return s;
-    };
+    auto list = [](std::initializer_list<double> values) { return join_exact(values, ' '); };
     std::string out;
     for (const std::string* name : {&rc.scanfile, &rc.gpsfile, &rc.geoidfile, &rc.scanptfile, &rc.centfile}) {
         out += inputs::trimmed(*name) + "\n";

@@ -180,27 +180,26 @@ void check_point(Check& c, const Expected& e) {
 void check_centre_record(Check& c, const Expected& e, double angle_step) {
     std::string line;
     bool unreadable = false;
-    CentreRecord record;
-    if (!next_centre(c.centres, record, line, unreadable)) {
+    CentreRecord r;
+    if (!next_centre(c.centres, r, line, unreadable)) {
         c.fail.add("the centre-point file ends before " + where(e.k, e.i));
         return;
     }
-    const CentreRecord* r = &record;
     if (unreadable) {
         c.fail.add(where(e.k, e.i) + ": unreadable centre record [" + line + "]");
         return;
     }
     const TruthPoint& t = *e.t;
-    if (std::fabs(r->thr - t.thr) > 0.5e-7 + 1e-12 ||
-        std::fmax(std::fabs(r->lat - e.lat), std::fabs(r->lon - e.lon)) > 0.5e-6 + 1e-7 ||
-        std::fabs(r->h - e.h) > c.half_unit + 0.006 || std::fabs(r->airh - t.airh) > 0.005 + 1e-9 ||
-        std::fabs(r->range - t.range) > 0.005 + 1e-9) {
+    if (std::fabs(r.thr - t.thr) > 0.5e-7 + 1e-12 ||
+        std::fmax(std::fabs(r.lat - e.lat), std::fabs(r.lon - e.lon)) > 0.5e-6 + 1e-7 ||
+        std::fabs(r.h - e.h) > c.half_unit + 0.006 || std::fabs(r.airh - t.airh) > 0.005 + 1e-9 ||
+        std::fabs(r.range - t.range) > 0.005 + 1e-9) {
         c.fail.add(where(e.k, e.i) + ": centre record [" + line + "], expected " + number(t.thr, "%.8f") + " " +
                    number(e.lat, "%.7f") + " " + number(e.lon, "%.7f") + " " + number(e.h, "%.3f") + " " +
                    number(t.airh, "%.3f") + " " + number(t.range, "%.3f"));
     }
     const double per_lon = georef::kMetresPerDegree * std::cos(t.ac_lat * georef::kDegToRad);
-    const double offset = std::hypot((r->lat - t.ac_lat) * georef::kMetresPerDegree, (r->lon - t.ac_lon) * per_lon);
+    const double offset = std::hypot((r.lat - t.ac_lat) * georef::kMetresPerDegree, (r.lon - t.ac_lon) * per_lon);
     const double lean = std::fmin(georef::kRightAngle, t.tilt * georef::kDegToRad + angle_step);
     const double allowed = t.range * std::sin(lean) + c.lever + 0.5e-6 * (georef::kMetresPerDegree + per_lon) + 0.01;
     c.worst_offset = std::fmax(c.worst_offset, offset);
@@ -430,10 +429,7 @@ bool verify_survey(const VerifyRequest& request, std::string& report) {
 
     const std::int32_t n = s.opt.nmeas;
     c.run_geodesy = request.geodesy.value_or(s.opt.geodesy);
-    RunView run;
-    run.geodesy = c.run_geodesy;
-    for (int k = 0; k < 3; ++k) run.misalign[k] = (&c.rc.dpitch)[k];
-    error = for_each_chunk(s, request.threads, true, run, [&](const Chunk& chunk) {
+    error = for_each_chunk(s, request.threads, true, run_view(c.rc, c.run_geodesy), [&](const Chunk& chunk) {
         // Enough said at kGiveUp failures: the check ends at that measurement.
         for (std::int64_t local = 0; local < chunk.nscans && c.fail.count < kGiveUp; ++local) {
             bool centre_in_scan = false;
