@@ -70,80 +70,72 @@ void reals(std::string_view s, float* out, int n) {
     }
 }
 
-template <typename T>
-T narrow(std::int64_t v) {
-    return static_cast<T>(v);
-}
-
 std::pair<std::string, std::string> key_value(const std::string& word) {
     std::size_t eq = word.find('=');
     if (eq == std::string::npos) throw Fail("expected KEY=VALUE, got " + word);
     return {word.substr(0, eq), word.substr(eq + 1)};
 }
 
-bool given(const std::vector<std::string>& words, const std::string& key) {
-    for (const std::string& w : words) {
-        if (w.rfind(key + "=", 0) == 0) return true;
-    }
-    return false;
+// The keys both headers have; false for another.
+template <class Header>
+bool shared_key(Header& h, const std::string& key, const std::string& value) {
+    if (key == "length") h.header_length = static_cast<std::int32_t>(integer(value));
+    else if (key == "bytes_per_scan") h.bytes_per_scan = static_cast<std::int16_t>(integer(value));
+    else if (key == "bytes_per_meas") h.bytes_per_meas = static_cast<std::int16_t>(integer(value));
+    else if (key == "nmeas") h.nmeas = static_cast<std::int16_t>(integer(value));
+    else if (key == "range_unit") h.range_unit = real(value);
+    else if (key == "angle_unit") h.angle_unit = real(value);
+    else if (key == "timer_unit") h.timer_unit = real(value);
+    else return false;
+    return true;
 }
 
-LongHeader long_header(const std::vector<std::string>& words) {
-    LongHeader h = default_long_header(1);
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        auto [key, value] = key_value(words[i]);
-        if (key == "length") h.header_length = narrow<std::int32_t>(integer(value));
-        else if (key == "bytes_per_scan") h.bytes_per_scan = narrow<std::int16_t>(integer(value));
-        else if (key == "protocol") h.protocol_id = narrow<std::int8_t>(integer(value));
-        else if (key == "headerid") h.headerid = narrow<std::int8_t>(integer(value));
-        else if (key == "bytes_per_meas") h.bytes_per_meas = narrow<std::int16_t>(integer(value));
-        else if (key == "nmeas") h.nmeas = narrow<std::int16_t>(integer(value));
-        else if (key == "measid") h.measid = narrow<std::int16_t>(integer(value));
-        else if (key == "parid") h.par_id_main = narrow<std::int8_t>(integer(value));
-        else if (key == "instrument") h.instrument = value;
-        else if (key == "range_unit") h.range_unit = real(value);
-        else if (key == "angle_unit") h.angle_unit = real(value);
-        else if (key == "timer_unit") h.timer_unit = real(value);
-        else if (key == "polar_id") h.polar_id = narrow<std::int8_t>(integer(value));
-        else if (key == "a") reals(value, h.a, 3);
-        else if (key == "b") reals(value, h.b, 3);
-        else if (key == "c") reals(value, h.c, 3);
-        else if (key == "d") reals(value, h.d, 3);
-        else if (key == "e1") reals(value, h.e[0], 3);
-        else if (key == "e2") reals(value, h.e[1], 3);
-        else if (key == "e3") reals(value, h.e[2], 3);
-        else if (key == "e4") reals(value, h.e[3], 3);
-        else if (key == "eps") reals(value, h.eps, 4);
-        else if (key == "epoch") h.time_epoch = value;
-        else if (key == "time") {
-            if (value.size() != 8 || value[2] != ':' || value[5] != ':') throw Fail("time=hh:mm:ss expected");
-            h.time_epoch = epoch_text(static_cast<int>(integer(value.substr(0, 2))),
-                                      static_cast<int>(integer(value.substr(3, 2))),
-                                      static_cast<int>(integer(value.substr(6, 2))));
-        } else if (key == "source") h.time_source = value;
-        else if (key == "syncflag") h.syncflag = narrow<std::uint8_t>(integer(value));
-        else throw Fail("unknown header key " + key);
-    }
-    if (!given(words, "bytes_per_scan")) h.bytes_per_scan = record_bytes(h.nmeas);
-    return h;
+// The keys of one header alone; false for another.
+bool own_key(LongHeader& h, const std::string& key, const std::string& value) {
+    if (key == "protocol") h.protocol_id = static_cast<std::int8_t>(integer(value));
+    else if (key == "headerid") h.headerid = static_cast<std::int8_t>(integer(value));
+    else if (key == "measid") h.measid = static_cast<std::int16_t>(integer(value));
+    else if (key == "parid") h.par_id_main = static_cast<std::int8_t>(integer(value));
+    else if (key == "instrument") h.instrument = value;
+    else if (key == "polar_id") h.polar_id = static_cast<std::int8_t>(integer(value));
+    else if (key == "a") reals(value, h.a, 3);
+    else if (key == "b") reals(value, h.b, 3);
+    else if (key == "c") reals(value, h.c, 3);
+    else if (key == "d") reals(value, h.d, 3);
+    else if (key == "e1") reals(value, h.e[0], 3);
+    else if (key == "e2") reals(value, h.e[1], 3);
+    else if (key == "e3") reals(value, h.e[2], 3);
+    else if (key == "e4") reals(value, h.e[3], 3);
+    else if (key == "eps") reals(value, h.eps, 4);
+    else if (key == "epoch") h.time_epoch = value;
+    else if (key == "time") {
+        if (value.size() != 8 || value[2] != ':' || value[5] != ':') throw Fail("time=hh:mm:ss expected");
+        h.time_epoch = epoch_text(static_cast<int>(integer(value.substr(0, 2))),
+                                  static_cast<int>(integer(value.substr(3, 2))),
+                                  static_cast<int>(integer(value.substr(6, 2))));
+    } else if (key == "source") h.time_source = value;
+    else if (key == "syncflag") h.syncflag = static_cast<std::uint8_t>(integer(value));
+    else return false;
+    return true;
 }
 
-ShortHeader short_header(const std::vector<std::string>& words) {
-    ShortHeader h;
-    h.nmeas = 1;
+bool own_key(ShortHeader& h, const std::string& key, const std::string& value) {
+    if (key != "angleid") return false;
+    h.angleid = static_cast<std::uint8_t>(integer(value));
+    return true;
+}
+
+// Header `h` changed by its KEY=VALUE words; the bytes per scan, unless
+// given, follow the measurements.
+template <class Header>
+Header header_of(const std::vector<std::string>& words, Header h, const char* unknown) {
+    bool bytes_given = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
         auto [key, value] = key_value(words[i]);
-        if (key == "length") h.header_length = narrow<std::int32_t>(integer(value));
-        else if (key == "bytes_per_scan") h.bytes_per_scan = narrow<std::int16_t>(integer(value));
-        else if (key == "bytes_per_meas") h.bytes_per_meas = narrow<std::int16_t>(integer(value));
-        else if (key == "nmeas") h.nmeas = narrow<std::int16_t>(integer(value));
-        else if (key == "range_unit") h.range_unit = real(value);
-        else if (key == "angle_unit") h.angle_unit = real(value);
-        else if (key == "timer_unit") h.timer_unit = real(value);
-        else if (key == "angleid") h.angleid = narrow<std::uint8_t>(integer(value));
-        else throw Fail("unknown short header key " + key);
+        bytes_given = bytes_given || key == "bytes_per_scan";
+        if (!shared_key(h, key, value) && !own_key(h, key, value)) throw Fail(unknown + key);
     }
-    if (!given(words, "bytes_per_scan")) h.bytes_per_scan = record_bytes(h.nmeas);
+    if (!bytes_given) h.bytes_per_scan = record_bytes(h.nmeas);
     return h;
 }
 
@@ -181,16 +173,16 @@ ScanGroup scan_group(const std::vector<std::string>& words, std::int64_t count, 
     g.open = true;
     g.count = count;
     g.syncseq = default_syncseq;
-    g.first.scan_number = narrow<std::uint16_t>(integer(words[first]));
-    g.first.gps_flags = narrow<std::uint8_t>(integer(words[first + 1]));
-    g.first.seconds = narrow<std::uint32_t>(integer(words[first + 2])) & 0xFFFFFFu;
-    g.first.timer = narrow<std::uint32_t>(integer(words[first + 3])) & 0xFFFFFFu;
+    g.first.scan_number = static_cast<std::uint16_t>(integer(words[first]));
+    g.first.gps_flags = static_cast<std::uint8_t>(integer(words[first + 1]));
+    g.first.seconds = static_cast<std::uint32_t>(integer(words[first + 2])) & 0xFFFFFFu;
+    g.first.timer = static_cast<std::uint32_t>(integer(words[first + 3])) & 0xFFFFFFu;
     for (std::size_t i = first + 4; i < words.size(); ++i) {
         auto [key, value] = key_value(words[i]);
         if (key == "sync") {
-            g.syncseq = narrow<std::int16_t>(integer(value));
+            g.syncseq = static_cast<std::int16_t>(integer(value));
         } else if (key == "unused") {
-            g.first.unused = narrow<std::uint8_t>(integer(value));
+            g.first.unused = static_cast<std::uint8_t>(integer(value));
         } else if (key == "step" && count > 1) {
             std::size_t c1 = value.find(','), c2 = value.rfind(',');
             if (c1 == std::string::npos || c1 == c2) throw Fail("step=DN,DS,DT expected");
@@ -208,8 +200,8 @@ void add_measurements(const std::vector<std::string>& words, ScanGroup& g) {
     if (!g.open) throw Fail("a measurement outside a scan");
     if (words[0] == "m") {
         need(words, 5, 5);
-        g.body.push_back({narrow<std::uint32_t>(integer(words[1])), narrow<std::uint8_t>(integer(words[2])),
-                          narrow<std::uint32_t>(integer(words[3])), narrow<std::uint32_t>(integer(words[4]))});
+        g.body.push_back({static_cast<std::uint32_t>(integer(words[1])), static_cast<std::uint8_t>(integer(words[2])),
+                          static_cast<std::uint32_t>(integer(words[3])), static_cast<std::uint32_t>(integer(words[4]))});
         return;
     }
     need(words, 6, 10);
@@ -219,8 +211,8 @@ void add_measurements(const std::vector<std::string>& words, ScanGroup& g) {
     for (int k = 0; k < 4; ++k) v[k] = integer(words[2 + k]);
     for (std::size_t k = 6; k < words.size(); ++k) step[k - 6] = integer(words[k]);
     for (std::int64_t i = 0; i < n; ++i) {
-        g.body.push_back({narrow<std::uint32_t>(v[0]), narrow<std::uint8_t>(v[1]), narrow<std::uint32_t>(v[2]),
-                          narrow<std::uint32_t>(v[3])});
+        g.body.push_back({static_cast<std::uint32_t>(v[0]), static_cast<std::uint8_t>(v[1]), static_cast<std::uint32_t>(v[2]),
+                          static_cast<std::uint32_t>(v[3])});
         for (int k = 0; k < 4; ++k) v[k] += step[k];
     }
 }
@@ -270,11 +262,11 @@ std::string build_scanner_file(std::string_view script, std::string& error) {
             }
             emit(w, group);
             if (op == "header") {
-                LongHeader h = long_header(words);
+                LongHeader h = header_of(words, default_long_header(1), "unknown header key ");
                 syncseq = h.bytes_per_scan;
                 put_long_header(w, h);
             } else if (op == "short") {
-                ShortHeader h = short_header(words);
+                ShortHeader h = header_of(words, ShortHeader{.nmeas = 1}, "unknown short header key ");
                 syncseq = h.bytes_per_scan;
                 put_short_header(w, h);
             } else if (op == "scan") {

@@ -34,6 +34,18 @@ void put_floats(std::uint8_t* p, const float* v, int n) {
     for (int i = 0; i < n; ++i) put_f32(p + 4 * i, v[i]);
 }
 
+// The fields both headers hold, at the same places.
+template <class Header>
+void put_shared_fields(const Header& h, std::uint8_t* out) {
+    put_i32(out + at::length, h.header_length);
+    put_u16(out + at::bytes_per_scan, static_cast<std::uint16_t>(h.bytes_per_scan));
+    put_u16(out + at::bytes_per_meas, static_cast<std::uint16_t>(h.bytes_per_meas));
+    put_u16(out + at::nmeas, static_cast<std::uint16_t>(h.nmeas));
+    put_f32(out + at::range_unit, h.range_unit);
+    put_f32(out + at::angle_unit, h.angle_unit);
+    put_f32(out + at::timer_unit, h.timer_unit);
+}
+
 void start(ScannerWriter& w) {
     w.block.reset(new std::uint8_t[kBlock]);
     w.capacity = kBlock;
@@ -63,18 +75,12 @@ LongHeader default_long_header(std::int16_t nmeas) {
 
 void encode_long_header(const LongHeader& h, std::uint8_t out[scanner::header_at::kLongSize]) {
     std::memset(out, 0, at::kLongSize);
-    put_i32(out + at::length, h.header_length);
-    put_u16(out + at::bytes_per_scan, static_cast<std::uint16_t>(h.bytes_per_scan));
+    put_shared_fields(h, out);
     out[at::protocol_id] = static_cast<std::uint8_t>(h.protocol_id);
     out[at::headerid] = static_cast<std::uint8_t>(h.headerid);
-    put_u16(out + at::bytes_per_meas, static_cast<std::uint16_t>(h.bytes_per_meas));
-    put_u16(out + at::nmeas, static_cast<std::uint16_t>(h.nmeas));
     put_u16(out + at::measid, static_cast<std::uint16_t>(h.measid));
     out[at::par_id_main] = static_cast<std::uint8_t>(h.par_id_main);
     put_chars(out + at::instrument, at::kInstrumentSize, h.instrument);
-    put_f32(out + at::range_unit, h.range_unit);
-    put_f32(out + at::angle_unit, h.angle_unit);
-    put_f32(out + at::timer_unit, h.timer_unit);
     out[at::polar_id] = static_cast<std::uint8_t>(h.polar_id);
     put_floats(out + at::a, h.a, 3);
     put_floats(out + at::b, h.b, 3);
@@ -91,13 +97,7 @@ void encode_long_header(const LongHeader& h, std::uint8_t out[scanner::header_at
 
 void encode_short_header(const ShortHeader& h, std::uint8_t out[scanner::header_at::kShortSize]) {
     std::memset(out, 0, at::kShortSize);
-    put_i32(out + at::length, h.header_length);
-    put_u16(out + at::bytes_per_scan, static_cast<std::uint16_t>(h.bytes_per_scan));
-    put_u16(out + at::bytes_per_meas, static_cast<std::uint16_t>(h.bytes_per_meas));
-    put_u16(out + at::nmeas, static_cast<std::uint16_t>(h.nmeas));
-    put_f32(out + at::range_unit, h.range_unit);
-    put_f32(out + at::angle_unit, h.angle_unit);
-    put_f32(out + at::timer_unit, h.timer_unit);
+    put_shared_fields(h, out);
     out[at::polar_id] = h.angleid;
 }
 

@@ -20,6 +20,13 @@ bool parse_real(std::string_view s, double& v) {
     return ec == std::errc() && end == s.data() + s.size() && !s.empty() && std::isfinite(v);
 }
 
+// A float straight from the text (no leading '+'), which must also read as a finite double.
+bool parse_single(std::string_view s, float& v) {
+    double check;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return parse_real(s, check) && ec == std::errc() && end == s.data() + s.size();
+}
+
 template <typename Int>
 bool parse_int(std::string_view s, Int& v) {
     if (!s.empty() && s[0] == '+') s.remove_prefix(1);
@@ -50,50 +57,35 @@ struct Row {
     bool described = true;  // part of the survey description
 };
 
-Row number_row(const char* name, const char* arg, const char* help) {
-    return {name, arg, help, {}, {}, "is not a number"};
-}
-
 Row form_row(const char* name, const char* arg, const char* help) {
     return {name, arg, help, {}, {}, std::string("is not of the form ") + arg};
 }
 
-template <class T>
-Row whole(const char* name, const char* arg, const char* help, T SimOptions::*member) {
-    Row r = number_row(name, arg, help);
-    r.read = [member](std::string_view s) -> SurveySetting {
+// A number read by `parse` into `member`, written back by `text`.
+template <class T, class Parse, class Text>
+Row number(const char* name, const char* arg, const char* help, T SimOptions::*member, Parse parse, Text text) {
+    Row r{name, arg, help, {}, {}, "is not a number"};
+    r.read = [member, parse](std::string_view s) -> SurveySetting {
         T v;
-        if (!parse_int(s, v)) return {};
+        if (!parse(s, v)) return {};
         return [member, v](SimOptions& o) { o.*member = v; };
     };
-    r.text = [member](const SimOptions& o) { return std::to_string(o.*member); };
+    r.text = [member, text](const SimOptions& o) { return text(o.*member); };
     return r;
 }
 
+template <class T>
+Row whole(const char* name, const char* arg, const char* help, T SimOptions::*member) {
+    return number(name, arg, help, member, parse_int<T>, [](T v) { return std::to_string(v); });
+}
+
 Row real(const char* name, const char* arg, const char* help, double SimOptions::*member) {
-    Row r = number_row(name, arg, help);
-    r.read = [member](std::string_view s) -> SurveySetting {
-        double v;
-        if (!parse_real(s, v)) return {};
-        return [member, v](SimOptions& o) { o.*member = v; };
-    };
-    r.text = [member](const SimOptions& o) { return exact(o.*member); };
-    return r;
+    return number(name, arg, help, member, parse_real, exact<double>);
 }
 
 // Single precision, straight from the text, as the scanner header holds it.
 Row single(const char* name, const char* arg, const char* help, float SimOptions::*member) {
-    Row r = number_row(name, arg, help);
-    r.read = [member](std::string_view s) -> SurveySetting {
-        double check;
-        float f;
-        if (!parse_real(s, check)) return {};
-        auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), f);
-        if (ec != std::errc() || end != s.data() + s.size()) return {};
-        return [member, f](SimOptions& o) { o.*member = f; };
-    };
-    r.text = [member](const SimOptions& o) { return exact(o.*member); };
-    return r;
+    return number(name, arg, help, member, parse_single, exact<float>);
 }
 
 // A list "a,b,c": fewer values keep the rest; one that may be left unset
@@ -491,36 +483,35 @@ std::string options_help() {
 }
 
 std::string check_options(const SimOptions& o) {
-    auto bad = [](const char* what) { return std::string(what); };
-    if (!(o.lat > -89.0 && o.lat < 89.0)) return bad("--lat must lie between -89 and 89");
-    if (!(o.lon > -180.0 && o.lon <= 180.0)) return bad("--lon must lie in (-180, 180]");
-    if (!(o.speed > 0.0 && o.speed < 1000.0)) return bad("--speed must lie in (0, 1000) m/s");
-    if (!(o.height >= 5.0)) return bad("--height must be at least 5 m");
-    if (!(o.duration > 0.0)) return bad("--duration must be positive");
-    if (!(o.first_scan >= 0.0)) return bad("--first-scan must not be negative");
+    if (!(o.lat > -89.0 && o.lat < 89.0)) return "--lat must lie between -89 and 89";
+    if (!(o.lon > -180.0 && o.lon <= 180.0)) return "--lon must lie in (-180, 180]";
+    if (!(o.speed > 0.0 && o.speed < 1000.0)) return "--speed must lie in (0, 1000) m/s";
+    if (!(o.height >= 5.0)) return "--height must be at least 5 m";
+    if (!(o.duration > 0.0)) return "--duration must be positive";
+    if (!(o.first_scan >= 0.0)) return "--first-scan must not be negative";
     for (const std::string& e : {out_of_range("--traj-rate", o.traj_rate, 0.5, 1000.0),
                                  out_of_range("--nmeas", o.nmeas, 2, 1000),
                                  out_of_range("--scan-rate", o.scan_rate, 2.0, 2000.0)}) {
         if (!e.empty()) return e;
     }
-    if (!(o.fov > 0.0 && o.fov < 150.0)) return bad("--fov must lie in (0, 150) degrees");
+    if (!(o.fov > 0.0 && o.fov < 150.0)) return "--fov must lie in (0, 150) degrees";
     if (std::string e = out_of_range("--polar-id", o.polar_id, 1, 7); !e.empty()) return e;
-    if (!(o.range_unit > 0.0f && o.range_unit <= 1.0f)) return bad("--range-unit must lie in (0, 1] m");
-    if (!(o.angle_unit > 0.0f && o.angle_unit <= 0.1f)) return bad("--angle-unit must lie in (0, 0.1] gon");
-    if (!(o.timer_unit >= 1.0e-7f && o.timer_unit <= 1.0e-3f)) return bad("--timer-unit must lie in [1e-7, 1e-3] s");
+    if (!(o.range_unit > 0.0f && o.range_unit <= 1.0f)) return "--range-unit must lie in (0, 1] m";
+    if (!(o.angle_unit > 0.0f && o.angle_unit <= 0.1f)) return "--angle-unit must lie in (0, 0.1] gon";
+    if (!(o.timer_unit >= 1.0e-7f && o.timer_unit <= 1.0e-3f)) return "--timer-unit must lie in [1e-7, 1e-3] s";
     for (const std::string& e : {out_of_range("--geoid-spacing", o.geoid_spacing, 0.001, 1.0),
                                  out_of_range("--icalib", o.icalib, 0, 5)}) {
         if (!e.empty()) return e;
     }
-    if (!(o.waves[1] > 0.0)) return bad("--waves wavelength must be positive");
-    if (!(o.roofs >= 20.0 && o.roofs <= 500.0)) return bad("--roofs must lie in [20, 500] m");
+    if (!(o.waves[1] > 0.0)) return "--waves wavelength must be positive";
+    if (!(o.roofs >= 20.0 && o.roofs <= 500.0)) return "--roofs must lie in [20, 500] m";
     if (o.objects != 0 && o.surface == SurfaceKind::Roofs)
-        return bad("--objects stand on a flat, tilt or waves ground (--objects buildings gives the roofs)");
+        return "--objects stand on a flat, tilt or waves ground (--objects buildings gives the roofs)";
     for (double share : o.scene_cover) {
-        if (!(share >= 0.0 && share <= 1.0)) return bad("--scene-cover shares must lie in [0, 1]");
+        if (!(share >= 0.0 && share <= 1.0)) return "--scene-cover shares must lie in [0, 1]";
     }
     if (!(o.scene_cover[0] + o.scene_cover[1] + o.scene_cover[2] <= 1.0))
-        return bad("--scene-cover shares must add up to at most 1");
+        return "--scene-cover shares must add up to at most 1";
     for (const std::string& e : {out_of_range("--openness", o.openness, 0.0, 1.0),
                                  out_of_range("--outliers", o.outliers, 0.0, 0.5),
                                  out_of_range("--checkpoints", o.checkpoints, 0, 1000000),
@@ -530,23 +521,23 @@ std::string check_options(const SimOptions& o) {
     }
     const Motion* motions[3] = {&o.pitch, &o.roll, &o.yaw};
     for (const Motion* m : motions) {
-        if (!(m->period > 0.0)) return bad("attitude motion periods must be positive");
+        if (!(m->period > 0.0)) return "attitude motion periods must be positive";
         if (std::fabs(m->bias) + std::fabs(m->amplitude) > 45.0)
-            return bad("pitch, roll and yaw must stay within 45 degrees");
+            return "pitch, roll and yaw must stay within 45 degrees";
     }
     if (!o.attitude) {
         for (const Motion* m : motions) {
-            if (m->bias != 0.0 || m->amplitude != 0.0) return bad("--attitude off needs zero pitch, roll and yaw");
+            if (m->bias != 0.0 || m->amplitude != 0.0) return "--attitude off needs zero pitch, roll and yaw";
         }
     }
     if (std::fabs(o.misalign[0]) > 10.0 || std::fabs(o.misalign[1]) > 10.0)
-        return bad("--misalign pitch and roll must stay within 10 degrees");
+        return "--misalign pitch and roll must stay within 10 degrees";
     if (is_set(o.misalign_truth) && (std::fabs(o.misalign_truth[0]) > 10.0 || std::fabs(o.misalign_truth[1]) > 10.0))
-        return bad("--misalign-truth pitch and roll must stay within 10 degrees");
-    if (!(o.range_noise >= 0.0 && o.range_noise <= 10.0)) return bad("--range-noise must lie in [0, 10] m");
+        return "--misalign-truth pitch and roll must stay within 10 degrees";
+    if (!(o.range_noise >= 0.0 && o.range_noise <= 10.0)) return "--range-noise must lie in [0, 10] m";
     if (is_set(o.surface_origin) && !(o.surface_origin[0] > -89.0 && o.surface_origin[0] < 89.0 &&
                                       o.surface_origin[1] > -180.0 && o.surface_origin[1] <= 180.0))
-        return bad("--surface-origin must lie between -89 and 89 degrees of latitude, in (-180, 180] of longitude");
+        return "--surface-origin must lie between -89 and 89 degrees of latitude, in (-180, 180] of longitude";
     return {};
 }
 
