@@ -44,6 +44,12 @@ bool is_vegetated(const Surface& f, double lat, double lon) {
     return hit.cover == Cover::HighVegetation && hit.height - hit.ground > 3.0;
 }
 
+// The EPSG code of the UTM zone (WGS 84) holding a position.
+int utm_epsg(double lat, double lon) {
+    const int zone = std::min(60, 1 + static_cast<int>(std::floor((lon + 180.0) / 6.0)));
+    return (lat >= 0.0 ? 32600 : 32700) + zone;
+}
+
 // Geographic positions to and from the UTM zone of the surface origin.
 struct Utm {
     PJ_CONTEXT* ctx = proj_context_create();
@@ -102,11 +108,6 @@ void append_truth_records(const Chunk& c, std::string& out) {
         out.push_back(static_cast<char>(t.cover));
         out.append(7, '\0');
     }
-}
-
-int utm_epsg(double lat, double lon) {
-    const int zone = std::min(60, 1 + static_cast<int>(std::floor((lon + 180.0) / 6.0)));
-    return (lat >= 0.0 ? 32600 : 32700) + zone;
 }
 
 std::string checkpoints_text(const Survey& s, std::string& error) {

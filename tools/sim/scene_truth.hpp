@@ -27,9 +27,6 @@ void append_truth_records(const Chunk& c, std::string& out);
 // cannot be placed or projected.
 std::string checkpoints_text(const Survey& s, std::string& error);
 
-// The EPSG code of the UTM zone (WGS 84) holding a position.
-int utm_epsg(double lat, double lon);
-
 // The truth on a grid over the swath, in the UTM zone of the surface
 // origin, as ESRI ASCII grids (which GDAL reads) with their projection:
 // the bare ground's height and the class of what stands on top at every

@@ -86,12 +86,6 @@ constexpr const char* kShortUsage = "morva-sim [--sample | --calibration-campaig
 // A wrong option or argument: the shared one-line usage error, status 2.
 [[noreturn]] void usage(const std::string& message) { morva::text::usage_error(kProgram, message, kShortUsage); }
 
-// A survey that cannot be built or written: status 1.
-int fail(const std::string& message) {
-    std::fprintf(stderr, "morva-sim: %s\n", message.c_str());
-    return 1;
-}
-
 // Every flight of the calibration campaign is built before any is written,
 // so that a pattern that cannot be flown leaves nothing behind.
 int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir) {
@@ -100,7 +94,7 @@ int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir
     std::vector<Survey> surveys(flights.size());
     std::string error;
     for (std::size_t k = 0; k < flights.size(); ++k) {
-        if (!build_survey(flights[k].opt, surveys[k], error)) return fail(flights[k].folder + ": " + error);
+        if (!build_survey(flights[k].opt, surveys[k], error)) morva::text::stop_run(flights[k].folder + ": " + error);
     }
     share_one_geoid(surveys);
     std::error_code ec;
@@ -109,12 +103,12 @@ int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir
     std::FILE* f = std::fopen(settings.c_str(), "wb");
     const std::string text = campaign_settings_text(pattern);
     if (f == nullptr || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0)
-        return fail("cannot write " + settings);
+        morva::text::stop_run("cannot write " + settings);
     long long measurements = 0;
     for (std::size_t k = 0; k < flights.size(); ++k) {
         WriteSummary summary;
         error = write_survey(surveys[k], (std::filesystem::path(dir) / flights[k].folder).string(), summary);
-        if (!error.empty()) return fail(flights[k].folder + ": " + error);
+        if (!error.empty()) morva::text::stop_run(flights[k].folder + ": " + error);
         measurements += summary.measurements;
     }
     std::printf("morva-sim: calibration campaign of %zu flights, %lld measurements; run: morva-campaign run %s\n",
@@ -185,10 +179,10 @@ int run(int argc, char** argv) {
     if (campaign) return write_campaign(opt, std::string(rest[0]));
 
     Survey survey;
-    if (!build_survey(opt, survey, error)) return fail(error);
+    if (!build_survey(opt, survey, error)) text::stop_run(error);
     WriteSummary summary;
     error = write_survey(survey, std::string(rest[0]), summary);
-    if (!error.empty()) return fail(error);
+    if (!error.empty()) text::stop_run(error);
     const double rate = summary.seconds > 0 ? summary.measurements / summary.seconds : 0.0;
     // The next steps in the survey's own geodesy: a run in the other one fails --verify.
     const std::string dir(rest[0]);

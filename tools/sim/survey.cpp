@@ -333,6 +333,26 @@ double geoid_at(const Survey& s, double lat, double lon) {
     return inputs::bilin((lat - g.glat1) / g.dlat + 1, (lon - g.glon1) / g.dlon + 1, g.node.get(), g.nlat, g.nlon);
 }
 
+// The pose of the aircraft (continuous model, before sampling) at t seconds
+// after the first scan.
+struct FlightPose {
+    double lat, lon, h, pitch, roll, heading;
+};
+
+FlightPose flight_pose(const Survey& s, double t) {
+    const SimOptions& o = s.opt;
+    const double along = o.speed * t;
+    FlightPose p;
+    p.lat = o.lat + along * std::cos(o.heading * kRad) * georef::kDegreesPerMetre;
+    p.lon = o.lon + along * std::sin(o.heading * kRad) / s.metres_per_degree_lon;
+    const double h_start = s.opt.height + terrain_height(s.surface, o.lat, o.lon) + geoid_at(s, o.lat, o.lon);
+    p.h = h_start + o.climb * t;
+    p.pitch = motion(o.pitch, t, 0.0);
+    p.roll = motion(o.roll, t, 1.0);
+    p.heading = reduce_degrees(o.heading + motion(o.yaw, t, 2.0));
+    return p;
+}
+
 bool set_trajectory(const SimOptions& o, Survey& s, std::string& error) {
     const double tu = s.hdr.timer_unit;
     const double t_first = static_cast<double>(s.first_count) * tu + o.dtsec;
@@ -461,20 +481,6 @@ SceneHit surface_hit(const Surface& s, double lat, double lon, Sees sees) {
 }
 
 double surface_height(const Surface& s, double lat, double lon) { return surface_hit(s, lat, lon).height; }
-
-FlightPose flight_pose(const Survey& s, double t) {
-    const SimOptions& o = s.opt;
-    const double along = o.speed * t;
-    FlightPose p;
-    p.lat = o.lat + along * std::cos(o.heading * kRad) * georef::kDegreesPerMetre;
-    p.lon = o.lon + along * std::sin(o.heading * kRad) / s.metres_per_degree_lon;
-    const double h_start = s.opt.height + terrain_height(s.surface, o.lat, o.lon) + geoid_at(s, o.lat, o.lon);
-    p.h = h_start + o.climb * t;
-    p.pitch = motion(o.pitch, t, 0.0);
-    p.roll = motion(o.roll, t, 1.0);
-    p.heading = reduce_degrees(o.heading + motion(o.yaw, t, 2.0));
-    return p;
-}
 
 ScanTime scan_time(const Survey& s, std::int64_t k) {
     ScanTime st;

@@ -130,11 +130,4 @@ struct ScanTime {
 };
 ScanTime scan_time(const Survey& s, std::int64_t k);
 
-// The pose of the aircraft (continuous model, before sampling) at t seconds
-// after the first scan.
-struct FlightPose {
-    double lat, lon, h, pitch, roll, heading;
-};
-FlightPose flight_pose(const Survey& s, double t);
-
 }  // namespace morva::sim

@@ -34,8 +34,6 @@ const char* flag(bool v) {
     return v ? "T" : "F";
 }
 
-}  // namespace
-
 std::string trajectory_text(const Survey& s) {
     std::string out;
     out.reserve(s.track.size() * 120);
@@ -87,6 +85,8 @@ std::string description_text(const SimOptions& opt) {
            "# morva-sim --verify reads it to rebuild the survey and check the run's outputs.\n" +
            describe_options(opt);
 }
+
+}  // namespace
 
 std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& summary) {
     const fs::path base = dir;

@@ -9,12 +9,6 @@
 
 namespace morva::sim {
 
-// The texts, as written.
-std::string trajectory_text(const Survey& s);
-std::string geoid_text(const Survey& s);
-std::string run_control_text(const inputs::RunControl& rc);
-std::string description_text(const SimOptions& opt);
-
 struct WriteSummary {
     std::int64_t scans = 0, measurements = 0, evaluations = 0;
     std::uint64_t scanner_bytes = 0;
