@@ -10,15 +10,6 @@ constexpr double kSecantTolerance = 1e-5;  // metres: after it the error is seco
 constexpr int kMaxEvaluations = 40;
 constexpr double kEdgeTolerance = 2e-6;    // metres: a roof point's miss, well below the check's 1e-5
 
-}  // namespace
-
-double misfit(const Beam& beam, double r, georef::GroundPoint& point) {
-    georef::locate(*beam.model, *beam.pose, beam.thr, r, beam.scan_angle, beam.scanno, point);
-    return point.h - surface_hit(*beam.surface, point.lat, point.lon, beam.sees).height - beam.distortion;
-}
-
-namespace {
-
 // Where the secant search fails (grazing beams over steep waves, a poor
 // start), the first crossing from the aircraft along the beam is bracketed
 // by marching out and then halved down to a micrometre.
@@ -90,6 +81,11 @@ RangeFit secant_search(const Beam& beam, double r_guess, double slope_guess) {
 }
 
 }  // namespace
+
+double misfit(const Beam& beam, double r, georef::GroundPoint& point) {
+    georef::locate(*beam.model, *beam.pose, beam.thr, r, beam.scan_angle, beam.scanno, point);
+    return point.h - surface_hit(*beam.surface, point.lat, point.lon, beam.sees).height - beam.distortion;
+}
 
 RangeFit solve_range(const Beam& beam, double r_guess, double slope_guess, double r_max) {
     RangeFit fit = secant_search(beam, r_guess, slope_guess);

@@ -115,10 +115,9 @@ std::string checkpoints_text(const Survey& s, std::string& error) {
     const Surface& f = s.surface;
     const Utm utm(f, error);
     if (!error.empty()) return {};
-    const int epsg = utm.epsg;
 
     std::string out = "# check points: true ground heights with " + exact(o.checkpoint_noise) +
-                      " m surveying noise; easting, northing in EPSG:" + std::to_string(epsg) + " (WGS 84 / UTM), " +
+                      " m surveying noise; easting, northing in EPSG:" + std::to_string(utm.epsg) + " (WGS 84 / UTM), " +
                       (s.has_geoid ? "heights above the geoid grid geoid.txt" : "ellipsoidal heights") + "\n" +
                       "id,easting,northing,height,land_cover\n";
     // Places in the middle four fifths of the swath, along the whole line.
