@@ -1,5 +1,6 @@
 #include "scanner_writer.hpp"
 
+#include <bit>
 #include <cstring>
 
 #include "scanner/header_layout.hpp"
@@ -17,12 +18,7 @@ void put_i32(std::uint8_t* p, std::int32_t v) {
     put_u16(p + 2, u >> 16);
 }
 
-void put_f32(std::uint8_t* p, float f) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    put_u16(p, bits);
-    put_u16(p + 2, bits >> 16);
-}
+void put_f32(std::uint8_t* p, float f) { put_i32(p, std::bit_cast<std::int32_t>(f)); }
 
 // A character field of fixed length: cut, or padded with blanks.
 void put_chars(std::uint8_t* p, std::size_t length, const std::string& text) {

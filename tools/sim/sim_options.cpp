@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -339,57 +338,6 @@ std::string out_of_range(const char* name, double value, double lo, double hi) {
            text::number_text(lo) + " to " + text::number_text(hi) + ")";
 }
 
-}  // namespace
-
-std::string join_exact(std::span<const double> values, char sep) {
-    std::string s;
-    for (double v : values) {
-        if (!s.empty()) s += sep;
-        s += exact(v);
-    }
-    return s;
-}
-
-SimOptions sample_options() {
-    SimOptions o;
-    o.seed = 7;
-    o.lat = 52.25;
-    o.lon = 4.5;
-    o.heading = 35.0;
-    o.speed = 60.0;
-    o.height = 250.0;
-    o.climb = 1.5;
-    o.duration = 4.0;
-    o.start[0] = 10;
-    o.start[1] = 30;
-    o.start[2] = 0;
-    o.first_scan = 0.25;
-    o.traj_rate = 10.0;
-    o.pitch = {1.0, 0.5, 11};
-    o.roll = {0.0, 3.0, 7};
-    o.yaw = {0.0, 1.0, 13};
-    o.lever[0] = 0.25;
-    o.lever[1] = -0.1;
-    o.lever[2] = 0.8;
-    o.calibration = true;
-    o.nmeas = 200;
-    o.scan_rate = 50.0;
-    o.fov = 60.0;
-    o.range_unit = 0.002f;
-    o.surface = SurfaceKind::Waves;
-    o.ground = 1.0;
-    o.waves[0] = 0.4;
-    o.waves[1] = 60.0;
-    o.geoid = true;
-    o.geoid_height = 43.0;
-    o.geoid_spacing = 0.01;
-    o.binary = false;
-    o.icalib = 3;
-    return o;
-}
-
-namespace {
-
 const Row* find_row(std::string_view name) {
     for (const Row& r : rows()) {
         if (name == r.name) return &r;
@@ -405,6 +353,46 @@ SurveySetting read_value(const Row& row, std::string_view value, std::string& er
 }
 
 }  // namespace
+
+std::string join_exact(std::span<const double> values, char sep) {
+    std::string s;
+    for (double v : values) {
+        if (!s.empty()) s += sep;
+        s += exact(v);
+    }
+    return s;
+}
+
+SimOptions sample_options() {
+    return {.seed = 7,
+            .lat = 52.25,
+            .lon = 4.5,
+            .heading = 35.0,
+            .speed = 60.0,
+            .height = 250.0,
+            .climb = 1.5,
+            .duration = 4.0,
+            .start = {10, 30, 0},
+            .first_scan = 0.25,
+            .traj_rate = 10.0,
+            .pitch = {1.0, 0.5, 11},
+            .roll = {0.0, 3.0, 7},
+            .yaw = {0.0, 1.0, 13},
+            .lever = {0.25, -0.1, 0.8},
+            .nmeas = 200,
+            .scan_rate = 50.0,
+            .fov = 60.0,
+            .range_unit = 0.002f,
+            .calibration = true,
+            .surface = SurfaceKind::Waves,
+            .ground = 1.0,
+            .waves = {0.4, 60.0},
+            .geoid = true,
+            .geoid_height = 43.0,
+            .geoid_spacing = 0.01,
+            .binary = false,
+            .icalib = 3};
+}
 
 bool parse_options(const std::vector<std::string>& args, SimOptions& opt, std::vector<std::string>& rest,
                    std::string& error) {

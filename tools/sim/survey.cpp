@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 
 #include "georef/georeference.hpp"
 #include "seeded_values.hpp"
