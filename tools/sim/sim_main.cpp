@@ -100,10 +100,7 @@ int write_campaign(const morva::sim::SimOptions& pattern, const std::string& dir
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     const std::string settings = (std::filesystem::path(dir) / "campaign.toml").string();
-    std::FILE* f = std::fopen(settings.c_str(), "wb");
-    const std::string text = campaign_settings_text(pattern);
-    if (f == nullptr || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0)
-        morva::text::stop_run("cannot write " + settings);
+    if (!write_text(settings, campaign_settings_text(pattern))) morva::text::stop_run("cannot write " + settings);
     long long measurements = 0;
     for (std::size_t k = 0; k < flights.size(); ++k) {
         WriteSummary summary;

@@ -13,12 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool write_text(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return static_cast<bool>(out);
-}
-
 // A value line of the run control with its explanation after the values
 // (the reader ignores what follows the last value of a group).
 std::string group(const std::string& values, const char* note) {
@@ -87,6 +81,12 @@ std::string description_text(const SimOptions& opt) {
 }
 
 }  // namespace
+
+bool write_text(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return static_cast<bool>(out);
+}
 
 std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& summary) {
     const fs::path base = dir;

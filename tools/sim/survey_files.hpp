@@ -19,6 +19,9 @@ struct WriteSummary {
 // Returns an error text, empty on success.
 std::string write_survey(const Survey& s, const std::string& dir, WriteSummary& summary);
 
+// Writes `text` to `path`; false when it cannot.
+bool write_text(const std::string& path, const std::string& text);
+
 // Reads the description in `dir` back into options.
 std::string read_description(const std::string& dir, SimOptions& opt);
 
