@@ -43,12 +43,6 @@ bool is_vegetated(const Surface& f, double lat, double lon) {
     return hit.cover == Cover::HighVegetation && hit.height - hit.ground > 3.0;
 }
 
-// The EPSG code of the UTM zone (WGS 84) holding a position.
-int utm_epsg(double lat, double lon) {
-    const int zone = std::min(60, 1 + static_cast<int>(std::floor((lon + 180.0) / 6.0)));
-    return (lat >= 0.0 ? 32600 : 32700) + zone;
-}
-
 // Geographic positions to and from the UTM zone of the surface origin.
 struct Utm {
     PJ_CONTEXT* ctx = proj_context_create();
@@ -56,7 +50,9 @@ struct Utm {
     PJ* crs = nullptr;
     int epsg = 0;
     Utm(const Surface& f, std::string& error) {
-        epsg = utm_epsg(f.lat0, f.lon0);
+        // The EPSG code of the UTM zone (WGS 84) holding the origin.
+        const int zone = std::min(60, 1 + static_cast<int>(std::floor((f.lon0 + 180.0) / 6.0)));
+        epsg = (f.lat0 >= 0.0 ? 32600 : 32700) + zone;
         const std::string target = "EPSG:" + std::to_string(epsg);
         crs = proj_create(ctx, target.c_str());
         PJ* raw = proj_create_crs_to_crs(ctx, "EPSG:4326", target.c_str(), nullptr);
