@@ -126,12 +126,8 @@ bool set_scan_pattern(const SimOptions& o, Survey& s, std::string& error) {
     }
     const std::int32_t n = o.nmeas;
     s.angle_count.resize(n);
-    s.scan_angle.resize(n);
     s.timer_count.resize(n);
-    s.timer_seconds.resize(n);
-    s.xscan.resize(n);
-    s.distortion.resize(n);
-    s.alpha.resize(n);
+    for (std::vector<double>* v : {&s.scan_angle, &s.timer_seconds, &s.xscan, &s.distortion, &s.alpha}) v->resize(n);
     const double tu = s.hdr.timer_unit;
     for (std::int32_t i = 0; i < n; ++i) {
         const double theta = first + (last - first) * i / (n - 1);
