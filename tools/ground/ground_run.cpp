@@ -14,7 +14,7 @@
 #include "classify_ground.hpp"
 #include "crs_unit.hpp"
 #include "ground_tile.hpp"
-#include "geodesy_record.hpp"
+#include "run_record_check.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
 #include "las_class_field.hpp"
@@ -111,9 +111,7 @@ bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<common::Poi
         if (runs.size() != 1)
             fail("--metadata " + o.metadata + ": a run's record tells of one run control among the inputs, not of " +
                  std::to_string(runs.size()) + "; give --geodesy instead");
-        const common::PointSource& run = *runs.front();
-        const std::string mismatch = common::record_mismatch(given, run.named_points_file, run.binary, run.named_geoid);
-        if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + run.name + ": " + mismatch);
+        common::check_record_of(given, o.metadata, *runs.front());
     }
     return given.mode == georef::Geodesy::Ellipsoid;
 }
@@ -188,9 +186,10 @@ struct Cloud {
     }
 };
 
-// Every point of the group's inputs in order, decoded (scale and offset
-// applied) with its record as stored in p.raw; with LasFields::Geometry a
-// LAZ input decompresses only what the classification reads.
+// Every point of the group's inputs in order with its record as stored in
+// p.raw; with LasFields::Geometry decoded (scale and offset applied; a LAZ
+// input decompresses only what the classification reads). The write pass
+// takes the records alone: a run's are then not decoded.
 template <typename Visit>
 void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader& head, common::LasFields fields,
                   Visit visit) {
@@ -199,7 +198,8 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
     for (const GroupInput& in : inputs) {
         if (in.source->kind == common::SourceKind::ScanPoints) {
             for (std::uint64_t k = 0; k < in.points; ++k) {
-                common::decode_point(head, in.records.data() + k * head.record_length, p);
+                p.raw = in.records.data() + k * head.record_length;
+                if (fields == common::LasFields::Geometry) common::decode_point(head, p.raw, p);
                 visit(p);
             }
             continue;
