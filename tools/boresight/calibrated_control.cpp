@@ -6,9 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <vector>
 
-#include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "staged_text.hpp"
 #include "text/free_input.hpp"
