@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <iostream>
 #include <optional>
 #include <set>
-#include <string_view>
 #include <thread>
 
 #include "classify_ground.hpp"
@@ -41,21 +41,10 @@ constexpr std::uint64_t kBytesPerPoint = 3 * 8 + 4 + 2 * 8 + 2 * 4 + 4;
 // Bytes each cell of a tile's grid takes in the classifier (about 15 doubles).
 constexpr std::uint64_t kBytesPerCell = 15 * 8;
 
-bool ends_with(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 bool is_las_name(const std::string& name) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ends_with(lower, ".las") || common::is_laz_name(name);
-}
-
-// The input's name without its folder and its extension.
-std::string stem_of(const std::string& path) {
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    return lower.ends_with(".las") || common::is_laz_name(name);
 }
 
 struct Group {
@@ -76,7 +65,7 @@ std::vector<Group> make_groups(const GroundOptions& o) {
     std::set<std::string> outputs;
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
         std::string out = o.output;
-        out.replace(out.find("{}"), 2, stem_of(o.inputs[k]));
+        out.replace(out.find("{}"), 2, std::filesystem::path(o.inputs[k]).stem().string());
         if (!outputs.insert(out).second)
             fail("inputs " + o.inputs[k] + " and another of the same name would both be written to " + out +
                  "; give them different names");
