@@ -162,6 +162,8 @@ REFUSALS = [
     ("no flight date", [os.path.join("undated", "run.in"), "r5.laz"], "--date"),
     ("geodesy against the record", ["--metadata", rec, "--geodesy", "flat", ell, "r10.laz"], "contradicts"),
     ("record of two runs", ["--metadata", rec, ell, inp, "r11.laz"], "one run control"),
+    # guards: the record of another run (text scan points, not the record's binary ones) taken for this one.
+    ("record of another run", ["--metadata", rec, txt, "r12.laz"], f"the run's record {rec} is not of {txt}: it names"),
     ("output over the record", ["--metadata", rec, ell, rec.replace(".json", ".las")], "choose another name"),
     ("geographic --crs", ["--crs", "EPSG:4326", inp, "r6.laz"], "not a projected coordinate system"),
     ("LAS in another CRS", ["q.las", inp, "r7.laz"], "one output needs one coordinate system"),

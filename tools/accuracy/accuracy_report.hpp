@@ -2,7 +2,6 @@
 // What morva-accuracy found, and everything it writes of it: the table on
 // standard output, the JSON, the CSV and the picture's data.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 

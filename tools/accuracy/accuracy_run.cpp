@@ -1,6 +1,5 @@
 #include "accuracy_run.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "text/stop.hpp"
@@ -70,25 +69,26 @@ DensityRaster DensityCounter::raster(std::size_t max_cells) const {
     DensityRaster r;
     r.cell_size = cell_size_;
     if (tiles_.empty()) return r;
-    constexpr std::int64_t side = std::int64_t(1) << kTileBits;
+    // Every cell holding points: its column, row and count.
+    const auto each_cell = [this](auto visit) {
+        constexpr std::int64_t side = std::int64_t(1) << kTileBits;
+        for (const auto& [key, counts] : tiles_) {
+            const std::int64_t c0 = static_cast<std::int64_t>(static_cast<std::int32_t>(key >> 32)) * side;
+            const std::int64_t r0 = static_cast<std::int64_t>(static_cast<std::int32_t>(key & 0xffffffff)) * side;
+            for (std::int64_t i = 0; i < side * side; ++i) {
+                const std::uint32_t n = counts[static_cast<std::size_t>(i)];
+                if (n != 0) visit(c0 + (i & (side - 1)), r0 + (i >> kTileBits), n);
+            }
+        }
+    };
     // The cells holding points bound the raster, as density_raster bounds it by the points.
     std::int64_t west = INT64_MAX, east = INT64_MIN, south = INT64_MAX, north = INT64_MIN;
-    auto tile_origin = [](std::uint64_t key, std::int64_t& column, std::int64_t& row) {
-        column = static_cast<std::int64_t>(static_cast<std::int32_t>(key >> 32)) * side;
-        row = static_cast<std::int64_t>(static_cast<std::int32_t>(key & 0xffffffff)) * side;
-    };
-    for (const auto& [key, counts] : tiles_) {
-        std::int64_t c0, r0;
-        tile_origin(key, c0, r0);
-        for (std::int64_t i = 0; i < side * side; ++i) {
-            if (counts[static_cast<std::size_t>(i)] == 0) continue;
-            const std::int64_t column = c0 + (i & (side - 1)), row = r0 + (i >> kTileBits);
-            west = std::min(west, column);
-            east = std::max(east, column);
-            south = std::min(south, row);
-            north = std::max(north, row);
-        }
-    }
+    each_cell([&](std::int64_t column, std::int64_t row, std::uint32_t) {
+        west = std::min(west, column);
+        east = std::max(east, column);
+        south = std::min(south, row);
+        north = std::max(north, row);
+    });
     const double columns = static_cast<double>(east - west + 1), rows = static_cast<double>(north - south + 1);
     if (columns * rows > static_cast<double>(max_cells))
         morva::text::stop_run("*** the density raster would hold " + std::to_string(static_cast<long long>(columns * rows)) +
@@ -98,16 +98,9 @@ DensityRaster DensityCounter::raster(std::size_t max_cells) const {
     r.columns = static_cast<std::size_t>(columns);
     r.rows = static_cast<std::size_t>(rows);
     r.counts.assign(r.columns * r.rows, 0);
-    for (const auto& [key, counts] : tiles_) {
-        std::int64_t c0, r0;
-        tile_origin(key, c0, r0);
-        for (std::int64_t i = 0; i < side * side; ++i) {
-            const std::uint32_t n = counts[static_cast<std::size_t>(i)];
-            if (n == 0) continue;
-            const std::int64_t column = c0 + (i & (side - 1)), row = r0 + (i >> kTileBits);
-            r.counts[static_cast<std::size_t>(north - row) * r.columns + static_cast<std::size_t>(column - west)] = n;
-        }
-    }
+    each_cell([&](std::int64_t column, std::int64_t row, std::uint32_t n) {
+        r.counts[static_cast<std::size_t>(north - row) * r.columns + static_cast<std::size_t>(column - west)] = n;
+    });
     return r;
 }
 

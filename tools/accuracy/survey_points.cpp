@@ -8,6 +8,7 @@
 #include "classify_ground.hpp"
 #include "las_crs.hpp"
 #include "memory_budget.hpp"
+#include "point_pass.hpp"
 #include "projection.hpp"
 #include "text/stop.hpp"
 
@@ -108,14 +109,7 @@ SurveyPoints read_survey(const SurveyInputs& in, std::span<const CheckPoint> poi
     if (!in.projected && !first.crs.empty()) request.source_crs = first.crs;
     if (request.crs == "utm") {
         // The zone of the check points' middle is not known in degrees; the inputs' is.
-        double lon_min = 1e9, lon_max = -1e9, lat_min = 1e9, lat_max = -1e9;
-        for (const PointSource& s : in.sources) {
-            if (s.bounds.empty) continue;
-            lon_min = std::min(lon_min, s.bounds.lon_min), lon_max = std::max(lon_max, s.bounds.lon_max);
-            lat_min = std::min(lat_min, s.bounds.lat_min), lat_max = std::max(lat_max, s.bounds.lat_max);
-        }
-        request.centre_lon = lon_min <= lon_max ? 0.5 * (lon_min + lon_max) : 0;
-        request.centre_lat = lat_min <= lat_max ? 0.5 * (lat_min + lat_max) : 0;
+        morva::raster::inputs_centre(in.sources, request.centre_lon, request.centre_lat);
         request.crs = morva::common::utm_crs_for(request.centre_lon, request.centre_lat);
     }
     const morva::common::ProjectionSetup setup = morva::common::make_projection(request);

@@ -1,7 +1,6 @@
 #include "adjustment.hpp"
 
 #include <cmath>
-#include <memory>
 
 #include <Eigen/Dense>
 #include <ceres/ceres.h>

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <vector>
 
-#include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "staged_text.hpp"
 #include "text/free_input.hpp"
@@ -66,11 +64,6 @@ std::string note_after_values(const std::string& line) {
     return note;
 }
 
-bool exists(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 }  // namespace
 
 std::string calibrated_name(const std::string& run_control) {
@@ -84,7 +77,8 @@ std::string calibrated_name(const std::string& run_control) {
 
 std::string calibrated_refusal(const Flight& f) {
     const std::string out = calibrated_name(f.name);
-    if (exists(out)) return out + " exists already";
+    std::error_code unreadable;
+    if (std::filesystem::exists(std::filesystem::symlink_status(out, unreadable))) return out + " exists already";
     return inputs::output_refusal(out, common::run_files(f.rc, f.name, f.folder));
 }
 

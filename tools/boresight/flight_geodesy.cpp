@@ -1,6 +1,6 @@
 #include "flight_geodesy.hpp"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "inputs/run_control.hpp"
 #include "geodesy_record.hpp"
@@ -9,11 +9,6 @@
 
 namespace morva::boresight {
 namespace {
-
-bool is_file(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // The flight's mode from its record, none when it has none that is its own.
 std::optional<georef::Geodesy> recorded_mode(const Flight& f, const std::string& record, bool given,
@@ -37,7 +32,8 @@ georef::Geodesy flights_geodesy(const std::vector<Flight>& flights, const std::v
     for (std::size_t k = 0; k < flights.size(); ++k) {
         const Flight& f = flights[k];
         const std::string record = given.empty() ? f.folder + kCampaignRecord : given[k];
-        if (given.empty() && !is_file(record)) continue;
+        std::error_code unreadable;
+        if (given.empty() && !std::filesystem::is_regular_file(record, unreadable)) continue;
         const std::optional<georef::Geodesy> its = recorded_mode(f, record, !given.empty(), option);
         if (!its) continue;
         if (first == nullptr) {

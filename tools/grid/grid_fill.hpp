@@ -3,7 +3,6 @@
 // (weights 1/d^2, d in cells) of the non-empty cells within a window.
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "geodesy_record.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
+#include "run_record_check.hpp"
 #include "text/stop.hpp"
 
 namespace morva::grid {
@@ -126,13 +126,8 @@ std::optional<georef::Geodesy> points_geodesy(const GridOptions& o, const std::v
     }
     const common::RunGeodesy given = common::run_geodesy(o.metadata, o.geodesy);
     if (!given.error.empty()) fail(given.error);
-    const common::PointSource& front = sources.front();
-    if (given.from_record && front.kind == common::SourceKind::ScanPoints) {
-        // A record that names other scan points or another geoid grid than
-        // the run control is the record of another run.
-        const std::string mismatch = common::record_mismatch(given, front.named_points_file, front.binary, front.named_geoid);
-        if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + front.name + ": " + mismatch);
-    }
+    if (given.from_record && sources.front().kind == common::SourceKind::ScanPoints)
+        common::check_record_of(given, o.metadata, sources.front());
     const auto name = [](georef::Geodesy g) { return std::string(georef::geodesy_name(g)); };
     const common::PointSource* first = nullptr;
     for (const common::PointSource& s : sources) {

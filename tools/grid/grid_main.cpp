@@ -2,6 +2,7 @@
 // elevation model in a projected CRS: a Cloud Optimized GeoTIFF with one band
 // per statistic.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -122,18 +123,12 @@ GridOptions parse_options(int argc, char** argv) {
                                             o.max_memory));
     const text::Program program{kProgram, kUsage,
                                 [&options] { return text::help_text({kUsage, kDescription, kExitStatus}, options); }};
-    std::vector<std::string> positional;
-    for (std::string_view arg : text::parse_command_line(program, options, argc, argv)) positional.emplace_back(arg);
-    if (positional.empty()) usage("missing INPUT");
-    if (positional.size() < 2) usage("missing OUTPUT");
+    const std::vector<std::string_view> positional = text::parse_command_line(program, options, argc, argv);
+    if (positional.size() < 2) usage(positional.empty() ? "missing INPUT" : "missing OUTPUT");
+    o.inputs.assign(positional.begin(), positional.end() - 1);
     o.output = positional.back();
-    positional.pop_back();
-    o.inputs = positional;
-    if (!o.hillshade.empty()) {
-        bool height = false;
-        for (Statistic s : o.types) height = height || is_height(s);
-        if (!height) usage("option --hillshade needs a height band (min, max, mean, idw or dtm) in --output-type");
-    }
+    if (!o.hillshade.empty() && std::ranges::none_of(o.types, is_height))
+        usage("option --hillshade needs a height band (min, max, mean, idw or dtm) in --output-type");
     return o;
 }
 

@@ -2,7 +2,6 @@
 // (7) or unclassified (1) and written as LAS or LAZ with every other field
 // unchanged; a thin command line over the classifier library.
 
-#include <cmath>
 #include <limits>
 #include <string>
 #include <string_view>

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <iostream>
 #include <optional>
 #include <set>
-#include <string_view>
 #include <thread>
 
 #include "classify_ground.hpp"
 #include "crs_unit.hpp"
 #include "ground_tile.hpp"
-#include "geodesy_record.hpp"
+#include "run_record_check.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
 #include "las_class_field.hpp"
@@ -41,21 +41,10 @@ constexpr std::uint64_t kBytesPerPoint = 3 * 8 + 4 + 2 * 8 + 2 * 4 + 4;
 // Bytes each cell of a tile's grid takes in the classifier (about 15 doubles).
 constexpr std::uint64_t kBytesPerCell = 15 * 8;
 
-bool ends_with(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 bool is_las_name(const std::string& name) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ends_with(lower, ".las") || common::is_laz_name(name);
-}
-
-// The input's name without its folder and its extension.
-std::string stem_of(const std::string& path) {
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    return lower.ends_with(".las") || common::is_laz_name(name);
 }
 
 struct Group {
@@ -76,7 +65,7 @@ std::vector<Group> make_groups(const GroundOptions& o) {
     std::set<std::string> outputs;
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
         std::string out = o.output;
-        out.replace(out.find("{}"), 2, stem_of(o.inputs[k]));
+        out.replace(out.find("{}"), 2, std::filesystem::path(o.inputs[k]).stem().string());
         if (!outputs.insert(out).second)
             fail("inputs " + o.inputs[k] + " and another of the same name would both be written to " + out +
                  "; give them different names");
@@ -111,9 +100,7 @@ bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<common::Poi
         if (runs.size() != 1)
             fail("--metadata " + o.metadata + ": a run's record tells of one run control among the inputs, not of " +
                  std::to_string(runs.size()) + "; give --geodesy instead");
-        const common::PointSource& run = *runs.front();
-        const std::string mismatch = common::record_mismatch(given, run.named_points_file, run.binary, run.named_geoid);
-        if (!mismatch.empty()) fail("the run's record " + o.metadata + " is not of " + run.name + ": " + mismatch);
+        common::check_record_of(given, o.metadata, *runs.front());
     }
     return given.mode == georef::Geodesy::Ellipsoid;
 }
@@ -188,9 +175,10 @@ struct Cloud {
     }
 };
 
-// Every point of the group's inputs in order, decoded (scale and offset
-// applied) with its record as stored in p.raw; with LasFields::Geometry a
-// LAZ input decompresses only what the classification reads.
+// Every point of the group's inputs in order with its record as stored in
+// p.raw; with LasFields::Geometry decoded (scale and offset applied; a LAZ
+// input decompresses only what the classification reads). The write pass
+// takes the records alone: a run's are then not decoded.
 template <typename Visit>
 void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader& head, common::LasFields fields,
                   Visit visit) {
@@ -199,7 +187,8 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
     for (const GroupInput& in : inputs) {
         if (in.source->kind == common::SourceKind::ScanPoints) {
             for (std::uint64_t k = 0; k < in.points; ++k) {
-                common::decode_point(head, in.records.data() + k * head.record_length, p);
+                p.raw = in.records.data() + k * head.record_length;
+                if (fields == common::LasFields::Geometry) common::decode_point(head, p.raw, p);
                 visit(p);
             }
             continue;

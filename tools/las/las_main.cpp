@@ -6,9 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include <cmath>
 #include <future>
-#include <memory>
 
 #include "campaign_records.hpp"
 #include "companion_main.hpp"
@@ -20,10 +18,7 @@
 #include "scan_point_export.hpp"
 #include "las_writer.hpp"
 #include "geodesy_record.hpp"
-#include "heights.hpp"
 #include "unreadable.hpp"
-#include "scanner/byte_reader.hpp"
-#include "scanner/scanner_header.hpp"
 #include "text/command_line.hpp"
 #include "text/out_stream.hpp"
 #include "text/stop.hpp"

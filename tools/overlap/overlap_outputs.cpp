@@ -1,11 +1,8 @@
 #include "overlap_outputs.hpp"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -15,7 +12,6 @@
 #include "cog_writer.hpp"
 #include "memory_budget.hpp"
 #include "picture_script.hpp"
-#include "text/stop.hpp"
 
 namespace fs = std::filesystem;
 

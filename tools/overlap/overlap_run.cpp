@@ -15,7 +15,6 @@
 #include "point_pass.hpp"
 #include "staged_files.hpp"
 #include "text/command_line.hpp"
-#include "text/stop.hpp"
 
 namespace morva::overlap {
 namespace {

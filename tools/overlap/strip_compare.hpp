@@ -4,7 +4,6 @@
 // and its statistics.
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
