@@ -15,6 +15,7 @@ temporaries; a signal the program ignores stays ignored (so nohup works).
 
 from __future__ import annotations
 
+import contextlib
 import os
 import signal
 import stat
@@ -27,8 +28,8 @@ from typing import IO, Any, Callable, Iterable, Optional, Union
 # e.g. ("a/run.in", "flight a's run control"); the role may be "".
 Protected = tuple[str, str]
 
-_UMASK = os.umask(0)
-os.umask(_UMASK)
+UMASK = os.umask(0)
+os.umask(UMASK)
 _SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 _Handler = Union[Callable[[int, Optional[FrameType]], Any], int, signal.Handlers, None]
 
@@ -109,7 +110,7 @@ def temporary_beside(path: str, follow_link: bool = True) -> tuple[int, str]:
         fd, tmp = tempfile.mkstemp(prefix=f".{name}.", suffix=".partial", dir=folder)
     except OSError as e:
         raise Refused(f"cannot write {path}: {e.strerror}") from None
-    os.fchmod(fd, 0o666 & ~_UMASK)
+    os.fchmod(fd, 0o666 & ~UMASK)
     return fd, tmp
 
 
@@ -124,10 +125,8 @@ _previous: dict[int, _Handler] = {}
 def _on_signal(signum: int, frame: Optional[FrameType]) -> None:
     with _pending_lock:
         for tmp in list(_pending):
-            try:
+            with contextlib.suppress(OSError):
                 os.unlink(tmp)
-            except OSError:
-                pass
         _pending.clear()
     signal.signal(signum, signal.SIG_DFL)
     os.kill(os.getpid(), signum)
@@ -215,10 +214,8 @@ class Staged:
 
     def discard(self) -> None:
         for _, tmp in self._entries:
-            try:
+            with contextlib.suppress(OSError):
                 os.unlink(tmp)
-            except OSError:
-                pass
             with _pending_lock:
                 _pending.discard(tmp)
         self._entries.clear()

@@ -46,11 +46,7 @@ def identity(campaign: str, s: settings_mod.Settings) -> dict[str, Any]:
 
 
 def read_record(campaign: str) -> Optional[dict[str, Any]]:
-    try:
-        with open(os.path.join(campaign, RECORD), encoding="utf-8") as f:
-            record = json.load(f)
-    except (OSError, ValueError):
-        return None
+    record = flights.read_json(os.path.join(campaign, RECORD))
     return record if isinstance(record, dict) else None
 
 

@@ -199,10 +199,8 @@ def _run_morva(flight: flights.Flight, job: Job, children: Children) -> tuple[li
         command += ["--threads", str(job.threads)]
     if job.morva.takes_metadata:
         command += ["--metadata", METADATA]
-        try:
+        with contextlib.suppress(FileNotFoundError):
             os.unlink(os.path.join(flight.path, METADATA))    # an earlier run's figures are not this run's
-        except FileNotFoundError:
-            pass
     with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
          open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
         proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
@@ -226,10 +224,8 @@ def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Reco
     """Runs the flight now and writes its record: done only after morva exit 0
     and every export succeeded. With kept, the record of a morva run that
     still holds, only the exports run again."""
-    try:
+    with contextlib.suppress(FileNotFoundError):
         os.unlink(os.path.join(flight.path, flights.RECORD))
-    except FileNotFoundError:
-        pass
     started = time.time()
     t0 = time.monotonic()
     info, info_error = _runinfo(flight, job)
@@ -370,11 +366,16 @@ def keep_fresh(flight: flights.Flight, state: flights.State) -> None:
         return
     try:
         if flights.read_record(flight) == state.record:
-            write_record(flight, state.refreshed)
-    except OSError:
-        pass    # the old record still holds; its files are read again next time
+            _refresh(flight, state)
     finally:
         lock.release(flight.path)
+
+
+def _refresh(flight: flights.Flight, state: flights.State) -> None:
+    """Writes the record with the times of its digests renewed, when they are."""
+    if state.refreshed:
+        with contextlib.suppress(OSError):    # the old record still holds; its files are read again next time
+            write_record(flight, state.refreshed)
 
 
 def process(flight: flights.Flight, job: Job, children: Children) -> Outcome:
@@ -395,11 +396,7 @@ def _process_locked(flight: flights.Flight, job: Job, children: Children) -> Out
     try:
         state = None if job.force else flights.evaluate(flight, job.identity(flight), job.rehash)
         if state and state.name == "done":
-            if state.refreshed:
-                try:
-                    write_record(flight, state.refreshed)
-                except OSError:
-                    pass    # the old record still holds; its files are read again next time
+            _refresh(flight, state)
             return Outcome(flight, "skipped")
         if children.stopping:
             return Outcome(flight, "stopped", "runner stopped")

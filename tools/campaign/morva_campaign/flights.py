@@ -87,12 +87,17 @@ def resolve(flight: Flight, name: str) -> str:
     return os.path.join(flight.path, name)
 
 
-def read_record(flight: Flight) -> Record | None:
+def read_json(path: str) -> Any:
+    """The JSON value of a file, or None when it cannot be read."""
     try:
-        with open(os.path.join(flight.path, RECORD), encoding="utf-8") as f:
-            record = json.load(f)
+        with open(path, encoding="utf-8") as f:
+            return json.load(f)
     except (OSError, ValueError):
         return None
+
+
+def read_record(flight: Flight) -> Record | None:
+    record = read_json(os.path.join(flight.path, RECORD))
     return record if isinstance(record, dict) and record.get("format") == RECORD_FORMAT else None
 
 

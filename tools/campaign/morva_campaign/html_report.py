@@ -4,7 +4,6 @@ dates, coordinate systems, software; the calibration; the strip overlaps
 (morva-overlap); the absolute accuracy and density (morva-accuracy); the
 terrain model's hillshade with the flight lines and check points; every
 flight's figures and quick-look; and in words what was not done."""
-import base64
 import json
 import os
 import subprocess
@@ -18,19 +17,10 @@ from morva_cli import outputs
 from . import atomic, companions, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
 from .flight_run import RUNNER_FILES
-from .report_format import NOT_TESTED, count as _count, crs_name, e, given, number as _number, text as _text
+from .report_format import NOT_TESTED, count as _count, crs_name, e, given, image, number as _number, text as _text
 from .report_format import verdict_cell as _verdict_cell
 
 OUTPUT = "campaign-report.html"
-
-
-def _program(build: Any, name: str, subdir: str) -> Optional[str]:
-    return companions.find(build.script_dir, name, subdir)
-
-
-def _image(path: str) -> str:
-    with open(path, "rb") as f:
-        return "data:image/png;base64," + base64.b64encode(f.read()).decode("ascii")
 
 
 def _runinfo(runinfo: str, flight: flights_mod.Flight, run_control: str) -> Optional[Dict[str, Any]]:
@@ -44,21 +34,14 @@ def _runinfo(runinfo: str, flight: flights_mod.Flight, run_control: str) -> Opti
     return info if isinstance(info, dict) else None
 
 
-def _used_run_control(record: Dict[str, Any]) -> str:
-    """The run control the flight's record says it was processed with."""
-    entry = record.get("run_control")
-    name = entry.get("name") if isinstance(entry, dict) else None
-    return name if isinstance(name, str) else flights_mod.RUN_CONTROL
-
-
 def _flight(flight: flights_mod.Flight, runinfo: str) -> Dict[str, Any]:
     """What the page shows of one flight: its record, and the run control it
     was processed with (the configured one when it has not run yet)."""
-    record = report_facts.read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
+    record = flights_mod.read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
     identity = record.get("identity") or {}
     args = identity.get("morva_args") or []
     geodesy = args[args.index("--geodesy") + 1] if "--geodesy" in args[:-1] else "flat"
-    run_control = _used_run_control(record)
+    run_control = flights_mod.used_run_control(record) or flights_mod.RUN_CONTROL
     info = _runinfo(runinfo, flight, run_control)
     state = "stopped" if record.get("stopped_by") else record.get("state", "not run")
     f = {"name": flight.rel, "flight": flight, "state": state,
@@ -83,7 +66,7 @@ def _add_quicklook(f: Dict[str, Any], quicklook: Optional[str], work: str) -> No
     done = subprocess.run([quicklook, "--small", f["run_control"], png], cwd=f["flight"].path,
                           capture_output=True, text=True, stdin=subprocess.DEVNULL)
     if done.returncode == 0 and os.path.isfile(png):
-        f["quicklook"] = _image(png)
+        f["quicklook"] = image(png)
 
 
 def _shown(value: Any) -> str:
@@ -355,7 +338,7 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     done = [f for f in fl if f["state"] == "done"]
     if len(done) < 2:
         return None, f"{len(done)} flight{'' if len(done) == 1 else 's'} done, two are needed", None
-    tool = _program(build, "morva-overlap", "overlap")
+    tool = companions.find(build.script_dir, "morva-overlap", "overlap")
     if tool is None:
         return None, "morva-overlap was not found", None
     command = [tool, "--json", os.path.join(work, "o.json"), "--picture", os.path.join(work, "o.png")]
@@ -366,11 +349,11 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     ran = subprocess.run(command, cwd=campaign, capture_output=True, text=True, stdin=subprocess.DEVNULL)
     if ran.returncode not in (0, 3, 4):  # compared: all pass, a failure, a pair not tested
         return None, (ran.stderr.strip().splitlines() or ["morva-overlap failed"])[-1], None
-    overlap = report_facts.read_json(os.path.join(work, "o.json"))
+    overlap = flights_mod.read_json(os.path.join(work, "o.json"))
     if not isinstance(overlap, dict):
         return None, "morva-overlap wrote no figures", None
     try:
-        picture: Optional[str] = _image(os.path.join(work, "o.png"))
+        picture: Optional[str] = image(os.path.join(work, "o.png"))
     except OSError:
         picture = None
     return overlap, "", picture
@@ -392,7 +375,8 @@ def _terrain(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], 
     if not isinstance(points, list):
         points, epsg = (_checkpoint_file(os.path.join(campaign, s.checkpoints)) if s.checkpoints else []), None
     geodesy = ["--geodesy", s.geodesy] if s.geodesy else []
-    return terrain_picture.draw(_program(build, "morva-grid", "grid"), done, campaign, geodesy, points, epsg, work)
+    grid = companions.find(build.script_dir, "morva-grid", "grid")
+    return terrain_picture.draw(grid, done, campaign, geodesy, points, epsg, work)
 
 
 def _checkpoint_file(path: str) -> List[Dict[str, Any]]:
@@ -432,7 +416,7 @@ def _keep_overlaps(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Di
     flights through (.morva-campaign/overlaps.json), this one's added: the
     figures before a calibration stay to compare with those after it."""
     path = os.path.join(campaign, HISTORY)
-    history = report_facts.read_json(path)
+    history = flights_mod.read_json(path)
     history = history if isinstance(history, dict) else {}
     if overlap is not None:
         used = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
@@ -461,7 +445,7 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
     if "--limits" not in options and s.limits:
         options = {**options, "--limits": s.limits}
     with tempfile.TemporaryDirectory() as work:
-        quicklook = _program(build, "morva-quicklook", "quicklook")
+        quicklook = companions.find(build.script_dir, "morva-quicklook", "quicklook")
         for f in fl:
             _add_quicklook(f, quicklook, work)
         overlap, overlap_error, picture = _overlap(campaign, fl, options, build, work)

@@ -1,6 +1,7 @@
 """How the report writes a figure, a count, a name and a verdict: "-" where
 there is none (never "None"), every text escaped, and never "pass" without
 the evidence for it."""
+import base64
 import html
 from typing import Any, TypeGuard
 
@@ -47,6 +48,12 @@ def verdict_cell(verdict: str, why: str = "") -> str:
     css = {"pass": "pass", "fail": "fail", NOT_TESTED: "untested"}.get(verdict, "")
     shown = verdict + (f" ({why})" if why else "")
     return f"<td class='l {css}'>{e(shown)}</td>"
+
+
+def image(path: str) -> str:
+    """A PNG file as a data URL, for a page that holds its pictures."""
+    with open(path, "rb") as f:
+        return "data:image/png;base64," + base64.b64encode(f.read()).decode("ascii")
 
 
 def crs_name(crs: Any) -> str:

@@ -147,16 +147,15 @@ def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence
         print(f"{PROGRAM}: interrupted; nothing written", file=sys.stderr)
         return 130
     except Stop as stop:
-        print(f"{PROGRAM}: {stop}", file=sys.stderr)
-        return 1
+        message = str(stop)
     except OSError as error:
-        print(f"{PROGRAM}: {error.filename or ''}: {error.strerror}", file=sys.stderr)
-        return 1
+        message = f"{error.filename or ''}: {error.strerror}"
     except ImportError as error:
-        print(f"{PROGRAM}: {error}: /usr/bin/python3 needs numpy and matplotlib (tools/install-deps installs them)",
-              file=sys.stderr)
-        return 1
-    return 0
+        message = f"{error}: /usr/bin/python3 needs numpy and matplotlib (tools/install-deps installs them)"
+    else:
+        return 0
+    print(f"{PROGRAM}: {message}", file=sys.stderr)
+    return 1
 
 
 def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
