@@ -8,7 +8,7 @@ link stays. A stop, an exception, Ctrl-C or a SIGTERM/SIGHUP removes the
 temporaries; a signal the program ignores stays ignored (so nohup works).
 
     with outputs.Staged() as staged:
-        with open(staged.add("report.html"), "w") as f:
+        with staged.open("report.html") as f:
             f.write(page)
         staged.commit()
 """
@@ -173,21 +173,8 @@ class Staged:
         self.discard()
         _uninstall()
 
-    def add(self, output: str) -> str:
-        """The temporary's path, for a program that writes the file itself."""
-        fd, tmp = self._reserve(output)
-        os.close(fd)
-        return tmp
-
-    def open(self, output: str, mode: str = "w") -> IO[Any]:
-        """The temporary, open for writing (text in UTF-8 unless mode has
-        "b")."""
-        fd, _ = self._reserve(output)
-        if "b" in mode:
-            return os.fdopen(fd, mode)
-        return os.fdopen(fd, mode, encoding="utf-8", newline="")
-
-    def _reserve(self, output: str) -> tuple[int, str]:
+    def open(self, output: str) -> IO[str]:
+        """The output's temporary, open for writing text in UTF-8."""
         # The signals wait while the temporary is made and registered: one
         # in between would leave it behind.
         held = signal.pthread_sigmask(signal.SIG_BLOCK, _SIGNALS)
@@ -198,7 +185,7 @@ class Staged:
         finally:
             signal.pthread_sigmask(signal.SIG_SETMASK, held)
         self._entries.append((output, tmp))
-        return fd, tmp
+        return os.fdopen(fd, "w", encoding="utf-8", newline="")
 
     def commit(self) -> None:
         """Renames every temporary into place; raises Refused naming the

@@ -84,9 +84,7 @@ def run_info(run_control: str, tool: str) -> dict[str, Any]:
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
         stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
-        others = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
-        reason = stops[-1] if stops else others[-1] if others else f"morva-runinfo ended with status {done.returncode}"
-        raise Stop(f"run control {run_control}: {reason}")
+        raise Stop(f"run control {run_control}: {stops[-1] if stops else outputs.last_line(done)}")
     info: dict[str, Any] = json.loads(done.stdout)
     return info
 

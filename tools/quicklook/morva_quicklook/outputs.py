@@ -29,10 +29,15 @@ def check(tool: str, outputs: List[str], run_control: str, inputs: List[str]) ->
                           text=True)
     if done.returncode == 0:
         return
-    lines = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
-    reason = lines[-1] if lines else f"morva-runinfo ended with status {done.returncode}"
+    reason = last_line(done)
     prefix = "morva-runinfo: "
     raise Refused("the output " + (reason[len(prefix):] if reason.startswith(prefix) else reason))
+
+
+def last_line(done: subprocess.CompletedProcess[str]) -> str:
+    """What a failed morva-runinfo said last, or its exit status."""
+    lines = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
+    return lines[-1] if lines else f"morva-runinfo ended with status {done.returncode}"
 
 
 def _ended_by_signal(number: int, frame: Optional[FrameType]) -> None:
