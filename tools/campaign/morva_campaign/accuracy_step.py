@@ -15,6 +15,9 @@ from . import atomic, companions, flights, settings as settings_mod
 OUTPUT = "accuracy.json"
 RECORD = "accuracy.done.json"
 FILES = (OUTPUT, RECORD)
+# What each part of the identity is called when it changed.
+IDENTITY_NAMES = {"checkpoints": "check-point file", "checkpoints_sha256": "check points", "limits": "limits",
+                  "geodesy": "geodesy", "flights": "flights"}
 
 
 def _digest(path: str) -> Optional[str]:
@@ -57,11 +60,9 @@ def state(campaign: str, s: settings_mod.Settings) -> tuple[str, str]:
         return "to do", "not measured yet"
     now = identity(campaign, s)
     old = record.get("identity") or {}
-    changed = [k for k in ("checkpoints", "checkpoints_sha256", "limits", "geodesy", "flights") if old.get(k) != now[k]]
+    changed = [name for k, name in IDENTITY_NAMES.items() if old.get(k) != now[k]]
     if changed:
-        names = {"checkpoints": "check-point file", "checkpoints_sha256": "check points", "limits": "limits",
-                 "geodesy": "geodesy", "flights": "flights"}
-        return "stale", ", ".join(names[k] for k in changed) + " changed"
+        return "stale", ", ".join(changed) + " changed"
     if record.get("state") != "done":
         return "failed", str(record.get("last_line") or "morva-accuracy failed")
     if _digest(os.path.join(campaign, OUTPUT)) != record.get("output_sha256"):

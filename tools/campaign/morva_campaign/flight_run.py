@@ -237,14 +237,11 @@ def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Reco
         except OSError:
             inputs = []     # an input that cannot be read: morva says so in its own words
     clash = _runner_file_named(flight, info) if info else ""
-    if clash:
-        return _record_failure(flight, job, started, t0,
-                               f"{flights.RUN_CONTROL} names {clash}, a file of the campaign runner",
-                               run_control, inputs)
-    outside = claims.outside_output(flight, info) if info else ""
-    if outside:
-        return _record_failure(flight, job, started, t0, f"output {outside} lies outside the flight's folder",
-                               run_control, inputs)
+    outside = claims.outside_output(flight, info) if info and not clash else ""
+    refused = (f"{flights.RUN_CONTROL} names {clash}, a file of the campaign runner" if clash else
+               f"output {outside} lies outside the flight's folder" if outside else "")
+    if refused:
+        return _record_failure(flight, job, started, t0, refused, run_control, inputs)
     if kept is not None and info is not None:
         command, status = list(kept.get("command") or []), 0
     else:

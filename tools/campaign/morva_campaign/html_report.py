@@ -282,7 +282,7 @@ def _not_done(s: settings_mod.Settings, fl: List[Dict[str, Any]], parts: List[tu
 def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], facts: Dict[str, Any],
            version: str) -> str:
     """The page: facts holds "overlap", "overlap_error", "overlap_picture",
-    "calibration", "accuracy", "terrain"."""
+    "history", "run_controls", "calibration", "accuracy", "terrain"."""
     overlap, acc, terrain = facts["overlap"], facts["accuracy"], facts["terrain"]
     crs = dict(terrain.get("crs") or {})
     crs.update({k: v for k, v in ((acc.get("data") or {}).get("crs") or {}).items() if isinstance(v, dict)})
@@ -309,8 +309,7 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
         out.append(f"<div class='warn'>Warning: {e(w)}</div>")
     out += _flights_table(fl)
     out += report_sections.calibration(cal, fl, report_facts.estimated_angles(cal))
-    now = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
-    out += report_sections.before_after(facts["history"], now, bool(cal.get("data")))
+    out += report_sections.before_after(facts["history"], facts["run_controls"], bool(cal.get("data")))
     out.append("<h2>Strip overlaps</h2>")
     if overlap is None:
         out.append(f"<p class='missing'>No overlap check: {e(facts['overlap_error'])}</p>")
@@ -398,7 +397,6 @@ def _checkpoint_file(path: str) -> List[Dict[str, Any]]:
 
 HISTORY = os.path.join(".morva-campaign", "overlaps.json")
 
-
 def _pairs_by_flight(overlap: Dict[str, Any]) -> Dict[str, Dict[str, Any]]:
     """Each pair's figures by "A & B" of flight folders (run controls left out)."""
     out = {}
@@ -411,17 +409,17 @@ def _pairs_by_flight(overlap: Dict[str, Any]) -> Dict[str, Dict[str, Any]]:
     return out
 
 
-def _keep_overlaps(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Dict[str, Any]]) -> Dict[str, Any]:
+def _keep_overlaps(campaign: str, run_controls: str, overlap: Optional[Dict[str, Any]]) -> Dict[str, Any]:
     """The overlap figures of every run control a report has compared the
-    flights through (.morva-campaign/overlaps.json), this one's added: the
-    figures before a calibration stay to compare with those after it."""
+    flights through (.morva-campaign/overlaps.json), this one's (run_controls
+    of the flights done, "run.in+run.boresight.in") added: the figures
+    before a calibration stay to compare with those after it."""
     path = os.path.join(campaign, HISTORY)
     history = flights_mod.read_json(path)
     history = history if isinstance(history, dict) else {}
     if overlap is not None:
-        used = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
-        history[used] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
-                         "pairs": _pairs_by_flight(overlap)}
+        history[run_controls] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
+                                 "pairs": _pairs_by_flight(overlap)}
         try:
             os.makedirs(os.path.dirname(path), exist_ok=True)
             atomic.write_atomically(path, json.dumps(history, indent=1) + "\n", durable=False)
@@ -449,10 +447,11 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
         for f in fl:
             _add_quicklook(f, quicklook, work)
         overlap, overlap_error, picture = _overlap(campaign, fl, options, build, work)
-        history = _keep_overlaps(campaign, fl, overlap)
+        run_controls = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
+        history = _keep_overlaps(campaign, run_controls, overlap)
         acc = report_facts.accuracy(campaign, s)
         facts = {"overlap": overlap, "overlap_error": overlap_error, "overlap_picture": picture, "history": history,
-                 "calibration": report_facts.calibration(campaign, s), "accuracy": acc,
+                 "run_controls": run_controls, "calibration": report_facts.calibration(campaign, s), "accuracy": acc,
                  "terrain": _terrain(campaign, s, fl, acc, build, work)}
         page = render(campaign, s, fl, facts, build.version)
     try:
