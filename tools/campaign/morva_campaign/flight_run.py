@@ -12,7 +12,7 @@ import socket
 import subprocess
 import time
 from dataclasses import dataclass, field
-from typing import Any, Callable, Sequence
+from typing import Any, Callable
 
 from . import atomic, claims, flights, lock, products, report
 from .children import Children
@@ -313,12 +313,11 @@ def _base_record(flight: flights.Flight, job: Job, started: float, t0: float, st
 
 
 def _record_failure(flight: flights.Flight, job: Job, started: float, t0: float, failure: str,
-                    run_control: flights.Entry | None = None, inputs: Sequence[flights.Entry] = ()) -> Outcome:
+                    run_control: flights.Entry, inputs: list[flights.Entry]) -> Outcome:
     """The record of a flight that did not get as far as running morva; with
     its run.in and inputs, so that a change to them shows."""
     record = _base_record(flight, job, started, t0, None, failure)
-    if run_control:
-        record.update({"run_control": run_control, "inputs": list(inputs)})
+    record.update({"run_control": run_control, "inputs": inputs})
     write_record(flight, record)
     return Outcome(flight, "failed", failure, record["wall_s"])
 

@@ -236,9 +236,8 @@ def _summary_figures(acc: Dict[str, Any], overlap: Optional[Dict[str, Any]]) -> 
     return out
 
 
-def _sign_off() -> List[str]:
-    return ["<table class='sign keep'><tr><th class='l'>Checked by (name, date, signature)</th>"
-            "<th class='l'>Accepted for the client (name, date, signature)</th></tr><tr><td></td><td></td></tr></table>"]
+SIGN_OFF = ("<table class='sign keep'><tr><th class='l'>Checked by (name, date, signature)</th>"
+            "<th class='l'>Accepted for the client (name, date, signature)</th></tr><tr><td></td><td></td></tr></table>")
 
 
 def _flights_table(fl: List[Dict[str, Any]]) -> List[str]:
@@ -304,7 +303,7 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
     level = s.limits or ((overlap or {}).get("limits") or {}).get("name")
     out += _header(campaign, s, fl, crs, given(level), version)
     out += _summary(parts, _summary_figures(acc, overlap))
-    out += _sign_off()
+    out.append(SIGN_OFF)
     for w in _differences(fl):
         out.append(f"<div class='warn'>Warning: {e(w)}</div>")
     out += _flights_table(fl)
