@@ -9,11 +9,13 @@ NOT_TESTED = "not tested"
 e = html.escape
 
 
+def is_figure(v: Any) -> TypeGuard[float]:
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
+
+
 def number(v: Any, digits: int = 3) -> str:
     """A figure, or "-" where there is none."""
-    if isinstance(v, bool) or not isinstance(v, (int, float)):
-        return "-"
-    return f"{v:.{digits}f}"
+    return f"{v:.{digits}f}" if is_figure(v) else "-"
 
 
 def count(v: Any) -> str:
@@ -27,10 +29,6 @@ def text(v: Any) -> str:
 def given(v: Any) -> str:
     """A setting of campaign.toml, or "not given"."""
     return v if isinstance(v, str) and v.strip() else "not given"
-
-
-def is_figure(v: Any) -> TypeGuard[float]:
-    return isinstance(v, (int, float)) and not isinstance(v, bool)
 
 
 def guarded(verdict: Any, value: Any, limit: Any, reason: Any) -> tuple[str, str]:
