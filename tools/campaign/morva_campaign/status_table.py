@@ -1,5 +1,6 @@
 """The status table of a campaign: one row per flight from its record and
 report, a summary line, and the same rows as CSV."""
+import collections
 import csv
 import io
 from typing import Any, Callable, Collection
@@ -84,12 +85,8 @@ def rows(found: list[flights.Flight], identity: Callable[[flights.Flight], fligh
     return table
 
 
-def counts(table: list[Row]) -> dict[str, int]:
-    return {s: sum(1 for r in table if r["state"] == s) for s in STATES}
-
-
 def summary_line(table: list[Row], extra: str = "") -> str:
-    c = counts(table)
+    c = collections.Counter(r["state"] for r in table)
     parts = [f"{c[s]} {s}" for s in STATES if c[s] or s in ("done", "failed", "to do")]
     return f"{len(table)} flight{'' if len(table) == 1 else 's'}: " + ", ".join(parts) + extra
 
