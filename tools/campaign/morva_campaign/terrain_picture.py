@@ -146,13 +146,11 @@ def draw(grid_program: Optional[str], done: list[dict[str, Any]], campaign: str,
         return {"why": "morva-grid was not found"}
     inputs = [f["input"] for f in done]
     grid, why = _grid(grid_program, inputs, geodesy, campaign, work, 1.0)
-    if grid is None:
-        return {"why": f"morva-grid: {why}"}
-    longest = max(_png_size(grid["png"]))
+    longest = max(_png_size(grid["png"])) if grid else 0
     if longest > MAX_PIXELS:
         grid, why = _grid(grid_program, inputs, geodesy, campaign, work, float(math.ceil(longest / MAX_PIXELS)))
-        if grid is None:
-            return {"why": f"morva-grid: {why}"}
+    if grid is None:
+        return {"why": f"morva-grid: {why}"}
     crs = coordinate_systems(grid["tif"], campaign)
     epsg = (crs.get("horizontal") or {}).get("epsg")
     lines = {f["name"]: _flight_line(f["centre"], epsg, campaign) for f in done if f["centre"] and epsg}
