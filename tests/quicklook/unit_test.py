@@ -81,12 +81,13 @@ def test_report_asterisks_and_an_empty_fit() -> None:
 def test_outputs_appear_only_when_complete(tmp_path: os.PathLike[str]) -> None:
     final = os.path.join(tmp_path, "q.json")
     with pytest.raises(RuntimeError):
-        with outputs.written(final) as temporary:
-            open(temporary, "w").write("half")
+        with outputs.Staged() as staged:
+            open(staged.add(final), "w").write("half")
             raise RuntimeError("stopped")
     assert os.listdir(tmp_path) == []
-    with outputs.written(final) as temporary:
-        open(temporary, "w").write("whole")
+    with outputs.Staged() as staged:
+        open(staged.add(final), "w").write("whole")
+        staged.commit()
     assert os.listdir(tmp_path) == ["q.json"] and open(final).read() == "whole"
 
 

@@ -108,27 +108,16 @@ def _bound(value: Optional[Number], missing: str) -> str:
     return missing if value is None else str(value)
 
 
-class _Help(argparse.Action):
-    def __init__(self, option_strings: Sequence[str], dest: str, **kwargs: object) -> None:
-        super().__init__(option_strings, dest=argparse.SUPPRESS, default=argparse.SUPPRESS, nargs=0,
-                         help="print this help and exit")
+class _Print(argparse.Action):
+    """--help (the parser's help) or --version (its line): printed, exit 0."""
 
-    def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace,
-                 values: object, option_string: Optional[str] = None) -> NoReturn:
-        sys.stdout.write(parser.format_help())
-        sys.stdout.flush()
-        raise SystemExit(0)
-
-
-class _Version(argparse.Action):
-    def __init__(self, option_strings: Sequence[str], dest: str, line: str = "", **kwargs: object) -> None:
-        super().__init__(option_strings, dest=argparse.SUPPRESS, default=argparse.SUPPRESS, nargs=0,
-                         help="print the version and exit")
+    def __init__(self, option_strings: Sequence[str], dest: str, help: str, line: Optional[str] = None) -> None:
+        super().__init__(option_strings, dest=argparse.SUPPRESS, default=argparse.SUPPRESS, nargs=0, help=help)
         self.line = line
 
     def __call__(self, parser: argparse.ArgumentParser, namespace: argparse.Namespace,
                  values: object, option_string: Optional[str] = None) -> NoReturn:
-        print(self.line)
+        sys.stdout.write(parser.format_help() if self.line is None else self.line + "\n")
         sys.stdout.flush()
         raise SystemExit(0)
 
@@ -156,8 +145,9 @@ class ArgumentParser(argparse.ArgumentParser):
         self.one_line_usage = usage
         self.exit_status = exit_status
         self.help_text = help_text
-        self.add_argument("-h", "--help", action=_Help)
-        self.add_argument("--version", action=_Version, line=version_line(prog, version, commit))
+        self.add_argument("-h", "--help", action=_Print, help="print this help and exit")
+        self.add_argument("--version", action=_Print, help="print the version and exit",
+                          line=version_line(prog, version, commit))
 
     def format_help(self) -> str:
         if self.help_text is not None:

@@ -8,13 +8,14 @@ link stays. A stop, an exception, Ctrl-C or a SIGTERM/SIGHUP removes the
 temporaries; a signal the program ignores stays ignored (so nohup works).
 
     with outputs.Staged() as staged:
-        with open(staged.add("report.html"), "w") as f:
+        with staged.open("report.html") as f:
             f.write(page)
         staged.commit()
 """
 
 from __future__ import annotations
 
+import contextlib
 import os
 import signal
 import stat
@@ -27,8 +28,8 @@ from typing import IO, Any, Callable, Iterable, Optional, Union
 # e.g. ("a/run.in", "flight a's run control"); the role may be "".
 Protected = tuple[str, str]
 
-_UMASK = os.umask(0)
-os.umask(_UMASK)
+UMASK = os.umask(0)
+os.umask(UMASK)
 _SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 _Handler = Union[Callable[[int, Optional[FrameType]], Any], int, signal.Handlers, None]
 
@@ -109,7 +110,7 @@ def temporary_beside(path: str, follow_link: bool = True) -> tuple[int, str]:
         fd, tmp = tempfile.mkstemp(prefix=f".{name}.", suffix=".partial", dir=folder)
     except OSError as e:
         raise Refused(f"cannot write {path}: {e.strerror}") from None
-    os.fchmod(fd, 0o666 & ~_UMASK)
+    os.fchmod(fd, 0o666 & ~UMASK)
     return fd, tmp
 
 
@@ -124,10 +125,8 @@ _previous: dict[int, _Handler] = {}
 def _on_signal(signum: int, frame: Optional[FrameType]) -> None:
     with _pending_lock:
         for tmp in list(_pending):
-            try:
+            with contextlib.suppress(OSError):
                 os.unlink(tmp)
-            except OSError:
-                pass
         _pending.clear()
     signal.signal(signum, signal.SIG_DFL)
     os.kill(os.getpid(), signum)
@@ -174,21 +173,8 @@ class Staged:
         self.discard()
         _uninstall()
 
-    def add(self, output: str) -> str:
-        """The temporary's path, for a program that writes the file itself."""
-        fd, tmp = self._reserve(output)
-        os.close(fd)
-        return tmp
-
-    def open(self, output: str, mode: str = "w") -> IO[Any]:
-        """The temporary, open for writing (text in UTF-8 unless mode has
-        "b")."""
-        fd, _ = self._reserve(output)
-        if "b" in mode:
-            return os.fdopen(fd, mode)
-        return os.fdopen(fd, mode, encoding="utf-8", newline="")
-
-    def _reserve(self, output: str) -> tuple[int, str]:
+    def open(self, output: str) -> IO[str]:
+        """The output's temporary, open for writing text in UTF-8."""
         # The signals wait while the temporary is made and registered: one
         # in between would leave it behind.
         held = signal.pthread_sigmask(signal.SIG_BLOCK, _SIGNALS)
@@ -199,7 +185,7 @@ class Staged:
         finally:
             signal.pthread_sigmask(signal.SIG_SETMASK, held)
         self._entries.append((output, tmp))
-        return fd, tmp
+        return os.fdopen(fd, "w", encoding="utf-8", newline="")
 
     def commit(self) -> None:
         """Renames every temporary into place; raises Refused naming the
@@ -215,10 +201,8 @@ class Staged:
 
     def discard(self) -> None:
         for _, tmp in self._entries:
-            try:
+            with contextlib.suppress(OSError):
                 os.unlink(tmp)
-            except OSError:
-                pass
             with _pending_lock:
                 _pending.discard(tmp)
         self._entries.clear()

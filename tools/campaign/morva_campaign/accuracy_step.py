@@ -15,6 +15,9 @@ from . import atomic, companions, flights, settings as settings_mod
 OUTPUT = "accuracy.json"
 RECORD = "accuracy.done.json"
 FILES = (OUTPUT, RECORD)
+# What each part of the identity is called when it changed.
+IDENTITY_NAMES = {"checkpoints": "check-point file", "checkpoints_sha256": "check points", "limits": "limits",
+                  "geodesy": "geodesy", "flights": "flights"}
 
 
 def _digest(path: str) -> Optional[str]:
@@ -46,11 +49,7 @@ def identity(campaign: str, s: settings_mod.Settings) -> dict[str, Any]:
 
 
 def read_record(campaign: str) -> Optional[dict[str, Any]]:
-    try:
-        with open(os.path.join(campaign, RECORD), encoding="utf-8") as f:
-            record = json.load(f)
-    except (OSError, ValueError):
-        return None
+    record = flights.read_json(os.path.join(campaign, RECORD))
     return record if isinstance(record, dict) else None
 
 
@@ -61,11 +60,9 @@ def state(campaign: str, s: settings_mod.Settings) -> tuple[str, str]:
         return "to do", "not measured yet"
     now = identity(campaign, s)
     old = record.get("identity") or {}
-    changed = [k for k in ("checkpoints", "checkpoints_sha256", "limits", "geodesy", "flights") if old.get(k) != now[k]]
+    changed = [name for k, name in IDENTITY_NAMES.items() if old.get(k) != now[k]]
     if changed:
-        names = {"checkpoints": "check-point file", "checkpoints_sha256": "check points", "limits": "limits",
-                 "geodesy": "geodesy", "flights": "flights"}
-        return "stale", ", ".join(names[k] for k in changed) + " changed"
+        return "stale", ", ".join(changed) + " changed"
     if record.get("state") != "done":
         return "failed", str(record.get("last_line") or "morva-accuracy failed")
     if _digest(os.path.join(campaign, OUTPUT)) != record.get("output_sha256"):

@@ -1,6 +1,7 @@
 """A file of the runner's own (a record, a lock) replaced whole: written
 under a unique temporary name beside it, then renamed over it, so that a
 reader sees the old file or the whole new one."""
+import contextlib
 import os
 
 from morva_cli import outputs
@@ -21,18 +22,14 @@ def write_atomically(path: str, data: str, durable: bool = True) -> None:
                 os.fsync(f.fileno())
         os.replace(tmp, path)
     except BaseException:
-        try:
+        with contextlib.suppress(OSError):
             os.unlink(tmp)
-        except OSError:
-            pass
         raise
     if not durable:
         return
-    try:
+    with contextlib.suppress(OSError):
         fd = os.open(os.path.dirname(path) or ".", os.O_RDONLY)
         try:
             os.fsync(fd)
         finally:
             os.close(fd)
-    except OSError:
-        pass

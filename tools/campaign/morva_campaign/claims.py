@@ -12,12 +12,12 @@ Info = dict
 Files = tuple[list[str], list[str]]    # (inputs, outputs) as real paths
 
 
-def _real(flight: flights.Flight, names: list[str], skip_devices: bool) -> list[str]:
+def _real(flight: flights.Flight, names: list[str]) -> list[str]:
     paths = []
     for name in names:
         path = os.path.realpath(flights.resolve(flight, name))
         try:
-            if skip_devices and not stat.S_ISREG(os.stat(path).st_mode) and not stat.S_ISDIR(os.stat(path).st_mode):
+            if not stat.S_ISREG(os.stat(path).st_mode) and not stat.S_ISDIR(os.stat(path).st_mode):
                 continue    # /dev/null and the like belong to no flight
         except OSError:
             pass
@@ -45,7 +45,7 @@ def outside_output(flight: flights.Flight, info: Info) -> str:
 def files_of(flight: flights.Flight, info: Info | None) -> Files:
     if not info:
         return [], []
-    return _real(flight, info.get("inputs", []), True), _real(flight, info.get("outputs", []), True)
+    return _real(flight, info.get("inputs", [])), _real(flight, info.get("outputs", []))
 
 
 def recorded_files(record: dict | None) -> Info | None:

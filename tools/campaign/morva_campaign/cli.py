@@ -153,9 +153,7 @@ def _announce(outcome: flight_run.Outcome) -> None:
     f = outcome.flight
     if outcome.result == "done":
         _say(f"done     {f.rel} ({outcome.wall_s:.2f} s)")
-    elif outcome.result == "failed":
-        _say(f"failed   {f.rel}: {outcome.detail}")
-    elif outcome.result in ("busy", "stopped"):
+    elif outcome.result in ("failed", "busy", "stopped"):
         _say(f"{outcome.result:8s} {f.rel}: {outcome.detail}")
 
 

@@ -12,7 +12,7 @@ import socket
 import subprocess
 import time
 from dataclasses import dataclass, field
-from typing import Any, Callable, Sequence
+from typing import Any, Callable
 
 from . import atomic, claims, flights, lock, products, report
 from .children import Children
@@ -199,10 +199,8 @@ def _run_morva(flight: flights.Flight, job: Job, children: Children) -> tuple[li
         command += ["--threads", str(job.threads)]
     if job.morva.takes_metadata:
         command += ["--metadata", METADATA]
-        try:
+        with contextlib.suppress(FileNotFoundError):
             os.unlink(os.path.join(flight.path, METADATA))    # an earlier run's figures are not this run's
-        except FileNotFoundError:
-            pass
     with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
          open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
         proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
@@ -226,10 +224,8 @@ def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Reco
     """Runs the flight now and writes its record: done only after morva exit 0
     and every export succeeded. With kept, the record of a morva run that
     still holds, only the exports run again."""
-    try:
+    with contextlib.suppress(FileNotFoundError):
         os.unlink(os.path.join(flight.path, flights.RECORD))
-    except FileNotFoundError:
-        pass
     started = time.time()
     t0 = time.monotonic()
     info, info_error = _runinfo(flight, job)
@@ -241,14 +237,11 @@ def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Reco
         except OSError:
             inputs = []     # an input that cannot be read: morva says so in its own words
     clash = _runner_file_named(flight, info) if info else ""
-    if clash:
-        return _record_failure(flight, job, started, t0,
-                               f"{flights.RUN_CONTROL} names {clash}, a file of the campaign runner",
-                               run_control, inputs)
-    outside = claims.outside_output(flight, info) if info else ""
-    if outside:
-        return _record_failure(flight, job, started, t0, f"output {outside} lies outside the flight's folder",
-                               run_control, inputs)
+    outside = claims.outside_output(flight, info) if info and not clash else ""
+    refused = (f"{flights.RUN_CONTROL} names {clash}, a file of the campaign runner" if clash else
+               f"output {outside} lies outside the flight's folder" if outside else "")
+    if refused:
+        return _record_failure(flight, job, started, t0, refused, run_control, inputs)
     if kept is not None and info is not None:
         command, status = list(kept.get("command") or []), 0
     else:
@@ -320,12 +313,11 @@ def _base_record(flight: flights.Flight, job: Job, started: float, t0: float, st
 
 
 def _record_failure(flight: flights.Flight, job: Job, started: float, t0: float, failure: str,
-                    run_control: flights.Entry | None = None, inputs: Sequence[flights.Entry] = ()) -> Outcome:
+                    run_control: flights.Entry, inputs: list[flights.Entry]) -> Outcome:
     """The record of a flight that did not get as far as running morva; with
     its run.in and inputs, so that a change to them shows."""
     record = _base_record(flight, job, started, t0, None, failure)
-    if run_control:
-        record.update({"run_control": run_control, "inputs": list(inputs)})
+    record.update({"run_control": run_control, "inputs": inputs})
     write_record(flight, record)
     return Outcome(flight, "failed", failure, record["wall_s"])
 
@@ -370,11 +362,16 @@ def keep_fresh(flight: flights.Flight, state: flights.State) -> None:
         return
     try:
         if flights.read_record(flight) == state.record:
-            write_record(flight, state.refreshed)
-    except OSError:
-        pass    # the old record still holds; its files are read again next time
+            _refresh(flight, state)
     finally:
         lock.release(flight.path)
+
+
+def _refresh(flight: flights.Flight, state: flights.State) -> None:
+    """Writes the record with the times of its digests renewed, when they are."""
+    if state.refreshed:
+        with contextlib.suppress(OSError):    # the old record still holds; its files are read again next time
+            write_record(flight, state.refreshed)
 
 
 def process(flight: flights.Flight, job: Job, children: Children) -> Outcome:
@@ -395,11 +392,7 @@ def _process_locked(flight: flights.Flight, job: Job, children: Children) -> Out
     try:
         state = None if job.force else flights.evaluate(flight, job.identity(flight), job.rehash)
         if state and state.name == "done":
-            if state.refreshed:
-                try:
-                    write_record(flight, state.refreshed)
-                except OSError:
-                    pass    # the old record still holds; its files are read again next time
+            _refresh(flight, state)
             return Outcome(flight, "skipped")
         if children.stopping:
             return Outcome(flight, "stopped", "runner stopped")

@@ -43,18 +43,15 @@ def find(campaign_dir: str, only: str | None = None) -> list[Flight]:
     return found
 
 
-def file_state(path: str, with_digest: bool = True) -> Entry:
+def file_state(path: str) -> Entry:
     """Size, modification time and content digest of a regular file; a special
     file (a device, a pipe) is named only, never read."""
     st = os.stat(path)
     if not stat.S_ISREG(st.st_mode):
         return {"special": True}
     checked = time.time()
-    entry: Entry = {"size": st.st_size, "mtime_ns": st.st_mtime_ns}
-    if with_digest:
-        entry["sha256"] = settings_mod.file_digest(path)
-        entry["checked"] = checked
-    return entry
+    return {"size": st.st_size, "mtime_ns": st.st_mtime_ns, "sha256": settings_mod.file_digest(path),
+            "checked": checked}
 
 
 def same_file(path: str, recorded: Entry, rehash: bool = False) -> tuple[bool, Entry | None]:
@@ -87,12 +84,17 @@ def resolve(flight: Flight, name: str) -> str:
     return os.path.join(flight.path, name)
 
 
-def read_record(flight: Flight) -> Record | None:
+def read_json(path: str) -> Any:
+    """The JSON value of a file, or None when it cannot be read."""
     try:
-        with open(os.path.join(flight.path, RECORD), encoding="utf-8") as f:
-            record = json.load(f)
+        with open(path, encoding="utf-8") as f:
+            return json.load(f)
     except (OSError, ValueError):
         return None
+
+
+def read_record(flight: Flight) -> Record | None:
+    record = read_json(os.path.join(flight.path, RECORD))
     return record if isinstance(record, dict) and record.get("format") == RECORD_FORMAT else None
 
 

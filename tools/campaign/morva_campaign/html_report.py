@@ -4,7 +4,6 @@ dates, coordinate systems, software; the calibration; the strip overlaps
 (morva-overlap); the absolute accuracy and density (morva-accuracy); the
 terrain model's hillshade with the flight lines and check points; every
 flight's figures and quick-look; and in words what was not done."""
-import base64
 import json
 import os
 import subprocess
@@ -18,19 +17,10 @@ from morva_cli import outputs
 from . import atomic, companions, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
 from .flight_run import RUNNER_FILES
-from .report_format import NOT_TESTED, count as _count, crs_name, e, given, number as _number, text as _text
+from .report_format import NOT_TESTED, count as _count, crs_name, e, given, image, number as _number, text as _text
 from .report_format import verdict_cell as _verdict_cell
 
 OUTPUT = "campaign-report.html"
-
-
-def _program(build: Any, name: str, subdir: str) -> Optional[str]:
-    return companions.find(build.script_dir, name, subdir)
-
-
-def _image(path: str) -> str:
-    with open(path, "rb") as f:
-        return "data:image/png;base64," + base64.b64encode(f.read()).decode("ascii")
 
 
 def _runinfo(runinfo: str, flight: flights_mod.Flight, run_control: str) -> Optional[Dict[str, Any]]:
@@ -44,21 +34,14 @@ def _runinfo(runinfo: str, flight: flights_mod.Flight, run_control: str) -> Opti
     return info if isinstance(info, dict) else None
 
 
-def _used_run_control(record: Dict[str, Any]) -> str:
-    """The run control the flight's record says it was processed with."""
-    entry = record.get("run_control")
-    name = entry.get("name") if isinstance(entry, dict) else None
-    return name if isinstance(name, str) else flights_mod.RUN_CONTROL
-
-
 def _flight(flight: flights_mod.Flight, runinfo: str) -> Dict[str, Any]:
     """What the page shows of one flight: its record, and the run control it
     was processed with (the configured one when it has not run yet)."""
-    record = report_facts.read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
+    record = flights_mod.read_json(os.path.join(flight.path, flights_mod.RECORD)) or {}
     identity = record.get("identity") or {}
     args = identity.get("morva_args") or []
     geodesy = args[args.index("--geodesy") + 1] if "--geodesy" in args[:-1] else "flat"
-    run_control = _used_run_control(record)
+    run_control = flights_mod.used_run_control(record) or flights_mod.RUN_CONTROL
     info = _runinfo(runinfo, flight, run_control)
     state = "stopped" if record.get("stopped_by") else record.get("state", "not run")
     f = {"name": flight.rel, "flight": flight, "state": state,
@@ -83,7 +66,7 @@ def _add_quicklook(f: Dict[str, Any], quicklook: Optional[str], work: str) -> No
     done = subprocess.run([quicklook, "--small", f["run_control"], png], cwd=f["flight"].path,
                           capture_output=True, text=True, stdin=subprocess.DEVNULL)
     if done.returncode == 0 and os.path.isfile(png):
-        f["quicklook"] = _image(png)
+        f["quicklook"] = image(png)
 
 
 def _shown(value: Any) -> str:
@@ -253,9 +236,8 @@ def _summary_figures(acc: Dict[str, Any], overlap: Optional[Dict[str, Any]]) -> 
     return out
 
 
-def _sign_off() -> List[str]:
-    return ["<table class='sign keep'><tr><th class='l'>Checked by (name, date, signature)</th>"
-            "<th class='l'>Accepted for the client (name, date, signature)</th></tr><tr><td></td><td></td></tr></table>"]
+SIGN_OFF = ("<table class='sign keep'><tr><th class='l'>Checked by (name, date, signature)</th>"
+            "<th class='l'>Accepted for the client (name, date, signature)</th></tr><tr><td></td><td></td></tr></table>")
 
 
 def _flights_table(fl: List[Dict[str, Any]]) -> List[str]:
@@ -299,7 +281,7 @@ def _not_done(s: settings_mod.Settings, fl: List[Dict[str, Any]], parts: List[tu
 def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], facts: Dict[str, Any],
            version: str) -> str:
     """The page: facts holds "overlap", "overlap_error", "overlap_picture",
-    "calibration", "accuracy", "terrain"."""
+    "history", "run_controls", "calibration", "accuracy", "terrain"."""
     overlap, acc, terrain = facts["overlap"], facts["accuracy"], facts["terrain"]
     crs = dict(terrain.get("crs") or {})
     crs.update({k: v for k, v in ((acc.get("data") or {}).get("crs") or {}).items() if isinstance(v, dict)})
@@ -321,13 +303,12 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
     level = s.limits or ((overlap or {}).get("limits") or {}).get("name")
     out += _header(campaign, s, fl, crs, given(level), version)
     out += _summary(parts, _summary_figures(acc, overlap))
-    out += _sign_off()
+    out.append(SIGN_OFF)
     for w in _differences(fl):
         out.append(f"<div class='warn'>Warning: {e(w)}</div>")
     out += _flights_table(fl)
     out += report_sections.calibration(cal, fl, report_facts.estimated_angles(cal))
-    now = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
-    out += report_sections.before_after(facts["history"], now, bool(cal.get("data")))
+    out += report_sections.before_after(facts["history"], facts["run_controls"], bool(cal.get("data")))
     out.append("<h2>Strip overlaps</h2>")
     if overlap is None:
         out.append(f"<p class='missing'>No overlap check: {e(facts['overlap_error'])}</p>")
@@ -355,7 +336,7 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     done = [f for f in fl if f["state"] == "done"]
     if len(done) < 2:
         return None, f"{len(done)} flight{'' if len(done) == 1 else 's'} done, two are needed", None
-    tool = _program(build, "morva-overlap", "overlap")
+    tool = companions.find(build.script_dir, "morva-overlap", "overlap")
     if tool is None:
         return None, "morva-overlap was not found", None
     command = [tool, "--json", os.path.join(work, "o.json"), "--picture", os.path.join(work, "o.png")]
@@ -366,11 +347,11 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     ran = subprocess.run(command, cwd=campaign, capture_output=True, text=True, stdin=subprocess.DEVNULL)
     if ran.returncode not in (0, 3, 4):  # compared: all pass, a failure, a pair not tested
         return None, (ran.stderr.strip().splitlines() or ["morva-overlap failed"])[-1], None
-    overlap = report_facts.read_json(os.path.join(work, "o.json"))
+    overlap = flights_mod.read_json(os.path.join(work, "o.json"))
     if not isinstance(overlap, dict):
         return None, "morva-overlap wrote no figures", None
     try:
-        picture: Optional[str] = _image(os.path.join(work, "o.png"))
+        picture: Optional[str] = image(os.path.join(work, "o.png"))
     except OSError:
         picture = None
     return overlap, "", picture
@@ -392,7 +373,8 @@ def _terrain(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], 
     if not isinstance(points, list):
         points, epsg = (_checkpoint_file(os.path.join(campaign, s.checkpoints)) if s.checkpoints else []), None
     geodesy = ["--geodesy", s.geodesy] if s.geodesy else []
-    return terrain_picture.draw(_program(build, "morva-grid", "grid"), done, campaign, geodesy, points, epsg, work)
+    grid = companions.find(build.script_dir, "morva-grid", "grid")
+    return terrain_picture.draw(grid, done, campaign, geodesy, points, epsg, work)
 
 
 def _checkpoint_file(path: str) -> List[Dict[str, Any]]:
@@ -414,7 +396,6 @@ def _checkpoint_file(path: str) -> List[Dict[str, Any]]:
 
 HISTORY = os.path.join(".morva-campaign", "overlaps.json")
 
-
 def _pairs_by_flight(overlap: Dict[str, Any]) -> Dict[str, Dict[str, Any]]:
     """Each pair's figures by "A & B" of flight folders (run controls left out)."""
     out = {}
@@ -427,17 +408,17 @@ def _pairs_by_flight(overlap: Dict[str, Any]) -> Dict[str, Dict[str, Any]]:
     return out
 
 
-def _keep_overlaps(campaign: str, fl: List[Dict[str, Any]], overlap: Optional[Dict[str, Any]]) -> Dict[str, Any]:
+def _keep_overlaps(campaign: str, run_controls: str, overlap: Optional[Dict[str, Any]]) -> Dict[str, Any]:
     """The overlap figures of every run control a report has compared the
-    flights through (.morva-campaign/overlaps.json), this one's added: the
-    figures before a calibration stay to compare with those after it."""
+    flights through (.morva-campaign/overlaps.json), this one's (run_controls
+    of the flights done, "run.in+run.boresight.in") added: the figures
+    before a calibration stay to compare with those after it."""
     path = os.path.join(campaign, HISTORY)
-    history = report_facts.read_json(path)
+    history = flights_mod.read_json(path)
     history = history if isinstance(history, dict) else {}
     if overlap is not None:
-        used = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
-        history[used] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
-                         "pairs": _pairs_by_flight(overlap)}
+        history[run_controls] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
+                                 "pairs": _pairs_by_flight(overlap)}
         try:
             os.makedirs(os.path.dirname(path), exist_ok=True)
             atomic.write_atomically(path, json.dumps(history, indent=1) + "\n", durable=False)
@@ -461,14 +442,15 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
     if "--limits" not in options and s.limits:
         options = {**options, "--limits": s.limits}
     with tempfile.TemporaryDirectory() as work:
-        quicklook = _program(build, "morva-quicklook", "quicklook")
+        quicklook = companions.find(build.script_dir, "morva-quicklook", "quicklook")
         for f in fl:
             _add_quicklook(f, quicklook, work)
         overlap, overlap_error, picture = _overlap(campaign, fl, options, build, work)
-        history = _keep_overlaps(campaign, fl, overlap)
+        run_controls = "+".join(sorted({f["run_control"] for f in fl if f["state"] == "done"}))
+        history = _keep_overlaps(campaign, run_controls, overlap)
         acc = report_facts.accuracy(campaign, s)
         facts = {"overlap": overlap, "overlap_error": overlap_error, "overlap_picture": picture, "history": history,
-                 "calibration": report_facts.calibration(campaign, s), "accuracy": acc,
+                 "run_controls": run_controls, "calibration": report_facts.calibration(campaign, s), "accuracy": acc,
                  "terrain": _terrain(campaign, s, fl, acc, build, work)}
         page = render(campaign, s, fl, facts, build.version)
     try:

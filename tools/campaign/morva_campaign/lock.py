@@ -9,6 +9,7 @@ child it records still lives (a process is known by its pid and its start
 time, so that a reused pid does not count), or when it is older than
 STALE_AFTER_S whatever its host (a runner on a lost node). Breaking goes through a second lock file
 so that two runners never break one lock and take it both."""
+import contextlib
 import json
 import os
 import socket
@@ -134,11 +135,9 @@ def _break_stale(folder: str, seen: Owner) -> None:
     path = os.path.join(folder, LOCK)
     guard = os.path.join(folder, BREAK)
     if not _create(guard, _owner()):
-        try:
+        with contextlib.suppress(FileNotFoundError):
             if time.time() - os.stat(guard).st_mtime > BREAK_STALE_AFTER_S:
                 os.unlink(guard)
-        except FileNotFoundError:
-            pass
         return
     try:
         if read_owner(path) == seen:
@@ -186,7 +185,5 @@ def add_child(folder: str, pid: int) -> None:
 
 
 def release(folder: str) -> None:
-    try:
+    with contextlib.suppress(FileNotFoundError):
         os.unlink(os.path.join(folder, LOCK))
-    except FileNotFoundError:
-        pass

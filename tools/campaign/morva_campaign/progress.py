@@ -51,6 +51,3 @@ class Progress:
             with self._lock:
                 self.stream.write("\r\033[K")
                 self.stream.flush()
-
-    def redraw(self) -> None:
-        self.update(self.finished, self.failed)

@@ -1,10 +1,11 @@
 """What a flight's status shows, read from morva's record of the run (its
 --metadata file) or, from a morva without one, its console report and
 standard error; the time span from its centre-point file."""
-import json
 import os
 import re
 from typing import Any
+
+from . import flights
 
 WARNING_PREFIX = "morva: warning: "
 _NUMBER = r"([-+]?[0-9.]+|\*+)"
@@ -63,11 +64,7 @@ def _centre_times(path: str) -> list[float] | None:
 
 def summary_of_metadata(path: str) -> dict[str, Any] | None:
     """The figures of morva's run record, or None when there is none."""
-    try:
-        with open(path, encoding="utf-8") as f:
-            meta = json.load(f)
-    except (OSError, ValueError):
-        return None
+    meta = flights.read_json(path)
     if not isinstance(meta, dict):
         return None
     rep = meta.get("report")

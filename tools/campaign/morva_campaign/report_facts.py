@@ -3,22 +3,14 @@ flight was flown, the calibration (morva-boresight's --json), the absolute
 accuracy and density (morva-accuracy's --json), and each missing part's
 reason. Every reader returns plain dicts, with None and a reason where
 there is nothing to show."""
-import json
 import os
 import re
 from typing import Any, Optional
 
 from . import accuracy_step, settings as settings_mod
+from .flights import read_json
 
 ANGLES = ("dpitch", "droll", "dheading")
-
-
-def read_json(path: str) -> Any:
-    try:
-        with open(path, encoding="utf-8") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return None
 
 
 def clock(hours: Any) -> str:

@@ -1,6 +1,7 @@
 """How the report writes a figure, a count, a name and a verdict: "-" where
 there is none (never "None"), every text escaped, and never "pass" without
 the evidence for it."""
+import base64
 import html
 from typing import Any, TypeGuard
 
@@ -8,11 +9,13 @@ NOT_TESTED = "not tested"
 e = html.escape
 
 
+def is_figure(v: Any) -> TypeGuard[float]:
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
+
+
 def number(v: Any, digits: int = 3) -> str:
     """A figure, or "-" where there is none."""
-    if isinstance(v, bool) or not isinstance(v, (int, float)):
-        return "-"
-    return f"{v:.{digits}f}"
+    return f"{v:.{digits}f}" if is_figure(v) else "-"
 
 
 def count(v: Any) -> str:
@@ -26,10 +29,6 @@ def text(v: Any) -> str:
 def given(v: Any) -> str:
     """A setting of campaign.toml, or "not given"."""
     return v if isinstance(v, str) and v.strip() else "not given"
-
-
-def is_figure(v: Any) -> TypeGuard[float]:
-    return isinstance(v, (int, float)) and not isinstance(v, bool)
 
 
 def guarded(verdict: Any, value: Any, limit: Any, reason: Any) -> tuple[str, str]:
@@ -47,6 +46,12 @@ def verdict_cell(verdict: str, why: str = "") -> str:
     css = {"pass": "pass", "fail": "fail", NOT_TESTED: "untested"}.get(verdict, "")
     shown = verdict + (f" ({why})" if why else "")
     return f"<td class='l {css}'>{e(shown)}</td>"
+
+
+def image(path: str) -> str:
+    """A PNG file as a data URL, for a page that holds its pictures."""
+    with open(path, "rb") as f:
+        return "data:image/png;base64," + base64.b64encode(f.read()).decode("ascii")
 
 
 def crs_name(crs: Any) -> str:

@@ -12,6 +12,8 @@ SETTINGS_FILE = "campaign.toml"
 GEODESIES = ("flat", "ellipsoid")
 ENGINES = ("local", "slurm")
 LEVELS = ("QL0", "QL1", "QL2", "QL3")
+# The settings that take one of a few words.
+CHOICES = {"engine": ENGINES, "geodesy": GEODESIES, "limits": LEVELS}
 
 
 class SettingsError(Exception):
@@ -84,37 +86,30 @@ def read_file(campaign_dir: str) -> Settings:
             table = tomllib.load(f)
     except (OSError, tomllib.TOMLDecodeError) as e:
         raise SettingsError(f"{SETTINGS_FILE}: {e}") from None
-
-    def where(key: str) -> str:
-        return f"{SETTINGS_FILE}: {key}"
-
     for key, value in table.items():
+        where = f"{SETTINGS_FILE}: {key}"
         if key in ("morva", "runinfo"):
-            setattr(s, key, program_path(_check_type(where(key), value, str), campaign_dir))
-        elif key == "engine":
-            s.engine = _choice(where(key), value, ENGINES)
+            setattr(s, key, program_path(_check_type(where, value, str), campaign_dir))
+        elif key in CHOICES:
+            setattr(s, key, _choice(where, value, CHOICES[key]))
         elif key == "jobs":
-            s.jobs = _positive(where(key), value)
-        elif key == "geodesy":
-            s.geodesy = _choice(where(key), value, GEODESIES)
+            s.jobs = _positive(where, value)
         elif key == "run_control":
-            name = _check_type(where(key), value, str)
+            name = _check_type(where, value, str)
             if not name or "/" in name or name in (".", ".."):
-                raise SettingsError(f"{where(key)}: '{name}' is not a file name (the run control in each flight's folder)")
+                raise SettingsError(f"{where}: '{name}' is not a file name (the run control in each flight's folder)")
             s.run_control = name
         elif key in ("project", "client"):
-            setattr(s, key, _check_type(where(key), value, str))
+            setattr(s, key, _check_type(where, value, str))
         elif key in ("checkpoints", "boresight"):
-            if not _check_type(where(key), value, str):
-                raise SettingsError(f"{where(key)} must name a file")
+            if not _check_type(where, value, str):
+                raise SettingsError(f"{where} must name a file")
             setattr(s, key, value)
-        elif key == "limits":
-            s.limits = _choice(where(key), value, LEVELS)
         elif key == "exports":
-            s.exports = _string_list(where(key), value)
+            s.exports = _string_list(where, value)
         elif key == "slurm" and isinstance(value, dict):
             for skey, svalue in value.items():
-                w = where(f"slurm.{skey}")
+                w = f"{SETTINGS_FILE}: slurm.{skey}"
                 if skey in ("partition", "time", "mem"):
                     setattr(s.slurm, skey, _check_type(w, svalue, str))
                 elif skey in ("throttle", "cpus_per_task"):
@@ -124,7 +119,7 @@ def read_file(campaign_dir: str) -> Settings:
                 else:
                     raise SettingsError(f"{w}: unknown setting")
         else:
-            raise SettingsError(f"{where(key)}: unknown setting")
+            raise SettingsError(f"{where}: unknown setting")
     return s
 
 

@@ -61,9 +61,8 @@ def _sbatch_command(script: str, job_file: str, first: int, count: int, slurm: A
     return command
 
 
-def submit(script: str, job_file: str, count: int, slurm: Any, wait: bool,
-           progress_poll: Callable[[], None] | None = None,
-           stopped: Callable[[], Any] = lambda: False) -> list[str]:
+def submit(script: str, job_file: str, count: int, slurm: Any, wait: bool, progress_poll: Callable[[], None],
+           stopped: Callable[[], Any]) -> list[str]:
     """Submits the array job(s) of count flights; with wait, returns when they
     have all ended, or when the runner is stopped (the jobs go on). Returns
     the job ids."""
@@ -87,8 +86,7 @@ def submit(script: str, job_file: str, count: int, slurm: Any, wait: bool,
         ids.append(line.split(";")[0])
         procs.append(proc)
     while any(p.poll() is None for p in procs) and not stopped():
-        if progress_poll:
-            progress_poll()
+        progress_poll()
         time.sleep(1.0)
     for p in procs:
         if p.poll() is None:

@@ -1,5 +1,6 @@
 """The status table of a campaign: one row per flight from its record and
 report, a summary line, and the same rows as CSV."""
+import collections
 import csv
 import io
 from typing import Any, Callable, Collection
@@ -45,14 +46,13 @@ def row(flight: flights.Flight, state: flights.State) -> Row:
     owner = lock.holder(flight.path)
     if owner is not None:
         name, note = "running", lock.describe(owner)
+    start, end = (_clock(span[0]), _clock(span[1])) if span else ("", "")
+    low, high = (_number(heights[0], ".2f"), _number(heights[1], ".2f")) if heights else ("", "")
     return {
         "flight": flight.rel, "state": name,
         "scans": _number(summary.get("scans"), "d"), "points": _number(summary.get("points"), "d"),
-        "time span": f"{_clock(span[0])}-{_clock(span[1])}" if span else "",
-        "start": _clock(span[0]) if span else "", "end": _clock(span[1]) if span else "",
-        "ground heights m": (f"{_number(heights[0], '.2f')} {_number(heights[1], '.2f')}" if heights else ""),
-        "ground height min m": _number(heights[0], ".2f") if heights else "",
-        "ground height max m": _number(heights[1], ".2f") if heights else "",
+        "time span": f"{start}-{end}" if span else "", "start": start, "end": end,
+        "ground heights m": f"{low} {high}" if heights else "", "ground height min m": low, "ground height max m": high,
         "bias m": _number(summary.get("bias"), ".2f"), "roll deg": _number(summary.get("roll"), ".2f"),
         "wall s": _number(record.get("wall_s"), ".2f"),
         "warnings": _number(summary.get("warnings"), "d") if record else "",
@@ -85,12 +85,8 @@ def rows(found: list[flights.Flight], identity: Callable[[flights.Flight], fligh
     return table
 
 
-def counts(table: list[Row]) -> dict[str, int]:
-    return {s: sum(1 for r in table if r["state"] == s) for s in STATES}
-
-
 def summary_line(table: list[Row], extra: str = "") -> str:
-    c = counts(table)
+    c = collections.Counter(r["state"] for r in table)
     parts = [f"{c[s]} {s}" for s in STATES if c[s] or s in ("done", "failed", "to do")]
     return f"{len(table)} flight{'' if len(table) == 1 else 's'}: " + ", ".join(parts) + extra
 

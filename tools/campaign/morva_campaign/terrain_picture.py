@@ -3,13 +3,14 @@ flights (the `dtm` band where morva-grid has it, else the lowest point of
 each cell), with each flight line (its centre-point file, projected by
 PROJ's cs2cs) and the check points drawn over it as SVG; and the raster's
 coordinate systems as GDAL reads them."""
-import base64
 import html
 import json
 import math
 import os
 import subprocess
 from typing import Any, Optional
+
+from .report_format import image
 
 MAX_PIXELS = 1400       # the picture's longer side at most, for a page
 LINE_VERTICES = 400     # the points drawn of each flight line at most
@@ -107,12 +108,10 @@ def _svg(grid: dict[str, Any], lines: dict[str, list[tuple[float, float]]], poin
 
     def px(x: float, y: float) -> str:
         return f"{(x - c) / a + 0.5:.1f},{(y - f) / e + 0.5:.1f}"
-    with open(grid["png"], "rb") as g:
-        data = base64.b64encode(g.read()).decode("ascii")
     scale = max(width, height) / 600.0
     out = [f"<svg class='map' xmlns='http://www.w3.org/2000/svg' viewBox='0 0 {width} {height}' "
            f"width='{width}' height='{height}'><image width='{width}' height='{height}' "
-           f"href='data:image/png;base64,{data}'/>"]
+           f"href='{image(grid['png'])}'/>"]
     for name, line in lines.items():
         if len(line) >= 2:
             out.append(f"<polyline fill='none' stroke='#0050c8' stroke-width='{2 * scale:.1f}' "
@@ -147,13 +146,11 @@ def draw(grid_program: Optional[str], done: list[dict[str, Any]], campaign: str,
         return {"why": "morva-grid was not found"}
     inputs = [f["input"] for f in done]
     grid, why = _grid(grid_program, inputs, geodesy, campaign, work, 1.0)
-    if grid is None:
-        return {"why": f"morva-grid: {why}"}
-    longest = max(_png_size(grid["png"]))
+    longest = max(_png_size(grid["png"])) if grid else 0
     if longest > MAX_PIXELS:
         grid, why = _grid(grid_program, inputs, geodesy, campaign, work, float(math.ceil(longest / MAX_PIXELS)))
-        if grid is None:
-            return {"why": f"morva-grid: {why}"}
+    if grid is None:
+        return {"why": f"morva-grid: {why}"}
     crs = coordinate_systems(grid["tif"], campaign)
     epsg = (crs.get("horizontal") or {}).get("epsg")
     lines = {f["name"]: _flight_line(f["centre"], epsg, campaign) for f in done if f["centre"] and epsg}

@@ -75,8 +75,7 @@ def _draw_map(fig: Figure, ax: Axes, view: View) -> None:
         ax.plot(centres.lon, centres.lat, color="black", lw=0.8, label="flight line (centre points)")
         ax.plot(centres.lon[:1], centres.lat[:1], marker="o", ms=9, color="red", ls="none", label="start")
         ax.legend(loc="upper left", fontsize=8, framealpha=0.8)
-    ax.set_xlabel("longitude (degrees)")
-    ax.set_ylabel("latitude (degrees)")
+    ax.set(xlabel="longitude (degrees)", ylabel="latitude (degrees)")
     ax.ticklabel_format(useOffset=False, style="plain")
     ax.set_title(f"map: {len(s.sample['lat']):,} of {s.valid:,} points drawn (uniform random subsample)")
     if lat_ref is None:
@@ -136,9 +135,8 @@ def _draw_along(ax: Axes, view: View) -> None:
 
 def _draw_across(ax: Axes, view: View) -> None:
     bands = view["bands"]
-    ax.set_title("across the scan: median and 10 to 90 % band of the heights per measurement index")
-    ax.set_xlabel("measurement index")
-    ax.set_ylabel("height (m)")
+    ax.set(title="across the scan: median and 10 to 90 % band of the heights per measurement index",
+           xlabel="measurement index", ylabel="height (m)")
     if not len(bands["index"]):
         _no_data(ax, view["no_points_text"])
         return
@@ -159,9 +157,7 @@ def _draw_across(ax: Axes, view: View) -> None:
 
 def _draw_histogram(ax: Axes, view: View) -> None:
     hist = view["histogram"]
-    ax.set_title("heights of all points")
-    ax.set_xlabel("height (m)")
-    ax.set_ylabel("points")
+    ax.set(title="heights of all points", xlabel="height (m)", ylabel="points")
     if hist is None:
         _no_data(ax, view["no_points_text"])
         return

@@ -84,9 +84,7 @@ def run_info(run_control: str, tool: str) -> dict[str, Any]:
     done = subprocess.run([tool, run_control], capture_output=True, text=True)
     if done.returncode != 0:
         stops = [line.strip() for line in done.stdout.splitlines() if line.lstrip().startswith("***")]
-        others = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
-        reason = stops[-1] if stops else others[-1] if others else f"morva-runinfo ended with status {done.returncode}"
-        raise Stop(f"run control {run_control}: {reason}")
+        raise Stop(f"run control {run_control}: {stops[-1] if stops else outputs.last_line(done)}")
     info: dict[str, Any] = json.loads(done.stdout)
     return info
 
@@ -147,16 +145,15 @@ def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence
         print(f"{PROGRAM}: interrupted; nothing written", file=sys.stderr)
         return 130
     except Stop as stop:
-        print(f"{PROGRAM}: {stop}", file=sys.stderr)
-        return 1
+        message = str(stop)
     except OSError as error:
-        print(f"{PROGRAM}: {error.filename or ''}: {error.strerror}", file=sys.stderr)
-        return 1
+        message = f"{error.filename or ''}: {error.strerror}"
     except ImportError as error:
-        print(f"{PROGRAM}: {error}: /usr/bin/python3 needs numpy and matplotlib (tools/install-deps installs them)",
-              file=sys.stderr)
-        return 1
-    return 0
+        message = f"{error}: /usr/bin/python3 needs numpy and matplotlib (tools/install-deps installs them)"
+    else:
+        return 0
+    print(f"{PROGRAM}: {message}", file=sys.stderr)
+    return 1
 
 
 def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:

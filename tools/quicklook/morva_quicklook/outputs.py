@@ -12,7 +12,9 @@ import signal
 import subprocess
 import tempfile
 from types import FrameType
-from typing import Iterator, List, Optional, Tuple
+from typing import List, Optional, Tuple
+
+from morva_cli import outputs as shared
 
 
 class Refused(Exception):
@@ -27,16 +29,15 @@ def check(tool: str, outputs: List[str], run_control: str, inputs: List[str]) ->
                           text=True)
     if done.returncode == 0:
         return
-    lines = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
-    reason = lines[-1] if lines else f"morva-runinfo ended with status {done.returncode}"
+    reason = last_line(done)
     prefix = "morva-runinfo: "
     raise Refused("the output " + (reason[len(prefix):] if reason.startswith(prefix) else reason))
 
 
-def write_target(path: str) -> str:
-    """The file a write to `path` replaces: the one a link names (so that the
-    rename replaces that file, never the link), else `path` itself."""
-    return os.path.realpath(path) if os.path.islink(path) else path
+def last_line(done: subprocess.CompletedProcess[str]) -> str:
+    """What a failed morva-runinfo said last, or its exit status."""
+    lines = [line.strip() for line in done.stderr.splitlines() + done.stdout.splitlines() if line.strip()]
+    return lines[-1] if lines else f"morva-runinfo ended with status {done.returncode}"
 
 
 def _ended_by_signal(number: int, frame: Optional[FrameType]) -> None:
@@ -61,11 +62,11 @@ class Staged:
         self.entries: List[Tuple[str, str]] = []   # (temporary, target)
 
     def add(self, path: str) -> str:
-        target = write_target(path)
+        target = shared.target(path)
         folder, name = os.path.split(target)
         fd, temporary = tempfile.mkstemp(prefix=f".{name}.", suffix=".partial", dir=folder or ".")
         try:
-            mode = os.stat(target).st_mode & 0o7777 if os.path.isfile(target) else 0o666 & ~_umask()
+            mode = os.stat(target).st_mode & 0o7777 if os.path.isfile(target) else 0o666 & ~shared.UMASK
             os.fchmod(fd, mode)
         finally:
             os.close(fd)
@@ -89,19 +90,3 @@ class Staged:
 
     def __exit__(self, *exc: object) -> None:
         self.discard()
-
-
-def _umask() -> int:
-    mask = os.umask(0)
-    os.umask(mask)
-    return mask
-
-
-@contextlib.contextmanager
-def written(path: str) -> Iterator[str]:
-    """One staged file: a temporary beside `path` to write to, renamed to
-    `path` when the block ends normally, removed when it does not."""
-    with Staged() as staged:
-        temporary = staged.add(path)
-        yield temporary
-        staged.commit()

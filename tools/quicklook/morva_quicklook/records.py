@@ -110,7 +110,7 @@ def _lines(buffer: bytes, line_length: int, name: str, first: int = 0) -> np.nda
 def _text_points(rows: np.ndarray, lay: Layouts) -> Points:
     columns = lay.scan_text
     fields = {key: parse_fixed(rows, *columns[key]) for key in ("thr", "lat", "lon", "h", "i")}
-    ok = fields["thr"][1] & fields["lat"][1] & fields["lon"][1] & fields["h"][1] & fields["i"][1]
+    ok = np.logical_and.reduce([valid for _, valid in fields.values()])
     skipped = int(rows.shape[0] - np.count_nonzero(ok))
     scaled = {key: fields[key][0][ok] * unit(columns[key][2]) for key in ("thr", "lat", "lon")}
     return Points(scaled["thr"], scaled["lat"], scaled["lon"],
@@ -183,9 +183,7 @@ def read_centres(path: str, lay: Layouts) -> Centres:
     whole = len(data) // line
     rows = _lines(data[:whole * line], line, path)
     fields = {key: parse_fixed(rows, *lay.centre[key]) for key in CENTRE_FIELDS}
-    ok = np.ones(whole, bool)
-    for _, valid in fields.values():
-        ok &= valid
+    ok = np.logical_and.reduce([valid for _, valid in fields.values()])
     values = {key: fields[key][0][ok] * unit(lay.centre[key][2]) for key in CENTRE_FIELDS}
     partial = 1 if len(data) % line else 0
     return Centres(skipped=int(whole - np.count_nonzero(ok)) + partial, **values)
