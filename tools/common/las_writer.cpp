@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "las_header.hpp"
 #include "morva_laz.h"
 #include "text/stop.hpp"
 
@@ -45,8 +44,6 @@ bool is_laz_name(const std::string& path) {
 
 LasWriter::LasWriter(StagedFiles& files, const std::string& path, const LasWriterSetup& setup)
     : path_(path), setup_(setup) {
-    std::fill(std::begin(min_), std::end(min_), INT32_MAX);
-    std::fill(std::begin(max_), std::end(max_), INT32_MIN);
     LasHeader& h = setup_.header;
     const std::uint16_t standard = las_format_size(h.point_format);
     if (standard == 0 || h.version_minor < 0 || h.version_minor > 4 || (h.point_format >= 6 && h.version_minor < 4)) {
@@ -129,11 +126,7 @@ void LasWriter::write(const std::uint8_t* records, std::size_t count) {
     const unsigned return_mask = setup_.header.point_format < 6 ? 7 : 15;
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint8_t* r = records + k * length;
-        for (int axis = 0; axis < 3; ++axis) {
-            const auto v = get_le<std::int32_t>(r + 4 * axis);
-            min_[axis] = std::min(min_[axis], v);
-            max_[axis] = std::max(max_[axis], v);
-        }
+        extend(bounds_, get_le<std::int32_t>(r), get_le<std::int32_t>(r + 4), get_le<std::int32_t>(r + 8));
         const unsigned ret = r[14] & return_mask;
         if (ret >= 1) ++by_return_[ret - 1];
     }
@@ -199,9 +192,8 @@ void LasWriter::finish() {
     for (int k = 0; k < 3; ++k) {
         h.scale[k] = s.scale[k];
         h.offset[k] = s.offset[k];
-        h.bounds.min[k] = min_[k];
-        h.bounds.max[k] = max_[k];
     }
+    h.bounds = bounds_;
 
     // The extended records after the points.
     std::uint64_t at = points_end;
