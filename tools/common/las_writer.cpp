@@ -20,8 +20,6 @@ constexpr std::size_t kEvlrHeaderSize = 60;
 
 bool is_laszip(const LasRecord& r) { return r.user_id == "laszip encoded" && r.record_id == 22204; }
 
-std::uint16_t header_size(int minor) { return minor >= 4 ? 375 : minor == 3 ? 235 : 227; }
-
 std::string extended_record(const LasRecord& r) {
     std::string out(kEvlrHeaderSize + r.payload.size(), '\0');
     auto* b = reinterpret_cast<unsigned char*>(out.data());
@@ -79,14 +77,14 @@ LasWriter::LasWriter(StagedFiles& files, const std::string& path, const LasWrite
                                 {reinterpret_cast<const char*>(r.payload.data()), r.payload.size()});
         ++vlr_count_;
     }
-    offset_to_points_ = header_size(h.version_minor) + vlrs.size();
+    offset_to_points_ = las_header_size(h.version_minor) + vlrs.size();
     if (offset_to_points_ > UINT32_MAX) fail("its records before the points exceed 4 GiB");
 
     temp_ = files.add(path);
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) fail(std::strerror(errno));
     // The header's place now (written complete by finish), then the records.
-    const std::string head(header_size(h.version_minor), '\0');
+    const std::string head(las_header_size(h.version_minor), '\0');
     put(head.data(), head.size(), 0);
     put(vlrs.data(), vlrs.size(), head.size());
 
@@ -173,7 +171,7 @@ void LasWriter::finish() {
     h.generating_software = setup_.generating_software;
     h.creation_day = s.creation_day;
     h.creation_year = s.creation_year;
-    h.header_size = header_size(s.version_minor);
+    h.header_size = las_header_size(s.version_minor);
     h.offset_to_points = static_cast<std::uint32_t>(offset_to_points_);
     h.vlr_count = vlr_count_;
     h.point_format = static_cast<std::uint8_t>(s.point_format | (laz_ != nullptr ? 0x80 : 0));

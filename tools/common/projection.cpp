@@ -278,6 +278,10 @@ std::future<ProjectionSetup> start_projection(std::future<ProjectionRequest> req
     });
 }
 
+std::string point_at(const GeoPoint& p) {
+    return "a point at longitude " + std::to_string(p.lon) + ", latitude " + std::to_string(p.lat);
+}
+
 Projected project_exact(Projection& p, double lon, double lat) {
     if (p.native) return {lon, lat};
     std::lock_guard lock(p.mutex);
