@@ -159,8 +159,6 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     s.files = {name};
     s.roles = {{name, "the LAS input"}};
     for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
-    s.offset_to_points = h.offset_to_points;
-    s.record_length = h.record_length;
     s.point_count = h.point_count;
     s.records = h.point_count;
     for (int k = 0; k < 3; ++k) {
