@@ -12,7 +12,6 @@
 #include <geotiff.h>
 #include <geovalues.h>
 
-#include <proj.h>
 #include <proj_experimental.h>
 
 #include "heights.hpp"
