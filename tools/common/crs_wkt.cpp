@@ -2,42 +2,14 @@
 
 #include "heights.hpp"
 #include "las_crs.hpp"
+#include "proj_objects.hpp"
 
 #include <cstdlib>
 
-#include <proj.h>
 #include <proj_experimental.h>
 
 namespace morva::common {
 namespace {
-
-// PROJ objects released on every path. PROJ's own log stays silent: its
-// reasons come back through the error text.
-struct Context {
-    PJ_CONTEXT* ctx = proj_context_create();
-    Context() {
-        if (ctx == nullptr) return;
-        proj_log_level(ctx, PJ_LOG_NONE);
-        proj_log_func(ctx, nullptr, [](void*, int, const char*) {});
-    }
-    ~Context() { proj_context_destroy(ctx); }
-};
-
-struct Object {
-    PJ* pj;
-    explicit Object(PJ* p) : pj(p) {}
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
-    ~Object() {
-        if (pj != nullptr) proj_destroy(pj);
-    }
-};
-
-std::string last_error(PJ_CONTEXT* ctx) {
-    const int code = proj_context_errno(ctx);
-    const char* text = code != 0 ? proj_context_errno_string(ctx, code) : nullptr;
-    return text != nullptr ? text : "PROJ gave no reason";
-}
 
 CrsResult failure(std::string why) { return {false, {}, std::move(why)}; }
 
@@ -54,12 +26,12 @@ CrsResult unknown(PJ_CONTEXT* ctx, const std::string& crs) {
 }  // namespace
 
 CrsResult make_crs_wkt(const CrsRequest& request) {
-    Context c;
+    ProjContext c;
     if (c.ctx == nullptr) return failure("PROJ could not start");
 
-    Object crs(proj_create(c.ctx, request.crs.c_str()));
-    if (crs.pj == nullptr) return unknown(c.ctx, request.crs);
-    if (proj_get_type(crs.pj) != PJ_TYPE_GEOGRAPHIC_3D_CRS) {
+    ProjObject crs(proj_create(c.ctx, request.crs.c_str()));
+    if (!crs) return unknown(c.ctx, request.crs);
+    if (proj_get_type(crs.get()) != PJ_TYPE_GEOGRAPHIC_3D_CRS) {
         return failure("'" + request.crs +
                        "' is not a geographic 3D coordinate system (latitude, longitude, ellipsoidal height)");
     }
@@ -67,25 +39,25 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
 
     const char* options[] = {"MULTILINE=NO", nullptr, nullptr};
     const char* wkt = nullptr;
-    Object compound(nullptr);
+    ProjObject compound;
     if (request.geoid_grid.empty()) {
         // WKT1 has no ellipsoidal height; PROJ writes it as a vertical CRS on request.
         options[1] = "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES";
-        wkt = proj_as_wkt(c.ctx, crs.pj, PJ_WKT1_GDAL, options);
+        wkt = proj_as_wkt(c.ctx, crs.get(), PJ_WKT1_GDAL, options);
     } else {
-        Object horizontal(proj_crs_demote_to_2D(c.ctx, nullptr, crs.pj));
-        if (horizontal.pj == nullptr) return failure("no horizontal part of '" + request.crs + "': " + last_error(c.ctx));
+        ProjObject horizontal(proj_crs_demote_to_2D(c.ctx, nullptr, crs.get()));
+        if (!horizontal) return failure("no horizontal part of '" + request.crs + "': " + last_proj_error(c.ctx));
         // WKT1 keeps no geoid model: the grid is named in the vertical CRS itself.
         const std::string vertical_name = common::vertical_meaning(request.geoid_grid);
         const std::string datum_name = "geoid grid " + request.geoid_grid;
-        Object vertical(proj_create_vertical_crs(c.ctx, vertical_name.c_str(), datum_name.c_str(), "metre", 1.0));
-        if (vertical.pj == nullptr) return failure("vertical coordinate system: " + last_error(c.ctx));
-        const std::string name = std::string(proj_get_name(horizontal.pj)) + " + " + vertical_name;
-        compound.pj = proj_create_compound_crs(c.ctx, name.c_str(), horizontal.pj, vertical.pj);
-        if (compound.pj == nullptr) return failure("compound coordinate system: " + last_error(c.ctx));
-        wkt = proj_as_wkt(c.ctx, compound.pj, PJ_WKT1_GDAL, options);
+        ProjObject vertical(proj_create_vertical_crs(c.ctx, vertical_name.c_str(), datum_name.c_str(), "metre", 1.0));
+        if (!vertical) return failure("vertical coordinate system: " + last_proj_error(c.ctx));
+        const std::string name = std::string(proj_get_name(horizontal.get())) + " + " + vertical_name;
+        compound.reset(proj_create_compound_crs(c.ctx, name.c_str(), horizontal.get(), vertical.get()));
+        if (!compound) return failure("compound coordinate system: " + last_proj_error(c.ctx));
+        wkt = proj_as_wkt(c.ctx, compound.get(), PJ_WKT1_GDAL, options);
     }
-    if (wkt == nullptr) return failure("PROJ cannot write '" + request.crs + "' as WKT1: " + last_error(c.ctx));
+    if (wkt == nullptr) return failure("PROJ cannot write '" + request.crs + "' as WKT1: " + last_proj_error(c.ctx));
     return {true, wkt, {}};
 }
 
@@ -106,10 +78,10 @@ CrsResult name_vertical_crs(const std::string& crs, const std::string& vertical_
 }
 
 bool is_projected_crs(const std::string& crs) {
-    Context c;
+    ProjContext c;
     if (c.ctx == nullptr) return false;
-    Object o(proj_create(c.ctx, crs.c_str()));
-    return o.pj != nullptr && proj_get_type(o.pj) == PJ_TYPE_PROJECTED_CRS;
+    ProjObject o(proj_create(c.ctx, crs.c_str()));
+    return o && proj_get_type(o.get()) == PJ_TYPE_PROJECTED_CRS;
 }
 
 }  // namespace morva::common

@@ -12,11 +12,11 @@
 #include <geotiff.h>
 #include <geovalues.h>
 
-#include <proj.h>
 #include <proj_experimental.h>
 
 #include "heights.hpp"
 #include "point_source.hpp"
+#include "proj_objects.hpp"
 #include "scanner/byte_reader.hpp"
 #include "text/stop.hpp"
 #include "text/warning.hpp"
@@ -24,24 +24,9 @@
 namespace morva::common {
 namespace {
 
-// PROJ objects released on every path; PROJ's own log stays silent (its
-// reasons come back through the error texts).
-struct Context {
-    PJ_CONTEXT* ctx = proj_context_create();
-    Context() { proj_log_level(ctx, PJ_LOG_NONE); }
-    Context(const Context&) = delete;
-    Context& operator=(const Context&) = delete;
-    ~Context() { proj_context_destroy(ctx); }
-};
-
-struct Drop {
-    void operator()(PJ* p) const { proj_destroy(p); }
-};
-using Object = std::unique_ptr<PJ, Drop>;
-
 // The horizontal part of a CRS: a bound CRS's source, a compound's first
 // part, a 3D CRS's 2D part. `keep` holds what had to be made.
-PJ* horizontal_part(PJ_CONTEXT* ctx, PJ* crs, Object keep[3]) {
+PJ* horizontal_part(PJ_CONTEXT* ctx, PJ* crs, ProjObject keep[3]) {
     if (proj_get_type(crs) == PJ_TYPE_BOUND_CRS) {
         keep[0].reset(proj_get_source_crs(ctx, crs));
         crs = keep[0].get();
@@ -62,13 +47,8 @@ PJ* horizontal_part(PJ_CONTEXT* ctx, PJ* crs, Object keep[3]) {
 // not one named after a grid file alone.
 bool known_system(PJ_CONTEXT* ctx, PJ* vertical) {
     if (proj_get_id_auth_name(vertical, 0) != nullptr) return true;
-    Object datum(proj_crs_get_datum(ctx, vertical));
+    ProjObject datum(proj_crs_get_datum(ctx, vertical));
     return datum && proj_get_id_auth_name(datum.get(), 0) != nullptr;
-}
-
-const char* one_line_wkt(PJ_CONTEXT* ctx, PJ* crs, PJ_WKT_TYPE type) {
-    const char* options[] = {"MULTILINE=NO", nullptr};
-    return proj_as_wkt(ctx, crs, type, options);
 }
 
 constexpr int kUserDefined = 32767;
@@ -87,7 +67,7 @@ void keep_error(GTIF* gtif, int level, const char* format, ...) {
 
 // The keys' values as libgeotiff reads them from an in-memory tag set (no TIFF file).
 struct GeoKeys {
-    Context proj;  // libgeotiff's lookups through a silent PROJ context
+    ProjContext proj;  // libgeotiff's lookups through a silent PROJ context
     ST_TIFF* tags = ST_Create();
     GTIF* gtif = nullptr;
     GTIFDefn* defn = nullptr;
@@ -168,8 +148,8 @@ std::string user_defined_crs(const LasHeader& h, const GeoKeys& g) {
     // Named by the keys' citation (a PROJ string carries no name).
     std::string citation = g.text(model == ModelTypeProjected ? PCSCitationGeoKey : GeogCitationGeoKey);
     if (citation.empty()) citation = g.text(GTCitationGeoKey);
-    Object crs(proj_create(g.proj.ctx, proj.c_str()));
-    Object named(crs && !citation.empty() ? proj_alter_name(g.proj.ctx, crs.get(), citation.c_str()) : nullptr);
+    ProjObject crs(proj_create(g.proj.ctx, proj.c_str()));
+    ProjObject named(crs && !citation.empty() ? proj_alter_name(g.proj.ctx, crs.get(), citation.c_str()) : nullptr);
     const char* wkt = named ? one_line_wkt(g.proj.ctx, named.get(), PJ_WKT2_2019) : nullptr;
     return wkt != nullptr ? wkt : proj;
 }
@@ -179,14 +159,14 @@ std::string user_defined_crs(const LasHeader& h, const GeoKeys& g) {
 // vertical units key states, as WKT; empty (and the codes in `named`) when
 // PROJ knows none of them as a vertical CRS.
 std::string keys_vertical_crs(const LasHeader& h, const GeoKeys& g, std::string& named) {
-    Context c;
+    ProjContext c;
     const int units = g.value(VerticalUnitsGeoKey);
     for (const geokey_t key : {VerticalCSTypeGeoKey, VerticalDatumGeoKey}) {
         const int code = g.value(key);
         if (code <= 0 || code == kUserDefined) continue;
         const std::string id = std::to_string(code);
         named += (named.empty() ? "EPSG:" : " and EPSG:") + id;
-        Object v(proj_create_from_database(c.ctx, "EPSG", id.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
+        ProjObject v(proj_create_from_database(c.ctx, "EPSG", id.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
         if (!v || proj_get_type(v.get()) != PJ_TYPE_VERTICAL_CRS) continue;
         if (units > 0) {
             const char* unit = nullptr;
@@ -195,12 +175,11 @@ std::string keys_vertical_crs(const LasHeader& h, const GeoKeys& g, std::string&
                 unit == nullptr) {
                 refuse(h, "name the vertical unit EPSG:" + std::to_string(units) + ", which PROJ does not know");
             }
-            Object cs(proj_crs_get_coordinate_system(c.ctx, v.get()));
+            const char* own_unit = nullptr;
             double own = 0;
-            if (cs && proj_cs_get_axis_info(c.ctx, cs.get(), 0, nullptr, nullptr, nullptr, &own, nullptr, nullptr, nullptr) &&
-                own != factor) {
+            if (first_axis_unit(c.ctx, v.get(), own_unit, own) && own != factor) {
                 // The heights are in the key's unit: the system's datum in that unit.
-                Object altered(proj_crs_alter_cs_linear_unit(c.ctx, v.get(), unit, factor, "EPSG", std::to_string(units).c_str()));
+                ProjObject altered(proj_crs_alter_cs_linear_unit(c.ctx, v.get(), unit, factor, "EPSG", std::to_string(units).c_str()));
                 if (altered) v = std::move(altered);
             }
         }
@@ -262,13 +241,13 @@ std::string las_crs_text(const LasHeader& h, std::string& from) {
 
 CrsFacts crs_facts(const std::string& crs) {
     CrsFacts facts;
-    Context c;
-    Object whole(proj_create(c.ctx, crs.c_str()));
+    ProjContext c;
+    ProjObject whole(proj_create(c.ctx, crs.c_str()));
     if (!whole) {
         facts.error = "a coordinate system PROJ does not know";
         return facts;
     }
-    Object keep[3];
+    ProjObject keep[3];
     PJ* horizontal = horizontal_part(c.ctx, whole.get(), keep);
     const PJ_TYPE type = horizontal != nullptr ? proj_get_type(horizontal) : PJ_TYPE_UNKNOWN;
     if (type == PJ_TYPE_PROJECTED_CRS) {
@@ -281,7 +260,7 @@ CrsFacts crs_facts(const std::string& crs) {
     }
     // A CRS that lost its identifier on the way (a 3D CRS made 2D) by its
     // registered twin, so that the raster's keys carry the code.
-    Object identified;
+    ProjObject identified;
     if (proj_get_id_auth_name(horizontal, 0) == nullptr) {
         int* confidence = nullptr;
         PJ_OBJ_LIST* twins = proj_identify(c.ctx, horizontal, "EPSG", nullptr, &confidence);
@@ -298,15 +277,14 @@ CrsFacts crs_facts(const std::string& crs) {
     // A compound CRS's vertical part, carried into what is made from the file.
     PJ* compound = keep[0] ? keep[0].get() : whole.get();
     if (proj_get_type(compound) == PJ_TYPE_COMPOUND_CRS) {
-        Object vertical(proj_crs_get_sub_crs(c.ctx, compound, 1));
+        ProjObject vertical(proj_crs_get_sub_crs(c.ctx, compound, 1));
         const bool known = vertical && proj_get_type(vertical.get()) == PJ_TYPE_VERTICAL_CRS && known_system(c.ctx, vertical.get());
         const char* v = known ? one_line_wkt(c.ctx, vertical.get(), PJ_WKT2_2019) : nullptr;
         if (v != nullptr) {
             facts.vertical = v;
-            Object cs(proj_crs_get_coordinate_system(c.ctx, vertical.get()));
             const char* unit = nullptr;
-            const bool stated = cs && proj_cs_get_axis_info(c.ctx, cs.get(), 0, nullptr, nullptr, nullptr, nullptr, &unit,
-                                                            nullptr, nullptr) && unit != nullptr;
+            double factor = 1;
+            const bool stated = first_axis_unit(c.ctx, vertical.get(), unit, factor);
             facts.heights = std::string(proj_get_name(vertical.get())) + (stated ? std::string(" in ") + unit : "");
         }
     }
@@ -315,15 +293,15 @@ CrsFacts crs_facts(const std::string& crs) {
 
 CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, const std::string& note) {
     CompoundCrs made;
-    Context c;
-    Object whole(proj_create(c.ctx, crs.c_str()));
-    Object keep[3];
+    ProjContext c;
+    ProjObject whole(proj_create(c.ctx, crs.c_str()));
+    ProjObject keep[3];
     PJ* horizontal = whole ? horizontal_part(c.ctx, whole.get(), keep) : nullptr;
     if (horizontal == nullptr) {
         made.error = "PROJ does not know the coordinate system '" + crs + "'";
         return made;
     }
-    Object v(proj_create(c.ctx, vertical.c_str()));
+    ProjObject v(proj_create(c.ctx, vertical.c_str()));
     if (!v) {
         made.error = "unknown vertical coordinate system '" + vertical + "'";
         return made;
@@ -333,17 +311,15 @@ CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, co
         return made;
     }
     made.name = proj_get_name(v.get());
-    Object cs(proj_crs_get_coordinate_system(c.ctx, v.get()));
     const char* unit = nullptr;
     double factor = 1;
-    if (cs && proj_cs_get_axis_info(c.ctx, cs.get(), 0, nullptr, nullptr, nullptr, &factor, &unit, nullptr, nullptr) &&
-        unit != nullptr) {
+    if (first_axis_unit(c.ctx, v.get(), unit, factor)) {
         made.unit = unit;
         made.unit_in_metres = factor;
     }
     std::string name = std::string(proj_get_name(horizontal)) + " + " + made.name;
     if (!note.empty()) name += " (" + note + ")";
-    Object compound(proj_create_compound_crs(c.ctx, name.c_str(), horizontal, v.get()));
+    ProjObject compound(proj_create_compound_crs(c.ctx, name.c_str(), horizontal, v.get()));
     const char* wkt = compound ? one_line_wkt(c.ctx, compound.get(), PJ_WKT1_GDAL) : nullptr;
     if (wkt == nullptr) {
         const int code = proj_context_errno(c.ctx);
@@ -358,9 +334,9 @@ CompoundCrs compound_crs(const std::string& crs, const std::string& vertical, co
 CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertical_option,
                        const std::vector<PointSource>& sources) {
     CompoundCrs made;
-    Context c;
+    ProjContext c;
     auto name_of = [&c](const std::string& vertical) {
-        Object v(proj_create(c.ctx, vertical.c_str()));
+        ProjObject v(proj_create(c.ctx, vertical.c_str()));
         return v ? std::string(proj_get_name(v.get())) : vertical;
     };
     const PointSource& first = sources.front();
@@ -384,7 +360,7 @@ CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertica
         made.error = "--vertical-crs: " + made.error;
         return made;
     }
-    Object named(proj_create(c.ctx, vertical_option.c_str()));
+    ProjObject named(proj_create(c.ctx, vertical_option.c_str()));
     for (const PointSource& s : sources) {
         std::string why;
         if (s.vertical == vertical_meaning({})) {
@@ -392,7 +368,7 @@ CompoundCrs raster_crs(const std::string& horizontal, const std::string& vertica
         } else if (s.vertical.starts_with("height above ") && made.unit != "metre") {
             why = "its heights are in metres, not " + (made.unit.empty() ? "an unstated unit" : made.unit);
         } else if (!s.vertical_crs.empty()) {
-            Object stated(proj_create(c.ctx, s.vertical_crs.c_str()));
+            ProjObject stated(proj_create(c.ctx, s.vertical_crs.c_str()));
             if (stated && !proj_is_equivalent_to_with_ctx(c.ctx, stated.get(), named.get(), PJ_COMP_EQUIVALENT)) {
                 why = "it states its heights in " + name_of(s.vertical_crs);
             }

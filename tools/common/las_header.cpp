@@ -16,13 +16,6 @@ constexpr std::size_t signature = 0, file_source_id = 4, global_encoding = 6, ve
                       point_count = 247, points_by_return = 255;
 }  // namespace at
 
-
-std::string get_chars(const unsigned char* b, std::size_t width) {
-    std::size_t n = 0;
-    while (n < width && b[n] != 0) ++n;
-    return std::string(reinterpret_cast<const char*>(b), n);
-}
-
 }  // namespace
 
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]) {

@@ -63,6 +63,9 @@ struct Header {
     double stated_min[3] = {0, 0, 0}, stated_max[3] = {0, 0, 0};
 };
 
+// The header's size in LAS 1.<minor> (the smallest a reader takes).
+inline std::uint16_t las_header_size(int minor) { return minor >= 4 ? 375 : minor == 3 ? 235 : 227; }
+
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);
 
 inline constexpr std::size_t kVlrHeaderSize = 54;
@@ -104,6 +107,12 @@ inline T get_le(const unsigned char* b) {
 inline void put_chars(unsigned char* b, std::size_t width, std::string_view s) {
     std::memset(b, 0, width);
     std::memcpy(b, s.data(), s.size() < width ? s.size() : width);
+}
+
+// A character field up to its first NUL.
+inline std::string get_chars(const unsigned char* b, std::size_t width) {
+    const auto* c = reinterpret_cast<const char*>(b);
+    return std::string(c, strnlen(c, width));
 }
 
 inline void put_u16(unsigned char* b, std::uint16_t v) { put_le(b, v); }

@@ -24,32 +24,11 @@ namespace {
 
 [[noreturn]] void fail(const std::string& path, const std::string& problem) { text::stop_run(path + ": " + problem); }
 
-std::string text_field(const std::uint8_t* p, std::size_t n) {
-    const auto* c = reinterpret_cast<const char*>(p);
-    return std::string(c, strnlen(c, n));
-}
-
-bool read_at(int fd, void* data, std::size_t n, std::uint64_t offset) {
-    auto* p = static_cast<char*>(data);
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
-    }
-    return true;
-}
-
 std::string number_text(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", v);
     return text;
 }
-
-// The smallest header each version has.
-std::uint16_t minimum_header(int minor) { return minor >= 4 ? 375 : minor == 3 ? 235 : 227; }
 
 // Reads `count` records from `at` on (extended ones have 8-byte lengths);
 // a record running past `end` is a fault.
@@ -64,10 +43,10 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
                            (extended ? "the end of the file" : "the start of the points"));
         }
         LasRecord r;
-        r.user_id = text_field(h + 2, 16);
+        r.user_id = get_chars(h + 2, 16);
         r.record_id = static_cast<std::uint16_t>(le_u16(h + 18));
         const std::uint64_t length = extended ? get_le<std::uint64_t>(h + 20) : le_u16(h + 20);
-        r.description = text_field(h + (extended ? 28 : 22), 32);
+        r.description = get_chars(h + (extended ? 28 : 22), 32);
         r.extended = extended;
         if (at + head + length > end || length > (std::uint64_t{1} << 30)) {
             fail(path, "the record " + r.user_id + " " + std::to_string(r.record_id) + " of " + std::to_string(length) +
@@ -80,15 +59,29 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
     }
 }
 
+bool las_has_gps_time(int f) { return f == 1 || f >= 3; }
+bool las_has_rgb(int f) { return f == 2 || f == 3 || f == 5 || f == 7 || f == 8 || f == 10; }
+bool las_has_nir(int f) { return f == 8 || f == 10; }
+
 }  // namespace
+
+bool read_at(int fd, void* data, std::size_t n, std::uint64_t offset) {
+    auto* p = static_cast<char*>(data);
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, p, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got;
+        n -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
 
 std::uint16_t las_format_size(int f) {
     static constexpr std::uint16_t sizes[] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
     return f >= 0 && f <= 10 ? sizes[f] : 0;
 }
-bool las_has_gps_time(int f) { return f == 1 || f >= 3; }
-bool las_has_rgb(int f) { return f == 2 || f == 3 || f == 5 || f == 7 || f == 8 || f == 10; }
-bool las_has_nir(int f) { return f == 8 || f == 10; }
 
 const LasRecord* find_record(const LasHeader& header, const std::string& user_id, std::uint16_t record_id) {
     for (const LasRecord& r : header.records)
@@ -123,9 +116,9 @@ LasReader::LasReader(const std::string& path, LasFields fields) : state_(std::ma
     }
     h.version_minor = stored.version_minor;
     const std::uint16_t header_size = stored.header_size;
-    if (header_size < minimum_header(h.version_minor)) {
+    if (header_size < las_header_size(h.version_minor)) {
         fail(path, "a header of " + std::to_string(header_size) + " bytes: LAS 1." + std::to_string(h.version_minor) +
-                       " needs " + std::to_string(minimum_header(h.version_minor)));
+                       " needs " + std::to_string(las_header_size(h.version_minor)));
     }
     if (!read_at(state_->fd, b, std::min<std::size_t>(header_size, sizeof b), 0)) fail(path, "the header runs past the end of the file");
     stored = decode_header(b);

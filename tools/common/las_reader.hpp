@@ -54,11 +54,11 @@ struct LasPoint {
 // The record of the header with this user id and record id, or null.
 const LasRecord* find_record(const LasHeader& header, const std::string& user_id, std::uint16_t record_id);
 
+// Reads exactly n bytes of a file at offset; false at its end or on an error.
+bool read_at(int fd, void* data, std::size_t n, std::uint64_t offset);
+
 // Bytes of the standard fields of a point format (0 for none of 0 to 10).
 std::uint16_t las_format_size(int point_format);
-bool las_has_gps_time(int point_format);
-bool las_has_rgb(int point_format);
-bool las_has_nir(int point_format);
 
 struct LasReaderState;  // the open file or LAZ decoder
 

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "las_header.hpp"
 #include "morva_laz.h"
 #include "text/stop.hpp"
 
@@ -20,8 +18,6 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 22;  // uncompressed reco
 constexpr std::size_t kEvlrHeaderSize = 60;
 
 bool is_laszip(const LasRecord& r) { return r.user_id == "laszip encoded" && r.record_id == 22204; }
-
-std::uint16_t header_size(int minor) { return minor >= 4 ? 375 : minor == 3 ? 235 : 227; }
 
 std::string extended_record(const LasRecord& r) {
     std::string out(kEvlrHeaderSize + r.payload.size(), '\0');
@@ -45,8 +41,6 @@ bool is_laz_name(const std::string& path) {
 
 LasWriter::LasWriter(StagedFiles& files, const std::string& path, const LasWriterSetup& setup)
     : path_(path), setup_(setup) {
-    std::fill(std::begin(min_), std::end(min_), INT32_MAX);
-    std::fill(std::begin(max_), std::end(max_), INT32_MIN);
     LasHeader& h = setup_.header;
     const std::uint16_t standard = las_format_size(h.point_format);
     if (standard == 0 || h.version_minor < 0 || h.version_minor > 4 || (h.point_format >= 6 && h.version_minor < 4)) {
@@ -82,14 +76,14 @@ LasWriter::LasWriter(StagedFiles& files, const std::string& path, const LasWrite
                                 {reinterpret_cast<const char*>(r.payload.data()), r.payload.size()});
         ++vlr_count_;
     }
-    offset_to_points_ = header_size(h.version_minor) + vlrs.size();
+    offset_to_points_ = las_header_size(h.version_minor) + vlrs.size();
     if (offset_to_points_ > UINT32_MAX) fail("its records before the points exceed 4 GiB");
 
     temp_ = files.add(path);
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) fail(std::strerror(errno));
     // The header's place now (written complete by finish), then the records.
-    const std::string head(header_size(h.version_minor), '\0');
+    const std::string head(las_header_size(h.version_minor), '\0');
     put(head.data(), head.size(), 0);
     put(vlrs.data(), vlrs.size(), head.size());
 
@@ -129,11 +123,7 @@ void LasWriter::write(const std::uint8_t* records, std::size_t count) {
     const unsigned return_mask = setup_.header.point_format < 6 ? 7 : 15;
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint8_t* r = records + k * length;
-        for (int axis = 0; axis < 3; ++axis) {
-            const auto v = get_le<std::int32_t>(r + 4 * axis);
-            min_[axis] = std::min(min_[axis], v);
-            max_[axis] = std::max(max_[axis], v);
-        }
+        extend(bounds_, get_le<std::int32_t>(r), get_le<std::int32_t>(r + 4), get_le<std::int32_t>(r + 8));
         const unsigned ret = r[14] & return_mask;
         if (ret >= 1) ++by_return_[ret - 1];
     }
@@ -180,7 +170,7 @@ void LasWriter::finish() {
     h.generating_software = setup_.generating_software;
     h.creation_day = s.creation_day;
     h.creation_year = s.creation_year;
-    h.header_size = header_size(s.version_minor);
+    h.header_size = las_header_size(s.version_minor);
     h.offset_to_points = static_cast<std::uint32_t>(offset_to_points_);
     h.vlr_count = vlr_count_;
     h.point_format = static_cast<std::uint8_t>(s.point_format | (laz_ != nullptr ? 0x80 : 0));
@@ -199,9 +189,8 @@ void LasWriter::finish() {
     for (int k = 0; k < 3; ++k) {
         h.scale[k] = s.scale[k];
         h.offset[k] = s.offset[k];
-        h.bounds.min[k] = min_[k];
-        h.bounds.max[k] = max_[k];
     }
+    h.bounds = bounds_;
 
     // The extended records after the points.
     std::uint64_t at = points_end;

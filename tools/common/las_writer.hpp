@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "las_header.hpp"
 #include "las_reader.hpp"
 #include "staged_files.hpp"
 
@@ -45,8 +46,6 @@ public:
     // counts and bounds; the file then waits for the group's commit.
     void finish();
 
-    std::uint64_t points() const { return points_; }
-
 private:
     void flush();
     void put(const void* data, std::size_t size, std::uint64_t at);
@@ -61,7 +60,7 @@ private:
     std::vector<std::uint8_t> buffer_;  // uncompressed records gathered for one write
     std::uint64_t points_ = 0;
     std::uint64_t by_return_[15] = {};
-    std::int32_t min_[3], max_[3];
+    Bounds bounds_;  // of the stored integers
     bool finished_ = false;
 };
 

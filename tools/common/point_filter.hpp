@@ -13,7 +13,7 @@
 
 namespace morva::common {
 
-enum class Returns { All, First, Last, Only };
+enum class Returns { First, Last, Only, All };  // in the order of --returns
 
 struct PointFilter {
     std::bitset<256> classes = default_classes();

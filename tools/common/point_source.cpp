@@ -1,8 +1,6 @@
 #include "point_source.hpp"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,20 +32,6 @@ struct File {
         if (fd >= 0) ::close(fd);
     }
 };
-
-// Reads exactly n bytes at offset; false at the end of the file.
-bool read_at(int fd, void* data, std::size_t n, off_t offset) {
-    auto* p = static_cast<char*>(data);
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, p, n, offset);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        n -= static_cast<std::size_t>(got);
-        offset += got;
-    }
-    return true;
-}
 
 std::string folder_of(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -101,7 +85,7 @@ GeoBounds sample_bounds(const PointSource& s) {
     records::ScanPointRecord p;
     for (std::uint64_t k = 0; k < kSamples; ++k) {
         const std::uint64_t index = records == 1 ? 0 : k * (records - 1) / (kSamples - 1);
-        if (!read_at(f.fd, buffer, record, static_cast<off_t>(index * record))) continue;
+        if (!read_at(f.fd, buffer, record, index * record)) continue;
         const records::Decoded d = s.binary ? records::decode_binary(reinterpret_cast<unsigned char*>(buffer), p)
                                             : records::decode_text(buffer, record - 1, s.with_group_size, p);
         if (d == records::Decoded::Point && within_poles(p)) extend(b, geo_of(p).lon, geo_of(p).lat);
@@ -175,8 +159,6 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     s.files = {name};
     s.roles = {{name, "the LAS input"}};
     for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
-    s.offset_to_points = h.offset_to_points;
-    s.record_length = h.record_length;
     s.point_count = h.point_count;
     s.records = h.point_count;
     for (int k = 0; k < 3; ++k) {

@@ -42,8 +42,6 @@ struct PointSource {
     // LAS
     double scale[3] = {1, 1, 1}, offset[3] = {0, 0, 0};
     std::uint64_t point_count = 0;
-    std::uint64_t offset_to_points = 0;
-    std::uint16_t record_length = 0;
     std::string wkt;           // the file's WKT record, when it has one
     // The CRS of a LAS file (its records, or --input-crs) as horizontal WKT:
     // projected (its points' lon and lat hold easting and northing, in the

@@ -1,6 +1,7 @@
 #include "projection.hpp"
 
 #include "int_rounding.hpp"
+#include "proj_objects.hpp"
 
 #include <cmath>
 #include <cstdio>
@@ -8,7 +9,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <proj.h>
 #include <proj_experimental.h>
 
 namespace morva::common {
@@ -36,28 +36,6 @@ std::int64_t block_key(std::int64_t bi, std::int64_t bj) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(bj) << 32) | (static_cast<std::uint64_t>(bi) & 0xFFFFFFFFu));
 }
 
-std::string last_error(PJ_CONTEXT* ctx) {
-    const int code = proj_context_errno(ctx);
-    const char* text = code != 0 ? proj_context_errno_string(ctx, code) : nullptr;
-    return text != nullptr ? text : "PROJ gave no reason";
-}
-
-struct Object {
-    PJ* pj = nullptr;
-    Object() = default;
-    explicit Object(PJ* p) : pj(p) {}
-    Object(Object&& o) noexcept : pj(o.pj) { o.pj = nullptr; }
-    Object(const Object&) = delete;
-    Object& operator=(const Object&) = delete;
-    Object& operator=(Object&& o) noexcept {
-        std::swap(pj, o.pj);
-        return *this;
-    }
-    ~Object() {
-        if (pj != nullptr) proj_destroy(pj);
-    }
-};
-
 }  // namespace
 
 // Blocks kept at once (about 70 kB each): a survey's points use a few at a
@@ -69,19 +47,19 @@ constexpr std::size_t kMaxBlocks = 1024;
 struct Projection {
     PJ_CONTEXT* ctx = nullptr;
     bool native = false;  // the points are in the target CRS already
-    Object transform;  // longitude, latitude (degrees) to easting, northing
+    ProjObject transform;  // longitude, latitude (degrees) to easting, northing
     std::mutex mutex;  // PROJ objects and the block table
     std::unordered_map<std::int64_t, std::shared_ptr<const Block>> blocks;
 
     ~Projection() {
-        transform = Object();
+        transform.reset();
         if (ctx != nullptr) proj_context_destroy(ctx);
     }
 
     // Exact projection; HUGE_VAL where the CRS has no coordinates. Under the mutex.
     Projected exact_locked(double lon, double lat) {
         PJ_COORD c = proj_coord(lon, lat, 0, 0);
-        c = proj_trans(transform.pj, PJ_FWD, c);
+        c = proj_trans(transform.get(), PJ_FWD, c);
         if (!std::isfinite(c.xy.x) || !std::isfinite(c.xy.y) || c.xy.x == HUGE_VAL) return {HUGE_VAL, HUGE_VAL};
         return {c.xy.x, c.xy.y};
     }
@@ -102,8 +80,8 @@ struct Projection {
         }
         b->e = lon;
         b->n = lat;
-        proj_errno_reset(transform.pj);
-        proj_trans_generic(transform.pj, PJ_FWD, b->e.data(), sizeof(double), b->e.size(), b->n.data(), sizeof(double),
+        proj_errno_reset(transform.get());
+        proj_trans_generic(transform.get(), PJ_FWD, b->e.data(), sizeof(double), b->e.size(), b->n.data(), sizeof(double),
                            b->n.size(), nullptr, 0, 0, nullptr, 0, 0);
         for (std::size_t k = 0; k < b->e.size(); ++k) {
             if (!std::isfinite(b->e[k]) || !std::isfinite(b->n[k]) || b->e[k] == HUGE_VAL) b->invalid = true;
@@ -132,7 +110,7 @@ struct Projection {
         for (std::size_t k = 0; k < n; ++k) out[k] = {in[k].lon, in[k].lat};
         {
             std::lock_guard lock(mutex);
-            proj_trans_generic(transform.pj, PJ_FWD, &out[0].e, sizeof(Projected), n, &out[0].n, sizeof(Projected), n,
+            proj_trans_generic(transform.get(), PJ_FWD, &out[0].e, sizeof(Projected), n, &out[0].n, sizeof(Projected), n,
                                nullptr, 0, 0, nullptr, 0, 0);
         }
         for (std::size_t k = 0; k < n; ++k) {
@@ -162,7 +140,7 @@ namespace {
 // cannot start.
 struct OpenedContext {
     std::shared_ptr<Projection> p;
-    Object source;  // WGS 84, longitude and latitude
+    ProjObject source;  // WGS 84, longitude and latitude
     std::string error;
 };
 
@@ -176,7 +154,7 @@ OpenedContext open_context() {
     }
     proj_log_level(p->ctx, PJ_LOG_NONE);
     proj_log_func(p->ctx, nullptr, [](void*, int, const char*) {});  // silent: the errors say why
-    opened.source = Object(proj_create(p->ctx, "EPSG:4326"));
+    opened.source = ProjObject(proj_create(p->ctx, "EPSG:4326"));
     opened.p = std::move(p);
     return opened;
 }
@@ -222,67 +200,63 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         }
         crs_text = utm_crs_for(request.centre_lon, request.centre_lat);
     }
-    Object target(proj_create(p->ctx, crs_text.c_str()));
-    if (target.pj == nullptr) {
+    ProjObject target(proj_create(p->ctx, crs_text.c_str()));
+    if (!target) {
         setup.error = "unknown coordinate system '" + request.crs + "'";
         return setup;
     }
-    if (proj_get_type(target.pj) != PJ_TYPE_PROJECTED_CRS) {
+    if (proj_get_type(target.get()) != PJ_TYPE_PROJECTED_CRS) {
         setup.error = "'" + request.crs + "' is not a projected coordinate system (easting, northing)";
         return setup;
     }
-    if (!request.source_crs.empty()) opened.source = Object(proj_create(p->ctx, request.source_crs.c_str()));
-    if (opened.source.pj == nullptr) {
-        setup.error = "PROJ does not know the inputs' coordinate system: " + last_error(p->ctx);
+    if (!request.source_crs.empty()) opened.source = ProjObject(proj_create(p->ctx, request.source_crs.c_str()));
+    if (!opened.source) {
+        setup.error = "PROJ does not know the inputs' coordinate system: " + last_proj_error(p->ctx);
         return setup;
     }
     p->native = request.native;
-    Object raw(proj_create_crs_to_crs_from_pj(p->ctx, opened.source.pj, target.pj, nullptr, nullptr));
-    if (raw.pj == nullptr) {
-        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_error(p->ctx);
+    ProjObject raw(proj_create_crs_to_crs_from_pj(p->ctx, opened.source.get(), target.get(), nullptr, nullptr));
+    if (!raw) {
+        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_proj_error(p->ctx);
         return setup;
     }
-    p->transform = Object(proj_normalize_for_visualization(p->ctx, raw.pj));
-    if (p->transform.pj == nullptr) {
-        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_error(p->ctx);
+    p->transform = ProjObject(proj_normalize_for_visualization(p->ctx, raw.get()));
+    if (!p->transform) {
+        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_proj_error(p->ctx);
         return setup;
     }
-    setup.crs_name = proj_get_name(target.pj);
-    Object cs(proj_crs_get_coordinate_system(p->ctx, target.pj));
+    setup.crs_name = proj_get_name(target.get());
     const char* unit = nullptr;
-    if (cs.pj != nullptr && proj_cs_get_axis_info(p->ctx, cs.pj, 0, nullptr, nullptr, nullptr, nullptr, &unit, nullptr,
-                                                  nullptr) && unit != nullptr) {
-        setup.unit = unit;
-    }
-    if (!request.native) setup.warning = outside_area_of_use(p->ctx, target.pj, request);
-    const char* auth = proj_get_id_auth_name(target.pj, 0);
-    const char* code = proj_get_id_code(target.pj, 0);
+    double factor = 1;
+    if (first_axis_unit(p->ctx, target.get(), unit, factor)) setup.unit = unit;
+    if (!request.native) setup.warning = outside_area_of_use(p->ctx, target.get(), request);
+    const char* auth = proj_get_id_auth_name(target.get(), 0);
+    const char* code = proj_get_id_code(target.get(), 0);
     if (auth != nullptr && code != nullptr) setup.crs_id = std::string(auth) + ":" + code;
 
-    const char* single_line[] = {"MULTILINE=NO", nullptr};
-    const char* wkt = proj_as_wkt(p->ctx, target.pj, PJ_WKT1_GDAL, single_line);
+    const char* wkt = one_line_wkt(p->ctx, target.get(), PJ_WKT1_GDAL);
     if (wkt == nullptr) {
-        setup.error = "PROJ cannot write '" + request.crs + "' as WKT1: " + last_error(p->ctx);
+        setup.error = "PROJ cannot write '" + request.crs + "' as WKT1: " + last_proj_error(p->ctx);
         return setup;
     }
     setup.wkt = wkt;
     // The compound CRS for a LAS file: the projected CRS and the heights' meaning.
     const std::string vertical = request.vertical.empty() ? "ellipsoidal height" : request.vertical;
     if (vertical == "ellipsoidal height") {
-        Object three_d(proj_crs_promote_to_3D(p->ctx, nullptr, target.pj));
+        ProjObject three_d(proj_crs_promote_to_3D(p->ctx, nullptr, target.get()));
         const char* options[] = {"MULTILINE=NO", "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES", nullptr};
-        const char* c = three_d.pj != nullptr ? proj_as_wkt(p->ctx, three_d.pj, PJ_WKT1_GDAL, options) : nullptr;
+        const char* c = three_d ? proj_as_wkt(p->ctx, three_d.get(), PJ_WKT1_GDAL, options) : nullptr;
         if (c != nullptr) setup.compound_wkt = c;
     } else {
         const std::string datum = vertical.rfind("height above ", 0) == 0 ? vertical.substr(13) : vertical;
-        Object v(proj_create_vertical_crs(p->ctx, vertical.c_str(), datum.c_str(), "metre", 1.0));
+        ProjObject v(proj_create_vertical_crs(p->ctx, vertical.c_str(), datum.c_str(), "metre", 1.0));
         const std::string name = setup.crs_name + " + " + vertical;
-        Object compound(v.pj != nullptr ? proj_create_compound_crs(p->ctx, name.c_str(), target.pj, v.pj) : nullptr);
-        const char* c = compound.pj != nullptr ? proj_as_wkt(p->ctx, compound.pj, PJ_WKT1_GDAL, single_line) : nullptr;
+        ProjObject compound(v ? proj_create_compound_crs(p->ctx, name.c_str(), target.get(), v.get()) : nullptr);
+        const char* c = compound ? one_line_wkt(p->ctx, compound.get(), PJ_WKT1_GDAL) : nullptr;
         if (c != nullptr) setup.compound_wkt = c;
     }
     if (setup.compound_wkt.empty()) {
-        setup.error = "PROJ cannot write the compound coordinate system of '" + request.crs + "': " + last_error(p->ctx);
+        setup.error = "PROJ cannot write the compound coordinate system of '" + request.crs + "': " + last_proj_error(p->ctx);
         return setup;
     }
     setup.projection = p;
@@ -302,6 +276,10 @@ std::future<ProjectionSetup> start_projection(std::future<ProjectionRequest> req
         OpenedContext opened = open_context();
         return finish_projection(std::move(opened), request.get());
     });
+}
+
+std::string point_at(const GeoPoint& p) {
+    return "a point at longitude " + std::to_string(p.lon) + ", latitude " + std::to_string(p.lat);
 }
 
 Projected project_exact(Projection& p, double lon, double lat) {

@@ -62,6 +62,9 @@ struct Projected {
 // where the CRS has no coordinates. Safe to call from several threads at once.
 bool project(Projection& p, const GeoPoint* in, Projected* out, std::size_t n, std::size_t* bad = nullptr);
 
+// "a point at longitude X, latitude Y", for a stop's line.
+std::string point_at(const GeoPoint& p);
+
 // PROJ's exact projection of one point, for tests and checks.
 Projected project_exact(Projection& p, double lon, double lat);
 

@@ -30,18 +30,13 @@ ProjectXY projector(std::shared_ptr<Projection> projection, std::string crs_name
         for (std::size_t k = 0; ok && k < n; ++k) {
             const double ex = std::round((en[k].e - ox) * 1000), ny = std::round((en[k].n - oy) * 1000);
             if (!(std::fabs(ex) < 2147483647.0 && std::fabs(ny) < 2147483647.0)) {
-                bad = k;
-                why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " +
-                      std::to_string(geo[bad].lat) + " lies more than 2147 km from the others in " + crs_name;
+                why = point_at(geo[k]) + " lies more than 2147 km from the others in " + crs_name;
                 return false;
             }
             x[k] = static_cast<std::int32_t>(ex);
             y[k] = static_cast<std::int32_t>(ny);
         }
-        if (!ok) {
-            why = "a point at longitude " + std::to_string(geo[bad].lon) + ", latitude " + std::to_string(geo[bad].lat) +
-                  " has no coordinates in " + crs_name;
-        }
+        if (!ok) why = point_at(geo[bad]) + " has no coordinates in " + crs_name;
         return ok;
     };
 }

@@ -30,10 +30,6 @@ inline std::size_t extra_bytes(bool text_records, bool with_group_size) {
     return text_records ? (with_group_size ? 3 : 2) : 0;
 }
 
-// One point of format 6 and its extra bytes: return 1 of 1, classification 0
-// (never classified), scan angle 0 (not carried by the scan points), user
-// data the low 8 bits of the measurement index, intensity the amplitude
-// times 256 (0 for an amplitude that was not written).
 // A record's values within their LAS fields: coordinates of 32 bits (text
 // records may hold more), the group size of 8.
 inline bool fits_las(const ScanPointRecord& p) {
@@ -41,7 +37,10 @@ inline bool fits_las(const ScanPointRecord& p) {
     return p.lat_e7 >= -limit && p.lat_e7 <= limit && p.lon_e7 >= -limit && p.lon_e7 <= limit && p.group_size <= 255;
 }
 
-// A point that fits_las.
+// One point that fits_las as format 6 and its extra bytes: return 1 of 1,
+// classification 0 (never classified), scan angle 0 (not carried by the scan
+// points), user data the low 8 bits of the measurement index, intensity the
+// amplitude times 256 (0 for an amplitude that was not written).
 inline void encode_point(const ScanPointRecord& p, double gps_time, std::uint16_t source_id, std::size_t extra,
                          unsigned char* b) {
     put_i32(b, static_cast<std::int32_t>(p.lon_e7));

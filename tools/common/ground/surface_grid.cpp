@@ -74,29 +74,23 @@ void square_extreme(const SurfaceGrid& in, int radius, SurfaceGrid& out, const A
             }
             for (int c = a; c < b; ++c) dst[c] = pick(behind[c - a], ahead[c - a + 2 * radius]);
         }
-        // A running extreme starts from a stale value outside a row's span
-        // only where no output reads it.
-        for (int i = top; i < bottom; ++i) {
-            const double* src = &along[std::size_t(i - top) * w];
-            double* dst = &up[std::size_t(i - top) * w];
-            if (i == top) {
-                std::copy(src + span.first[i], src + span.last[i], dst + span.first[i]);
-            } else {
-                const double* prev = dst - w;
-                for (int c = span.first[i]; c < span.last[i]; ++c) dst[c] = pick(prev[c], src[c]);
+        // A running extreme from row `first` on, `step` rows at a time; it
+        // starts from a stale value outside a row's span only where no output reads it.
+        const auto running = [&](std::vector<double>& into, int first, int end, int step) {
+            for (int i = first; i != end; i += step) {
+                const double* src = &along[std::size_t(i - top) * w];
+                double* dst = &into[std::size_t(i - top) * w];
+                if (i == first) {
+                    std::copy(src + span.first[i], src + span.last[i], dst + span.first[i]);
+                } else {
+                    const double* prev = dst - std::ptrdiff_t(step) * w;
+                    for (int c = span.first[i]; c < span.last[i]; ++c) dst[c] = pick(prev[c], src[c]);
+                }
             }
-        }
+        };
+        running(up, top, bottom, 1);
         std::swap(down_before, down_now);
-        for (int i = bottom - 1; i >= top; --i) {
-            const double* src = &along[std::size_t(i - top) * w];
-            double* dst = &down_now[std::size_t(i - top) * w];
-            if (i == bottom - 1) {
-                std::copy(src + span.first[i], src + span.last[i], dst + span.first[i]);
-            } else {
-                const double* prev = dst + w;
-                for (int c = span.first[i]; c < span.last[i]; ++c) dst[c] = pick(prev[c], src[c]);
-            }
-        }
+        running(down_now, bottom - 1, top - 1, -1);
         for (int r = std::max(0, top - 2 * radius); r < std::min(h, bottom - 2 * radius); ++r) {
             const double* a = r >= top ? &down_now[std::size_t(r - top) * w]
                                        : &down_before[std::size_t(r - top + size) * w];

@@ -72,11 +72,5 @@ inline void dilate(const SurfaceGrid& in, int radius, SurfaceGrid& out) {
 inline void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out) {
     erode_by_one(in, out, every_cell(in.width, in.height));
 }
-inline void fill_gaps(SurfaceGrid& grid, int max_steps) {
-    fill_gaps(grid, max_steps, every_cell(grid.width, grid.height));
-}
-inline void slope_of(const SurfaceGrid& grid, double cell_size, std::vector<double>& slope) {
-    slope_of(grid, cell_size, slope, every_cell(grid.width, grid.height));
-}
 
 }  // namespace ground

@@ -72,10 +72,8 @@ void read_all(const std::vector<common::PointSource>& sources, Handover& h, std:
                 copy->en.resize(points.size());
                 std::size_t bad = 0;
                 if (!common::project(*projection.setup.projection, points.data(), copy->en.data(), copy->en.size(), &bad)) {
-                    const common::GeoPoint& g = points[bad];
-                    text::stop_run(sources[copy->block.source].name + ": a point at longitude " + std::to_string(g.lon) +
-                                   ", latitude " + std::to_string(g.lat) + " has no coordinates in " +
-                                   projection.setup.crs_name);
+                    text::stop_run(sources[copy->block.source].name + ": " + common::point_at(points[bad]) +
+                                   " has no coordinates in " + projection.setup.crs_name);
                 }
                 copy->cells.resize(cell_resolution > 0 ? points.size() : 0);
                 for (std::size_t k = 0; k < copy->cells.size(); ++k) copy->cells[k] = locate(copy->en[k].e, copy->en[k].n);

@@ -54,16 +54,6 @@ struct TerrainTriangulation::Impl {
     double max_edge = 0;
 };
 
-std::string_view terrain_status_text(TerrainStatus status) {
-    switch (status) {
-        case TerrainStatus::measured: return "measured";
-        case TerrainStatus::outside: return "outside the data";
-        case TerrainStatus::far_from_ground: return "farther than the longest edge from a ground point";
-        case TerrainStatus::long_edge: return "in a triangle with an edge longer than the longest edge";
-    }
-    return "";
-}
-
 TerrainTriangulation::TerrainTriangulation(std::span<const double> x, std::span<const double> y,
                                            std::span<const double> z, double max_edge)
     : impl_(std::make_unique<Impl>()) {
@@ -210,7 +200,5 @@ void TerrainTriangulation::row_extents(double y0, double step, std::size_t rows,
         }
     }
 }
-
-std::size_t TerrainTriangulation::vertices() const { return impl_->triangulation.number_of_vertices(); }
 
 }  // namespace terrain

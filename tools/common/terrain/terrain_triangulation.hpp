@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <memory>
 #include <span>
-#include <string_view>
 #include <vector>
 
 namespace terrain {
@@ -27,8 +26,6 @@ struct TerrainHeight {
     double height = 0;           // when measured
     double nearest_distance = 0; // horizontal distance to the nearest ground point (when any)
 };
-
-std::string_view terrain_status_text(TerrainStatus status);
 
 class TerrainTriangulation {
 public:
@@ -63,9 +60,6 @@ public:
     // a multipath return that passed for ground), a few times over so that
     // a pair of them goes too. Returns the number removed.
     std::size_t remove_pits(double depth);
-
-    // The ground points held (a repeated position counts once).
-    std::size_t vertices() const;
 
 private:
     struct Impl;

@@ -47,7 +47,9 @@ pub fn check(
         // Without the table the laz crate loses its place in the points.
         Offset::None => return Err(Fault::new(CHUNK_TABLE, "the chunk table is missing")),
     };
-    let (_version, chunk_count) = read_table_header(window, table_at)?;
+    // The table's header: its version, then its chunk count.
+    let head = read_8(window, table_at, "reading the chunk table")?;
+    let chunk_count = u32::from_le_bytes([head[4], head[5], head[6], head[7]]);
     let expected = expected_chunks(vlr, point_count);
     let plausible = match expected {
         // An empty file's writer may have closed one empty chunk.
@@ -106,22 +108,13 @@ enum Offset {
 /// data (where a value that points beyond them is no offset). The laz crate
 /// looks in the same two places.
 fn table_offset(window: &mut Window, data_start: u64) -> Outcome<Offset> {
-    let at_start = read_i64(window, data_start)?;
+    let at_start = i64::from_le_bytes(read_8(window, data_start, "reading the offset to the chunk table")?);
     if at_start > data_start as i64 {
         return Ok(Offset::AtStart(at_start as u64));
     }
     let end = window.end();
-    let at_end = read_i64(window, end - 8)?;
+    let at_end = i64::from_le_bytes(read_8(window, end - 8, "reading the offset to the chunk table")?);
     Ok(if at_end > data_start as i64 && (at_end as u64) + 8 <= end { Offset::AtEnd(at_end as u64) } else { Offset::None })
-}
-
-fn read_table_header(window: &mut Window, at: u64) -> Outcome<(u32, u32)> {
-    seek(window, at)?;
-    let mut bytes = [0u8; 8];
-    window.read_exact(&mut bytes).map_err(|e| from_io(e, "reading the chunk table"))?;
-    let version = u32::from_le_bytes([bytes[0], bytes[1], bytes[2], bytes[3]]);
-    let count = u32::from_le_bytes([bytes[4], bytes[5], bytes[6], bytes[7]]);
-    Ok((version, count))
 }
 
 /// Fixed-size chunks: exactly as many as the points fill.
@@ -133,11 +126,11 @@ fn expected_chunks(vlr: &LazVlr, point_count: u64) -> Option<u64> {
     Some((point_count + size - 1) / size)
 }
 
-fn read_i64(window: &mut Window, at: u64) -> Outcome<i64> {
+fn read_8(window: &mut Window, at: u64, doing: &str) -> Outcome<[u8; 8]> {
     seek(window, at)?;
     let mut bytes = [0u8; 8];
-    window.read_exact(&mut bytes).map_err(|e| from_io(e, "reading the offset to the chunk table"))?;
-    Ok(i64::from_le_bytes(bytes))
+    window.read_exact(&mut bytes).map_err(|e| from_io(e, doing))?;
+    Ok(bytes)
 }
 
 fn seek(window: &mut Window, at: u64) -> Outcome<()> {

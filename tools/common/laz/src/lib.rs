@@ -56,6 +56,14 @@ fn handle<'a, T>(pointer: *mut T) -> Outcome<&'a mut T> {
     unsafe { pointer.as_mut() }.ok_or_else(|| Fault::new(USAGE, "no handle given"))
 }
 
+// Drops a handle; a panic while dropping it is not unwound into C++.
+fn close<T>(pointer: *mut T) {
+    if !pointer.is_null() {
+        // SAFETY: made by Box::into_raw in the matching open, closed once.
+        let _ = std::panic::catch_unwind(std::panic::AssertUnwindSafe(|| drop(unsafe { Box::from_raw(pointer) })));
+    }
+}
+
 fn byte_count(points: u64, record_length: usize) -> Outcome<usize> {
     points
         .checked_mul(record_length as u64)
@@ -120,10 +128,7 @@ pub extern "C" fn morva_laz_reader_points_left(reader: *const morva_laz_reader) 
 
 #[no_mangle]
 pub extern "C" fn morva_laz_reader_close(reader: *mut morva_laz_reader) {
-    if !reader.is_null() {
-        // SAFETY: made by Box::into_raw in morva_laz_reader_open, closed once.
-        let _ = std::panic::catch_unwind(std::panic::AssertUnwindSafe(|| drop(unsafe { Box::from_raw(reader) })));
-    }
+    close(reader)
 }
 
 #[no_mangle]
@@ -216,8 +221,5 @@ pub extern "C" fn morva_laz_writer_finish(
 
 #[no_mangle]
 pub extern "C" fn morva_laz_writer_close(writer: *mut morva_laz_writer) {
-    if !writer.is_null() {
-        // SAFETY: made by Box::into_raw in morva_laz_writer_open, closed once.
-        let _ = std::panic::catch_unwind(std::panic::AssertUnwindSafe(|| drop(unsafe { Box::from_raw(writer) })));
-    }
+    close(writer)
 }
