@@ -30,9 +30,7 @@ float beta_sine(const float* b) {
 }
 
 BeamAngles beam_angles(const float* b) {
-    const float alpha = numeric::asin_single(b[1]);
-    const float beta = numeric::asin_single(beta_sine(b));
-    return {alpha, beta};
+    return {numeric::asin_single(b[1]), numeric::asin_single(beta_sine(b))};
 }
 
 BeamAngles beam_angles_quiet(const float* b) {
@@ -145,8 +143,7 @@ void riegl_cal(const double& r, const double& theta, const std::int32_t& scanno,
                const float (*e)[3], const float* eps) {
     MirrorPosition m;
     position_mirror(theta, facet_of(scanno), c, e, eps, m);
-    const BeamAngles beam = beam_angles(b);
-    place_point(m, beam, r, a, d, x, y, z);
+    place_point(m, beam_angles(b), r, a, d, x, y, z);
 }
 
 bool beam_outside_arcsine(const scanner_header& hdr) {

@@ -12,33 +12,23 @@ namespace morva::scanner {
 
 // The loops are unrolled: the helpers run for every calibrated measurement.
 
-// C = A B
-inline void matrix_mult(const double* a, const double* b, double* c) {
+// C = A B, or C = A B^T when `transposed`.
+template <bool transposed>
+inline void matrix_product(const double* a, const double* b, double* c) {
 #pragma GCC unroll 3
     for (int j = 0; j < 3; ++j) {
 #pragma GCC unroll 3
         for (int i = 0; i < 3; ++i) {
             double sum = 0.0;
 #pragma GCC unroll 3
-            for (int m = 0; m < 3; ++m) sum += a[i + 3 * m] * b[m + 3 * j];
+            for (int m = 0; m < 3; ++m) sum += a[i + 3 * m] * (transposed ? b[j + 3 * m] : b[m + 3 * j]);
             c[i + 3 * j] = sum;
         }
     }
 }
 
-// C = A B^T
-inline void matrix_mult_tr(const double* a, const double* b, double* c) {
-#pragma GCC unroll 3
-    for (int j = 0; j < 3; ++j) {
-#pragma GCC unroll 3
-        for (int i = 0; i < 3; ++i) {
-            double sum = 0.0;
-#pragma GCC unroll 3
-            for (int m = 0; m < 3; ++m) sum += a[i + 3 * m] * b[j + 3 * m];
-            c[i + 3 * j] = sum;
-        }
-    }
-}
+inline void matrix_mult(const double* a, const double* b, double* c) { matrix_product<false>(a, b, c); }
+inline void matrix_mult_tr(const double* a, const double* b, double* c) { matrix_product<true>(a, b, c); }
 
 // y = A x
 inline void matrix_vect(const double* a, const double* x, double* y) {

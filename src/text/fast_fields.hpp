@@ -4,6 +4,7 @@
 // scan-point record is written for every point of a survey). The results
 // are those of format_fixed and format_int, which use the same code.
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -11,26 +12,16 @@
 
 namespace morva::text::fast {
 
-inline constexpr std::uint64_t kPow10[] = {1,
-                                           10,
-                                           100,
-                                           1000,
-                                           10000,
-                                           100000,
-                                           1000000,
-                                           10000000,
-                                           100000000,
-                                           1000000000,
-                                           10000000000,
-                                           100000000000,
-                                           1000000000000,
-                                           10000000000000,
-                                           100000000000000,
-                                           1000000000000000,
-                                           10000000000000000,
-                                           100000000000000000,
-                                           1000000000000000000,
-                                           10000000000000000000u};
+// 10^0 to 10^19.
+inline constexpr auto kPow10 = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (auto& p : powers) {
+        p = power;
+        power *= 10;  // wraps after 10^19, which is never stored
+    }
+    return powers;
+}();
 
 // "00" "01" ... "99": two digits per division.
 inline constexpr char kPairs[] =

@@ -1,6 +1,8 @@
 #include "text/number_format.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +14,8 @@
 
 namespace morva::text {
 namespace {
+
+bool is_zero(char digit) { return digit == '0'; }
 
 void fill(char* out, int w, char c) { std::memset(out, c, static_cast<std::size_t>(w)); }
 
@@ -73,10 +77,7 @@ int round_digits(Decimal& dec, int keep) {
     bool up = false;
     if (keep >= 0) {
         char first_dropped = dec.digits[keep];
-        bool rest_zero = true;
-        for (int i = keep + 1; i < dec.count; ++i) {
-            if (dec.digits[i] != '0') rest_zero = false;
-        }
+        const bool rest_zero = std::all_of(dec.digits + keep + 1, dec.digits + dec.count, is_zero);
         if (first_dropped > '5') up = true;
         else if (first_dropped == '5' && !rest_zero) up = true;
         else if (first_dropped == '5') up = keep > 0 && ((dec.digits[keep - 1] - '0') & 1);
@@ -104,10 +105,7 @@ int round_digits(Decimal& dec, int keep) {
 void place_fixed(char* out, int w, int d, const char* units, int n, bool negative) {
     char text[400];
     int len = 0;
-    bool all_zero = true;
-    for (int i = 0; i < n; ++i) {
-        if (units[i] != '0') all_zero = false;
-    }
+    const bool all_zero = std::all_of(units, units + n, is_zero);
     int int_digits = n - d;
     if (negative && !all_zero) text[len++] = '-';
     bool zero_int = int_digits <= 0;
@@ -228,8 +226,7 @@ void format_general(char* out, int w, int d, double value, bool single) {
 
 void format_bits(char* out, int w, int m, std::uint64_t pattern) {
     char text[72];
-    int bits = 0;
-    for (std::uint64_t p = pattern; p != 0; p >>= 1) ++bits;
+    const int bits = static_cast<int>(std::bit_width(pattern));
     if (bits > w) {
         fill(out, w, '*');
         return;

@@ -70,6 +70,24 @@ void unstage(OutStream& out) {
     out.final_path.clear();
 }
 
+// A staged output that never takes its name: its temporary goes.
+void discard(OutStream& out) {
+    ::unlink(out.temp_path.c_str());
+    if (out.fd >= 0) ::close(out.fd);
+    out.fd = -1;
+    out.used = 0;
+    unstage(out);
+}
+
+// A write error while closing during a stop comes after the stop's line.
+void flush_quietly(OutStream& out) noexcept {
+    try {
+        flush(out);
+    } catch (const RunStopped& stop) {
+        if (stop.has_line) add_late_line(stop.line);
+    }
+}
+
 }  // namespace
 
 bool open_out_staged(OutStream& out, const std::string& path) {
@@ -100,11 +118,9 @@ bool open_out_staged(OutStream& out, const std::string& path) {
     const int fd = create_temporary(target, temp_path);
     if (fd < 0) return open_out(out, path);
     if (exists) (void)::fchmod(fd, st.st_mode & 07777);
-    out.fd = fd;
-    out.name = path;
+    attach_out(out, fd, path);
     out.temp_path = temp_path;
     out.final_path = target;
-    allocate(out);
     for (auto& slot : staged_streams) {
         if (slot == nullptr) {
             slot = &out;
@@ -138,13 +154,7 @@ void settle_staged_outputs_on_stop() {
 
 void discard_staged_outputs() {
     for (auto* s : staged_streams) {
-        if (s == nullptr) continue;
-        OutStream& out = *s;
-        ::unlink(out.temp_path.c_str());
-        if (out.fd >= 0) ::close(out.fd);
-        out.fd = -1;
-        out.used = 0;
-        unstage(out);
+        if (s != nullptr) discard(*s);
     }
 }
 
@@ -166,9 +176,7 @@ bool open_out(OutStream& out, const std::string& path) {
             return false;
         }
     }
-    out.fd = fd;
-    out.name = path;
-    allocate(out);
+    attach_out(out, fd, path);
     return true;
 }
 
@@ -236,11 +244,7 @@ void close_quietly(OutStream& out) noexcept {
     if (out.fd < 0) return;
     if (!out.temp_path.empty() && staged_kept_on_stop) {
         // A stop during the scan loop or later: what was written takes its name.
-        try {
-            flush(out);
-        } catch (const RunStopped& stop) {
-            if (stop.has_line) add_late_line(stop.line);
-        }
+        flush_quietly(out);
         ::close(out.fd);
         out.fd = -1;
         if (::rename(out.temp_path.c_str(), out.final_path.c_str()) != 0) {
@@ -252,18 +256,10 @@ void close_quietly(OutStream& out) noexcept {
     }
     if (!out.temp_path.empty()) {
         // Still staged: the run never reached its scan loop.
-        ::unlink(out.temp_path.c_str());
-        ::close(out.fd);
-        out.fd = -1;
-        out.used = 0;
-        unstage(out);
+        discard(out);
         return;
     }
-    try {
-        flush(out);
-    } catch (const RunStopped& stop) {
-        if (stop.has_line) add_late_line(stop.line);
-    }
+    flush_quietly(out);
     if (out.fd > 2) ::close(out.fd);
     out.fd = -1;
 }

@@ -48,9 +48,7 @@ bool open_in(TextReader& in, const std::string& path) {
     close_in(in);
     int fd = open_input_file(path);
     if (fd < 0) return false;
-    in.fd = fd;
-    in.name = path;
-    allocate(in);
+    attach_in(in, fd, path);
     return true;
 }
 
