@@ -36,14 +36,8 @@ void check_outputs(const AccuracyOptions& o, const SurveyInputs& in) {
         for (const auto& r : s.roles) files.push_back(r);
     }
     std::vector<std::string> taken;
-    for (const std::string* out : {&o.json, &o.csv, &o.picture}) {
-        if (out->empty()) continue;
-        if (std::string why = morva::inputs::output_refusal(*out, files); !why.empty()) stop_run(why);
-        for (const std::string& other : taken)
-            if (morva::inputs::same_file(*out, other))
-                stop_run(*out + " is named for two outputs (" + other + "); give each its own");
-        taken.push_back(*out);
-    }
+    for (const std::string* out : {&o.json, &o.csv, &o.picture})
+        if (!out->empty()) morva::common::check_output(*out, files, taken);
 }
 
 // Where the check points and the inputs meet: the inputs' projected CRS
@@ -63,7 +57,7 @@ void settle_crs(const std::string& checkpoint_crs, const AccuracyOptions& o, Sur
         return;
     }
     const auto& first = in.sources.front();
-    if (same_crs(checkpoint_crs, first.crs, "the check points")) return;
+    if (same_crs(checkpoint_crs, first.crs)) return;
     const std::string line = "the check points are in " + checkpoint_crs + " (" + facts.name + "), the inputs in " +
                              first.crs_name;
     if (!o.force) stop_run(line + "; --force takes the check points into the inputs' CRS");

@@ -4,35 +4,22 @@
 #include <filesystem>
 #include <fstream>
 
-#include <proj.h>
-
+#include "proj_objects.hpp"
 #include "text/stop.hpp"
 
 namespace accuracy {
 
+using morva::common::ProjContext;
+using morva::common::ProjObject;
 using morva::text::stop_run;
 
 namespace {
 
-struct Context {
-    PJ_CONTEXT* ctx = proj_context_create();
-    ~Context() { proj_context_destroy(ctx); }
-};
-struct Object {
-    PJ* pj = nullptr;
-    ~Object() {
-        if (pj) proj_destroy(pj);
-    }
-};
-
-void make(const Context& c, Object& o, const std::string& crs, const std::string& what) {
-    o.pj = proj_create(c.ctx, crs.c_str());
-    if (o.pj == nullptr) stop_run(what + ": PROJ does not know the coordinate system '" + crs + "'");
+ProjObject make(const ProjContext& c, const std::string& crs) {
+    ProjObject o(proj_create(c.ctx, crs.c_str()));
+    if (!o) stop_run("the check points: PROJ does not know the coordinate system '" + crs + "'");
+    return o;
 }
-
-}  // namespace
-
-namespace {
 
 // The comment lines above the header.
 std::vector<std::string> comment_lines(const std::string& csv_path) {
@@ -84,35 +71,19 @@ bool same_vertical(const std::string& declared, const std::string& inputs) {
     return declared == inputs;
 }
 
-bool same_crs(const std::string& a, const std::string& b, const std::string& what) {
-    Context c;
-    Object pa, pb;
-    make(c, pa, a, what);
-    make(c, pb, b, what);
-    return proj_is_equivalent_to_with_ctx(c.ctx, pa.pj, pb.pj, PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
-}
-
-CrsName crs_name(const std::string& crs) {
-    Context c;
-    Object o;
-    make(c, o, crs, "the check points");
-    CrsName n;
-    if (const char* name = proj_get_name(o.pj)) n.name = name;
-    const char* authority = proj_get_id_auth_name(o.pj, 0);
-    const char* code = proj_get_id_code(o.pj, 0);
-    if (authority && code) n.id = std::string(authority) + ":" + code;
-    return n;
+bool same_crs(const std::string& a, const std::string& b) {
+    const ProjContext c;
+    const ProjObject pa = make(c, a), pb = make(c, b);
+    return proj_is_equivalent_to_with_ctx(c.ctx, pa.get(), pb.get(), PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS) != 0;
 }
 
 void transform_checkpoints(std::vector<CheckPoint>& points, const std::string& from, const std::string& to) {
-    Context c;
-    Object raw, normalized;
-    raw.pj = proj_create_crs_to_crs(c.ctx, from.c_str(), to.c_str(), nullptr);
-    if (raw.pj == nullptr) stop_run("PROJ finds no transformation from the check points' " + from + " to the inputs' CRS");
-    normalized.pj = proj_normalize_for_visualization(c.ctx, raw.pj);
-    if (normalized.pj == nullptr) stop_run("PROJ finds no transformation from the check points' " + from + " to the inputs' CRS");
+    const ProjContext c;
+    const ProjObject raw(proj_create_crs_to_crs(c.ctx, from.c_str(), to.c_str(), nullptr));
+    const ProjObject normalized(raw ? proj_normalize_for_visualization(c.ctx, raw.get()) : nullptr);
+    if (!normalized) stop_run("PROJ finds no transformation from the check points' " + from + " to the inputs' CRS");
     for (CheckPoint& p : points) {
-        const PJ_COORD out = proj_trans(normalized.pj, PJ_FWD, proj_coord(p.easting, p.northing, 0, 0));
+        const PJ_COORD out = proj_trans(normalized.get(), PJ_FWD, proj_coord(p.easting, p.northing, 0, 0));
         if (!std::isfinite(out.xy.x) || !std::isfinite(out.xy.y))
             stop_run("check point " + p.id + " cannot be taken from " + from + " into the inputs' CRS");
         p.easting = out.xy.x;

@@ -27,14 +27,8 @@ std::string declared_vertical(const std::string& csv_path);
 bool same_vertical(const std::string& declared, const std::string& inputs);
 
 // Whether PROJ takes the two CRSs for the same (axis order aside); a CRS PROJ
-// does not know stops with one line naming `what`.
-bool same_crs(const std::string& a, const std::string& b, const std::string& what);
-
-// PROJ's name and EPSG code ("EPSG:32631", empty when none) of a CRS.
-struct CrsName {
-    std::string name, id;
-};
-CrsName crs_name(const std::string& crs);
+// does not know stops with one line.
+bool same_crs(const std::string& a, const std::string& b);
 
 // Transforms every check point's easting and northing from one projected CRS
 // to another (heights untouched); a point PROJ cannot transform stops with one line.

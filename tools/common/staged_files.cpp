@@ -65,4 +65,12 @@ void write_staged(StagedFiles& staged, const std::string& output, const std::str
     if (!written || !closed) text::stop_run(output + ": cannot write: " + std::strerror(written ? errno : error));
 }
 
+void check_output(const std::string& out, const std::vector<inputs::RunFile>& files, std::vector<std::string>& taken) {
+    if (std::string why = inputs::output_refusal(out, files); !why.empty()) stop_run(why);
+    for (const std::string& other : taken)
+        if (inputs::same_file(out, other))
+            stop_run(out + " is named for two outputs (" + other + "); give each its own");
+    taken.push_back(out);
+}
+
 }  // namespace morva::common

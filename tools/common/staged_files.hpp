@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "inputs/output_guard.hpp"
+
 namespace morva::common {
 
 // Files that appear together, each only when all are complete: add() reserves
@@ -41,5 +43,9 @@ private:
 // Stages bytes as the file `output` in the group; a write that fails stops
 // with one line naming the output and the system's reason.
 void write_staged(StagedFiles& staged, const std::string& output, const std::string& bytes);
+
+// Stops with one line at an output inputs::output_refusal refuses (a folder,
+// device or pipe, one of `files`) or one already `taken`; adds it to `taken`.
+void check_output(const std::string& out, const std::vector<inputs::RunFile>& files, std::vector<std::string>& taken);
 
 }  // namespace morva::common

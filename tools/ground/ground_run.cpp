@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "classify_ground.hpp"
-#include "crs_unit.hpp"
 #include "ground_tile.hpp"
 #include "run_record_check.hpp"
 #include "inputs/output_guard.hpp"
@@ -22,6 +21,7 @@
 #include "las_writer.hpp"
 #include "memory_budget.hpp"
 #include "point_source.hpp"
+#include "proj_objects.hpp"
 #include "crs_wkt.hpp"
 #include "run_las.hpp"
 #include "staged_files.hpp"
@@ -103,6 +103,16 @@ bool runs_were_ellipsoidal(const GroundOptions& o, const std::vector<common::Poi
         common::check_record_of(given, o.metadata, *runs.front());
     }
     return given.mode == georef::Geodesy::Ellipsoid;
+}
+
+// Metres per unit of the CRS's first axis (1 for metres, 0.3048006 for US
+// survey feet); 0 when PROJ cannot tell.
+double metres_per_unit(const std::string& crs) {
+    const common::ProjContext c;
+    const common::ProjObject whole(proj_create(c.ctx, crs.c_str()));
+    const char* unit = nullptr;
+    double factor = 0;
+    return whole && common::first_axis_unit(c.ctx, whole.get(), unit, factor) ? factor : 0;
 }
 
 // The method's settings in the units of the group's CRS: every length not

@@ -41,17 +41,6 @@ void check_consistent(const std::vector<Flight>& flights, bool force, std::vecto
     }
 }
 
-// No output may replace a file of a flight (its run control, its inputs, its
-// scan points) or a campaign's record, nor a folder, device or pipe (links
-// followed), nor another output.
-void check_output(const std::string& out, const std::vector<inputs::RunFile>& files, std::vector<std::string>& taken) {
-    if (std::string why = inputs::output_refusal(out, files); !why.empty()) fail(why);
-    for (const auto& other : taken) {
-        if (inputs::same_file(out, other)) fail(out + " is named for two outputs (" + other + "); give each its own");
-    }
-    taken.push_back(out);
-}
-
 std::uint64_t memory_bound(const OverlapOptions& o) { return o.max_memory ? o.max_memory : common::default_memory_bound(); }
 
 constexpr std::string_view kCoarser = "choose a coarser --resolution";
@@ -70,7 +59,7 @@ int compare_flights(const OverlapOptions& o) {
     const std::vector<inputs::RunFile> protected_files = files_of(flights);
     std::vector<std::string> outputs;
     for (const std::string* out : {&o.csv, &o.json, &o.picture}) {
-        if (!out->empty()) check_output(*out, protected_files, outputs);
+        if (!out->empty()) common::check_output(*out, protected_files, outputs);
     }
     std::error_code ec;
     if (!o.rasters.empty() && std::filesystem::exists(o.rasters, ec) && !std::filesystem::is_directory(o.rasters, ec)) {
@@ -161,7 +150,7 @@ int compare_flights(const OverlapOptions& o) {
     if (!o.rasters.empty()) {
         for (const auto& p : c.pairs) {
             rasters.push_back((std::filesystem::path(o.rasters) / raster_name(c, p)).string());
-            check_output(rasters.back(), protected_files, outputs);
+            common::check_output(rasters.back(), protected_files, outputs);
         }
         folder.make();
         write_rasters(c, rasters, staged, bound - std::min(bound, kept));
