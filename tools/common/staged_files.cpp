@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "inputs/file_guard.hpp"
 #include "text/staging.hpp"
 #include "text/stop.hpp"
 
