@@ -10,7 +10,7 @@ import subprocess
 import time
 from typing import Any, Callable, Optional
 
-from . import atomic, companions, flights, settings as settings_mod
+from . import atomic, flights, settings as settings_mod
 
 OUTPUT = "accuracy.json"
 RECORD = "accuracy.done.json"
@@ -48,15 +48,10 @@ def identity(campaign: str, s: settings_mod.Settings) -> dict[str, Any]:
             "limits": s.limits, "geodesy": s.geodesy, "flights": done}
 
 
-def read_record(campaign: str) -> Optional[dict[str, Any]]:
-    record = flights.read_json(os.path.join(campaign, RECORD))
-    return record if isinstance(record, dict) else None
-
-
 def state(campaign: str, s: settings_mod.Settings) -> tuple[str, str]:
     """("done" | "failed" | "stale" | "to do", why)."""
-    record = read_record(campaign)
-    if record is None:
+    record = flights.read_json(os.path.join(campaign, RECORD))
+    if not isinstance(record, dict):
         return "to do", "not measured yet"
     now = identity(campaign, s)
     old = record.get("identity") or {}
@@ -78,7 +73,7 @@ def run(campaign: str, s: settings_mod.Settings, script_dir: str, say: Callable[
         return True
     ident = identity(campaign, s)
     record: dict[str, Any] = {"identity": ident, "started": time.strftime("%Y-%m-%dT%H:%M:%S%z")}
-    program = companions.find(script_dir, "morva-accuracy", "accuracy")
+    program = settings_mod.companion(script_dir, "morva-accuracy", "accuracy")
     t0 = time.monotonic()
     if not ident["flights"]:
         last = "no flight is done"

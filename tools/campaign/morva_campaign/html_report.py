@@ -4,6 +4,7 @@ dates, coordinate systems, software; the calibration; the strip overlaps
 (morva-overlap); the absolute accuracy and density (morva-accuracy); the
 terrain model's hillshade with the flight lines and check points; every
 flight's figures and quick-look; and in words what was not done."""
+import contextlib
 import json
 import os
 import subprocess
@@ -14,7 +15,7 @@ from typing import Any, Dict, List, Optional
 
 from morva_cli import outputs
 
-from . import atomic, companions, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
+from . import atomic, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
 from .flight_run import RUNNER_FILES
 from .report_format import NOT_TESTED, count as _count, crs_name, e, given, image, number as _number, text as _text
@@ -336,7 +337,7 @@ def _overlap(campaign: str, fl: List[Dict[str, Any]], options: Dict[str, Any], b
     done = [f for f in fl if f["state"] == "done"]
     if len(done) < 2:
         return None, f"{len(done)} flight{'' if len(done) == 1 else 's'} done, two are needed", None
-    tool = companions.find(build.script_dir, "morva-overlap", "overlap")
+    tool = settings_mod.companion(build.script_dir, "morva-overlap", "overlap")
     if tool is None:
         return None, "morva-overlap was not found", None
     command = [tool, "--json", os.path.join(work, "o.json"), "--picture", os.path.join(work, "o.png")]
@@ -373,7 +374,7 @@ def _terrain(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], 
     if not isinstance(points, list):
         points, epsg = (_checkpoint_file(os.path.join(campaign, s.checkpoints)) if s.checkpoints else []), None
     geodesy = ["--geodesy", s.geodesy] if s.geodesy else []
-    grid = companions.find(build.script_dir, "morva-grid", "grid")
+    grid = settings_mod.companion(build.script_dir, "morva-grid", "grid")
     return terrain_picture.draw(grid, done, campaign, geodesy, points, epsg, work)
 
 
@@ -419,11 +420,10 @@ def _keep_overlaps(campaign: str, run_controls: str, overlap: Optional[Dict[str,
     if overlap is not None:
         history[run_controls] = {"written": time.strftime("%Y-%m-%d %H:%M %Z"), "resolution_m": overlap.get("resolution_m"),
                                  "pairs": _pairs_by_flight(overlap)}
-        try:
+        # The comparison is shown from what was kept; nothing else depends on it.
+        with contextlib.suppress(OSError):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             atomic.write_atomically(path, json.dumps(history, indent=1) + "\n", durable=False)
-        except OSError:
-            pass    # the comparison is shown from what was kept; nothing else depends on it
     return history
 
 
@@ -442,7 +442,7 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
     if "--limits" not in options and s.limits:
         options = {**options, "--limits": s.limits}
     with tempfile.TemporaryDirectory() as work:
-        quicklook = companions.find(build.script_dir, "morva-quicklook", "quicklook")
+        quicklook = settings_mod.companion(build.script_dir, "morva-quicklook", "quicklook")
         for f in fl:
             _add_quicklook(f, quicklook, work)
         overlap, overlap_error, picture = _overlap(campaign, fl, options, build, work)

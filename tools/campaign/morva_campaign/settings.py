@@ -149,14 +149,25 @@ def _explicit_program(value: str) -> str:
     return os.path.abspath(path)
 
 
+def _runnable(candidates: list[str]) -> str | None:
+    """The first candidate that is a program this user may run."""
+    return next((c for c in candidates if c and os.path.isfile(c) and os.access(c, os.X_OK)), None)
+
+
 def _first_program(candidates: list[str], name: str) -> str:
-    for c in candidates:
-        if c and os.path.isfile(c) and os.access(c, os.X_OK):
-            return os.path.abspath(c)
-    found = shutil.which(name)
+    found = _runnable(candidates)
+    found = os.path.abspath(found) if found else shutil.which(name)
     if found:
         return found
     raise SettingsError(f"cannot find {name} (tried {', '.join(c for c in candidates if c)} and PATH)")
+
+
+def companion(script_dir: str, name: str, subdir: str) -> str | None:
+    """Where the runner finds a companion program (morva-overlap, morva-grid,
+    morva-accuracy ...): beside itself when installed, in the build tree's
+    folder of its own, or on PATH."""
+    beside = _runnable([os.path.join(script_dir, name), os.path.join(script_dir, os.pardir, subdir, name)])
+    return beside or shutil.which(name)
 
 
 def _answer(program: str, option: str) -> str | None:
