@@ -9,6 +9,7 @@ twice: every direct child gets SIGKILL from the kernel when the thread that
 started it ends (a parent-death signal), and a watchdog process, in a
 session of its own and reading a pipe that only the runner holds, kills the
 groups still registered when that pipe closes."""
+import contextlib
 import ctypes
 import os
 import signal
@@ -64,11 +65,9 @@ class Children:
     def _register(self, pgid: int) -> None:
         if self._watchdog is None or self._watchdog.stdin is None:
             return
-        try:
+        with contextlib.suppress(OSError):    # a watchdog gone: the parent-death signal still holds
             self._watchdog.stdin.write(f"{pgid}\n".encode())
             self._watchdog.stdin.flush()
-        except OSError:
-            pass    # a watchdog gone: the parent-death signal still holds
 
     def start(self, command: list[str], on_start: Callable[[int], None] | None = None,
               **kwargs: Any) -> subprocess.Popen[Any] | None:
@@ -98,10 +97,8 @@ class Children:
                 try:
                     os.killpg(proc.pid, signal.SIGTERM)
                 except OSError:
-                    try:
+                    with contextlib.suppress(OSError):
                         proc.send_signal(signal.SIGTERM)   # not yet its own group leader
-                    except OSError:
-                        pass
 
     @staticmethod
     def wait_group(pgid: int, timeout_s: float = 5.0) -> None:

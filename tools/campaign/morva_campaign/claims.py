@@ -2,6 +2,7 @@
 run whose outputs would collide with another flight's inputs or outputs: two
 flights writing one file would both be reported done over one result, and a
 flight reading what another writes depends on which runs first."""
+import contextlib
 import os
 import stat
 from typing import Callable
@@ -16,11 +17,9 @@ def _real(flight: flights.Flight, names: list[str]) -> list[str]:
     paths = []
     for name in names:
         path = os.path.realpath(flights.resolve(flight, name))
-        try:
+        with contextlib.suppress(OSError):
             if not stat.S_ISREG(os.stat(path).st_mode) and not stat.S_ISDIR(os.stat(path).st_mode):
                 continue    # /dev/null and the like belong to no flight
-        except OSError:
-            pass
         paths.append(path)
     return paths
 
@@ -32,11 +31,9 @@ def outside_output(flight: flights.Flight, info: Info) -> str:
     home = os.path.realpath(flight.path)
     for name in info["outputs"]:
         path = os.path.realpath(flights.resolve(flight, name))
-        try:
+        with contextlib.suppress(OSError):
             if stat.S_ISCHR(os.stat(path).st_mode):
                 continue
-        except OSError:
-            pass
         if os.path.commonpath([home, path]) != home:
             return name
     return ""

@@ -140,10 +140,9 @@ def _break_stale(folder: str, seen: Owner) -> None:
                 os.unlink(guard)
         return
     try:
-        if read_owner(path) == seen:
-            os.unlink(path)
-    except FileNotFoundError:
-        pass
+        with contextlib.suppress(FileNotFoundError):
+            if read_owner(path) == seen:
+                os.unlink(path)
     finally:
         os.unlink(guard)
 
@@ -178,10 +177,8 @@ def add_child(folder: str, pid: int) -> None:
         if not owner or owner.get("pid") != os.getpid() or owner.get("host") != socket.gethostname():
             return
         owner.setdefault("children", []).append({"pid": pid, "start": start_time(pid)})
-        try:
+        with contextlib.suppress(OSError):    # the owner alone still holds it
             atomic.write_atomically(path, json.dumps(owner), durable=False)
-        except OSError:
-            pass    # the owner alone still holds it
 
 
 def release(folder: str) -> None:

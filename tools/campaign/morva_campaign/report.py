@@ -1,6 +1,7 @@
 """What a flight's status shows, read from morva's record of the run (its
 --metadata file) or, from a morva without one, its console report and
 standard error; the time span from its centre-point file."""
+import contextlib
 import os
 import re
 from typing import Any
@@ -48,7 +49,7 @@ def count_warnings(path: str) -> int:
 def _centre_times(path: str) -> list[float] | None:
     """First and last time (decimal hours) of a centre-point file, reading
     only its first and last lines."""
-    try:
+    with contextlib.suppress(OSError, ValueError):
         with open(path, "rb") as f:
             first = f.readline().split()
             f.seek(0, os.SEEK_END)
@@ -57,8 +58,6 @@ def _centre_times(path: str) -> list[float] | None:
         last = lines[-1].split() if lines else []
         if first and last:
             return [float(first[0]), float(last[0])]
-    except (OSError, ValueError):
-        pass
     return None
 
 
@@ -86,29 +85,27 @@ def summary(log_path: str, err_path: str, centre_path: str | None,
     """Scans read, points output, time span, range of ground heights,
     regression bias and roll (when the run had them), warnings."""
     figures = summary_of_metadata(metadata_path) if metadata_path else None
-    if figures is not None:
-        # The warnings are counted in morva.err, which holds them all, as the
-        # user reads them there.
-        figures["time_span"] = _centre_times(centre_path) if centre_path else None
-        figures["warnings"] = count_warnings(err_path)
-        return figures
-    try:
-        with open(log_path, encoding="utf-8", errors="replace") as f:
-            text = f.read()
-    except OSError:
-        text = ""
-    s: dict[str, Any] = {"scans": _int_after("Total number of scans read:", text),
-         "points": _int_after("Total number of points output:", text),
-         "ground_heights": None, "bias": None, "roll": None,
-         "time_span": _centre_times(centre_path) if centre_path else None,
-         "warnings": count_warnings(err_path)}
-    m = re.search(r"range of ground heights:\s*" + _NUMBER + r"\s*" + _NUMBER, text)
-    if m:
-        low, high = _value(m.group(1)), _value(m.group(2))
-        # No scan-point file leaves the statistic at its initial 9999/-9999.
-        if not (low == 9999.0 and high == -9999.0):
-            s["ground_heights"] = [low, high]
-    m = re.search(r"bias:\s*" + _NUMBER + r" m, slope \(roll0\):\s*" + _NUMBER, text)
-    if m:
-        s["bias"], s["roll"] = _value(m.group(1)), _value(m.group(2))
-    return s
+    if figures is None:
+        # A morva without a record of the run: the figures of its console report.
+        try:
+            with open(log_path, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+        except OSError:
+            text = ""
+        figures = {"scans": _int_after("Total number of scans read:", text),
+                   "points": _int_after("Total number of points output:", text),
+                   "ground_heights": None, "bias": None, "roll": None}
+        m = re.search(r"range of ground heights:\s*" + _NUMBER + r"\s*" + _NUMBER, text)
+        if m:
+            low, high = _value(m.group(1)), _value(m.group(2))
+            # No scan-point file leaves the statistic at its initial 9999/-9999.
+            if not (low == 9999.0 and high == -9999.0):
+                figures["ground_heights"] = [low, high]
+        m = re.search(r"bias:\s*" + _NUMBER + r" m, slope \(roll0\):\s*" + _NUMBER, text)
+        if m:
+            figures["bias"], figures["roll"] = _value(m.group(1)), _value(m.group(2))
+    figures["time_span"] = _centre_times(centre_path) if centre_path else None
+    # The warnings are counted in morva.err, which holds them all, as the user
+    # reads them there.
+    figures["warnings"] = count_warnings(err_path)
+    return figures
