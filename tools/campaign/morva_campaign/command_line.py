@@ -22,15 +22,11 @@ MOST_TASKS = 100000
 Options = dict[str, Any]
 
 
-def _parser(help_text: str, version: str, commit: str) -> morva_cli.ArgumentParser:
-    return morva_cli.ArgumentParser(PROGRAM, USAGE, help_text=help_text, version=version, commit=commit)
-
-
 def _add_options(p: morva_cli.ArgumentParser, command: str) -> None:
     p.add_argument("folder", metavar="DIR")
     if command == "report":
         p.add_argument("--output", metavar="FILE.html")
-        p.add_argument("--limits", type=morva_cli.choice("QL0", "QL1", "QL2", "QL3"))
+        p.add_argument("--limits", type=morva_cli.choice(*settings.LEVELS))
         p.add_argument("--resolution", type=morva_cli.number(0.1, 1000, whole=False))
         return
     p.add_argument("--only", metavar="PATTERN")
@@ -60,7 +56,7 @@ def parse(args: list[str], help_text: str, version: str, commit: str) -> tuple[s
     command line end the program here. run-flight's options are "job_file"
     and "first"; the others' are named as on the command line, "DIR" the
     campaign folder."""
-    p = _parser(help_text, version, commit)
+    p = morva_cli.ArgumentParser(PROGRAM, USAGE, help_text=help_text, version=version, commit=commit)
     if not args or args[0].startswith("-"):
         p.parse_known_args(args)    # --help, --version
         usage_error(f"missing COMMAND ({', '.join(SHOWN)})" if not args or args[0] != "-" else

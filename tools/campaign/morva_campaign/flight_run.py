@@ -3,6 +3,7 @@
 morva.err), then the exports, then write the record, atomically and last.
 The local engine and every Slurm array task go through process()."""
 import contextlib
+import functools
 import json
 import os
 import re
@@ -12,7 +13,7 @@ import socket
 import subprocess
 import time
 from dataclasses import dataclass, field
-from typing import Any, Callable
+from typing import Any
 
 from . import atomic, claims, flights, lock, products, report
 from .children import Children
@@ -62,14 +63,6 @@ class Outcome:
     result: str          # "done", "failed", "skipped", "busy", "stopped"
     detail: str = ""
     wall_s: float = 0.0
-
-
-def _signal_text(status: int) -> str:
-    try:
-        name = signal.Signals(-status).name
-    except ValueError:
-        name = "signal"
-    return f"morva ended by signal {-status} ({name})"
 
 
 def write_record(flight: flights.Flight, record: flights.Record) -> None:
@@ -126,8 +119,8 @@ def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[
             log.write(f"$ {command}\n".encode())
             log.flush()
             before = products.snapshot(flight.path)
-            proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL,
-                                  stdout=log, stderr=log, env=env, on_start=_recorder(flight))
+            proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=log, env=env, on_start=functools.partial(lock.add_child, flight.path))
             if proc is None:
                 return entries, "stopped before the exports"
             status = proc.wait()
@@ -165,11 +158,6 @@ def _states(flight: flights.Flight, names: list[str], missing_ok: bool = False) 
     return entries
 
 
-def _recorder(flight: flights.Flight) -> Callable[[int], None]:
-    """Records each child in the flight's lock as it starts."""
-    return lambda pid: lock.add_child(flight.path, pid)
-
-
 def _known_names(flight: flights.Flight, info: Info | None) -> set[str]:
     """run.in, morva's inputs and outputs and the runner's own files, as
     names below the flight's folder: what an export's products are not."""
@@ -204,7 +192,7 @@ def _run_morva(flight: flights.Flight, job: Job, children: Children) -> tuple[li
     with open(os.path.join(flight.path, flights.RUN_CONTROL), "rb") as stdin, \
          open(os.path.join(flight.path, LOG), "wb") as out, open(os.path.join(flight.path, ERR), "wb") as err:
         proc = children.start(command, cwd=flight.path, stdin=stdin, stdout=out, stderr=err,
-                              on_start=_recorder(flight))
+                              on_start=functools.partial(lock.add_child, flight.path))
         status = proc.wait() if proc else -(children.stopping or signal.SIGTERM)
     if proc:
         children.done(proc)
@@ -214,7 +202,11 @@ def _run_morva(flight: flights.Flight, job: Job, children: Children) -> tuple[li
 def _morva_failure(flight: flights.Flight, job: Job, status: int) -> str:
     """The line a failed morva run is recorded with."""
     if status < 0:
-        return _signal_text(status)
+        try:
+            name = signal.Signals(-status).name
+        except ValueError:
+            name = "signal"
+        return f"morva ended by signal {-status} ({name})"
     return (_stop_line(os.path.join(flight.path, METADATA) if job.morva.takes_metadata else None) or
             report.last_line(os.path.join(flight.path, LOG)) or
             report.last_line(os.path.join(flight.path, ERR)) or f"morva exit {status}")
@@ -230,12 +222,10 @@ def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Reco
     t0 = time.monotonic()
     info, info_error = _runinfo(flight, job)
     run_control = _states(flight, [flights.RUN_CONTROL])[0]
-    inputs = []
-    if info:
-        try:
-            inputs = _states(flight, info["inputs"], missing_ok=True)
-        except OSError:
-            inputs = []     # an input that cannot be read: morva says so in its own words
+    try:
+        inputs = _states(flight, info["inputs"], missing_ok=True) if info else []
+    except OSError:
+        inputs = []     # an input that cannot be read: morva says so in its own words
     clash = _runner_file_named(flight, info) if info else ""
     outside = claims.outside_output(flight, info) if info and not clash else ""
     refused = (f"{flights.RUN_CONTROL} names {clash}, a file of the campaign runner" if clash else

@@ -3,7 +3,6 @@ terminal: flights finished and to do, and the time left at the pace so far."""
 import sys
 import threading
 import time
-from typing import TextIO
 
 
 def _duration(seconds: float) -> str:
@@ -16,11 +15,11 @@ def _duration(seconds: float) -> str:
 
 
 class Progress:
-    def __init__(self, total: int, stream: TextIO | None = None) -> None:
+    def __init__(self, total: int) -> None:
         self.total = total
         self.finished = 0
         self.failed = 0
-        self.stream = stream or sys.stderr
+        self.stream = sys.stderr
         self.enabled = total > 0 and self.stream.isatty()
         self.t0 = time.monotonic()
         self._lock = threading.Lock()
