@@ -175,9 +175,6 @@ class ArgumentParser(argparse.ArgumentParser):
     def error(self, message: str) -> NoReturn:
         usage_error(self.prog, _morva_message(message), self.one_line_usage)
 
-    def stop(self, message: str) -> NoReturn:
-        stop(self.prog, message)
-
 
 def _is_number(word: str) -> bool:
     try:

@@ -183,7 +183,7 @@ def title_lines(view: View) -> tuple[str, str]:
     if "h" in s.bounds:
         parts.append(f"heights {s.bounds['h'][0]:.2f} to {s.bounds['h'][1]:.2f} m")
     line2 = []
-    gaps = view["gaps"]
+    gaps, report = view["gaps"], view["report"]
     if gaps:
         def one(g: dict[str, Any]) -> str:
             at = clock(g["thr"], 1) if g.get("thr") is not None else "?"
@@ -193,13 +193,12 @@ def title_lines(view: View) -> tuple[str, str]:
         seconds = [g["seconds"] for g in gaps if g.get("seconds") is not None]
         longest = f", longest {max(seconds):.3f} s" if len(gaps) > 3 and seconds else ""
         line2.append(f"{len(gaps)} time gap{'s' if len(gaps) != 1 else ''}: {named}{more}{longest}")
-    elif view["report_given"]:
+    elif report is not None:
         line2.append("no time gaps")
-    report = view["report"]
     if report and report["scans_read"] is not None:
         line2.append(f"report: {report['scans_read']:,} scans read, {report['points_output']:,} points output")
-    if view["stopped"]:
-        line2.append(f"run stopped: {view['stopped']}")
+    if report and report["stopped"]:
+        line2.append(f"run stopped: {report['stopped']}")
     return " | ".join(parts), " | ".join(line2)
 
 

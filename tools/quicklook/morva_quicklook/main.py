@@ -144,7 +144,7 @@ def main(argv: Sequence[str], version: str, commit: str, runinfo_paths: Sequence
     except KeyboardInterrupt:
         print(f"{PROGRAM}: interrupted; nothing written", file=sys.stderr)
         return 130
-    except Stop as stop:
+    except (Stop, outputs.Refused) as stop:
         message = str(stop)
     except OSError as error:
         message = f"{error.filename or ''}: {error.strerror}"
@@ -176,10 +176,7 @@ def read_inputs(opts: Options, runinfo_paths: Sequence[str]) -> dict[str, Any]:
     # The run's files as this program opens them, for the guard (which takes
     # a run control's names relative to the current folder).
     run_files = [beside(folder, name) for name in info["inputs"] + info["outputs"]] if folder else []
-    try:
-        outputs.check(tool, output_names(opts, png), rc_path, ([opts["report"]] if opts["report"] else []) + run_files)
-    except outputs.Refused as refused:
-        raise Stop(str(refused))
+    outputs.check(tool, output_names(opts, png), rc_path, ([opts["report"]] if opts["report"] else []) + run_files)
     if scan_path is not None:
         require(scan_path, "scan-point file", 4, rc_path)
     require(centre_path, "centre-point file", 5, rc_path)
@@ -237,8 +234,6 @@ def make_view(opts: Options, inputs: dict[str, Any]) -> dict[str, Any]:
         "regression": regression,
         "curve": regression_curve(regression, report["nmeas"], bands["index"]) if report else None,
         "gaps": report["gaps"] if report else [],
-        "stopped": report["stopped"] if report else None,
-        "report_given": report is not None,
         "names": {"run_control": inputs["rc_path"], "scan_points": scan_path, "centres": inputs["centre_path"]},
         "flight": inputs["flight"], "date": inputs["date"],
         "form": None if scan_path is None else ("binary" if inputs["binary"] else "text"),
