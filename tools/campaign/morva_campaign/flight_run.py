@@ -15,7 +15,7 @@ import time
 from dataclasses import dataclass, field
 from typing import Any
 
-from . import atomic, claims, flights, lock, products, report
+from . import atomic, claims, flights, lock, report
 from .children import Children
 
 # morva-runinfo's answer: the run control as morva reads it.
@@ -106,6 +106,36 @@ def export_path(job: Job) -> str:
     return os.pathsep.join(unique + [os.environ.get("PATH", "")])
 
 
+# Size, modification time and inode of each file, by "/"-separated name.
+Snapshot = dict[str, tuple[int, int, int]]
+
+
+def _snapshot(folder: str) -> Snapshot:
+    """Every regular file below the flight's folder; hidden folders and
+    folders of other flights (holding their own run.in) are left out."""
+    seen: Snapshot = {}
+    for root, dirs, files in os.walk(folder):
+        dirs[:] = [d for d in dirs if not d.startswith(".") and
+                   not os.path.exists(os.path.join(root, d, flights.RUN_CONTROL))]
+        for name in files:
+            path = os.path.join(root, name)
+            try:
+                st = os.lstat(path)
+            except OSError:
+                continue
+            if os.path.isfile(path) and not os.path.islink(path):
+                seen[os.path.relpath(path, folder).replace(os.sep, "/")] = (st.st_size, st.st_mtime_ns, st.st_ino)
+    return seen
+
+
+def _made(before: Snapshot, after: Snapshot, known: set[str]) -> list[str]:
+    """The files the exports made: the names new or changed between the two
+    snapshots, apart from the known files (run.in, morva's inputs and outputs,
+    the runner's own), so that the record can hold them and a missing or
+    changed one makes the flight stale."""
+    return sorted(n for n, state in after.items() if before.get(n) != state and n not in known)
+
+
 def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[list[flights.Entry], str]:
     """Runs each export in the flight's folder, morva's folder and the
     companions' first on PATH; returns (entries, failure line or "")."""
@@ -118,7 +148,7 @@ def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[
             command = expand(template, flight, job)
             log.write(f"$ {command}\n".encode())
             log.flush()
-            before = products.snapshot(flight.path)
+            before = _snapshot(flight.path)
             proc = children.start(["/bin/sh", "-c", command], cwd=flight.path, stdin=subprocess.DEVNULL, stdout=log,
                                   stderr=log, env=env, on_start=functools.partial(lock.add_child, flight.path))
             if proc is None:
@@ -130,7 +160,7 @@ def _run_exports(flight: flights.Flight, job: Job, children: Children) -> tuple[
                 # Whatever the stopped export had begun to write goes: its
                 # files would look like products to the next run.
                 children.wait_group(proc.pid)
-                for name in products.made(before, products.snapshot(flight.path), set()):
+                for name in _made(before, _snapshot(flight.path), set()):
                     if name not in before:
                         with contextlib.suppress(OSError):
                             os.unlink(os.path.join(flight.path, name))
@@ -246,9 +276,9 @@ def run(flight: flights.Flight, job: Job, children: Children, kept: flights.Reco
         failure = info_error
     else:
         home = os.path.realpath(flight.path)
-        before = products.snapshot(home) if job.exports else {}
+        before = _snapshot(home) if job.exports else {}
         exports, failure = _run_exports(flight, job, children)
-        made = products.made(before, products.snapshot(home), _known_names(flight, info)) if job.exports else []
+        made = _made(before, _snapshot(home), _known_names(flight, info)) if job.exports else []
         made = [n for n in made if not _transient(n)]
     outputs: list[flights.Entry] = []
     made_states: list[flights.Entry] = []

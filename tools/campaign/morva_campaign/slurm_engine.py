@@ -45,11 +45,8 @@ def read_job_file(path: str) -> dict[str, Any]:
 def _sbatch_command(script: str, job_file: str, first: int, count: int, slurm: Any, wait: bool) -> list[str]:
     folder = os.path.dirname(job_file)
     command = ["sbatch", "--parsable", "--job-name=morva-campaign",
-               f"--output={os.path.join(folder, '%A_%a.out')}", f"--chdir={folder}"]
-    array = f"--array=0-{count - 1}"
-    if slurm.throttle:
-        array += f"%{slurm.throttle}"
-    command.append(array)
+               f"--output={os.path.join(folder, '%A_%a.out')}", f"--chdir={folder}",
+               f"--array=0-{count - 1}" + (f"%{slurm.throttle}" if slurm.throttle else "")]
     for option, value in (("--partition", slurm.partition), ("--time", slurm.time), ("--mem", slurm.mem),
                           ("--cpus-per-task", slurm.cpus_per_task)):
         if value:
