@@ -39,12 +39,6 @@ def outside_output(flight: flights.Flight, info: Info) -> str:
     return ""
 
 
-def files_of(flight: flights.Flight, info: Info | None) -> Files:
-    if not info:
-        return [], []
-    return _real(flight, info.get("inputs", [])), _real(flight, info.get("outputs", []))
-
-
 def recorded_files(record: dict | None) -> Info | None:
     """The names a done record holds, in the form of morva-runinfo's answer."""
     if not record or record.get("state") != "done":
@@ -64,13 +58,13 @@ def collisions(everyone: list[flights.Flight], to_run: set[str],
     for f in everyone:
         info = info_of(f)
         outside = outside_output(f, info) if info else ""
-        if outside:
-            # It never runs, so it claims nothing.
-            files[f.rel] = ([], [])
-            if f.rel in to_run:
-                found[f.rel] = f"output {outside} lies outside the flight's folder"
+        if outside and f.rel in to_run:
+            found[f.rel] = f"output {outside} lies outside the flight's folder"
+        # A flight with an output outside never runs, so it claims nothing.
+        if info and not outside:
+            files[f.rel] = (_real(f, info.get("inputs", [])), _real(f, info.get("outputs", [])))
         else:
-            files[f.rel] = files_of(f, info)
+            files[f.rel] = ([], [])
     writers: dict[str, list[str]] = {}
     readers: dict[str, list[str]] = {}
     for rel, (inputs, outputs) in files.items():

@@ -292,8 +292,7 @@ def render(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], fa
         parts.append(("Point density", *report_sections.density_verdict(acc)))
     else:
         parts.append(("Absolute vertical accuracy and point density", NOT_TESTED, acc["why"]))
-    parts.append((OVERLAPS,
-                  *overlap_verdict(overlap, facts["overlap_error"])))
+    parts.append((OVERLAPS, *overlap_verdict(overlap, facts["overlap_error"])))
     if not cal.get("data"):
         parts.append(("Boresight calibration", NOT_TESTED, cal["why"]))
     if not terrain.get("svg"):

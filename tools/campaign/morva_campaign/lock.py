@@ -126,9 +126,7 @@ def holder(folder: str) -> Owner | None:
     """The owner of a live lock on the flight, or None when it is free."""
     path = os.path.join(folder, LOCK)
     owner = read_owner(path)
-    if owner is None or is_stale(path, owner):
-        return None
-    return owner
+    return None if owner is None or is_stale(path, owner) else owner
 
 
 def _break_stale(folder: str, seen: Owner) -> None:

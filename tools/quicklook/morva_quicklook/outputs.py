@@ -27,11 +27,8 @@ def check(tool: str, outputs: List[str], run_control: str, inputs: List[str]) ->
     a device."""
     done = subprocess.run([tool, "--check-output", *outputs, "--", run_control, *inputs], capture_output=True,
                           text=True)
-    if done.returncode == 0:
-        return
-    reason = last_line(done)
-    prefix = "morva-runinfo: "
-    raise Refused("the output " + (reason[len(prefix):] if reason.startswith(prefix) else reason))
+    if done.returncode != 0:
+        raise Refused("the output " + last_line(done).removeprefix("morva-runinfo: "))
 
 
 def last_line(done: subprocess.CompletedProcess[str]) -> str:
