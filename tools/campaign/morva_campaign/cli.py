@@ -289,8 +289,7 @@ def _command_status(campaign: str, s: settings.Settings, options: Options, morva
     if csv_file is not None:
         # Refused before anything is shown: a CSV over a flight's file would
         # lose it, whatever the table says.
-        protected_files = protected.files(campaign, flights.find(campaign), lambda f: flight_run.runinfo(f, job),
-                                          flight_run.RUNNER_FILES, s)
+        protected_files = protected.files(campaign, flights.find(campaign), lambda f: flight_run.runinfo(f, job), s)
         try:
             outputs.check([csv_file], protected_files)
         except outputs.Refused as e:

@@ -17,7 +17,6 @@ from morva_cli import outputs
 
 from . import atomic, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
-from .flight_run import RUNNER_FILES
 from .report_format import NOT_TESTED, count as _count, crs_name, e, given, image, number as _number, text as _text
 from .report_format import verdict_cell as _verdict_cell
 
@@ -434,7 +433,7 @@ def report(campaign: str, s: settings_mod.Settings, options: Dict[str, Any], bui
     fl = [_flight(f, runinfo) for f in found]
     infos = {f["name"]: f["info"] for f in fl}
     try:
-        outputs.check([output], protected.files(campaign, found, lambda f: infos[f.rel], RUNNER_FILES, s))
+        outputs.check([output], protected.files(campaign, found, lambda f: infos[f.rel], s))
     except outputs.Refused as err:
         print(f"morva-campaign: {err}", file=sys.stderr)
         return 1

@@ -7,7 +7,7 @@ from typing import Any, Callable
 
 from morva_cli import outputs
 
-from . import accuracy_step, flights, settings
+from . import accuracy_step, flight_run, flights, settings
 
 # The run control of a flight as morva reads it (morva-runinfo), or None.
 RunInfo = Callable[[flights.Flight], "dict[str, Any] | None"]
@@ -24,18 +24,16 @@ def _recorded(record: flights.Record | None, group: str) -> list[str]:
 
 
 def files(campaign: str, found: list[flights.Flight], runinfo: RunInfo,
-          runner_files: tuple[str, ...], s: settings.Settings | None = None) -> list[outputs.Protected]:
+          s: settings.Settings) -> list[outputs.Protected]:
     """Every such file with what it is, e.g. ("/c/a/scan.bin", "flight a's
     input"); names that do not exist yet are included (outputs to come).
-    With the settings, also the files campaign.toml names and the accuracy
-    figures with their record."""
+    Also the files campaign.toml names and the accuracy figures with their
+    record."""
     protected: list[outputs.Protected] = [(os.path.join(campaign, settings.SETTINGS_FILE), "the campaign's settings")]
-    if s is not None:
-        protected += [(os.path.join(campaign, name), role) for name, role in
-                      ((s.checkpoints, "the campaign's check points"),
-                       (s.boresight or "boresight.json", "the campaign's calibration report")) if name]
-        protected += [(os.path.join(campaign, name), "the campaign's accuracy figures")
-                      for name in accuracy_step.FILES]
+    protected += [(os.path.join(campaign, name), role) for name, role in
+                  ((s.checkpoints, "the campaign's check points"),
+                   (s.boresight or "boresight.json", "the campaign's calibration report")) if name]
+    protected += [(os.path.join(campaign, name), "the campaign's accuracy figures") for name in accuracy_step.FILES]
     for f in found:
         record = flights.read_record(f)
         info = runinfo(f) or {}
@@ -44,7 +42,7 @@ def files(campaign: str, found: list[flights.Flight], runinfo: RunInfo,
             ([flights.RUN_CONTROL, "run.in"] + _recorded(record, "run_control"), "run control"),
             (_names(info.get("inputs")) + _recorded(record, "inputs"), "input"),
             (_names(info.get("outputs")) + _recorded(record, "outputs"), "output"),
-            (list(runner_files), "record of the campaign runner"),
+            (list(flight_run.RUNNER_FILES), "record of the campaign runner"),
             (_recorded(record, "products"), "export product"),
         ]
         for names, role in groups:
