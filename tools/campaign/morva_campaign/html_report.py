@@ -17,8 +17,7 @@ from morva_cli import outputs
 
 from . import atomic, flights as flights_mod, protected, report_facts, report_sections, terrain_picture
 from . import settings as settings_mod
-from .report_format import NOT_TESTED, count as _count, crs_name, e, given, image, number as _number, text as _text
-from .report_format import verdict_cell as _verdict_cell
+from .report_format import NOT_TESTED, count, crs_name, e, given, image, number, text, verdict_cell
 
 OUTPUT = "campaign-report.html"
 
@@ -103,11 +102,11 @@ def _pair_verdict(p: Dict[str, Any], resolution: Any) -> tuple[str, str]:
     compared, whatever verdict an older morva-overlap gave it."""
     smooth = p.get("smooth_cells")
     if p.get("verdict") != NOT_TESTED and isinstance(smooth, int) and smooth > 0:
-        return _text(p.get("verdict")), ""
+        return text(p.get("verdict")), ""
     reason = p.get("reason")
     if not isinstance(reason, str) or not reason:
         at = f" at cells of {resolution:g} m" if isinstance(resolution, (int, float)) else ""
-        reason = f"{_count(smooth) if smooth is not None else 'no'} smooth cells{at}"
+        reason = f"{count(smooth) if smooth is not None else 'no'} smooth cells{at}"
         hints = [v for k, v in p.items() if "resolution" in k and isinstance(v, (int, float))]
         if hints:
             reason += f"; cells of {hints[0]:g} m would test it"
@@ -119,7 +118,7 @@ def _flight_verdicts(overlap: Dict[str, Any], tested: set[str]) -> Dict[str, str
     out = {}
     for f in overlap.get("flights", []):
         name = f.get("name")
-        out[name] = _text(f.get("verdict")) if name in tested and f.get("verdict") != NOT_TESTED else NOT_TESTED
+        out[name] = text(f.get("verdict")) if name in tested and f.get("verdict") != NOT_TESTED else NOT_TESTED
     return out
 
 
@@ -142,9 +141,9 @@ def _overlap_section(overlap: Dict[str, Any], picture: Optional[str], names: Dic
     resolution = overlap.get("resolution_m")
     lim = overlap.get("limits") or {}
     if lim.get("name"):
-        out.append(f"<p>Limits {e(str(lim['name']))}: RMSDz at most {_number(lim.get('max_rmsdz_m'))} m, |dz| at "
-                   f"most {_number(lim.get('max_dz_m'))} m, precision at most {_number(lim.get('max_precision_m'))} m. "
-                   f"Cells of {_number(resolution, 2)} m in {e(_text(overlap.get('crs')))}.</p>")
+        out.append(f"<p>Limits {e(str(lim['name']))}: RMSDz at most {number(lim.get('max_rmsdz_m'))} m, |dz| at "
+                   f"most {number(lim.get('max_dz_m'))} m, precision at most {number(lim.get('max_precision_m'))} m. "
+                   f"Cells of {number(resolution, 2)} m in {e(text(overlap.get('crs')))}.</p>")
     out.append("<table><tr><th class='l'>A</th><th class='l'>B</th><th>overlap cells</th><th>smooth cells</th>"
                "<th>mean (m)</th><th>median (m)</th><th>std (m)</th><th>RMSDz (m)</th><th>p95 |dz| (m)</th>"
                "<th>max |dz| (m)</th><th>gradient right of A (mm/m)</th><th>gradient right of B (mm/m)</th>"
@@ -156,19 +155,19 @@ def _overlap_section(overlap: Dict[str, Any], picture: Optional[str], names: Dic
             tested |= {p.get("a"), p.get("b")}
         grad = [v * 1000 if isinstance(v, (int, float)) else None
                 for v in (p.get("gradient_right_of_a"), p.get("gradient_right_of_b"))]
-        figures = "".join(f"<td>{_number(p.get(k), 4)}</td>" for k in ("mean_m", "median_m", "std_m", "rmsdz_m",
+        figures = "".join(f"<td>{number(p.get(k), 4)}</td>" for k in ("mean_m", "median_m", "std_m", "rmsdz_m",
                                                                     "p95_abs_m", "max_abs_m"))
-        out.append(f"<tr><td class='l'>{e(names.get(p.get('a'), _text(p.get('a'))))}</td>"
-                   f"<td class='l'>{e(names.get(p.get('b'), _text(p.get('b'))))}</td>"
-                   f"<td>{_count(p.get('overlap_cells'))}</td><td>{_count(p.get('smooth_cells'))}</td>{figures}"
-                   f"<td>{_number(grad[0])}</td><td>{_number(grad[1])}</td>{_verdict_cell(verdict, why)}</tr>")
+        out.append(f"<tr><td class='l'>{e(names.get(p.get('a'), text(p.get('a'))))}</td>"
+                   f"<td class='l'>{e(names.get(p.get('b'), text(p.get('b'))))}</td>"
+                   f"<td>{count(p.get('overlap_cells'))}</td><td>{count(p.get('smooth_cells'))}</td>{figures}"
+                   f"<td>{number(grad[0])}</td><td>{number(grad[1])}</td>{verdict_cell(verdict, why)}</tr>")
     out.append("</table><table><tr><th class='l'>flight</th><th>precision (m)</th><th class='l'>verdict</th>"
                "<th>heading (deg)</th></tr>")
     verdicts = _flight_verdicts(overlap, tested)
     for f in overlap.get("flights", []):
         name = f.get("name")
-        out.append(f"<tr><td class='l'>{e(names.get(name, _text(name)))}</td><td>{_number(f.get('precision_m'), 4)}</td>"
-                   f"{_verdict_cell(verdicts[name])}<td>{_number(f.get('heading_deg'), 1)}</td></tr>")
+        out.append(f"<tr><td class='l'>{e(names.get(name, text(name)))}</td><td>{number(f.get('precision_m'), 4)}</td>"
+                   f"{verdict_cell(verdicts[name])}<td>{number(f.get('heading_deg'), 1)}</td></tr>")
     out.append("</table>")
     for w in overlap.get("warnings", []):
         out.append(f"<div class='warn'>Warning: {e(str(w))}</div>")
@@ -215,24 +214,24 @@ def _header(campaign: str, s: settings_mod.Settings, fl: List[Dict[str, Any]], c
 
 def _summary(items: List[tuple[str, str, str]], figures: Dict[str, str]) -> List[str]:
     rows = "".join(f"<tr><td class='l'>{e(what)}</td><td class='l'>{e(figures.get(what, '-'))}</td>"
-                   f"{_verdict_cell(v, why)}</tr>" for what, v, why in items)
+                   f"{verdict_cell(v, why)}</tr>" for what, v, why in items)
     return ["<h2>Verdicts</h2><table class='keep'><tr><th class='l'>figure</th><th class='l'>measured (limit)</th>"
             "<th class='l'>verdict</th></tr>", rows, "</table>"]
 
 
 def _summary_figures(acc: Dict[str, Any], overlap: Optional[Dict[str, Any]]) -> Dict[str, str]:
     """The figure beside each verdict of the summary, with its limit."""
-    out = {f"Absolute accuracy: {figure}": f"{_number(value, 4)} m ({_number(limit, 4)} m)"
+    out = {f"Absolute accuracy: {figure}": f"{number(value, 4)} m ({number(limit, 4)} m)"
            for figure, value, limit, _, _ in report_sections.accuracy_verdicts(acc)}
     d = (acc.get("data") or {}).get("density")
     if isinstance(d, dict):
         share = d.get("share_meeting")
-        out["Point density"] = (f"{_number(d.get('mean'), 2)} per m² ({_number(d.get('required'), 2)}), "
-                                f"{_number(share * 100 if isinstance(share, (int, float)) else None, 1)} % of cells")
+        out["Point density"] = (f"{number(d.get('mean'), 2)} per m² ({number(d.get('required'), 2)}), "
+                                f"{number(share * 100 if isinstance(share, (int, float)) else None, 1)} % of cells")
     rmsdz = [p.get("rmsdz_m") for p in (overlap or {}).get("pairs", []) if isinstance(p.get("rmsdz_m"), (int, float))]
     if rmsdz:
         limit = ((overlap or {}).get("limits") or {}).get("max_rmsdz_m")
-        out[OVERLAPS] = f"largest RMSDz {_number(max(rmsdz), 4)} m ({_number(limit, 3)} m)"
+        out[OVERLAPS] = f"largest RMSDz {number(max(rmsdz), 4)} m ({number(limit, 3)} m)"
     return out
 
 
@@ -252,9 +251,9 @@ def _flights_table(fl: List[Dict[str, Any]]) -> List[str]:
         state = f["state"] + (f": {f['last_line']}" if f["last_line"] else "")
         out.append(f"<tr><td class='l'>{e(f['name'])}</td><td class='l'>{e(state)}</td>"
                    f"<td class='l'>{e(f['flown']['date'])}</td><td class='l'>{e(f['flown']['times'])}</td>"
-                   f"<td>{_count(s.get('points'))}</td><td>{_count(s.get('scans'))}</td>"
-                   f"<td>{e(' to '.join(_number(h, 2) for h in heights)) if isinstance(heights, list) else '-'}</td>"
-                   f"<td>{_number(s.get('bias'))}</td><td>{_number(s.get('roll'))}</td><td>{_count(s.get('warnings'))}</td>"
+                   f"<td>{count(s.get('points'))}</td><td>{count(s.get('scans'))}</td>"
+                   f"<td>{e(' to '.join(number(h, 2) for h in heights)) if isinstance(heights, list) else '-'}</td>"
+                   f"<td>{number(s.get('bias'))}</td><td>{number(s.get('roll'))}</td><td>{count(s.get('warnings'))}</td>"
                    f"<td class='l'>{e(f['geodesy'])}</td><td class='l'>{e(f['geoid'] or 'none')}</td>"
                    f"<td class='l'>{e(f['run_control'])}</td><td class='l'>{e(_shown(f['misalignment']))}</td>"
                    f"<td class='l'>{e(f['version'] or '-')}</td></tr>")
