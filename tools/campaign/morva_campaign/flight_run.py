@@ -316,10 +316,8 @@ def _runner_file_named(flight: flights.Flight, info: Info) -> str:
     """The first input or output of the run control that is one of the
     runner's own files, which morva would overwrite or the runner would."""
     own = {os.path.join(flight.path, name) for name in RUNNER_FILES}
-    for name in info["inputs"] + info["outputs"]:
-        if os.path.normpath(flights.resolve(flight, name)) in own:
-            return name
-    return ""
+    named = info["inputs"] + info["outputs"]
+    return next((name for name in named if os.path.normpath(flights.resolve(flight, name)) in own), "")
 
 
 def _base_record(flight: flights.Flight, job: Job, started: float, t0: float, status: int | None,
