@@ -83,11 +83,9 @@ def _draw_map(fig: Figure, ax: Axes, view: View) -> None:
     cos_lat = math.cos(math.radians(lat_ref))
     ax.set_aspect(1.0 / cos_lat, adjustable="datalim")
     x0, x1 = ax.get_xlim()
-    width_m = (x1 - x0) * METRES_PER_DEGREE * cos_lat
-    length = _scale_length_m(width_m)
-    label = f"{length / 1000:g} km"
-    ax.add_artist(AnchoredSizeBar(ax.transData, length / (METRES_PER_DEGREE * cos_lat), label, "lower right",
-                                  pad=0.5, sep=4, frameon=True, size_vertical=0))
+    length = _scale_length_m((x1 - x0) * METRES_PER_DEGREE * cos_lat)
+    ax.add_artist(AnchoredSizeBar(ax.transData, length / (METRES_PER_DEGREE * cos_lat), f"{length / 1000:g} km",
+                                  "lower right", pad=0.5, sep=4, frameon=True, size_vertical=0))
 
 
 # The run reduces the ground heights to the geoid when it has a grid; the
