@@ -21,11 +21,6 @@ def _run(command: list[str], cwd: str, stdin: str = "") -> subprocess.CompletedP
     return subprocess.run(command, cwd=cwd, input=stdin, capture_output=True, text=True, errors="replace")
 
 
-def _last_line(done: subprocess.CompletedProcess, program: str) -> str:
-    lines = [ln for ln in done.stderr.splitlines() if ln.strip()]
-    return lines[-1] if lines else f"{program} exited with status {done.returncode}"
-
-
 def _png_size(path: str) -> tuple[int, int]:
     with open(path, "rb") as f:
         head = f.read(24)
@@ -40,7 +35,8 @@ def _grid(grid: str, inputs: list[str], geodesy: list[str], campaign: str, work:
     done = _run([grid, "--output-type", band, "--resolution", f"{resolution:g}", "--fill", str(FILL_CELLS),
                  "--hillshade", png, *geodesy, *inputs, tif], campaign)
     if done.returncode != 0:
-        return None, _last_line(done, "morva-grid")
+        lines = [ln for ln in done.stderr.splitlines() if ln.strip()]
+        return None, lines[-1] if lines else f"morva-grid exited with status {done.returncode}"
     with open(png[:-4] + ".pgw") as f:
         a, _, _, e, c, fy = (float(v) for v in f.read().split())
     return {"band": band, "tif": tif, "png": png, "resolution": resolution, "transform": (a, e, c, fy)}, ""
