@@ -183,11 +183,8 @@ def _answer(program: str, option: str) -> str | None:
 
 
 def file_digest(path: str) -> str:
-    h = hashlib.sha256()
     with open(path, "rb") as f:
-        while chunk := f.read(1 << 20):
-            h.update(chunk)
-    return h.hexdigest()
+        return hashlib.file_digest(f, "sha256").hexdigest()
 
 
 def find_morva(settings: Settings, build: Any) -> Morva:
