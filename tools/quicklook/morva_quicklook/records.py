@@ -151,15 +151,13 @@ def scan_point_chunks(path: str, binary: bool, averaged: bool, lay: Layouts,
     record at the end is left out (record_count tells of it)."""
     whole, _ = record_count(path, binary, averaged, lay)
     with open(path, "rb") as f:
-        done = 0
-        while done < whole:
+        for done in range(0, whole, chunk):
             n = min(chunk, whole - done)
             if binary:
                 yield _binary_points(np.fromfile(f, lay.binary, count=n), lay)
             else:
                 length = _scan_record_bytes(lay, binary, averaged)
                 yield _text_points(_lines(f.read(n * length), length, path, done), lay)
-            done += n
 
 
 @dataclass
