@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "flight_inputs.hpp"
-#include "inputs/file_guard.hpp"
 #include "memory_budget.hpp"
 #include "overlap_outputs.hpp"
 #include "plane_cells.hpp"
