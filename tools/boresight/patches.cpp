@@ -64,6 +64,26 @@ struct Candidate {
     double worst_rms = 0;
 };
 
+// Plane through points: centroid, unit normal (upward), residual RMS.
+struct PlaneFit {
+    Eigen::Vector3d centroid, normal;
+    double rms = 0;
+};
+
+PlaneFit fit_plane(const std::vector<Eigen::Vector3d>& points) {
+    PlaneFit fit;
+    fit.centroid.setZero();
+    for (const Eigen::Vector3d& p : points) fit.centroid += p;
+    fit.centroid /= static_cast<double>(points.size());
+    Eigen::Matrix3d scatter = Eigen::Matrix3d::Zero();
+    for (const Eigen::Vector3d& p : points) scatter += (p - fit.centroid) * (p - fit.centroid).transpose();
+    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eigen(scatter);
+    fit.normal = eigen.eigenvectors().col(0);
+    if (fit.normal.z() < 0) fit.normal = -fit.normal;
+    fit.rms = std::sqrt(std::max(0.0, eigen.eigenvalues()(0)) / static_cast<double>(points.size()));
+    return fit;
+}
+
 std::vector<std::uint32_t> evenly(const std::vector<std::pair<std::uint32_t, float>>& found, int most) {
     std::vector<std::uint32_t> index;
     index.reserve(found.size());
@@ -87,20 +107,6 @@ LocalFrame frame_at(double lat, double lon) {
     f.north_per_degree = kDegree * kA * (1.0 - kE2) / (w * w * w);
     f.east_per_degree = kDegree * kA / w * std::cos(phi);
     return f;
-}
-
-PlaneFit fit_plane(const std::vector<Eigen::Vector3d>& points) {
-    PlaneFit fit;
-    fit.centroid.setZero();
-    for (const Eigen::Vector3d& p : points) fit.centroid += p;
-    fit.centroid /= static_cast<double>(points.size());
-    Eigen::Matrix3d scatter = Eigen::Matrix3d::Zero();
-    for (const Eigen::Vector3d& p : points) scatter += (p - fit.centroid) * (p - fit.centroid).transpose();
-    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eigen(scatter);
-    fit.normal = eigen.eigenvectors().col(0);
-    if (fit.normal.z() < 0) fit.normal = -fit.normal;
-    fit.rms = std::sqrt(std::max(0.0, eigen.eigenvalues()(0)) / static_cast<double>(points.size()));
-    return fit;
 }
 
 std::vector<std::vector<Eigen::Vector3f>> strip_points(const std::vector<Flight>& flights, const LocalFrame& frame,
