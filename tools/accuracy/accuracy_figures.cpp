@@ -6,6 +6,8 @@
 
 namespace accuracy {
 
+namespace {
+
 DzSummary summarize(std::span<const double> dz) {
     DzSummary s;
     s.count = dz.size();
@@ -26,6 +28,23 @@ DzSummary summarize(std::span<const double> dz) {
     }
     return s;
 }
+
+FigureVerdict judged(std::string figure, double value, double limit, std::size_t count, std::size_t min_count,
+                     const std::string& cover) {
+    FigureVerdict v{std::move(figure), count ? value : NAN, limit, Verdict::not_tested, ""};
+    if (count == 0)
+        v.reason = "no " + cover + " check points measured";
+    else if (count < min_count)
+        v.reason = "only " + std::to_string(count) + " " + cover + " check points measured, fewer than " +
+                   std::to_string(min_count) + " (--min-checkpoints)";
+    else if (limit <= 0)
+        v.reason = "no " + v.figure + " limit given";
+    else
+        v.verdict = value <= limit ? Verdict::pass : Verdict::fail;
+    return v;
+}
+
+}  // namespace
 
 double quantile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
@@ -90,23 +109,6 @@ std::string_view verdict_text(Verdict verdict) {
     }
     return "";
 }
-
-namespace {
-FigureVerdict judged(std::string figure, double value, double limit, std::size_t count, std::size_t min_count,
-                     const std::string& cover) {
-    FigureVerdict v{std::move(figure), count ? value : NAN, limit, Verdict::not_tested, ""};
-    if (count == 0)
-        v.reason = "no " + cover + " check points measured";
-    else if (count < min_count)
-        v.reason = "only " + std::to_string(count) + " " + cover + " check points measured, fewer than " +
-                   std::to_string(min_count) + " (--min-checkpoints)";
-    else if (limit <= 0)
-        v.reason = "no " + v.figure + " limit given";
-    else
-        v.verdict = value <= limit ? Verdict::pass : Verdict::fail;
-    return v;
-}
-}  // namespace
 
 AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers) {
     std::vector<double> open_dz, vegetated_abs_dz, vegetated_dz;

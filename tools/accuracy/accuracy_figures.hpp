@@ -22,8 +22,6 @@ struct DzSummary {
     double standard_error = 0;      // of the mean: standard_deviation / sqrt(count)
 };
 
-DzSummary summarize(std::span<const double> dz);
-
 // The p-th quantile (0..1) by linear interpolation between the closest ranks
 // of the sorted values, position p x (n - 1) (Hyndman and Fan's definition 7,
 // numpy's default). Needs at least one value.

@@ -55,6 +55,17 @@ std::string what_not_measured(TerrainStatus s, double max_edge) {
     return "";
 }
 
+// "measured", "outside" or "far" (farther than max_edge from a ground point, or in a gap).
+std::string status_word(TerrainStatus status) {
+    switch (status) {
+        case TerrainStatus::measured: return "measured";
+        case TerrainStatus::outside: return "outside";
+        case TerrainStatus::far_from_ground:
+        case TerrainStatus::long_edge: return "far";
+    }
+    return "";
+}
+
 }  // namespace
 
 int exit_status(const AccuracyReport& r) {
@@ -64,16 +75,6 @@ int exit_status(const AccuracyReport& r) {
         untested = untested || v.verdict == Verdict::not_tested;
     }
     return failed ? 3 : untested ? 4 : 0;
-}
-
-std::string status_word(TerrainStatus status) {
-    switch (status) {
-        case TerrainStatus::measured: return "measured";
-        case TerrainStatus::outside: return "outside";
-        case TerrainStatus::far_from_ground:
-        case TerrainStatus::long_edge: return "far";
-    }
-    return "";
 }
 
 std::string table_text(const AccuracyReport& r) {

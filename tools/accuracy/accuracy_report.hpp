@@ -30,9 +30,6 @@ struct AccuracyReport {
 // 0 every verdict a pass; 3 a fail; 4 none fails but a figure is not tested.
 int exit_status(const AccuracyReport& r);
 
-// "measured", "outside" or "far" (farther than max_edge from a ground point, or in a gap).
-std::string status_word(TerrainStatus status);
-
 std::string table_text(const AccuracyReport& r);
 std::string json_text(const AccuracyReport& r);
 std::string csv_text(const AccuracyReport& r);

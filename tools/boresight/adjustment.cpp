@@ -288,7 +288,6 @@ Adjustment adjust_once(const std::vector<Flight>& flights, const LocalFrame& fra
     const std::vector<std::pair<const double*, const double*>> wanted = {{pr.angles, pr.angles}};
     if (covariance.Compute(wanted, &pr.problem)) {
         covariance.GetCovarianceBlock(pr.angles, pr.angles, cov.data());
-        a.covariance_from_ceres = true;
     } else {
         cov = info.inverse();
     }

@@ -243,10 +243,10 @@ PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& p
                          [&](std::size_t a, std::size_t c) { return quality(planar[a]) < quality(planar[c]); });
     }
     std::unordered_map<long long, std::vector<std::size_t>> taken;  // chosen patches by cell of 2r
+    auto cell_of = [&](double v) { return static_cast<long>(std::floor(v / (2 * r))); };
     auto cell_key = [&](long cx, long cy) { return cx * 1000003LL + cy; };
     auto apart = [&](const Patch& p) {
-        const long cx = static_cast<long>(std::floor(p.centre.x() / (2 * r)));
-        const long cy = static_cast<long>(std::floor(p.centre.y() / (2 * r)));
+        const long cx = cell_of(p.centre.x()), cy = cell_of(p.centre.y());
         for (long dy = -1; dy <= 1; ++dy) {
             for (long dx = -1; dx <= 1; ++dx) {
                 const auto it = taken.find(cell_key(cx + dx, cy + dy));
@@ -265,9 +265,7 @@ PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& p
             while (next[b] < bins[b].size()) {
                 Patch& p = planar[bins[b][next[b]++]];
                 if (!apart(p)) continue;
-                taken[cell_key(static_cast<long>(std::floor(p.centre.x() / (2 * r))),
-                               static_cast<long>(std::floor(p.centre.y() / (2 * r))))]
-                    .push_back(result.patches.size());
+                taken[cell_key(cell_of(p.centre.x()), cell_of(p.centre.y()))].push_back(result.patches.size());
                 result.patches.push_back(std::move(p));
                 progress = true;
                 break;

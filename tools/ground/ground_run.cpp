@@ -7,6 +7,7 @@
 #include <functional>
 #include <future>
 #include <iostream>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <thread>
@@ -56,10 +57,9 @@ struct Group {
 std::vector<Group> make_groups(const GroundOptions& o) {
     std::vector<Group> groups;
     if (!o.each) {
-        Group all{{}, o.output};
-        for (std::size_t k = 0; k < o.inputs.size(); ++k) all.inputs.push_back(k);
-        groups.push_back(all);
-        return groups;
+        Group all{std::vector<std::size_t>(o.inputs.size()), o.output};
+        std::iota(all.inputs.begin(), all.inputs.end(), std::size_t{0});
+        return {all};
     }
     std::set<std::string> outputs;
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
