@@ -30,7 +30,6 @@ namespace {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
-
 // The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.
 template <class Stats>
 struct Accumulators {
