@@ -103,17 +103,18 @@ TEST(Figures, PercentileRmseAndVerdicts) {
     const std::vector<accuracy::LandCover> covers = {accuracy::LandCover::open, accuracy::LandCover::open,
                                                      accuracy::LandCover::open, accuracy::LandCover::vegetated,
                                                      accuracy::LandCover::vegetated};
-    const auto f = accuracy::accuracy_figures(dz, covers, *accuracy::quality_level("QL1"));
+    const auto f = accuracy::accuracy_figures(dz, covers);
     const double rmse_open = std::sqrt((0.03 * 0.03 + 0.04 * 0.04 + 0.12 * 0.12) / 3);
     EXPECT_DOUBLE_EQ(f.open.rmse, rmse_open);
     EXPECT_DOUBLE_EQ(f.nva, 1.96 * rmse_open);
     EXPECT_DOUBLE_EQ(f.vva, 0.20 + 0.95 * 0.10);
     EXPECT_NEAR(f.all.mean, 0.01 / 5, 1e-15);
-    EXPECT_EQ(f.nva_verdict, accuracy::Verdict::pass);   // 1.96 x 0.075 <= 0.196
-    EXPECT_EQ(f.vva_verdict, accuracy::Verdict::fail);   // 0.295 > 0.294
-    const auto none = accuracy::accuracy_figures({}, {}, *accuracy::quality_level("QL0"));
-    EXPECT_EQ(none.nva_verdict, accuracy::Verdict::not_tested);
-    EXPECT_EQ(none.vva_verdict, accuracy::Verdict::not_tested);
+    const auto verdicts = accuracy::figure_verdicts(f, *accuracy::quality_level("QL1"), 1);
+    EXPECT_EQ(verdicts[1].verdict, accuracy::Verdict::pass);   // NVA: 1.96 x 0.075 <= 0.196
+    EXPECT_EQ(verdicts[2].verdict, accuracy::Verdict::fail);   // VVA: 0.295 > 0.294
+    const auto none = accuracy::figure_verdicts(accuracy::accuracy_figures({}, {}), *accuracy::quality_level("QL0"), 1);
+    EXPECT_EQ(none[1].verdict, accuracy::Verdict::not_tested);
+    EXPECT_EQ(none[2].verdict, accuracy::Verdict::not_tested);
     EXPECT_FALSE(accuracy::quality_level("ql1"));
 }
 
@@ -187,12 +188,12 @@ TEST(CheckPointHeights, ListsTheUnmeasuredAndStopsWhenNoneIsMeasured) {
     EXPECT_NEAR(heights[0].dz, 0.03, 1e-9);
     EXPECT_EQ(heights[1].terrain.status, terrain::TerrainStatus::far_from_ground);
     EXPECT_EQ(heights[2].terrain.status, terrain::TerrainStatus::outside);
-    const auto f = accuracy::figures_of_measured(heights, *accuracy::quality_level("QL1"));
+    const auto f = accuracy::figures_of_measured(heights);
     EXPECT_EQ(f.all.count, 1u);
     // guards: check points in another coordinate system giving figures of nothing.
     const auto none = accuracy::measure_checkpoints(terrain, std::span(points).subspan(1));
     try {
-        accuracy::figures_of_measured(none, *accuracy::quality_level("QL1"));
+        accuracy::figures_of_measured(none);
         ADD_FAILURE() << "no stop";
     } catch (const morva::text::RunStopped& stop) {
         EXPECT_EQ(stop.line, "*** none of the 2 check points lies within the ground points (1 outside the data, 1 farther "

@@ -55,12 +55,13 @@ int run(int argc, char** argv) {
         std::printf("point %s %s %s %.9f\n", h.point->id.c_str(), std::string(accuracy::land_cover_name(h.point->cover)).c_str(),
                     measured ? "measured" : "not_measured", h.dz);
     }
-    const auto f = accuracy::figures_of_measured(heights, *limits);
+    const auto f = accuracy::figures_of_measured(heights);
     print_summary("all", f.all);
     print_summary("open", f.open);
     print_summary("vegetated", f.vegetated);
-    std::printf("nva %.9f %s\n", f.nva, std::string(accuracy::verdict_text(f.nva_verdict)).c_str());
-    std::printf("vva %.9f %s\n", f.vva, std::string(accuracy::verdict_text(f.vva_verdict)).c_str());
+    const auto verdicts = accuracy::figure_verdicts(f, *limits, 1);
+    std::printf("nva %.9f %s\n", f.nva, std::string(accuracy::verdict_text(verdicts[1].verdict)).c_str());
+    std::printf("vva %.9f %s\n", f.vva, std::string(accuracy::verdict_text(verdicts[2].verdict)).c_str());
 
     const auto raster = accuracy::density_raster(fx, fy, std::stod(argv[6]), 100'000'000);
     const auto d = accuracy::density_figures(raster, limits->density, 0.9);

@@ -6,6 +6,8 @@
 
 namespace accuracy {
 
+namespace {
+
 DzSummary summarize(std::span<const double> dz) {
     DzSummary s;
     s.count = dz.size();
@@ -26,6 +28,23 @@ DzSummary summarize(std::span<const double> dz) {
     }
     return s;
 }
+
+FigureVerdict judged(std::string figure, double value, double limit, std::size_t count, std::size_t min_count,
+                     const std::string& cover) {
+    FigureVerdict v{std::move(figure), count ? value : NAN, limit, Verdict::not_tested, ""};
+    if (count == 0)
+        v.reason = "no " + cover + " check points measured";
+    else if (count < min_count)
+        v.reason = "only " + std::to_string(count) + " " + cover + " check points measured, fewer than " +
+                   std::to_string(min_count) + " (--min-checkpoints)";
+    else if (limit <= 0)
+        v.reason = "no " + v.figure + " limit given";
+    else
+        v.verdict = value <= limit ? Verdict::pass : Verdict::fail;
+    return v;
+}
+
+}  // namespace
 
 double quantile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
@@ -91,15 +110,7 @@ std::string_view verdict_text(Verdict verdict) {
     return "";
 }
 
-namespace {
-Verdict judge(std::size_t count, double value, double limit) {
-    if (count == 0 || limit <= 0) return Verdict::not_tested;
-    return value <= limit ? Verdict::pass : Verdict::fail;
-}
-}  // namespace
-
-AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers,
-                                 const AccuracyLimits& limits) {
+AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers) {
     std::vector<double> open_dz, vegetated_abs_dz, vegetated_dz;
     for (std::size_t i = 0; i < dz.size(); ++i) {
         if (covers[i] == LandCover::open) {
@@ -115,10 +126,13 @@ AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const Lan
     f.vegetated = summarize(vegetated_dz);
     if (!open_dz.empty()) f.nva = 1.96 * f.open.rmse;
     if (!vegetated_abs_dz.empty()) f.vva = quantile(vegetated_abs_dz, 0.95);
-    f.rmsez_verdict = judge(f.open.count, f.open.rmse, limits.rmsez);
-    f.nva_verdict = judge(f.open.count, f.nva, limits.nva);
-    f.vva_verdict = judge(f.vegetated.count, f.vva, limits.vva);
     return f;
+}
+
+std::vector<FigureVerdict> figure_verdicts(const AccuracyFigures& f, const AccuracyLimits& limits, std::size_t min_count) {
+    return {judged("RMSEz", f.open.rmse, limits.rmsez, f.open.count, min_count, "open"),
+            judged("NVA", f.nva, limits.nva, f.open.count, min_count, "open"),
+            judged("VVA", f.vva, limits.vva, f.vegetated.count, min_count, "vegetated")};
 }
 
 }  // namespace accuracy

@@ -22,8 +22,6 @@ struct DzSummary {
     double standard_error = 0;      // of the mean: standard_deviation / sqrt(count)
 };
 
-DzSummary summarize(std::span<const double> dz);
-
 // The p-th quantile (0..1) by linear interpolation between the closest ranks
 // of the sorted values, position p x (n - 1) (Hyndman and Fan's definition 7,
 // numpy's default). Needs at least one value.
@@ -55,14 +53,21 @@ struct AccuracyFigures {
     DzSummary vegetated;   // the vegetated ones
     double nva = 0;        // 1.96 x RMSEz of the open points (when any)
     double vva = 0;        // 95th percentile of |dz| of the vegetated points (when any)
-    Verdict rmsez_verdict = Verdict::not_tested;  // RMSEz of the open points against the limit
-    Verdict nva_verdict = Verdict::not_tested;
-    Verdict vva_verdict = Verdict::not_tested;
 };
 
-// dz and the land cover, one entry each per measured check point. A figure
-// with no point to measure it, or no limit, is not tested.
-AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers,
-                                 const AccuracyLimits& limits);
+// dz and the land cover, one entry each per measured check point.
+AccuracyFigures accuracy_figures(std::span<const double> dz, std::span<const LandCover> covers);
+
+struct FigureVerdict {
+    std::string figure;   // "RMSEz", "NVA", "VVA"
+    double value = 0;     // NaN when not measured
+    double limit = 0;     // 0 when none
+    Verdict verdict = Verdict::not_tested;
+    std::string reason;   // why not tested; empty otherwise
+};
+
+// The verdicts of RMSEz, NVA and VVA: not tested, with the reason, without a
+// limit or with fewer measured check points than min_count.
+std::vector<FigureVerdict> figure_verdicts(const AccuracyFigures& f, const AccuracyLimits& limits, std::size_t min_count);
 
 }  // namespace accuracy

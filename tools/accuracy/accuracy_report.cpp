@@ -36,21 +36,6 @@ std::string csv_field(const std::string& s) {
 
 bool measured(const CheckPointHeight& h) { return h.terrain.status == TerrainStatus::measured; }
 
-FigureVerdict judged(std::string figure, double value, double limit, std::size_t count, std::size_t min_count,
-                     const std::string& cover) {
-    FigureVerdict v{std::move(figure), count ? value : NAN, limit, Verdict::not_tested, ""};
-    if (count == 0)
-        v.reason = "no " + cover + " check points measured";
-    else if (count < min_count)
-        v.reason = "only " + std::to_string(count) + " " + cover + " check points measured, fewer than " +
-                   std::to_string(min_count) + " (--min-checkpoints)";
-    else if (limit <= 0)
-        v.reason = "no " + v.figure + " limit given";
-    else
-        v.verdict = value <= limit ? Verdict::pass : Verdict::fail;
-    return v;
-}
-
 Json summary_json(const DzSummary& s) {
     const bool any = s.count > 0;
     return Json{{"count", s.count},
@@ -70,23 +55,7 @@ std::string what_not_measured(TerrainStatus s, double max_edge) {
     return "";
 }
 
-}  // namespace
-
-std::vector<FigureVerdict> figure_verdicts(const AccuracyFigures& f, const AccuracyLimits& limits, std::size_t min_count) {
-    return {judged("RMSEz", f.open.rmse, limits.rmsez, f.open.count, min_count, "open"),
-            judged("NVA", f.nva, limits.nva, f.open.count, min_count, "open"),
-            judged("VVA", f.vva, limits.vva, f.vegetated.count, min_count, "vegetated")};
-}
-
-int exit_status(const AccuracyReport& r) {
-    bool failed = r.density.verdict == Verdict::fail, untested = r.density.verdict == Verdict::not_tested;
-    for (const FigureVerdict& v : r.verdicts) {
-        failed = failed || v.verdict == Verdict::fail;
-        untested = untested || v.verdict == Verdict::not_tested;
-    }
-    return failed ? 3 : untested ? 4 : 0;
-}
-
+// "measured", "outside" or "far" (farther than max_edge from a ground point, or in a gap).
 std::string status_word(TerrainStatus status) {
     switch (status) {
         case TerrainStatus::measured: return "measured";
@@ -95,6 +64,17 @@ std::string status_word(TerrainStatus status) {
         case TerrainStatus::long_edge: return "far";
     }
     return "";
+}
+
+}  // namespace
+
+int exit_status(const AccuracyReport& r) {
+    bool failed = r.density.verdict == Verdict::fail, untested = r.density.verdict == Verdict::not_tested;
+    for (const FigureVerdict& v : r.verdicts) {
+        failed = failed || v.verdict == Verdict::fail;
+        untested = untested || v.verdict == Verdict::not_tested;
+    }
+    return failed ? 3 : untested ? 4 : 0;
 }
 
 std::string table_text(const AccuracyReport& r) {

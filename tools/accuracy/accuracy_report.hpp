@@ -13,14 +13,6 @@
 
 namespace accuracy {
 
-struct FigureVerdict {
-    std::string figure;   // "RMSEz", "NVA", "VVA"
-    double value = 0;     // NaN when not measured
-    double limit = 0;     // 0 when none
-    Verdict verdict = Verdict::not_tested;
-    std::string reason;   // why not tested; empty otherwise
-};
-
 struct AccuracyReport {
     const AccuracyOptions* options = nullptr;
     std::vector<CheckPoint> surveyed;          // as the file gives them
@@ -35,15 +27,8 @@ struct AccuracyReport {
     std::vector<std::string> warnings;
 };
 
-// The verdicts of RMSEz, NVA and VVA: not tested, with the reason, without a
-// limit or with fewer measured check points than min_count.
-std::vector<FigureVerdict> figure_verdicts(const AccuracyFigures& f, const AccuracyLimits& limits, std::size_t min_count);
-
 // 0 every verdict a pass; 3 a fail; 4 none fails but a figure is not tested.
 int exit_status(const AccuracyReport& r);
-
-// "measured", "outside" or "far" (farther than max_edge from a ground point, or in a gap).
-std::string status_word(TerrainStatus status);
 
 std::string table_text(const AccuracyReport& r);
 std::string json_text(const AccuracyReport& r);

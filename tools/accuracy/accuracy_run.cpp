@@ -5,7 +5,6 @@
 
 #include "accuracy_report.hpp"
 #include "checkpoint_crs.hpp"
-#include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
 #include "picture_script.hpp"
@@ -91,7 +90,7 @@ int check_accuracy(const AccuracyOptions& o) {
         const TerrainTriangulation terrain(r.survey.x, r.survey.y, r.survey.z, o.max_edge);
         r.heights = measure_checkpoints(terrain, points);
     }
-    r.figures = figures_of_measured(r.heights, o.limits);
+    r.figures = figures_of_measured(r.heights);
     r.verdicts = figure_verdicts(r.figures, o.limits, o.min_checkpoints);
     r.density = density_figures(r.survey.density, o.limits.density, o.required_share);
     if (o.limits.density <= 0) r.density_reason = "no density limit given";

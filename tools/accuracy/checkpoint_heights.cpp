@@ -20,7 +20,7 @@ std::vector<CheckPointHeight> measure_checkpoints(const TerrainTriangulation& te
     return heights;
 }
 
-AccuracyFigures figures_of_measured(std::span<const CheckPointHeight> heights, const AccuracyLimits& limits) {
+AccuracyFigures figures_of_measured(std::span<const CheckPointHeight> heights) {
     std::vector<double> dz;
     std::vector<LandCover> covers;
     std::size_t outside = 0, far = 0, long_edge = 0;
@@ -40,7 +40,7 @@ AccuracyFigures figures_of_measured(std::span<const CheckPointHeight> heights, c
                               " check points lies within the ground points (" + std::to_string(outside) +
                               " outside the data, " + std::to_string(far) + " farther than the longest edge from a ground point, " +
                               std::to_string(long_edge) + " in a gap); are they in the points' coordinate system?");
-    return accuracy_figures(dz, covers, limits);
+    return accuracy_figures(dz, covers);
 }
 
 }  // namespace accuracy

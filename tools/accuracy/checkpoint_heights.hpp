@@ -27,6 +27,6 @@ std::vector<CheckPointHeight> measure_checkpoints(const TerrainTriangulation& te
 
 // The figures of the measured check points; stops with one line, counting
 // the reasons, when none is measured.
-AccuracyFigures figures_of_measured(std::span<const CheckPointHeight> heights, const AccuracyLimits& limits);
+AccuracyFigures figures_of_measured(std::span<const CheckPointHeight> heights);
 
 }  // namespace accuracy

@@ -1,5 +1,6 @@
 #include "checkpoints.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -57,9 +58,8 @@ std::vector<CheckPoint> read_checkpoints(std::istream& in, std::string_view sour
             refuse(source, line_number, "expected 5 fields (id,easting,northing,height,land_cover), found " +
                                             std::to_string(fields.size()));
         if (!header_seen) {
-            for (std::size_t i = 0; i < 5; ++i)
-                if (fields[i] != header[i])
-                    refuse(source, line_number, "expected the header id,easting,northing,height,land_cover");
+            if (!std::ranges::equal(fields, header))
+                refuse(source, line_number, "expected the header id,easting,northing,height,land_cover");
             header_seen = true;
             continue;
         }

@@ -6,7 +6,6 @@
 
 #include "checkpoint_window.hpp"
 #include "classify_ground.hpp"
-#include "las_crs.hpp"
 #include "memory_budget.hpp"
 #include "point_pass.hpp"
 #include "projection.hpp"

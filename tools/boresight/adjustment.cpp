@@ -1,6 +1,8 @@
 #include "adjustment.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include <Eigen/Dense>
 #include <ceres/ceres.h>
@@ -153,8 +155,7 @@ ceres::Solver::Summary solve(Problem& pr, int threads, int iterations) {
 double rms(const Problem& pr) {
     double sum = 0;
     for (const Block& b : pr.blocks) {
-        const double* parameters[2] = {pr.angles, pr.planes[b.patch].data()};
-        const double r = b.cost->point_to_plane(parameters[0], parameters[1]);
+        const double r = b.cost->point_to_plane(pr.angles, pr.planes[b.patch].data());
         sum += r * r;
     }
     return pr.blocks.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(pr.blocks.size()));
@@ -287,7 +288,6 @@ Adjustment adjust_once(const std::vector<Flight>& flights, const LocalFrame& fra
     const std::vector<std::pair<const double*, const double*>> wanted = {{pr.angles, pr.angles}};
     if (covariance.Compute(wanted, &pr.problem)) {
         covariance.GetCovarianceBlock(pr.angles, pr.angles, cov.data());
-        a.covariance_from_ceres = true;
     } else {
         cov = info.inverse();
     }
@@ -304,7 +304,7 @@ Adjustment adjust_once(const std::vector<Flight>& flights, const LocalFrame& fra
 Adjustment adjust(const std::vector<Flight>& flights, const LocalFrame& frame, const std::vector<Patch>& patches,
                   const std::array<double, 3>& start, const AdjustOptions& options) {
     std::vector<std::size_t> kept(patches.size());
-    for (std::size_t k = 0; k < kept.size(); ++k) kept[k] = k;
+    std::iota(kept.begin(), kept.end(), std::size_t{0});
     Adjustment a;
     for (int pass = 0; pass < 3; ++pass) {
         std::vector<Patch> used;
@@ -313,14 +313,10 @@ Adjustment adjust(const std::vector<Flight>& flights, const LocalFrame& frame, c
         a = adjust_once(flights, frame, used, start, options, bad);
         a.used = kept;
         if (bad.empty() || !(a.determined[0] && a.determined[1] && a.determined[2])) break;
+        // The misfits are listed in ascending order.
         std::vector<std::size_t> next;
-        std::size_t b = 0;
         for (std::size_t k = 0; k < kept.size(); ++k) {
-            if (b < bad.size() && bad[b] == k) {
-                ++b;
-                continue;
-            }
-            next.push_back(kept[k]);
+            if (!std::ranges::binary_search(bad, k)) next.push_back(kept[k]);
         }
         a.dropped += bad.size();
         kept.swap(next);

@@ -34,7 +34,6 @@ struct Adjustment {
     std::int64_t points = 0;
     int iterations = 0;
     bool converged = false;
-    bool covariance_from_ceres = false;
     std::vector<std::size_t> used;  // indices of the patches kept
     std::size_t dropped = 0;        // patches whose plane did not fit their points
 };

@@ -127,9 +127,8 @@ void stage_calibrated(common::StagedFiles& staged, const Flight& f, const std::s
             problem = text::stop_line(stop);
         }
     }
-    inputs::RunControl expected = f.rc;
     inputs::derive(back);
-    const inputs::RunControl& a = expected;
+    const inputs::RunControl& a = f.rc;
     const bool same = problem.empty() && a.scanfile == back.scanfile && a.gpsfile == back.gpsfile &&
                       a.geoidfile == back.geoidfile && a.scanptfile == back.scanptfile && a.centfile == back.centfile &&
                       a.tstart == back.tstart && a.tend == back.tend && a.offx == back.offx && a.offy == back.offy &&

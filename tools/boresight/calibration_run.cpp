@@ -1,5 +1,7 @@
 #include "calibration_run.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -10,7 +12,7 @@
 #include "flight_geodesy.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
-#include "point_dump.hpp"
+#include "records/scan_point_record.hpp"
 #include "report.hpp"
 #include "staged_files.hpp"
 #include "staged_text.hpp"
@@ -51,6 +53,39 @@ void check_installation(const std::vector<Flight>& flights) {
             stop(b.name + ": states another misalignment than " + a.name + "; one installation starts from one");
         }
     }
+}
+
+// The points a calibration recomputes, written as morva writes its scan
+// points: the check that the recomputation is morva's own, for any navg.
+
+// "run.in.points" for "run.in": beside the run control.
+std::string dump_name(const std::string& run_control) { return run_control + ".points"; }
+
+// Why the dump cannot be written (it exists, or is a file of any flight's
+// run); empty when it can.
+std::string dump_refusal(const std::vector<Flight>& flights, const Flight& flight) {
+    const std::string out = dump_name(flight.name);
+    struct stat st;
+    if (::stat(out.c_str(), &st) == 0) return out + ": exists already; it is never written over";
+    for (const Flight& f : flights) {
+        const std::string why = inputs::output_refusal(out, common::run_files(f.rc, f.name, f.folder));
+        if (!why.empty()) return why;
+    }
+    return {};
+}
+
+// Every output point of the flight at the misalignment `angles`, in the
+// form of morva's scan-point file for its run control (binary for iout_type
+// 2, text otherwise, with the group size when it averages), in morva's order.
+std::string dump_points(const Flight& flight, const std::array<double, 3>& angles) {
+    text::OutStream out;  // held in memory
+    const bool with_group_size = flight.rc.navg > 1;
+    for (const Shot& shot : flight.shots) {
+        const georef::scanpt p = output_point(flight, shot, angles.data());
+        if (flight.rc.binary_output) records::write_binary_record(out, p);
+        else records::write_text_record(out, p, with_group_size);
+    }
+    return out.used == 0 ? std::string() : std::string(out.buffer.get(), out.used);
 }
 
 // The recomputed points of every flight at its stated misalignment.

@@ -25,6 +25,12 @@ namespace {
     fail(flight, what + ": " + line);
 }
 
+// A name inside a run control, taken relative to the run control's folder.
+std::string beside(const Flight& flight, const std::string& name) {
+    if (name.empty() || name[0] == '/') return name;
+    return flight.folder + name;
+}
+
 void read_control(Flight& f) {
     text::TextReader in;
     if (!text::open_in(in, f.name)) fail(f, "cannot read the run control");
@@ -134,11 +140,6 @@ void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std:
     else shots.push_back({k - static_cast<std::uint32_t>(p.n), static_cast<std::uint32_t>(p.n), k});
 }
 
-std::string beside(const Flight& flight, const std::string& name) {
-    if (name.empty() || name[0] == '/') return name;
-    return flight.folder + name;
-}
-
 void load_flight(const std::string& run_control, georef::Geodesy geodesy, Flight& flight) {
     flight.name = run_control;
     const std::size_t slash = run_control.rfind('/');
@@ -170,10 +171,6 @@ const inputs::RunControl& trial_control(const Flight& flight, const double angle
     rc->dheading = angles[2];
     return *rc;
 }
-
-}  // namespace
-
-namespace {
 
 // One measurement as georeferencing hands it to the output stage.
 georef::Accepted accepted(const Flight& flight, const inputs::RunControl& rc, const Measurement& m,

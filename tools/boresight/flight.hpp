@@ -65,9 +65,6 @@ void load_flight(const std::string& run_control, georef::Geodesy geodesy, Flight
 void note_measurement(std::vector<Shot>& shots, georef::OutputGroup& group, std::int32_t navg, std::int32_t i,
                       std::uint32_t k);
 
-// A name inside a run control, taken relative to the run control's folder.
-std::string beside(const Flight& flight, const std::string& name);
-
 // The output point of a shot with the misalignment `angles` (dpitch, droll,
 // dheading in degrees), through the core's georeferencing and output stage:
 // exactly the point morva writes for it with those angles.

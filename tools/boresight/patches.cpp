@@ -64,6 +64,26 @@ struct Candidate {
     double worst_rms = 0;
 };
 
+// Plane through points: centroid, unit normal (upward), residual RMS.
+struct PlaneFit {
+    Eigen::Vector3d centroid, normal;
+    double rms = 0;
+};
+
+PlaneFit fit_plane(const std::vector<Eigen::Vector3d>& points) {
+    PlaneFit fit;
+    fit.centroid.setZero();
+    for (const Eigen::Vector3d& p : points) fit.centroid += p;
+    fit.centroid /= static_cast<double>(points.size());
+    Eigen::Matrix3d scatter = Eigen::Matrix3d::Zero();
+    for (const Eigen::Vector3d& p : points) scatter += (p - fit.centroid) * (p - fit.centroid).transpose();
+    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eigen(scatter);
+    fit.normal = eigen.eigenvectors().col(0);
+    if (fit.normal.z() < 0) fit.normal = -fit.normal;
+    fit.rms = std::sqrt(std::max(0.0, eigen.eigenvalues()(0)) / static_cast<double>(points.size()));
+    return fit;
+}
+
 std::vector<std::uint32_t> evenly(const std::vector<std::pair<std::uint32_t, float>>& found, int most) {
     std::vector<std::uint32_t> index;
     index.reserve(found.size());
@@ -87,20 +107,6 @@ LocalFrame frame_at(double lat, double lon) {
     f.north_per_degree = kDegree * kA * (1.0 - kE2) / (w * w * w);
     f.east_per_degree = kDegree * kA / w * std::cos(phi);
     return f;
-}
-
-PlaneFit fit_plane(const std::vector<Eigen::Vector3d>& points) {
-    PlaneFit fit;
-    fit.centroid.setZero();
-    for (const Eigen::Vector3d& p : points) fit.centroid += p;
-    fit.centroid /= static_cast<double>(points.size());
-    Eigen::Matrix3d scatter = Eigen::Matrix3d::Zero();
-    for (const Eigen::Vector3d& p : points) scatter += (p - fit.centroid) * (p - fit.centroid).transpose();
-    const Eigen::SelfAdjointEigenSolver<Eigen::Matrix3d> eigen(scatter);
-    fit.normal = eigen.eigenvectors().col(0);
-    if (fit.normal.z() < 0) fit.normal = -fit.normal;
-    fit.rms = std::sqrt(std::max(0.0, eigen.eigenvalues()(0)) / static_cast<double>(points.size()));
-    return fit;
 }
 
 std::vector<std::vector<Eigen::Vector3f>> strip_points(const std::vector<Flight>& flights, const LocalFrame& frame,
@@ -237,10 +243,10 @@ PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& p
                          [&](std::size_t a, std::size_t c) { return quality(planar[a]) < quality(planar[c]); });
     }
     std::unordered_map<long long, std::vector<std::size_t>> taken;  // chosen patches by cell of 2r
+    auto cell_of = [&](double v) { return static_cast<long>(std::floor(v / (2 * r))); };
     auto cell_key = [&](long cx, long cy) { return cx * 1000003LL + cy; };
     auto apart = [&](const Patch& p) {
-        const long cx = static_cast<long>(std::floor(p.centre.x() / (2 * r)));
-        const long cy = static_cast<long>(std::floor(p.centre.y() / (2 * r)));
+        const long cx = cell_of(p.centre.x()), cy = cell_of(p.centre.y());
         for (long dy = -1; dy <= 1; ++dy) {
             for (long dx = -1; dx <= 1; ++dx) {
                 const auto it = taken.find(cell_key(cx + dx, cy + dy));
@@ -259,9 +265,7 @@ PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& p
             while (next[b] < bins[b].size()) {
                 Patch& p = planar[bins[b][next[b]++]];
                 if (!apart(p)) continue;
-                taken[cell_key(static_cast<long>(std::floor(p.centre.x() / (2 * r))),
-                               static_cast<long>(std::floor(p.centre.y() / (2 * r))))]
-                    .push_back(result.patches.size());
+                taken[cell_key(cell_of(p.centre.x()), cell_of(p.centre.y()))].push_back(result.patches.size());
                 result.patches.push_back(std::move(p));
                 progress = true;
                 break;

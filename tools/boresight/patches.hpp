@@ -60,11 +60,4 @@ std::vector<std::vector<Eigen::Vector3f>> strip_points(const std::vector<Flight>
 
 PatchSelection select_patches(const std::vector<std::vector<Eigen::Vector3f>>& points, const PatchOptions& options);
 
-// Plane through points: centroid, unit normal (upward), residual RMS.
-struct PlaneFit {
-    Eigen::Vector3d centroid, normal;
-    double rms = 0;
-};
-PlaneFit fit_plane(const std::vector<Eigen::Vector3d>& points);
-
 }  // namespace morva::boresight

@@ -110,9 +110,7 @@ std::string refusal_line(const Calibration& c) {
     for (int k = 0; k < 3; ++k) {
         if (c.why[k].empty()) continue;
         // Angles with one reason are named together.
-        bool named_before = false;
-        for (int j = 0; j < k; ++j) named_before = named_before || c.why[j] == c.why[k];
-        if (named_before) continue;
+        if (std::find(c.why.begin(), c.why.begin() + k, c.why[k]) != c.why.begin() + k) continue;
         std::string names = kAngleNames[k];
         for (int j = k + 1; j < 3; ++j) {
             if (c.why[j] == c.why[k]) names += std::string(" and ") + kAngleNames[j];

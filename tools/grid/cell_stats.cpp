@@ -1,5 +1,7 @@
 #include "cell_stats.hpp"
 
+#include <algorithm>
+
 namespace morva::grid {
 
 std::string_view statistic_name(Statistic s) {
@@ -22,17 +24,12 @@ bool parse_statistics(std::string_view list, std::vector<Statistic>& out, std::s
     for (;;) {
         const std::size_t comma = list.find(',');
         const std::string_view word = list.substr(0, comma);
-        bool found = false;
-        for (Statistic s : all) {
-            if (word == statistic_name(s)) {
-                out.push_back(s);
-                found = true;
-            }
-        }
-        if (!found) {
+        const auto* s = std::ranges::find(all, word, statistic_name);
+        if (s == std::ranges::end(all)) {
             bad = std::string(word);
             return false;
         }
+        out.push_back(*s);
         if (comma == std::string_view::npos) return true;
         list.remove_prefix(comma + 1);
     }

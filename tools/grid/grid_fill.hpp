@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "cell_stats.hpp"
 #include "tiled_raster.hpp"
 
 namespace morva::grid {

@@ -30,7 +30,6 @@ namespace {
 
 [[noreturn]] void fail(const std::string& message) { text::stop_run(message); }
 
-
 // The statistics cells (float32 or float64 extrema) and, for idw, the inverse-distance sums.
 template <class Stats>
 struct Accumulators {
@@ -247,13 +246,9 @@ struct OutputPaths {
 
 // The band the hillshade shades: the terrain model's, else the first height band.
 int shaded_band(const std::vector<Statistic>& types) {
-    for (std::size_t k = 0; k < types.size(); ++k) {
-        if (types[k] == Statistic::Dtm) return static_cast<int>(k);
-    }
-    for (std::size_t k = 0; k < types.size(); ++k) {
-        if (is_height(types[k])) return static_cast<int>(k);
-    }
-    return 0;
+    auto band = std::ranges::find(types, Statistic::Dtm);
+    if (band == types.end()) band = std::ranges::find_if(types, is_height);
+    return band == types.end() ? 0 : static_cast<int>(band - types.begin());
 }
 
 template <class Stats, class Value>
@@ -263,9 +258,9 @@ void grid_and_write(const GridOptions& o, const std::vector<common::PointSource>
                     common::StagedFiles& outputs) {
     projection_request.set_value(raster::projection_request(sources, o.crs));
 
-    bool want_stats = false, want_idw = false, want_dtm = false;
+    bool want_stats = false, want_idw = false;
     for (Statistic s : o.types) (s == Statistic::Idw ? want_idw : want_stats) = true;
-    for (Statistic s : o.types) want_dtm = want_dtm || s == Statistic::Dtm;
+    const bool want_dtm = std::ranges::find(o.types, Statistic::Dtm) != o.types.end();
     // The scan points a terrain model classifies are gathered in the pass.
     GroundGathering gathering;
     std::uint64_t gathered_bytes = 0;

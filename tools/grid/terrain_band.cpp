@@ -11,48 +11,38 @@
 #include "text/stop.hpp"
 
 namespace morva::grid {
+namespace {
 
-void GroundGathering::reserve(std::size_t points) {
-    x.reserve(points), y.reserve(points), z.reserve(points);
-}
-
-void GroundGathering::add(const raster::ProjectedBlock& b, const std::vector<common::PointSource>& sources) {
-    if (sources[b.source].kind != common::SourceKind::ScanPoints) return;
+// The block's points after those already held.
+void append(GroundGathering& to, const raster::ProjectedBlock& b) {
     for (std::size_t k = 0; k < b.n; ++k) {
-        x.push_back(b.en[k].e);
-        y.push_back(b.en[k].n);
-        z.push_back(b.geo[k].h);
+        to.x.push_back(b.en[k].e);
+        to.y.push_back(b.en[k].n);
+        to.z.push_back(b.geo[k].h);
     }
 }
 
-namespace {
-
-struct GroundPoints {
-    std::vector<double> x, y, z;  // easting, northing, height
-    std::uint64_t classified = 0;  // scan points classified on the fly
-};
-
-// The gathered points classified; the ground ones kept in the same arrays.
-void keep_classified_ground(GroundGathering& gathered, GroundPoints& ground) {
-    if (gathered.x.empty()) return;
-    const ground::Points points{gathered.x, gathered.y, gathered.z, {}, {}, {}};
+// The gathered points classified, the ground ones kept in the same arrays;
+// returns how many were classified.
+std::size_t keep_classified_ground(GroundGathering& ground) {
+    if (ground.x.empty()) return 0;
+    const ground::Points points{ground.x, ground.y, ground.z, {}, {}, {}};
     const std::vector<std::uint8_t> classes = ground::classify_ground(points, ground::GroundSettings{});
     std::size_t kept = 0;
     for (std::size_t i = 0; i < classes.size(); ++i) {
         if (classes[i] != ground::kGround) continue;
-        gathered.x[kept] = gathered.x[i];
-        gathered.y[kept] = gathered.y[i];
-        gathered.z[kept] = gathered.z[i];
+        ground.x[kept] = ground.x[i];
+        ground.y[kept] = ground.y[i];
+        ground.z[kept] = ground.z[i];
         ++kept;
     }
-    ground.classified = classes.size();
-    gathered.x.resize(kept), gathered.y.resize(kept), gathered.z.resize(kept);
-    ground.x = std::move(gathered.x), ground.y = std::move(gathered.y), ground.z = std::move(gathered.z);
+    ground.x.resize(kept), ground.y.resize(kept), ground.z.resize(kept);
+    return classes.size();
 }
 
 // The class 2 points of the LAS inputs, in a pass of their own.
 void add_las_ground(const std::vector<common::PointSource>& sources, const common::ProjectionRequest& request,
-                    GroundPoints& ground) {
+                    GroundGathering& ground) {
     std::vector<common::PointSource> las;
     for (const common::PointSource& s : sources) {
         if (s.kind != common::SourceKind::Las) continue;
@@ -64,25 +54,19 @@ void add_las_ground(const std::vector<common::PointSource>& sources, const commo
     if (las.empty()) return;
     std::future<common::ProjectionSetup> pending = common::start_projection(request);
     common::ProjectionSetup setup;
-    raster::project_points(las, pending, setup, [&](const raster::ProjectedBlock& b) {
-        for (std::size_t k = 0; k < b.n; ++k) {
-            ground.x.push_back(b.en[k].e);
-            ground.y.push_back(b.en[k].n);
-            ground.z.push_back(b.geo[k].h);
-        }
-    });
+    raster::project_points(las, pending, setup, [&](const raster::ProjectedBlock& b) { append(ground, b); });
 }
 
-GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
-                              const common::ProjectionRequest& projection, const TerrainRequest& request) {
-    GroundPoints ground;
-    keep_classified_ground(gathered, ground);
+GroundGathering ground_of_inputs(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
+                                 const common::ProjectionRequest& projection, const TerrainRequest& request) {
+    GroundGathering ground = std::move(gathered);
+    const std::size_t classified = keep_classified_ground(ground);
     add_las_ground(sources, projection, ground);
     if (ground.x.size() < 3) {
         std::string why = "the inputs hold " + std::to_string(ground.x.size()) + " ground points";
         bool las = false;
         for (const common::PointSource& s : sources) las = las || s.kind == common::SourceKind::Las;
-        if (ground.classified > 0) why += las ? " (classified as ground, and LAS points of class 2)" : " (classified as ground)";
+        if (classified > 0) why += las ? " (classified as ground, and LAS points of class 2)" : " (classified as ground)";
         else if (las) why += " (LAS points of class 2)";
         text::stop_run(request.output + ": " + why + ", too few for a terrain model (dtm); classify LAS inputs with "
                        "morva-ground, or leave dtm out of --output-type");
@@ -96,12 +80,20 @@ GroundPoints ground_of_inputs(GroundGathering& gathered, const std::vector<commo
 
 }  // namespace
 
+void GroundGathering::reserve(std::size_t points) {
+    x.reserve(points), y.reserve(points), z.reserve(points);
+}
+
+void GroundGathering::add(const raster::ProjectedBlock& b, const std::vector<common::PointSource>& sources) {
+    if (sources[b.source].kind == common::SourceKind::ScanPoints) append(*this, b);
+}
+
 void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
                        const common::ProjectionRequest& projection, const TerrainRequest& request,
                        const raster::RasterGeometry& g, raster::TiledRaster& raster) {
     std::unique_ptr<terrain::TerrainTriangulation> model;
     {
-        const GroundPoints ground = ground_of_inputs(gathered, sources, projection, request);
+        const GroundGathering ground = ground_of_inputs(gathered, sources, projection, request);
         model = std::make_unique<terrain::TerrainTriangulation>(ground.x, ground.y, ground.z, request.max_edge);
     }
     // Low outliers the classifier left as ground, by its own measure of low noise.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <future>
 #include <iostream>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <thread>
@@ -16,7 +17,6 @@
 #include "run_record_check.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
-#include "las_class_field.hpp"
 #include "las_reader.hpp"
 #include "las_writer.hpp"
 #include "memory_budget.hpp"
@@ -57,10 +57,9 @@ struct Group {
 std::vector<Group> make_groups(const GroundOptions& o) {
     std::vector<Group> groups;
     if (!o.each) {
-        Group all{{}, o.output};
-        for (std::size_t k = 0; k < o.inputs.size(); ++k) all.inputs.push_back(k);
-        groups.push_back(all);
-        return groups;
+        Group all{std::vector<std::size_t>(o.inputs.size()), o.output};
+        std::iota(all.inputs.begin(), all.inputs.end(), std::size_t{0});
+        return {all};
     }
     std::set<std::string> outputs;
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
@@ -215,6 +214,16 @@ Cloud read_cloud(const std::vector<GroupInput>& inputs, const common::LasHeader&
     for (auto* v : {&c.return_number, &c.number_of_returns, &c.classification}) v->reserve(total);
     visit_points(inputs, head, common::LasFields::Geometry, [&c](const common::LasPoint& p) { c.add(p); });
     return c;
+}
+
+// Where a LAS point record keeps its class: formats 0-5 in the low five bits
+// of byte 15 (the synthetic, key-point and withheld flags above them), 6-10
+// in byte 16.
+void set_record_class(std::uint8_t* record, int point_format, std::uint8_t cls) {
+    if (point_format >= 6)
+        record[16] = cls;
+    else
+        record[15] = std::uint8_t((record[15] & 0xE0) | (cls & 31));
 }
 
 struct Tally {

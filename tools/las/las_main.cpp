@@ -1,12 +1,11 @@
 // morva-las: a run's scan points as a LAS 1.4 file (point format 6) with its
 // coordinate system and GPS times, for point-cloud viewers and GIS.
 
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <future>
 
 #include "campaign_records.hpp"
 #include "companion_main.hpp"

@@ -124,19 +124,6 @@ Flight open_flight(const std::string& name, const std::string& path, const std::
     return f;
 }
 
-}  // namespace
-
-std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
-    std::vector<inputs::RunFile> files;
-    for (const auto& f : flights) {
-        files.push_back({f.input, "the input of flight " + f.name + ","});
-        for (const auto& r : f.source.roles) files.push_back({r.name, r.role + " of flight " + f.name + ","});
-    }
-    return files;
-}
-
-namespace {
-
 // The point source IDs of a LAS file's points that the filter keeps, in order.
 std::vector<int> source_ids(const common::PointSource& s, common::PointFilter filter) {
     std::vector<bool> seen(65536, false);
@@ -173,6 +160,15 @@ std::vector<Flight> split_by_source_id(const std::vector<Flight>& flights) {
 }
 
 }  // namespace
+
+std::vector<inputs::RunFile> files_of(const std::vector<Flight>& flights) {
+    std::vector<inputs::RunFile> files;
+    for (const auto& f : flights) {
+        files.push_back({f.input, "the input of flight " + f.name + ","});
+        for (const auto& r : f.source.roles) files.push_back({r.name, r.role + " of flight " + f.name + ","});
+    }
+    return files;
+}
 
 std::vector<Flight> find_flights(const std::vector<std::string>& arguments, const std::string& input_crs,
                                  const common::PointFilter& filter, bool by_source_id) {

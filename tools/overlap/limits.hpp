@@ -24,8 +24,7 @@ struct Limits {
 inline std::optional<Limits> quality_level(std::string name) {
     for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     if (name == "QL0") return Limits{name, 0.04, 0.08, 0.03};
-    if (name == "QL1") return Limits{name, 0.08, 0.16, 0.06};
-    if (name == "QL2") return Limits{name, 0.08, 0.16, 0.06};
+    if (name == "QL1" || name == "QL2") return Limits{name, 0.08, 0.16, 0.06};
     if (name == "QL3") return Limits{name, 0.16, 0.32, 0.12};
     return std::nullopt;
 }

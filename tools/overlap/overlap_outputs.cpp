@@ -42,6 +42,43 @@ std::string repr(double v) {
     return buf;
 }
 
+// A pair's dz on the grid library's tiles, for its raster writer.
+struct DzCell {
+    float dz = std::numeric_limits<float>::quiet_NaN();
+    bool empty() const { return std::isnan(dz); }
+};
+
+// The picture's data as the script reads them from its standard input: one
+// line of JSON, then per pair its smooth cells as little-endian float64
+// triples (easting and northing of the cell's centre, dz).
+std::string picture_data(const Campaign& c) {
+    nlohmann::ordered_json j;
+    j["crs"] = c.crs;
+    j["resolution_m"] = c.resolution;
+    j["limits"] = {{"name", c.limits.name}, {"max_rmsdz_m", number_or_null(c.limits.max_rmsdz)},
+                   {"max_dz_m", number_or_null(c.limits.max_dz)}};
+    j["flights"] = nlohmann::ordered_json::array();
+    for (const auto& s : c.strips) {
+        j["flights"].push_back({{"name", s.flight.name},
+                                {"line", {s.track.start_x, s.track.start_y, s.track.end_x, s.track.end_y}}});
+    }
+    j["pairs"] = nlohmann::ordered_json::array();
+    std::string cells;
+    for (const auto& p : c.pairs) {
+        const std::uint64_t n = p.dz.size();
+        for (const CellDz& d : p.dz) {
+            const double v[3] = {(d.ix + 0.5) * c.resolution, (d.iy + 0.5) * c.resolution, d.dz};
+            cells.append(reinterpret_cast<const char*>(v), sizeof v);
+        }
+        j["pairs"].push_back({{"a", c.strips[p.a].flight.name}, {"b", c.strips[p.b].flight.name}, {"cells", n},
+                              {"overlap_cells", p.overlap_cells}, {"smooth_cells", p.smooth_cells},
+                              {"rmsdz_m", number_or_null(p.smooth_cells ? p.rmsdz : NAN)},
+                              {"max_abs_m", number_or_null(p.smooth_cells ? p.max_abs : NAN)},
+                              {"mean_m", number_or_null(p.smooth_cells ? p.mean : NAN)}, {"verdict", p.verdict}});
+    }
+    return j.dump() + "\n" + cells;
+}
+
 }  // namespace
 
 int exit_status(const Campaign& c) {
@@ -206,16 +243,6 @@ std::string raster_name(const Campaign& c, const PairResult& p) {
     return "dz_" + safe(c.strips[p.a].flight.name) + "__" + safe(c.strips[p.b].flight.name) + ".tif";
 }
 
-namespace {
-
-// A pair's dz on the grid library's tiles, for its raster writer.
-struct DzCell {
-    float dz = std::numeric_limits<float>::quiet_NaN();
-    bool empty() const { return std::isnan(dz); }
-};
-
-}  // namespace
-
 void write_rasters(const Campaign& c, const std::vector<std::string>& paths, common::StagedFiles& staged,
                    std::uint64_t memory_left) {
     constexpr float kNodata = -999999.0f;
@@ -244,41 +271,6 @@ void write_rasters(const Campaign& c, const std::vector<std::string>& paths, com
         raster::write_cog(request, raster::RasterTiles(raster, raster::kCogTileSide));
     }
 }
-
-namespace {
-
-// The picture's data as the script reads them from its standard input: one
-// line of JSON, then per pair its smooth cells as little-endian float64
-// triples (easting and northing of the cell's centre, dz).
-std::string picture_data(const Campaign& c) {
-    nlohmann::ordered_json j;
-    j["crs"] = c.crs;
-    j["resolution_m"] = c.resolution;
-    j["limits"] = {{"name", c.limits.name}, {"max_rmsdz_m", number_or_null(c.limits.max_rmsdz)},
-                   {"max_dz_m", number_or_null(c.limits.max_dz)}};
-    j["flights"] = nlohmann::ordered_json::array();
-    for (const auto& s : c.strips) {
-        j["flights"].push_back({{"name", s.flight.name},
-                                {"line", {s.track.start_x, s.track.start_y, s.track.end_x, s.track.end_y}}});
-    }
-    j["pairs"] = nlohmann::ordered_json::array();
-    std::string cells;
-    for (const auto& p : c.pairs) {
-        const std::uint64_t n = p.dz.size();
-        for (const CellDz& d : p.dz) {
-            const double v[3] = {(d.ix + 0.5) * c.resolution, (d.iy + 0.5) * c.resolution, d.dz};
-            cells.append(reinterpret_cast<const char*>(v), sizeof v);
-        }
-        j["pairs"].push_back({{"a", c.strips[p.a].flight.name}, {"b", c.strips[p.b].flight.name}, {"cells", n},
-                              {"overlap_cells", p.overlap_cells}, {"smooth_cells", p.smooth_cells},
-                              {"rmsdz_m", number_or_null(p.smooth_cells ? p.rmsdz : NAN)},
-                              {"max_abs_m", number_or_null(p.smooth_cells ? p.max_abs : NAN)},
-                              {"mean_m", number_or_null(p.smooth_cells ? p.mean : NAN)}, {"verdict", p.verdict}});
-    }
-    return j.dump() + "\n" + cells;
-}
-
-}  // namespace
 
 void draw_picture(const Campaign& c, const std::string& temp, const std::string& output, const std::string& program_path) {
     const std::string script =

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "flight_inputs.hpp"
-#include "inputs/file_guard.hpp"
 #include "memory_budget.hpp"
 #include "overlap_outputs.hpp"
 #include "plane_cells.hpp"
@@ -74,9 +73,7 @@ int compare_flights(const OverlapOptions& o) {
     const common::ProjectionRequest request = raster::projection_request(sources, o.crs);
     std::future<common::ProjectionSetup> pending = common::start_projection(request);
     common::ProjectionSetup setup;
-    std::vector<StripCells> cells;
-    cells.reserve(flights.size());
-    for (std::size_t i = 0; i < flights.size(); ++i) cells.emplace_back(o.resolution);
+    std::vector<StripCells> cells(flights.size(), StripCells(o.resolution));
     std::vector<TrackSums> tracks(flights.size());
     std::vector<double> order(flights.size(), 0);
     std::uint64_t used = 0;  // by every strip's cells: checked against the bound before each grows

@@ -5,6 +5,8 @@
 
 namespace morva::overlap {
 
+namespace {
+
 Track fitted_track(const TrackSums& s) {
     Track t;
     const double n = s.n;
@@ -27,6 +29,57 @@ Track fitted_track(const TrackSums& s) {
     t.end_y = t.cy + vy * (s.t_max - tm);
     return t;
 }
+
+// Across-track position right of the flight line, metres.
+double right_of(const Track& t, double x, double y) { return (x - t.cx) * t.uy - (y - t.cy) * t.ux; }
+
+// The value at fraction q of the sorted values, interpolated linearly between
+// neighbours (rank q (n - 1)).
+double quantile(const std::vector<double>& sorted, double q) {
+    const double rank = q * static_cast<double>(sorted.size() - 1);
+    const auto lo = static_cast<std::size_t>(std::floor(rank));
+    const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
+    return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
+}
+
+double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
+    const double n = static_cast<double>(u.size());
+    double mu = 0, mv = 0;
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        mu += u[i];
+        mv += v[i];
+    }
+    mu /= n;
+    mv /= n;
+    double suv = 0, suu = 0;
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        suv += (u[i] - mu) * (v[i] - mv);
+        suu += (u[i] - mu) * (u[i] - mu);
+    }
+    return suu > 0 ? suv / suu : 0;
+}
+
+// A strip's points on blocks of about 4 m: on a fine grid most cells hold
+// no point, and the cells holding one would not measure the area.
+struct Blocks {
+    CellTable table;
+    std::vector<std::uint64_t> points;
+};
+
+std::int64_t floor_div(std::int64_t x, std::int64_t d) { return x >= 0 ? x / d : -((-x - 1) / d) - 1; }
+
+Blocks blocks_of(const Strip& s, std::int64_t block) {
+    Blocks b;
+    for (std::uint32_t k = 0; k < s.cells.size(); ++k) {
+        const raster::CellIndex c = s.cells.cell(k);
+        const std::uint32_t n = b.table.number({floor_div(c.ix, block), floor_div(c.iy, block)});
+        if (n == b.points.size()) b.points.push_back(0);
+        b.points[n] += s.planes[k].n;
+    }
+    return b;
+}
+
+}  // namespace
 
 void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const SmoothCriteria& c) {
     s.resolution = cells.resolution;
@@ -63,36 +116,6 @@ void summarise(Strip& s, StripCells&& cells, const TrackSums& track, const Smoot
     if (freedom > 0) s.precision = std::sqrt(residual_sq / freedom);
     if (track.n > 0) s.track = fitted_track(track);
 }
-
-namespace {
-
-// The value at fraction q of the sorted values, interpolated linearly between
-// neighbours (rank q (n - 1)).
-double quantile(const std::vector<double>& sorted, double q) {
-    const double rank = q * static_cast<double>(sorted.size() - 1);
-    const auto lo = static_cast<std::size_t>(std::floor(rank));
-    const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
-    return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
-}
-
-double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
-    const double n = static_cast<double>(u.size());
-    double mu = 0, mv = 0;
-    for (std::size_t i = 0; i < u.size(); ++i) {
-        mu += u[i];
-        mv += v[i];
-    }
-    mu /= n;
-    mv /= n;
-    double suv = 0, suu = 0;
-    for (std::size_t i = 0; i < u.size(); ++i) {
-        suv += (u[i] - mu) * (v[i] - mv);
-        suu += (u[i] - mu) * (u[i] - mu);
-    }
-    return suu > 0 ? suv / suu : 0;
-}
-
-}  // namespace
 
 bool compare(const Strip& A, const Strip& B, PairResult& r) {
     raster::CellExtent box;
@@ -140,30 +163,6 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     r.max_abs = sorted.back();
     return true;
 }
-
-namespace {
-
-// A strip's points on blocks of about 4 m: on a fine grid most cells hold
-// no point, and the cells holding one would not measure the area.
-struct Blocks {
-    CellTable table;
-    std::vector<std::uint64_t> points;
-};
-
-std::int64_t floor_div(std::int64_t x, std::int64_t d) { return x >= 0 ? x / d : -((-x - 1) / d) - 1; }
-
-Blocks blocks_of(const Strip& s, std::int64_t block) {
-    Blocks b;
-    for (std::uint32_t k = 0; k < s.cells.size(); ++k) {
-        const raster::CellIndex c = s.cells.cell(k);
-        const std::uint32_t n = b.table.number({floor_div(c.ix, block), floor_div(c.iy, block)});
-        if (n == b.points.size()) b.points.push_back(0);
-        b.points[n] += s.planes[k].n;
-    }
-    return b;
-}
-
-}  // namespace
 
 void explain_not_tested(PairResult& r, const Strip& A, const Strip& B, const SmoothCriteria& c,
                         std::uint64_t min_smooth) {

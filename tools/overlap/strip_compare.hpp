@@ -62,11 +62,6 @@ struct Track {
     double start_x = 0, start_y = 0, end_x = 0, end_y = 0;
 };
 
-Track fitted_track(const TrackSums& s);
-
-// Across-track position right of the flight line, metres.
-inline double right_of(const Track& t, double x, double y) { return (x - t.cx) * t.uy - (y - t.cy) * t.ux; }
-
 // What a strip's cell keeps once its plane is fitted, for the cells holding
 // its points only: memory follows the strip's points, not its box.
 struct CellPlane {
@@ -109,7 +104,6 @@ struct PairResult {
     std::string verdict;               // "pass", "fail", "not tested", or "" without limits
     std::string not_tested;            // why not, and what would test it
     double test_resolution = std::numeric_limits<double>::quiet_NaN();  // a resolution that would
-
 };
 
 // False when the strips share no cell.
@@ -119,6 +113,5 @@ bool compare(const Strip& A, const Strip& B, PairResult& r);
 // at which its strips' points would fill cells enough to test it.
 void explain_not_tested(PairResult& r, const Strip& A, const Strip& B, const SmoothCriteria& c,
                         std::uint64_t min_smooth);
-
 
 }  // namespace morva::overlap

@@ -4,6 +4,7 @@
 // as the run itself instead of a copy of its rules, and check their outputs
 // with the same guard as the C++ companions.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -154,13 +155,7 @@ int run(int argc, char** argv) {
     const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
     // With --check-output every word up to "--" is an output, whatever it looks
     // like; the options are read from the words before the first "--" only.
-    int option_words = argc;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--") {
-            option_words = i;
-            break;
-        }
-    }
+    const int option_words = static_cast<int>(std::find(argv + 1, argv + argc, std::string_view("--")) - argv);
     std::vector<std::string_view> arguments = text::parse_command_line(program, options, option_words, argv);
     if (records) {
         if (check_outputs || !arguments.empty() || option_words < argc)
@@ -171,7 +166,7 @@ int run(int argc, char** argv) {
     if (check_outputs) {
         if (option_words >= argc) text::usage_error(kProgram, "option --check-output needs its outputs ended by --", kUsage);
         if (arguments.empty()) text::usage_error(kProgram, "option --check-output needs a value", kUsage);
-        for (std::string_view output : arguments) outputs.emplace_back(output);
+        outputs.assign(arguments.begin(), arguments.end());
         arguments.clear();
     }
     for (int i = option_words + 1; i < argc; ++i) arguments.emplace_back(argv[i]);
@@ -179,7 +174,7 @@ int run(int argc, char** argv) {
     if (!check_outputs && arguments.size() > 1)
         text::usage_error(kProgram, "unexpected argument '" + std::string(arguments[1]) + "'", kUsage);
     const std::string path(arguments[0]);
-    for (std::size_t k = 1; k < arguments.size(); ++k) other_inputs.emplace_back(arguments[k]);
+    other_inputs.assign(arguments.begin() + 1, arguments.end());
 
     inputs::RunControl rc;
     text::TextReader in;
