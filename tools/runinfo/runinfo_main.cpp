@@ -4,7 +4,6 @@
 // as the run itself instead of a copy of its rules, and check their outputs
 // with the same guard as the C++ companions.
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -155,7 +154,13 @@ int run(int argc, char** argv) {
     const text::Program program{kProgram, kUsage, [&options] { return std::string(kHelp) + text::option_lines(options); }};
     // With --check-output every word up to "--" is an output, whatever it looks
     // like; the options are read from the words before the first "--" only.
-    const int option_words = static_cast<int>(std::find(argv + 1, argv + argc, std::string_view("--")) - argv);
+    int option_words = argc;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--") {
+            option_words = i;
+            break;
+        }
+    }
     std::vector<std::string_view> arguments = text::parse_command_line(program, options, option_words, argv);
     if (records) {
         if (check_outputs || !arguments.empty() || option_words < argc)
