@@ -216,14 +216,9 @@ void put_bytes(OutStream& out, const char* data, std::size_t n) {
 
 void flush(OutStream& out) {
     if (out.fd < 0) return;
-    if (out.failed) {
-        out.used = 0;
-        return;
-    }
     // Whole blocks first, so the file's blocks stay what they would be.
     while (out.used > out.flush_at) flush_block(out);
-    if (out.used > 0 && !write_all(out, out.used)) write_failed(out);
-    out.used = 0;
+    if (out.used > 0) flush_block(out);
 }
 
 void close_out(OutStream& out) {
