@@ -21,10 +21,6 @@ std::string hours(double h) {
     return text;
 }
 
-std::string count(long long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }  // namespace
 
 void warn_cut_names(const inputs::RunControl& rc, const std::string& source) {
@@ -61,8 +57,8 @@ void warn_after_scans(const RunState& state, const regression::NormalSums& sums,
                       const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc) {
     const auto outside = [](std::int64_t n, double min, double max, const char* where, double end) {
         if (n == 0) return;
-        text::warn(count(n, "measurement", "measurements") + " from " + hours(min) + " to " + hours(max) + " lie " +
-                   where + " record at " + hours(end) + "; their positions hold that record");
+        text::warn(std::to_string(n) + (n == 1 ? " measurement" : " measurements") + " from " + hours(min) + " to " +
+                   hours(max) + " lie " + where + " record at " + hours(end) + "; their positions hold that record");
     };
     const georef::OutsideSpan& o = state.outside;
     outside(o.before, o.before_min, o.before_max, "before the trajectory's first", trajectory.slot[1].thr);

@@ -49,11 +49,6 @@ void print_file_start(const ScanStream& s) {
     write_fixed(console(), line, {s.epoch, hours, minutes, seconds, s.dtsec});
 }
 
-[[noreturn]] void end_in_trailer(const ByteReader& in, const ScanStream& s) {
-    text::stop_run("*** read error in " + in.name + ", scan " + std::to_string(s.nscan) +
-                   ": end of file inside the scan trailer");
-}
-
 // The trailer's counters, numbering and time of the current scan.
 void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream& s, text::OutStream& report) {
     static const text::Layout first_scan = text::layout(R"(/" First scan epoch (seconds from GPS init):" F12.6)");
@@ -203,7 +198,10 @@ const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, 
         in.begin = in.end;
         return nullptr;
     }
-    if (held < record) end_in_trailer(in, s);
+    if (held < record) {
+        text::stop_run("*** read error in " + in.name + ", scan " + std::to_string(s.nscan) +
+                       ": end of file inside the scan trailer");
+    }
 
     apply_trailer(p + 2 + meas_bytes, hdr, s, report);
     in.begin += record;
