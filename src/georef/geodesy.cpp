@@ -49,7 +49,6 @@ Geodetic from_earth_centred(double lat, double lon, double s, double c, double x
     return g;
 }
 
-
 }  // namespace detail
 
 }  // namespace morva::georef

@@ -3,7 +3,6 @@
 #include <cmath>
 
 namespace morva::georef {
-namespace detail {
 
 bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) {
     if (group.count == 0) return false;  // the measurement is dropped
@@ -22,9 +21,8 @@ bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) {
     p.n = group.count;
     // The closing measurement starts the next group.
     group = OutputGroup{};
-    add(group, m);
+    join_group(group, m);
     return true;
 }
 
-}  // namespace detail
 }  // namespace morva::georef

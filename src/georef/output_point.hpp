@@ -33,9 +33,11 @@ using records::write_binary_record;
 using records::write_centre_record;
 using records::write_text_record;
 
-namespace detail {
-
-inline void add(OutputGroup& g, const Accepted& m) {
+// The two steps of averaging one by one, also for a companion that
+// recomputes a single output point from the members form_point gathered for
+// it: a member joins the group; the measurement at the multiple of navg
+// closes it into the point (false, and no point, when the group is empty).
+inline void join_group(OutputGroup& g, const Accepted& m) {
     g.thr += m.thr;
     g.lat += m.lat;
     g.lon += m.lon;
@@ -48,8 +50,6 @@ inline void add(OutputGroup& g, const Accepted& m) {
 
 bool close_group(OutputGroup& group, const Accepted& m, scanpt& p);
 
-}  // namespace detail
-
 // Forms the output point of measurement m, if any: with navg above 1 a point
 // appears only at multiples of navg, as the mean of the group before it.
 inline bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m, scanpt& p) {
@@ -59,17 +59,10 @@ inline bool form_point(OutputGroup& group, std::int32_t navg, const Accepted& m,
         return true;
     }
     if (m.i % navg != 0) {
-        detail::add(group, m);
+        join_group(group, m);
         return false;
     }
-    return detail::close_group(group, m, p);
+    return close_group(group, m, p);
 }
-
-// The same two steps one by one, for a companion that recomputes a single
-// output point from the members form_point gathered for it: a member joins
-// the group; the measurement at the multiple of navg closes it into the
-// point (false, and no point, when the group is empty).
-inline void join_group(OutputGroup& group, const Accepted& m) { detail::add(group, m); }
-inline bool close_group(OutputGroup& group, const Accepted& m, scanpt& p) { return detail::close_group(group, m, p); }
 
 }  // namespace morva::georef

@@ -19,11 +19,9 @@ struct FileId {
 FileId identify(const std::string& name) {
     FileId id;
     struct stat st{};
-    if (::stat(name.c_str(), &st) == 0) {
-        id.exists = true;
-        id.device = st.st_dev;
-        id.inode = st.st_ino;
-    }
+    id.exists = ::stat(name.c_str(), &st) == 0;
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
     std::error_code ec;
     id.resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(name, ec), ec);
     if (ec) id.resolved = name;
@@ -39,11 +37,9 @@ bool same_existing(const FileId& a, const FileId& b) {
 FileId standard_input() {
     FileId id;
     struct stat st{};
-    if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode)) {
-        id.exists = true;
-        id.device = st.st_dev;
-        id.inode = st.st_ino;
-    }
+    id.exists = ::fstat(0, &st) == 0 && S_ISREG(st.st_mode);
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
     return id;
 }
 

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "inputs/run_control.hpp"
-#include "text/out_stream.hpp"
 #include "text/text_reader.hpp"
 
 namespace morva::inputs {
@@ -35,7 +34,8 @@ struct TrajectoryTable {
 };
 
 // Loads the records inside tstart - 1 s .. tend + 1 s from the open file and
-// prints the sampling and speed summary (and a warning below two records).
+// prints the sampling and speed summary (and a warning below two records) on
+// the console.
 void load_trajectory(text::TextReader& in, const RunControl& rc, TrajectoryTable& table);
 
 // The pieces of the load, each usable on its own.
@@ -71,8 +71,5 @@ struct TrajectorySpread {
 // returns the tracked extremes (their start values when ntraj < 2).
 // Slots 1 and 2 must be initialised.
 TrajectorySpread trajectory_speeds(TrajectoryRecord* slot, std::int32_t ntraj);
-
-// The summary lines, then the warning when fewer than two records were kept.
-void print_trajectory_summary(text::OutStream& out, std::int32_t ntraj, const TrajectorySpread& spread);
 
 }  // namespace morva::inputs

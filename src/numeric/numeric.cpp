@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "text/free_output.hpp"
 
@@ -10,13 +11,8 @@ namespace morva::numeric {
 void warn_arcsine_domain() { text::write_free(text::console(), {"*** warning - arcsine argument out of range"}); }
 
 float asin_single(float x) {
-    if (outside_arcsine_domain(x)) {
-        static bool reported = false;
-        if (!reported) {
-            reported = true;
-            warn_arcsine_domain();
-        }
-    }
+    static bool reported = false;
+    if (outside_arcsine_domain(x) && !std::exchange(reported, true)) warn_arcsine_domain();
     return asin_single_quiet(x);
 }
 

@@ -3,7 +3,9 @@
 // arithmetic on the printed digits, so that a value is exactly what was
 // printed. The fields' columns come from the layout that wrote the line.
 
+#include <algorithm>
 #include <cstdint>
+#include <string_view>
 
 #include "text/fixed_line.hpp"
 
@@ -12,20 +14,14 @@ namespace morva::records::fields {
 enum class Field { Value, Stars, NotANumber, Bad };
 
 inline bool all_stars(const char* f, int w) {
-    for (int k = 0; k < w; ++k) {
-        if (f[k] != '*') return false;
-    }
-    return true;
+    return std::all_of(f, f + w, [](char c) { return c == '*'; });
 }
 
 // The words an F field holds for NaN and infinities, right-justified.
 inline bool not_a_number(const char* f, int w) {
-    int k = 0;
-    while (k < w && f[k] == ' ') ++k;
-    const int n = w - k;
-    const char* s = f + k;
-    return (n == 3 && ((s[0] == 'N' && s[1] == 'a' && s[2] == 'N') || (s[0] == 'I' && s[1] == 'n' && s[2] == 'f'))) ||
-           (n == 4 && s[0] == '-' && s[1] == 'I' && s[2] == 'n' && s[3] == 'f');
+    std::string_view s(f, static_cast<std::size_t>(w));
+    s.remove_prefix(std::min(s.find_first_not_of(' '), s.size()));
+    return s == "NaN" || s == "Inf" || s == "-Inf";
 }
 
 // Past the leading blanks and an optional minus of a field of width w; false

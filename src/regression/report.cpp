@@ -20,22 +20,16 @@ RegressionFit report_regression(NormalSums& sums, std::int32_t m) {
     chol(sums.s, m, nsing);
     if (nsing != 0) text::write_fixed(out, warning, {nsing});
 
+    RegressionFit result{sums.nreg, m, nsing};
     // Coefficients above m stay zero; the table has room for six.
-    double c[6] = {};
+    double* const c = result.coefficients;
     const std::int32_t first = m * (m + 1) / 2;
     for (std::int32_t k = 0; k < m && k < 6; ++k) c[k] = sums.s[first + k];
 
     // Roll offset in degrees from the linear term; the products are taken
     // left to right and then negated, so the printed rounding is fixed.
-    const double slope = -(57.29577951289617 * c[1] * 0.01);
-    text::write_fixed(out, fit, {c[0], slope, c[2], c[3], c[4], c[5]});
-
-    RegressionFit result;
-    result.points = sums.nreg;
-    result.parameters = m;
-    result.singularities = nsing;
-    for (int k = 0; k < 6; ++k) result.coefficients[k] = c[k];
-    result.slope_degrees = slope;
+    result.slope_degrees = -(57.29577951289617 * c[1] * 0.01);
+    text::write_fixed(out, fit, {c[0], result.slope_degrees, c[2], c[3], c[4], c[5]});
     return result;
 }
 

@@ -6,15 +6,10 @@
 
 #include "georef/scan_processing.hpp"
 #include "inputs/file_guard.hpp"
-#include "inputs/geoid.hpp"
-#include "inputs/run_control.hpp"
 #include "run/progress.hpp"
 #include "run/run_warnings.hpp"
-#include "run/pipeline.hpp"
-#include "inputs/trajectory.hpp"
 #include "regression/normal_sums.hpp"
 #include "regression/report.hpp"
-#include "scanner/byte_reader.hpp"
 #include "scanner/scan_stream.hpp"
 #include "scanner/scanner_header.hpp"
 #include "text/free_output.hpp"
@@ -53,12 +48,9 @@ struct RunFiles {
     text::OutStream test;      // 23, "test.out"
 };
 
-// With the system's reason on standard error; `errno` as the failed open left it.
-[[noreturn]] void cannot_open(const std::string& name, int error) { text::stop_cannot_open(name, error); }
-
 // Written under a temporary name until the run ends (see open_out_staged).
 void open_output(text::OutStream& out, const std::string& name) {
-    if (!text::open_out_staged(out, name)) cannot_open(name, errno);
+    if (!text::open_out_staged(out, name)) text::stop_cannot_open(name, errno);
 }
 
 // Standard input, or the file the command line names; a file that cannot be
@@ -125,7 +117,7 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
     // 2. The scanner file first of all.
     RunFiles files;
     const std::string scan_name = trimmed(rc.scanfile);
-    if (!scanner::open_bytes(files.scan, scan_name)) cannot_open(scan_name, errno);
+    if (!scanner::open_bytes(files.scan, scan_name)) text::stop_cannot_open(scan_name, errno);
 
     // 3. Output form and regression size.
     if (rc.iout_type > 3) {
@@ -140,7 +132,7 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
 
     // 4. The trajectory, then the outputs, none of which may be an input.
     const std::string gps_name = trimmed(rc.gpsfile);
-    if (!text::open_in(files.gps, gps_name)) cannot_open(gps_name, errno);
+    if (!text::open_in(files.gps, gps_name)) text::stop_cannot_open(gps_name, errno);
     inputs::check_output_names(rc, options.run_control, options.metadata);
     if (rc.scanpt_wanted) open_output(files.scanpt, trimmed(rc.scanptfile));
     open_output(files.cent, trimmed(rc.centfile));
@@ -181,7 +173,7 @@ void run_survey(const RunOptions& options, LoopOptions loop, RunRecord* record) 
     // fails now still stops the run) and take their names.
     for (text::OutStream* out : {&files.scanpt, &files.cent, &files.pcorr, &files.test}) text::close_out(*out);
     std::string failed;
-    if (!text::commit_staged_outputs(failed)) cannot_open(failed, errno);
+    if (!text::commit_staged_outputs(failed)) text::stop_cannot_open(failed, errno);
 }
 
 void process_scanner_file(scanner::ByteReader& scan, const inputs::RunControl& rc,

@@ -35,45 +35,42 @@ std::vector<text::Option> options_of(RunOptions& o) {
                           "inputs and outputs with their sizes, the report's figures, the\n"
                           "warnings, the exit status and any stop line), also when it stops;\n"
                           "docs/formats.md describes it",
-                          o.metadata,
-                          [](std::string_view v) { return v.empty() ? std::string("'' is not a file name") : std::string(); }),
+                          o.metadata, text::refuse_empty("a file name")),
         text::number_option("--threads", "N", "georeference on N threads (default: the CPUs it may use)", o.threads, 1,
                             1024),
     };
 }
 
-}  // namespace
-
+// The text of `morva --help`.
 std::string run_help() {
     RunOptions defaults;
-    return "usage: morva [options] [RUN_CONTROL]\n"
-           "\n"
-           "Turns an airborne laser scanner's recording into georeferenced surface points.\n"
-           "The run control (a text of five file-name lines and eight groups of values) is read\n"
-           "from RUN_CONTROL, or from standard input when no file is given or it is \"-\";\n"
-           "the names in it are relative to the current folder. It names the scanner file,\n"
-           "the GPS/attitude trajectory, the geoid grid (or 0), and the outputs:\n"
-           "  scan points      fixed-layout text or 18-byte binary records (or 0 for none)\n"
-           "  centre points    the nadir point of every scan\n"
-           "  test.out, test_pcorr.out   diagnostic files in the current folder\n"
-           "The console report goes to standard output; warnings, the progress line and\n"
-           "notes go to standard error, lines of warnings starting with \"morva: warning: \".\n"
-           "Outputs are written under temporary names and take their own when the run\n"
-           "ends: a run that stops before its scan loop, or is killed, leaves the files\n"
-           "of an earlier run as they were (a stop during the scan loop leaves what it\n"
-           "wrote); a run needs room for the old and the new results at once.\n"
-           "\n"
-           "Exit status: 0 the run ended normally; 1 the run stopped (the report's last\n"
-           "line, starting with ***, says why; also on standard error when standard output\n"
-           "is not a terminal); 2 a wrong option or argument.\n"
-           "\n"
-           "Options:\n" +
-           text::option_lines(options_of(defaults)) +
+    const text::HelpText help{
+        kUsage,
+        "Turns an airborne laser scanner's recording into georeferenced surface points.\n"
+        "The run control (a text of five file-name lines and eight groups of values) is read\n"
+        "from RUN_CONTROL, or from standard input when no file is given or it is \"-\";\n"
+        "the names in it are relative to the current folder. It names the scanner file,\n"
+        "the GPS/attitude trajectory, the geoid grid (or 0), and the outputs:\n"
+        "  scan points      fixed-layout text or 18-byte binary records (or 0 for none)\n"
+        "  centre points    the nadir point of every scan\n"
+        "  test.out, test_pcorr.out   diagnostic files in the current folder\n"
+        "The console report goes to standard output; warnings, the progress line and\n"
+        "notes go to standard error, lines of warnings starting with \"morva: warning: \".\n"
+        "Outputs are written under temporary names and take their own when the run\n"
+        "ends: a run that stops before its scan loop, or is killed, leaves the files\n"
+        "of an earlier run as they were (a stop during the scan loop leaves what it\n"
+        "wrote); a run needs room for the old and the new results at once.\n",
+        "Exit status: 0 the run ended normally; 1 the run stopped (the report's last\n"
+        "line, starting with ***, says why; also on standard error when standard output\n"
+        "is not a terminal); 2 a wrong option or argument.\n"};
+    return text::help_text(help, options_of(defaults)) +
            "\n"
            "The run control, every parameter and the console report are described in\n"
            "README.md; every file morva reads and writes in docs/formats.md (both in the\n"
            "morva source folder).\n";
 }
+
+}  // namespace
 
 RunOptions parse_run_options(int argc, const char* const* argv) {
     RunOptions options;

@@ -25,7 +25,4 @@ struct RunOptions {
 // one-line usage error and status 2.
 RunOptions parse_run_options(int argc, const char* const* argv);
 
-// The text of `morva --help`.
-std::string run_help();
-
 }  // namespace morva::run

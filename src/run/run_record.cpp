@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "inputs/file_guard.hpp"
+#include "inputs/output_guard.hpp"
 #include "text/command_line.hpp"
 #include "text/json_writer.hpp"
 #include "text/out_stream.hpp"
@@ -42,6 +43,16 @@ void file_entry(JsonWriter& w, std::string_view role, const std::string& name, c
 void no_entry(JsonWriter& w, std::string_view role) {
     key(w, role);
     text::null_value(w);
+}
+
+// The text, or null when there is none.
+void text_or_null(JsonWriter& w, std::string_view name, std::string_view s) {
+    key(w, name);
+    if (s.empty()) {
+        text::null_value(w);
+    } else {
+        value(w, s);
+    }
 }
 
 void number(JsonWriter& w, std::string_view name, double x) {
@@ -135,8 +146,7 @@ void write_report(JsonWriter& w, const RunRecord& r) {
     text::end_object(w);
 }
 
-}  // namespace
-
+// The record as JSON text.
 std::string metadata_json(const RunOptions& options, const RunRecord& r, int exit_status) {
     JsonWriter w;
     text::begin_object(w);
@@ -144,12 +154,7 @@ std::string metadata_json(const RunOptions& options, const RunRecord& r, int exi
     value(w, "morva");
     key(w, "version");
     value(w, text::project_version());
-    key(w, "commit");
-    if (text::build_commit().empty()) {
-        text::null_value(w);
-    } else {
-        value(w, text::build_commit());
-    }
+    text_or_null(w, "commit", text::build_commit());
     key(w, "command_line");
     text::begin_array(w);
     for (const std::string& arg : options.command_line) value(w, arg);
@@ -166,12 +171,7 @@ std::string metadata_json(const RunOptions& options, const RunRecord& r, int exi
     }
     key(w, "exit_status");
     value(w, exit_status);
-    key(w, "stop");
-    if (r.stop.empty()) {
-        text::null_value(w);
-    } else {
-        value(w, r.stop);
-    }
+    text_or_null(w, "stop", r.stop);
     write_inputs(w, options, r);
     write_outputs(w, r);
     write_report(w, r);
@@ -183,20 +183,14 @@ std::string metadata_json(const RunOptions& options, const RunRecord& r, int exi
     return w.text;
 }
 
+}  // namespace
+
 std::string write_metadata(const RunOptions& options, const RunRecord& record, int exit_status) {
     // The run refuses such a name before it starts; the record must not
     // replace the file either.
-    std::vector<std::string> files;
+    std::vector<std::string> files = {"test.out", "test_pcorr.out"};
     if (!options.run_control.empty()) files.push_back(options.run_control);
-    if (record.control_read) {
-        const inputs::RunControl& rc = record.rc;
-        for (const std::string* name : {&rc.scanfile, &rc.gpsfile, &rc.centfile}) files.push_back(inputs::trimmed(*name));
-        for (const std::string* name : {&rc.geoidfile, &rc.scanptfile}) {
-            if (!inputs::is_none(*name)) files.push_back(inputs::trimmed(*name));
-        }
-    }
-    files.push_back("test.out");
-    files.push_back("test_pcorr.out");
+    if (record.control_read) files = inputs::run_control_files(record.rc, options.run_control);
     for (const std::string& name : files) {
         if (inputs::same_file(options.metadata, name)) return options.metadata + " is a file of the run";
     }

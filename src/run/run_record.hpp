@@ -38,9 +38,6 @@ struct RunRecord {
     std::string stop;           // the stop's line; empty: the run ended normally
 };
 
-// The record as JSON text.
-std::string metadata_json(const RunOptions& options, const RunRecord& record, int exit_status);
-
 // Writes it to options.metadata; returns an empty string, or why it could
 // not be written.
 std::string write_metadata(const RunOptions& options, const RunRecord& record, int exit_status);

@@ -21,10 +21,6 @@ std::string hours(double h) {
     return text;
 }
 
-std::string count(long long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }  // namespace
 
 void warn_cut_names(const inputs::RunControl& rc, const std::string& source) {
@@ -59,17 +55,14 @@ void warn_short_trajectory(const inputs::TrajectoryTable& trajectory, const inpu
 
 void warn_after_scans(const RunState& state, const regression::NormalSums& sums,
                       const inputs::TrajectoryTable& trajectory, const inputs::RunControl& rc) {
+    const auto outside = [](std::int64_t n, double min, double max, const char* where, double end) {
+        if (n == 0) return;
+        text::warn(std::to_string(n) + (n == 1 ? " measurement" : " measurements") + " from " + hours(min) + " to " +
+                   hours(max) + " lie " + where + " record at " + hours(end) + "; their positions hold that record");
+    };
     const georef::OutsideSpan& o = state.outside;
-    if (o.before > 0) {
-        text::warn(count(o.before, "measurement", "measurements") + " from " + hours(o.before_min) + " to " +
-                   hours(o.before_max) + " lie before the trajectory's first record at " +
-                   hours(trajectory.slot[1].thr) + "; their positions hold that record");
-    }
-    if (o.after > 0) {
-        text::warn(count(o.after, "measurement", "measurements") + " from " + hours(o.after_min) + " to " +
-                   hours(o.after_max) + " lie after the trajectory's last record at " +
-                   hours(trajectory.slot[trajectory.ntraj].thr) + "; their positions hold that record");
-    }
+    outside(o.before, o.before_min, o.before_max, "before the trajectory's first", trajectory.slot[1].thr);
+    outside(o.after, o.after_min, o.after_max, "after the trajectory's last", trajectory.slot[trajectory.ntraj].thr);
     if (state.stats.npts == 0) {
         text::warn("the run output no points: no measurement passed the processing window, the area, the trajectory "
                    "and the range tests");

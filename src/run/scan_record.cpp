@@ -1,5 +1,7 @@
 #include "run/scan_record.hpp"
 
+#include <utility>
+
 #include "georef/output_point.hpp"
 #include "numeric/numeric.hpp"
 #include "text/layout.hpp"
@@ -45,8 +47,7 @@ void replay_scan(const SurveyOutputs& out, RunState& state, const ScanResults& r
             continue;
         }
         if (e.kind == LogEntry::ArcsineWarning) {
-            if (!state.arcsine_warned) numeric::warn_arcsine_domain();
-            state.arcsine_warned = true;
+            if (!std::exchange(state.arcsine_warned, true)) numeric::warn_arcsine_domain();
             continue;
         }
         const georef::PointEvent& ev = r.points[e.n];

@@ -53,10 +53,7 @@ std::size_t ensure(ByteReader& in, std::size_t n) {
         // Never for the scanner file's records (at most 10012 bytes); a read
         // into no room would otherwise look like the end of the file.
         std::unique_ptr<std::uint8_t[]> wider(new std::uint8_t[n]);
-        std::memcpy(wider.get(), in.buffer.get() + in.begin, in.end - in.begin);
-        in.dropped += in.begin;
-        in.end -= in.begin;
-        in.begin = 0;
+        std::memcpy(wider.get(), in.buffer.get(), in.end);
         in.buffer = std::move(wider);
         in.capacity = n;
     }

@@ -29,14 +29,6 @@ float beta_sine(const float* b) {
     return static_cast<float>(static_cast<double>(b[0]) / root);
 }
 
-BeamAngles beam_angles(const float* b) {
-    return {numeric::asin_single(b[1]), numeric::asin_single(beta_sine(b))};
-}
-
-BeamAngles beam_angles_quiet(const float* b) {
-    return {numeric::asin_single_quiet(b[1]), numeric::asin_single_quiet(beta_sine(b))};
-}
-
 void position_mirror(double theta, int facet, const float* c, const float (*e)[3], const float* eps,
                      MirrorPosition& m) {
     const double s = std::sin(theta);
@@ -124,7 +116,7 @@ void prepare(CalibrationCache& cache, const scanner_header& hdr) {
     }
     // The optical scan angle turns two encoder steps of angle_unit gon each.
     cache.steps_per_radian = hdr.angle_unit > 0.0 ? 200.0 / 3.141592653589793 / (2.0 * hdr.angle_unit) : 0.0;
-    cache.beam = beam_angles_quiet(hdr.b);
+    cache.beam = {numeric::asin_single_quiet(hdr.b[1]), numeric::asin_single_quiet(beta_sine(hdr.b))};
 }
 
 // Encoder step of theta within the facet's slots; any theta gets a slot.
@@ -143,7 +135,7 @@ void riegl_cal(const double& r, const double& theta, const std::int32_t& scanno,
                const float (*e)[3], const float* eps) {
     MirrorPosition m;
     position_mirror(theta, facet_of(scanno), c, e, eps, m);
-    place_point(m, beam_angles(b), r, a, d, x, y, z);
+    place_point(m, {numeric::asin_single(b[1]), numeric::asin_single(beta_sine(b))}, r, a, d, x, y, z);
 }
 
 bool beam_outside_arcsine(const scanner_header& hdr) {

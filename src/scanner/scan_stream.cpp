@@ -49,29 +49,6 @@ void print_file_start(const ScanStream& s) {
     write_fixed(console(), line, {s.epoch, hours, minutes, seconds, s.dtsec});
 }
 
-}  // namespace
-
-void decode_measurements(const std::uint8_t* p, const scanner_header& hdr, std::int32_t nsector, ScanTables& t) {
-    const std::int32_t n = hdr.nmeas > 0 ? hdr.nmeas : 0;
-    const double range_unit = hdr.range_unit;
-    const double angle_step = hdr.angle_unit * 2.0;
-    const double timer_unit = hdr.timer_unit;
-    const std::uint32_t sector = static_cast<std::uint32_t>(nsector);
-    for (std::int32_t i = 0; i < n; ++i, p += kMeasurementBytes) {
-        t.scan_range[i] = range_unit * measurement_range(p);
-        t.scan_ampl[i] = measurement_amplitude(p);
-        t.scan_angle[i] = angle_step * (measurement_angle(p) % sector);
-        t.scan_timer[i] = timer_unit * measurement_timer(p);
-    }
-}
-
-namespace {
-
-[[noreturn]] void end_in_trailer(const ByteReader& in, const ScanStream& s) {
-    text::stop_run("*** read error in " + in.name + ", scan " + std::to_string(s.nscan) +
-                   ": end of file inside the scan trailer");
-}
-
 // The trailer's counters, numbering and time of the current scan.
 void apply_trailer(const std::uint8_t* p, const scanner_header& hdr, ScanStream& s, text::OutStream& report) {
     static const text::Layout first_scan = text::layout(R"(/" First scan epoch (seconds from GPS init):" F12.6)");
@@ -158,6 +135,20 @@ void warn_cut_scan(const ByteReader& in, const scanner_header& hdr, const ScanSt
 
 }  // namespace
 
+void decode_measurements(const std::uint8_t* p, const scanner_header& hdr, std::int32_t nsector, ScanTables& t) {
+    const std::int32_t n = hdr.nmeas > 0 ? hdr.nmeas : 0;
+    const double range_unit = hdr.range_unit;
+    const double angle_step = hdr.angle_unit * 2.0;
+    const double timer_unit = hdr.timer_unit;
+    const std::uint32_t sector = static_cast<std::uint32_t>(nsector);
+    for (std::int32_t i = 0; i < n; ++i, p += kMeasurementBytes) {
+        t.scan_range[i] = range_unit * measurement_range(p);
+        t.scan_ampl[i] = measurement_amplitude(p);
+        t.scan_angle[i] = angle_step * (measurement_angle(p) % sector);
+        t.scan_timer[i] = timer_unit * measurement_timer(p);
+    }
+}
+
 void begin_scans(const scanner_header& hdr, const inputs::RunControl& rc, ScanStream& s) {
     if (hdr.measid != 77) text::stop_run("*** only measis 77 implemented");
     if (hdr.nmeas > kScanDim) text::stop_run("*** increase iscandim");
@@ -207,7 +198,10 @@ const std::uint8_t* read_scan_record(ByteReader& in, const scanner_header& hdr, 
         in.begin = in.end;
         return nullptr;
     }
-    if (held < record) end_in_trailer(in, s);
+    if (held < record) {
+        text::stop_run("*** read error in " + in.name + ", scan " + std::to_string(s.nscan) +
+                       ": end of file inside the scan trailer");
+    }
 
     apply_trailer(p + 2 + meas_bytes, hdr, s, report);
     in.begin += record;

@@ -20,9 +20,6 @@ using text::write_free;
 
 namespace at = header_at;
 
-constexpr std::size_t kShortHeader = at::kShortSize;
-constexpr std::size_t kLongHeader = at::kLongSize;
-
 [[noreturn]] void end_in_header() { text::stop_run("*** end of file met in header"); }
 
 // Reads exactly n bytes of the header or stops the run.
@@ -105,7 +102,7 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
         R"(" bytes pr meas:" I5 ", measurements per scan:" I5 / " range,angle and timer units:" 4F12.6)");
     static const text::Layout source_line = text::layout(R"(" time source: " A8 " syncflag: " B7.7)");
 
-    std::uint8_t raw[kLongHeader];
+    std::uint8_t raw[at::kLongSize];
     rewind(in);
 
     // Bytes 0-7: sizes and the header id.
@@ -137,7 +134,7 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
     }
 
     // Bytes 26-209: instrument, units, calibration and time.
-    read_header_bytes(in, raw + 26, kLongHeader - 26);
+    read_header_bytes(in, raw + 26, at::kLongSize - 26);
     const std::string_view instrument = chars(raw + at::instrument, at::kInstrumentSize);
     const float range_unit = le_f32(raw + at::range_unit), angle_unit = le_f32(raw + at::angle_unit), timer_unit = le_f32(raw + at::timer_unit);
     const std::int8_t polar_id = static_cast<std::int8_t>(raw[at::polar_id]);
@@ -176,10 +173,10 @@ void read_long_variant(ByteReader& in, scanner_header& hdr, text::OutStream* rep
 }
 
 void read_header(ByteReader& in, scanner_header& hdr, text::OutStream* report_to) {
-    std::uint8_t head[kShortHeader];
-    read_header_bytes(in, head, kShortHeader);
+    std::uint8_t head[at::kShortSize];
+    read_header_bytes(in, head, at::kShortSize);
     const std::int32_t length = le_i32(head + at::length);
-    if (length <= static_cast<std::int32_t>(kShortHeader)) {
+    if (length <= static_cast<std::int32_t>(at::kShortSize)) {
         read_short_variant(head, length, hdr, report_to);
         return;
     }

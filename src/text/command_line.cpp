@@ -1,5 +1,6 @@
 #include "text/command_line.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -10,13 +11,6 @@
 
 namespace morva::text {
 namespace {
-
-const Option* find_option(std::span<const Option> options, std::string_view name) {
-    for (const Option& option : options) {
-        if (option.name == name) return &option;
-    }
-    return nullptr;
-}
 
 // Why a number option refuses the text, empty when it takes it.
 std::string read_number(const Option& option, std::string_view text, double& number) {
@@ -47,12 +41,19 @@ std::string read_number(const Option& option, std::string_view text, double& num
 }
 
 std::string read_choice(const Option& option, std::string_view text, std::size_t& choice) {
-    for (choice = 0; choice < option.choices.size(); ++choice) {
-        if (option.choices[choice] == text) return {};
-    }
+    choice = static_cast<std::size_t>(std::ranges::find(option.choices, text) - option.choices.begin());
+    if (choice < option.choices.size()) return {};
     std::string names;
     for (const std::string& name : option.choices) names += (names.empty() ? "" : ", ") + name;
     return "'" + std::string(text) + "' is not one of " + names;
+}
+
+// "NAME 0.9.0 (commit abcdef123456)", or without the commit when the build
+// did not come from a git checkout.
+std::string version_line(std::string_view program) {
+    std::string line = std::string(program) + " " + MORVA_VERSION;
+    if (!build_commit().empty()) line += " (commit " + std::string(build_commit()) + ")";
+    return line;
 }
 
 // The words of a help line, wrapped at `width` with continuations at `column`.
@@ -106,8 +107,8 @@ std::vector<std::string_view> parse_command_line(const Program& program, std::sp
         if (arg == "--version") exit_with_text(version_line(program.name) + "\n");
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
-        const Option* option = find_option(options, name);
-        if (option == nullptr) refuse("unknown option " + std::string(name));
+        const auto option = std::ranges::find(options, name, &Option::name);
+        if (option == options.end()) refuse("unknown option " + std::string(name));
         const std::string called = "option " + option->name;
         OptionValue value;
         if (option->kind == OptionKind::Flag) {
@@ -169,19 +170,6 @@ std::string number_text(double v) {
 std::string_view project_version() { return MORVA_VERSION; }
 
 std::string_view build_commit() { return MORVA_COMMIT; }
-
-std::string version_line(std::string_view program) {
-    std::string line(program);
-    line += ' ';
-    line += MORVA_VERSION;
-    const std::string_view commit = MORVA_COMMIT;
-    if (!commit.empty()) {
-        line += " (commit ";
-        line += commit;
-        line += ')';
-    }
-    return line;
-}
 
 [[noreturn]] void usage_error(std::string_view program, std::string_view message, std::string_view usage) {
     std::fflush(stdout);

@@ -176,10 +176,6 @@ std::string_view project_version();
 // The commit the build came from; empty when not from a git checkout.
 std::string_view build_commit();
 
-// "NAME 0.9.0 (commit abcdef123456)", or without the commit when the build
-// did not come from a git checkout.
-std::string version_line(std::string_view program);
-
 // Prints the usage line on standard error and ends the process with status 2.
 [[noreturn]] void usage_error(std::string_view program, std::string_view message, std::string_view usage);
 

@@ -28,6 +28,12 @@ struct FreeCursor {
     bool comma_due = false;
 };
 
+// Ends the run with a read error on the token's line: what is wrong, then the token.
+[[noreturn]] void token_error(FreeCursor& cur, const std::string& what) {
+    cur.in.line = cur.token_line;
+    read_error(cur.in, what + ": " + quote_excerpt(std::string_view(cur.token, cur.length)));
+}
+
 // Copies the token at the read position into cursor.token.
 void take_token(FreeCursor& cur) {
     TextReader& in = cur.in;
@@ -36,10 +42,7 @@ void take_token(FreeCursor& cur) {
     for (;;) {
         int c = peek(in);
         if (ends_token(c)) break;
-        if (cur.length == kMaxToken) {
-            in.line = cur.token_line;
-            read_error(in, "value too long: " + quote_excerpt(std::string_view(cur.token, cur.length)));
-        }
+        if (cur.length == kMaxToken) token_error(cur, "value too long");
         cur.token[cur.length++] = static_cast<char>(c);
         ++in.begin;
     }
@@ -93,10 +96,7 @@ Next next_value(FreeCursor& cur) {
     if (star != nullptr && star != cur.token) {
         std::int64_t count = 0;
         auto [p, ec] = std::from_chars(cur.token, star, count);
-        if (ec != std::errc() || p != star || count < 1) {
-            in.line = cur.token_line;
-            read_error(in, "invalid repeat count: " + quote_excerpt(std::string_view(cur.token, cur.length)));
-        }
+        if (ec != std::errc() || p != star || count < 1) token_error(cur, "invalid repeat count");
         std::size_t rest = cur.length - static_cast<std::size_t>(star + 1 - cur.token);
         std::memmove(cur.token, star + 1, rest);
         cur.length = rest;
@@ -106,12 +106,6 @@ Next next_value(FreeCursor& cur) {
         return cur.repeat_null ? Next::Null : Next::Value;
     }
     return Next::Value;
-}
-
-[[noreturn]] void bad_value(FreeCursor& cur, const char* kind) {
-    cur.in.line = cur.token_line;
-    read_error(cur.in, std::string("invalid ") + kind + ": " +
-                           quote_excerpt(std::string_view(cur.token, cur.length)));
 }
 
 // Prepares a real for from_chars: no leading plus, D exponent as E; a digit
@@ -137,18 +131,18 @@ const char* real_text(FreeCursor& cur, char* text) {
 template <typename Real>
 void convert_real(FreeCursor& cur, Real& out) {
     char text[kMaxToken + 1];
-    if (real_text(cur, text) == nullptr) bad_value(cur, "number");
+    if (real_text(cur, text) == nullptr) token_error(cur, "invalid number");
     std::size_t n = std::strlen(text);
     Real value{};
     auto [p, ec] = std::from_chars(text, text + n, value);
     if (p != text + n || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-        bad_value(cur, "number");
+        token_error(cur, "invalid number");
     }
     if (ec == std::errc::result_out_of_range) {
         // Overflow is a malformed value; underflow reads as the tiny value.
         double wide = std::strtod(text, nullptr);
         value = static_cast<Real>(wide);
-        if (value - value != 0) bad_value(cur, "number");
+        if (value - value != 0) token_error(cur, "invalid number");
     }
     out = value;
 }
@@ -161,7 +155,7 @@ void convert(FreeCursor& cur, const FreeItem& item) {
         if (*p == '+' && cur.length > 1 && p[1] != '-') ++p;
         std::int32_t value = 0;
         auto [end, ec] = std::from_chars(p, cur.token + cur.length, value);
-        if (ec != std::errc() || end != cur.token + cur.length) bad_value(cur, "integer");
+        if (ec != std::errc() || end != cur.token + cur.length) token_error(cur, "invalid integer");
         *static_cast<std::int32_t*>(item.target) = value;
         return;
     }
@@ -176,7 +170,7 @@ void convert(FreeCursor& cur, const FreeItem& item) {
         if (*p == '.') ++p;
         if (*p == 'T' || *p == 't') *static_cast<bool*>(item.target) = true;
         else if (*p == 'F' || *p == 'f') *static_cast<bool*>(item.target) = false;
-        else bad_value(cur, "switch (T or F)");
+        else token_error(cur, "invalid switch (T or F)");
         return;
     }
     }

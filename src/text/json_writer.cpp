@@ -36,8 +36,7 @@ void close(JsonWriter& w, char bracket) {
     if (w.has_member.empty()) w.text += '\n';
 }
 
-}  // namespace
-
+// The string as a JSON string literal, quotes included.
 std::string json_quoted(std::string_view s) {
     static const char kHex[] = "0123456789abcdef";
     std::string q = "\"";
@@ -61,6 +60,8 @@ std::string json_quoted(std::string_view s) {
     }
     return q + "\"";
 }
+
+}  // namespace
 
 void begin_object(JsonWriter& w) { open(w, '{'); }
 void end_object(JsonWriter& w) { close(w, '}'); }

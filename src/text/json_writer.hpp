@@ -33,7 +33,4 @@ inline void value(JsonWriter& w, std::int32_t n) { value(w, static_cast<std::int
 void value(JsonWriter& w, bool b);
 void null_value(JsonWriter& w);
 
-// The string as a JSON string literal, quotes included.
-std::string json_quoted(std::string_view s);
-
 }  // namespace morva::text

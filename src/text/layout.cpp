@@ -7,6 +7,13 @@
 #include "text/number_format.hpp"
 
 namespace morva::text {
+
+void bad_layout(std::string_view notation, std::size_t at) {
+    std::fprintf(stderr, "malformed layout at %zu: %.*s\n", at, static_cast<int>(notation.size()),
+                 notation.data());
+    std::abort();
+}
+
 namespace {
 
 bool takes_value(Descriptor::Op op) {
@@ -24,27 +31,13 @@ std::uint64_t bit_pattern(const Value& v) {
 // A: the field as it is. Aw: w characters, blanks ahead of a shorter field,
 // the leftmost w of a longer one.
 void put_chars(OutStream& out, int w, std::string_view field) {
-    std::size_t width = static_cast<std::size_t>(w);
-    if (w == 0 || width == field.size()) {
-        put(out, field);
-    } else if (width > field.size()) {
+    const std::size_t width = w == 0 ? field.size() : static_cast<std::size_t>(w);
+    if (width > field.size()) {
         std::memset(reserve(out, width - field.size()), ' ', width - field.size());
         commit(out, width - field.size());
-        put(out, field);
-    } else {
-        put(out, field.substr(0, width));
     }
+    put(out, field.substr(0, width));
 }
-
-}  // namespace
-
-void bad_layout(std::string_view notation, std::size_t at) {
-    std::fprintf(stderr, "malformed layout at %zu: %.*s\n", at, static_cast<int>(notation.size()),
-                 notation.data());
-    std::abort();
-}
-
-namespace {
 
 // Formats the value-taking descriptor `item` with `value` at `at`.
 void put_value(char* at, const Descriptor& item, const Value& value) {
@@ -139,9 +132,7 @@ void write_fixed(OutStream& out, const Layout& layout, std::initializer_list<Val
     put(out, '\n');
 }
 
-namespace {
-
-bool read_fields(std::string_view field, const Layout& layout, std::initializer_list<FixedTarget> targets) {
+bool read_fixed(std::string_view field, const Layout& layout, std::initializer_list<FixedTarget> targets) {
     using Op = Descriptor::Op;
     std::size_t pos = 0;
     const FixedTarget* next = targets.begin();
@@ -195,17 +186,11 @@ bool read_fields(std::string_view field, const Layout& layout, std::initializer_
     return true;
 }
 
-}  // namespace
-
-bool read_fixed(std::string_view field, const Layout& layout, std::initializer_list<FixedTarget> targets) {
-    return read_fields(field, layout, targets);
-}
-
 bool read_fixed(TextReader& in, const Layout& layout, std::initializer_list<FixedTarget> targets) {
     // A line is taken whole (up to a generous length) and then split.
     char line[512];
     if (!read_line_field(in, line, sizeof line)) return false;
-    return read_fields(std::string_view(line, sizeof line), layout, targets);
+    return read_fixed(std::string_view(line, sizeof line), layout, targets);
 }
 
 }  // namespace morva::text

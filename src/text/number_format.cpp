@@ -30,14 +30,10 @@ void justify(char* out, int w, const char* text, int len) {
 }
 
 bool write_non_finite(char* out, int w, double value) {
-    if (std::isnan(value)) {
-        justify(out, w, "NaN", 3);
-    } else if (std::isinf(value)) {
-        if (value < 0) justify(out, w, "-Inf", 4);
-        else justify(out, w, "Inf", 3);
-    } else {
-        return false;
-    }
+    if (std::isfinite(value)) return false;
+    if (std::isnan(value)) justify(out, w, "NaN", 3);
+    else if (value < 0) justify(out, w, "-Inf", 4);
+    else justify(out, w, "Inf", 3);
     return true;
 }
 
@@ -210,17 +206,11 @@ void format_general(char* out, int w, int d, double value, bool single) {
     if (room_for_zero) text[len++] = '0';
     text[len++] = '.';
     for (int i = 0; i < d; ++i) text[len++] = i < dec.count ? dec.digits[i] : '0';
-    if (magnitude <= 99) {
-        text[len++] = 'E';
-        text[len++] = exponent < 0 ? '-' : '+';
-        text[len++] = static_cast<char>('0' + magnitude / 10);
-        text[len++] = static_cast<char>('0' + magnitude % 10);
-    } else {
-        text[len++] = exponent < 0 ? '-' : '+';
-        text[len++] = static_cast<char>('0' + magnitude / 100);
-        text[len++] = static_cast<char>('0' + magnitude / 10 % 10);
-        text[len++] = static_cast<char>('0' + magnitude % 10);
-    }
+    if (magnitude <= 99) text[len++] = 'E';
+    text[len++] = exponent < 0 ? '-' : '+';
+    if (magnitude > 99) text[len++] = static_cast<char>('0' + magnitude / 100);
+    text[len++] = static_cast<char>('0' + magnitude / 10 % 10);
+    text[len++] = static_cast<char>('0' + magnitude % 10);
     justify(out, w, text, len);
 }
 

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,7 +18,6 @@ namespace {
 std::array<OutStream*, 8> staged_streams{};
 // The scan loop began: a stop gives the staged outputs their names.
 bool staged_kept_on_stop = false;
-
 
 void allocate(OutStream& out) {
     if (out.capacity < kOutBlock + kOutSlack) {
@@ -102,13 +100,8 @@ bool open_out_staged(OutStream& out, const std::string& path) {
         if (probe < 0) return false;
         ::close(probe);
         // A link is followed, as a direct open would: the file it names is replaced.
-        struct stat lst{};
-        if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-            char* resolved = ::realpath(path.c_str(), nullptr);
-            if (resolved == nullptr) return open_out(out, path);
-            target = resolved;
-            std::free(resolved);
-        }
+        target = write_target(path);
+        if (target.empty()) return open_out(out, path);
     }
     // The first output staged: a new run, whose stops start out discarding.
     bool first = true;
@@ -223,14 +216,9 @@ void put_bytes(OutStream& out, const char* data, std::size_t n) {
 
 void flush(OutStream& out) {
     if (out.fd < 0) return;
-    if (out.failed) {
-        out.used = 0;
-        return;
-    }
     // Whole blocks first, so the file's blocks stay what they would be.
     while (out.used > out.flush_at) flush_block(out);
-    if (out.used > 0 && !write_all(out, out.used)) write_failed(out);
-    out.used = 0;
+    if (out.used > 0) flush_block(out);
 }
 
 void close_out(OutStream& out) {

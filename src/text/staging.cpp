@@ -13,7 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 namespace morva::text {
 namespace {
 
@@ -58,8 +57,7 @@ extern "C" void remove_temporaries_and_end(int signal_number) {
     std::raise(signal_number);
 }
 
-}  // namespace
-
+// Registers a temporary that a signal ending the process removes.
 void register_temporary(const std::string& temp_path) {
     remove_temporaries_on_signals();
     char* copy = ::strdup(temp_path.c_str());
@@ -69,6 +67,8 @@ void register_temporary(const std::string& temp_path) {
     }
     std::free(copy);  // more than kSlots at once: only a stop removes the rest
 }
+
+}  // namespace
 
 void forget_temporary(const std::string& temp_path) {
     for (auto& slot : registered) {

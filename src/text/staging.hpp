@@ -16,8 +16,7 @@ namespace morva::text {
 // removed first. The temporary is registered for removal on a signal.
 int create_temporary(const std::string& target, std::string& temp_path);
 
-// Registers or forgets a temporary that a signal ending the process removes.
-void register_temporary(const std::string& temp_path);
+// Forgets a temporary: a signal ending the process no longer removes it.
 void forget_temporary(const std::string& temp_path);
 
 // Installs, once, the handler of SIGINT, SIGTERM and SIGHUP that removes every

@@ -57,8 +57,7 @@ void stop_cannot_open(const std::string& name, int error) {
 }
 
 std::string stop_line(const RunStopped& stop) {
-    if (stop.has_line) return stop.line;
-    return std::string(last_console_line());
+    return stop.has_line ? stop.line : std::string(last_console_line());
 }
 
 void add_late_line(std::string line) {

@@ -13,14 +13,6 @@ namespace {
 
 constexpr std::size_t kInBlock = 1 << 20;
 
-void allocate(TextReader& in) {
-    in.buffer.reset(new char[kInBlock]);
-    in.capacity = kInBlock;
-    in.begin = in.end = 0;
-    in.drained = false;
-    in.line = 1;
-}
-
 }  // namespace
 
 TextReader::~TextReader() { close_in(*this); }
@@ -55,7 +47,11 @@ bool open_in(TextReader& in, const std::string& path) {
 void attach_in(TextReader& in, int fd, std::string name) {
     in.fd = fd;
     in.name = std::move(name);
-    allocate(in);
+    in.buffer.reset(new char[kInBlock]);
+    in.capacity = kInBlock;
+    in.begin = in.end = 0;
+    in.drained = false;
+    in.line = 1;
 }
 
 void close_in(TextReader& in) {
@@ -82,10 +78,7 @@ bool fill_more(TextReader& in) {
         ssize_t n = ::read(in.fd, in.buffer.get() + in.end, in.capacity - in.end);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) read_error(in, std::strerror(errno));
-        if (n == 0) {
-            in.drained = true;
-            break;
-        }
+        if (n == 0) in.drained = true;
         in.end += static_cast<std::size_t>(n);
         // A partial block is enough; standard input arrives a line at a time.
         break;
