@@ -171,24 +171,17 @@ void TerrainTriangulation::row_extents(double y0, double step, std::size_t rows,
     lo.assign(rows, impl_->max_edge > 0 ? inf : -inf);
     hi.assign(rows, impl_->max_edge > 0 ? -inf : inf);
     if (impl_->max_edge <= 0 || rows == 0) return;
-    // Each point's easting into the row nearest it, then each row takes the
-    // rows within max_edge plus one either side.
+    // Each point's easting into the row nearest it (points beyond the first
+    // or last row into that row, when they reach it), then each row takes
+    // the rows within max_edge plus one either side.
+    const auto reach = static_cast<std::ptrdiff_t>(std::ceil(impl_->max_edge / step)) + 1;
     std::vector<double> row_lo(rows, inf), row_hi(rows, -inf);
     const Delaunay& dt = impl_->triangulation;
     for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
         const double k = std::round((y0 - v->point().y()) / step);
-        if (!(k >= 0 && k < static_cast<double>(rows))) continue;
-        const auto at = static_cast<std::size_t>(k);
-        row_lo[at] = std::min(row_lo[at], v->point().x());
-        row_hi[at] = std::max(row_hi[at], v->point().x());
-    }
-    // Points beyond the first or last row reach into them too.
-    const auto reach = static_cast<std::ptrdiff_t>(std::ceil(impl_->max_edge / step)) + 1;
-    for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
-        const double k = std::round((y0 - v->point().y()) / step);
-        if (k >= 0 && k < static_cast<double>(rows)) continue;
-        const std::size_t at = k < 0 ? 0 : rows - 1;
-        if (std::abs(k - static_cast<double>(at)) > static_cast<double>(reach)) continue;
+        const bool inside = k >= 0 && k < static_cast<double>(rows);
+        const std::size_t at = inside ? static_cast<std::size_t>(k) : k < 0 ? 0 : rows - 1;
+        if (!inside && std::abs(k - static_cast<double>(at)) > static_cast<double>(reach)) continue;
         row_lo[at] = std::min(row_lo[at], v->point().x());
         row_hi[at] = std::max(row_hi[at], v->point().x());
     }
