@@ -189,10 +189,8 @@ void LasWriter::finish() {
         h.legacy_point_count = static_cast<std::uint32_t>(points_);
         for (int k = 0; k < 5; ++k) h.legacy_by_return[k] = static_cast<std::uint32_t>(by_return_[k]);
     }
-    for (int k = 0; k < 3; ++k) {
-        h.scale[k] = s.scale[k];
-        h.offset[k] = s.offset[k];
-    }
+    std::copy_n(s.scale, 3, h.scale);
+    std::copy_n(s.offset, 3, h.offset);
     h.bounds = bounds_;
 
     // The extended records after the points.

@@ -1,5 +1,6 @@
 #include "point_source.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -161,10 +162,8 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
     s.point_count = h.point_count;
     s.records = h.point_count;
-    for (int k = 0; k < 3; ++k) {
-        s.scale[k] = h.scale[k];
-        s.offset[k] = h.offset[k];
-    }
+    std::copy_n(h.scale, 3, s.scale);
+    std::copy_n(h.offset, 3, s.offset);
     std::string description;
     if (const common::LasRecord* r = common::find_record(h, "LASF_Projection", 2112)) {
         s.wkt.assign(r->payload.begin(), r->payload.end());
