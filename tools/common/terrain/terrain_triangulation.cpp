@@ -76,14 +76,14 @@ TerrainHeight TerrainTriangulation::height_at(double x, double y) const {
     if (dt.dimension() < 2) return result;
     const Point p(x, y);
     const auto nearest = dt.nearest_vertex(p);
-    result.nearest_distance = std::sqrt(CGAL::to_double(CGAL::squared_distance(p, nearest->point())));
+    const double nearest_distance = std::sqrt(CGAL::to_double(CGAL::squared_distance(p, nearest->point())));
     Delaunay::Locate_type type;
     int index = 0;
     const auto face = dt.locate(p, type, index);
     if (type == Delaunay::OUTSIDE_CONVEX_HULL || type == Delaunay::OUTSIDE_AFFINE_HULL || dt.is_infinite(face))
         return result;
     const double limit = impl_->max_edge;
-    if (limit > 0 && result.nearest_distance > limit) {
+    if (limit > 0 && nearest_distance > limit) {
         result.status = TerrainStatus::far_from_ground;
         return result;
     }
