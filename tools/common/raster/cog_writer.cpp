@@ -8,11 +8,9 @@
 #include <memory>
 #include <string_view>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
-#include <cpl_string.h>
 #include <gdal.h>
 #include <gdal_priv.h>
 #include <gdal_utils.h>
