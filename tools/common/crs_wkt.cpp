@@ -37,12 +37,11 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
     }
     if (!request.vertical_crs.empty()) return name_vertical_crs(request.crs, request.vertical_crs, request.geoid_grid);
 
-    const char* options[] = {"MULTILINE=NO", nullptr, nullptr};
     const char* wkt = nullptr;
     ProjObject compound;
     if (request.geoid_grid.empty()) {
         // WKT1 has no ellipsoidal height; PROJ writes it as a vertical CRS on request.
-        options[1] = "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES";
+        const char* options[] = {"MULTILINE=NO", "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES", nullptr};
         wkt = proj_as_wkt(c.ctx, crs.get(), PJ_WKT1_GDAL, options);
     } else {
         ProjObject horizontal(proj_crs_demote_to_2D(c.ctx, nullptr, crs.get()));
@@ -55,7 +54,7 @@ CrsResult make_crs_wkt(const CrsRequest& request) {
         const std::string name = std::string(proj_get_name(horizontal.get())) + " + " + vertical_name;
         compound.reset(proj_create_compound_crs(c.ctx, name.c_str(), horizontal.get(), vertical.get()));
         if (!compound) return failure("compound coordinate system: " + last_proj_error(c.ctx));
-        wkt = proj_as_wkt(c.ctx, compound.get(), PJ_WKT1_GDAL, options);
+        wkt = one_line_wkt(c.ctx, compound.get(), PJ_WKT1_GDAL);
     }
     if (wkt == nullptr) return failure("PROJ cannot write '" + request.crs + "' as WKT1: " + last_proj_error(c.ctx));
     return {true, wkt, {}};

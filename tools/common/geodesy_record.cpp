@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "point_source.hpp"
+#include "text/stop.hpp"
 #include "unreadable.hpp"
 
 namespace morva::common {
@@ -77,6 +79,11 @@ std::string record_mismatch(const RunGeodesy& g, const std::string& scan_points,
         return "it names " + grid(g.record_geoid) + ", the run control " + grid(geoid);
     }
     return {};
+}
+
+void check_record_of(const RunGeodesy& record, const std::string& file, const PointSource& run) {
+    const std::string mismatch = record_mismatch(record, run.named_points_file, run.binary, run.named_geoid);
+    if (!mismatch.empty()) text::stop_run("the run's record " + file + " is not of " + run.name + ": " + mismatch);
 }
 
 }  // namespace morva::common

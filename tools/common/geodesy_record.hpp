@@ -36,4 +36,10 @@ RunGeodesy run_geodesy(const std::string& record_file, std::optional<georef::Geo
 std::string record_mismatch(const RunGeodesy& record, const std::string& scan_points, bool binary,
                             const std::string& geoid);
 
+struct PointSource;
+
+// Stops ("the run's record FILE is not of RUN: ...") when `record`, read by
+// run_geodesy from `file`, is not of the run control `run`.
+void check_record_of(const RunGeodesy& record, const std::string& file, const PointSource& run);
+
 }  // namespace morva::common

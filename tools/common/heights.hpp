@@ -11,6 +11,8 @@ namespace morva::common {
 inline constexpr std::string_view kAboveGeoidGrid = "height above geoid grid";
 
 // "ellipsoidal height" without a geoid grid, else "height above geoid grid NAME".
-std::string vertical_meaning(const std::string& geoid_grid);
+inline std::string vertical_meaning(const std::string& geoid_grid) {
+    return geoid_grid.empty() ? "ellipsoidal height" : std::string(kAboveGeoidGrid) + " " + geoid_grid;
+}
 
 }  // namespace morva::common

@@ -1,8 +1,5 @@
 #include "las_header.hpp"
 
-#include <stdexcept>
-#include <string_view>
-
 namespace morva::common {
 namespace {
 
@@ -83,19 +80,6 @@ Header decode_header(const unsigned char (&in)[kHeaderSize]) {
     h.point_count = get_le<std::uint64_t>(in + at::point_count);
     for (int k = 0; k < 15; ++k) h.points_by_return[k] = get_le<std::uint64_t>(in + at::points_by_return + 8 * k);
     return h;
-}
-
-std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
-                       std::string_view payload) {
-    if (payload.size() > 65535) throw std::length_error("variable-length record over 65535 bytes");
-    std::string r(kVlrHeaderSize + payload.size(), '\0');
-    auto* b = reinterpret_cast<unsigned char*>(r.data());
-    put_chars(b + 2, 16, user_id);
-    put_u16(b + 18, record_id);
-    put_u16(b + 20, static_cast<std::uint16_t>(payload.size()));
-    put_chars(b + 22, 32, description);
-    std::memcpy(b + kVlrHeaderSize, payload.data(), payload.size());
-    return r;
 }
 
 }  // namespace morva::common

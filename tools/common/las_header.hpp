@@ -68,12 +68,6 @@ inline std::uint16_t las_header_size(int minor) { return minor >= 4 ? 375 : mino
 
 void encode_header(const Header& h, unsigned char (&out)[kHeaderSize]);
 
-inline constexpr std::size_t kVlrHeaderSize = 54;
-
-// A variable-length record, header and payload (at most 65535 bytes).
-std::string encode_vlr(std::string_view user_id, std::uint16_t record_id, std::string_view description,
-                       std::string_view payload);
-
 // The fields of a header as stored, "LASF" or not (the reader checks what it
 // needs); the bytes beyond a shorter header of LAS 1.0 to 1.3 read as zero.
 Header decode_header(const unsigned char (&in)[kHeaderSize]);

@@ -35,12 +35,12 @@ std::string number_text(double v) {
 void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32_t count, std::uint64_t end,
                   bool extended, std::vector<LasRecord>& out) {
     const std::size_t head = extended ? 60 : 54;
+    const std::string past = extended ? " runs past the end of the file" : " runs past the start of the points";
     for (std::uint32_t k = 0; k < count; ++k) {
         std::uint8_t h[60];
         if (at + head > end || !read_at(fd, h, head, at)) {
             fail(path, std::string(extended ? "extended " : "") + "variable-length record " + std::to_string(k + 1) +
-                           " of " + std::to_string(count) + " runs past " +
-                           (extended ? "the end of the file" : "the start of the points"));
+                           " of " + std::to_string(count) + past);
         }
         LasRecord r;
         r.user_id = get_chars(h + 2, 16);
@@ -50,7 +50,7 @@ void read_records(int fd, const std::string& path, std::uint64_t at, std::uint32
         r.extended = extended;
         if (at + head + length > end || length > (std::uint64_t{1} << 30)) {
             fail(path, "the record " + r.user_id + " " + std::to_string(r.record_id) + " of " + std::to_string(length) +
-                           " bytes runs past " + (extended ? "the end of the file" : "the start of the points"));
+                           " bytes" + past);
         }
         r.payload.resize(length);
         if (length > 0 && !read_at(fd, r.payload.data(), length, at + head)) fail(path, "cannot read the record " + r.user_id);

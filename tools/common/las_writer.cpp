@@ -15,18 +15,24 @@ namespace {
 
 constexpr std::uint32_t kChunkPoints = 50000;       // points per LAZ chunk, as laszip writes them
 constexpr std::size_t kBufferBytes = std::size_t{1} << 22;  // uncompressed records gathered per write
-constexpr std::size_t kEvlrHeaderSize = 60;
 
 bool is_laszip(const LasRecord& r) { return r.user_id == "laszip encoded" && r.record_id == 22204; }
 
-std::string extended_record(const LasRecord& r) {
-    std::string out(kEvlrHeaderSize + r.payload.size(), '\0');
+// A record, header and payload: before the points (a length of 16 bits) or
+// extended, after them (a length of 64 bits).
+std::string encode_record(const LasRecord& r, bool extended) {
+    const std::size_t head = extended ? 60 : 54;
+    std::string out(head + r.payload.size(), '\0');
     auto* b = reinterpret_cast<unsigned char*>(out.data());
     put_chars(b + 2, 16, r.user_id);
     put_le(b + 18, r.record_id);
-    put_le(b + 20, static_cast<std::uint64_t>(r.payload.size()));
-    put_chars(b + 28, 32, r.description);
-    if (!r.payload.empty()) std::memcpy(b + kEvlrHeaderSize, r.payload.data(), r.payload.size());
+    if (extended) {
+        put_le(b + 20, static_cast<std::uint64_t>(r.payload.size()));
+    } else {
+        put_le(b + 20, static_cast<std::uint16_t>(r.payload.size()));
+    }
+    put_chars(b + (extended ? 28 : 22), 32, r.description);
+    if (!r.payload.empty()) std::memcpy(b + head, r.payload.data(), r.payload.size());
     return out;
 }
 
@@ -71,11 +77,8 @@ LasWriter::LasWriter(StagedFiles& files, const std::string& path, const LasWrite
         }
         before.push_back({"laszip encoded", 22204, "laszip compression", {record, record + size}, false});
     }
-    for (const LasRecord& r : before) {
-        vlrs += encode_vlr(r.user_id, r.record_id, r.description,
-                                {reinterpret_cast<const char*>(r.payload.data()), r.payload.size()});
-        ++vlr_count_;
-    }
+    for (const LasRecord& r : before) vlrs += encode_record(r, false);
+    vlr_count_ = static_cast<std::uint32_t>(before.size());
     offset_to_points_ = las_header_size(h.version_minor) + vlrs.size();
     if (offset_to_points_ > UINT32_MAX) fail("its records before the points exceed 4 GiB");
 
@@ -186,10 +189,8 @@ void LasWriter::finish() {
         h.legacy_point_count = static_cast<std::uint32_t>(points_);
         for (int k = 0; k < 5; ++k) h.legacy_by_return[k] = static_cast<std::uint32_t>(by_return_[k]);
     }
-    for (int k = 0; k < 3; ++k) {
-        h.scale[k] = s.scale[k];
-        h.offset[k] = s.offset[k];
-    }
+    std::copy_n(s.scale, 3, h.scale);
+    std::copy_n(s.offset, 3, h.offset);
     h.bounds = bounds_;
 
     // The extended records after the points.
@@ -197,7 +198,7 @@ void LasWriter::finish() {
     for (const LasRecord& r : s.records) {
         if (is_laszip(r) || !(r.extended || r.payload.size() > 65535)) continue;
         if (h.evlr_count == 0) h.evlr_start = at;
-        const std::string bytes = extended_record(r);
+        const std::string bytes = encode_record(r, true);
         put(bytes.data(), bytes.size(), at);
         at += bytes.size();
         ++h.evlr_count;

@@ -1,5 +1,6 @@
 #include "point_source.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -127,9 +128,7 @@ PointSource open_run_control(const std::string& name) {
     s.binary = rc.binary_output;
     s.with_group_size = !rc.binary_output && rc.navg > 1;
     s.vertical = common::vertical_meaning(s.named_geoid);
-    s.roles = inputs::run_control_roles(rc, name, folder_of(name));
-    for (const inputs::RunFile& f : s.roles) s.files.push_back(f.name);
-    for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
+    s.roles = run_files(rc, name, folder_of(name));
     {
         File f(s.points_file);
         if (f.fd < 0) fail(name, "its scan-point file " + s.points_file + " " + common::unreadable_reason(s.points_file));
@@ -156,19 +155,16 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
     s.name = name;
     s.kind = SourceKind::Las;
     s.points_file = name;
-    s.files = {name};
     s.roles = {{name, "the LAS input"}};
     for (inputs::RunFile& f : campaign_records(folder_of(name))) s.roles.push_back(std::move(f));
     s.point_count = h.point_count;
     s.records = h.point_count;
-    for (int k = 0; k < 3; ++k) {
-        s.scale[k] = h.scale[k];
-        s.offset[k] = h.offset[k];
-    }
-    std::string description;
+    std::copy_n(h.scale, 3, s.scale);
+    std::copy_n(h.offset, 3, s.offset);
+    std::string wkt, description;
     if (const common::LasRecord* r = common::find_record(h, "LASF_Projection", 2112)) {
-        s.wkt.assign(r->payload.begin(), r->payload.end());
-        s.wkt.resize(strnlen(s.wkt.c_str(), s.wkt.size()));
+        wkt.assign(r->payload.begin(), r->payload.end());
+        wkt.resize(strnlen(wkt.c_str(), wkt.size()));
         description = r->description;
     }
     const bool by_morva = description == "exact ellipsoidal georeferencing" || description == "flat-earth georeferencing";
@@ -191,7 +187,7 @@ PointSource open_las(const std::string& name, const std::string& input_crs) {
         s.crs.clear();
         s.crs_name.clear();
     }
-    s.vertical = by_morva ? morva_vertical(s.wkt)
+    s.vertical = by_morva ? morva_vertical(wkt)
                           : "heights as stored (" + (facts.heights.empty() ? facts.name : facts.heights) + ")";
     if (s.point_count > 0 && !s.projected) {
         const double min_x = h.min[0], max_x = h.max[0], min_y = h.min[1], max_y = h.max[1];

@@ -27,8 +27,7 @@ struct PointSource {
     std::string name;          // as given on the command line
     SourceKind kind = SourceKind::ScanPoints;
     std::string points_file;   // the scan-point file (run control names resolved against its folder) or the LAS file
-    std::vector<std::string> files;  // every file of the input, for the output guard
-    std::vector<inputs::RunFile> roles;  // the same, each with what it is to the input, and the campaign's records beside it
+    std::vector<inputs::RunFile> roles;  // the input's files, each with its role, and the campaign's records beside it
     std::string vertical;      // what the heights are: "ellipsoidal height" or "height above geoid grid NAME"
     std::string vertical_crs;  // the vertical CRS the file states (WKT; a known system, e.g. NAVD88 height), else empty
     std::optional<georef::Geodesy> geodesy;  // how the run georeferenced, when the input says
@@ -42,7 +41,6 @@ struct PointSource {
     // LAS
     double scale[3] = {1, 1, 1}, offset[3] = {0, 0, 0};
     std::uint64_t point_count = 0;
-    std::string wkt;           // the file's WKT record, when it has one
     // The CRS of a LAS file (its records, or --input-crs) as horizontal WKT:
     // projected (its points' lon and lat hold easting and northing, in the
     // CRS's units) or geographic; crs_name is PROJ's name of it.

@@ -45,16 +45,11 @@ std::int64_t block_key(std::int64_t bi, std::int64_t bj) {
 constexpr std::size_t kMaxBlocks = 1024;
 
 struct Projection {
-    PJ_CONTEXT* ctx = nullptr;
+    ProjContext context;  // declared first: the objects below go before it
     bool native = false;  // the points are in the target CRS already
     ProjObject transform;  // longitude, latitude (degrees) to easting, northing
     std::mutex mutex;  // PROJ objects and the block table
     std::unordered_map<std::int64_t, std::shared_ptr<const Block>> blocks;
-
-    ~Projection() {
-        transform.reset();
-        if (ctx != nullptr) proj_context_destroy(ctx);
-    }
 
     // Exact projection; HUGE_VAL where the CRS has no coordinates. Under the mutex.
     Projected exact_locked(double lon, double lat) {
@@ -69,17 +64,15 @@ struct Projection {
         if (const auto found = blocks.find(block_key(bi, bj)); found != blocks.end()) return found->second;
         if (blocks.size() >= kMaxBlocks) blocks.clear();
         auto b = std::make_shared<Block>();
+        // The nodes' longitudes and latitudes, projected in place.
         b->e.resize(kBlockNodes * kBlockNodes);
         b->n.resize(kBlockNodes * kBlockNodes);
-        std::vector<double> lon(b->e.size()), lat(b->e.size());
         for (int j = 0; j < kBlockNodes; ++j) {
             for (int i = 0; i < kBlockNodes; ++i) {
-                lon[j * kBlockNodes + i] = static_cast<double>(bi * kBlockCells + i) / kNodesPerDegree;
-                lat[j * kBlockNodes + i] = static_cast<double>(bj * kBlockCells + j) / kNodesPerDegree;
+                b->e[j * kBlockNodes + i] = static_cast<double>(bi * kBlockCells + i) / kNodesPerDegree;
+                b->n[j * kBlockNodes + i] = static_cast<double>(bj * kBlockCells + j) / kNodesPerDegree;
             }
         }
-        b->e = lon;
-        b->n = lat;
         proj_errno_reset(transform.get());
         proj_trans_generic(transform.get(), PJ_FWD, b->e.data(), sizeof(double), b->e.size(), b->n.data(), sizeof(double),
                            b->n.size(), nullptr, 0, 0, nullptr, 0, 0);
@@ -147,14 +140,11 @@ struct OpenedContext {
 OpenedContext open_context() {
     OpenedContext opened;
     auto p = std::make_shared<Projection>();
-    p->ctx = proj_context_create();
-    if (p->ctx == nullptr) {
+    if (p->context.ctx == nullptr) {
         opened.error = "PROJ could not start";
         return opened;
     }
-    proj_log_level(p->ctx, PJ_LOG_NONE);
-    proj_log_func(p->ctx, nullptr, [](void*, int, const char*) {});  // silent: the errors say why
-    opened.source = ProjObject(proj_create(p->ctx, "EPSG:4326"));
+    opened.source = ProjObject(proj_create(p->context.ctx, "EPSG:4326"));
     opened.p = std::move(p);
     return opened;
 }
@@ -192,6 +182,7 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         return setup;
     }
     const std::shared_ptr<Projection>& p = opened.p;
+    PJ_CONTEXT* ctx = p->context.ctx;
     std::string crs_text = request.crs;
     if (crs_text == "utm") {
         if (request.centre_lat < -80 || request.centre_lat > 84) {
@@ -200,7 +191,7 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         }
         crs_text = utm_crs_for(request.centre_lon, request.centre_lat);
     }
-    ProjObject target(proj_create(p->ctx, crs_text.c_str()));
+    ProjObject target(proj_create(ctx, crs_text.c_str()));
     if (!target) {
         setup.error = "unknown coordinate system '" + request.crs + "'";
         return setup;
@@ -209,54 +200,50 @@ ProjectionSetup finish_projection(OpenedContext opened, const ProjectionRequest&
         setup.error = "'" + request.crs + "' is not a projected coordinate system (easting, northing)";
         return setup;
     }
-    if (!request.source_crs.empty()) opened.source = ProjObject(proj_create(p->ctx, request.source_crs.c_str()));
+    if (!request.source_crs.empty()) opened.source = ProjObject(proj_create(ctx, request.source_crs.c_str()));
     if (!opened.source) {
-        setup.error = "PROJ does not know the inputs' coordinate system: " + last_proj_error(p->ctx);
+        setup.error = "PROJ does not know the inputs' coordinate system: " + last_proj_error(ctx);
         return setup;
     }
     p->native = request.native;
-    ProjObject raw(proj_create_crs_to_crs_from_pj(p->ctx, opened.source.get(), target.get(), nullptr, nullptr));
-    if (!raw) {
-        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_proj_error(p->ctx);
-        return setup;
-    }
-    p->transform = ProjObject(proj_normalize_for_visualization(p->ctx, raw.get()));
+    ProjObject raw(proj_create_crs_to_crs_from_pj(ctx, opened.source.get(), target.get(), nullptr, nullptr));
+    if (raw) p->transform = ProjObject(proj_normalize_for_visualization(ctx, raw.get()));
     if (!p->transform) {
-        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_proj_error(p->ctx);
+        setup.error = "no transformation from WGS 84 to '" + request.crs + "': " + last_proj_error(ctx);
         return setup;
     }
     setup.crs_name = proj_get_name(target.get());
     const char* unit = nullptr;
     double factor = 1;
-    if (first_axis_unit(p->ctx, target.get(), unit, factor)) setup.unit = unit;
-    if (!request.native) setup.warning = outside_area_of_use(p->ctx, target.get(), request);
+    if (first_axis_unit(ctx, target.get(), unit, factor)) setup.unit = unit;
+    if (!request.native) setup.warning = outside_area_of_use(ctx, target.get(), request);
     const char* auth = proj_get_id_auth_name(target.get(), 0);
     const char* code = proj_get_id_code(target.get(), 0);
     if (auth != nullptr && code != nullptr) setup.crs_id = std::string(auth) + ":" + code;
 
-    const char* wkt = one_line_wkt(p->ctx, target.get(), PJ_WKT1_GDAL);
+    const char* wkt = one_line_wkt(ctx, target.get(), PJ_WKT1_GDAL);
     if (wkt == nullptr) {
-        setup.error = "PROJ cannot write '" + request.crs + "' as WKT1: " + last_proj_error(p->ctx);
+        setup.error = "PROJ cannot write '" + request.crs + "' as WKT1: " + last_proj_error(ctx);
         return setup;
     }
     setup.wkt = wkt;
     // The compound CRS for a LAS file: the projected CRS and the heights' meaning.
     const std::string vertical = request.vertical.empty() ? "ellipsoidal height" : request.vertical;
     if (vertical == "ellipsoidal height") {
-        ProjObject three_d(proj_crs_promote_to_3D(p->ctx, nullptr, target.get()));
+        ProjObject three_d(proj_crs_promote_to_3D(ctx, nullptr, target.get()));
         const char* options[] = {"MULTILINE=NO", "ALLOW_ELLIPSOIDAL_HEIGHT_AS_VERTICAL_CRS=YES", nullptr};
-        const char* c = three_d ? proj_as_wkt(p->ctx, three_d.get(), PJ_WKT1_GDAL, options) : nullptr;
+        const char* c = three_d ? proj_as_wkt(ctx, three_d.get(), PJ_WKT1_GDAL, options) : nullptr;
         if (c != nullptr) setup.compound_wkt = c;
     } else {
         const std::string datum = vertical.rfind("height above ", 0) == 0 ? vertical.substr(13) : vertical;
-        ProjObject v(proj_create_vertical_crs(p->ctx, vertical.c_str(), datum.c_str(), "metre", 1.0));
+        ProjObject v(proj_create_vertical_crs(ctx, vertical.c_str(), datum.c_str(), "metre", 1.0));
         const std::string name = setup.crs_name + " + " + vertical;
-        ProjObject compound(v ? proj_create_compound_crs(p->ctx, name.c_str(), target.get(), v.get()) : nullptr);
-        const char* c = compound ? one_line_wkt(p->ctx, compound.get(), PJ_WKT1_GDAL) : nullptr;
+        ProjObject compound(v ? proj_create_compound_crs(ctx, name.c_str(), target.get(), v.get()) : nullptr);
+        const char* c = compound ? one_line_wkt(ctx, compound.get(), PJ_WKT1_GDAL) : nullptr;
         if (c != nullptr) setup.compound_wkt = c;
     }
     if (setup.compound_wkt.empty()) {
-        setup.error = "PROJ cannot write the compound coordinate system of '" + request.crs + "': " + last_proj_error(p->ctx);
+        setup.error = "PROJ cannot write the compound coordinate system of '" + request.crs + "': " + last_proj_error(ctx);
         return setup;
     }
     setup.projection = p;

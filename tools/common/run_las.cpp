@@ -84,11 +84,7 @@ CoordinateSystem run_coordinate_system(const std::string& crs, const std::string
                                        const double* offsets) {
     CoordinateSystem c;
     if (crs != "utm" && (crs == "EPSG:4979" || !is_projected_crs(crs))) {
-        CrsRequest request;
-        request.crs = crs;
-        request.geoid_grid = geoid_grid;
-        request.vertical_crs = vertical_crs;
-        CrsResult made = make_crs_wkt(request);
+        CrsResult made = make_crs_wkt({.crs = crs, .geoid_grid = geoid_grid, .vertical_crs = vertical_crs});
         c.error = std::move(made.error);
         c.wkt = std::move(made.wkt);
         return c;

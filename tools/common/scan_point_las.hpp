@@ -1,28 +1,16 @@
 #pragma once
-// The parts of a LAS 1.4 file this program writes besides its header
-// (common/las_header.hpp): variable-length records (the coordinate system's WKT and the Extra Bytes
-// declaration) and point data records of format 6 (30 bytes), all
-// little-endian.
+// A run's scan points as point data records of LAS 1.4 format 6 (30 bytes,
+// little-endian), the header being common/las_header.hpp's; the export
+// (scan_point_export.cpp) adds the variable-length records.
 
 #include <cstdint>
-#include <cstring>
-#include <string>
-#include <string_view>
 
 #include "las_header.hpp"
-#include "las_reader.hpp"
 #include "records/scan_point_record.hpp"
 
 namespace morva::common {
 
 using records::ScanPointRecord;
-
-// The coordinate system record: the WKT with its terminating NUL.
-common::LasRecord wkt_record(std::string_view wkt, std::string_view description);
-
-// Extra Bytes declaration: measurement_index (uint16) and, with averaging,
-// group_size (uint8); no scale, offset, no-data, minimum or maximum.
-common::LasRecord extra_bytes_record(bool with_group_size);
 
 // Extra bytes after the 30 bytes of format 6: 0 from binary records, 2 or 3
 // from text records.

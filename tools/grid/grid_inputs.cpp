@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "geodesy_record.hpp"
 #include "inputs/file_guard.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
-#include "run_record_check.hpp"
 #include "text/stop.hpp"
 
 namespace morva::grid {

@@ -14,7 +14,7 @@
 
 #include "classify_ground.hpp"
 #include "ground_tile.hpp"
-#include "run_record_check.hpp"
+#include "geodesy_record.hpp"
 #include "inputs/output_guard.hpp"
 #include "las_crs.hpp"
 #include "las_reader.hpp"

@@ -8,11 +8,9 @@
 #include <memory>
 #include <string_view>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
-#include <cpl_string.h>
 #include <gdal.h>
 #include <gdal_priv.h>
 #include <gdal_utils.h>
@@ -289,12 +287,7 @@ void write_cog(const CogRequest& request, const std::vector<void*>& bands) {
     const int size = request.type == DataType::Float32 ? 4 : 8;
     TiledRaster raster(g.cols, g.rows, kCogTileSide, size, std::vector<double>(bands.size(), request.nodata));
     std::vector<std::byte> nodata_cell(static_cast<std::size_t>(size));
-    if (size == 4) {
-        const auto v = static_cast<float>(request.nodata);
-        std::memcpy(nodata_cell.data(), &v, 4);
-    } else {
-        std::memcpy(nodata_cell.data(), &request.nodata, 8);
-    }
+    fill_values(size, request.nodata, 1, nodata_cell.data());
     const int s = raster.side;
     for (std::int64_t ty = 0; ty < raster.tiles_y; ++ty) {
         for (std::int64_t tx = 0; tx < raster.tiles_x; ++tx) {

@@ -105,8 +105,6 @@ class TiledGrid {
 public:
     explicit TiledGrid(double resolution) : resolution_(resolution) {}
 
-    double resolution() const { return resolution_; }
-
     // The cell, its tile allocated (cells default-constructed) on first use.
     Cell& at(CellIndex c) {
         const std::int64_t key = tile_key(c);
@@ -128,12 +126,6 @@ public:
     // Asks the memory for the cell when it lies in the tile last used (no look-up).
     void prefetch(CellIndex c) const {
         if (last_ != nullptr && tile_key(c) == last_key_) __builtin_prefetch(last_ + offset(c), 1);
-    }
-
-    // The cell when its tile exists, else null.
-    const Cell* find(CellIndex c) const {
-        const auto it = tiles_.find(tile_key(c));
-        return it == tiles_.end() ? nullptr : &it->second[offset(c)];
     }
 
     bool empty() const { return tiles_.empty(); }

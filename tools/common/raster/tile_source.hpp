@@ -38,7 +38,8 @@ class TileSource {
 public:
     TileSource(std::int64_t cols_, std::int64_t rows_, int side_, int value_size_, std::vector<double> empty_)
         : cols(cols_), rows(rows_), side(side_), value_size(value_size_), empty(std::move(empty_)),
-          tiles_x((cols_ + side_ - 1) / side_), tiles_y((rows_ + side_ - 1) / side_) {}
+          tiles_x((cols_ + side_ - 1) / side_), tiles_y((rows_ + side_ - 1) / side_),
+          held_(static_cast<std::size_t>(tiles_x * tiles_y)) {}
     virtual ~TileSource() = default;
 
     std::int64_t cols, rows;
@@ -50,7 +51,7 @@ public:
     int bands() const { return static_cast<int>(empty.size()); }
 
     // False: every cell of the tile is its band's empty value.
-    virtual bool holds(std::int64_t tx, std::int64_t ty) const = 0;
+    bool holds(std::int64_t tx, std::int64_t ty) const { return held_[static_cast<std::size_t>(ty * tiles_x + tx)] != 0; }
 
     // Band b's cells in a window, as floats or doubles (value_size): row
     // w.row + i w.row_step, column w.col + j w.col_step for i < w.rows,
@@ -61,25 +62,26 @@ public:
     void fill_empty(int b, std::int64_t n, std::byte* out) const {
         fill_values(value_size, empty[static_cast<std::size_t>(b)], n, out);
     }
+
+protected:
+    std::vector<char> held_;  // what holds() answers, tiles_x * tiles_y row by row: filled by each source
 };
 
 class OverviewTiles final : public TileSource {
 public:
     explicit OverviewTiles(const TileSource& level)
         : TileSource((level.cols + 1) / 2, (level.rows + 1) / 2, level.side, level.value_size, level.empty),
-          level_(level), holds_(static_cast<std::size_t>(tiles_x * tiles_y)) {
+          level_(level) {
         for (std::int64_t ty = 0; ty < tiles_y; ++ty) {
             for (std::int64_t tx = 0; tx < tiles_x; ++tx) {
                 bool any = false;
                 for (std::int64_t sy = 2 * ty; sy < std::min(level.tiles_y, 2 * ty + 2); ++sy) {
                     for (std::int64_t sx = 2 * tx; sx < std::min(level.tiles_x, 2 * tx + 2); ++sx) any = any || level.holds(sx, sy);
                 }
-                holds_[static_cast<std::size_t>(ty * tiles_x + tx)] = any;
+                held_[static_cast<std::size_t>(ty * tiles_x + tx)] = any;
             }
         }
     }
-
-    bool holds(std::int64_t tx, std::int64_t ty) const override { return holds_[static_cast<std::size_t>(ty * tiles_x + tx)] != 0; }
 
     void read(int b, const CellWindow& w, std::byte* out, std::ptrdiff_t line) const override {
         // Only the level's last row and column can be past its edge (an odd size).
@@ -97,7 +99,6 @@ public:
 
 private:
     const TileSource& level_;
-    std::vector<char> holds_;
 };
 
 }  // namespace morva::raster

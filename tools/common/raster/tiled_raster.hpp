@@ -87,7 +87,7 @@ Value* tile_band(const TiledRaster& r, std::byte* tile, int b) {
 class RasterTiles final : public TileSource {
 public:
     RasterTiles(const TiledRaster& r, int side_)
-        : TileSource(r.cols, r.rows, side_, r.value_size, r.empty), raster_(r), holds_(static_cast<std::size_t>(tiles_x * tiles_y)) {
+        : TileSource(r.cols, r.rows, side_, r.value_size, r.empty), raster_(r) {
         // A shifted tile may straddle two of the source's.
         auto first = [&](std::int64_t t, std::int64_t shift) { return std::max<std::int64_t>(0, t * r.side - shift) / side_; };
         auto last = [&](std::int64_t t, std::int64_t shift, std::int64_t n) {
@@ -98,14 +98,12 @@ public:
                 if (r.find(tx, ty) == nullptr) continue;
                 for (std::int64_t y = first(ty, r.row_shift); y <= last(ty, r.row_shift, r.rows); ++y) {
                     for (std::int64_t x = first(tx, r.col_shift); x <= last(tx, r.col_shift, r.cols); ++x) {
-                        holds_[static_cast<std::size_t>(y * tiles_x + x)] = 1;
+                        held_[static_cast<std::size_t>(y * tiles_x + x)] = 1;
                     }
                 }
             }
         }
     }
-
-    bool holds(std::int64_t tx, std::int64_t ty) const override { return holds_[static_cast<std::size_t>(ty * tiles_x + tx)] != 0; }
 
     // Stored tile by stored tile, so that each is read where it lies: row
     // by row across the window, every stored tile's row would be a jump.
@@ -169,7 +167,6 @@ private:
     }
 
     const TiledRaster& raster_;
-    std::vector<char> holds_;
 };
 
 }  // namespace morva::raster

@@ -66,20 +66,15 @@ void sample_rows(const terrain::TerrainTriangulation& terrain, const RasterGeome
     const auto count = static_cast<unsigned>(std::clamp<std::int64_t>(threads ? threads : cores, 1, raster.tiles_y));
     std::vector<std::thread> pool;
     std::vector<std::exception_ptr> failures(count);
-    for (unsigned k = 1; k < count; ++k) {
-        pool.emplace_back([&, k] {
-            try {
-                work();
-            } catch (...) {
-                failures[k] = std::current_exception();
-            }
-        });
-    }
-    try {
-        work();
-    } catch (...) {
-        failures[0] = std::current_exception();
-    }
+    auto work_on = [&](unsigned k) {
+        try {
+            work();
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+    };
+    for (unsigned k = 1; k < count; ++k) pool.emplace_back(work_on, k);
+    work_on(0);
     for (std::thread& t : pool) t.join();
     for (const std::exception_ptr& f : failures) {
         if (f) std::rethrow_exception(f);

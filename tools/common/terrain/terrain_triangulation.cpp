@@ -76,14 +76,14 @@ TerrainHeight TerrainTriangulation::height_at(double x, double y) const {
     if (dt.dimension() < 2) return result;
     const Point p(x, y);
     const auto nearest = dt.nearest_vertex(p);
-    result.nearest_distance = std::sqrt(CGAL::to_double(CGAL::squared_distance(p, nearest->point())));
+    const double nearest_distance = std::sqrt(CGAL::to_double(CGAL::squared_distance(p, nearest->point())));
     Delaunay::Locate_type type;
     int index = 0;
     const auto face = dt.locate(p, type, index);
     if (type == Delaunay::OUTSIDE_CONVEX_HULL || type == Delaunay::OUTSIDE_AFFINE_HULL || dt.is_infinite(face))
         return result;
     const double limit = impl_->max_edge;
-    if (limit > 0 && result.nearest_distance > limit) {
+    if (limit > 0 && nearest_distance > limit) {
         result.status = TerrainStatus::far_from_ground;
         return result;
     }
@@ -171,24 +171,17 @@ void TerrainTriangulation::row_extents(double y0, double step, std::size_t rows,
     lo.assign(rows, impl_->max_edge > 0 ? inf : -inf);
     hi.assign(rows, impl_->max_edge > 0 ? -inf : inf);
     if (impl_->max_edge <= 0 || rows == 0) return;
-    // Each point's easting into the row nearest it, then each row takes the
-    // rows within max_edge plus one either side.
+    // Each point's easting into the row nearest it (points beyond the first
+    // or last row into that row, when they reach it), then each row takes
+    // the rows within max_edge plus one either side.
+    const auto reach = static_cast<std::ptrdiff_t>(std::ceil(impl_->max_edge / step)) + 1;
     std::vector<double> row_lo(rows, inf), row_hi(rows, -inf);
     const Delaunay& dt = impl_->triangulation;
     for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
         const double k = std::round((y0 - v->point().y()) / step);
-        if (!(k >= 0 && k < static_cast<double>(rows))) continue;
-        const auto at = static_cast<std::size_t>(k);
-        row_lo[at] = std::min(row_lo[at], v->point().x());
-        row_hi[at] = std::max(row_hi[at], v->point().x());
-    }
-    // Points beyond the first or last row reach into them too.
-    const auto reach = static_cast<std::ptrdiff_t>(std::ceil(impl_->max_edge / step)) + 1;
-    for (auto v = dt.finite_vertices_begin(); v != dt.finite_vertices_end(); ++v) {
-        const double k = std::round((y0 - v->point().y()) / step);
-        if (k >= 0 && k < static_cast<double>(rows)) continue;
-        const std::size_t at = k < 0 ? 0 : rows - 1;
-        if (std::abs(k - static_cast<double>(at)) > static_cast<double>(reach)) continue;
+        const bool inside = k >= 0 && k < static_cast<double>(rows);
+        const std::size_t at = inside ? static_cast<std::size_t>(k) : k < 0 ? 0 : rows - 1;
+        if (!inside && std::abs(k - static_cast<double>(at)) > static_cast<double>(reach)) continue;
         row_lo[at] = std::min(row_lo[at], v->point().x());
         row_hi[at] = std::max(row_hi[at], v->point().x());
     }

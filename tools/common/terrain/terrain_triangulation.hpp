@@ -24,7 +24,6 @@ enum class TerrainStatus {
 struct TerrainHeight {
     TerrainStatus status = TerrainStatus::outside;
     double height = 0;           // when measured
-    double nearest_distance = 0; // horizontal distance to the nearest ground point (when any)
 };
 
 class TerrainTriangulation {
