@@ -188,9 +188,13 @@ std::string metadata_json(const RunOptions& options, const RunRecord& r, int exi
 std::string write_metadata(const RunOptions& options, const RunRecord& record, int exit_status) {
     // The run refuses such a name before it starts; the record must not
     // replace the file either.
-    std::vector<std::string> files = {"test.out", "test_pcorr.out"};
-    if (!options.run_control.empty()) files.push_back(options.run_control);
-    if (record.control_read) files = inputs::run_control_files(record.rc, options.run_control);
+    std::vector<std::string> files;
+    if (record.control_read) {
+        files = inputs::run_control_files(record.rc, options.run_control);
+    } else {
+        files = {"test.out", "test_pcorr.out"};
+        if (!options.run_control.empty()) files.push_back(options.run_control);
+    }
     for (const std::string& name : files) {
         if (inputs::same_file(options.metadata, name)) return options.metadata + " is a file of the run";
     }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "sorted_quantile.hpp"
+
 namespace accuracy {
 
 namespace {
@@ -48,11 +50,7 @@ FigureVerdict judged(std::string figure, double value, double limit, std::size_t
 
 double quantile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
-    const double position = p * static_cast<double>(values.size() - 1);
-    const auto below = static_cast<std::size_t>(std::floor(position));
-    if (below + 1 >= values.size()) return values.back();
-    const double fraction = position - static_cast<double>(below);
-    return values[below] + fraction * (values[below + 1] - values[below]);
+    return morva::common::sorted_quantile(values, p);
 }
 
 std::optional<AccuracyLimits> quality_level(std::string_view name) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <future>
 #include <memory>
+#include <utility>
 
 #include "classify_ground.hpp"
 #include "memory_budget.hpp"
@@ -57,9 +58,8 @@ void add_las_ground(const std::vector<common::PointSource>& sources, const commo
     raster::project_points(las, pending, setup, [&](const raster::ProjectedBlock& b) { append(ground, b); });
 }
 
-GroundGathering ground_of_inputs(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
+GroundGathering ground_of_inputs(GroundGathering ground, const std::vector<common::PointSource>& sources,
                                  const common::ProjectionRequest& projection, const TerrainRequest& request) {
-    GroundGathering ground = std::move(gathered);
     const std::size_t classified = keep_classified_ground(ground);
     add_las_ground(sources, projection, ground);
     if (ground.x.size() < 3) {
@@ -93,7 +93,7 @@ void add_terrain_bands(GroundGathering& gathered, const std::vector<common::Poin
                        const raster::RasterGeometry& g, raster::TiledRaster& raster) {
     std::unique_ptr<terrain::TerrainTriangulation> model;
     {
-        const GroundGathering ground = ground_of_inputs(gathered, sources, projection, request);
+        const GroundGathering ground = ground_of_inputs(std::move(gathered), sources, projection, request);
         model = std::make_unique<terrain::TerrainTriangulation>(ground.x, ground.y, ground.z, request.max_edge);
     }
     // Low outliers the classifier left as ground, by its own measure of low noise.

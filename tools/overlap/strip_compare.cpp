@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sorted_quantile.hpp"
+
 namespace morva::overlap {
 
 namespace {
@@ -32,15 +34,6 @@ Track fitted_track(const TrackSums& s) {
 
 // Across-track position right of the flight line, metres.
 double right_of(const Track& t, double x, double y) { return (x - t.cx) * t.uy - (y - t.cy) * t.ux; }
-
-// The value at fraction q of the sorted values, interpolated linearly between
-// neighbours (rank q (n - 1)).
-double quantile(const std::vector<double>& sorted, double q) {
-    const double rank = q * static_cast<double>(sorted.size() - 1);
-    const auto lo = static_cast<std::size_t>(std::floor(rank));
-    const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
-    return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
-}
 
 double slope_of(const std::vector<double>& u, const std::vector<double>& v) {
     const double n = static_cast<double>(u.size());
@@ -156,10 +149,10 @@ bool compare(const Strip& A, const Strip& B, PairResult& r) {
     r.gradient_b = slope_of(ub, dz);
     std::vector<double> sorted = dz;
     std::sort(sorted.begin(), sorted.end());
-    r.median = quantile(sorted, 0.5);
+    r.median = common::sorted_quantile(sorted, 0.5);
     for (double& d : sorted) d = std::fabs(d);
     std::sort(sorted.begin(), sorted.end());
-    r.p95_abs = quantile(sorted, 0.95);
+    r.p95_abs = common::sorted_quantile(sorted, 0.95);
     r.max_abs = sorted.back();
     return true;
 }
