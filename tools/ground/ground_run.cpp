@@ -445,6 +445,7 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
     if (total == 0) fail(group.inputs.size() == 1 ? first.name + " holds no points" : "the inputs hold no points");
 
     if (spill) {
+        if (total >= kMostSpilledPoints) fail("more than 2^40 points to classify from disk: give fewer inputs to one output (--each)");
         PointSpill spilled(group.output, total, settings);
         visit_points(inputs, layout.header, common::LasFields::Geometry, [&](const common::LasPoint& p) { spilled.add(p); });
         Tally t = write_cloud(inputs, spilled.classify(bound), layout.header, group.output, settings, files);

@@ -97,7 +97,8 @@ void scatter(const common::ScratchFile& usable, const ground::TileLattice& latti
 struct TileWork {
     ground::TileWorkspace workspace;
     ground::TileJob job;
-    std::vector<SpilledPoint> points;
+    std::vector<SpilledPoint> block;  // read back a block at a time
+    std::vector<std::uint64_t> ids;   // the points' places among the output's
     std::vector<double> x, y, z;
     std::vector<std::uint8_t> return_number, number_of_returns, classification, classes;
     std::vector<std::int64_t> cols, rows;
@@ -112,8 +113,7 @@ void classify_run(const common::ScratchFile& tiles, const TileRuns& runs, std::s
                   const ground::TileLattice& lattice, const ground::GroundSettings& settings,
                   std::span<std::uint8_t> classes, TileWork& w) {
     const std::size_t n = std::size_t(runs.start[t + 1] - runs.start[t]);
-    w.points.resize(n);
-    tiles.read_at(w.points.data(), n * sizeof(SpilledPoint), runs.start[t] * sizeof(SpilledPoint));
+    w.ids.resize(n);
     for (auto* v : {&w.x, &w.y, &w.z}) v->resize(n);
     for (auto* v : {&w.return_number, &w.number_of_returns, &w.classification}) v->resize(n);
     w.cols.resize(n);
@@ -123,8 +123,15 @@ void classify_run(const common::ScratchFile& tiles, const TileRuns& runs, std::s
     const std::int64_t reach = lattice.reach(), side = 2 * reach + 1;
     w.from.resize(n);
     w.next.assign(std::size_t(side * side) + 1, 0);
+    w.block.resize(kBlock);
     for (std::size_t k = 0; k < n; ++k) {
-        const SpilledPoint& p = w.points[k];
+        const std::size_t in_block = k % kBlock;
+        if (in_block == 0) {
+            const std::size_t count = std::min(kBlock, n - k);
+            tiles.read_at(w.block.data(), count * sizeof(SpilledPoint), (runs.start[t] + k) * sizeof(SpilledPoint));
+        }
+        const SpilledPoint& p = w.block[in_block];
+        w.ids[k] = p.id();
         w.x[k] = p.x;
         w.y[k] = p.y;
         w.z[k] = p.z;
@@ -147,7 +154,7 @@ void classify_run(const common::ScratchFile& tiles, const TileRuns& runs, std::s
     ground::classify_tile(points, w.cols, w.rows, w.job, settings, w.classes, w.workspace);
     for (std::size_t k = 0; k < n; ++k) {
         if (!w.job.core.holds(w.cols[k], w.rows[k])) continue;
-        std::uint8_t& c = classes[w.points[k].id];
+        std::uint8_t& c = classes[w.ids[k]];
         // With keep_existing ground stays ground (it was put here by add).
         if (!(settings.keep_existing && c == ground::kGround)) c = w.classes[k];
     }
@@ -180,7 +187,8 @@ void PointSpill::add(const common::LasPoint& p) {
     // Until its tile is classified: its class as it was (ground that keep_existing keeps).
     classes_[id] = p.classification;
     ground::grow(span_, ground::cell_of(p.x, settings_.cell_size), ground::cell_of(p.y, settings_.cell_size));
-    const SpilledPoint s{p.x, p.y, p.z, id, p.return_number, p.number_of_returns, p.classification};
+    const SpilledPoint s{p.x, p.y, p.z, std::uint32_t(id), std::uint8_t(id >> 32), p.return_number,
+                         p.number_of_returns, p.classification};
     usable_->append(&s, sizeof s);
 }
 

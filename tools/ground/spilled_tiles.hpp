@@ -29,16 +29,20 @@ std::uint64_t spill_fixed_bytes(std::uint64_t points);
 // The grid of one tile and its margin.
 std::uint64_t tile_grid_bytes(const ground::GroundSettings& settings);
 
-// A point as a tile reads it back.
+// A point as a tile reads it back: 32 bytes (the spill's size is written
+// and read several times over), its place among the output's points in 40 bits.
 struct SpilledPoint {
     double x, y, z;
-    std::uint64_t id;  // its place among the output's points
-    std::uint8_t return_number, number_of_returns, classification;
+    std::uint32_t id_low;
+    std::uint8_t id_high, return_number, number_of_returns, classification;
+    std::uint64_t id() const { return std::uint64_t(id_high) << 32 | id_low; }
 };
+static_assert(sizeof(SpilledPoint) == 32);
+constexpr std::uint64_t kMostSpilledPoints = std::uint64_t{1} << 40;
 
-// Bytes each of a tile's points takes while the tile is classified: as read
-// back, as the method's arrays, and the method's own lists.
-constexpr std::uint64_t kTileBytesPerPoint = sizeof(SpilledPoint) + 3 * 8 + 3 + 2 * 8 + 4 + 4 + 1 + 28;
+// Bytes each of a tile's points takes while the tile is classified: the
+// method's arrays, the order of the job, the method's own lists.
+constexpr std::uint64_t kTileBytesPerPoint = 3 * 8 + 3 + 8 + 2 * 8 + 4 + 4 + 1 + 28;
 
 // Takes every point of an output in order, then classifies them.
 class PointSpill {
