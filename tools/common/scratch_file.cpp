@@ -29,7 +29,6 @@ ScratchFile::ScratchFile(const std::string& output) : output_(output) {
     text::forget_temporary(path);
     errno = error;
     if (fd_ < 0) fail("cannot open its temporary file");
-    buffer_.reserve(kBuffer);
 }
 
 ScratchFile::~ScratchFile() {
@@ -43,6 +42,7 @@ void ScratchFile::fail(const char* doing) const {
 
 void ScratchFile::append(const void* data, std::size_t bytes) {
     const auto* p = static_cast<const std::uint8_t*>(data);
+    if (buffer_.capacity() == 0) buffer_.reserve(kBuffer);  // only files appended to take a buffer
     if (buffer_.size() + bytes > kBuffer) flush();
     if (bytes >= kBuffer) {
         write_at(p, bytes, size_);
