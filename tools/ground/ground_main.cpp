@@ -37,7 +37,9 @@ constexpr std::string_view kDescription =
     "defaults, given in metres, are converted (a system in feet takes 3.28 ft for\n"
     "1 m). Points already of class 7 or 18 keep it and take no part. The work goes\n"
     "tile by tile on every core; the classes are the same whatever --threads and\n"
-    "--tile-size. Outputs appear together when all are complete, never over an input.\n";
+    "--tile-size. Points beyond --max-memory are spilled to temporary files beside\n"
+    "the output and classified tile by tile from there (the same output, more slowly).\n"
+    "Outputs appear together when all are complete, never over an input.\n";
 constexpr std::string_view kExitStatus =
     "Exit status: 0 every output was written; 1 none was (the last line on standard\n"
     "error says why: an input unreadable, without points or without a coordinate\n"
@@ -102,7 +104,8 @@ GroundOptions parse_options(int argc, char** argv) {
                                         "it, and a --geodesy that contradicts it is refused",
                                         o.metadata, text::refuse_empty("a file name")));
     options.push_back(
-        common::memory_option("memory the points and tiles may take, e.g. 8G [three\n"
+        common::memory_option("memory the points and tiles may take, e.g. 8G; beyond\n"
+                              "it the points go to disk, a tile at a time [three\n"
                               "quarters of the memory available]",
                               o.max_memory));
     const text::Program program{kProgram, kUsage,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <future>
 #include <iostream>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <set>
@@ -24,6 +25,8 @@
 #include "proj_objects.hpp"
 #include "crs_wkt.hpp"
 #include "run_las.hpp"
+#include "scratch_file.hpp"
+#include "spilled_tiles.hpp"
 #include "staged_files.hpp"
 #include "text/command_line.hpp"
 #include "text/stop.hpp"
@@ -38,8 +41,6 @@ namespace {
 // Bytes each point takes while its tiles are classified: coordinates,
 // returns and classes here, cell indices and tile order in the classifier.
 constexpr std::uint64_t kBytesPerPoint = 3 * 8 + 4 + 2 * 8 + 2 * 4 + 4;
-// Bytes each cell of a tile's grid takes in the classifier (about 15 doubles).
-constexpr std::uint64_t kBytesPerCell = 15 * 8;
 
 bool is_las_name(const std::string& name) {
     std::string lower = name;
@@ -156,10 +157,12 @@ std::string unlike(const common::LasHeader& first, const common::LasHeader& h) {
 }
 
 // One input of a group: a LAS file, read again when written, or a run's
-// scan points made into LAS records once and held.
+// scan points made into LAS records once and held, in memory or, when the
+// points are spilled, in a temporary file.
 struct GroupInput {
     const common::PointSource* source = nullptr;
     std::vector<std::uint8_t> records;  // a run's records, as they will be written
+    std::unique_ptr<common::ScratchFile> record_file;  // or there
     std::uint64_t points = 0;
 };
 
@@ -193,12 +196,24 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
                   Visit visit) {
     std::vector<common::LasPoint> block;
     common::LasPoint p;
+    constexpr std::uint64_t kRecords = std::uint64_t{1} << 16;  // a run's records read back at once
+    std::vector<std::uint8_t> records;
+    const std::size_t length = head.record_length;
     for (const GroupInput& in : inputs) {
         if (in.source->kind == common::SourceKind::ScanPoints) {
-            for (std::uint64_t k = 0; k < in.points; ++k) {
-                p.raw = in.records.data() + k * head.record_length;
-                if (fields == common::LasFields::Geometry) common::decode_point(head, p.raw, p);
-                visit(p);
+            for (std::uint64_t first = 0; first < in.points; first += kRecords) {
+                const std::size_t n = std::size_t(std::min(kRecords, in.points - first));
+                const std::uint8_t* at = in.records.data() + first * length;
+                if (in.record_file) {
+                    records.resize(n * length);
+                    in.record_file->read_at(records.data(), n * length, first * length);
+                    at = records.data();
+                }
+                for (std::size_t k = 0; k < n; ++k) {
+                    p.raw = at + k * length;
+                    if (fields == common::LasFields::Geometry) common::decode_point(head, p.raw, p);
+                    visit(p);
+                }
             }
             continue;
         }
@@ -226,15 +241,35 @@ void set_record_class(std::uint8_t* record, int point_format, std::uint8_t cls) 
         record[15] = std::uint8_t((record[15] & 0xE0) | (cls & 31));
 }
 
+std::uint8_t record_class(const std::uint8_t* record, int point_format) {
+    return point_format >= 6 ? record[16] : record[15] & 31;
+}
+
 struct Tally {
     std::string output;
     std::uint64_t points = 0, ground = 0, low_noise = 0, unclassified = 0, kept = 0;
+    bool spilled = false;  // classified tile by tile from temporary files
+    void add(std::uint8_t before, std::uint8_t after, bool keep_existing) {
+        ++points;
+        if (keep_existing && before > ground::kUnclassified)
+            ++kept;
+        else if (after == ground::kGround)
+            ++ground;
+        else if (after == ground::kLowNoise)
+            ++low_noise;
+        else
+            ++unclassified;
+    }
 };
 
-// The records again, each with its new class, into the output.
-void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::uint8_t>& classes,
-                 const common::LasHeader& head, const std::string& output, unsigned threads,
-                 common::StagedFiles& files) {
+// The records again, each with its new class, into the output; the classes
+// tallied against those the records had.
+Tally write_cloud(const std::vector<GroupInput>& inputs, std::span<const std::uint8_t> classes,
+                  const common::LasHeader& head, const std::string& output, const ground::GroundSettings& settings,
+                  common::StagedFiles& files) {
+    Tally tally;
+    tally.output = output;
+    const unsigned threads = settings.threads;
     common::LasWriterSetup setup;
     setup.header = head;
     setup.compress = common::is_laz_name(output);
@@ -248,6 +283,7 @@ void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::u
     visit_points(inputs, head, common::LasFields::All, [&](const common::LasPoint& p) {
         std::uint8_t* record = block.data() + in_block * length;
         std::memcpy(record, p.raw, length);
+        tally.add(record_class(record, head.point_format), classes[at], settings.keep_existing);
         set_record_class(record, head.point_format, classes[at++]);
         if (++in_block == kBlock) {
             writer.write(block.data(), in_block);
@@ -256,6 +292,7 @@ void write_cloud(const std::vector<GroupInput>& inputs, const std::vector<std::u
     });
     writer.write(block.data(), in_block);
     writer.finish();
+    return tally;
 }
 
 // The coordinate system the group's runs are projected into (as morva-las
@@ -316,9 +353,10 @@ void join(Layout& layout, const common::LasHeader& h, const std::string& crs, co
 }
 
 // A run's scan points made into LAS records, as morva-las writes them, held
-// in memory for the classifier and the output.
+// for the classifier and the output: in memory, or in a temporary file beside
+// `spill_beside` when that is given.
 void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& projection, GroupInput& in,
-                 Layout& layout) {
+                 Layout& layout, const std::string& spill_beside) {
     const common::PointSource& s = *in.source;
     // The export's stops name the run control (run_companion names the program).
     const std::optional<common::Date> date = common::flight_date(s.name, o.run, s.scanner_file);
@@ -335,9 +373,15 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
             throw Refused{};
         });
     };
-    in.records.reserve(s.records * (common::kFormat6Size + common::extra_bytes(!s.binary, s.with_group_size)));
+    if (spill_beside.empty())
+        in.records.reserve(s.records * (common::kFormat6Size + common::extra_bytes(!s.binary, s.with_group_size)));
+    else
+        in.record_file = std::make_unique<common::ScratchFile>(spill_beside);
     sink.records = [&](const std::uint8_t* records, std::size_t count) {
-        in.records.insert(in.records.end(), records, records + count * length);
+        if (in.record_file)
+            in.record_file->append(records, count * length);
+        else
+            in.records.insert(in.records.end(), records, records + count * length);
         in.points += count;
     };
     std::promise<common::CoordinateSystem> made;
@@ -348,6 +392,7 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
     } catch (const Refused&) {
         fail(refusal);
     }
+    if (in.record_file) in.record_file->flush();
     if (counts.not_points > 0)
         text::warn(s.name + ": " + std::to_string(counts.not_points) +
                    " records skipped: their time, latitude, longitude or height was not written, or their latitude "
@@ -357,7 +402,7 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
 Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& group,
                      const std::vector<common::PointSource>& all, common::StagedFiles& files) {
     std::vector<GroupInput> inputs;
-    for (const std::size_t k : group.inputs) inputs.push_back({&all[k], {}, 0});
+    for (const std::size_t k : group.inputs) inputs.push_back({&all[k], {}, nullptr, 0});
     const common::PointSource& first = *inputs.front().source;
     const RunProjection projection = run_projection(o, inputs);
     const bool first_las = first.kind == common::SourceKind::Las;
@@ -367,26 +412,28 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
     // Points at most (a run's records, valid or not), each held as its
     // coordinates and, for a run, its record (format 6, at most 3 extra bytes).
     double needed = 0;
-    std::uint64_t bound = 0;
+    std::uint64_t planned = 0;
     for (const GroupInput& in : inputs) {
         const bool las = in.source->kind == common::SourceKind::Las;
         const std::uint64_t n = las ? in.source->point_count : in.source->records;
-        bound += n;
+        planned += n;
         needed += double(n) * double(kBytesPerPoint + (las ? 0 : 33));
     }
-    const std::uint64_t side = std::uint64_t(std::llround(settings.tile_size / settings.cell_size)) +
-                               2 * std::uint64_t(ground::reach_in_cells(settings));
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned threads = settings.threads ? settings.threads : cores;
-    needed += double(threads) * double(side) * double(side) * kBytesPerCell;
-    common::check_memory(std::uint64_t(std::min(needed, 1.8e19)), o.max_memory ? o.max_memory : common::default_memory_bound(),
-                         "classifying " + std::to_string(bound) + " points",
-                         "give fewer inputs to one output (--each), fewer --threads or a smaller --tile-size");
+    needed += double(threads) * double(tile_grid_bytes(settings));
+    // Beyond the bound the points go to disk tile by tile: then a tile's grid
+    // must fit at least.
+    const std::uint64_t bound = o.max_memory ? o.max_memory : common::default_memory_bound();
+    const bool spill = needed > double(bound);
+    if (spill)
+        common::check_memory(spill_fixed_bytes(planned) + tile_grid_bytes(settings), bound, "classifying " + std::to_string(planned) +
+                             " points tile by tile", "give a smaller --tile-size");
 
     Layout layout;
     for (GroupInput& in : inputs) {
         if (in.source->kind == common::SourceKind::ScanPoints) {
-            convert_run(o, ellipsoidal, projection, in, layout);
+            convert_run(o, ellipsoidal, projection, in, layout, spill ? group.output : "");
             continue;
         }
         common::LasHeader h = common::LasReader(in.source->points_file).header();
@@ -397,25 +444,18 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
     for (const GroupInput& in : inputs) total += in.points;
     if (total == 0) fail(group.inputs.size() == 1 ? first.name + " holds no points" : "the inputs hold no points");
 
-    const Cloud cloud = read_cloud(inputs, layout.header, total);
-    ground::Points points{cloud.x, cloud.y, cloud.z, cloud.return_number, cloud.number_of_returns, cloud.classification};
-    const std::vector<std::uint8_t> classes = ground::classify_ground(points, settings);
-    write_cloud(inputs, classes, layout.header, group.output, settings.threads, files);
-
-    Tally t;
-    t.output = group.output;
-    t.points = classes.size();
-    for (std::size_t i = 0; i < classes.size(); ++i) {
-        if (settings.keep_existing && cloud.classification[i] > ground::kUnclassified)
-            ++t.kept;
-        else if (classes[i] == ground::kGround)
-            ++t.ground;
-        else if (classes[i] == ground::kLowNoise)
-            ++t.low_noise;
-        else
-            ++t.unclassified;
+    if (spill) {
+        if (total >= kMostSpilledPoints) fail("more than 2^40 points to classify from disk: give fewer inputs to one output (--each)");
+        PointSpill spilled(group.output, total, settings);
+        visit_points(inputs, layout.header, common::LasFields::Geometry, [&](const common::LasPoint& p) { spilled.add(p); });
+        Tally t = write_cloud(inputs, spilled.classify(bound), layout.header, group.output, settings, files);
+        t.spilled = true;
+        return t;
     }
-    return t;
+    const Cloud cloud = read_cloud(inputs, layout.header, total);
+    const ground::Points points{cloud.x, cloud.y, cloud.z, cloud.return_number, cloud.number_of_returns,
+                                cloud.classification};
+    return write_cloud(inputs, ground::classify_ground(points, settings), layout.header, group.output, settings, files);
 }
 
 std::string share(std::uint64_t part, std::uint64_t whole) {
@@ -453,6 +493,7 @@ int classify_inputs(const GroundOptions& o) {
                   << "), " << t.low_noise << " low noise (" << share(t.low_noise, t.points) << "), " << t.unclassified
                   << " unclassified (" << share(t.unclassified, t.points) << ")";
         if (o.settings.keep_existing) std::cout << ", " << t.kept << " kept as they were";
+        if (t.spilled) std::cout << "; tile by tile from disk, the points exceeding the memory bound";
         std::cout << '\n';
     }
     return 0;

@@ -1,26 +1,14 @@
 #include "classify_ground.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <exception>
 #include <map>
-#include <mutex>
-#include <thread>
 
 #include "ground_tile.hpp"
+#include "tile_lattice.hpp"
 
 namespace ground {
 namespace {
-
-std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
-struct TileKey {
-    std::int64_t row, col;
-    auto operator<=>(const TileKey&) const = default;
-};
 
 // The points sorted by tile, and where each occupied tile's run begins.
 struct TileIndex {
@@ -30,10 +18,8 @@ struct TileIndex {
 };
 
 TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const std::int64_t> cols,
-                      std::span<const std::int64_t> rows, std::int64_t tile_cells, const CellBox& span) {
-    auto key_of = [&](std::uint32_t id) {
-        return TileKey{floor_div(rows[id] - span.row0, tile_cells), floor_div(cols[id] - span.col0, tile_cells)};
-    };
+                      std::span<const std::int64_t> rows, const TileLattice& lattice) {
+    auto key_of = [&](std::uint32_t id) { return lattice.key_of(cols[id], rows[id]); };
     // A counting sort: points come in runs of one tile (a scan stays in a
     // tile for a while), so each run costs one look-up in the few tiles.
     std::map<TileKey, std::size_t> slot;
@@ -60,20 +46,14 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
     return index;
 }
 
-// The tile's own cells, its margin, and the points inside both. The grid is
-// the margin cut to the cells all the points span (the same for every
-// tiling: a grid cut to the tile's own points would lose cells that the
-// gap filling gives values, and the slopes beside them, at its edge).
+// The tile's own cells, its region, and the points inside its margin.
 void make_job(const TileIndex& index, std::size_t t, std::span<const std::int64_t> cols,
-              std::span<const std::int64_t> rows, std::int64_t tile_cells, std::int64_t margin, const CellBox& span,
-              TileJob& job) {
+              std::span<const std::int64_t> rows, const TileLattice& lattice, TileJob& job) {
     const TileKey key = index.keys[t];
     job.ids.clear();  // the list's memory kept from the worker's last tile
-    job.core = {span.col0 + key.col * tile_cells, span.row0 + key.row * tile_cells,
-                span.col0 + (key.col + 1) * tile_cells, span.row0 + (key.row + 1) * tile_cells};
-    const CellBox wide{job.core.col0 - margin, job.core.row0 - margin, job.core.col1 + margin,
-                       job.core.row1 + margin};
-    const std::int64_t reach = (margin + tile_cells - 1) / tile_cells;
+    job.core = lattice.core(key);
+    const CellBox wide = lattice.wide(key);
+    const std::int64_t reach = lattice.reach();
     for (std::int64_t row = key.row - reach; row <= key.row + reach; ++row) {
         const auto first = std::lower_bound(index.keys.begin(), index.keys.end(), TileKey{row, key.col - reach});
         for (auto it = first; it != index.keys.end() && it->row == row && it->col <= key.col + reach; ++it) {
@@ -84,8 +64,7 @@ void make_job(const TileIndex& index, std::size_t t, std::span<const std::int64_
             }
         }
     }
-    job.region = {std::max(wide.col0, span.col0), std::max(wide.row0, span.row0),
-                  std::min(wide.col1, span.col1), std::min(wide.row1, span.row1)};
+    job.region = lattice.region(key);
 }
 
 }  // namespace
@@ -96,56 +75,33 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
     std::vector<std::int64_t> cols(n), rows(n);
     std::vector<std::uint32_t> usable;
     usable.reserve(n);
+    // Tiles start at the points' first cell: as few as the extent needs.
+    CellBox span = empty_span();
     for (std::size_t i = 0; i < n; ++i) {
-        if (!points.classification.empty() && (points.classification[i] == 7 || points.classification[i] == 18)) {
-            classes[i] = points.classification[i];
-            continue;
-        }
-        if (settings.keep_existing && !points.classification.empty() && points.classification[i] > kGround) {
-            classes[i] = points.classification[i];
-            continue;
+        if (!points.classification.empty()) {
+            if (const std::uint8_t kept = kept_class(points.classification[i], settings.keep_existing)) {
+                classes[i] = kept;
+                continue;
+            }
         }
         if (!std::isfinite(points.x[i]) || !std::isfinite(points.y[i]) || !std::isfinite(points.z[i])) continue;
-        cols[i] = std::int64_t(std::floor(points.x[i] / settings.cell_size));
-        rows[i] = std::int64_t(std::floor(points.y[i] / settings.cell_size));
+        cols[i] = cell_of(points.x[i], settings.cell_size);
+        rows[i] = cell_of(points.y[i], settings.cell_size);
+        grow(span, cols[i], rows[i]);
         usable.push_back(std::uint32_t(i));
     }
-    const std::int64_t tile_cells = std::max<std::int64_t>(1, std::llround(settings.tile_size / settings.cell_size));
-    const std::int64_t margin = reach_in_cells(settings);
-    // Tiles start at the points' first cell: as few as the extent needs.
-    CellBox span{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
-    for (const std::uint32_t id : usable) {
-        span.col0 = std::min(span.col0, cols[id]);
-        span.row0 = std::min(span.row0, rows[id]);
-        span.col1 = std::max(span.col1, cols[id] + 1);
-        span.row1 = std::max(span.row1, rows[id] + 1);
-    }
-    const TileIndex index = index_tiles(usable, cols, rows, tile_cells, span);
+    const TileLattice lattice = tile_lattice(settings, span);
+    const TileIndex index = index_tiles(usable, cols, rows, lattice);
 
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failure_lock;
-    auto work = [&] {
-        try {
-            TileWorkspace workspace;
-            TileJob job;
-            for (std::size_t t = next++; t < index.keys.size(); t = next++) {
-                make_job(index, t, cols, rows, tile_cells, margin, span, job);
-                classify_tile(points, cols, rows, job, settings, classes, workspace);
-            }
-        } catch (...) {
-            std::lock_guard lock(failure_lock);
-            if (!failure) failure = std::current_exception();
-            next = index.keys.size();
-        }
+    struct Worker {
+        TileWorkspace workspace;
+        TileJob job;
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned threads = std::min<std::size_t>(settings.threads ? settings.threads : cores, index.keys.size());
-    std::vector<std::thread> pool;
-    for (unsigned k = 1; k < threads; ++k) pool.emplace_back(work);
-    work();
-    for (auto& thread : pool) thread.join();
-    if (failure) std::rethrow_exception(failure);
+    for_each_tile<Worker>(index.keys.size(), tile_threads(settings.threads, index.keys.size()),
+                          [&](std::size_t t, Worker& w) {
+                              make_job(index, t, cols, rows, lattice, w.job);
+                              classify_tile(points, cols, rows, w.job, settings, classes, w.workspace);
+                          });
     if (settings.keep_existing && !points.classification.empty()) {
         for (std::size_t i = 0; i < n; ++i)
             if (points.classification[i] == kGround) classes[i] = kGround;
