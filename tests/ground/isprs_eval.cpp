@@ -83,7 +83,9 @@ bool set_option(ground::GroundSettings& s, const std::string& assignment) {
         {"cell_size", &s.cell_size}, {"max_window", &s.max_window}, {"slope", &s.slope},
         {"height_threshold", &s.height_threshold}, {"slope_scale", &s.slope_scale},
         {"low_noise_depth", &s.low_noise_depth}, {"low_noise_radius", &s.low_noise_radius}, {"reclaim_share", &s.reclaim_share}, {"fill_distance", &s.fill_distance},
-        {"tile_size", &s.tile_size}};
+        {"tile_size", &s.tile_size}, {"reference_window", &s.reference_window},
+        {"scatter_block", &s.scatter_block}, {"scatter_factor", &s.scatter_factor},
+        {"min_height_threshold", &s.min_height_threshold}};
     if (name == "threads") { s.threads = unsigned(value); return true; }
     if (name == "reclaim_passes") { s.reclaim_passes = int(value); return true; }
     const auto it = fields.find(name);
@@ -109,7 +111,8 @@ int main(int argc, char** argv) {
         else if (arg == "--feet") {  // every length of the settings in international feet
             for (double* length : {&settings.cell_size, &settings.max_window, &settings.height_threshold,
                                    &settings.low_noise_depth, &settings.low_noise_radius,
-                                   &settings.fill_distance, &settings.tile_size})
+                                   &settings.fill_distance, &settings.tile_size, &settings.reference_window,
+                                   &settings.scatter_block, &settings.min_height_threshold})
                 *length /= 0.3048;
         }
         else if (arg == "--repeat" && a + 1 < argc) repeat = std::stoi(argv[++a]);

@@ -131,6 +131,11 @@ ground::GroundSettings settings_for(const GroundOptions& o, const std::string& c
     s.low_noise_radius = length(s.low_noise_radius, defaults.low_noise_radius);
     s.fill_distance = length(s.fill_distance, defaults.fill_distance);
     s.tile_size = length(s.tile_size, defaults.tile_size);
+    // The lengths no option sets: their defaults, converted.
+    for (double ground::GroundSettings::*fixed : {&ground::GroundSettings::reference_window,
+                                                  &ground::GroundSettings::scatter_block,
+                                                  &ground::GroundSettings::min_height_threshold})
+        s.*fixed = defaults.*fixed / metres;
     const std::string units = metres == 1 ? "" : " (lengths in units of " + text::number_text(metres) + " m)";
     if (s.max_window < s.cell_size)
         fail("--max-window " + text::number_text(s.max_window) + " is less than the cell size " +

@@ -36,6 +36,20 @@ struct GroundSettings {
     double height_threshold = 0.5;
     // ... plus this factor times the model's local slope (rise over run).
     double slope_scale = 1.0;
+    // Where the ground is smooth and densely sampled the point threshold
+    // follows its spread: heights are also measured from the opening of
+    // this radius (wider than patches of low vegetation, which it passes
+    // under, narrow enough to follow the terrain) ...
+    double reference_window = 6.0;
+    // ... and in squares of this side (on the global lattice) a point may
+    // rise above it by the median rise of the points near it plus
+    // scatter_factor times their spread (plus slope_scale times the slope),
+    // never less than min_height_threshold. Where that reaches
+    // height_threshold (rough or sparse ground) the square keeps the plain
+    // threshold.
+    double scatter_block = 30.0;
+    double scatter_factor = 5.5;
+    double min_height_threshold = 0.1;
     // A point this far below the lowest points around it is low noise.
     double low_noise_depth = 1.0;
     // ... within this distance.

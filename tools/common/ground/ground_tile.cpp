@@ -11,6 +11,11 @@ namespace ground {
 namespace {
 
 constexpr int kLowNoisePasses = 3;
+// The points' rises above the reference are counted per square in this
+// many bins up to the plain threshold (the first kBelowBins below zero), and
+// one above; a square with fewer points keeps the plain threshold.
+constexpr int kRiseBins = 120, kBelowBins = 20;
+constexpr std::uint32_t kFewestInSquare = 16;
 // How many times the low-noise radius a point alone within it is judged over.
 constexpr int kLoneReach = 3;
 
@@ -40,8 +45,11 @@ struct CellPoints {
 struct TileGrids {
     int width = 0, height = 0;
     ActiveCells used;
-    SurfaceGrid lowest, eroded, wider, opened, previous, dem;
-    std::vector<double> slope;
+    SurfaceGrid lowest, eroded, wider, opened, previous, dem, reference;
+    std::vector<double> slope, reference_slope;
+    std::vector<int> square_col, square_row;
+    std::vector<std::uint32_t> histogram;  // per square: kRiseBins + 1 counts
+    std::vector<double> square_limit;      // per square: the highest rise a ground point may have
     std::vector<std::uint8_t> object;
     std::vector<std::uint32_t> skipped;
     CellPoints cells;
@@ -161,10 +169,11 @@ void for_each_active(const ActiveCells& active, int width, F f) {
 // The grids ready for a tile: all the given size, empty.
 void make_empty(TileGrids& g, int width, int height) {
     const std::size_t n = std::size_t(width) * height;
-    SurfaceGrid* grids[] = {&g.lowest, &g.eroded, &g.wider, &g.opened, &g.previous, &g.dem};
+    SurfaceGrid* grids[] = {&g.lowest, &g.eroded, &g.wider, &g.opened, &g.previous, &g.dem, &g.reference};
     if (g.width != width || g.height != height) {
         for (SurfaceGrid* grid : grids) *grid = {width, height, std::vector<double>(n, kNoValue)};
         g.slope.assign(n, 0.0);
+        g.reference_slope.assign(n, 0.0);
         g.object.assign(n, 0);
         g.skipped.assign(n, 0);
         g.width = width, g.height = height;
@@ -172,7 +181,7 @@ void make_empty(TileGrids& g, int width, int height) {
     }
     for_each_active(g.used, width, [&](std::size_t i) {
         for (SurfaceGrid* grid : grids) grid->z[i] = kNoValue;
-        g.slope[i] = 0.0, g.object[i] = 0, g.skipped[i] = 0;
+        g.slope[i] = 0.0, g.reference_slope[i] = 0.0, g.object[i] = 0, g.skipped[i] = 0;
     });
 }
 
@@ -238,8 +247,9 @@ void find_low_noise(CellPoints& cells, std::span<const std::uint32_t> ids, Surfa
 
 // Cells whose lowest point stands above a progressively wider opening of
 // the surface (the gap-filled lowest surface, in g.eroded) by more than the
-// terrain's slope allows: objects, in g.object.
-void find_objects(TileGrids& g, const GroundSettings& settings, const ActiveCells& active) {
+// terrain's slope allows: objects, in g.object. The opening of radius
+// reference_radius is kept in g.reference.
+void find_objects(TileGrids& g, const GroundSettings& settings, const ActiveCells& active, int reference_radius) {
     const int max_radius = cells_for(settings.max_window, settings.cell_size);
     SurfaceGrid &eroded = g.eroded, &wider = g.wider, &opened = g.opened, &previous = g.previous;
     std::vector<std::uint8_t>& object = g.object;
@@ -253,27 +263,119 @@ void find_objects(TileGrids& g, const GroundSettings& settings, const ActiveCell
             for (std::size_t i = at + active.first[row]; i < at + active.last[row]; ++i)
                 if (previous.z[i] - opened.z[i] > allowed) object[i] = 1;
         });
+        if (k == reference_radius) copy_active(opened, g.reference, active);
         std::swap(previous, opened);
     }
 }
 
-// The terrain model at (x, y) from the four nearest cell centres, NaN-aware.
-double terrain_at(const SurfaceGrid& dem, double fx, double fy) {
+// Two surfaces at (x, y), each from the four nearest cell centres, NaN-aware
+// (the terrain model and the reference: one set of weights for both).
+struct TwoHeights {
+    double first, second;
+};
+TwoHeights heights_at(const SurfaceGrid& first, const SurfaceGrid& second, double fx, double fy) {
     const double cx = std::floor(fx), cy = std::floor(fy);
     const int c0 = int(cx), r0 = int(cy);
     const double tx = fx - cx, ty = fy - cy;
-    double sum = 0, weights = 0;
+    double sum[2] = {0, 0}, weights[2] = {0, 0};
     for (int dr = 0; dr <= 1; ++dr)
         for (int dc = 0; dc <= 1; ++dc) {
             const int c = c0 + dc, r = r0 + dr;
-            if (c < 0 || c >= dem.width || r < 0 || r >= dem.height) continue;
-            const double v = dem.at(c, r);
-            if (std::isnan(v)) continue;
+            if (c < 0 || c >= first.width || r < 0 || r >= first.height) continue;
             const double weight = (dc ? tx : 1 - tx) * (dr ? ty : 1 - ty);
-            sum += weight * v;
-            weights += weight;
+            const std::size_t i = std::size_t(r) * first.width + c;
+            if (!std::isnan(first.z[i])) sum[0] += weight * first.z[i], weights[0] += weight;
+            if (!std::isnan(second.z[i])) sum[1] += weight * second.z[i], weights[1] += weight;
         }
-    return weights > 0 ? sum / weights : kNoValue;
+    return {weights[0] > 0 ? sum[0] / weights[0] : kNoValue, weights[1] > 0 ? sum[1] / weights[1] : kNoValue};
+}
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// The squares the ground's spread is measured in: `side` cells each, on the
+// global lattice (every tiling sees the same squares), those holding any of
+// the tile's own cells inside its grid (a tile may reach far beyond the
+// points).
+struct Squares {
+    std::int64_t col0 = 0, row0 = 0;  // the first square's index
+    int cols = 0, rows = 0;
+};
+
+Squares squares_over(const TileJob& job, int side) {
+    const std::int64_t col0 = std::max(job.core.col0, job.region.col0), col1 = std::min(job.core.col1, job.region.col1);
+    const std::int64_t row0 = std::max(job.core.row0, job.region.row0), row1 = std::min(job.core.row1, job.region.row1);
+    Squares q;
+    q.col0 = floor_div(col0, side);
+    q.row0 = floor_div(row0, side);
+    q.cols = int(floor_div(col1 - 1, side) + 1 - q.col0);
+    q.rows = int(floor_div(row1 - 1, side) + 1 - q.row0);
+    return q;
+}
+
+// A rise's bin: kRiseBins bins of bin_width from kBelowBins bins below zero
+// (lower rises in the first), the last for everything above.
+int bin_of(double rise, double bin_width) {
+    const double at = rise / bin_width + kBelowBins;
+    return at <= 0 ? 0 : int(std::min(at, double(kRiseBins)));
+}
+
+// The rise below which `share` of a square's counted points lie (the
+// middle of its bin), or INFINITY in the last bin.
+double rise_quantile(const std::uint32_t* bins, std::uint32_t count, double share, double bin_width) {
+    const double wanted = share * count;
+    std::uint32_t below = 0;
+    int b = 0;
+    while (b < kRiseBins && double(below += bins[b]) < wanted) ++b;
+    return b < kRiseBins ? (b - kBelowBins + 0.5) * bin_width : INFINITY;
+}
+
+// The highest rise above the reference a ground point of each square may
+// have: the median rise of its points near the model plus
+// scatter_factor times their spread, at least min_height_threshold;
+// unbounded where that reaches height_threshold or the square holds too few
+// points. The spread is taken from the median to the 80th percentile (as a
+// normal deviation): low vegetation lies above the ground, so a square's
+// lower rises are the ground's, and its upper fifth may be vegetation.
+void limit_squares(const std::vector<std::uint32_t>& histogram, double bin_width, const GroundSettings& settings,
+                   std::vector<double>& limit) {
+    constexpr double kUpper = 0.8, kUpperDeviations = 0.8416;  // the normal's 80th percentile
+    for (std::size_t q = 0; q < limit.size(); ++q) {
+        const std::uint32_t* bins = &histogram[q * (kRiseBins + 1)];
+        std::uint32_t count = 0;
+        for (int b = 0; b <= kRiseBins; ++b) count += bins[b];
+        limit[q] = INFINITY;
+        if (count < kFewestInSquare) continue;
+        const double median = rise_quantile(bins, count, 0.5, bin_width);
+        const double spread = (rise_quantile(bins, count, kUpper, bin_width) - median) / kUpperDeviations;
+        const double highest = median + settings.scatter_factor * spread;
+        if (highest < settings.height_threshold) limit[q] = std::max(settings.min_height_threshold, highest);
+    }
+}
+
+// How far from the tile's own cells each terrain model is needed (the
+// margin taken apart): the last within two cells (its slope, the
+// interpolation), each one a fill and a cell farther than the next; and the
+// one the ground's spread is measured against (spread_pass) across the
+// squares over the core, within `square` cells and two more of them.
+std::vector<int> model_margins(const GroundSettings& settings) {
+    const int fill = cells_for(settings.fill_distance, settings.cell_size);
+    const int square = cells_for(settings.scatter_block, settings.cell_size);
+    std::vector<int> margin(settings.reclaim_passes + 1);
+    for (int pass = settings.reclaim_passes; pass >= 0; --pass)
+        margin[pass] = pass == settings.reclaim_passes ? fill + 2 : margin[pass + 1] + fill + 1;
+    margin[0] = std::max(margin[0], square + 2);
+    return margin;
+}
+
+// The last model computed as far as the squares read: the spread is
+// measured against it (the models after it differ only where the last
+// passes gave cells back, and reaching farther would widen every margin).
+int spread_pass(const std::vector<int>& margin, int square) {
+    int pass = 0;
+    while (pass + 1 < int(margin.size()) && margin[pass + 1] >= square + 2) ++pass;
+    return pass;
 }
 
 }  // namespace
@@ -283,10 +385,10 @@ int reach_in_cells(const GroundSettings& settings) {
     const int fill = cells_for(settings.fill_distance, settings.cell_size);
     const int low_noise = cells_for(settings.low_noise_radius, settings.cell_size);
     // Each step reads its input this far around a cell: the low-noise passes,
-    // the first fill, the openings (erosion then dilation), each terrain
-    // model's fill and slope, and the interpolation between cell centres.
-    return kLowNoisePasses * kLoneReach * low_noise + fill + 2 * window +
-           (settings.reclaim_passes + 1) * (fill + 1) + 1 + 1;
+    // the first fill, the openings (erosion then dilation), then the terrain
+    // models (each one's fill and slope, the interpolation between cell
+    // centres, the squares of the ground's spread).
+    return kLowNoisePasses * kLoneReach * low_noise + fill + 2 * window + model_margins(settings)[0] + 1;
 }
 
 void classify_tile(const Points& points, std::span<const std::int64_t> cols,
@@ -295,6 +397,7 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     const int width = int(job.region.col1 - job.region.col0);
     const int height = int(job.region.row1 - job.region.row0);
     const int fill_steps = cells_for(settings.fill_distance, settings.cell_size);
+    const int square = cells_for(settings.scatter_block, settings.cell_size);
 
     TileGrids& g = *workspace.grids;
     make_empty(g, width, height);
@@ -307,13 +410,10 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     const ActiveCells active = near_points(cells, width, height, std::max(2 * window, fill_steps + 1) + 1);
     g.used = active;
     // Each step is needed only as far from the tile's own cells as the steps
-    // after it read (the margin, taken apart): the last model within one
-    // cell (the interpolation), each model's fill and slope one fill and a
-    // cell farther than the next; the openings' erosion and dilation and the
-    // first fill farther still.
-    std::vector<int> model_margin(settings.reclaim_passes + 1);
-    for (int pass = settings.reclaim_passes; pass >= 0; --pass)
-        model_margin[pass] = pass == settings.reclaim_passes ? fill_steps + 2 : model_margin[pass + 1] + fill_steps + 1;
+    // after it read (the margin, taken apart): the models (model_margins),
+    // then the openings' erosion and dilation and the first fill farther
+    // still.
+    const std::vector<int> model_margin = model_margins(settings);
     const int opening_margin = model_margin[0] + 2 * window;
 
     // 1. The lowest surface, once isolated low points are set aside.
@@ -327,15 +427,63 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
     // removes (filled where the openings start from).
     copy_active(lowest, g.eroded, active);
     fill_gaps(g.eroded, fill_steps, near_core(active, job, opening_margin + fill_steps));
-    find_objects(g, settings, near_core(active, job, opening_margin));
+    const int reference_radius = std::min(window, cells_for(settings.reference_window, settings.cell_size));
+    find_objects(g, settings, near_core(active, job, opening_margin), reference_radius);
     std::vector<std::uint8_t>& object = g.object;
 
-    // 3. The terrain model: the lowest points of ground cells, gaps filled;
+    // 3. The ground's spread about the reference in each square over the
+    // core, from its points (the core's and the margin's alike) within the
+    // plain threshold of the terrain model of spread_pass, measured as soon
+    // as that model is made (in 4).
+    SurfaceGrid& dem = g.dem;
+    std::vector<double>& slope = g.slope;
+    const Squares squares = squares_over(job, square);
+    const int measured_pass = spread_pass(model_margin, square);
+    const double bin_width = settings.height_threshold / (kRiseBins - kBelowBins);
+    std::vector<double>& reference_slope = g.reference_slope;
+    slope_of(g.reference, settings.cell_size, reference_slope, near_core(active, job, square + 1));
+    g.histogram.assign(std::size_t(squares.cols) * squares.rows * (kRiseBins + 1), 0);
+    g.square_limit.resize(std::size_t(squares.cols) * squares.rows);
+    // The square of each of the grid's columns and rows (-1 outside them).
+    std::vector<int>& square_col = g.square_col;
+    std::vector<int>& square_row = g.square_row;
+    square_col.resize(width);
+    square_row.resize(height);
+    for (int c = 0; c < width; ++c) {
+        const std::int64_t q = floor_div(job.region.col0 + c, square) - squares.col0;
+        square_col[c] = q >= 0 && q < squares.cols ? int(q) : -1;
+    }
+    for (int r = 0; r < height; ++r) {
+        const std::int64_t q = floor_div(job.region.row0 + r, square) - squares.row0;
+        square_row[r] = q >= 0 && q < squares.rows ? int(q) : -1;
+    }
+    // Cell by cell: the points of the squares that are not low noise, each
+    // against its cell's model and reference (enough for a spread, and
+    // without the interpolation the points' classes take).
+    const auto measure_spread = [&] {
+        const auto inside = [](int q) { return q >= 0; };
+        const int c0 = int(std::find_if(square_col.begin(), square_col.end(), inside) - square_col.begin());
+        const int c1 = int(std::find_if(square_col.rbegin(), square_col.rend(), inside).base() - square_col.begin());
+        for (int r = 0; r < height; ++r) {
+            if (square_row[r] < 0) continue;
+            for (int c = c0; c < c1; ++c) {
+                const std::size_t i = std::size_t(r) * width + c;
+                const double model = dem.z[i], base = g.reference.z[i];
+                if (std::isnan(base) || std::isnan(model)) continue;
+                const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
+                std::uint32_t* bins =
+                    &g.histogram[(std::size_t(square_row[r]) * squares.cols + square_col[c]) * (kRiseBins + 1)];
+                for (std::uint32_t at = cells.start[i] + skipped[i]; at < cells.start[i + 1]; ++at)
+                    if (std::abs(cells.z[at] - model) <= allowed) ++bins[bin_of(cells.z[at] - base, bin_width)];
+            }
+        }
+        limit_squares(g.histogram, bin_width, settings, g.square_limit);
+    };
+
+    // 4. The terrain model: the lowest points of ground cells, gaps filled;
     // then object cells whose lowest point lies on the model after all (the
     // upper edges of terrain steps and narrow terraces the openings cut off)
     // go back to the ground, a few times over.
-    SurfaceGrid& dem = g.dem;
-    std::vector<double>& slope = g.slope;
     copy_active(lowest, dem, active);
     for (int pass = 0;; ++pass) {
         // Cells outside keep the last pass's values, which nothing needed reads.
@@ -343,6 +491,7 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
         for_each_active(model_cells, width, [&](std::size_t i) { dem.z[i] = object[i] ? kNoValue : lowest.z[i]; });
         fill_gaps(dem, fill_steps, model_cells);
         slope_of(dem, settings.cell_size, slope, model_cells);
+        if (pass == measured_pass) measure_spread();
         if (pass == settings.reclaim_passes) break;
         bool reclaimed = false;
         for_each_active(model_cells, width, [&](std::size_t i) {
@@ -352,11 +501,19 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
                 reclaimed = true;
             }
         });
-        if (!reclaimed) break;
+        if (!reclaimed) {
+            if (pass < measured_pass) measure_spread();  // the model is final
+            break;
+        }
     }
 
-    // 4. Every point of the core against the model, in the list's order
-    // (along memory); the lowest skipped[i] of cell i are low noise.
+    // 5. Every point of the core: ground within the plain threshold of the
+    // last model and, where the ground is smooth, within its square's limit
+    // of the reference, in the list's order (along memory); the lowest
+    // skipped[i] of cell i are low noise. The slope allowed for against the
+    // reference is the mean of the model's (which rises over low
+    // vegetation) and the reference's (which cuts across the upper edges of
+    // steps).
     for (std::size_t k = 0; k < job.ids.size(); ++k) {
         const std::uint32_t id = job.ids[k];
         if (!job.core.holds(cols[id], rows[id])) continue;
@@ -367,9 +524,13 @@ void classify_tile(const Points& points, std::span<const std::int64_t> cols,
         }
         const double fx = points.x[id] / settings.cell_size - double(job.region.col0) - 0.5;
         const double fy = points.y[id] / settings.cell_size - double(job.region.row0) - 0.5;
-        const double terrain = terrain_at(dem, fx, fy);
+        const TwoHeights at = heights_at(dem, g.reference, fx, fy);
         const double allowed = settings.height_threshold + settings.slope_scale * slope[i];
-        const bool is_ground = !std::isnan(terrain) && std::abs(points.z[id] - terrain) <= allowed;
+        const int qc = square_col[cols[id] - job.region.col0], qr = square_row[rows[id] - job.region.row0];
+        const double rise_allowed = g.square_limit[std::size_t(qr) * squares.cols + qc] +
+                                    settings.slope_scale * 0.5 * (slope[i] + reference_slope[i]);
+        const bool is_ground = !std::isnan(at.first) && std::abs(points.z[id] - at.first) <= allowed &&
+                               !(points.z[id] - at.second > rise_allowed);
         classes[id] = is_ground ? kGround : kUnclassified;
     }
 }
