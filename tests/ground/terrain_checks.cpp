@@ -197,6 +197,7 @@ struct TiledCase {
     int value_size;
     bool strip;       // a strip flown diagonally across the box (thin triangles along its edges)
     bool lattice = false;  // the points on a square lattice: every four of a square on one circle
+    bool repeated = false;  // some positions twice, the second time higher (the lowest is kept)
 };
 
 // guards: a cell beside a strip's edge given a height by a thin triangle of
@@ -210,6 +211,8 @@ const TiledCase kTiledCases[] = {
     {"strip, long edges, tiles of 16 m", 40, 16, 2, 8, true},
     {"strip, short edges, tiles of 8 m", 2.5, 8, 4, 8, true},
     {"lattice, tiles of 8 m", 10, 8, 3, 8, false, true},
+    // guards: a repeated position's height taken as the order of the points left it, differing between tiles
+    {"repeated positions, tiles of 8 m", 10, 8, 3, 8, false, false, true},
 };
 
 // Jittered ground over waves with a building's hole, low pits (lone and in
@@ -274,7 +277,12 @@ TEST_P(TiledTerrain, EqualsTheWholeTriangulation) {
     morva::raster::TiledRaster expected = fresh();
     morva::raster::sample_terrain_band(whole, geometry, expected, 0, 1);
 
-    terrain::GroundIndex index = terrain::index_ground(g.x, g.y, g.z);
+    Ground given = g;
+    for (std::size_t i = 0; c.repeated && i < g.x.size(); i += 97) {
+        given.x.insert(given.x.begin(), g.x[i]), given.y.insert(given.y.begin(), g.y[i]);
+        given.z.insert(given.z.begin(), g.z[i] + 0.7);
+    }
+    terrain::GroundIndex index = terrain::index_ground(given.x, given.y, given.z);
     EXPECT_EQ(terrain::remove_pits(index, depth, c.threads), whole_pits);
     EXPECT_GT(whole_pits, c.strip ? 10u : 40u);
     morva::raster::TiledRaster got = fresh();
