@@ -78,14 +78,44 @@ PitVerdict judge(const GroundIndex& g, std::size_t i, double depth, Buffers& b) 
     }
 }
 
+// The highest live point within two bins of each bin (-inf where none).
+std::vector<double> highest_around(const GroundIndex& g) {
+    const double none = -std::numeric_limits<double>::infinity();
+    std::vector<double> own(g.start.size() - 1, none), rows(own.size(), none), around(own.size(), none);
+    for (std::size_t k = 0; k < own.size(); ++k)
+        for (std::uint64_t i = g.start[k]; i < g.start[k + 1]; ++i) {
+            if (g.alive[i]) own[k] = std::max(own[k], g.z[i]);
+        }
+    auto at = [&](std::int64_t x, std::int64_t y) { return static_cast<std::size_t>(y * g.cols + x); };
+    for (std::int64_t y = 0; y < g.rows; ++y)
+        for (std::int64_t x = 0; x < g.cols; ++x)
+            for (std::int64_t d = std::max<std::int64_t>(0, x - 2); d <= std::min(g.cols - 1, x + 2); ++d)
+                rows[at(x, y)] = std::max(rows[at(x, y)], own[at(d, y)]);
+    for (std::int64_t y = 0; y < g.rows; ++y)
+        for (std::int64_t x = 0; x < g.cols; ++x)
+            for (std::int64_t d = std::max<std::int64_t>(0, y - 2); d <= std::min(g.rows - 1, y + 2); ++d)
+                around[at(x, y)] = std::max(around[at(x, y)], rows[at(x, d)]);
+    return around;
+}
+
 }  // namespace
 
 std::size_t remove_pits(GroundIndex& g, double depth, unsigned threads) {
-    constexpr std::size_t kChunk = 4096;
+    constexpr std::size_t kChunk = 1024;  // bins a job
+    // A point sharing its bin with another has its nearest neighbour within
+    // two bins: no pit when no point there stands more than depth above it.
+    const std::vector<double> highest = highest_around(g);
     std::vector<std::uint8_t> low(g.size(), 0);
-    run_jobs((g.size() + kChunk - 1) / kChunk, threads, [&](std::size_t c) {
-        for (std::size_t i = c * kChunk; i < std::min(g.size(), (c + 1) * kChunk); ++i)
-            low[i] = g.alive[i] && below_nearest(g, i, depth);
+    const std::size_t bins = g.start.size() - 1;
+    run_jobs((bins + kChunk - 1) / kChunk, threads, [&](std::size_t c) {
+        for (std::size_t k = c * kChunk; k < std::min(bins, (c + 1) * kChunk); ++k) {
+            std::uint64_t live = 0;
+            for (std::uint64_t i = g.start[k]; i < g.start[k + 1]; ++i) live += g.alive[i];
+            for (std::uint64_t i = g.start[k]; i < g.start[k + 1]; ++i) {
+                if (!g.alive[i] || (live > 1 && g.z[i] >= highest[k] - depth)) continue;
+                low[i] = below_nearest(g, i, depth);
+            }
+        }
     });
     std::vector<std::uint32_t> candidates;
     for (std::size_t i = 0; i < g.size(); ++i) {
