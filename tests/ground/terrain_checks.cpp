@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "terrain_raster.hpp"
@@ -108,25 +109,33 @@ TEST(TerrainModel, RowsAgreeWithHeightsPointByPoint) {
     }
 }
 
+// The cells of r over the ground's box and 5 m around it.
+morva::raster::RasterGeometry test_geometry(double r) {
+    return morva::raster::raster_over(static_cast<std::int64_t>((kE0 - 5) / r), static_cast<std::int64_t>((kN0 - 5) / r),
+                                      static_cast<std::int64_t>((kE0 + 205) / r), static_cast<std::int64_t>((kN0 + 155) / r), r);
+}
+
+// The tile holding a cell (null: not stored) and the cell's place in it.
+std::pair<std::byte*, std::size_t> cell_in(const morva::raster::TiledRaster& raster, std::int64_t row, std::int64_t col) {
+    const std::int64_t tc = col + raster.col_shift, tr = row + raster.row_shift;
+    return {raster.find(tc / raster.side, tr / raster.side),
+            static_cast<std::size_t>((tr % raster.side) * raster.side + tc % raster.side)};
+}
+
 // The band at every cell centre, in tiles shifted against the raster as the
 // grid's own are, the same on one thread and on three.
 TEST(TerrainModel, BandHoldsTheCellCentresWhateverTheThreads) {
     const Ground g = make_ground(waves, true);
     const terrain::TerrainTriangulation t(g.x, g.y, g.z, 10.0);
-    const double r = 0.5;
-    const morva::raster::RasterGeometry geometry = morva::raster::raster_over(
-        static_cast<std::int64_t>((kE0 - 5) / r), static_cast<std::int64_t>((kN0 - 5) / r),
-        static_cast<std::int64_t>((kE0 + 205) / r), static_cast<std::int64_t>((kN0 + 155) / r), r);
+    const morva::raster::RasterGeometry geometry = test_geometry(0.5);
     auto band = [&](unsigned threads) {
         morva::raster::TiledRaster raster(geometry.cols, geometry.rows, 64, 4, {-9999.0, -9999.0}, 13, 41);
         morva::raster::sample_terrain_band(t, geometry, raster, 1, threads);
         std::vector<float> cells(static_cast<std::size_t>(geometry.cells()), -1.0f);
         for (std::int64_t row = 0; row < geometry.rows; ++row)
             for (std::int64_t col = 0; col < geometry.cols; ++col) {
-                const std::int64_t tc = col + raster.col_shift, tr = row + raster.row_shift;
-                std::byte* tile = raster.find(tc / raster.side, tr / raster.side);
+                const auto [tile, at] = cell_in(raster, row, col);
                 if (tile == nullptr) continue;
-                const auto at = static_cast<std::size_t>((tr % raster.side) * raster.side + tc % raster.side);
                 EXPECT_EQ(morva::raster::tile_band<float>(raster, tile, 0)[at], -9999.0f);  // band 0 left alone
                 cells[static_cast<std::size_t>(row * geometry.cols + col)] =
                     morva::raster::tile_band<float>(raster, tile, 1)[at];
@@ -247,20 +256,13 @@ std::vector<double> band_values(const morva::raster::TiledRaster& raster, const 
     std::vector<double> cells(static_cast<std::size_t>(geometry.cells()), -9999.0);
     for (std::int64_t row = 0; row < geometry.rows; ++row)
         for (std::int64_t col = 0; col < geometry.cols; ++col) {
-            const std::int64_t tc = col + raster.col_shift, tr = row + raster.row_shift;
-            std::byte* tile = raster.find(tc / raster.side, tr / raster.side);
+            const auto [tile, at] = cell_in(raster, row, col);
             if (tile == nullptr) continue;
-            const auto at = static_cast<std::size_t>((tr % raster.side) * raster.side + tc % raster.side);
             cells[static_cast<std::size_t>(row * geometry.cols + col)] =
                 raster.value_size == 4 ? morva::raster::tile_band<float>(raster, tile, 0)[at]
                                        : morva::raster::tile_band<double>(raster, tile, 0)[at];
         }
     return cells;
-}
-
-morva::raster::RasterGeometry test_geometry(double r) {
-    return morva::raster::raster_over(static_cast<std::int64_t>((kE0 - 5) / r), static_cast<std::int64_t>((kN0 - 5) / r),
-                                      static_cast<std::int64_t>((kE0 + 205) / r), static_cast<std::int64_t>((kN0 + 155) / r), r);
 }
 
 class TiledTerrain : public testing::TestWithParam<TiledCase> {};
