@@ -44,7 +44,9 @@ Besides the keys every case has (run_case.py):
              triangulation ({"las", "max_edge"}: the dtm band against
              scipy's Delaunay triangulation of the LAS file's class 2
              points, linear at each cell centre, empty in a triangle with
-             an edge longer than max_edge)
+             an edge longer than max_edge), same_raster_as (morva-grid's
+             arguments, the output last: every cell of that raster the
+             same bits)
 """
 
 
@@ -234,6 +236,19 @@ def check_raster(done, case, work):
             check(f.read(8) == b"\x89PNG\r\n\x1a\n", "the hillshade is not a PNG")
 
 
+def check_same_raster(build, work, output, args):
+    """Every cell of every band the same bits as morva-grid gives with other
+    arguments (e.g. the terrain model in one tile, on one thread)."""
+    pixels, _ = read_raster(os.path.join(work, output))
+    other = subprocess.run([f"{build}/tools/grid/morva-grid", *args], cwd=work, capture_output=True, text=True)
+    check(other.returncode == 0, f"morva-grid {' '.join(args)} failed: {other.stderr.strip()}")
+    expected, _ = read_raster(os.path.join(work, args[-1]))
+    check(expected.shape == pixels.shape, f"the raster is {pixels.shape}, with {args} {expected.shape}")
+    differing = int((expected.view(np.uint8) != pixels.view(np.uint8)).any(axis=-1).sum())
+    check(differing == 0, f"{differing} cells differ from the raster of morva-grid {' '.join(args)}")
+    print(f"every cell the same as with {' '.join(args[:-2])}")
+
+
 def run(build, case, work):
     """morva-grid run as the case says, its ending and its raster checked."""
     expect = case.get("expect", {})
@@ -246,3 +261,5 @@ def run(build, case, work):
         print(done.stderr.strip())
         return
     check_raster(done, case, work)
+    if "same_raster_as" in expect:
+        check_same_raster(build, work, case["args"][-1], expect["same_raster_as"])

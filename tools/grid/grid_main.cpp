@@ -74,6 +74,13 @@ GridOptions parse_options(int argc, char** argv) {
                             "(CRS units, default 50) stay empty: gaps in the ground\n"
                             "wider than D are not bridged",
                             o.max_edge, 0.001, 1e6),
+        text::number_option("--dtm-tile", "L",
+                            "dtm: side of the tiles triangulated at once (CRS\n"
+                            "units, default ten times --max-edge); the heights do\n"
+                            "not depend on it, the memory does",
+                            o.dtm_tile, 0.001, 1e9),
+        text::number_option("--threads", "N", "dtm: threads triangulating tiles (0: every processor;\ndefault 0)",
+                            o.threads, 0, 256),
         text::number_option("--fill", "N",
                             "fill an empty cell of a height band (min, max, mean,\n"
                             "idw, dtm) by inverse-distance weighting of the\n"

@@ -371,7 +371,7 @@ void grid_and_write(const GridOptions& o, const std::vector<common::PointSource>
     if (!in_place) release = std::jthread([cells = std::move(acc)]() mutable {});
     if (want_dtm) {
         add_terrain_bands(gathering, sources, raster::projection_request(sources, o.crs),
-                          {&o.types, o.max_edge, o.output, stored_bytes, o.max_memory}, g, raster);
+                          {&o.types, o.max_edge, o.dtm_tile, static_cast<unsigned>(o.threads), o.output, stored_bytes, o.max_memory}, g, raster);
     }
     if (o.fill == 0 && !o.radius && want_stats) {
         if (std::string w = empty_interior<Value>(raster, o, counts.points, setup.unit); !w.empty()) warnings.push_back(w);

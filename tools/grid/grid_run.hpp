@@ -22,6 +22,8 @@ struct GridOptions {
     std::vector<Statistic> types = {Statistic::Min, Statistic::Max, Statistic::Mean, Statistic::Count, Statistic::Stdev};
     std::optional<double> radius;
     double max_edge = 50;  // dtm: cells in a triangle with a longer edge stay empty (CRS units)
+    double dtm_tile = 0;   // dtm: side of the tiles triangulated at once (CRS units); 0: ten times max_edge
+    int threads = 0;       // dtm: threads triangulating tiles (0: one per core)
     int fill = 0;
     double nodata = -9999;
     raster::DataType data_type = raster::DataType::Float32;

@@ -1,14 +1,16 @@
 #include "terrain_band.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <future>
-#include <memory>
+#include <thread>
 #include <utility>
 
 #include "classify_ground.hpp"
 #include "memory_budget.hpp"
+#include "ground_index.hpp"
+#include "terrain_pits.hpp"
 #include "terrain_raster.hpp"
-#include "terrain_triangulation.hpp"
 #include "text/stop.hpp"
 
 namespace morva::grid {
@@ -71,11 +73,27 @@ GroundGathering ground_of_inputs(GroundGathering ground, const std::vector<commo
         text::stop_run(request.output + ": " + why + ", too few for a terrain model (dtm); classify LAS inputs with "
                        "morva-ground, or leave dtm out of --output-type");
     }
-    common::check_memory(request.in_use + ground.x.size() * (kTriangulationBytesPerPoint + 24), request.max_memory,
+    common::check_memory(request.in_use + ground.x.size() * kIndexBytesPerPoint, request.max_memory,
                          request.output + ": a terrain model (dtm) of " + std::to_string(ground.x.size()) +
                              " ground points",
                          "grid fewer inputs at once");
     return ground;
+}
+
+// The tiles triangulated at once (one per thread) must fit beside the raster and the ground.
+void check_tile_memory(const terrain::GroundIndex& ground, const raster::RasterGeometry& g,
+                       const raster::TiledRaster& raster, const raster::TerrainTiling& tiling,
+                       const TerrainRequest& request) {
+    const std::uint64_t largest = raster::largest_terrain_tile(ground, g, raster, tiling);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::uint64_t at_once = std::min<std::uint64_t>(tiling.threads ? tiling.threads : cores,
+                                                          raster::terrain_tile_count(g, raster, tiling));
+    common::check_memory(request.in_use + ground.size() * kIndexedBytesPerPoint +
+                             at_once * largest * kTriangulationBytesPerPoint,
+                         request.max_memory,
+                         request.output + ": a terrain model (dtm) in tiles of up to " + std::to_string(largest) +
+                             " ground points, " + std::to_string(at_once) + " at once",
+                         "choose a smaller --dtm-tile or fewer --threads");
 }
 
 }  // namespace
@@ -91,15 +109,15 @@ void GroundGathering::add(const raster::ProjectedBlock& b, const std::vector<com
 void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
                        const common::ProjectionRequest& projection, const TerrainRequest& request,
                        const raster::RasterGeometry& g, raster::TiledRaster& raster) {
-    std::unique_ptr<terrain::TerrainTriangulation> model;
-    {
-        const GroundGathering ground = ground_of_inputs(std::move(gathered), sources, projection, request);
-        model = std::make_unique<terrain::TerrainTriangulation>(ground.x, ground.y, ground.z, request.max_edge);
-    }
+    GroundGathering ground = ground_of_inputs(std::move(gathered), sources, projection, request);
+    terrain::GroundIndex index = terrain::index_ground(std::move(ground.x), std::move(ground.y), std::move(ground.z));
     // Low outliers the classifier left as ground, by its own measure of low noise.
-    model->remove_pits(ground::GroundSettings{}.low_noise_depth);
+    terrain::remove_pits(index, ground::GroundSettings{}.low_noise_depth, request.threads);
+    const raster::TerrainTiling tiling{request.max_edge, request.tile_side > 0 ? request.tile_side : 10 * request.max_edge,
+                                       request.threads};
+    check_tile_memory(index, g, raster, tiling, request);
     for (std::size_t k = 0; k < request.types->size(); ++k) {
-        if ((*request.types)[k] == Statistic::Dtm) raster::sample_terrain_band(*model, g, raster, static_cast<int>(k));
+        if ((*request.types)[k] == Statistic::Dtm) raster::sample_terrain_tiles(index, g, raster, static_cast<int>(k), tiling);
     }
 }
 

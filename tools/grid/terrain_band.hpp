@@ -19,10 +19,15 @@
 
 namespace morva::grid {
 
-// The memory a ground point takes in the triangulation while it is built
-// (its vertex, two faces, the sorted copy inserted, the allocator's
+// The memory a ground point takes in a tile's triangulation while it is
+// built (its vertex, two faces, the sorted copy inserted, the allocator's
 // slack), from the peak of 2 million points of a scene with CGAL 5.5.
 inline constexpr std::uint64_t kTriangulationBytesPerPoint = 300;
+// ... in the ground's index while it is sorted (the gathered arrays, each
+// point's bin and place, a sorted copy of one array) ...
+inline constexpr std::uint64_t kIndexBytesPerPoint = 24 + 8 + 4 + 8;
+// ... and once sorted (position, height, whether removed; the bins).
+inline constexpr std::uint64_t kIndexedBytesPerPoint = 24 + 1 + 2;
 // ... and a scan point gathered for the classifier (easting, northing,
 // height, its class).
 inline constexpr std::uint64_t kGatheredBytesPerPoint = 25;
@@ -37,6 +42,8 @@ struct GroundGathering {
 struct TerrainRequest {
     const std::vector<Statistic>* types = nullptr;  // the raster's bands; each dtm band is set
     double max_edge = 50;        // cells in a triangle with a longer edge stay empty
+    double tile_side = 0;        // of the tiles triangulated at once (CRS units); 0: ten times max_edge
+    unsigned threads = 0;        // 0: one per core
     std::string output;          // the raster, for messages
     std::uint64_t in_use = 0;    // bytes the raster takes meanwhile
     std::uint64_t max_memory = 0;
@@ -48,8 +55,10 @@ struct TerrainRequest {
 // --source-id when one is given; --classes and --returns choose the points
 // of the other bands). Ground points lying more than the classifier's
 // low-noise depth below every neighbour in the triangulation are left out.
+// The ground is triangulated tile by tile (memory bounded by the tile, the
+// tiles on every core), each cell as the triangulation of all of it gives.
 // Stops with one line when fewer than three ground points remain, or the
-// triangulation would take more memory than allowed.
+// tiles would take more memory than allowed.
 void add_terrain_bands(GroundGathering& gathered, const std::vector<common::PointSource>& sources,
                        const common::ProjectionRequest& projection, const TerrainRequest& request,
                        const raster::RasterGeometry& g, raster::TiledRaster& raster);

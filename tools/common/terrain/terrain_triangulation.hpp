@@ -8,9 +8,12 @@
 // every cell centre, row by row).
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
+
+#include "ground_index.hpp"
 
 namespace terrain {
 
@@ -26,12 +29,32 @@ struct TerrainHeight {
     double height = 0;           // when measured
 };
 
+// The passes of remove_pits: a pit uncovered by the removal of another goes too.
+inline constexpr int kPitPasses = 3;
+
+// A piece of the whole: the triangulation holds every live point of `all`
+// in the bins of `box` (and maybe others).
+struct Held {
+    const GroundIndex* all = nullptr;
+    BinBox box;
+};
+
+// A ground point judged as remove_pits judges it, in a piece of the whole:
+// certain when every triangle around it is one of the whole triangulation's.
+struct PitVerdict {
+    bool certain = false;
+    bool pit = false;
+    std::vector<std::uint32_t> neighbours;  // the ids of the points it shares a triangle with
+    std::vector<std::uint32_t> missing;     // when not certain: points beyond the piece that change its triangles
+};
+
 class TerrainTriangulation {
 public:
     // Ground points as three arrays of one length (easting, northing, height).
-    // max_edge <= 0: no distance limit. A repeated position keeps one of its heights.
+    // max_edge <= 0: no distance limit. A repeated position keeps one of its
+    // heights. ids (empty, or one per point) name the points in pit_verdict.
     TerrainTriangulation(std::span<const double> x, std::span<const double> y, std::span<const double> z,
-                         double max_edge);
+                         double max_edge, std::span<const std::uint32_t> ids = {});
     ~TerrainTriangulation();
     TerrainTriangulation(const TerrainTriangulation&) = delete;
     TerrainTriangulation& operator=(const TerrainTriangulation&) = delete;
@@ -47,6 +70,19 @@ public:
     // sampled on several threads at once.
     void heights_along_row(double y, double x0, double step, std::size_t n, double* out) const;
 
+    // The same in a piece of the whole, each height as the whole's
+    // triangulation gives it: a triangle that may not be one of the whole's
+    // (a point of the whole beyond the piece lies in its circumcircle) gives
+    // none. Exact where the piece holds the ground within max_edge of the
+    // positions: the whole's triangle giving a position a height has its
+    // corners there, so it is the piece's too; a triangle of the piece that
+    // is not the whole's thus lies where the whole gives none.
+    void heights_along_row_of_whole(double y, double x0, double step, std::size_t n, double* out,
+                                    const Held& held) const;
+
+    // The point at (x, y) judged as remove_pits(depth) judges it.
+    PitVerdict pit_verdict(double x, double y, double depth, const Held& held) const;
+
     // For each of `rows` rows (northings y0 - k * step), the least (lo) and
     // greatest (hi) easting a position of the row given a height can have:
     // those of the ground points within max_edge of the row's northing (a
@@ -61,6 +97,7 @@ public:
     std::size_t remove_pits(double depth);
 
 private:
+    void sample_row(double y, double x0, double step, std::size_t n, double* out, const Held* held) const;
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
