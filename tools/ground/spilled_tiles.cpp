@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory_budget.hpp"
+#include "thread_jobs.hpp"
 #include "tile_lattice.hpp"
 
 namespace morva::ground_program {
@@ -214,7 +215,7 @@ std::span<const std::uint8_t> PointSpill::classify(std::uint64_t bound) {
     common::ScratchFile tiles(output_);
     scatter(*usable_, lattice, settings_.cell_size, runs, buffered, tiles);
     usable_.reset();  // its disk space given back
-    ground::for_each_tile<TileWork>(runs.keys.size(), threads, [&](std::size_t t, TileWork& w) {
+    common::run_jobs_with_state<TileWork>(runs.keys.size(), threads, [&](std::size_t t, TileWork& w) {
         classify_run(tiles, runs, t, lattice, settings_, classes_, w);
     });
     return classes_;

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "ground_tile.hpp"
+#include "thread_jobs.hpp"
 #include "tile_lattice.hpp"
 
 namespace ground {
@@ -97,11 +98,12 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
         TileWorkspace workspace;
         TileJob job;
     };
-    for_each_tile<Worker>(index.keys.size(), tile_threads(settings.threads, index.keys.size()),
-                          [&](std::size_t t, Worker& w) {
-                              make_job(index, t, cols, rows, lattice, w.job);
-                              classify_tile(points, cols, rows, w.job, settings, classes, w.workspace);
-                          });
+    morva::common::run_jobs_with_state<Worker>(index.keys.size(), tile_threads(settings.threads, index.keys.size()),
+                                                [&](std::size_t t, Worker& w) {
+                                                    make_job(index, t, cols, rows, lattice, w.job);
+                                                    classify_tile(points, cols, rows, w.job, settings, classes,
+                                                                  w.workspace);
+                                                });
     if (settings.keep_existing && !points.classification.empty()) {
         for (std::size_t i = 0; i < n; ++i)
             if (points.classification[i] == kGround) classes[i] = kGround;

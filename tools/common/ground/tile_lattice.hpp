@@ -4,11 +4,8 @@
 // in-memory classifier and morva-ground's tiles spilled to disk, which must
 // cut the points alike to give the same classes.
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <exception>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -91,31 +88,6 @@ inline TileLattice tile_lattice(const GroundSettings& settings, const CellBox& s
 inline unsigned tile_threads(unsigned wanted, std::size_t tiles) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     return unsigned(std::min<std::size_t>(wanted ? wanted : cores, tiles));
-}
-
-// work(t, state) for every tile t below `tiles` on `threads` threads, each
-// with its own State kept from tile to tile; the first exception stops the
-// others and is thrown again here.
-template <typename State, typename Work>
-void for_each_tile(std::size_t tiles, unsigned threads, Work work) {
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failure_lock;
-    auto run = [&] {
-        try {
-            State state;
-            for (std::size_t t = next++; t < tiles; t = next++) work(t, state);
-        } catch (...) {
-            std::lock_guard lock(failure_lock);
-            if (!failure) failure = std::current_exception();
-            next = tiles;
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned k = 1; k < threads; ++k) pool.emplace_back(run);
-    run();
-    for (auto& thread : pool) thread.join();
-    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace ground

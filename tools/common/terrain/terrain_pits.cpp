@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "terrain_jobs.hpp"
+#include "thread_jobs.hpp"
 #include "terrain_triangulation.hpp"
 
 namespace terrain {
@@ -107,7 +107,7 @@ std::size_t remove_pits(GroundIndex& g, double depth, unsigned threads) {
     const std::vector<double> highest = highest_around(g);
     std::vector<std::uint8_t> low(g.size(), 0);
     const std::size_t bins = g.start.size() - 1;
-    run_jobs((bins + kChunk - 1) / kChunk, threads, [&](std::size_t c) {
+    morva::common::run_jobs((bins + kChunk - 1) / kChunk, threads, [&](std::size_t c) {
         for (std::size_t k = c * kChunk; k < std::min(bins, (c + 1) * kChunk); ++k) {
             std::uint64_t live = 0;
             for (std::uint64_t i = g.start[k]; i < g.start[k + 1]; ++i) live += g.alive[i];
@@ -128,7 +128,7 @@ std::size_t remove_pits(GroundIndex& g, double depth, unsigned threads) {
     for (int pass = 0; pass < kPitPasses && !candidates.empty(); ++pass) {
         std::vector<PitVerdict> verdicts(candidates.size());
         constexpr std::size_t kJudged = 16;
-        run_jobs((candidates.size() + kJudged - 1) / kJudged, threads, [&](std::size_t c) {
+        morva::common::run_jobs((candidates.size() + kJudged - 1) / kJudged, threads, [&](std::size_t c) {
             Buffers b;
             for (std::size_t k = c * kJudged; k < std::min(candidates.size(), (c + 1) * kJudged); ++k)
                 verdicts[k] = judge(g, candidates[k], depth, b);

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "terrain_jobs.hpp"
+#include "thread_jobs.hpp"
 
 namespace morva::raster {
 
@@ -50,7 +50,7 @@ void sample_rows(const terrain::TerrainTriangulation& terrain, const RasterGeome
     terrain.row_extents(g.centre_n(0), g.resolution, static_cast<std::size_t>(g.rows), lo, hi);
     std::mutex storing;  // tiles are stored from one shared arena
     // Each job is a whole row of tiles: no tile is written by two threads.
-    terrain::run_jobs(static_cast<std::size_t>(raster.tiles_y), threads, [&](std::size_t job) {
+    common::run_jobs(static_cast<std::size_t>(raster.tiles_y), threads, [&](std::size_t job) {
         const auto ty = static_cast<std::int64_t>(job);
         std::vector<double> heights(static_cast<std::size_t>(g.cols));
         const std::int64_t row0 = std::max<std::int64_t>(0, ty * side - raster.row_shift);
@@ -106,7 +106,7 @@ void sample_tiles(const terrain::GroundIndex& ground, const RasterGeometry& g, T
                   const TerrainTiling& t) {
     const std::vector<TerrainTile> tiles = terrain_tiles(g, raster, t);
     std::mutex storing;  // tiles are stored from one shared arena
-    terrain::run_jobs(tiles.size(), t.threads, [&](std::size_t job) {
+    common::run_jobs(tiles.size(), t.threads, [&](std::size_t job) {
         const TerrainTile& c = tiles[job];
         const std::int64_t cols = c.c1 - c.c0;
         std::vector<double> x, y, z, heights(static_cast<std::size_t>(cols * (c.r1 - c.r0)));
