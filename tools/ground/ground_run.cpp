@@ -163,12 +163,15 @@ std::string unlike(const common::LasHeader& first, const common::LasHeader& h) {
 
 // One input of a group: a LAS file, read again when written, or a run's
 // scan points made into LAS records once and held, in memory or, when the
-// points are spilled, in a temporary file.
+// points are spilled, in a temporary file. A LAZ file's records are held in
+// memory too where they fit: decompressed once instead of twice.
 struct GroupInput {
     const common::PointSource* source = nullptr;
-    std::vector<std::uint8_t> records;  // a run's records, as they will be written
+    std::vector<std::uint8_t> records;  // a run's records, as they will be written, or a LAZ file's
     std::unique_ptr<common::ScratchFile> record_file;  // or there
     std::uint64_t points = 0;
+    common::LasHeader header;  // a LAS input's: its records' lattice
+    bool held = false;         // its records are in `records` or `record_file`
 };
 
 // What one output is: the first input's header (its records' layout, lattice
@@ -205,7 +208,8 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
     std::vector<std::uint8_t> records;
     const std::size_t length = head.record_length;
     for (const GroupInput& in : inputs) {
-        if (in.source->kind == common::SourceKind::ScanPoints) {
+        if (in.held) {
+            const common::LasHeader& lattice = in.source->kind == common::SourceKind::ScanPoints ? head : in.header;
             for (std::uint64_t first = 0; first < in.points; first += kRecords) {
                 const std::size_t n = std::size_t(std::min(kRecords, in.points - first));
                 const std::uint8_t* at = in.records.data() + first * length;
@@ -216,7 +220,7 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
                 }
                 for (std::size_t k = 0; k < n; ++k) {
                     p.raw = at + k * length;
-                    if (fields == common::LasFields::Geometry) common::decode_point(head, p.raw, p);
+                    if (fields == common::LasFields::Geometry) common::decode_point(lattice, p.raw, p);
                     visit(p);
                 }
             }
@@ -225,6 +229,25 @@ void visit_points(const std::vector<GroupInput>& inputs, const common::LasHeader
         common::LasReader reader(in.source->points_file, fields);
         while (reader.read(block))
             for (const common::LasPoint& q : block) visit(q);
+    }
+}
+
+// A LAZ input's records decompressed once and held for both passes, where
+// they fit within the bound beside what the classification takes (`needed`):
+// the second decompression is most of the time left on such a file.
+void hold_compressed_records(std::vector<GroupInput>& inputs, double needed, std::uint64_t bound) {
+    for (GroupInput& in : inputs) {
+        if (in.source->kind != common::SourceKind::Las || !in.header.compressed) continue;
+        const double bytes = double(in.points) * double(in.header.record_length);
+        if (needed + bytes > double(bound)) continue;
+        needed += bytes;
+        common::LasReader reader(in.source->points_file, common::LasFields::All);
+        const std::size_t length = reader.header().record_length;
+        in.records.reserve(std::size_t(in.points) * length);
+        std::vector<common::LasPoint> block;
+        while (reader.read(block))  // a block's records lie one after the other
+            in.records.insert(in.records.end(), block.front().raw, block.front().raw + block.size() * length);
+        in.held = true;
     }
 }
 
@@ -378,6 +401,7 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
             throw Refused{};
         });
     };
+    in.held = true;
     if (spill_beside.empty())
         in.records.reserve(s.records * (common::kFormat6Size + common::extra_bytes(!s.binary, s.with_group_size)));
     else
@@ -407,7 +431,10 @@ void convert_run(const GroundOptions& o, bool ellipsoidal, const RunProjection& 
 Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& group,
                      const std::vector<common::PointSource>& all, common::StagedFiles& files) {
     std::vector<GroupInput> inputs;
-    for (const std::size_t k : group.inputs) inputs.push_back({&all[k], {}, nullptr, 0});
+    for (const std::size_t k : group.inputs) {
+        inputs.emplace_back();
+        inputs.back().source = &all[k];
+    }
     const common::PointSource& first = *inputs.front().source;
     const RunProjection projection = run_projection(o, inputs);
     const bool first_las = first.kind == common::SourceKind::Las;
@@ -441,9 +468,10 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
             convert_run(o, ellipsoidal, projection, in, layout, spill ? group.output : "");
             continue;
         }
-        common::LasHeader h = common::LasReader(in.source->points_file).header();
-        in.points = h.point_count;
-        join(layout, h, in.source->crs, in.source->crs_name, in.source->name, [](const std::string& why) { fail(why); });
+        in.header = common::LasReader(in.source->points_file).header();
+        in.points = in.header.point_count;
+        join(layout, in.header, in.source->crs, in.source->crs_name, in.source->name,
+             [](const std::string& why) { fail(why); });
     }
     std::uint64_t total = 0;
     for (const GroupInput& in : inputs) total += in.points;
@@ -457,6 +485,7 @@ Tally classify_group(const GroundOptions& o, bool ellipsoidal, const Group& grou
         t.spilled = true;
         return t;
     }
+    hold_compressed_records(inputs, needed, bound);
     const Cloud cloud = read_cloud(inputs, layout.header, total);
     const ground::Points points{cloud.x, cloud.y, cloud.z, cloud.return_number, cloud.number_of_returns,
                                 cloud.classification};
