@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <numeric>
 #include <vector>
@@ -30,13 +31,30 @@ void visit_spill(const common::ScratchFile& file, Visit visit) {
     }
 }
 
-// Every tile whose margin holds the point, own tile or not.
-template <typename Visit>
-void for_each_reader(const ground::TileLattice& lattice, const SpilledPoint& p, double cell_size, Visit visit) {
-    const auto r = lattice.readers_of(ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size));
-    for (std::int64_t row = r.row0; row <= r.row1; ++row)
-        for (std::int64_t col = r.col0; col <= r.col1; ++col) visit(TileKey{row, col});
-}
+// What is looked up for the tiles whose margin holds a point (own tile or
+// not), kept while the points, in flight order, fall in the same tiles: a
+// lookup per tile and point cost more than the rest of the pass.
+template <typename Found>
+class ReadersOf {
+public:
+    template <typename Lookup>
+    const std::vector<Found>& of(const ground::TileLattice& lattice, const SpilledPoint& p, double cell_size,
+                                 Lookup lookup) {
+        const auto r = lattice.readers_of(ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size));
+        if (found_.empty() || r.row0 != last_.row0 || r.row1 != last_.row1 || r.col0 != last_.col0 ||
+            r.col1 != last_.col1) {
+            last_ = r;
+            found_.clear();
+            for (std::int64_t row = r.row0; row <= r.row1; ++row)
+                for (std::int64_t col = r.col0; col <= r.col1; ++col) found_.push_back(lookup(TileKey{row, col}));
+        }
+        return found_;
+    }
+
+private:
+    ground::TileLattice::Readers last_{};
+    std::vector<Found> found_;
+};
 
 struct TileCounts {
     std::uint64_t own = 0;   // points in the tile itself
@@ -52,10 +70,18 @@ struct TileRuns {
 };
 
 TileRuns count_tiles(const common::ScratchFile& usable, const ground::TileLattice& lattice, double cell_size) {
-    std::map<TileKey, TileCounts> counts;
+    std::map<TileKey, TileCounts> counts;  // its nodes stay where they are
+    TileKey own_key{INT64_MIN, INT64_MIN};
+    TileCounts* own = nullptr;
+    ReadersOf<TileCounts*> readers;
     visit_spill(usable, [&](const SpilledPoint& p) {
-        ++counts[lattice.key_of(ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size))].own;
-        for_each_reader(lattice, p, cell_size, [&](TileKey key) { ++counts[key].read; });
+        const TileKey key = lattice.key_of(ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size));
+        if (own == nullptr || key != own_key) {
+            own_key = key;
+            own = &counts[key];
+        }
+        ++own->own;
+        for (TileCounts* c : readers.of(lattice, p, cell_size, [&](TileKey k) { return &counts[k]; })) ++c->read;
     });
     TileRuns runs;
     runs.start.push_back(0);
@@ -81,15 +107,20 @@ void scatter(const common::ScratchFile& usable, const ground::TileLattice& latti
         written[t] += buffers[t].size();
         buffers[t].clear();
     };
+    constexpr std::size_t kNone = SIZE_MAX;  // a tile without points of its own: never classified
+    ReadersOf<std::size_t> readers;
+    const auto slot_of = [&](TileKey key) {
+        const auto at = slot.find(key);
+        return at == slot.end() ? kNone : at->second;
+    };
     visit_spill(usable, [&](const SpilledPoint& p) {
-        for_each_reader(lattice, p, cell_size, [&](TileKey key) {
-            const auto at = slot.find(key);
-            if (at == slot.end()) return;
-            std::vector<SpilledPoint>& b = buffers[at->second];
+        for (const std::size_t t : readers.of(lattice, p, cell_size, slot_of)) {
+            if (t == kNone) continue;
+            std::vector<SpilledPoint>& b = buffers[t];
             if (b.capacity() == 0) b.reserve(buffered);
             b.push_back(p);
-            if (b.size() == buffered) drain(at->second);
-        });
+            if (b.size() == buffered) drain(t);
+        }
     });
     for (std::size_t t = 0; t < buffers.size(); ++t) drain(t);
 }
