@@ -18,8 +18,18 @@ struct TileIndex {
     std::vector<std::uint32_t> order;
 };
 
-TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const std::int64_t> cols,
-                      std::span<const std::int64_t> rows, const TileLattice& lattice) {
+// A point the method leaves as it is (a class kept, a coordinate not finite).
+constexpr std::int64_t kNoCell = INT64_MIN;
+
+// The usable points (those with a cell), in ascending order of id.
+template <typename Visit>
+void for_each_usable(std::span<const std::int64_t> cols, Visit visit) {
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        if (cols[i] != kNoCell) visit(std::uint32_t(i));
+}
+
+TileIndex index_tiles(std::span<const std::int64_t> cols, std::span<const std::int64_t> rows,
+                      const TileLattice& lattice) {
     auto key_of = [&](std::uint32_t id) { return lattice.key_of(cols[id], rows[id]); };
     // A counting sort: points come in runs of one tile (a scan stays in a
     // tile for a while), so each run costs one look-up in the few tiles.
@@ -31,7 +41,11 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
         }
         return at;
     };
-    for (const std::uint32_t id : usable) ++slot_of(key_of(id))->second;
+    std::size_t usable = 0;
+    for_each_usable(cols, [&](std::uint32_t id) {
+        ++slot_of(key_of(id))->second;
+        ++usable;
+    });
     TileIndex index;
     std::size_t sum = 0;
     for (auto& [key, count] : slot) {
@@ -41,9 +55,9 @@ TileIndex index_tiles(const std::vector<std::uint32_t>& usable, std::span<const 
         count = index.start.back();  // from here on: the next place of the tile's points
     }
     index.start.push_back(sum);
-    // In ascending order of id within each tile, as `usable` is.
-    index.order.resize(usable.size());
-    for (const std::uint32_t id : usable) index.order[slot_of(key_of(id))->second++] = id;
+    // In ascending order of id within each tile.
+    index.order.resize(usable);
+    for_each_usable(cols, [&](std::uint32_t id) { index.order[slot_of(key_of(id))->second++] = id; });
     return index;
 }
 
@@ -73,9 +87,7 @@ void make_job(const TileIndex& index, std::size_t t, std::span<const std::int64_
 std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSettings& settings) {
     const std::size_t n = points.size();
     std::vector<std::uint8_t> classes(n, kUnclassified);
-    std::vector<std::int64_t> cols(n), rows(n);
-    std::vector<std::uint32_t> usable;
-    usable.reserve(n);
+    std::vector<std::int64_t> cols(n, kNoCell), rows(n, kNoCell);
     // Tiles start at the points' first cell: as few as the extent needs.
     CellBox span = empty_span();
     for (std::size_t i = 0; i < n; ++i) {
@@ -89,10 +101,9 @@ std::vector<std::uint8_t> classify_ground(const Points& points, const GroundSett
         cols[i] = cell_of(points.x[i], settings.cell_size);
         rows[i] = cell_of(points.y[i], settings.cell_size);
         grow(span, cols[i], rows[i]);
-        usable.push_back(std::uint32_t(i));
     }
     const TileLattice lattice = tile_lattice(settings, span);
-    const TileIndex index = index_tiles(usable, cols, rows, lattice);
+    const TileIndex index = index_tiles(cols, rows, lattice);
 
     struct Worker {
         TileWorkspace workspace;
