@@ -172,8 +172,8 @@ void erode_by_one(const SurfaceGrid& in, SurfaceGrid& out, const ActiveCells& ac
 void fill_gaps(SurfaceGrid& grid, int max_steps, const ActiveCells& active) {
     const int w = grid.width, h = grid.height;
     const std::size_t n = grid.z.size();
-    thread_local std::vector<double> weighted, weights, value_before, value_now;
-    thread_local std::vector<int> steps_before, steps_now;
+    thread_local std::vector<double> weighted, weights, value_before[3], value_now[3];
+    thread_local std::vector<int> steps_before[3], steps_now[3];
     weighted.resize(n);
     weights.resize(n);
     for (int r = 0; r < h; ++r)
@@ -212,33 +212,43 @@ void fill_gaps(SurfaceGrid& grid, int max_steps, const ActiveCells& active) {
         }
     }
     // Up and down the grid, straight and diagonal: each row from the one
-    // before, of which only the span was carried.
-    value_before.resize(w), value_now.resize(w), steps_before.resize(w), steps_now.resize(w);
-    for (const int dy : {1, -1})
-        for (const int dx : {0, 1, -1}) {
-            const std::vector<double>& inverse = dx == 0 ? straight : diagonal;
-            int before_first = 0, before_last = 0;
-            for (int k = 0; k < h; ++k) {
-                const int r = dy > 0 ? k : h - 1 - k;
-                for (int c = active.first[r]; c < active.last[r]; ++c) {
-                    const std::size_t i = std::size_t(r) * w + c;
-                    const double v = grid.z[i];
-                    const int from = c - dx;
-                    steps_now[c] = -1;
-                    if (!std::isnan(v)) {
-                        value_now[c] = v, steps_now[c] = 0;
-                    } else if (from >= before_first && from < before_last && steps_before[from] >= 0 &&
-                               steps_before[from] < max_steps) {
-                        value_now[c] = value_before[from];
-                        steps_now[c] = steps_before[from] + 1;
-                        gather(i, value_now[c], steps_now[c], inverse);
+    // before, of which only the span was carried. The three directions of a
+    // sweep go together (one read of the grid instead of three), each cell
+    // gathering them in the same order as three sweeps would.
+    constexpr int kDirections = 3;
+    constexpr int kDx[kDirections] = {0, 1, -1};
+    for (int d = 0; d < kDirections; ++d) {
+        value_before[d].resize(w), value_now[d].resize(w), steps_before[d].resize(w), steps_now[d].resize(w);
+    }
+    for (const int dy : {1, -1}) {
+        int before_first = 0, before_last = 0;
+        for (int k = 0; k < h; ++k) {
+            const int r = dy > 0 ? k : h - 1 - k;
+            for (int c = active.first[r]; c < active.last[r]; ++c) {
+                const std::size_t i = std::size_t(r) * w + c;
+                const double v = grid.z[i];
+                if (!std::isnan(v)) {
+                    for (int d = 0; d < kDirections; ++d) value_now[d][c] = v, steps_now[d][c] = 0;
+                    continue;
+                }
+                for (int d = 0; d < kDirections; ++d) {
+                    const int from = c - kDx[d];
+                    const std::vector<int>& steps = steps_before[d];
+                    steps_now[d][c] = -1;
+                    if (from >= before_first && from < before_last && steps[from] >= 0 && steps[from] < max_steps) {
+                        value_now[d][c] = value_before[d][from];
+                        steps_now[d][c] = steps[from] + 1;
+                        gather(i, value_now[d][c], steps_now[d][c], kDx[d] == 0 ? straight : diagonal);
                     }
                 }
-                before_first = active.first[r], before_last = active.last[r];
-                std::swap(value_before, value_now);
-                std::swap(steps_before, steps_now);
+            }
+            before_first = active.first[r], before_last = active.last[r];
+            for (int d = 0; d < kDirections; ++d) {
+                std::swap(value_before[d], value_now[d]);
+                std::swap(steps_before[d], steps_now[d]);
             }
         }
+    }
     for (int r = 0; r < h; ++r)
         for (int c = active.first[r]; c < active.last[r]; ++c) {
             const std::size_t i = std::size_t(r) * w + c;
