@@ -87,6 +87,13 @@ two = classify([AUTZEN], work("t2.las"), "--threads", "2", "--tile-size", "300")
 if one is not None and two is not None and open(work("t1.las"), "rb").read() != open(work("t2.las"), "rb").read():
     failures.append("--threads 2 --tile-size 300 wrote other bytes than --threads 1")
 
+# guards: with more threads each block of the output is written while the next is filled, in order.
+for ext in ("las", "laz"):
+    paths = [work(f"blocks{threads}.{ext}") for threads in (1, 2)]
+    ran = [classify([EXTRA], path, "--threads", str(threads)) for path, threads in zip(paths, (1, 2))]
+    if None not in ran and open(paths[0], "rb").read() != open(paths[1], "rb").read():
+        failures.append(f"{ext.upper()} out of {len(ran[0].points)} points: --threads 2 wrote other bytes than --threads 1")
+
 # Lengths default to metres put in the CRS's feet: the same as giving them in feet.
 feet = classify([AUTZEN], work("feet.las"), "--cell-size", str(1 / 0.3048), "--max-window", str(24 / 0.3048),
                 "--height-threshold", str(0.5 / 0.3048), "--low-noise-depth", str(1 / 0.3048),

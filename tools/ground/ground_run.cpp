@@ -306,19 +306,34 @@ Tally write_cloud(const std::vector<GroupInput>& inputs, std::span<const std::ui
     common::LasWriter writer(files, output, setup);
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     const std::size_t length = head.record_length;
-    std::vector<std::uint8_t> block(kBlock * length);
+    // With more than one thread a block is written while the next is
+    // filled: the copy into the file's pages costs about as much as the
+    // reading. The blocks go out one at a time, in order.
+    const bool overlap = threads != 1;
+    std::vector<std::uint8_t> blocks[2] = {std::vector<std::uint8_t>(kBlock * length),
+                                           std::vector<std::uint8_t>(overlap ? kBlock * length : 0)};
+    int filling = 0;
+    std::future<void> writing;  // the block before, being written; destroyed (waited for) before the blocks
+    auto hand_over = [&](std::size_t count) {
+        if (!overlap) return writer.write(blocks[0].data(), count);
+        if (writing.valid()) writing.get();  // its failure, if any, stops the run here
+        writing = std::async(std::launch::async,
+                             [&writer, records = blocks[filling].data(), count] { writer.write(records, count); });
+        filling ^= 1;
+    };
     std::size_t in_block = 0, at = 0;
     visit_points(inputs, head, common::LasFields::All, [&](const common::LasPoint& p) {
-        std::uint8_t* record = block.data() + in_block * length;
+        std::uint8_t* record = blocks[filling].data() + in_block * length;
         std::memcpy(record, p.raw, length);
         tally.add(record_class(record, head.point_format), classes[at], settings.keep_existing);
         set_record_class(record, head.point_format, classes[at++]);
         if (++in_block == kBlock) {
-            writer.write(block.data(), in_block);
+            hand_over(in_block);
             in_block = 0;
         }
     });
-    writer.write(block.data(), in_block);
+    hand_over(in_block);
+    if (writing.valid()) writing.get();
     writer.finish();
     return tally;
 }
