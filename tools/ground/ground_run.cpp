@@ -242,7 +242,7 @@ void hold_compressed_records(std::vector<GroupInput>& inputs, double needed, std
         if (needed + bytes > double(bound)) continue;
         needed += bytes;
         common::LasReader reader(in.source->points_file, common::LasFields::All);
-        const std::size_t length = reader.header().record_length;
+        const std::size_t length = in.header.record_length;
         in.records.reserve(std::size_t(in.points) * length);
         std::vector<common::LasPoint> block;
         while (reader.read(block))  // a block's records lie one after the other

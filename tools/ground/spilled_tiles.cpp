@@ -38,11 +38,10 @@ template <typename Found>
 class ReadersOf {
 public:
     template <typename Lookup>
-    const std::vector<Found>& of(const ground::TileLattice& lattice, const SpilledPoint& p, double cell_size,
+    const std::vector<Found>& of(const ground::TileLattice& lattice, std::int64_t col, std::int64_t row,
                                  Lookup lookup) {
-        const auto r = lattice.readers_of(ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size));
-        if (found_.empty() || r.row0 != last_.row0 || r.row1 != last_.row1 || r.col0 != last_.col0 ||
-            r.col1 != last_.col1) {
+        const auto r = lattice.readers_of(col, row);
+        if (found_.empty() || r != last_) {
             last_ = r;
             found_.clear();
             for (std::int64_t row = r.row0; row <= r.row1; ++row)
@@ -75,13 +74,14 @@ TileRuns count_tiles(const common::ScratchFile& usable, const ground::TileLattic
     TileCounts* own = nullptr;
     ReadersOf<TileCounts*> readers;
     visit_spill(usable, [&](const SpilledPoint& p) {
-        const TileKey key = lattice.key_of(ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size));
+        const std::int64_t col = ground::cell_of(p.x, cell_size), row = ground::cell_of(p.y, cell_size);
+        const TileKey key = lattice.key_of(col, row);
         if (own == nullptr || key != own_key) {
             own_key = key;
             own = &counts[key];
         }
         ++own->own;
-        for (TileCounts* c : readers.of(lattice, p, cell_size, [&](TileKey k) { return &counts[k]; })) ++c->read;
+        for (TileCounts* c : readers.of(lattice, col, row, [&](TileKey k) { return &counts[k]; })) ++c->read;
     });
     TileRuns runs;
     runs.start.push_back(0);
@@ -114,7 +114,8 @@ void scatter(const common::ScratchFile& usable, const ground::TileLattice& latti
         return at == slot.end() ? kNone : at->second;
     };
     visit_spill(usable, [&](const SpilledPoint& p) {
-        for (const std::size_t t : readers.of(lattice, p, cell_size, slot_of)) {
+        for (const std::size_t t :
+             readers.of(lattice, ground::cell_of(p.x, cell_size), ground::cell_of(p.y, cell_size), slot_of)) {
             if (t == kNone) continue;
             std::vector<SpilledPoint>& b = buffers[t];
             if (b.capacity() == 0) b.reserve(buffered);

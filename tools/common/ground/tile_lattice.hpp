@@ -61,6 +61,7 @@ struct TileLattice {
     // The tiles whose margin holds a cell: rows row0..row1, columns col0..col1.
     struct Readers {
         std::int64_t row0, row1, col0, col1;
+        bool operator==(const Readers&) const = default;
     };
     Readers readers_of(std::int64_t col, std::int64_t row) const {
         return {floor_div(row - span.row0 - margin, tile_cells), floor_div(row - span.row0 + margin, tile_cells),
